@@ -1,0 +1,45 @@
+#pragma once
+// The reply of one query. Answers at most once, only while the router still
+// waits for it, and only while the browser's main frame shows the page that
+// asked. A reply released without an answer fails the query, so no page is
+// left waiting.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sorrel/cef/Engine.h"
+
+namespace Sorrel::cef {
+
+class PendingQueryTable;
+
+class BsmsgRouterCallback {
+ public:
+  BsmsgRouterCallback(std::weak_ptr<PendingQueryTable> table, int64_t queryId, BrowserPtr browser,
+                      std::shared_ptr<QueryCallback> callback);
+  ~BsmsgRouterCallback();
+  BsmsgRouterCallback(const BsmsgRouterCallback&) = delete;
+  BsmsgRouterCallback& operator=(const BsmsgRouterCallback&) = delete;
+
+  // The text must be JSON.
+  void Success(const std::string& text);
+  // The text must be a JSON object.
+  void Failure(int32_t code, const std::string& text);
+
+  int64_t QueryId() const { return queryId_; }
+  const BrowserPtr& GetBrowser() const { return browser_; }
+  const std::string& Url() const { return url_; }
+
+ private:
+  template <typename Deliver>
+  void Answer(Deliver deliver);
+
+  std::weak_ptr<PendingQueryTable> table_;
+  int64_t queryId_;
+  BrowserPtr browser_;
+  std::shared_ptr<QueryCallback> callback_;
+  std::string url_;
+};
+
+}  // namespace Sorrel::cef

@@ -1,0 +1,33 @@
+option(LM_WERROR "Treat compiler warnings as errors" OFF)
+option(LM_TESTS "Build the test suite" ON)
+option(LM_BENCH "Build the benchmarks" ON)
+option(LM_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+option(LM_GUI "Build the WebKitGTK program and its GUI tests" ON)
+set(LM_SANITIZE "" CACHE STRING "Sanitizers to build with: address,undefined or thread")
+
+add_compile_options(-Wall -Wextra)
+if(LM_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(LM_SANITIZE)
+  add_compile_options(-fsanitize=${LM_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${LM_SANITIZE})
+endif()
+
+if(LM_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "LM_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang")
+  endif()
+  # Libraries get coverage instrumentation; each fuzz target links the fuzzer main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# lm_fuzz_target(name source... LIBS lib...)
+function(lm_fuzz_target name)
+  cmake_parse_arguments(F "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${F_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()

@@ -1,0 +1,35 @@
+#pragma once
+// A browser-less host for the query router: each request runs through the
+// same dispatch and query task group as a page's, one after another.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "sorrel/cef/BsmsgRouter.h"
+#include "sorrel/cef/Manager.h"
+
+namespace linkmeter::cli {
+
+class CliHost {
+ public:
+  enum class Outcome { kSuccess, kFailure, kUnhandled };
+
+  explicit CliHost(Sorrel::cef::Manager& manager);
+  ~CliHost();
+
+  // Runs one request to its answer and prints the answer's line.
+  Outcome Run(const std::string& request, std::ostream& out);
+
+  Sorrel::cef::BsmsgRouter& Router() { return router_; }
+
+ private:
+  Sorrel::cef::BsmsgRouter router_;
+  Sorrel::cef::BrowserPtr browser_;
+  int64_t nextQueryId_ = 1;
+};
+
+// The answer line for a failure: a JSON object text gets "api" = query name.
+std::string FailureLine(int32_t code, const std::string& text, const std::string& queryName);
+
+}  // namespace linkmeter::cli

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace linkmeter::cli {
+
+struct CliOptions {
+  bool list = false;        // --list: print the registered query names
+  bool fromStdin = false;   // "-": request texts from standard input
+  bool demo = false;        // --demo: talk to the built-in demo site
+  bool help = false;
+  std::vector<std::string> requests;
+};
+
+// Nullopt with `error` set on a usage error.
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kCliUsage;
+
+}  // namespace linkmeter::cli

@@ -1,0 +1,77 @@
+#include "linkmeter/cli/CliHost.h"
+
+#include <future>
+#include <ostream>
+
+#include "sorrel/cef/RequestText.h"
+
+namespace linkmeter::cli {
+namespace {
+
+class CliBrowser : public Sorrel::cef::Browser {
+ public:
+  int32_t Identifier() const override { return 1; }
+  std::string MainFrameUrl() const override { return "cli:"; }
+};
+
+struct Answer {
+  bool success = false;
+  int32_t code = 0;
+  std::string text;
+};
+
+class PromiseCallback : public Sorrel::cef::QueryCallback {
+ public:
+  std::future<Answer> Future() { return promise_.get_future(); }
+  void Success(const std::string& text) override { Set({true, 0, text}); }
+  void Failure(int32_t code, const std::string& text) override { Set({false, code, text}); }
+
+ private:
+  void Set(Answer a) {
+    std::lock_guard lock(mutex_);
+    if (set_) return;
+    set_ = true;
+    promise_.set_value(std::move(a));
+  }
+  std::mutex mutex_;
+  bool set_ = false;
+  std::promise<Answer> promise_;
+};
+
+}  // namespace
+
+std::string FailureLine(int32_t code, const std::string& text, const std::string& queryName) {
+  std::string body = text;
+  auto parsed = lm::json::Parse(text);
+  if (parsed && parsed->is<lm::json::Object>()) {
+    parsed->get<lm::json::Object>()["api"] = lm::json::String(queryName);
+    body = lm::json::ToText(*parsed);
+  }
+  return "failure " + std::to_string(code) + " " + body;
+}
+
+CliHost::CliHost(Sorrel::cef::Manager& manager) : browser_(std::make_shared<CliBrowser>()) {
+  manager.RegisterBrowser(browser_, router_);
+}
+
+CliHost::~CliHost() { router_.Shutdown(); }
+
+CliHost::Outcome CliHost::Run(const std::string& request, std::ostream& out) {
+  auto callback = std::make_shared<PromiseCallback>();
+  auto future = callback->Future();
+  if (!router_.OnQuery(browser_, nextQueryId_++, request, false, callback)) {
+    out << "unhandled\n" << std::flush;
+    return Outcome::kUnhandled;
+  }
+  Answer answer = future.get();
+  if (answer.success) {
+    out << "success " << answer.text << "\n" << std::flush;
+    return Outcome::kSuccess;
+  }
+  auto parsed = Sorrel::cef::ParseRequest(request);
+  out << FailureLine(answer.code, answer.text, parsed ? parsed->queryName : std::string()) << "\n"
+      << std::flush;
+  return Outcome::kFailure;
+}
+
+}  // namespace linkmeter::cli

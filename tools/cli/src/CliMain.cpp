@@ -1,0 +1,53 @@
+#include "linkmeter/cli/CliMain.h"
+
+#include <istream>
+#include <ostream>
+
+#include "linkmeter/Registration.h"
+#include "linkmeter/cli/CliHost.h"
+#include "linkmeter/cli/CliOptions.h"
+
+namespace linkmeter::cli {
+
+int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err) {
+  std::string error;
+  auto options = ParseCliOptions(args, error);
+  if (!options) {
+    err << "linkmeter-cli: " << error << "\n\n" << kCliUsage;
+    return 2;
+  }
+  if (options->help) {
+    out << kCliUsage;
+    return 0;
+  }
+  if (options->demo) {
+    err << "linkmeter-cli: the demo site is not available in this build\n";
+    return 2;
+  }
+
+  auto& manager = Sorrel::cef::Manager::Instance();
+  RegisterPageFunctions(manager);
+  if (options->list) {
+    for (const auto& [name, handler] : manager.Factory()) out << name << "\n";
+    if (options->requests.empty() && !options->fromStdin) return 0;
+  }
+
+  CliHost host(manager);
+  bool allSucceeded = true;
+  auto runOne = [&](const std::string& request) {
+    if (host.Run(request, out) != CliHost::Outcome::kSuccess) allSucceeded = false;
+  };
+  if (options->fromStdin) {
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) runOne(line);
+    }
+  } else {
+    for (const auto& request : options->requests) runOne(request);
+  }
+  return allSucceeded ? 0 : 1;
+}
+
+}  // namespace linkmeter::cli

@@ -1,0 +1,54 @@
+#include "linkmeter/cli/CliOptions.h"
+
+namespace linkmeter::cli {
+
+const char* const kCliUsage =
+    "usage: linkmeter-cli [OPTIONS] REQUEST...\n"
+    "       linkmeter-cli [OPTIONS] -        (requests from standard input, one per line)\n"
+    "\n"
+    "A REQUEST is what the page sends: jsquery:<query name> <argument JSON>\n"
+    "For example: linkmeter-cli 'jsquery:ComIsOpen {\"comInfo\":{\"com\":2,\"ip\":\"127.0.0.1\"}}'\n"
+    "\n"
+    "Each answer is printed on one line:\n"
+    "  success <text> | failure <code> <text> | unhandled\n"
+    "\n"
+    "Options:\n"
+    "  --list    print the registered query names and exit\n"
+    "  --demo    run the built-in demo site inside this process and talk to it\n"
+    "  --help    show this text\n"
+    "\n"
+    "Exit status: 0 when every request succeeded, 1 when any failed, 2 on a usage error.\n";
+
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
+  CliOptions options;
+  bool onlyRequests = false;
+  for (const std::string& a : args) {
+    if (!onlyRequests && a == "--") {
+      onlyRequests = true;
+    } else if (!onlyRequests && a == "--list") {
+      options.list = true;
+    } else if (!onlyRequests && a == "--demo") {
+      options.demo = true;
+    } else if (!onlyRequests && (a == "--help" || a == "-h")) {
+      options.help = true;
+    } else if (!onlyRequests && a == "-") {
+      options.fromStdin = true;
+    } else if (!onlyRequests && a.size() > 1 && a[0] == '-') {
+      error = "unknown option: " + a;
+      return std::nullopt;
+    } else {
+      options.requests.push_back(a);
+    }
+  }
+  if (options.fromStdin && !options.requests.empty()) {
+    error = "give requests either as arguments or on standard input, not both";
+    return std::nullopt;
+  }
+  if (!options.help && !options.list && !options.fromStdin && options.requests.empty()) {
+    error = "no request given";
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace linkmeter::cli
