@@ -18,6 +18,12 @@
 extern "C" {
 #endif
 
+#if defined(__GNUC__)
+#define VCOMM_API __attribute__((visibility("default")))
+#else
+#define VCOMM_API
+#endif
+
 typedef int64_t Vcomm_Handle;
 
 #define VCOMM_RECV_CAPACITY 65536
@@ -46,39 +52,39 @@ typedef int64_t Vcomm_Handle;
 /* Opens the USB unit with this serial number; its handle is then the serial.
  * Opening an open unit reconnects it. 0, or SERIALNUM_ERR when no such unit
  * is attached, COMOPEN_ERR when it cannot be reached. */
-int Vcomm_OpenUSBComm(uint32_t serial);
+VCOMM_API int Vcomm_OpenUSBComm(uint32_t serial);
 
 /* Connects to a unit on the LAN and logs in with the password bytes.
  * ownerWindow is accepted and unused. 0 and *handle set, or CONNECT_ERR,
  * LOGIN_ERR (password refused), LOGIN_TR_ERR (no login answer in 5 s),
  * ARGUMENT_ERR. */
-int Vcomm_OpenLANComm(const char* address, int port, const char* password, void* ownerWindow,
+VCOMM_API int Vcomm_OpenLANComm(const char* address, int port, const char* password, void* ownerWindow,
                       Vcomm_Handle* handle);
 
 /* Selector 1 drops every byte received and not yet read, without waiting;
  * selector 0 does nothing. 0, or ARGUMENT_ERR for an unknown handle. */
-int Vcomm_ClearCommBuf(Vcomm_Handle handle, int selector);
+VCOMM_API int Vcomm_ClearCommBuf(Vcomm_Handle handle, int selector);
 
 /* Writes all count bytes. 0, or SEND_ERR, ARGUMENT_ERR. */
-int Vcomm_SendComm(Vcomm_Handle handle, const void* bytes, int count);
+VCOMM_API int Vcomm_SendComm(Vcomm_Handle handle, const void* bytes, int count);
 
 /* Receives exactly one whole T frame within timeoutSeconds (0: only what
  * has arrived). The frame's byte count, or TIMEOUT_ERR, RECVDATA_ERR (peer
  * closed or not a T frame; buffered bytes dropped), RECVSIZE_ERR (frame
  * longer than capacity; it is dropped), ARGUMENT_ERR. */
-int Vcomm_RecvComm(Vcomm_Handle handle, void* buffer, int capacity, int timeoutSeconds);
+VCOMM_API int Vcomm_RecvComm(Vcomm_Handle handle, void* buffer, int capacity, int timeoutSeconds);
 
 /* Closes a connection. 0, or ARGUMENT_ERR for an unknown handle. */
-int Vcomm_CloseComm(Vcomm_Handle handle);
+VCOMM_API int Vcomm_CloseComm(Vcomm_Handle handle);
 
 /* Number of USB units of a device type; flags[i] is 1 where slot i holds a
  * unit, 0 elsewhere (size bytes are written, at most 256 are meaningful).
  * `reserved` is accepted and unused. */
-int Vcomm_GetConnectNum(unsigned char* flags, int size, int deviceType, int reserved);
+VCOMM_API int Vcomm_GetConnectNum(unsigned char* flags, int size, int deviceType, int reserved);
 
 /* Serial numbers of the USB units of a device type in slot order, at most
  * count of them; returns how many were written. */
-int Vcomm_GetSerial(uint32_t* serials, int count, int deviceType, int reserved);
+VCOMM_API int Vcomm_GetSerial(uint32_t* serials, int count, int deviceType, int reserved);
 
 #ifdef __cplusplus
 }
