@@ -1,0 +1,39 @@
+#pragma once
+// The executor over the communication library: one handle (USB or LAN),
+// opened with retries, frames sent and received through Vcomm_*.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "vantor/com/Executor.h"
+#include "vcomm/Vcomm.h"
+
+namespace com::vantor {
+
+class ExecutorVela : public Executor {
+ public:
+  ExecutorVela() = default;
+  ~ExecutorVela() override;
+  ExecutorVela(const ExecutorVela&) = delete;
+  ExecutorVela& operator=(const ExecutorVela&) = delete;
+
+  // Opens a USB unit, trying retry + 1 times; the handle is the serial.
+  ExecResult OpenUSB(std::uint32_t serial, int retry);
+  // Opens a LAN unit, trying retry + 1 times. Refused with
+  // "ExecutorVela::Open" (code1 104) while a connection is held.
+  ExecResult OpenLAN(const std::string& address, int port, const std::string& password, void* ownerWindow,
+                     int retry);
+
+  bool IsOpen() const override { return handle_.has_value(); }
+  void Close() override;
+  ExecResult Send(const Bytes& bytes) override;
+  ExecResult Recv(int phase, Icmd& command) override;
+
+  std::optional<Vcomm_Handle> GetHandle() const { return handle_; }
+
+ private:
+  std::optional<Vcomm_Handle> handle_;
+};
+
+}  // namespace com::vantor
