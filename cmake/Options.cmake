@@ -31,3 +31,26 @@ function(lm_fuzz_target name)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 endfunction()
+
+# Folders (relative to the source root) to leave out of the build, e.g.
+# -DLM_SKIP_DIRS="cef/webkit;tests/gui" while one part is being reworked.
+set(LM_SKIP_DIRS "" CACHE STRING "Source folders to leave out")
+
+# Adds a component folder when it has a CMakeLists.txt and is not skipped.
+function(lm_add_component dir)
+  get_filename_component(abs ${dir} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${abs})
+  if(EXISTS ${abs}/CMakeLists.txt AND NOT rel IN_LIST LM_SKIP_DIRS)
+    add_subdirectory(${abs})
+  endif()
+endfunction()
+
+# Adds every sub-folder of the current folder that has a CMakeLists.txt.
+function(lm_add_all_subfolders)
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${child})
+      lm_add_component(${child})
+    endif()
+  endforeach()
+endfunction()

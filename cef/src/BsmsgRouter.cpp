@@ -20,7 +20,7 @@ std::string SeriousErrorText(const vantor::detail::SeriousError& e) {
 
 void ExecuteQuery(const JsQueryHandlerPtr& handler, const BrowserPtr& browser,
                   const lm::json::Value& args, const std::shared_ptr<BsmsgRouterCallback>& reply) {
-  handler->SetState(JsQueryHandler::kRunning);
+  handler->MarkRunning();
   try {
     handler->Execute(browser, args, reply);
   } catch (const Exception& e) {

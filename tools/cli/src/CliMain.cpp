@@ -1,6 +1,7 @@
 #include "linkmeter/cli/CliMain.h"
 
 #include <istream>
+#include <mutex>
 #include <ostream>
 
 #include "linkmeter/Registration.h"
@@ -27,7 +28,8 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   }
 
   auto& manager = Sorrel::cef::Manager::Instance();
-  RegisterPageFunctions(manager);
+  static std::once_flag registered;
+  std::call_once(registered, [&] { RegisterPageFunctions(manager); });
   if (options->list) {
     for (const auto& [name, handler] : manager.Factory()) out << name << "\n";
     if (options->requests.empty() && !options->fromStdin) return 0;

@@ -21,6 +21,8 @@ class ArgReader {
   // other check with invalidCode.
   explicit ArgReader(const lm::json::Value& arg, int32_t notFoundCode = -1,
                      int32_t invalidCode = -2, const std::string& argName = "arg");
+  // The reader points into the argument, so it must outlive the reader.
+  ArgReader(lm::json::Value&&, int32_t = -1, int32_t = -2, const std::string& = "arg") = delete;
 
   // The value at a path; nullptr when an optional member is absent.
   const lm::json::Value* Find(const std::string& path, Need need) const;

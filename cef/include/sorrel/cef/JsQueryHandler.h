@@ -8,11 +8,10 @@
 #include <string>
 
 #include "lm/Json.h"
+#include "sorrel/cef/BsmsgRouterCallback.h"
 #include "sorrel/cef/Engine.h"
 
 namespace Sorrel::cef {
-
-class BsmsgRouterCallback;
 
 class JsQueryHandler {
  public:
@@ -58,6 +57,13 @@ class JsQueryHandler {
   int32_t Cancellable() const { return cancellable_; }
   int32_t GetState() const { return state_.load(); }
   void SetState(int32_t state) { state_.store(state); }
+  // Enters the running state unless a cancel arrived before the call started,
+  // which must not be forgotten.
+  void MarkRunning() {
+    int32_t s = state_.load();
+    while (s != kCancelRequested && !state_.compare_exchange_weak(s, kRunning)) {
+    }
+  }
 
  private:
   std::string queryName_;

@@ -1,0 +1,8 @@
+execute_process(COMMAND ${PRINTER} OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/page_script.js RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "printing the page script failed: ${rc}")
+endif()
+execute_process(COMMAND ${NODE} ${CHECK} ${CMAKE_CURRENT_BINARY_DIR}/page_script.js RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "glue check failed")
+endif()

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "lm/Text.h"
+#include "vantor/detail/SeriousError.h"
+
+using namespace lm::text;
+
+TEST(Text, Utf16RoundTripIncludingSurrogatePairs) {
+  const std::string utf8 = "abc \xE9\x80\x9A\xE4\xBF\xA1 \xF0\x9F\x93\xA1";  // "abc 通信 📡"
+  std::u16string wide = Utf8ToUtf16(utf8);
+  ASSERT_EQ(wide.size(), 4u + 2u + 1u + 2u);
+  EXPECT_EQ(wide[4], u'\u901A');
+  EXPECT_EQ(wide[7], 0xD83D);  // high surrogate of U+1F4E1
+  EXPECT_EQ(Utf16ToUtf8(wide), utf8);
+  EXPECT_EQ(Utf8ToUtf16(""), u"");
+}
+
+TEST(Text, MalformedInputIsAnErrorNotATruncation) {
+  // Overlong slash, a lone continuation byte, a truncated sequence, an encoded surrogate.
+  for (std::string bad : {"a\xC0\xAF", "\x80", "ok\xE3\x81", "\xED\xA0\x80"}) {
+    EXPECT_THROW(Utf8ToUtf16(bad), ConversionError) << bad;
+    EXPECT_FALSE(TryUtf8ToAnsi(bad).has_value());
+  }
+  std::u16string loneSurrogate = u"x";
+  loneSurrogate.push_back(static_cast<char16_t>(0xDC00));
+  EXPECT_THROW(Utf16ToUtf8(loneSurrogate), ConversionError);
+}
+
+TEST(Text, AnsiIsCodePage932) {
+  const std::string utf8 = "\xE9\x80\x9A\xE4\xBF\xA1\xE3\x81\x8C\xE5\xA4\xB1\xE6\x95\x97";  // 通信が失敗
+  const std::string sjis = Utf8ToAnsi(utf8);
+  EXPECT_EQ(sjis, "\x92\xCA\x90\x4D\x82\xAA\x8E\xB8\x94\x73");
+  EXPECT_EQ(AnsiToUtf8(sjis), utf8);
+  // Half-width katakana and the wave dash as Windows code page 932 maps it.
+  EXPECT_EQ(Utf8ToAnsi("\xEF\xBD\xB1"), "\xB1");
+  EXPECT_EQ(Utf8ToAnsi("\xEF\xBD\x9E"), "\x81\x60");
+  // Plain ASCII, NUL included, passes unchanged.
+  EXPECT_EQ(Utf8ToAnsi(std::string("A\0B", 3)), std::string("A\0B", 3));
+}
+
+TEST(Text, AnsiRejectsWhatItCannotCarry) {
+  EXPECT_THROW(Utf8ToAnsi("\xF0\x9F\x93\xA1"), ConversionError);  // emoji
+  EXPECT_THROW(AnsiToUtf8("\x82"), ConversionError);              // truncated double byte
+  EXPECT_FALSE(TryAnsiToUtf8("\x81\x20").has_value());            // invalid trail byte
+}
+
+TEST(Text, FormatGrowsAsNeeded) {
+  EXPECT_EQ(Format("%04d-%04d", 2, 1), "0002-0001");
+  std::string longText(5000, 'x');
+  EXPECT_EQ(Format("[%s]", longText.c_str()).size(), 5002u);
+}
+
+TEST(SeriousError, TextCarriesFileLineAndMessage) {
+  vantor::detail::SeriousError plain("/src/a/cefExistingBrowser.cpp", 42);
+  EXPECT_STREQ(plain.what(), "serious error:/src/a/cefExistingBrowser.cpp(42)");
+  EXPECT_EQ(plain.FileName(), "cefExistingBrowser.cpp");
+  vantor::detail::SeriousError withMsg("x.cpp", 7, "bad state");
+  EXPECT_STREQ(withMsg.what(), "serious error:x.cpp(7) bad state");
+  auto fromMacro = VANTOR_SERIOUS_ERROR("m");
+  EXPECT_EQ(fromMacro.FileName(), "TextTest.cpp");
+}
