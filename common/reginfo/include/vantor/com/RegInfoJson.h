@@ -1,0 +1,31 @@
+#pragma once
+// Registration information between its byte form and the JSON object the
+// page works with: {"groups": [...], "serial": "%08X"}.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "lm/Json.h"
+#include "vantor/com/RegInfoError.h"
+#include "vantor/com/RegInfoImage.h"
+
+namespace com::vantor {
+
+// nullopt when the bytes are not a complete registration image (a record of a
+// wrong type or length, or bytes missing). Bytes after the image are ignored.
+std::optional<lm::json::Value> RegInfoBytesToJson(std::span<const uint8_t> bytes);
+// The JSON form of records already read (by RegInfoReader).
+lm::json::Value RegInfoImageToJson(const RegInfoImage& image);
+
+// JSON to records and to bytes; the first bad member stops the conversion
+// with its number and `out` is left unchanged.
+RegInfoError RegInfoJsonToImage(const lm::json::Value& json, RegInfoImage& out);
+RegInfoError RegInfoJsonToBytes(const lm::json::Value& json, std::vector<uint8_t>& out);
+
+// One remote unit both ways (the record's model decides the members).
+lm::json::Object RemoteUnitToJson(const RegInfoVelaRemoteUnit& unit);
+RegInfoError RemoteUnitFromJson(const lm::json::Value& json, std::optional<RegInfoVelaRemoteUnit>& out);
+
+}  // namespace com::vantor

@@ -1,0 +1,49 @@
+#include "RegInfoJsonPath.h"
+
+#include "lm/Text.h"
+
+namespace com::vantor::detail {
+
+const lm::json::Value* FindPath(const lm::json::Object& root, std::string_view path) {
+  const lm::json::Object* obj = &root;
+  for (;;) {
+    auto dot = path.find('.');
+    auto it = obj->find(std::string(path.substr(0, dot)));
+    if (it == obj->end()) return nullptr;
+    if (dot == std::string_view::npos) return &it->second;
+    if (!it->second.is<lm::json::Object>()) return nullptr;
+    obj = &it->second.get<lm::json::Object>();
+    path.remove_prefix(dot + 1);
+  }
+}
+
+void PutPath(lm::json::Object& root, std::string_view path, lm::json::Value value) {
+  lm::json::Object* obj = &root;
+  for (auto dot = path.find('.'); dot != std::string_view::npos; dot = path.find('.')) {
+    lm::json::Value& next = (*obj)[std::string(path.substr(0, dot))];
+    if (!next.is<lm::json::Object>()) next = lm::json::Value(lm::json::Object());
+    obj = &next.get<lm::json::Object>();
+    path.remove_prefix(dot + 1);
+  }
+  (*obj)[std::string(path)] = std::move(value);
+}
+
+std::string DeviceTextToUtf8(const std::string& bytes) {
+  if (auto utf8 = lm::text::TryAnsiToUtf8(bytes)) return *utf8;
+  // Keep what can be kept: ASCII as is, everything else as U+FFFD.
+  std::string out;
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
+    else out += "\xEF\xBF\xBD";
+  }
+  return out;
+}
+
+std::optional<std::string> Utf8ToDeviceText(const lm::json::Value& value, size_t maxBytes) {
+  if (!value.is<std::string>()) return std::nullopt;
+  auto bytes = lm::text::TryUtf8ToAnsi(value.get<std::string>());
+  if (!bytes || bytes->size() > maxBytes || bytes->find('\0') != std::string::npos) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace com::vantor::detail

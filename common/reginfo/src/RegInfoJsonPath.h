@@ -1,0 +1,25 @@
+#pragma once
+// Helpers of the registration conversion: dotted member paths in JSON objects
+// and device text (system code page) in JSON (UTF-8).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "lm/Json.h"
+
+namespace com::vantor::detail {
+
+// The member at a dotted path; nullptr when any step is missing or not an object.
+const lm::json::Value* FindPath(const lm::json::Object& root, std::string_view path);
+// Sets the member at a dotted path, creating the objects on the way.
+void PutPath(lm::json::Object& root, std::string_view path, lm::json::Value value);
+
+// Device bytes as UTF-8. Bytes that are not valid in the device code page
+// become U+FFFD rather than failing the whole registration.
+std::string DeviceTextToUtf8(const std::string& bytes);
+// UTF-8 as device bytes; nullopt when the text has no device form or is
+// longer than `maxBytes` after conversion.
+std::optional<std::string> Utf8ToDeviceText(const lm::json::Value& value, size_t maxBytes);
+
+}  // namespace com::vantor::detail
