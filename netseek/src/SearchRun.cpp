@@ -1,0 +1,184 @@
+#include "SearchRun.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <thread>
+
+#include "LogTexts.h"
+#include "lm/Text.h"
+
+namespace netseek {
+namespace {
+
+constexpr std::chrono::milliseconds kStartDelay{50};
+// Pause between the sends on successive addresses.
+constexpr std::chrono::milliseconds kSendPause{100};
+// Answers are 256 bytes; anything up to this size is read to log its length.
+constexpr std::size_t kReceiveBufferSize = 1024;
+
+}  // namespace
+
+SearchRun::SearchRun(const RunSettings& settings, const AdapterTable& adapters,
+                     ResultTable& results, RunLog& log)
+    : settings_(settings),
+      adapters_(adapters),
+      log_(log),
+      answers_(settings.mode, results, log) {
+  sockets_.reserve(adapters.Entries().size());
+}
+
+std::int32_t SearchRun::Run() {
+  startTimer_.Start(kStartDelay);
+  while (alive_ && result_ == kResultRunning) {
+    WaitAndDispatch();
+    DispatchPosted();
+  }
+  // The loop can end with no result, e.g. after a failed search send; such a
+  // run must not report success or wait forever.
+  if (result_ == kResultRunning) {
+    result_ = settings_.mode == Mode::kSearch ? kResultNotSent : kResultSendFailed;
+  }
+  CloseAll();
+  return result_;
+}
+
+void SearchRun::WaitAndDispatch() {
+  std::vector<pollfd> fds;
+  for (const SearchSocket& socket : sockets_) {
+    if (socket.IsOpen()) fds.push_back({socket.Fd(), POLLIN, 0});
+  }
+  const int timeout = PollTimeoutMs();
+  if (timeout < 0 && fds.empty()) {
+    EndLoop();  // nothing could ever happen again
+    return;
+  }
+  const int ready = ::poll(fds.data(), fds.size(), timeout);
+  if (ready < 0 && errno != EINTR) {
+    EndLoop();
+    return;
+  }
+  std::vector<short> events(sockets_.size(), 0);
+  for (const pollfd& fd : fds) {
+    auto it = std::find_if(sockets_.begin(), sockets_.end(),
+                           [&](const SearchSocket& s) { return s.Fd() == fd.fd; });
+    if (it != sockets_.end()) events[it - sockets_.begin()] = ready > 0 ? fd.revents : 0;
+  }
+  // Answers that arrived before a timer expired are handled before it.
+  DispatchSocketEvents(events);
+  DispatchTimers();
+}
+
+int SearchRun::PollTimeoutMs() const {
+  const Timer* next = nullptr;
+  for (const Timer* timer : {&startTimer_, &answerTimer_}) {
+    if (timer->active && (next == nullptr || timer->due < next->due)) next = timer;
+  }
+  if (next == nullptr) return -1;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(next->due - Clock::now());
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
+void SearchRun::DispatchSocketEvents(const std::vector<short>& events) {
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    if (!alive_ || result_ != kResultRunning) return;
+    if (events[i] != 0 && sockets_[i].IsOpen()) OnSocketEvent(sockets_[i], events[i]);
+  }
+}
+
+void SearchRun::DispatchTimers() {
+  if (alive_ && startTimer_.IsDue(Clock::now())) OnStartTimer();
+  if (alive_ && result_ == kResultRunning && answerTimer_.IsDue(Clock::now())) OnAnswerTimer();
+}
+
+void SearchRun::DispatchPosted() {
+  if (!finishPosted_) return;
+  finishPosted_ = false;
+  if (alive_) OnFinish();  // a finish posted to an ended loop is dropped
+}
+
+void SearchRun::OnStartTimer() {
+  startTimer_.Stop();
+  if (adapters_.Empty()) {
+    EndLoop();
+    SetResult(kResultNotSent);
+    return;
+  }
+  bool anySent = false;
+  const auto& entries = adapters_.Entries();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::optional<SearchSocket> socket = SearchSocket::Open(entries[i], log_);
+    if (!socket) continue;
+    sockets_.push_back(std::move(*socket));
+    if (SendOn(sockets_.back())) {
+      anySent = true;
+      if (alive_) answerTimer_.Start(settings_.timeLimit);
+    } else {
+      EndLoop();
+    }
+    if (i + 1 < entries.size()) std::this_thread::sleep_for(kSendPause);
+  }
+  if (!anySent) {
+    CloseAll();
+    EndLoop();
+    result_ = kResultNotSent;  // replaces a -3 set on the way
+  }
+}
+
+bool SearchRun::SendOn(SearchSocket& socket) {
+  if (socket.Send(settings_.outgoing, settings_.destPort, log_)) return true;
+  if (settings_.mode == Mode::kSetParam) FinishWith(kResultSendFailed);
+  return false;
+}
+
+void SearchRun::OnAnswerTimer() {
+  CloseAll();
+  answerTimer_.Stop();
+  SetResult(kResultTimedOut);
+  EndLoop();
+}
+
+void SearchRun::OnSocketEvent(SearchSocket& socket, short events) {
+  if ((events & POLLIN) != 0) {
+    OnRead(socket);
+    return;
+  }
+  socket.TakeError();  // clears the condition so the loop does not spin
+  log_.Add(lm::text::Format(logtext::kNetworkError, static_cast<int>(events)));
+}
+
+void SearchRun::OnRead(SearchSocket& socket) {
+  std::array<std::uint8_t, kReceiveBufferSize> buffer;
+  const Reception reception = socket.Receive(buffer);
+  const Finish finish =
+      reception.length < 0
+          ? answers_.OnReceiveError(socket.Fd(), reception.error)
+          : answers_.OnDatagram(socket.Fd(),
+                                std::span<const std::uint8_t>(
+                                    buffer.data(), static_cast<std::size_t>(reception.length)),
+                                reception.sender);
+  if (finish) FinishWith(*finish);
+}
+
+void SearchRun::OnFinish() {
+  CloseAll();
+  answerTimer_.Stop();
+  EndLoop();
+}
+
+void SearchRun::FinishWith(std::int32_t result) {
+  finishPosted_ = true;
+  SetResult(result);
+}
+
+void SearchRun::SetResult(std::int32_t result) {
+  if (result_ == kResultRunning) result_ = result;
+}
+
+void SearchRun::CloseAll() {
+  for (SearchSocket& socket : sockets_) socket.Close(log_);
+}
+
+}  // namespace netseek

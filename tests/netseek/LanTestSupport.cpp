@@ -1,0 +1,102 @@
+#include "LanTestSupport.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "lm/Text.h"
+#include "netseek/NetSeek.h"
+
+namespace netseek::test {
+namespace {
+
+void Put(Bytes& out, std::size_t at, const Bytes& bytes) {
+  std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<long>(at));
+}
+
+void PutText(Bytes& out, std::size_t at, const std::string& text) {
+  std::copy(text.begin(), text.end(), out.begin() + static_cast<long>(at));
+}
+
+}  // namespace
+
+Bytes MakeAnswer(const AnswerSpec& spec) {
+  Bytes out(256, 0);
+  out[0] = 0x50;
+  out[1] = 0x01;
+  out[2] = spec.command;
+  out[3] = spec.status;
+  out[5] = spec.setting;
+  Put(out, 6, spec.mac);
+  Put(out, 12, spec.ip);
+  Put(out, 16, spec.value16);
+  Put(out, 20, spec.value20);
+  Put(out, 24, spec.value24);
+  Put(out, 28, spec.value28);
+  out[32] = static_cast<std::uint8_t>(spec.port & 0xFF);
+  out[33] = static_cast<std::uint8_t>(spec.port >> 8);
+  PutText(out, 34, spec.serial);
+  PutText(out, 42, spec.name);
+  PutText(out, 74, spec.descr);
+  out.resize(spec.length);
+  return out;
+}
+
+LabLayout OnePeerLayout() { return {{"10.77.0.1/24"}, {"10.77.0.2/24"}}; }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void LanTest::SetUp() {
+  char pattern[] = "/tmp/netseek-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  dir_ = pattern;
+  logPath_ = dir_ + "/log.txt";
+  requestsPath_ = dir_ + "/requests.txt";
+  NetnsLab::Failure failure;
+  lab_ = NetnsLab::Create(Layout(), failure);
+  if (!lab_ && failure.unavailable) GTEST_SKIP() << "network namespace tests skipped: " << failure.reason;
+  ASSERT_TRUE(lab_) << failure.reason;
+  ASSERT_GT(NetSeek_LogSettings(logPath_.c_str()), 0);
+}
+
+void LanTest::TearDown() {
+  responder_.reset();
+  NetSeek_CloseSearch();
+  if (!dir_.empty()) std::filesystem::remove_all(dir_);
+}
+
+void LanTest::StartResponder(const std::vector<Bytes>& answers) {
+  std::vector<std::string> argv = {NETSEEK_RESPONDER_PATH, "--lifetime-ms", "15000",
+                                   "--requests", requestsPath_};
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    const std::string path = dir_ + "/answer" + std::to_string(i);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(answers[i].data()),
+               static_cast<std::streamsize>(answers[i].size()));
+    argv.push_back(path);
+  }
+  responder_ = lab_->StartInPeer(argv);
+  ASSERT_TRUE(responder_);
+  ASSERT_TRUE(responder_->WaitForLine("ready", std::chrono::seconds(1)));
+}
+
+std::vector<std::string> LanTest::Requests() const {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadFile(requestsPath_));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string LanTest::LogBytes() const { return ReadFile(logPath_); }
+
+std::string LanTest::LogText() const { return lm::text::AnsiToUtf8(LogBytes()); }
+
+}  // namespace netseek::test
