@@ -1,12 +1,13 @@
 #include "linkmeter/Registration.h"
 
 #include "sorrel/cef/Manager.h"
+#include "sorrel/com/ComRegistration.h"
 
 namespace linkmeter {
 
 void RegisterPageFunctions(Sorrel::cef::Manager& manager) {
-  (void)manager;
-  // Host functions, then device functions, register here as they are built.
+  // Host functions register here first as they are built; then the device functions.
+  Sorrel::Com::RegisterComFunctions(manager);
 }
 
 }  // namespace linkmeter

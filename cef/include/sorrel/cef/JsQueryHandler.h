@@ -13,7 +13,7 @@
 
 namespace Sorrel::cef {
 
-class JsQueryHandler {
+class JsQueryHandler : public std::enable_shared_from_this<JsQueryHandler> {
  public:
   enum State : int32_t { kCreated = 0, kRunning = 1, kFinished = 2, kCancelRequested = 3 };
 

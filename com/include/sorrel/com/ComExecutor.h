@@ -1,0 +1,48 @@
+#pragma once
+// One base unit: the description it was made from and the executor that
+// holds its connection. A unit runs one command at a time: callers hold
+// Busy() for the whole of their work with it.
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "sorrel/com/ComInfo.h"
+#include "vantor/com/ExecutorVela.h"
+
+namespace Sorrel::Com {
+
+class ComExecutor {
+ public:
+  ComExecutor(ComInfo info, std::shared_ptr<com::vantor::ExecutorVela> executor);
+
+  const ComInfo& Info() const { return info_; }
+  com::vantor::ExecutorVela& Executor() const { return *executor_; }
+  std::mutex& Busy() { return busy_; }
+
+  // The stored LAN password; a call naming a new one replaces it.
+  std::string LanPassword() const;
+  void SetLanPassword(const std::string& password);
+
+ private:
+  ComInfo info_;
+  std::shared_ptr<com::vantor::ExecutorVela> executor_;
+  std::mutex busy_;
+  mutable std::mutex passwordMutex_;
+};
+
+class ComExecutorFactory {
+ public:
+  virtual ~ComExecutorFactory() = default;
+  // A new unit for the description, or null when this program does not talk to it.
+  virtual std::shared_ptr<ComExecutor> Create(const ComInfo& info) = 0;
+};
+
+class ComExecutorVelaFactory : public ComExecutorFactory {
+ public:
+  std::shared_ptr<ComExecutor> Create(const ComInfo& info) override;
+  // Model codes of the base units this program opens.
+  static bool IsKnownModel(uint32_t modelCode);
+};
+
+}  // namespace Sorrel::Com

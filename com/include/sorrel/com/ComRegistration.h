@@ -1,0 +1,14 @@
+#pragma once
+
+namespace Sorrel::cef {
+class Manager;
+}
+
+namespace Sorrel::Com {
+
+// Registers the device functions: the app.com prelude, then close, open,
+// isOpen, the search functions, one handler per T command mnemonic in its
+// fixed order, and GetRsLevel.
+void RegisterComFunctions(Sorrel::cef::Manager& manager);
+
+}  // namespace Sorrel::Com

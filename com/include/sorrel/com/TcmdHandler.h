@@ -1,0 +1,68 @@
+#pragma once
+// The page-facing handler of one T command: builds the protocol command from
+// the argument, runs it on the unit and answers with the device result
+// object. Each mnemonic derives its own class from Tcmd<T>.
+
+#include <memory>
+#include <string>
+
+#include "lm/Json.h"
+#include "sorrel/cef/Exception.h"
+#include "sorrel/com/ComExecutorBase.h"
+#include "vantor/com/Tcmd.h"
+
+namespace Sorrel::Com {
+
+// The parts of the result object every T command shares.
+namespace tcmd_result {
+// "cancel", "timeout", "STATUS=gggg-dddd (NAME c1 c2[ message])" or "".
+std::string Message(const com::vantor::Tcmd& command);
+// {"code1", "code2", "msg"} of the command's result.
+lm::json::Value Error(const com::vantor::Tcmd& command);
+// Adds cmdName, comInfo, STATUS, isSuccess, isCancel, isTimeout and msg.
+void AddCommon(const com::vantor::Tcmd& command, const lm::json::Value& args, const std::string& message,
+               lm::json::Object& result);
+}  // namespace tcmd_result
+
+template <class T>
+class Tcmd : public ComExecutorBase {
+ public:
+  using Command = T;
+  using ComExecutorBase::ComExecutorBase;
+
+  // The command for this call; argument errors end the call before anything is sent.
+  virtual std::shared_ptr<T> MakeCommand(const lm::json::Value& args) {
+    (void)args;
+    return std::make_shared<T>();
+  }
+  // Command-specific members of the result object.
+  virtual void AddResult(const T& command, lm::json::Object& result) {
+    (void)command;
+    (void)result;
+  }
+  virtual std::string MakeMessage(const T& command) { return tcmd_result::Message(command); }
+  virtual lm::json::Value MakeError(const T& command) { return tcmd_result::Error(command); }
+
+  void Run(PrmExecutor& prm) override {
+    std::shared_ptr<T> command = MakeCommand(prm.args);
+    prm.unit->Executor().Execute(*command, 0);
+    lm::json::Object result;
+    AddResult(*command, result);
+    tcmd_result::AddCommon(*command, prm.args, MakeMessage(*command), result);
+    if (command->GetResult().status == com::vantor::ExecResult::kError) {
+      throw Sorrel::cef::JsExecuteException::FromText(lm::json::ToText(MakeError(*command)));
+    }
+    prm.reply->Success(lm::json::ToText(lm::json::Value(std::move(result))));
+  }
+};
+
+// The usual handler of a mnemonic: "app.com.tcmd" + name, query "ComTcmd" +
+// name, cancellable, a fresh handler (a default-constructed Self) for every call.
+template <class Self, class T>
+class TcmdOf : public Tcmd<T> {
+ public:
+  explicit TcmdOf(const std::string& mnemonic) : Tcmd<T>("ComTcmd" + mnemonic, "app.com.tcmd" + mnemonic, 1) {}
+  std::shared_ptr<Sorrel::cef::JsQueryHandler> Clone() const override { return std::make_shared<Self>(); }
+};
+
+}  // namespace Sorrel::Com

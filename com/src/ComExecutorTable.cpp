@@ -1,0 +1,37 @@
+#include "sorrel/com/ComExecutorTable.h"
+
+namespace Sorrel::Com {
+
+ComExecutorTable::ComExecutorTable(std::unique_ptr<ComExecutorFactory> factory) : factory_(std::move(factory)) {}
+
+ComExecutorTable& ComExecutorTable::Instance() {
+  static ComExecutorTable table(std::make_unique<ComExecutorVelaFactory>());
+  return table;
+}
+
+std::shared_ptr<ComExecutor> ComExecutorTable::Lookup(const ComInfo& info) {
+  const std::string key = UnitKey(info);
+  std::lock_guard lock(mutex_);
+  auto it = units_.find(key);
+  if (it != units_.end()) {
+    if (info.lan && info.lan->lanPassword != it->second->LanPassword())
+      it->second->SetLanPassword(info.lan->lanPassword);
+    return it->second;
+  }
+  auto unit = factory_->Create(info);
+  if (unit) units_.emplace(key, unit);
+  return unit;
+}
+
+std::shared_ptr<ComExecutor> ComExecutorTable::Find(const ComInfo& info) const {
+  std::lock_guard lock(mutex_);
+  auto it = units_.find(UnitKey(info));
+  return it == units_.end() ? nullptr : it->second;
+}
+
+size_t ComExecutorTable::Size() const {
+  std::lock_guard lock(mutex_);
+  return units_.size();
+}
+
+}  // namespace Sorrel::Com

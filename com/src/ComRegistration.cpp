@@ -1,0 +1,23 @@
+#include "sorrel/com/ComRegistration.h"
+
+#include "sorrel/cef/Manager.h"
+#include "sorrel/com/ComExecutorTable.h"
+#include "sorrel/com/TcmdEBSTS.h"
+#include "sorrel/com/TcmdGetRsLevel.h"
+#include "sorrel/com/UnitHandlers.h"
+
+namespace Sorrel::Com {
+
+void RegisterComFunctions(Sorrel::cef::Manager& manager) {
+  ComExecutorTable::Instance();  // the unit table exists before any handler
+  manager.AppendPrelude("app.com=app.com||{};");
+  manager.AppendPrelude("app.com.VELA=app.com.VELA||{};");
+  manager.AddQuery(std::make_shared<Close>());
+  manager.AddQuery(std::make_shared<Open>());
+  manager.AddQuery(std::make_shared<IsOpen>());
+  // T commands, in mnemonic order.
+  manager.AddQuery(std::make_shared<TcmdEBSTS>());
+  manager.AddQuery(std::make_shared<TcmdGetRsLevel>());
+}
+
+}  // namespace Sorrel::Com

@@ -1,0 +1,71 @@
+#include "sorrel/com/TcmdGetRsLevel.h"
+
+#include "lm/Text.h"
+#include "sorrel/cef/ArgReader.h"
+#include "sorrel/cef/Exception.h"
+
+namespace Sorrel::Com {
+namespace {
+
+using com::vantor::ExecResult;
+using Sorrel::cef::JsArgumentException;
+using Sorrel::cef::JsExecuteException;
+
+std::shared_ptr<com::vantor::TcmdVLB1> MakeVlb1(const char (&data)[7]) {
+  auto command = std::make_shared<com::vantor::TcmdVLB1>();
+  command->SetMODE(0);
+  command->SetTIME(100);
+  command->SetSendData(com::vantor::Bytes(data, 7));
+  return command;
+}
+
+std::vector<uint8_t> ReadChannels(const lm::json::Value& args) {
+  const lm::json::Array* freqs = Sorrel::cef::ArgReader(args).Array("freqs");
+  std::vector<uint8_t> channels;
+  for (size_t i = 0; i < freqs->size(); ++i) {
+    if (!lm::json::IsIntegral((*freqs)[i], 0, 255))
+      throw JsArgumentException(-2, Sorrel::cef::MsgInvalid(lm::text::Format("freqs[%zu]", i)));
+    channels.push_back(static_cast<uint8_t>((*freqs)[i].get<double>()));
+  }
+  return channels;
+}
+
+}  // namespace
+
+std::shared_ptr<com::vantor::TcmdVLB1> TcmdGetRsLevel::MakeMeasureCommand(uint8_t channel) {
+  const char data[7] = {0x01, 0x3E, 0x00, 0x02, 0x00, static_cast<char>(channel), 0x00};
+  return MakeVlb1(data);
+}
+
+std::shared_ptr<com::vantor::TcmdVLB1> TcmdGetRsLevel::MakeClosingCommand() {
+  const char data[7] = {0x01, static_cast<char>(0xAF), 0x00, 0x02, 0x00, 0x00, 0x00};
+  return MakeVlb1(data);
+}
+
+void TcmdGetRsLevel::ExecuteChecked(com::vantor::Executor& executor, com::vantor::TcmdVLB1& command) {
+  executor.Execute(command, 0);
+  const int status = command.GetResult().status;
+  if ((status == ExecResult::kCompleted && command.IsStatus(4, 0)) || status == ExecResult::kCancelled) return;
+  std::string msg = "通信が失敗しました。(" + command.GetName() + " STATUS=" + command.GetStatusText() + ")";
+  throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(-22, msg)));
+}
+
+void TcmdGetRsLevel::Run(PrmExecutor& prm) {
+  const std::vector<uint8_t> channels = ReadChannels(prm.args);
+  auto& executor = prm.unit->Executor();
+  lm::json::Array levels;
+  for (uint8_t channel : channels) {
+    auto command = MakeMeasureCommand(channel);
+    ExecuteChecked(executor, *command);
+    auto data = command->GetRecvField("DATA");
+    if (!data || data->size() != 7) {
+      throw JsExecuteException::FromText(lm::json::ToText(lm::json::MakeObject({{"code1", lm::json::Number(0)}})));
+    }
+    levels.push_back(lm::json::MakeObject({{"freq", lm::json::Number(channel)},
+                                           {"level", lm::json::Number(static_cast<uint8_t>((*data)[5]))}}));
+  }
+  ExecuteChecked(executor, *MakeClosingCommand());
+  prm.reply->Success(lm::json::ToText(lm::json::Value(std::move(levels))));
+}
+
+}  // namespace Sorrel::Com

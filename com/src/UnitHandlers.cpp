@@ -1,0 +1,49 @@
+#include "sorrel/com/UnitHandlers.h"
+
+#include "sorrel/cef/ArgReader.h"
+#include "sorrel/cef/Exception.h"
+#include "sorrel/com/ComExecutorBase.h"
+
+namespace Sorrel::Com {
+
+using Sorrel::cef::ArgReader;
+
+std::string UnitHandler::ComInfoAnswer(const lm::json::Value& args) {
+  return lm::json::ToText(lm::json::MakeObject({{"comInfo", args.get("comInfo")}}));
+}
+
+void Open::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
+                   const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  ComInfo info = ParseComInfo(args);
+  uint8_t retry = 0;
+  ArgReader(args).UInt8("retry", retry, ArgReader::Need::Optional);
+  auto unit = Table().Lookup(info);
+  if (!unit) throw Sorrel::cef::JsArgumentException(0, "");
+  std::lock_guard busy(unit->Busy());
+  OpenUnit(*unit, retry);
+  reply->Success(ComInfoAnswer(args));
+}
+
+void Close::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
+                    const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  ComInfo info = ParseComInfo(args);
+  auto unit = Table().Lookup(info);
+  if (!unit) throw Sorrel::cef::JsArgumentException(0, "");
+  std::lock_guard busy(unit->Busy());
+  if (unit->Executor().IsOpen()) unit->Executor().Close();
+  reply->Success(ComInfoAnswer(args));
+}
+
+void IsOpen::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
+                     const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  ComInfo info = ParseComInfo(args);
+  auto unit = Table().Lookup(info);
+  bool open = false;
+  if (unit) {
+    std::lock_guard busy(unit->Busy());
+    open = unit->Executor().IsOpen();
+  }
+  reply->Success(open ? "true" : "false");
+}
+
+}  // namespace Sorrel::Com

@@ -1,0 +1,1 @@
+#include "vantor/com/TcmdEBSTS.h"
