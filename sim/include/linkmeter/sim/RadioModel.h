@@ -1,0 +1,39 @@
+#pragma once
+// How radio links and batteries behave over time: levels fall with distance
+// and wander a little from minute to minute, batteries drain by the day.
+// Deterministic for a given seed, so tests can rely on ranges.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "linkmeter/sim/Site.h"
+
+namespace linkmeter::sim {
+
+class RadioModel {
+ public:
+  RadioModel(const RadioSpec& spec, std::int64_t startUnix);
+
+  // The level (1..255) a unit receives over a link of this length at unix
+  // time t, or none when the link is longer than the range.
+  std::optional<int> LinkLevel(double distanceM, std::uint32_t linkKey, std::int64_t t) const;
+  // Battery value 0..100 after draining since the simulator started.
+  int Battery(double startPct, double drainPerDay, std::uint32_t unitKey, std::int64_t t) const;
+  // The level a base unit hears on a channel: a noise floor, its own groups'
+  // traffic and configured interference.
+  int ChannelLevel(int channel, const std::set<int>& ownChannels,
+                   const std::map<int, int>& interference, std::int64_t t) const;
+
+  const RadioSpec& Spec() const { return spec_; }
+
+ private:
+  // A value in [-1, 1] that changes every `periodSec` seconds.
+  double Wander(std::uint32_t key, std::int64_t t, int periodSec) const;
+
+  RadioSpec spec_;
+  std::int64_t startUnix_;
+};
+
+}  // namespace linkmeter::sim

@@ -1,0 +1,40 @@
+#pragma once
+// One connection's conversation with a simulated base unit: takes request
+// frames, answers them from the command table, and bends the answer as the
+// unit's fault plan says.
+
+#include <string>
+
+#include "linkmeter/sim/Exchange.h"
+#include "linkmeter/sim/Transcript.h"
+
+namespace linkmeter::sim {
+
+// What the connection does with one request.
+struct Reply {
+  std::string bytes;  // sent as they are; empty = nothing to send
+  int delayMs = 0;    // wait this long first
+  bool close = false; // close the connection (after sending `bytes`)
+};
+
+class UnitSession {
+ public:
+  UnitSession(UnitState& unit, const RadioModel& radio, Transcript& transcript);
+
+  // The reply to one whole request frame.
+  Reply Answer(const std::string& frame);
+
+  // The reply to a LAN login frame; `accepted` says whether the password matched.
+  Reply Login(const std::string& frame, bool& accepted);
+
+ private:
+  sim::Answer Compose(const com::vantor::TBody& request);
+  Reply Frame(const std::string& name, const sim::Answer& fields, const FaultEffect& effect);
+
+  UnitState& unit_;
+  const RadioModel& radio_;
+  Transcript& transcript_;
+  Conversation conversation_;
+};
+
+}  // namespace linkmeter::sim

@@ -1,0 +1,182 @@
+// Radio operations relayed to far units (EW…): ACT 0 starts one and is
+// answered 0004-0000, polls (ACT 1) answer 0004-0001 while it is in the air,
+// then the final answer with the command's fields; ACT 2 cancels. VLB1
+// measures the level on one channel.
+
+#include "linkmeter/sim/CommandTable.h"
+#include "linkmeter/sim/RecordedData.h"
+#include "linkmeter/sim/Route.h"
+
+namespace linkmeter::sim {
+namespace {
+
+using Finish = std::function<Answer(Exchange&, const Route&)>;
+
+// The far unit's memory block a read or write addresses.
+std::string& FarBlock(Exchange& x, const Route& route, const std::string& kind) {
+  FarUnitMemory& memory = x.unit.farUnits[route.hops.back().serial];
+  std::string key = kind + std::to_string(x.Number("NUM", 0));
+  auto it = memory.blocks.find(key);
+  if (it == memory.blocks.end()) {
+    std::size_t size = kind == "PW" ? 16 : 64;
+    std::string fill(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) fill[i] = static_cast<char>((route.hops.back().serial + i * 7) & 0xFF);
+    if (kind == "ST" && route.remote) fill = DefaultSettingsRecord(*route.remote);
+    it = memory.blocks.emplace(key, fill).first;
+  }
+  return it->second;
+}
+
+Finish ReadsBlock(std::string kind) {
+  return [kind](Exchange& x, const Route& route) {
+    Answer a = WithStatus(status::kRadioAccepted);
+    std::string& block = FarBlock(x, route, kind);
+    a["DATA"] = kind == "ST" && route.remote ? ReceiveRecord(*route.remote, block) : block;
+    return a;
+  };
+}
+
+Finish WritesBlock(std::string kind) {
+  return [kind](Exchange& x, const Route& route) {
+    FarBlock(x, route, kind) = x.Text("DATA");
+    return WithStatus(status::kRadioAccepted);
+  };
+}
+
+Answer Levels(Exchange& x, const Route& route) {
+  RouteReading reading = ReadRoute(x, route);
+  Answer a = WithStatus(reading.complete ? status::kRadioAccepted : status::kRadioNoAnswer);
+  a["LEVEL"] = reading.level;
+  return a;
+}
+
+Answer CurrentValues(Exchange& x, const Route& route) {
+  Answer a = WithStatus(status::kRadioAccepted);
+  std::int64_t t = x.now + x.unit.farUnits[route.hops.back().serial].clockOffsetSec;
+  a["TIME"] = std::to_string(t);
+  std::string data;
+  if (route.remote) {
+    for (std::size_t c = 0; c < route.remote->chTypes.size(); ++c) {
+      int type = route.remote->chTypes[c];
+      PutLe(data, data.size(), ChannelValue(type, route.remote->serial, static_cast<int>(c), t), RecordWidth({type}));
+    }
+    a["LAST"] = std::to_string((t - x.unit.startUnix) / std::max(1, route.remote->intervalSec));
+  }
+  a["DATA"] = data;
+  return a;
+}
+
+Answer SetsClock(Exchange& x, const Route& route) {
+  std::string data = x.Text("DATA");
+  if (data.size() < 12) return WithStatus(status::kRadioBadRequest);
+  auto farTime = static_cast<std::int64_t>(GetLe(data, 0, 4));
+  x.unit.farUnits[route.hops.back().serial].clockOffsetSec = farTime - x.now;
+  return WithStatus(status::kRadioAccepted);
+}
+
+Answer Nothing(Exchange&, const Route&) { return WithStatus(status::kRadioAccepted); }
+
+// Air time: one hop time per hop; a far unit that does not answer costs
+// the base unit two more tries.
+std::chrono::milliseconds AirTime(const Exchange& x, const Route& route, bool reachable) {
+  auto hops = static_cast<int>(route.hops.size()) + (reachable ? 0 : 2);
+  return std::chrono::milliseconds(x.radio.Spec().hopMs * hops);
+}
+
+Answer Start(Exchange& x, const Finish& finish) {
+  auto route = ResolveRoute(x);
+  if (!route) return WithStatus(status::kRadioBadRequest);
+  bool reachable = ReadRoute(x, *route).complete;
+  RadioOperation op;
+  op.start = x.request;
+  op.readyAt = x.tick + AirTime(x, *route, reachable);
+  op.finish = [finish, route = *route](Exchange& original) {
+    RouteReading reading = ReadRoute(original, route);
+    if (!reading.complete) {
+      Answer failed = WithStatus(status::kRadioNoAnswer);
+      if (original.request.name == "EWLEX" || original.request.name == "EWLRU") failed["LEVEL"] = reading.level;
+      return failed;
+    }
+    return finish(original, route);
+  };
+  x.conversation.radio = std::move(op);
+  return WithStatus(status::kRadioAccepted);
+}
+
+Answer Poll(Exchange& x) {
+  auto& op = x.conversation.radio;
+  if (!op || op->start.name != x.request.name) {
+    // A settings write is verified by asking again with the whole request.
+    if (x.request.name == "EWSTW" && x.Has("ID") && x.Has("DATA")) {
+      auto route = ResolveRoute(x);
+      if (!route || !ReadRoute(x, *route).complete) return WithStatus(status::kRadioNoAnswer);
+      return ReadsBlock("ST")(x, *route);
+    }
+    return WithStatus(status::kRadioNoOperation);
+  }
+  if (x.tick < op->readyAt) return WithStatus(status::kRadioWorking);
+  RadioOperation done = std::move(*op);
+  op.reset();
+  if (done.cancelled) return WithStatus(status::kRadioCancelled);
+  Exchange original{done.start, x.unit, x.conversation, x.radio, x.now, x.tick};
+  return done.finish(original);
+}
+
+Answer Cancel(Exchange& x) {
+  auto& op = x.conversation.radio;
+  if (!op) return WithStatus(status::kRadioNoOperation);
+  op->cancelled = true;
+  op->readyAt = x.tick + std::chrono::milliseconds(x.radio.Spec().cancelMs);
+  return WithStatus(status::kRadioAccepted);
+}
+
+Handler RadioOperationHandler(Finish finish) {
+  return [finish](Exchange& x) {
+    switch (x.Number("ACT", 0)) {
+      case 0: return Start(x, finish);
+      case 1: return Poll(x);
+      case 2: return Cancel(x);
+      default: return WithStatus(status::kRadioBadRequest);
+    }
+  };
+}
+
+Answer MeasureChannel(Exchange& x) {
+  std::string data = x.Text("DATA");
+  if (data.size() != 7 || data[0] != 0x01) return WithStatus(status::kRadioBadRequest);
+  Answer a = WithStatus(status::kRadioAccepted);
+  if (static_cast<unsigned char>(data[1]) == 0x3E) {
+    std::set<int> own;
+    for (const auto& g : x.unit.spec.groups) own.insert(g.freq);
+    data[5] = static_cast<char>(
+        x.radio.ChannelLevel(static_cast<unsigned char>(data[5]), own, x.unit.spec.interference, x.now));
+  } else if (static_cast<unsigned char>(data[1]) != 0xAF) {
+    return WithStatus(status::kRadioBadRequest);
+  }
+  a["DATA"] = data;
+  return a;
+}
+
+}  // namespace
+
+void AddRadioCommands(CommandTable& table) {
+  table.Add("EWLEX", RadioOperationHandler(Levels));
+  table.Add("EWLRU", RadioOperationHandler(Levels));
+  table.Add("EWOLR", RadioOperationHandler(ReadsBlock("OL")));
+  table.Add("EWOLW", RadioOperationHandler(WritesBlock("OL")));
+  table.Add("EWPLR", RadioOperationHandler(ReadsBlock("PL")));
+  table.Add("EWPLW", RadioOperationHandler(WritesBlock("PL")));
+  table.Add("EWPSR", RadioOperationHandler(ReadsBlock("PS")));
+  table.Add("EWPSW", RadioOperationHandler(WritesBlock("PS")));
+  table.Add("EWPWR", RadioOperationHandler(ReadsBlock("PW")));
+  table.Add("EWPWW", RadioOperationHandler(WritesBlock("PW")));
+  table.Add("EWSTR", RadioOperationHandler(ReadsBlock("ST")));
+  table.Add("EWSTW", RadioOperationHandler(WritesBlock("ST")));
+  table.Add("EWPSP", RadioOperationHandler(Nothing));
+  table.Add("EWRSP", RadioOperationHandler(Nothing));
+  table.Add("EWPTM", RadioOperationHandler(SetsClock));
+  table.Add("EWRSC", RadioOperationHandler(CurrentValues));
+  table.Add("VLB1", MeasureChannel);
+}
+
+}  // namespace linkmeter::sim

@@ -1,0 +1,58 @@
+#include "linkmeter/sim/RadioModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace linkmeter::sim {
+namespace {
+
+std::uint32_t Mix(std::uint32_t x) {
+  x ^= x >> 16;
+  x *= 0x7FEB352Du;
+  x ^= x >> 15;
+  x *= 0x846CA68Bu;
+  x ^= x >> 16;
+  return x;
+}
+
+int Clamp(double v, int lo, int hi) {
+  return std::clamp(static_cast<int>(std::lround(v)), lo, hi);
+}
+
+}  // namespace
+
+RadioModel::RadioModel(const RadioSpec& spec, std::int64_t startUnix) : spec_(spec), startUnix_(startUnix) {}
+
+double RadioModel::Wander(std::uint32_t key, std::int64_t t, int periodSec) const {
+  auto bucket = static_cast<std::uint32_t>(t / periodSec);
+  std::uint32_t h = Mix(key ^ Mix(bucket ^ Mix(spec_.seed)));
+  return static_cast<double>(h % 2001) / 1000.0 - 1.0;
+}
+
+std::optional<int> RadioModel::LinkLevel(double distanceM, std::uint32_t linkKey, std::int64_t t) const {
+  if (distanceM > spec_.rangeM) return std::nullopt;
+  double base = 230.0 - 40.0 * std::log10(std::max(distanceM, 10.0));
+  // Slow fading over ten minutes plus a small change from one reading to the next.
+  double fade = 6.0 * Wander(linkKey, t, 600) + 2.0 * Wander(linkKey * 31 + 7, t, 5);
+  return Clamp(base + fade, 1, 255);
+}
+
+int RadioModel::Battery(double startPct, double drainPerDay, std::uint32_t unitKey, std::int64_t t) const {
+  double days = static_cast<double>(std::max<std::int64_t>(0, t - startUnix_)) / 86400.0;
+  // Cold nights read a little lower: a daily swing of one percent.
+  double swing = std::sin(static_cast<double>(t % 86400) / 86400.0 * 6.2831853) * 1.0;
+  return Clamp(startPct - drainPerDay * days + swing + 0.4 * Wander(unitKey, t, 60), 0, 100);
+}
+
+int RadioModel::ChannelLevel(int channel, const std::set<int>& ownChannels,
+                             const std::map<int, int>& interference, std::int64_t t) const {
+  auto key = static_cast<std::uint32_t>(channel) * 2654435761u;
+  double level = 22.0 + 5.0 * Wander(key, t, 2);
+  if (ownChannels.count(channel)) level += 30.0 + 10.0 * Wander(key + 1, t, 3);
+  if (auto it = interference.find(channel); it != interference.end()) {
+    level += it->second * (0.85 + 0.15 * Wander(key + 2, t, 7));
+  }
+  return Clamp(level, 0, 255);
+}
+
+}  // namespace linkmeter::sim

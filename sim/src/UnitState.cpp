@@ -1,0 +1,42 @@
+#include "linkmeter/sim/UnitState.h"
+
+#include "linkmeter/sim/CommandTable.h"
+#include "linkmeter/sim/Registration.h"
+#include "lm/Text.h"
+
+namespace linkmeter::sim {
+
+UnitState::UnitState(const BaseUnitSpec& unitSpec, std::int64_t start) : spec(unitSpec), startUnix(start) {
+  blocks = FactorySettings(spec);
+  for (const auto& [block, fields] : spec.settings) {
+    for (const auto& [key, value] : fields) blocks[block][key] = value;
+  }
+  registration = BuildRegistrationImage(spec);
+  savedRegistration = registration;
+  for (const auto& event : spec.log) {
+    log.push_back({event.category, event.number, startUnix - event.ageSec, lm::text::Utf8ToAnsi(event.text)});
+  }
+  if (spec.optical) {
+    OpticalLogger logger;
+    logger.spec = *spec.optical;
+    logger.recordingSince = startUnix - 86400;
+    optical = logger;
+  }
+  for (const auto& rule : spec.faults) faults.Add(rule);
+}
+
+void UnitState::AddLog(int category, const std::string& textUtf8, std::int64_t utc) {
+  int number = log.empty() ? 1 : log.back().number + 1;
+  log.push_back({category, number, utc, lm::text::Utf8ToAnsi(textUtf8)});
+}
+
+const RemoteUnitSpec* UnitState::FindRemoteUnit(std::uint32_t serial) const {
+  for (const auto& group : spec.groups) {
+    for (const auto& unit : group.remoteUnits) {
+      if (unit.serial == serial) return &unit;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace linkmeter::sim
