@@ -47,8 +47,11 @@ std::int32_t SearchRun::Run() {
 
 void SearchRun::WaitAndDispatch() {
   std::vector<pollfd> fds;
-  for (const SearchSocket& socket : sockets_) {
-    if (socket.IsOpen()) fds.push_back({socket.Fd(), POLLIN, 0});
+  std::vector<std::size_t> owners;  // index in sockets_ of each entry of fds
+  for (std::size_t i = 0; i < sockets_.size(); ++i) {
+    if (!sockets_[i].IsOpen()) continue;
+    fds.push_back({sockets_[i].Fd(), POLLIN, 0});
+    owners.push_back(i);
   }
   const int timeout = PollTimeoutMs();
   if (timeout < 0 && fds.empty()) {
@@ -61,10 +64,8 @@ void SearchRun::WaitAndDispatch() {
     return;
   }
   std::vector<short> events(sockets_.size(), 0);
-  for (const pollfd& fd : fds) {
-    auto it = std::find_if(sockets_.begin(), sockets_.end(),
-                           [&](const SearchSocket& s) { return s.Fd() == fd.fd; });
-    if (it != sockets_.end()) events[it - sockets_.begin()] = ready > 0 ? fd.revents : 0;
+  if (ready > 0) {
+    for (std::size_t k = 0; k < fds.size(); ++k) events[owners[k]] = fds[k].revents;
   }
   // Answers that arrived before a timer expired are handled before it.
   DispatchSocketEvents(events);

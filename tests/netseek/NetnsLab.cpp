@@ -13,12 +13,16 @@
 namespace netseek::test {
 namespace {
 
-const char* FindIpTool() {
-  for (const char* path : {"/usr/sbin/ip", "/sbin/ip", "/usr/bin/ip", "/bin/ip"}) {
-    if (::access(path, X_OK) == 0) return path;
+const char* FindTool(const char* name) {
+  static thread_local std::string found;
+  for (const char* dir : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"}) {
+    found = std::string(dir) + name;
+    if (::access(found.c_str(), X_OK) == 0) return found.c_str();
   }
   return nullptr;
 }
+
+const char* FindIpTool() { return FindTool("ip"); }
 
 int OpenCurrentNetns() { return ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC); }
 
@@ -121,6 +125,18 @@ bool NetnsLab::Build(const LabLayout& layout, std::string& whyNot) const {
   }
   return RunIn(-1, {ip, "link", "set", kSearchLink, "up"}) &&
          RunIn(peerNs_, {ip, "link", "set", kPeerLink, "up"});
+}
+
+bool NetnsLab::BlockSendsFrom(const std::string& address) const {
+  const char* found = FindTool("nft");
+  if (found == nullptr) return false;
+  const std::string nft = found;
+  // The table and chain live in the search namespace only; adding them again is harmless.
+  return RunIn(-1, {nft, "add", "table", "ip", "netseek_test"}) &&
+         RunIn(-1, {nft, "add", "chain", "ip", "netseek_test", "out",
+                    "{ type filter hook output priority 0; }"}) &&
+         RunIn(-1, {nft, "add", "rule", "ip", "netseek_test", "out", "ip", "saddr", address,
+                    "drop"});
 }
 
 NetnsLab::~NetnsLab() {

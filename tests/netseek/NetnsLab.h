@@ -48,6 +48,10 @@ class NetnsLab {
   static std::unique_ptr<NetnsLab> Create(const LabLayout& layout, Failure& failure);
   ~NetnsLab();
 
+  // Makes every datagram sent from `address` on the search side fail (with
+  // EPERM, through a netfilter rule); false when nft is not installed.
+  bool BlockSendsFrom(const std::string& address) const;
+
   // Starts argv[0] with the arguments inside the peer namespace.
   std::unique_ptr<ChildProcess> StartInPeer(const std::vector<std::string>& argv) const;
 
