@@ -30,12 +30,10 @@ void PutPath(lm::json::Object& root, std::string_view path, lm::json::Value valu
 
 std::string DeviceTextToUtf8(const std::string& bytes) {
   if (auto utf8 = lm::text::TryAnsiToUtf8(bytes)) return *utf8;
-  // Keep what can be kept: ASCII as is, everything else as U+FFFD.
+  // Keep what can be kept: ASCII as is, everything else as "?", which the
+  // device code page can hold, so the text can be written back.
   std::string out;
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
-    else out += "\xEF\xBF\xBD";
-  }
+  for (char c : bytes) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
   return out;
 }
 

@@ -15,8 +15,9 @@ const lm::json::Value* FindPath(const lm::json::Object& root, std::string_view p
 // Sets the member at a dotted path, creating the objects on the way.
 void PutPath(lm::json::Object& root, std::string_view path, lm::json::Value value);
 
-// Device bytes as UTF-8. Bytes that are not valid in the device code page
-// become U+FFFD rather than failing the whole registration.
+// Device bytes as UTF-8. When the bytes are not valid in the device code
+// page, every non-ASCII byte becomes "?" rather than failing the whole
+// registration.
 std::string DeviceTextToUtf8(const std::string& bytes);
 // UTF-8 as device bytes; nullopt when the text has no device form or is
 // longer than `maxBytes` after conversion.
