@@ -1,0 +1,73 @@
+#pragma once
+// The browser client of one main browser and its popups: creates the views,
+// registers each browser with the Manager while it is open, keeps same-origin
+// popups in its list and hands other origins to the desktop's browser.
+// Owns the query router and the process-message router the browsers share.
+// Main thread only.
+
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sorrel/cef/BsmsgHandlers.h"
+#include "sorrel/cef/BsmsgRouter.h"
+#include "sorrel/cef/Manager.h"
+#include "sorrel/cef/webkit/BrowserHost.h"
+#include "sorrel/cef/webkit/WebEngine.h"
+
+namespace linkmeter::shell {
+
+class ClientBase {
+ public:
+  ClientBase(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager);
+  virtual ~ClientBase();
+  ClientBase(const ClientBase&) = delete;
+  ClientBase& operator=(const ClientBase&) = delete;
+
+  // Creates the main browser's view loading `url`; the caller places it.
+  GtkWidget* CreateBrowser(const std::string& url);
+  // Closes every browser: unregisters them and gives up their queries.
+  void CloseAll();
+
+  Sorrel::cef::BsmsgMsgRouter& Messages() { return messages_; }
+  Sorrel::cef::BsmsgRouter& Queries() { return queries_; }
+  WebKitWebView* MainView() const { return main_; }
+  std::shared_ptr<Sorrel::cef::webkit::WebKitBrowser> MainBrowser() const;
+  size_t PopupCount() const { return popups_.size(); }
+  // For user messages nobody else takes (tests, benchmarks).
+  void SetMessageHook(Sorrel::cef::webkit::BrowserHost::MessageHook hook);
+
+ protected:
+  // A popup to another origin: the desktop's default browser shows it.
+  virtual void OpenExternally(const std::string& url);
+  virtual void OnBrowserCreated(Sorrel::cef::webkit::BrowserHost&) {}
+
+ private:
+  static GtkWidget* OnCreate(WebKitWebView* opener, WebKitNavigationAction* action, gpointer self);
+  static void OnReadyToShow(WebKitWebView* view, gpointer self);
+  static void OnClose(WebKitWebView* view, gpointer self);
+  static void OnDestroy(GtkWidget* view, gpointer self);
+  void Track(WebKitWebView* view);
+  void Untrack(WebKitWebView* view);
+
+  const Sorrel::cef::webkit::WebEngine& engine_;
+  Sorrel::cef::Manager& manager_;
+  Sorrel::cef::BsmsgRouter queries_;
+  Sorrel::cef::BsmsgMsgRouter messages_;
+  WebKitWebView* main_ = nullptr;
+  std::vector<WebKitWebView*> popups_;
+  std::map<WebKitWebView*, std::unique_ptr<Sorrel::cef::webkit::BrowserHost>> hosts_;
+  Sorrel::cef::webkit::BrowserHost::MessageHook hook_;
+};
+
+// The program's client.
+class MyClient : public ClientBase {
+ public:
+  using ClientBase::ClientBase;
+};
+
+}  // namespace linkmeter::shell

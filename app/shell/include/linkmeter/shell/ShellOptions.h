@@ -1,0 +1,26 @@
+#pragma once
+// The command line of the GUI program.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace linkmeter::shell {
+
+struct ShellOptions {
+  std::string url;       // empty: the start page
+  bool console = false;  // page console messages to standard error
+};
+
+// Nullopt with `error` set on an unknown option or a missing value.
+std::optional<ShellOptions> ParseShellOptions(const std::vector<std::string>& args, std::string& error);
+
+// app://res/<program name>/index.html
+std::string StartUrl(const std::string& programName);
+
+// The scheme and host of a URL, up to the first '/' after "://" (the whole
+// URL when it has none).
+std::string OriginPrefix(const std::string& url);
+bool SameOrigin(const std::string& a, const std::string& b);
+
+}  // namespace linkmeter::shell

@@ -1,0 +1,26 @@
+#pragma once
+// Test-only page functions under app.selftest, registered by the GUI tests
+// and the benchmark (never by the program): queries that echo, fail, take
+// their time and poke the bridge from the browser side, and native functions
+// that echo, throw and read a microsecond clock.
+
+#include <atomic>
+
+namespace Sorrel::cef {
+class Manager;
+}
+
+namespace linkmeter::selftest {
+
+// What the slow query saw, for the page to check.
+struct SlowStatus {
+  std::atomic<int> routerCancels{0};
+  std::atomic<int> explicitCancels{0};
+  std::atomic<int> finished{0};
+};
+SlowStatus& Slow();
+
+// Queries and the engine-neutral natives, in every process.
+void RegisterSelfTestFunctions(Sorrel::cef::Manager& manager);
+
+}  // namespace linkmeter::selftest

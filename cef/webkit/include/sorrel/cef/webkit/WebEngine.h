@@ -1,0 +1,46 @@
+#pragma once
+// The engine start of the browser process: one web context with the page
+// extension, the "app" scheme and the engine settings, and the web views
+// created from it. Main thread only.
+
+#include <webkit2/webkit2.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "sorrel/cef/ResSchemeHandlerFactory.h"
+
+namespace Sorrel::cef::webkit {
+
+struct EngineOptions {
+  std::filesystem::path extensionDir;    // holds the page-process extension module
+  std::filesystem::path resourceFolder;  // res/ with the page packages
+  bool console = false;                  // page console messages to standard error
+};
+
+class WebEngine {
+ public:
+  explicit WebEngine(const EngineOptions& options);
+  ~WebEngine();
+  WebEngine(const WebEngine&) = delete;
+  WebEngine& operator=(const WebEngine&) = delete;
+
+  WebKitWebContext* Context() const { return context_; }
+  const ResSchemeHandlerFactory& Resources() const { return *resources_; }
+
+  // A new view with its own page process (a floating reference).
+  GtkWidget* CreateView() const;
+  // A view sharing the page process of `related` (popups).
+  GtkWidget* CreateRelatedView(WebKitWebView* related) const;
+
+ private:
+  void ApplySettings(WebKitWebView* view) const;
+
+  WebKitWebContext* context_;
+  std::shared_ptr<const ResSchemeHandlerFactory> resources_;
+};
+
+// The folder of the running executable.
+std::filesystem::path ExecutableDir();
+
+}  // namespace Sorrel::cef::webkit

@@ -1,0 +1,50 @@
+#pragma once
+// One web view as the bridge sees it. WebKit objects are used on the GTK
+// main thread only; the URL copy and message sending are safe from any
+// thread (sends from other threads are carried to the main thread).
+
+#include <webkit2/webkit2.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "sorrel/cef/BsmsgHandlers.h"
+#include "sorrel/cef/Engine.h"
+
+namespace Sorrel::cef::webkit {
+
+class WebKitBrowser : public Browser, public ProcessMessageSink, public std::enable_shared_from_this<WebKitBrowser> {
+ public:
+  // Main thread. Holds a reference on the view until Detach.
+  static std::shared_ptr<WebKitBrowser> Create(WebKitWebView* view);
+  ~WebKitBrowser() override;
+
+  int32_t Identifier() const override { return id_; }
+  std::string MainFrameUrl() const override;
+  bool SendProcessMessage(const ProcessMessage& message) override;
+
+  // Main thread: the view, or null once detached.
+  WebKitWebView* View() const { return view_; }
+  // Main thread: lets the view go; later sends are refused.
+  void Detach();
+
+ private:
+  explicit WebKitBrowser(WebKitWebView* view);
+  static void OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer self);
+  void SendOnMainThread(const ProcessMessage& message);
+
+  WebKitWebView* view_;
+  const int32_t id_;
+  gulong uriHandler_ = 0;
+  mutable std::mutex mutex_;
+  std::string url_;
+  bool detached_ = false;
+};
+
+// True on the thread that runs the default GLib main context.
+bool OnMainThread();
+// Runs the function on the main thread later, never inside this call.
+void PostToMainThread(std::function<void()> fn);
+
+}  // namespace Sorrel::cef::webkit

@@ -1,0 +1,53 @@
+#include "sorrel/cef/webkit/WebEngine.h"
+
+#include "sorrel/cef/webkit/ResSchemeAdapter.h"
+
+namespace Sorrel::cef::webkit {
+
+std::filesystem::path ExecutableDir() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+
+WebEngine::WebEngine(const EngineOptions& options)
+    : context_(webkit_web_context_new_ephemeral()),
+      resources_(std::make_shared<ResSchemeHandlerFactory>(options.resourceFolder)) {
+  // The page process loads our extension; it stays unsandboxed because
+  // native page functions open local files there.
+  webkit_web_context_set_web_extensions_directory(context_, options.extensionDir.c_str());
+  GVariantDict init;
+  g_variant_dict_init(&init, nullptr);
+  g_variant_dict_insert(&init, "console", "b", options.console);
+  webkit_web_context_set_web_extensions_initialization_user_data(context_, g_variant_dict_end(&init));
+
+  const char* languages[] = {"ja-JP", nullptr};
+  webkit_web_context_set_preferred_languages(context_, languages);
+  webkit_web_context_set_spell_checking_enabled(context_, FALSE);
+  webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+  RegisterResScheme(context_, resources_);
+}
+
+WebEngine::~WebEngine() { g_object_unref(context_); }
+
+void WebEngine::ApplySettings(WebKitWebView* view) const {
+  WebKitSettings* settings = webkit_web_view_get_settings(view);
+  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+  webkit_settings_set_enable_developer_extras(settings, TRUE);
+  // Software rendering: no GPU on our machines, and it saves memory.
+  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+}
+
+GtkWidget* WebEngine::CreateView() const {
+  GtkWidget* view = webkit_web_view_new_with_context(context_);
+  ApplySettings(WEBKIT_WEB_VIEW(view));
+  return view;
+}
+
+GtkWidget* WebEngine::CreateRelatedView(WebKitWebView* related) const {
+  GtkWidget* view = webkit_web_view_new_with_related_view(related);
+  ApplySettings(WEBKIT_WEB_VIEW(view));
+  return view;
+}
+
+}  // namespace Sorrel::cef::webkit

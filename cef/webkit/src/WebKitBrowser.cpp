@@ -1,0 +1,95 @@
+#include "sorrel/cef/webkit/WebKitBrowser.h"
+
+#include <functional>
+
+#include "sorrel/cef/webkit/GVariantMsg.h"
+
+namespace Sorrel::cef::webkit {
+
+bool OnMainThread() { return g_main_context_is_owner(g_main_context_default()); }
+
+void PostToMainThread(std::function<void()> fn) {
+  auto* task = new std::function<void()>(std::move(fn));
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_callback(
+      source,
+      [](gpointer p) -> gboolean {
+        (*static_cast<std::function<void()>*>(p))();
+        return G_SOURCE_REMOVE;
+      },
+      task, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
+  g_source_attach(source, g_main_context_default());
+  g_source_unref(source);
+}
+
+std::shared_ptr<WebKitBrowser> WebKitBrowser::Create(WebKitWebView* view) {
+  return std::shared_ptr<WebKitBrowser>(new WebKitBrowser(view));
+}
+
+WebKitBrowser::WebKitBrowser(WebKitWebView* view)
+    : view_(WEBKIT_WEB_VIEW(g_object_ref(view))),
+      id_(static_cast<int32_t>(webkit_web_view_get_page_id(view))) {
+  const char* uri = webkit_web_view_get_uri(view);
+  url_ = uri ? uri : "";
+  uriHandler_ = g_signal_connect(view, "notify::uri", G_CALLBACK(OnUriChanged), this);
+}
+
+WebKitBrowser::~WebKitBrowser() {
+  // The last reference may go on a worker thread; the view is let go on
+  // the main thread.
+  if (view_) {
+    WebKitWebView* view = view_;
+    gulong handler = uriHandler_;
+    auto release = [view, handler] {
+      g_signal_handler_disconnect(view, handler);
+      g_object_unref(view);
+    };
+    if (OnMainThread()) release();
+    else PostToMainThread(release);
+  }
+}
+
+void WebKitBrowser::Detach() {
+  if (!view_) return;
+  g_signal_handler_disconnect(view_, uriHandler_);
+  g_object_unref(view_);
+  view_ = nullptr;
+  std::lock_guard lock(mutex_);
+  detached_ = true;
+}
+
+void WebKitBrowser::OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer self) {
+  auto* browser = static_cast<WebKitBrowser*>(self);
+  const char* uri = webkit_web_view_get_uri(view);
+  std::lock_guard lock(browser->mutex_);
+  browser->url_ = uri ? uri : "";
+}
+
+std::string WebKitBrowser::MainFrameUrl() const {
+  std::lock_guard lock(mutex_);
+  return url_;
+}
+
+bool WebKitBrowser::SendProcessMessage(const ProcessMessage& message) {
+  {
+    std::lock_guard lock(mutex_);
+    if (detached_) return false;
+  }
+  if (OnMainThread()) {
+    SendOnMainThread(message);
+  } else {
+    PostToMainThread([self = weak_from_this(), message] {
+      if (auto browser = self.lock()) browser->SendOnMainThread(message);
+    });
+  }
+  return true;
+}
+
+void WebKitBrowser::SendOnMainThread(const ProcessMessage& message) {
+  if (!view_) return;
+  WebKitUserMessage* msg = webkit_user_message_new(message.name.c_str(), ToVariant(message.args));
+  webkit_web_view_send_message_to_page(view_, msg, nullptr, nullptr, nullptr);
+}
+
+}  // namespace Sorrel::cef::webkit

@@ -1,0 +1,94 @@
+#include "SelfTestPage.h"
+
+#include <cstring>
+
+#include "SelfTestFunctions.h"
+#include "linkmeter/Registration.h"
+#include "linkmeter/shell/ShellApp.h"
+
+namespace lmtest {
+namespace {
+
+using Sorrel::cef::BrowserPtr;
+using Sorrel::cef::MsgValue;
+using Sorrel::cef::ProcessMessage;
+
+class ResultHandler : public Sorrel::cef::BsmsgMsgRouter::MsgHandler {
+ public:
+  ResultHandler(PageRun& run) : MsgHandler("lmtest.result"), run_(run) {}
+  void Handle(BrowserPtr&, const ProcessMessage& m) override {
+    CaseResult r;
+    if (m.args.size() >= 2 && m.args[0].GetType() == MsgValue::Type::String) {
+      r.name = m.args[0].GetString();
+      r.ok = m.args[1].GetType() == MsgValue::Type::Bool && m.args[1].GetBool();
+      if (m.args.size() >= 3 && m.args[2].GetType() == MsgValue::Type::String) r.detail = m.args[2].GetString();
+    } else {
+      r.name = "(malformed result)";
+    }
+    run_.cases.push_back(r);
+  }
+
+ private:
+  PageRun& run_;
+};
+
+class DoneHandler : public Sorrel::cef::BsmsgMsgRouter::MsgHandler {
+ public:
+  DoneHandler(PageRun& run, linkmeter::shell::ShellApp& app) : MsgHandler("lmtest.done"), run_(run), app_(app) {}
+  void Handle(BrowserPtr&, const ProcessMessage&) override {
+    run_.finished = true;
+    app_.Quit(0);
+  }
+
+ private:
+  PageRun& run_;
+  linkmeter::shell::ShellApp& app_;
+};
+
+}  // namespace
+
+PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds) {
+  PageRun run;
+  static bool registered = false;
+  if (!registered) {
+    linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+    linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance());
+    registered = true;
+  }
+  linkmeter::shell::ShellConfig config;
+  config.url = url;
+  config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
+  config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
+  config.console = std::getenv("LM_TEST_CONSOLE") != nullptr;
+  linkmeter::shell::ShellApp app(config);
+  int argc = 0;
+  char** argv = nullptr;
+  if (!app.Start(argc, argv, run.error)) return run;
+
+  app.Client().Messages().Add(std::make_shared<ResultHandler>(run));
+  app.Client().Messages().Add(std::make_shared<DoneHandler>(run, app));
+  // The bare ping of the benchmark page: answered at once.
+  app.Client().SetMessageHook([](WebKitUserMessage* message) {
+    if (std::strcmp(webkit_user_message_get_name(message), "lm.selftest.ping") != 0) return false;
+    webkit_user_message_send_reply(message, webkit_user_message_new("lm.selftest.ping", nullptr));
+    return true;
+  });
+  struct Watchdog {
+    PageRun* run;
+    linkmeter::shell::ShellApp* app;
+  } watchdog{&run, &app};
+  guint timer = g_timeout_add_seconds(
+      static_cast<guint>(watchdogSeconds),
+      [](gpointer p) -> gboolean {
+        auto* w = static_cast<Watchdog*>(p);
+        w->run->timedOut = true;
+        w->app->Quit(3);
+        return G_SOURCE_REMOVE;
+      },
+      &watchdog);
+  app.Run();
+  if (!run.timedOut) g_source_remove(timer);
+  return run;
+}
+
+}  // namespace lmtest
