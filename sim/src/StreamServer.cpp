@@ -55,7 +55,7 @@ bool StopSignal::Wait(int ms) const {
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
     if (raised_) return false;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
     pollfd fds[1] = {{fd_.Get(), POLLIN, 0}};
     ::poll(fds, 1, static_cast<int>(left.count()));
