@@ -167,7 +167,7 @@ TEST_F(LanTest, BadArgumentsReturnAtOnceAndSendNothing) {
   EXPECT_EQ(NetSeek_SetParam(nullptr, kUnitPort, 1, nullptr, nullptr, mac, nullptr, nullptr,
                              nullptr, 0, 0, nullptr),
             -10);
-  EXPECT_LT(Since(start).count(), 50);
+  EXPECT_LT(Since(start).count(), 200);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(Requests().empty());
   EXPECT_FALSE(std::filesystem::exists(logPath_));  // no run, so no log
