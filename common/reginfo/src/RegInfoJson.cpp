@@ -28,13 +28,17 @@ Value GroupToJson(const RegInfoImage::Group& g) {
   Array repeaters;
   for (const auto& r : g.repeaters) repeaters.push_back(RepeaterToJson(r));
   Array units;
-  for (const auto& u : g.remoteUnits) units.push_back(Value(RemoteUnitToJson(u)));
-  return lm::json::MakeObject({{"band", lm::json::Number(g.group.Band())},
-                               {"freq", lm::json::Number(g.group.Freq())},
-                               {"id", Value(std::move(id))},
-                               {"name", Value(detail::DeviceTextToUtf8(g.group.Name()))},
-                               {"remoteUnits", Value(std::move(units))},
-                               {"repeaters", Value(std::move(repeaters))}});
+  units.reserve(g.remoteUnits.size());
+  for (const auto& u : g.remoteUnits) units.emplace_back(RemoteUnitToJson(u));
+  // Members moved in one by one: an initializer list would copy the arrays.
+  Object out;
+  out["band"] = lm::json::Number(g.group.Band());
+  out["freq"] = lm::json::Number(g.group.Freq());
+  out["id"] = Value(std::move(id));
+  out["name"] = Value(detail::DeviceTextToUtf8(g.group.Name()));
+  out["remoteUnits"] = Value(std::move(units));
+  out["repeaters"] = Value(std::move(repeaters));
+  return Value(std::move(out));
 }
 
 const Array* ArrayMember(const Object& obj, const char* name) {
@@ -171,8 +175,12 @@ RegInfoError RemoteUnitFromJson(const Value& json, std::optional<RegInfoVelaRemo
 
 Value RegInfoImageToJson(const RegInfoImage& image) {
   Array groups;
+  groups.reserve(image.groups.size());
   for (const auto& g : image.groups) groups.push_back(GroupToJson(g));
-  return lm::json::MakeObject({{"groups", Value(std::move(groups))}, {"serial", Value(SerialText(image.serial))}});
+  Object out;
+  out["groups"] = Value(std::move(groups));
+  out["serial"] = Value(SerialText(image.serial));
+  return Value(std::move(out));
 }
 
 std::optional<Value> RegInfoBytesToJson(std::span<const uint8_t> bytes) {

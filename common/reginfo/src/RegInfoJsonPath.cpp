@@ -28,7 +28,21 @@ void PutPath(lm::json::Object& root, std::string_view path, lm::json::Value valu
   (*obj)[std::string(path)] = std::move(value);
 }
 
+namespace {
+
+// Plain ASCII is the same in both encodings; most names are, and converting
+// them through iconv would dominate the whole conversion.
+bool IsAscii(const std::string& bytes) {
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string DeviceTextToUtf8(const std::string& bytes) {
+  if (IsAscii(bytes)) return bytes;
   if (auto utf8 = lm::text::TryAnsiToUtf8(bytes)) return *utf8;
   // Keep what can be kept: ASCII as is, everything else as "?", which the
   // device code page can hold, so the text can be written back.
@@ -39,7 +53,8 @@ std::string DeviceTextToUtf8(const std::string& bytes) {
 
 std::optional<std::string> Utf8ToDeviceText(const lm::json::Value& value, size_t maxBytes) {
   if (!value.is<std::string>()) return std::nullopt;
-  auto bytes = lm::text::TryUtf8ToAnsi(value.get<std::string>());
+  const std::string& text = value.get<std::string>();
+  auto bytes = IsAscii(text) ? std::optional<std::string>(text) : lm::text::TryUtf8ToAnsi(text);
   if (!bytes || bytes->size() > maxBytes || bytes->find('\0') != std::string::npos) return std::nullopt;
   return bytes;
 }
