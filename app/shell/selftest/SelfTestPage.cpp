@@ -1,5 +1,6 @@
 #include "SelfTestPage.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "SelfTestFunctions.h"
@@ -34,8 +35,10 @@ class ResultHandler : public Sorrel::cef::BsmsgMsgRouter::MsgHandler {
 
 class DoneHandler : public Sorrel::cef::BsmsgMsgRouter::MsgHandler {
  public:
-  DoneHandler(PageRun& run, linkmeter::shell::ShellApp& app) : MsgHandler("lmtest.done"), run_(run), app_(app) {}
+  DoneHandler(PageRun& run, linkmeter::shell::ShellApp& app, std::function<void()> onDone)
+      : MsgHandler("lmtest.done"), run_(run), app_(app), onDone_(std::move(onDone)) {}
   void Handle(BrowserPtr&, const ProcessMessage&) override {
+    if (onDone_) onDone_();
     run_.finished = true;
     app_.Quit(0);
   }
@@ -43,11 +46,12 @@ class DoneHandler : public Sorrel::cef::BsmsgMsgRouter::MsgHandler {
  private:
   PageRun& run_;
   linkmeter::shell::ShellApp& app_;
+  std::function<void()> onDone_;
 };
 
 }  // namespace
 
-PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds) {
+PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::function<void()> onDone) {
   PageRun run;
   static bool registered = false;
   if (!registered) {
@@ -66,7 +70,7 @@ PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds) {
   if (!app.Start(argc, argv, run.error)) return run;
 
   app.Client().Messages().Add(std::make_shared<ResultHandler>(run));
-  app.Client().Messages().Add(std::make_shared<DoneHandler>(run, app));
+  app.Client().Messages().Add(std::make_shared<DoneHandler>(run, app, std::move(onDone)));
   // The bare ping of the benchmark page: answered at once.
   app.Client().SetMessageHook([](WebKitUserMessage* message) {
     if (std::strcmp(webkit_user_message_get_name(message), "lm.selftest.ping") != 0) return false;

@@ -3,6 +3,7 @@
 // with app.sendProcessMessage("lmtest.result", name, ok, detail) and
 // "lmtest.done". Bounded by a watchdog.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct PageRun {
   std::vector<CaseResult> cases;
 };
 
-PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds);
+// `onDone` runs when the page reports it is done, while the window and its
+// page processes are still up (the benchmark reads their memory then).
+PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::function<void()> onDone = {});
 
 }  // namespace lmtest

@@ -16,6 +16,8 @@ WebEngine::WebEngine(const EngineOptions& options)
   // The page process loads our extension; it stays unsandboxed because
   // native page functions open local files there.
   webkit_web_context_set_web_extensions_directory(context_, options.extensionDir.c_str());
+  // Should the sandbox ever be switched on, the module must stay reachable.
+  webkit_web_context_add_path_to_sandbox(context_, options.extensionDir.c_str(), TRUE);
   GVariantDict init;
   g_variant_dict_init(&init, nullptr);
   g_variant_dict_insert(&init, "console", "b", options.console);

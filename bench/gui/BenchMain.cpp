@@ -1,0 +1,86 @@
+// bench-gui: the bridge in a real window. Run by hand:
+//   xvfb-run -a build/bin/bench-gui
+// Prints the round trip of a trivial query through the whole bridge against
+// a bare user-message ping-pong (p50, p99, throughput with 16 in flight),
+// the cost of a synchronous native call, start-up to page loaded (median of
+// 5 fresh processes) and the peak memory of the processes.
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ProcessMemory.h"
+#include "SelfTestFunctions.h"
+#include "SelfTestPage.h"
+#include "linkmeter/Registration.h"
+#include "linkmeter/shell/ShellApp.h"
+
+namespace {
+
+// A fresh process that shows one page and reports when it has loaded.
+int StartupProbe(int argc, char** argv) {
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::shell::ShellConfig config;
+  config.url = "app://res/selftest/blank.html";
+  config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
+  config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
+  linkmeter::shell::ShellApp app(config);
+  std::string error;
+  if (!app.Start(argc, argv, error)) return 1;
+  g_signal_connect(app.Client().MainView(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer p) {
+                     if (e != WEBKIT_LOAD_FINISHED) return;
+                     std::printf("loaded\n");
+                     std::fflush(stdout);
+                     static_cast<linkmeter::shell::ShellApp*>(p)->Quit(0);
+                   }),
+                   &app);
+  g_timeout_add_seconds(20, [](gpointer p) -> gboolean {
+    static_cast<linkmeter::shell::ShellApp*>(p)->Quit(2);
+    return G_SOURCE_REMOVE;
+  }, &app);
+  return app.Run();
+}
+
+double StartupMs(const char* self) {
+  const std::string command = std::string("'") + self + "' --startup-probe";
+  auto t0 = std::chrono::steady_clock::now();
+  FILE* child = popen(command.c_str(), "r");
+  if (!child) return -1;
+  char line[64] = {};
+  bool loaded = std::fgets(line, sizeof line, child) && std::strncmp(line, "loaded", 6) == 0;
+  auto t1 = std::chrono::steady_clock::now();
+  pclose(child);
+  return loaded ? std::chrono::duration<double, std::milli>(t1 - t0).count() : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--startup-probe") == 0) return StartupProbe(argc, argv);
+
+  std::vector<lmbench::ProcessPeak> peaks;
+  lmtest::PageRun run = lmtest::RunSelfTestPage("app://res/selftest/bench.html", 300,
+                                                [&] { peaks = lmbench::ChildPeaks(); });
+  if (!run.error.empty() || !run.finished) {
+    std::fprintf(stderr, "bench-gui: the benchmark page did not finish %s\n", run.error.c_str());
+    return 1;
+  }
+  for (const auto& c : run.cases) std::printf("%-8s %s\n", c.name.c_str(), c.detail.c_str());
+  std::printf("peak RSS: ui %ld MB", lmbench::SelfPeakKb() / 1024);
+  for (const auto& p : peaks) std::printf(", %s %ld MB", p.name.c_str(), p.peakKb / 1024);
+  std::printf("\n");
+
+  std::vector<double> startups;
+  for (int i = 0; i < 5; ++i) startups.push_back(StartupMs(argv[0]));
+  std::vector<double> sorted = startups;
+  std::sort(sorted.begin(), sorted.end());
+  std::printf("start-up to page loaded: median %.0f ms (", sorted[2]);
+  for (size_t i = 0; i < startups.size(); ++i) std::printf("%s%.0f", i ? " " : "", startups[i]);
+  std::printf(")\n");
+  return 0;
+}
