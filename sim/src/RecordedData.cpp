@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "vantor/detail/VtChTypeBase.h"
+
 namespace linkmeter::sim {
 namespace {
 
@@ -47,15 +49,7 @@ std::uint64_t GetLe(const std::string& bytes, std::size_t offset, std::size_t wi
 
 std::size_t RecordWidth(const std::vector<int>& chTypes) {
   std::size_t width = 0;
-  for (int code : chTypes) {
-    switch (code) {
-      case 333: case 334: case 589: case 590: width += 4; break;  // 32-bit cumulative pulses
-      case 13: case 14: case 65: case 66: case 67: case 73: case 77: case 78: case 85: case 129:
-      case 146: case 208: case 209: case 329: case 341: case 352: case 384: case 1001: case 1002:
-      case 1003: width += 2; break;
-      default: break;  // unknown types take no room
-    }
-  }
+  for (int code : chTypes) width += static_cast<std::size_t>(vantor::detail::VtChTypeBase::FromCode(code).Width());
   return width;
 }
 

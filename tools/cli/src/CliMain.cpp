@@ -1,12 +1,14 @@
 #include "linkmeter/cli/CliMain.h"
 
 #include <istream>
+#include <memory>
 #include <mutex>
 #include <ostream>
 
 #include "linkmeter/Registration.h"
 #include "linkmeter/cli/CliHost.h"
 #include "linkmeter/cli/CliOptions.h"
+#include "linkmeter/sim/InProcessSite.h"
 
 namespace linkmeter::cli {
 
@@ -22,9 +24,15 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
     out << kCliUsage;
     return 0;
   }
+  // The demo site runs in this process; libvcomm reaches it like any site.
+  std::unique_ptr<sim::InProcessSite> demo;
   if (options->demo) {
-    err << "linkmeter-cli: the demo site is not available in this build\n";
-    return 2;
+    demo = sim::InProcessSite::StartDemo(&error);
+    if (!demo) {
+      err << "linkmeter-cli: the demo site did not start: " << error << "\n";
+      return 1;
+    }
+    err << demo->Summary();
   }
 
   auto& manager = Sorrel::cef::Manager::Instance();

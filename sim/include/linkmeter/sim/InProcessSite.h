@@ -1,0 +1,35 @@
+#pragma once
+// A site running inside the calling process, reached through libvcomm like
+// any other: its USB units sit on a private bus folder that this process's
+// libvcomm is pointed at, its LAN units listen on loopback. What
+// `linkmeter-cli --demo` (and later the program's --demo) starts.
+
+#include <memory>
+#include <string>
+
+#include "linkmeter/sim/Simulator.h"
+
+namespace linkmeter::sim {
+
+class InProcessSite {
+ public:
+  // The built-in demo site; none with *error when it cannot be brought up.
+  static std::unique_ptr<InProcessSite> StartDemo(std::string* error);
+  static std::unique_ptr<InProcessSite> Start(SiteSpec site, std::string* error);
+  // Takes the site down and points libvcomm back at the default bus.
+  ~InProcessSite();
+  InProcessSite(const InProcessSite&) = delete;
+  InProcessSite& operator=(const InProcessSite&) = delete;
+
+  Simulator& Sim() { return *simulator_; }
+  // One line per base unit: how to reach it ("comInfo" members included).
+  std::string Summary() const;
+
+ private:
+  InProcessSite() = default;
+
+  std::string busDirectory_;
+  std::unique_ptr<Simulator> simulator_;
+};
+
+}  // namespace linkmeter::sim
