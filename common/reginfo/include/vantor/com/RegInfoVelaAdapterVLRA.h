@@ -1,5 +1,7 @@
 #pragma once
-// Registration view of the VL-RA family (VL-RA, VL-RB, VL-RC, VL-RE): one channel, two for VL-RC and VL-RE.
+// Registration view of the VL-RA family (VL-RA, VL-RB, VL-RC, VL-RE): one
+// channel, two for VL-RC and VL-RE. The settings-record views of the family
+// are AdapterVLRASend and AdapterVLRARecv (AdapterVLRA.h).
 
 #include "vantor/com/RegInfoVelaAdapter.h"
 

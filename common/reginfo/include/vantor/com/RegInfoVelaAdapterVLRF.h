@@ -1,6 +1,6 @@
 #pragma once
-// Registration view of the VL-RF: four measured channels, two cumulative ones with an upper limit only,
-// button locks and display rotation.
+// Registration view of the VL-RF: four measured channels, two cumulative
+// ones with an upper limit only, button locks and display rotation.
 
 #include "vantor/com/RegInfoVelaAdapter.h"
 

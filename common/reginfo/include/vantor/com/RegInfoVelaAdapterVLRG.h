@@ -1,6 +1,6 @@
 #pragma once
-// Registration view of the VL-RG: three channels in the VL-RF layout, channel 2 and 3 in its slots 3
-// and 4.
+// Registration view of the VL-RG: three channels in the VL-RF layout, with
+// channels 2 and 3 in channel slots 2 and 3 (slot 1 unused).
 
 #include "vantor/com/RegInfoVelaAdapter.h"
 

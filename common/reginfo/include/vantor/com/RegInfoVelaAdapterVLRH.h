@@ -1,5 +1,6 @@
 #pragma once
-// Registration view of the VL-RH: download flag, tables, buzzer, LEDs and display settings.
+// Registration view of the VL-RH: download flag, tables, buzzer, LEDs and
+// display settings. Settings-record view: AdapterVLRHRecv (AdapterVLRH.h).
 
 #include "vantor/com/RegInfoVelaAdapter.h"
 
