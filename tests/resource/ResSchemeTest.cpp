@@ -36,6 +36,8 @@ class ResScheme : public ::testing::Test {
                                         .Add({"img/logo.png", "PNG", 0})
                                         .Add({"data.unknownext", "?", 0})
                                         .Add({"bad.js", "x", 0, 1})
+                                        .Add({"\x95\x5c.txt", "cp932", 0})  // 表.txt in CP932
+                                        .Add({"\xe6\x97\xa5.txt", "utf8", 0})  // 日.txt in UTF-8
                                         .Build());
     WriteFile(res_ / "broken.appres", "not a zip at all");
     WriteFile(res_ / "broken.appres.txt", "ignored");
@@ -86,6 +88,9 @@ TEST_F(ResScheme, ServesArchiveEntries) {
   r = f.Create("app://res/main/data.unknownext");
   EXPECT_EQ(r.status, 200);
   EXPECT_EQ(r.mimeType, "");
+  // Names in the ANSI code page and in UTF-8 are both found.
+  EXPECT_EQ(Body(f.Create("app://res/main/%E8%A1%A8.txt")), "cp932");
+  EXPECT_EQ(Body(f.Create("app://res/main/%E6%97%A5.txt")), "utf8");
   // An entry that exists but cannot be read, and a missing one.
   EXPECT_EQ(f.Create("app://res/main/bad.js").status, 404);
   EXPECT_EQ(f.Create("app://res/main/css/A b.css").status, 404);

@@ -70,13 +70,13 @@ ResResponse ResSchemeHandlerFactory::Create(const std::string& url) const {
 
 ResResponse ResSchemeHandlerFactory::FromPackage(vantor::zip::ZipLoader& package, std::string path,
                                                  const std::string& url) const {
-  // Entry names are stored in the ANSI code page.
-  auto ansi = lm::text::TryUtf8ToAnsi(path);
-  if (!ansi) return NotFound(url);
-  path = std::move(*ansi);
   if (path.empty() || path.back() == '/') path += kDefaultDocument;
+  // Entry names are in the ANSI code page, or in UTF-8 in archives made by
+  // newer tools: the ANSI name is tried first.
+  std::string name = path;
+  if (auto ansi = lm::text::TryUtf8ToAnsi(path); ansi && package.Has(*ansi)) name = std::move(*ansi);
   ResResponse r;
-  if (!package.Has(path) || package.Read(path, r.body) != vantor::zip::ZipLoader::kOk) return NotFound(url);
+  if (!package.Has(name) || package.Read(name, r.body) != vantor::zip::ZipLoader::kOk) return NotFound(url);
   r.mimeType = res::MimeTypeForExtension(res::ExtensionOf(path));
   return r;
 }
