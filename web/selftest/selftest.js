@@ -113,6 +113,13 @@
     app.removeEventListener('progress-1');
   });
 
+  test('a popup of another origin goes to the desktop browser', async function () {
+    var w = window.open('app://other/selftest/blank.html', 'foreign');
+    check(!w, 'no window opened here');
+    var r = await query(function (s, f) { app.selftest.external(null, s, f); });
+    check(r.ok && r.value.indexOf('app://other/selftest/blank.html') >= 0, JSON.stringify(r.value));
+  });
+
   test('duplicate listener warns and replaces', async function () {
     var warnings = [];
     var warn = console.warn;

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "sorrel/cef/ArgReader.h"
 #include "sorrel/cef/BsmsgHandlers.h"
@@ -61,6 +62,15 @@ struct CallbackLog {
   std::mutex mutex;
   std::map<int32_t, std::pair<int, lm::json::Value>> calls;
 };
+struct ExternalLog {
+  std::mutex mutex;
+  std::vector<std::string> urls;
+};
+ExternalLog& External() {
+  static ExternalLog log;
+  return log;
+}
+
 CallbackLog& Callbacks() {
   static CallbackLog log;
   return log;
@@ -94,6 +104,12 @@ void AddQueries(Manager& m) {
     reply->Success(lm::json::ToText(lm::json::MakeObject({{"explicitCancels", lm::json::Number(Slow().explicitCancels.load())},
                                                           {"finished", lm::json::Number(Slow().finished.load())},
                                                           {"routerCancels", lm::json::Number(Slow().routerCancels.load())}})));
+  }));
+  m.AddQuery(std::make_shared<Query>("SelfTestExternal", "app.selftest.external", 0, [](auto&, auto&, auto& reply, auto&) {
+    std::lock_guard lock(External().mutex);
+    lm::json::Array urls;
+    for (const auto& url : External().urls) urls.push_back(lm::json::String(url));
+    reply->Success(lm::json::ToText(lm::json::Value(std::move(urls))));
   }));
   m.AddQuery(std::make_shared<Query>("SelfTestEval", "app.selftest.eval", 0, [](auto& browser, auto& args, auto& reply, auto&) {
     std::string script;
@@ -142,6 +158,11 @@ void AddNatives(Manager& m) {
 SlowStatus& Slow() {
   static SlowStatus status;
   return status;
+}
+
+void RecordExternalOpen(const std::string& url) {
+  std::lock_guard lock(External().mutex);
+  External().urls.push_back(url);
 }
 
 void RegisterSelfTestFunctions(Manager& manager) {

@@ -5,6 +5,7 @@
 // that echo, throw and read a microsecond clock.
 
 #include <atomic>
+#include <string>
 
 namespace Sorrel::cef {
 class Manager;
@@ -19,6 +20,9 @@ struct SlowStatus {
   std::atomic<int> finished{0};
 };
 SlowStatus& Slow();
+
+// URLs handed to the desktop's browser instead of opening a popup.
+void RecordExternalOpen(const std::string& url);
 
 // Queries and the engine-neutral natives, in every process.
 void RegisterSelfTestFunctions(Sorrel::cef::Manager& manager);

@@ -71,6 +71,7 @@ PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::functi
 
   app.Client().Messages().Add(std::make_shared<ResultHandler>(run));
   app.Client().Messages().Add(std::make_shared<DoneHandler>(run, app, std::move(onDone)));
+  app.Client().SetExternalOpener(linkmeter::selftest::RecordExternalOpen);
   // The bare ping of the benchmark page: answered at once.
   app.Client().SetMessageHook([](WebKitUserMessage* message) {
     if (std::strcmp(webkit_user_message_get_name(message), "lm.selftest.ping") != 0) return false;

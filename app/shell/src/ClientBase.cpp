@@ -91,6 +91,10 @@ void ClientBase::OnDestroy(GtkWidget* view, gpointer self) {
 }
 
 void ClientBase::OpenExternally(const std::string& url) {
+  if (externalOpener_) {
+    externalOpener_(url);
+    return;
+  }
   GError* error = nullptr;
   if (!g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error)) {
     std::fprintf(stderr, "cannot open %s: %s\n", url.c_str(), error ? error->message : "no handler");

@@ -40,6 +40,8 @@ class ClientBase {
   size_t PopupCount() const { return popups_.size(); }
   // For user messages nobody else takes (tests, benchmarks).
   void SetMessageHook(Sorrel::cef::webkit::BrowserHost::MessageHook hook);
+  // Replaces the desktop's default browser for other-origin popups.
+  void SetExternalOpener(std::function<void(const std::string& url)> opener) { externalOpener_ = std::move(opener); }
 
  protected:
   // A popup to another origin: the desktop's default browser shows it.
@@ -62,6 +64,7 @@ class ClientBase {
   std::vector<WebKitWebView*> popups_;
   std::map<WebKitWebView*, std::unique_ptr<Sorrel::cef::webkit::BrowserHost>> hosts_;
   Sorrel::cef::webkit::BrowserHost::MessageHook hook_;
+  std::function<void(const std::string&)> externalOpener_;
 };
 
 // The program's client.
