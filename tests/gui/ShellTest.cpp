@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "linkmeter/shell/ShellOptions.h"
+#include "sorrel/cef/JsNativeHandler.h"
+#include "sorrel/cef/Manager.h"
+#include "sorrel/cef/PageScript.h"
+#include "sorrel/cef/webext/Extension.h"
 #include "sorrel/cef/webkit/GVariantMsg.h"
 
 using namespace linkmeter::shell;
@@ -48,4 +52,29 @@ TEST(GVariantMsg, EveryValueKindSurvivesTheTrip) {
   GVariant* other = g_variant_ref_sink(g_variant_new("(i)", 3));
   EXPECT_TRUE(Sorrel::cef::webkit::ListFromVariant(other).empty());
   g_variant_unref(other);
+}
+
+namespace {
+class NoopNative : public Sorrel::cef::JsNativeHandler {
+ public:
+  using JsNativeHandler::JsNativeHandler;
+  bool Execute(Call&) override { return true; }
+};
+}  // namespace
+
+TEST(PageScript, NativeDeclarationsBecomeLookupsInTheNativesScope) {
+  Sorrel::cef::Manager manager;
+  manager.AppendPrelude("app.t=app.t||{};");
+  manager.AddNative(std::make_shared<NoopNative>("app.t.b", "JsB"));
+  manager.AddNative(std::make_shared<NoopNative>("app.t.a", "JsA"));
+  const std::string script =
+      Sorrel::cef::webext::PrepareNativeScript(Sorrel::cef::BuildPageScript(manager), manager);
+  EXPECT_EQ(script.rfind("with(__lmNatives){var app = {};app.t=app.t||{};"
+                         "app.t.a = function(){  return JsA(arguments);};"
+                         "app.t.b = function(){  return JsB(arguments);};",
+                         0),
+            0u)
+      << script.substr(0, 200);
+  EXPECT_EQ(script.find("native function"), std::string::npos);
+  EXPECT_EQ(script.substr(script.size() - 2), "\n}");
 }
