@@ -1,5 +1,7 @@
 #include "linkmeter/sim/Route.h"
 
+#include <algorithm>
+
 #include "linkmeter/sim/RecordedData.h"
 
 namespace linkmeter::sim {
@@ -31,8 +33,27 @@ std::optional<std::vector<Hop>> RegisteredRelays(const GroupSpec& g, int parent)
   return relays;
 }
 
-// Repeaters the request names itself; a hop to a unit that is not the
-// previous one's child is longer by the previous hop.
+// Length of the registered path from the base unit to repeater `num`.
+double PathLength(const GroupSpec& g, int num) {
+  double length = 0;
+  for (int guard = 0; num != 0 && guard < 256; ++guard) {
+    const RepeaterSpec* r = FindRepeater(g, num);
+    if (!r) break;
+    length += r->distanceM;
+    num = r->parent;
+  }
+  return length;
+}
+
+// A hop from `from` to a unit hanging from `parent` at `distanceM`: as the
+// registered path goes when `from` is its parent, else straight across the
+// difference of the two paths (never shorter than its own link).
+double HopLength(const GroupSpec& g, int from, int parent, double distanceM) {
+  if (from == parent) return distanceM;
+  return std::max(distanceM, PathLength(g, parent) + distanceM - PathLength(g, from));
+}
+
+// Repeaters the request names itself, in order from the base unit.
 std::optional<std::vector<Hop>> ExplicitRelays(const GroupSpec& g, const std::string& relay) {
   std::vector<Hop> relays;
   int previous = 0;
@@ -40,7 +61,7 @@ std::optional<std::vector<Hop>> ExplicitRelays(const GroupSpec& g, const std::st
     const RepeaterSpec* r = FindRepeater(g, num);
     if (!r) return std::nullopt;
     Hop hop = HopOf(*r);
-    if (r->parent != previous && !relays.empty()) hop.distanceM += relays.back().distanceM;
+    hop.distanceM = HopLength(g, previous, r->parent, r->distanceM);
     relays.push_back(hop);
     previous = num;
   }
@@ -72,7 +93,7 @@ std::optional<Route> ResolveRoute(const Exchange& x) {
     if (!target) continue;
     auto relays = explicitRelay ? ExplicitRelays(g, relay) : RegisteredRelays(g, parent);
     if (!relays) return std::nullopt;
-    if (explicitRelay && !relays->empty() && relays->back().num != parent) target->distanceM += relays->back().distanceM;
+    if (explicitRelay) target->distanceM = HopLength(g, relays->empty() ? 0 : relays->back().num, parent, target->distanceM);
     route.hops = std::move(*relays);
     route.hops.push_back(*target);
     return route;

@@ -79,6 +79,16 @@ void PrintSite(Simulator& simulator, std::ostream& out) {
   out.flush();
 }
 
+// Blocked before any thread starts, so they all inherit it and only the
+// sigwait below takes SIGINT and SIGTERM.
+void BlockStopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 int WaitForSignal() {
   sigset_t set;
   sigemptyset(&set);
@@ -127,12 +137,7 @@ int SimMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   if (!site) return err << "linkmeter-sim: " << error << '\n', 1;
   if (!a.usbBus.empty()) vcomm::usb::SetBusDirectory(a.usbBus);
 
-  // Signals are taken by sigwait below, not by whichever thread they hit.
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  if (!a.control) BlockStopSignals();
 
   Simulator simulator(std::move(*site), a.options);
   if (a.transcript == "-") simulator.GetTranscript().WriteTo(&err);
