@@ -20,7 +20,6 @@ using simtest::Cmd;
 using simtest::DemoSite;
 
 constexpr std::uint32_t kFieldTh = 0x00BC0103;  // behind repeaters 1 and 2, three hops
-constexpr std::uint32_t kHouse1 = 0x00B80101;   // straight to the base unit
 constexpr std::uint32_t kFarWell = 0x00BC0302;  // further than the radio carries
 
 std::vector<TranscriptEntry> Received(DemoSite& site, std::uint32_t unit) {
