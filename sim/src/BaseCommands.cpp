@@ -49,7 +49,7 @@ Answer EventLog(Exchange& x) {
     for (const LogEvent& e : x.unit.log) {
       if (e.number >= first) t->bytes += LogRecord(e, bias);
     }
-    t->elapsedSec = mode;  // remembers the mode
+    t->single = mode == 1;
   } else if (!t) {
     return WithStatus(status::kBadRequest);
   }
@@ -61,7 +61,7 @@ Answer EventLog(Exchange& x) {
   Answer a = WithStatus(status::kSettingsOk);
   a["DATA"] = t->bytes.substr(t->position, end - t->position);
   t->position = end;
-  if (t->elapsedSec == 1 || a["DATA"].empty()) t.reset();
+  if (t->single || a["DATA"].empty()) t.reset();
   return a;
 }
 

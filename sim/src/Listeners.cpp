@@ -29,7 +29,10 @@ void ServeConnections(int listener, ConnectionPool& pool, const StopSignal& stop
                       const RadioModel& radio, Transcript& transcript, StreamRules rules) {
   for (;;) {
     vcomm::UniqueFd fd = AcceptOne(listener, stop);
-    if (!fd) return;
+    if (!fd) {
+      if (!stop.Raised()) transcript.Note(unit.spec.serial, "no longer accepting connections");
+      return;
+    }
     transcript.Note(unit.spec.serial, "connection opened");
     auto shared = std::make_shared<vcomm::UniqueFd>(std::move(fd));
     pool.Run([shared, &unit, &radio, &transcript, rules](const StopSignal& s) {

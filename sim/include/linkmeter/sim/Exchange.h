@@ -38,6 +38,7 @@ struct BlockTransfer {
   std::int64_t elapsedSec = 0;
   SteadyTime readyAt;
   bool failed = false;  // the far unit did not answer
+  bool single = false;  // one block only, then the transfer ends
 };
 
 // Per connection: the conversations that take several exchanges.
