@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "linkmeter/sim/SiteFile.h"
@@ -27,6 +28,15 @@ std::unique_ptr<InProcessSite> InProcessSite::Start(SiteSpec site, std::string* 
   options.lanAddress = "127.0.0.1";
   options.udp = false;  // nothing broadcasts outside a test's namespace
   self->simulator_ = std::make_unique<Simulator>(std::move(site), options);
+  // A long demo session keeps no frames in memory; they go to a file on request.
+  Transcript& transcript = self->simulator_->GetTranscript();
+  transcript.Keep(false);
+  if (const char* path = std::getenv("LINKMETER_DEMO_TRANSCRIPT"); path && *path) {
+    if (!transcript.WriteToFile(path)) {
+      if (error) *error = std::string("cannot write the transcript to ") + path;
+      return nullptr;
+    }
+  }
   if (!self->simulator_->Start(error)) return nullptr;
   return self;
 }
