@@ -21,6 +21,10 @@ TEST(ShellOptions, ParsesUrlAndConsole) {
   ASSERT_TRUE(o);
   EXPECT_EQ(o->url, "app://res/a/");
   EXPECT_FALSE(o->console);
+  EXPECT_FALSE(o->demo);
+  o = ParseShellOptions({"--demo"}, error);
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->demo);
   EXPECT_FALSE(ParseShellOptions({"--url"}, error));
   EXPECT_FALSE(ParseShellOptions({"--bogus"}, error));
   EXPECT_EQ(error, "unknown option: --bogus");

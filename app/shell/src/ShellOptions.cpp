@@ -8,6 +8,8 @@ std::optional<ShellOptions> ParseShellOptions(const std::vector<std::string>& ar
     const std::string& a = args[i];
     if (a == "--console") {
       options.console = true;
+    } else if (a == "--demo") {
+      options.demo = true;
     } else if (a == "--url") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
         error = "--url needs a URL";

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "linkmeter/Registration.h"
+#include "linkmeter/sim/InProcessSite.h"
 #include "linkmeter/shell/ShellApp.h"
 #include "linkmeter/shell/ShellOptions.h"
 #include "sorrel/cef/ResSchemeHandlerFactory.h"
@@ -13,8 +14,17 @@ int main(int argc, char** argv) {
   std::string error;
   auto options = linkmeter::shell::ParseShellOptions(args, error);
   if (!options) {
-    std::fprintf(stderr, "linkmeter: %s\nusage: linkmeter [--url URL] [--console]\n", error.c_str());
+    std::fprintf(stderr, "linkmeter: %s\nusage: linkmeter [--url URL] [--console] [--demo]\n", error.c_str());
     return 2;
+  }
+  std::unique_ptr<linkmeter::sim::InProcessSite> demo;
+  if (options->demo) {
+    demo = linkmeter::sim::InProcessSite::StartDemo(&error);
+    if (!demo) {
+      std::fprintf(stderr, "linkmeter: demo site: %s\n", error.c_str());
+      return 1;
+    }
+    std::fprintf(stderr, "%s", demo->Summary().c_str());
   }
   linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
 

@@ -10,6 +10,7 @@ namespace linkmeter::shell {
 struct ShellOptions {
   std::string url;       // empty: the start page
   bool console = false;  // page console messages to standard error
+  bool demo = false;     // run the built-in demo site inside the program
 };
 
 // Nullopt with `error` set on an unknown option or a missing value.
