@@ -17,8 +17,8 @@ constexpr int kTrendHours = 72;
 Answer BaseStatus(Exchange& x) {
   Answer a = WithStatus(status::kSettingsOk);
   std::size_t units = 0;
-  for (const auto& g : x.unit.spec.groups) units += g.remoteUnits.size() + g.repeaters.size();
-  a["GROUPS"] = std::to_string(x.unit.spec.groups.size());
+  for (const auto& g : x.unit.design.groups) units += g.remoteUnits.size() + g.repeaters.size();
+  a["GROUPS"] = std::to_string(x.unit.design.groups.size());
   a["UNITS"] = std::to_string(units);
   a["POWER"] = "1";
   return a;

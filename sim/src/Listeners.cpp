@@ -30,14 +30,14 @@ void ServeConnections(int listener, ConnectionPool& pool, const StopSignal& stop
   for (;;) {
     vcomm::UniqueFd fd = AcceptOne(listener, stop);
     if (!fd) {
-      if (!stop.Raised()) transcript.Note(unit.spec.serial, "no longer accepting connections");
+      if (!stop.Raised()) transcript.Note(unit.design.serial, "no longer accepting connections");
       return;
     }
-    transcript.Note(unit.spec.serial, "connection opened");
+    transcript.Note(unit.design.serial, "connection opened");
     auto shared = std::make_shared<vcomm::UniqueFd>(std::move(fd));
     pool.Run([shared, &unit, &radio, &transcript, rules](const StopSignal& s) {
       UnitSession session(unit, radio, transcript);
-      ServeStream(std::move(*shared), session, rules, s, transcript, unit.spec.serial);
+      ServeStream(std::move(*shared), session, rules, s, transcript, unit.design.serial);
     });
   }
 }
@@ -47,14 +47,14 @@ void ServeConnections(int listener, ConnectionPool& pool, const StopSignal& stop
 std::unique_ptr<LanListener> LanListener::Start(UnitState& unit, const RadioModel& radio, Transcript& transcript,
                                                 std::string* error) {
   auto fail = [&](const std::string& what) -> std::unique_ptr<LanListener> {
-    if (error) *error = what + " (" + unit.spec.lanAddress + ":" + std::to_string(unit.spec.lanPort) + "): " +
+    if (error) *error = what + " (" + unit.design.lanAddress + ":" + std::to_string(unit.design.lanPort) + "): " +
                         std::strerror(errno);
     return nullptr;
   };
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(unit.spec.lanPort));
-  if (::inet_pton(AF_INET, unit.spec.lanAddress.c_str(), &address.sin_addr) != 1) {
+  address.sin_port = htons(static_cast<std::uint16_t>(unit.design.lanPort));
+  if (::inet_pton(AF_INET, unit.design.lanAddress.c_str(), &address.sin_addr) != 1) {
     errno = EINVAL;
     return fail("not an IPv4 address");
   }
@@ -83,10 +83,10 @@ void LanListener::AcceptLoop(const StopSignal& stop) {
 
 std::unique_ptr<UsbAttachment> UsbAttachment::Attach(UnitState& unit, const RadioModel& radio,
                                                      Transcript& transcript, std::string* error) {
-  std::uint16_t type = ModelCode(unit.spec.serial) == 41 ? vcomm::usb::kDeviceTypeVlb3 : vcomm::usb::kDeviceTypeVela;
-  auto attached = vcomm::usb::AttachedUnit::Attach(type, unit.spec.serial, error);
+  std::uint16_t type = ModelCode(unit.design.serial) == 41 ? vcomm::usb::kDeviceTypeVlb3 : vcomm::usb::kDeviceTypeVela;
+  auto attached = vcomm::usb::AttachedUnit::Attach(type, unit.design.serial, error);
   if (!attached) return nullptr;
-  transcript.Note(unit.spec.serial, "attached to the USB bus");
+  transcript.Note(unit.design.serial, "attached to the USB bus");
   return std::unique_ptr<UsbAttachment>(new UsbAttachment(unit, radio, transcript, std::move(attached)));
 }
 
@@ -99,7 +99,7 @@ UsbAttachment::UsbAttachment(UnitState& unit, const RadioModel& radio, Transcrip
 UsbAttachment::~UsbAttachment() {
   pool_.Stop();  // stops accepting and closes the streams the host holds
   attached_->Detach();
-  transcript_.Note(unit_.spec.serial, "detached from the USB bus");
+  transcript_.Note(unit_.design.serial, "detached from the USB bus");
 }
 
 void UsbAttachment::AcceptLoop(const StopSignal& stop) {

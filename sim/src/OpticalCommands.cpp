@@ -24,7 +24,7 @@ Answer Bad() { return WithStatus(status::kOpticalBadRequest); }
 Answer Initialise(Exchange& x) {
   std::string mode = x.Text("MODE");
   if (mode == "FACTORY") {
-    x.unit.blocks = FactorySettings(x.unit.spec);
+    x.unit.blocks = FactorySettings(x.unit.design);
     x.unit.AddLog(1, "Factory settings", x.now);
   } else if (mode == "RESTART") {
     x.conversation = Conversation{};
@@ -45,7 +45,7 @@ Answer Register(Exchange& x, OpticalLogger& logger) {
     return Bad();
   }
   logger.registration = std::string(*id) + std::string(*name);
-  logger.spec.num = static_cast<int>(num);
+  logger.design.num = static_cast<int>(num);
   return Ok();
 }
 
@@ -64,8 +64,8 @@ Answer Scale(Exchange& x, OpticalLogger& logger) {
 
 Answer Serial(Exchange&, OpticalLogger& logger) {
   Answer a = Ok();
-  a["CODE"] = lm::text::Format("%x", ModelCode(logger.spec.serial));
-  a["SER"] = lm::text::Format("%x", logger.spec.serial);
+  a["CODE"] = lm::text::Format("%x", ModelCode(logger.design.serial));
+  a["SER"] = lm::text::Format("%x", logger.design.serial);
   return a;
 }
 
@@ -74,19 +74,19 @@ Answer Serial(Exchange&, OpticalLogger& logger) {
 Answer Settings(Exchange& x, OpticalLogger& logger) {
   if (x.Number("ACT", 1) == 0) {
     std::string record = x.Text("DATA");
-    if (record.size() != 64 || GetLe(record, 6, 4) != logger.spec.serial) return Bad();
+    if (record.size() != 64 || GetLe(record, 6, 4) != logger.design.serial) return Bad();
     logger.settings = record;
     return Ok();
   }
   Answer a = Ok();
-  a["DATA"] = ReceiveRecord(logger.spec, logger.settings);
+  a["DATA"] = ReceiveRecord(logger.design, logger.settings);
   return a;
 }
 
 Answer Handshake(Exchange& x, OpticalLogger& logger) {
   if (x.Has("DATA")) logger.handshake = x.Text("DATA");
   Answer a = Ok();
-  a["DATA"] = logger.handshake.empty() ? ReceiveRecord(logger.spec, logger.settings) : logger.handshake;
+  a["DATA"] = logger.handshake.empty() ? ReceiveRecord(logger.design, logger.settings) : logger.handshake;
   return a;
 }
 

@@ -80,7 +80,7 @@ Answer Nothing(Exchange&, const Route&) { return WithStatus(status::kRadioAccept
 // the base unit two more tries.
 std::chrono::milliseconds AirTime(const Exchange& x, const Route& route, bool reachable) {
   auto hops = static_cast<int>(route.hops.size()) + (reachable ? 0 : 2);
-  return std::chrono::milliseconds(x.radio.Spec().hopMs * hops);
+  return std::chrono::milliseconds(x.radio.Design().hopMs * hops);
 }
 
 Answer Start(Exchange& x, const Finish& finish) {
@@ -126,7 +126,7 @@ Answer Cancel(Exchange& x) {
   auto& op = x.conversation.radio;
   if (!op) return WithStatus(status::kRadioNoOperation);
   op->cancelled = true;
-  op->readyAt = x.tick + std::chrono::milliseconds(x.radio.Spec().cancelMs);
+  op->readyAt = x.tick + std::chrono::milliseconds(x.radio.Design().cancelMs);
   return WithStatus(status::kRadioAccepted);
 }
 
@@ -147,9 +147,9 @@ Answer MeasureChannel(Exchange& x) {
   Answer a = WithStatus(status::kRadioAccepted);
   if (static_cast<unsigned char>(data[1]) == 0x3E) {
     std::set<int> own;
-    for (const auto& g : x.unit.spec.groups) own.insert(g.freq);
+    for (const auto& g : x.unit.design.groups) own.insert(g.freq);
     data[5] = static_cast<char>(
-        x.radio.ChannelLevel(static_cast<unsigned char>(data[5]), own, x.unit.spec.interference, x.now));
+        x.radio.ChannelLevel(static_cast<unsigned char>(data[5]), own, x.unit.design.interference, x.now));
   } else if (static_cast<unsigned char>(data[1]) != 0xAF) {
     return WithStatus(status::kRadioBadRequest);
   }

@@ -21,7 +21,7 @@ int Clamp(double v, int lo, int hi) {
 
 }  // namespace
 
-RadioModel::RadioModel(const RadioSpec& spec, std::int64_t startUnix) : spec_(spec), startUnix_(startUnix) {}
+RadioModel::RadioModel(const RadioSpec& design, std::int64_t startUnix) : spec_(design), startUnix_(startUnix) {}
 
 double RadioModel::Wander(std::uint32_t key, std::int64_t t, int periodSec) const {
   auto bucket = static_cast<std::uint32_t>(t / periodSec);

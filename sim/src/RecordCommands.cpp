@@ -53,10 +53,10 @@ Answer OpticalRecords(Exchange& x) {
     return a;
   }
   const OpticalLogger& logger = *x.unit.optical;
-  auto selection = Selection(x, logger.spec.serial);
+  auto selection = Selection(x, logger.design.serial);
   if (!selection) return WithStatus(status::kOpticalBadRequest);
-  RecordedBlock block = ReadRecorded(logger.spec, logger.recordingSince, x.UnitTime(), *selection);
-  x.unit.lastRead[logger.spec.serial] = block.lastRecordTime;
+  RecordedBlock block = ReadRecorded(logger.design, logger.recordingSince, x.UnitTime(), *selection);
+  x.unit.lastRead[logger.design.serial] = block.lastRecordTime;
   Answer a = WithStatus(status::kOpticalOk);
   a["DATA"] = block.header;
   a["SIZE"] = std::to_string(block.data.size());
@@ -70,7 +70,7 @@ Answer StartFarRecords(Exchange& x) {
   if (!route) return WithStatus(status::kRadioBadRequest);
   bool reachable = ReadRoute(x, *route).complete && route->remote;
   auto hops = static_cast<long long>(route->hops.size()) + (reachable ? 0 : 2);
-  auto air = std::chrono::milliseconds(x.radio.Spec().hopMs * hops);
+  auto air = std::chrono::milliseconds(x.radio.Design().hopMs * hops);
   BlockTransfer t;
   t.readyAt = x.tick + air;
   t.elapsedSec = (air.count() + 999) / 1000;

@@ -40,10 +40,10 @@ RegInfoVelaRemoteUnit RemoteRecord(const RemoteUnitSpec& u) {
 
 }  // namespace
 
-std::string BuildRegistrationImage(const BaseUnitSpec& spec) {
+std::string BuildRegistrationImage(const BaseUnitSpec& design) {
   com::vantor::RegInfoImage image;
-  image.serial = spec.serial;
-  for (const GroupSpec& g : spec.groups) {
+  image.serial = design.serial;
+  for (const GroupSpec& g : design.groups) {
     com::vantor::RegInfoImage::Group group;
     group.group.SetFreq(static_cast<std::uint8_t>(g.freq));
     group.group.SetBand(static_cast<std::uint8_t>(g.band));

@@ -78,7 +78,7 @@ std::optional<Route> ResolveRoute(const Exchange& x) {
   const std::string relay = x.Text("RELAY");
   const bool explicitRelay = !relay.empty() && relay != std::string(1, '\0');
 
-  for (const auto& g : x.unit.spec.groups) {
+  for (const auto& g : x.unit.design.groups) {
     if (g.freq != channel) continue;
     Route route;
     route.group = &g;
@@ -108,7 +108,7 @@ RouteReading ReadRoute(const Exchange& x, const Route& route) {
   RouteReading reading;
   const long long maxHops = x.Number("MAX", 0);
   if (maxHops > 0 && static_cast<long long>(route.hops.size()) > maxHops) return reading;
-  std::uint32_t previous = x.unit.spec.serial;
+  std::uint32_t previous = x.unit.design.serial;
   for (const Hop& hop : route.hops) {
     if (!hop.reachable || x.unit.faults.Unreachable(hop.serial)) return reading;
     auto level = x.radio.LinkLevel(hop.distanceM, previous ^ (hop.serial * 2654435761u), x.now);

@@ -88,7 +88,7 @@ Answer WriteClock(Exchange& x, const BlockDef& def) {
 
 }  // namespace
 
-std::map<std::string, com::vantor::FieldMap> FactorySettings(const BaseUnitSpec& spec) {
+std::map<std::string, com::vantor::FieldMap> FactorySettings(const BaseUnitSpec& design) {
   std::map<std::string, com::vantor::FieldMap> b;
   b["RCURP"] = {{"ENABLE", "0"}, {"ROUTE", "0"}, {"INT", "60"}, {"SBJ", "current"}, {"TO1", ""},
                 {"ATTACH", ""}, {"DIR", "/"}, {"FNAME", "cur"}, {"BIND", "0"}};
@@ -103,16 +103,16 @@ std::map<std::string, com::vantor::FieldMap> FactorySettings(const BaseUnitSpec&
   b["RPRXY"] = {{"FTPEN", "0"}, {"FTPIP", ""}, {"FTPPT", "8080"}, {"MAILEN", "0"}, {"MAILIP", ""},
                 {"MAILPT", "8080"}, {"HTTPEN", "0"}, {"HTTPIP", ""}, {"HTTPPT", "8080"}};
   std::string id(8, '\0');
-  if (!spec.groups.empty()) id.assign(spec.groups[0].id.begin(), spec.groups[0].id.end());
-  b["RRUST"] = {{"ID", id}, {"NUM", "1"}, {"CH", spec.groups.empty() ? "0" : std::to_string(spec.groups[0].freq)},
-                {"BAND", spec.groups.empty() ? "0" : std::to_string(spec.groups[0].band)}};
+  if (!design.groups.empty()) id.assign(design.groups[0].id.begin(), design.groups[0].id.end());
+  b["RRUST"] = {{"ID", id}, {"NUM", "1"}, {"CH", design.groups.empty() ? "0" : std::to_string(design.groups[0].freq)},
+                {"BAND", design.groups.empty() ? "0" : std::to_string(design.groups[0].band)}};
   b["RSUCP"] = {{"ENABLE", "0"}, {"ROUTE", "0"}, {"SBJ", "data"}, {"TO1", ""}, {"ATTACH", "1"},
                 {"DIR", "/"}, {"FNAME", "data"}};
   for (int i = 0; i <= 8; ++i) b["RSUCP"]["EVT" + std::to_string(i)] = "000000";
-  b["RUINF"] = {{"NAME", lm::text::Utf8ToAnsi(spec.name)}, {"DESC", lm::text::Utf8ToAnsi(spec.desc)},
+  b["RUINF"] = {{"NAME", lm::text::Utf8ToAnsi(design.name)}, {"DESC", lm::text::Utf8ToAnsi(design.desc)},
                 {"UNITS", "0"}, {"FWV", "1.00"}, {"GSMV", ""}, {"GSMHW", ""}, {"RFV", "1.00"},
-                {"NETV", spec.usb ? "" : "1.00"}, {"IMEI", ""}, {"CH1", ""}, {"CH2", ""},
-                {"SER", lm::text::Format("%x", spec.serial)}};
+                {"NETV", design.usb ? "" : "1.00"}, {"IMEI", ""}, {"CH1", ""}, {"CH2", ""},
+                {"SER", lm::text::Format("%x", design.serial)}};
   b["RUSRD"] = {{"DATA", ""}};
   b["RWARP"] = {{"ENABLE", "0"}, {"ROUTE", "0"}, {"SBJ", "warning"}, {"BODY", ""}, {"TO1", ""},
                 {"TO2", ""}, {"TO3", ""}, {"TO4", ""}, {"INT", "0"}, {"FN1", "0"}, {"FN2", "0"},

@@ -23,19 +23,19 @@ SiteSpec Adjusted(SiteSpec site, const SimulatorOptions& options) {
 Simulator::Simulator(SiteSpec site, SimulatorOptions options)
     : site_(Adjusted(std::move(site), options)), options_(std::move(options)), radio_(site_.radio, UnixNow()) {
   const std::int64_t start = UnixNow();
-  for (const auto& spec : site_.baseUnits) units_.push_back(std::make_unique<UnitState>(spec, start));
+  for (const auto& design : site_.baseUnits) units_.push_back(std::make_unique<UnitState>(design, start));
 }
 
 Simulator::~Simulator() { Stop(); }
 
 bool Simulator::Start(std::string* error) {
   for (auto& unit : units_) {
-    if (!unit->spec.usb && options_.listenLan) {
+    if (!unit->design.usb && options_.listenLan) {
       auto listener = LanListener::Start(*unit, radio_, transcript_, error);
       if (!listener) return false;
-      lan_[unit->spec.serial] = std::move(listener);
+      lan_[unit->design.serial] = std::move(listener);
     }
-    if (unit->spec.usb && options_.attachUsb && !AttachUsb(unit->spec.serial, error)) return false;
+    if (unit->design.usb && options_.attachUsb && !AttachUsb(unit->design.serial, error)) return false;
   }
   return StartUdp(error);
 }
@@ -44,7 +44,7 @@ bool Simulator::StartUdp(std::string* error) {
   if (!options_.udp.value_or(site_.udp.enabled)) return true;
   std::vector<LanAnnouncement> announced;
   for (auto& unit : units_) {
-    if (int port = LanPort(unit->spec.serial)) announced.push_back({unit.get(), unit->spec.lanAddress, port});
+    if (int port = LanPort(unit->design.serial)) announced.push_back({unit.get(), unit->design.lanAddress, port});
   }
   udp_ = UdpResponder::Start(options_.udpAddress.value_or(site_.udp.address),
                              options_.udpPort.value_or(site_.udp.port), std::move(announced), transcript_, error);
@@ -60,7 +60,7 @@ void Simulator::Stop() {
 
 UnitState* Simulator::Unit(std::uint32_t serial) {
   for (auto& unit : units_) {
-    if (unit->spec.serial == serial) return unit.get();
+    if (unit->design.serial == serial) return unit.get();
   }
   return nullptr;
 }
@@ -72,7 +72,7 @@ int Simulator::LanPort(std::uint32_t serial) const {
 
 bool Simulator::AttachUsb(std::uint32_t serial, std::string* error) {
   UnitState* unit = Unit(serial);
-  if (!unit || !unit->spec.usb) {
+  if (!unit || !unit->design.usb) {
     if (error) *error = "no USB base unit with that serial number in the site";
     return false;
   }

@@ -36,7 +36,7 @@ std::string Describe(const LanAnnouncement& a, unsigned char command) {
   d[1] = static_cast<char>(kVersion);
   d[2] = static_cast<char>(command);
   d[5] = static_cast<char>(net["DHCP"] == "1" ? 1 : 0);
-  d.replace(6, 6, std::string(unit.spec.mac.begin(), unit.spec.mac.end()));
+  d.replace(6, 6, std::string(unit.design.mac.begin(), unit.design.mac.end()));
   d.replace(12, 4, Ipv4Bytes(a.address));
   d.replace(16, 4, Ipv4Bytes(net["MASK"]));
   d.replace(20, 4, Ipv4Bytes(net["GW"]));
@@ -44,7 +44,7 @@ std::string Describe(const LanAnnouncement& a, unsigned char command) {
   d.replace(28, 4, Ipv4Bytes(net["DNS2"]));
   d[32] = static_cast<char>(a.port & 0xFF);
   d[33] = static_cast<char>((a.port >> 8) & 0xFF);
-  d.replace(34, 8, lm::text::Format("%08X", unit.spec.serial));
+  d.replace(34, 8, lm::text::Format("%08X", unit.design.serial));
   d.replace(42, std::min<std::size_t>(32, info["NAME"].size()), info["NAME"].substr(0, 32));
   d.replace(74, std::min<std::size_t>(64, info["DESC"].size()), info["DESC"].substr(0, 64));
   return d;
@@ -75,7 +75,7 @@ std::vector<std::string> UdpResponder::Answers(const std::string& datagram, cons
     if (command == kSearch) {
       answers.push_back(Describe(a, kSearch));
     } else if (command == kSetParameters &&
-               std::memcmp(datagram.data() + 6, a.unit->spec.mac.data(), a.unit->spec.mac.size()) == 0) {
+               std::memcmp(datagram.data() + 6, a.unit->design.mac.data(), a.unit->design.mac.size()) == 0) {
       Apply(datagram, *a.unit);
       answers.push_back(Describe(a, kSetParameters));
     }

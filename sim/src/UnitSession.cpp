@@ -24,19 +24,19 @@ sim::Answer UnitSession::Compose(const com::vantor::TBody& request) {
 }
 
 Reply UnitSession::Answer(const std::string& frame) {
-  transcript_.Received(unit_.spec.serial, frame);
+  transcript_.Received(unit_.design.serial, frame);
   auto request = com::vantor::ParseFrame(frame);
   if (!request) {
-    transcript_.Note(unit_.spec.serial, "request not understood, no answer");
+    transcript_.Note(unit_.design.serial, "request not understood, no answer");
     return {};
   }
   FaultEffect effect = unit_.faults.Take(request->name);
   if (effect.close) {
-    transcript_.Note(unit_.spec.serial, "fault: closing the connection");
+    transcript_.Note(unit_.design.serial, "fault: closing the connection");
     return {.bytes = {}, .delayMs = effect.delayMs, .close = true};
   }
   if (effect.noAnswer) {
-    transcript_.Note(unit_.spec.serial, "fault: no answer");
+    transcript_.Note(unit_.design.serial, "fault: no answer");
     return {.bytes = {}, .delayMs = effect.delayMs, .close = false};
   }
   sim::Answer fields = effect.status ? WithStatus(*effect.status) : Compose(*request);
@@ -44,11 +44,11 @@ Reply UnitSession::Answer(const std::string& frame) {
 }
 
 Reply UnitSession::Login(const std::string& frame, bool& accepted) {
-  transcript_.Received(unit_.spec.serial, frame);
+  transcript_.Received(unit_.design.serial, frame);
   auto request = com::vantor::ParseFrame(frame);
   auto password = request ? request->Find("PW") : std::nullopt;
-  accepted = request && request->name == "LOGIN" && password && *password == unit_.spec.lanPassword;
-  if (!accepted) transcript_.Note(unit_.spec.serial, "login refused");
+  accepted = request && request->name == "LOGIN" && password && *password == unit_.design.lanPassword;
+  if (!accepted) transcript_.Note(unit_.design.serial, "login refused");
   return Frame("LOGIN", WithStatus(accepted ? status::kLoginAccepted : status::kLoginRefused), FaultEffect{});
 }
 

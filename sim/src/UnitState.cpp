@@ -6,23 +6,23 @@
 
 namespace linkmeter::sim {
 
-UnitState::UnitState(const BaseUnitSpec& unitSpec, std::int64_t start) : spec(unitSpec), startUnix(start) {
-  blocks = FactorySettings(spec);
-  for (const auto& [block, fields] : spec.settings) {
+UnitState::UnitState(const BaseUnitSpec& unitSpec, std::int64_t start) : design(unitSpec), startUnix(start) {
+  blocks = FactorySettings(design);
+  for (const auto& [block, fields] : design.settings) {
     for (const auto& [key, value] : fields) blocks[block][key] = value;
   }
-  registration = BuildRegistrationImage(spec);
+  registration = BuildRegistrationImage(design);
   savedRegistration = registration;
-  for (const auto& event : spec.log) {
+  for (const auto& event : design.log) {
     log.push_back({event.category, event.number, startUnix - event.ageSec, lm::text::Utf8ToAnsi(event.text)});
   }
-  if (spec.optical) {
+  if (design.optical) {
     OpticalLogger logger;
-    logger.spec = *spec.optical;
+    logger.design = *design.optical;
     logger.recordingSince = startUnix - 86400;
     optical = logger;
   }
-  for (const auto& rule : spec.faults) faults.Add(rule);
+  for (const auto& rule : design.faults) faults.Add(rule);
 }
 
 void UnitState::AddLog(int category, const std::string& textUtf8, std::int64_t utc) {
@@ -31,7 +31,7 @@ void UnitState::AddLog(int category, const std::string& textUtf8, std::int64_t u
 }
 
 const RemoteUnitSpec* UnitState::FindRemoteUnit(std::uint32_t serial) const {
-  for (const auto& group : spec.groups) {
+  for (const auto& group : design.groups) {
     for (const auto& unit : group.remoteUnits) {
       if (unit.serial == serial) return &unit;
     }

@@ -23,25 +23,25 @@ void PutText(Bytes& out, std::size_t at, const std::string& text) {
 
 }  // namespace
 
-Bytes MakeAnswer(const AnswerSpec& spec) {
+Bytes MakeAnswer(const AnswerSpec& design) {
   Bytes out(256, 0);
   out[0] = 0x50;
   out[1] = 0x01;
-  out[2] = spec.command;
-  out[3] = spec.status;
-  out[5] = spec.setting;
-  Put(out, 6, spec.mac);
-  Put(out, 12, spec.ip);
-  Put(out, 16, spec.value16);
-  Put(out, 20, spec.value20);
-  Put(out, 24, spec.value24);
-  Put(out, 28, spec.value28);
-  out[32] = static_cast<std::uint8_t>(spec.port & 0xFF);
-  out[33] = static_cast<std::uint8_t>(spec.port >> 8);
-  PutText(out, 34, spec.serial);
-  PutText(out, 42, spec.name);
-  PutText(out, 74, spec.descr);
-  out.resize(spec.length);
+  out[2] = design.command;
+  out[3] = design.status;
+  out[5] = design.setting;
+  Put(out, 6, design.mac);
+  Put(out, 12, design.ip);
+  Put(out, 16, design.value16);
+  Put(out, 20, design.value20);
+  Put(out, 24, design.value24);
+  Put(out, 28, design.value28);
+  out[32] = static_cast<std::uint8_t>(design.port & 0xFF);
+  out[33] = static_cast<std::uint8_t>(design.port >> 8);
+  PutText(out, 34, design.serial);
+  PutText(out, 42, design.name);
+  PutText(out, 74, design.descr);
+  out.resize(design.length);
   return out;
 }
 

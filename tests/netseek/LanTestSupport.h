@@ -28,7 +28,7 @@ struct AnswerSpec {
   std::string serial, name, descr;
   std::size_t length = 256;
 };
-Bytes MakeAnswer(const AnswerSpec& spec);
+Bytes MakeAnswer(const AnswerSpec& design);
 
 // Search side 10.77.0.1/24, peer 10.77.0.2/24.
 LabLayout OnePeerLayout();

@@ -26,12 +26,12 @@ constexpr int kHopMs = 20;
 class RadioConversation : public ::testing::Test {
  protected:
   RadioConversation()
-      : site(Spec()),
+      : site(Design()),
         radio(site.radio, Now()),
         unit(site.baseUnits[0], Now()),
         session(unit, radio, transcript) {}
 
-  static linkmeter::sim::SiteSpec Spec() {
+  static linkmeter::sim::SiteSpec Design() {
     auto s = linkmeter::sim::DemoSite();
     s.radio.hopMs = kHopMs;
     return s;

@@ -32,7 +32,7 @@ void AddBaseCommands(CommandTable& table);          // EBSTS, ELOGS, ETRND, ETLA
 
 // Settings blocks as a unit leaves the factory (by read mnemonic), before
 // the site file's own values are laid over them.
-std::map<std::string, com::vantor::FieldMap> FactorySettings(const BaseUnitSpec& spec);
+std::map<std::string, com::vantor::FieldMap> FactorySettings(const BaseUnitSpec& design);
 
 // The 64-byte settings record of a far unit or logger before anything was
 // written, and the record as the unit reports it back (serial at 36,

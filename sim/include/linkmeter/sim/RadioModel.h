@@ -14,7 +14,7 @@ namespace linkmeter::sim {
 
 class RadioModel {
  public:
-  RadioModel(const RadioSpec& spec, std::int64_t startUnix);
+  RadioModel(const RadioSpec& design, std::int64_t startUnix);
 
   // The level (1..255) a unit receives over a link of this length at unix
   // time t, or none when the link is longer than the range.
@@ -26,7 +26,7 @@ class RadioModel {
   int ChannelLevel(int channel, const std::set<int>& ownChannels,
                    const std::map<int, int>& interference, std::int64_t t) const;
 
-  const RadioSpec& Spec() const { return spec_; }
+  const RadioSpec& Design() const { return spec_; }
 
  private:
   // A value in [-1, 1] that changes every `periodSec` seconds.

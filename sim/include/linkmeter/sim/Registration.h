@@ -9,7 +9,7 @@
 namespace linkmeter::sim {
 
 // The image of the base unit's groups as the site describes them.
-std::string BuildRegistrationImage(const BaseUnitSpec& spec);
+std::string BuildRegistrationImage(const BaseUnitSpec& design);
 // Whether bytes form one whole registration image (what a SAVE accepts).
 bool IsCompleteRegistration(const std::string& image);
 

@@ -24,7 +24,7 @@ struct LogEvent {
 };
 
 struct OpticalLogger {
-  RemoteUnitSpec spec;
+  RemoteUnitSpec design;
   std::string settings;  // the 64-byte settings record last written (EISET)
   std::string scale;     // the 64-byte block EISCL writes and reads
   std::string handshake; // what EISOH last carried
@@ -39,9 +39,9 @@ struct FarUnitMemory {
 };
 
 struct UnitState {
-  UnitState(const BaseUnitSpec& spec, std::int64_t startUnix);
+  UnitState(const BaseUnitSpec& design, std::int64_t startUnix);
 
-  const BaseUnitSpec& spec;
+  const BaseUnitSpec& design;
   const std::int64_t startUnix;
   FaultPlan faults;  // has its own lock
 
