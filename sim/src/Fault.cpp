@@ -7,7 +7,7 @@
 namespace linkmeter::sim {
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char*>, 9> kNames{{
+constexpr std::array<std::pair<FaultKind, const char*>, 10> kNames{{
     {FaultKind::kDelay, "delay"},
     {FaultKind::kNoAnswer, "noAnswer"},
     {FaultKind::kBadChecksum, "badChecksum"},
@@ -17,6 +17,7 @@ constexpr std::array<std::pair<FaultKind, const char*>, 9> kNames{{
     {FaultKind::kStatus, "status"},
     {FaultKind::kBusy, "busy"},
     {FaultKind::kUnreachable, "unreachable"},
+    {FaultKind::kField, "field"},
 }};
 
 void Apply(const FaultRule& rule, FaultEffect& effect) {
@@ -30,6 +31,7 @@ void Apply(const FaultRule& rule, FaultEffect& effect) {
     case FaultKind::kStatus:
     case FaultKind::kBusy: effect.status = rule.status; break;
     case FaultKind::kUnreachable: break;
+    case FaultKind::kField: effect.fields[rule.field] = rule.value; break;
   }
 }
 

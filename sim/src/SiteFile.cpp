@@ -161,6 +161,11 @@ FaultRule ReadFault(const Reader& r) {
     if (text.size() != 9 || text[4] != '-') r.Fail("status", "must read like 0004-0001");
     f.status = Status::FromText(text);
   }
+  if (f.kind == FaultKind::kField) {
+    f.field = r.Text("field");
+    if (f.field.empty()) r.Fail("field", "names the answer field to replace");
+    f.value = lm::text::Utf8ToAnsi(r.Text("value"));
+  }
   return f;
 }
 

@@ -40,6 +40,7 @@ Reply UnitSession::Answer(const std::string& frame) {
     return {.bytes = {}, .delayMs = effect.delayMs, .close = false};
   }
   sim::Answer fields = effect.status ? WithStatus(*effect.status) : Compose(*request);
+  for (const auto& [key, value] : effect.fields) fields[key] = value;
   return Frame(request->name, fields, effect);
 }
 

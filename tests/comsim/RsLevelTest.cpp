@@ -57,16 +57,25 @@ TEST_F(RsLevel, BadChannelFailsBeforeAnythingIsSent) {
 }
 
 TEST_F(RsLevel, AnswerWithoutSevenDataBytesStopsTheMeasurement) {
-  FaultRule rule;
-  rule.command = "VLB1";
-  rule.kind = FaultKind::kStatus;  // 0004-0000 but no DATA
-  rule.status = {4, 0};
-  rule.times = 1;
-  rig.Sim().InjectFault(kUsbUnit, rule);
+  FaultRule sixBytes;
+  sixBytes.command = "VLB1";
+  sixBytes.kind = FaultKind::kField;
+  sixBytes.field = "DATA";
+  sixBytes.value = std::string("\x01\x3E\x00\x02\x00\x0A", 6);
+  sixBytes.times = 1;
+  rig.Sim().InjectFault(kUsbUnit, sixBytes);
   auto answer = Measure("[10, 20]");
   EXPECT_FALSE(answer.success);
   EXPECT_EQ(answer.text, R"({"code1":0})");
   EXPECT_EQ(SentData().size(), 1u);  // neither the second channel nor the closing command
+
+  FaultRule noData;  // 0004-0000 and nothing else
+  noData.command = "VLB1";
+  noData.kind = FaultKind::kStatus;
+  noData.status = {4, 0};
+  noData.times = 1;
+  rig.Sim().InjectFault(kUsbUnit, noData);
+  EXPECT_EQ(Measure("[10]").text, R"({"code1":0})");
 }
 
 TEST_F(RsLevel, RefusedMeasurementFailsWithItsStatus) {

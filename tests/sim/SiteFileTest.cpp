@@ -79,6 +79,11 @@ TEST(SiteFile, FaultRulesParseAlone) {
   EXPECT_EQ(rule->kind, linkmeter::sim::FaultKind::kBusy);
   EXPECT_EQ(rule->times, 2);
   EXPECT_FALSE(linkmeter::sim::ParseFaultRule(R"({"kind":"status","status":"4-1"})", &error));
+  auto field = linkmeter::sim::ParseFaultRule(R"({"command":"VLB1","kind":"field","field":"DATA","value":"abc"})", &error);
+  ASSERT_TRUE(field) << error;
+  EXPECT_EQ(field->field, "DATA");
+  EXPECT_EQ(field->value, "abc");
+  EXPECT_FALSE(linkmeter::sim::ParseFaultRule(R"({"kind":"field","value":"x"})", &error));
 }
 
 }  // namespace

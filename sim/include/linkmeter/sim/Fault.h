@@ -3,6 +3,7 @@
 // site file or at run time.
 
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@ enum class FaultKind {
   kStatus,       // answer with `status` and no other field
   kBusy,         // answer with `status` (default 0003-0090) for `times` answers
   kUnreachable,  // radio operations to `unit` find no answer
+  kField,        // answer as usual, but with `field` set to `value`
 };
 
 std::optional<FaultKind> FaultKindFromName(const std::string& name);
@@ -34,6 +36,8 @@ struct FaultRule {
   Status status{};
   int times = -1;            // answers it applies to; -1 = until cleared
   std::uint32_t unit = 0;    // kUnreachable: the far unit's serial (0 = every one)
+  std::string field{};       // kField: the answer field to replace
+  std::string value{};       // kField: its bytes
 };
 
 // What to do with one answer, gathered from every matching rule.
@@ -45,6 +49,7 @@ struct FaultEffect {
   bool truncated = false;
   bool close = false;
   std::optional<Status> status;
+  std::map<std::string, std::string> fields;  // answer fields replaced
 };
 
 // The rules of one base unit; thread-safe (connections and a control
