@@ -14,8 +14,7 @@ std::shared_ptr<ComExecutor> ComExecutorTable::Lookup(const ComInfo& info) {
   std::lock_guard lock(mutex_);
   auto it = units_.find(key);
   if (it != units_.end()) {
-    if (info.lan && info.lan->lanPassword != it->second->LanPassword())
-      it->second->SetLanPassword(info.lan->lanPassword);
+    if (info.lan) it->second->SetLanPassword(info.lan->lanPassword);
     return it->second;
   }
   auto unit = factory_->Create(info);

@@ -49,8 +49,9 @@ int ParseUsb(const UnitReader& r, WatchUsbInfo& usb) {
   r.Int("port", usb.port);  // optional; a value that is not an integer is ignored
   if (!r.Text("model", usb.model)) return -5;
   if (!r.Text("name", usb.name)) return -6;
-  if (usb.model != "VL-B8" && !r.Serial(usb.serial)) return -7;
-  if (usb.model == "VL-B8" && r.Has("serial") && !r.Serial(usb.serial)) return -7;
+  // A VL-B8 is known by its port: its serial is optional.
+  const bool needSerial = usb.model != "VL-B8" || r.Has("serial");
+  if (needSerial && !r.Serial(usb.serial)) return -7;
   return 0;
 }
 

@@ -85,6 +85,14 @@ std::vector<com::vantor::TBody> ComSimRig::Received(uint32_t serial, const std::
   return frames;
 }
 
+linkmeter::sim::FaultRule Fault(const std::string& command, linkmeter::sim::FaultKind kind, int times) {
+  linkmeter::sim::FaultRule rule;
+  rule.command = command;
+  rule.kind = kind;
+  rule.times = times;
+  return rule;
+}
+
 lm::json::Object Obj(const bridge_test::Answer& a) {
   auto v = lm::json::Parse(a.text);
   if (!v || !v->is<lm::json::Object>()) return {};

@@ -49,6 +49,9 @@ class ComSimRig {
   std::atomic<int64_t> nextId_{1};
 };
 
+// A fault for the next `times` answers to `command`.
+linkmeter::sim::FaultRule Fault(const std::string& command, linkmeter::sim::FaultKind kind, int times = 1);
+
 // The answer's text parsed as an object.
 lm::json::Object Obj(const bridge_test::Answer& a);
 

@@ -57,33 +57,24 @@ TEST_F(RsLevel, BadChannelFailsBeforeAnythingIsSent) {
 }
 
 TEST_F(RsLevel, AnswerWithoutSevenDataBytesStopsTheMeasurement) {
-  FaultRule sixBytes;
-  sixBytes.command = "VLB1";
-  sixBytes.kind = FaultKind::kField;
+  FaultRule sixBytes = Fault("VLB1", FaultKind::kField);
   sixBytes.field = "DATA";
   sixBytes.value = std::string("\x01\x3E\x00\x02\x00\x0A", 6);
-  sixBytes.times = 1;
   rig.Sim().InjectFault(kUsbUnit, sixBytes);
   auto answer = Measure("[10, 20]");
   EXPECT_FALSE(answer.success);
   EXPECT_EQ(answer.text, R"({"code1":0})");
   EXPECT_EQ(SentData().size(), 1u);  // neither the second channel nor the closing command
 
-  FaultRule noData;  // 0004-0000 and nothing else
-  noData.command = "VLB1";
-  noData.kind = FaultKind::kStatus;
+  FaultRule noData = Fault("VLB1", FaultKind::kStatus);  // 0004-0000 and nothing else
   noData.status = {4, 0};
-  noData.times = 1;
   rig.Sim().InjectFault(kUsbUnit, noData);
   EXPECT_EQ(Measure("[10]").text, R"({"code1":0})");
 }
 
 TEST_F(RsLevel, RefusedMeasurementFailsWithItsStatus) {
-  FaultRule rule;
-  rule.command = "VLB1";
-  rule.kind = FaultKind::kStatus;
+  FaultRule rule = Fault("VLB1", FaultKind::kStatus);
   rule.status = {4, 1};
-  rule.times = 1;
   rig.Sim().InjectFault(kUsbUnit, rule);
   auto answer = Measure("[10]");
   EXPECT_EQ(answer.text, R"x({"code1":-22,"msg":"通信が失敗しました。(VLB1 STATUS=0004-0001)"})x");

@@ -81,11 +81,8 @@ TEST_F(UnitFunctions, CommandOpensAClosedUnitAndClosesItAfterwards) {
 }
 
 TEST_F(UnitFunctions, UnexpectedStatusIsASuccessfulAnswerThatSaysSo) {
-  FaultRule rule;
-  rule.command = "EBSTS";
-  rule.kind = FaultKind::kStatus;
+  FaultRule rule = Fault("EBSTS", FaultKind::kStatus);
   rule.status = {2, 1};
-  rule.times = 1;
   rig.Sim().InjectFault(kUsbUnit, rule);
   auto answer = rig.Query("jsquery:ComTcmdEBSTS " + Arg(rig.UsbComInfo()));
   ASSERT_TRUE(answer.success) << answer.text;
@@ -98,11 +95,7 @@ TEST_F(UnitFunctions, UnexpectedStatusIsASuccessfulAnswerThatSaysSo) {
 TEST_F(UnitFunctions, ReceiveTimeOutFailsWithLibraryCodes) {
   rig.GetManager().AddQuery(std::make_shared<TcmdQuickEBSTS>());
   rig.Router().AttachFactory(rig.GetManager().SharedFactory());
-  FaultRule rule;
-  rule.command = "EBSTS";
-  rule.kind = FaultKind::kNoAnswer;
-  rule.times = 1;
-  rig.Sim().InjectFault(kUsbUnit, rule);
+  rig.Sim().InjectFault(kUsbUnit, Fault("EBSTS", FaultKind::kNoAnswer));
   auto answer = rig.Query("jsquery:ComTcmdQuickEBSTS " + Arg(rig.UsbComInfo()));
   EXPECT_FALSE(answer.success);
   auto error = Obj(answer);
