@@ -147,9 +147,6 @@ TEST(ChTypeSignedFloating, Co2CurrentAndVoltage) {
   EXPECT_EQ(co2.Text(0xF005), "----");
   EXPECT_EQ(co2.RealToRaw(-1.0), 0x8FFF);
   EXPECT_EQ(co2.RealToRaw(0.0), 0x0000);
-  EXPECT_EQ(co2.RealToRaw(-4096.0), 0x8000);
-  EXPECT_EQ(co2.RealToRaw(4096.0), 0x1800);
-  EXPECT_EQ(co2.RealToRaw(-8192.0), 0xA800);
   EXPECT_FALSE(co2.IsNoValue(co2.RealToRaw(-1e9)));  // clamps outside the no-value range
   EXPECT_EQ(co2.StepUp(0x8FFF), 0x0000);
   EXPECT_EQ(co2.StepDown(0x0000), 0x8FFF);
@@ -159,6 +156,36 @@ TEST(ChTypeSignedFloating, Co2CurrentAndVoltage) {
   EXPECT_EQ(T(129).Text(co2.RealToRaw(-5), true), "-0.05 mA");
   EXPECT_EQ(T(129).RealToRaw(-0.05), 0x8FFB);
   EXPECT_EQ(T(146).Text(7, true), "0.7 mV");
+}
+
+// Magnitudes of 4096 and above are stored normalised (mantissa 0x800 or more
+// after halving), even where a raw with mantissa 0 shows the same value:
+// 0x8000 and 0x9800 both read -4096, but only 0x9800 may be written.
+TEST(ChTypeSignedFloating, PacksLargeMagnitudesNormalised) {
+  struct Case {
+    int32_t value;
+    uint16_t raw;
+  };
+  const Case cases[] = {
+      {-4095, 0x8001}, {-4096, 0x9800}, {-4097, 0x9800} /* truncated towards zero */,
+      {-4098, 0x97FF}, {-8190, 0x9001}, {-8192, 0xA800}, {-16384, 0xB800},
+      {4095, 0x0FFF},  {4096, 0x1800},  {4097, 0x1800}, {8190, 0x1FFF},
+      {8192, 0x2800},
+  };
+  const auto& co2 = T(66);
+  for (const auto& c : cases) {
+    EXPECT_EQ(co2.IntToRaw(c.value), c.raw) << c.value;
+    EXPECT_EQ(co2.RealToRaw(c.value), c.raw) << c.value;
+  }
+  // Stepping across the boundary lands on the written form too.
+  EXPECT_EQ(co2.StepDown(0x8001), 0x9800);
+  EXPECT_EQ(co2.StepUp(0x97FF), 0x9800);
+  EXPECT_EQ(co2.StepUp(0x9800), 0x8001);
+  // A stored -4096 in the other form still reads and rewrites soundly.
+  EXPECT_EQ(co2.RawToInt(0x8000), -4096);
+  EXPECT_EQ(co2.IntToRaw(co2.RawToInt(0x8000)), 0x9800);
+  EXPECT_EQ(T(129).RealToRaw(-40.96), 0x9800);
+  EXPECT_EQ(T(146).RealToRaw(-409.6), 0x9800);
 }
 
 TEST(ChTypePrimitive, PulseVlpvVoltageAndVlqx) {

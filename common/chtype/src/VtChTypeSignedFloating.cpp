@@ -51,8 +51,12 @@ int32_t VtChTypeCO2::Unpack(uint16_t raw) {
 
 uint16_t VtChTypeCO2::Pack(int32_t value) {
   uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-  if (value >= 0 && magnitude < 4096) return static_cast<uint16_t>(magnitude);
-  if (value < 0 && magnitude <= 4096) return static_cast<uint16_t>(0x8000 | ((4096 - magnitude) & 0x0FFF));
+  // Only magnitudes below 4096 are stored directly. -4096 also reads from
+  // 0x8000 (mantissa 0), but units expect the normalised form 0x9800.
+  if (magnitude < 4096) {
+    if (value >= 0) return static_cast<uint16_t>(magnitude);
+    return static_cast<uint16_t>(0x8000 | ((4096 - magnitude) & 0x0FFF));
+  }
   auto [mantissa, e] = Normalise(magnitude);
   if (e > 7) return value < 0 ? kLowestValued : 0x7FFF;
   if (value >= 0) return static_cast<uint16_t>((e << 12) | mantissa);
