@@ -22,6 +22,7 @@ class JsNativeHandler {
     lm::json::Value returnValue;  // null unless the handler sets it
     std::string exception;        // non-empty: thrown in the page with this text
     void* engine = nullptr;       // the adapter's own call context
+    bool returnUndefined = false; // the page gets undefined instead of returnValue
   };
 
   JsNativeHandler(std::string scriptName, std::string nativeName)

@@ -68,6 +68,8 @@ JSCValue* CallNative(GPtrArray* args, gpointer data) {
     result = Throw(ctx, "unknown native function " + bound->name);
   } else if (!call.exception.empty()) {
     result = Throw(ctx, call.exception);
+  } else if (call.returnUndefined) {
+    result = jsc_value_new_undefined(ctx);
   } else {
     result = JsFromJson(ctx, call.returnValue);
   }
