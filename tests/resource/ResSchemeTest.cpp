@@ -133,6 +133,24 @@ TEST_F(ResScheme, RefusesPathsLeavingThePackageFolder) {
   }
 }
 
+TEST_F(ResScheme, ServesOnlyTheResHostAndPlainPackageNames) {
+  WriteFile(res_ / "signed.appres",
+            ZipBuilder().Add({"index.html", "<p>signed</p>", 8}).Comment("x" + ZipBuilder().Build()).Build());
+  ResSchemeHandlerFactory f(res_);
+  EXPECT_EQ(Body(f.Create("app://res/signed/")), "<p>signed</p>");  // a comment holding an end record
+  EXPECT_EQ(f.Create("app://res/main/index.html").status, 200);
+  EXPECT_EQ(f.Create("app://res/dev/index.html").status, 200);
+  for (const char* url : {"app://other/main/index.html", "app://other/dev/index.html", "app://RES/main/index.html",
+                          "app://re%73/main/index.html", "app://x@res/main/index.html", "app://res:80/main/",
+                          "app:///res/main/index.html", "app://res/secret.txt%00/x", "app://res/secret.txt%00/",
+                          "app://res/dev%00/index.html", "app://res/dev%5C..%5C/secret.txt",
+                          "app://res/..%5Csecret.txt/x", "app://res/%2E%2E/res/dev/index.html"}) {
+    ResResponse r = f.Create(url);
+    EXPECT_EQ(r.status, 404) << url;
+    EXPECT_EQ(Body(r).find("top secret"), std::string::npos) << url;
+  }
+}
+
 TEST(ResSchemeFolder, MissingFolderServesNothing) {
   ResSchemeHandlerFactory f("/nonexistent/res");
   EXPECT_TRUE(f.Packages().empty());

@@ -95,6 +95,24 @@ TEST(ZipLoader, FindsDirectoryBehindLongComments) {
   }
 }
 
+TEST(ZipLoader, CommentHoldingAnEndRecordDoesNotHideTheEntries) {
+  // A comment may carry whole end records of its own (an archive of an
+  // archive's tail, a signature pasted into a note). Each one would fit as
+  // an empty archive; the record the comment belongs to comes first.
+  const std::string fake = ZipBuilder().Build();  // an end record alone: 22 bytes, no entries
+  for (const std::string& comment : {fake, "note " + fake + " more", std::string(300, 'c') + fake,
+                                     std::string(60000, 'c') + fake + fake}) {
+    ZipLoader zip;
+    ASSERT_EQ(OpenBytes(zip, ZipBuilder().Add({"a.txt", "A", 0}).Comment(comment).Build()), 0) << comment.size();
+    EXPECT_EQ(zip.EntryNames(), std::vector<std::string>{"a.txt"}) << comment.size();
+  }
+  // Bytes appended after a complete archive leave it readable.
+  ZipLoader zip;
+  ASSERT_EQ(OpenBytes(zip, ZipBuilder().Add({"a.txt", "A", 0}).Build() + "trailing"), 0);
+  int rc = 1;
+  EXPECT_EQ(ReadText(zip, "a.txt", rc), "A");
+}
+
 TEST(ZipLoader, ReportsEachDamagedDirectoryCode) {
   ZipLoader missing;
   EXPECT_EQ(missing.Open("/nonexistent/dir/x.appres"), ZipLoader::kCannotOpen);

@@ -1,6 +1,5 @@
 #include "sorrel/cef/ResSchemeHandlerFactory.h"
 
-
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -61,8 +60,13 @@ ResResponse ResSchemeHandlerFactory::NotFound(const std::string& url) {
 }
 
 ResResponse ResSchemeHandlerFactory::Create(const std::string& url) const {
-  std::string decoded = res::PercentDecode(res::CutQueryAndFragment(url));
-  res::ResTarget target = res::SplitResUrl(decoded);
+  const std::string cut = res::CutQueryAndFragment(url);
+  // Another host is another origin: it gets nothing, not even under its own
+  // spelling of "res" (the host is compared as the page sees it, undecoded).
+  if (res::HostOf(cut) != res::kResHost) return NotFound(url);
+  res::ResTarget target = res::SplitResUrl(res::PercentDecode(cut));
+  // A NUL would cut the folder name short and reach files beside the packages.
+  if (!res::IsPlainName(target.package)) return NotFound(url);
   auto it = packages_.find(target.package);
   if (it != packages_.end()) return FromPackage(*it->second, std::move(target.path), url);
   return FromFolder(target.package, std::move(target.path), url);
@@ -84,8 +88,7 @@ ResResponse ResSchemeHandlerFactory::FromPackage(vantor::zip::ZipLoader& package
 ResResponse ResSchemeHandlerFactory::FromFolder(const std::string& package, std::string path,
                                                 const std::string& url) const {
   // A path that would leave the package folder is refused, links included.
-  if (package.empty() || package == "." || package == ".." || !res::IsContainedRelativePath(path))
-    return NotFound(url);
+  if (!res::IsContainedRelativePath(path)) return NotFound(url);
   if (path.empty() || path.back() == '/') path += kDefaultDocument;
   const fs::path packageFolder = folder_ / (package + "." + kPackageExtension);
   const fs::path file = packageFolder / path;

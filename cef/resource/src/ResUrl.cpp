@@ -36,6 +36,14 @@ std::string PercentDecode(std::string_view text) {
   return out;
 }
 
+std::string_view HostOf(std::string_view url) {
+  size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return {};
+  size_t hostEnd = url.find('/', scheme + 3);
+  if (hostEnd == std::string_view::npos) return {};
+  return url.substr(scheme + 3, hostEnd - scheme - 3);
+}
+
 ResTarget SplitResUrl(std::string_view url) {
   size_t scheme = url.find("://");
   if (scheme == std::string_view::npos) return {};
@@ -45,6 +53,11 @@ ResTarget SplitResUrl(std::string_view url) {
   if (packageEnd == std::string_view::npos) return {};
   return {std::string(url.substr(hostEnd + 1, packageEnd - hostEnd - 1)),
           std::string(url.substr(packageEnd + 1))};
+}
+
+bool IsPlainName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of(std::string_view("\0/\\", 3)) == std::string_view::npos;
 }
 
 bool IsContainedRelativePath(std::string_view path) {

@@ -2,9 +2,9 @@
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 namespace vantor::zip {
 namespace {
@@ -15,8 +15,6 @@ constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr size_t kEndSize = 22;
 constexpr size_t kRecordSize = 46;
 constexpr size_t kLocalSize = 30;
-constexpr size_t kFirstWindow = 128;
-constexpr size_t kWindowStep = 256;
 // The end record sits at most its own size plus the longest comment from the end.
 constexpr uint64_t kLongestTail = kEndSize + 0xFFFF;
 // Deflate cannot expand data by more than this ratio.
@@ -85,36 +83,37 @@ bool ZipLoader::ReadAt(uint64_t offset, void* buffer, size_t length) {
   return static_cast<size_t>(stream_->gcount()) == length;
 }
 
-// Searches a window that widens backwards from the end of the file, newest
-// bytes first, and takes the last signature whose record and directory fit
-// the file (a comment may contain the signature bytes too).
+// Searches the tail of the file forwards, so that a signature inside the
+// archive comment never wins over the record the comment belongs to. The
+// first candidate whose comment ends exactly at the end of the file is taken;
+// failing that (bytes appended after the archive), the first one that fits.
+// A candidate fits when its fixed part and comment lie inside the file and
+// its directory lies before it.
 int ZipLoader::FindDirectory(uint64_t& dirOffset, uint32_t& dirSize, uint16_t& count) {
-  uint64_t start = fileSize_ > kFirstWindow ? fileSize_ - kFirstWindow : 0;
-  std::vector<uint8_t> window(fileSize_ - start);
-  if (!ReadAt(start, window.data(), window.size())) return kNoEndRecord;
-  size_t searchEnd = window.size();  // candidates start before this index
+  const uint64_t start = fileSize_ > kLongestTail ? fileSize_ - kLongestTail : 0;
+  std::vector<uint8_t> tail(fileSize_ - start);
+  if (!ReadAt(start, tail.data(), tail.size())) return kNoEndRecord;
   bool sawSignature = false;
-  for (;;) {
-    for (size_t i = std::min(searchEnd, window.size() >= 4 ? window.size() - 3 : 0); i-- > 0;) {
-      if (U32(&window[i]) != kEndSignature) continue;
-      sawSignature = true;
-      size_t remaining = window.size() - i;
-      if (remaining < kEndSize || kEndSize + U16(&window[i + 20]) > remaining) continue;
-      const uint8_t* end = &window[i];
-      if (uint64_t{U32(end + 16)} + U32(end + 12) > fileSize_) continue;  // directory outside the file
-      count = U16(end + 10);
-      dirSize = U32(end + 12);
-      dirOffset = U32(end + 16);
-      return kOk;
+  std::optional<size_t> exact, fitting;
+  for (size_t i = 0; i + 4 <= tail.size(); ++i) {
+    if (U32(&tail[i]) != kEndSignature) continue;
+    sawSignature = true;
+    const size_t remaining = tail.size() - i;
+    if (remaining < kEndSize || kEndSize + U16(&tail[i + 20]) > remaining) continue;
+    if (uint64_t{U32(&tail[i + 16])} + U32(&tail[i + 12]) > start + i) continue;  // directory not before it
+    if (kEndSize + U16(&tail[i + 20]) == remaining) {
+      exact = i;
+      break;
     }
-    if (start == 0 || fileSize_ - start >= kLongestTail) return sawSignature ? kBadEndRecord : kNoEndRecord;
-    uint64_t newStart = start > kWindowStep ? start - kWindowStep : 0;
-    std::vector<uint8_t> more(start - newStart);
-    if (!ReadAt(newStart, more.data(), more.size())) return sawSignature ? kBadEndRecord : kNoEndRecord;
-    searchEnd = more.size() + 3;  // the new bytes plus the first 3 of the old ones
-    window.insert(window.begin(), more.begin(), more.end());
-    start = newStart;
+    if (!fitting) fitting = i;
   }
+  const std::optional<size_t> chosen = exact ? exact : fitting;
+  if (!chosen) return sawSignature ? kBadEndRecord : kNoEndRecord;
+  const uint8_t* end = &tail[*chosen];
+  count = U16(end + 10);
+  dirSize = U32(end + 12);
+  dirOffset = U32(end + 16);
+  return kOk;
 }
 
 int ZipLoader::WalkDirectory(uint16_t count) {

@@ -2,7 +2,8 @@
 // Serves app://res/<package>/<path> from the resource packages in one folder:
 // ZIP archives <package>.appres, or unpacked folders of the same name when no
 // archive of that name opened. Every request gets a response; what cannot be
-// served gets the not-found page.
+// served (another host, a package name with a NUL or a separator, a missing
+// entry) gets the not-found page.
 
 #include <cstdint>
 #include <filesystem>
