@@ -22,6 +22,14 @@ std::string DottedText(const sockaddr* address) {
   return text;
 }
 
+// The system lists an address under its label, which is the device name
+// optionally followed by ":" and a suffix; device names never hold ":".
+std::string DeviceName(const char* listedName) {
+  if (listedName == nullptr) return {};
+  std::string name = listedName;
+  return name.substr(0, name.find(':'));
+}
+
 bool IsUsable(const ifaddrs& entry) {
   return entry.ifa_addr != nullptr && entry.ifa_addr->sa_family == AF_INET &&
          (entry.ifa_flags & IFF_UP) != 0 && (entry.ifa_flags & IFF_LOOPBACK) == 0;
@@ -36,8 +44,8 @@ void AdapterTable::Fill() {
   std::unique_ptr<ifaddrs, IfAddrsDeleter> list(raw);
   for (const ifaddrs* it = list.get(); it != nullptr; it = it->ifa_next) {
     if (!IsUsable(*it)) continue;
-    entries_.push_back({DottedText(it->ifa_addr), DottedText(it->ifa_netmask),
-                        it->ifa_name != nullptr ? it->ifa_name : ""});
+    entries_.push_back(
+        {DottedText(it->ifa_addr), DottedText(it->ifa_netmask), DeviceName(it->ifa_name)});
   }
 }
 

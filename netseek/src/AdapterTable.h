@@ -10,7 +10,9 @@ namespace netseek {
 struct AdapterAddress {
   std::string address;    // dotted text; empty when the system gave none
   std::string mask;       // dotted text; empty when the system gave none
-  std::string interface;  // the interface the address belongs to
+  // The device the address belongs to. Labelled addresses are listed under
+  // their label ("eth0:1"), which is no device; this is always the device.
+  std::string interface;
 };
 
 class AdapterTable {

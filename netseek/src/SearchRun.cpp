@@ -27,7 +27,7 @@ SearchRun::SearchRun(const RunSettings& settings, const AdapterTable& adapters,
       adapters_(adapters),
       log_(log),
       answers_(settings.mode, results, log) {
-  sockets_.reserve(adapters.Entries().size());
+  sockets_.reserve(2 * adapters.Entries().size());
 }
 
 std::int32_t SearchRun::Run() {
@@ -110,10 +110,9 @@ void SearchRun::OnStartTimer() {
   bool anySent = false;
   const auto& entries = adapters_.Entries();
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    std::optional<SearchSocket> socket = SearchSocket::Open(entries[i], log_);
-    if (!socket) continue;
-    sockets_.push_back(std::move(*socket));
-    if (SendOn(sockets_.back())) {
+    const std::optional<std::size_t> sender = OpenSocketsFor(entries[i]);
+    if (!sender) continue;
+    if (SendOn(sockets_[*sender])) {
       anySent = true;
       if (alive_) answerTimer_.Start(settings_.timeLimit);
     } else {
@@ -126,6 +125,26 @@ void SearchRun::OnStartTimer() {
     EndLoop();
     result_ = kResultNotSent;  // replaces a -3 set on the way
   }
+}
+
+std::optional<std::size_t> SearchRun::OpenSocketsFor(const AdapterAddress& entry) {
+  std::optional<SearchSocket> socket = SearchSocket::Open(entry, log_);
+  if (!socket) return std::nullopt;
+  sockets_.push_back(std::move(*socket));
+  const std::size_t sender = sockets_.size() - 1;
+  if (!entry.interface.empty() && listenedOn_.insert(entry.interface).second) {
+    // Without it only unicast answers arrive; the search goes on regardless.
+    std::optional<SearchSocket> listener = SearchSocket::OpenListener(entry.interface, log_);
+    if (listener) sockets_.push_back(std::move(*listener));
+  }
+  return sender;
+}
+
+bool SearchRun::IsOwnDatagram(const Reception& reception) const {
+  if (reception.senderPort != kLocalPort) return false;
+  const auto& entries = adapters_.Entries();
+  return std::any_of(entries.begin(), entries.end(),
+                     [&](const AdapterAddress& entry) { return entry.address == reception.sender; });
 }
 
 bool SearchRun::SendOn(SearchSocket& socket) {
@@ -153,6 +172,7 @@ void SearchRun::OnSocketEvent(SearchSocket& socket, short events) {
 void SearchRun::OnRead(SearchSocket& socket) {
   std::array<std::uint8_t, kReceiveBufferSize> buffer;
   const Reception reception = socket.Receive(buffer);
+  if (reception.length >= 0 && IsOwnDatagram(reception)) return;
   const Finish finish =
       reception.length < 0
           ? answers_.OnReceiveError(socket.Fd(), reception.error)

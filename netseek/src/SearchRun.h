@@ -5,10 +5,14 @@
 // limit, restarted by every send) closes the sockets and ends the run with
 // -5; socket reads go to the AnswerHandler, whose verdict is posted as a
 // finish that closes the sockets. The run ends when a result is set or the
-// loop has nothing left to wait for.
+// loop has nothing left to wait for. Besides the sending socket of every
+// address, each interface gets one listening socket for broadcast answers.
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "AdapterTable.h"
@@ -60,6 +64,12 @@ class SearchRun {
   void DispatchPosted();
 
   void OnStartTimer();
+  // Opens the sending socket of `entry` and, first time round for its
+  // interface, the interface's listening socket; the sending socket's index.
+  std::optional<std::size_t> OpenSocketsFor(const AdapterAddress& entry);
+  // Our own broadcast, looped back to a listening socket when the caller's
+  // destination port is the one we listen on.
+  bool IsOwnDatagram(const Reception& reception) const;
   bool SendOn(SearchSocket& socket);
   void OnAnswerTimer();
   void OnSocketEvent(SearchSocket& socket, short events);
@@ -77,6 +87,7 @@ class SearchRun {
   RunLog& log_;
   AnswerHandler answers_;
   std::vector<SearchSocket> sockets_;
+  std::set<std::string> listenedOn_;  // interfaces that got a listening socket
   Timer startTimer_;
   Timer answerTimer_;
   bool alive_ = true;

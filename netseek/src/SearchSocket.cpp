@@ -30,17 +30,21 @@ bool SetNonBlocking(int fd) {
 
 bool IsWouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
-// Binds to the entry's address and port 62502 and pins the interface, so the
-// datagram leaves where the address lives and answers come back to it.
-bool BindToEntry(int fd, const AdapterAddress& entry) {
+constexpr const char* kAnyAddress = "0.0.0.0";
+
+// Pins the interface, allows the port to be shared between the interface's
+// sockets and binds to `address`, port 62502.
+bool BindTo(int fd, const std::string& address, const std::string& interface) {
   in_addr parsed{};
-  if (inet_pton(AF_INET, entry.address.c_str(), &parsed) != 1) return false;
-  if (!entry.interface.empty() &&
-      ::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, entry.interface.c_str(),
-                   static_cast<socklen_t>(entry.interface.size())) != 0) {
+  if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) return false;
+  if (!interface.empty() &&
+      ::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, interface.c_str(),
+                   static_cast<socklen_t>(interface.size())) != 0) {
     return false;
   }
-  sockaddr_in local = MakeAddress(entry.address.c_str(), kLocalPort);
+  int on = 1;
+  if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) return false;
+  sockaddr_in local = MakeAddress(address.c_str(), kLocalPort);
   return ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }
 
@@ -55,31 +59,43 @@ std::optional<SearchSocket> SearchSocket::Open(const AdapterAddress& entry, RunL
     log.Add(logtext::kBadMask);
     return std::nullopt;
   }
+  std::optional<SearchSocket> socket = Create(log);
+  if (!socket || !socket->Configure(entry.address, entry.interface, log)) return std::nullopt;
+  int on = 1;
+  // A refusal shows up as a send error, which is where the run handles it.
+  ::setsockopt(socket->fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  return socket;
+}
+
+std::optional<SearchSocket> SearchSocket::OpenListener(const std::string& interface,
+                                                       RunLog& log) {
+  std::optional<SearchSocket> socket = Create(log);
+  if (!socket || !socket->Configure(kAnyAddress, interface, log)) return std::nullopt;
+  return socket;
+}
+
+std::optional<SearchSocket> SearchSocket::Create(RunLog& log) {
   int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     log.Add(lm::text::Format(logtext::kSocketFailed, errno));
     return std::nullopt;
   }
-  SearchSocket socket(fd);
-  if (!socket.Configure(entry, log)) return std::nullopt;
-  return socket;
+  return SearchSocket(fd);
 }
 
-bool SearchSocket::Configure(const AdapterAddress& entry, RunLog& log) {
+bool SearchSocket::Configure(const std::string& address, const std::string& interface,
+                             RunLog& log) {
   if (!SetNonBlocking(fd_)) {
     log.Add(lm::text::Format(logtext::kSelectFailed, errno));
     ::close(std::exchange(fd_, -1));
     return false;
   }
-  if (!BindToEntry(fd_, entry)) {
+  if (!BindTo(fd_, address, interface)) {
     log.Add(logtext::kBindFailed);
     Close(log);
     return false;
   }
-  int on = 1;
-  // A refusal shows up as a send error, which is where the run handles it.
-  ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-  log.Add(lm::text::Format(logtext::kSocketOpened, entry.address.c_str(), fd_));
+  log.Add(lm::text::Format(logtext::kSocketOpened, address.c_str(), fd_));
   return true;
 }
 
@@ -122,6 +138,7 @@ Reception SearchSocket::Receive(std::span<std::uint8_t> buffer) {
   reception.length = static_cast<long>(n);
   char text[INET_ADDRSTRLEN] = {};
   if (inet_ntop(AF_INET, &from.sin_addr, text, sizeof text) != nullptr) reception.sender = text;
+  reception.senderPort = ntohs(from.sin_port);
   return reception;
 }
 

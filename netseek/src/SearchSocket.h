@@ -1,7 +1,11 @@
 #pragma once
-// One UDP socket of a run: bound to a local address and port 62502, pinned to
-// that address's interface, non-blocking, allowed to broadcast. It sends to
-// the limited broadcast address and receives the answers sent back to it.
+// One UDP socket of a run, non-blocking and pinned to one interface
+// (SO_BINDTODEVICE). A sending socket is bound to a local address and port
+// 62502, may broadcast, sends to the limited broadcast address and receives
+// the answers sent back to that address. A listening socket is bound to any
+// address and port 62502 and receives the answers units broadcast on that
+// interface (to the subnet or to 255.255.255.255), which never reach a
+// socket bound to a unicast address. Both allow the shared port (SO_REUSEADDR).
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +26,7 @@ struct Reception {
   long length = -1;   // bytes received, -1 on error
   int error = 0;      // errno when length is -1
   std::string sender; // dotted IPv4 text of the sender
+  std::uint16_t senderPort = 0;
 };
 
 class SearchSocket {
@@ -29,6 +34,8 @@ class SearchSocket {
   // Opens, configures and binds a socket for `entry`, logging each failure;
   // nothing when any step fails (a socket made on the way is closed again).
   static std::optional<SearchSocket> Open(const AdapterAddress& entry, RunLog& log);
+  // Opens a listening socket on `interface` in the same way.
+  static std::optional<SearchSocket> OpenListener(const std::string& interface, RunLog& log);
 
   SearchSocket(SearchSocket&& other) noexcept;
   SearchSocket& operator=(SearchSocket&& other) noexcept;
@@ -51,7 +58,8 @@ class SearchSocket {
 
  private:
   explicit SearchSocket(int fd) : fd_(fd) {}
-  bool Configure(const AdapterAddress& entry, RunLog& log);
+  static std::optional<SearchSocket> Create(RunLog& log);
+  bool Configure(const std::string& address, const std::string& interface, RunLog& log);
 
   int fd_ = -1;
 };

@@ -73,9 +73,12 @@ void LanTest::TearDown() {
   if (!dir_.empty()) std::filesystem::remove_all(dir_);
 }
 
-void LanTest::StartResponder(const std::vector<Bytes>& answers) {
+void LanTest::StartResponder(const std::vector<Bytes>& answers,
+                             const std::vector<std::string>& options) {
   std::vector<std::string> argv = {NETSEEK_RESPONDER_PATH, "--lifetime-ms", "15000",
                                    "--requests", requestsPath_};
+  argv.insert(argv.end(), options.begin(), options.end());
+  responder_.reset();  // the port is free again only once an earlier one has gone
   for (std::size_t i = 0; i < answers.size(); ++i) {
     const std::string path = dir_ + "/answer" + std::to_string(i);
     std::ofstream(path, std::ios::binary)

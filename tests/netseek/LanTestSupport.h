@@ -41,7 +41,9 @@ class LanTest : public ::testing::Test {
 
   // Starts the responder in the peer namespace answering every request with
   // `answers`; fails the test unless it is listening within a second.
-  void StartResponder(const std::vector<Bytes>& answers);
+  // `options` go to the responder before the answer files.
+  void StartResponder(const std::vector<Bytes>& answers,
+                      const std::vector<std::string>& options = {});
   void StopResponder() { responder_.reset(); }
   // The requests the responder received, as "addr:port length hex" lines.
   std::vector<std::string> Requests() const;

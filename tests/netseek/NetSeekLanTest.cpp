@@ -126,19 +126,27 @@ TEST_F(LanTest, MalformedAnswersAreLoggedAndIgnored) {
   ASSERT_EQ(Read(0, only), 1);
   ExpectFields(only, UnitA());
 
-  // The socket number is the run's own; take it from the first line.
+  // The socket numbers are the run's own; take them from the first two lines:
+  // the sending socket, then the interface's listening socket.
   const std::string text = LogText();
-  const std::size_t from = text.find("[nSd=");
-  ASSERT_NE(from, std::string::npos) << text;
-  const std::string s = text.substr(from + 5, text.find(']', from) - from - 5);
+  const auto socketNumber = [&text](std::size_t from) {
+    from = text.find("[nSd=", from);
+    return from == std::string::npos ? std::string()
+                                     : text.substr(from + 5, text.find(']', from) - from - 5);
+  };
+  const std::string s = socketNumber(0);
+  const std::string l = socketNumber(text.find("\r\n"));
+  ASSERT_FALSE(s.empty() || l.empty()) << text;
   const std::string received = "受信成功(256バイト)(nSd=" + s + ")[10.77.0.2]\r\n";
   const std::string expected = "ソケット作成 成功(10.77.0.1)[nSd=" + s + "]\r\n" +
+                               "ソケット作成 成功(0.0.0.0)[nSd=" + l + "]\r\n" +
                                "データ送信完了(nSd=" + s + ")\r\n" + received +
                                "受信成功(255バイト)(nSd=" + s + ")[10.77.0.2]\r\n" +
                                "受信バイト数異常(nSd=" + s + ")[255]\r\n" + received +
                                "ヘッダーエラー(nSd=" + s + ")\r\n" + received +
                                "ステータス=失敗(nSd=" + s + ")\r\n" +
-                               "通信切断完了(nSd=" + s + ")\r\n";
+                               "通信切断完了(nSd=" + s + ")\r\n" +
+                               "通信切断完了(nSd=" + l + ")\r\n";
   EXPECT_EQ(text, expected);
   EXPECT_EQ(LogBytes(), lm::text::Utf8ToAnsi(expected));  // CP932 on disk
 }
@@ -246,7 +254,7 @@ TEST_F(TwoAddressTest, SearchLeavesFromEveryAddressAndClosesEverySocket) {
   EXPECT_NE(log.find("ソケット作成 成功(10.77.1.1)"), std::string::npos);
   std::size_t closed = 0;
   for (std::size_t at = 0; (at = log.find("通信切断完了", at)) != std::string::npos; ++at) ++closed;
-  EXPECT_EQ(closed, 2u);
+  EXPECT_EQ(closed, 3u);  // two sending sockets and the interface's listening one
 }
 
 // A send that fails on one address: the run ends at once instead of waiting

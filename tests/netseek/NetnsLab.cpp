@@ -120,6 +120,10 @@ bool NetnsLab::Build(const LabLayout& layout, std::string& whyNot) const {
   for (const std::string& address : layout.searchAddresses) {
     if (!RunIn(-1, {ip, "addr", "add", address, "dev", kSearchLink})) return false;
   }
+  const std::string label = std::string(kSearchLink) + ":1";
+  for (const std::string& address : layout.labelledSearchAddresses) {
+    if (!RunIn(-1, {ip, "addr", "add", address, "dev", kSearchLink, "label", label})) return false;
+  }
   for (const std::string& address : layout.peerAddresses) {
     if (!RunIn(peerNs_, {ip, "addr", "add", address, "dev", kPeerLink})) return false;
   }

@@ -36,6 +36,9 @@ struct LabLayout {
   // and no peer, leaving the search side with only its loopback interface.
   std::vector<std::string> searchAddresses;
   std::vector<std::string> peerAddresses;
+  // Further search-side addresses, added with the label "nsk0:1" (a labelled
+  // secondary address, listed under that label rather than the device).
+  std::vector<std::string> labelledSearchAddresses = {};
 };
 
 class NetnsLab {

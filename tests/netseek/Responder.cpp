@@ -13,6 +13,22 @@
 #include <thread>
 
 namespace netseek::test {
+namespace {
+
+constexpr std::uint16_t kSearchSidePort = 62502;
+
+int ArrivalInterface(msghdr& message) {
+  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+       header = CMSG_NXTHDR(&message, header)) {
+    if (header->cmsg_level != IPPROTO_IP || header->cmsg_type != IP_PKTINFO) continue;
+    in_pktinfo info;
+    std::memcpy(&info, CMSG_DATA(header), sizeof info);
+    return info.ipi_ifindex;
+  }
+  return 0;
+}
+
+}  // namespace
 
 Responder::~Responder() {
   if (fd_ >= 0) ::close(fd_);
@@ -23,6 +39,7 @@ bool Responder::Bind() {
   if (fd_ < 0) return false;
   int on = 1;
   ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);  // the arrival interface
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_port = htons(options_.port);
@@ -40,21 +57,51 @@ void Responder::Serve() {
     pollfd p{fd_, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
     sockaddr_in from{};
-    socklen_t fromSize = sizeof from;
-    ssize_t n = ::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                           &fromSize);
+    iovec data{buffer, sizeof buffer};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr message{&from, sizeof from, &data, 1, control, sizeof control, 0};
+    ssize_t n = ::recvmsg(fd_, &message, 0);
     if (n < 0) continue;
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
     Record(DescribeRequest(text, ntohs(from.sin_port), buffer, static_cast<std::size_t>(n)));
     std::this_thread::sleep_for(options_.delay);
-    Answer(&from, fromSize);
+    Answer(&from, message.msg_namelen, ArrivalInterface(message));
   }
 }
 
-void Responder::Answer(const void* to, unsigned toSize) {
+void Responder::Answer(const void* to, unsigned toSize, int arrivalInterface) {
+  if (options_.answerTo.empty()) {
+    SendAnswers(to, toSize, 0);
+    return;
+  }
+  for (const std::string& address : options_.answerTo) {
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(kSearchSidePort);
+    inet_pton(AF_INET, address.c_str(), &destination.sin_addr);
+    // 255.255.255.255 has no route; it leaves on the interface named here.
+    SendAnswers(&destination, sizeof destination, arrivalInterface);
+  }
+}
+
+void Responder::SendAnswers(const void* to, unsigned toSize, int viaInterface) {
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
   for (const auto& answer : options_.answers) {
-    ::sendto(fd_, answer.data(), answer.size(), 0, static_cast<const sockaddr*>(to), toSize);
+    iovec data{const_cast<std::uint8_t*>(answer.data()), answer.size()};
+    msghdr message{const_cast<void*>(to), toSize, &data, 1, nullptr, 0, 0};
+    if (viaInterface > 0) {
+      message.msg_control = control;
+      message.msg_controllen = sizeof control;
+      cmsghdr* header = CMSG_FIRSTHDR(&message);
+      header->cmsg_level = IPPROTO_IP;
+      header->cmsg_type = IP_PKTINFO;
+      header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+      in_pktinfo info{};
+      info.ipi_ifindex = viaInterface;
+      std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    }
+    ::sendmsg(fd_, &message, 0);
   }
 }
 
@@ -87,6 +134,10 @@ bool ParseResponderArgs(int argc, char** argv, ResponderOptions& options) {
       options.delay = std::chrono::milliseconds(std::stoi(argv[++i]));
     } else if (arg == "--requests" && hasValue) {
       options.requestLog = argv[++i];
+    } else if (arg == "--answer-to" && hasValue) {
+      in_addr parsed{};
+      if (inet_pton(AF_INET, argv[i + 1], &parsed) != 1) return false;
+      options.answerTo.push_back(argv[++i]);
     } else if (arg.starts_with("--")) {
       return false;
     } else {

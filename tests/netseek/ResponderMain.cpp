@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     if (!netseek::test::ParseResponderArgs(argc, argv, options)) {
       std::fprintf(stderr,
                    "usage: %s [--port N] [--lifetime-ms N] [--delay-ms N] [--requests FILE] "
-                   "ANSWER_FILE...\n",
+                   "[--answer-to ADDR]... ANSWER_FILE...\n",
                    argv[0]);
       return 2;
     }
