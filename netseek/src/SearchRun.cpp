@@ -143,8 +143,9 @@ std::optional<std::size_t> SearchRun::OpenSocketsFor(const AdapterAddress& entry
 bool SearchRun::IsOwnDatagram(const Reception& reception) const {
   if (reception.senderPort != kLocalPort) return false;
   const auto& entries = adapters_.Entries();
-  return std::any_of(entries.begin(), entries.end(),
-                     [&](const AdapterAddress& entry) { return entry.address == reception.sender; });
+  return std::any_of(entries.begin(), entries.end(), [&](const AdapterAddress& entry) {
+    return entry.address == reception.sender;
+  });
 }
 
 bool SearchRun::SendOn(SearchSocket& socket) {
