@@ -2,12 +2,14 @@
 
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/js/HostRegistration.h"
 
 namespace linkmeter {
 
 void RegisterPageFunctions(Sorrel::cef::Manager& manager) {
-  // Host functions register here first as they are built; then the device functions.
+  Sorrel::Js::RegisterHostFunctions(manager);
   Sorrel::Com::RegisterComFunctions(manager);
+  Sorrel::Js::RegisterSiblingFunctions(manager);
 }
 
 }  // namespace linkmeter

@@ -1,0 +1,220 @@
+#include "sorrel/js/DialogFunctions.h"
+
+#include <cmath>
+
+#include "sorrel/cef/ArgReader.h"
+#include "sorrel/cef/BsmsgRouterCallback.h"
+#include "sorrel/cef/Exception.h"
+#include "sorrel/js/UiWork.h"
+
+namespace Sorrel::Js {
+
+using cef::ArgReader;
+using cef::Ensure;
+using lm::json::Value;
+using Need = ArgReader::Need;
+
+namespace {
+
+std::string OptionalText(const lm::json::Object& o, const char* name) {
+  auto it = o.find(name);
+  return it != o.end() && it->second.is<std::string>() ? it->second.get<std::string>() : std::string();
+}
+
+// A failure whose text the page glue can parse: {"code1":code,"msg":text}.
+[[noreturn]] void Fail(int32_t code, const std::string& text) {
+  throw cef::Exception(code, lm::json::ToText(lm::json::ErrorObject(code, text)));
+}
+
+MenuItem ParseMenuItem(const Value& element) {
+  Ensure(element.is<lm::json::Object>(), -1, "'menu' must have type object.");
+  MenuItem item;
+  if (element.get<lm::json::Object>().empty()) return item;  // a separator
+  ArgReader r(element, -1, -2, "menu");
+  r.String("name", item.name);
+  if (const lm::json::Array* sub = r.Array("menu", Need::Optional)) {
+    item.kind = MenuItem::Kind::kSubmenu;
+    item.items = ParseMenu(*sub);
+    return item;
+  }
+  item.kind = MenuItem::Kind::kCommand;
+  r.UInt32("id", item.id);
+  r.Bool("disable", item.disabled, Need::Optional);
+  r.Bool("check", item.checked, Need::Optional);
+  return item;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> BuildFilter(const lm::json::Array& elements) {
+  std::string joined;
+  for (const Value& e : elements) {
+    Ensure(e.is<std::string>(), -111, "");
+    joined += e.get<std::string>();
+    if (joined.empty() || joined.back() != '|') joined += '|';
+  }
+  if (!joined.empty()) joined.pop_back();
+  std::vector<std::string> parts;
+  for (size_t start = 0; !joined.empty();) {
+    size_t bar = joined.find('|', start);
+    parts.push_back(joined.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  // A description left without patterns names nothing and is dropped.
+  std::vector<std::pair<std::string, std::string>> filters;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) filters.emplace_back(parts[i], parts[i + 1]);
+  return filters;
+}
+
+FileDialogRequest ParseFileDialog(const Value& arg) {
+  Ensure(arg.is<lm::json::Object>(), -1, cef::MsgMustBeObject("arg"));
+  const auto& o = arg.get<lm::json::Object>();
+  FileDialogRequest request;
+  request.title = OptionalText(o, "title");
+  request.initDir = OptionalText(o, "initDir");
+  request.initFile = OptionalText(o, "initFile");
+  auto multi = o.find("multiSelect");
+  request.multiSelect = multi != o.end() && multi->second.is<bool>() && multi->second.get<bool>();
+  auto filter = o.find("filter");
+  if (filter != o.end() && filter->second.is<lm::json::Array>())
+    request.filters = BuildFilter(filter->second.get<lm::json::Array>());
+  auto mode = o.find("mode");
+  Ensure(mode != o.end() && mode->second.is<std::string>(), -2, cef::MsgMustBeString("mode"));
+  const std::string& m = mode->second.get<std::string>();
+  Ensure(m == "open" || m == "save", -3, cef::MsgInvalid("mode"));
+  request.save = m == "save";
+  if (request.save) request.multiSelect = false;
+  return request;
+}
+
+std::vector<MenuItem> ParseMenu(const lm::json::Array& items) {
+  std::vector<MenuItem> menu;
+  for (const Value& e : items) menu.push_back(ParseMenuItem(e));
+  return menu;
+}
+
+int32_t DevicePixels(double pagePixels, double scale) {
+  const double dpi = scale * 96.0;
+  const double device = std::trunc((std::fabs(pagePixels) * dpi + 48.0) / 96.0);
+  const double clamped = std::fmin(device, 2147483647.0);
+  return static_cast<int32_t>(pagePixels < 0 ? -clamped : clamped);
+}
+
+MenuPlacement ParsePlacement(const Value& arg, double scale) {
+  ArgReader r(arg, -1, -2);
+  MenuPlacement p;
+  double a = 0, b = 0, c = 0, d = 0;
+  if (r.Object("pos", Need::Optional)) {
+    r.Number("pos.x", a);
+    r.Number("pos.y", b);
+    p.point = std::make_pair(DevicePixels(a, scale), DevicePixels(b, scale));
+  }
+  if (r.Object("rc", Need::Optional)) {
+    r.Number("rc.left", a);
+    r.Number("rc.top", b);
+    r.Number("rc.right", c);
+    r.Number("rc.bottom", d);
+    p.exclude = MenuPlacement::Rect{DevicePixels(a, scale), DevicePixels(b, scale), DevicePixels(c, scale),
+                                    DevicePixels(d, scale)};
+  }
+  std::string align;
+  if (r.String("alignH", align, Need::Optional)) {
+    Ensure(align == "left" || align == "center" || align == "right", -2, cef::MsgInvalid("alignH"));
+    p.h = align == "left" ? MenuPlacement::H::kLeft : align == "center" ? MenuPlacement::H::kCenter
+                                                                        : MenuPlacement::H::kRight;
+  }
+  if (r.String("alignV", align, Need::Optional)) {
+    Ensure(align == "top" || align == "center" || align == "bottom", -2, cef::MsgInvalid("alignV"));
+    p.v = align == "top" ? MenuPlacement::V::kTop : align == "center" ? MenuPlacement::V::kCenter
+                                                                      : MenuPlacement::V::kBottom;
+  }
+  return p;
+}
+
+MessageBoxRequest ParseMessageBox(const Value& arg) {
+  ArgReader r(arg, -1, -2);
+  MessageBoxRequest m;
+  r.String("title", m.title, Need::Optional);
+  r.String("msg", m.text, Need::Optional);
+  r.Int32("btn", m.buttons, Need::Optional);
+  Ensure(m.buttons >= 0 && m.buttons <= 2, 0, "btn");
+  r.Int32("icon", m.icon, Need::Optional);
+  Ensure(m.icon >= 0 && m.icon <= 4, 0, "icon");
+  return m;
+}
+
+void FileDialog::Execute(const cef::BrowserPtr&, const Value& args,
+                         const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
+  FileDialogRequest request = ParseFileDialog(args);
+  auto ui = CurrentUi();
+  auto answer = [reply](const std::vector<std::string>& paths) {
+    lm::json::Array list;
+    for (const auto& p : paths) list.push_back(lm::json::String(p));
+    reply->Success(lm::json::ToText(Value(std::move(list))));
+  };
+  // The worker is free at once; the dialog answers when the user is done.
+  if (!ui->Post([ui, request, answer] { ui->ShowFileDialog(request, answer); })) answer({});
+}
+
+void BrowseForFolder::Execute(const cef::BrowserPtr&, const Value& args,
+                              const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
+  Ensure(args.is<lm::json::Object>(), -1, cef::MsgMustBeObject("arg"));
+  const auto& o = args.get<lm::json::Object>();
+  const std::string title = OptionalText(o, "title"), initDir = OptionalText(o, "initDir");
+  auto ui = CurrentUi();
+  bool shown = false;
+  std::optional<std::string> folder;
+  CallOnUi(*ui, [&] {
+    if (!ui->HasMainWindow()) return;
+    shown = true;
+    folder = ui->ChooseFolder(title, initDir);
+  });
+  if (!shown) Fail(-1, "not surpported");
+  reply->Success(folder ? lm::json::ToText(lm::json::String(*folder)) : "null");
+}
+
+void ShowContextMenu::Execute(const cef::BrowserPtr& browser, const Value& args,
+                              const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
+  ArgReader r(args, -1, -2);
+  const lm::json::Array& items = *r.Array("menu");
+  auto ui = CurrentUi();
+  double scale = 1.0;
+  ParsePlacement(args, scale);  // every argument is checked before the UI is touched
+  bool hasMain = false;
+  CallOnUi(*ui, [&] {
+    hasMain = ui->HasMainWindow();
+    if (!hasMain) return;
+    scale = ui->Scale(browser);
+    ui->Focus(browser);
+  });
+  const MenuPlacement placement = ParsePlacement(args, scale);
+  std::vector<MenuItem> menu = ParseMenu(items);
+  if (!hasMain) Fail(-1, "");
+  auto answer = [reply](uint32_t id) { reply->Success(lm::json::ToText(lm::json::Number(id))); };
+  if (!ui->Post([ui, browser, menu = std::move(menu), placement, answer] {
+        if (!ui->HasMainWindow()) {
+          answer(0);
+          return;
+        }
+        ui->PopupMenu(browser, menu, placement, answer);
+      }))
+    answer(0);
+}
+
+void Msgbox::Execute(const cef::BrowserPtr&, const Value& args,
+                     const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
+  const MessageBoxRequest request = ParseMessageBox(args);
+  auto ui = CurrentUi();
+  bool shown = false;
+  int32_t pressed = 0;
+  CallOnUi(*ui, [&] {
+    if (!ui->HasMainWindow()) return;
+    shown = true;
+    pressed = ui->MessageBox(request);
+  });
+  cef::EnsureExecuted(shown, -1, "");
+  reply->Success(lm::json::ToText(lm::json::Number(pressed)));
+}
+
+}  // namespace Sorrel::Js

@@ -1,0 +1,176 @@
+#include "sorrel/js/FileFunctions.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "lm/Text.h"
+#include "sorrel/cef/Exception.h"
+#include "sorrel/js/AnsiText.h"
+
+namespace Sorrel::Js {
+
+using cef::Ensure;
+using cef::EnsureExecuted;
+using lm::json::Value;
+
+namespace {
+
+constexpr const char* kInvalidHandle = "invalid file handle";
+// Reads grow their buffer in steps of this size, so a huge size asks for no
+// more memory than the file can fill.
+constexpr size_t kReadChunk = 64 * 1024;
+constexpr double kMaxSafeInteger = 9007199254740991.0;
+
+std::optional<uint32_t> HandleNumber(const Value& v) {
+  if (!v.is<lm::json::Object>()) return std::nullopt;
+  const auto& o = v.get<lm::json::Object>();
+  auto type = o.find("type");
+  auto handle = o.find("handle");
+  if (type == o.end() || handle == o.end()) return std::nullopt;
+  if (!type->second.is<std::string>() || type->second.get<std::string>() != "FILE") return std::nullopt;
+  if (!IsInteger(handle->second, 0, 4294967295.0)) return std::nullopt;
+  return static_cast<uint32_t>(handle->second.get<double>());
+}
+
+void ArgCount(const Args& args, size_t n) { Ensure(args.size() == n, -1, ""); }
+
+}  // namespace
+
+Stream FileNative::StreamAt0(const Args& args, const std::string& detail) const {
+  Ensure(args[0].is<lm::json::Object>(), -2, "");
+  auto handle = HandleNumber(args[0]);
+  Stream stream = handle ? table_->Find(*handle) : nullptr;
+  EnsureExecuted(stream != nullptr, -3, detail);
+  return stream;
+}
+
+void FileOpen::Run(const Args& args, Call& call) {
+  ArgCount(args, 2);
+  Ensure(args[0].is<std::string>(), -2, "");
+  Ensure(args[1].is<std::string>(), -3, "");
+  const std::string& mode = args[1].get<std::string>();
+  Ensure(!mode.empty(), -4, "");
+  std::FILE* file = std::fopen(args[0].get<std::string>().c_str(), mode.c_str());
+  EnsureExecuted(file != nullptr, -5, "");
+  const uint32_t handle = Table().Add(file);
+  call.returnValue = lm::json::MakeObject({{"handle", lm::json::Number(handle)}, {"type", lm::json::String("FILE")}});
+}
+
+void FileClose::Run(const Args& args, Call& call) {
+  ArgCount(args, 1);
+  Ensure(args[0].is<lm::json::Object>(), -2, "");
+  auto handle = HandleNumber(args[0]);
+  EnsureExecuted(handle && Table().Close(*handle), -3, "");
+  ReturnUndefined(call);
+}
+
+void FileWrite::Run(const Args& args, Call& call) {
+  ArgCount(args, 2);
+  Stream stream = StreamAt0(args, kInvalidHandle);
+  // Every byte is checked before anything is written.
+  Ensure(args[1].is<lm::json::Array>(), -4, "");
+  std::vector<unsigned char> bytes;
+  for (const Value& e : args[1].get<lm::json::Array>()) {
+    Ensure(IsInteger(e, 0, 255), -4, "");
+    bytes.push_back(static_cast<unsigned char>(e.get<double>()));
+  }
+  const size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
+  call.returnValue = lm::json::Number(static_cast<double>(written));
+}
+
+void FileRead::Run(const Args& args, Call& call) {
+  ArgCount(args, 2);
+  Stream stream = StreamAt0(args, kInvalidHandle);
+  Ensure(IsInteger(args[1], -kMaxSafeInteger, kMaxSafeInteger), -4, "");
+  const double size = args[1].get<double>();
+  Ensure(size >= 0, -5, "");
+  lm::json::Array out;
+  std::vector<unsigned char> buffer;
+  for (double left = size; left > 0;) {
+    const size_t want = static_cast<size_t>(std::min<double>(left, kReadChunk));
+    buffer.resize(want);
+    const size_t got = std::fread(buffer.data(), 1, want, stream.get());
+    for (size_t i = 0; i < got; ++i) out.push_back(lm::json::Number(static_cast<int>(buffer[i])));
+    if (got < want) break;
+    left -= static_cast<double>(got);
+  }
+  call.returnValue = Value(std::move(out));
+}
+
+void FileGets::Run(const Args& args, Call& call) {
+  Ensure(!args.empty(), -1, "");
+  Stream stream = StreamAt0(args, kInvalidHandle);
+  double size = 1024;
+  if (args.size() == 2) {
+    Ensure(IsInteger(args[1], -kMaxSafeInteger, kMaxSafeInteger), -4, "");
+    size = args[1].get<double>();
+    Ensure(size > 0, -5, "");
+  }
+  // At most size - 1 bytes, up to and including a newline.
+  std::string line;
+  std::FILE* f = stream.get();
+  int c = 0;
+  while (static_cast<double>(line.size()) < size - 1 && (c = std::getc(f)) != EOF) {
+    line.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  if (line.empty() || (c == EOF && std::ferror(f))) {
+    ReturnUndefined(call);
+    return;
+  }
+  // A line cut inside a double-byte character leaves its lead byte for the
+  // next read, so neither part is damaged.
+  if (line.back() != '\n') {
+    const size_t whole = WholeAnsiLength(line);
+    if (whole < line.size() && whole > 0) {
+      std::ungetc(static_cast<unsigned char>(line.back()), f);
+      line.pop_back();
+    }
+  }
+  call.returnValue = lm::json::String(AnsiToUtf8Lenient(line));
+}
+
+void FilePuts::Run(const Args& args, Call& call) {
+  ArgCount(args, 2);
+  Stream stream = StreamAt0(args, kInvalidHandle);
+  Ensure(args[1].is<std::string>(), -4, "");
+  // A character the code page cannot carry fails the write rather than
+  // being written as something else.
+  auto ansi = lm::text::TryUtf8ToAnsi(args[1].get<std::string>());
+  EnsureExecuted(ansi.has_value(), -5, "");
+  const int result = ansi->empty() ? 0 : std::fputs(ansi->c_str(), stream.get());
+  EnsureExecuted(result >= 0, -5, "");
+  call.returnValue = lm::json::Number(result);
+}
+
+void FileSeek::Run(const Args& args, Call& call) {
+  ArgCount(args, 3);
+  Stream stream = StreamAt0(args, kInvalidHandle);
+  // Offsets beyond 32 bits reach large files instead of wrapping.
+  Ensure(IsInteger(args[1], -kMaxSafeInteger, kMaxSafeInteger), -8, "");
+  const int64_t offset = static_cast<int64_t>(args[1].get<double>());
+  const int64_t origin = ToInteger(args[2]);
+  Ensure(origin <= 2, -9, "");
+  int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+  const bool ok = origin >= 0 && fseeko(stream.get(), static_cast<off_t>(offset), whence) == 0;
+  EnsureExecuted(ok, -10, "");
+  call.returnValue = lm::json::Number(0);
+}
+
+void IsExistFile::Run(const Args& args, Call& call) {
+  ArgCount(args, 1);
+  Ensure(args[0].is<std::string>(), -2, "");
+  struct stat st;
+  call.returnValue = lm::json::Bool(::stat(args[0].get<std::string>().c_str(), &st) == 0);
+}
+
+void IsExistDir::Run(const Args& args, Call& call) {
+  ArgCount(args, 1);
+  Ensure(args[0].is<std::string>(), -2, "");
+  struct stat st;
+  call.returnValue =
+      lm::json::Bool(::stat(args[0].get<std::string>().c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+}
+
+}  // namespace Sorrel::Js

@@ -1,0 +1,110 @@
+#include "sorrel/js/ShellFunctions.h"
+
+#include <gio/gio.h>
+
+#include <cstdio>
+
+#include "sorrel/cef/Exception.h"
+#include "sorrel/js/Folders.h"
+
+namespace Sorrel::Js {
+
+using cef::Ensure;
+using cef::EnsureExecuted;
+
+FileOpener DesktopFileOpener() {
+  FileOpener opener;
+  opener.openDefault = [](const std::string& path) {
+    GFile* file = g_file_new_for_path(path.c_str());
+    gchar* uri = g_file_get_uri(file);
+    g_object_unref(file);
+    GError* error = nullptr;
+    const bool ok = g_app_info_launch_default_for_uri(uri, nullptr, &error);
+    const bool unassociated = !ok && error && error->domain == G_IO_ERROR && error->code == G_IO_ERROR_NOT_SUPPORTED;
+    g_clear_error(&error);
+    g_free(uri);
+    return ok || !unassociated;  // other failures are not reported
+  };
+  opener.choose = [](const std::string& path) {
+    // The page process shows no windows; the chooser needs the program's.
+    std::fprintf(stderr, "no application is associated with %s\n", path.c_str());
+  };
+  return opener;
+}
+
+void Explorer::Run(const Args& args, Call& call) {
+  const std::string path = TextAt0(args, "filepath");
+  if (opener_.openDefault && !opener_.openDefault(path) && opener_.choose) opener_.choose(path);
+  ReturnUndefined(call);
+}
+
+GetFolderPath::GetFolderPath() : HostNative("app.getFolderPath", "JsGetFolderPath") {
+  const std::string module = ModuleDir();
+  paths_["ModuleDir"] = [module] { return module; };
+  known_["Documents"] = DocumentsFolder;
+}
+
+void GetFolderPath::AddPath(const std::string& key, std::function<std::string()> path) {
+  std::lock_guard lock(mutex_);
+  paths_.emplace(key, std::move(path));
+}
+
+void GetFolderPath::AddKnownFolder(const std::string& key, KnownFolder folder) {
+  std::lock_guard lock(mutex_);
+  known_.emplace(key, std::move(folder));
+}
+
+void GetFolderPath::Run(const Args& args, Call& call) {
+  const std::string key = TextAt0(args, "key");
+  std::function<std::string()> path;
+  KnownFolder known;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = paths_.find(key); it != paths_.end()) path = it->second;
+    if (auto it = known_.find(key); it != known_.end()) known = it->second;
+  }
+  if (path) {
+    call.returnValue = lm::json::String(path());
+    return;
+  }
+  Ensure(static_cast<bool>(known), -1, "key");
+  auto folder = known();
+  EnsureExecuted(folder.has_value(), -2, "");
+  call.returnValue = lm::json::String(*folder);
+}
+
+void MakeSpecifyFolder::Run(const Args& args, Call& call) {
+  Ensure(!args.empty(), -1, "");
+  Ensure(args[0].is<std::string>(), -2, "");
+  const std::string& path = args[0].get<std::string>();
+  Ensure(!path.empty(), -3, "");
+  call.returnValue = lm::json::Bool(MakeFolderPath(path));
+}
+
+void SetThreadExecutionState::Run(const Args& args, Call& call) {
+  Ensure(args.size() < 2, -1, "");
+  uint32_t flags = 0;
+  if (args.size() == 1) {
+    Ensure(args[0].is<lm::json::Object>(), -2, "");
+    const auto& o = args[0].get<lm::json::Object>();
+    struct Member {
+      const char* name;
+      uint32_t bit;
+      int32_t code;
+    };
+    for (const Member& m : {Member{"systemRequired", kEsSystemRequired, -3},
+                            Member{"displayRequired", kEsDisplayRequired, -4}, Member{"continuous", kEsContinuous, -5}}) {
+      auto it = o.find(m.name);
+      if (it == o.end()) continue;
+      Ensure(it->second.is<bool>(), m.code, "");
+      if (it->second.get<bool>()) flags |= m.bit;
+    }
+  }
+  const uint32_t previous = state_.Set(flags);
+  if (previous == 0) return;  // null
+  call.returnValue = lm::json::MakeObject({{"continuous", lm::json::Bool(previous & kEsContinuous)},
+                                           {"displayRequired", lm::json::Bool(previous & kEsDisplayRequired)},
+                                           {"systemRequired", lm::json::Bool(previous & kEsSystemRequired)}});
+}
+
+}  // namespace Sorrel::Js

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "NativeTestSupport.h"
+#include "linkmeter/sim/Registration.h"
+#include "linkmeter/sim/SiteFile.h"
+#include "lm/Text.h"
+#include "sorrel/js/Base64.h"
+#include "sorrel/js/SettingsDocument.h"
+#include "sorrel/js/Sibling.h"
+#include "vantor/com/RegInfoJson.h"
+
+using namespace Sorrel::Js;
+using js_test::CallNative;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Base64(const std::string& bytes) {
+  static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
+    out += abc[n >> 18];
+    out += abc[(n >> 12) & 63];
+    out += i + 1 < bytes.size() ? abc[(n >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? abc[n & 63] : '=';
+    if (out.size() % 77 == 76) out += "\r\n";  // wrapped like the sibling writes it
+  }
+  return out;
+}
+
+std::string DemoImage() { return linkmeter::sim::BuildRegistrationImage(linkmeter::sim::DemoSite().baseUnits.at(0)); }
+
+// A settings document in Shift-JIS, as the sibling application saves it.
+std::string ShiftJisDocument(const std::string& setfContent) {
+  return lm::text::Utf8ToAnsi("\r\n <?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<BaseUnit><名称>温室</名称><SETF>" +
+                              setfContent + "</SETF></BaseUnit>\r\n");
+}
+
+TEST(Base64, DecodesWhatTheSiblingWrites) {
+  struct Case {
+    const char* text;
+    std::optional<std::string> bytes;
+  } cases[] = {
+      {"", std::string()},
+      {"TWFu", std::string("Man")},
+      {"TWE=", std::string("Ma")},
+      {"TQ==", std::string("M")},
+      {"TQ", std::string("M")},  // padding left out
+      {" TW\r\nFu\t", std::string("Man")},
+      {"T", std::nullopt},
+      {"TQ=a", std::nullopt},
+      {"TWFu=", std::nullopt},
+      {"TW-u", std::nullopt},
+      {"TQ===", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto got = DecodeBase64(c.text);
+    ASSERT_EQ(got.has_value(), c.bytes.has_value()) << c.text;
+    if (got) {
+      EXPECT_EQ(std::string(got->begin(), got->end()), *c.bytes) << c.text;
+    }
+  }
+}
+
+TEST(SettingsDocument, PlainOrEnciphered) {
+  EXPECT_TRUE(IsPlainSettings("<?xml version='1.0'?><a/>"));
+  EXPECT_TRUE(IsPlainSettings(" \t\r\n<?xml"));
+  EXPECT_TRUE(IsPlainSettings(std::string(200, ' ')));
+  EXPECT_TRUE(IsPlainSettings(""));
+  EXPECT_FALSE(IsPlainSettings("\xEF\xBB\xBF<?xml version='1.0'?>"));
+  EXPECT_FALSE(IsPlainSettings("<a/>"));
+  EXPECT_TRUE(IsPlainSettings(std::string(128, ' ') + "<?xml"));  // only white space in the first 128
+  EXPECT_FALSE(IsPlainSettings(std::string(100, ' ') + "<?xm!"));
+}
+
+TEST(SettingsDocument, ReadsSetfAndItsData) {
+  const std::string image = DemoImage();
+  auto expected = com::vantor::RegInfoBytesToJson(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(image.data()), image.size()));
+  ASSERT_TRUE(expected);
+  const std::string groups = lm::json::ToText(expected->get<lm::json::Object>().at("groups"));
+
+  struct Case {
+    std::string document;
+    int32_t code;
+    std::string value;
+  } cases[] = {
+      {ShiftJisDocument("<NAME>第一</NAME><DATA>" + Base64(image) + "</DATA>"), 0, "{\"RSETF\":{\"groups\":" + groups + "}}"},
+      {ShiftJisDocument("<NAME>第一</NAME>"), 0, R"({"RSETF":{}})"},
+      {"<?xml version=\"1.0\"?><a><b>text</b></a>", 0, "{}"},
+      {"<?xml version=\"1.0\"?><SETF/>", 0, R"({"RSETF":{}})"},
+      // DATA inside a deeper element still counts; CDATA is text too.
+      {"<?xml version=\"1.0\"?><SETF><X><DATA><![CDATA[" + Base64(image) + "]]></DATA></X></SETF>", 0,
+       "{\"RSETF\":{\"groups\":" + groups + "}}"},
+      {"<?xml version=\"1.0\"?><SETF><DATA>@@@</DATA></SETF>", -42, R"({"RSETF":{}})"},
+      {"<?xml version=\"1.0\"?><SETF><DATA>AAAA</DATA></SETF>", -43, R"({"RSETF":{}})"},
+      {"<?xml version=\"1.0\"?><SETF><DATA/></SETF>", -43, R"({"RSETF":{}})"},
+      // A broken document ends the reading quietly with what was read.
+      {"<?xml version=\"1.0\"?><SETF><NAME>x</NAME><oops", 0, R"({"RSETF":{}})"},
+  };
+  for (const auto& c : cases) {
+    SettingsResult r = ParseSettingsDocument(c.document);
+    EXPECT_EQ(r.code, c.code) << c.document.substr(0, 120);
+    EXPECT_EQ(lm::json::ToText(r.value), c.value) << c.document.substr(0, 120);
+  }
+}
+
+class SiblingSettings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    docs_ = fs::temp_directory_path() / ("lm-js-docs-" + std::to_string(::getpid()));
+    fs::create_directories(docs_);
+  }
+  void TearDown() override { fs::remove_all(docs_); }
+  void Save(bool oem, const std::string& bytes) {
+    fs::path p = docs_ / SiblingEditionOf(oem).settingsPath;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+  }
+  std::string Get(const std::vector<std::string>& args) {
+    auto docs = docs_.string();
+    return CallNative(std::make_shared<JsGetSettingsVlb1Tool>([docs] { return std::optional<std::string>(docs); }),
+                      args)
+        .Text();
+  }
+  fs::path docs_;
+};
+
+TEST_F(SiblingSettings, ImportsTheSavedSettingsOfEachEdition) {
+  EXPECT_EQ(Get({}), R"({"api":"app.getSettingsVlb1Tool","code1":-5,"msg":"method error"})");
+  Save(false, ShiftJisDocument("<DATA>" + Base64(DemoImage()) + "</DATA>"));
+  const std::string standard = Get({});
+  EXPECT_EQ(standard.rfind("{\"RSETF\":{\"groups\":[{", 0), 0u) << standard;
+  EXPECT_NE(standard.find("GH-NORTH"), std::string::npos);
+  EXPECT_EQ(Get({"false"}), standard);
+  EXPECT_EQ(Get({"true"}), R"({"api":"app.getSettingsVlb1Tool","code1":-5,"msg":"method error"})");
+  Save(true, ShiftJisDocument("<NAME>x</NAME>"));
+  EXPECT_EQ(Get({"true"}), R"({"RSETF":{}})");
+  EXPECT_EQ(Get({"1"}), R"({"api":"app.getSettingsVlb1Tool","code1":-2,"msg":"Invalid arguments"})");
+  EXPECT_EQ(Get({"1", "2"}), standard);  // two arguments mean the standard edition
+}
+
+TEST_F(SiblingSettings, EncipheredFilesAndTheByteOrderMarkFail) {
+  Save(false, "\xEF\xBB\xBF<?xml version=\"1.0\"?><SETF/>");
+  EXPECT_EQ(Get({}), R"({"api":"app.getSettingsVlb1Tool","code1":-11,"msg":"method error"})");
+  Save(false, std::string("\x01\x02\x03\x04", 4));
+  EXPECT_EQ(Get({}), R"({"api":"app.getSettingsVlb1Tool","code1":-11,"msg":"method error"})");
+  auto none = std::make_shared<JsGetSettingsVlb1Tool>([] { return std::optional<std::string>(); });
+  EXPECT_EQ(CallNative(none, {}).Text(), R"({"api":"app.getSettingsVlb1Tool","code1":-1,"msg":"method error"})");
+}
+
+TEST(SiblingPresence, TrueWhileTheInstanceSocketIsBound) {
+  auto running = std::make_shared<JsIsRunningVlb1Tool>();
+  EXPECT_EQ(CallNative(running, {}).Text(), "false");
+  const std::string name = SiblingEditionOf(false).instanceName;
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path + 1, name.data(), name.size());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr),
+                   static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+            0);
+  EXPECT_EQ(CallNative(running, {}).Text(), "true");
+  EXPECT_EQ(CallNative(running, {"false"}).Text(), "true");
+  EXPECT_EQ(CallNative(running, {"true"}).Text(), "false");
+  EXPECT_EQ(CallNative(running, {"1"}).Text(), R"({"api":"app.isRunningVlb1Tool","code1":-2,"msg":"Invalid arguments"})");
+  ::close(fd);
+  EXPECT_EQ(CallNative(running, {}).Text(), "false");
+}
+
+}  // namespace
