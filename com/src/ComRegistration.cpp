@@ -2,7 +2,7 @@
 
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComExecutorTable.h"
-#include "sorrel/com/TcmdEBSTS.h"
+#include "sorrel/com/TcmdCatalogueHandlers.h"
 #include "sorrel/com/TcmdGetRsLevel.h"
 #include "sorrel/com/UnitHandlers.h"
 
@@ -15,8 +15,8 @@ void RegisterComFunctions(Sorrel::cef::Manager& manager) {
   manager.AddQuery(std::make_shared<Close>());
   manager.AddQuery(std::make_shared<Open>());
   manager.AddQuery(std::make_shared<IsOpen>());
-  // T commands, in mnemonic order.
-  manager.AddQuery(std::make_shared<TcmdEBSTS>());
+  // T commands: one per catalogue row, in the catalogue's (mnemonic) order.
+  for (const CatalogueHandler& entry : CatalogueHandlers()) manager.AddQuery(entry.make(ComExecutorTable::Instance()));
   manager.AddQuery(std::make_shared<TcmdGetRsLevel>());
 }
 

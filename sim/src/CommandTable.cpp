@@ -4,6 +4,7 @@
 
 #include "linkmeter/sim/RecordedData.h"
 #include "lm/Text.h"
+#include "vantor/com/CommandCatalogue.h"
 
 namespace linkmeter::sim {
 
@@ -22,6 +23,14 @@ const CommandTable& CommandTable::Instance() {
 }
 
 void CommandTable::Add(const std::string& name, Handler handler) { handlers_[name] = std::move(handler); }
+
+std::vector<std::string> CommandTable::Unanswered() const {
+  std::vector<std::string> names;
+  for (const auto& row : com::vantor::catalogue::kCatalogue) {
+    if (!Find(std::string(row.name))) names.emplace_back(row.name);
+  }
+  return names;
+}
 
 const Handler* CommandTable::Find(const std::string& name) const {
   auto it = handlers_.find(name);

@@ -69,6 +69,10 @@ FaultEffect FaultPlan::Take(const std::string& command) {
     if (rule.kind == FaultKind::kUnreachable) continue;
     if (rule.command != "*" && rule.command != command) continue;
     if (rule.times == 0) continue;
+    if (rule.after > 0) {
+      --rule.after;  // answers let through before the rule applies
+      continue;
+    }
     Apply(rule, effect);
     if (rule.times > 0) --rule.times;
   }

@@ -75,11 +75,13 @@ Answer Settings(Exchange& x, OpticalLogger& logger) {
   if (x.Number("ACT", 1) == 0) {
     std::string record = x.Text("DATA");
     if (record.size() != 64 || GetLe(record, 6, 4) != logger.design.serial) return Bad();
+    logger.settling.previous = ReceiveRecord(logger.design, logger.settings);
+    logger.settling.settlesAt = x.tick + std::chrono::milliseconds(x.unit.settleMs);
     logger.settings = record;
     return Ok();
   }
   Answer a = Ok();
-  a["DATA"] = ReceiveRecord(logger.design, logger.settings);
+  a["DATA"] = logger.settling.Shown(ReceiveRecord(logger.design, logger.settings), logger.design.subtype, x.tick);
   return a;
 }
 
@@ -94,6 +96,7 @@ Answer Recording(Exchange& x, OpticalLogger& logger) {
   long long mode = x.Number("MODE", -1);
   if (mode != 0 && mode != 1) return Bad();
   if (mode == 1 && !logger.recording) logger.recordingSince = x.UnitTime();
+  if (mode == 0 && logger.recording) logger.stoppedAt = x.UnitTime();
   logger.recording = mode == 1;
   return Ok();
 }

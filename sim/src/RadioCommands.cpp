@@ -31,14 +31,25 @@ Finish ReadsBlock(std::string kind) {
   return [kind](Exchange& x, const Route& route) {
     Answer a = WithStatus(status::kRadioAccepted);
     std::string& block = FarBlock(x, route, kind);
-    a["DATA"] = kind == "ST" && route.remote ? ReceiveRecord(*route.remote, block) : block;
+    if (kind == "ST" && route.remote) {
+      const auto& settling = x.unit.farUnits[route.hops.back().serial].settling;
+      a["DATA"] = settling.Shown(ReceiveRecord(*route.remote, block), route.remote->subtype, x.tick);
+    } else {
+      a["DATA"] = block;
+    }
     return a;
   };
 }
 
 Finish WritesBlock(std::string kind) {
   return [kind](Exchange& x, const Route& route) {
-    FarBlock(x, route, kind) = x.Text("DATA");
+    std::string& block = FarBlock(x, route, kind);
+    if (kind == "ST" && route.remote) {
+      auto& settling = x.unit.farUnits[route.hops.back().serial].settling;
+      settling.previous = ReceiveRecord(*route.remote, block);
+      settling.settlesAt = x.tick + std::chrono::milliseconds(x.unit.settleMs);
+    }
+    block = x.Text("DATA");
     return WithStatus(status::kRadioAccepted);
   };
 }

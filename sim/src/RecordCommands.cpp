@@ -55,7 +55,8 @@ Answer OpticalRecords(Exchange& x) {
   const OpticalLogger& logger = *x.unit.optical;
   auto selection = Selection(x, logger.design.serial);
   if (!selection) return WithStatus(status::kOpticalBadRequest);
-  RecordedBlock block = ReadRecorded(logger.design, logger.recordingSince, x.UnitTime(), *selection);
+  RecordingSpan span{logger.recordingSince, logger.recording ? 0 : logger.stoppedAt, false};
+  RecordedBlock block = ReadRecorded(logger.design, span, x.UnitTime(), *selection);
   x.unit.lastRead[logger.design.serial] = block.lastRecordTime;
   Answer a = WithStatus(status::kOpticalOk);
   a["DATA"] = block.header;
@@ -78,8 +79,12 @@ Answer StartFarRecords(Exchange& x) {
   if (reachable) {
     auto selection = Selection(x, route->remote->serial);
     if (!selection) return WithStatus(status::kRadioBadRequest);
-    std::int64_t farNow = x.now + x.unit.farUnits[route->remote->serial].clockOffsetSec;
-    RecordedBlock block = ReadRecorded(*route->remote, x.unit.startUnix - 7 * 86400, farNow, *selection);
+    // The far unit reads its memory when the request has reached it.
+    std::int64_t farNow = x.now + x.unit.farUnits[route->remote->serial].clockOffsetSec + t.elapsedSec;
+    const RemoteUnitSpec& unit = *route->remote;
+    RecordingSpan span{x.unit.startUnix - 7 * 86400,
+                       unit.stoppedAgoSec > 0 ? x.unit.startUnix - unit.stoppedAgoSec : 0, true};
+    RecordedBlock block = ReadRecorded(unit, span, farNow, *selection);
     x.unit.lastRead[route->remote->serial] = block.lastRecordTime;
     t.header = std::move(block.header);
     t.bytes = std::move(block.data);

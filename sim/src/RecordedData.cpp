@@ -70,15 +70,34 @@ std::uint32_t ChannelValue(int chType, std::uint32_t unitKey, int index, std::in
   }
 }
 
-RecordedBlock ReadRecorded(const RemoteUnitSpec& unit, std::int64_t recordingSince, std::int64_t now,
+std::size_t MemoryBytes(const RemoteUnitSpec& unit) {
+  const bool half = ModelCode(unit.serial) == 98 && !unit.chTypes.empty() && unit.chTypes[0] == 0x42;
+  return half ? kMemoryBytes / 2 : kMemoryBytes;
+}
+
+namespace {
+
+bool KeepsStaleStart(const RemoteUnitSpec& unit, bool viaRadio) {
+  const int model = ModelCode(unit.serial);
+  if (model >= 92 && model <= 94) return true;
+  return viaRadio && model >= 96 && model <= 98;
+}
+
+}  // namespace
+
+RecordedBlock ReadRecorded(const RemoteUnitSpec& unit, const RecordingSpan& span, std::int64_t now,
                            const RecordSelection& selection) {
+  const std::int64_t recordingSince = span.since;
   const std::int64_t interval = std::max(1, unit.intervalSec);
   const std::size_t width = std::max<std::size_t>(1, RecordWidth(unit.chTypes));
-  const std::int64_t total = now < recordingSince ? 0 : (now - recordingSince) / interval + 1;
-  const auto capacity = static_cast<std::int64_t>(kMemoryBytes / width);
+  const std::int64_t end = span.stoppedAt > 0 ? std::min(now, span.stoppedAt) : now;
+  const std::int64_t total = end < recordingSince ? 0 : (end - recordingSince) / interval + 1;
+  const auto capacity = static_cast<std::int64_t>(MemoryBytes(unit) / width);
   const std::int64_t stored = std::min(total, capacity);
   const std::int64_t first = total - stored;  // index of the oldest record kept
   auto timeOf = [&](std::int64_t k) { return recordingSince + k * interval; };
+  const bool full = static_cast<std::size_t>(stored) * width == MemoryBytes(unit) && total > capacity;
+  const bool staleStart = span.stoppedAt > 0 && full && KeepsStaleStart(unit, span.viaRadio);
 
   std::int64_t from = first;
   if (selection.kind == RecordSelection::Kind::kLast) {
@@ -102,8 +121,11 @@ RecordedBlock ReadRecorded(const RemoteUnitSpec& unit, std::int64_t recordingSin
   std::string& h = block.header;
   h.assign(header::kSize, '\0');
   PutLe(h, header::kInterval, static_cast<std::uint64_t>(interval), 2);
-  PutLe(h, header::kStartTime, static_cast<std::uint64_t>(stored > 0 ? timeOf(first) : 0), 8);
-  h[header::kState] = 1;
+  std::int64_t start = stored > 0 ? (staleStart ? recordingSince : timeOf(first)) : 0;
+  // A VL-RD with subtype 0xA5 dates its records one interval early.
+  if (start != 0 && ModelCode(unit.serial) == 97 && unit.subtype == 0xA5) start -= interval;
+  PutLe(h, header::kStartTime, static_cast<std::uint64_t>(start), 8);
+  h[header::kState] = span.stoppedAt > 0 ? 0 : 1;
   PutLe(h, header::kAge, static_cast<std::uint64_t>(stored > 0 ? now - block.lastRecordTime : 0), 4);
   PutLe(h, header::kSentBytes, block.data.size(), 2);
   PutLe(h, header::kStoredBytes, static_cast<std::uint64_t>(stored) * width, 2);

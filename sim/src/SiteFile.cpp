@@ -107,6 +107,7 @@ RemoteUnitSpec ReadRemoteUnit(const Reader& r) {
   u.batteryPct = r.Number("batteryPct", u.batteryPct);
   u.drainPctPerDay = r.Number("drainPctPerDay", u.drainPctPerDay);
   u.intervalSec = r.Integer("intervalSec", u.intervalSec, 1, 65535);
+  u.stoppedAgoSec = r.Integer("stoppedAgoSec", 0, 0, 100000000);
   u.reachable = r.Bool("reachable", true);
   if (r.Has("chTypes")) {
     if (!r.Get("chTypes").is<lm::json::Array>()) r.Fail("chTypes", "must be an array");
@@ -155,6 +156,7 @@ FaultRule ReadFault(const Reader& r) {
   f.kind = *kind;
   f.delayMs = r.Integer("delayMs", 0, 0, 600000);
   f.times = r.Integer("times", -1, -1, 1000000);
+  f.after = r.Integer("after", 0, 0, 1000000);
   f.unit = r.Serial("unit", false);
   if (r.Has("status")) {
     std::string text = r.Text("status");

@@ -20,6 +20,12 @@ UnitState::UnitState(const BaseUnitSpec& unitSpec, std::int64_t start) : design(
     OpticalLogger logger;
     logger.design = *design.optical;
     logger.recordingSince = startUnix - 86400;
+    if (logger.design.stoppedAgoSec > 0) {
+      // A logger brought in after a season in the field: a week of records.
+      logger.recording = false;
+      logger.recordingSince = startUnix - 7 * 86400;
+      logger.stoppedAt = startUnix - logger.design.stoppedAgoSec;
+    }
     optical = logger;
   }
   for (const auto& rule : design.faults) faults.Add(rule);
@@ -37,6 +43,15 @@ const RemoteUnitSpec* UnitState::FindRemoteUnit(std::uint32_t serial) const {
     }
   }
   return nullptr;
+}
+
+std::string SettlingRecord::Shown(const std::string& record, int subtype,
+                                  std::chrono::steady_clock::time_point now) const {
+  const bool slow = subtype == 161 || subtype == 162;
+  if (!slow || now >= settlesAt || previous.size() != record.size() || record.size() <= 16) return record;
+  std::string shown = record;
+  shown[16] = previous[16];
+  return shown;
 }
 
 }  // namespace linkmeter::sim

@@ -94,10 +94,16 @@ TEST_F(RadioConversation, SettingsWrittenByRadioAreReadBackAsTheUnitsRecord) {
   std::string record = linkmeter::sim::DefaultSettingsRecord(site.baseUnits[0].groups[0].remoteUnits[3]);
   record[16] = 77;
   record[30] = 0x10;
+  unit.settleMs = 300;
   EXPECT_EQ(Status(Ask("EWSTW", Addressed({{"ACT", "0"}, {"FORMAT", "0"}, {"DATA", record}}))), "0004-0000");
   EXPECT_EQ(Status(PollToEnd("EWSTW")), "0004-0000");
 
   // The program verifies by asking again with the whole request and ACT 1.
+  // A thermocouple unit shows its new byte 16 only once it has settled.
+  TBody early = Ask("EWSTW", Addressed({{"ACT", "1"}, {"FORMAT", "0"}, {"DATA", record}}));
+  ASSERT_EQ(Data(early).size(), 64u);
+  EXPECT_NE(Data(early)[16], 77);
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
   TBody readBack = Ask("EWSTW", Addressed({{"ACT", "1"}, {"FORMAT", "0"}, {"DATA", record}}));
   EXPECT_EQ(Status(readBack), "0004-0000");
   ASSERT_EQ(Data(readBack).size(), 64u);

@@ -1,14 +1,11 @@
 #pragma once
 
-#include "sorrel/com/TcmdHandler.h"
+#include "sorrel/com/TcmdRowHandler.h"
 #include "vantor/com/TcmdEBSTS.h"
 
 namespace Sorrel::Com {
 
 // app.com.tcmdEBSTS: the base unit's state; no command members.
-class TcmdEBSTS : public TcmdOf<TcmdEBSTS, com::vantor::TcmdEBSTS> {
- public:
-  TcmdEBSTS() : TcmdOf("EBSTS") {}
-};
+using TcmdEBSTS = TcmdFromRow<com::vantor::TcmdEBSTS>;
 
 }  // namespace Sorrel::Com

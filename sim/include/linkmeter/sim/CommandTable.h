@@ -18,6 +18,8 @@ class CommandTable {
   void Add(const std::string& name, Handler handler);
   const Handler* Find(const std::string& name) const;
   std::vector<std::string> Names() const;
+  // Catalogue rows without an answer table.
+  std::vector<std::string> Unanswered() const;
 
  private:
   std::map<std::string, Handler> handlers_;

@@ -35,6 +35,7 @@ struct FaultRule {
   int delayMs = 0;
   Status status{};
   int times = -1;            // answers it applies to; -1 = until cleared
+  int after = 0;             // answers let through first
   std::uint32_t unit = 0;    // kUnreachable: the far unit's serial (0 = every one)
   std::string field{};       // kField: the answer field to replace
   std::string value{};       // kField: its bytes

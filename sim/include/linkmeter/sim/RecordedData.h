@@ -45,8 +45,21 @@ struct RecordSelection {
   std::size_t count = 0;   // kLast: this many newest records
 };
 
-// The unit's memory at unix time `now`, recording since `recordingSince`.
-RecordedBlock ReadRecorded(const RemoteUnitSpec& unit, std::int64_t recordingSince, std::int64_t now,
+// When a unit recorded, and how its header is read.
+struct RecordingSpan {
+  std::int64_t since = 0;      // the first record
+  std::int64_t stoppedAt = 0;  // 0 while recording
+  // A stopped unit with a full memory keeps its recording start in the
+  // header (readers then date the last record by its age): VL-RA loggers
+  // read on the optical port, and far units of models 92..94 and 96..98.
+  bool viaRadio = false;
+};
+
+// A unit's data memory: 16000 bytes for a model 98 with channel type 0x42.
+std::size_t MemoryBytes(const RemoteUnitSpec& unit);
+
+// The unit's memory at unix time `now`.
+RecordedBlock ReadRecorded(const RemoteUnitSpec& unit, const RecordingSpan& span, std::int64_t now,
                            const RecordSelection& selection);
 
 // The raw value of channel `index` at time t (plausible for its type).

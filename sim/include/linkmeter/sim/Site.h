@@ -30,6 +30,7 @@ struct RemoteUnitSpec {
   double drainPctPerDay = 0.05;
   int intervalSec = 600;  // recording interval
   std::vector<int> chTypes;  // channel-type codes of its recorded channels
+  std::int64_t stoppedAgoSec = 0;  // recording stopped this long before the simulator started; 0 = recording
   bool reachable = true;
 };
 

@@ -4,6 +4,7 @@
 // and the memory blocks of its far units. Shared by every connection to the
 // unit; hold Mutex() while touching the data members.
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -23,19 +24,33 @@ struct LogEvent {
   std::string text;  // system ANSI code page
 };
 
+// A written settings record of a VL-RD with a thermocouple or platinum
+// sensor (subtype 161, 162) takes a while to apply its byte 16: until then
+// a read-back still shows the old byte, so a verify loop must ask again.
+struct SettlingRecord {
+  std::string previous;  // the record as it read back before the write
+  std::chrono::steady_clock::time_point settlesAt{};
+
+  // The record to report at `now`.
+  std::string Shown(const std::string& record, int subtype, std::chrono::steady_clock::time_point now) const;
+};
+
 struct OpticalLogger {
   RemoteUnitSpec design;
   std::string settings;  // the 64-byte settings record last written (EISET)
+  SettlingRecord settling;
   std::string scale;     // the 64-byte block EISCL writes and reads
   std::string handshake; // what EISOH last carried
   std::string registration;  // what EIREG last registered (ID, NAME, NUM, CH, BAND)
   bool recording = true;
   std::int64_t recordingSince = 0;
+  std::int64_t stoppedAt = 0;  // unit time recording stopped (while not recording)
 };
 
 struct FarUnitMemory {
   std::map<std::string, std::string> blocks;  // "ST", "OL0", "PL0" … → bytes
   std::int64_t clockOffsetSec = 0;            // set by EWPTM
+  SettlingRecord settling;                    // of the "ST" block
 };
 
 struct UnitState {
@@ -51,6 +66,7 @@ struct UnitState {
   std::string savedRegistration;  // what a SAVE stored
   int registrationVersion = 1;
   std::int64_t clockOffsetSec = 0;  // unit clock − PC clock
+  int settleMs = 2500;              // how long a written byte 16 takes to apply (SettlingRecord)
   std::vector<LogEvent> log;
   std::optional<OpticalLogger> optical;
   std::map<std::uint32_t, FarUnitMemory> farUnits;

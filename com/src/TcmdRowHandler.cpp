@@ -1,0 +1,152 @@
+#include "sorrel/com/TcmdRowHandler.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "lm/Text.h"
+#include "sorrel/cef/Exception.h"
+
+namespace Sorrel::Com::row_handler {
+namespace {
+
+namespace cat = com::vantor::catalogue;
+using Sorrel::cef::ArgReader;
+
+lm::json::Value ByteArray(std::string_view bytes) {
+  lm::json::Array out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
+  return lm::json::Value(std::move(out));
+}
+
+// An integer JSON cannot carry exactly travels as its decimal text.
+lm::json::Value WideNumber(std::uint64_t n) {
+  constexpr std::uint64_t kExact = std::uint64_t{1} << 53;
+  if (n > kExact) return lm::json::String(std::to_string(n));
+  return lm::json::Number(static_cast<double>(n));
+}
+
+std::string AnsiText(std::string_view ansi) {
+  auto utf8 = lm::text::TryAnsiToUtf8(ansi);
+  if (utf8) return *utf8;
+  std::string printable(ansi);
+  for (char& c : printable) {
+    if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+  }
+  return printable;
+}
+
+lm::json::Value Signals(std::string_view level) {
+  struct Entry {
+    int number, level, battery;
+  };
+  std::vector<Entry> entries;
+  for (std::size_t at = 0; at + 3 <= level.size(); at += 3) {  // trailing bytes of a short record are ignored
+    entries.push_back({static_cast<unsigned char>(level[at]), static_cast<unsigned char>(level[at + 1]),
+                       static_cast<unsigned char>(level[at + 2])});
+  }
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.number < b.number; });
+  lm::json::Array out;
+  for (const Entry& e : entries) {
+    out.push_back(lm::json::MakeObject({{"battery", lm::json::Number(e.battery)},
+                                        {"level", lm::json::Number(e.level)},
+                                        {"number", lm::json::Number(e.number)}}));
+  }
+  return lm::json::Value(std::move(out));
+}
+
+std::optional<lm::json::Value> MemberValue(const cat::ResultSpec& spec, std::string_view field) {
+  switch (spec.kind) {
+    case cat::Member::kBytes: return ByteArray(field);
+    case cat::Member::kNumber: return lm::json::Number(std::atoi(std::string(field).c_str()));
+    case cat::Member::kHexNumber:
+      return lm::json::Number(static_cast<double>(std::strtoul(("0x" + std::string(field)).c_str(), nullptr, 0)));
+    case cat::Member::kHex8:
+      return lm::json::String(lm::text::Format(
+          "%08lX", static_cast<unsigned long>(std::strtoul(("0x" + std::string(field)).c_str(), nullptr, 0) & 0xFFFFFFFFul)));
+    case cat::Member::kText: return lm::json::String(AnsiText(field));
+    case cat::Member::kSignals: return Signals(field);
+    case cat::Member::kLogs:
+    case cat::Member::kRecorded: return std::nullopt;  // collected by the conversation
+  }
+  return std::nullopt;
+}
+
+cat::ArgValue ReadValue(const ArgReader& reader, const cat::ArgSpec& spec, bool& present) {
+  const std::string key(spec.key);
+  const auto need = spec.need == cat::Need::kRequired ? ArgReader::Need::Required : ArgReader::Need::Optional;
+  switch (spec.reader) {
+    case cat::Reader::kInteger: {
+      int32_t n = 0;
+      present = reader.Int32(key, n, need);
+      return std::int64_t{n};
+    }
+    case cat::Reader::kBytes: {
+      std::vector<uint8_t> bytes;
+      present = reader.Bytes(key, bytes, need);
+      return std::string(bytes.begin(), bytes.end());
+    }
+    case cat::Reader::kText: {
+      std::string text;
+      present = reader.AnsiString(key, text, need);
+      return text;
+    }
+    case cat::Reader::kObject: break;
+  }
+  // Object keys are packed by their command's own reader; no row here has one.
+  throw std::logic_error("no reader for object key " + key);
+}
+
+}  // namespace
+
+void ReadArguments(const ArgReader& reader, com::vantor::RowFields& command) {
+  for (const cat::ArgSpec& spec : command.Row().args) {
+    bool present = false;
+    cat::ArgValue value = ReadValue(reader, spec, present);
+    if (present && command.SetArg(spec.key, value) != 0) {
+      throw Sorrel::cef::JsArgumentException(0, "'" + std::string(spec.key) + "'");
+    }
+  }
+}
+
+bool Succeeded(const com::vantor::Tcmd& command) {
+  return command.GetResult().status == com::vantor::ExecResult::kCompleted && command.IsSuccess();
+}
+
+void AddAnswerMembers(const com::vantor::Tcmd& command, const cat::CommandRow& row, lm::json::Object& result) {
+  const bool succeeded = Succeeded(command);
+  for (const cat::ResultSpec& spec : row.results) {
+    if (spec.when == cat::When::kSuccess && !succeeded) continue;
+    auto field = command.GetRecvField(std::string(spec.field));
+    if (!field) continue;
+    if (auto value = MemberValue(spec, *field)) result[std::string(spec.name)] = std::move(*value);
+  }
+}
+
+void AddLogs(const std::vector<com::vantor::LogEntry>& logs, lm::json::Object& result) {
+  lm::json::Array out;
+  for (const auto& e : logs) {
+    out.push_back(lm::json::MakeObject({{"category", lm::json::Number(e.category)},
+                                        {"localtime", WideNumber(e.localTime)},
+                                        {"number", lm::json::Number(e.number)},
+                                        {"str", lm::json::String(AnsiText(e.text))},
+                                        {"utctime", WideNumber(e.utcTime)}}));
+  }
+  result["logs"] = lm::json::Value(std::move(out));
+}
+
+void AddRecorded(const com::vantor::RecordedData& recorded, lm::json::Object& result) {
+  result["Header"] = ByteArray(recorded.header);
+  result["Data"] = ByteArray(recorded.data);
+  result["FirstDataTime"] = lm::json::Number(recorded.firstDataTime);
+  result["LastDataTime"] = lm::json::Number(recorded.lastDataTime);
+}
+
+bool RowSupports(const cat::CommandRow& row, const ComInfo& info, bool usual) {
+  if (row.models.empty()) return usual;
+  const auto code = static_cast<int>(ModelCode(info.Serial()));
+  return std::find(row.models.begin(), row.models.end(), code) != row.models.end();
+}
+
+}  // namespace Sorrel::Com::row_handler

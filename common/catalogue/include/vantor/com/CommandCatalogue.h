@@ -1,0 +1,64 @@
+#pragma once
+// The device command catalogue: one row per mnemonic, read by the protocol
+// classes, the page handlers and their registration, the simulator's answer
+// tables, linkmeter-cli --list and the generated API page. Rows are kept in
+// ascending order of mnemonic, which is the order they are registered in.
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "vantor/com/catalogue/BaseUnitRows.h"
+#include "vantor/com/catalogue/RadioRows.h"
+
+namespace com::vantor::catalogue {
+
+namespace detail {
+template <std::size_t... N>
+constexpr auto Sorted(const std::array<CommandRow, N>&... tables) {
+  std::array<CommandRow, (N + ...)> rows{};
+  std::size_t at = 0;
+  ((std::copy(tables.begin(), tables.end(), rows.begin() + at), at += N), ...);
+  std::sort(rows.begin(), rows.end(), [](const CommandRow& a, const CommandRow& b) { return a.name < b.name; });
+  return rows;
+}
+}  // namespace detail
+
+// Every row, in registration order.
+inline constexpr auto kCatalogue = detail::Sorted(base_unit::kRows, radio::kRows);
+
+// The row of a mnemonic; a name without a row does not compile.
+consteval const CommandRow& Row(Mnemonic name) {
+  for (const CommandRow& row : kCatalogue) {
+    if (row.name == name.View()) return row;
+  }
+  throw "no catalogue row for this mnemonic";
+}
+
+// The row of a mnemonic at run time; nullptr when there is none.
+const CommandRow* FindRow(std::string_view name);
+// The argument key of a row, or nullptr.
+const ArgSpec* FindArg(const CommandRow& row, std::string_view key);
+
+// A value read from the page: a number, or bytes (byte arrays and text
+// after conversion to the ANSI code page).
+using ArgValue = std::variant<std::int64_t, std::string>;
+
+// Whether a value passes the key's check (and is of the reader's kind).
+bool Accepts(const ArgSpec& spec, const ArgValue& value);
+// The bytes of the send field for an accepted value.
+std::string Encode(const ArgSpec& spec, const ArgValue& value);
+
+// Page names of a row.
+std::string QueryName(const CommandRow& row);   // "ComTcmdEWLEX"
+std::string ScriptName(const CommandRow& row);  // "app.com.tcmdEWLEX"
+
+// One line per argument key for --list: "CH integer required 0..255 -> CH".
+std::string DescribeArg(const ArgSpec& spec);
+std::string DescribeCheck(const ArgSpec& spec);
+const char* FamilyName(Family family);
+
+}  // namespace com::vantor::catalogue

@@ -1,0 +1,127 @@
+#include "vantor/com/CatalogueDoc.h"
+
+#include <sstream>
+
+#include "vantor/com/CommandCatalogue.h"
+
+namespace com::vantor::catalogue {
+namespace {
+
+const char* ReaderName(Reader r) {
+  switch (r) {
+    case Reader::kInteger: return "integer";
+    case Reader::kBytes: return "byte array";
+    case Reader::kText: return "text";
+    case Reader::kObject: return "object";
+  }
+  return "?";
+}
+
+const char* EncodingName(Encoding e) {
+  switch (e) {
+    case Encoding::kDecimal: return "decimal text";
+    case Encoding::kRaw: return "raw bytes";
+    case Encoding::kAnsi: return "ANSI text";
+    case Encoding::kPadded: return "raw, padded with 0x00";
+    case Encoding::kRelay: return "raw; [] is one 0x00 byte";
+    case Encoding::kKept: return "used by the conversation";
+  }
+  return "?";
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return out;
+}
+
+std::string Sentence(std::string_view s) {
+  std::string out(s);
+  if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+  return out;
+}
+
+std::string MemberText(const ResultSpec& r) {
+  switch (r.kind) {
+    case Member::kBytes: return "`" + std::string(r.name) + "`: array of bytes from " + std::string(r.field);
+    case Member::kNumber: return "`" + std::string(r.name) + "`: number from " + std::string(r.field);
+    case Member::kHexNumber: return "`" + std::string(r.name) + "`: number from hexadecimal " + std::string(r.field);
+    case Member::kHex8: return "`" + std::string(r.name) + "`: eight upper-case hex digits from " + std::string(r.field);
+    case Member::kText: return "`" + std::string(r.name) + "`: string from " + std::string(r.field);
+    case Member::kSignals:
+      return "`Signals`: [{number, level, battery}] from LEVEL, 3 bytes each, stably sorted by number";
+    case Member::kLogs:
+      return "`logs`: [{number, category, utctime, localtime, str}]; times beyond 2^53 as decimal text";
+    case Member::kRecorded:
+      return "`Header`, `Data` (byte arrays), `FirstDataTime`, `LastDataTime` (Unix seconds)";
+  }
+  return "?";
+}
+
+void WriteArgs(std::ostream& out, const CommandRow& row) {
+  if (row.args.empty()) {
+    out << "Arguments: `comInfo` only.\n\n";
+    return;
+  }
+  out << "| key | reader | need | accepted | sent as |\n|---|---|---|---|---|\n";
+  for (const ArgSpec& a : row.args) {
+    out << "| `" << a.key << "` | " << ReaderName(a.reader) << " | "
+        << (a.need == Need::kRequired ? "required" : "optional") << " | " << DescribeCheck(a) << " | ";
+    if (a.encoding == Encoding::kKept) {
+      out << EncodingName(a.encoding);
+    } else {
+      out << a.field << ", " << EncodingName(a.encoding);
+    }
+    if (!a.alsoSets.field.empty()) out << "; also " << a.alsoSets.field << " = \"" << a.alsoSets.value << "\"";
+    out << " |\n";
+  }
+  out << "\n";
+}
+
+void WriteRow(std::ostream& out, const CommandRow& row) {
+  out << "## " << row.name << "\n\n" << Sentence(row.summary) << ".\n\n";
+  out << "`" << ScriptName(row) << "` (query \"" << QueryName(row) << "\"), family " << FamilyName(row.family)
+      << ", success STATUS " << row.success.Text() << ".\n\n";
+  WriteArgs(out, row);
+  if (!row.fixed.empty()) {
+    out << "Always sent:";
+    for (const FixedField& f : row.fixed) out << " " << f.field << " = \"" << f.value << "\"";
+    out << " (unless an argument sets it).\n\n";
+  }
+  if (!row.results.empty()) {
+    out << "Result members:\n\n";
+    for (const ResultSpec& r : row.results) {
+      out << "- " << MemberText(r) << (r.when == When::kSuccess ? ", only on success" : ", when present") << "\n";
+    }
+    out << "\n";
+  }
+  if (!row.conversation.empty()) out << "Exchanges: " << row.conversation << ".\n\n";
+}
+
+}  // namespace
+
+std::string CatalogueMarkdown() {
+  std::ostringstream out;
+  out << "# Device commands\n\n"
+         "Generated from the command catalogue by `lm-catalogue-doc`; rebuild the `docs-commands` target "
+         "after changing a row.\n\n"
+         "Every command is a page function `app.com.tcmd` + mnemonic taking `{comInfo, keys…}` and answering "
+         "the device result object (`cmdName`, `comInfo`, `STATUS`, `isSuccess`, `isCancel`, `isTimeout`, "
+         "`msg`) plus the members listed. None is cancellable from its wrapper; \"jsquery:cancel\" and "
+         "navigation stop a running command between exchanges.\n\n"
+         "A missing required key or a value of the wrong kind fails with the usual argument errors (-1, -2); "
+         "a value outside what is accepted fails with code 0 and the message `'KEY'`, for the first such key "
+         "in reading order, and nothing is sent.\n\n"
+         "Radio commands (family wireless) are started with ACT \"0\", polled with ACT \"1\" every 500 ms "
+         "while the base unit answers 0004-0001, and cancelled with ACT \"2\".\n\n";
+  out << "| mnemonic | family | success | what |\n|---|---|---|---|\n";
+  for (const CommandRow& row : kCatalogue) {
+    out << "| [" << row.name << "](#" << Lower(row.name) << ") | " << FamilyName(row.family) << " | "
+        << row.success.Text() << " | " << row.summary << " |\n";
+  }
+  out << "\n";
+  for (const CommandRow& row : kCatalogue) WriteRow(out, row);
+  return out.str();
+}
+
+}  // namespace com::vantor::catalogue

@@ -1,0 +1,101 @@
+#include "vantor/com/CommandCatalogue.h"
+
+namespace com::vantor::catalogue {
+namespace {
+
+std::string Bound(std::int64_t n) { return n == Check::kNoLimit ? std::string() : std::to_string(n); }
+
+bool InLimits(const Check& check, std::int64_t n) { return n >= check.lo && n <= check.hi; }
+
+}  // namespace
+
+const CommandRow* FindRow(std::string_view name) {
+  for (const CommandRow& row : kCatalogue) {
+    if (row.name == name) return &row;
+  }
+  return nullptr;
+}
+
+const ArgSpec* FindArg(const CommandRow& row, std::string_view key) {
+  for (const ArgSpec& spec : row.args) {
+    if (spec.key == key) return &spec;
+  }
+  return nullptr;
+}
+
+bool Accepts(const ArgSpec& spec, const ArgValue& value) {
+  const bool number = std::holds_alternative<std::int64_t>(value);
+  if (number != (spec.reader == Reader::kInteger)) return false;
+  const Check& check = spec.check;
+  switch (check.kind) {
+    case Check::Kind::kAny: return true;
+    case Check::Kind::kRange: return number && InLimits(check, std::get<std::int64_t>(value));
+    case Check::Kind::kLength:
+      return !number && InLimits(check, static_cast<std::int64_t>(std::get<std::string>(value).size()));
+    case Check::Kind::kWords:
+      if (number) return false;
+      for (std::string_view word : check.words) {
+        if (!word.empty() && word == std::get<std::string>(value)) return true;
+      }
+      return false;
+  }
+  return false;
+}
+
+std::string Encode(const ArgSpec& spec, const ArgValue& value) {
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+  std::string bytes = std::get<std::string>(value);
+  if (spec.encoding == Encoding::kPadded && spec.check.kind == Check::Kind::kLength &&
+      bytes.size() < static_cast<std::size_t>(spec.check.hi)) {
+    bytes.resize(static_cast<std::size_t>(spec.check.hi), '\0');
+  }
+  if (spec.encoding == Encoding::kRelay && bytes.empty()) bytes.assign(1, '\0');
+  return bytes;
+}
+
+std::string QueryName(const CommandRow& row) { return "ComTcmd" + std::string(row.name); }
+std::string ScriptName(const CommandRow& row) { return "app.com.tcmd" + std::string(row.name); }
+
+const char* FamilyName(Family family) {
+  switch (family) {
+    case Family::kPlain: return "plain";
+    case Family::kWireless: return "wireless";
+    case Family::kVLB1: return "VLB1";
+  }
+  return "?";
+}
+
+std::string DescribeCheck(const ArgSpec& spec) {
+  const Check& c = spec.check;
+  switch (c.kind) {
+    case Check::Kind::kAny: return "any";
+    case Check::Kind::kRange:
+      if (c.hi == Check::kNoLimit) return ">= " + std::to_string(c.lo);
+      return std::to_string(c.lo) + ".." + std::to_string(c.hi);
+    case Check::Kind::kLength:
+      if (c.lo == c.hi) return "exactly " + std::to_string(c.lo) + " bytes";
+      if (c.hi == Check::kNoLimit) return "at least " + std::to_string(c.lo) + " bytes";
+      if (c.lo == 0) return "at most " + Bound(c.hi) + " bytes";
+      return std::to_string(c.lo) + ".." + Bound(c.hi) + " bytes";
+    case Check::Kind::kWords: {
+      std::string words;
+      for (std::string_view w : c.words) {
+        if (w.empty()) continue;
+        if (!words.empty()) words += ", ";
+        words += "\"" + std::string(w) + "\"";
+      }
+      return "one of " + words;
+    }
+  }
+  return "?";
+}
+
+std::string DescribeArg(const ArgSpec& spec) {
+  static const char* const kReaders[] = {"integer", "bytes", "text", "object"};
+  std::string line = std::string(spec.key) + " " + kReaders[static_cast<int>(spec.reader)] +
+                     (spec.need == Need::kRequired ? " required " : " optional ") + DescribeCheck(spec);
+  if (spec.encoding != Encoding::kKept) line += " -> " + std::string(spec.field);
+  return line;
+}
+
+}  // namespace com::vantor::catalogue

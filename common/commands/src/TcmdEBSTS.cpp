@@ -1,1 +1,0 @@
-#include "vantor/com/TcmdEBSTS.h"
