@@ -55,4 +55,14 @@ std::vector<BrowserPtr> Manager::Browsers() const {
   return out;
 }
 
+void Manager::SetUiThread(std::shared_ptr<UiThread> ui) {
+  std::lock_guard lock(mutex_);
+  ui_ = std::move(ui);
+}
+
+std::shared_ptr<UiThread> Manager::Ui() const {
+  std::lock_guard lock(mutex_);
+  return ui_;
+}
+
 }  // namespace Sorrel::cef

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "linkmeter/shell/DeveloperKeys.h"
 #include "linkmeter/shell/ShellOptions.h"
 
 using Sorrel::cef::webkit::BrowserHost;
@@ -24,6 +25,14 @@ GtkWidget* ClientBase::CreateBrowser(const std::string& url) {
   return view;
 }
 
+WebKitWebView* ClientBase::CreateWindowBrowser() {
+  GtkWidget* view = engine_.CreateView();
+  Track(WEBKIT_WEB_VIEW(view));
+  popups_.push_back(WEBKIT_WEB_VIEW(view));
+  OnReadyToShow(WEBKIT_WEB_VIEW(view), this);
+  return WEBKIT_WEB_VIEW(view);
+}
+
 std::shared_ptr<Sorrel::cef::webkit::WebKitBrowser> ClientBase::MainBrowser() const {
   auto it = hosts_.find(main_);
   return it == hosts_.end() ? nullptr : it->second->GetBrowser();
@@ -43,16 +52,43 @@ void ClientBase::Track(WebKitWebView* view) {
   g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
   g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
   g_signal_connect(view, "destroy", G_CALLBACK(OnDestroy), this);
+  g_signal_connect(view, "key-press-event", G_CALLBACK(OnKey), this);
+}
+
+void ClientBase::SetDeveloperKeys(bool devtools, std::function<void()> showApiDocs) {
+  devtools_ = devtools;
+  showApiDocs_ = std::move(showApiDocs);
+}
+
+gboolean ClientBase::OnKey(GtkWidget* view, GdkEventKey* event, gpointer self) {
+  auto* client = static_cast<ClientBase*>(self);
+  switch (DeveloperKeyAction(event->keyval, GdkModifierType(event->state), client->devtools_)) {
+    case DevKeyAction::kInspector:
+      webkit_web_inspector_show(webkit_web_view_get_inspector(WEBKIT_WEB_VIEW(view)));
+      return TRUE;
+    case DevKeyAction::kReload:
+      webkit_web_view_reload(WEBKIT_WEB_VIEW(view));
+      return TRUE;
+    case DevKeyAction::kApiDocs:
+      if (!client->showApiDocs_) return FALSE;
+      client->showApiDocs_();
+      return TRUE;
+    case DevKeyAction::kNone:
+      break;
+  }
+  return FALSE;
 }
 
 void ClientBase::Untrack(WebKitWebView* view) {
   auto it = hosts_.find(view);
   if (it == hosts_.end()) return;
   g_signal_handlers_disconnect_by_data(view, this);
-  manager_.RemoveBrowser(it->second->GetBrowser()->Identifier());
+  const int32_t id = it->second->GetBrowser()->Identifier();
+  manager_.RemoveBrowser(id);
   hosts_.erase(it);
   popups_.erase(std::remove(popups_.begin(), popups_.end(), view), popups_.end());
   if (main_ == view) main_ = nullptr;
+  if (removedHook_) removedHook_(id);
 }
 
 void ClientBase::CloseAll() {

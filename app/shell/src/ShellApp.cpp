@@ -22,8 +22,11 @@ bool ShellApp::Start(int& argc, char**& argv, std::string& error) {
     error = "cannot open display: set DISPLAY, or run under xvfb-run";
     return false;
   }
-  engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(
-      Sorrel::cef::webkit::EngineOptions{config_.extensionDir, config_.resourceFolder, config_.console});
+  Sorrel::cef::webkit::EngineOptions options;
+  options.extensionDir = config_.extensionDir;
+  options.resourceFolder = config_.resourceFolder;
+  options.console = config_.console;
+  engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);
   client_ = std::make_unique<MyClient>(*engine_, manager_);
 
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);

@@ -2,6 +2,16 @@
 
 namespace linkmeter::shell {
 
+const char* const kShellUsage =
+    "usage: linkmeter [options]\n"
+    "  --url URL      show URL instead of the start page\n"
+    "  --console      copy the page's console messages to standard error\n"
+    "  --demo         run the built-in demo site inside the program\n"
+    "  --devtools     enable the inspector (Ctrl+Shift+I) and reload (F5) keys\n"
+    "  --automation   let WebDriver (WebKitWebDriver) drive the window; allows remote control\n"
+    "  --version      print the version and exit\n"
+    "  --help         print this text and exit\n";
+
 std::optional<ShellOptions> ParseShellOptions(const std::vector<std::string>& args, std::string& error) {
   ShellOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -10,6 +20,14 @@ std::optional<ShellOptions> ParseShellOptions(const std::vector<std::string>& ar
       options.console = true;
     } else if (a == "--demo") {
       options.demo = true;
+    } else if (a == "--devtools") {
+      options.devtools = true;
+    } else if (a == "--automation") {
+      options.automation = true;
+    } else if (a == "--help" || a == "-h") {
+      options.help = true;
+    } else if (a == "--version") {
+      options.version = true;
     } else if (a == "--url") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
         error = "--url needs a URL";

@@ -4,18 +4,22 @@
 #include <vector>
 
 #include "linkmeter/Registration.h"
-#include "linkmeter/sim/InProcessSite.h"
-#include "linkmeter/shell/ShellApp.h"
+#include "linkmeter/shell/LinkmeterApp.h"
 #include "linkmeter/shell/ShellOptions.h"
-#include "sorrel/cef/ResSchemeHandlerFactory.h"
+#include "linkmeter/sim/InProcessSite.h"
+#include "lm/Version.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
-  auto options = linkmeter::shell::ParseShellOptions(args, error);
+  auto options = linkmeter::shell::ParseShellOptions({argv + 1, argv + argc}, error);
   if (!options) {
-    std::fprintf(stderr, "linkmeter: %s\nusage: linkmeter [--url URL] [--console] [--demo]\n", error.c_str());
+    std::fprintf(stderr, "linkmeter: %s\n%s", error.c_str(), linkmeter::shell::kShellUsage);
     return 2;
+  }
+  if (options->help || options->version) {
+    if (options->help) std::printf("%s", linkmeter::shell::kShellUsage);
+    else std::printf("%s\n", lm::kVersionText);
+    return 0;
   }
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {
@@ -27,16 +31,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s", demo->Summary().c_str());
   }
   linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
-
-  linkmeter::shell::ShellConfig config;
-  config.url = options->url.empty() ? linkmeter::shell::StartUrl("linkmeter") : options->url;
-  config.console = options->console;
-  config.extensionDir = linkmeter::shell::ProductExtensionDir();
-  config.resourceFolder = Sorrel::cef::ResSchemeHandlerFactory::DefaultResourceFolder();
-  linkmeter::shell::ShellApp app(config);
-  if (!app.Start(argc, argv, error)) {
-    std::fprintf(stderr, "linkmeter: %s\n", error.c_str());
-    return 1;
-  }
-  return app.Run();
+  linkmeter::shell::LinkmeterApp app(linkmeter::shell::DefaultProgramConfig(*options));
+  return app.Run(argc, argv);
 }

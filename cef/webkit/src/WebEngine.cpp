@@ -10,8 +10,23 @@ std::filesystem::path ExecutableDir() {
   return ec ? std::filesystem::current_path() : exe.parent_path();
 }
 
+namespace {
+
+WebKitWebContext* NewContext(const std::filesystem::path& cacheDir) {
+  if (cacheDir.empty()) return webkit_web_context_new_ephemeral();
+  WebKitWebsiteDataManager* data = webkit_website_data_manager_new(
+      "base-data-directory", cacheDir.c_str(), "base-cache-directory", cacheDir.c_str(), nullptr);
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data, nullptr));
+  g_object_unref(data);
+  return context;
+}
+
+}  // namespace
+
 WebEngine::WebEngine(const EngineOptions& options)
-    : context_(webkit_web_context_new_ephemeral()),
+    : context_(NewContext(options.cacheDir)),
+      automation_(options.automation),
+      developerExtras_(options.developerExtras),
       resources_(std::make_shared<ResSchemeHandlerFactory>(options.resourceFolder)) {
   // The page process loads our extension; it stays unsandboxed because
   // native page functions open local files there.
@@ -28,6 +43,8 @@ WebEngine::WebEngine(const EngineOptions& options)
   webkit_web_context_set_spell_checking_enabled(context_, FALSE);
   webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   RegisterResScheme(context_, resources_);
+  // Remote control only when asked for: it lets anyone on the machine drive the page.
+  webkit_web_context_set_automation_allowed(context_, options.automation);
 }
 
 WebEngine::~WebEngine() { g_object_unref(context_); }
@@ -35,21 +52,25 @@ WebEngine::~WebEngine() { g_object_unref(context_); }
 void WebEngine::ApplySettings(WebKitWebView* view) const {
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
-  webkit_settings_set_enable_developer_extras(settings, TRUE);
+  webkit_settings_set_enable_developer_extras(settings, developerExtras_);
   // Software rendering: no GPU on our machines, and it saves memory.
   webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 }
 
-GtkWidget* WebEngine::CreateView() const {
-  GtkWidget* view = webkit_web_view_new_with_context(context_);
+GtkWidget* WebEngine::NewView(WebKitWebView* related) const {
+  // A related view takes its context, settings and user content from the other one.
+  GtkWidget* view = related ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings",
+                                                      webkit_web_view_get_settings(related), "user-content-manager",
+                                                      webkit_web_view_get_user_content_manager(related),
+                                                      "is-controlled-by-automation", automation_, nullptr))
+                            : GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_,
+                                                      "is-controlled-by-automation", automation_, nullptr));
   ApplySettings(WEBKIT_WEB_VIEW(view));
   return view;
 }
 
-GtkWidget* WebEngine::CreateRelatedView(WebKitWebView* related) const {
-  GtkWidget* view = webkit_web_view_new_with_related_view(related);
-  ApplySettings(WEBKIT_WEB_VIEW(view));
-  return view;
-}
+GtkWidget* WebEngine::CreateView() const { return NewView(nullptr); }
+
+GtkWidget* WebEngine::CreateRelatedView(WebKitWebView* related) const { return NewView(related); }
 
 }  // namespace Sorrel::cef::webkit

@@ -1,17 +1,20 @@
 #pragma once
 // The one registry per process: the prelude script, the page functions (query
-// handlers and native functions) and the open browsers.
+// handlers and native functions), the open browsers, the exit state and the
+// window thread's services.
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sorrel/cef/Engine.h"
 #include "sorrel/cef/JsNativeHandler.h"
 #include "sorrel/cef/JsQueryFactory.h"
+#include "sorrel/cef/UiThread.h"
 
 namespace Sorrel::cef {
 
@@ -44,6 +47,27 @@ class Manager {
 
   std::mutex& Mutex() const { return mutex_; }
 
+  // The exit protocol's state: whether an exit is in progress, the frame's
+  // close callback, and each open browser's answer to the confirm pass and
+  // to the exit pass (none yet: nullopt).
+  struct ExitState {
+    bool exiting = false;
+    std::function<void()> closeCallback;
+    std::map<int32_t, std::optional<bool>> confirm;
+    std::map<int32_t, std::optional<bool>> exit;
+  };
+  // Runs `fn(ExitState&)` under the Manager mutex; `fn` must not call back
+  // into the Manager.
+  template <typename Fn>
+  auto WithExitState(Fn&& fn) {
+    std::lock_guard lock(mutex_);
+    return fn(exit_);
+  }
+
+  // The window thread's services; null until the program's frame exists.
+  void SetUiThread(std::shared_ptr<UiThread> ui);
+  std::shared_ptr<UiThread> Ui() const;
+
  private:
   std::string prelude_;
   std::shared_ptr<JsQueryFactory> factory_;
@@ -51,6 +75,8 @@ class Manager {
 
   mutable std::mutex mutex_;
   std::map<int32_t, BrowserPtr> browsers_;
+  ExitState exit_;
+  std::shared_ptr<UiThread> ui_;
 };
 
 }  // namespace Sorrel::cef

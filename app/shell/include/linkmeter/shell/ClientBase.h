@@ -30,6 +30,9 @@ class ClientBase {
 
   // Creates the main browser's view loading `url`; the caller places it.
   GtkWidget* CreateBrowser(const std::string& url);
+  // Another browser of this client in a window of its own, kept with the
+  // popups (browsing contexts a WebDriver asks for).
+  WebKitWebView* CreateWindowBrowser();
   // Closes every browser: unregisters them and gives up their queries.
   void CloseAll();
 
@@ -42,6 +45,10 @@ class ClientBase {
   void SetMessageHook(Sorrel::cef::webkit::BrowserHost::MessageHook hook);
   // Replaces the desktop's default browser for other-origin popups.
   void SetExternalOpener(std::function<void(const std::string& url)> opener) { externalOpener_ = std::move(opener); }
+  // The developer keys of every view; `showApiDocs` runs on Ctrl+Shift+H.
+  void SetDeveloperKeys(bool devtools, std::function<void()> showApiDocs);
+  // Told of each browser leaving the Manager, by id.
+  void SetBrowserRemovedHook(std::function<void(int32_t)> hook) { removedHook_ = std::move(hook); }
 
  protected:
   // A popup to another origin: the desktop's default browser shows it.
@@ -53,6 +60,7 @@ class ClientBase {
   static void OnReadyToShow(WebKitWebView* view, gpointer self);
   static void OnClose(WebKitWebView* view, gpointer self);
   static void OnDestroy(GtkWidget* view, gpointer self);
+  static gboolean OnKey(GtkWidget* view, GdkEventKey* event, gpointer self);
   void Track(WebKitWebView* view);
   void Untrack(WebKitWebView* view);
 
@@ -65,6 +73,9 @@ class ClientBase {
   std::map<WebKitWebView*, std::unique_ptr<Sorrel::cef::webkit::BrowserHost>> hosts_;
   Sorrel::cef::webkit::BrowserHost::MessageHook hook_;
   std::function<void(const std::string&)> externalOpener_;
+  bool devtools_ = false;
+  std::function<void()> showApiDocs_;
+  std::function<void(int32_t)> removedHook_;
 };
 
 // The program's client.

@@ -11,7 +11,14 @@ struct ShellOptions {
   std::string url;       // empty: the start page
   bool console = false;  // page console messages to standard error
   bool demo = false;     // run the built-in demo site inside the program
+  bool devtools = false;     // developer keys without devtools_resources.pak
+  bool automation = false;   // let WebDriver drive the window; no single-instance check
+  bool help = false;
+  bool version = false;
 };
+
+// The --help text, one line per option.
+extern const char* const kShellUsage;
 
 // Nullopt with `error` set on an unknown option or a missing value.
 std::optional<ShellOptions> ParseShellOptions(const std::vector<std::string>& args, std::string& error);

@@ -16,6 +16,9 @@ struct EngineOptions {
   std::filesystem::path extensionDir;    // holds the page-process extension module
   std::filesystem::path resourceFolder;  // res/ with the page packages
   bool console = false;                  // page console messages to standard error
+  std::filesystem::path cacheDir;        // site data and cache; empty: nothing kept
+  bool automation = false;               // WebDriver may drive the views
+  bool developerExtras = true;           // the inspector can be opened
 };
 
 class WebEngine {
@@ -35,8 +38,11 @@ class WebEngine {
 
  private:
   void ApplySettings(WebKitWebView* view) const;
+  GtkWidget* NewView(WebKitWebView* related) const;
 
   WebKitWebContext* context_;
+  bool automation_;
+  bool developerExtras_;
   std::shared_ptr<const ResSchemeHandlerFactory> resources_;
 };
 
