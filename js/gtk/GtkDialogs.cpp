@@ -186,6 +186,13 @@ void GtkHostUi::PopupMenu(const cef::BrowserPtr& browser, const std::vector<Menu
     GdkRectangle r{static_cast<int>(placement.point->first / scale), static_cast<int>(placement.point->second / scale),
                    1, 1};
     gtk_menu_popup_at_rect(GTK_MENU(menu), where, &r, GDK_GRAVITY_NORTH_WEST, gravity, nullptr);
+  } else if (where) {
+    // At the pointer, as it stands over the view now.
+    GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(view)));
+    int x = 0, y = 0;
+    if (pointer) gdk_window_get_device_position(where, pointer, &x, &y, nullptr);
+    GdkRectangle r{x, y, 1, 1};
+    gtk_menu_popup_at_rect(GTK_MENU(menu), where, &r, GDK_GRAVITY_NORTH_WEST, gravity, nullptr);
   } else {
     gtk_menu_popup_at_pointer(GTK_MENU(menu), nullptr);
   }

@@ -1,0 +1,237 @@
+// The host's window, dialog, menu and message-box functions in real GTK
+// windows (under Xvfb): queries run on the query workers as in the program,
+// dialogs and menus are answered through the UI's shown hook.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "../../cef/BridgeTestSupport.h"
+#include "linkmeter/Registration.h"
+#include "sorrel/cef/BsmsgRouter.h"
+#include "sorrel/cef/Manager.h"
+#include "sorrel/cef/webkit/WebKitBrowser.h"
+#include "sorrel/js/gtk/GtkHostUi.h"
+
+using Sorrel::Js::gtk::GtkHostUi;
+
+namespace {
+
+// Runs the main loop until `done` holds or the time is up.
+template <typename Pred>
+bool SpinUntil(Pred done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    g_main_context_iteration(nullptr, FALSE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// Answers the dialog after its folder has had time to load.
+void RespondLater(GtkWidget* dialog, int response) {
+  struct Later {
+    GtkWidget* dialog;
+    int response;
+  };
+  g_object_ref(dialog);
+  g_timeout_add(400, +[](gpointer p) -> gboolean {
+    auto* later = static_cast<Later*>(p);
+    gtk_dialog_response(GTK_DIALOG(later->dialog), later->response);
+    g_object_unref(later->dialog);
+    delete later;
+    return G_SOURCE_REMOVE;
+  }, new Later{dialog, response});
+}
+
+class HostGui : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    linkmeter::RegisterPageFunctions(manager_);
+    router_ = new Sorrel::cef::BsmsgRouter();
+    router_->AttachFactory(manager_.SharedFactory());
+  }
+  void SetUp() override {
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    view_ = webkit_web_view_new();
+    gtk_container_add(GTK_CONTAINER(window_), view_);
+    gtk_window_set_default_size(GTK_WINDOW(window_), 400, 300);
+    gtk_window_move(GTK_WINDOW(window_), 40, 50);
+    gtk_widget_show_all(window_);
+    g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+                       ++static_cast<HostGui*>(self)->closeRequests_;
+                       return TRUE;  // the window stays
+                     }),
+                     this);
+    ASSERT_TRUE(SpinUntil([&] { return Size().first == 400; }));
+    browser_ = Sorrel::cef::webkit::WebKitBrowser::Create(WEBKIT_WEB_VIEW(view_));
+    GtkHostUi::Options options;
+    options.mainWindow = [this] { return GTK_WINDOW(window_); };
+    options.exit = [this](bool force) { exits_.push_back(force); };
+    ui_ = std::make_shared<GtkHostUi>(options);
+    Sorrel::Js::InstallUi(ui_);
+  }
+  void TearDown() override {
+    Sorrel::Js::InstallUi(nullptr);
+    ui_.reset();
+    browser_->Detach();
+    browser_.reset();
+    gtk_widget_destroy(window_);
+    SpinUntil([] { return false; }, std::chrono::milliseconds(20));
+  }
+
+  // Sends a query and runs the main loop until it is answered.
+  std::string Query(const std::string& name, const std::string& arg) {
+    auto cb = std::make_shared<bridge_test::RecordingCallback>();
+    EXPECT_TRUE(router_->OnQuery(browser_, ++id_, "jsquery:" + name + " " + arg, false, cb));
+    EXPECT_TRUE(SpinUntil([&] { return cb->Count() > 0; }, std::chrono::seconds(10))) << name;
+    if (cb->Count() == 0) return "no answer";
+    auto a = cb->Answers().at(0);
+    std::string text = a.success ? "ok " + a.text : "fail " + std::to_string(a.code) + " " + a.text;
+    for (size_t at = text.find("\\/"); at != std::string::npos; at = text.find("\\/", at)) text.erase(at, 1);
+    return text;
+  }
+  std::pair<int, int> Size() const {
+    int w = 0, h = 0;
+    gtk_window_get_size(GTK_WINDOW(window_), &w, &h);
+    return {w, h};
+  }
+  std::pair<int, int> Position() const {
+    int x = 0, y = 0;
+    gtk_window_get_position(GTK_WINDOW(window_), &x, &y);
+    return {x, y};
+  }
+
+  static inline Sorrel::cef::Manager manager_;
+  static inline Sorrel::cef::BsmsgRouter* router_ = nullptr;
+  GtkWidget* window_ = nullptr;
+  GtkWidget* view_ = nullptr;
+  std::shared_ptr<Sorrel::cef::webkit::WebKitBrowser> browser_;
+  std::shared_ptr<GtkHostUi> ui_;
+  std::vector<bool> exits_;
+  int closeRequests_ = 0;
+  int64_t id_ = 0;
+};
+
+TEST_F(HostGui, SizeKeepsTheSideGivenAsNull) {
+  EXPECT_EQ(Query("JsSetWindowSize", R"({"w":null,"h":240})"), "ok null");
+  EXPECT_TRUE(SpinUntil([&] { return Size() == std::make_pair(400, 240); })) << Size().first << "x" << Size().second;
+  EXPECT_EQ(Query("JsSetWindowSize", R"({"w":320,"h":null})"), "ok null");
+  EXPECT_TRUE(SpinUntil([&] { return Size() == std::make_pair(320, 240); })) << Size().first << "x" << Size().second;
+}
+
+TEST_F(HostGui, PositionAndRelativeMove) {
+  const int x0 = Position().first;
+  EXPECT_EQ(Query("JsSetWindowPos", R"({"x":null,"y":0})"), "ok null");
+  EXPECT_TRUE(SpinUntil([&] { return Position() == std::make_pair(x0, 0); }));
+  EXPECT_EQ(Query("JsMoveWindow", R"({"x":30,"y":20})"), "ok null");
+  EXPECT_TRUE(SpinUntil([&] { return Position() == std::make_pair(x0 + 30, 20); }));
+  EXPECT_EQ(Query("JsMoveWindow", R"({"x":30})"), R"(fail -1 {"code1":-1,"msg":"Invalid arguments : 'y' is not found."})");
+}
+
+TEST_F(HostGui, CentreOverTheDesktop) {
+  GdkRectangle screen;
+  gdk_monitor_get_geometry(gdk_display_get_primary_monitor(gdk_display_get_default())
+                               ? gdk_display_get_primary_monitor(gdk_display_get_default())
+                               : gdk_display_get_monitor(gdk_display_get_default(), 0),
+                           &screen);
+  EXPECT_EQ(Query("JsCenterWindow", R"({"desktop":true})"), "ok null");
+  const auto want = std::make_pair(screen.x + (screen.width - 400) / 2, screen.y + (screen.height - 300) / 2);
+  EXPECT_TRUE(SpinUntil([&] { return Position() == want; })) << Position().first << "," << Position().second;
+}
+
+TEST_F(HostGui, TitleCloseAndExit) {
+  EXPECT_EQ(Query("JsSetWindowText", R"("Survey 日本")"), "ok null");
+  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window_)), "Survey 日本");
+  EXPECT_EQ(Query("JsCloseWindow", R"({"0":{"saved":true}})"), "ok null");
+  EXPECT_TRUE(SpinUntil([&] { return closeRequests_ == 1; }));
+  EXPECT_EQ(lm::json::ToText(GtkHostUi::ClosingValue(view_)), R"({"saved":true})");
+  EXPECT_EQ(Query("JsExit", R"({"force_exit":false})"), "ok null");
+  EXPECT_EQ(Query("JsExit", ""), "ok null");
+  EXPECT_EQ(exits_, (std::vector<bool>{false, true}));
+}
+
+TEST_F(HostGui, MessageBoxAnswersThePressedButton) {
+  std::string shownText;
+  ui_->SetShownHook([&](GtkWidget* dialog) {
+    shownText = gtk_window_get_title(GTK_WINDOW(dialog));
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_NO);
+  });
+  EXPECT_EQ(Query("JsMsgbox", R"({"btn":2,"icon":3,"title":"Delete?","msg":"Really?"})"), "ok 4");
+  EXPECT_EQ(shownText, "Delete?");
+  ui_->SetShownHook([&](GtkWidget* dialog) { gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK); });
+  EXPECT_EQ(Query("JsMsgbox", R"({"msg":"Done"})"), "ok 1");
+  EXPECT_EQ(Query("JsMsgbox", R"({"btn":3})"), R"(fail 0 {"code1":0,"msg":"Invalid arguments : btn"})");
+}
+
+TEST_F(HostGui, ContextMenuAnswersTheChosenId) {
+  int items = 0;
+  ui_->SetShownHook([&](GtkWidget* menu) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(menu));
+    items = static_cast<int>(g_list_length(children));
+    if (items == 2) gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu), GTK_WIDGET(g_list_nth_data(children, 1)), TRUE);
+    g_list_free(children);
+  });
+  EXPECT_EQ(Query("JsShowContextMenu", R"({"menu":[{},{"name":"A","id":7}],"pos":{"x":10,"y":10}})"), "ok 7");
+  EXPECT_EQ(items, 2);
+  ui_->SetShownHook([&](GtkWidget* menu) { gtk_menu_shell_cancel(GTK_MENU_SHELL(menu)); });
+  EXPECT_EQ(Query("JsShowContextMenu", R"({"menu":[{"name":"A","id":7}],"alignH":"right"})"), "ok 0");
+}
+
+TEST_F(HostGui, FileAndFolderChoosers) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("lm-js-gui-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "sub");
+  std::ofstream(dir / "a.csv") << "x";
+  ui_->SetShownHook([&](GtkWidget* dialog) {
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), "out.csv");
+    RespondLater(dialog, GTK_RESPONSE_ACCEPT);
+  });
+  EXPECT_EQ(Query("JsFileDialog", R"({"mode":"save","initDir":")" + dir.string() + R"(","filter":["CSV","*.csv"]})"),
+            "ok [\"" + (dir / "out.csv").string() + "\"]");
+  ui_->SetShownHook([&](GtkWidget* dialog) { gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL); });
+  EXPECT_EQ(Query("JsFileDialog", R"({"mode":"open","multiSelect":true})"), "ok []");
+  EXPECT_EQ(Query("JsBrowseForFolder", R"({"title":"Pick"})"), "ok null");
+  ui_->SetShownHook([&](GtkWidget* dialog) {
+    gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialog), (dir / "sub").c_str());
+    RespondLater(dialog, GTK_RESPONSE_ACCEPT);
+  });
+  const std::string folder = Query("JsBrowseForFolder", R"({"initDir":")" + dir.string() + R"("})");
+  EXPECT_TRUE(folder == "ok \"" + (dir / "sub").string() + "\"" || folder == "ok \"" + dir.string() + "\"") << folder;
+  fs::remove_all(dir);
+}
+
+TEST_F(HostGui, WindowFunctionsFromManyQueriesAtOnce) {
+  std::vector<std::shared_ptr<bridge_test::RecordingCallback>> callbacks;
+  for (int i = 0; i < 24; ++i) {
+    auto cb = std::make_shared<bridge_test::RecordingCallback>();
+    const std::string request = i % 3 == 0   ? "jsquery:JsSetWindowText \"t" + std::to_string(i) + "\""
+                                : i % 3 == 1 ? "jsquery:JsSetWindowSize {\"w\":" + std::to_string(300 + i) + ",\"h\":200}"
+                                             : "jsquery:JsMoveWindow {\"x\":1,\"y\":1}";
+    ASSERT_TRUE(router_->OnQuery(browser_, ++id_, request, false, cb));
+    callbacks.push_back(cb);
+  }
+  EXPECT_TRUE(SpinUntil([&] {
+    for (auto& cb : callbacks)
+      if (cb->Count() == 0) return false;
+    return true;
+  }, std::chrono::seconds(20)));
+  for (auto& cb : callbacks) EXPECT_EQ(cb->Answers().at(0).text, "null");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fprintf(stderr, "no display: run under xvfb-run\n");
+    return 1;
+  }
+  return RUN_ALL_TESTS();
+}
