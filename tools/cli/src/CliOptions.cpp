@@ -16,7 +16,8 @@ const char* const kCliUsage =
     "\n"
     "Options:\n"
     "  --list    print the registered query names and exit\n"
-    "  --demo    run the built-in demo site inside this process and talk to it\n"
+    "  --demo    run the built-in demo site inside this process and talk to it;\n"
+    "            without a request, run a radio survey of one of its remote units\n"
     "  --help    show this text\n"
     "\n"
     "Exit status: 0 when every request succeeded, 1 when any failed, 2 on a usage error.\n";
@@ -46,7 +47,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
     error = "give requests either as arguments or on standard input, not both";
     return std::nullopt;
   }
-  if (!options.help && !options.list && !options.fromStdin && options.requests.empty()) {
+  if (!options.help && !options.list && !options.fromStdin && !options.demo && options.requests.empty()) {
     error = "no request given";
     return std::nullopt;
   }
