@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "linkmeter/sim/SiteFile.h"
+#include "lm/Version.h"
 #include "vcomm/UsbBus.h"
 
 namespace linkmeter::sim {
@@ -25,11 +26,13 @@ const char* const kUsage =
     "  --transcript FILE    write every frame to FILE ('-' for stderr)\n"
     "  --control            read control lines on standard input:\n"
     "                       attach SERIAL | detach SERIAL | fault SERIAL {json} |\n"
-    "                       clear SERIAL | ports | quit\n";
+    "                       clear SERIAL | ports | quit\n"
+    "  --help               show this text\n"
+    "  --version            print the version and exit\n";
 
 struct Args {
   std::string site, transcript, usbBus;
-  bool printDemo = false, control = false, help = false;
+  bool printDemo = false, control = false, help = false, version = false;
   SimulatorOptions options;
 };
 
@@ -47,6 +50,7 @@ bool ParseArgs(const std::vector<std::string>& args, Args& a, std::string& error
     auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
     const std::string* v = nullptr;
     if (arg == "--help" || arg == "-h") a.help = true;
+    else if (arg == "--version") a.version = true;
     else if (arg == "--print-demo") a.printDemo = true;
     else if (arg == "--control") a.control = true;
     else if (arg == "--no-usb") a.options.attachUsb = false;
@@ -132,6 +136,7 @@ int SimMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   std::string error;
   if (!ParseArgs(args, a, error)) return err << "linkmeter-sim: " << error << "\n\n" << kUsage, 2;
   if (a.help) return out << kUsage, 0;
+  if (a.version) return out << "linkmeter-sim " << lm::kVersionText << '\n', 0;
   if (a.printDemo) return out << DemoSiteText(), 0;
   auto site = a.site.empty() ? std::optional<SiteSpec>(DemoSite()) : LoadSiteFile(a.site, &error);
   if (!site) return err << "linkmeter-sim: " << error << '\n', 1;

@@ -1,5 +1,7 @@
 #include "linkmeter/cli/CliOptions.h"
 
+#include "lm/Version.h"
+
 namespace linkmeter::cli {
 
 const char* const kCliUsage =
@@ -16,9 +18,9 @@ const char* const kCliUsage =
     "\n"
     "Options:\n"
     "  --list    print the registered query names and exit\n"
-    "  --demo    run the built-in demo site inside this process and talk to it;\n"
-    "            without a request, run a radio survey of one of its remote units\n"
+    "  --demo    run the built-in demo site inside this process and talk to it\n"
     "  --help    show this text\n"
+    "  --version print the version and exit\n"
     "\n"
     "Exit status: 0 when every request succeeded, 1 when any failed, 2 on a usage error.\n";
 
@@ -34,6 +36,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
       options.demo = true;
     } else if (!onlyRequests && (a == "--help" || a == "-h")) {
       options.help = true;
+    } else if (!onlyRequests && a == "--version") {
+      options.version = true;
     } else if (!onlyRequests && a == "-") {
       options.fromStdin = true;
     } else if (!onlyRequests && a.size() > 1 && a[0] == '-') {
@@ -47,11 +51,13 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
     error = "give requests either as arguments or on standard input, not both";
     return std::nullopt;
   }
-  if (!options.help && !options.list && !options.fromStdin && !options.demo && options.requests.empty()) {
+  if (!options.help && !options.version && !options.list && !options.fromStdin && options.requests.empty()) {
     error = "no request given";
     return std::nullopt;
   }
   return options;
 }
+
+std::string CliVersionLine() { return std::string("linkmeter-cli ") + lm::kVersionText + "\n"; }
 
 }  // namespace linkmeter::cli

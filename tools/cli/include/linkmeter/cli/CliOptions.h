@@ -11,6 +11,7 @@ struct CliOptions {
   bool fromStdin = false;   // "-": request texts from standard input
   bool demo = false;        // --demo: talk to the built-in demo site
   bool help = false;
+  bool version = false;     // --version: print the version text
   std::vector<std::string> requests;
 };
 
@@ -18,5 +19,8 @@ struct CliOptions {
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
 extern const char* const kCliUsage;
+
+// "linkmeter-cli <version text>" and a newline, for --version.
+std::string CliVersionLine();
 
 }  // namespace linkmeter::cli

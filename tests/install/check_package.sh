@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Packs BUILD_DIR with scripts/package (which fails on lintian errors), then
+# unpacks the .deb with dpkg -x and runs the programs from there.
+# usage: check_package.sh SOURCE_DIR BUILD_DIR WORK_DIR
+set -uo pipefail
+src=$1 build=$2 work=$3
+rm -rf "$work"
+mkdir -p "$work"
+"$src/scripts/package" --prebuilt "$build" --out "$work" || { echo "FAIL: scripts/package"; exit 1; }
+deb=$(ls "$work"/*.deb)
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+dpkg-deb -c "$deb" >"$work/contents.txt"
+grep -Eq 'selftest|test-gui' "$work/contents.txt" && fail "the package holds self-test files"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+grep -q 'libwebkit2gtk-4.1-0' <<<"$depends" || fail "Depends lacks libwebkit2gtk-4.1-0"
+
+root=$work/root
+dpkg -x "$deb" "$root"
+list=$(env -u LD_LIBRARY_PATH "$root/usr/bin/linkmeter-cli" --list) || fail "linkmeter-cli --list failed"
+grep -qx 'ComOpen' <<<"$list" || fail "linkmeter-cli --list does not list ComOpen"
+help=$(env -u LD_LIBRARY_PATH "$root/usr/bin/linkmeter" --help 2>&1) || fail "linkmeter --help failed: $help"
+grep -q -- '--version' <<<"$help" || fail "linkmeter --help does not mention --version"
+
+[ "$failures" -eq 0 ] && echo "package ok" || exit 1
