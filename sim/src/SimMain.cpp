@@ -136,7 +136,7 @@ int SimMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   std::string error;
   if (!ParseArgs(args, a, error)) return err << "linkmeter-sim: " << error << "\n\n" << kUsage, 2;
   if (a.help) return out << kUsage, 0;
-  if (a.version) return out << "linkmeter-sim " << lm::kVersionText << '\n', 0;
+  if (a.version) return out << lm::kVersionText << '\n', 0;
   if (a.printDemo) return out << DemoSiteText(), 0;
   auto site = a.site.empty() ? std::optional<SiteSpec>(DemoSite()) : LoadSiteFile(a.site, &error);
   if (!site) return err << "linkmeter-sim: " << error << '\n', 1;

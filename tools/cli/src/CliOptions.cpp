@@ -58,6 +58,6 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
   return options;
 }
 
-std::string CliVersionLine() { return std::string("linkmeter-cli ") + lm::kVersionText + "\n"; }
+std::string CliVersionLine() { return std::string(lm::kVersionText) + "\n"; }
 
 }  // namespace linkmeter::cli

@@ -20,7 +20,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
 
 extern const char* const kCliUsage;
 
-// "linkmeter-cli <version text>" and a newline, for --version.
+// The version text and a newline, for --version; the same in every program.
 std::string CliVersionLine();
 
 }  // namespace linkmeter::cli
