@@ -36,20 +36,25 @@ endfunction()
 # -DLM_SKIP_DIRS="cef/webkit;tests/gui" while one part is being reworked.
 set(LM_SKIP_DIRS "" CACHE STRING "Source folders to leave out")
 
-# Adds a component folder when it has a CMakeLists.txt and is not skipped.
+# Adds a component folder unless it is skipped. A listed folder without a
+# CMakeLists.txt is an error, never silently left out.
 function(lm_add_component dir)
   get_filename_component(abs ${dir} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${abs})
-  if(EXISTS ${abs}/CMakeLists.txt AND NOT rel IN_LIST LM_SKIP_DIRS)
-    add_subdirectory(${abs})
+  if(rel IN_LIST LM_SKIP_DIRS)
+    return()
   endif()
+  if(NOT EXISTS ${abs}/CMakeLists.txt)
+    message(FATAL_ERROR "component folder ${rel} is listed but has no CMakeLists.txt")
+  endif()
+  add_subdirectory(${abs})
 endfunction()
 
 # Adds every sub-folder of the current folder that has a CMakeLists.txt.
 function(lm_add_all_subfolders)
   file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
   foreach(child IN LISTS children)
-    if(IS_DIRECTORY ${child})
+    if(EXISTS ${child}/CMakeLists.txt)
       lm_add_component(${child})
     endif()
   endforeach()

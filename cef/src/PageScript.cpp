@@ -2,13 +2,15 @@
 
 #include "sorrel/cef/JsQueryFactory.h"
 #include "sorrel/cef/Manager.h"
+#include "JsQueryGlueText.h"
 
 namespace Sorrel::cef {
 
 const char* const kInnerNamespaceScript = "if(!app.inner){ app.inner = {};}";
 
-const char* const kJsQueryGlueScript =
-    R"GLUE(app.jsQuery = function(name, arg, onSuccess, onFailure, onProgress){  if(typeof(name) != 'string')  {    throw new Error("Invalid arguments; 'name' is required and must have type string");  }  if(typeof(arg) == 'undefined')  {    arg = null;  }  if(onSuccess && (typeof(onSuccess) != 'function'))  {    throw new Error("Invalid arguments; 'onSuccess' must have type function");  }  if(onFailure && (typeof(onFailure) != 'function'))  {    throw new Error("Invalid arguments; 'onFailure' must have type function");  }  if(onProgress && (typeof(onProgress) != 'function'))  {    throw new Error("Invalid arguments; 'onProgress' must have type function");  }  if(onProgress){    arg.onProgressID = 'progress-' + (new Date()).getTime();    app.addEventListener(arg.onProgressID, onProgress);  }  var query = {};  query.request = 'jsquery:' + name + ' ';  if(arg){query.request += JSON.stringify(arg);}  query.onSuccess = function(response){    if(onProgress){app.removeEventListener(arg.onProgressID);}    response = JSON.parse(response);    if(onSuccess){onSuccess(response);}    else {console.log(response);}  };  query.onFailure = function(error_code, error_object){    if(onProgress){app.removeEventListener(arg.onProgressID);}    var err = JSON.parse(error_object);    err.api = name;    if(onFailure){onFailure(err);}    else {console.error(err);}  };  return window.cefQuery(query)};)GLUE";
+// The definition of app.jsQuery comes from JsQueryGlue.js, embedded at
+// build time as it is (see cmake/EmbedText.cmake).
+const char* const kJsQueryGlueScript = kJsQueryGlueText;
 
 std::string DefaultWrapperScript(const std::string& scriptName, const std::string& queryName,
                                  bool cancellable) {

@@ -1,14 +1,68 @@
 // The bridge in a real WebKitGTK window: runs the self-test page and reports
 // each of its cases by name. Exit status 0 only when every case passed.
+//
+//   test-gui [--console] [case filter]
+//
+// --console runs the page as the program's --console does, with standard
+// error (which the page processes share) caught in a file, and also checks
+// that the page's console probe arrived there with its level, source and line.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <regex>
 #include <string>
 
 #include "SelfTestPage.h"
 
+namespace {
+
+// Sends this process's standard error, and that of every process it starts
+// from now on, to a file until Restore; then copies the file to the real one.
+class StderrCapture {
+ public:
+  StderrCapture() : saved_(dup(STDERR_FILENO)), file_(std::tmpfile()) {
+    std::fflush(stderr);
+    if (file_) dup2(fileno(file_), STDERR_FILENO);
+  }
+  ~StderrCapture() {
+    if (file_) std::fclose(file_);
+    if (saved_ >= 0) close(saved_);
+  }
+  std::string Restore() {
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    std::string text;
+    if (!file_) return text;
+    std::rewind(file_);
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, n);
+    std::fputs(text.c_str(), stderr);
+    return text;
+  }
+
+ private:
+  int saved_;
+  std::FILE* file_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   std::string url = "app://res/selftest/index.html";
-  if (argc > 1) url += std::string("?only=") + argv[1];
+  bool console = argc > 1 && std::string(argv[1]) == "--console";
+  if (argc > 1 + console) url += std::string("?only=") + argv[1 + console];
+  if (console) setenv("LM_TEST_CONSOLE", "1", 1);
+  std::optional<StderrCapture> capture;
+  if (console) capture.emplace();
   lmtest::PageRun run = lmtest::RunSelfTestPage(url, 90);
+  if (capture) {
+    const std::string text = capture->Restore();
+    static const std::regex probe(
+        R"(console: log app://res/selftest/selftest\.js:[1-9][0-9]*: lmtest console probe /selftest/index\.html\n)");
+    run.cases.push_back({"console probe on standard error", std::regex_search(text, probe), ""});
+  }
   if (!run.error.empty()) {
     std::fprintf(stderr, "test-gui: %s\n", run.error.c_str());
     return 1;

@@ -134,6 +134,18 @@ TEST(MsgValue, JsonConversionKeepsKinds) {
   EXPECT_TRUE(ToJson(MsgValue::Double(NAN)).is<picojson::null>());
 }
 
+TEST(MsgValue, RepeatedMemberNamesReplaceInPlace) {
+  auto d = MsgValue::MakeDictionary({{"a", MsgValue::Int(1)}, {"b", MsgValue::Int(2)}, {"a", MsgValue::Int(3)}});
+  ASSERT_EQ(d.GetDictionary().size(), 2u);
+  EXPECT_EQ(d.GetDictionary()[0], (std::pair<std::string, MsgValue>{"a", MsgValue::Int(3)}));
+  EXPECT_EQ(d.GetDictionary()[1].first, "b");
+  MsgValue same = MsgValue::MakeDictionary();
+  same.Set("a", MsgValue::Int(1));
+  same.Set("b", MsgValue::Int(2));
+  same.Set("a", MsgValue::Int(3));
+  EXPECT_EQ(d, same);
+}
+
 TEST(JsEventListenerTable, ReplacesPerBrowserAndDropsByContext) {
   JsEventListenerTable<int, std::string> table;
   EXPECT_FALSE(table.Add("ev", 1, 10, "first"));

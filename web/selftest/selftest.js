@@ -198,13 +198,64 @@
     var got = null;
     function onMessage(e) { got = e.data; }
     window.addEventListener('message', onMessage);
+    // The app scheme serves no other host, so the foreign page comes inline.
     var frame = document.createElement('iframe');
-    frame.src = 'app://other/selftest/foreign.html';
+    frame.src = 'data:text/html,<script>parent.postMessage(' +
+        '{app: typeof window.app, cefQuery: typeof window.cefQuery}, "*")</' + 'script>';
     document.body.appendChild(frame);
     await until(function () { return got; }, 'the foreign page');
     window.removeEventListener('message', onMessage);
     same(got, {app: 'undefined', cefQuery: 'undefined'});
     frame.remove();
+  });
+
+  // Each refused at once with an argument error naming the function; the
+  // page stays responsive.
+  test('values that contain themselves or never end are refused', async function () {
+    var cyclic = {n: null, p: null};
+    cyclic.n = cyclic;
+    cyclic.p = cyclic;
+    var pairs = {};  // shared, not cyclic: 2^60 paths through 61 objects
+    for (var i = 0; i < 60; i++) pairs = {n: pairs, p: pairs};
+    var huge = [];
+    huge.length = 4294967295;
+    var wide = [];
+    wide.length = 2147483647;
+    var calls = [
+      ['app.selftest.nativeEcho', function (v) { return app.selftest.nativeEcho(v); }],
+      ['app.sendProcessMessage', function (v) { return app.sendProcessMessage('lmtest.ignored', 1, v); }],
+      ['app.execEventListener', function (v) { return app.execEventListener('nobody', v); }],
+    ];
+    var values = [['cyclic', cyclic, 'contains itself'], ['in a list', [1, [cyclic]], 'contains itself'],
+                  ['shared pairs', pairs, 'values in all'], ['huge length', huge, 'values in all'],
+                  ['wide length', wide, 'values in all'], ['a DOM node', document.body, ''],
+                  ['an event', new Event('x'), '']];
+    for (var c of calls) {
+      for (var v of values) {
+        var start = performance.now();
+        var e;
+        try { c[1](v[1]); e = null; } catch (x) { e = x; }
+        var took = performance.now() - start;
+        var what = c[0] + ' with ' + v[0];
+        if (v[2] === '' && e === null) continue;  // small enough to convert: fine, as long as it was quick
+        check(e, what + ' was not refused');
+        var err = JSON.parse(e.message);
+        same([err.api, err.code1 < 0, err.msg.indexOf('Invalid arguments : ') === 0], [c[0], true, true], what);
+        check(v[2] === '' || err.msg.indexOf(v[2]) > 0, what + ': ' + err.msg);
+        check(took < (v[2] === 'contains itself' ? 100 : 2000), what + ' took ' + took + ' ms');
+      }
+    }
+    // Shared members that do not loop are fine.
+    var leaf = {x: 1};
+    same(app.selftest.nativeEcho({a: leaf, b: [leaf, leaf]}), {a: {x: 1}, b: [{x: 1}, {x: 1}]});
+    var sparse = [];
+    sparse.length = 3;
+    same(app.selftest.nativeEcho(sparse), [null, null, null]);
+  });
+
+  test('console messages reach standard error', function () {
+    // test-gui --console checks the line: source, line and level.
+    console.log('lmtest console probe ' + location.pathname);
   });
 
   test('the app scheme answers fetch with types and 404', async function () {

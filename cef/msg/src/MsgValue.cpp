@@ -1,6 +1,7 @@
 #include "sorrel/cef/MsgValue.h"
 
 #include <cmath>
+#include <unordered_map>
 
 namespace Sorrel::cef {
 
@@ -42,7 +43,15 @@ MsgValue MsgValue::MakeList(List items) {
 MsgValue MsgValue::MakeDictionary(Dictionary members) {
   MsgValue v;
   v.type_ = Type::Dictionary;
-  for (auto& [name, value] : members) v.Set(name, std::move(value));
+  // A repeated name replaces the earlier value in its place, as Set does,
+  // without a search per member (page objects may be large).
+  std::unordered_map<std::string, size_t> at;
+  at.reserve(members.size());
+  for (auto& member : members) {
+    auto [it, fresh] = at.try_emplace(member.first, v.dictionary_.size());
+    if (fresh) v.dictionary_.push_back(std::move(member));
+    else v.dictionary_[it->second].second = std::move(member.second);
+  }
   return v;
 }
 

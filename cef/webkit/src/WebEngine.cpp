@@ -1,6 +1,7 @@
 #include "sorrel/cef/webkit/WebEngine.h"
 
 #include "sorrel/cef/webkit/ResSchemeAdapter.h"
+#include "sorrel/cef/webkit/SanitizerChildren.h"
 
 namespace Sorrel::cef::webkit {
 
@@ -28,6 +29,7 @@ WebEngine::WebEngine(const EngineOptions& options)
       automation_(options.automation),
       developerExtras_(options.developerExtras),
       resources_(std::make_shared<ResSchemeHandlerFactory>(options.resourceFolder)) {
+  PrepareSanitizedChildren();
   // The page process loads our extension; it stays unsandboxed because
   // native page functions open local files there.
   webkit_web_context_set_web_extensions_directory(context_, options.extensionDir.c_str());

@@ -21,10 +21,16 @@ std::string StringArg(NativeCallContext& nc, size_t i, int32_t code, const char*
   return out;
 }
 
-// Arguments from `first` on as a message list; undefined stays empty.
-MsgList ListFrom(NativeCallContext& nc, size_t first) {
+// Arguments from `first` on as a message list; undefined stays empty. A
+// value too large to carry, or one containing itself, is refused.
+MsgList ListFrom(NativeCallContext& nc, size_t first, int32_t code) {
   MsgList list;
-  for (size_t i = first; i < nc.arguments.size(); ++i) list.push_back(MsgFromJs(nc.arguments[i]));
+  JsConverter converter;
+  for (size_t i = first; i < nc.arguments.size(); ++i) {
+    auto value = converter.ToMsg(nc.arguments[i]);
+    Ensure(value.has_value(), code, converter.Refusal("arguments[" + std::to_string(i) + "]"));
+    list.push_back(std::move(*value));
+  }
   return list;
 }
 
@@ -71,7 +77,7 @@ class JsExecEventListener : public JsNativeHandler {
   JsExecEventListener() : JsNativeHandler("app.execEventListener", "JsExecEventListener") {}
   bool Execute(Call& call) override {
     NativeCallContext& nc = Engine(call);
-    bool sent = Extension::Get().SendToView(nc.document.pageId, {"cefmsg.eventlistener.r2b", ListFrom(nc, 0)});
+    bool sent = Extension::Get().SendToView(nc.document.pageId, {"cefmsg.eventlistener.r2b", ListFrom(nc, 0, -2)});
     EnsureExecuted(sent, -1, "the page has no browser");
     return true;
   }
@@ -84,7 +90,7 @@ class JsSendProcessMessage : public JsNativeHandler {
     NativeCallContext& nc = Engine(call);
     std::string name = StringArg(nc, 0, -1, "msg_name");
     EnsureExecuted(!name.empty(), -2, "the message needs a name");
-    bool sent = Extension::Get().SendToView(nc.document.pageId, {name, ListFrom(nc, 1)});
+    bool sent = Extension::Get().SendToView(nc.document.pageId, {name, ListFrom(nc, 1, -4)});
     EnsureExecuted(sent, -3, "the page has no browser");
     return true;
   }

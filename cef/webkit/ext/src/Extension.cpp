@@ -6,6 +6,7 @@
 #include "sorrel/cef/Exception.h"
 #include "sorrel/cef/PageScript.h"
 #include "sorrel/cef/webext/BridgeNatives.h"
+#include "sorrel/cef/webext/ConsoleForwarder.h"
 #include "sorrel/cef/webext/JscConvert.h"
 #include "sorrel/cef/webkit/GVariantMsg.h"
 #include "sorrel/cef/webkit/Protocol.h"
@@ -33,23 +34,30 @@ std::string ScriptNameOf(const std::string& nativeName) {
   return handler ? handler->ScriptName() : nativeName;
 }
 
-// The page passes its `arguments` object as the one argument.
-bool Unpack(GPtrArray* args, NativeCallContext& nc, JsNativeHandler::Call& call, int32_t& code) {
-  code = -1;
+// The page passes its `arguments` object as the one argument. Each argument
+// is converted within one budget for the whole call.
+bool Unpack(GPtrArray* args, NativeCallContext& nc, JsNativeHandler::Call& call, JsArgumentException& error) {
+  error = JsArgumentException(-1, "");
   if (args->len != 1) return false;
   auto* object = static_cast<JSCValue*>(g_ptr_array_index(args, 0));
-  code = -2;
+  error = JsArgumentException(-2, "");
   if (!jsc_value_is_object(object)) return false;
-  code = -3;
+  error = JsArgumentException(-3, "");
   JSCValue* length = jsc_value_object_get_property(object, "length");
   bool ok = jsc_value_is_number(length);
-  int32_t n = ok ? jsc_value_to_int32(length) : 0;
+  double n = ok ? jsc_value_to_double(length) : 0;
   g_object_unref(length);
-  if (!ok || n < 0) return false;
-  for (int32_t i = 0; i < n; ++i) {
-    JSCValue* item = jsc_value_object_get_property_at_index(object, static_cast<guint>(i));
+  if (!ok || !(n >= 0) || n > static_cast<double>(JsConverter::kMaxValues)) return false;
+  JsConverter converter;
+  for (guint i = 0; i < static_cast<guint>(n); ++i) {
+    JSCValue* item = jsc_value_object_get_property_at_index(object, i);
     nc.arguments.push_back(item);
-    call.arguments.push_back(JsonFromJs(item));
+    auto json = converter.ToJson(item);
+    if (!json) {
+      error = JsArgumentException(-4, converter.Refusal("arguments[" + std::to_string(i) + "]"));
+      return false;
+    }
+    call.arguments.push_back(std::move(*json));
   }
   return true;
 }
@@ -59,11 +67,11 @@ JSCValue* CallNative(GPtrArray* args, gpointer data) {
   JSCContext* ctx = jsc_context_get_current();
   NativeCallContext nc{ctx, bound->doc, {}};
   JsNativeHandler::Call call{bound->name, {}, lm::json::Value(), {}, &nc};
-  int32_t code = 0;
-  bool unpacked = Unpack(args, nc, call, code);
+  JsArgumentException error(0, "");
+  bool unpacked = Unpack(args, nc, call, error);
   JSCValue* result = nullptr;
   if (!unpacked) {
-    result = Throw(ctx, NativeExceptionText(JsArgumentException(code, "").Text(), ScriptNameOf(bound->name)));
+    result = Throw(ctx, NativeExceptionText(error.Text(), ScriptNameOf(bound->name)));
   } else if (!Extension::Get().Functions().Execute(call)) {
     result = Throw(ctx, "unknown native function " + bound->name);
   } else if (!call.exception.empty()) {
@@ -182,7 +190,6 @@ Extension::Extension(WebKitWebExtension* extension, bool console)
 
 void Extension::OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
   g_signal_connect(page, "user-message-received", G_CALLBACK(OnUserMessage), nullptr);
-  if (Get().console_) g_signal_connect(page, "console-message-sent", G_CALLBACK(OnConsoleMessage), nullptr);
   g_object_weak_ref(G_OBJECT(page), OnPageGone, GSIZE_TO_POINTER(webkit_web_page_get_id(page)));
 }
 
@@ -208,14 +215,6 @@ gboolean Extension::OnUserMessage(WebKitWebPage* page, WebKitUserMessage* messag
   return Get().router_.Route(page, msg);
 }
 
-void Extension::OnConsoleMessage(WebKitWebPage*, WebKitConsoleMessage* message, gpointer) {
-  std::string text = webkit_console_message_get_text(message);
-  for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) text.replace(at, 1, "\\n");
-  const char* source = webkit_console_message_get_source_id(message);
-  std::fprintf(stderr, "console: %s:%u: %s\n", source ? source : "", webkit_console_message_get_line(message),
-               text.c_str());
-}
-
 void Extension::NewDocument(WebKitWebPage* page, WebKitFrame* frame, WebKitScriptWorld* world) {
   const uint64_t pageId = webkit_web_page_get_id(page);
   const uint64_t frameId = webkit_frame_get_id(frame);
@@ -229,13 +228,16 @@ void Extension::NewDocument(WebKitWebPage* page, WebKitFrame* frame, WebKitScrip
   queries_.DropFrame(pageId, frameId);
   if (main) mainContexts_.erase(pageId);
 
+  auto context = GRef<JSCContext>::Adopt(webkit_frame_get_js_context_for_script_world(frame, world));
+  // Every document's console, ours or not, when asked to copy it.
+  if (console_) ForwardConsole(context.get());
+
   // Page functions reach files and devices: only our own documents get them.
   const char* uri = webkit_frame_get_uri(frame);
   if (!uri || std::strncmp(uri, webkit::kAppOrigin, std::strlen(webkit::kAppOrigin)) != 0) return;
 
   Document doc{pageId, frameId, nextGeneration_++};
   frames_[key] = doc;
-  auto context = GRef<JSCContext>::Adopt(webkit_frame_get_js_context_for_script_world(frame, world));
   if (main) mainContexts_[pageId] = context;
   Bind(context.get(), doc);
 }

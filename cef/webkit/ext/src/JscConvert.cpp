@@ -1,63 +1,109 @@
 #include "sorrel/cef/webext/JscConvert.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Sorrel::cef::webext {
 namespace {
 
-constexpr int kMaxDepth = 64;
-
-MsgValue Convert(JSCValue* value, int depth);
-
-MsgValue ConvertArray(JSCValue* value, int depth) {
-  JSCValue* lengthValue = jsc_value_object_get_property(value, "length");
-  int32_t length = jsc_value_to_int32(lengthValue);
-  g_object_unref(lengthValue);
-  MsgList items;
-  items.reserve(length > 0 ? static_cast<size_t>(length) : 0);
-  for (int32_t i = 0; i < length; ++i) {
-    JSCValue* item = jsc_value_object_get_property_at_index(value, static_cast<guint>(i));
-    items.push_back(Convert(item, depth + 1));
-    g_object_unref(item);
-  }
-  return MsgValue::MakeList(std::move(items));
+MsgValue Number(double d) {
+  if (std::trunc(d) == d && d >= -2147483648.0 && d <= 2147483647.0 && !(d == 0 && std::signbit(d)))
+    return MsgValue::Int(static_cast<int32_t>(d));
+  return MsgValue::Double(d);
 }
 
-MsgValue ConvertObject(JSCValue* value, int depth) {
-  MsgValue dict = MsgValue::MakeDictionary();
-  gchar** names = jsc_value_object_enumerate_properties(value);
-  for (gchar** name = names; name && *name; ++name) {
-    JSCValue* member = jsc_value_object_get_property(value, *name);
-    dict.Set(*name, Convert(member, depth + 1));
-    g_object_unref(member);
-  }
-  g_strfreev(names);
-  return dict;
-}
-
-MsgValue Convert(JSCValue* value, int depth) {
-  if (!value || depth > kMaxDepth) return MsgValue();
-  if (jsc_value_is_array(value)) return ConvertArray(value, depth);
-  if (jsc_value_is_string(value)) {
-    gchar* s = jsc_value_to_string(value);
-    MsgValue v = MsgValue::String(s ? s : "");
-    g_free(s);
-    return v;
-  }
-  if (jsc_value_is_boolean(value)) return MsgValue::Bool(jsc_value_to_boolean(value));
-  if (jsc_value_is_number(value)) {
-    double d = jsc_value_to_double(value);
-    if (std::trunc(d) == d && d >= -2147483648.0 && d <= 2147483647.0 && !(d == 0 && std::signbit(d)))
-      return MsgValue::Int(static_cast<int32_t>(d));
-    return MsgValue::Double(d);
-  }
-  if (jsc_value_is_object(value)) return ConvertObject(value, depth);
-  return MsgValue();
-}
+// Drops the reference it holds when the scope ends.
+struct Owned {
+  JSCValue* value;
+  ~Owned() { g_object_unref(value); }
+};
 
 }  // namespace
 
-MsgValue MsgFromJs(JSCValue* value) { return Convert(value, 0); }
+std::optional<MsgValue> JsConverter::ToMsg(JSCValue* value) {
+  MsgValue out;
+  if (!Convert(value, out)) return std::nullopt;
+  return out;
+}
+
+std::optional<lm::json::Value> JsConverter::ToJson(JSCValue* value) {
+  auto msg = ToMsg(value);
+  if (!msg) return std::nullopt;
+  return Sorrel::cef::ToJson(*msg);
+}
+
+bool JsConverter::Take(double count) {
+  if (count <= static_cast<double>(budget_)) {
+    budget_ -= static_cast<size_t>(count);
+    return true;
+  }
+  return TooMany();
+}
+
+bool JsConverter::TooMany() { return Refuse("holds more than " + std::to_string(limit_) + " values in all"); }
+
+bool JsConverter::Refuse(std::string why) {
+  if (refusal_.empty()) refusal_ = std::move(why);
+  return false;
+}
+
+bool JsConverter::Convert(JSCValue* value, MsgValue& out) {
+  if (!Take(1)) return false;
+  if (!value) return true;
+  if (jsc_value_is_string(value)) {
+    gchar* s = jsc_value_to_string(value);
+    out = MsgValue::String(s ? s : "");
+    g_free(s);
+    return true;
+  }
+  if (jsc_value_is_boolean(value)) {
+    out = MsgValue::Bool(jsc_value_to_boolean(value));
+    return true;
+  }
+  if (jsc_value_is_number(value)) {
+    out = Number(jsc_value_to_double(value));
+    return true;
+  }
+  if (!jsc_value_is_object(value)) return true;  // null, undefined
+  // The context hands out one wrapper per page object, so an object met
+  // again on the way down is the value containing itself.
+  if (std::find(path_.begin(), path_.end(), value) != path_.end()) return Refuse("contains itself");
+  if (path_.size() >= static_cast<size_t>(kMaxDepth))
+    return Refuse("is nested deeper than " + std::to_string(kMaxDepth) + " levels");
+  path_.push_back(value);
+  bool ok = jsc_value_is_array(value) ? ConvertArray(value, out) : ConvertObject(value, out);
+  path_.pop_back();
+  return ok;
+}
+
+bool JsConverter::ConvertArray(JSCValue* value, MsgValue& out) {
+  Owned lengthValue{jsc_value_object_get_property(value, "length")};
+  const double length = jsc_value_to_double(lengthValue.value);
+  // Checked before anything is reserved: a length of 2^32-1 costs nothing
+  // to make in the page.
+  if (!(length >= 0) || length > static_cast<double>(budget_)) return TooMany();
+  MsgList items(static_cast<size_t>(length));
+  for (size_t i = 0; i < items.size(); ++i) {
+    Owned item{jsc_value_object_get_property_at_index(value, static_cast<guint>(i))};
+    if (!Convert(item.value, items[i])) return false;
+  }
+  out = MsgValue::MakeList(std::move(items));
+  return true;
+}
+
+bool JsConverter::ConvertObject(JSCValue* value, MsgValue& out) {
+  gchar** names = jsc_value_object_enumerate_properties(value);
+  MsgValue::Dictionary members;
+  bool ok = true;
+  for (gchar** name = names; ok && name && *name; ++name) {
+    Owned member{jsc_value_object_get_property(value, *name)};
+    members.emplace_back(*name, MsgValue());
+    ok = Convert(member.value, members.back().second);
+  }
+  g_strfreev(names);
+  if (ok) out = MsgValue::MakeDictionary(std::move(members));
+  return ok;
+}
 
 JSCValue* JsFromMsg(JSCContext* context, const MsgValue& value) {
   switch (value.GetType()) {
@@ -88,8 +134,6 @@ JSCValue* JsFromMsg(JSCContext* context, const MsgValue& value) {
   }
   return jsc_value_new_null(context);
 }
-
-lm::json::Value JsonFromJs(JSCValue* value) { return ToJson(MsgFromJs(value)); }
 
 JSCValue* JsFromJson(JSCContext* context, const lm::json::Value& value) {
   if (value.is<picojson::null>()) return jsc_value_new_null(context);

@@ -48,7 +48,6 @@ class Extension {
   static void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer);
   static void OnWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer);
   static gboolean OnUserMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer);
-  static void OnConsoleMessage(WebKitWebPage*, WebKitConsoleMessage* message, gpointer);
   static void OnPageGone(gpointer, GObject* page);
 
   void NewDocument(WebKitWebPage* page, WebKitFrame* frame, WebKitScriptWorld* world);
@@ -57,7 +56,7 @@ class Extension {
                       JSCValue* (*call)(GPtrArray*, gpointer), const std::string& tag);
 
   WebKitWebExtension* extension_;
-  bool console_;
+  bool console_;  // copy every document's console messages to standard error
   std::string pageScript_;  // evaluated once per app document
   JsFunctionHandler functions_;
   ListenerTable listeners_;
