@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <mutex>
 
 #include "linkmeter/shell/DeveloperKeys.h"
 #include "linkmeter/shell/Locale.h"
@@ -16,6 +17,7 @@
 #include "sorrel/cef/ResSchemeHandlerFactory.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/js/gtk/GtkHostUi.h"
 
 namespace linkmeter::shell {
 namespace {
@@ -47,9 +49,12 @@ LinkmeterApp::~LinkmeterApp() {
 
 int LinkmeterApp::Run(int& argc, char**& argv) {
   // The window class matches the desktop entry; the locale is ours to set.
-  g_set_prgname(lm::kApplicationId);
-  gtk_disable_setlocale();
-  if (!gtk_init_check(&argc, &argv)) {
+  static bool gtkStarted = false;  // tests run the program more than once
+  if (!gtkStarted) {
+    g_set_prgname(lm::kApplicationId);
+    gtk_disable_setlocale();
+  }
+  if (!gtkStarted && !(gtkStarted = gtk_init_check(&argc, &argv))) {
     std::fprintf(stderr, "linkmeter: cannot open display: set DISPLAY, or run under xvfb-run\n");
     return 1;
   }
@@ -65,7 +70,8 @@ int LinkmeterApp::Run(int& argc, char**& argv) {
 
 LinkmeterApp::Start LinkmeterApp::StartSequence() {
   if (!InitLocale()) return Start::kFailed;
-  g_set_application_name(strings_.Get(strings::kAppTitle).c_str());
+  static std::once_flag named;
+  std::call_once(named, [this] { g_set_application_name(strings_.Get(strings::kAppTitle).c_str()); });
   if (!InitWorkspace()) return Start::kFailed;
   StartEngine();
   if (!CheckSingleInstance()) return Start::kHandedOver;
@@ -140,6 +146,8 @@ void LinkmeterApp::LoadProfile() {
 void LinkmeterApp::CreateMainFrame() {
   services_ = FrameServices::Create(g_main_context_default(), [this] { DestroyNow(); });
   manager_.SetUiThread(services_);
+  // The host functions' windows, dialogs and menus go through the frame.
+  Sorrel::Js::InstallUi(std::make_shared<Sorrel::Js::gtk::GtkHostUi>());
   exit_ = std::make_unique<Sorrel::cef::ExitProtocol>(manager_, static_cast<Host&>(*this));
   client_ = std::make_unique<MyClient>(*engine_, manager_);
   client_->SetDeveloperKeys(DevtoolsAvailable(config_.exeDir, config_.options.devtools), [this] {
@@ -215,6 +223,8 @@ void LinkmeterApp::Shutdown() {
   signalSources_.clear();
   power_.reset();
   // The loop has ended: callers waiting on the window thread give up.
+  if (auto ui = std::dynamic_pointer_cast<Sorrel::Js::gtk::GtkHostUi>(Sorrel::Js::CurrentUi())) ui->Stop();
+  Sorrel::Js::InstallUi(nullptr);
   if (services_) services_->Stop();
   manager_.SetUiThread(nullptr);
   apiDoc_.reset();

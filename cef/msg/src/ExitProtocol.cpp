@@ -68,7 +68,10 @@ ExitProtocol::ExitProtocol(Manager& manager, Host& host, CallbackTable& table)
     : manager_(manager), host_(host), table_(table) {}
 
 ExitProtocol::~ExitProtocol() {
-  auto ids = manager_.WithExitState([this](Manager::ExitState&) { return std::move(callbackIds_); });
+  auto ids = manager_.WithExitState([this](Manager::ExitState& s) {
+    s = Manager::ExitState{};
+    return std::move(callbackIds_);
+  });
   for (int32_t id : ids) table_.Remove(id);
 }
 

@@ -41,6 +41,7 @@ class ClientBase {
   WebKitWebView* MainView() const { return main_; }
   std::shared_ptr<Sorrel::cef::webkit::WebKitBrowser> MainBrowser() const;
   size_t PopupCount() const { return popups_.size(); }
+  WebKitWebView* Popup(size_t i) const { return i < popups_.size() ? popups_[i] : nullptr; }
   // For user messages nobody else takes (tests, benchmarks).
   void SetMessageHook(Sorrel::cef::webkit::BrowserHost::MessageHook hook);
   // Replaces the desktop's default browser for other-origin popups.

@@ -1,0 +1,225 @@
+// The program's real window under Xvfb: the close protocol with two pages
+// (main window and a same-origin popup), and the start-up error report.
+// Each run gets its own HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "linkmeter/shell/LinkmeterApp.h"
+#include "sorrel/cef/webkit/WebEngine.h"
+
+using namespace linkmeter::shell;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_root;
+
+// Polls each step every 20 ms until it holds, then goes to the next; gives
+// up (and ends the program) after `limitSeconds`.
+class Steps {
+ public:
+  Steps(LinkmeterApp& app, int limitSeconds) : app_(app), limit_(limitSeconds * 50) {}
+  void Add(std::string name, std::function<bool()> step) { steps_.push_back({std::move(name), std::move(step)}); }
+  void Start() { g_timeout_add(20, Tick, this); }
+  bool Finished() const { return next_ == steps_.size(); }
+  const std::string& Stuck() const { return stuck_; }
+
+ private:
+  static gboolean Tick(gpointer p) {
+    auto* s = static_cast<Steps*>(p);
+    while (s->next_ < s->steps_.size() && s->steps_[s->next_].second()) ++s->next_;
+    if (s->next_ == s->steps_.size()) return G_SOURCE_REMOVE;
+    if (--s->limit_ > 0) return G_SOURCE_CONTINUE;
+    s->stuck_ = s->steps_[s->next_].first;
+    if (s->app_.Frame()) gtk_widget_destroy(s->app_.Frame()->Window());
+    return G_SOURCE_REMOVE;
+  }
+  LinkmeterApp& app_;
+  int limit_;
+  size_t next_ = 0;
+  std::string stuck_;
+  std::vector<std::pair<std::string, std::function<bool()>>> steps_;
+};
+
+// Evaluates the script in the page; `value` gets the boolean result.
+void Js(WebKitWebView* view, const std::string& script, int* value = nullptr) {
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* v, GAsyncResult* r, gpointer out) {
+        JSCValue* result = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(v), r, nullptr);
+        if (out) *static_cast<int*>(out) = result && jsc_value_to_boolean(result) ? 1 : 0;
+        if (result) g_object_unref(result);
+      },
+      value);
+}
+
+// A step that holds once the script evaluates to true.
+std::function<bool()> JsTrue(std::function<WebKitWebView*()> view, std::string script) {
+  auto state = std::make_shared<int>(-1);
+  return [=] {
+    if (*state == 1) return true;
+    if (*state != -2 && view()) {
+      *state = -2;  // asked
+      Js(view(), script, state.get());
+    }
+    if (*state == 0) *state = -1;  // ask again next time
+    return false;
+  };
+}
+
+ProgramConfig TestConfig(const std::string& name) {
+  const fs::path exe = Sorrel::cef::webkit::ExecutableDir();
+  ProgramConfig config;
+  config.url = "app://res/selftest/blank.html";
+  config.extensionDir = exe / "webext-selftest";
+  config.resourceFolder = exe / "res";
+  config.exeDir = g_root / name;
+  config.replacementTable = g_root / name / "linkmeter.strings";
+  config.singleInstance = false;
+  fs::create_directories(config.exeDir);
+  return config;
+}
+
+void Close(LinkmeterApp& app) { gtk_window_close(GTK_WINDOW(app.Frame()->Window())); }
+
+}  // namespace
+
+TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
+  std::vector<std::string> questions;
+  bool answerYes = false;
+  ProgramConfig config = TestConfig("exit");
+  config.askForceExit = [&](const std::string& text) {
+    questions.push_back(text);
+    return answerYes;
+  };
+  std::unique_ptr<Steps> steps;
+  config.onStarted = [&] { steps->Start(); };
+  LinkmeterApp app(config);
+  steps = std::make_unique<Steps>(app, 60);
+  auto main = [&] { return app.Client()->MainView(); };
+  auto popup = [&] { return app.Client()->Popup(0); };
+  auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
+  const char* ready = "typeof app == 'object' && typeof app.sendProcessMessage == 'function'";
+
+  steps->Add("main page", JsTrue(main, ready));
+  steps->Add("popup", [&] {
+    if (!popup()) Js(main(), "window.__w = window.__w || window.open('app://res/selftest/blank.html')");
+    return popup() != nullptr;
+  });
+  steps->Add("popup page", JsTrue(popup, ready));
+  steps->Add("handlers 1", JsTrue(popup, "app.onConfirmExit = function(cb){ window.__asked = (window.__asked||0)+1;"
+                                         " cb(false); }; true"));
+  steps->Add("close 1", [&] { Close(app); return true; });
+  steps->Add("popup refused", JsTrue(popup, "window.__asked === 1"));
+  steps->Add("exit abandoned", [&] { return !exiting(); });
+  steps->Add("handlers 2", JsTrue(popup, "app.onConfirmExit = function(cb){ window.__asked++; cb(true); };"
+                                         " app.onExit = function(cb){ window.__exitAsked = true; }; true"));
+  steps->Add("close 2", [&] {
+    EXPECT_TRUE(gtk_widget_get_visible(app.Frame()->Window()));
+    Close(app);
+    return true;
+  });
+  steps->Add("asked again", JsTrue(popup, "window.__asked === 2 && window.__exitAsked === true"));
+  steps->Add("close 3", [&] {
+    EXPECT_TRUE(exiting());
+    Close(app);
+    return true;
+  });
+  steps->Add("question", [&] { return questions.size() == 1; });
+  steps->Add("close 4", [&] {
+    EXPECT_TRUE(exiting());  // No: still waiting
+    answerYes = true;
+    Close(app);
+    return true;
+  });
+  int argc = 0;
+  char** argv = nullptr;
+  EXPECT_EQ(app.Run(argc, argv), 0);
+  EXPECT_TRUE(steps->Finished()) << "stuck at " << steps->Stuck();
+  ASSERT_EQ(questions.size(), 2u);
+  const std::string head = "下記のブラウザがapp.onExitのコールバックを実行していません。\n強制的に終了しますか？\nid:";
+  EXPECT_EQ(questions[0].rfind(head, 0), 0u) << questions[0];
+  EXPECT_NE(questions[0].find(" url:app://res/selftest/blank.html"), std::string::npos) << questions[0];
+  EXPECT_EQ(questions[0].find("\nid:", head.size()), std::string::npos) << "only the popup owes an answer";
+}
+
+namespace {
+
+// Answers the first message dialog that appears, recording its text.
+struct DialogWatch {
+  std::string text, title;
+  GtkMessageType type = GTK_MESSAGE_OTHER;
+  bool seen = false;
+  static gboolean Poll(gpointer p) {
+    auto* w = static_cast<DialogWatch*>(p);
+    GList* windows = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* l = windows; l; l = l->next) {
+      if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data))) found = GTK_WIDGET(l->data);
+    }
+    g_list_free(windows);
+    if (!found) return G_SOURCE_CONTINUE;
+    gchar* text = nullptr;
+    g_object_get(found, "text", &text, "message-type", &w->type, nullptr);
+    w->text = text ? text : "";
+    g_free(text);
+    w->title = gtk_window_get_title(GTK_WINDOW(found));
+    gtk_dialog_response(GTK_DIALOG(found), GTK_RESPONSE_OK);
+    w->seen = true;
+    return G_SOURCE_REMOVE;
+  }
+};
+
+}  // namespace
+
+TEST(ShellWindow, AFailedStartIsReportedInAWarningDialog) {
+  struct Case {
+    const char* name;
+    std::function<void(ProgramConfig&)> breakIt;
+    std::string detail;
+  };
+  const fs::path docs = fs::path(std::getenv("HOME")) / "Documents";
+  for (const Case& c : {
+           Case{"locale", [](ProgramConfig& cfg) { fs::create_directories(cfg.replacementTable); }, "DoInitLocale"},
+           Case{"folder", [&](ProgramConfig&) { std::ofstream(docs / "Vantor Corp") << "a file"; },
+                "Failure to create folder.\r\n" + (docs / "Vantor Corp" / "Fieldgauge(VELA)").string()},
+       }) {
+    fs::create_directories(docs);
+    ProgramConfig config = TestConfig(c.name);
+    c.breakIt(config);
+    DialogWatch watch;
+    guint source = g_timeout_add(20, DialogWatch::Poll, &watch);
+    LinkmeterApp app(config);
+    int argc = 0;
+    char** argv = nullptr;
+    EXPECT_EQ(app.Run(argc, argv), 1) << c.name;
+    if (!watch.seen) g_source_remove(source);
+    EXPECT_EQ(watch.text, "Fieldgauge(VELA) Ver.1.05.0 (JPN)\n" + c.detail + "\n" + std::string(40, ' ')) << c.name;
+    EXPECT_EQ(watch.type, GTK_MESSAGE_WARNING);
+    EXPECT_EQ(watch.title, "Fieldgauge(VELA)");
+    fs::remove_all(docs);
+  }
+}
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  char tmpl[] = "/tmp/lm-shellwin-XXXXXX";
+  g_root = mkdtemp(tmpl);
+  for (const char* dir : {"home", "config", "runtime"}) fs::create_directories(g_root / dir);
+  fs::permissions(g_root / "runtime", fs::perms::owner_all);
+  setenv("HOME", (g_root / "home").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
+  unsetenv("XDG_DOCUMENTS_DIR");
+  int rc = RUN_ALL_TESTS();
+  std::error_code ec;
+  fs::remove_all(g_root, ec);
+  return rc;
+}
