@@ -1,0 +1,135 @@
+// bench-shell: the program's start-up against a bare WebKitGTK window, in
+// the same run. Run by hand:  xvfb-run -a build/bin/bench-shell [runs]
+// Each probe is a fresh process with its own user folders that shows the
+// same one-line page; the parent times spawn → page loaded, and the probe
+// reports its own peak resident memory (VmHWM) at that point.
+#include <gtk/gtk.h>
+#include <stdlib.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "linkmeter/Registration.h"
+#include "linkmeter/shell/LinkmeterApp.h"
+
+namespace {
+
+constexpr const char* kPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>blank</title></head>"
+                              "<body>blank</body></html>";
+
+long PeakKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+void OnLoaded(WebKitWebView*, WebKitLoadEvent event, gpointer done) {
+  if (event != WEBKIT_LOAD_FINISHED) return;
+  std::printf("loaded %ld\n", PeakKb());
+  std::fflush(stdout);
+  (*static_cast<std::function<void()>*>(done))();
+}
+
+int BareProbe(int argc, char** argv) {
+  if (!gtk_init_check(&argc, &argv)) return 1;
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_default_size(GTK_WINDOW(window), 400, 300);
+  GtkWidget* view = webkit_web_view_new();
+  gtk_container_add(GTK_CONTAINER(window), view);
+  std::function<void()> done = [] { gtk_main_quit(); };
+  g_signal_connect(view, "load-changed", G_CALLBACK(OnLoaded), &done);
+  webkit_web_view_load_html(WEBKIT_WEB_VIEW(view), kPage, "about:blank");
+  gtk_widget_show_all(window);
+  gtk_main();
+  return 0;
+}
+
+int ProgramProbe(int argc, char** argv) {
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::shell::ShellOptions options;
+  options.url = "app://res/selftest/blank.html";
+  auto config = linkmeter::shell::DefaultProgramConfig(options);
+  std::function<void()> done;
+  linkmeter::shell::LinkmeterApp* appPtr = nullptr;
+  config.onStarted = [&] {
+    done = [&] { appPtr->Frame()->Destroy(); };
+    g_signal_connect(appPtr->Client()->MainView(), "load-changed", G_CALLBACK(OnLoaded), &done);
+  };
+  linkmeter::shell::LinkmeterApp app(config);
+  appPtr = &app;
+  return app.Run(argc, argv);
+}
+
+struct Sample {
+  double ms = -1;
+  long peakKb = -1;
+};
+
+Sample Probe(const char* self, const char* mode) {
+  char tmpl[] = "/tmp/lm-bench-shell-XXXXXX";
+  const std::filesystem::path root = mkdtemp(tmpl);
+  std::string env;
+  for (const char* dir : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+    std::filesystem::create_directories(root / dir);
+    env += std::string(dir) + "='" + (root / dir).string() + "' ";
+  }
+  const std::string command = env + "'" + self + "' " + mode;
+  Sample s;
+  auto t0 = std::chrono::steady_clock::now();
+  if (FILE* child = popen(command.c_str(), "r")) {
+    char line[64] = {};
+    if (std::fgets(line, sizeof line, child) && std::strncmp(line, "loaded ", 7) == 0) {
+      s.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+      s.peakKb = std::atol(line + 7);
+    }
+    pclose(child);
+  }
+  std::filesystem::remove_all(root);
+  return s;
+}
+
+template <typename T>
+T Median(std::vector<T> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--bare-probe") == 0) return BareProbe(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--program-probe") == 0) return ProgramProbe(argc, argv);
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  std::vector<double> bareMs, programMs;
+  std::vector<long> bareKb, programKb;
+  for (int i = 0; i < runs; ++i) {
+    // Alternate, so drift in the machine's load hits both alike.
+    for (bool program : {false, true}) {
+      Sample s = Probe(argv[0], program ? "--program-probe" : "--bare-probe");
+      if (s.ms < 0) {
+        std::fprintf(stderr, "bench-shell: a %s probe did not load its page\n", program ? "program" : "bare");
+        return 1;
+      }
+      (program ? programMs : bareMs).push_back(s.ms);
+      (program ? programKb : bareKb).push_back(s.peakKb);
+    }
+  }
+  const double bm = Median(bareMs), pm = Median(programMs);
+  const long bk = Median(bareKb), pk = Median(programKb);
+  std::printf("start-up to page loaded (median of %d): bare %.0f ms, program %.0f ms, ratio %.2f (target <= 1.20)\n",
+              runs, bm, pm, pm / bm);
+  std::printf("UI process peak RSS (median): bare %ld MB, program %ld MB, ratio %.2f (target <= 1.20)\n", bk / 1024,
+              pk / 1024, double(pk) / double(bk));
+  return 0;
+}
