@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packs BUILD_DIR with scripts/package (which fails on lintian errors), then
-# unpacks the .deb with dpkg -x and runs the programs from there.
+# unpacks the .deb with dpkg -x and runs the programs from there, and installs
+# and purges it in a scratch root.
 # usage: check_package.sh SOURCE_DIR BUILD_DIR WORK_DIR
 set -uo pipefail
 src=$1 build=$2 work=$3
@@ -23,5 +24,21 @@ list=$(env -u LD_LIBRARY_PATH "$root/usr/bin/linkmeter-cli" --list) || fail "lin
 grep -qx 'ComOpen' <<<"$list" || fail "linkmeter-cli --list does not list ComOpen"
 help=$(env -u LD_LIBRARY_PATH "$root/usr/bin/linkmeter" --help 2>&1) || fail "linkmeter --help failed: $help"
 grep -q -- '--version' <<<"$help" || fail "linkmeter --help does not mention --version"
+
+# Install and remove with dpkg into a scratch root whose package database is
+# a copy of this machine's, so Depends must be satisfied and nothing may stay
+# behind after the purge.
+sysroot=$work/sysroot
+mkdir -p "$sysroot/var/lib/dpkg/info" "$sysroot/var/lib/dpkg/updates"
+cp /var/lib/dpkg/status "$sysroot/var/lib/dpkg/status"
+if dpkg --root="$sysroot" --log=/dev/null -i "$deb" >"$work/dpkg.log" 2>&1; then
+  env -u LD_LIBRARY_PATH "$sysroot/usr/bin/linkmeter-cli" --version >/dev/null || fail "installed linkmeter-cli does not start"
+  dpkg --root="$sysroot" --log=/dev/null --purge linkmeter >>"$work/dpkg.log" 2>&1 || fail "dpkg --purge failed (see $work/dpkg.log)"
+  left=$(find "$sysroot" -mindepth 1 -not -path "$sysroot/var" -not -path "$sysroot/var/lib" -not -path "$sysroot/var/lib/dpkg*")
+  [ -z "$left" ] || fail "left after the purge: $left"
+else
+  grep -v 'files list file' "$work/dpkg.log"
+  fail "dpkg -i failed"
+fi
 
 [ "$failures" -eq 0 ] && echo "package ok" || exit 1
