@@ -1,5 +1,6 @@
 """A second start presents the first copy's window and exits 0 without a
-window of its own, with a session bus and without one.
+window of its own, with a session bus and without one; the window's place
+is saved on close and restored on the next start.
 
 usage: single_instance_test.py LINKMETER bus|nobus  (under xvfb-run; 'bus'
 under dbus-run-session)"""
@@ -37,10 +38,22 @@ def main(binary, mode):
         assert code == 0, "first copy: exit %d\n%s" % (code, "".join(first.lines))
         # Closing saved the layout: the default 400 by 300.
         profile = configparser.ConfigParser(interpolation=None)
-        profile.read(os.path.join(env["XDG_CONFIG_HOME"], "VANTOR CORPORATION", "Fieldgauge(VELA)", "profile.ini"))
+        profile.optionxform = str  # keys are case-sensitive in the profile
+        profile_path = os.path.join(env["XDG_CONFIG_HOME"], "VANTOR CORPORATION", "Fieldgauge(VELA)", "profile.ini")
+        profile.read(profile_path)
         assert profile["Version"]["Version"] == "1.05.0 (JPN)"
         assert (profile["Workspace"]["width"], profile["Workspace"]["height"]) == ("400", "300"), dict(
             profile["Workspace"])
+        # The saved place comes back on the next start.
+        profile["Workspace"].update({"x": "30", "y": "40", "width": "500", "height": "350"})
+        with open(profile_path, "w") as f:
+            profile.write(f, space_around_delimiters=False)
+        again = shelltest.Program(binary, ["--url", shelltest.PAGE], env)
+        try:
+            shelltest.wait_for(lambda: any("500x350+30+40" in w for w in shelltest.program_windows()), 30,
+                               "the restored window")
+        finally:
+            assert again.stop() == 0
     print("ok: single instance (%s)" % mode)
 
 
