@@ -71,7 +71,7 @@ bool BsmsgRouter::OnQuery(const BrowserPtr& browser, int64_t queryId, const std:
 
   auto reply = std::make_shared<BsmsgRouterCallback>(pending_, queryId, browser, callback);
   // Recorded before the task starts, so a quick answer always finds its entry.
-  pending_->Insert(queryId, handler);
+  reply->Bind(pending_->Insert(queryId, handler, reply->Cancellation()));
   tasks_.Run([handler, browser, args = std::move(parsed->argument), reply = std::move(reply)]() mutable {
     ExecuteQuery(handler, browser, args, reply);
   });

@@ -20,7 +20,7 @@ BsmsgRouterCallback::~BsmsgRouterCallback() {
 template <typename Deliver>
 void BsmsgRouterCallback::Answer(Deliver deliver) {
   auto table = table_.lock();
-  if (!table || !table->Finish(queryId_)) return;  // answered, or given up
+  if (!table || !table->Finish(ticket_)) return;  // answered, or given up
   const std::string now = browser_ ? browser_->MainFrameUrl() : std::string();
   if (now != url_) return;  // the page has navigated away
   deliver();

@@ -4,20 +4,17 @@
 
 namespace Sorrel::cef {
 
-void PendingQueryTable::Insert(int64_t queryId, JsQueryHandlerPtr handler) {
+PendingQueryTable::Ticket PendingQueryTable::Insert(int64_t queryId, JsQueryHandlerPtr handler,
+                                                    std::shared_ptr<lm::CancelToken> cancel) {
   std::lock_guard lock(mutex_);
-  entries_.emplace(queryId, Entry{true, std::move(handler)});
+  const Ticket ticket = nextTicket_++;
+  entries_.emplace(ticket, Entry{queryId, true, std::move(handler), std::move(cancel)});
+  return ticket;
 }
 
-void PendingQueryTable::MarkNotAlive(int64_t queryId) {
+bool PendingQueryTable::Finish(Ticket ticket) {
   std::lock_guard lock(mutex_);
-  auto it = entries_.find(queryId);
-  if (it != entries_.end()) it->second.alive = false;
-}
-
-bool PendingQueryTable::Finish(int64_t queryId) {
-  std::lock_guard lock(mutex_);
-  auto it = entries_.find(queryId);
+  auto it = entries_.find(ticket);
   if (it == entries_.end() || !it->second.alive) return false;
   it->second.alive = false;
   return true;
@@ -30,6 +27,7 @@ void PendingQueryTable::Purge() {
 
 void PendingQueryTable::CancelEntry(Entry& entry, bool routerCancel) {
   entry.handler->SetState(JsQueryHandler::kCancelRequested);
+  if (entry.cancel) entry.cancel->Cancel(routerCancel);
   try {
     entry.handler->Cancel(routerCancel);
   } catch (...) {
@@ -40,15 +38,18 @@ void PendingQueryTable::CancelEntry(Entry& entry, bool routerCancel) {
 
 bool PendingQueryTable::Cancel(int64_t queryId, bool routerCancel) {
   std::lock_guard lock(mutex_);
-  auto it = entries_.find(queryId);
-  if (it == entries_.end() || !it->second.alive) return false;
-  CancelEntry(it->second, routerCancel);
-  return true;
+  // Tickets grow with arrival: the newest entry under the id is the last.
+  for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+    if (it->second.queryId != queryId || !it->second.alive) continue;
+    CancelEntry(it->second, routerCancel);
+    return true;
+  }
+  return false;
 }
 
 void PendingQueryTable::CancelAll() {
   std::lock_guard lock(mutex_);
-  for (auto& [id, entry] : entries_) {
+  for (auto& [ticket, entry] : entries_) {
     if (entry.alive) CancelEntry(entry, true);
   }
 }

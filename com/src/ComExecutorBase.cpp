@@ -1,8 +1,5 @@
 #include "sorrel/com/ComExecutorBase.h"
 
-#include <chrono>
-#include <thread>
-
 #include "lm/Text.h"
 #include "sorrel/cef/Exception.h"
 
@@ -38,19 +35,12 @@ bool ComExecutorBase::IsSupported(const ComInfo& info) const {
 
 void ComExecutorBase::Run(PrmExecutor& prm) { prm.reply->Success("null"); }
 
-void ComExecutorBase::SetCurrent(std::shared_ptr<PrmExecutor> prm) {
-  std::lock_guard lock(currentMutex_);
-  current_ = std::move(prm);
-}
-
-std::shared_ptr<ComExecutor> ComExecutorBase::CurrentUnit() const {
-  std::lock_guard lock(currentMutex_);
-  return current_ ? current_->unit : nullptr;
-}
+void ComExecutorBase::RunCancelled(PrmExecutor& prm) { prm.reply->Success("null"); }
 
 void ComExecutorBase::Execute(const Sorrel::cef::BrowserPtr& browser, const lm::json::Value& args,
                               const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
   auto prm = std::make_shared<PrmExecutor>(shared_from_this(), browser, args, reply);
+  prm->cancel = reply ? reply->Cancellation() : std::make_shared<lm::CancelToken>();
   prm->comInfo = ParseComInfo(args);
   if (!IsSupported(prm->comInfo)) {
     throw JsArgumentException(
@@ -59,31 +49,38 @@ void ComExecutorBase::Execute(const Sorrel::cef::BrowserPtr& browser, const lm::
   auto unit = table_.Lookup(prm->comInfo);
   if (!unit) throw JsExecuteException(0, "");
 
-  // One command at a time per unit: a second call waits its turn here.
-  std::lock_guard busy(unit->Busy());
+  // One command at a time per unit: a second call waits its turn here, or
+  // gives up waiting when it is cancelled.
+  UnitLease lease(unit->Gate(), prm->cancel.get());
+  if (!lease.Held() || prm->cancel->IsCancelled()) {
+    RunCancelled(*prm);
+    return;
+  }
   prm->unit = unit;
-  SetCurrent(prm);
-  struct ClearCurrent {
-    ComExecutorBase& self;
-    ~ClearCurrent() { self.SetCurrent(nullptr); }
-  } clearCurrent{*this};
-
-  const bool wasOpen = unit->Executor().IsOpen();
-  if (!wasOpen) OpenUnit(*unit, 0);
-  struct CloseIfOpenedHere {
-    ComExecutor& unit;
-    bool wasOpen;
-    ~CloseIfOpenedHere() {
-      if (!wasOpen && unit.Executor().IsOpen()) unit.Executor().Close();
-    }
-  } closeAfter{*unit, wasOpen};
-  Run(*prm);
+  RunHeld(*prm);
 }
 
-void ComExecutorBase::Cancel(bool routerCancel) {
-  // The call may not have reached its unit yet: give it a moment.
-  if (!CurrentUnit()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  if (auto unit = CurrentUnit()) unit->Executor().RequestCancel(routerCancel);
+void ComExecutorBase::RunHeld(PrmExecutor& prm) {
+  auto& executor = prm.unit->Executor();
+  // The executor sees this call's cancel for as long as the call holds it.
+  struct AttachCancel {
+    com::vantor::ExecutorVela& executor;
+    AttachCancel(com::vantor::ExecutorVela& e, const lm::CancelToken* token) : executor(e) {
+      executor.AttachCallCancel(token);
+    }
+    ~AttachCancel() { executor.AttachCallCancel(nullptr); }
+  } attach(executor, prm.cancel.get());
+
+  const bool wasOpen = executor.IsOpen();
+  if (!wasOpen) OpenUnit(*prm.unit, 0);
+  struct CloseIfOpenedHere {
+    com::vantor::ExecutorVela& executor;
+    bool wasOpen;
+    ~CloseIfOpenedHere() {
+      if (!wasOpen && executor.IsOpen()) executor.Close();
+    }
+  } closeAfter{executor, wasOpen};
+  Run(prm);
 }
 
 }  // namespace Sorrel::Com

@@ -5,8 +5,10 @@ namespace Sorrel::Com {
 ComExecutorTable::ComExecutorTable(std::unique_ptr<ComExecutorFactory> factory) : factory_(std::move(factory)) {}
 
 ComExecutorTable& ComExecutorTable::Instance() {
-  static ComExecutorTable table(std::make_unique<ComExecutorVelaFactory>());
-  return table;
+  // Never destroyed: connections are closed by CloseAll at shutdown, not by
+  // static destruction, whose order against the library's tables is unknown.
+  static ComExecutorTable* table = new ComExecutorTable(std::make_unique<ComExecutorVelaFactory>());
+  return *table;
 }
 
 std::shared_ptr<ComExecutor> ComExecutorTable::Lookup(const ComInfo& info) {
@@ -31,6 +33,18 @@ std::shared_ptr<ComExecutor> ComExecutorTable::Find(const ComInfo& info) const {
 size_t ComExecutorTable::Size() const {
   std::lock_guard lock(mutex_);
   return units_.size();
+}
+
+void ComExecutorTable::CloseAll() {
+  std::map<std::string, std::shared_ptr<ComExecutor>> units;
+  {
+    std::lock_guard lock(mutex_);
+    units = units_;
+  }
+  for (auto& [key, unit] : units) {
+    UnitLease lease(unit->Gate(), nullptr);
+    if (unit->Executor().IsOpen()) unit->Executor().Close();
+  }
 }
 
 }  // namespace Sorrel::Com

@@ -20,4 +20,6 @@ void RegisterComFunctions(Sorrel::cef::Manager& manager) {
   manager.AddQuery(std::make_shared<TcmdGetRsLevel>());
 }
 
+void CloseAllUnits() { ComExecutorTable::Instance().CloseAll(); }
+
 }  // namespace Sorrel::Com

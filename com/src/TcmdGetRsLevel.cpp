@@ -50,6 +50,11 @@ void TcmdGetRsLevel::ExecuteChecked(com::vantor::Executor& executor, com::vantor
   throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(-22, msg)));
 }
 
+void TcmdGetRsLevel::RunCancelled(PrmExecutor& prm) {
+  ReadChannels(prm.args);
+  throw JsExecuteException::FromText(lm::json::ToText(lm::json::MakeObject({{"code1", lm::json::Number(0)}})));
+}
+
 void TcmdGetRsLevel::Run(PrmExecutor& prm) {
   const std::vector<uint8_t> channels = ReadChannels(prm.args);
   auto& executor = prm.unit->Executor();

@@ -19,7 +19,7 @@ void Open::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
   ArgReader(args).UInt8("retry", retry, ArgReader::Need::Optional);
   auto unit = Table().Lookup(info);
   if (!unit) throw Sorrel::cef::JsArgumentException(0, "");
-  std::lock_guard busy(unit->Busy());
+  UnitLease lease(unit->Gate(), nullptr);
   OpenUnit(*unit, retry);
   reply->Success(ComInfoAnswer(args));
 }
@@ -29,7 +29,7 @@ void Close::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
   ComInfo info = ParseComInfo(args);
   auto unit = Table().Lookup(info);
   if (!unit) throw Sorrel::cef::JsArgumentException(0, "");
-  std::lock_guard busy(unit->Busy());
+  UnitLease lease(unit->Gate(), nullptr);
   if (unit->Executor().IsOpen()) unit->Executor().Close();
   reply->Success(ComInfoAnswer(args));
 }
@@ -38,11 +38,8 @@ void IsOpen::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args
                      const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
   ComInfo info = ParseComInfo(args);
   auto unit = Table().Lookup(info);
-  bool open = false;
-  if (unit) {
-    std::lock_guard busy(unit->Busy());
-    open = unit->Executor().IsOpen();
-  }
+  // Only the connection state is read: no need to wait for a running command.
+  const bool open = unit && unit->Executor().IsOpen();
   reply->Success(open ? "true" : "false");
 }
 

@@ -191,6 +191,59 @@ TEST_F(Dispatch, RouterCancelNotifiesAndSilencesTheAnswer) {
   EXPECT_EQ(h->GetState(), JsQueryHandler::kFinished);
 }
 
+// A page that starts again (a reload after a crash) counts its ids from 1
+// again: every arrival is answered exactly once, also while an older query
+// under the same id is still running, and a cancel reaches the newest.
+TEST_F(Dispatch, ReusedQueryIdsAreEachAnsweredOnce) {
+  Gate gate;
+  Add("Echo", [](const lm::json::Value& args, auto& reply, auto&) { reply->Success(lm::json::ToText(args)); });
+  Add("Slow", [&](auto&, auto& reply, auto&) {
+    gate.Wait();
+    reply->Success(reply->Cancellation()->IsCancelled() ? "\"cancelled\"" : "\"done\"");
+  });
+  auto first = std::make_shared<RecordingCallback>();
+  ASSERT_TRUE(router_->OnQuery(browser_, 1, "jsquery:Echo 1", false, first));
+  ASSERT_TRUE(first->WaitFor(1));
+  auto again = std::make_shared<RecordingCallback>();
+  ASSERT_TRUE(router_->OnQuery(browser_, 1, "jsquery:Echo 2", false, again));
+  ASSERT_TRUE(again->WaitFor(1)) << "the answer to a reused id was lost";
+  EXPECT_EQ(again->Answers()[0].text, "2");
+
+  auto old = std::make_shared<RecordingCallback>();
+  auto fresh = std::make_shared<RecordingCallback>();
+  ASSERT_TRUE(router_->OnQuery(browser_, 7, "jsquery:Slow {}", false, old));
+  ASSERT_TRUE(router_->OnQuery(browser_, 7, "jsquery:Slow {}", false, fresh));
+  router_->OnQuery(browser_, 8, "jsquery:cancel 7", false, std::make_shared<RecordingCallback>());
+  gate.Open();
+  ASSERT_TRUE(old->WaitFor(1));
+  ASSERT_TRUE(fresh->WaitFor(1));
+  tasks_.CancelAndWait();
+  EXPECT_EQ(old->Answers()[0].text, "\"done\"");
+  EXPECT_EQ(fresh->Answers()[0].text, "\"cancelled\"");
+  EXPECT_EQ(first->Count() + again->Count() + old->Count() + fresh->Count(), 4u);
+}
+
+// One shared handler serving two calls at once: a cancel marks the call it
+// names, not whichever started last.
+TEST_F(Dispatch, CancelReachesOnlyTheCallItNames) {
+  Gate gate;
+  Add("Slow", [&](auto&, auto& reply, auto&) {
+    gate.Wait();
+    reply->Success(reply->Cancellation()->IsCancelled() ? "\"cancelled\"" : "\"done\"");
+  });
+  auto a = std::make_shared<RecordingCallback>();
+  auto b = std::make_shared<RecordingCallback>();
+  ASSERT_TRUE(Send("jsquery:Slow {}", a));  // id 1
+  ASSERT_TRUE(Send("jsquery:Slow {}", b));  // id 2
+  ASSERT_TRUE(Send("jsquery:cancel 1", std::make_shared<RecordingCallback>()));
+  gate.Open();
+  ASSERT_TRUE(a->WaitFor(1));
+  ASSERT_TRUE(b->WaitFor(1));
+  tasks_.CancelAndWait();
+  EXPECT_EQ(a->Answers()[0].text, "\"cancelled\"");
+  EXPECT_EQ(b->Answers()[0].text, "\"done\"");
+}
+
 TEST_F(Dispatch, PendingTableDrainsToZero) {
   Add("Ok", [](auto&, auto& reply, auto&) { reply->Success("1"); });
   auto cb = std::make_shared<RecordingCallback>();

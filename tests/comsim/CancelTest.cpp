@@ -97,4 +97,94 @@ TEST_F(Cancel, RouterCancelAbandonsRightAfterTheCancelAnswer) {
   EXPECT_EQ(acts.back(), "2");
 }
 
+// A second survey queued behind a running one on the same unit, then
+// cancelled: it never reaches the unit, whichever way it is cancelled, and
+// the running survey is not disturbed.
+TEST_F(Cancel, QueuedSurveyCancelledWhileWaitingSendsNothing) {
+  for (bool routerCancel : {false, true}) {
+    SCOPED_TRACE(routerCancel ? "router cancel" : "explicit cancel");
+    const size_t before = Acts().size();
+    auto first = std::make_shared<bridge_test::RecordingCallback>();
+    auto queued = std::make_shared<bridge_test::RecordingCallback>();
+    Start(first);
+    int64_t id = rig.Send("jsquery:ComTcmdTestSurvey {\"comInfo\":" + rig.UsbComInfo() + "}", queued);
+    std::this_thread::sleep_for(100ms);
+    if (routerCancel) {
+      rig.Router().OnQueryCanceled(rig.Browser(), id);
+    } else {
+      EXPECT_EQ(rig.Query("jsquery:cancel " + std::to_string(id)).text, "null");
+      ASSERT_TRUE(queued->WaitFor(1, 2s)) << "answered without waiting for the unit";
+      EXPECT_EQ(first->Count(), 0u) << "answered while the first survey still runs";
+      auto result = Obj(queued->Answers()[0]);
+      EXPECT_TRUE(result["isCancel"].get<bool>()) << queued->Answers()[0].text;
+      EXPECT_FALSE(result["isSuccess"].get<bool>());
+      EXPECT_EQ(result.count("STATUS"), 0u);
+    }
+    ASSERT_TRUE(first->WaitFor(1, 10s));
+    EXPECT_FALSE(Obj(first->Answers()[0])["isCancel"].get<bool>()) << first->Answers()[0].text;
+    std::this_thread::sleep_for(200ms);
+    auto acts = Acts();
+    acts.erase(acts.begin(), acts.begin() + static_cast<std::ptrdiff_t>(before));
+    EXPECT_EQ(std::count(acts.begin(), acts.end(), "0"), 1) << "only the first survey started";
+    EXPECT_EQ(std::count(acts.begin(), acts.end(), "2"), 0) << "the first survey was not cancelled";
+    if (routerCancel) EXPECT_EQ(queued->Count(), 0u);
+  }
+}
+
+// Two measurements on two units at once, one cancelled: the cancel reaches
+// that call only, whichever started last.
+TEST_F(Cancel, ConcurrentLevelMeasurementsCancelOnlyTheirOwnCall) {
+  auto slow = Fault("VLB1", linkmeter::sim::FaultKind::kDelay, -1);
+  slow.delayMs = 150;
+  rig.Sim().InjectFault(kUsbUnit, slow);
+  rig.Sim().InjectFault(kLanUnit, slow);
+  const std::string freqs = ",\"freqs\":[1,2,3,4,5,6]}";
+  auto usb = std::make_shared<bridge_test::RecordingCallback>();
+  auto lan = std::make_shared<bridge_test::RecordingCallback>();
+  int64_t usbId = rig.Send("jsquery:ComTcmdGetRsLevel {\"comInfo\":" + rig.UsbComInfo() + freqs, usb);
+  std::this_thread::sleep_for(50ms);
+  rig.Send("jsquery:ComTcmdGetRsLevel {\"comInfo\":" + rig.LanComInfo(3) + freqs, lan);
+  std::this_thread::sleep_for(200ms);
+  rig.Query("jsquery:cancel " + std::to_string(usbId));
+
+  ASSERT_TRUE(usb->WaitFor(1, 10s));
+  ASSERT_TRUE(lan->WaitFor(1, 10s));
+  EXPECT_FALSE(usb->Answers()[0].success);
+  EXPECT_EQ(usb->Answers()[0].text, "{\"code1\":0}");
+  ASSERT_TRUE(lan->Answers()[0].success) << lan->Answers()[0].text;
+  auto levels = lm::json::Parse(lan->Answers()[0].text);
+  ASSERT_TRUE(levels && levels->is<lm::json::Array>());
+  EXPECT_EQ(levels->get<lm::json::Array>().size(), 6u);
+  EXPECT_LT(rig.Received(kUsbUnit, "VLB1").size(), 7u) << "the cancelled call stopped measuring";
+}
+
+// isOpen only reads the connection state: it does not wait for a survey.
+TEST_F(Cancel, IsOpenAnswersAtOnceDuringASurvey) {
+  auto cb = std::make_shared<bridge_test::RecordingCallback>();
+  Start(cb);
+  auto began = std::chrono::steady_clock::now();
+  auto answer = rig.Query("jsquery:ComIsOpen {\"comInfo\":" + rig.UsbComInfo() + "}");
+  auto took = std::chrono::steady_clock::now() - began;
+  EXPECT_EQ(answer.text, "true");
+  EXPECT_EQ(cb->Count(), 0u) << "the survey was still running";
+  EXPECT_LT(took, 100ms) << "isOpen waited for the survey";
+  ASSERT_TRUE(cb->WaitFor(1, 10s));
+}
+
+// Cancelling queued device calls does not hold the router (and with it the
+// window's main thread) for any length of time.
+TEST_F(Cancel, CancellingQueuedCallsDoesNotStall) {
+  auto first = std::make_shared<bridge_test::RecordingCallback>();
+  Start(first);
+  auto queued = std::make_shared<bridge_test::RecordingCallback>();
+  std::vector<int64_t> ids;
+  for (int i = 0; i < 8; ++i)
+    ids.push_back(rig.Send("jsquery:ComTcmdTestSurvey {\"comInfo\":" + rig.UsbComInfo() + "}", queued));
+  auto began = std::chrono::steady_clock::now();
+  for (int64_t id : ids) rig.Router().OnQueryCanceled(rig.Browser(), id);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 400ms) << "each cancel should return at once";
+  ASSERT_TRUE(first->WaitFor(1, 10s));
+  EXPECT_EQ(queued->Count(), 0u);
+}
+
 }  // namespace

@@ -5,8 +5,10 @@
 namespace vcomm {
 
 ConnectionTable& ConnectionTable::Instance() {
-  static ConnectionTable table;
-  return table;
+  // Never destroyed, so a handle closed during static destruction (by any
+  // library's statics, in any order) still finds its table.
+  static ConnectionTable* table = new ConnectionTable;
+  return *table;
 }
 
 std::int64_t ConnectionTable::AddLan(std::shared_ptr<StreamConnection> connection) {

@@ -26,8 +26,8 @@ class SocketBusProvider final : public UsbProvider {
 }  // namespace
 
 UsbProvider& UsbProvider::Current() {
-  static SocketBusProvider provider;
-  return provider;
+  static SocketBusProvider* provider = new SocketBusProvider;  // never destroyed, like the table
+  return *provider;
 }
 
 }  // namespace vcomm

@@ -40,6 +40,16 @@ void Executor::RequestCancel(bool abandon) {
   cancelRequested_ = true;
 }
 
+bool Executor::CancelRequested() const {
+  const lm::CancelToken* call = callCancel_.load();
+  return cancelRequested_ || (call && call->IsCancelled());
+}
+
+bool Executor::Abandoning() const {
+  const lm::CancelToken* call = callCancel_.load();
+  return abandon_ || (call && call->IsAbandoned());
+}
+
 bool Executor::DeadlinePassed() const { return deadline_ != 0 && NowTick() > deadline_; }
 
 ExecResult Executor::Exchange(Icmd& command, int requestPhase, int answerPhase) {
@@ -52,12 +62,14 @@ ExecResult Executor::Exchange(Icmd& command, int requestPhase, int answerPhase) 
 
 ExecResult Executor::Run(Icmd& command) {
   if (!IsOpen()) return ExecResult::NotOpen();
+  const lm::CancelToken* call = callCancel_.load();
+  if (call && call->IsCancelled()) return ExecResult::Cancelled();
   command.Reset();
   command.SetResult(ExecResult::Started());
   if (ExecResult first = Exchange(command, kPhaseFirst, kPhaseFirst); !first.IsCompleted()) return first;
   int phase = kPhaseFirst;
   while (command.IsContinue(phase)) {
-    if (cancelRequested_) return Cancel(command);
+    if (CancelRequested()) return Cancel(command);
     if (DeadlinePassed()) return ExecResult::Timeout();
     Pause(command.GetInterval());
     phase = kPhaseFollowUp;
@@ -73,7 +85,7 @@ ExecResult Executor::Cancel(Icmd& command) {
   if (ExecResult answered = Recv(kPhaseCancel, command); !answered.IsCompleted()) return answered;
   // Follow the device until it has wound down, unless told to abandon it.
   int phase = kPhaseCancel;
-  while (!abandon_ && command.IsContinue(phase)) {
+  while (!Abandoning() && command.IsContinue(phase)) {
     if (DeadlinePassed()) return ExecResult::Timeout();
     Pause(command.GetInterval());
     phase = kPhaseFollowUp;

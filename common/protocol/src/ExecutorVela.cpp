@@ -28,6 +28,7 @@ ExecResult ExecutorVela::OpenUSB(std::uint32_t serial, int retry) {
   int result = OpenWithRetries(retry, [&] { return Vcomm_OpenUSBComm(serial); });
   if (result < 0) return VcommError("Vcomm_OpenUSBComm", result, kCodeOpenUSB);
   handle_ = Vcomm_Handle{serial};
+  open_ = true;
   return ExecResult::Completed();
 }
 
@@ -39,11 +40,13 @@ ExecResult ExecutorVela::OpenLAN(const std::string& address, int port, const std
       retry, [&] { return Vcomm_OpenLANComm(address.c_str(), port, password.c_str(), ownerWindow, &handle); });
   if (result < 0) return VcommError("Vcomm_OpenLANComm", result, kCodeOpenLAN);
   handle_ = handle;
+  open_ = true;
   return ExecResult::Completed();
 }
 
 void ExecutorVela::Close() {
   if (!handle_) return;
+  open_ = false;
   Vcomm_CloseComm(*handle_);
   handle_.reset();
 }

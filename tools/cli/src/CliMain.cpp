@@ -9,6 +9,8 @@
 #include "linkmeter/cli/CliHost.h"
 #include "linkmeter/cli/CliOptions.h"
 #include "linkmeter/sim/InProcessSite.h"
+#include "sorrel/cef/QueryTaskGroup.h"
+#include "sorrel/com/ComRegistration.h"
 
 namespace linkmeter::cli {
 
@@ -38,6 +40,14 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
     }
     err << demo->Summary();
   }
+  // Before the demo site goes: answer every query, then close every unit a
+  // request left open.
+  struct CloseUnitsAtExit {
+    ~CloseUnitsAtExit() {
+      Sorrel::cef::QueryTaskGroup::Instance().CancelAndWait();
+      Sorrel::Com::CloseAllUnits();
+    }
+  } closeUnitsAtExit;
 
   auto& manager = Sorrel::cef::Manager::Instance();
   static std::once_flag registered;

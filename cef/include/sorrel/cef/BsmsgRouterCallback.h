@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "lm/CancelToken.h"
 #include "sorrel/cef/Engine.h"
 
 namespace Sorrel::cef {
@@ -27,6 +28,11 @@ class BsmsgRouterCallback {
   // The text must be a JSON object.
   void Failure(int32_t code, const std::string& text);
 
+  // Names the table entry this reply answers; set once, before the call runs.
+  void Bind(std::uint64_t ticket) { ticket_ = ticket; }
+  // The call's own cancellation: set when the page or the router cancels it.
+  const std::shared_ptr<lm::CancelToken>& Cancellation() const { return cancel_; }
+
   int64_t QueryId() const { return queryId_; }
   const BrowserPtr& GetBrowser() const { return browser_; }
   const std::string& Url() const { return url_; }
@@ -37,6 +43,8 @@ class BsmsgRouterCallback {
 
   std::weak_ptr<PendingQueryTable> table_;
   int64_t queryId_;
+  std::uint64_t ticket_ = 0;
+  std::shared_ptr<lm::CancelToken> cancel_ = std::make_shared<lm::CancelToken>();
   BrowserPtr browser_;
   std::shared_ptr<QueryCallback> callback_;
   std::string url_;

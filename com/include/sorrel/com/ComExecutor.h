@@ -1,13 +1,14 @@
 #pragma once
 // One base unit: the description it was made from and the executor that
-// holds its connection. A unit runs one command at a time: callers hold
-// Busy() for the whole of their work with it.
+// holds its connection. A unit runs one command at a time: callers hold a
+// UnitLease on Gate() for the whole of their work with it.
 
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "sorrel/com/ComInfo.h"
+#include "sorrel/com/UnitLease.h"
 #include "vantor/com/ExecutorVela.h"
 
 namespace Sorrel::Com {
@@ -18,7 +19,7 @@ class ComExecutor {
 
   const ComInfo& Info() const { return info_; }
   com::vantor::ExecutorVela& Executor() const { return *executor_; }
-  std::mutex& Busy() { return busy_; }
+  UnitGate& Gate() { return gate_; }
 
   // The stored LAN password; a call naming a new one replaces it.
   std::string LanPassword() const;
@@ -27,7 +28,7 @@ class ComExecutor {
  private:
   ComInfo info_;
   std::shared_ptr<com::vantor::ExecutorVela> executor_;
-  std::mutex busy_;
+  UnitGate gate_;
   mutable std::mutex passwordMutex_;
 };
 

@@ -1,11 +1,13 @@
 #pragma once
 // Base of the device-command handlers: parses comInfo, checks the unit is
-// supported, finds and (if needed) opens it, runs the command while holding
-// the unit, and closes a connection it opened itself.
+// supported, waits for the unit (or for the call's cancel), opens it if
+// needed, runs the command while holding it, and closes a connection it
+// opened itself. All per-call state lives in the PrmExecutor of the call,
+// so one registered handler serves any number of calls at once.
 
 #include <memory>
-#include <mutex>
 
+#include "lm/CancelToken.h"
 #include "sorrel/cef/JsQueryHandler.h"
 #include "sorrel/com/ComExecutor.h"
 #include "sorrel/com/ComExecutorTable.h"
@@ -19,6 +21,8 @@ class ComExecutorBase : public Sorrel::cef::JsQueryHandler {
     using PrmQuery::PrmQuery;
     ComInfo comInfo;
     std::shared_ptr<ComExecutor> unit;
+    // Set when the page or the router cancels this call.
+    std::shared_ptr<lm::CancelToken> cancel;
   };
 
   ComExecutorBase(std::string queryName, std::string scriptName, int32_t cancellable,
@@ -26,23 +30,23 @@ class ComExecutorBase : public Sorrel::cef::JsQueryHandler {
 
   void Execute(const Sorrel::cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;
-  void Cancel(bool routerCancel) override;
 
   // Model codes 41, 42 and 77 to 81, or a LAN unit reached without a serial.
   virtual bool IsSupported(const ComInfo& info) const;
   // The command itself, with the unit open and held; answers through prm.reply.
   virtual void Run(PrmExecutor& prm);
+  // The answer of a call cancelled before it reached its unit: nothing was
+  // sent. prm.unit is null here.
+  virtual void RunCancelled(PrmExecutor& prm);
 
  protected:
   ComExecutorTable& Table() const { return table_; }
 
  private:
-  void SetCurrent(std::shared_ptr<PrmExecutor> prm);
-  std::shared_ptr<ComExecutor> CurrentUnit() const;
+  // Opens the unit when needed, runs the command, closes what it opened.
+  void RunHeld(PrmExecutor& prm);
 
   ComExecutorTable& table_;
-  mutable std::mutex currentMutex_;
-  std::shared_ptr<PrmExecutor> current_;
 };
 
 // Opens a unit with the given retries; a failure raises JsExecuteException

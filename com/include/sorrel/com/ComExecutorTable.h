@@ -23,6 +23,8 @@ class ComExecutorTable {
   // The unit if it is already known; never creates one.
   std::shared_ptr<ComExecutor> Find(const ComInfo& info) const;
   size_t Size() const;
+  // Closes every unit's connection; the units stay known.
+  void CloseAll();
 
  private:
   std::unique_ptr<ComExecutorFactory> factory_;

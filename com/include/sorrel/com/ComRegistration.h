@@ -11,4 +11,8 @@ namespace Sorrel::Com {
 // fixed order, and GetRsLevel.
 void RegisterComFunctions(Sorrel::cef::Manager& manager);
 
+// Closes every open unit. Hosts call it once at shutdown, after the query
+// task group has drained and before the process exits.
+void CloseAllUnits();
+
 }  // namespace Sorrel::Com

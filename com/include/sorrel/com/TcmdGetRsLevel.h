@@ -12,7 +12,7 @@ namespace Sorrel::Com {
 class TcmdGetRsLevel : public ComExecutorBase {
  public:
   explicit TcmdGetRsLevel(ComExecutorTable& table = ComExecutorTable::Instance())
-      : ComExecutorBase("ComTcmdGetRsLevel", "app.com.tcmdGetRsLevel", 1, table) {}
+      : ComExecutorBase("ComTcmdGetRsLevel", "app.com.tcmdGetRsLevel", 0, table) {}
 
   // DATA 01 3E 00 02 00 <channel> 00.
   virtual std::shared_ptr<com::vantor::TcmdVLB1> MakeMeasureCommand(uint8_t channel);
@@ -20,6 +20,8 @@ class TcmdGetRsLevel : public ComExecutorBase {
   virtual std::shared_ptr<com::vantor::TcmdVLB1> MakeClosingCommand();
 
   void Run(PrmExecutor& prm) override;
+  // Nothing measured: the failure {"code1": 0} of a cancelled measurement.
+  void RunCancelled(PrmExecutor& prm) override;
 
  private:
   // Runs one VLB1 exchange; anything but an accepted or cancelled answer

@@ -46,23 +46,37 @@ class Tcmd : public ComExecutorBase {
   void Run(PrmExecutor& prm) override {
     std::shared_ptr<T> command = MakeCommand(prm.args);
     prm.unit->Executor().Execute(*command, 0);
+    Answer(*command, prm);
+  }
+
+  // A call cancelled while it waited for its unit answers like a command
+  // cancelled before its first frame: isCancel true, nothing sent.
+  void RunCancelled(PrmExecutor& prm) override {
+    std::shared_ptr<T> command = MakeCommand(prm.args);
+    command->SetResult(com::vantor::ExecResult::Cancelled());
+    Answer(*command, prm);
+  }
+
+ private:
+  void Answer(T& command, PrmExecutor& prm) {
     lm::json::Object result;
-    AddResult(*command, result);
-    tcmd_result::AddCommon(*command, prm.args, MakeMessage(*command), result);
-    if (command->GetResult().status == com::vantor::ExecResult::kError) {
-      throw Sorrel::cef::JsExecuteException::FromText(lm::json::ToText(MakeError(*command)));
+    AddResult(command, result);
+    tcmd_result::AddCommon(command, prm.args, MakeMessage(command), result);
+    if (command.GetResult().status == com::vantor::ExecResult::kError) {
+      throw Sorrel::cef::JsExecuteException::FromText(lm::json::ToText(MakeError(command)));
     }
     prm.reply->Success(lm::json::ToText(lm::json::Value(std::move(result))));
   }
 };
 
 // The usual handler of a mnemonic: "app.com.tcmd" + name, query "ComTcmd" +
-// name, cancellable, a fresh handler (a default-constructed Self) for every call.
+// name. Like every device function its wrapper is not cancellable (pages
+// cancel through "jsquery:cancel"); one registered object serves every call,
+// since all per-call state travels in the call's PrmExecutor.
 template <class Self, class T>
 class TcmdOf : public Tcmd<T> {
  public:
-  explicit TcmdOf(const std::string& mnemonic) : Tcmd<T>("ComTcmd" + mnemonic, "app.com.tcmd" + mnemonic, 1) {}
-  std::shared_ptr<Sorrel::cef::JsQueryHandler> Clone() const override { return std::make_shared<Self>(); }
+  explicit TcmdOf(const std::string& mnemonic) : Tcmd<T>("ComTcmd" + mnemonic, "app.com.tcmd" + mnemonic, 0) {}
 };
 
 }  // namespace Sorrel::Com

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "lm/CancelToken.h"
 #include "vantor/com/ExecResult.h"
 #include "vantor/com/Icmd.h"
 
@@ -33,6 +34,12 @@ class Executor {
   // following the device. Safe from any thread.
   void RequestCancel(bool abandon);
 
+  // The cancellation of the call that holds this executor, looked at as well
+  // as the flags above. Unlike them it is not forgotten when Execute starts:
+  // a command run for a cancelled call sends nothing and ends cancelled.
+  // The token must outlive its attachment; null detaches.
+  void AttachCallCancel(const lm::CancelToken* token) { callCancel_.store(token); }
+
   // The millisecond tick deadlines are measured in.
   static std::uint64_t NowTick();
 
@@ -41,9 +48,12 @@ class Executor {
   ExecResult Exchange(Icmd& command, int requestPhase, int answerPhase);
   ExecResult Cancel(Icmd& command);
   bool DeadlinePassed() const;
+  bool CancelRequested() const;
+  bool Abandoning() const;
 
   std::atomic<bool> cancelRequested_{false};
   std::atomic<bool> abandon_{false};
+  std::atomic<const lm::CancelToken*> callCancel_{nullptr};
   std::uint64_t deadline_ = 0;  // 0: none
 };
 

@@ -2,6 +2,7 @@
 // The executor over the communication library: one handle (USB or LAN),
 // opened with retries, frames sent and received through Vcomm_*.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,7 +26,8 @@ class ExecutorVela : public Executor {
   ExecResult OpenLAN(const std::string& address, int port, const std::string& password, void* ownerWindow,
                      int retry);
 
-  bool IsOpen() const override { return handle_.has_value(); }
+  // Safe from any thread, also while another thread runs a command.
+  bool IsOpen() const override { return open_.load(); }
   void Close() override;
   ExecResult Send(const Bytes& bytes) override;
   ExecResult Recv(int phase, Icmd& command) override;
@@ -34,6 +36,7 @@ class ExecutorVela : public Executor {
 
  private:
   std::optional<Vcomm_Handle> handle_;
+  std::atomic<bool> open_{false};
 };
 
 }  // namespace com::vantor

@@ -1,0 +1,30 @@
+#include "sorrel/com/UnitLease.h"
+
+namespace Sorrel::Com {
+
+bool UnitGate::Acquire(lm::CancelToken* cancel) {
+  // The listener wakes the waiter; it is registered outside the gate's lock
+  // (the token calls it under its own lock, which is always taken first).
+  lm::CancelToken::Subscription wake;
+  if (cancel) {
+    wake = cancel->Listen([this](bool) {
+      { std::lock_guard lock(mutex_); }
+      freed_.notify_all();
+    });
+  }
+  std::unique_lock lock(mutex_);
+  freed_.wait(lock, [&] { return !busy_ || (cancel && cancel->IsCancelled()); });
+  if (cancel && cancel->IsCancelled()) return false;
+  busy_ = true;
+  return true;
+}
+
+void UnitGate::Release() {
+  {
+    std::lock_guard lock(mutex_);
+    busy_ = false;
+  }
+  freed_.notify_all();
+}
+
+}  // namespace Sorrel::Com
