@@ -89,6 +89,31 @@ ProgramConfig TestConfig(const std::string& name) {
 
 void Close(LinkmeterApp& app) { gtk_window_close(GTK_WINDOW(app.Frame()->Window())); }
 
+// Ctrl+Shift+H as the view would receive it.
+void PressApiDocKey(WebKitWebView* view) {
+  GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+  event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(view))));
+  event->key.keyval = GDK_KEY_H;
+  event->key.state = GDK_CONTROL_MASK | GDK_SHIFT_MASK;
+  event->key.send_event = TRUE;
+  gtk_widget_event(GTK_WIDGET(view), event);
+  gdk_event_free(event);
+}
+
+// The visible top-level windows with that title.
+int WindowsTitled(const std::string& title) {
+  int n = 0;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* l = windows; l; l = l->next) {
+    const char* t = gtk_window_get_title(GTK_WINDOW(l->data));
+    if (t && title == t && gtk_widget_get_visible(GTK_WIDGET(l->data))) ++n;
+  }
+  g_list_free(windows);
+  return n;
+}
+
+constexpr const char* kDocTitle = "API ドキュメント";
+
 }  // namespace
 
 TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
@@ -116,8 +141,13 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   steps->Add("popup page", JsTrue(popup, ready));
   steps->Add("handlers 1", JsTrue(popup, "app.onConfirmExit = function(cb){ window.__asked = (window.__asked||0)+1;"
                                          " cb(false); }; true"));
-  steps->Add("close 1", [&] { Close(app); return true; });
+  steps->Add("close 1", [&] {
+    PressApiDocKey(main());  // no documentation package: nothing opens
+    Close(app);
+    return true;
+  });
   steps->Add("popup refused", JsTrue(popup, "window.__asked === 1"));
+  steps->Add("no documentation window", [&] { return WindowsTitled(kDocTitle) == 0; });
   steps->Add("exit abandoned", [&] { return !exiting(); });
   steps->Add("handlers 2", JsTrue(popup, "app.onConfirmExit = function(cb){ window.__asked++; cb(true); };"
                                          " app.onExit = function(cb){ window.__exitAsked = true; }; true"));
@@ -148,6 +178,66 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   EXPECT_EQ(questions[0].rfind(head, 0), 0u) << questions[0];
   EXPECT_NE(questions[0].find(" url:app://res/selftest/blank.html"), std::string::npos) << questions[0];
   EXPECT_EQ(questions[0].find("\nid:", head.size()), std::string::npos) << "only the popup owes an answer";
+}
+
+TEST(ShellWindow, TheDocumentationKeyOpensOneKeptWindowThatRemembersItsPlace) {
+  ProgramConfig config = TestConfig("apidoc");
+  const fs::path res = config.exeDir / "res";
+  fs::create_directories(res / "ApiDoc.appres");
+  fs::create_symlink(config.resourceFolder / "selftest.appres", res / "selftest.appres");
+  std::ofstream(res / "ApiDoc.appres" / "index.html") << "<!DOCTYPE html><title>apidoc</title>docs";
+  config.resourceFolder = res;
+  std::unique_ptr<Steps> steps;
+  config.onStarted = [&] { steps->Start(); };
+  LinkmeterApp app(config);
+  steps = std::make_unique<Steps>(app, 60);
+  auto main = [&] { return app.Client()->MainView(); };
+  GtkWindow* doc = nullptr;
+  steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
+  steps->Add("key", [&] {
+    PressApiDocKey(main());
+    return true;
+  });
+  steps->Add("window", [&] { return WindowsTitled(kDocTitle) == 1; });
+  steps->Add("page", [&] {
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* l = windows; l; l = l->next) {
+      const char* t = gtk_window_get_title(GTK_WINDOW(l->data));
+      if (t && std::string(t) == kDocTitle) doc = GTK_WINDOW(l->data);
+    }
+    g_list_free(windows);
+    auto* view = WEBKIT_WEB_VIEW(gtk_bin_get_child(GTK_BIN(doc)));
+    const char* title = webkit_web_view_get_title(view);
+    EXPECT_STREQ(webkit_web_view_get_uri(view), "app://res/ApiDoc/index.html");
+    return title && std::string(title) == "apidoc";
+  });
+  steps->Add("closed hides", [&] {
+    gtk_window_move(doc, 50, 60);
+    gtk_window_close(doc);
+    return true;
+  });
+  steps->Add("hidden", [&] { return WindowsTitled(kDocTitle) == 0; });
+  steps->Add("again", [&] {
+    PressApiDocKey(main());
+    return true;
+  });
+  steps->Add("the same window", [&] { return WindowsTitled(kDocTitle) == 1 && gtk_widget_get_visible(GTK_WIDGET(doc)); });
+  steps->Add("end", [&] {
+    Close(app);
+    return true;
+  });
+  int argc = 0;
+  char** argv = nullptr;
+  EXPECT_EQ(app.Run(argc, argv), 0);
+  EXPECT_TRUE(steps->Finished()) << "stuck at " << steps->Stuck();
+  Profile profile(Profile::DefaultPath("VANTOR CORPORATION", "Fieldgauge(VELA)"));
+  std::string error;
+  ASSERT_TRUE(profile.Load(error)) << error;
+  auto left = profile.GetInt("ApiDocDlg", "left"), right = profile.GetInt("ApiDocDlg", "right");
+  ASSERT_TRUE(left && right);
+  EXPECT_EQ(*left, 50);
+  EXPECT_GT(*right, *left);
+  EXPECT_TRUE(profile.GetInt("ApiDocDlg", "top") && profile.GetInt("ApiDocDlg", "bottom"));
 }
 
 namespace {
