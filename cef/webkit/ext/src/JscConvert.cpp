@@ -32,12 +32,10 @@ std::optional<lm::json::Value> JsConverter::ToJson(JSCValue* value) {
   return Sorrel::cef::ToJson(*msg);
 }
 
-bool JsConverter::Take(double count) {
-  if (count <= static_cast<double>(budget_)) {
-    budget_ -= static_cast<size_t>(count);
-    return true;
-  }
-  return TooMany();
+bool JsConverter::TakeOne() {
+  if (budget_ == 0) return TooMany();
+  --budget_;
+  return true;
 }
 
 bool JsConverter::TooMany() { return Refuse("holds more than " + std::to_string(limit_) + " values in all"); }
@@ -48,7 +46,7 @@ bool JsConverter::Refuse(std::string why) {
 }
 
 bool JsConverter::Convert(JSCValue* value, MsgValue& out) {
-  if (!Take(1)) return false;
+  if (!TakeOne()) return false;
   if (!value) return true;
   if (jsc_value_is_string(value)) {
     gchar* s = jsc_value_to_string(value);

@@ -38,7 +38,7 @@ class JsConverter {
   std::string Refusal(const std::string& what) const { return "'" + what + "' " + refusal_ + "."; }
 
  private:
-  bool Take(double count);
+  bool TakeOne();
   bool Convert(JSCValue* value, MsgValue& out);
   bool ConvertArray(JSCValue* value, MsgValue& out);
   bool ConvertObject(JSCValue* value, MsgValue& out);
