@@ -3,9 +3,12 @@
 // then the final answer with the command's fields; ACT 2 cancels. VLB1
 // measures the level on one channel.
 
+#include <algorithm>
+
 #include "linkmeter/sim/CommandTable.h"
 #include "linkmeter/sim/RecordedData.h"
 #include "linkmeter/sim/Route.h"
+#include "vantor/com/CommandCatalogue.h"
 
 namespace linkmeter::sim {
 namespace {
@@ -168,25 +171,33 @@ Answer MeasureChannel(Exchange& x) {
   return a;
 }
 
+// What a radio row's final answer is, from what the row carries: LEVEL for
+// the surveys, the far unit's clock and current values for EWPTM and EWRSC,
+// otherwise the memory block named by letters 3 and 4 of the mnemonic (OL,
+// PL, PS, PW, ST), written when the row sends DATA, read when it returns it.
+Finish FinishFor(const com::vantor::catalogue::CommandRow& row) {
+  namespace cat = com::vantor::catalogue;
+  auto returns = [&](cat::Member kind, std::string_view name) {
+    return std::any_of(row.results.begin(), row.results.end(),
+                       [&](const cat::ResultSpec& r) { return r.kind == kind && r.name == name; });
+  };
+  if (returns(cat::Member::kSignals, "Signals")) return Levels;
+  if (row.name == "EWPTM") return SetsClock;
+  if (row.name == "EWRSC") return CurrentValues;
+  const std::string block(row.name.substr(2, 2));
+  if (cat::FindArg(row, "DATA")) return WritesBlock(block);
+  if (returns(cat::Member::kBytes, "DATA")) return ReadsBlock(block);
+  return Nothing;
+}
+
 }  // namespace
 
 void AddRadioCommands(CommandTable& table) {
-  table.Add("EWLEX", RadioOperationHandler(Levels));
-  table.Add("EWLRU", RadioOperationHandler(Levels));
-  table.Add("EWOLR", RadioOperationHandler(ReadsBlock("OL")));
-  table.Add("EWOLW", RadioOperationHandler(WritesBlock("OL")));
-  table.Add("EWPLR", RadioOperationHandler(ReadsBlock("PL")));
-  table.Add("EWPLW", RadioOperationHandler(WritesBlock("PL")));
-  table.Add("EWPSR", RadioOperationHandler(ReadsBlock("PS")));
-  table.Add("EWPSW", RadioOperationHandler(WritesBlock("PS")));
-  table.Add("EWPWR", RadioOperationHandler(ReadsBlock("PW")));
-  table.Add("EWPWW", RadioOperationHandler(WritesBlock("PW")));
-  table.Add("EWSTR", RadioOperationHandler(ReadsBlock("ST")));
-  table.Add("EWSTW", RadioOperationHandler(WritesBlock("ST")));
-  table.Add("EWPSP", RadioOperationHandler(Nothing));
-  table.Add("EWRSP", RadioOperationHandler(Nothing));
-  table.Add("EWPTM", RadioOperationHandler(SetsClock));
-  table.Add("EWRSC", RadioOperationHandler(CurrentValues));
+  for (const auto& row : com::vantor::catalogue::kCatalogue) {
+    if (row.family == com::vantor::catalogue::Family::kWireless) {
+      table.Add(std::string(row.name), RadioOperationHandler(FinishFor(row)));
+    }
+  }
   table.Add("VLB1", MeasureChannel);
 }
 
