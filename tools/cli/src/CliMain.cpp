@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "linkmeter/Registration.h"
+#include "linkmeter/cli/CliCatalogue.h"
 #include "linkmeter/cli/CliHost.h"
 #include "linkmeter/cli/CliOptions.h"
 #include "linkmeter/sim/InProcessSite.h"
@@ -53,7 +54,7 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   static std::once_flag registered;
   std::call_once(registered, [&] { RegisterPageFunctions(manager); });
   if (options->list) {
-    for (const auto& [name, handler] : manager.Factory()) out << name << "\n";
+    for (const auto& [name, handler] : manager.Factory()) out << ListLine(name) << "\n";
     if (options->requests.empty() && !options->fromStdin) return 0;
   }
 
@@ -68,6 +69,8 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (!line.empty()) runOne(line);
     }
+  } else if (options->requests.empty() && options->demo && !options->list) {
+    runOne(DemoSurveyRequest());  // --demo alone: a survey through a repeater
   } else {
     for (const auto& request : options->requests) runOne(request);
   }

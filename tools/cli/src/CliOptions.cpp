@@ -18,7 +18,8 @@ const char* const kCliUsage =
     "\n"
     "Options:\n"
     "  --list    print the registered query names and exit\n"
-    "  --demo    run the built-in demo site inside this process and talk to it\n"
+    "  --demo    run the built-in demo site inside this process and talk to it;\n"
+    "            without a request, run a radio survey of one of its remote units\n"
     "  --help    show this text\n"
     "  --version print the version and exit\n"
     "\n"
@@ -51,7 +52,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
     error = "give requests either as arguments or on standard input, not both";
     return std::nullopt;
   }
-  if (!options.help && !options.version && !options.list && !options.fromStdin && options.requests.empty()) {
+  if (!options.help && !options.version && !options.list && !options.fromStdin && !options.demo && options.requests.empty()) {
     error = "no request given";
     return std::nullopt;
   }
