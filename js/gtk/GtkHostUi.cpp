@@ -57,6 +57,8 @@ GtkHostUi::~GtkHostUi() {
 }
 
 bool GtkHostUi::Call(const std::function<void()>& work) {
+  // The program's frame serves calls while it exists.
+  if (auto frame = cef::Manager::Instance().Ui()) return frame->Call(work);
   if (std::this_thread::get_id() == uiThread_) {
     work();
     return true;
@@ -87,6 +89,7 @@ bool GtkHostUi::Call(const std::function<void()>& work) {
 }
 
 bool GtkHostUi::Post(std::function<void()> work) {
+  if (auto frame = cef::Manager::Instance().Ui()) return frame->Post(std::move(work)) != 0;
   if (stopped_) return false;
   RunLater(std::move(work));
   return true;
@@ -127,6 +130,13 @@ HostWindow* GtkHostUi::CallingWindow(const cef::BrowserPtr& browser) {
 void GtkHostUi::PostExit(bool force) {
   if (options_.exit) {
     options_.exit(force);
+    return;
+  }
+  // After the answer has gone: the frame's forced close, or the main
+  // window's normal close path (which asks the pages first).
+  auto frame = cef::Manager::Instance().Ui();
+  if (force && frame) {
+    RunLater([frame] { frame->ForceClose(); });
     return;
   }
   GtkWindow* main = MainWindow();

@@ -1,8 +1,8 @@
 #pragma once
 // The host functions' user interface over GTK: the waiting call and the
-// post over the default GLib main context, the calling window of a WebKit
-// browser, and the dialogs, menus and message boxes. Created on the GTK main
-// thread.
+// post (the program frame's services when the Manager has them, else over
+// the default GLib main context), the calling window of a WebKit browser,
+// and the dialogs, menus and message boxes. Created on the GTK main thread.
 
 #include <gtk/gtk.h>
 

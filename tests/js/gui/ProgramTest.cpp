@@ -1,0 +1,228 @@
+// The host functions in the real program under Xvfb: the page calls them as
+// it would in the field; dialogs and menus are answered through the UI's
+// shown hook. Own HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR per run.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "linkmeter/Registration.h"
+#include "linkmeter/shell/LinkmeterApp.h"
+#include "sorrel/cef/webkit/WebEngine.h"
+#include "sorrel/js/gtk/GtkHostUi.h"
+
+using namespace linkmeter::shell;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_root;
+
+// Evaluates the script in the page; `out` gets its value as a string once
+// done ("!" + message when it threw).
+void Eval(WebKitWebView* view, const std::string& script, std::shared_ptr<std::string> out) {
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* v, GAsyncResult* r, gpointer p) {
+        auto* holder = static_cast<std::shared_ptr<std::string>*>(p);
+        GError* error = nullptr;
+        JSCValue* result = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(v), r, &error);
+        if (result) {
+          gchar* s = jsc_value_to_string(result);
+          **holder = s ? s : "";
+          g_free(s);
+          g_object_unref(result);
+        } else {
+          **holder = std::string("!") + (error ? error->message : "?");
+        }
+        g_clear_error(&error);
+        delete holder;
+      },
+      new std::shared_ptr<std::string>(out));
+}
+
+// Steps run one after another from a timer; each holds once its check does.
+class Steps {
+ public:
+  explicit Steps(LinkmeterApp& app) : app_(app) {}
+  void Add(std::string name, std::function<bool()> step) { steps_.push_back({std::move(name), std::move(step)}); }
+  // A step that evaluates the script until its value is `want` ("*": any).
+  void AddJs(std::string name, std::string script, std::string want) {
+    auto got = std::make_shared<std::string>();
+    auto asked = std::make_shared<bool>(false);
+    auto results = &results_;
+    Add(name, [=, this] {
+      if (!*asked) {
+        *asked = true;
+        Eval(app_.Client()->MainView(), script, got);
+      }
+      if (got->empty()) return false;
+      (*results)[name] = *got;
+      if (*got == want || want == "*") return true;
+      got->clear();  // not yet: ask again
+      *asked = false;
+      return false;
+    });
+  }
+  void Start() { g_timeout_add(20, Tick, this); }
+  bool Finished() const { return next_ == steps_.size(); }
+  std::string Stuck() const { return next_ < steps_.size() ? steps_[next_].first : ""; }
+  std::map<std::string, std::string> results_;
+
+ private:
+  static gboolean Tick(gpointer p) {
+    auto* s = static_cast<Steps*>(p);
+    while (s->next_ < s->steps_.size() && s->steps_[s->next_].second()) ++s->next_;
+    if (s->next_ == s->steps_.size()) return G_SOURCE_REMOVE;
+    if (--s->limit_ > 0) return G_SOURCE_CONTINUE;
+    if (s->app_.Frame()) gtk_widget_destroy(s->app_.Frame()->Window());
+    return G_SOURCE_REMOVE;
+  }
+  LinkmeterApp& app_;
+  int limit_ = 60 * 50;
+  size_t next_ = 0;
+  std::vector<std::pair<std::string, std::function<bool()>>> steps_;
+};
+
+ProgramConfig TestConfig() {
+  const fs::path exe = Sorrel::cef::webkit::ExecutableDir();
+  ProgramConfig config;
+  config.url = "app://res/selftest/blank.html";
+  config.extensionDir = exe / "webext-selftest";
+  config.resourceFolder = exe / "res";
+  config.exeDir = g_root / "exe";
+  config.replacementTable = g_root / "exe" / "linkmeter.strings";
+  config.singleInstance = false;
+  fs::create_directories(config.exeDir);
+  return config;
+}
+
+// The page's natives in one go: what each returns or throws.
+const char* kNatives = R"JS((function(){
+  function err(f){ try { var v = f(); return 'returned ' + JSON.stringify(v); } catch(e) { return e.message; } }
+  var r = {}, path = DIR + '/t.bin';
+  r.noKey = err(function(){ return app.getFolderPath(); });
+  r.explorer5 = err(function(){ return app.explorer(5); });
+  r.lower = err(function(){ return app.getFolderPath('documents'); });
+  r.made = app.makeSpecifyFolder(DIR + '/x/y');
+  var f = app.fileOpen(path, 'w+b');
+  r.type = f.type;
+  r.write = app.fileWrite(f, [0, 255]);
+  r.refused = err(function(){ return app.fileWrite(f, [1, 256]); });
+  app.fileSeek({type: 'FILE', handle: f.handle}, 0, 0);
+  r.read = app.fileRead(f, 10);
+  r.origin = err(function(){ return app.fileSeek(f, 0, 3); });
+  r.closed = typeof app.fileClose(f);
+  r.again = err(function(){ return app.fileClose(f); });
+  var p = app.fileOpen(path + '.txt', 'w'); app.filePuts(p, 'ab\n'); app.fileClose(p);
+  var g = app.fileOpen(path + '.txt', 'r');
+  r.line = app.fileGets(g).length;
+  r.eof = typeof app.fileGets(g);
+  r.sibling = err(function(){ return app.getSettingsVlb1Tool(); });
+  r.running = app.isRunningVlb1Tool();
+  r.state = app.setThreadExecutionState({continuous: true, systemRequired: true});
+  return JSON.stringify(r);
+})())JS";
+
+}  // namespace
+
+TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
+  ProgramConfig config = TestConfig();
+  std::unique_ptr<Steps> steps;
+  config.onStarted = [&] { steps->Start(); };
+  LinkmeterApp app(config);
+  steps = std::make_unique<Steps>(app);
+  auto window = [&] { return GTK_WINDOW(app.Frame()->Window()); };
+  auto ui = [] { return std::dynamic_pointer_cast<Sorrel::Js::gtk::GtkHostUi>(Sorrel::Js::CurrentUi()); };
+  const std::string dir = (g_root / "files").string();
+  fs::create_directories(dir);
+
+  steps->AddJs("page", "String(typeof app == 'object' && typeof app.fileOpen == 'function')", "true");
+  std::string natives = kNatives;
+  natives.replace(natives.find("DIR + '/t.bin'"), 3, "'" + dir + "'");
+  natives.replace(natives.find("DIR + '/x/y'"), 3, "'" + dir + "'");
+  steps->AddJs("natives", natives, "*");
+  steps->AddJs("size", "app.jsQuery('JsSetWindowSize', {w: null, h: 333}, function(v){ window.__size = 'ok'; },"
+                       " function(e){ window.__size = JSON.stringify(e); }); 'sent'", "sent");
+  steps->AddJs("size answer", "String(window.__size)", "ok");
+  steps->Add("size applied", [&] {
+    int w = 0, h = 0;
+    gtk_window_get_size(window(), &w, &h);
+    return h == 333;
+  });
+  steps->AddJs("title", "app.setWindowText('Survey 1'); 'sent'", "sent");
+  steps->Add("title applied", [&] { return std::string(gtk_window_get_title(window())) == "Survey 1"; });
+  steps->Add("hooks", [&] {
+    ui()->SetShownHook([](GtkWidget* w) {
+      if (GTK_IS_MESSAGE_DIALOG(w)) {
+        gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_NO);
+      } else if (GTK_IS_MENU(w)) {
+        GList* items = gtk_container_get_children(GTK_CONTAINER(w));
+        gtk_menu_shell_activate_item(GTK_MENU_SHELL(w), GTK_WIDGET(g_list_last(items)->data), TRUE);
+        g_list_free(items);
+      }
+    });
+    return true;
+  });
+  steps->AddJs("msgbox", "app.msgbox({btn: 2, msg: 'Sure?'}, function(v){ window.__mb = v; }); 'sent'", "sent");
+  steps->AddJs("msgbox answer", "String(window.__mb)", "4");
+  steps->AddJs("menu", "app.showContextMenu({menu: [{}, {name: 'A', id: 7}], pos: {x: 10, y: 10}},"
+                       " function(v){ window.__menu = v; }); 'sent'", "sent");
+  steps->AddJs("menu answer", "String(window.__menu)", "7");
+  steps->AddJs("bad size", "app.setWindowSize(5); 'sent'", "sent");
+  // The normal close path: the pages are asked, then the window closes and
+  // Run returns.
+  steps->Add("exit", [&] {
+    Eval(app.Client()->MainView(), "app.exit(false); 'sent'", std::make_shared<std::string>());
+    return true;
+  });
+
+  int argc = 0;
+  char** argv = nullptr;
+  EXPECT_EQ(app.Run(argc, argv), 0);
+  EXPECT_TRUE(steps->Finished()) << "stuck at " << steps->Stuck() << ": " << steps->results_[steps->Stuck()];
+  auto r = lm::json::Parse(steps->results_["natives"]);
+  ASSERT_TRUE(r && r->is<lm::json::Object>()) << steps->results_["natives"];
+  const auto& o = r->get<lm::json::Object>();
+  auto text = [&](const char* k) { return o.count(k) ? lm::json::ToText(o.at(k)) : std::string("missing"); };
+  EXPECT_EQ(text("noKey"),
+            R"("{\"api\":\"app.getFolderPath\",\"code1\":0,\"msg\":\"Invalid arguments : 'key' is not found.\"}")");
+  EXPECT_EQ(text("explorer5"),
+            R"("{\"api\":\"app.explorer\",\"code1\":0,\"msg\":\"Invalid arguments : 'filepath' must have type string.\"}")");
+  EXPECT_EQ(text("lower"), R"("{\"api\":\"app.getFolderPath\",\"code1\":-1,\"msg\":\"Invalid arguments : key\"}")");
+  EXPECT_EQ(text("made"), "true");
+  EXPECT_EQ(text("type"), "\"FILE\"");
+  EXPECT_EQ(text("write"), "2");
+  EXPECT_EQ(text("refused"), R"("{\"api\":\"app.fileWrite\",\"code1\":-4,\"msg\":\"Invalid arguments\"}")");
+  EXPECT_EQ(text("read"), "[0,255]");
+  EXPECT_EQ(text("origin"), R"("{\"api\":\"app.fileSeek\",\"code1\":-9,\"msg\":\"Invalid arguments\"}")");
+  EXPECT_EQ(text("closed"), "\"undefined\"");
+  EXPECT_EQ(text("again"), R"("{\"api\":\"app.fileClose\",\"code1\":-3,\"msg\":\"method error\"}")");
+  EXPECT_EQ(text("line"), "3");
+  EXPECT_EQ(text("eof"), "\"undefined\"");
+  EXPECT_EQ(text("sibling"), R"("{\"api\":\"app.getSettingsVlb1Tool\",\"code1\":-5,\"msg\":\"method error\"}")");
+  EXPECT_EQ(text("running"), "false");
+  EXPECT_EQ(text("state"), R"({"continuous":true,"displayRequired":false,"systemRequired":false})");
+}
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  char tmpl[] = "/tmp/lm-hostprog-XXXXXX";
+  g_root = mkdtemp(tmpl);
+  for (const char* dir : {"home", "config", "runtime"}) fs::create_directories(g_root / dir);
+  fs::permissions(g_root / "runtime", fs::perms::owner_all);
+  setenv("HOME", (g_root / "home").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
+  unsetenv("XDG_DOCUMENTS_DIR");
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  int rc = RUN_ALL_TESTS();
+  std::error_code ec;
+  fs::remove_all(g_root, ec);
+  return rc;
+}
