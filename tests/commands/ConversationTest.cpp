@@ -188,6 +188,51 @@ TEST(Conversation, EisetVerifiesOnlyAnAcceptedWriteThatAsksForIt) {
   }
 }
 
+TEST(Conversation, EiserShowsTheSerialAsEightHexDigits) {
+  ScriptedUnit unit("EISER");
+  unit.Answer({{"STATUS", "0005-0000"}, {"CODE", "5c"}, {"SER", "1a2b"}});
+  Sorrel::Com::TcmdEISER handler;
+  auto r = RunCall(handler, unit, "{}");
+  EXPECT_EQ(r["SER"].get<std::string>(), "00001A2B");
+  EXPECT_EQ(r["CODE"].get<double>(), 92);
+}
+
+TEST(Conversation, EwsucSplitsTheHeaderOffTheFirstDataAnswer) {
+  std::string header(64, '\0');
+  header[30] = 6;  // six data bytes follow, in all
+  Sorrel::Com::TcmdEWSUC handler;
+  const std::string args = R"({"CH":12,"ID":[1,2,3,4,5,6,7,8],"MODE":1,"RANGE":0})";
+  std::uint64_t tick = 0;
+  com::vantor::CommandClock clock{.unixNow = [] { return std::int64_t{5000}; }, .tick = [&] { return tick; }};
+  {
+    ScriptedUnit unit("EWSUC");
+    unit.Answer({{"STATUS", "0004-0000"}});
+    unit.Answer({{"STATUS", "0004-0001"}});
+    unit.Answer({{"STATUS", "0005-0000"}, {"SIZE", "70"}, {"TIME", "3"}, {"DATA", header + "ab"}});
+    unit.Answer({{"STATUS", "0005-0000"}, {"DATA", "cdef"}});
+    auto r = RunCall(handler, unit, args, clock);
+    EXPECT_TRUE(r["isSuccess"].get<bool>());
+    EXPECT_EQ(r["Header"].get<lm::json::Array>().size(), 64u);
+    EXPECT_EQ(lm::json::ToText(r["Data"]), "[97,98,99,100,101,102]");
+    // No start time: dated by the PC clock at the first answer, the age and TIME.
+    EXPECT_EQ(r["LastDataTime"].get<double>(), 5003);
+    ASSERT_EQ(unit.sent.size(), 4u);
+    FieldMap next = unit.sent[1];
+    EXPECT_EQ(next.at("MODE"), "9");
+    EXPECT_FALSE(next.count("RANGE"));
+    EXPECT_EQ(next.at("CH"), "12");  // the addressing goes with every request
+  }
+  {
+    ScriptedUnit unit("EWSUC");  // the far unit does not answer: no endless polling
+    unit.Answer({{"STATUS", "0004-0000"}});
+    unit.Answer({{"STATUS", "0004-0002"}});
+    auto r = RunCall(handler, unit, args, clock);
+    EXPECT_EQ(unit.sent.size(), 2u);
+    EXPECT_FALSE(r["isSuccess"].get<bool>());
+    EXPECT_FALSE(r.count("Header"));
+  }
+}
+
 // Times worked out from recorded-data headers, one rule per case.
 struct HeaderCase {
   const char* rule;

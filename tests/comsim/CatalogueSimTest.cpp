@@ -89,6 +89,18 @@ TEST_F(SlowAir, CancelledSurveySendsAct2) {
   EXPECT_NE(std::find(acts.begin(), acts.end(), "2"), acts.end());
 }
 
+TEST_F(CatalogueSim, FarUnitClockSetByEwptmIsWhatEwrscReports) {
+  const std::string far = ",\"CH\":12,\"ID\":" + Id(kFieldTh, 3, 2);
+  auto set = Call("EWPTM", far + ",\"DiffTime\":0,\"TimeOffset\":-86400");
+  EXPECT_TRUE(set["isSuccess"].get<bool>());
+  auto now = Call("EWRSC", far + ",\"FORMAT\":0");
+  ASSERT_TRUE(now["isSuccess"].get<bool>());
+  const auto pcNow = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch()).count();
+  EXPECT_NEAR(now["TIME"].get<double>(), static_cast<double>(pcNow - 86400), 3);
+  EXPECT_FALSE(now["DATA"].get<lm::json::Array>().empty());
+}
+
 TEST_F(CatalogueSim, BlockReadsOfTheBaseUnit) {
   auto logs = Call("ELOGS", ",\"MODE\":0");
   EXPECT_TRUE(logs["isSuccess"].get<bool>());
