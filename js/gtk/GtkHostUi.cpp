@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <mutex>
 
 #include "GtkHostWindow.h"
 #include "sorrel/cef/Manager.h"
@@ -29,14 +31,32 @@ GtkWindow* FirstBrowserWindow() {
   return top && GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
 }
 
+// Work handed to the main thread. The queue has its own lock, so the hand-off
+// is ordered by it and not only by GLib's internal locking.
+std::mutex g_queueMutex;
+std::deque<std::function<void()>> g_queue;
+
+gboolean RunQueued(gpointer) {
+  for (;;) {
+    std::function<void()> fn;
+    {
+      std::lock_guard lock(g_queueMutex);
+      if (g_queue.empty()) return G_SOURCE_REMOVE;
+      fn = std::move(g_queue.front());
+      g_queue.pop_front();
+    }
+    fn();
+  }
+}
+
+// Every push wakes the loop, so work queued behind a task that runs a nested
+// loop (a modal dialog) still runs.
 void RunLater(std::function<void()> fn) {
-  g_idle_add_full(
-      G_PRIORITY_DEFAULT,
-      [](gpointer p) -> gboolean {
-        (*static_cast<std::function<void()>*>(p))();
-        return G_SOURCE_REMOVE;
-      },
-      new std::function<void()>(std::move(fn)), [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
+  {
+    std::lock_guard lock(g_queueMutex);
+    g_queue.push_back(std::move(fn));
+  }
+  g_idle_add_full(G_PRIORITY_DEFAULT, RunQueued, nullptr, nullptr);
 }
 
 }  // namespace
