@@ -199,6 +199,25 @@ void GtkHostUi::PopupMenu(const cef::BrowserPtr& browser, const std::vector<Menu
   Shown(menu);
 }
 
+void GtkHostUi::ChooseApplication(const std::string& path) {
+  GFile* file = g_file_new_for_path(path.c_str());
+  GtkWidget* dialog = gtk_app_chooser_dialog_new(MainWindow(), GTK_DIALOG_MODAL, file);
+  g_signal_connect_data(dialog, "response", G_CALLBACK(+[](GtkDialog* d, gint response, gpointer f) {
+                          if (response == GTK_RESPONSE_OK) {
+                            if (GAppInfo* app = gtk_app_chooser_get_app_info(GTK_APP_CHOOSER(d))) {
+                              GList* files = g_list_append(nullptr, f);
+                              g_app_info_launch(app, files, nullptr, nullptr);
+                              g_list_free(files);
+                              g_object_unref(app);
+                            }
+                          }
+                          gtk_widget_destroy(GTK_WIDGET(d));
+                        }),
+                        file, [](gpointer f, GClosure*) { g_object_unref(f); }, GConnectFlags(0));
+  gtk_widget_show(dialog);
+  Shown(dialog);
+}
+
 int32_t GtkHostUi::MessageBox(const MessageBoxRequest& request) {
   static const GtkMessageType kinds[] = {GTK_MESSAGE_OTHER, GTK_MESSAGE_WARNING, GTK_MESSAGE_INFO,
                                          GTK_MESSAGE_QUESTION, GTK_MESSAGE_ERROR};

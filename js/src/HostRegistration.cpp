@@ -6,6 +6,7 @@
 #include "sorrel/js/Folders.h"
 #include "sorrel/js/ShellFunctions.h"
 #include "sorrel/js/Sibling.h"
+#include "sorrel/js/UiRequests.h"
 #include "sorrel/js/WindowFunctions.h"
 
 namespace Sorrel::Js {
@@ -38,6 +39,9 @@ void RegisterHostFunctions(cef::Manager& manager) {
   manager.AddNative(std::make_shared<FileSeek>(files));
   manager.AddNative(std::make_shared<IsExistFile>());
   manager.AddNative(std::make_shared<IsExistDir>());
+  // What the page process hands to the UI process; no page text.
+  manager.AddQuery(std::make_shared<KeepAwakeRequest>(std::make_shared<KeepAwakeTable>(std::make_shared<LogindKeepAwake>())));
+  manager.AddQuery(std::make_shared<OpenWithRequest>());
 }
 
 void RegisterSiblingFunctions(cef::Manager& manager) {

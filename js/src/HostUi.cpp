@@ -33,6 +33,7 @@ class NoWindowUi : public HostUi {
                  std::function<void(uint32_t)> done) override {
     done(0);
   }
+  void ChooseApplication(const std::string&) override {}
   int32_t MessageBox(const MessageBoxRequest&) override { return 0; }
 };
 

@@ -6,6 +6,7 @@
 
 #include "sorrel/cef/Exception.h"
 #include "sorrel/js/Folders.h"
+#include "sorrel/js/UiRequests.h"
 
 namespace Sorrel::Js {
 
@@ -25,16 +26,19 @@ FileOpener DesktopFileOpener() {
     g_free(uri);
     return ok || !unassociated;  // other failures are not reported
   };
-  opener.choose = [](const std::string& path) {
-    // The page process shows no windows; the chooser needs the program's.
-    std::fprintf(stderr, "no application is associated with %s\n", path.c_str());
-  };
   return opener;
 }
 
 void Explorer::Run(const Args& args, Call& call) {
   const std::string path = TextAt0(args, "filepath");
-  if (opener_.openDefault && !opener_.openDefault(path) && opener_.choose) opener_.choose(path);
+  if (!opener_.openDefault || opener_.openDefault(path)) {
+    ReturnUndefined(call);
+    return;
+  }
+  // The chooser is a window: the UI process shows it.
+  if (opener_.choose) opener_.choose(path);
+  else if (!SendUiRequest(call, "JsOpenWith", lm::json::MakeObject({{"path", lm::json::String(path)}})))
+    std::fprintf(stderr, "no application is associated with %s\n", path.c_str());
   ReturnUndefined(call);
 }
 
@@ -101,6 +105,13 @@ void SetThreadExecutionState::Run(const Args& args, Call& call) {
     }
   }
   const uint32_t previous = state_.Set(flags);
+  if (flags & kEsContinuous) {
+    const bool system = flags & kEsSystemRequired, display = flags & kEsDisplayRequired;
+    // The lock is held in the UI process; on its own the page process holds it.
+    const auto request = lm::json::MakeObject({{"displayRequired", lm::json::Bool(display)},
+                                               {"systemRequired", lm::json::Bool(system)}});
+    if (!SendUiRequest(call, "JsKeepAwake", request) && local_) local_->Hold(system, display);
+  }
   if (previous == 0) return;  // null
   call.returnValue = lm::json::MakeObject({{"continuous", lm::json::Bool(previous & kEsContinuous)},
                                            {"displayRequired", lm::json::Bool(previous & kEsDisplayRequired)},

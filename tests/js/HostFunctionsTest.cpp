@@ -12,6 +12,7 @@
 #include "sorrel/js/DialogFunctions.h"
 #include "sorrel/js/HostUi.h"
 #include "sorrel/js/ShellFunctions.h"
+#include "sorrel/js/UiRequests.h"
 
 using namespace Sorrel::Js;
 using js_test::CallNative;
@@ -52,6 +53,7 @@ class FakeUi : public HostUi, public HostWindow {
     Log("menu " + std::to_string(menu.size()) + " at " + std::to_string(p.point ? p.point->first : -1));
     done(menu.size() > 1 ? menu[1].id : 0);
   }
+  void ChooseApplication(const std::string& path) override { Log("choose " + path); }
   int32_t MessageBox(const MessageBoxRequest& r) override { return r.buttons == 2 ? 4 : 1; }
 
   void SetClientSize(std::optional<int32_t> w, std::optional<int32_t> h) override {
@@ -308,6 +310,48 @@ TEST(ShellNatives, ExecutionStateTracksTheLastingFlags) {
   for (const auto& c : cases)
     EXPECT_EQ(CallNative(state, c.args).Text(), "{\"api\":\"app.setThreadExecutionState\",\"code1\":" +
                                                     std::to_string(c.code) + ",\"msg\":\"Invalid arguments\"}");
+}
+
+}  // namespace
+
+namespace {
+
+// Natives hand window and lock work to the UI process when a sender exists.
+TEST(UiRequests, NativesCarryTheirWindowAndLockWorkToTheUiProcess) {
+  std::vector<std::string> sent;
+  InstallUiRequestSender([&](const Sorrel::cef::JsNativeHandler::Call& call, const std::string& q, const lm::json::Value& a) {
+    sent.push_back(call.nativeName + " " + q + " " + lm::json::ToText(a));
+    return true;
+  });
+  auto local = std::make_shared<RecordingLock>();
+  auto state = std::make_shared<SetThreadExecutionState>(local);
+  CallNative(state, {R"({"continuous":true,"displayRequired":true})"});
+  CallNative(state, {R"({"systemRequired":true})"});  // not lasting: nothing to carry
+  auto explorer = std::make_shared<Explorer>(FileOpener{[](const std::string&) { return false; }, nullptr});
+  CallNative(explorer, {"\"/x.unknown\""});
+  InstallUiRequestSender(nullptr);
+  EXPECT_EQ(sent, (std::vector<std::string>{
+                      R"(JsSetThreadExecutionState JsKeepAwake {"displayRequired":true,"systemRequired":false})",
+                      R"(JsExplorer JsOpenWith {"path":"\/x.unknown"})"}));
+  EXPECT_TRUE(local->held.empty());
+}
+
+TEST(UiRequests, OneLockForEveryOpenPage) {
+  auto lock = std::make_shared<RecordingLock>();
+  KeepAwakeTable table(lock);
+  table.Set(1, true, false, {1, 2});
+  table.Set(2, false, true, {1, 2});
+  table.Set(1, false, false, {1, 2});
+  table.Set(3, false, false, {3});  // pages 1 and 2 have gone
+  EXPECT_EQ(lock->held, (std::vector<std::string>{"S-", "SD", "-D", "--"}));
+}
+
+TEST_F(HostQueries, RequestsHaveNoPageTextAndOpenWithShowsTheChooser) {
+  EXPECT_EQ(manager_.Factory().Find("JsKeepAwake")->Script(), "");
+  EXPECT_EQ(Query("JsOpenWith", R"({"path":"/a.xyz"})"), "ok null");
+  EXPECT_EQ(ui_->Taken(), std::vector<std::string>{"choose /a.xyz"});
+  EXPECT_EQ(Query("JsKeepAwake", R"({"systemRequired":1})"),
+            R"(fail -2 {"code1":-2,"msg":"Invalid arguments : 'systemRequired' value is invalid."})");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // ping for comparing the bridge against.
 #include <webkit2/webkit-web-extension.h>
 
+#include "PageUiRequests.h"
 #include "SelfTestFunctions.h"
 #include "linkmeter/Registration.h"
 #include "sorrel/cef/Exception.h"
@@ -56,4 +57,5 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
     linkmeter::selftest::RegisterSelfTestFunctions(m);
     m.AddNative(std::make_shared<RawPing>());
   });
+  Sorrel::Js::webext::InstallPageUiRequests();
 }

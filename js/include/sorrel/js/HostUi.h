@@ -104,6 +104,9 @@ class HostUi {
   // `done` gets the chosen id, or 0 when dismissed.
   virtual void PopupMenu(const cef::BrowserPtr& browser, const std::vector<MenuItem>& menu,
                          const MenuPlacement& placement, std::function<void(uint32_t)> done) = 0;
+  // The desktop's chooser of applications for the file; the chosen one
+  // opens it.
+  virtual void ChooseApplication(const std::string& path) = 0;
   // The pressed button: 1 OK, 2 Cancel, 3 Yes, 4 No, 0 anything else.
   virtual int32_t MessageBox(const MessageBoxRequest& request) = 0;
 };

@@ -15,12 +15,13 @@
 namespace Sorrel::Js {
 
 // Opens a file with the application the desktop associates with it; false
-// when there is none. The chooser shows the desktop's application chooser.
+// when there is none. The chooser shows the desktop's application chooser;
+// without one the UI process is asked to show it.
 struct FileOpener {
   std::function<bool(const std::string& path)> openDefault;
   std::function<void(const std::string& path)> choose;
 };
-// Over GIO; the chooser is left to whoever installs one.
+// Over GIO, without a chooser of its own.
 FileOpener DesktopFileOpener();
 
 class Explorer : public HostNative {
@@ -58,12 +59,14 @@ class MakeSpecifyFolder : public HostNative {
 
 class SetThreadExecutionState : public HostNative {
  public:
-  explicit SetThreadExecutionState(std::shared_ptr<KeepAwake> lock = std::make_shared<LogindKeepAwake>())
-      : HostNative("app.setThreadExecutionState", "JsSetThreadExecutionState"), state_(std::move(lock)) {}
+  // `local` holds the lock when there is no UI process to carry it to.
+  explicit SetThreadExecutionState(std::shared_ptr<KeepAwake> local = std::make_shared<LogindKeepAwake>())
+      : HostNative("app.setThreadExecutionState", "JsSetThreadExecutionState"), state_(nullptr), local_(std::move(local)) {}
   void Run(const Args& args, Call& call) override;
 
  private:
   ExecutionState state_;
+  std::shared_ptr<KeepAwake> local_;
 };
 
 }  // namespace Sorrel::Js

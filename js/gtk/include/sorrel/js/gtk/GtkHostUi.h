@@ -50,6 +50,7 @@ class GtkHostUi : public HostUi {
   void Focus(const cef::BrowserPtr& browser) override;
   void PopupMenu(const cef::BrowserPtr& browser, const std::vector<MenuItem>& menu, const MenuPlacement& placement,
                  std::function<void(uint32_t)> done) override;
+  void ChooseApplication(const std::string& path) override;
   int32_t MessageBox(const MessageBoxRequest& request) override;
 
   // Tests answer dialogs and menus through this: it gets each dialog (or
