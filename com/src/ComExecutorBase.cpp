@@ -72,14 +72,19 @@ void ComExecutorBase::RunHeld(PrmExecutor& prm) {
   } attach(executor, prm.cancel.get());
 
   const bool wasOpen = executor.IsOpen();
-  if (!wasOpen) OpenUnit(*prm.unit, 0);
+  if (!wasOpen) {
+    OpenUnit(*prm.unit, 0);
+    prm.unit->SetOpenForOneCommand(true);
+  }
   struct CloseIfOpenedHere {
-    com::vantor::ExecutorVela& executor;
+    ComExecutor& unit;
     bool wasOpen;
     ~CloseIfOpenedHere() {
-      if (!wasOpen && executor.IsOpen()) executor.Close();
+      if (wasOpen) return;
+      if (unit.Executor().IsOpen()) unit.Executor().Close();
+      unit.SetOpenForOneCommand(false);
     }
-  } closeAfter{executor, wasOpen};
+  } closeAfter{*prm.unit, wasOpen};
   Run(prm);
 }
 

@@ -39,7 +39,7 @@ void IsOpen::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args
   ComInfo info = ParseComInfo(args);
   auto unit = Table().Lookup(info);
   // Only the connection state is read: no need to wait for a running command.
-  const bool open = unit && unit->Executor().IsOpen();
+  const bool open = unit && unit->IsOpenForPage();
   reply->Success(open ? "true" : "false");
 }
 

@@ -81,16 +81,24 @@ TEST_F(Cancel, ExplicitCancelSendsAct2AndFollowsTheUnit) {
 }
 
 TEST_F(Cancel, RouterCancelAbandonsRightAfterTheCancelAnswer) {
+  {
+    std::lock_guard lock(lastMutex);
+    lastResult.clear();
+  }
   auto cb = std::make_shared<bridge_test::RecordingCallback>();
   int64_t id = Start(cb);
   rig.Router().OnQueryCanceled(rig.Browser(), id);
-  // Wait for the call to end: the unit is closed again afterwards.
-  const std::string isOpen = "jsquery:ComIsOpen {\"comInfo\":" + rig.UsbComInfo() + "}";
-  for (int i = 0; i < 100 && rig.Query(isOpen).text == "true"; ++i) std::this_thread::sleep_for(50ms);
-  {
-    std::lock_guard lock(lastMutex);
-    EXPECT_EQ(lastResult, "cancel");
+  // Wait for the call to end; its result object is never delivered.
+  std::string last;
+  for (int i = 0; i < 100; ++i) {
+    {
+      std::lock_guard lock(lastMutex);
+      last = lastResult;
+    }
+    if (last == "cancel") break;
+    std::this_thread::sleep_for(50ms);
   }
+  EXPECT_EQ(last, "cancel");
   EXPECT_EQ(cb->Count(), 0u);  // the router gave the query up
   auto acts = Acts();
   ASSERT_FALSE(acts.empty());
@@ -127,7 +135,9 @@ TEST_F(Cancel, QueuedSurveyCancelledWhileWaitingSendsNothing) {
     acts.erase(acts.begin(), acts.begin() + static_cast<std::ptrdiff_t>(before));
     EXPECT_EQ(std::count(acts.begin(), acts.end(), "0"), 1) << "only the first survey started";
     EXPECT_EQ(std::count(acts.begin(), acts.end(), "2"), 0) << "the first survey was not cancelled";
-    if (routerCancel) EXPECT_EQ(queued->Count(), 0u);
+    if (routerCancel) {
+      EXPECT_EQ(queued->Count(), 0u);
+    }
   }
 }
 
@@ -160,6 +170,8 @@ TEST_F(Cancel, ConcurrentLevelMeasurementsCancelOnlyTheirOwnCall) {
 
 // isOpen only reads the connection state: it does not wait for a survey.
 TEST_F(Cancel, IsOpenAnswersAtOnceDuringASurvey) {
+  const std::string comInfo = "{\"comInfo\":" + rig.UsbComInfo() + "}";
+  ASSERT_TRUE(rig.Query("jsquery:ComOpen " + comInfo).success);
   auto cb = std::make_shared<bridge_test::RecordingCallback>();
   Start(cb);
   auto began = std::chrono::steady_clock::now();
@@ -169,6 +181,18 @@ TEST_F(Cancel, IsOpenAnswersAtOnceDuringASurvey) {
   EXPECT_EQ(cb->Count(), 0u) << "the survey was still running";
   EXPECT_LT(took, 100ms) << "isOpen waited for the survey";
   ASSERT_TRUE(cb->WaitFor(1, 10s));
+  rig.Query("jsquery:ComClose " + comInfo);
+}
+
+// A command on a unit the page never opened opens and closes it itself: to
+// the page the unit stays closed, also while the command runs and right after
+// its answer.
+TEST_F(Cancel, ImplicitlyOpenedUnitIsNeverSeenOpen) {
+  auto cb = std::make_shared<bridge_test::RecordingCallback>();
+  Start(cb);
+  EXPECT_EQ(rig.Query("jsquery:ComIsOpen {\"comInfo\":" + rig.UsbComInfo() + "}").text, "false");
+  ASSERT_TRUE(cb->WaitFor(1, 10s));
+  EXPECT_EQ(rig.Query("jsquery:ComIsOpen {\"comInfo\":" + rig.UsbComInfo() + "}").text, "false");
 }
 
 // Cancelling queued device calls does not hold the router (and with it the

@@ -3,6 +3,7 @@
 // holds its connection. A unit runs one command at a time: callers hold a
 // UnitLease on Gate() for the whole of their work with it.
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,6 +22,13 @@ class ComExecutor {
   com::vantor::ExecutorVela& Executor() const { return *executor_; }
   UnitGate& Gate() { return gate_; }
 
+  // True while a command holds a connection it opened itself and will close
+  // when it ends: to the page the unit is not open.
+  bool OpenForOneCommand() const { return openForOneCommand_.load(); }
+  void SetOpenForOneCommand(bool value) { openForOneCommand_.store(value); }
+  // The connection as the page sees it; safe while a command runs.
+  bool IsOpenForPage() const { return executor_->IsOpen() && !OpenForOneCommand(); }
+
   // The stored LAN password; a call naming a new one replaces it.
   std::string LanPassword() const;
   void SetLanPassword(const std::string& password);
@@ -29,6 +37,7 @@ class ComExecutor {
   ComInfo info_;
   std::shared_ptr<com::vantor::ExecutorVela> executor_;
   UnitGate gate_;
+  std::atomic<bool> openForOneCommand_{false};
   mutable std::mutex passwordMutex_;
 };
 
