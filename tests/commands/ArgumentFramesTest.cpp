@@ -110,6 +110,15 @@ const std::vector<Case>& Cases() {
       {"EWSUC", R"("CH":12,"ID":)" + kId + R"(,"MODE":2,"RANGE":0)", Addressed({{"MODE", "2"}, {"RANGE", "0"}}, "")},
       {"EWSUC", R"("CH":12,"ID":)" + kId + R"(,"MODE":0)", {},
        R"({"code1":-1,"msg":"Invalid arguments : 'RANGE' is not found."})", -1},
+      {"RUINF", "", {}},
+      // Only the keys given are sent; NAME may not be empty.
+      {"WUINF", "", {}},
+      {"WUINF", R"("UNITS":1,"NAME":")" + std::string(32, 'n') + R"(")",
+       {{"NAME", std::string(32, 'n')}, {"UNITS", "1"}}},
+      {"WUINF", R"("NAME":"")", {}, Refused("NAME")},
+      {"WUINF", R"("NAME":")" + std::string(33, 'n') + R"(")", {}, Refused("NAME")},
+      {"WUINF", R"("DESC":")" + std::string(65, 'd') + R"(")", {}, Refused("DESC")},
+      {"WUINF", R"("UNITS":2)", {}, Refused("UNITS")},
   };
   return cases;
 }

@@ -13,6 +13,7 @@
 
 #include "vantor/com/catalogue/BaseUnitRows.h"
 #include "vantor/com/catalogue/RadioRows.h"
+#include "vantor/com/catalogue/SettingsRows.h"
 
 namespace com::vantor::catalogue {
 
@@ -28,7 +29,7 @@ constexpr auto Sorted(const std::array<CommandRow, N>&... tables) {
 }  // namespace detail
 
 // Every row, in registration order.
-inline constexpr auto kCatalogue = detail::Sorted(base_unit::kRows, radio::kRows);
+inline constexpr auto kCatalogue = detail::Sorted(base_unit::kRows, radio::kRows, settings::kRows);
 
 // The row of a mnemonic; a name without a row does not compile.
 consteval const CommandRow& Row(Mnemonic name) {
