@@ -56,8 +56,8 @@ lm::json::Value Signals(std::string_view level) {
   return lm::json::Value(std::move(out));
 }
 
-std::optional<lm::json::Value> MemberValue(const cat::ResultSpec& spec, std::string_view field) {
-  switch (spec.kind) {
+std::optional<lm::json::Value> MemberValue(const cat::ResultDef& def, std::string_view field) {
+  switch (def.kind) {
     case cat::Member::kBytes: return ByteArray(field);
     case cat::Member::kNumber: return lm::json::Number(std::atoi(std::string(field).c_str()));
     case cat::Member::kHexNumber:
@@ -73,10 +73,10 @@ std::optional<lm::json::Value> MemberValue(const cat::ResultSpec& spec, std::str
   return std::nullopt;
 }
 
-cat::ArgValue ReadValue(const ArgReader& reader, const cat::ArgSpec& spec, bool& present) {
-  const std::string key(spec.key);
-  const auto need = spec.need == cat::Need::kRequired ? ArgReader::Need::Required : ArgReader::Need::Optional;
-  switch (spec.reader) {
+cat::ArgValue ReadValue(const ArgReader& reader, const cat::ArgDef& def, bool& present) {
+  const std::string key(def.key);
+  const auto need = def.need == cat::Need::kRequired ? ArgReader::Need::Required : ArgReader::Need::Optional;
+  switch (def.reader) {
     case cat::Reader::kInteger: {
       int32_t n = 0;
       present = reader.Int32(key, n, need);
@@ -101,11 +101,11 @@ cat::ArgValue ReadValue(const ArgReader& reader, const cat::ArgSpec& spec, bool&
 }  // namespace
 
 void ReadArguments(const ArgReader& reader, com::vantor::RowFields& command) {
-  for (const cat::ArgSpec& spec : command.Row().args) {
+  for (const cat::ArgDef& def : command.Row().args) {
     bool present = false;
-    cat::ArgValue value = ReadValue(reader, spec, present);
-    if (present && command.SetArg(spec.key, value) != 0) {
-      throw Sorrel::cef::JsArgumentException(0, "'" + std::string(spec.key) + "'");
+    cat::ArgValue value = ReadValue(reader, def, present);
+    if (present && command.SetArg(def.key, value) != 0) {
+      throw Sorrel::cef::JsArgumentException(0, "'" + std::string(def.key) + "'");
     }
   }
 }
@@ -116,11 +116,11 @@ bool Succeeded(const com::vantor::Tcmd& command) {
 
 void AddAnswerMembers(const com::vantor::Tcmd& command, const cat::CommandRow& row, lm::json::Object& result) {
   const bool succeeded = Succeeded(command);
-  for (const cat::ResultSpec& spec : row.results) {
-    if (spec.when == cat::When::kSuccess && !succeeded) continue;
-    auto field = command.GetRecvField(std::string(spec.field));
+  for (const cat::ResultDef& def : row.results) {
+    if (def.when == cat::When::kSuccess && !succeeded) continue;
+    auto field = command.GetRecvField(std::string(def.field));
     if (!field) continue;
-    if (auto value = MemberValue(spec, *field)) result[std::string(spec.name)] = std::move(*value);
+    if (auto value = MemberValue(def, *field)) result[std::string(def.name)] = std::move(*value);
   }
 }
 

@@ -179,7 +179,7 @@ Finish FinishFor(const com::vantor::catalogue::CommandRow& row) {
   namespace cat = com::vantor::catalogue;
   auto returns = [&](cat::Member kind, std::string_view name) {
     return std::any_of(row.results.begin(), row.results.end(),
-                       [&](const cat::ResultSpec& r) { return r.kind == kind && r.name == name; });
+                       [&](const cat::ResultDef& r) { return r.kind == kind && r.name == name; });
   };
   if (returns(cat::Member::kSignals, "Signals")) return Levels;
   if (row.name == "EWPTM") return SetsClock;

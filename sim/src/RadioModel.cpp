@@ -21,16 +21,16 @@ int Clamp(double v, int lo, int hi) {
 
 }  // namespace
 
-RadioModel::RadioModel(const RadioSpec& design, std::int64_t startUnix) : spec_(design), startUnix_(startUnix) {}
+RadioModel::RadioModel(const RadioSpec& design, std::int64_t startUnix) : design_(design), startUnix_(startUnix) {}
 
 double RadioModel::Wander(std::uint32_t key, std::int64_t t, int periodSec) const {
   auto bucket = static_cast<std::uint32_t>(t / periodSec);
-  std::uint32_t h = Mix(key ^ Mix(bucket ^ Mix(spec_.seed)));
+  std::uint32_t h = Mix(key ^ Mix(bucket ^ Mix(design_.seed)));
   return static_cast<double>(h % 2001) / 1000.0 - 1.0;
 }
 
 std::optional<int> RadioModel::LinkLevel(double distanceM, std::uint32_t linkKey, std::int64_t t) const {
-  if (distanceM > spec_.rangeM) return std::nullopt;
+  if (distanceM > design_.rangeM) return std::nullopt;
   double base = 230.0 - 40.0 * std::log10(std::max(distanceM, 10.0));
   // Slow fading over ten minutes plus a small change from one reading to the next.
   double fade = 6.0 * Wander(linkKey, t, 600) + 2.0 * Wander(linkKey * 31 + 7, t, 5);

@@ -48,7 +48,7 @@ TEST(CatalogueWalk, RowsAreInRegistrationOrderAndConsistent) {
   for (const cat::CommandRow& row : cat::kCatalogue) {
     SCOPED_TRACE(std::string(row.name));
     EXPECT_EQ(row.name.size(), 5u);
-    for (const cat::ArgSpec& a : row.args) {
+    for (const cat::ArgDef& a : row.args) {
       EXPECT_EQ(a.encoding == cat::Encoding::kKept, a.field.empty()) << a.key;
       if (a.check.kind == cat::Check::Kind::kRange) {
         EXPECT_EQ(a.reader, cat::Reader::kInteger) << a.key;

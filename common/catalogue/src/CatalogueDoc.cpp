@@ -41,7 +41,7 @@ std::string Sentence(std::string_view s) {
   return out;
 }
 
-std::string MemberText(const ResultSpec& r) {
+std::string MemberText(const ResultDef& r) {
   switch (r.kind) {
     case Member::kBytes: return "`" + std::string(r.name) + "`: array of bytes from " + std::string(r.field);
     case Member::kNumber: return "`" + std::string(r.name) + "`: number from " + std::string(r.field);
@@ -64,7 +64,7 @@ void WriteArgs(std::ostream& out, const CommandRow& row) {
     return;
   }
   out << "| key | reader | need | accepted | sent as |\n|---|---|---|---|---|\n";
-  for (const ArgSpec& a : row.args) {
+  for (const ArgDef& a : row.args) {
     out << "| `" << a.key << "` | " << ReaderName(a.reader) << " | "
         << (a.need == Need::kRequired ? "required" : "optional") << " | " << DescribeCheck(a) << " | ";
     if (a.encoding == Encoding::kKept) {
@@ -90,7 +90,7 @@ void WriteRow(std::ostream& out, const CommandRow& row) {
   }
   if (!row.results.empty()) {
     out << "Result members:\n\n";
-    for (const ResultSpec& r : row.results) {
+    for (const ResultDef& r : row.results) {
       out << "- " << MemberText(r) << (r.when == When::kSuccess ? ", only on success" : ", when present") << "\n";
     }
     out << "\n";

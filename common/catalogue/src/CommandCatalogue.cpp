@@ -16,17 +16,17 @@ const CommandRow* FindRow(std::string_view name) {
   return nullptr;
 }
 
-const ArgSpec* FindArg(const CommandRow& row, std::string_view key) {
-  for (const ArgSpec& spec : row.args) {
-    if (spec.key == key) return &spec;
+const ArgDef* FindArg(const CommandRow& row, std::string_view key) {
+  for (const ArgDef& def : row.args) {
+    if (def.key == key) return &def;
   }
   return nullptr;
 }
 
-bool Accepts(const ArgSpec& spec, const ArgValue& value) {
+bool Accepts(const ArgDef& def, const ArgValue& value) {
   const bool number = std::holds_alternative<std::int64_t>(value);
-  if (number != (spec.reader == Reader::kInteger)) return false;
-  const Check& check = spec.check;
+  if (number != (def.reader == Reader::kInteger)) return false;
+  const Check& check = def.check;
   switch (check.kind) {
     case Check::Kind::kAny: return true;
     case Check::Kind::kRange: return number && InLimits(check, std::get<std::int64_t>(value));
@@ -42,14 +42,14 @@ bool Accepts(const ArgSpec& spec, const ArgValue& value) {
   return false;
 }
 
-std::string Encode(const ArgSpec& spec, const ArgValue& value) {
+std::string Encode(const ArgDef& def, const ArgValue& value) {
   if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
   std::string bytes = std::get<std::string>(value);
-  if (spec.encoding == Encoding::kPadded && spec.check.kind == Check::Kind::kLength &&
-      bytes.size() < static_cast<std::size_t>(spec.check.hi)) {
-    bytes.resize(static_cast<std::size_t>(spec.check.hi), '\0');
+  if (def.encoding == Encoding::kPadded && def.check.kind == Check::Kind::kLength &&
+      bytes.size() < static_cast<std::size_t>(def.check.hi)) {
+    bytes.resize(static_cast<std::size_t>(def.check.hi), '\0');
   }
-  if (spec.encoding == Encoding::kRelay && bytes.empty()) bytes.assign(1, '\0');
+  if (def.encoding == Encoding::kRelay && bytes.empty()) bytes.assign(1, '\0');
   return bytes;
 }
 
@@ -65,8 +65,8 @@ const char* FamilyName(Family family) {
   return "?";
 }
 
-std::string DescribeCheck(const ArgSpec& spec) {
-  const Check& c = spec.check;
+std::string DescribeCheck(const ArgDef& def) {
+  const Check& c = def.check;
   switch (c.kind) {
     case Check::Kind::kAny: return "any";
     case Check::Kind::kRange:
@@ -90,11 +90,11 @@ std::string DescribeCheck(const ArgSpec& spec) {
   return "?";
 }
 
-std::string DescribeArg(const ArgSpec& spec) {
+std::string DescribeArg(const ArgDef& def) {
   static const char* const kReaders[] = {"integer", "bytes", "text", "object"};
-  std::string line = std::string(spec.key) + " " + kReaders[static_cast<int>(spec.reader)] +
-                     (spec.need == Need::kRequired ? " required " : " optional ") + DescribeCheck(spec);
-  if (spec.encoding != Encoding::kKept) line += " -> " + std::string(spec.field);
+  std::string line = std::string(def.key) + " " + kReaders[static_cast<int>(def.reader)] +
+                     (def.need == Need::kRequired ? " required " : " optional ") + DescribeCheck(def);
+  if (def.encoding != Encoding::kKept) line += " -> " + std::string(def.field);
   return line;
 }
 

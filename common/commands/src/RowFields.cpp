@@ -3,16 +3,16 @@
 namespace com::vantor {
 
 int RowFields::SetArg(std::string_view key, const catalogue::ArgValue& value) {
-  const catalogue::ArgSpec* spec = catalogue::FindArg(row_, key);
-  if (!spec || !catalogue::Accepts(*spec, value)) return -1;
+  const catalogue::ArgDef* def = catalogue::FindArg(row_, key);
+  if (!def || !catalogue::Accepts(*def, value)) return -1;
   given_[std::string(key)] = true;
-  if (spec->encoding == catalogue::Encoding::kKept) {
+  if (def->encoding == catalogue::Encoding::kKept) {
     kept_.insert_or_assign(std::string(key), value);
     return 0;
   }
-  Command().SetSendField(std::string(spec->field), catalogue::Encode(*spec, value));
-  if (!spec->alsoSets.field.empty()) {
-    Command().SetSendField(std::string(spec->alsoSets.field), std::string(spec->alsoSets.value));
+  Command().SetSendField(std::string(def->field), catalogue::Encode(*def, value));
+  if (!def->alsoSets.field.empty()) {
+    Command().SetSendField(std::string(def->alsoSets.field), std::string(def->alsoSets.value));
   }
   return 0;
 }

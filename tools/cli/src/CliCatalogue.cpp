@@ -13,7 +13,7 @@ std::string ListLine(const std::string& queryName) {
   if (!row) return queryName;
   std::string line = queryName + "  " + std::string(row->summary);
   std::string keys;
-  for (const cat::ArgSpec& spec : row->args) keys += (keys.empty() ? "" : ", ") + cat::DescribeArg(spec);
+  for (const cat::ArgDef& def : row->args) keys += (keys.empty() ? "" : ", ") + cat::DescribeArg(def);
   if (!keys.empty()) line += "; " + keys;
   return line;
 }

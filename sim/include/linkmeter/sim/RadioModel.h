@@ -26,13 +26,13 @@ class RadioModel {
   int ChannelLevel(int channel, const std::set<int>& ownChannels,
                    const std::map<int, int>& interference, std::int64_t t) const;
 
-  const RadioSpec& Design() const { return spec_; }
+  const RadioSpec& Design() const { return design_; }
 
  private:
   // A value in [-1, 1] that changes every `periodSec` seconds.
   double Wander(std::uint32_t key, std::int64_t t, int periodSec) const;
 
-  RadioSpec spec_;
+  RadioSpec design_;
   std::int64_t startUnix_;
 };
 

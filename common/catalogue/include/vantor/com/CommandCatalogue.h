@@ -42,24 +42,24 @@ consteval const CommandRow& Row(Mnemonic name) {
 // The row of a mnemonic at run time; nullptr when there is none.
 const CommandRow* FindRow(std::string_view name);
 // The argument key of a row, or nullptr.
-const ArgSpec* FindArg(const CommandRow& row, std::string_view key);
+const ArgDef* FindArg(const CommandRow& row, std::string_view key);
 
 // A value read from the page: a number, or bytes (byte arrays and text
 // after conversion to the ANSI code page).
 using ArgValue = std::variant<std::int64_t, std::string>;
 
 // Whether a value passes the key's check (and is of the reader's kind).
-bool Accepts(const ArgSpec& spec, const ArgValue& value);
+bool Accepts(const ArgDef& def, const ArgValue& value);
 // The bytes of the send field for an accepted value.
-std::string Encode(const ArgSpec& spec, const ArgValue& value);
+std::string Encode(const ArgDef& def, const ArgValue& value);
 
 // Page names of a row.
 std::string QueryName(const CommandRow& row);   // "ComTcmdEWLEX"
 std::string ScriptName(const CommandRow& row);  // "app.com.tcmdEWLEX"
 
 // One line per argument key for --list: "CH integer required 0..255 -> CH".
-std::string DescribeArg(const ArgSpec& spec);
-std::string DescribeCheck(const ArgSpec& spec);
+std::string DescribeArg(const ArgDef& def);
+std::string DescribeCheck(const ArgDef& def);
 const char* FamilyName(Family family);
 
 }  // namespace com::vantor::catalogue

@@ -9,36 +9,36 @@ namespace com::vantor::catalogue::base_unit {
 
 using namespace status;
 
-inline constexpr std::array<ArgSpec, 1> kEinitArgs{Text("MODE", kReq, Words("FACTORY", "GSM", "RESTART"))};
-inline constexpr std::array<ArgSpec, 5> kEiregArgs{
+inline constexpr std::array<ArgDef, 1> kEinitArgs{Text("MODE", kReq, Words("FACTORY", "GSM", "RESTART"))};
+inline constexpr std::array<ArgDef, 5> kEiregArgs{
     Bytes("ID", kReq, Exactly(8)), Text("NAME", kReq, AtMost(8), "NAME", Encoding::kPadded),
     Int("NUM", kReq, Range(1, 250)), Int("CH", kReq, Range(0, 255)), Int("BAND", kOpt, Range(0, 7))};
 inline constexpr std::array<FixedField, 1> kModeOne{{{"MODE", "1"}}};
 inline constexpr std::array<FixedField, 1> kActOne{{{"ACT", "1"}}};
 inline constexpr std::array<FixedField, 1> kActZero{{{"ACT", "0"}}};
 // A 64-byte record to write; without it the command reads (ACT "1").
-inline constexpr std::array<ArgSpec, 1> kRecordArgs{
+inline constexpr std::array<ArgDef, 1> kRecordArgs{
     AlsoSets(Bytes("SendData", kOpt, Exactly(64), "DATA"), "ACT", "0")};
-inline constexpr std::array<ResultSpec, 1> kRecvDataOnSuccess{{{"RecvData", "DATA", Member::kBytes, When::kSuccess}}};
-inline constexpr std::array<ResultSpec, 1> kDataPresent{{{"DATA", "DATA", Member::kBytes, When::kPresent}}};
-inline constexpr std::array<ResultSpec, 2> kSerialResults{{{"CODE", "CODE", Member::kHexNumber, When::kPresent},
+inline constexpr std::array<ResultDef, 1> kRecvDataOnSuccess{{{"RecvData", "DATA", Member::kBytes, When::kSuccess}}};
+inline constexpr std::array<ResultDef, 1> kDataPresent{{{"DATA", "DATA", Member::kBytes, When::kPresent}}};
+inline constexpr std::array<ResultDef, 2> kSerialResults{{{"CODE", "CODE", Member::kHexNumber, When::kPresent},
                                                            {"SER", "SER", Member::kHex8, When::kPresent}}};
-inline constexpr std::array<ArgSpec, 2> kEisohArgs{Int("TIME", kOpt, Range(0, 65535)),
+inline constexpr std::array<ArgDef, 2> kEisohArgs{Int("TIME", kOpt, Range(0, 65535)),
                                                    Bytes("SendData", kOpt, MinLength(1), "DATA")};
-inline constexpr std::array<ArgSpec, 2> kEisucArgs{IntKept("MODE", kOpt, Range(0, 2)),
+inline constexpr std::array<ArgDef, 2> kEisucArgs{IntKept("MODE", kOpt, Range(0, 2)),
                                                    IntKept("RANGE", kOpt, AtLeast(0))};
-inline constexpr std::array<ResultSpec, 1> kRecorded{{{"Header", "DATA", Member::kRecorded, When::kSuccess}}};
-inline constexpr std::array<ArgSpec, 1> kEiwrsArgs{Int("MODE", kReq, Range(0, 1))};
-inline constexpr std::array<ArgSpec, 3> kElogsArgs{Int("MODE", kReq, Range(0, 1)), IntKept("NUM", kOpt, Range(-1, 9999)),
+inline constexpr std::array<ResultDef, 1> kRecorded{{{"Header", "DATA", Member::kRecorded, When::kSuccess}}};
+inline constexpr std::array<ArgDef, 1> kEiwrsArgs{Int("MODE", kReq, Range(0, 1))};
+inline constexpr std::array<ArgDef, 3> kElogsArgs{Int("MODE", kReq, Range(0, 1)), IntKept("NUM", kOpt, Range(-1, 9999)),
                                                    IntKept("Limit", kOpt, AtLeast(-1))};
-inline constexpr std::array<ResultSpec, 1> kLogs{{{"logs", "DATA", Member::kLogs, When::kPresent}}};
-inline constexpr std::array<ArgSpec, 2> kEtlanArgs{Int("ACT", kReq, Range(0, 1)), Int("MODE", kReq, Range(0, 2))};
-inline constexpr std::array<ResultSpec, 5> kTrendResults{{{"MAX", "MAX", Member::kNumber, When::kPresent},
+inline constexpr std::array<ResultDef, 1> kLogs{{{"logs", "DATA", Member::kLogs, When::kPresent}}};
+inline constexpr std::array<ArgDef, 2> kEtlanArgs{Int("ACT", kReq, Range(0, 1)), Int("MODE", kReq, Range(0, 2))};
+inline constexpr std::array<ResultDef, 5> kTrendResults{{{"MAX", "MAX", Member::kNumber, When::kPresent},
                                                           {"INT", "INT", Member::kNumber, When::kPresent},
                                                           {"START", "START", Member::kNumber, When::kPresent},
                                                           {"UTC", "UTC", Member::kNumber, When::kPresent},
                                                           {"DATA", "DATA", Member::kBytes, When::kPresent}}};
-inline constexpr std::array<ArgSpec, 2> kKensaArgs{Int("CMD", kReq, Any()), Bytes("SendData", kReq, Any(), "DATA")};
+inline constexpr std::array<ArgDef, 2> kKensaArgs{Int("CMD", kReq, Any()), Bytes("SendData", kReq, Any(), "DATA")};
 
 inline constexpr std::array<CommandRow, 14> kRows{{
     {"EBSTS", kSettingsOk, Family::kPlain, {}, {}, {}, {}, "the base unit's state", {}, {}},

@@ -9,11 +9,11 @@ namespace com::vantor::catalogue::radio {
 using namespace status;
 
 // Addressing of a survey (MAX hops) and of one far unit (NUM).
-inline constexpr std::array<ArgSpec, 6> kSurvey{
+inline constexpr std::array<ArgDef, 6> kSurvey{
     Int("CH", kReq, Range(0, 255)),      Bytes("ID", kReq, Exactly(8)),       Int("MAX", kOpt, Range(0, 255)),
     Bytes("RELAY", kOpt, Any(), "RELAY", Encoding::kRelay), Int("ROUTE", kOpt, Range(0, 1)),
     Int("BAND", kOpt, Range(0, 7))};
-inline constexpr std::array<ArgSpec, 6> kUnit{
+inline constexpr std::array<ArgDef, 6> kUnit{
     Int("CH", kReq, Range(0, 255)),      Bytes("ID", kReq, Exactly(8)),       Int("NUM", kOpt, Range(0, 255)),
     Bytes("RELAY", kOpt, Any(), "RELAY", Encoding::kRelay), Int("ROUTE", kOpt, Range(0, 1)),
     Int("BAND", kOpt, Range(0, 7))};
@@ -28,12 +28,12 @@ inline constexpr auto kEwstwArgs =
 inline constexpr auto kEwsucArgs =
     Join(kUnit, std::array{Int("MODE", kReq, Range(0, 2)), Int("RANGE", kReq, AtLeast(0))});
 
-inline constexpr std::array<ResultSpec, 1> kSignals{{{"Signals", "LEVEL", Member::kSignals, When::kPresent}}};
-inline constexpr std::array<ResultSpec, 1> kData{{{"DATA", "DATA", Member::kBytes, When::kPresent}}};
-inline constexpr std::array<ResultSpec, 3> kCurrent{{{"TIME", "TIME", Member::kNumber, When::kPresent},
+inline constexpr std::array<ResultDef, 1> kSignals{{{"Signals", "LEVEL", Member::kSignals, When::kPresent}}};
+inline constexpr std::array<ResultDef, 1> kData{{{"DATA", "DATA", Member::kBytes, When::kPresent}}};
+inline constexpr std::array<ResultDef, 3> kCurrent{{{"TIME", "TIME", Member::kNumber, When::kPresent},
                                                      {"DATA", "DATA", Member::kBytes, When::kPresent},
                                                      {"LAST", "LAST", Member::kNumber, When::kPresent}}};
-inline constexpr std::array<ResultSpec, 1> kRecorded{{{"Header", "DATA", Member::kRecorded, When::kSuccess}}};
+inline constexpr std::array<ResultDef, 1> kRecorded{{{"Header", "DATA", Member::kRecorded, When::kSuccess}}};
 
 inline constexpr std::array<CommandRow, 17> kRows{{
     {"EWLEX", kRadioAccepted, Family::kWireless, kSurvey, kSignals, {}, {},

@@ -86,7 +86,7 @@ struct FixedField {
   std::string_view value;
 };
 
-struct ArgSpec {
+struct ArgDef {
   std::string_view key;  // argument key (a dotted path) and the name in errors
   Reader reader = Reader::kInteger;
   Need need = Need::kOptional;
@@ -113,7 +113,7 @@ enum class When : std::uint8_t {
   kSuccess,  // only when the command ended normally and succeeded
 };
 
-struct ResultSpec {
+struct ResultDef {
   std::string_view name;  // the member (several for kRecorded: see Member)
   std::string_view field; // the answer field it comes from
   Member kind = Member::kBytes;
@@ -133,8 +133,8 @@ struct CommandRow {
   std::string_view name;
   StatusCode success;
   Family family = Family::kPlain;
-  std::span<const ArgSpec> args;        // in reading order
-  std::span<const ResultSpec> results;
+  std::span<const ArgDef> args;        // in reading order
+  std::span<const ResultDef> results;
   std::span<const FixedField> fixed;    // sent with every first request
   // Exchanges beyond the family pattern; such a command has its own class.
   std::string_view conversation;
@@ -145,26 +145,26 @@ struct CommandRow {
 
 // ---- builders for the row tables ----------------------------------------
 
-constexpr ArgSpec Int(std::string_view key, Need need, Check check, std::string_view field = {}) {
+constexpr ArgDef Int(std::string_view key, Need need, Check check, std::string_view field = {}) {
   return {key, Reader::kInteger, need, check, field.empty() ? key : field, Encoding::kDecimal, {}};
 }
-constexpr ArgSpec IntKept(std::string_view key, Need need, Check check) {
+constexpr ArgDef IntKept(std::string_view key, Need need, Check check) {
   return {key, Reader::kInteger, need, check, {}, Encoding::kKept, {}};
 }
-constexpr ArgSpec Bytes(std::string_view key, Need need, Check check, std::string_view field = {},
+constexpr ArgDef Bytes(std::string_view key, Need need, Check check, std::string_view field = {},
                         Encoding encoding = Encoding::kRaw) {
   return {key, Reader::kBytes, need, check, field.empty() ? key : field, encoding, {}};
 }
-constexpr ArgSpec BytesKept(std::string_view key, Need need, Check check) {
+constexpr ArgDef BytesKept(std::string_view key, Need need, Check check) {
   return {key, Reader::kBytes, need, check, {}, Encoding::kKept, {}};
 }
-constexpr ArgSpec Text(std::string_view key, Need need, Check check, std::string_view field = {},
+constexpr ArgDef Text(std::string_view key, Need need, Check check, std::string_view field = {},
                        Encoding encoding = Encoding::kAnsi) {
   return {key, Reader::kText, need, check, field.empty() ? key : field, encoding, {}};
 }
-constexpr ArgSpec AlsoSets(ArgSpec spec, std::string_view field, std::string_view value) {
-  spec.alsoSets = {field, value};
-  return spec;
+constexpr ArgDef AlsoSets(ArgDef def, std::string_view field, std::string_view value) {
+  def.alsoSets = {field, value};
+  return def;
 }
 
 inline constexpr Need kReq = Need::kRequired;
@@ -172,8 +172,8 @@ inline constexpr Need kOpt = Need::kOptional;
 
 // Joins argument lists: the shared addressing keys, then a command's own.
 template <std::size_t A, std::size_t B>
-constexpr std::array<ArgSpec, A + B> Join(const std::array<ArgSpec, A>& a, const std::array<ArgSpec, B>& b) {
-  std::array<ArgSpec, A + B> out{};
+constexpr std::array<ArgDef, A + B> Join(const std::array<ArgDef, A>& a, const std::array<ArgDef, B>& b) {
+  std::array<ArgDef, A + B> out{};
   for (std::size_t i = 0; i < A; ++i) out[i] = a[i];
   for (std::size_t i = 0; i < B; ++i) out[A + i] = b[i];
   return out;
