@@ -26,7 +26,11 @@ std::unique_ptr<InProcessSite> InProcessSite::Start(SiteSpec site, std::string* 
   vcomm::usb::SetBusDirectory(self->busDirectory_);
   SimulatorOptions options;
   options.lanAddress = "127.0.0.1";
-  options.udp = false;  // nothing broadcasts outside a test's namespace
+  // The LAN search reaches the site's responder on loopback only (any free
+  // port, see UdpPort); nothing is broadcast.
+  options.udp = true;
+  options.udpAddress = "127.0.0.1";
+  options.udpPort = 0;
   self->simulator_ = std::make_unique<Simulator>(std::move(site), options);
   // A long demo session keeps no frames in memory; they go to a file on request.
   Transcript& transcript = self->simulator_->GetTranscript();

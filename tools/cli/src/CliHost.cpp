@@ -3,6 +3,7 @@
 #include <future>
 #include <ostream>
 
+#include "linkmeter/cli/CliLoop.h"
 #include "sorrel/cef/RequestText.h"
 
 namespace linkmeter::cli {
@@ -22,6 +23,7 @@ struct Answer {
 
 class PromiseCallback : public Sorrel::cef::QueryCallback {
  public:
+  explicit PromiseCallback(CliLoop* loop) : loop_(loop) {}
   std::future<Answer> Future() { return promise_.get_future(); }
   void Success(const std::string& text) override { Set({true, 0, text}); }
   void Failure(int32_t code, const std::string& text) override { Set({false, code, text}); }
@@ -32,7 +34,9 @@ class PromiseCallback : public Sorrel::cef::QueryCallback {
     if (set_) return;
     set_ = true;
     promise_.set_value(std::move(a));
+    if (loop_) loop_->Wake();
   }
+  CliLoop* loop_;
   std::mutex mutex_;
   bool set_ = false;
   std::promise<Answer> promise_;
@@ -50,19 +54,21 @@ std::string FailureLine(int32_t code, const std::string& text, const std::string
   return "failure " + std::to_string(code) + " " + body;
 }
 
-CliHost::CliHost(Sorrel::cef::Manager& manager) : browser_(std::make_shared<CliBrowser>()) {
+CliHost::CliHost(Sorrel::cef::Manager& manager, CliLoop* loop)
+    : browser_(std::make_shared<CliBrowser>()), loop_(loop) {
   manager.RegisterBrowser(browser_, router_);
 }
 
 CliHost::~CliHost() { router_.Shutdown(); }
 
 CliHost::Outcome CliHost::Run(const std::string& request, std::ostream& out) {
-  auto callback = std::make_shared<PromiseCallback>();
+  auto callback = std::make_shared<PromiseCallback>(loop_);
   auto future = callback->Future();
   if (!router_.OnQuery(browser_, nextQueryId_++, request, false, callback)) {
     out << "unhandled\n" << std::flush;
     return Outcome::kUnhandled;
   }
+  if (loop_) loop_->RunUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
   Answer answer = future.get();
   if (answer.success) {
     out << "success " << answer.text << "\n" << std::flush;

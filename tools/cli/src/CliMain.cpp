@@ -8,10 +8,12 @@
 #include "linkmeter/Registration.h"
 #include "linkmeter/cli/CliCatalogue.h"
 #include "linkmeter/cli/CliHost.h"
+#include "linkmeter/cli/CliLoop.h"
 #include "linkmeter/cli/CliOptions.h"
 #include "linkmeter/sim/InProcessSite.h"
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/SearchWatchers.h"
 
 namespace linkmeter::cli {
 
@@ -53,12 +55,35 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   auto& manager = Sorrel::cef::Manager::Instance();
   static std::once_flag registered;
   std::call_once(registered, [&] { RegisterPageFunctions(manager); });
+  // This thread serves what page functions hand to the window thread; it
+  // stops serving before the queries are drained at exit.
+  auto loop = std::make_shared<CliLoop>();
+  manager.SetUiThread(loop);
+  struct StopLoopAtExit {
+    Sorrel::cef::Manager& manager;
+    CliLoop& loop;
+    ~StopLoopAtExit() {
+      loop.Stop();
+      manager.SetUiThread(nullptr);
+    }
+  } stopLoopAtExit{manager, *loop};
+  // The demo's LAN search goes to the site's responder on loopback.
+  struct LanSearchOfDemo {
+    bool demo;
+    ~LanSearchOfDemo() {
+      if (demo) Sorrel::Com::SearchWatchers::Instance().Lan().SetSeeker(std::make_unique<Sorrel::NetSeekLanSeeker>());
+    }
+  } lanSearchOfDemo{demo != nullptr};
+  if (demo) {
+    Sorrel::Com::SearchWatchers::Instance().Lan().SetSeeker(
+        std::make_unique<Sorrel::LoopbackLanSeeker>(static_cast<uint16_t>(demo->UdpPort())));
+  }
   if (options->list) {
     for (const auto& [name, handler] : manager.Factory()) out << ListLine(name) << "\n";
     if (options->requests.empty() && !options->fromStdin) return 0;
   }
 
-  CliHost host(manager);
+  CliHost host(manager, loop.get());
   bool allSucceeded = true;
   auto runOne = [&](const std::string& request) {
     if (host.Run(request, out) != CliHost::Outcome::kSuccess) allSucceeded = false;

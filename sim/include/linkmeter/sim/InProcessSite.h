@@ -22,6 +22,8 @@ class InProcessSite {
   InProcessSite& operator=(const InProcessSite&) = delete;
 
   Simulator& Sim() { return *simulator_; }
+  // The loopback port where the site answers the LAN search datagram.
+  int UdpPort() const { return simulator_->UdpPort(); }
   // One line per base unit: how to reach it ("comInfo" members included).
   std::string Summary() const;
 

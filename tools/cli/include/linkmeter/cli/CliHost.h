@@ -11,11 +11,14 @@
 
 namespace linkmeter::cli {
 
+class CliLoop;
+
 class CliHost {
  public:
   enum class Outcome { kSuccess, kFailure, kUnhandled };
 
-  explicit CliHost(Sorrel::cef::Manager& manager);
+  // With a loop, the waiting thread serves it until each answer arrives.
+  explicit CliHost(Sorrel::cef::Manager& manager, CliLoop* loop = nullptr);
   ~CliHost();
 
   // Runs one request to its answer and prints the answer's line.
@@ -27,6 +30,7 @@ class CliHost {
   Sorrel::cef::BsmsgRouter router_;
   Sorrel::cef::BrowserPtr browser_;
   int64_t nextQueryId_ = 1;
+  CliLoop* loop_;
 };
 
 // The answer line for a failure: a JSON object text gets "api" = query name.

@@ -1,0 +1,55 @@
+#pragma once
+// The process-wide search state: the two USB watchers, the LAN watcher and
+// the gate that lets one search run at a time. Made before the search
+// functions are registered and kept until the process ends.
+
+#include <functional>
+#include <memory>
+
+#include "lm/Json.h"
+#include "sorrel/com/ComExecutorTable.h"
+#include "sorrel/com/SearchParams.h"
+#include "sorrel/com/UnitLease.h"
+#include "sorrel/com/WatchLan.h"
+#include "sorrel/com/WatchUsb.h"
+
+namespace Sorrel::Com {
+
+class SearchWatchers {
+ public:
+  explicit SearchWatchers(ComExecutorTable& table, UsbBusProbe& probe = UsbBusProbe::Library(),
+                          std::unique_ptr<LanSeeker> seeker = std::make_unique<NetSeekLanSeeker>());
+
+  static SearchWatchers& Instance();
+
+  WatchUsbVela& Vela() { return vela_; }
+  WatchUsbVLB3& Vlb3() { return vlb3_; }
+  WatchLan& Lan() { return lan_; }
+  const WatchUsbVela& Vela() const { return vela_; }
+  const WatchUsbVLB3& Vlb3() const { return vlb3_; }
+
+  // Searches share the watchers, so they run one after the other: a search
+  // holds this from its start to its answer (possibly across threads).
+  UnitGate& Gate() { return gate_; }
+
+  // A wanted USB watcher is cleared first when force is set and then
+  // updated; one not wanted is cleared.
+  void RefreshUsb(const SearchUSBPrm& prm);
+  // The entries the flags select from the USB watchers' lists.
+  lm::json::Array UsbEntries(const SearchUSBPrm& prm) const;
+
+  // The window LAN searches run under, fetched on the window thread once.
+  // NetSeek only needs it to be non-null; a host with a real window may set
+  // its own source.
+  void SetParentWindowSource(std::function<void*()> source) { parentWindow_ = std::move(source); }
+  void* ParentWindow() const { return parentWindow_(); }
+
+ private:
+  WatchUsbVela vela_;
+  WatchUsbVLB3 vlb3_;
+  WatchLan lan_;
+  UnitGate gate_;
+  std::function<void*()> parentWindow_;
+};
+
+}  // namespace Sorrel::Com

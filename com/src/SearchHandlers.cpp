@@ -1,0 +1,136 @@
+#include "sorrel/com/SearchHandlers.h"
+
+#include "sorrel/cef/ArgReader.h"
+#include "sorrel/cef/Exception.h"
+#include "sorrel/com/OpticalLogger.h"
+
+namespace Sorrel::Com {
+namespace {
+
+using Sorrel::cef::JsExecuteException;
+
+std::string ArrayText(lm::json::Array entries) { return lm::json::ToText(lm::json::Value(std::move(entries))); }
+
+}  // namespace
+
+void SearchHandler::CallOnWindowThread(const std::function<void()>& task) const {
+  auto ui = Ui();
+  if (!ui || ui->IsUiThread()) {
+    task();
+    return;
+  }
+  if (!ui->Call(task)) throw JsExecuteException(0, "");  // the window thread has stopped
+}
+
+std::shared_ptr<UnitLease> SearchHandler::WaitTurn(
+    const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) const {
+  auto turn = std::make_shared<UnitLease>(watchers_.Gate(), reply ? reply->Cancellation().get() : nullptr);
+  if (!turn->Held()) throw JsExecuteException(0, "cancel");
+  return turn;
+}
+
+void SearchUSB::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
+                        const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  const SearchUSBPrm prm = SearchUSBPrm::Read(args);
+  auto turn = WaitTurn(reply);
+  // The turn travels with the task: it ends when the task has run, or when
+  // the task is dropped unrun because the frame is closing.
+  auto work = [&watchers = Watchers(), prm, reply, turn] {
+    try {
+      watchers.RefreshUsb(prm);
+      reply->Success(ArrayText(watchers.UsbEntries(prm)));
+    } catch (const std::exception& e) {
+      reply->Failure(-99, lm::json::ToText(lm::json::ErrorObject(-99, e.what())));
+    }
+  };
+  auto ui = Ui();
+  if (!ui || ui->IsUiThread()) {
+    work();
+    return;
+  }
+  if (ui->Post(std::move(work)) == 0) throw JsExecuteException(0, "");
+}
+
+void SearchLAN::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
+                        const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  const SearchLANPrm prm = SearchLANPrm::Read(args);
+  auto turn = WaitTurn(reply);
+  WatchLan& lan = Watchers().Lan();
+  if (!lan.HasParent()) {
+    void* parent = nullptr;
+    CallOnWindowThread([&] { parent = Watchers().ParentWindow(); });
+    lan.SetParent(parent);
+  }
+  lan.Search(prm);
+  lm::json::Array entries;
+  for (const WatchLanEntry& unit : lan.List()) entries.push_back(LanEntry(unit));
+  reply->Success(ArrayText(std::move(entries)));
+}
+
+void SearchLogger::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
+                           const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  Sorrel::cef::ArgReader reader(args);
+  std::string serialText;
+  uint32_t serial = 0;
+  if (reader.String("serial", serialText, Sorrel::cef::ArgReader::Need::Optional)) {
+    serial = ParseSerialText(serialText);
+  }
+  std::optional<ComInfo> base;
+  if (reader.Has("comInfo")) base = ParseComInfo(args);
+  auto turn = WaitTurn(reply);
+  lm::CancelToken* cancel = reply ? reply->Cancellation().get() : nullptr;
+
+  std::vector<Result> found;
+  if (serial != 0) found = BySerial(serial, cancel);
+  else if (base) found = OnBaseUnit(*base, cancel);
+  else found = OnEveryUsbUnit(cancel);
+  lm::json::Array entries;
+  for (const Result& logger : found) entries.push_back(LoggerEntry(logger));
+  reply->Success(ArrayText(std::move(entries)));
+}
+
+std::vector<WatchUsbInfo> SearchLogger::RescanUsb(bool vlb3) const {
+  SearchUSBPrm prm;
+  prm.force = true;
+  if (vlb3) prm.vlb3 = true;
+  else prm.vlb2 = prm.vlb1 = prm.vlb5 = true;
+  std::vector<WatchUsbInfo> units;
+  CallOnWindowThread([&] {
+    Watchers().RefreshUsb(prm);
+    units = vlb3 ? Watchers().Vlb3().List() : Watchers().Vela().List();
+  });
+  return units;
+}
+
+std::vector<SearchLogger::Result> SearchLogger::BySerial(uint32_t serial, lm::CancelToken* cancel) const {
+  const uint32_t code = ModelCode(serial);
+  if (code != 92 && code != 93 && code != 94 && code != 97 && code != 99) return {};
+  for (bool vlb3 : {false, true}) {
+    for (const WatchUsbInfo& unit : RescanUsb(vlb3)) {
+      ComInfo info{std::make_shared<WatchUsbInfo>(unit), nullptr};
+      auto logger = ReadOpticalLogger(Table(), info, cancel);
+      if (logger && logger->serial == serial) return {*logger};
+    }
+  }
+  return {};
+}
+
+std::vector<SearchLogger::Result> SearchLogger::OnBaseUnit(const ComInfo& base, lm::CancelToken* cancel) const {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (auto logger = ReadOpticalLogger(Table(), base, cancel)) return {*logger};
+  }
+  return {};
+}
+
+std::vector<SearchLogger::Result> SearchLogger::OnEveryUsbUnit(lm::CancelToken* cancel) const {
+  std::vector<Result> found;
+  for (bool vlb3 : {false, true}) {
+    for (const WatchUsbInfo& unit : RescanUsb(vlb3)) {
+      ComInfo info{std::make_shared<WatchUsbInfo>(unit), nullptr};
+      if (auto logger = ReadOpticalLogger(Table(), info, cancel)) found.push_back(*logger);
+    }
+  }
+  return found;
+}
+
+}  // namespace Sorrel::Com
