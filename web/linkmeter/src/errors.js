@@ -1,0 +1,39 @@
+// A failure as the technician reads it: what the program said (its msg)
+// and what to do about it.
+import { t } from './i18n.js';
+import { CancelledError } from './api.js';
+import { RouteError } from './route.js';
+
+// The advice key for a failure object or device result.
+export function adviceKey(detail) {
+  const d = detail || {};
+  const msg = String(d.msg || '');
+  if (d.isTimeout || msg === 'timeout') return 'advice.timeout';
+  if (String(d.api || '').startsWith('app.file')) return 'advice.file';
+  if (msg.startsWith('fail to open')) return d.code2 === -29 || /LOGIN/i.test(msg) ? 'advice.password' : 'advice.open';
+  if (msg.includes('このAPIは指定したcomInfo')) return 'advice.unsupported';
+  if (msg.startsWith('Invalid arguments')) return 'advice.arguments';
+  if (d.code1 === -22) return 'advice.measure';
+  if (typeof d.STATUS === 'string') {
+    if (d.STATUS === '0003-0090') return 'advice.busy';
+    if (d.STATUS.startsWith('0004-')) return 'advice.radio';
+  }
+  if (msg.includes('bridge is not available')) return 'advice.bridge';
+  return 'advice.retry';
+}
+
+// {title, msg, advice} for any error a flow caught.
+export function describeError(error) {
+  if (error instanceof CancelledError) return { title: t('error.cancelled'), msg: '', advice: '' };
+  if (error instanceof RouteError) {
+    return { title: t('error.route'), msg: t('route.' + error.code, { num: error.detail }), advice: t('advice.registration') };
+  }
+  const detail = (error && error.detail) || { msg: error && error.message ? error.message : String(error) };
+  const parts = [];
+  if (detail.msg) parts.push(detail.msg);
+  else if (detail.STATUS) parts.push('STATUS=' + detail.STATUS);
+  if (detail.code1 !== undefined && !String(detail.msg || '').includes(String(detail.code1))) {
+    parts.push(`(code ${detail.code1}${detail.code2 !== undefined ? ' / ' + detail.code2 : ''})`);
+  }
+  return { title: t('error.device'), msg: parts.join(' '), advice: t(adviceKey(detail)) };
+}

@@ -1,0 +1,41 @@
+// Saving text through the save dialog and the file functions: UTF-8 with a
+// byte-order mark, so spreadsheets read the names right.
+import { fileDialog, DeviceError } from './api.js';
+
+function utf8Bytes(text) {
+  return [0xef, 0xbb, 0xbf, ...new TextEncoder().encode(text)];
+}
+
+function withExtension(path, ext) {
+  const name = path.split('/').pop();
+  return name.includes('.') ? path : path + ext;
+}
+
+// Resolves with the path written, or null when the dialog was cancelled.
+export async function saveTextFile(text, { title, initFile, filter, ext }) {
+  const paths = await fileDialog({ mode: 'save', title, initFile, filter });
+  if (!Array.isArray(paths) || paths.length === 0) return null;
+  const path = withExtension(paths[0], ext);
+  const app = globalThis.app;
+  let handle;
+  try {
+    handle = app.fileOpen(path, 'wb');
+    app.fileWrite(handle, utf8Bytes(text));
+  } catch (e) {
+    throw new DeviceError(parseThrown(e));
+  } finally {
+    if (handle) {
+      try { app.fileClose(handle); } catch (e) { /* already reported */ }
+    }
+  }
+  return path;
+}
+
+// Native functions throw an Error whose message is the failure JSON.
+function parseThrown(e) {
+  try {
+    return JSON.parse(e.message);
+  } catch (x) {
+    return { msg: String(e && e.message) };
+  }
+}

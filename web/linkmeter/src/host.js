@@ -1,0 +1,27 @@
+// What the program tells the page beyond `app`: display units of channel
+// values (the program's channel types) and whether it runs the demo site.
+// Both live in the `linkmeter` namespace the program adds to the page.
+function extras() {
+  return typeof globalThis.linkmeter === 'object' && globalThis.linkmeter ? globalThis.linkmeter : null;
+}
+
+// The display text of a raw channel value, with its unit; the raw number
+// when the program offers no channel types.
+export function formatChannel(chType, raw) {
+  const ns = extras();
+  if (ns && ns.chtype && typeof ns.chtype.format === 'function') {
+    try {
+      return String(ns.chtype.format(chType, raw));
+    } catch (e) {
+      return `raw ${raw}`;
+    }
+  }
+  return `raw ${raw}`;
+}
+
+export function isDemo() {
+  const ns = extras();
+  if (!ns) return false;
+  if (typeof ns.isDemo === 'function') return ns.isDemo() === true;
+  return ns.demo === true;
+}

@@ -1,0 +1,47 @@
+// Page texts: one message table per language, picked from the system
+// language and switchable. Views may add their own keys with addMessages.
+// No Intl here: under a C locale navigator.language is "C", which Intl
+// refuses.
+import ja from './i18n/ja.js';
+import en from './i18n/en.js';
+
+const tables = { ja: { ...ja }, en: { ...en } };
+export const LANGUAGES = ['ja', 'en'];
+let current = 'ja';
+const listeners = new Set();
+
+// "ja-JP" → ja, "en-US" → en; the program's own language for anything it
+// has no table for that cannot be read as a language ("C", "POSIX", "").
+export function pickLanguage(tag) {
+  const primary = String(tag || '').toLowerCase().split(/[-_.@]/)[0];
+  if (tables[primary]) return primary;
+  if (primary === '' || primary === 'c' || primary === 'posix') return 'ja';
+  return 'en';
+}
+
+export function addMessages(language, table) {
+  Object.assign(tables[language], table);
+}
+
+export function language() {
+  return current;
+}
+
+export function setLanguage(lang) {
+  if (!tables[lang] || lang === current) return;
+  current = lang;
+  if (globalThis.document) document.documentElement.lang = lang;
+  for (const f of listeners) f(lang);
+}
+
+export function onLanguageChange(f) {
+  listeners.add(f);
+  return () => listeners.delete(f);
+}
+
+// The text of `key` with {name} placeholders filled from `params`.
+export function t(key, params) {
+  const text = tables[current][key] ?? tables.en[key] ?? tables.ja[key] ?? key;
+  if (!params) return text;
+  return text.replace(/\{(\w+)\}/g, (all, name) => (name in params ? String(params[name]) : all));
+}

@@ -1,0 +1,93 @@
+// The page: header (unit, DEMO mark, language), a tab per flow, messages.
+import { h, fill } from './dom.js';
+import { t, pickLanguage, setLanguage, language, LANGUAGES, onLanguageChange } from './i18n.js';
+import { store } from './state.js';
+import { mountMessages, notify } from './ui.js';
+import { installExitGuard } from './busy.js';
+import { isDemo } from './host.js';
+import { VIEWS } from './views/index.js';
+
+const LANGUAGE_KEY = 'linkmeter.language';
+let current = VIEWS[0].id;
+let built = [];
+
+function savedLanguage() {
+  try {
+    return localStorage.getItem(LANGUAGE_KEY);
+  } catch (e) {
+    return null;
+  }
+}
+
+function go(id) {
+  current = id;
+  for (const v of built) {
+    v.element.hidden = v.id !== id;
+    v.tab.classList.toggle('active', v.id === id);
+    v.tab.setAttribute('aria-selected', String(v.id === id));
+    if (v.id === id && v.show) v.show();
+  }
+}
+
+function unitText(s) {
+  return s.unit ? `${s.unit.name} · ${s.unit.model} · ${s.unit.serial}` : t('units.notConnected');
+}
+
+function build(root) {
+  store.unsubscribeAll();
+  const ctx = { go };
+  const tabs = h('nav', { id: 'tabs', role: 'tablist' });
+  const views = h('main', { id: 'views' });
+  built = VIEWS.map((view) => {
+    const made = view.create(ctx);
+    const tab = h('button', { id: 'tab-' + view.id, role: 'tab', test: 'tab', dataset: { view: view.id }, onclick: () => go(view.id), text: t(view.title) });
+    made.element.dataset.view = view.id;
+    tabs.append(tab);
+    views.append(made.element);
+    return { id: view.id, tab, element: made.element, show: made.show };
+  });
+  const unit = h('span', { id: 'connected-unit' });
+  const busy = h('span', { id: 'busy-mark', hidden: true, text: t('common.working') });
+  const lang = h('select', { id: 'language', title: t('common.language') },
+    LANGUAGES.map((l) => h('option', { value: l, selected: l === language(), text: t('language.' + l) })));
+  lang.addEventListener('change', () => {
+    if (store.get().busy) {
+      lang.value = language();
+      notify(t('common.busyLanguage'));
+      return;
+    }
+    try { localStorage.setItem(LANGUAGE_KEY, lang.value); } catch (e) { /* private mode */ }
+    setLanguage(lang.value);
+  });
+  const messages = h('div', { id: 'messages', 'aria-live': 'polite' });
+  fill(root,
+    h('header', { class: 'no-print' },
+      h('h1', { text: 'Linkmeter' }),
+      isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
+      unit, busy, lang),
+    tabs, messages, views);
+  mountMessages(messages);
+  const update = (s) => {
+    unit.textContent = unitText(s);
+    busy.hidden = s.busy === 0;
+  };
+  store.subscribe(update);
+  update(store.get());
+  go(current);
+}
+
+function start() {
+  const root = document.getElementById('app');
+  setLanguage(savedLanguage() || pickLanguage(navigator.language));
+  document.documentElement.lang = language();
+  if (typeof globalThis.app !== 'object') {
+    fill(root, h('p', { class: 'message error', id: 'no-bridge', text: t('error.noBridge') }));
+    return;
+  }
+  installExitGuard();
+  build(root);
+  onLanguageChange(() => build(root));
+  root.dataset.ready = 'true';
+}
+
+start();

@@ -1,0 +1,40 @@
+// The page's shared state: a small store whose listeners see every change.
+export function createStore(initial) {
+  let state = { ...initial };
+  const listeners = new Set();
+  return {
+    get: () => state,
+    set(patch) {
+      state = { ...state, ...patch };
+      for (const f of listeners) f(state);
+    },
+    subscribe(f) {
+      listeners.add(f);
+      return () => listeners.delete(f);
+    },
+    // Drops every listener (the page rebuilds its views).
+    unsubscribeAll: () => listeners.clear(),
+  };
+}
+
+// What the flows share: the units found, the connected one and its site.
+export const store = createStore({
+  units: [], // search entries (comInfo without password)
+  loggers: [], // loggers found on optical ports
+  unit: null, // the connected unit's comInfo (with lanPassword for LAN)
+  unitInfo: null, // {ruinf, ebsts, rdtim}
+  regInfo: null, // the connected unit's registration
+  surveyTarget: null, // {group, kind, num} picked on the site view
+  siteSurvey: null, // the last site survey's results
+  busy: 0, // long operations running (keeps the computer awake)
+});
+
+// LAN passwords of this session, by address and port. Memory only: never
+// stored anywhere, gone when the page closes.
+const passwords = new Map();
+const lanKey = (entry) => `${entry.ipAddr}:${entry.port}`;
+export const sessionPasswords = {
+  get: (entry) => passwords.get(lanKey(entry)),
+  set: (entry, password) => passwords.set(lanKey(entry), password),
+  forget: (entry) => passwords.delete(lanKey(entry)),
+};

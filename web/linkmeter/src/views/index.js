@@ -1,0 +1,11 @@
+// The flows of the page, in tab order. A view is one module exporting
+// {id, title (message key), create(ctx) → {element, show?()}}; add a flow by
+// adding its module here.
+import units from './units.js';
+import site from './site.js';
+import channels from './channels.js';
+import survey from './survey.js';
+import sitesurvey from './sitesurvey.js';
+import report from './report.js';
+
+export const VIEWS = [units, site, channels, survey, sitesurvey, report];

@@ -1,0 +1,37 @@
+// The drawing of one surveyed route: base unit → hops, each link coloured
+// by its quality and each unit with its battery. Shared by the survey view
+// and the report.
+import { h } from '../dom.js';
+import { t } from '../i18n.js';
+
+export function hopLink(hop) {
+  const r = hop.reading;
+  return h('span', { class: `link q-${r ? r.levelClass : 'none'}`, test: 'hop-link', dataset: { level: r ? String(r.level) : '' } },
+    r ? String(r.level) : t('survey.noAnswer'));
+}
+
+export function hopNode(hop) {
+  const r = hop.reading;
+  return h('span', { class: `hop ${hop.kind} ${r ? '' : 'silent'}`, test: 'hop', dataset: { num: String(hop.num), kind: hop.kind, quality: r ? r.levelClass : 'none', battery: r ? r.batteryClass : 'none' } },
+    h('strong', { text: hop.label }),
+    hop.model ? h('span', { class: 'dim', text: ` ${hop.model}` }) : null,
+    r ? h('span', { class: `battery b-${r.batteryClass}`, title: t('survey.battery'), text: ` ${r.battery}%` }) : null,
+    r && r.lowBattery ? h('span', { class: 'warn-icon', title: t('survey.lowBattery'), text: ' ⚠' }) : null);
+}
+
+export function routeLine(result, baseName) {
+  const parts = [h('span', { class: 'hop base', text: baseName || t('survey.base') })];
+  for (const hop of result.hops) parts.push(hopLink(hop), hopNode(hop));
+  return h('div', { class: 'route', test: 'route', dataset: { status: result.status } }, parts);
+}
+
+// Warnings of a result: low batteries and poor links.
+export function warnings(result) {
+  const list = [];
+  for (const hop of result.hops) {
+    if (!hop.reading) continue;
+    if (hop.reading.lowBattery) list.push(t('survey.warnBattery', { unit: hop.label, battery: hop.reading.battery }));
+    if (hop.reading.poor) list.push(t('survey.warnLink', { unit: hop.label, level: hop.reading.level }));
+  }
+  return list;
+}
