@@ -7,7 +7,7 @@
 namespace linkmeter::sim {
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char*>, 10> kNames{{
+constexpr std::array<std::pair<FaultKind, const char*>, 11> kNames{{
     {FaultKind::kDelay, "delay"},
     {FaultKind::kNoAnswer, "noAnswer"},
     {FaultKind::kBadChecksum, "badChecksum"},
@@ -18,6 +18,7 @@ constexpr std::array<std::pair<FaultKind, const char*>, 10> kNames{{
     {FaultKind::kBusy, "busy"},
     {FaultKind::kUnreachable, "unreachable"},
     {FaultKind::kField, "field"},
+    {FaultKind::kCorrupt, "corrupt"},
 }};
 
 void Apply(const FaultRule& rule, FaultEffect& effect) {
@@ -32,6 +33,7 @@ void Apply(const FaultRule& rule, FaultEffect& effect) {
     case FaultKind::kBusy: effect.status = rule.status; break;
     case FaultKind::kUnreachable: break;
     case FaultKind::kField: effect.fields[rule.field] = rule.value; break;
+    case FaultKind::kCorrupt: effect.corrupt.emplace_back(rule.field, rule.at); break;
   }
 }
 

@@ -68,7 +68,12 @@ std::string LocalStamp(std::int64_t unixTime, int biasMinutes) {
                           tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
+// After a set the clock takes the unit a while to settle (site option
+// clockBusyMs); until then both clock commands answer busy.
+bool ClockBusy(const Exchange& x) { return x.tick < x.unit.clockBusyUntil; }
+
 Answer ReadClock(Exchange& x) {
+  if (ClockBusy(x)) return WithStatus(status::kClockBusy);
   Answer answer = x.unit.blocks["RDTIM"];
   int bias = std::atoi(answer["BIAS"].c_str());
   answer["DTIME"] = LocalStamp(x.UnitTime(), bias);
@@ -77,10 +82,12 @@ Answer ReadClock(Exchange& x) {
 }
 
 Answer WriteClock(Exchange& x, const BlockDef& def) {
+  if (ClockBusy(x)) return WithStatus(status::kClockBusy);
   Answer answer = WriteBlock(x, def, status::kClockOk);
   if (answer["STATUS"] != status::kClockOk.Text()) return answer;
   if (x.Has("UTC")) {
     x.unit.clockOffsetSec = x.Number("UTC") - x.now;
+    x.unit.clockBusyUntil = x.tick + std::chrono::milliseconds(x.unit.clockBusyMs);
     x.unit.AddLog(5, "Clock set", x.now);
   }
   return answer;

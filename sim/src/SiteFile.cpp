@@ -168,6 +168,10 @@ FaultRule ReadFault(const Reader& r) {
     if (f.field.empty()) r.Fail("field", "names the answer field to replace");
     f.value = lm::text::Utf8ToAnsi(r.Text("value"));
   }
+  if (f.kind == FaultKind::kCorrupt) {
+    f.field = r.Text("field", "DATA");
+    f.at = r.Integer("at", 0, 0, 65535);
+  }
   return f;
 }
 
@@ -219,6 +223,7 @@ BaseUnitSpec ReadBaseUnit(const Reader& r) {
                      static_cast<std::int64_t>(e.Number("ageSec", 0)), e.Text("text")});
   }
   for (const Reader& f : r.Objects("faults")) b.faults.push_back(ReadFault(f));
+  b.clockBusyMs = r.Integer("clockBusyMs", 0, 0, 600000);
   return b;
 }
 

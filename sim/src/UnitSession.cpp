@@ -41,6 +41,11 @@ Reply UnitSession::Answer(const std::string& frame) {
   }
   sim::Answer fields = effect.status ? WithStatus(*effect.status) : Compose(*request);
   for (const auto& [key, value] : effect.fields) fields[key] = value;
+  for (const auto& [key, at] : effect.corrupt) {
+    auto field = fields.find(key);
+    if (field == fields.end() || static_cast<std::size_t>(at) >= field->second.size()) continue;
+    field->second[at] = static_cast<char>(~field->second[at]);
+  }
   return Frame(request->name, fields, effect);
 }
 

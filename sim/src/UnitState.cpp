@@ -11,6 +11,7 @@ UnitState::UnitState(const BaseUnitSpec& unitSpec, std::int64_t start) : design(
   for (const auto& [block, fields] : design.settings) {
     for (const auto& [key, value] : fields) blocks[block][key] = value;
   }
+  clockBusyMs = design.clockBusyMs;
   registration = BuildRegistrationImage(design);
   savedRegistration = registration;
   for (const auto& event : design.log) {

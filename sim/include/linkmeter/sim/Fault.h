@@ -24,6 +24,7 @@ enum class FaultKind {
   kBusy,         // answer with `status` (default 0003-0090) for `times` answers
   kUnreachable,  // radio operations to `unit` find no answer
   kField,        // answer as usual, but with `field` set to `value`
+  kCorrupt,      // answer as usual, but with byte `at` of `field` inverted
 };
 
 std::optional<FaultKind> FaultKindFromName(const std::string& name);
@@ -39,6 +40,7 @@ struct FaultRule {
   std::uint32_t unit = 0;    // kUnreachable: the far unit's serial (0 = every one)
   std::string field{};       // kField: the answer field to replace
   std::string value{};       // kField: its bytes
+  int at = 0;                // kCorrupt: the byte of `field` to invert
 };
 
 // What to do with one answer, gathered from every matching rule.
@@ -51,6 +53,7 @@ struct FaultEffect {
   bool close = false;
   std::optional<Status> status;
   std::map<std::string, std::string> fields;  // answer fields replaced
+  std::vector<std::pair<std::string, int>> corrupt;  // (field, byte) inverted
 };
 
 // The rules of one base unit; thread-safe (connections and a control

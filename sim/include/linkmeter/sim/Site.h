@@ -76,6 +76,7 @@ struct BaseUnitSpec {
   std::map<std::string, com::vantor::FieldMap> settings;  // block name (RNETP …) → fields
   std::vector<LogEventSpec> log;
   std::vector<FaultRule> faults;
+  int clockBusyMs = 0;  // after each clock set, RDTIM and WDTIM answer busy this long
 };
 
 struct RadioSpec {

@@ -66,6 +66,8 @@ struct UnitState {
   std::string savedRegistration;  // what a SAVE stored
   int registrationVersion = 1;
   std::int64_t clockOffsetSec = 0;  // unit clock − PC clock
+  int clockBusyMs = 0;  // how long the clock answers busy after a set (site option clockBusyMs)
+  std::chrono::steady_clock::time_point clockBusyUntil{};
   int settleMs = 2500;              // how long a written byte 16 takes to apply (SettlingRecord)
   std::vector<LogEvent> log;
   std::optional<OpticalLogger> optical;
