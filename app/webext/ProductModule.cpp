@@ -8,6 +8,11 @@
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
                                                                                  const GVariant* data) {
-  Sorrel::cef::webext::Extension::Start(extension, const_cast<GVariant*>(data), linkmeter::RegisterPageFunctions);
+  auto* init = const_cast<GVariant*>(data);
+  gboolean demo = FALSE;  // set by the program's --demo
+  if (init && g_variant_is_of_type(init, G_VARIANT_TYPE_VARDICT)) g_variant_lookup(init, "demo", "b", &demo);
+  Sorrel::cef::webext::Extension::Start(extension, init, [demo](Sorrel::cef::Manager& manager) {
+    linkmeter::RegisterPageFunctions(manager, demo != FALSE);
+  });
   Sorrel::Js::webext::InstallPageUiRequests();  // windows and locks live in the UI process
 }

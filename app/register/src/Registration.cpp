@@ -2,12 +2,16 @@
 
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/js/ChannelTypeFunctions.h"
 #include "sorrel/js/HostRegistration.h"
 
 namespace linkmeter {
 
-void RegisterPageFunctions(Sorrel::cef::Manager& manager) {
+void RegisterPageFunctions(Sorrel::cef::Manager& manager) { RegisterPageFunctions(manager, false); }
+
+void RegisterPageFunctions(Sorrel::cef::Manager& manager, bool demoSite) {
   Sorrel::Js::RegisterHostFunctions(manager);
+  Sorrel::Js::RegisterLinkmeterFunctions(manager, demoSite);
   Sorrel::Com::RegisterComFunctions(manager);
   Sorrel::Js::RegisterSiblingFunctions(manager);
 }

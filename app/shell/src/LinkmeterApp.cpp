@@ -113,6 +113,7 @@ void LinkmeterApp::StartEngine() {
   options.cacheDir = EngineCacheFolder(workspace_);
   options.automation = o.automation;
   options.developerExtras = DevtoolsAvailable(config_.exeDir, o.devtools);
+  options.extensionFlags["demo"] = o.demo;  // the page shows its DEMO mark
   engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);
   if (o.automation) {
     automation_ = std::make_unique<Automation>(engine_->Context(), strings_.Get(strings::kProgramName), kVersion,

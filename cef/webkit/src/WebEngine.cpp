@@ -38,6 +38,7 @@ WebEngine::WebEngine(const EngineOptions& options)
   GVariantDict init;
   g_variant_dict_init(&init, nullptr);
   g_variant_dict_insert(&init, "console", "b", options.console);
+  for (const auto& [name, value] : options.extensionFlags) g_variant_dict_insert(&init, name.c_str(), "b", value);
   webkit_web_context_set_web_extensions_initialization_user_data(context_, g_variant_dict_end(&init));
 
   const char* languages[] = {"ja-JP", nullptr};

@@ -9,5 +9,8 @@ namespace linkmeter {
 // Registers every page function of the program with the manager, host
 // functions first, then the device functions, each group in its fixed order.
 void RegisterPageFunctions(Sorrel::cef::Manager& manager);
+// The same; `demoSite` tells the page (linkmeter.isDemo) that it shows the
+// built-in demo site.
+void RegisterPageFunctions(Sorrel::cef::Manager& manager, bool demoSite);
 
 }  // namespace linkmeter

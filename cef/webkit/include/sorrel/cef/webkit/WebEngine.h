@@ -6,7 +6,9 @@
 #include <webkit2/webkit2.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "sorrel/cef/ResSchemeHandlerFactory.h"
 
@@ -19,6 +21,7 @@ struct EngineOptions {
   std::filesystem::path cacheDir;        // site data and cache; empty: nothing kept
   bool automation = false;               // WebDriver may drive the views
   bool developerExtras = true;           // the inspector can be opened
+  std::map<std::string, bool> extensionFlags;  // more booleans for the extension's initialisation data
 };
 
 class WebEngine {
