@@ -1,5 +1,5 @@
 // Bundles the page into one folder: index.html, app.js and app.css.
-//   node build.mjs --modules DIR/node_modules --out DIR
+//   node build.mjs --modules DIR/node_modules --out DIR --rules catalogue-rules.json
 // Minified, no source map and no absolute paths, so two builds give the
 // same bytes wherever the trees are.
 import { createRequire } from 'node:module';
@@ -20,6 +20,8 @@ function option(name) {
 
 const modules = option('--modules');
 const out = option('--out');
+// The command catalogue's write checks, made at build time (lm-apidoc).
+const rules = option('--rules');
 const esbuild = createRequire(join(modules, 'entry.js'))('esbuild');
 
 mkdirSync(out, { recursive: true });
@@ -34,6 +36,7 @@ await esbuild.build({
   charset: 'utf8',
   legalComments: 'none',
   nodePaths: [modules],
+  alias: { 'catalogue-rules': rules },
   logLevel: 'warning',
 });
 copyFileSync(join(here, 'index.html'), join(out, 'index.html'));
