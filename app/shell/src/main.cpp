@@ -8,6 +8,7 @@
 #include "linkmeter/shell/ShellOptions.h"
 #include "linkmeter/sim/InProcessSite.h"
 #include "lm/Version.h"
+#include "sorrel/com/SearchWatchers.h"
 
 int main(int argc, char** argv) {
   std::string error;
@@ -29,6 +30,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::fprintf(stderr, "%s", demo->Summary().c_str());
+    // The demo's LAN search goes to the site's responder on loopback.
+    Sorrel::Com::SearchWatchers::Instance().Lan().SetSeeker(
+        std::make_unique<Sorrel::LoopbackLanSeeker>(static_cast<uint16_t>(demo->UdpPort())));
   }
   linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
   linkmeter::shell::LinkmeterApp app(linkmeter::shell::DefaultProgramConfig(*options));
