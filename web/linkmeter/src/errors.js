@@ -12,6 +12,7 @@ export function adviceKey(detail) {
   if (String(d.api || '').startsWith('app.file')) return 'advice.file';
   if (msg.startsWith('fail to open')) return d.code2 === -29 || /LOGIN/i.test(msg) ? 'advice.password' : 'advice.open';
   if (msg.includes('このAPIは指定したcomInfo')) return 'advice.unsupported';
+  if (msg === 'unhandled query') return 'advice.missing';
   if (msg.startsWith('Invalid arguments')) return 'advice.arguments';
   if (d.code1 === -22) return 'advice.measure';
   if (typeof d.STATUS === 'string') {

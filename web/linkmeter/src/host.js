@@ -21,7 +21,5 @@ export function formatChannel(chType, raw) {
 
 export function isDemo() {
   const ns = extras();
-  if (!ns) return false;
-  if (typeof ns.isDemo === 'function') return ns.isDemo() === true;
-  return ns.demo === true;
+  return !!ns && typeof ns.isDemo === 'function' && ns.isDemo() === true;
 }

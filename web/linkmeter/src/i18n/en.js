@@ -29,6 +29,7 @@ export default {
   'advice.measure': 'The channel measurement failed. Try the scan again; if it keeps failing, restart the base unit.',
   'advice.busy': 'The base unit is busy. Wait a moment and try again.',
   'advice.radio': 'The far unit did not answer by radio. Check that it is switched on, its battery, and that it is within range of its repeater; then survey again.',
+  'advice.missing': 'This version of the program does not offer this function.',
   'advice.file': 'The file could not be written. Choose another folder or file name.',
   'advice.bridge': 'Start this page from the Linkmeter program.',
   'advice.registration': 'Read the registration again, or correct it on the base unit.',

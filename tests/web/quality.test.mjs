@@ -1,0 +1,57 @@
+// Link-quality and battery classes at and around every threshold, and how a
+// survey answer turns into a result.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { levelClass, batteryClass, batteryLow, levelPoor, LEVEL_CLASSES, BATTERY_CLASSES } from '../../web/linkmeter/src/quality.js';
+import { surveyResult, weakestHop } from '../../web/linkmeter/src/survey.js';
+
+test('level classes change exactly at the thresholds', () => {
+  const cases = [[255, 'good'], [130, 'good'], [129, 'fair'], [110, 'fair'], [109, 'weak'], [90, 'weak'], [89, 'bad'], [0, 'bad'],
+    [undefined, 'none'], [null, 'none'], [NaN, 'none'], ['150', 'none']];
+  for (const [level, name] of cases) assert.equal(levelClass(level), name, String(level));
+  assert.equal(levelPoor(109), true);
+  assert.equal(levelPoor(110), false);
+});
+
+test('battery classes and the low-battery warning', () => {
+  const cases = [[100, 'ok', false], [50, 'ok', false], [49, 'low', true], [25, 'low', true], [24, 'empty', true], [0, 'empty', true], [undefined, 'none', false]];
+  for (const [battery, name, low] of cases) {
+    assert.equal(batteryClass(battery), name, String(battery));
+    assert.equal(batteryLow(battery), low, String(battery));
+  }
+});
+
+test('threshold tables run from the highest class down to 0', () => {
+  for (const table of [LEVEL_CLASSES, BATTERY_CLASSES]) {
+    const mins = table.map((row) => row.min);
+    assert.deepEqual(mins, [...mins].sort((a, b) => b - a));
+    assert.equal(mins[mins.length - 1], 0);
+  }
+});
+
+const route = {
+  group: { index: 0, name: 'G', freq: 12 },
+  hops: [
+    { kind: 'repeater', num: 1, serial: '00C80101', name: '', model: '' },
+    { kind: 'remote', num: 3, serial: '00BC0103', name: 'FIELD', model: 'VL-RC' },
+  ],
+};
+
+test('survey results: status from the answer, classes per hop, weakest hop', () => {
+  const when = new Date(2026, 0, 2, 3, 4, 5);
+  const ok = surveyResult(route, { isSuccess: true, STATUS: '0004-0000', Signals: [{ number: 1, level: 140, battery: 96 }, { number: 3, level: 95, battery: 20 }] }, when);
+  assert.equal(ok.status, 'ok');
+  assert.equal(ok.time, '2026-01-02 03:04:05');
+  assert.deepEqual(ok.hops.map((h) => [h.label, h.reading.levelClass, h.reading.batteryClass, h.reading.lowBattery]),
+    [['R1', 'good', 'ok', false], ['FIELD', 'weak', 'empty', true]]);
+  assert.equal(weakestHop(ok).label, 'FIELD');
+
+  const partial = surveyResult(route, { isSuccess: false, STATUS: '0004-0002', Signals: [{ number: 1, level: 140, battery: 96 }] }, when);
+  assert.equal(partial.status, 'partial');
+  assert.equal(partial.hops[1].reading, null);
+  assert.equal(weakestHop(partial).label, 'R1');
+
+  const silent = surveyResult(route, { isSuccess: false, STATUS: '0004-0002', Signals: [] }, when);
+  assert.equal(silent.status, 'noAnswer');
+  assert.equal(weakestHop(silent), null);
+});
