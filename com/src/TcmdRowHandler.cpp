@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <stdexcept>
+#include <optional>
 
 #include "lm/Text.h"
 #include "sorrel/cef/Exception.h"
@@ -27,14 +27,29 @@ lm::json::Value WideNumber(std::uint64_t n) {
   return lm::json::Number(static_cast<double>(n));
 }
 
-std::string AnsiText(std::string_view ansi) {
-  auto utf8 = lm::text::TryAnsiToUtf8(ansi);
-  if (utf8) return *utf8;
-  std::string printable(ansi);
-  for (char& c : printable) {
-    if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+// Text in the ANSI code page as UTF-8. Bytes that do not decode become
+// U+FFFD one by one, so the rest of the text still shows; `exact` tells
+// whether every byte decoded.
+std::string AnsiText(std::string_view ansi, bool* exact = nullptr) {
+  if (auto utf8 = lm::text::TryAnsiToUtf8(ansi)) {
+    if (exact) *exact = true;
+    return *utf8;
   }
-  return printable;
+  if (exact) *exact = false;
+  std::string out;
+  for (std::size_t at = 0; at < ansi.size();) {
+    std::optional<std::string> unit;
+    std::size_t used = 1;
+    for (; used <= 2 && at + used <= ansi.size() && !unit; ++used) unit = lm::text::TryAnsiToUtf8(ansi.substr(at, used));
+    if (unit) {
+      out += *unit;
+      at += used - 1;
+    } else {
+      out += "\xEF\xBF\xBD";
+      at += 1;
+    }
+  }
+  return out;
 }
 
 lm::json::Value Signals(std::string_view level) {
@@ -56,7 +71,19 @@ lm::json::Value Signals(std::string_view level) {
   return lm::json::Value(std::move(out));
 }
 
-std::optional<lm::json::Value> MemberValue(const cat::ResultDef& def, std::string_view field) {
+lm::json::Value Unpacked(cat::Packing packing, const cat::PackedValues& values) {
+  lm::json::Object out;
+  const auto members = cat::PackedMembers(packing);
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    out[std::string(members[i].name)] = lm::json::Number(static_cast<double>(values[i]));
+  }
+  return lm::json::Value(std::move(out));
+}
+
+// The member made from an answer field; none when the conversation collects
+// it. `exact` is cleared when the field does not decode into its kind.
+std::optional<lm::json::Value> MemberValue(const cat::ResultDef& def, std::string_view field, bool& exact) {
+  exact = true;
   switch (def.kind) {
     case cat::Member::kBytes: return ByteArray(field);
     case cat::Member::kNumber: return lm::json::Number(std::atoi(std::string(field).c_str()));
@@ -65,17 +92,36 @@ std::optional<lm::json::Value> MemberValue(const cat::ResultDef& def, std::strin
     case cat::Member::kHex8:
       return lm::json::String(lm::text::Format(
           "%08lX", static_cast<unsigned long>(std::strtoul(("0x" + std::string(field)).c_str(), nullptr, 0) & 0xFFFFFFFFul)));
-    case cat::Member::kText: return lm::json::String(AnsiText(field));
+    case cat::Member::kText: return lm::json::String(AnsiText(field, &exact));
     case cat::Member::kSignals: return Signals(field);
+    case cat::Member::kUnpacked:
+      if (auto values = cat::Unpack(def.packing, field)) return Unpacked(def.packing, *values);
+      exact = false;
+      return std::nullopt;
     case cat::Member::kLogs:
     case cat::Member::kRecorded: return std::nullopt;  // collected by the conversation
   }
   return std::nullopt;
 }
 
+// The members of a packed object key, each a required integer.
+cat::PackedValues ReadPacked(const ArgReader& reader, const cat::ArgDef& def) {
+  cat::PackedValues values;
+  for (const cat::PackedMember& m : cat::PackedMembers(def.packing)) {
+    int32_t n = 0;
+    reader.Int32(std::string(def.key) + "." + std::string(m.name), n);
+    values.push_back(n);
+  }
+  return values;
+}
+
+ArgReader::Need NeedOf(const cat::ArgDef& def) {
+  return def.need == cat::Need::kRequired ? ArgReader::Need::Required : ArgReader::Need::Optional;
+}
+
 cat::ArgValue ReadValue(const ArgReader& reader, const cat::ArgDef& def, bool& present) {
   const std::string key(def.key);
-  const auto need = def.need == cat::Need::kRequired ? ArgReader::Need::Required : ArgReader::Need::Optional;
+  const auto need = NeedOf(def);
   switch (def.reader) {
     case cat::Reader::kInteger: {
       int32_t n = 0;
@@ -92,21 +138,39 @@ cat::ArgValue ReadValue(const ArgReader& reader, const cat::ArgDef& def, bool& p
       present = reader.AnsiString(key, text, need);
       return text;
     }
-    case cat::Reader::kObject: break;
+    case cat::Reader::kObject: {
+      present = reader.Object(key, need) != nullptr;
+      if (present) return ReadPacked(reader, def);
+      return cat::PackedValues{};
+    }
   }
-  // Object keys are packed by their command's own reader; no row here has one.
-  throw std::logic_error("no reader for object key " + key);
+  return std::int64_t{0};
+}
+
+[[noreturn]] void Refused(const cat::ArgDef& def, int32_t code = 0) {
+  throw Sorrel::cef::JsArgumentException(code, "'" + std::string(def.key) + "'");
+}
+
+// An object key the command takes as the page gave it.
+void HandOver(const ArgReader& reader, const cat::ArgDef& def, com::vantor::RowFields& command) {
+  const std::string key(def.key);
+  if (!reader.Object(key, NeedOf(def))) return;
+  if (int code = command.SetObjectArg(def.key, *reader.Find(key, ArgReader::Need::Required)); code != 0) {
+    Refused(def, code);
+  }
 }
 
 }  // namespace
 
 void ReadArguments(const ArgReader& reader, com::vantor::RowFields& command) {
   for (const cat::ArgDef& def : command.Row().args) {
+    if (def.reader == cat::Reader::kObject && def.packing == cat::Packing::kNone) {
+      HandOver(reader, def, command);
+      continue;
+    }
     bool present = false;
     cat::ArgValue value = ReadValue(reader, def, present);
-    if (present && command.SetArg(def.key, value) != 0) {
-      throw Sorrel::cef::JsArgumentException(0, "'" + std::string(def.key) + "'");
-    }
+    if (present && command.SetArg(def.key, value) != 0) Refused(def);
   }
 }
 
@@ -116,12 +180,16 @@ bool Succeeded(const com::vantor::Tcmd& command) {
 
 void AddAnswerMembers(const com::vantor::Tcmd& command, const cat::CommandRow& row, lm::json::Object& result) {
   const bool succeeded = Succeeded(command);
+  lm::json::Object undecoded;
   for (const cat::ResultDef& def : row.results) {
     if (def.when == cat::When::kSuccess && !succeeded) continue;
     auto field = command.GetRecvField(std::string(def.field));
     if (!field) continue;
-    if (auto value = MemberValue(def, *field)) result[std::string(def.name)] = std::move(*value);
+    bool exact = true;
+    if (auto value = MemberValue(def, *field, exact)) result[std::string(def.name)] = std::move(*value);
+    if (!exact) undecoded[std::string(def.name)] = ByteArray(*field);
   }
+  if (!undecoded.empty()) result["undecoded"] = lm::json::Value(std::move(undecoded));
 }
 
 void AddLogs(const std::vector<com::vantor::LogEntry>& logs, lm::json::Object& result) {

@@ -27,6 +27,15 @@ std::string Bytes(std::size_t n, int value = 7) {
   return out + "]";
 }
 
+std::string Repeat(const std::string& unit, std::size_t n) {
+  std::string out;
+  for (std::size_t i = 0; i < n; ++i) out += unit;
+  return out;
+}
+
+// A JSON string body of n copies of a character.
+std::string Text(std::size_t n, const std::string& unit = "t") { return Repeat(unit, n); }
+
 FieldMap Addressed(FieldMap more, const std::string& act = "0") {
   more["CH"] = "12";
   more["ID"] = kIdBytes;
@@ -119,6 +128,75 @@ const std::vector<Case>& Cases() {
       {"WUINF", R"("NAME":")" + std::string(33, 'n') + R"(")", {}, Refused("NAME")},
       {"WUINF", R"("DESC":")" + std::string(65, 'd') + R"(")", {}, Refused("DESC")},
       {"WUINF", R"("UNITS":2)", {}, Refused("UNITS")},
+      // Settings blocks: reads send nothing; writes send what is given, checked
+      // by byte length after conversion (温 is 2 bytes in CP932).
+      {"RCURP", "", {}},
+      {"WCURP", R"("INT":1439,"ROUTE":2,"SBJ":"温度")", {{"INT", "1439"}, {"ROUTE", "2"}, {"SBJ", "\x89\xB7\x93\x78"}}},
+      {"WCURP", R"("INT":1440)", {}, Refused("INT")},
+      {"WCURP", R"("TO1":")" + Text(33, "温") + R"(")", {}, Refused("TO1")},
+      {"RENCD", "", {}},
+      {"WENCD", R"("MAIL":1,"FTP":0)", {{"MAIL", "1"}, {"FTP", "0"}}},
+      {"WENCD", R"("FTP":2)", {}, Refused("FTP")},
+      {"RNETP", "", {}},
+      {"WNETP", R"("IP":"192.168.1.10","PW":"secret","DNS2":"255.255.255.255")",
+       {{"IP", "192.168.1.10"}, {"PW", "secret"}, {"DNS2", "255.255.255.255"}}},
+      {"WNETP", R"("IP":"")", {}, Refused("IP")},
+      {"WNETP", R"("IP":"192.168.100.1000")", {}, Refused("IP")},
+      {"WNETP", R"("PW":"short")", {}, Refused("PW")},
+      {"WNETP", R"("DHCP":2)", {}, Refused("DHCP")},
+      {"RNSRV", "", {}},
+      {"WNSRV", R"("FTPPT":65535,"PASV":1,"FTPPW":"pw")", {{"FTPPT", "65535"}, {"PASV", "1"}, {"FTPPW", "pw"}}},
+      // Keys are read service by service: a port before a later text.
+      {"WNSRV", R"("SMTPSV":")" + Text(65) + R"(","FTPPT":65536)", {}, Refused("FTPPT")},
+      {"WNSRV", R"("AUTHID":")" + Text(65) + R"(","SMTPPT":-1)", {}, Refused("SMTPPT")},
+      {"WNSRV", R"("SNTP2":")" + Text(65) + R"(","RESPT":70000)", {}, Refused("SNTP2")},
+      {"RPRXY", "", {}},
+      {"WPRXY", R"("HTTPEN":1,"HTTPIP":"proxy","HTTPPT":8080)", {{"HTTPEN", "1"}, {"HTTPIP", "proxy"}, {"HTTPPT", "8080"}}},
+      {"WPRXY", R"("MAILEN":2,"FTPIP":")" + Text(65) + R"(")", {}, Refused("FTPIP")},
+      {"WPRXY", R"("HTTPPT":65536)", {}, Refused("HTTPPT")},
+      {"RRUST", "", {}},
+      {"WRUST", R"("ID":)" + kId + R"(,"NUM":250,"CH":1000,"BAND":6)",
+       {{"ID", kIdBytes}, {"NUM", "250"}, {"CH", "1000"}, {"BAND", "6"}}},
+      {"WRUST", R"("BAND":7)", {}, Refused("BAND")},
+      {"WRUST", R"("CH":-1)", {}, Refused("CH")},
+      {"WRUST", R"("ID":[1,2,3,4,5,6,7])", {}, Refused("ID")},
+      {"RSUCP", "", {}},
+      // Report events: enable, week, hour, minute as six digits.
+      {"WSUCP", R"("EVT0":{"enable":0,"week":0,"hour":0,"minute":0},"EVT1":{"enable":1,"week":3,"hour":7,"minute":5},)"
+                R"("EVT8":{"enable":1,"week":7,"hour":23,"minute":59},"ROUTE":1)",
+       {{"EVT0", "000000"}, {"EVT1", "130705"}, {"EVT8", "172359"}, {"ROUTE", "1"}}},
+      {"WSUCP", R"("EVT2":{"enable":1,"week":3,"hour":7,"minute":60})", {}, Refused("EVT2")},
+      {"WSUCP", R"("EVT3":{"enable":2,"week":0,"hour":0,"minute":0})", {}, Refused("EVT3")},
+      {"WSUCP", R"("EVT4":{"enable":0,"week":8,"hour":0,"minute":0})", {}, Refused("EVT4")},
+      {"WSUCP", R"("EVT5":{"enable":0,"week":0,"hour":24,"minute":0})", {}, Refused("EVT5")},
+      {"WSUCP", R"("EVT6":{"enable":0,"week":0,"hour":-1,"minute":0})", {}, Refused("EVT6")},
+      {"WSUCP", R"("EVT7":{"enable":0,"week":0,"hour":0})", {},
+       R"({"code1":-1,"msg":"Invalid arguments : 'EVT7.minute' is not found."})", -1},
+      {"WSUCP", R"("EVT7":{"enable":0,"week":0,"hour":0.5,"minute":0})", {},
+       R"({"code1":-2,"msg":"Invalid arguments : 'EVT7.hour' value is invalid."})", -2},
+      {"WSUCP", R"("EVT7":"130705")", {}, R"({"code1":-2,"msg":"Invalid arguments : 'EVT7' must have type object."})", -2},
+      {"WSUCP", R"("ROUTE":2)", {}, Refused("ROUTE")},
+      // ATTACH is read first, the events last.
+      {"WSUCP", R"("ENABLE":2,"ATTACH":")" + Text(65) + R"(")", {}, Refused("ATTACH")},
+      {"WSUCP", R"("EVT0":{"enable":0,"week":0,"hour":0,"minute":99},"FNAME":")" + Text(65) + R"(")", {}, Refused("FNAME")},
+      {"RUSRD", "", {}},
+      {"WUSRD", R"("DATA":)" + Bytes(64), {{"DATA", std::string(64, 7)}}},
+      {"WUSRD", R"("DATA":[])", {{"DATA", ""}}},
+      {"WUSRD", R"("DATA":)" + Bytes(65), {}, Refused("DATA")},
+      {"WUSRD", "", {}, R"({"code1":-1,"msg":"Invalid arguments : 'DATA' is not found."})", -1},
+      {"RWARP", "", {}},
+      {"WWARP", R"("INT":1440,"FN4":255,"TO4":"x")", {{"INT", "1440"}, {"FN4", "255"}, {"TO4", "x"}}},
+      {"WWARP", R"("INT":1441)", {}, Refused("INT")},
+      {"WWARP", R"("EXT":256)", {}, Refused("EXT")},
+      {"RWLAN", "", {}},
+      {"WWLAN", R"("CH":13,"SSID":")" + Text(16, "温") + R"(","WEP":")" + Text(26) + R"(","PSK":")" + Text(64) + R"(")",
+       {{"CH", "13"}, {"SSID", Repeat("\x89\xB7", 16)}, {"WEP", std::string(26, 't')},
+        {"PSK", std::string(64, 't')}}},
+      {"WWLAN", R"("CH":14)", {}, Refused("CH")},
+      {"WWLAN", R"("SSID":")" + Text(33) + R"(")", {}, Refused("SSID")},
+      {"WWLAN", R"("WEP":"")", {}, Refused("WEP")},
+      {"WWLAN", R"("PSK":")" + Text(65) + R"(")", {}, Refused("PSK")},
+      {"WWLAN", R"("SEC":5)", {}, Refused("SEC")},
   };
   return cases;
 }

@@ -25,8 +25,18 @@ const char* EncodingName(Encoding e) {
     case Encoding::kPadded: return "raw, padded with 0x00";
     case Encoding::kRelay: return "raw; [] is one 0x00 byte";
     case Encoding::kKept: return "used by the conversation";
+    case Encoding::kPacked: return "members as digits zero-padded to widths";
   }
   return "?";
+}
+
+// "enable (1), week (1), …": the packed members in field order with their widths.
+std::string PackedWidths(Packing packing) {
+  std::string out;
+  for (const PackedMember& m : PackedMembers(packing)) {
+    out += (out.empty() ? "" : ", ") + std::string(m.name) + " (" + std::to_string(m.width) + ")";
+  }
+  return out;
 }
 
 std::string Lower(std::string_view s) {
@@ -54,6 +64,9 @@ std::string MemberText(const ResultDef& r) {
       return "`logs`: [{number, category, utctime, localtime, str}]; times beyond 2^53 as decimal text";
     case Member::kRecorded:
       return "`Header`, `Data` (byte arrays), `FirstDataTime`, `LastDataTime` (Unix seconds)";
+    case Member::kUnpacked:
+      return "`" + std::string(r.name) + "`: object of numbers split from " + std::string(r.field) + " by width: " +
+             PackedWidths(r.packing);
   }
   return "?";
 }
@@ -71,6 +84,7 @@ void WriteArgs(std::ostream& out, const CommandRow& row) {
       out << EncodingName(a.encoding);
     } else {
       out << a.field << ", " << EncodingName(a.encoding);
+      if (a.encoding == Encoding::kPacked) out << ": " << PackedWidths(a.packing);
     }
     if (!a.alsoSets.field.empty()) out << "; also " << a.alsoSets.field << " = \"" << a.alsoSets.value << "\"";
     out << " |\n";
@@ -112,6 +126,11 @@ std::string CatalogueMarkdown() {
          "A missing required key or a value of the wrong kind fails with the usual argument errors (-1, -2); "
          "a value outside what is accepted fails with code 0 and the message `'KEY'`, for the first such key "
          "in reading order, and nothing is sent.\n\n"
+         "Text members are decoded from the ANSI code page (CP932). A field that does not decode is never "
+         "dropped: its member is still given, each byte that does not decode shown as U+FFFD, and the "
+         "member `undecoded` maps the member's name to the field's bytes as the unit sent them. A packed "
+         "field (EVT…) that is not made of its digits is left out, its bytes given under `undecoded` the "
+         "same way. The rest of the answer is unaffected.\n\n"
          "Radio commands (family wireless) are started with ACT \"0\", polled with ACT \"1\" every 500 ms "
          "while the base unit answers 0004-0001, and cancelled with ACT \"2\".\n\n";
   out << "| mnemonic | family | success | what |\n|---|---|---|---|\n";

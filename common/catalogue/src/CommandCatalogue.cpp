@@ -7,6 +7,28 @@ std::string Bound(std::int64_t n) { return n == Check::kNoLimit ? std::string() 
 
 bool InLimits(const Check& check, std::int64_t n) { return n >= check.lo && n <= check.hi; }
 
+bool MembersFit(Packing packing, const PackedValues& values) {
+  const auto members = PackedMembers(packing);
+  if (members.empty() || values.size() != members.size()) return false;
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    if (values[i] < members[i].lo || values[i] > members[i].hi) return false;
+  }
+  return true;
+}
+
+// For accepted members only: each fits its width.
+std::string Pack(Packing packing, const PackedValues& values) {
+  std::string out;
+  const auto members = PackedMembers(packing);
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    const std::string digits = std::to_string(values[i]);
+    const auto width = static_cast<std::size_t>(members[i].width);
+    if (digits.size() < width) out.append(width - digits.size(), '0');
+    out += digits;
+  }
+  return out;
+}
+
 }  // namespace
 
 const CommandRow* FindRow(std::string_view name) {
@@ -24,6 +46,9 @@ const ArgDef* FindArg(const CommandRow& row, std::string_view key) {
 }
 
 bool Accepts(const ArgDef& def, const ArgValue& value) {
+  if (const auto* members = std::get_if<PackedValues>(&value)) {
+    return def.reader == Reader::kObject && MembersFit(def.packing, *members);
+  }
   const bool number = std::holds_alternative<std::int64_t>(value);
   if (number != (def.reader == Reader::kInteger)) return false;
   const Check& check = def.check;
@@ -44,6 +69,7 @@ bool Accepts(const ArgDef& def, const ArgValue& value) {
 
 std::string Encode(const ArgDef& def, const ArgValue& value) {
   if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+  if (const auto* members = std::get_if<PackedValues>(&value)) return Pack(def.packing, *members);
   std::string bytes = std::get<std::string>(value);
   if (def.encoding == Encoding::kPadded && def.check.kind == Check::Kind::kLength &&
       bytes.size() < static_cast<std::size_t>(def.check.hi)) {
@@ -51,6 +77,25 @@ std::string Encode(const ArgDef& def, const ArgValue& value) {
   }
   if (def.encoding == Encoding::kRelay && bytes.empty()) bytes.assign(1, '\0');
   return bytes;
+}
+
+std::optional<PackedValues> Unpack(Packing packing, std::string_view field) {
+  const auto members = PackedMembers(packing);
+  PackedValues out;
+  std::size_t at = 0;
+  for (const PackedMember& m : members) {
+    const auto width = static_cast<std::size_t>(m.width);
+    if (field.size() < at + width) return std::nullopt;
+    std::int64_t n = 0;
+    for (char c : field.substr(at, width)) {
+      if (c < '0' || c > '9') return std::nullopt;
+      n = n * 10 + (c - '0');
+    }
+    out.push_back(n);
+    at += width;
+  }
+  if (members.empty() || at != field.size()) return std::nullopt;
+  return out;
 }
 
 std::string QueryName(const CommandRow& row) { return "ComTcmd" + std::string(row.name); }
@@ -66,6 +111,14 @@ const char* FamilyName(Family family) {
 }
 
 std::string DescribeCheck(const ArgDef& def) {
+  if (def.reader == Reader::kObject && def.packing != Packing::kNone) {
+    std::string members;
+    for (const PackedMember& m : PackedMembers(def.packing)) {
+      members += std::string(members.empty() ? "{" : ", ") + std::string(m.name) + " " + std::to_string(m.lo) +
+                 ".." + std::to_string(m.hi);
+    }
+    return members + "}";
+  }
   const Check& c = def.check;
   switch (c.kind) {
     case Check::Kind::kAny: return "any";

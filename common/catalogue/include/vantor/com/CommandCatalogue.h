@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "vantor/com/catalogue/BaseUnitRows.h"
 #include "vantor/com/catalogue/RadioRows.h"
@@ -44,14 +45,20 @@ const CommandRow* FindRow(std::string_view name);
 // The argument key of a row, or nullptr.
 const ArgDef* FindArg(const CommandRow& row, std::string_view key);
 
-// A value read from the page: a number, or bytes (byte arrays and text
-// after conversion to the ANSI code page).
-using ArgValue = std::variant<std::int64_t, std::string>;
+// A value read from the page: a number, bytes (byte arrays and text after
+// conversion to the ANSI code page), or the integer members of a packed
+// object in the packing's order.
+using PackedValues = std::vector<std::int64_t>;
+using ArgValue = std::variant<std::int64_t, std::string, PackedValues>;
 
 // Whether a value passes the key's check (and is of the reader's kind).
 bool Accepts(const ArgDef& def, const ArgValue& value);
 // The bytes of the send field for an accepted value.
 std::string Encode(const ArgDef& def, const ArgValue& value);
+
+// The members of a packed field again; none when the field is not made of
+// the packing's digits (wrong length, or not digits).
+std::optional<PackedValues> Unpack(Packing packing, std::string_view field);
 
 // Page names of a row.
 std::string QueryName(const CommandRow& row);   // "ComTcmdEWLEX"

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "lm/Json.h"
 #include "vantor/com/CommandCatalogue.h"
 #include "vantor/com/Tcmd.h"
 #include "vantor/com/TcmdWireless.h"
@@ -40,6 +41,15 @@ class RowFields {
   // Checks one argument against its row entry and stores it: 0, or -1 when
   // the value is refused (or the row has no such key).
   int SetArg(std::string_view key, const catalogue::ArgValue& value);
+  // An object key without a packing, handed over as the page gave it: 0
+  // when taken, otherwise the code of the argument error naming the key.
+  // No command takes one unless it says so.
+  virtual int SetObjectArg(std::string_view key, const lm::json::Value& value) {
+    (void)key;
+    (void)value;
+    return kObjectRefused;
+  }
+  static constexpr int kObjectRefused = -2;
   // A key the conversation keeps instead of sending; `fallback` when not given.
   std::int64_t KeptNumber(std::string_view key, std::int64_t fallback = 0) const;
   const std::string* KeptBytes(std::string_view key) const;

@@ -59,5 +59,27 @@ using TcmdEWPWW = ProtocolClass<"EWPWW">;
 using TcmdEWRSC = ProtocolClass<"EWRSC">;
 using TcmdEWRSP = ProtocolClass<"EWRSP">;
 using TcmdEWSTR = ProtocolClass<"EWSTR">;
+using TcmdRCURP = ProtocolClass<"RCURP">;
+using TcmdRENCD = ProtocolClass<"RENCD">;
+using TcmdRNETP = ProtocolClass<"RNETP">;
+using TcmdRNSRV = ProtocolClass<"RNSRV">;
+using TcmdRPRXY = ProtocolClass<"RPRXY">;
+using TcmdRRUST = ProtocolClass<"RRUST">;
+using TcmdRSUCP = ProtocolClass<"RSUCP">;
+using TcmdRUINF = ProtocolClass<"RUINF">;
+using TcmdRUSRD = ProtocolClass<"RUSRD">;
+using TcmdRWARP = ProtocolClass<"RWARP">;
+using TcmdRWLAN = ProtocolClass<"RWLAN">;
+using TcmdWCURP = ProtocolClass<"WCURP">;
+using TcmdWENCD = ProtocolClass<"WENCD">;
+using TcmdWNETP = ProtocolClass<"WNETP">;
+using TcmdWNSRV = ProtocolClass<"WNSRV">;
+using TcmdWPRXY = ProtocolClass<"WPRXY">;
+using TcmdWRUST = ProtocolClass<"WRUST">;
+using TcmdWSUCP = ProtocolClass<"WSUCP">;
+using TcmdWUINF = ProtocolClass<"WUINF">;
+using TcmdWUSRD = ProtocolClass<"WUSRD">;
+using TcmdWWARP = ProtocolClass<"WWARP">;
+using TcmdWWLAN = ProtocolClass<"WWLAN">;
 
 }  // namespace com::vantor

@@ -41,7 +41,8 @@ enum class Reader : std::uint8_t {
   kInteger,  // a number without fraction, 32-bit signed
   kBytes,    // an array of numbers 0..255
   kText,     // a string, converted to the ANSI code page
-  kObject,   // an object whose members the command packs itself
+  kObject,   // an object: its members packed into one field (ArgDef::packing),
+             // or with no packing handed to the command as it is
 };
 
 enum class Need : std::uint8_t { kOptional, kRequired };
@@ -78,7 +79,35 @@ enum class Encoding : std::uint8_t {
   kPadded,   // the bytes, padded with 0x00 to the check's upper length
   kRelay,    // the bytes; an empty array travels as one 0x00 byte
   kKept,     // not sent as given: the command's own conversation uses it
+  kPacked,   // an object's members as digits, each zero-padded to its width
 };
+
+// How the integer members of an object key make one field, and how that
+// field comes back apart. Each member is written as decimal digits
+// zero-padded to its width, so the field splits again by the widths.
+enum class Packing : std::uint8_t {
+  kNone,
+  kEvent,  // a report event: enable, week, hour, minute as "%d%d%02d%02d"
+};
+
+struct PackedMember {
+  std::string_view name;
+  std::int64_t lo;
+  std::int64_t hi;
+  int width;
+};
+
+inline constexpr std::array<PackedMember, 4> kEventMembers{{
+    {"enable", 0, 1, 1}, {"week", 0, 7, 1}, {"hour", 0, 23, 2}, {"minute", 0, 59, 2}}};
+
+// The members of a packing, in field order; empty for kNone.
+constexpr std::span<const PackedMember> PackedMembers(Packing packing) {
+  switch (packing) {
+    case Packing::kNone: return {};
+    case Packing::kEvent: return kEventMembers;
+  }
+  return {};
+}
 
 // A field set to a fixed value.
 struct FixedField {
@@ -94,6 +123,7 @@ struct ArgDef {
   std::string_view field;  // send field; empty for kKept
   Encoding encoding = Encoding::kDecimal;
   FixedField alsoSets{};   // another field set when this key is given
+  Packing packing = Packing::kNone;  // Reader::kObject: how its members make the field
 };
 
 // How a result member is made from the last answer.
@@ -106,6 +136,7 @@ enum class Member : std::uint8_t {
   kSignals,    // LEVEL: {number, level, battery} per 3 bytes, stably sorted by number
   kLogs,       // event-log records collected by the conversation
   kRecorded,   // Header, Data, FirstDataTime, LastDataTime collected by the conversation
+  kUnpacked,   // an object of the members of ResultDef::packing
 };
 
 enum class When : std::uint8_t {
@@ -118,6 +149,7 @@ struct ResultDef {
   std::string_view field; // the answer field it comes from
   Member kind = Member::kBytes;
   When when = When::kPresent;
+  Packing packing = Packing::kNone;  // Member::kUnpacked
 };
 
 // Hook values that differ from the family's defaults (0: the default).
@@ -162,6 +194,9 @@ constexpr ArgDef Text(std::string_view key, Need need, Check check, std::string_
                        Encoding encoding = Encoding::kAnsi) {
   return {key, Reader::kText, need, check, field.empty() ? key : field, encoding, {}};
 }
+constexpr ArgDef Packed(std::string_view key, Need need, Packing packing, std::string_view field = {}) {
+  return {key, Reader::kObject, need, Any(), field.empty() ? key : field, Encoding::kPacked, {}, packing};
+}
 constexpr ArgDef AlsoSets(ArgDef def, std::string_view field, std::string_view value) {
   def.alsoSets = {field, value};
   return def;
@@ -176,6 +211,22 @@ constexpr std::array<ArgDef, A + B> Join(const std::array<ArgDef, A>& a, const s
   std::array<ArgDef, A + B> out{};
   for (std::size_t i = 0; i < A; ++i) out[i] = a[i];
   for (std::size_t i = 0; i < B; ++i) out[A + i] = b[i];
+  return out;
+}
+
+// The members a read answers for the keys a write takes: numbers for
+// integers, strings for text, byte arrays for bytes, objects for packed keys.
+template <std::size_t N>
+constexpr std::array<ResultDef, N> ReadBack(const std::array<ArgDef, N>& args) {
+  std::array<ResultDef, N> out{};
+  for (std::size_t i = 0; i < N; ++i) {
+    const ArgDef& a = args[i];
+    Member kind = Member::kBytes;
+    if (a.reader == Reader::kInteger) kind = Member::kNumber;
+    if (a.reader == Reader::kText) kind = Member::kText;
+    if (a.reader == Reader::kObject) kind = Member::kUnpacked;
+    out[i] = {a.key, a.field, kind, When::kPresent, a.packing};
+  }
   return out;
 }
 
