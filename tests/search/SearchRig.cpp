@@ -84,7 +84,9 @@ uint16_t TestWindowThread::Post(Task task) {
 
 SearchRig::SearchRig(linkmeter::sim::SiteSpec site)
     : table_(std::make_unique<Sorrel::Com::ComExecutorVelaFactory>()),
-      watchers_(std::make_unique<Sorrel::Com::SearchWatchers>(table_, bus_)) {
+      // LAN searches stay on loopback unless a test brings its own seeker.
+      watchers_(std::make_unique<Sorrel::Com::SearchWatchers>(table_, bus_,
+                                                              std::make_unique<Sorrel::LoopbackLanSeeker>(0))) {
   char dir[] = "/tmp/lm-search-XXXXXX";
   busDir_ = mkdtemp(dir);
   vcomm::usb::SetBusDirectory(busDir_);
