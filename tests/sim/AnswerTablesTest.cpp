@@ -95,7 +95,7 @@ TEST_F(AnswerTables, RegistrationImageIsTheSharedByteForm) {
       std::span(reinterpret_cast<const std::uint8_t*>(lanUnit.registration.data()), lanUnit.registration.size()));
   ASSERT_TRUE(json);
   const auto& groups = json->get("groups").get<lm::json::Array>();
-  ASSERT_EQ(groups.size(), 2u);
+  ASSERT_EQ(groups.size(), 3u);
   EXPECT_EQ(groups[0].get("name").get<std::string>(), "RIVER");
   const auto& units = groups[0].get("remoteUnits").get<lm::json::Array>();
   ASSERT_EQ(units.size(), 5u);

@@ -1,7 +1,8 @@
 // The built-in demo site shows every flow of the technician's page something
-// real: a site of three groups behind the USB base unit, a route through two
-// repeaters, a weak hop, a low battery, a unit that never answers and a
-// noisy channel, all through the simulator's radio model.
+// real: a site of three groups behind the LAN base unit (the one whose
+// registration RSETF reads), routes through two repeaters, a weak hop, a low
+// battery, a unit that never answers and a noisy channel, all through the
+// simulator's radio model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +23,7 @@ class DemoSiteFlows : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(site.Started()) << site.Error();
-    ASSERT_EQ(executor.OpenUSB(simtest::kUsbBase, 0).status, 0);
+    ASSERT_EQ(site.OpenLan(executor).status, 0);
   }
   // An EWLEX survey along the registered route; its STATUS and the readings.
   std::pair<std::string, std::vector<Reading>> Survey(int channel, std::uint32_t serial, int num, int parent) {
@@ -41,8 +42,8 @@ class DemoSiteFlows : public ::testing::Test {
   ExecutorVela executor;
 };
 
-TEST_F(DemoSiteFlows, TheUsbBaseUnitRunsABelievableSite) {
-  const auto* base = site->Site().FindBaseUnit(simtest::kUsbBase);
+TEST_F(DemoSiteFlows, TheLanBaseUnitRunsABelievableSite) {
+  const auto* base = site->Site().FindBaseUnit(simtest::kLanBase);
   ASSERT_NE(base, nullptr);
   EXPECT_GE(base->groups.size(), 3u);
   size_t units = 0;
@@ -56,11 +57,12 @@ TEST_F(DemoSiteFlows, TheUsbBaseUnitRunsABelievableSite) {
 }
 
 TEST_F(DemoSiteFlows, SurveysShowTwoRepeatersAWeakHopALowBatteryAndASilentUnit) {
-  auto [status, deep] = Survey(12, 0x00BC0103, 3, 2);  // FIELD-TH behind repeaters 1 and 2
+  auto [status, deep] = Survey(25, 0x00C20202, 2, 2);  // LEVEL-V behind repeaters 1 and 2
   EXPECT_EQ(status, "0004-0000");
   ASSERT_EQ(deep.size(), 3u);
   EXPECT_EQ(deep[0].number, 1);
   EXPECT_EQ(deep[1].number, 2);
+  for (const auto& hop : deep) EXPECT_GE(hop.level, 105) << "a sound route: only ORCHARD has a weak hop";
 
   auto [weakStatus, orchard] = Survey(24, 0x00BC0502, 2, 2);  // APPLE-2: repeater 2 stands far out
   EXPECT_EQ(weakStatus, "0004-0000");
@@ -69,7 +71,7 @@ TEST_F(DemoSiteFlows, SurveysShowTwoRepeatersAWeakHopALowBatteryAndASilentUnit) 
   EXPECT_GE(orchard[0].level, 105);
   EXPECT_GE(orchard[2].level, 130);
 
-  auto [lowStatus, cold] = Survey(16, 0x00C60403, 3, 1);  // COLD-RM
+  auto [lowStatus, cold] = Survey(24, 0x00C60507, 7, 1);  // COLD-RM
   ASSERT_EQ(cold.size(), 2u);
   EXPECT_LE(cold[1].battery, 15);
 
@@ -79,13 +81,13 @@ TEST_F(DemoSiteFlows, SurveysShowTwoRepeatersAWeakHopALowBatteryAndASilentUnit) 
 }
 
 TEST_F(DemoSiteFlows, OneChannelIsNoisierThanTheQuietOnes) {
-  const auto* base = site->Site().FindBaseUnit(simtest::kUsbBase);
+  const auto* base = site->Site().FindBaseUnit(simtest::kLanBase);
   std::set<int> own;
   for (const auto& g : base->groups) own.insert(g.freq);
   const std::int64_t now = 1'800'000'000;
   const linkmeter::sim::RadioModel radio(site->Site().radio, now);
-  const int noisy = radio.ChannelLevel(20, own, base->interference, now);
-  for (int quiet : {5, 9, 30}) EXPECT_GT(noisy, radio.ChannelLevel(quiet, own, base->interference, now) + 40);
+  const int noisy = radio.ChannelLevel(28, own, base->interference, now);
+  for (int quiet : {5, 9, 33}) EXPECT_GT(noisy, radio.ChannelLevel(quiet, own, base->interference, now) + 40);
 }
 
 }  // namespace
