@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "../../cef/BridgeTestSupport.h"
@@ -16,6 +17,7 @@
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
+#include "sorrel/js/ShellFunctions.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
 
 using Sorrel::Js::gtk::GtkHostUi;
@@ -34,20 +36,23 @@ bool SpinUntil(Pred done, std::chrono::milliseconds limit = std::chrono::seconds
   return true;
 }
 
-// Answers the dialog after its folder has had time to load.
-void RespondLater(GtkWidget* dialog, int response) {
+// Answers the dialog after its folder has had time to load; `first` runs
+// just before the answer (a selection is kept only once the folder is shown).
+void RespondLater(GtkWidget* dialog, int response, std::function<void(GtkWidget*)> first = {}) {
   struct Later {
     GtkWidget* dialog;
     int response;
+    std::function<void(GtkWidget*)> first;
   };
   g_object_ref(dialog);
   g_timeout_add(400, +[](gpointer p) -> gboolean {
     auto* later = static_cast<Later*>(p);
+    if (later->first) later->first(later->dialog);
     gtk_dialog_response(GTK_DIALOG(later->dialog), later->response);
     g_object_unref(later->dialog);
     delete later;
     return G_SOURCE_REMOVE;
-  }, new Later{dialog, response});
+  }, new Later{dialog, response, std::move(first)});
 }
 
 class HostGui : public ::testing::Test {
@@ -207,6 +212,57 @@ TEST_F(HostGui, FileAndFolderChoosers) {
   fs::remove_all(dir);
 }
 
+TEST_F(HostGui, OpenChooserAnswersEveryChosenFile) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("lm-js-multi-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  for (const char* name : {"a.csv", "b.csv", "c.txt"}) std::ofstream(dir / name) << name;
+  ui_->SetShownHook([&](GtkWidget* dialog) {
+    EXPECT_TRUE(gtk_file_chooser_get_select_multiple(GTK_FILE_CHOOSER(dialog)));
+    // Everything the filter shows: both CSV files, not c.txt.
+    RespondLater(dialog, GTK_RESPONSE_ACCEPT,
+                 [](GtkWidget* shown) { gtk_file_chooser_select_all(GTK_FILE_CHOOSER(shown)); });
+  });
+  const std::string answer =
+      Query("JsFileDialog", R"({"mode":"open","multiSelect":true,"filter":["CSV","*.csv"],"initDir":")" + dir.string() + R"("})");
+  EXPECT_TRUE(answer == "ok [\"" + (dir / "a.csv").string() + "\",\"" + (dir / "b.csv").string() + "\"]" ||
+              answer == "ok [\"" + (dir / "b.csv").string() + "\",\"" + (dir / "a.csv").string() + "\"]")
+      << answer;
+  fs::remove_all(dir);
+}
+
+// The desktop of these tests (see main): text/csv opens with a recording
+// application, nothing else has one.
+TEST_F(HostGui, ExplorerUsesTheDefaultApplicationElseTheChooser) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(g_getenv("LM_TEST_DESKTOP"));
+  const fs::path csv = dir / "site.csv", unknown = dir / "dump.lmraw";
+  std::ofstream(csv) << "a,b\n";
+  std::ofstream(unknown, std::ios::binary) << std::string("\x00\x01\x02\xff", 4);
+  const auto opener = Sorrel::Js::DesktopFileOpener();
+  ASSERT_TRUE(opener.openDefault(csv.string()));
+  const fs::path record = dir / "opened.txt";
+  EXPECT_TRUE(SpinUntil([&] { return fs::exists(record) && fs::file_size(record) > 0; }));
+  std::ifstream in(record);
+  std::string opened;
+  std::getline(in, opened);
+  EXPECT_EQ(opened, csv.string());
+
+  EXPECT_FALSE(opener.openDefault(unknown.string()));
+  bool chooser = false;
+  ui_->SetShownHook([&](GtkWidget* dialog) {
+    chooser = GTK_IS_APP_CHOOSER_DIALOG(dialog);
+    RespondLater(dialog, GTK_RESPONSE_CANCEL);
+  });
+  EXPECT_EQ(Query("JsOpenWith", R"({"path":")" + unknown.string() + R"("})"), "ok null");
+  EXPECT_TRUE(SpinUntil([&] { return chooser; }));
+  SpinUntil([] { return false; }, std::chrono::milliseconds(600));  // the chooser answers and goes
+  std::ifstream again(record);
+  int lines = 0;
+  for (std::string line; std::getline(again, line);) ++lines;
+  EXPECT_EQ(lines, 1) << "cancelling the chooser launched something";
+}
+
 TEST_F(HostGui, WindowFunctionsFromManyQueriesAtOnce) {
   std::vector<std::shared_ptr<bridge_test::RecordingCallback>> callbacks;
   for (int i = 0; i < 24; ++i) {
@@ -227,11 +283,35 @@ TEST_F(HostGui, WindowFunctionsFromManyQueriesAtOnce) {
 
 }  // namespace
 
+// A desktop of the test's own: one application, the default for text/csv,
+// that writes the file it was given into opened.txt; the MIME database,
+// settings schemas and themes are the system's.
+void MakeTestDesktop() {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("lm-js-desktop-" + std::to_string(::getpid()));
+  fs::create_directories(root / "share/applications");
+  fs::create_directories(root / "config");
+  std::error_code ignored;
+  for (const char* shared : {"mime", "glib-2.0", "icons", "themes"})
+    fs::create_directory_symlink(fs::path("/usr/share") / shared, root / "share" / shared, ignored);
+  std::ofstream(root / "share/applications/lm-record.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Record\nMimeType=text/csv;\n"
+      << "Exec=/bin/sh -c 'echo \"$1\" >> " << (root / "opened.txt").string() << "' sh %f\n";
+  std::ofstream(root / "config/mimeapps.list") << "[Default Applications]\ntext/csv=lm-record.desktop\n";
+  g_setenv("XDG_DATA_HOME", (root / "share").c_str(), TRUE);
+  g_setenv("XDG_DATA_DIRS", (root / "share").c_str(), TRUE);
+  g_setenv("XDG_CONFIG_HOME", (root / "config").c_str(), TRUE);
+  g_setenv("LM_TEST_DESKTOP", root.c_str(), TRUE);
+}
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  MakeTestDesktop();
   if (!gtk_init_check(&argc, &argv)) {
     std::fprintf(stderr, "no display: run under xvfb-run\n");
     return 1;
   }
-  return RUN_ALL_TESTS();
+  const int rc = RUN_ALL_TESTS();
+  std::filesystem::remove_all(g_getenv("LM_TEST_DESKTOP"));
+  return rc;
 }
