@@ -7,5 +7,10 @@ import channels from './channels.js';
 import survey from './survey.js';
 import sitesurvey from './sitesurvey.js';
 import report from './report.js';
+import settings from './settings.js';
+import registration from './registration.js';
+import recorded from './recorded.js';
+import eventlog from './eventlog.js';
+import sibling from './sibling.js';
 
-export const VIEWS = [units, site, channels, survey, sitesurvey, report];
+export const VIEWS = [units, site, channels, survey, sitesurvey, report, settings, registration, recorded, eventlog, sibling];

@@ -1,0 +1,129 @@
+// Editing a registration in place: the fields a technician changes on a
+// group, repeater or remote unit, limits in display units through the
+// program's channel types, and the conversion's error numbers (WSETF) put
+// back on the fields they name.
+
+// Remote-unit members and the conversion error number of each.
+export const UNIT_FIELDS = [
+  { member: 'name', kind: 'text', code: 3056 },
+  { member: 'record.interval', kind: 'int', lo: 0, hi: 255, code: 3047 },
+  { member: 'monitorInterval', kind: 'int', lo: 0, hi: 65535, code: 3070 },
+];
+export const CHANNEL_FIELDS = [
+  { member: 'enableLowerLimit', kind: 'bool', code: 3036 },
+  { member: 'lowerLimit', kind: 'limit', code: 3038 },
+  { member: 'enableUpperLimit', kind: 'bool', code: 3037 },
+  { member: 'upperLimit', kind: 'limit', code: 3039 },
+];
+export const GROUP_FIELDS = [
+  { member: 'name', kind: 'text', code: 3017 },
+  { member: 'freq', kind: 'int', lo: 0, hi: 255, code: 3013 },
+  { member: 'band', kind: 'int', lo: 0, hi: 255, code: 3014 },
+];
+export const REPEATER_FIELDS = [{ member: 'parent', kind: 'int', lo: 0, hi: 255, code: 3206 }];
+const CHANNELS = ['ch1', 'ch2', 'ch3', 'ch4', 'ch5', 'ch6'];
+
+export function getPath(obj, path) {
+  return path.split('.').reduce((o, k) => (o && typeof o === 'object' ? o[k] : undefined), obj);
+}
+
+// A copy of `obj` with `path` set to `value`; the original stays as read.
+export function setPath(obj, path, value) {
+  const copy = structuredClone(obj);
+  const keys = path.split('.');
+  let o = copy;
+  for (const k of keys.slice(0, -1)) o = o[k];
+  o[keys[keys.length - 1]] = value;
+  return copy;
+}
+
+// The page path of a member, as the conversion names it.
+export function memberPath(groupIndex, list, index, member) {
+  const base = `groups[${groupIndex}]`;
+  return list ? `${base}.${list}[${index}].${member}` : `${base}.${member}`;
+}
+
+// The channels of a remote unit that carry a type (ch1..ch6).
+export function unitChannels(unit) {
+  return CHANNELS.filter((k) => unit[k] && typeof unit[k] === 'object' && typeof unit[k].chType === 'number');
+}
+
+// The editable fields of a remote unit that its record has.
+export function unitFields(unit) {
+  const fields = UNIT_FIELDS.filter((f) => getPath(unit, f.member) !== undefined);
+  for (const ch of unitChannels(unit)) {
+    for (const f of CHANNEL_FIELDS) {
+      if (unit[ch][f.member] !== undefined) fields.push({ ...f, member: `${ch}.${f.member}`, chType: unit[ch].chType });
+    }
+  }
+  return fields;
+}
+
+// A limit as the technician types it (display units) to the raw value the
+// record stores; null when the text is not a number.
+export function limitToRaw(types, chType, text) {
+  const s = String(text).trim().replace(',', '.');
+  if (!/^[-+]?(\d+\.?\d*|\.\d+)$/.test(s)) return null;
+  return types.fromReal(chType, Number(s));
+}
+
+export function limitText(types, chType, raw) {
+  return String(types.format(chType, raw, false));
+}
+
+// Reads a field's text into its value; {value} or {error: message key}.
+export function readField(field, text, types) {
+  if (field.kind === 'bool') return { value: Boolean(text) };
+  if (field.kind === 'text') return { value: String(text) };
+  if (field.kind === 'limit') {
+    const raw = limitToRaw(types, field.chType, text);
+    return raw === null ? { error: 'reg.notNumber' } : { value: raw };
+  }
+  const s = String(text).trim();
+  if (!/^\d+$/.test(s)) return { error: 'reg.notInteger' };
+  const n = Number(s);
+  return n < field.lo || n > field.hi ? { error: 'reg.outOfRange' } : { value: n };
+}
+
+// A refused WSETF as field messages: the number, and the member path when
+// the program gave one ("groups[0].remoteUnits[2].ch1.lowerLimit").
+export function conversionError(failure) {
+  const code = failure && Number(failure.code1);
+  if (!Number.isInteger(code) || code < 3000 || code > 3299) return null;
+  const m = /groups\[\d+\](\.\w+\[\d+\])?(\.\w+)+/.exec(String(failure.msg || ''));
+  return { code, path: m ? m[0] : null };
+}
+
+// The paths on the form that a conversion error concerns: its own path when
+// given, else every field with its number among those the technician
+// changed (the ones read from the unit were accepted before).
+export function errorTargets(error, changedPaths, pathCode) {
+  if (!error) return [];
+  if (error.path) return [error.path];
+  return changedPaths.filter((p) => pathCode(p) === error.code);
+}
+
+// Paths whose values differ between two registrations.
+export function changedPaths(before, after, prefix = '') {
+  if (JSON.stringify(before) === JSON.stringify(after)) return [];
+  if (!before || !after || typeof before !== 'object' || typeof after !== 'object') return [prefix];
+  const out = [];
+  for (const key of new Set([...Object.keys(before), ...Object.keys(after)])) {
+    const p = Array.isArray(after) ? `${prefix}[${key}]` : prefix ? `${prefix}.${key}` : key;
+    out.push(...changedPaths(before[key], after[key], p));
+  }
+  return out;
+}
+
+// The conversion number of a member path, from the field tables.
+export function pathCode(path) {
+  const m = /^groups\[\d+\](?:\.(repeaters|remoteUnits)\[\d+\])?\.(.+)$/.exec(path);
+  if (!m) return null;
+  const member = m[2];
+  if (!m[1]) return (GROUP_FIELDS.find((f) => f.member === member) || {}).code ?? null;
+  if (m[1] === 'repeaters') return 3206;
+  const ch = /^ch\d\.(.+)$/.exec(member);
+  const table = ch ? CHANNEL_FIELDS : UNIT_FIELDS;
+  const name = ch ? ch[1] : member;
+  return (table.find((f) => f.member === name) || {}).code ?? null;
+}

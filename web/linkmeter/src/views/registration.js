@@ -1,0 +1,159 @@
+// Registration: the connected base unit's groups, repeaters and remote
+// units edited in place (names, channels, intervals, limits in display
+// units), written with WSETF after a confirmation and read back with RSETF.
+// A value the conversion refuses comes back as its number on the field.
+import { h, fill } from '../dom.js';
+import { t } from '../i18n.js';
+import * as api from '../api.js';
+import { store } from '../state.js';
+import { showError, notify } from '../ui.js';
+import { channelTypes } from '../native.js';
+import {
+  GROUP_FIELDS, REPEATER_FIELDS, unitFields, getPath, setPath, memberPath, readField, limitText,
+  conversionError, errorTargets, changedPaths, pathCode,
+} from '../regedit.js';
+import '../servicetexts.js';
+
+const dotted = (path) => path.replace(/\[(\d+)\]/g, '.$1');
+
+function fieldInput(ctx, path, field) {
+  const value = getPath(ctx.draft, dotted(path));
+  const msg = h('span', { class: 'field-msg', test: 'field-msg' });
+  let el;
+  if (field.kind === 'bool') {
+    el = h('input', { type: 'checkbox', checked: value === true });
+  } else {
+    const text = field.kind === 'limit' ? limitText(ctx.types, field.chType, value) : String(value ?? '');
+    el = h('input', { type: 'text', value: text, size: field.kind === 'text' ? 10 : 6 });
+  }
+  el.dataset.path = path;
+  el.dataset.test = 'reg-field';
+  el.addEventListener('change', () => {
+    const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
+    msg.textContent = read.error ? t(read.error) : '';
+    el.classList.toggle('invalid', Boolean(read.error));
+    if (read.error) return;
+    ctx.draft = setPath(ctx.draft, dotted(path), read.value);
+    ctx.changed();
+  });
+  ctx.fields.set(path, { el, msg });
+  return h('span', { class: 'reg-field' }, el, msg);
+}
+
+function unitRow(ctx, gi, ui, unit) {
+  const cells = unitFields(unit).map((f) => {
+    const label = f.chType !== undefined ? `${f.member} [${ctx.types.describe(f.chType).unit || '-'}]` : f.member;
+    return h('label', { class: 'field' }, h('span', { class: 'label', text: label }), fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, f.member), f));
+  });
+  return h('tr', { test: 'reg-unit', dataset: { group: String(gi), num: String(unit.num) } },
+    h('td', { text: `#${unit.num}` }), h('td', { text: unit.model }), h('td', { class: 'mono', text: unit.serial }),
+    h('td', { text: String(unit.parent) }), h('td', {}, h('div', { class: 'fields' }, cells)));
+}
+
+function groupCard(ctx, group, gi) {
+  const groupFields = GROUP_FIELDS.map((f) => h('label', { class: 'field' },
+    h('span', { class: 'label', text: t('reg.group.' + f.member) }), fieldInput(ctx, memberPath(gi, null, 0, f.member), f)));
+  const repeaters = (group.repeaters || []).map((r, ri) => h('tr', { test: 'reg-repeater', dataset: { group: String(gi), num: String(r.num) } },
+    h('td', { text: `R${r.num}` }), h('td', { class: 'mono', text: r.serial }),
+    h('td', {}, fieldInput(ctx, memberPath(gi, 'repeaters', ri, 'parent'), REPEATER_FIELDS[0]))));
+  return h('div', { class: 'card group', test: 'reg-group', dataset: { index: String(gi) } },
+    h('div', { class: 'fields' }, groupFields),
+    repeaters.length ? h('table', { class: 'list small' }, h('thead', {}, h('tr', {}, h('th', { text: t('reg.repeater') }),
+      h('th', { text: t('units.serial') }), h('th', { text: t('reg.parent') }))), h('tbody', {}, repeaters)) : null,
+    h('table', { class: 'list' }, h('thead', {}, h('tr', {}, h('th', { text: '#' }), h('th', { text: t('units.model') }),
+      h('th', { text: t('units.serial') }), h('th', { text: t('reg.parent') }), h('th', { text: t('reg.values') }))),
+    h('tbody', {}, (group.remoteUnits || []).map((u, ui) => unitRow(ctx, gi, ui, u)))));
+}
+
+// Marks the fields a refused write concerns.
+function markConversion(ctx, error) {
+  const conv = conversionError(error.detail);
+  if (!conv) return false;
+  const targets = errorTargets(conv, changedPaths(ctx.base, ctx.draft), pathCode);
+  for (const path of targets) {
+    const f = ctx.fields.get(path);
+    if (!f) continue;
+    f.msg.textContent = t('reg.error', { code: conv.code, what: t('regerr.' + conv.code) });
+    f.el.classList.add('invalid');
+  }
+  return true;
+}
+
+async function confirmWrite(count) {
+  const pressed = await api.query('JsMsgbox', { title: 'WSETF', msg: t('reg.confirm', { n: count }), btn: 2, icon: 3 });
+  return pressed === 3;
+}
+
+export default {
+  id: 'registration',
+  title: 'tab.registration',
+  create() {
+    const read = h('button', { id: 'reg-read', text: t('site.read') });
+    const write = h('button', { id: 'reg-write', class: 'primary', text: t('reg.write'), disabled: true });
+    const reset = h('button', { id: 'reg-reset', text: t('reg.reset'), disabled: true });
+    const status = h('span', { id: 'reg-status', class: 'dim' });
+    const body = h('div', { id: 'reg-groups' });
+    const ctx = { base: null, draft: null, fields: new Map(), types: null };
+    ctx.changed = () => {
+      const n = changedPaths(ctx.base, ctx.draft).length;
+      write.disabled = n === 0 || !store.get().unit;
+      reset.disabled = n === 0;
+      status.textContent = n ? t('reg.changes', { n }) : '';
+      status.dataset.changes = String(n);
+    };
+    const render = (regInfo) => {
+      ctx.base = regInfo;
+      ctx.draft = regInfo ? structuredClone(regInfo) : null;
+      ctx.fields = new Map();
+      if (!regInfo) {
+        fill(body, h('p', { class: 'hint', text: t('site.readHint') }));
+      } else {
+        try {
+          ctx.types = channelTypes();
+          fill(body, (regInfo.groups || []).map((g, gi) => groupCard(ctx, g, gi)));
+        } catch (e) {
+          showError(e);
+        }
+      }
+      ctx.changed();
+    };
+    const readBack = async () => {
+      const back = await api.command('RSETF', { comInfo: store.get().unit });
+      store.set({ regInfo: back.regInfo });
+      return back.regInfo;
+    };
+    read.addEventListener('click', async () => {
+      read.disabled = true;
+      try { await readBack(); } catch (e) { showError(e, 'RSETF'); } finally { read.disabled = !store.get().unit; }
+    });
+    reset.addEventListener('click', () => render(ctx.base));
+    write.addEventListener('click', async () => {
+      const draft = ctx.draft;
+      const n = changedPaths(ctx.base, draft).length;
+      if (!n || !(await confirmWrite(n))) return;
+      write.disabled = true;
+      try {
+        await api.command('WSETF', { comInfo: store.get().unit, regInfo: draft, SAVE: 1 });
+        const back = await readBack();
+        const left = changedPaths(draft, back);
+        notify(left.length ? t('reg.readBackDiffers', { list: left.join(', ') }) : t('reg.readBackSame', { n }));
+      } catch (e) {
+        if (!markConversion(ctx, e)) showError(e, 'WSETF');
+        else showError(e, t('reg.refused'));
+        ctx.changed();
+      }
+    });
+    let shown;
+    store.subscribe((s) => {
+      read.disabled = !s.unit;
+      if (s.regInfo !== shown) {
+        shown = s.regInfo;
+        render(s.regInfo);
+      }
+    });
+    shown = store.get().regInfo;
+    render(shown);
+    read.disabled = !store.get().unit;
+    return { element: h('section', { id: 'view-registration' }, h('div', { class: 'toolbar' }, read, write, reset, status), body) };
+  },
+};

@@ -1,0 +1,96 @@
+// Sibling import: the groups, repeaters and remote units the sibling
+// application keeps, compared with the connected unit's registration; a
+// warning while that application runs (it may be changing them).
+import { h, fill } from '../dom.js';
+import { t } from '../i18n.js';
+import * as api from '../api.js';
+import { store } from '../state.js';
+import { showError } from '../ui.js';
+import { callNative } from '../native.js';
+import { compareRegistrations, compareSummary } from '../siblingdiff.js';
+import '../servicetexts.js';
+
+function running() {
+  try {
+    return callNative(() => globalThis.app.isRunningVlb1Tool()) === true;
+  } catch (e) {
+    return false;
+  }
+}
+
+function siblingTable(reg) {
+  const rows = [];
+  (reg.groups || []).forEach((g, gi) => {
+    for (const r of g.repeaters || []) rows.push([g.name || gi, t('reg.repeater'), `R${r.num}`, r.serial, '', String(r.parent)]);
+    for (const u of g.remoteUnits || []) rows.push([g.name || gi, u.model, `#${u.num}`, u.serial, u.name || '', String(u.parent)]);
+  });
+  return h('table', { class: 'list', id: 'sibling-units' },
+    h('thead', {}, h('tr', {}, ['site.group', 'units.model', 'reg.number', 'units.serial', 'units.name', 'reg.parent'].map((k) => h('th', { text: t(k) })))),
+    h('tbody', {}, rows.map((cells) => h('tr', { test: 'sibling-unit', dataset: { serial: cells[3] } }, cells.map((c) => h('td', { text: String(c) }))))));
+}
+
+function compareTable(rows) {
+  const n = compareSummary(rows);
+  return h('div', { id: 'sibling-compare' },
+    h('p', { id: 'sibling-summary', dataset: { same: String(n.same), changed: String(n.changed), unitOnly: String(n.unitOnly), siblingOnly: String(n.siblingOnly) }, text: t('sib.summary', n) }),
+    h('table', { class: 'list' },
+      h('thead', {}, h('tr', {}, ['units.serial', 'sib.status', 'sib.unit', 'sib.sibling'].map((k) => h('th', { text: t(k) })))),
+      h('tbody', {}, rows.map((r) => h('tr', { test: 'compare-row', class: r.status, dataset: { serial: r.serial, status: r.status } },
+        h('td', { class: 'mono', text: r.serial }), h('td', { text: t('sib.' + r.status) + (r.differs.length ? ` (${r.differs.join(', ')})` : '') }),
+        h('td', { text: r.unit ? `${r.unit.name || r.unit.kind} #${r.unit.num}` : '—' }),
+        h('td', { text: r.sibling ? `${r.sibling.name || r.sibling.kind} #${r.sibling.num}` : '—' }))))));
+}
+
+export default {
+  id: 'sibling',
+  title: 'tab.sibling',
+  create() {
+    const oem = h('input', { id: 'sibling-oem', type: 'checkbox' });
+    const load = h('button', { id: 'sibling-load', class: 'primary', text: t('sib.load') });
+    const compare = h('button', { id: 'sibling-compare-button', text: t('sib.compare'), disabled: true });
+    const warning = h('p', { id: 'sibling-running', class: 'warning', hidden: true, text: t('sib.running') });
+    const body = h('div', { id: 'sibling-body' });
+    const result = h('div', { id: 'sibling-result' });
+    let settings = null;
+
+    const checkRunning = () => { warning.hidden = !running(); };
+    load.addEventListener('click', () => {
+      checkRunning();
+      try {
+        settings = callNative(() => globalThis.app.getSettingsVlb1Tool(oem.checked));
+        const reg = settings && settings.RSETF;
+        if (!reg || !Array.isArray(reg.groups)) {
+          settings = null;
+          fill(body, h('p', { class: 'hint', id: 'sibling-empty', text: t('site.noSibling') }));
+        } else {
+          fill(body, siblingTable(reg));
+        }
+      } catch (e) {
+        settings = null;
+        const none = e.detail && e.detail.code1 === -5;
+        fill(body, h('p', { class: 'hint', id: 'sibling-empty', text: none ? t('sib.none') : '' }));
+        if (!none) showError(e, t('tab.sibling'));
+      }
+      fill(result);
+      compare.disabled = !settings;
+    });
+    compare.addEventListener('click', async () => {
+      let reg = store.get().regInfo;
+      try {
+        if (!reg && store.get().unit) {
+          reg = (await api.command('RSETF', { comInfo: store.get().unit })).regInfo;
+          store.set({ regInfo: reg });
+        }
+        if (!reg) throw new api.DeviceError({ msg: t('site.readHint') });
+        fill(result, compareTable(compareRegistrations(reg, settings.RSETF)));
+      } catch (e) {
+        showError(e, t('sib.compare'));
+      }
+    });
+    return {
+      element: h('section', { id: 'view-sibling' }, warning,
+        h('div', { class: 'toolbar' }, h('label', {}, oem, t('sib.oem')), load, compare), body, result),
+      show: checkRunning,
+    };
+  },
+};
