@@ -191,6 +191,11 @@ const std::vector<Case>& Cases() {
       {"WWLAN", R"("SSID":")" + Text(33) + R"(")", {}, Refused("SSID")},
       {"WWLAN", R"("WEP":"")", {}, Refused("WEP")},
       {"WWLAN", R"("PSK":")" + Text(65) + R"(")", {}, Refused("PSK")},
+      {"RDTIM", "", {}},
+      {"RSETF", "", {{"OFFSET", "0"}, {"SIZE", "1024"}}},
+      {"WDTIM", R"("DST":")" + Text(26) + R"(","DIFF":"+090")", {}, Refused("DIFF")},
+      {"WSETF", R"("SendData":[1,2],"OFFSET":3)", {{"DATA", "\x01\x02"}, {"OFFSET", "3"}}},
+      {"WSETF", R"("regInfo":[])", {}, R"({"code1":-2,"msg":"Invalid arguments : 'regInfo' must have type object."})", -2},
   };
   return cases;
 }

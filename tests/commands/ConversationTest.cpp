@@ -1,58 +1,14 @@
 // The conversations of the commands with their own exchanges, against a
-// scripted unit: each request is recorded and answered by the next answer
-// of the script.
+// scripted unit.
 
 #include <gtest/gtest.h>
 
-#include <deque>
-
-#include "sorrel/com/TcmdCatalogueHandlers.h"
-#include "vantor/com/Executor.h"
+#include "ScriptedUnit.h"
 #include "vantor/com/RecordedTimes.h"
 
 namespace {
 
-using com::vantor::Bytes;
-using com::vantor::ExecResult;
-using com::vantor::FieldMap;
-
-class ScriptedUnit : public com::vantor::Executor {
- public:
-  explicit ScriptedUnit(std::string name) : name_(std::move(name)) {}
-  void Answer(FieldMap fields) { answers_.push_back(*com::vantor::BuildFrame(name_, fields)); }
-  void AnswerRaw(Bytes bytes) { answers_.push_back(std::move(bytes)); }
-
-  bool IsOpen() const override { return true; }
-  void Close() override {}
-  ExecResult Send(const Bytes& bytes) override {
-    sent.push_back(com::vantor::ParseFrame(bytes)->fields);
-    return ExecResult::Completed();
-  }
-  ExecResult Recv(int phase, com::vantor::Icmd& command) override {
-    if (answers_.empty()) return ExecResult::Error("script ran out", 1028, 103);
-    command.ParseRecvData(phase, answers_.front());
-    answers_.pop_front();
-    return ExecResult::Completed();
-  }
-
-  std::vector<FieldMap> sent;
-
- private:
-  std::string name_;
-  std::deque<Bytes> answers_;
-};
-
-template <class Handler>
-lm::json::Object RunCall(Handler& handler, ScriptedUnit& unit, const std::string& args,
-                         com::vantor::CommandClock clock = {}) {
-  auto command = handler.MakeCommand(*lm::json::Parse(args));
-  command->SetClock(clock);
-  unit.Execute(*command, 0);
-  lm::json::Object result;
-  handler.AddResult(*command, result);
-  result["isSuccess"] = lm::json::Bool(Sorrel::Com::row_handler::Succeeded(*command));
-  return result;
-}
+using namespace commands_test;
 
 std::string Log(int category, int number, std::uint32_t utc, const std::string& text) {
   std::string r(12, '\0');

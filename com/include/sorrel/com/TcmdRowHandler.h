@@ -13,7 +13,10 @@
 #include "sorrel/com/TcmdHandler.h"
 #include "vantor/com/RecordedTimes.h"
 #include "vantor/com/RowCommand.h"
+#include "vantor/com/TcmdClock.h"
 #include "vantor/com/TcmdELOGS.h"
+#include "vantor/com/TcmdRSETFAnalyze.h"
+#include "vantor/com/TcmdWSETF.h"
 
 namespace Sorrel::Com {
 
@@ -31,6 +34,13 @@ void AddRecorded(const com::vantor::RecordedData& recorded, lm::json::Object& re
 bool Succeeded(const com::vantor::Tcmd& command);
 // The row's model codes, or the usual rule when the row lists none.
 bool RowSupports(const com::vantor::catalogue::CommandRow& row, const ComInfo& info, bool usual);
+
+// Checks of a command's arguments taken together, after each key was read:
+// a WSETF needs bytes (SendData, regInfo) or a SAVE.
+void CheckArguments(const com::vantor::TcmdWSETF& command);
+// Members a conversation works out itself: RSETF's regInfo, RDTIM's TimeOffset.
+void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result);
+void AddOwnMembers(const com::vantor::TcmdRDTIM& command, lm::json::Object& result);
 }  // namespace row_handler
 
 template <class T>
@@ -48,12 +58,14 @@ class TcmdFromRow : public Tcmd<T> {
     Sorrel::cef::ArgReader reader(args);
     std::shared_ptr<T> command = NewCommand(reader);
     row_handler::ReadArguments(reader, *command);
+    if constexpr (requires { row_handler::CheckArguments(*command); }) row_handler::CheckArguments(*command);
     return command;
   }
 
   void AddResult(const T& command, lm::json::Object& result) override {
     row_handler::AddAnswerMembers(command, T::kRow, result);
     if constexpr (requires { command.Logs(); }) row_handler::AddLogs(command.Logs(), result);
+    if constexpr (requires { row_handler::AddOwnMembers(command, result); }) row_handler::AddOwnMembers(command, result);
     if constexpr (requires { command.Recorded(); }) {
       if (row_handler::Succeeded(command)) row_handler::AddRecorded(command.Recorded(), result);
     }

@@ -15,6 +15,7 @@
 #include "vantor/com/catalogue/BaseUnitRows.h"
 #include "vantor/com/catalogue/RadioRows.h"
 #include "vantor/com/catalogue/SettingsRows.h"
+#include "vantor/com/catalogue/TransferRows.h"
 
 namespace com::vantor::catalogue {
 
@@ -30,7 +31,7 @@ constexpr auto Sorted(const std::array<CommandRow, N>&... tables) {
 }  // namespace detail
 
 // Every row, in registration order.
-inline constexpr auto kCatalogue = detail::Sorted(base_unit::kRows, radio::kRows, settings::kRows);
+inline constexpr auto kCatalogue = detail::Sorted(base_unit::kRows, radio::kRows, settings::kRows, transfer::kRows);
 
 // The row of a mnemonic; a name without a row does not compile.
 consteval const CommandRow& Row(Mnemonic name) {

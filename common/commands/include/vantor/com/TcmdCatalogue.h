@@ -3,6 +3,7 @@
 // follow their family's pattern, the conversation classes for the others.
 // ProtocolOf<N> maps a row to its class; the named aliases follow it.
 
+#include "vantor/com/TcmdClock.h"
 #include "vantor/com/TcmdEBSTS.h"
 #include "vantor/com/TcmdEISET.h"
 #include "vantor/com/TcmdEISUC.h"
@@ -12,6 +13,8 @@
 #include "vantor/com/TcmdEWPTM.h"
 #include "vantor/com/TcmdEWSTW.h"
 #include "vantor/com/TcmdEWSUC.h"
+#include "vantor/com/TcmdRSETFAnalyze.h"
+#include "vantor/com/TcmdWSETF.h"
 
 namespace com::vantor {
 
@@ -27,6 +30,10 @@ template <> struct ProtocolOf<"ETRND"> { using type = TcmdETRND; };
 template <> struct ProtocolOf<"EWPTM"> { using type = TcmdEWPTM; };
 template <> struct ProtocolOf<"EWSTW"> { using type = TcmdEWSTW; };
 template <> struct ProtocolOf<"EWSUC"> { using type = TcmdEWSUC; };
+template <> struct ProtocolOf<"RDTIM"> { using type = TcmdRDTIM; };
+template <> struct ProtocolOf<"RSETF"> { using type = TcmdRSETFAnalyze; };
+template <> struct ProtocolOf<"WDTIM"> { using type = TcmdWDTIM; };
+template <> struct ProtocolOf<"WSETF"> { using type = TcmdWSETF; };
 
 template <catalogue::Mnemonic N>
 using ProtocolClass = typename ProtocolOf<N>::type;

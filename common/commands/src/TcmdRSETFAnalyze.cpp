@@ -1,0 +1,50 @@
+#include "vantor/com/TcmdRSETFAnalyze.h"
+
+#include "vantor/com/RegInfoJson.h"
+
+namespace com::vantor {
+
+bool TcmdRSETFAnalyze::SetBlockSize(int bytes) {
+  if (bytes < 1 || bytes > kMaxBlock) return false;
+  SetSendNumber("SIZE", bytes);
+  return true;
+}
+
+void TcmdRSETFAnalyze::Reset() {
+  TcmdRow::Reset();
+  if (GetSendFields().find("SIZE") == GetSendFields().end()) SetSendNumber("SIZE", kDefaultBlock);
+  reader_ = RegInfoReader();
+  step_ = RegInfoStep::kNeedMore;
+  received_ = 0;
+  more_ = false;
+  regInfo_.reset();
+}
+
+Bytes TcmdRSETFAnalyze::BuildSendData(int phase) {
+  if (phase == kPhaseCancel) return {};
+  SetSendNumber("OFFSET", static_cast<std::int64_t>(received_));
+  return TcmdRow::BuildSendData(phase);
+}
+
+void TcmdRSETFAnalyze::ParseRecvData(int phase, std::string_view answer) {
+  const bool accepted = AnswerAccepted(answer, GetName());
+  TcmdRow::ParseRecvData(phase, answer);
+  more_ = false;
+  if (!accepted || !Is(Row().success)) return;
+  const std::string_view data = GetRecvField("DATA").value_or("");
+  if (data.empty()) return;
+  received_ += data.size();
+  reader_.Append({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
+  step_ = reader_.Run();
+  more_ = step_ == RegInfoStep::kNeedMore;
+}
+
+bool TcmdRSETFAnalyze::IsContinue(int /*phase*/) const { return more_; }
+
+bool TcmdRSETFAnalyze::IsSuccess() const { return TcmdRow::IsSuccess() && step_ == RegInfoStep::kComplete; }
+
+void TcmdRSETFAnalyze::OnFinish() {
+  if (IsSuccess()) regInfo_ = RegInfoImageToJson(reader_.Image());
+}
+
+}  // namespace com::vantor

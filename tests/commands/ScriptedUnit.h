@@ -1,0 +1,57 @@
+#pragma once
+// A unit that answers from a script: each request is recorded and answered
+// by the next answer of the script; and a page call run through a handler's
+// own command, argument reading and result members.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "sorrel/com/TcmdCatalogueHandlers.h"
+#include "vantor/com/Executor.h"
+
+namespace commands_test {
+
+using com::vantor::Bytes;
+using com::vantor::ExecResult;
+using com::vantor::FieldMap;
+
+class ScriptedUnit : public com::vantor::Executor {
+ public:
+  explicit ScriptedUnit(std::string name) : name_(std::move(name)) {}
+  void Answer(FieldMap fields) { answers_.push_back(*com::vantor::BuildFrame(name_, fields)); }
+  void AnswerRaw(Bytes bytes) { answers_.push_back(std::move(bytes)); }
+
+  bool IsOpen() const override { return true; }
+  void Close() override {}
+  ExecResult Send(const Bytes& bytes) override {
+    sent.push_back(com::vantor::ParseFrame(bytes)->fields);
+    return ExecResult::Completed();
+  }
+  ExecResult Recv(int phase, com::vantor::Icmd& command) override {
+    if (answers_.empty()) return ExecResult::Error("script ran out", 1028, 103);
+    command.ParseRecvData(phase, answers_.front());
+    answers_.pop_front();
+    return ExecResult::Completed();
+  }
+
+  std::vector<FieldMap> sent;
+
+ private:
+  std::string name_;
+  std::deque<Bytes> answers_;
+};
+
+template <class Handler>
+inline lm::json::Object RunCall(Handler& handler, ScriptedUnit& unit, const std::string& args,
+                                com::vantor::CommandClock clock = {}) {
+  auto command = handler.MakeCommand(*lm::json::Parse(args));
+  command->SetClock(clock);
+  unit.Execute(*command, 0);
+  lm::json::Object result;
+  handler.AddResult(*command, result);
+  result["isSuccess"] = lm::json::Bool(Sorrel::Com::row_handler::Succeeded(*command));
+  return result;
+}
+
+}  // namespace commands_test
