@@ -84,6 +84,11 @@ TEST(SiteFile, FaultRulesParseAlone) {
   EXPECT_EQ(field->field, "DATA");
   EXPECT_EQ(field->value, "abc");
   EXPECT_FALSE(linkmeter::sim::ParseFaultRule(R"({"kind":"field","value":"x"})", &error));
+  auto corrupt = linkmeter::sim::ParseFaultRule(R"({"command":"RSETF","kind":"corrupt","at":18})", &error);
+  ASSERT_TRUE(corrupt) << error;
+  EXPECT_EQ(corrupt->field, "DATA");  // the field a corrupt fault changes unless told
+  EXPECT_EQ(corrupt->at, 18);
+  EXPECT_FALSE(linkmeter::sim::ParseFaultRule(R"({"kind":"corrupt","at":-1})", &error));
 }
 
 }  // namespace
