@@ -1,7 +1,6 @@
 #include "sorrel/com/OpticalLogger.h"
 
-#include "sorrel/cef/Exception.h"
-#include "sorrel/com/ComExecutorBase.h"
+#include "sorrel/com/OneCommandConnection.h"
 #include "vantor/com/AdapterBase.h"
 #include "vantor/com/RegInfoModel.h"
 #include "vantor/com/TcmdEISET.h"
@@ -33,28 +32,10 @@ std::optional<SearchLoggerResult> ReadOpticalLogger(ComExecutorTable& table, con
   UnitLease lease(unit->Gate(), cancel);
   if (!lease.Held()) return std::nullopt;
 
-  auto& executor = unit->Executor();
-  const bool wasOpen = executor.IsOpen();
-  if (!wasOpen) {
-    unit->SetOpenForOneCommand(true);
-    try {
-      OpenUnit(*unit, 0);
-    } catch (const Sorrel::cef::JsExecuteException&) {
-      // Not reported: the command below then finds the unit closed.
-    }
-  }
-  struct CloseIfOpenedHere {
-    ComExecutor& unit;
-    bool wasOpen;
-    ~CloseIfOpenedHere() {
-      if (wasOpen) return;
-      if (unit.Executor().IsOpen()) unit.Executor().Close();
-      unit.SetOpenForOneCommand(false);
-    }
-  } closeAfter{*unit, wasOpen};
+  OneCommandConnection connection(*unit);
 
   com::vantor::TcmdEISET eiset;
-  executor.Execute(eiset, kDeadlineMs);
+  unit->Executor().Execute(eiset, kDeadlineMs);
   if (!eiset.GetResult().IsCompleted() || !eiset.IsStatus(5, 0)) return std::nullopt;
   return FromRecord(eiset.GetRecvField("DATA").value_or(std::string_view()), base);
 }
