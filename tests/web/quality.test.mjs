@@ -6,15 +6,15 @@ import { levelClass, batteryClass, batteryLow, levelPoor, LEVEL_CLASSES, BATTERY
 import { surveyResult, weakestHop } from '../../web/linkmeter/src/survey.js';
 
 test('level classes change exactly at the thresholds', () => {
-  const cases = [[255, 'good'], [130, 'good'], [129, 'fair'], [110, 'fair'], [109, 'weak'], [90, 'weak'], [89, 'bad'], [0, 'bad'],
+  const cases = [[255, 'good'], [130, 'good'], [129, 'fair'], [100, 'fair'], [99, 'weak'], [80, 'weak'], [79, 'bad'], [0, 'bad'],
     [undefined, 'none'], [null, 'none'], [NaN, 'none'], ['150', 'none']];
   for (const [level, name] of cases) assert.equal(levelClass(level), name, String(level));
-  assert.equal(levelPoor(109), true);
-  assert.equal(levelPoor(110), false);
+  assert.equal(levelPoor(99), true);
+  assert.equal(levelPoor(100), false);
 });
 
 test('battery classes and the low-battery warning', () => {
-  const cases = [[100, 'ok', false], [50, 'ok', false], [49, 'low', true], [25, 'low', true], [24, 'empty', true], [0, 'empty', true], [undefined, 'none', false]];
+  const cases = [[100, 'ok', false], [30, 'ok', false], [29, 'low', true], [10, 'low', true], [9, 'empty', true], [0, 'empty', true], [undefined, 'none', false]];
   for (const [battery, name, low] of cases) {
     assert.equal(batteryClass(battery), name, String(battery));
     assert.equal(batteryLow(battery), low, String(battery));
@@ -39,7 +39,7 @@ const route = {
 
 test('survey results: status from the answer, classes per hop, weakest hop', () => {
   const when = new Date(2026, 0, 2, 3, 4, 5);
-  const ok = surveyResult(route, { isSuccess: true, STATUS: '0004-0000', Signals: [{ number: 1, level: 140, battery: 96 }, { number: 3, level: 95, battery: 20 }] }, when);
+  const ok = surveyResult(route, { isSuccess: true, STATUS: '0004-0000', Signals: [{ number: 1, level: 140, battery: 96 }, { number: 3, level: 95, battery: 8 }] }, when);
   assert.equal(ok.status, 'ok');
   assert.equal(ok.time, '2026-01-02 03:04:05');
   assert.deepEqual(ok.hops.map((h) => [h.label, h.reading.levelClass, h.reading.batteryClass, h.reading.lowBattery]),

@@ -19,6 +19,19 @@ export function formatChannel(chType, raw) {
   return `raw ${raw}`;
 }
 
+// The unit label of a channel type ("°C", "" when it has none or the
+// program offers no channel types).
+export function channelUnit(chType) {
+  const ns = extras();
+  if (!ns || !ns.chtype || typeof ns.chtype.describe !== 'function') return '';
+  try {
+    const d = ns.chtype.describe(chType);
+    return d && d.known && typeof d.unit === 'string' ? d.unit : '';
+  } catch (e) {
+    return '';
+  }
+}
+
 export function isDemo() {
   const ns = extras();
   return !!ns && typeof ns.isDemo === 'function' && ns.isDemo() === true;

@@ -5,15 +5,15 @@
 // The first row whose `min` the level reaches gives the class.
 export const LEVEL_CLASSES = [
   { name: 'good', min: 130 },
-  { name: 'fair', min: 110 },
-  { name: 'weak', min: 90 },
+  { name: 'fair', min: 100 },
+  { name: 'weak', min: 80 },
   { name: 'bad', min: 0 },
 ];
 
 // Battery values are percentages; below `min` of a row the next row holds.
 export const BATTERY_CLASSES = [
-  { name: 'ok', min: 50 },
-  { name: 'low', min: 25 },
+  { name: 'ok', min: 30 },
+  { name: 'low', min: 10 },
   { name: 'empty', min: 0 },
 ];
 

@@ -4,15 +4,18 @@
 import { h } from '../dom.js';
 import { t } from '../i18n.js';
 
+// A hop without `reading` is only planned; one with reading null did not
+// answer.
 export function hopLink(hop) {
   const r = hop.reading;
-  return h('span', { class: `link q-${r ? r.levelClass : 'none'}`, test: 'hop-link', dataset: { level: r ? String(r.level) : '' } },
-    r ? String(r.level) : t('survey.noAnswer'));
+  const planned = r === undefined;
+  return h('span', { class: `link q-${r ? r.levelClass : planned ? 'planned' : 'none'}`, test: 'hop-link', dataset: { level: r ? String(r.level) : '' } },
+    r ? String(r.level) : planned ? '' : t('survey.noAnswer'));
 }
 
 export function hopNode(hop) {
   const r = hop.reading;
-  return h('span', { class: `hop ${hop.kind} ${r ? '' : 'silent'}`, test: 'hop', dataset: { num: String(hop.num), kind: hop.kind, quality: r ? r.levelClass : 'none', battery: r ? r.batteryClass : 'none' } },
+  return h('span', { class: `hop ${hop.kind} ${r === null ? 'silent' : ''}`, test: 'hop', dataset: { num: String(hop.num), kind: hop.kind, quality: r ? r.levelClass : 'none', battery: r ? r.batteryClass : 'none' } },
     h('strong', { text: hop.label }),
     hop.model ? h('span', { class: 'dim', text: ` ${hop.model}` }) : null,
     r ? h('span', { class: `battery b-${r.batteryClass}`, title: t('survey.battery'), text: ` ${r.battery}%` }) : null,

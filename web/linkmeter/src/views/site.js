@@ -6,7 +6,7 @@ import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store } from '../state.js';
 import { showError } from '../ui.js';
-import { formatChannel } from '../host.js';
+import { formatChannel, channelUnit } from '../host.js';
 
 async function readRegistration(button) {
   const unit = store.get().unit;
@@ -49,7 +49,8 @@ function channelText(ch) {
   const limits = [];
   if (ch.enableLowerLimit) limits.push('≥ ' + formatChannel(ch.chType, ch.lowerLimit));
   if (ch.enableUpperLimit) limits.push('≤ ' + formatChannel(ch.chType, ch.upperLimit));
-  return limits.length ? limits.join(', ') : t('site.noLimits');
+  const unit = channelUnit(ch.chType);
+  return [unit ? `[${unit}]` : '', limits.length ? limits.join(', ') : t('site.noLimits')].filter(Boolean).join(' ');
 }
 
 function go(ctx, target) {
