@@ -4,7 +4,20 @@
 //   node pack.mjs OUT.appres DIR FILE...
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { crc32, deflateRawSync } from 'node:zlib';
+import * as zlib from 'node:zlib';
+
+// zlib.crc32 came with Node 20.15 / 22.2; Debian 12's Node 18 lacks it.
+const CRC_TABLE = Array.from({ length: 256 }, (_, n) => {
+  let c = n;
+  for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+  return c >>> 0;
+});
+function crc32(bytes) {
+  if (typeof zlib.crc32 === 'function') return zlib.crc32(bytes);
+  let c = 0xffffffff;
+  for (const b of bytes) c = CRC_TABLE[(c ^ b) & 0xff] ^ (c >>> 8);
+  return (c ^ 0xffffffff) >>> 0;
+}
 
 const DOS_DATE = ((2000 - 1980) << 9) | (1 << 5) | 1;
 const DOS_TIME = 0;
@@ -28,7 +41,7 @@ function pack(out, dir, names) {
   let offset = 0;
   for (const name of names) {
     const data = readFileSync(join(dir, name));
-    const packed = deflateRawSync(data, { level: 9 });
+    const packed = zlib.deflateRawSync(data, { level: 9 });
     const method = packed.length < data.length ? 8 : 0;
     const body = method === 8 ? packed : data;
     const nameBytes = Buffer.from(name, 'utf8');
