@@ -11,7 +11,7 @@ using namespace status;
 inline constexpr std::array<ArgDef, 3> kWuinfArgs{Text("NAME", kOpt, Length(1, 32)), Text("DESC", kOpt, AtMost(64)),
                                                    Int("UNITS", kOpt, Range(0, 1))};
 inline constexpr std::array<ResultDef, 12> kRuinfResults{{
-    {"SER", "SER", Member::kText, When::kPresent},     {"NAME", "NAME", Member::kText, When::kPresent},
+    {"SER", "SER", Member::kHex8, When::kPresent},     {"NAME", "NAME", Member::kText, When::kPresent},
     {"DESC", "DESC", Member::kText, When::kPresent},   {"UNITS", "UNITS", Member::kNumber, When::kPresent},
     {"FWV", "FWV", Member::kText, When::kPresent},     {"GSMV", "GSMV", Member::kText, When::kPresent},
     {"GSMHW", "GSMHW", Member::kText, When::kPresent}, {"RFV", "RFV", Member::kText, When::kPresent},
