@@ -1,7 +1,7 @@
 // The promise wrapper over app.jsQuery: answers, failures and cancel.
 import { test, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
-import { query, command, CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
+import { query, command, nativeError, CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
 
 // A stand-in for the program's glue: records each query and lets the test
 // answer it later.
@@ -95,4 +95,13 @@ test('an answer before any cancel is kept; aborting later sends no cancel', asyn
 test('without the program bridge the call fails clearly', async () => {
   delete globalThis.app;
   await assert.rejects(query('ComOpen', {}), (e) => e instanceof DeviceError && /bridge/.test(e.message));
+});
+
+test('native throws become DeviceErrors carrying the failure object', () => {
+  const json = new Error('{"api":"app.fileOpen","code1":-5,"msg":"method error"}');
+  assert.deepEqual(nativeError(json).detail, { api: 'app.fileOpen', code1: -5, msg: 'method error' });
+  assert.deepEqual(nativeError(new Error('plain words')).detail, { msg: 'plain words' });
+  assert.deepEqual(nativeError(new Error('42')).detail, { msg: '42' });
+  const same = new DeviceError({ msg: 'x' });
+  assert.equal(nativeError(same), same);
 });

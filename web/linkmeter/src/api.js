@@ -19,6 +19,17 @@ export class DeviceError extends Error {
   }
 }
 
+// The DeviceError of a native function's throw, whose message is the
+// failure JSON (or plain text).
+export function nativeError(e) {
+  if (e instanceof DeviceError) return e;
+  try {
+    const detail = JSON.parse(e && e.message);
+    if (detail && typeof detail === 'object') return new DeviceError(detail);
+  } catch (x) { /* plain text below */ }
+  return new DeviceError({ msg: String(e && e.message ? e.message : e) });
+}
+
 // How long a cancelled call waits for its answer before giving up on it.
 export const CANCEL_GRACE_MS = 20000;
 

@@ -1,6 +1,6 @@
 // Saving text through the save dialog and the file functions: UTF-8 with a
 // byte-order mark, so spreadsheets read the names right.
-import { fileDialog, DeviceError } from './api.js';
+import { fileDialog, nativeError } from './api.js';
 
 function utf8Bytes(text) {
   return [0xef, 0xbb, 0xbf, ...new TextEncoder().encode(text)];
@@ -22,20 +22,11 @@ export async function saveTextFile(text, { title, initFile, filter, ext }) {
     handle = app.fileOpen(path, 'wb');
     app.fileWrite(handle, utf8Bytes(text));
   } catch (e) {
-    throw new DeviceError(parseThrown(e));
+    throw nativeError(e);
   } finally {
     if (handle) {
       try { app.fileClose(handle); } catch (e) { /* already reported */ }
     }
   }
   return path;
-}
-
-// Native functions throw an Error whose message is the failure JSON.
-function parseThrown(e) {
-  try {
-    return JSON.parse(e.message);
-  } catch (x) {
-    return { msg: String(e && e.message) };
-  }
 }

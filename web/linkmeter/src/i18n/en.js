@@ -106,7 +106,7 @@ export default {
   'survey.waiting': 'Round {round} done; next in {seconds} s',
   'survey.failed': 'Survey failed',
   'survey.status.ok': 'Answered {time}',
-  'survey.status.partial': 'Not every unit answered {msg}',
+  'survey.status.partial': 'The unit did not answer; only hops before it did {msg}',
   'survey.status.noAnswer': 'No answer {msg}',
   'survey.status.failed': 'Failed: {msg}',
   'survey.status.planned': 'Route',

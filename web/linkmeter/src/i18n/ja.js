@@ -106,7 +106,7 @@ export default {
   'survey.waiting': '{round} 回目が終わりました。次は {seconds} 秒後',
   'survey.failed': '調査に失敗しました',
   'survey.status.ok': '応答あり {time}',
-  'survey.status.partial': '一部の機器が応答しませんでした {msg}',
+  'survey.status.partial': '機器が応答しませんでした（途中の区間のみ応答） {msg}',
   'survey.status.noAnswer': '応答なし {msg}',
   'survey.status.failed': '失敗: {msg}',
   'survey.status.planned': '経路',

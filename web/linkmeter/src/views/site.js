@@ -32,15 +32,7 @@ function importSibling() {
     if (!reg || !Array.isArray(reg.groups)) throw new api.DeviceError({ msg: t('site.noSibling') });
     store.set({ regInfo: reg });
   } catch (e) {
-    showError(e instanceof api.DeviceError ? e : new api.DeviceError(parseThrown(e)), t('site.import'));
-  }
-}
-
-function parseThrown(e) {
-  try {
-    return JSON.parse(e.message);
-  } catch (x) {
-    return { msg: String(e && e.message) };
+    showError(api.nativeError(e), t('site.import'));
   }
 }
 

@@ -62,6 +62,10 @@ async function readInfo(comInfo) {
 }
 
 async function disconnect() {
+  if (store.get().busy) {
+    notify(t('units.busy'));
+    return;
+  }
   const unit = store.get().unit;
   store.set({ unit: null, unitInfo: null, regInfo: null, surveyTarget: null });
   if (unit) await api.close(unit).catch(() => {});
