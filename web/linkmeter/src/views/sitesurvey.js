@@ -6,7 +6,7 @@ import { t } from '../i18n.js';
 import { CancelledError } from '../api.js';
 import { store } from '../state.js';
 import { showError, progressBar, notify } from '../ui.js';
-import { beginBusy } from '../busy.js';
+import { cancellableJob } from '../job.js';
 import { runSurvey, weakestHop } from '../survey.js';
 import { allRemoteTargets, buildRoute } from '../route.js';
 import { surveyCsv } from '../csv.js';
@@ -44,91 +44,84 @@ function resultRow(r) {
     h('td', { text: t('survey.status.' + r.status, { time: r.time, msg: r.msg || '' }) }));
 }
 
+// Surveys every remote unit in turn; the results build up in the store.
+async function surveyAll(mnemonic, progress, signal) {
+  const s = store.get();
+  const targets = allRemoteTargets(s.regInfo);
+  if (!s.unit || !targets.length) return;
+  const survey = { started: new Date(), finished: null, unit: s.unit, regInfo: s.regInfo, results: [], complete: false };
+  store.set({ siteSurvey: survey });
+  try {
+    for (let i = 0; i < targets.length; i++) {
+      progress.set(i, targets.length, t('sitesurvey.progress', { done: i, total: targets.length }));
+      let result;
+      try {
+        result = await runSurvey({ comInfo: s.unit, regInfo: s.regInfo, target: targets[i], mnemonic, signal });
+      } catch (e) {
+        if (e instanceof CancelledError) throw e;
+        result = failedResult(s.regInfo, targets[i], e);
+      }
+      survey.results.push(result);
+      store.set({ siteSurvey: { ...survey } });
+    }
+    survey.complete = true;
+    progress.set(targets.length, targets.length, t('sitesurvey.done', { total: targets.length }));
+  } catch (e) {
+    progress.set(survey.results.length, targets.length, t('error.cancelled'));
+    showError(e, t('tab.sitesurvey'));
+  } finally {
+    survey.finished = new Date();
+    store.set({ siteSurvey: { ...survey } });
+  }
+}
+
+async function exportSurvey() {
+  const survey = store.get().siteSurvey;
+  if (!survey) return;
+  try {
+    const path = await saveTextFile(surveyCsv(survey.results), {
+      title: t('sitesurvey.csv'), initFile: 'site-survey.csv', filter: ['CSV (*.csv)', '*.csv'], ext: '.csv',
+    });
+    if (path) notify(t('sitesurvey.saved', { path }));
+  } catch (e) {
+    showError(e, t('sitesurvey.csv'));
+  }
+}
+
+function silentItem(r) {
+  const status = t('survey.status.' + r.status, { time: '', msg: r.msg || '' });
+  return h('li', { test: 'silent-unit', dataset: { serial: r.target.serial } },
+    t('sitesurvey.silentUnit', { name: r.target.name, serial: r.target.serial, status }));
+}
+
 export default {
   id: 'sitesurvey',
   title: 'tab.sitesurvey',
   create(ctx) {
     const start = h('button', { id: 'sitesurvey-start', class: 'primary', text: t('sitesurvey.start') });
-    const cancel = h('button', { id: 'sitesurvey-cancel', text: t('common.cancel'), disabled: true });
-    const command = h('select', { id: 'sitesurvey-command' }, h('option', { value: 'EWLEX', text: 'EWLEX' }), h('option', { value: 'EWLRU', text: 'EWLRU' }));
-    const exportCsv = h('button', { id: 'export-csv', text: t('sitesurvey.csv'), disabled: true });
-    const report = h('button', { id: 'show-report', text: t('sitesurvey.report'), disabled: true, onclick: () => ctx.go('report') });
+    const cancel = h('button', { id: 'sitesurvey-cancel', text: t('common.cancel') });
+    const command = h('select', { id: 'sitesurvey-command' }, ['EWLEX', 'EWLRU'].map((m) => h('option', { value: m, text: m })));
+    const exportCsv = h('button', { id: 'export-csv', text: t('sitesurvey.csv'), onclick: exportSurvey });
+    const report = h('button', { id: 'show-report', text: t('sitesurvey.report'), onclick: () => ctx.go('report') });
     const progress = progressBar('sitesurvey-progress');
     const rows = h('tbody', { id: 'sitesurvey-results' });
     const silent = h('ul', { id: 'sitesurvey-silent', class: 'warnings' });
-    let controller = null;
-
     const render = (s) => {
-      const survey = s.siteSurvey;
-      const results = survey ? survey.results : [];
+      const results = s.siteSurvey ? s.siteSurvey.results : [];
       fill(rows, results.map(resultRow));
-      fill(silent, results.filter((r) => r.status !== 'ok').map((r) =>
-        h('li', { test: 'silent-unit', dataset: { serial: r.target.serial } }, t('sitesurvey.silentUnit', { name: r.target.name, serial: r.target.serial, status: t('survey.status.' + r.status, { time: '', msg: r.msg || '' }) }))));
-      exportCsv.disabled = report.disabled = !results.length || !!controller;
-      if (!controller) start.disabled = !s.unit || !s.regInfo;
+      fill(silent, results.filter((r) => r.status !== 'ok').map(silentItem));
+      exportCsv.disabled = report.disabled = !results.length || job.running();
+      if (!job.running()) start.disabled = !s.unit || !s.regInfo;
     };
-
-    const run = async () => {
-      const s = store.get();
-      const targets = allRemoteTargets(s.regInfo);
-      if (!s.unit || !targets.length) return;
-      controller = new AbortController();
-      const signal = controller.signal;
-      const survey = { started: new Date(), finished: null, unit: s.unit, regInfo: s.regInfo, results: [], complete: false };
-      start.disabled = true;
-      cancel.disabled = false;
-      const endBusy = beginBusy();
-      store.set({ siteSurvey: survey });
-      try {
-        for (let i = 0; i < targets.length; i++) {
-          progress.set(i, targets.length, t('sitesurvey.progress', { done: i, total: targets.length }));
-          let result;
-          try {
-            result = await runSurvey({ comInfo: s.unit, regInfo: s.regInfo, target: targets[i], mnemonic: command.value, signal });
-          } catch (e) {
-            if (e instanceof CancelledError) throw e;
-            result = failedResult(s.regInfo, targets[i], e);
-          }
-          survey.results.push(result);
-          store.set({ siteSurvey: { ...survey } });
-        }
-        survey.complete = true;
-        progress.set(targets.length, targets.length, t('sitesurvey.done', { total: targets.length }));
-      } catch (e) {
-        progress.set(survey.results.length, targets.length, t('error.cancelled'));
-        showError(e, t('tab.sitesurvey'));
-      } finally {
-        survey.finished = new Date();
-        endBusy();
-        controller = null;
-        cancel.disabled = true;
-        store.set({ siteSurvey: { ...survey } });
-      }
-    };
-
-    start.addEventListener('click', run);
-    cancel.addEventListener('click', () => controller && controller.abort());
-    exportCsv.addEventListener('click', async () => {
-      const survey = store.get().siteSurvey;
-      if (!survey) return;
-      try {
-        const path = await saveTextFile(surveyCsv(survey.results), {
-          title: t('sitesurvey.csv'), initFile: 'site-survey.csv', filter: ['CSV (*.csv)', '*.csv'], ext: '.csv',
-        });
-        if (path) notify(t('sitesurvey.saved', { path }));
-      } catch (e) {
-        showError(e, t('sitesurvey.csv'));
-      }
-    });
+    const job = cancellableJob({ start, cancel, work: (signal) => surveyAll(command.value, progress, signal), ended: () => render(store.get()) });
     store.subscribe(render);
     render(store.get());
-
-    const element = h('section', { id: 'view-sitesurvey' },
-      h('div', { class: 'toolbar' }, start, command, cancel, exportCsv, report, progress.el),
-      h('table', { class: 'list' },
-        h('thead', {}, h('tr', {}, ...['group', 'unit', 'model', 'route', 'weakest', 'status'].map((k) => h('th', { text: t('sitesurvey.col.' + k) })))),
-        rows),
-      h('h3', { text: t('sitesurvey.silent') }), silent);
-    return { element };
+    const columns = ['group', 'unit', 'model', 'route', 'weakest', 'status'];
+    return {
+      element: h('section', { id: 'view-sitesurvey' },
+        h('div', { class: 'toolbar' }, start, command, cancel, exportCsv, report, progress.el),
+        h('table', { class: 'list' }, h('thead', {}, h('tr', {}, columns.map((k) => h('th', { text: t('sitesurvey.col.' + k) })))), rows),
+        h('h3', { text: t('sitesurvey.silent') }), silent),
+    };
   },
 };

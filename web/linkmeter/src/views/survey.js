@@ -5,7 +5,7 @@ import { t } from '../i18n.js';
 import { CancelledError } from '../api.js';
 import { store } from '../state.js';
 import { showError } from '../ui.js';
-import { beginBusy } from '../busy.js';
+import { cancellableJob } from '../job.js';
 import { runSurvey } from '../survey.js';
 import { buildRoute } from '../route.js';
 import { levelHistory } from '../chart.js';
@@ -36,112 +36,118 @@ function pause(ms, signal) {
   });
 }
 
+const baseName = () => (store.get().unit ? store.get().unit.name : '');
+
+class SurveyView {
+  constructor() {
+    this.select = h('select', { id: 'survey-target', onchange: () => this.pick(parseTarget(this.select.value)) });
+    this.command = h('select', { id: 'survey-command' }, ['EWLEX', 'EWLRU'].map((m) => h('option', { value: m, text: m })));
+    this.repeat = h('input', { id: 'survey-repeat', type: 'checkbox' });
+    this.interval = h('input', { id: 'survey-interval', type: 'number', min: MIN_INTERVAL_S, value: 10, size: 4 });
+    this.start = h('button', { id: 'survey-start', class: 'primary', text: t('survey.start') });
+    this.cancel = h('button', { id: 'survey-cancel', text: t('common.cancel') });
+    this.status = h('div', { id: 'survey-status', dataset: { state: 'idle' } });
+    this.routeBox = h('div', { id: 'survey-route' });
+    this.warnBox = h('ul', { id: 'survey-warnings', class: 'warnings' });
+    this.historyBox = h('div', { id: 'survey-history', class: 'histories' });
+    this.histories = [];
+    this.shownReg = null;
+    this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.render(store.get()) });
+  }
+
+  pick(target) {
+    store.set({ surveyTarget: target });
+    this.showPlanned(target);
+  }
+
+  setStatus(state, text) {
+    this.status.dataset.state = state;
+    this.status.textContent = text;
+  }
+
+  showPlanned(target) {
+    try {
+      const route = buildRoute(store.get().regInfo, target);
+      const hops = route.hops.map((hop) => ({ ...hop, label: hop.kind === 'repeater' ? `R${hop.num}` : hop.name || `U${hop.num}` }));
+      fill(this.routeBox, routeLine({ status: 'planned', hops }, baseName()));
+    } catch (e) {
+      fill(this.routeBox);
+    }
+  }
+
+  resetHistory(result) {
+    this.histories.forEach((x) => x.destroy());
+    fill(this.historyBox);
+    this.histories = result.hops.map((hop) => {
+      const box = h('div', { class: 'history', test: 'history', dataset: { num: String(hop.num), kind: hop.kind } });
+      this.historyBox.append(box);
+      return levelHistory(box, `${hop.label} — ${t('survey.levelHistory')}`);
+    });
+  }
+
+  showResult(result, round) {
+    fill(this.routeBox, routeLine(result, baseName()));
+    fill(this.warnBox, warnings(result).map((w) => h('li', { test: 'warning', text: w })));
+    if (round === 1) this.resetHistory(result);
+    const now = Date.now() / 1000;
+    result.hops.forEach((hop, i) => this.histories[i] && this.histories[i].add(now, hop.reading ? hop.reading.level : null));
+    this.historyBox.dataset.points = String(round);
+    this.setStatus(result.status === 'ok' ? 'done' : 'noAnswer', t('survey.status.' + result.status, { time: result.time, msg: result.msg || '' }));
+  }
+
+  // Rounds until done (once, or every N seconds until cancelled).
+  async run(signal) {
+    const s = store.get();
+    if (!s.unit || !s.regInfo || !this.select.value) return;
+    const target = parseTarget(this.select.value);
+    try {
+      for (let round = 1; !signal.aborted; round++) {
+        this.setStatus('running', t('survey.running', { round }));
+        this.showResult(await runSurvey({ comInfo: s.unit, regInfo: s.regInfo, target, mnemonic: this.command.value, signal }), round);
+        if (!this.repeat.checked) break;
+        const seconds = Math.max(MIN_INTERVAL_S, Number(this.interval.value) || MIN_INTERVAL_S);
+        this.setStatus('waiting', t('survey.waiting', { round, seconds }));
+        await pause(seconds * 1000, signal);
+      }
+      if (signal.aborted) this.setStatus('cancelled', t('error.cancelled'));
+    } catch (e) {
+      const cancelled = e instanceof CancelledError;
+      this.setStatus(cancelled ? 'cancelled' : 'failed', cancelled ? t('error.cancelled') : t('survey.failed'));
+      showError(e, t('tab.survey'));
+    }
+  }
+
+  render(s) {
+    if (s.regInfo !== this.shownReg) {
+      this.shownReg = s.regInfo;
+      fill(this.select, targetOptions(s.regInfo).map((o) => h('option', { value: o.value, text: o.text })));
+      if (this.select.value && !s.surveyTarget) this.showPlanned(parseTarget(this.select.value));
+    }
+    const wanted = targetKey(s.surveyTarget);
+    if (wanted && this.select.value !== wanted && !this.job.running()) {
+      this.select.value = wanted;
+      this.showPlanned(s.surveyTarget);
+    }
+    if (!this.job.running()) this.start.disabled = !s.regInfo || !s.unit;
+  }
+
+  element() {
+    return h('section', { id: 'view-survey' },
+      h('div', { class: 'toolbar' },
+        h('label', { for: 'survey-target', text: t('survey.target') }), this.select, this.command,
+        h('label', {}, this.repeat, ' ' + t('survey.repeat')), this.interval, h('span', { text: t('survey.seconds') }),
+        this.start, this.cancel),
+      this.status, this.routeBox, this.warnBox, this.historyBox);
+  }
+}
+
 export default {
   id: 'survey',
   title: 'tab.survey',
   create() {
-    const select = h('select', { id: 'survey-target' });
-    const command = h('select', { id: 'survey-command' }, h('option', { value: 'EWLEX', text: 'EWLEX' }), h('option', { value: 'EWLRU', text: 'EWLRU' }));
-    const repeat = h('input', { id: 'survey-repeat', type: 'checkbox' });
-    const interval = h('input', { id: 'survey-interval', type: 'number', min: MIN_INTERVAL_S, value: 10, size: 4 });
-    const start = h('button', { id: 'survey-start', class: 'primary', text: t('survey.start') });
-    const cancel = h('button', { id: 'survey-cancel', text: t('common.cancel'), disabled: true });
-    const status = h('div', { id: 'survey-status', dataset: { state: 'idle' } });
-    const routeBox = h('div', { id: 'survey-route' });
-    const warnBox = h('ul', { id: 'survey-warnings', class: 'warnings' });
-    const historyBox = h('div', { id: 'survey-history', class: 'histories' });
-    let controller = null;
-    let histories = [];
-
-    const setStatus = (state, text) => {
-      status.dataset.state = state;
-      status.textContent = text;
-    };
-    const showRoute = (target) => {
-      try {
-        const route = buildRoute(store.get().regInfo, target);
-        const preview = { status: 'planned', hops: route.hops.map((hop) => ({ ...hop, label: hop.kind === 'repeater' ? `R${hop.num}` : hop.name || `U${hop.num}` })) };
-        fill(routeBox, routeLine(preview, store.get().unit && store.get().unit.name));
-      } catch (e) {
-        fill(routeBox);
-      }
-    };
-    const resetHistory = (result) => {
-      histories.forEach((x) => x.destroy());
-      fill(historyBox);
-      histories = result.hops.map((hop) => {
-        const box = h('div', { class: 'history', test: 'history', dataset: { num: String(hop.num), kind: hop.kind } });
-        historyBox.append(box);
-        return levelHistory(box, `${hop.label} — ${t('survey.levelHistory')}`);
-      });
-    };
-    const showResult = (result, round) => {
-      fill(routeBox, routeLine(result, store.get().unit && store.get().unit.name));
-      fill(warnBox, warnings(result).map((w) => h('li', { test: 'warning', text: w })));
-      if (round === 1) resetHistory(result);
-      const now = Date.now() / 1000;
-      result.hops.forEach((hop, i) => histories[i] && histories[i].add(now, hop.reading ? hop.reading.level : null));
-      historyBox.dataset.points = String(round);
-    };
-
-    const run = async () => {
-      const s = store.get();
-      if (!s.unit || !s.regInfo || !select.value) return;
-      const target = parseTarget(select.value);
-      controller = new AbortController();
-      const signal = controller.signal;
-      start.disabled = true;
-      cancel.disabled = false;
-      const endBusy = beginBusy();
-      try {
-        for (let round = 1; !signal.aborted; round++) {
-          setStatus('running', t('survey.running', { round }));
-          const result = await runSurvey({ comInfo: s.unit, regInfo: s.regInfo, target, mnemonic: command.value, signal });
-          showResult(result, round);
-          setStatus(result.status === 'ok' ? 'done' : 'noAnswer', t('survey.status.' + result.status, { time: result.time, msg: result.msg || '' }));
-          if (!repeat.checked) break;
-          const seconds = Math.max(MIN_INTERVAL_S, Number(interval.value) || MIN_INTERVAL_S);
-          setStatus('waiting', t('survey.waiting', { round, seconds }));
-          await pause(seconds * 1000, signal);
-        }
-        if (signal.aborted) setStatus('cancelled', t('error.cancelled'));
-      } catch (e) {
-        setStatus(e instanceof CancelledError ? 'cancelled' : 'failed', e instanceof CancelledError ? t('error.cancelled') : t('survey.failed'));
-        showError(e, t('tab.survey'));
-      } finally {
-        endBusy();
-        controller = null;
-        start.disabled = !store.get().regInfo;
-        cancel.disabled = true;
-      }
-    };
-    start.addEventListener('click', run);
-    cancel.addEventListener('click', () => controller && controller.abort());
-    select.addEventListener('change', () => store.set({ surveyTarget: parseTarget(select.value) }));
-
-    let shownReg = null;
-    const render = (s) => {
-      if (s.regInfo !== shownReg) {
-        shownReg = s.regInfo;
-        fill(select, targetOptions(s.regInfo).map((o) => h('option', { value: o.value, text: o.text })));
-      }
-      const wanted = targetKey(s.surveyTarget);
-      if (wanted && select.value !== wanted && !controller) {
-        select.value = wanted;
-        showRoute(s.surveyTarget);
-      }
-      if (!controller) start.disabled = !s.regInfo || !s.unit;
-    };
-    store.subscribe(render);
-    render(store.get());
-    if (select.value) showRoute(parseTarget(select.value));
-
-    const element = h('section', { id: 'view-survey' },
-      h('div', { class: 'toolbar' },
-        h('label', { for: 'survey-target', text: t('survey.target') }), select, command,
-        h('label', {}, repeat, ' ' + t('survey.repeat')), interval, h('span', { text: t('survey.seconds') }),
-        start, cancel),
-      status, routeBox, warnBox, historyBox);
-    return { element };
+    const view = new SurveyView();
+    store.subscribe((s) => view.render(s));
+    view.render(store.get());
+    return { element: view.element() };
   },
 };
