@@ -74,6 +74,7 @@ export default {
   'site.empty': 'The registration holds no groups.',
   'site.noRegistration': 'The base unit sent no registration.',
   'site.noSibling': 'The sibling application holds no registration.',
+  'site.useSibling': 'This base unit does not send its registration: take it from the sibling application instead.',
   'site.group': 'Group',
   'site.channelBand': 'channel {ch}, band {band}',
   'site.survey': 'Survey',

@@ -74,6 +74,7 @@ export default {
   'site.empty': '登録情報にグループがありません。',
   'site.noRegistration': '親機から登録情報が届きませんでした。',
   'site.noSibling': '兄弟アプリケーションに登録情報がありません。',
+  'site.useSibling': 'この親機は登録情報を送りません。「兄弟アプリケーションから」で読み込んでください。',
   'site.group': 'グループ',
   'site.channelBand': 'チャンネル {ch}、バンド {band}',
   'site.survey': '調査',

@@ -5,7 +5,8 @@ import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store } from '../state.js';
-import { showError } from '../ui.js';
+import { showError, notify } from '../ui.js';
+import { adviceKey } from '../errors.js';
 import { formatChannel, channelUnit } from '../host.js';
 
 async function readRegistration(button) {
@@ -18,6 +19,7 @@ async function readRegistration(button) {
     store.set({ regInfo: result.regInfo });
   } catch (e) {
     showError(e, 'RSETF');
+    if (e.detail && adviceKey(e.detail) === 'advice.unsupported') notify(t('site.useSibling'));
   } finally {
     button.disabled = false;
   }
