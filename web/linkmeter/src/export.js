@@ -2,6 +2,8 @@
 // byte-order mark, so spreadsheets read the names right.
 import { fileDialog, nativeError } from './api.js';
 
+const WRITE_SLICE = 65536;
+
 function utf8Bytes(text) {
   return [0xef, 0xbb, 0xbf, ...new TextEncoder().encode(text)];
 }
@@ -20,7 +22,9 @@ export async function saveTextFile(text, { title, initFile, filter, ext }) {
   let handle;
   try {
     handle = app.fileOpen(path, 'wb');
-    app.fileWrite(handle, utf8Bytes(text));
+    // In slices: the bridge takes at most 200000 values in one call.
+    const bytes = utf8Bytes(text);
+    for (let at = 0; at < bytes.length; at += WRITE_SLICE) app.fileWrite(handle, bytes.slice(at, at + WRITE_SLICE));
   } catch (e) {
     throw nativeError(e);
   } finally {

@@ -170,7 +170,7 @@ export default {
   title: 'tab.settings',
   create() {
     const cards = BLOCKS.filter((b) => rules.commands[b.read] && rules.commands[b.write])
-      .map((b) => blockCard(b, { name: b.read }, rules.commands[b.write]));
+      .map((b) => blockCard(b, { name: b.read }, { ...rules.commands[b.write], name: b.write }));
     const readAll = h('button', { id: 'settings-read-all', class: 'primary', text: t('settings.readAll') });
     readAll.addEventListener('click', async () => {
       readAll.disabled = true;
