@@ -153,7 +153,15 @@ TEST(CatalogueRules, TheExportedChecksAcceptExactlyWhatTheCatalogueAccepts) {
       const cat::ArgDef& def = row.args[i];
       EXPECT_EQ(args[i].get("key").get<std::string>(), def.key);
       EXPECT_EQ(args[i].get("need").get<std::string>() == "required", def.need == cat::Need::kRequired);
-      if (def.reader == cat::Reader::kObject) continue;  // members checked by the command itself
+      if (def.reader == cat::Reader::kObject) {
+        const auto members = cat::PackedMembers(def.packing);
+        const bool listed = args[i].contains("members");
+        EXPECT_EQ(listed, !members.empty()) << row.name << "." << def.key;
+        if (listed) {
+          EXPECT_EQ(args[i].get("members").get<lm::json::Array>().size(), members.size());
+        }
+        continue;
+      }
       for (const cat::ArgValue& v : Probes(def)) {
         EXPECT_EQ(JsonAccepts(args[i], v), cat::Accepts(def, v)) << row.name << "." << def.key;
       }

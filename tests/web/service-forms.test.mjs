@@ -36,6 +36,9 @@ test('values against the catalogue rows', { skip: !rules && 'LM_CATALOGUE_RULES 
     ['ELOGS', 'NUM', -1, 'ok'],
     ['ELOGS', 'NUM', -2, 0],
     ['ELOGS', 'Limit', 1e9, 'ok'], // no upper limit
+    ['WSUCP', 'EVT0', { enable: 1, week: 7, hour: 23, minute: 59 }, 'ok'], // a packed report event
+    ['WSUCP', 'EVT0', { enable: 1, week: 7, hour: 24, minute: 0 }, 0],
+    ['WSUCP', 'EVT0', { enable: 1, week: 0, hour: 1 }, 0],
   ];
   for (const [mnemonic, key, value, expected] of cases) {
     assert.equal(code(checkValue(arg(mnemonic, key), value)), expected, `${mnemonic}.${key} = ${JSON.stringify(value)}`);

@@ -34,6 +34,17 @@ std::string ResultMember(const cat::ResultDef& r) {
   }
 }
 
+// What a key accepts; a packed object lists its members' ranges.
+std::string Accepted(const cat::ArgDef& def) {
+  const auto members = cat::PackedMembers(def.packing);
+  if (members.empty()) return cat::DescribeCheck(def);
+  std::string text = "{";
+  for (const cat::PackedMember& m : members) {
+    text += (text.size() > 1 ? ", " : "") + std::string(m.name) + " " + std::to_string(m.lo) + ".." + std::to_string(m.hi);
+  }
+  return text + "}";
+}
+
 // A value that passes the key's check, as page text.
 std::string ExampleValue(const cat::ArgDef& def) {
   const cat::Check& c = def.check;
@@ -96,7 +107,7 @@ FunctionDoc CommandDoc(const std::string& mnemonic) {
   doc.args.push_back({"comInfo", "object", "required", "a unit description as a search returns it"});
   for (const cat::ArgDef& def : row->args) {
     doc.args.push_back({std::string(def.key), TypeOf(def.reader),
-                        def.need == cat::Need::kRequired ? "required" : "optional", cat::DescribeCheck(def)});
+                        def.need == cat::Need::kRequired ? "required" : "optional", Accepted(def)});
   }
   doc.result =
       "The device result object: STATUS (the answer's status text, when there is one), cmdName, comInfo, "

@@ -42,10 +42,19 @@ const char* ReaderName(cat::Reader r) {
 Value RowJson(const cat::CommandRow& row) {
   lm::json::Array args;
   for (const cat::ArgDef& def : row.args) {
-    args.push_back(lm::json::MakeObject({{"key", Str(def.key)},
-                                         {"reader", Str(ReaderName(def.reader))},
-                                         {"need", Str(def.need == cat::Need::kRequired ? "required" : "optional")},
-                                         {"check", CheckJson(def.check)}}));
+    Value arg = lm::json::MakeObject({{"key", Str(def.key)},
+                                      {"reader", Str(ReaderName(def.reader))},
+                                      {"need", Str(def.need == cat::Need::kRequired ? "required" : "optional")},
+                                      {"check", CheckJson(def.check)}});
+    // An object packed into one field: its integer members and their ranges.
+    if (const auto members = cat::PackedMembers(def.packing); !members.empty()) {
+      lm::json::Array list;
+      for (const cat::PackedMember& m : members) {
+        list.push_back(lm::json::MakeObject({{"name", Str(m.name)}, {"lo", lm::json::Number(m.lo)}, {"hi", lm::json::Number(m.hi)}}));
+      }
+      arg.get<lm::json::Object>()["members"] = Value(list);
+    }
+    args.push_back(std::move(arg));
   }
   return lm::json::MakeObject({{"script", Str(cat::ScriptName(row))},
                                {"success", Str(row.success.Text())},

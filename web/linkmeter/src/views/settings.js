@@ -28,6 +28,10 @@ function input(block, arg) {
   const id = `set-${block.id}-${arg.key}`;
   const kind = fieldKind(arg);
   if (kind === 'switch') return h('input', { id, type: 'checkbox', dataset: { key: arg.key } });
+  if (kind === 'members') {
+    return h('span', { id, class: 'members', dataset: { key: arg.key, kind } }, arg.members.map((m) =>
+      h('input', { type: 'text', size: 3, title: `${m.name} ${m.lo}..${m.hi}`, placeholder: m.name, dataset: { member: m.name } })));
+  }
   if (kind === 'choice') return h('select', { id, dataset: { key: arg.key } }, h('option', { value: '' }), arg.check.words.map((w) => h('option', { value: w, text: w })));
   const secret = /PW$|PSK$|WEP$/.test(arg.key);
   return h('input', { id, type: secret ? 'password' : 'text', autocomplete: 'off', size: kind === 'number' ? 8 : 24, dataset: { key: arg.key } });
@@ -35,13 +39,20 @@ function input(block, arg) {
 
 // A form value: what the field holds now, in the key's reader kind.
 function formValue(arg, el) {
+  if (el.dataset.kind === 'members') {
+    const inputs = [...el.querySelectorAll('input')];
+    if (inputs.every((i) => i.value.trim() === '')) return undefined;
+    return Object.fromEntries(inputs.map((i) => [i.dataset.member, parseText({ reader: 'integer' }, i.value)]));
+  }
   if (el.type === 'checkbox') return el.checked ? 1 : 0;
   if (el.value === '' && arg.reader !== 'text') return undefined;
   return parseText(arg, el.value);
 }
 
 function setFormValue(arg, el, value) {
-  if (el.type === 'checkbox') el.checked = value === 1;
+  if (el.dataset.kind === 'members') {
+    for (const i of el.querySelectorAll('input')) i.value = value && value[i.dataset.member] !== undefined ? String(value[i.dataset.member]) : '';
+  } else if (el.type === 'checkbox') el.checked = value === 1;
   else el.value = valueText(arg, value);
 }
 
