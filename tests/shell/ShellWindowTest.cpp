@@ -87,6 +87,14 @@ ProgramConfig TestConfig(const std::string& name) {
   return config;
 }
 
+// A resource folder of the test's own holding only the self-test package.
+void OnlySelftestPackage(ProgramConfig& config) {
+  const fs::path res = config.exeDir / "res";
+  fs::create_directories(res);
+  fs::create_symlink(config.resourceFolder / "selftest.appres", res / "selftest.appres");
+  config.resourceFolder = res;
+}
+
 void Close(LinkmeterApp& app) { gtk_window_close(GTK_WINDOW(app.Frame()->Window())); }
 
 // Ctrl+Shift+H as the view would receive it.
@@ -120,6 +128,7 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   std::vector<std::string> questions;
   bool answerYes = false;
   ProgramConfig config = TestConfig("exit");
+  OnlySelftestPackage(config);
   config.askForceExit = [&](const std::string& text) {
     questions.push_back(text);
     return answerYes;
@@ -182,11 +191,9 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
 
 TEST(ShellWindow, TheDocumentationKeyOpensOneKeptWindowThatRemembersItsPlace) {
   ProgramConfig config = TestConfig("apidoc");
-  const fs::path res = config.exeDir / "res";
-  fs::create_directories(res / "ApiDoc.appres");
-  fs::create_symlink(config.resourceFolder / "selftest.appres", res / "selftest.appres");
-  std::ofstream(res / "ApiDoc.appres" / "index.html") << "<!DOCTYPE html><title>apidoc</title>docs";
-  config.resourceFolder = res;
+  OnlySelftestPackage(config);
+  fs::create_directories(config.resourceFolder / "ApiDoc.appres");
+  std::ofstream(config.resourceFolder / "ApiDoc.appres" / "index.html") << "<!DOCTYPE html><title>apidoc</title>docs";
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
   LinkmeterApp app(config);
