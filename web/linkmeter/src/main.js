@@ -76,6 +76,21 @@ function build(root) {
   go(current);
 }
 
+// On a first start the frame opens at its small default size; the tables
+// and charts need room, so the page asks once for a working size.
+async function fitWindow() {
+  const host = globalThis.app;
+  if (typeof host.setWindowSize !== 'function' || (window.innerWidth >= 960 && window.innerHeight >= 640)) return;
+  const w = Math.min(1180, Math.max(640, screen.availWidth - 40));
+  const hgt = Math.min(820, Math.max(480, screen.availHeight - 80));
+  try {
+    await host.setWindowSize(w, hgt);
+    if (typeof host.centerWindow === 'function') await host.centerWindow(true);
+  } catch (e) {
+    /* the frame keeps its size */
+  }
+}
+
 function start() {
   const root = document.getElementById('app');
   setLanguage(savedLanguage() || pickLanguage(navigator.language));
@@ -85,6 +100,7 @@ function start() {
     return;
   }
   installExitGuard();
+  fitWindow();
   build(root);
   onLanguageChange(() => build(root));
   root.dataset.ready = 'true';
