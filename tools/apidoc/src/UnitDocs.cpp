@@ -56,7 +56,7 @@ std::vector<FunctionDoc> UnitDocs() {
       Doc("linkmeter.chtype.format", kValues, "(chType, raw[, withUnit])", "A channel value as display text.",
           {kChType, kRaw, {"withUnit", "boolean", "optional", "false leaves the unit off"}},
           "The text, e.g. \"25.0 °C\"; \"----\" for a raw value that means no value.",
-          {kChTypeBad, kRawBad, {"-5", "withUnit is not a boolean"}}, "linkmeter.chtype.format(13, 250); // \"25.0 °C\""),
+          {kChTypeBad, kRawBad, {"-5", "withUnit is not a boolean"}}, "linkmeter.chtype.format(13, 1250); // \"25.0 °C\""),
       Doc("linkmeter.chtype.toReal", kValues, "(chType, raw)", "A channel value in display units.", {kChType, kRaw},
           "A number, or null for a raw value that means no value.", {kChTypeBad, kRawBad},
           "const celsius = linkmeter.chtype.toReal(13, 250); // 25"),
