@@ -4,7 +4,7 @@ import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store, sessionPasswords } from '../state.js';
-import { showError, askPassword, progressBar, notify } from '../ui.js';
+import { showError, askPassword, progressBar, notify, clearMessages } from '../ui.js';
 
 const USB_FLAGS = { vlb1: true, vlb2: true, vlb3: true, vlb5: true };
 
@@ -86,6 +86,7 @@ async function connect(entry) {
     showError(e, t('units.connect'));
     return;
   }
+  clearMessages(); // an earlier refusal no longer holds
   store.set({ unit: comInfo, unitInfo: { loading: true } });
   store.set({ unitInfo: await readInfo(comInfo) });
 }
