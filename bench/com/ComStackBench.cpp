@@ -9,6 +9,7 @@
 #include <string>
 
 #include "linkmeter/sim/SiteFile.h"
+#include "PageRig.h"
 #include "linkmeter/sim/Simulator.h"
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
@@ -20,18 +21,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class BenchBrowser : public Sorrel::cef::Browser {
- public:
-  int32_t Identifier() const override { return 1; }
-  std::string MainFrameUrl() const override { return "bench:"; }
-};
-
-class PromiseCallback : public Sorrel::cef::QueryCallback {
- public:
-  std::promise<std::string> answer;
-  void Success(const std::string& text) override { answer.set_value(text); }
-  void Failure(int32_t, const std::string& text) override { answer.set_value("failure " + text); }
-};
+using bench::BenchBrowser;
+using bench::PromiseCallback;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 

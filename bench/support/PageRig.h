@@ -31,6 +31,21 @@ inline std::unique_ptr<linkmeter::sim::Simulator> StartSimulator(const linkmeter
   return sim;
 }
 
+// The one browser of a benchmark's page.
+class BenchBrowser : public Sorrel::cef::Browser {
+ public:
+  int32_t Identifier() const override { return 1; }
+  std::string MainFrameUrl() const override { return "bench:"; }
+};
+
+// An answer to wait for: the text, or "failure " + text.
+class PromiseCallback : public Sorrel::cef::QueryCallback {
+ public:
+  std::promise<std::string> answer;
+  void Success(const std::string& text) override { answer.set_value(text); }
+  void Failure(int32_t, const std::string& text) override { answer.set_value("failure " + text); }
+};
+
 class PageRig {
  public:
   PageRig() {
@@ -40,28 +55,16 @@ class PageRig {
   ~PageRig() { router_.Shutdown(); }
 
   std::string Query(const std::string& request) {
-    auto cb = std::make_shared<Callback>();
+    auto cb = std::make_shared<PromiseCallback>();
     auto future = cb->answer.get_future();
     router_.OnQuery(browser_, nextId_++, request, false, cb);
     return future.get();
   }
 
  private:
-  class Browser : public Sorrel::cef::Browser {
-   public:
-    int32_t Identifier() const override { return 1; }
-    std::string MainFrameUrl() const override { return "bench:"; }
-  };
-  class Callback : public Sorrel::cef::QueryCallback {
-   public:
-    std::promise<std::string> answer;
-    void Success(const std::string& text) override { answer.set_value(text); }
-    void Failure(int32_t, const std::string& text) override { answer.set_value("failure " + text); }
-  };
-
   Sorrel::cef::Manager manager_;
   Sorrel::cef::BsmsgRouter router_;
-  std::shared_ptr<Browser> browser_ = std::make_shared<Browser>();
+  std::shared_ptr<BenchBrowser> browser_ = std::make_shared<BenchBrowser>();
   int64_t nextId_ = 1;
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "PageRig.h"
 #include "linkmeter/sim/Simulator.h"
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
@@ -21,18 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kBase = 0x009C0021;
 constexpr int kUnits = 50;
 
-class BenchBrowser : public Sorrel::cef::Browser {
- public:
-  int32_t Identifier() const override { return 1; }
-  std::string MainFrameUrl() const override { return "bench:"; }
-};
-
-class PromiseCallback : public Sorrel::cef::QueryCallback {
- public:
-  std::promise<std::string> answer;
-  void Success(const std::string& text) override { answer.set_value(text); }
-  void Failure(int32_t, const std::string& text) override { answer.set_value("failure " + text); }
-};
+using bench::BenchBrowser;
+using bench::PromiseCallback;
 
 linkmeter::sim::SiteSpec Site() {
   linkmeter::sim::SiteSpec site;

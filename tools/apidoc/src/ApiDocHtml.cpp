@@ -1,24 +1,12 @@
 #include <sstream>
 
 #include "linkmeter/apidoc/Outputs.h"
+#include "sorrel/cef/ResUrl.h"
 
 namespace linkmeter::apidoc {
 namespace {
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+using Sorrel::cef::res::HtmlEscape;
 
 constexpr const char* kHead = R"(<!DOCTYPE html>
 <html lang="en"><head><meta charset="utf-8"><title>Linkmeter page functions</title>
@@ -63,28 +51,28 @@ apply();
 )";
 
 void WriteFunction(std::ostream& out, const FunctionDoc& d) {
-  out << "<section class=\"fn" << (d.described ? "" : " undescribed") << "\" id=\"" << Escape(d.script)
-      << "\" data-name=\"" << Escape(d.script) << "\">\n<h3>" << Escape(d.script + d.call) << "</h3>\n"
-      << "<div class=\"meta\">" << d.kind << " \"" << Escape(d.name) << "\""
+  out << "<section class=\"fn" << (d.described ? "" : " undescribed") << "\" id=\"" << HtmlEscape(d.script)
+      << "\" data-name=\"" << HtmlEscape(d.script) << "\">\n<h3>" << HtmlEscape(d.script + d.call) << "</h3>\n"
+      << "<div class=\"meta\">" << d.kind << " \"" << HtmlEscape(d.name) << "\""
       << (d.kind == "query" ? (d.cancellable ? ", returns a cancel function" : ", returns undefined") : "")
-      << "</div>\n<p>" << Escape(d.summary) << "</p>\n";
+      << "</div>\n<p>" << HtmlEscape(d.summary) << "</p>\n";
   if (!d.args.empty()) {
     out << "<table><tr><th>argument</th><th>type</th><th>need</th><th>accepted</th></tr>\n";
     for (const ArgDoc& a : d.args) {
-      out << "<tr><td><code>" << Escape(a.name) << "</code></td><td>" << Escape(a.type) << "</td><td>" << a.need
-          << "</td><td>" << Escape(a.accepted) << "</td></tr>\n";
+      out << "<tr><td><code>" << HtmlEscape(a.name) << "</code></td><td>" << HtmlEscape(a.type) << "</td><td>" << a.need
+          << "</td><td>" << HtmlEscape(a.accepted) << "</td></tr>\n";
     }
     out << "</table>\n";
   }
-  if (!d.result.empty()) out << "<p><b>Result:</b> " << Escape(d.result) << "</p>\n";
+  if (!d.result.empty()) out << "<p><b>Result:</b> " << HtmlEscape(d.result) << "</p>\n";
   if (!d.failures.empty()) {
     out << "<table><tr><th>code1</th><th>failure</th></tr>\n";
     for (const FailureDoc& f : d.failures) {
-      out << "<tr><td>" << Escape(f.code) << "</td><td>" << Escape(f.cause) << "</td></tr>\n";
+      out << "<tr><td>" << HtmlEscape(f.code) << "</td><td>" << HtmlEscape(f.cause) << "</td></tr>\n";
     }
     out << "</table>\n";
   }
-  if (!d.example.empty()) out << "<pre><code>" << Escape(d.example) << "</code></pre>\n";
+  if (!d.example.empty()) out << "<pre><code>" << HtmlEscape(d.example) << "</code></pre>\n";
   out << "</section>\n";
 }
 
@@ -95,13 +83,13 @@ std::string ApiDocHtml(const std::vector<FunctionDoc>& docs) {
   out << kHead << "<nav>";
   std::string group;
   for (const FunctionDoc& d : docs) {
-    if (d.group != group) out << (group.empty() ? "" : " · ") << "<a href=\"#g-" << Escape(d.group) << "\">" << Escape(d.group) << "</a>";
+    if (d.group != group) out << (group.empty() ? "" : " · ") << "<a href=\"#g-" << HtmlEscape(d.group) << "\">" << HtmlEscape(d.group) << "</a>";
     group = d.group;
   }
   out << "</nav>\n";
   group.clear();
   for (const FunctionDoc& d : docs) {
-    if (d.group != group) out << "<h2 id=\"g-" << Escape(d.group) << "\">" << Escape(d.group) << "</h2>\n";
+    if (d.group != group) out << "<h2 id=\"g-" << HtmlEscape(d.group) << "\">" << HtmlEscape(d.group) << "</h2>\n";
     group = d.group;
     WriteFunction(out, d);
   }
