@@ -19,12 +19,27 @@ function savedLanguage() {
   }
 }
 
+// A view is made the first time its tab is shown, so the page starts with
+// only the first one built; each view renders from the store when made.
+function made(v) {
+  if (!v.element) {
+    const m = v.view.create(v.ctx);
+    m.element.dataset.view = v.view.id;
+    v.element = m.element;
+    v.show = m.show;
+    v.container.append(m.element);
+  }
+  return v;
+}
+
 function go(id) {
   current = id;
   for (const v of built) {
-    v.element.hidden = v.id !== id;
     v.tab.classList.toggle('active', v.id === id);
     v.tab.setAttribute('aria-selected', String(v.id === id));
+    if (v.id === id) made(v);
+    if (!v.element) continue;
+    v.element.hidden = v.id !== id;
     if (v.id === id && v.show) v.show();
   }
 }
@@ -39,12 +54,9 @@ function build(root) {
   const tabs = h('nav', { id: 'tabs', role: 'tablist' });
   const views = h('main', { id: 'views' });
   built = VIEWS.map((view) => {
-    const made = view.create(ctx);
     const tab = h('button', { id: 'tab-' + view.id, role: 'tab', test: 'tab', dataset: { view: view.id }, onclick: () => go(view.id), text: t(view.title) });
-    made.element.dataset.view = view.id;
     tabs.append(tab);
-    views.append(made.element);
-    return { id: view.id, tab, element: made.element, show: made.show };
+    return { id: view.id, view, ctx, container: views, tab, element: null, show: null };
   });
   const unit = h('span', { id: 'connected-unit' });
   const busy = h('span', { id: 'busy-mark', hidden: true, text: t('common.working') });
