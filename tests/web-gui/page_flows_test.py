@@ -188,6 +188,7 @@ def without_demo(binary, root, artefacts):
 
 def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "540")), exit=True)  # where it hangs, before ctest's limit
+    pagedriver.fresh_artefacts(artefacts)
     with pagedriver.shelltest.temp_root() as root:
         page = pagedriver.Page(binary, root, artefacts)
         try:

@@ -130,6 +130,14 @@ class Page:
         return windows[0].split()[0]
 
 
+def fresh_artefacts(folder):
+    """Empties the screenshots of an earlier run from `folder`."""
+    os.makedirs(folder, exist_ok=True)
+    for name in os.listdir(folder):
+        if name.endswith(".png"):
+            os.remove(os.path.join(folder, name))
+
+
 def save_dialog_answer(path, limit=15):
     """Types `path` into the program's GTK save dialog and confirms it, as a
     person would: the dialog's file-name field has the focus when it opens."""

@@ -4,15 +4,19 @@ import { test, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
 import ja from '../../web/linkmeter/src/i18n/ja.js';
 import en from '../../web/linkmeter/src/i18n/en.js';
+import serviceJa from '../../web/linkmeter/src/i18n/service-ja.js';
+import serviceEn from '../../web/linkmeter/src/i18n/service-en.js';
 import { pickLanguage, setLanguage, t } from '../../web/linkmeter/src/i18n.js';
 import { runSurvey } from '../../web/linkmeter/src/survey.js';
 import { beginBusy, installExitGuard } from '../../web/linkmeter/src/busy.js';
 import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
 
-test('both message tables carry the same keys and placeholders', () => {
-  assert.deepEqual(Object.keys(ja).sort(), Object.keys(en).sort());
+test('both languages carry the same keys and placeholders', () => {
   const holes = (text) => (text.match(/\{\w+\}/g) || []).sort().join();
-  for (const key of Object.keys(en)) assert.equal(holes(ja[key]), holes(en[key]), key);
+  for (const [jaTable, enTable] of [[ja, en], [serviceJa, serviceEn]]) {
+    assert.deepEqual(Object.keys(jaTable).sort(), Object.keys(enTable).sort());
+    for (const key of Object.keys(enTable)) assert.equal(holes(jaTable[key]), holes(enTable[key]), key);
+  }
 });
 
 test('the language follows the system language; C and POSIX get the program language', () => {

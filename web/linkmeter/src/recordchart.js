@@ -38,9 +38,13 @@ function wheelAndPan(group) {
 export function recordedCharts(el, decoded, labels) {
   const plots = [];
   const full = [decoded.first, decoded.last];
+  // The time range on show, for whoever looks at the page from outside.
+  const showRange = (min, max) => { el.dataset.viewFrom = String(min); el.dataset.viewTo = String(max); };
+  showRange(full[0], full[1]);
   const group = {
     setRange(min, max) {
       for (const p of plots) p.setScale('x', { min, max });
+      showRange(min, max);
     },
     reset() {
       group.setRange(full[0], full[1] === full[0] ? full[0] + 1 : full[1]);

@@ -40,9 +40,16 @@ function fieldInput(ctx, path, field) {
   return h('span', { class: 'reg-field' }, el, msg);
 }
 
+// "ch1 Lower limit [°C]" for a channel's field, else the member's text.
+function fieldLabel(ctx, f) {
+  const ch = /^(ch\d)\.(.+)$/.exec(f.member);
+  if (!ch) return t('reg.field.' + f.member);
+  return `${ch[1]} ${t('reg.field.' + ch[2])} [${ctx.types.describe(f.chType).unit || '-'}]`;
+}
+
 function unitRow(ctx, gi, ui, unit) {
   const cells = unitFields(unit).map((f) => {
-    const label = f.chType !== undefined ? `${f.member} [${ctx.types.describe(f.chType).unit || '-'}]` : f.member;
+    const label = fieldLabel(ctx, f);
     return h('label', { class: 'field' }, h('span', { class: 'label', text: label }), fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, f.member), f));
   });
   return h('tr', { test: 'reg-unit', dataset: { group: String(gi), num: String(unit.num) } },
