@@ -71,6 +71,8 @@ void WriteFunction(std::ostream& out, const FunctionDoc& d) {
       out << "<tr><td>" << HtmlEscape(f.code) << "</td><td>" << HtmlEscape(f.cause) << "</td></tr>\n";
     }
     out << "</table>\n";
+  } else if (d.described) {
+    out << "<p><b>Failures:</b> none; it always answers.</p>\n";
   }
   if (!d.example.empty()) out << "<pre><code>" << HtmlEscape(d.example) << "</code></pre>\n";
   out << "</section>\n";
