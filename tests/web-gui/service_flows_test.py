@@ -17,6 +17,7 @@ import time
 import pagedriver
 from page_flows_test import check, PASSWORD, LAN_UNIT
 
+USB_UNIT = "009A0011"  # GREENHOUSE, with a logger on its optical port
 SIBLING_INSTANCE = b"\0_vantor_VELA_Manage_InitInstance_"
 
 RECORDING = """
@@ -128,16 +129,28 @@ def registration_edit_writes_and_reads_back(page):
     page.shot("registration-read-back")
 
 
-def choose_far_unit(page):
+def choose_source(page, index):
     # Opening a <select> blocks a WebDriver session: choose as the keyboard would.
-    page.js("const s = document.getElementById('rec-source'); s.selectedIndex = 1;"
-            "s.dispatchEvent(new Event('change'))")
+    page.js("const s = document.getElementById('rec-source'); s.selectedIndex = arguments[0];"
+            "s.dispatchEvent(new Event('change'))", index)
+
+
+def recorded_data_without_a_logger(page):
+    """RIVERSIDE has no logger on its optical port: a clear failure, nothing plotted."""
+    page.click("#tab-recorded")
+    page.wait_for(lambda: len(page.all("#rec-source option")) > 1, 10, "the far units")
+    choose_source(page, 0)
+    page.click("#rec-download")
+    page.wait_for(lambda: page.errors(), 30, "the failure of EISUC")
+    advice = page.text("#messages [data-test=error-advice]")
+    check("光通信ポート" in advice or "optical port" in advice, "the failure says the logger is missing: " + advice, page)
+    check(not page.all("#rec-charts .record-chart"), "nothing plotted", page)
+    page.shot("recorded-no-logger")
+    page.js("document.querySelectorAll('#messages [data-test=error]').forEach((e) => e.remove())")
 
 
 def recorded_data_cancelled(page):
-    page.click("#tab-recorded")
-    page.wait_for(lambda: len(page.all("#rec-source option")) > 1, 10, "the far units")
-    choose_far_unit(page)
+    choose_source(page, 1)
     page.click("#rec-download")
     page.wait_for(lambda: page.find("#rec-cancel").is_enabled(), 10, "the download to run")
     check(page.find("#rec-progress").is_displayed(), "a progress bar while it runs", page)
@@ -148,6 +161,7 @@ def recorded_data_cancelled(page):
 
 
 def recorded_data_plotted_and_exported(page, folder):
+    page.js("delete document.getElementById('rec-charts').dataset.plotMs")
     page.click("#rec-download")
     page.wait_for(lambda: page.attr("#rec-charts", "data-plot-ms"), 120, "the plot")
     got = answer(page, "ComTcmdEWSUC")
@@ -169,6 +183,24 @@ def recorded_data_plotted_and_exported(page, folder):
     check(lines[1].split(",")[1] == str(got["FirstDataTime"]), "the first row is the first record", page)
     check(lines[-1].split(",")[1] == str(got["LastDataTime"]), "the last row is the last record", page)
     no_errors(page, "recorded data")
+
+
+def recorded_data_of_the_usb_logger(page):
+    """GREENHOUSE (USB) has a logger on its optical port: EISUC plotted."""
+    page.click("#tab-units")
+    page.click("#unit-list tr[data-com='1'] [data-test=connect]")
+    page.wait_for(lambda: USB_UNIT in page.text("#connected-unit"), 30, "the USB unit")
+    page.click("#tab-recorded")
+    page.wait_for(lambda: len(page.all("#rec-source option")) == 1, 10, "the optical port as the only source")
+    choose_source(page, 0)
+    page.js("delete document.getElementById('rec-charts').dataset.plotMs")
+    page.click("#rec-download")
+    page.wait_for(lambda: page.attr("#rec-charts", "data-plot-ms") or page.errors(), 60, "the logger's plot")
+    no_errors(page, "recorded data of the optical logger")
+    got = answer(page, "ComTcmdEISUC")
+    check(float(page.attr("#rec-charts", "data-first")) == got["FirstDataTime"], "EISUC plot starts at FirstDataTime", page)
+    check(float(page.attr("#rec-charts", "data-last")) == got["LastDataTime"], "EISUC plot ends at LastDataTime", page)
+    page.shot("recorded-optical-logger")
 
 
 def _csv_lines(page, path):
@@ -237,12 +269,13 @@ def main(binary, artefacts):
         try:
             connect_lan(page)
             for step in (settings_write_reads_back, clock_set_with_one_click, registration_edit_writes_and_reads_back,
-                         recorded_data_cancelled):
+                         recorded_data_without_a_logger, recorded_data_cancelled):
                 print("step:", step.__name__, flush=True)
                 step(page)
             recorded_data_plotted_and_exported(page, root)
             event_log_table(page, root)
             sibling_import_compared(page)
+            recorded_data_of_the_usb_logger(page)
         finally:
             page.quit()
     print("service flows: ok; screenshots in " + artefacts)

@@ -30,6 +30,7 @@ test('failures get the advice that fits them', () => {
     [{ isTimeout: true, msg: 'timeout' }, 'advice.timeout'],
     [{ isSuccess: false, STATUS: '0004-0002', msg: 'STATUS=0004-0002 (EWLEX 0 0)' }, 'advice.radio'],
     [{ STATUS: '0003-0090' }, 'advice.busy'],
+    [{ isSuccess: false, STATUS: '0005-0001', msg: 'STATUS=0005-0001 (EISUC 0 0)' }, 'advice.noLogger'],
     [{ code1: -22, msg: '通信が失敗しました。(VLB1 STATUS=0004-0001)' }, 'advice.measure'],
     [{ code1: 0, msg: 'Invalid arguments : このAPIは指定したcomInfo(VL-B1)に対応していません。' }, 'advice.unsupported'],
     [{ code1: -2, msg: "Invalid arguments : 'CH' value is invalid." }, 'advice.arguments'],

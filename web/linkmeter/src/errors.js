@@ -17,6 +17,7 @@ export function adviceKey(detail) {
   if (d.code1 === -22) return 'advice.measure';
   if (typeof d.STATUS === 'string') {
     if (d.STATUS === '0003-0090') return 'advice.busy';
+    if (d.STATUS === '0005-0001') return 'advice.noLogger';
     if (d.STATUS.startsWith('0004-')) return 'advice.radio';
   }
   if (msg.includes('bridge is not available')) return 'advice.bridge';

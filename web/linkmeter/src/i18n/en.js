@@ -28,6 +28,7 @@ export default {
   'advice.arguments': 'The program refused the request. Check the values entered; if it happens again, report it with this text.',
   'advice.measure': 'The channel measurement failed. Try the scan again; if it keeps failing, restart the base unit.',
   'advice.busy': 'The base unit is busy. Wait a moment and try again.',
+  'advice.noLogger': "No logger sits on the base unit's optical port. Place the logger on the port, then try again.",
   'advice.radio': 'The far unit did not answer by radio. Check that it is switched on, its battery, and that it is within range of its repeater; then survey again.',
   'advice.missing': 'This version of the program does not offer this function.',
   'advice.file': 'The file could not be written. Choose another folder or file name.',
