@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { logRows, filterLogs, logTable, categories } from '../../web/linkmeter/src/eventlog.js';
 import { csvText } from '../../web/linkmeter/src/csv.js';
 import {
-  conversionError, errorTargets, changedPaths, pathCode, setPath, readField, unitFields,
+  conversionError, errorTargets, changedPaths, pathCode, setPath, readField, unitFields, GROUP_FIELDS,
 } from '../../web/linkmeter/src/regedit.js';
 import { compareRegistrations, compareSummary } from '../../web/linkmeter/src/siblingdiff.js';
 
@@ -52,8 +52,15 @@ test('registration edits: fields of a record, limits from display units, paths o
   assert.deepEqual(fields, ['name', 'record.interval', 'ch1.enableLowerLimit', 'ch1.lowerLimit', 'ch1.enableUpperLimit', 'ch1.upperLimit']);
   const limit = unitFields(reg.groups[0].remoteUnits[0]).find((f) => f.member === 'ch1.upperLimit');
   assert.deepEqual(readField(limit, '25,5', types), { value: 255 });
-  assert.deepEqual(readField(limit, 'warm', types), { error: 'reg.notNumber' });
-  assert.deepEqual(readField({ kind: 'int', lo: 0, hi: 255 }, '256', types), { error: 'reg.outOfRange' });
+  assert.deepEqual(readField(limit, 'warm', types), { error: 'reg.notNumber', code: 3039 });
+  assert.deepEqual(readField({ kind: 'int', lo: 0, hi: 255, code: 3047 }, '256', types), { error: 'reg.outOfRange', code: 3047 });
+  // Names are 8 bytes in the unit's code page; a group's too-long name has a number of its own.
+  const [unitName, groupName] = [unitFields(reg.groups[0].remoteUnits[0])[0], GROUP_FIELDS[0]];
+  assert.deepEqual(readField(unitName, '設定室ｱｲ', types), { value: '設定室ｱｲ' });
+  assert.deepEqual(readField(unitName, '設定室内', types), { value: '設定室内' });
+  assert.deepEqual(readField(unitName, 'ABCDEFGHI', types), { error: 'reg.tooLong', code: 3056 });
+  assert.deepEqual(readField(groupName, '設定室内1', types), { error: 'reg.tooLong', code: 3018 });
+  assert.deepEqual(readField(groupName, '😀', types), { error: 'reg.charset', code: 3017 });
   const edited = setPath(setPath(reg, 'groups.0.remoteUnits.0.ch1.upperLimit', 255), 'groups.0.freq', 20);
   assert.equal(reg.groups[0].freq, 12, 'the registration as read stays');
   assert.deepEqual(changedPaths(reg, edited), ['groups[0].freq', 'groups[0].remoteUnits[0].ch1.upperLimit']);
@@ -67,7 +74,9 @@ test('a refused WSETF marks the field its number or path names', () => {
   const byPath = conversionError({ code1: 3038, msg: "Invalid arguments : 'regInfo' groups[1].remoteUnits[4].ch2.lowerLimit" });
   assert.deepEqual(errorTargets(byPath, changed, pathCode), ['groups[1].remoteUnits[4].ch2.lowerLimit']);
   assert.equal(conversionError({ code1: 0, msg: 'x' }), null);
-  assert.deepEqual([pathCode('groups[0].freq'), pathCode('groups[0].repeaters[1].parent'), pathCode('groups[0].remoteUnits[3].name')], [3013, 3206, 3056]);
+  assert.deepEqual(['groups[0].freq', 'groups[0].name', 'groups[0].repeaters[1].parent', 'groups[0].remoteUnits[3].name',
+    'groups[0].remoteUnits[3].ch2.lowerLimit', 'serial'].map(pathCode), [[3013], [3017, 3018], [3206], [3056], [3038], []]);
+  assert.deepEqual(errorTargets({ code: 3018, path: null }, ['groups[0].name', 'groups[0].freq'], pathCode), ['groups[0].name']);
 });
 
 test('sibling registration against the unit\'s: same, different, only on one side', () => {

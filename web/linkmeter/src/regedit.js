@@ -2,10 +2,11 @@
 // group, repeater or remote unit, limits in display units through the
 // program's channel types, and the conversion's error numbers (WSETF) put
 // back on the fields they name.
+import { ansiLength } from './forms.js';
 
 // Remote-unit members and the conversion error number of each.
 export const UNIT_FIELDS = [
-  { member: 'name', kind: 'text', code: 3056 },
+  { member: 'name', kind: 'text', bytes: 8, code: 3056 },
   { member: 'record.interval', kind: 'int', lo: 0, hi: 255, code: 3047 },
   { member: 'monitorInterval', kind: 'int', lo: 0, hi: 65535, code: 3070 },
 ];
@@ -16,7 +17,7 @@ export const CHANNEL_FIELDS = [
   { member: 'upperLimit', kind: 'limit', code: 3039 },
 ];
 export const GROUP_FIELDS = [
-  { member: 'name', kind: 'text', code: 3017 },
+  { member: 'name', kind: 'text', bytes: 8, code: 3017, lengthCode: 3018 },
   { member: 'freq', kind: 'int', lo: 0, hi: 255, code: 3013 },
   { member: 'band', kind: 'int', lo: 0, hi: 255, code: 3014 },
 ];
@@ -71,18 +72,24 @@ export function limitText(types, chType, raw) {
   return String(types.format(chType, raw, false));
 }
 
-// Reads a field's text into its value; {value} or {error: message key}.
+// Reads a field's text into its value: {value}, or {error: message key,
+// code: the number the conversion would refuse it with}.
 export function readField(field, text, types) {
+  const refused = (error, code = field.code) => ({ error, code });
   if (field.kind === 'bool') return { value: Boolean(text) };
-  if (field.kind === 'text') return { value: String(text) };
+  if (field.kind === 'text') {
+    const n = ansiLength(text);
+    if (n < 0) return refused('reg.charset');
+    return n > field.bytes ? refused('reg.tooLong', field.lengthCode ?? field.code) : { value: String(text) };
+  }
   if (field.kind === 'limit') {
     const raw = limitToRaw(types, field.chType, text);
-    return raw === null ? { error: 'reg.notNumber' } : { value: raw };
+    return raw === null ? refused('reg.notNumber') : { value: raw };
   }
   const s = String(text).trim();
-  if (!/^\d+$/.test(s)) return { error: 'reg.notInteger' };
+  if (!/^\d+$/.test(s)) return refused('reg.notInteger');
   const n = Number(s);
-  return n < field.lo || n > field.hi ? { error: 'reg.outOfRange' } : { value: n };
+  return n < field.lo || n > field.hi ? refused('reg.outOfRange') : { value: n };
 }
 
 // A refused WSETF as field messages: the number, and the member path when
@@ -100,7 +107,7 @@ export function conversionError(failure) {
 export function errorTargets(error, changedPaths, pathCode) {
   if (!error) return [];
   if (error.path) return [error.path];
-  return changedPaths.filter((p) => pathCode(p) === error.code);
+  return changedPaths.filter((p) => pathCode(p).includes(error.code));
 }
 
 // Paths whose values differ between two registrations.
@@ -115,15 +122,14 @@ export function changedPaths(before, after, prefix = '') {
   return out;
 }
 
-// The conversion number of a member path, from the field tables.
+// The conversion numbers of a member path, from the field tables.
 export function pathCode(path) {
   const m = /^groups\[\d+\](?:\.(repeaters|remoteUnits)\[\d+\])?\.(.+)$/.exec(path);
-  if (!m) return null;
-  const member = m[2];
-  if (!m[1]) return (GROUP_FIELDS.find((f) => f.member === member) || {}).code ?? null;
-  if (m[1] === 'repeaters') return 3206;
-  const ch = /^ch\d\.(.+)$/.exec(member);
-  const table = ch ? CHANNEL_FIELDS : UNIT_FIELDS;
-  const name = ch ? ch[1] : member;
-  return (table.find((f) => f.member === name) || {}).code ?? null;
+  if (!m) return [];
+  const ch = /^ch\d\.(.+)$/.exec(m[2]);
+  let table = GROUP_FIELDS;
+  if (m[1] === 'repeaters') table = REPEATER_FIELDS;
+  else if (m[1]) table = ch ? CHANNEL_FIELDS : UNIT_FIELDS;
+  const field = table.find((f) => f.member === (ch && m[1] === 'remoteUnits' ? ch[1] : m[2]));
+  return field ? [field.code, field.lengthCode].filter((c) => c !== undefined) : [];
 }

@@ -70,6 +70,8 @@ export default {
   'reg.error': 'Refused ({code}: {what})',
   'reg.notNumber': 'A number is needed.',
   'reg.notInteger': 'A whole number is needed.',
+  'reg.tooLong': 'Too long (8 bytes at most; a full-width character takes 2).',
+  'reg.charset': 'Holds a character the base unit cannot store.',
   'reg.outOfRange': 'Out of range.',
   'reg.group.name': 'Group name', 'reg.group.freq': 'Radio channel', 'reg.group.band': 'Band',
   'reg.field.name': 'Name', 'reg.field.record.interval': 'Recording interval (code)', 'reg.field.monitorInterval': 'Monitoring interval (s)',

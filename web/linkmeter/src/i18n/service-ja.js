@@ -69,6 +69,8 @@ export default {
   'reg.error': '受け付けられません ({code}: {what})',
   'reg.notNumber': '数値を入力してください。',
   'reg.notInteger': '整数を入力してください。',
+  'reg.tooLong': '長すぎます (8 バイトまで、全角文字は 2 バイト)。',
+  'reg.charset': '親機で使えない文字が含まれています。',
   'reg.outOfRange': '範囲外です。',
   'reg.group.name': 'グループ名', 'reg.group.freq': '無線チャンネル', 'reg.group.band': 'バンド',
   'reg.field.name': '名前', 'reg.field.record.interval': '記録間隔 (設定値)', 'reg.field.monitorInterval': 'モニター間隔 (秒)',

@@ -30,7 +30,7 @@ function fieldInput(ctx, path, field) {
   el.dataset.test = 'reg-field';
   el.addEventListener('change', () => {
     const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
-    msg.textContent = read.error ? t(read.error) : '';
+    msg.textContent = read.error ? t('reg.error', { code: read.code, what: t(read.error) }) : '';
     el.classList.toggle('invalid', Boolean(read.error));
     if (read.error) return;
     ctx.draft = setPath(ctx.draft, dotted(path), read.value);
