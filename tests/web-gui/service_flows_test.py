@@ -120,6 +120,11 @@ def registration_edit_writes_and_reads_back(page):
     check(page.attr("#reg-status", "data-changes") == "0", "a refused value changes nothing", page)
     enter(page, name, "FLOW-2")
     check(page.attr("#reg-status", "data-changes") == "1", "one change counted", page)
+    check(not page.find("#reg-write").is_enabled(), "no write while a field is refused", page)
+    page.shot("registration-refused-value")
+    enter(page, interval, page.js("return String(window.__answers.ComTcmdRSETF.regInfo"
+                                  ".groups[0].remoteUnits[0].record.interval)"))
+    check(page.find("#reg-write").is_enabled(), "the write offered once the value is fixed", page)
     page.shot("registration-edited")
     page.js("window.__answers.ComTcmdRSETF = null")
     page.click("#reg-write")

@@ -63,6 +63,7 @@ export default {
   'reg.write': 'Write registration',
   'reg.reset': 'Undo edits',
   'reg.changes': '{n} values changed',
+  'reg.fixFirst': '{n} fields hold values the unit would refuse: fix them to write',
   'reg.confirm': 'Write the registration with {n} changed values to the base unit?',
   'reg.readBackSame': 'Written and read back: the base unit holds all {n} changes.',
   'reg.readBackDiffers': 'Written, but the read-back differs at: {list}',

@@ -62,6 +62,7 @@ export default {
   'reg.write': '登録情報を書き込む',
   'reg.reset': '編集を取り消す',
   'reg.changes': '{n} 項目を変更',
+  'reg.fixFirst': '{n} 項目が受け付けられない値です。直すまで書き込めません',
   'reg.confirm': '{n} 項目を変更した登録情報を親機に書き込みますか?',
   'reg.readBackSame': '書き込んで読み戻しました。{n} 項目の変更はすべて反映されています。',
   'reg.readBackDiffers': '書き込みましたが、読み戻した値が異なります: {list}',

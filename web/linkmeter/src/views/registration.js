@@ -32,8 +32,12 @@ function fieldInput(ctx, path, field) {
     const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
     msg.textContent = read.error ? t('reg.error', { code: read.code, what: t(read.error) }) : '';
     el.classList.toggle('invalid', Boolean(read.error));
-    if (read.error) return;
-    ctx.draft = setPath(ctx.draft, dotted(path), read.value);
+    // Nothing is written while a field holds what the unit would refuse.
+    if (read.error) ctx.invalid.add(path);
+    else {
+      ctx.invalid.delete(path);
+      ctx.draft = setPath(ctx.draft, dotted(path), read.value);
+    }
     ctx.changed();
   });
   ctx.fields.set(path, { el, msg });
@@ -100,18 +104,20 @@ export default {
     const reset = h('button', { id: 'reg-reset', text: t('reg.reset'), disabled: true });
     const status = h('span', { id: 'reg-status', class: 'dim' });
     const body = h('div', { id: 'reg-groups' });
-    const ctx = { base: null, draft: null, fields: new Map(), types: null };
+    const ctx = { base: null, draft: null, fields: new Map(), invalid: new Set(), types: null };
     ctx.changed = () => {
       const n = changedPaths(ctx.base, ctx.draft).length;
-      write.disabled = n === 0 || !store.get().unit;
-      reset.disabled = n === 0;
-      status.textContent = n ? t('reg.changes', { n }) : '';
+      write.disabled = n === 0 || ctx.invalid.size > 0 || !store.get().unit;
+      reset.disabled = n === 0 && ctx.invalid.size === 0;
+      status.textContent = [n ? t('reg.changes', { n }) : '', ctx.invalid.size ? t('reg.fixFirst', { n: ctx.invalid.size }) : '']
+        .filter(Boolean).join(' · ');
       status.dataset.changes = String(n);
     };
     const render = (regInfo) => {
       ctx.base = regInfo;
       ctx.draft = regInfo ? structuredClone(regInfo) : null;
       ctx.fields = new Map();
+      ctx.invalid = new Set();
       if (!regInfo) {
         fill(body, h('p', { class: 'hint', text: t('site.readHint') }));
       } else {
