@@ -99,7 +99,7 @@ export default {
   'log.filter': 'Filter',
   'log.anyCategory': 'Every category',
   'log.count': '{shown} of {total} entries',
-  'log.time': 'Time', 'log.category': 'Category', 'log.number': 'Number', 'log.text': 'Text',
+  'log.time': "Time (the base unit's clock)", 'log.category': 'Category', 'log.number': 'Number', 'log.text': 'Text',
 
   'sib.load': 'Read the sibling application’s settings',
   'sib.compare': 'Compare with the base unit',

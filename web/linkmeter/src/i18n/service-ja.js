@@ -98,7 +98,7 @@ export default {
   'log.filter': '絞り込み',
   'log.anyCategory': 'すべての分類',
   'log.count': '{total} 件中 {shown} 件',
-  'log.time': '日時', 'log.category': '分類', 'log.number': '番号', 'log.text': '内容',
+  'log.time': '日時 (親機の時計)', 'log.category': '分類', 'log.number': '番号', 'log.text': '内容',
 
   'sib.load': '連携アプリの設定を読み込む',
   'sib.compare': '親機と比較',
