@@ -50,6 +50,8 @@ export function recordedCharts(el, decoded, labels) {
       group.setRange(full[0], full[1] === full[0] ? full[0] + 1 : full[1]);
     },
     range: () => (plots.length ? { min: plots[0].scales.x.min, max: plots[0].scales.x.max } : null),
+    // The first and last times the charts hold.
+    span: () => (plots.length ? [plots[0].data[0][0], plots[0].data[0][plots[0].data[0].length - 1]] : null),
     destroy() {
       for (const p of plots) p.destroy();
       plots.length = 0;

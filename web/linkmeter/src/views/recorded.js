@@ -90,8 +90,9 @@ export default {
         const ms = performance.now() - t0;
         shown = { result, decoded, types, source };
         charts.dataset.plotMs = ms.toFixed(1);
-        charts.dataset.first = String(decoded.first);
-        charts.dataset.last = String(decoded.last);
+        const [first, last] = group ? group.span() : [decoded.first, decoded.last];
+        charts.dataset.first = String(first);
+        charts.dataset.last = String(last);
         charts.dataset.bytes = String(result.Data.length);
         fill(summary, t('rec.summary', { n: decoded.count, first: timeText(decoded.first * 1000), last: timeText(decoded.last * 1000), bytes: result.Data.length, ms: ms.toFixed(0) }));
         bar.value = 1;
