@@ -45,10 +45,13 @@ def sibling_document(home):
     image = header + bytes(group) + remote(1, 0x00C20201, b"OLDNAME") + remote(9, 0x00B80999, b"GONE")
     xml = ('<?xml version="1.0" encoding="UTF-8"?><Settings><SETF><DATA>%s</DATA></SETF></Settings>'
            % base64.b64encode(image).decode())
-    folder = os.path.join(home, "Documents", "Vantor Corp", "VL-B1 for Windows", "Settings")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "BaseUnit.dat"), "w") as f:
+    os.makedirs(os.path.dirname(sibling_path(home)), exist_ok=True)
+    with open(sibling_path(home), "w") as f:
         f.write(xml)
+
+
+def sibling_path(home):
+    return os.path.join(home, "Documents", "Vantor Corp", "VL-B1 for Windows", "Settings", "BaseUnit.dat")
 
 
 def answer(page, name):
@@ -249,7 +252,7 @@ def event_log_table(page, folder):
     no_errors(page, "event log")
 
 
-def sibling_import_compared(page):
+def sibling_import_compared(page, home):
     page.click("#tab-sibling")
     page.click("#sibling-load")
     page.wait_for(lambda: page.all("#sibling-units [data-test=sibling-unit]"), 10, "the sibling's units")
@@ -265,6 +268,11 @@ def sibling_import_compared(page):
         page.click("#sibling-load")
         page.wait_for(lambda: page.find("#sibling-running").is_displayed(), 10, "the running-sibling warning")
         page.shot("sibling-running")
+    with open(sibling_path(home), "wb") as f:
+        f.write(b"\x8a\x17enciphered")  # what an enciphered save looks like: no XML
+    page.click("#sibling-load")
+    page.wait_for(lambda: page.all("#sibling-empty[data-code='-11']"), 10, "the enciphered settings refused")
+    check(page.text("#sibling-empty"), "a reason is given", page)
     no_errors(page, "sibling")
 
 
@@ -272,7 +280,8 @@ def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "540")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
     with pagedriver.shelltest.temp_root() as root:
-        sibling_document(pagedriver.shelltest.private_env(root)["HOME"])
+        home = pagedriver.shelltest.private_env(root)["HOME"]
+        sibling_document(home)
         page = pagedriver.Page(binary, root, artefacts)
         try:
             connect_lan(page)
@@ -282,7 +291,7 @@ def main(binary, artefacts):
                 step(page)
             recorded_data_plotted_and_exported(page, root)
             event_log_table(page, root)
-            sibling_import_compared(page)
+            sibling_import_compared(page, home)
             recorded_data_of_the_usb_logger(page)
         finally:
             page.quit()

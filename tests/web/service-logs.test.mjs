@@ -8,6 +8,9 @@ import {
   conversionError, errorTargets, changedPaths, pathCode, setPath, readField, unitFields, GROUP_FIELDS,
 } from '../../web/linkmeter/src/regedit.js';
 import { compareRegistrations, compareSummary } from '../../web/linkmeter/src/siblingdiff.js';
+import { siblingFailureText } from '../../web/linkmeter/src/errors.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import '../../web/linkmeter/src/servicetexts.js';
 
 const logs = [
   { number: 12, category: 1, utctime: 1700000000, localtime: 1700032400, str: 'Power on' },
@@ -90,4 +93,12 @@ test('sibling registration against the unit\'s: same, different, only on one sid
   assert.deepEqual(compareSummary(rows), { same: 0, changed: 1, unitOnly: 1, siblingOnly: 1 });
   assert.ok(compareRegistrations(reg, reg).every((r) => r.status === 'same'));
   assert.deepEqual(compareRegistrations(reg, {}).map((r) => r.status), ['unitOnly', 'unitOnly']);
+});
+
+test('a failed sibling import says why in words; the program\'s own failures are left to the error box', () => {
+  setLanguage('en');
+  assert.match(siblingFailureText(-5), /no settings/);
+  assert.match(siblingFailureText(-11), /enciphered/);
+  assert.match(siblingFailureText(-42), /\(code -42\)/);
+  for (const code of [-1, -2, -10, undefined]) assert.equal(siblingFailureText(code), null, String(code));
 });

@@ -24,6 +24,16 @@ export function adviceKey(detail) {
   return 'advice.retry';
 }
 
+// What a technician reads when the sibling application's settings cannot be
+// imported (app.getSettingsVlb1Tool's code1); null for the program's own
+// failures, which are shown as errors.
+export function siblingFailureText(code) {
+  if (code === -5) return t('sib.none');
+  if (code === -11) return t('sib.enciphered');
+  if (code <= -20 && code >= -44) return t('sib.unreadable', { code });
+  return null;
+}
+
 // {title, msg, advice} for any error a flow caught.
 export function describeError(error) {
   if (error instanceof CancelledError) return { title: t('error.cancelled'), msg: '', advice: '' };

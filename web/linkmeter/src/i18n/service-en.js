@@ -105,6 +105,8 @@ export default {
   'sib.compare': 'Compare with the base unit',
   'sib.oem': 'OEM edition',
   'sib.running': 'The sibling application is running: close it before relying on its settings or writing to the base unit.',
+  'sib.enciphered': 'The sibling application saved its settings enciphered; this program reads only unenciphered settings.',
+  'sib.unreadable': 'The sibling application’s settings file cannot be read (code {code}). Save the settings again in the sibling application, then read them again.',
   'sib.none': 'The sibling application has saved no settings for this user.',
   'sib.summary': '{same} the same, {changed} different, {unitOnly} only in the base unit, {siblingOnly} only in the sibling application',
   'sib.status': 'Comparison', 'sib.unit': 'Base unit', 'sib.sibling': 'Sibling application',

@@ -104,6 +104,8 @@ export default {
   'sib.compare': '親機と比較',
   'sib.oem': 'OEM版',
   'sib.running': '連携アプリが起動しています。設定を使う前や親機に書き込む前に終了してください。',
+  'sib.enciphered': '連携アプリの設定は暗号化されて保存されています。このプログラムが読めるのは暗号化されていない設定だけです。',
+  'sib.unreadable': '連携アプリの設定ファイルを読み取れません (コード {code})。連携アプリで設定を保存し直してから、もう一度読み込んでください。',
   'sib.none': '連携アプリの設定が保存されていません。',
   'sib.summary': '一致 {same}、相違 {changed}、親機のみ {unitOnly}、連携アプリのみ {siblingOnly}',
   'sib.status': '比較', 'sib.unit': '親機', 'sib.sibling': '連携アプリ',

@@ -6,6 +6,7 @@ import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store } from '../state.js';
 import { showError } from '../ui.js';
+import { siblingFailureText } from '../errors.js';
 import { callNative } from '../native.js';
 import { compareRegistrations, compareSummary } from '../siblingdiff.js';
 import '../servicetexts.js';
@@ -67,9 +68,9 @@ export default {
         }
       } catch (e) {
         settings = null;
-        const none = e.detail && e.detail.code1 === -5;
-        fill(body, h('p', { class: 'hint', id: 'sibling-empty', text: none ? t('sib.none') : '' }));
-        if (!none) showError(e, t('tab.sibling'));
+        const why = siblingFailureText(e.detail && e.detail.code1);
+        fill(body, h('p', { class: 'hint', id: 'sibling-empty', dataset: { code: String(e.detail ? e.detail.code1 : '') }, text: why || '' }));
+        if (!why) showError(e, t('tab.sibling'));
       }
       fill(result);
       compare.disabled = !settings;

@@ -6,8 +6,9 @@ import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store } from '../state.js';
 import { showError, notify } from '../ui.js';
-import { adviceKey } from '../errors.js';
+import { adviceKey, siblingFailureText } from '../errors.js';
 import { formatChannel, channelUnit } from '../host.js';
+import '../servicetexts.js';
 
 async function readRegistration(button) {
   const unit = store.get().unit;
@@ -34,7 +35,9 @@ function importSibling() {
     if (!reg || !Array.isArray(reg.groups)) throw new api.DeviceError({ msg: t('site.noSibling') });
     store.set({ regInfo: reg });
   } catch (e) {
-    showError(api.nativeError(e), t('site.import'));
+    const error = api.nativeError(e);
+    const why = siblingFailureText(error.detail && error.detail.code1);
+    showError(why ? new api.DeviceError({ ...error.detail, msg: why }) : error, t('site.import'));
   }
 }
 
