@@ -141,24 +141,45 @@ def fresh_artefacts(folder):
 def save_dialog_answer(path, limit=15):
     """Types `path` into the program's GTK save dialog and confirms it, as a
     person would: the dialog's file-name field has the focus when it opens."""
-    end = time.monotonic() + limit
-    window = None
-    while time.monotonic() < end and not window:
-        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "linkmeter"],
-                             capture_output=True, text=True, timeout=10).stdout.split()
-        dialogs = [w for w in out if _is_dialog(w)]
-        window = dialogs[-1] if dialogs else None
-        if not window:
-            time.sleep(0.2)
-    if not window:
-        raise AssertionError("no save dialog appeared")
+    window = _dialog_window(limit, "save dialog")
     xdo = ["xdotool"]
-    subprocess.run(xdo + ["windowfocus", "--sync", window], check=True, timeout=10)
-    time.sleep(0.3)
     subprocess.run(xdo + ["key", "--window", window, "--clearmodifiers", "ctrl+a"], check=True, timeout=10)
     subprocess.run(xdo + ["type", "--window", window, "--delay", "5", path], check=True, timeout=30)
     time.sleep(0.3)
     subprocess.run(xdo + ["key", "--window", window, "Return"], check=True, timeout=10)
+
+
+def message_box_answer(key, limit=15):
+    """Presses a button of the program's message box by its mnemonic
+    ("alt+y" for Yes, "alt+n" for No)."""
+    window = _dialog_window(limit, "message box")
+    # To the focused window: the box is gone before a key sent to it by id
+    # would be released.
+    subprocess.run(["xdotool", "key", "--clearmodifiers", key], check=True, timeout=10)
+    end = time.monotonic() + limit
+    while time.monotonic() < end and window in _visible_windows():
+        time.sleep(0.1)
+
+
+def _visible_windows():
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "linkmeter"],
+                          capture_output=True, text=True, timeout=10).stdout.split()
+
+
+def _dialog_window(limit, what):
+    """The program's newest dialog, focused."""
+    end = time.monotonic() + limit
+    window = None
+    while time.monotonic() < end and not window:
+        dialogs = [w for w in _visible_windows() if _is_dialog(w)]
+        window = dialogs[-1] if dialogs else None
+        if not window:
+            time.sleep(0.2)
+    if not window:
+        raise AssertionError("no %s appeared" % what)
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True, timeout=10)
+    time.sleep(0.3)
+    return window
 
 
 def _is_dialog(window):
