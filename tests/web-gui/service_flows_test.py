@@ -207,6 +207,8 @@ def recorded_data_of_the_usb_logger(page):
     page.click("#tab-units")
     page.click("#unit-list tr[data-com='1'] [data-test=connect]")
     page.wait_for(lambda: USB_UNIT in page.text("#connected-unit"), 30, "the USB unit")
+    check(page.attr("#set-unit-NAME", "value") == "" and not page.find("#set-unit-write").is_enabled(),
+          "the other unit's settings are neither shown nor written to this one", page)
     page.click("#tab-recorded")
     page.wait_for(lambda: len(page.all("#rec-source option")) == 1, 10, "the optical port as the only source")
     choose_source(page, 0)

@@ -7,7 +7,7 @@ import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store } from '../state.js';
 import { showError, notify } from '../ui.js';
-import { beginBusy } from '../busy.js';
+import { cancellableJob } from '../job.js';
 import { buildRoute, allRemoteTargets } from '../route.js';
 import { decodeRecorded, recordedTable } from '../recorded.js';
 import { recordedCharts } from '../recordchart.js';
@@ -35,112 +35,113 @@ async function download(source, signal) {
   return api.command('EWSUC', { comInfo, ...route.fields, MODE: 0, RANGE: 0 }, { signal });
 }
 
+class RecordedView {
+  constructor() {
+    this.select = h('select', { id: 'rec-source' });
+    this.start = h('button', { id: 'rec-download', class: 'primary', text: t('rec.download') });
+    this.cancel = h('button', { id: 'rec-cancel', text: t('common.cancel') });
+    this.bar = h('progress', { id: 'rec-progress', hidden: true });
+    this.caption = h('span', { id: 'rec-progress-text', class: 'caption' });
+    this.csv = h('button', { id: 'rec-csv', text: t('sitesurvey.csv'), disabled: true, onclick: () => this.exportCsv() });
+    this.reset = h('button', { id: 'rec-reset', text: t('rec.resetZoom'), disabled: true, onclick: () => this.group && this.group.reset() });
+    this.left = h('button', { id: 'rec-pan-left', text: '◀', disabled: true, onclick: () => this.pan(-1) });
+    this.right = h('button', { id: 'rec-pan-right', text: '▶', disabled: true, onclick: () => this.pan(1) });
+    this.summary = h('p', { id: 'rec-summary' });
+    this.charts = h('div', { id: 'rec-charts' });
+    this.list = [];
+    this.listedFor = undefined;
+    this.shown = null; // {result, decoded, types}: what the charts show
+    this.group = null;
+    this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.ended() });
+  }
+
+  fillSources(s) {
+    if (s.regInfo === this.listedFor && this.list.length) return;
+    this.listedFor = s.regInfo;
+    const keep = this.select.value;
+    this.list = sources(s.regInfo);
+    fill(this.select, this.list.map((o) => h('option', { value: o.value, text: o.text, selected: o.value === keep })));
+  }
+
+  // Decodes and draws a download; the time from the answer to the drawn
+  // charts goes on #rec-charts with the first and last times plotted.
+  async plot(result) {
+    const t0 = performance.now();
+    const types = channelTypes();
+    const decoded = decodeRecorded(result, types);
+    if (this.group) this.group.destroy();
+    fill(this.charts);
+    this.group = decoded.count ? recordedCharts(this.charts, decoded, (k) => `ch${k + 1} ${decoded.channels[k].unit}`) : null;
+    this.shown = { result, decoded, types };
+    await nextFrame();
+    const ms = performance.now() - t0;
+    const [first, last] = this.group ? this.group.span() : [decoded.first, decoded.last];
+    Object.assign(this.charts.dataset, { plotMs: ms.toFixed(1), first: String(first), last: String(last), bytes: String(result.Data.length) });
+    fill(this.summary, t('rec.summary', { n: decoded.count, first: timeText(decoded.first * 1000), last: timeText(decoded.last * 1000), bytes: result.Data.length, ms: ms.toFixed(0) }));
+  }
+
+  // The commands report no progress: the bar runs with the time taken.
+  async run(signal) {
+    const source = this.list.find((o) => o.value === this.select.value);
+    if (!source || !store.get().unit) return;
+    this.bar.hidden = false;
+    this.bar.removeAttribute('value');
+    const began = Date.now();
+    const tick = setInterval(() => { this.caption.textContent = t('rec.running', { s: Math.round((Date.now() - began) / 1000) }); }, 500);
+    try {
+      await this.plot(await download(source, signal));
+      Object.assign(this.bar, { value: 1, max: 1 });
+      this.caption.textContent = t('rec.done');
+    } catch (e) {
+      this.caption.textContent = e instanceof api.CancelledError ? t('error.cancelled') : t('rec.failed');
+      this.bar.hidden = true;
+      showError(e, source.target ? 'EWSUC' : 'EISUC');
+    } finally {
+      clearInterval(tick);
+    }
+  }
+
+  ended() {
+    this.start.disabled = !store.get().unit;
+    for (const b of [this.csv, this.reset, this.left, this.right]) b.disabled = !(this.group && this.shown);
+  }
+
+  pan(dir) {
+    const r = this.group && this.group.range();
+    if (r) this.group.setRange(r.min + (dir * (r.max - r.min)) / 4, r.max + (dir * (r.max - r.min)) / 4);
+  }
+
+  async exportCsv() {
+    if (!this.shown) return;
+    const { header, rows } = recordedTable(this.shown.decoded, this.shown.types, timeText);
+    try {
+      const path = await saveTextFile(csvText(header, rows), { title: t('sitesurvey.csv'), initFile: 'recorded.csv', filter: ['CSV', '*.csv'], ext: '.csv' });
+      if (path) notify(t('sitesurvey.saved', { path }));
+    } catch (e) {
+      showError(e, t('sitesurvey.csv'));
+    }
+  }
+
+  render(s) {
+    this.fillSources(s);
+    if (!this.job.running()) this.start.disabled = !s.unit;
+  }
+
+  element() {
+    return h('section', { id: 'view-recorded' },
+      h('div', { class: 'toolbar' }, h('label', { for: 'rec-source', text: t('rec.source') }), this.select, this.start, this.cancel, this.bar, this.caption),
+      h('div', { class: 'toolbar' }, this.csv, this.reset, this.left, this.right, h('span', { class: 'dim', text: t('rec.zoomHint') })),
+      this.summary, this.charts);
+  }
+}
+
 export default {
   id: 'recorded',
   title: 'tab.recorded',
   create() {
-    const select = h('select', { id: 'rec-source' });
-    const start = h('button', { id: 'rec-download', class: 'primary', text: t('rec.download') });
-    const cancel = h('button', { id: 'rec-cancel', text: t('common.cancel'), disabled: true });
-    const bar = h('progress', { id: 'rec-progress', hidden: true });
-    const caption = h('span', { id: 'rec-progress-text', class: 'caption' });
-    const csv = h('button', { id: 'rec-csv', text: t('sitesurvey.csv'), disabled: true });
-    const reset = h('button', { id: 'rec-reset', text: t('rec.resetZoom'), disabled: true });
-    const left = h('button', { id: 'rec-pan-left', text: '◀', disabled: true });
-    const right = h('button', { id: 'rec-pan-right', text: '▶', disabled: true });
-    const summary = h('p', { id: 'rec-summary' });
-    const charts = h('div', { id: 'rec-charts' });
-    let list = [];
-    let controller = null;
-    let shown = null;
-    let group = null;
-
-    let listedFor;
-    const fillSources = (s) => {
-      if (s.regInfo === listedFor && list.length) return;
-      listedFor = s.regInfo;
-      const keep = select.value;
-      list = sources(s.regInfo);
-      fill(select, list.map((o) => h('option', { value: o.value, text: o.text, selected: o.value === keep })));
-    };
-    const plot = (result, types) => {
-      const t0 = performance.now();
-      const decoded = decodeRecorded(result, types);
-      if (group) group.destroy();
-      fill(charts);
-      group = decoded.count ? recordedCharts(charts, decoded, (k) => `ch${k + 1} ${decoded.channels[k].unit}`) : null;
-      return { decoded, t0 };
-    };
-    const run = async () => {
-      const source = list.find((o) => o.value === select.value);
-      if (!source || !store.get().unit) return;
-      controller = new AbortController();
-      start.disabled = true;
-      cancel.disabled = false;
-      bar.hidden = false;
-      bar.removeAttribute('value');
-      const began = Date.now();
-      const tick = setInterval(() => { caption.textContent = t('rec.running', { s: Math.round((Date.now() - began) / 1000) }); }, 500);
-      const endBusy = beginBusy();
-      try {
-        const result = await download(source, controller.signal);
-        const types = channelTypes();
-        const { decoded, t0 } = plot(result, types);
-        await nextFrame();
-        const ms = performance.now() - t0;
-        shown = { result, decoded, types, source };
-        charts.dataset.plotMs = ms.toFixed(1);
-        const [first, last] = group ? group.span() : [decoded.first, decoded.last];
-        charts.dataset.first = String(first);
-        charts.dataset.last = String(last);
-        charts.dataset.bytes = String(result.Data.length);
-        fill(summary, t('rec.summary', { n: decoded.count, first: timeText(decoded.first * 1000), last: timeText(decoded.last * 1000), bytes: result.Data.length, ms: ms.toFixed(0) }));
-        bar.value = 1;
-        bar.max = 1;
-        caption.textContent = t('rec.done');
-      } catch (e) {
-        caption.textContent = e instanceof api.CancelledError ? t('error.cancelled') : t('rec.failed');
-        bar.hidden = true;
-        showError(e, source.target ? 'EWSUC' : 'EISUC');
-      } finally {
-        clearInterval(tick);
-        endBusy();
-        controller = null;
-        start.disabled = !store.get().unit;
-        cancel.disabled = true;
-        for (const b of [csv, reset, left, right]) b.disabled = !(group && shown);
-      }
-    };
-    const pan = (dir) => {
-      const r = group && group.range();
-      if (r) group.setRange(r.min + dir * (r.max - r.min) / 4, r.max + dir * (r.max - r.min) / 4);
-    };
-    start.addEventListener('click', run);
-    cancel.addEventListener('click', () => controller && controller.abort());
-    reset.addEventListener('click', () => group && group.reset());
-    left.addEventListener('click', () => pan(-1));
-    right.addEventListener('click', () => pan(1));
-    csv.addEventListener('click', async () => {
-      if (!shown) return;
-      const { header, rows } = recordedTable(shown.decoded, shown.types, timeText);
-      try {
-        const path = await saveTextFile(csvText(header, rows), { title: t('sitesurvey.csv'), initFile: 'recorded.csv', filter: ['CSV', '*.csv'], ext: '.csv' });
-        if (path) notify(t('sitesurvey.saved', { path }));
-      } catch (e) {
-        showError(e, t('sitesurvey.csv'));
-      }
-    });
-    store.subscribe((s) => {
-      fillSources(s);
-      if (!controller) start.disabled = !s.unit;
-    });
-    fillSources(store.get());
-    start.disabled = !store.get().unit;
-    return {
-      element: h('section', { id: 'view-recorded' },
-        h('div', { class: 'toolbar' }, h('label', { for: 'rec-source', text: t('rec.source') }), select, start, cancel, bar, caption),
-        h('div', { class: 'toolbar' }, csv, reset, left, right, h('span', { class: 'dim', text: t('rec.zoomHint') })),
-        summary, charts),
-    };
+    const view = new RecordedView();
+    store.subscribe((s) => view.render(s));
+    view.render(store.get());
+    return { element: view.element() };
   },
 };

@@ -56,75 +56,100 @@ function setFormValue(arg, el, value) {
   else el.value = valueText(arg, value);
 }
 
-function blockCard(block, readRow, writeRow) {
-  const args = writeRow.args.filter((a) => fieldKind(a) !== 'none' && !(block.skip || []).includes(a.key));
-  const fields = new Map(args.map((a) => [a.key, { arg: a, el: input(block, a), msg: h('span', { class: 'field-msg', test: 'field-msg' }) }]));
-  const readButton = h('button', { id: `set-${block.id}-read`, text: t('settings.read') });
-  const writeButton = h('button', { id: `set-${block.id}-write`, class: 'primary', text: t('settings.write'), disabled: true });
-  const result = h('div', { id: `set-${block.id}-result`, class: 'readback' });
-  const clock = block.id === 'clock' ? clockLine(block) : null;
-  let read = null;
+// One settings block: its form, read and write buttons, and the read-back
+// table of the last write.
+class SettingsBlock {
+  constructor(block, writeRow) {
+    this.block = block;
+    this.writeRow = writeRow;
+    const args = writeRow.args.filter((a) => fieldKind(a) !== 'none' && !(block.skip || []).includes(a.key));
+    this.args = args;
+    this.fields = new Map(args.map((a) => [a.key, { arg: a, el: input(block, a), msg: h('span', { class: 'field-msg', test: 'field-msg' }) }]));
+    this.readButton = h('button', { id: `set-${block.id}-read`, text: t('settings.read'), onclick: () => this.read() });
+    this.writeButton = h('button', { id: `set-${block.id}-write`, class: 'primary', text: t('settings.write'), disabled: true, onclick: () => this.write() });
+    this.result = h('div', { id: `set-${block.id}-result`, class: 'readback' });
+    this.clock = block.id === 'clock' ? clockLine() : null;
+    if (this.clock) this.clock.onSet = () => this.read();
+    this.last = null; // the block as last read
+    this.unit = null;
+  }
 
-  const clearMessages = () => { for (const f of fields.values()) { f.msg.textContent = ''; f.el.classList.remove('invalid'); } };
-  const fillForm = (values) => {
-    for (const f of fields.values()) setFormValue(f.arg, f.el, values[f.arg.key]);
-  };
-  const doRead = async () => {
-    const unit = store.get().unit;
-    readButton.disabled = true;
+  // Another unit (or none): what was read from the last one is not shown
+  // or written to this one.
+  forUnit(unit) {
+    this.readButton.disabled = !unit;
+    if (unit === this.unit) return;
+    this.unit = unit;
+    this.last = null;
+    this.writeButton.disabled = true;
+    for (const f of this.fields.values()) setFormValue(f.arg, f.el, undefined);
+    fill(this.result);
+    if (this.clock) this.clock.clear();
+  }
+
+  async read() {
+    this.readButton.disabled = true;
     try {
-      read = await api.command(readRow.name, { comInfo: unit });
-      fillForm(read);
-      writeButton.disabled = false;
-      if (clock) clock.update(read);
-      return read;
+      this.last = await api.command(this.block.read, { comInfo: store.get().unit });
+      for (const f of this.fields.values()) setFormValue(f.arg, f.el, this.last[f.arg.key]);
+      this.writeButton.disabled = false;
+      if (this.clock) this.clock.update(this.last);
+      return this.last;
     } catch (e) {
-      showError(e, readRow.name);
+      showError(e, this.block.read);
       return null;
     } finally {
-      readButton.disabled = false;
+      this.readButton.disabled = !store.get().unit;
     }
-  };
-  const doWrite = async () => {
-    clearMessages();
+  }
+
+  // The changed keys that pass the catalogue's checks, or null after
+  // marking the fields that do not.
+  checkedChanges() {
+    for (const f of this.fields.values()) {
+      f.msg.textContent = '';
+      f.el.classList.remove('invalid');
+    }
     const edited = {};
-    for (const [key, f] of fields) edited[key] = formValue(f.arg, f.el);
-    const changed = changedValues(read, edited);
-    const problems = checkWrite({ args }, changed);
-    for (const [key, p] of Object.entries(problems)) {
-      const f = fields.get(key);
+    for (const [key, f] of this.fields) edited[key] = formValue(f.arg, f.el);
+    const changed = changedValues(this.last, edited);
+    const problems = Object.entries(checkWrite({ args: this.args }, changed));
+    for (const [key, p] of problems) {
+      const f = this.fields.get(key);
       f.msg.textContent = t(...p.rule);
       f.el.classList.add('invalid');
     }
-    if (Object.keys(problems).length) return;
+    return problems.length ? null : changed;
+  }
+
+  async write() {
+    const changed = this.checkedChanges();
+    if (!changed) return;
     if (!Object.keys(changed).length) {
       notify(t('settings.nothing'));
       return;
     }
-    writeButton.disabled = true;
+    this.writeButton.disabled = true;
     try {
-      await api.command(writeRow.name, { comInfo: store.get().unit, ...changed });
-      const back = await doRead();
-      showReadBack(result, compareReadBack(changed, back));
+      await api.command(this.writeRow.name, { comInfo: store.get().unit, ...changed });
+      showReadBack(this.result, compareReadBack(changed, await this.read()));
     } catch (e) {
-      markRefused(fields, e);
-      showError(e, writeRow.name);
+      markRefused(this.fields, e);
+      showError(e, this.writeRow.name);
     } finally {
-      writeButton.disabled = false;
+      this.writeButton.disabled = false;
     }
-  };
-  readButton.addEventListener('click', doRead);
-  writeButton.addEventListener('click', doWrite);
-  if (clock) clock.onSet = doRead;
+  }
 
-  const element = h('div', { class: 'card settings-block', test: 'settings-block', id: `set-${block.id}`, dataset: { block: block.id } },
-    h('h3', { text: t('settings.block.' + block.id) }),
-    clock ? clock.el : null,
-    h('div', { class: 'fields' }, [...fields.values()].map((f) =>
-      h('label', { class: 'field', for: f.el.id }, h('span', { class: 'label', text: keyLabel(f.arg.key) }), f.el, f.msg))),
-    h('div', { class: 'toolbar' }, readButton, writeButton),
-    result);
-  return { element, readButton, read: doRead };
+  element() {
+    return h('div', { class: 'card settings-block', test: 'settings-block', id: `set-${this.block.id}`, dataset: { block: this.block.id } },
+      h('h3', { text: t('settings.block.' + this.block.id) }),
+      this.clock ? this.clock.el : null,
+      h('div', { class: 'fields' }, [...this.fields.values()].map((f) =>
+        h('label', { class: 'field', for: f.el.id }, h('span', { class: 'label', text: keyLabel(f.arg.key) }), f.el, f.msg))),
+      h('div', { class: 'toolbar' }, this.readButton, this.writeButton),
+      this.result);
+  }
 }
 
 // "Subject (SBJ)" where a text exists, else the key itself.
@@ -154,6 +179,11 @@ function clockLine() {
   const text = h('span', { id: 'clock-offset', test: 'clock-offset' });
   const set = h('button', { id: 'clock-set', text: t('settings.clockSet'), disabled: true });
   const line = { el: h('div', { class: 'toolbar clock' }, text, set), onSet: null };
+  line.clear = () => {
+    set.disabled = true;
+    text.textContent = '';
+    delete text.dataset.offset;
+  };
   line.update = (rdtim) => {
     const offset = Number(rdtim.TimeOffset);
     set.disabled = false;
@@ -181,7 +211,7 @@ export default {
   title: 'tab.settings',
   create() {
     const cards = BLOCKS.filter((b) => rules.commands[b.read] && rules.commands[b.write])
-      .map((b) => blockCard(b, { name: b.read }, { ...rules.commands[b.write], name: b.write }));
+      .map((b) => new SettingsBlock(b, { ...rules.commands[b.write], name: b.write }));
     const readAll = h('button', { id: 'settings-read-all', class: 'primary', text: t('settings.readAll') });
     readAll.addEventListener('click', async () => {
       readAll.disabled = true;
@@ -191,11 +221,11 @@ export default {
     const hint = h('p', { class: 'hint' });
     const render = (s) => {
       readAll.disabled = !s.unit;
-      for (const c of cards) c.readButton.disabled = !s.unit;
+      for (const c of cards) c.forUnit(s.unit);
       hint.textContent = s.unit ? '' : t('units.notConnected');
     };
     store.subscribe(render);
     render(store.get());
-    return { element: h('section', { id: 'view-settings' }, h('div', { class: 'toolbar' }, readAll), hint, cards.map((c) => c.element)) };
+    return { element: h('section', { id: 'view-settings' }, h('div', { class: 'toolbar' }, readAll), hint, cards.map((c) => c.element())) };
   },
 };
