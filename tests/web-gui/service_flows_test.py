@@ -209,6 +209,8 @@ def recorded_data_of_the_usb_logger(page):
     page.wait_for(lambda: USB_UNIT in page.text("#connected-unit"), 30, "the USB unit")
     check(page.attr("#set-unit-NAME", "value") == "" and not page.find("#set-unit-write").is_enabled(),
           "the other unit's settings are neither shown nor written to this one", page)
+    check(not page.all("#log-rows [data-test=log-row]") and not page.all("#rec-charts .record-chart"),
+          "nor its event log or recording", page)
     page.click("#tab-recorded")
     page.wait_for(lambda: len(page.all("#rec-source option")) == 1, 10, "the optical port as the only source")
     choose_source(page, 0)

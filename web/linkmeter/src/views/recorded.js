@@ -52,6 +52,7 @@ class RecordedView {
     this.listedFor = undefined;
     this.shown = null; // {result, decoded, types}: what the charts show
     this.group = null;
+    this.unit = null;
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.ended() });
   }
 
@@ -125,6 +126,22 @@ class RecordedView {
   render(s) {
     this.fillSources(s);
     if (!this.job.running()) this.start.disabled = !s.unit;
+    if (s.unit !== this.unit) this.clear(s.unit);
+  }
+
+  // Another unit: the last one's recording is neither shown nor exported
+  // as this one's.
+  clear(unit) {
+    this.unit = unit;
+    if (this.group) this.group.destroy();
+    this.group = null;
+    this.shown = null;
+    fill(this.charts);
+    fill(this.summary);
+    for (const key of Object.keys(this.charts.dataset)) delete this.charts.dataset[key];
+    this.caption.textContent = '';
+    this.bar.hidden = true;
+    this.ended();
   }
 
   element() {
