@@ -95,78 +95,104 @@ async function confirmWrite(count) {
   return pressed === 3;
 }
 
+// The view is also the editing context the fields report to: the
+// registration as read (`base`), the edited copy (`draft`), the inputs by
+// path (`fields`) and the paths holding refused values (`invalid`).
+class RegistrationView {
+  constructor() {
+    this.readButton = h('button', { id: 'reg-read', text: t('site.read'), onclick: () => this.read() });
+    this.writeButton = h('button', { id: 'reg-write', class: 'primary', text: t('reg.write'), disabled: true, onclick: () => this.write() });
+    this.resetButton = h('button', { id: 'reg-reset', text: t('reg.reset'), disabled: true, onclick: () => this.show(this.base) });
+    this.status = h('span', { id: 'reg-status', class: 'dim' });
+    this.body = h('div', { id: 'reg-groups' });
+    this.base = null;
+    this.draft = null;
+    this.fields = new Map();
+    this.invalid = new Set();
+    this.types = null;
+    this.shownReg = undefined;
+  }
+
+  changed() {
+    const n = changedPaths(this.base, this.draft).length;
+    this.writeButton.disabled = n === 0 || this.invalid.size > 0 || !store.get().unit;
+    this.resetButton.disabled = n === 0 && this.invalid.size === 0;
+    this.status.textContent = [n ? t('reg.changes', { n }) : '', this.invalid.size ? t('reg.fixFirst', { n: this.invalid.size }) : '']
+      .filter(Boolean).join(' · ');
+    this.status.dataset.changes = String(n);
+  }
+
+  show(regInfo) {
+    this.base = regInfo;
+    this.draft = regInfo ? structuredClone(regInfo) : null;
+    this.fields = new Map();
+    this.invalid = new Set();
+    if (!regInfo) {
+      fill(this.body, h('p', { class: 'hint', text: t('site.readHint') }));
+    } else {
+      try {
+        this.types = channelTypes();
+        fill(this.body, (regInfo.groups || []).map((g, gi) => groupCard(this, g, gi)));
+      } catch (e) {
+        showError(e);
+      }
+    }
+    this.changed();
+  }
+
+  async readBack() {
+    const back = await api.command('RSETF', { comInfo: store.get().unit });
+    store.set({ regInfo: back.regInfo });
+    return back.regInfo;
+  }
+
+  async read() {
+    this.readButton.disabled = true;
+    try {
+      await this.readBack();
+    } catch (e) {
+      showError(e, 'RSETF');
+    } finally {
+      this.readButton.disabled = !store.get().unit;
+    }
+  }
+
+  // WSETF after a confirmation, then RSETF to show what the unit holds.
+  async write() {
+    const draft = this.draft;
+    const n = changedPaths(this.base, draft).length;
+    if (!n || !(await confirmWrite(n))) return;
+    this.writeButton.disabled = true;
+    try {
+      await api.command('WSETF', { comInfo: store.get().unit, regInfo: draft, SAVE: 1 });
+      const left = changedPaths(draft, await this.readBack());
+      notify(left.length ? t('reg.readBackDiffers', { list: left.join(', ') }) : t('reg.readBackSame', { n }));
+    } catch (e) {
+      showError(e, markConversion(this, e) ? t('reg.refused') : 'WSETF');
+      this.changed();
+    }
+  }
+
+  render(s) {
+    this.readButton.disabled = !s.unit;
+    if (s.regInfo === this.shownReg) return;
+    this.shownReg = s.regInfo;
+    this.show(s.regInfo);
+  }
+
+  element() {
+    return h('section', { id: 'view-registration' },
+      h('div', { class: 'toolbar' }, this.readButton, this.writeButton, this.resetButton, this.status), this.body);
+  }
+}
+
 export default {
   id: 'registration',
   title: 'tab.registration',
   create() {
-    const read = h('button', { id: 'reg-read', text: t('site.read') });
-    const write = h('button', { id: 'reg-write', class: 'primary', text: t('reg.write'), disabled: true });
-    const reset = h('button', { id: 'reg-reset', text: t('reg.reset'), disabled: true });
-    const status = h('span', { id: 'reg-status', class: 'dim' });
-    const body = h('div', { id: 'reg-groups' });
-    const ctx = { base: null, draft: null, fields: new Map(), invalid: new Set(), types: null };
-    ctx.changed = () => {
-      const n = changedPaths(ctx.base, ctx.draft).length;
-      write.disabled = n === 0 || ctx.invalid.size > 0 || !store.get().unit;
-      reset.disabled = n === 0 && ctx.invalid.size === 0;
-      status.textContent = [n ? t('reg.changes', { n }) : '', ctx.invalid.size ? t('reg.fixFirst', { n: ctx.invalid.size }) : '']
-        .filter(Boolean).join(' · ');
-      status.dataset.changes = String(n);
-    };
-    const render = (regInfo) => {
-      ctx.base = regInfo;
-      ctx.draft = regInfo ? structuredClone(regInfo) : null;
-      ctx.fields = new Map();
-      ctx.invalid = new Set();
-      if (!regInfo) {
-        fill(body, h('p', { class: 'hint', text: t('site.readHint') }));
-      } else {
-        try {
-          ctx.types = channelTypes();
-          fill(body, (regInfo.groups || []).map((g, gi) => groupCard(ctx, g, gi)));
-        } catch (e) {
-          showError(e);
-        }
-      }
-      ctx.changed();
-    };
-    const readBack = async () => {
-      const back = await api.command('RSETF', { comInfo: store.get().unit });
-      store.set({ regInfo: back.regInfo });
-      return back.regInfo;
-    };
-    read.addEventListener('click', async () => {
-      read.disabled = true;
-      try { await readBack(); } catch (e) { showError(e, 'RSETF'); } finally { read.disabled = !store.get().unit; }
-    });
-    reset.addEventListener('click', () => render(ctx.base));
-    write.addEventListener('click', async () => {
-      const draft = ctx.draft;
-      const n = changedPaths(ctx.base, draft).length;
-      if (!n || !(await confirmWrite(n))) return;
-      write.disabled = true;
-      try {
-        await api.command('WSETF', { comInfo: store.get().unit, regInfo: draft, SAVE: 1 });
-        const back = await readBack();
-        const left = changedPaths(draft, back);
-        notify(left.length ? t('reg.readBackDiffers', { list: left.join(', ') }) : t('reg.readBackSame', { n }));
-      } catch (e) {
-        if (!markConversion(ctx, e)) showError(e, 'WSETF');
-        else showError(e, t('reg.refused'));
-        ctx.changed();
-      }
-    });
-    let shown;
-    store.subscribe((s) => {
-      read.disabled = !s.unit;
-      if (s.regInfo !== shown) {
-        shown = s.regInfo;
-        render(s.regInfo);
-      }
-    });
-    shown = store.get().regInfo;
-    render(shown);
-    read.disabled = !store.get().unit;
-    return { element: h('section', { id: 'view-registration' }, h('div', { class: 'toolbar' }, read, write, reset, status), body) };
+    const view = new RegistrationView();
+    store.subscribe((s) => view.render(s));
+    view.render(store.get());
+    return { element: view.element() };
   },
 };

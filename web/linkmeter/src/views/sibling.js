@@ -42,56 +42,69 @@ function compareTable(rows) {
         h('td', { text: r.sibling ? `${r.sibling.name || r.sibling.kind} #${r.sibling.num}` : '—' }))))));
 }
 
+class SiblingView {
+  constructor() {
+    this.oem = h('input', { id: 'sibling-oem', type: 'checkbox' });
+    this.load = h('button', { id: 'sibling-load', class: 'primary', text: t('sib.load'), onclick: () => this.read() });
+    this.compare = h('button', { id: 'sibling-compare-button', text: t('sib.compare'), disabled: true, onclick: () => this.compareWithUnit() });
+    this.warning = h('p', { id: 'sibling-running', class: 'warning', hidden: true, text: t('sib.running') });
+    this.body = h('div', { id: 'sibling-body' });
+    this.result = h('div', { id: 'sibling-result' });
+    this.settings = null;
+  }
+
+  checkRunning() {
+    this.warning.hidden = !running();
+  }
+
+  // The sibling's settings, or a hint saying why there are none.
+  read() {
+    this.checkRunning();
+    this.settings = null;
+    try {
+      const settings = callNative(() => globalThis.app.getSettingsVlb1Tool(this.oem.checked));
+      const reg = settings && settings.RSETF;
+      if (reg && Array.isArray(reg.groups)) {
+        this.settings = settings;
+        fill(this.body, siblingTable(reg));
+      } else {
+        fill(this.body, h('p', { class: 'hint', id: 'sibling-empty', text: t('site.noSibling') }));
+      }
+    } catch (e) {
+      const why = siblingFailureText(e.detail && e.detail.code1);
+      fill(this.body, h('p', { class: 'hint', id: 'sibling-empty', dataset: { code: String(e.detail ? e.detail.code1 : '') }, text: why || '' }));
+      if (!why) showError(e, t('tab.sibling'));
+    }
+    fill(this.result);
+    this.compare.disabled = !this.settings;
+  }
+
+  // Against the connected unit's registration, read first when needed.
+  async compareWithUnit() {
+    let reg = store.get().regInfo;
+    try {
+      if (!reg && store.get().unit) {
+        reg = (await api.command('RSETF', { comInfo: store.get().unit })).regInfo;
+        store.set({ regInfo: reg });
+      }
+      if (!reg) throw new api.DeviceError({ msg: t('site.readHint') });
+      fill(this.result, compareTable(compareRegistrations(reg, this.settings.RSETF)));
+    } catch (e) {
+      showError(e, t('sib.compare'));
+    }
+  }
+
+  element() {
+    return h('section', { id: 'view-sibling' }, this.warning,
+      h('div', { class: 'toolbar' }, h('label', {}, this.oem, t('sib.oem')), this.load, this.compare), this.body, this.result);
+  }
+}
+
 export default {
   id: 'sibling',
   title: 'tab.sibling',
   create() {
-    const oem = h('input', { id: 'sibling-oem', type: 'checkbox' });
-    const load = h('button', { id: 'sibling-load', class: 'primary', text: t('sib.load') });
-    const compare = h('button', { id: 'sibling-compare-button', text: t('sib.compare'), disabled: true });
-    const warning = h('p', { id: 'sibling-running', class: 'warning', hidden: true, text: t('sib.running') });
-    const body = h('div', { id: 'sibling-body' });
-    const result = h('div', { id: 'sibling-result' });
-    let settings = null;
-
-    const checkRunning = () => { warning.hidden = !running(); };
-    load.addEventListener('click', () => {
-      checkRunning();
-      try {
-        settings = callNative(() => globalThis.app.getSettingsVlb1Tool(oem.checked));
-        const reg = settings && settings.RSETF;
-        if (!reg || !Array.isArray(reg.groups)) {
-          settings = null;
-          fill(body, h('p', { class: 'hint', id: 'sibling-empty', text: t('site.noSibling') }));
-        } else {
-          fill(body, siblingTable(reg));
-        }
-      } catch (e) {
-        settings = null;
-        const why = siblingFailureText(e.detail && e.detail.code1);
-        fill(body, h('p', { class: 'hint', id: 'sibling-empty', dataset: { code: String(e.detail ? e.detail.code1 : '') }, text: why || '' }));
-        if (!why) showError(e, t('tab.sibling'));
-      }
-      fill(result);
-      compare.disabled = !settings;
-    });
-    compare.addEventListener('click', async () => {
-      let reg = store.get().regInfo;
-      try {
-        if (!reg && store.get().unit) {
-          reg = (await api.command('RSETF', { comInfo: store.get().unit })).regInfo;
-          store.set({ regInfo: reg });
-        }
-        if (!reg) throw new api.DeviceError({ msg: t('site.readHint') });
-        fill(result, compareTable(compareRegistrations(reg, settings.RSETF)));
-      } catch (e) {
-        showError(e, t('sib.compare'));
-      }
-    });
-    return {
-      element: h('section', { id: 'view-sibling' }, warning,
-        h('div', { class: 'toolbar' }, h('label', {}, oem, t('sib.oem')), load, compare), body, result),
-      show: checkRunning,
-    };
+    const view = new SiblingView();
+    return { element: view.element(), show: () => view.checkRunning() };
   },
 };
