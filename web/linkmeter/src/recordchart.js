@@ -34,6 +34,26 @@ function wheelAndPan(group) {
   };
 }
 
+// Channel k's chart, its drag-selection zooming every chart of the group.
+function chartOptions(channel, k, title, chartWidth, group) {
+  return {
+    title,
+    width: chartWidth,
+    height: 220,
+    scales: { x: { time: true } },
+    cursor: { sync: { key: 'recorded', setSeries: false }, drag: { x: true, y: false, setScale: true } },
+    series: [{}, { label: channel.unit || `ch${k + 1}`, stroke: k ? '#a0522d' : '#1f4e79', width: 1.5, spanGaps: false }],
+    axes: [{}, { label: channel.unit }],
+    plugins: [wheelAndPan(group)],
+    hooks: {
+      setSelect: [(u) => {
+        if (u.select.width <= 0) return;
+        group.setRange(u.posToVal(u.select.left, 'x'), u.posToVal(u.select.left + u.select.width, 'x'));
+      }],
+    },
+  };
+}
+
 // Charts for a decoded recording in `el`; labels(k) gives channel k's title.
 export function recordedCharts(el, decoded, labels) {
   const plots = [];
@@ -62,25 +82,9 @@ export function recordedCharts(el, decoded, labels) {
     box.className = 'record-chart';
     box.dataset.channel = String(k + 1);
     el.append(box);
-    const opts = {
-      title: labels(k),
-      width: width(el),
-      height: 220,
-      scales: { x: { time: true } },
-      cursor: { sync: { key: 'recorded', setSeries: false }, drag: { x: true, y: false, setScale: true } },
-      series: [{}, { label: c.unit || `ch${k + 1}`, stroke: k ? '#a0522d' : '#1f4e79', width: 1.5, spanGaps: false }],
-      axes: [{}, { label: c.unit }],
-      plugins: [wheelAndPan(group)],
-      hooks: {
-        setSelect: [(u) => {
-          if (u.select.width <= 0) return;
-          group.setRange(u.posToVal(u.select.left, 'x'), u.posToVal(u.select.left + u.select.width, 'x'));
-        }],
-      },
-    };
     // No value (NaN) becomes a gap.
     const ys = Array.from(c.values, (v) => (Number.isNaN(v) ? null : v));
-    const plot = new uPlot(opts, [decoded.times, ys], box);
+    const plot = new uPlot(chartOptions(c, k, labels(k), width(el), group), [decoded.times, ys], box);
     plot.over.addEventListener('dblclick', () => group.reset());
     plots.push(plot);
   });
