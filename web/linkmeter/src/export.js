@@ -1,6 +1,8 @@
 // Saving text through the save dialog and the file functions: UTF-8 with a
 // byte-order mark, so spreadsheets read the names right.
 import { fileDialog, nativeError } from './api.js';
+import { t } from './i18n.js';
+import { showError, notify } from './ui.js';
 
 const WRITE_SLICE = 65536;
 
@@ -33,4 +35,15 @@ export async function saveTextFile(text, { title, initFile, filter, ext }) {
     }
   }
   return path;
+}
+
+// A CSV text saved where the technician chooses, with a notice of where or
+// a message saying why not.
+export async function exportCsv(text, initFile) {
+  try {
+    const path = await saveTextFile(text, { title: t('sitesurvey.csv'), initFile, filter: ['CSV (*.csv)', '*.csv'], ext: '.csv' });
+    if (path) notify(t('sitesurvey.saved', { path }));
+  } catch (e) {
+    showError(e, t('sitesurvey.csv'));
+  }
 }

@@ -4,10 +4,10 @@ import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store } from '../state.js';
-import { showError, notify } from '../ui.js';
+import { showError } from '../ui.js';
 import { logRows, filterLogs, logTable, categories } from '../eventlog.js';
 import { csvText } from '../csv.js';
-import { saveTextFile } from '../export.js';
+import { exportCsv } from '../export.js';
 import { cancellableJob } from '../job.js';
 import '../servicetexts.js';
 
@@ -63,14 +63,9 @@ class EventLogView {
     this.show();
   }
 
-  async exportCsv() {
+  exportCsv() {
     const { header, rows } = logTable(this.shownRows());
-    try {
-      const path = await saveTextFile(csvText(header, rows), { title: t('sitesurvey.csv'), initFile: 'eventlog.csv', filter: ['CSV', '*.csv'], ext: '.csv' });
-      if (path) notify(t('sitesurvey.saved', { path }));
-    } catch (e) {
-      showError(e, t('sitesurvey.csv'));
-    }
+    exportCsv(csvText(header, rows), 'eventlog.csv');
   }
 
   // Another unit: the last one's log is not shown as this one's.

@@ -6,14 +6,14 @@ import { h, fill, timeText } from '../dom.js';
 import { t } from '../i18n.js';
 import * as api from '../api.js';
 import { store } from '../state.js';
-import { showError, notify } from '../ui.js';
+import { showError } from '../ui.js';
 import { cancellableJob } from '../job.js';
 import { buildRoute, allRemoteTargets } from '../route.js';
 import { decodeRecorded, recordedTable } from '../recorded.js';
 import { recordedCharts } from '../recordchart.js';
 import { channelTypes } from '../native.js';
 import { csvText } from '../csv.js';
-import { saveTextFile } from '../export.js';
+import { exportCsv } from '../export.js';
 import '../servicetexts.js';
 
 const nextFrame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
@@ -112,15 +112,10 @@ class RecordedView {
     if (r) this.group.setRange(r.min + (dir * (r.max - r.min)) / 4, r.max + (dir * (r.max - r.min)) / 4);
   }
 
-  async exportCsv() {
+  exportCsv() {
     if (!this.shown) return;
     const { header, rows } = recordedTable(this.shown.decoded, this.shown.types, timeText);
-    try {
-      const path = await saveTextFile(csvText(header, rows), { title: t('sitesurvey.csv'), initFile: 'recorded.csv', filter: ['CSV', '*.csv'], ext: '.csv' });
-      if (path) notify(t('sitesurvey.saved', { path }));
-    } catch (e) {
-      showError(e, t('sitesurvey.csv'));
-    }
+    exportCsv(csvText(header, rows), 'recorded.csv');
   }
 
   render(s) {

@@ -5,12 +5,12 @@ import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import { CancelledError } from '../api.js';
 import { store } from '../state.js';
-import { showError, progressBar, notify } from '../ui.js';
+import { showError, progressBar } from '../ui.js';
 import { cancellableJob } from '../job.js';
 import { runSurvey, weakestHop } from '../survey.js';
 import { allRemoteTargets, buildRoute } from '../route.js';
 import { surveyCsv } from '../csv.js';
-import { saveTextFile } from '../export.js';
+import { exportCsv } from '../export.js';
 import { routeLine } from './routeview.js';
 import { describeError } from '../errors.js';
 
@@ -75,17 +75,9 @@ async function surveyAll(mnemonic, progress, signal) {
   }
 }
 
-async function exportSurvey() {
+function exportSurvey() {
   const survey = store.get().siteSurvey;
-  if (!survey) return;
-  try {
-    const path = await saveTextFile(surveyCsv(survey.results), {
-      title: t('sitesurvey.csv'), initFile: 'site-survey.csv', filter: ['CSV (*.csv)', '*.csv'], ext: '.csv',
-    });
-    if (path) notify(t('sitesurvey.saved', { path }));
-  } catch (e) {
-    showError(e, t('sitesurvey.csv'));
-  }
+  if (survey) exportCsv(surveyCsv(survey.results), 'site-survey.csv');
 }
 
 function silentItem(r) {
