@@ -4,6 +4,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { decodeRecorded, recordedTable, RecordedError } from '../../web/linkmeter/src/recorded.js';
 import { csvText } from '../../web/linkmeter/src/csv.js';
+import { timeTicks } from '../../web/linkmeter/src/timeaxis.js';
 
 // Stand-in channel types: 13 tenths of a degree (no value 0xEEEE), 208
 // humidity, 250 a 32-bit counter; 0 the null type (width 0).
@@ -63,4 +64,13 @@ test('CSV of a recording: unit in the column, channel-type text, empty for no va
   const d = decodeRecorded({ Header: header({ interval: 60, ch1: 13, ch2: 208 }), Data: [...le16(0xfff6), ...le16(40), ...le16(0xeeee), ...le16(41)], FirstDataTime: 60 }, types);
   const { header: cols, rows } = recordedTable(d, types, (ms) => `t${ms / 1000}`);
   assert.equal(csvText(cols, rows), 'time,unix time,ch1 (°C),ch2 (%)\r\nt60,60,-1,40\r\nt120,120,,41\r\n');
+});
+
+test('time-axis labels: 24-hour clock, the date under the first label of a day, dates alone for day steps', () => {
+  process.env.TZ = 'UTC';
+  const t0 = Date.UTC(2026, 11, 7, 20, 0, 0) / 1000;
+  const hours = [0, 4, 8].map((h) => t0 + h * 3600);
+  assert.deepEqual(timeTicks(null, hours, 0, 50, 4 * 3600), ['20:00\n12/7', '00:00\n12/8', '04:00']);
+  assert.deepEqual(timeTicks(null, [t0, t0 + 30], 0, 50, 30), ['20:00:00\n12/7', '20:00:30']);
+  assert.deepEqual(timeTicks(null, [t0, t0 + 86400, null], 0, 50, 86400), ['12/7', '12/8', null]);
 });

@@ -1,5 +1,6 @@
 // Charts on uPlot: channel levels as bars, and a live level history.
 import uPlot from 'uplot';
+import { timeTicks } from './timeaxis.js';
 
 const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 1100));
 
@@ -41,6 +42,7 @@ export function levelHistory(el, title) {
     width: Math.min(width(el), 520),
     height: 160,
     scales: { x: { time: true }, y: { range: [0, 255] } },
+    axes: [{ values: timeTicks }, {}],
     legend: { show: false },
     series: [{}, { label: 'level', stroke: '#1f4e79', width: 2, spanGaps: false }],
   };

@@ -1,0 +1,19 @@
+// Time-axis labels in the 24-hour clock the page's users read (the charts'
+// own default is a 12-hour clock): the date under the first label of each
+// day; dates alone once ticks are a day or more apart.
+const pad = (n) => String(n).padStart(2, '0');
+
+// uPlot's axis `values` callback: splits in seconds, incr the tick step.
+export function timeTicks(u, splits, axisIdx, space, incr) {
+  let lastDay = null;
+  return splits.map((s) => {
+    if (s === null || s === undefined) return null;
+    const d = new Date(s * 1000);
+    const day = `${d.getMonth() + 1}/${d.getDate()}`;
+    if (incr >= 86400) return day;
+    const time = `${pad(d.getHours())}:${pad(d.getMinutes())}` + (incr < 60 ? `:${pad(d.getSeconds())}` : '');
+    const label = day === lastDay ? time : `${time}\n${day}`;
+    lastDay = day;
+    return label;
+  });
+}
