@@ -72,5 +72,7 @@ test('time-axis labels: 24-hour clock, the date under the first label of a day, 
   const hours = [0, 4, 8].map((h) => t0 + h * 3600);
   assert.deepEqual(timeTicks(null, hours, 0, 50, 4 * 3600), ['20:00\n12/7', '00:00\n12/8', '04:00']);
   assert.deepEqual(timeTicks(null, [t0, t0 + 30], 0, 50, 30), ['20:00:00\n12/7', '20:00:30']);
+  assert.deepEqual(timeTicks(null, [t0 + 1.2, t0 + 1.6, t0 + 12], 0, 50, 0.4), ['20:00:01.2\n12/7', '20:00:01.6', '20:00:12.0']);
+  assert.deepEqual(timeTicks(null, [t0 + 0.05], 0, 50, 0.05), ['20:00:00.05\n12/7']);
   assert.deepEqual(timeTicks(null, [t0, t0 + 86400, null], 0, 50, 86400), ['12/7', '12/8', null]);
 });

@@ -3,6 +3,13 @@
 // day; dates alone once ticks are a day or more apart.
 const pad = (n) => String(n).padStart(2, '0');
 
+// Seconds with as many decimals as steps under a second need.
+function seconds(d, incr) {
+  const decimals = incr < 1 ? Math.min(3, Math.ceil(-Math.log10(incr) - 1e-9)) : 0;
+  const s = (d.getSeconds() + d.getMilliseconds() / 1000).toFixed(decimals);
+  return s.padStart(decimals ? decimals + 3 : 2, '0');
+}
+
 // uPlot's axis `values` callback: splits in seconds, incr the tick step.
 export function timeTicks(u, splits, axisIdx, space, incr) {
   let lastDay = null;
@@ -11,7 +18,7 @@ export function timeTicks(u, splits, axisIdx, space, incr) {
     const d = new Date(s * 1000);
     const day = `${d.getMonth() + 1}/${d.getDate()}`;
     if (incr >= 86400) return day;
-    const time = `${pad(d.getHours())}:${pad(d.getMinutes())}` + (incr < 60 ? `:${pad(d.getSeconds())}` : '');
+    const time = `${pad(d.getHours())}:${pad(d.getMinutes())}` + (incr < 60 ? `:${seconds(d, incr)}` : '');
     const label = day === lastDay ? time : `${time}\n${day}`;
     lastDay = day;
     return label;
