@@ -29,7 +29,6 @@ function made(v) {
     v.show = m.show;
     v.container.append(m.element);
   }
-  return v;
 }
 
 function go(id) {

@@ -19,7 +19,7 @@ class EventLogView {
     this.cancel = h('button', { id: 'log-cancel', text: t('common.cancel') });
     this.filter = h('input', { id: 'log-filter', type: 'search', placeholder: t('log.filter'), size: 24, oninput: () => this.show() });
     this.category = h('select', { id: 'log-category', onchange: () => this.show() });
-    this.csv = h('button', { id: 'log-csv', text: t('sitesurvey.csv'), disabled: true, onclick: () => this.exportCsv() });
+    this.csv = h('button', { id: 'log-csv', text: t('sitesurvey.csv'), disabled: true, onclick: () => this.saveCsv() });
     this.count = h('span', { id: 'log-count', class: 'dim' });
     this.body = h('tbody', { id: 'log-rows' });
     this.rows = [];
@@ -63,7 +63,7 @@ class EventLogView {
     this.show();
   }
 
-  exportCsv() {
+  saveCsv() {
     const { header, rows } = logTable(this.shownRows());
     exportCsv(csvText(header, rows), 'eventlog.csv');
   }

@@ -42,7 +42,7 @@ class RecordedView {
     this.cancel = h('button', { id: 'rec-cancel', text: t('common.cancel') });
     this.bar = h('progress', { id: 'rec-progress', hidden: true });
     this.caption = h('span', { id: 'rec-progress-text', class: 'caption' });
-    this.csv = h('button', { id: 'rec-csv', text: t('sitesurvey.csv'), disabled: true, onclick: () => this.exportCsv() });
+    this.csv = h('button', { id: 'rec-csv', text: t('sitesurvey.csv'), disabled: true, onclick: () => this.saveCsv() });
     this.reset = h('button', { id: 'rec-reset', text: t('rec.resetZoom'), disabled: true, onclick: () => this.group && this.group.reset() });
     this.left = h('button', { id: 'rec-pan-left', text: '◀', disabled: true, onclick: () => this.pan(-1) });
     this.right = h('button', { id: 'rec-pan-right', text: '▶', disabled: true, onclick: () => this.pan(1) });
@@ -50,7 +50,7 @@ class RecordedView {
     this.charts = h('div', { id: 'rec-charts' });
     this.list = [];
     this.listedFor = undefined;
-    this.shown = null; // {result, decoded, types}: what the charts show
+    this.shown = null; // {decoded, types}: what the charts show
     this.group = null;
     this.unit = null;
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.ended() });
@@ -73,7 +73,7 @@ class RecordedView {
     if (this.group) this.group.destroy();
     fill(this.charts);
     this.group = decoded.count ? recordedCharts(this.charts, decoded, (k) => `ch${k + 1} ${decoded.channels[k].unit}`) : null;
-    this.shown = { result, decoded, types };
+    this.shown = { decoded, types };
     await nextFrame();
     const ms = performance.now() - t0;
     const [first, last] = this.group ? this.group.span() : [decoded.first, decoded.last];
@@ -104,7 +104,7 @@ class RecordedView {
 
   ended() {
     this.start.disabled = !store.get().unit;
-    for (const b of [this.csv, this.reset, this.left, this.right]) b.disabled = !(this.group && this.shown);
+    for (const b of [this.csv, this.reset, this.left, this.right]) b.disabled = !this.group;
   }
 
   pan(dir) {
@@ -112,7 +112,7 @@ class RecordedView {
     if (r) this.group.setRange(r.min + (dir * (r.max - r.min)) / 4, r.max + (dir * (r.max - r.min)) / 4);
   }
 
-  exportCsv() {
+  saveCsv() {
     if (!this.shown) return;
     const { header, rows } = recordedTable(this.shown.decoded, this.shown.types, timeText);
     exportCsv(csvText(header, rows), 'recorded.csv');
