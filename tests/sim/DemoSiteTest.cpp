@@ -62,7 +62,8 @@ TEST_F(DemoSiteFlows, SurveysShowTwoRepeatersAWeakHopALowBatteryAndASilentUnit) 
   ASSERT_EQ(deep.size(), 3u);
   EXPECT_EQ(deep[0].number, 1);
   EXPECT_EQ(deep[1].number, 2);
-  for (const auto& hop : deep) EXPECT_GE(hop.level, 105) << "a sound route: only ORCHARD has a weak hop";
+  // Not weak (80..99) at any hour: the slow fading moves a level by up to 8.
+  for (const auto& hop : deep) EXPECT_GE(hop.level, 100) << "a sound route: only ORCHARD has a weak hop";
 
   auto [weakStatus, orchard] = Survey(24, 0x00BC0502, 2, 2);  // APPLE-2: repeater 2 stands far out
   EXPECT_EQ(weakStatus, "0004-0000");
