@@ -3,7 +3,7 @@ OnBattery, from python-dbusmock on a private system bus, arrive in
 app.onSystemEvent with exactly one flag set. Drives the real window through
 WebDriver (--automation).
 
-usage: power_events_test.py LINKMETER  (under xvfb-run and dbus-run-session)"""
+usage: power_events_test.py LINKMETER  (under an X server and dbus-run-session)"""
 import os
 import sys
 import time

@@ -21,13 +21,15 @@ def private_env(root, **extra):
     return env
 
 
-def wait_for(condition, limit, what):
+def wait_for(condition, limit, what, program=None):
+    """Polls condition; a timeout names what was awaited and, given the
+    program, how it stands and what it wrote."""
     end = time.monotonic() + limit
     while time.monotonic() < end:
         if condition():
             return
         time.sleep(0.05)
-    raise AssertionError("timed out waiting for " + what)
+    raise AssertionError("timed out waiting for " + what + (program.report() if program else ""))
 
 
 def program_windows():
@@ -57,6 +59,10 @@ class Program:
     def _read(self):
         for line in self.proc.stderr:
             self.lines.append(line)
+
+    def report(self):
+        state = "running" if self.proc.poll() is None else "ended with %d" % self.proc.returncode
+        return "\nthe program is %s; it wrote:\n%s" % (state, "".join(self.lines))
 
     def said(self, text):
         return any(text in line for line in self.lines)

@@ -2,7 +2,7 @@
 window of its own, with a session bus and without one; the window's place
 is saved on close and restored on the next start.
 
-usage: single_instance_test.py LINKMETER bus|nobus  (under xvfb-run; 'bus'
+usage: single_instance_test.py LINKMETER bus|nobus  (under an X server; 'bus'
 under dbus-run-session)"""
 import configparser
 import os
@@ -24,13 +24,13 @@ def main(binary, mode):
         env = shelltest.private_env(root, **extra)
         first = shelltest.Program(binary, ["--url", shelltest.PAGE], env)
         try:
-            shelltest.wait_for(lambda: len(shelltest.program_windows()) == 1, 30, "the first window")
+            shelltest.wait_for(lambda: len(shelltest.program_windows()) == 1, 30, "the first window", first)
             started = time.monotonic()
             second = subprocess.run([binary, "--url", shelltest.PAGE], env=env, capture_output=True, text=True,
                                     timeout=20)
             assert second.returncode == 0, "second start: exit %d, %s" % (second.returncode, second.stderr)
             assert time.monotonic() - started < 10
-            shelltest.wait_for(lambda: first.said("another start handed over"), 10, "the first copy to be asked")
+            shelltest.wait_for(lambda: first.said("another start handed over"), 10, "the first copy to be asked", first)
             assert len(shelltest.program_windows()) == 1, shelltest.program_windows()
             assert first.proc.poll() is None, "the first copy ended"
         finally:
@@ -51,7 +51,7 @@ def main(binary, mode):
         again = shelltest.Program(binary, ["--url", shelltest.PAGE], env)
         try:
             shelltest.wait_for(lambda: any("500x350+30+40" in w for w in shelltest.program_windows()), 30,
-                               "the restored window")
+                               "the restored window", again)
         finally:
             assert again.stop() == 0
     print("ok: single instance (%s)" % mode)

@@ -5,7 +5,7 @@ route through two repeaters, repeat and cancel, survey the whole site,
 export CSV through the save dialog, and the report. A screenshot of each
 step is kept in the artefact folder.
 
-usage: page_flows_test.py LINKMETER ARTEFACTS  (under xvfb-run and dbus-run-session)"""
+usage: page_flows_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import faulthandler
 import os
 import sys

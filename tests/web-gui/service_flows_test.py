@@ -6,7 +6,7 @@ GTK save dialog. The answers the page received are kept in the page
 (wrapping app.jsQuery) to compare with what it shows. A screenshot of each
 step is kept.
 
-usage: service_flows_test.py LINKMETER ARTEFACTS  (under xvfb-run and dbus-run-session)"""
+usage: service_flows_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import base64
 import faulthandler
 import os
