@@ -147,4 +147,11 @@ export default {
   'report.weakHop': '{unit}: link to {hop}, level {level} ({quality})',
   'report.batteries': 'Low batteries',
   'report.print': 'Print',
+  'prov.base': 'Base unit {base}',
+  'prov.unit': 'unit {unit}',
+  'prov.source.unit': 'read from the unit',
+  'prov.source.sibling': "from the sibling application's file",
+  'prov.source.manual': 'entered by hand',
+  'prov.source.records': 'from the site records',
+  'prov.earlier': 'earlier result, not of the connected unit',
 };

@@ -147,4 +147,11 @@ export default {
   'report.weakHop': '{unit}: {hop} への区間 レベル {level}（{quality}）',
   'report.batteries': '電池残量低下',
   'report.print': '印刷',
+  'prov.base': '親機 {base}',
+  'prov.unit': '子機 {unit}',
+  'prov.source.unit': '機器から読み込み',
+  'prov.source.sibling': '関連アプリケーションの設定ファイルから',
+  'prov.source.manual': '手入力',
+  'prov.source.records': '現場記録から',
+  'prov.earlier': '以前の結果（接続中の親機のものではありません）',
 };
