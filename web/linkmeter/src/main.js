@@ -4,7 +4,8 @@ import { t, pickLanguage, setLanguage, language, LANGUAGES, onLanguageChange } f
 import { store } from './state.js';
 import { mountMessages, notify } from './ui.js';
 import { installExitGuard } from './busy.js';
-import { isDemo } from './host.js';
+import * as host from './host.js';
+import * as api from './api.js';
 import { VIEWS } from './views/index.js';
 
 const LANGUAGE_KEY = 'linkmeter.language';
@@ -49,7 +50,9 @@ function unitText(s) {
 
 function build(root) {
   store.unsubscribeAll();
-  const ctx = { go };
+  // What every view works with: it takes these from its context, never
+  // from the modules' singletons, so its logic runs under Node with fakes.
+  const ctx = { go, store, api, host };
   const tabs = h('nav', { id: 'tabs', role: 'tablist' });
   const views = h('main', { id: 'views' });
   built = VIEWS.map((view) => {
@@ -74,7 +77,7 @@ function build(root) {
   fill(root,
     h('header', { class: 'no-print' },
       h('h1', { text: 'Linkmeter' }),
-      isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
+      host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
       unit, busy, lang),
     tabs, messages, views);
   mountMessages(messages);

@@ -23,11 +23,25 @@ export const store = createStore({
   loggers: [], // loggers found on optical ports
   unit: null, // the connected unit's comInfo (with lanPassword for LAN)
   unitInfo: null, // {ruinf, ebsts, rdtim}
-  regInfo: null, // the connected unit's registration
+  regInfo: null, // the connected unit's registration as read from it
+  regProv: null, // its provenance (provenance.js)
+  siblingReg: null, // {regInfo, prov}: the sibling application's registration, kept apart
+  manualReg: null, // {regInfo, prov}: routes entered by hand for the connected base unit
+  routesFrom: 'unit', // which registration surveys use: 'unit' | 'sibling' | 'manual'
+  linkLost: false, // the connected unit's link failed (cable pulled, network gone)
   surveyTarget: null, // {group, kind, num} picked on the site view
   siteSurvey: null, // the last site survey's results
   busy: 0, // long operations running (keeps the computer awake)
 });
+
+// The registration surveys and the site tree work from, with its
+// provenance: the unit's own unless the technician chose the sibling's
+// or the routes entered by hand.
+export function surveyRegistration(state) {
+  if (state.routesFrom === 'sibling' && state.siblingReg) return state.siblingReg;
+  if (state.routesFrom === 'manual' && state.manualReg) return state.manualReg;
+  return state.regInfo ? { regInfo: state.regInfo, prov: state.regProv } : null;
+}
 
 // LAN passwords of this session, by address and port. Memory only: never
 // stored anywhere, gone when the page closes.
