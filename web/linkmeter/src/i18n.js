@@ -1,7 +1,7 @@
 // Page texts: one message table per language, picked from the system
 // language and switchable. Views may add their own keys with addMessages.
-// No Intl here: under a C locale navigator.language is "C", which Intl
-// refuses.
+// Intl only with the page's own language tag: under a C locale
+// navigator.language is "C", which Intl refuses.
 import ja from './i18n/ja.js';
 import en from './i18n/en.js';
 
@@ -44,4 +44,27 @@ export function t(key, params) {
   const text = tables[current][key] ?? tables.en[key] ?? tables.ja[key] ?? key;
   if (!params) return text;
   return text.replace(/\{(\w+)\}/g, (all, name) => (name in params ? String(params[name]) : all));
+}
+
+// Plural rules per page language, made once each.
+const pluralRules = new Map();
+function pluralCategory(count) {
+  if (!pluralRules.has(current)) {
+    let rules = null;
+    try {
+      rules = new Intl.PluralRules(current);
+    } catch (e) { /* no Intl: every count but 1 is "other" */ }
+    pluralRules.set(current, rules);
+  }
+  const rules = pluralRules.get(current);
+  return rules ? rules.select(count) : count === 1 ? 'one' : 'other';
+}
+
+// The text of `key.one` / `key.other` (or any other plural category the
+// language has) for `count`, with {count} and `params` filled in.
+export function tn(key, count, params) {
+  const all = { count, ...params };
+  const exact = `${key}.${pluralCategory(count)}`;
+  const has = (k) => k in tables[current] || k in tables.en;
+  return t(has(exact) ? exact : `${key}.other`, all);
 }
