@@ -34,7 +34,8 @@ std::string Base64(std::string_view bytes) {
 }
 
 void CheckResult(const SettingsResult& r) {
-  Check(r.code == 0 || r.code == -20 || r.code == -42 || r.code == -43 || r.code == -44);
+  Check(r.code == 0 || r.code == -20 || r.code == -24 || r.code == -27 || r.code == -42 || r.code == -43 ||
+        r.code == -44);
   Check(r.value.is<lm::json::Object>());
   const auto& o = r.value.get<lm::json::Object>();
   auto rsetf = o.find("RSETF");
@@ -51,13 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   (void)DecodeBase64(bytes);
   (void)IsPlainSettings(bytes);
+  if (auto label = DeclaredEncoding(bytes)) (void)IsShiftJisLabel(*label);
   CheckResult(ParseSettingsDocument(bytes));
   if (size > 0 && (data[0] & 1)) {
     const std::string document =
         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><SETF><DATA>" + Base64(bytes.substr(1)) + "</DATA></SETF>";
     SettingsResult r = ParseSettingsDocument(document);
     CheckResult(r);
-    Check(r.code != -42 && r.code != -20);  // our own Base64 always decodes
+    Check(r.code != -42 && r.code != -20 && r.code != -24 && r.code != -27);  // our own document always reads
   }
   return 0;
 }

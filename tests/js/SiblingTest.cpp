@@ -106,14 +106,47 @@ TEST(SettingsDocument, ReadsSetfAndItsData) {
       {"<?xml version=\"1.0\"?><SETF><DATA>@@@</DATA></SETF>", -42, R"({"RSETF":{}})"},
       {"<?xml version=\"1.0\"?><SETF><DATA>AAAA</DATA></SETF>", -43, R"({"RSETF":{}})"},
       {"<?xml version=\"1.0\"?><SETF><DATA/></SETF>", -43, R"({"RSETF":{}})"},
-      // A broken document ends the reading quietly with what was read.
-      {"<?xml version=\"1.0\"?><SETF><NAME>x</NAME><oops", 0, R"({"RSETF":{}})"},
+      // A document the reader cannot finish is a failure, with what was read.
+      {"<?xml version=\"1.0\"?><SETF><NAME>x</NAME><oops", -27, R"({"RSETF":{}})"},
+      {"<?xml version=\"1.0\"?><a><b></a>", -27, "{}"},
+      {"<?xml version=\"1.0\"?><SETF><DATA>" + Base64(image) + "</DATA></SETF><SETF><x></SETF>", -27,
+       "{\"RSETF\":{}}"},
+      // Bytes that are no CP932 text.
+      {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><SETF><NAME>\x81</NAME></SETF>", -24, "{}"},
   };
   for (const auto& c : cases) {
     SettingsResult r = ParseSettingsDocument(c.document);
     EXPECT_EQ(r.code, c.code) << c.document.substr(0, 120);
     EXPECT_EQ(lm::json::ToText(r.value), c.value) << c.document.substr(0, 120);
   }
+}
+
+// The sibling labels its documents Shift_JIS but writes the Windows code
+// page: characters only CP932 has must come through under every alias.
+TEST(SettingsDocument, ShiftJisLabelsAreReadAsCodePage932) {
+  const std::string image = DemoImage();
+  const std::string body = "<SETF><NAME>①㈱Ⅰ髙﨑</NAME><DATA>" + Base64(image) + "</DATA></SETF>";
+  for (const char* label : {"Shift_JIS", "shift-jis", "SJIS", "x-sjis", "MS_Kanji", "csShiftJIS", "Windows-31J",
+                            "cp932", "MS932"}) {
+    const std::string document =
+        lm::text::Utf8ToAnsi(std::string("<?xml version='1.0' encoding='") + label + "'?>" + body);
+    SettingsResult r = ParseSettingsDocument(document);
+    EXPECT_EQ(r.code, 0) << label;
+    EXPECT_EQ(lm::json::ToText(r.value).rfind("{\"RSETF\":{\"groups\":[{", 0), 0u) << label;
+  }
+  struct Case {
+    const char* document;
+    std::optional<std::string> encoding;
+  } declarations[] = {
+      {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>", "Shift_JIS"},
+      {"<?xml version='1.0' encoding = 'sjis' standalone='yes'?>", "sjis"},
+      {"<?xml version=\"1.0\"?><a encoding=\"x\"/>", std::nullopt},
+      {"<a/>", std::nullopt},
+      {"<?xml version=\"1.0\" encoding=\"EUC-JP", std::nullopt},
+  };
+  for (const auto& c : declarations) EXPECT_EQ(DeclaredEncoding(c.document), c.encoding) << c.document;
+  EXPECT_FALSE(IsShiftJisLabel("EUC-JP"));
+  EXPECT_FALSE(IsShiftJisLabel("Shift_JISX0213"));
 }
 
 class SiblingSettings : public ::testing::Test {
@@ -147,6 +180,10 @@ TEST_F(SiblingSettings, ImportsTheSavedSettingsOfEachEdition) {
   EXPECT_EQ(Get({"true"}), R"({"api":"app.getSettingsVlb1Tool","code1":-5,"msg":"method error"})");
   Save(true, ShiftJisDocument("<NAME>x</NAME>"));
   EXPECT_EQ(Get({"true"}), R"({"RSETF":{}})");
+  Save(true, ShiftJisDocument("<NAME>㈱</NAME><DATA>" + Base64(DemoImage()) + "</DATA>"));
+  EXPECT_EQ(Get({"true"}).rfind("{\"RSETF\":{\"groups\":[{", 0), 0u);
+  Save(true, ShiftJisDocument("<NAME>x</NAME><open>"));
+  EXPECT_EQ(Get({"true"}), R"({"api":"app.getSettingsVlb1Tool","code1":-27,"msg":"method error"})");
   EXPECT_EQ(Get({"1"}), R"({"api":"app.getSettingsVlb1Tool","code1":-2,"msg":"Invalid arguments"})");
   EXPECT_EQ(Get({"1", "2"}), standard);  // two arguments mean the standard edition
 }
