@@ -9,10 +9,14 @@
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
                                                                                  const GVariant* data) {
   auto* init = const_cast<GVariant*>(data);
-  gboolean demo = FALSE;  // set by the program's --demo
-  if (init && g_variant_is_of_type(init, G_VARIANT_TYPE_VARDICT)) g_variant_lookup(init, "demo", "b", &demo);
-  Sorrel::cef::webext::Extension::Start(extension, init, [demo](Sorrel::cef::Manager& manager) {
-    linkmeter::RegisterPageFunctions(manager, demo != FALSE);
+  gboolean demo = FALSE;      // set by the program's --demo
+  gboolean japanese = FALSE;  // the user's system language, read by the program
+  if (init && g_variant_is_of_type(init, G_VARIANT_TYPE_VARDICT)) {
+    g_variant_lookup(init, "demo", "b", &demo);
+    g_variant_lookup(init, "systemJapanese", "b", &japanese);
+  }
+  Sorrel::cef::webext::Extension::Start(extension, init, [demo, japanese](Sorrel::cef::Manager& manager) {
+    linkmeter::RegisterPageFunctions(manager, demo != FALSE, japanese ? "ja" : "en");
   });
   Sorrel::Js::webext::InstallPageUiRequests();  // windows and locks live in the UI process
 }

@@ -129,13 +129,16 @@ void ChTypeDescribe::Run(const Args& args, Call& call) {
 
 void IsDemoSite::Run(const Args&, Call& call) { call.returnValue = lm::json::Bool(demo_); }
 
-void RegisterLinkmeterFunctions(cef::Manager& manager, bool demo) {
+void SystemLanguage::Run(const Args&, Call& call) { call.returnValue = lm::json::String(language_); }
+
+void RegisterLinkmeterFunctions(cef::Manager& manager, bool demo, const std::string& systemLanguage) {
   manager.AppendPrelude("var linkmeter={};linkmeter.chtype={};");
   manager.AddNative(std::make_shared<ChTypeFormat>());
   manager.AddNative(std::make_shared<ChTypeToReal>());
   manager.AddNative(std::make_shared<ChTypeFromReal>());
   manager.AddNative(std::make_shared<ChTypeDescribe>());
   manager.AddNative(std::make_shared<IsDemoSite>(demo));
+  manager.AddNative(std::make_shared<SystemLanguage>(systemLanguage));
 }
 
 }  // namespace Sorrel::Js

@@ -93,4 +93,15 @@ TEST(LinkmeterFunctions, RegisteredUnderTheirOwnNamespaceWithTheDemoFlag) {
   }
 }
 
+TEST(LinkmeterFunctions, SystemLanguageAnswersWhatTheProgramRead) {
+  for (const char* language : {"ja", "en"}) {
+    Sorrel::cef::Manager manager;
+    RegisterLinkmeterFunctions(manager, false, language);
+    auto natives = manager.NativeHandlersByName();
+    ASSERT_TRUE(natives.count("LmSystemLanguage"));
+    EXPECT_EQ(natives["LmSystemLanguage"]->ScriptName(), "linkmeter.systemLanguage");
+    EXPECT_EQ(CallNative(natives["LmSystemLanguage"], {}).Text(), std::string("\"") + language + "\"");
+  }
+}
+
 }  // namespace

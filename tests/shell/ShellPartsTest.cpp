@@ -6,6 +6,7 @@
 #include <chrono>
 #include <clocale>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "linkmeter/shell/DeveloperKeys.h"
@@ -131,6 +132,39 @@ TEST(LocaleChoice, JapaneseWhenInstalledOtherwiseCUtf8AndNumbersStayC) {
   EXPECT_STREQ(std::localeconv()->decimal_point, ".");
   EXPECT_EQ(SelectLocale("xx_NOWHERE.UTF-8"), "C.UTF-8");
   std::setlocale(LC_ALL, "C");
+}
+
+TEST(LocaleChoice, PageLanguageFollowsTheMessageLanguageOfTheEnvironment) {
+  using Env = std::map<std::string, std::string>;
+  const std::vector<std::pair<Env, std::string>> cases = {
+      {{}, "en"},
+      {{{"LANG", "ja_JP.UTF-8"}}, "ja"},
+      {{{"LANG", "en_US.UTF-8"}}, "en"},
+      {{{"LANG", "ja"}}, "ja"},
+      {{{"LANG", "de_DE.UTF-8"}}, "en"},
+      {{{"LANG", "jam_JM"}}, "en"},  // another language whose name starts with "ja"
+      // LC_ALL before LC_MESSAGES before LANG; an empty value counts as unset.
+      {{{"LC_ALL", "en_US.UTF-8"}, {"LC_MESSAGES", "ja_JP.UTF-8"}, {"LANG", "ja_JP.UTF-8"}}, "en"},
+      {{{"LC_MESSAGES", "ja_JP.UTF-8"}, {"LANG", "en_US.UTF-8"}}, "ja"},
+      {{{"LC_ALL", ""}, {"LANG", "ja_JP.eucJP"}}, "ja"},
+      // LANGUAGE comes first, its first entry the page has, unless messages are in C.
+      {{{"LANGUAGE", "ja:en"}, {"LANG", "en_US.UTF-8"}}, "ja"},
+      {{{"LANGUAGE", "fr:en_GB:ja"}, {"LANG", "ja_JP.UTF-8"}}, "en"},
+      {{{"LANGUAGE", "fr"}, {"LANG", "ja_JP.UTF-8"}}, "ja"},
+      {{{"LANGUAGE", "ja"}, {"LANG", "C"}}, "en"},
+      {{{"LANGUAGE", "ja"}, {"LC_ALL", "C.UTF-8"}, {"LANG", "ja_JP.UTF-8"}}, "en"},
+      {{{"LANGUAGE", "ja"}}, "en"},
+      {{{"LC_ALL", "POSIX"}}, "en"},
+  };
+  for (const auto& [env, expected] : cases) {
+    const auto lookup = [&env = env](const char* name) -> const char* {
+      auto it = env.find(name);
+      return it == env.end() ? nullptr : it->second.c_str();
+    };
+    std::string shown;
+    for (const auto& [k, v] : env) shown += k + "=" + v + " ";
+    EXPECT_EQ(SystemLanguage(lookup), expected) << shown;
+  }
 }
 
 TEST(Folders, CreatedLevelByLevelAndRefusedWhereAFileIsInTheWay) {

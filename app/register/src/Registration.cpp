@@ -9,9 +9,9 @@ namespace linkmeter {
 
 void RegisterPageFunctions(Sorrel::cef::Manager& manager) { RegisterPageFunctions(manager, false); }
 
-void RegisterPageFunctions(Sorrel::cef::Manager& manager, bool demoSite) {
+void RegisterPageFunctions(Sorrel::cef::Manager& manager, bool demoSite, const std::string& systemLanguage) {
   Sorrel::Js::RegisterHostFunctions(manager);
-  Sorrel::Js::RegisterLinkmeterFunctions(manager, demoSite);
+  Sorrel::Js::RegisterLinkmeterFunctions(manager, demoSite, systemLanguage);
   Sorrel::Com::RegisterComFunctions(manager);
   Sorrel::Js::RegisterSiblingFunctions(manager);
 }

@@ -4,11 +4,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "linkmeter/shell/DeveloperKeys.h"
 #include "linkmeter/shell/Locale.h"
 #include "linkmeter/shell/MessageDialogs.h"
+#include "linkmeter/shell/OpenDialogs.h"
 #include "linkmeter/shell/ShutdownWait.h"
 #include "linkmeter/shell/Workspace.h"
 #include "lm/Version.h"
@@ -114,6 +116,8 @@ void LinkmeterApp::StartEngine() {
   options.automation = o.automation;
   options.developerExtras = DevtoolsAvailable(config_.exeDir, o.devtools);
   options.extensionFlags["demo"] = o.demo;  // the page shows its DEMO mark
+  // The engine's locale is fixed; the page learns the user's language here.
+  options.extensionFlags["systemJapanese"] = SystemLanguage([](const char* name) { return std::getenv(name); }) == "ja";
   engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);
   if (o.automation) {
     automation_ = std::make_unique<Automation>(engine_->Context(), strings_.Get(strings::kProgramName), kVersion,
@@ -158,16 +162,18 @@ void LinkmeterApp::CreateMainFrame() {
   frame_ = std::make_unique<MainFrame>(app_, strings_.Get(strings::kAppTitle), *profile_);
   frame_->SetView(client_->CreateBrowser(config_.url));
   frame_->SetCloseHandler([this] { OnCloseRequest(); });
+  client_->SetMainCloseHandler([this] { OnCloseRequest(); });
   frame_->SetDestroyedHandler([this] {
     if (loop_) g_main_loop_quit(loop_);
   });
   frame_->Show();
-  // A termination request ends the window like a forced exit: layout saved, units closed.
+  // A termination request ends the window like a forced exit: open dialogs
+  // and menus answered as cancelled, layout saved, units closed.
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     signalSources_.push_back(g_unix_signal_add(
         signal,
         [](gpointer self) -> gboolean {
-          static_cast<LinkmeterApp*>(self)->DestroyNow();
+          static_cast<LinkmeterApp*>(self)->OnTerminate();
           return G_SOURCE_CONTINUE;
         },
         this));
@@ -211,6 +217,14 @@ void LinkmeterApp::PostToWindowThread(std::function<void()> task) {
 bool LinkmeterApp::AskForceExit(const std::string& text) {
   if (config_.askForceExit) return config_.askForceExit(text);
   return AskDebugQuestion(frame_ ? GTK_WINDOW(frame_->Window()) : nullptr, text);
+}
+
+void LinkmeterApp::OnTerminate() {
+  // A dialog's own loop runs inside the main loop: it has to end first, or
+  // the main loop never gets back to see that it should stop.
+  CancelOpenDialogs();
+  DestroyNow();
+  if (loop_) g_main_loop_quit(loop_);
 }
 
 void LinkmeterApp::DestroyNow() {

@@ -68,6 +68,11 @@ std::vector<FunctionDoc> UnitDocs() {
           {kChTypeBad}, "const {unit, min, max} = linkmeter.chtype.describe(208);"),
       Doc("linkmeter.isDemo", kValues, "()", "Whether the program runs its built-in demo site.", {},
           "true or false.", {}, "if (linkmeter.isDemo()) showDemoMark();"),
+      Doc("linkmeter.systemLanguage", kValues, "()",
+          "The user's system language, read by the program from LANGUAGE, LC_ALL, LC_MESSAGES and LANG as the C "
+          "library reads them (the engine's own locale stays ja-JP).",
+          {}, "\"ja\" when the environment names Japanese, else \"en\".", {},
+          "setLanguage(saved || linkmeter.systemLanguage());"),
   };
 }
 

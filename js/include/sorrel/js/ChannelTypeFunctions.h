@@ -4,6 +4,9 @@
 // of their formulas), and whether the page shows the built-in demo site.
 // Native functions: they run synchronously in the page process.
 
+#include <string>
+#include <utility>
+
 #include "sorrel/js/HostNative.h"
 
 namespace Sorrel::cef {
@@ -64,7 +67,23 @@ class IsDemoSite : public HostNative {
   bool demo_;
 };
 
-// The `linkmeter` namespace and its functions; `demo` is what isDemo answers.
-void RegisterLinkmeterFunctions(cef::Manager& manager, bool demo);
+// linkmeter.systemLanguage() → the user's system language, "ja" or "en", as
+// the program read it from its environment (the engine's own locale stays
+// fixed, so the page cannot learn it there).
+class SystemLanguage : public HostNative {
+ public:
+  explicit SystemLanguage(std::string language)
+      : HostNative("linkmeter.systemLanguage", "LmSystemLanguage"), language_(std::move(language)) {}
+
+ protected:
+  void Run(const Args& args, Call& call) override;
+
+ private:
+  std::string language_;
+};
+
+// The `linkmeter` namespace and its functions; `demo` is what isDemo
+// answers, `systemLanguage` what systemLanguage answers.
+void RegisterLinkmeterFunctions(cef::Manager& manager, bool demo, const std::string& systemLanguage = "en");
 
 }  // namespace Sorrel::Js
