@@ -3,6 +3,7 @@
 import { fileDialog, nativeError } from './api.js';
 import { t } from './i18n.js';
 import { showError, notify } from './ui.js';
+import { PROVENANCE_HEADER, provenanceCells } from './provenance.js';
 
 const WRITE_SLICE = 65536;
 
@@ -46,4 +47,13 @@ export async function exportCsv(text, initFile) {
   } catch (e) {
     showError(e, t('sitesurvey.csv'));
   }
+}
+
+// A table whose every row starts with where it came from (base unit, the
+// unit it concerns, when, which source), as every export does.
+export function provenanceTable(header, rows, prov, unitSerial) {
+  return {
+    header: [...PROVENANCE_HEADER, ...header],
+    rows: rows.map((r) => [...provenanceCells(prov, unitSerial), ...r]),
+  };
 }

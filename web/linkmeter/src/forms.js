@@ -132,3 +132,29 @@ export function parseText(arg, text) {
   }
   return String(text);
 }
+
+// Keys whose write can cut the connection to a base unit reached over the
+// network: its address settings and its LAN password.
+export const LINK_KEYS = ['IP', 'MASK', 'GW', 'DNS1', 'DNS2', 'DHCP', 'PW'];
+
+// What a write of a settings block would do: the changed keys, the
+// problems found (the catalogue's checks, then the forms of addresses,
+// ports, host names and e-mails, then those between network keys), and
+// whether the technician must confirm it first (a LAN unit's own link).
+export function planWrite(row, read, edited, { unit = null, checks = {} } = {}) {
+  const changed = changedValues(read, edited);
+  const problems = {};
+  for (const [key, p] of Object.entries(checkWrite({ args: row.args }, changed))) problems[key] = p.rule;
+  for (const key of Object.keys(changed)) {
+    const rule = !problems[key] && checks.form ? checks.form(key, changed[key]) : null;
+    if (rule) problems[key] = rule;
+  }
+  if (checks.network && row.args.some((a) => a.key === 'IP')) {
+    for (const [key, rule] of Object.entries(checks.network({ ...read, ...changed }))) {
+      if (key in changed && !problems[key]) problems[key] = rule;
+    }
+  }
+  const linkKeys = Object.keys(changed).filter((k) => LINK_KEYS.includes(k));
+  const confirm = unit && Number(unit.com) === 2 && linkKeys.length ? linkKeys : null;
+  return { changed, problems, confirm };
+}

@@ -8,7 +8,7 @@ import { ansiLength } from './forms.js';
 export const UNIT_FIELDS = [
   { member: 'name', kind: 'text', bytes: 8, code: 3056 },
   { member: 'record.interval', kind: 'int', lo: 0, hi: 255, code: 3047 },
-  { member: 'monitorInterval', kind: 'int', lo: 0, hi: 65535, code: 3070 },
+  { member: 'monitorInterval', kind: 'int', lo: 0, hi: 65535, code: 3070, seconds: true },
 ];
 export const CHANNEL_FIELDS = [
   { member: 'enableLowerLimit', kind: 'bool', code: 3036 },
@@ -22,6 +22,8 @@ export const GROUP_FIELDS = [
   { member: 'band', kind: 'int', lo: 0, hi: 255, code: 3014 },
 ];
 export const REPEATER_FIELDS = [{ member: 'parent', kind: 'int', lo: 0, hi: 255, code: 3206 }];
+// A remote unit's parent: 0 the base unit, else a repeater of its group.
+export const UNIT_PARENT = { member: 'parent', kind: 'int', lo: 0, hi: 255, code: 3043 };
 const CHANNELS = ['ch1', 'ch2', 'ch3', 'ch4', 'ch5', 'ch6'];
 
 export function getPath(obj, path) {
@@ -129,7 +131,67 @@ export function pathCode(path) {
   const ch = /^ch\d\.(.+)$/.exec(m[2]);
   let table = GROUP_FIELDS;
   if (m[1] === 'repeaters') table = REPEATER_FIELDS;
-  else if (m[1]) table = ch ? CHANNEL_FIELDS : UNIT_FIELDS;
+  else if (m[1]) table = ch ? CHANNEL_FIELDS : [...UNIT_FIELDS, UNIT_PARENT];
   const field = table.find((f) => f.member === (ch && m[1] === 'remoteUnits' ? ch[1] : m[2]));
   return field ? [field.code, field.lengthCode].filter((c) => c !== undefined) : [];
+}
+
+// Repeater trees that cannot carry a route, found before writing: a parent
+// that is no repeater of the group, or repeaters whose parents go round in
+// a loop (R1→R3→R2→R1). Each problem: {path, error (message key), params}.
+export function treeProblems(regInfo) {
+  const problems = [];
+  ((regInfo && regInfo.groups) || []).forEach((g, gi) => {
+    const repeaters = g.repeaters || [];
+    const nums = new Set(repeaters.map((r) => r.num));
+    const missing = (list, kind) => (g[list] || []).forEach((u, i) => {
+      if (u.parent !== 0 && !nums.has(u.parent)) {
+        problems.push({ path: memberPath(gi, list, i, 'parent'), error: 'reg.noParent', params: { parent: u.parent, kind } });
+      }
+    });
+    missing('repeaters', 'R');
+    missing('remoteUnits', '#');
+    for (const cycle of parentLoops(repeaters)) {
+      for (const num of cycle) {
+        const i = repeaters.findIndex((r) => r.num === num);
+        problems.push({ path: memberPath(gi, 'repeaters', i, 'parent'), error: 'reg.loop', params: { loop: cycle.concat(cycle[0]).map((n) => 'R' + n).join('→') } });
+      }
+    }
+  });
+  return problems;
+}
+
+// The loops among repeaters' parents, each once, as lists of numbers.
+export function parentLoops(repeaters) {
+  const parentOf = new Map(repeaters.map((r) => [r.num, r.parent]));
+  const inLoop = new Set();
+  const loops = [];
+  for (const r of repeaters) {
+    const path = [];
+    let n = r.num;
+    while (n !== 0 && parentOf.has(n) && !path.includes(n) && !inLoop.has(n)) {
+      path.push(n);
+      n = parentOf.get(n);
+    }
+    const at = path.indexOf(n);
+    if (at < 0) continue;
+    const cycle = path.slice(at);
+    cycle.forEach((x) => inLoop.add(x));
+    loops.push(cycle);
+  }
+  return loops;
+}
+
+// The allowed range of a numeric field, as shown beside it.
+export function rangeText(field) {
+  return field.kind === 'int' ? `${field.lo}–${field.hi}` : '';
+}
+
+// Seconds as the technician reads them: "45 s", "10 min", "1 h 30 min".
+export function durationText(seconds) {
+  if (!Number.isInteger(seconds) || seconds < 0) return '';
+  if (seconds < 60 || seconds % 60 !== 0) return `${seconds} s`;
+  const m = seconds / 60;
+  if (m < 60) return `${m} min`;
+  return m % 60 ? `${Math.floor(m / 60)} h ${m % 60} min` : `${m / 60} h`;
 }

@@ -2,17 +2,21 @@
 // number and text, with a filter, exported as CSV.
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
-import * as api from '../api.js';
-import { store } from '../state.js';
 import { showError } from '../ui.js';
+import { provenance, markResult, provenanceLine, exportFileName } from '../provenance.js';
 import { logRows, filterLogs, logTable, categories } from '../eventlog.js';
 import { csvText } from '../csv.js';
-import { exportCsv } from '../export.js';
+import { exportCsv, provenanceTable } from '../export.js';
 import { cancellableJob } from '../job.js';
 import '../servicetexts.js';
 
 class EventLogView {
-  constructor() {
+  constructor(ctx) {
+    this.ctx = ctx;
+    this.prov = null; // where the rows on show came from
+    this.earlier = false; // a later read failed or was cancelled
+    this.origin = h('div', { class: 'origin' });
+    this.table = null;
     this.mode = h('select', { id: 'log-mode' },
       h('option', { value: '0', text: t('log.all') }), h('option', { value: '1', text: t('log.latest') }));
     this.read = h('button', { id: 'log-read', class: 'primary', text: t('log.read') });
@@ -24,7 +28,9 @@ class EventLogView {
     this.body = h('tbody', { id: 'log-rows' });
     this.rows = [];
     this.unit = null;
-    this.job = cancellableJob({ start: this.read, cancel: this.cancel, work: (signal) => this.load(signal), ended: () => this.render(store.get()) });
+    this.job = cancellableJob({ start: this.read, cancel: this.cancel, work: (signal) => this.load(signal), ended: () => this.render(this.ctx.store.get()) });
+    this.table = h('table', { class: 'list', id: 'log-table' }, h('thead', {}, h('tr', {}, h('th', { text: t('log.time') }), h('th', { text: t('log.category') }),
+      h('th', { text: t('log.number') }), h('th', { text: t('log.text') }))), this.body);
     this.fillCategories();
   }
 
@@ -47,12 +53,16 @@ class EventLogView {
   }
 
   async load(signal) {
+    const { store, api } = this.ctx;
     const unit = store.get().unit;
     if (!unit) return;
     try {
       const result = await api.command('ELOGS', { comInfo: unit, MODE: Number(this.mode.value) }, { signal });
+      this.prov = provenance(unit, { source: 'unit' });
+      this.earlier = false;
       this.setRows(logRows(result.logs));
     } catch (e) {
+      this.earlier = Boolean(this.prov); // the rows on show are not this read's
       showError(e, 'ELOGS');
     }
   }
@@ -64,33 +74,42 @@ class EventLogView {
   }
 
   saveCsv() {
-    const { header, rows } = logTable(this.shownRows());
-    exportCsv(csvText(header, rows), 'eventlog.csv');
+    const table = logTable(this.shownRows());
+    const { header, rows } = provenanceTable(table.header, table.rows, this.prov, '');
+    exportCsv(csvText(header, rows), exportFileName('eventlog', this.prov));
+  }
+
+  remark(s) {
+    markResult(this.table, this.prov, s, { earlier: this.earlier });
+    fill(this.origin, this.prov ? provenanceLine(this.prov, s, { earlier: this.earlier }) : null);
   }
 
   // Another unit: the last one's log is not shown as this one's.
   render(s) {
     if (!this.job.running()) this.read.disabled = !s.unit;
-    if (s.unit === this.unit) return;
-    this.unit = s.unit;
-    if (this.rows.length) this.setRows([]);
+    if (s.unit !== this.unit) {
+      this.unit = s.unit;
+      this.prov = null;
+      this.earlier = false;
+      if (this.rows.length) this.setRows([]);
+    }
+    this.remark(s);
   }
 
   element() {
     return h('section', { id: 'view-eventlog' },
       h('div', { class: 'toolbar' }, this.mode, this.read, this.cancel, this.filter, this.category, this.csv, this.count),
-      h('table', { class: 'list' }, h('thead', {}, h('tr', {}, h('th', { text: t('log.time') }), h('th', { text: t('log.category') }),
-        h('th', { text: t('log.number') }), h('th', { text: t('log.text') }))), this.body));
+      this.origin, this.table);
   }
 }
 
 export default {
   id: 'eventlog',
   title: 'tab.eventlog',
-  create() {
-    const view = new EventLogView();
-    store.subscribe((s) => view.render(s));
-    view.render(store.get());
+  create(ctx) {
+    const view = new EventLogView(ctx);
+    ctx.store.subscribe((s) => view.render(s));
+    view.render(ctx.store.get());
     return { element: view.element() };
   },
 };

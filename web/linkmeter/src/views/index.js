@@ -12,5 +12,6 @@ import registration from './registration.js';
 import recorded from './recorded.js';
 import eventlog from './eventlog.js';
 import sibling from './sibling.js';
+import routes from './routes.js';
 
-export const VIEWS = [units, site, channels, survey, sitesurvey, report, settings, registration, recorded, eventlog, sibling];
+export const VIEWS = [units, site, channels, survey, sitesurvey, report, settings, registration, recorded, eventlog, sibling, routes];

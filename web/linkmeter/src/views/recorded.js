@@ -4,16 +4,16 @@
 // reports progress while it runs, so the bar shows the time running.
 import { h, fill, timeText } from '../dom.js';
 import { t } from '../i18n.js';
-import * as api from '../api.js';
-import { store } from '../state.js';
 import { showError } from '../ui.js';
+import { provenance, markResult, provenanceLine, exportFileName } from '../provenance.js';
+import { surveyRegistration } from '../state.js';
 import { cancellableJob } from '../job.js';
 import { buildRoute, allRemoteTargets } from '../route.js';
 import { decodeRecorded, recordedTable } from '../recorded.js';
 import { recordedCharts } from '../recordchart.js';
 import { channelTypes } from '../native.js';
 import { csvText } from '../csv.js';
-import { exportCsv } from '../export.js';
+import { exportCsv, provenanceTable } from '../export.js';
 import '../servicetexts.js';
 
 const nextFrame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
@@ -23,20 +23,24 @@ function sources(regInfo) {
   for (const target of allRemoteTargets(regInfo)) {
     const g = regInfo.groups[target.group];
     const u = g.remoteUnits.find((x) => x.num === target.num);
-    list.push({ value: `${target.group}:${target.num}`, text: `${g.name || t('site.group')} · ${u.name || '#' + u.num} (${u.model}, ${u.serial})`, target });
+    list.push({ value: `${target.group}:${target.num}`, text: `${g.name || t('site.group')} · ${u.name || '#' + u.num} (${u.model}, ${u.serial})`, target, regInfo, serial: u.serial, label: u.name || '#' + u.num });
   }
   return list;
 }
 
-async function download(source, signal) {
+async function download({ store, api }, source, signal) {
   const comInfo = store.get().unit;
   if (!source.target) return api.command('EISUC', { comInfo, MODE: 0, RANGE: 0 }, { signal });
-  const route = buildRoute(store.get().regInfo, source.target);
+  const route = buildRoute(source.regInfo, source.target);
   return api.command('EWSUC', { comInfo, ...route.fields, MODE: 0, RANGE: 0 }, { signal });
 }
 
 class RecordedView {
-  constructor() {
+  constructor(ctx) {
+    this.ctx = ctx;
+    this.origin = h('div', { class: 'origin' });
+    this.prov = null; // where the charts on show came from
+    this.earlier = false; // a later download failed or was cancelled
     this.select = h('select', { id: 'rec-source' });
     this.start = h('button', { id: 'rec-download', class: 'primary', text: t('rec.download') });
     this.cancel = h('button', { id: 'rec-cancel', text: t('common.cancel') });
@@ -56,11 +60,15 @@ class RecordedView {
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.ended() });
   }
 
+  // The far units of the registration surveys work from (the unit's, the
+  // sibling's or the routes entered by hand).
   fillSources(s) {
-    if (s.regInfo === this.listedFor && this.list.length) return;
-    this.listedFor = s.regInfo;
+    const reg = surveyRegistration(s);
+    const regInfo = reg ? reg.regInfo : null;
+    if (regInfo === this.listedFor && this.list.length) return;
+    this.listedFor = regInfo;
     const keep = this.select.value;
-    this.list = sources(s.regInfo);
+    this.list = sources(regInfo);
     fill(this.select, this.list.map((o) => h('option', { value: o.value, text: o.text, selected: o.value === keep })));
   }
 
@@ -84,16 +92,22 @@ class RecordedView {
   // The commands report no progress: the bar runs with the time taken.
   async run(signal) {
     const source = this.list.find((o) => o.value === this.select.value);
-    if (!source || !store.get().unit) return;
+    const { store, api } = this.ctx;
+    const unit = store.get().unit;
+    if (!source || !unit) return;
     this.bar.hidden = false;
     this.bar.removeAttribute('value');
     const began = Date.now();
     const tick = setInterval(() => { this.caption.textContent = t('rec.running', { s: Math.round((Date.now() - began) / 1000) }); }, 500);
     try {
-      await this.plot(await download(source, signal));
+      const result = await download(this.ctx, source, signal);
+      this.prov = provenance(unit, { unit: source.target ? { serial: source.serial, label: source.label } : { serial: '', label: source.text }, source: 'unit' });
+      this.earlier = false;
+      await this.plot(result);
       Object.assign(this.bar, { value: 1, max: 1 });
       this.caption.textContent = t('rec.done');
     } catch (e) {
+      this.earlier = Boolean(this.prov); // what is on show is not this download's
       this.caption.textContent = e instanceof api.CancelledError ? t('error.cancelled') : t('rec.failed');
       this.bar.hidden = true;
       showError(e, source.target ? 'EWSUC' : 'EISUC');
@@ -103,7 +117,9 @@ class RecordedView {
   }
 
   ended() {
-    this.start.disabled = !store.get().unit;
+    const s = this.ctx.store.get();
+    this.start.disabled = !s.unit;
+    this.remark(s);
     for (const b of [this.csv, this.reset, this.left, this.right]) b.disabled = !this.group;
   }
 
@@ -114,11 +130,18 @@ class RecordedView {
 
   saveCsv() {
     if (!this.shown) return;
-    const { header, rows } = recordedTable(this.shown.decoded, this.shown.types, timeText);
-    exportCsv(csvText(header, rows), 'recorded.csv');
+    const table = recordedTable(this.shown.decoded, this.shown.types, timeText);
+    const { header, rows } = provenanceTable(table.header, table.rows, this.prov);
+    exportCsv(csvText(header, rows), exportFileName('recorded', this.prov));
+  }
+
+  remark(s) {
+    markResult(this.charts, this.prov, s, { earlier: this.earlier });
+    fill(this.origin, this.prov ? provenanceLine(this.prov, s, { earlier: this.earlier }) : null);
   }
 
   render(s) {
+    this.remark(s);
     this.fillSources(s);
     if (!this.job.running()) this.start.disabled = !s.unit;
     if (s.unit !== this.unit) this.clear(s.unit);
@@ -131,6 +154,8 @@ class RecordedView {
     if (this.group) this.group.destroy();
     this.group = null;
     this.shown = null;
+    this.prov = null;
+    this.earlier = false;
     fill(this.charts);
     fill(this.summary);
     for (const key of Object.keys(this.charts.dataset)) delete this.charts.dataset[key];
@@ -143,17 +168,17 @@ class RecordedView {
     return h('section', { id: 'view-recorded' },
       h('div', { class: 'toolbar' }, h('label', { for: 'rec-source', text: t('rec.source') }), this.select, this.start, this.cancel, this.bar, this.caption),
       h('div', { class: 'toolbar' }, this.csv, this.reset, this.left, this.right, h('span', { class: 'dim', text: t('rec.zoomHint') })),
-      this.summary, this.charts);
+      this.origin, this.summary, this.charts);
   }
 }
 
 export default {
   id: 'recorded',
   title: 'tab.recorded',
-  create() {
-    const view = new RecordedView();
-    store.subscribe((s) => view.render(s));
-    view.render(store.get());
+  create(ctx) {
+    const view = new RecordedView(ctx);
+    ctx.store.subscribe((s) => view.render(s));
+    view.render(ctx.store.get());
     return { element: view.element() };
   },
 };

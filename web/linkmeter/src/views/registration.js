@@ -1,16 +1,16 @@
 // Registration: the connected base unit's groups, repeaters and remote
 // units edited in place (names, channels, intervals, limits in display
 // units), written with WSETF after a confirmation and read back with RSETF.
-// A value the conversion refuses comes back as its number on the field.
+// A value the conversion refuses comes back as its number on the field;
+// repeater trees that loop or name missing parents are refused before.
 import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import * as api from '../api.js';
-import { store } from '../state.js';
+import { t, tn } from '../i18n.js';
 import { showError, notify } from '../ui.js';
+import { provenance, markResult, provenanceLine } from '../provenance.js';
 import { channelTypes } from '../native.js';
 import {
-  GROUP_FIELDS, REPEATER_FIELDS, unitFields, getPath, setPath, memberPath, readField, limitText,
-  conversionError, errorTargets, changedPaths, pathCode,
+  GROUP_FIELDS, REPEATER_FIELDS, UNIT_PARENT, unitFields, getPath, setPath, memberPath, readField, limitText,
+  conversionError, errorTargets, changedPaths, pathCode, treeProblems, rangeText, durationText,
 } from '../regedit.js';
 import '../servicetexts.js';
 
@@ -28,10 +28,13 @@ function fieldInput(ctx, path, field) {
   }
   el.dataset.path = path;
   el.dataset.test = 'reg-field';
+  const range = rangeText(field);
+  const duration = field.seconds ? h('span', { class: 'dim duration', text: durationText(value) }) : null;
   el.addEventListener('change', () => {
     const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
     msg.textContent = read.error ? t('reg.error', { code: read.code, what: t(read.error) }) : '';
     el.classList.toggle('invalid', Boolean(read.error));
+    if (duration) duration.textContent = read.error ? '' : durationText(read.value);
     // Nothing is written while a field holds what the unit would refuse.
     if (read.error) ctx.invalid.add(path);
     else {
@@ -41,7 +44,8 @@ function fieldInput(ctx, path, field) {
     ctx.changed();
   });
   ctx.fields.set(path, { el, msg });
-  return h('span', { class: 'reg-field' }, el, msg);
+  return h('span', { class: 'reg-field' }, el,
+    range ? h('span', { class: 'range dim', test: 'field-range', text: range }) : null, duration, msg);
 }
 
 // "ch1 Lower limit [°C]" for a channel's field, else the member's text.
@@ -58,7 +62,7 @@ function unitRow(ctx, gi, ui, unit) {
   });
   return h('tr', { test: 'reg-unit', dataset: { group: String(gi), num: String(unit.num) } },
     h('td', { text: `#${unit.num}` }), h('td', { text: unit.model }), h('td', { class: 'mono', text: unit.serial }),
-    h('td', { text: String(unit.parent) }), h('td', {}, h('div', { class: 'fields' }, cells)));
+    h('td', {}, fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, 'parent'), UNIT_PARENT)), h('td', {}, h('div', { class: 'fields' }, cells)));
 }
 
 function groupCard(ctx, group, gi) {
@@ -90,36 +94,62 @@ function markConversion(ctx, error) {
   return true;
 }
 
-async function confirmWrite(count) {
-  const pressed = await api.query('JsMsgbox', { title: 'WSETF', msg: t('reg.confirm', { n: count }), btn: 2, icon: 3 });
+async function confirmWrite(api, count) {
+  const pressed = await api.query('JsMsgbox', { title: 'WSETF', msg: tn('reg.confirm', count), btn: 2, icon: 3 });
   return pressed === 3;
 }
 
 // The view is also the editing context the fields report to: the
 // registration as read (`base`), the edited copy (`draft`), the inputs by
-// path (`fields`) and the paths holding refused values (`invalid`).
+// path (`fields`), the paths holding refused values (`invalid`) and those
+// whose repeater tree cannot carry a route (`tree`). `page` is the page's
+// context (store, api).
 class RegistrationView {
-  constructor() {
+  constructor(page) {
+    this.page = page;
     this.readButton = h('button', { id: 'reg-read', text: t('site.read'), onclick: () => this.read() });
     this.writeButton = h('button', { id: 'reg-write', class: 'primary', text: t('reg.write'), disabled: true, onclick: () => this.write() });
     this.resetButton = h('button', { id: 'reg-reset', text: t('reg.reset'), disabled: true, onclick: () => this.show(this.base) });
     this.status = h('span', { id: 'reg-status', class: 'dim' });
+    this.origin = h('div', { class: 'origin' });
     this.body = h('div', { id: 'reg-groups' });
     this.base = null;
     this.draft = null;
     this.fields = new Map();
     this.invalid = new Set();
+    this.tree = [];
     this.types = null;
     this.shownReg = undefined;
   }
 
+  // Marks the repeater parents that loop or name no repeater.
+  checkTree() {
+    for (const p of this.tree) {
+      const f = this.fields.get(p.path);
+      if (f && !this.invalid.has(p.path)) {
+        f.msg.textContent = '';
+        f.el.classList.remove('invalid');
+      }
+    }
+    this.tree = this.draft ? treeProblems(this.draft) : [];
+    for (const p of this.tree) {
+      const f = this.fields.get(p.path);
+      if (!f) continue;
+      f.msg.textContent = t(p.error, p.params);
+      f.el.classList.add('invalid');
+    }
+  }
+
   changed() {
+    this.checkTree();
     const n = changedPaths(this.base, this.draft).length;
-    this.writeButton.disabled = n === 0 || this.invalid.size > 0 || !store.get().unit;
+    const blocked = this.invalid.size + this.tree.length;
+    this.writeButton.disabled = n === 0 || blocked > 0 || !this.page.store.get().unit;
     this.resetButton.disabled = n === 0 && this.invalid.size === 0;
-    this.status.textContent = [n ? t('reg.changes', { n }) : '', this.invalid.size ? t('reg.fixFirst', { n: this.invalid.size }) : '']
-      .filter(Boolean).join(' · ');
+    this.status.textContent = [n ? tn('reg.changes', n) : '', this.invalid.size ? tn('reg.fixFirst', this.invalid.size) : '',
+      this.tree.length ? tn('reg.treeFirst', this.tree.length) : ''].filter(Boolean).join(' · ');
     this.status.dataset.changes = String(n);
+    this.status.dataset.refused = String(blocked);
   }
 
   show(regInfo) {
@@ -127,6 +157,7 @@ class RegistrationView {
     this.draft = regInfo ? structuredClone(regInfo) : null;
     this.fields = new Map();
     this.invalid = new Set();
+    this.tree = [];
     if (!regInfo) {
       fill(this.body, h('p', { class: 'hint', text: t('site.readHint') }));
     } else {
@@ -141,8 +172,10 @@ class RegistrationView {
   }
 
   async readBack() {
-    const back = await api.command('RSETF', { comInfo: store.get().unit });
-    store.set({ regInfo: back.regInfo });
+    const { store, api } = this.page;
+    const unit = store.get().unit;
+    const back = await api.command('RSETF', { comInfo: unit });
+    store.set({ regInfo: back.regInfo, regProv: provenance(unit, { source: 'unit' }) });
     return back.regInfo;
   }
 
@@ -153,7 +186,7 @@ class RegistrationView {
     } catch (e) {
       showError(e, 'RSETF');
     } finally {
-      this.readButton.disabled = !store.get().unit;
+      this.readButton.disabled = !this.page.store.get().unit;
     }
   }
 
@@ -161,38 +194,47 @@ class RegistrationView {
   async write() {
     const draft = this.draft;
     const n = changedPaths(this.base, draft).length;
-    if (!n || !(await confirmWrite(n))) return;
+    this.checkTree();
+    if (!n || this.tree.length || !(await confirmWrite(this.page.api, n))) return;
     this.writeButton.disabled = true;
     try {
-      await api.command('WSETF', { comInfo: store.get().unit, regInfo: draft, SAVE: 1 });
+      await this.page.api.command('WSETF', { comInfo: this.page.store.get().unit, regInfo: draft, SAVE: 1 });
       const left = changedPaths(draft, await this.readBack());
-      notify(left.length ? t('reg.readBackDiffers', { list: left.join(', ') }) : t('reg.readBackSame', { n }));
+      notify(left.length ? t('reg.readBackDiffers', { list: left.join(', ') }) : tn('reg.readBackSame', n));
     } catch (e) {
       showError(e, markConversion(this, e) ? t('reg.refused') : 'WSETF');
       this.changed();
     }
   }
 
+  // The registration shown is the unit's as read, with its provenance;
+  // another unit or a lost link marks it earlier.
   render(s) {
     this.readButton.disabled = !s.unit;
-    if (s.regInfo === this.shownReg) return;
+    const prov = s.regInfo ? s.regProv : null;
+    markResult(this.body, prov, s);
+    fill(this.origin, prov ? provenanceLine(prov, s) : null);
+    if (s.regInfo === this.shownReg) {
+      this.changed();
+      return;
+    }
     this.shownReg = s.regInfo;
     this.show(s.regInfo);
   }
 
   element() {
     return h('section', { id: 'view-registration' },
-      h('div', { class: 'toolbar' }, this.readButton, this.writeButton, this.resetButton, this.status), this.body);
+      h('div', { class: 'toolbar' }, this.readButton, this.writeButton, this.resetButton, this.status), this.origin, this.body);
   }
 }
 
 export default {
   id: 'registration',
   title: 'tab.registration',
-  create() {
-    const view = new RegistrationView();
-    store.subscribe((s) => view.render(s));
-    view.render(store.get());
+  create(ctx) {
+    const view = new RegistrationView(ctx);
+    ctx.store.subscribe((s) => view.render(s));
+    view.render(ctx.store.get());
     return { element: view.element() };
   },
 };

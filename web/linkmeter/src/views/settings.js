@@ -1,14 +1,16 @@
 // Settings: one form per settings block of the connected base unit, built
-// from the catalogue's write checks; read → edit → write (only the changed
-// keys, checked before sending) → read back, showing what changed. The
-// clock block compares the unit's clock with this computer's and sets it.
+// from the catalogue's write checks; read → edit (changed fields marked) →
+// write (only the changed keys, checked before sending; a LAN unit's own
+// link asks first) → read back, showing what changed. The clock block
+// compares the unit's clock with this computer's and sets it.
 import rules from 'catalogue-rules';
 import { h, fill, timeText } from '../dom.js';
 import { t } from '../i18n.js';
-import * as api from '../api.js';
-import { store } from '../state.js';
 import { showError, notify } from '../ui.js';
-import { checkWrite, changedValues, compareReadBack, fieldKind, valueText, parseText } from '../forms.js';
+import { compareReadBack, fieldKind, planWrite } from '../forms.js';
+import { checkForm, checkNetwork } from '../fieldchecks.js';
+import { provenance, markResult, provenanceLine } from '../provenance.js';
+import { fieldInput, fieldElement, formValue, setFormValue, meaningText } from '../settingsfields.js';
 import '../servicetexts.js';
 
 export const BLOCKS = [
@@ -24,138 +26,160 @@ export const BLOCKS = [
   { id: 'warnings', read: 'RWARP', write: 'WWARP' },
 ];
 
-function input(block, arg) {
-  const id = `set-${block.id}-${arg.key}`;
-  const kind = fieldKind(arg);
-  if (kind === 'switch') return h('input', { id, type: 'checkbox', dataset: { key: arg.key } });
-  if (kind === 'members') {
-    return h('span', { id, class: 'members', dataset: { key: arg.key, kind } }, arg.members.map((m) =>
-      h('input', { type: 'text', size: 3, title: `${m.name} ${m.lo}..${m.hi}`, placeholder: m.name, dataset: { member: m.name } })));
-  }
-  if (kind === 'choice') return h('select', { id, dataset: { key: arg.key } }, h('option', { value: '' }), arg.check.words.map((w) => h('option', { value: w, text: w })));
-  const secret = /PW$|PSK$|WEP$/.test(arg.key);
-  return h('input', { id, type: secret ? 'password' : 'text', autocomplete: 'off', size: kind === 'number' ? 8 : 24, dataset: { key: arg.key } });
+const CHECKS = { form: checkForm, network: checkNetwork };
+
+// Asks before a write that may cut the link to a LAN unit, saying how to
+// reconnect; true when the technician agrees.
+async function confirmLink(ctx, unit, keys, changed) {
+  const address = changed.IP || unit.ipAddr;
+  const msg = [t('settings.linkConfirm', { name: unit.name || unit.serial, keys: keys.join(', ') }),
+    t(keys.includes('PW') ? 'settings.reconnectPassword' : 'settings.reconnect', { address, port: unit.port })].join('\n\n');
+  const pressed = await ctx.api.query('JsMsgbox', { title: t('settings.block.network'), msg, btn: 2, icon: 2 });
+  return pressed === 3;
 }
 
-// A form value: what the field holds now, in the key's reader kind.
-function formValue(arg, el) {
-  if (el.dataset.kind === 'members') {
-    const inputs = [...el.querySelectorAll('input')];
-    if (inputs.every((i) => i.value.trim() === '')) return undefined;
-    return Object.fromEntries(inputs.map((i) => [i.dataset.member, parseText({ reader: 'integer' }, i.value)]));
-  }
-  if (el.type === 'checkbox') return el.checked ? 1 : 0;
-  if (el.value === '' && arg.reader !== 'text') return undefined;
-  return parseText(arg, el.value);
-}
-
-function setFormValue(arg, el, value) {
-  if (el.dataset.kind === 'members') {
-    for (const i of el.querySelectorAll('input')) i.value = value && value[i.dataset.member] !== undefined ? String(value[i.dataset.member]) : '';
-  } else if (el.type === 'checkbox') el.checked = value === 1;
-  else el.value = valueText(arg, value);
-}
-
-// One settings block: its form, read and write buttons, and the read-back
-// table of the last write.
+// One settings block: its form, read and write buttons, the read-back
+// table of the last write, and where what it shows came from.
 class SettingsBlock {
-  constructor(block, writeRow) {
+  constructor(ctx, block, writeRow) {
+    this.ctx = ctx;
     this.block = block;
     this.writeRow = writeRow;
-    const args = writeRow.args.filter((a) => fieldKind(a) !== 'none' && !(block.skip || []).includes(a.key));
-    this.args = args;
-    this.fields = new Map(args.map((a) => [a.key, { arg: a, el: input(block, a), msg: h('span', { class: 'field-msg', test: 'field-msg' }) }]));
+    this.args = writeRow.args.filter((a) => fieldKind(a) !== 'none' && !(block.skip || []).includes(a.key));
+    this.fields = new Map(this.args.map((a) => [a.key, this.makeField(a)]));
     this.readButton = h('button', { id: `set-${block.id}-read`, text: t('settings.read'), onclick: () => this.read() });
     this.writeButton = h('button', { id: `set-${block.id}-write`, class: 'primary', text: t('settings.write'), disabled: true, onclick: () => this.write() });
     this.result = h('div', { id: `set-${block.id}-result`, class: 'readback' });
-    this.clock = block.id === 'clock' ? clockLine() : null;
+    this.origin = h('div', { class: 'origin' });
+    this.clock = block.id === 'clock' ? clockLine(ctx) : null;
     if (this.clock) this.clock.onSet = () => this.read();
     this.last = null; // the block as last read
+    this.prov = null; // where and when it was read
     this.unit = null;
+    this.card = null;
+  }
+
+  makeField(arg) {
+    const f = { arg, el: fieldInput(this.block.id, arg), msg: h('span', { class: 'field-msg', test: 'field-msg' }), note: h('span', { class: 'meaning dim' }) };
+    const edited = () => this.markEdited(f);
+    f.el.addEventListener('input', edited);
+    f.el.addEventListener('change', edited);
+    return f;
+  }
+
+  // A field whose value differs from what was read is marked unsaved.
+  markEdited(f) {
+    const now = formValue(f.arg, f.el);
+    const was = this.last ? this.last[f.arg.key] : undefined;
+    const unsaved = this.last !== null && now !== undefined && JSON.stringify(now) !== JSON.stringify(was);
+    f.el.closest('.field')?.classList.toggle('unsaved', unsaved);
+    f.el.dataset.unsaved = String(unsaved);
+    f.note.textContent = meaningText(f.arg, now);
+    this.countUnsaved();
+  }
+
+  countUnsaved() {
+    const n = [...this.fields.values()].filter((f) => f.el.dataset.unsaved === 'true').length;
+    if (this.card) this.card.dataset.unsaved = String(n);
   }
 
   // Another unit (or none): what was read from the last one is not shown
   // or written to this one.
-  forUnit(unit) {
+  forUnit(state) {
+    const unit = state.unit;
     this.readButton.disabled = !unit;
-    if (unit === this.unit) return;
-    this.unit = unit;
-    this.last = null;
-    this.writeButton.disabled = true;
-    for (const f of this.fields.values()) setFormValue(f.arg, f.el, undefined);
-    fill(this.result);
-    if (this.clock) this.clock.clear();
+    if (unit !== this.unit) {
+      this.unit = unit;
+      this.setRead(null, null);
+      fill(this.result);
+      if (this.clock) this.clock.clear();
+    }
+    this.remark(state);
+  }
+
+  remark(state) {
+    if (this.card) markResult(this.card, this.prov, state);
+    markResult(this.result, this.prov, state);
+    fill(this.origin, this.prov ? provenanceLine(this.prov, state) : null);
+  }
+
+  setRead(values, prov) {
+    this.last = values;
+    this.prov = prov;
+    this.writeButton.disabled = !values;
+    for (const f of this.fields.values()) {
+      setFormValue(f.arg, f.el, values ? values[f.arg.key] : undefined);
+      f.msg.textContent = '';
+      f.el.classList.remove('invalid');
+      this.markEdited(f);
+    }
   }
 
   async read() {
+    const { store, api } = this.ctx;
+    const unit = store.get().unit;
     this.readButton.disabled = true;
     try {
-      this.last = await api.command(this.block.read, { comInfo: store.get().unit });
-      for (const f of this.fields.values()) setFormValue(f.arg, f.el, this.last[f.arg.key]);
-      this.writeButton.disabled = false;
-      if (this.clock) this.clock.update(this.last);
-      return this.last;
+      const values = await api.command(this.block.read, { comInfo: unit });
+      if (store.get().unit !== unit) return null; // another unit connected meanwhile
+      this.setRead(values, provenance(unit, { source: 'unit' }));
+      if (this.clock) this.clock.update(values);
+      return values;
     } catch (e) {
       showError(e, this.block.read);
       return null;
     } finally {
       this.readButton.disabled = !store.get().unit;
+      this.remark(store.get());
     }
   }
 
-  // The changed keys that pass the catalogue's checks, or null after
-  // marking the fields that do not.
-  checkedChanges() {
-    for (const f of this.fields.values()) {
-      f.msg.textContent = '';
-      f.el.classList.remove('invalid');
-    }
+  // The plan of a write, after marking the fields it refuses.
+  checked() {
     const edited = {};
     for (const [key, f] of this.fields) edited[key] = formValue(f.arg, f.el);
-    const changed = changedValues(this.last, edited);
-    const problems = Object.entries(checkWrite({ args: this.args }, changed));
-    for (const [key, p] of problems) {
-      const f = this.fields.get(key);
-      f.msg.textContent = t(...p.rule);
-      f.el.classList.add('invalid');
+    const plan = planWrite({ args: this.args }, this.last, edited, { unit: this.ctx.store.get().unit, checks: CHECKS });
+    for (const [key, f] of this.fields) {
+      const rule = plan.problems[key];
+      f.msg.textContent = rule ? t(...rule) : '';
+      f.el.classList.toggle('invalid', Boolean(rule));
     }
-    return problems.length ? null : changed;
+    return plan;
   }
 
   async write() {
-    const changed = this.checkedChanges();
-    if (!changed) return;
-    if (!Object.keys(changed).length) {
+    const plan = this.checked();
+    if (Object.keys(plan.problems).length) return;
+    if (!Object.keys(plan.changed).length) {
       notify(t('settings.nothing'));
       return;
     }
+    const { store, api } = this.ctx;
+    const unit = store.get().unit;
+    if (plan.confirm && !(await confirmLink(this.ctx, unit, plan.confirm, plan.changed))) return;
     this.writeButton.disabled = true;
     try {
-      await api.command(this.writeRow.name, { comInfo: store.get().unit, ...changed });
-      showReadBack(this.result, compareReadBack(changed, await this.read()));
+      await api.command(this.writeRow.name, { comInfo: unit, ...plan.changed });
+      showReadBack(this.result, compareReadBack(plan.changed, await this.read()));
     } catch (e) {
       markRefused(this.fields, e);
       showError(e, this.writeRow.name);
     } finally {
-      this.writeButton.disabled = false;
+      this.writeButton.disabled = !this.last;
+      this.remark(store.get());
     }
   }
 
   element() {
-    return h('div', { class: 'card settings-block', test: 'settings-block', id: `set-${this.block.id}`, dataset: { block: this.block.id } },
+    this.card = h('div', { class: 'card settings-block', test: 'settings-block', id: `set-${this.block.id}`, dataset: { block: this.block.id, unsaved: '0' } },
       h('h3', { text: t('settings.block.' + this.block.id) }),
+      this.origin,
       this.clock ? this.clock.el : null,
-      h('div', { class: 'fields' }, [...this.fields.values()].map((f) =>
-        h('label', { class: 'field', for: f.el.id }, h('span', { class: 'label', text: keyLabel(f.arg.key) }), f.el, f.msg))),
+      h('div', { class: 'fields' }, [...this.fields.values()].map(fieldElement)),
       h('div', { class: 'toolbar' }, this.readButton, this.writeButton),
       this.result);
+    return this.card;
   }
-}
-
-// "Subject (SBJ)" where a text exists, else the key itself.
-function keyLabel(key) {
-  const text = t('key.' + key);
-  return text === 'key.' + key ? key : `${text} (${key})`;
 }
 
 // The program refused a value (code 0, msg "… : 'KEY'"): mark that field.
@@ -174,8 +198,13 @@ function showReadBack(el, entries) {
       h('td', { text: e.key }), h('td', { text: JSON.stringify(e.written) }), h('td', { text: e.read === undefined ? '—' : JSON.stringify(e.read) }))))));
 }
 
-// The unit's clock against this computer's, and one click to set it.
-function clockLine() {
+function offsetText(offset) {
+  return t('settings.clockOffset', { unit: timeText(Date.now() + offset * 1000), pc: timeText(Date.now()), offset });
+}
+
+// The unit's clock against this computer's, and one click to set it; the
+// setting is confirmed with the offset read back.
+function clockLine(ctx) {
   const text = h('span', { id: 'clock-offset', test: 'clock-offset' });
   const set = h('button', { id: 'clock-set', text: t('settings.clockSet'), disabled: true });
   const line = { el: h('div', { class: 'toolbar clock' }, text, set), onSet: null };
@@ -188,15 +217,15 @@ function clockLine() {
     const offset = Number(rdtim.TimeOffset);
     set.disabled = false;
     text.dataset.offset = String(offset);
-    text.textContent = Number.isFinite(offset)
-      ? t('settings.clockOffset', { unit: timeText(Date.now() + offset * 1000), pc: timeText(Date.now()), offset })
-      : t('settings.clockUnknown');
+    text.textContent = Number.isFinite(offset) ? offsetText(offset) : t('settings.clockUnknown');
   };
   set.addEventListener('click', async () => {
     set.disabled = true;
     try {
-      await api.command('WDTIM', { comInfo: store.get().unit });
-      if (line.onSet) await line.onSet();
+      await ctx.api.command('WDTIM', { comInfo: ctx.store.get().unit });
+      const back = line.onSet ? await line.onSet() : null;
+      const offset = back ? Number(back.TimeOffset) : NaN;
+      notify(Number.isFinite(offset) ? t('settings.clockDone', { offset }) : t('settings.clockUnknown'));
     } catch (e) {
       showError(e, 'WDTIM');
     } finally {
@@ -209,23 +238,25 @@ function clockLine() {
 export default {
   id: 'settings',
   title: 'tab.settings',
-  create() {
+  create(ctx) {
+    const { store } = ctx;
     const cards = BLOCKS.filter((b) => rules.commands[b.read] && rules.commands[b.write])
-      .map((b) => new SettingsBlock(b, { ...rules.commands[b.write], name: b.write }));
+      .map((b) => new SettingsBlock(ctx, b, { ...rules.commands[b.write], name: b.write }));
     const readAll = h('button', { id: 'settings-read-all', class: 'primary', text: t('settings.readAll') });
     readAll.addEventListener('click', async () => {
       readAll.disabled = true;
-      for (const c of cards) await c.read();  // one command at a time per unit
+      for (const c of cards) await c.read(); // one command at a time per unit
       readAll.disabled = !store.get().unit;
     });
     const hint = h('p', { class: 'hint' });
+    const element = h('section', { id: 'view-settings' }, h('div', { class: 'toolbar' }, readAll), hint, cards.map((c) => c.element()));
     const render = (s) => {
       readAll.disabled = !s.unit;
-      for (const c of cards) c.forUnit(s.unit);
+      for (const c of cards) c.forUnit(s);
       hint.textContent = s.unit ? '' : t('units.notConnected');
     };
     store.subscribe(render);
     render(store.get());
-    return { element: h('section', { id: 'view-settings' }, h('div', { class: 'toolbar' }, readAll), hint, cards.map((c) => c.element())) };
+    return { element };
   },
 };

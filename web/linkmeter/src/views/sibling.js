@@ -3,9 +3,8 @@
 // warning while that application runs (it may be changing them).
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
-import * as api from '../api.js';
-import { store } from '../state.js';
 import { showError } from '../ui.js';
+import { provenance, markResult, provenanceLine } from '../provenance.js';
 import { siblingFailureText } from '../errors.js';
 import { callNative } from '../native.js';
 import { compareRegistrations, compareSummary } from '../siblingdiff.js';
@@ -43,7 +42,9 @@ function compareTable(rows) {
 }
 
 class SiblingView {
-  constructor() {
+  constructor(ctx) {
+    this.ctx = ctx;
+    this.origin = h('div', { class: 'origin' });
     this.oem = h('input', { id: 'sibling-oem', type: 'checkbox' });
     this.load = h('button', { id: 'sibling-load', class: 'primary', text: t('sib.load'), onclick: () => this.read() });
     this.compare = h('button', { id: 'sibling-compare-button', text: t('sib.compare'), disabled: true, onclick: () => this.compareWithUnit() });
@@ -66,6 +67,9 @@ class SiblingView {
       const reg = settings && settings.RSETF;
       if (reg && Array.isArray(reg.groups)) {
         this.settings = settings;
+        // Kept apart from the unit's registration: surveys use it only
+        // when the technician chooses it.
+        this.ctx.store.set({ siblingReg: { regInfo: reg, prov: provenance({ serial: reg.serial || '' }, { source: 'sibling' }) } });
         fill(this.body, siblingTable(reg));
       } else {
         fill(this.body, h('p', { class: 'hint', id: 'sibling-empty', text: t('site.noSibling') }));
@@ -81,11 +85,12 @@ class SiblingView {
 
   // Against the connected unit's registration, read first when needed.
   async compareWithUnit() {
+    const { store, api } = this.ctx;
     let reg = store.get().regInfo;
     try {
       if (!reg && store.get().unit) {
         reg = (await api.command('RSETF', { comInfo: store.get().unit })).regInfo;
-        store.set({ regInfo: reg });
+        store.set({ regInfo: reg, regProv: provenance(store.get().unit, { source: 'unit' }) });
       }
       if (!reg) throw new api.DeviceError({ msg: t('site.readHint') });
       fill(this.result, compareTable(compareRegistrations(reg, this.settings.RSETF)));
@@ -96,15 +101,25 @@ class SiblingView {
 
   element() {
     return h('section', { id: 'view-sibling' }, this.warning,
-      h('div', { class: 'toolbar' }, h('label', {}, this.oem, t('sib.oem')), this.load, this.compare), this.body, this.result);
+      h('div', { class: 'toolbar' }, h('label', {}, this.oem, t('sib.oem')), this.load, this.compare), this.origin, this.body, this.result);
+  }
+
+  // The sibling's registration names its own base unit: current only
+  // while that unit is the connected one.
+  render(s) {
+    const prov = s.siblingReg ? s.siblingReg.prov : null;
+    markResult(this.body, prov, s);
+    fill(this.origin, prov ? provenanceLine(prov, s) : null);
   }
 }
 
 export default {
   id: 'sibling',
   title: 'tab.sibling',
-  create() {
-    const view = new SiblingView();
+  create(ctx) {
+    const view = new SiblingView(ctx);
+    ctx.store.subscribe((s) => view.render(s));
+    view.render(ctx.store.get());
     return { element: view.element(), show: () => view.checkRunning() };
   },
 };
