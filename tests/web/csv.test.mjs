@@ -2,6 +2,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { csvField, csvText, surveyCsv, SURVEY_HEADER } from '../../web/linkmeter/src/csv.js';
+import { provenance, PROVENANCE_HEADER } from '../../web/linkmeter/src/provenance.js';
 
 test('fields are quoted and defused where a spreadsheet would misread them', () => {
   const cases = [
@@ -17,23 +18,26 @@ test('lines end with CRLF, the last one too', () => {
   assert.equal(csvText(['a'], []), 'a\r\n');
 });
 
-test('one line per hop; a unit with no answer gets one line with its status', () => {
+test('one line per hop, each starting with whose it is; a unit with no answer gets one line with its status', () => {
   const group = { name: 'GH', freq: 12 };
+  const when = (sec) => new Date(2026, 0, 2, 3, 4, sec).getTime();
   const answered = {
-    time: '2026-01-02 03:04:05', group, status: 'partial',
-    target: { name: 'FAR', model: 'VL-RA', serial: '00B80105' },
+    when: when(5), group, status: 'partial',
+    target: { name: 'FAR', label: 'G1 FAR', model: 'VL-RA', serial: '00B80105' },
     hops: [
-      { label: 'R1', serial: '00C80101', reading: { level: 140, levelClass: 'good', battery: 90, batteryClass: 'ok' } },
-      { label: 'FAR', serial: '00B80105', reading: null },
+      { label: 'G1 R1', serial: '00C80101', reading: { level: 140, levelClass: 'good', battery: 90, batteryClass: 'ok' } },
+      { label: 'G1 FAR', serial: '00B80105', reading: null },
     ],
   };
-  const silent = { time: '2026-01-02 03:04:09', group, status: 'noAnswer', target: { name: 'GONE', model: 'VL-RC', serial: '00BC0106' }, hops: [{ label: 'GONE', serial: '00BC0106', reading: null }] };
-  const lines = surveyCsv([answered, silent]).split('\r\n');
+  const silent = { when: when(9), group, status: 'noAnswer', target: { name: '', label: 'G1 #6', model: 'VL-RC', serial: '00BC0106' }, hops: [{ label: 'G1 #6', serial: '00BC0106', reading: null }] };
+  const prov = provenance({ serial: '009A0011', name: 'GREENHOUSE' }, { time: when(0) });
+  const lines = surveyCsv({ prov, regSource: 'sibling', results: [answered, silent] }).split('\r\n');
   assert.equal(lines[0], SURVEY_HEADER.join(','));
+  assert.deepEqual(SURVEY_HEADER.slice(0, PROVENANCE_HEADER.length), PROVENANCE_HEADER);
   assert.deepEqual(lines.slice(1), [
-    '2026-01-02 03:04:05,GH,12,FAR,VL-RA,00B80105,partial,1,R1,00C80101,140,good,90,ok',
-    '2026-01-02 03:04:05,GH,12,FAR,VL-RA,00B80105,partial,2,FAR,00B80105,,no answer,,',
-    '2026-01-02 03:04:09,GH,12,GONE,VL-RC,00BC0106,noAnswer,,,,,,,',
+    '009A0011,GREENHOUSE,00B80105,2026-01-02 03:04:05,unit,sibling,GH,12,G1 FAR,VL-RA,partial,1,G1 R1,00C80101,140,good,90,ok',
+    '009A0011,GREENHOUSE,00B80105,2026-01-02 03:04:05,unit,sibling,GH,12,G1 FAR,VL-RA,partial,2,G1 FAR,00B80105,,no answer,,',
+    '009A0011,GREENHOUSE,00BC0106,2026-01-02 03:04:09,unit,sibling,GH,12,G1 #6,VL-RC,noAnswer,,,,,,,',
     '',
   ]);
   for (const line of lines.slice(0, -1)) assert.equal(line.split(',').length, SURVEY_HEADER.length, line);

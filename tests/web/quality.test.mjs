@@ -43,13 +43,13 @@ test('survey results: status from the answer, classes per hop, weakest hop', () 
   assert.equal(ok.status, 'ok');
   assert.equal(ok.time, '2026-01-02 03:04:05');
   assert.deepEqual(ok.hops.map((h) => [h.label, h.reading.levelClass, h.reading.batteryClass, h.reading.lowBattery]),
-    [['R1', 'good', 'ok', false], ['FIELD', 'weak', 'empty', true]]);
-  assert.equal(weakestHop(ok).label, 'FIELD');
+    [['G1 R1', 'good', 'ok', false], ['G1 FIELD', 'weak', 'empty', true]]);
+  assert.equal(weakestHop(ok).label, 'G1 FIELD');
 
   const partial = surveyResult(route, { isSuccess: false, STATUS: '0004-0002', Signals: [{ number: 1, level: 140, battery: 96 }] }, when);
   assert.equal(partial.status, 'partial');
   assert.equal(partial.hops[1].reading, null);
-  assert.equal(weakestHop(partial).label, 'R1');
+  assert.equal(weakestHop(partial).label, 'G1 R1');
 
   const silent = surveyResult(route, { isSuccess: false, STATUS: '0004-0002', Signals: [] }, when);
   assert.equal(silent.status, 'noAnswer');

@@ -1,6 +1,8 @@
 // Charts on uPlot: channel levels as bars, and a live level history.
 import uPlot from 'uplot';
-import { timeTicks } from './timeaxis.js';
+import { timeTicks, legendTime } from './timeaxis.js';
+import { barRange, timeRange } from './chartscales.js';
+import { t } from './i18n.js';
 
 const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 1100));
 
@@ -11,12 +13,12 @@ export function levelBars(el, labels) {
   const opts = {
     width: width(el),
     height: 260,
-    scales: { x: { time: false }, y: { range: [0, 255] } },
-    axes: [{ label: labels.channel }, { label: labels.level }],
+    scales: { x: { time: false, range: (u, min, max) => barRange(min, max) }, y: { range: [0, 255] } },
+    axes: [{ label: labels.channel, incrs: [1, 2, 5, 10, 20, 50, 100] }, { label: labels.level }],
     legend: { show: false },
     cursor: { show: false },
     series: [
-      {},
+      { label: labels.channel },
       { label: labels.level, paths: bars, points: { show: false }, fill: '#7a8fa8', stroke: '#52667d' },
       { label: labels.quiet, paths: bars, points: { show: false }, fill: '#2e9d4f', stroke: '#1e6e36' },
     ],
@@ -41,10 +43,10 @@ export function levelHistory(el, title) {
     title,
     width: Math.min(width(el), 520),
     height: 160,
-    scales: { x: { time: true }, y: { range: [0, 255] } },
+    scales: { x: { time: true, range: (u, min, max) => timeRange(min, max) }, y: { range: [0, 255] } },
     axes: [{ values: timeTicks }, {}],
     legend: { show: false },
-    series: [{}, { label: 'level', stroke: '#1f4e79', width: 2, spanGaps: false }],
+    series: [{ label: t('chart.time'), value: legendTime }, { label: t('survey.levelHistory'), stroke: '#1f4e79', width: 2, spanGaps: false }],
   };
   const plot = new uPlot(opts, [xs, ys], el);
   return {

@@ -2,6 +2,8 @@
 // quote or a line break). Text that a spreadsheet would run as a formula
 // (starting with = + - @ or a tab) gets a leading apostrophe; numbers are
 // written as they are.
+import { PROVENANCE_HEADER, provenanceCells } from './provenance.js';
+
 const FORMULA_START = /^[=+\-@\t\r]/;
 
 export function csvField(value) {
@@ -18,14 +20,17 @@ export function csvText(header, rows) {
 }
 
 // One line per hop of every surveyed unit; units that did not answer at all
-// get one line with their status.
-export const SURVEY_HEADER = ['time', 'group', 'channel', 'unit', 'model', 'serial', 'status',
+// get one line with their status. Every line starts with whose it is: the
+// base unit, the unit surveyed and when.
+export const SURVEY_HEADER = [...PROVENANCE_HEADER, 'routes from', 'group', 'channel', 'unit', 'model', 'status',
   'hop', 'hop unit', 'hop serial', 'level', 'link', 'battery', 'battery state'];
 
-export function surveyRows(results) {
+// survey: {prov, regSource, results} (sitesurveybook.js).
+export function surveyRows(survey) {
   const rows = [];
-  for (const r of results) {
-    const base = [r.time, r.group.name, r.group.freq, r.target.name, r.target.model, r.target.serial, r.status];
+  for (const r of survey.results) {
+    const whose = provenanceCells(survey.prov ? { ...survey.prov, time: r.when } : null, r.target.serial);
+    const base = [...whose, survey.regSource || '', r.group.name, r.group.freq, r.target.label || r.target.name, r.target.model, r.status];
     if (!r.hops.some((hop) => hop.reading)) {
       rows.push([...base, '', '', '', '', '', '', '']);
       continue;
@@ -40,4 +45,4 @@ export function surveyRows(results) {
   return rows;
 }
 
-export const surveyCsv = (results) => csvText(SURVEY_HEADER, surveyRows(results));
+export const surveyCsv = (survey) => csvText(SURVEY_HEADER, surveyRows(survey));

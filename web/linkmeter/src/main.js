@@ -32,7 +32,8 @@ function made(v) {
   }
 }
 
-function go(id) {
+// `options` go to the view's show(), e.g. {start: true} to start its work.
+function go(id, options) {
   current = id;
   for (const v of built) {
     v.tab.classList.toggle('active', v.id === id);
@@ -40,7 +41,7 @@ function go(id) {
     if (v.id === id) made(v);
     if (!v.element) continue;
     v.element.hidden = v.id !== id;
-    if (v.id === id && v.show) v.show();
+    if (v.id === id && v.show) v.show(options);
   }
 }
 

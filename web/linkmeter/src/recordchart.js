@@ -2,7 +2,8 @@
 // time, with zoom (drag a range; double-click resets), pan (Shift+drag or
 // the arrow buttons) and mouse-wheel zoom, all charts on one time range.
 import uPlot from 'uplot';
-import { timeTicks } from './timeaxis.js';
+import { timeTicks, legendTime } from './timeaxis.js';
+import { t } from './i18n.js';
 
 const width = (el) => Math.max(360, Math.min(el.clientWidth || 800, 1200));
 
@@ -43,7 +44,7 @@ function chartOptions(channel, k, title, chartWidth, group) {
     height: 220,
     scales: { x: { time: true } },
     cursor: { sync: { key: 'recorded', setSeries: false }, drag: { x: true, y: false, setScale: true } },
-    series: [{}, { label: channel.unit || `ch${k + 1}`, stroke: k ? '#a0522d' : '#1f4e79', width: 1.5, spanGaps: false }],
+    series: [{ label: t('chart.time'), value: legendTime }, { label: channel.unit || `ch${k + 1}`, stroke: k ? '#a0522d' : '#1f4e79', width: 1.5, spanGaps: false }],
     axes: [{ values: timeTicks }, { label: channel.unit }],
     plugins: [wheelAndPan(group)],
     hooks: {

@@ -30,7 +30,8 @@ export const store = createStore({
   routesFrom: 'unit', // which registration surveys use: 'unit' | 'sibling' | 'manual'
   linkLost: false, // the connected unit's link failed (cable pulled, network gone)
   surveyTarget: null, // {group, kind, num} picked on the site view
-  siteSurvey: null, // the last site survey's results
+  siteSurvey: null, // the latest site survey (sitesurveybook.js), complete or not
+  siteSurveyDone: null, // the last complete one, kept until a newer one completes
   busy: 0, // long operations running (keeps the computer awake)
 });
 

@@ -1,7 +1,8 @@
 // One radio survey of a route (EWLEX or EWLRU) turned into a result the
 // views, the report and the CSV share.
-import { query, CancelledError, DeviceError } from './api.js';
+import * as defaultApi from './api.js';
 import { buildRoute, matchSignals } from './route.js';
+import { labelOf } from './names.js';
 import { levelClass, batteryClass, batteryLow, levelPoor } from './quality.js';
 import { timeText } from './dom.js';
 
@@ -13,7 +14,7 @@ export function surveyResult(route, answer, when) {
     const r = readings[i];
     return {
       ...hop,
-      label: hop.kind === 'repeater' ? `R${hop.num}` : `${hop.name || 'U' + hop.num}`,
+      label: labelOf(route.group.index, hop.kind, hop.num, hop.name),
       reading: r && {
         ...r,
         levelClass: levelClass(r.level),
@@ -27,10 +28,12 @@ export function surveyResult(route, answer, when) {
   let status = 'ok';
   if (!answer || !answer.isSuccess) status = answered > 0 ? 'partial' : 'noAnswer';
   const target = hops[hops.length - 1];
+  const at = when || new Date();
   return {
-    time: timeText(when || new Date()),
+    time: timeText(at),
+    when: at.getTime(),
     group: route.group,
-    target: { name: target.name, model: target.model, serial: target.serial, kind: target.kind, num: target.num },
+    target: { name: target.name, model: target.model, serial: target.serial, kind: target.kind, num: target.num, label: target.label },
     status,
     STATUS: answer && answer.STATUS,
     msg: answer && answer.msg,
@@ -47,13 +50,20 @@ export function weakestHop(result) {
   return weakest;
 }
 
-// Runs one survey. A unit that does not answer resolves with a result of
-// status noAnswer/partial; a failure of the call itself rejects.
-export async function runSurvey({ comInfo, regInfo, target, mnemonic = 'EWLEX', signal }) {
+// The weakest answered hop of a unit that answered itself; null for one
+// that did not, whose hops before it say nothing about its own link.
+export function unitWeakestHop(result) {
+  return result.status === 'ok' ? weakestHop(result) : null;
+}
+
+// Runs one survey through `api` (the page's api.js or a stand-in). A unit
+// that does not answer resolves with a result of status noAnswer/partial;
+// a failure of the call itself rejects.
+export async function runSurvey({ api = defaultApi, comInfo, regInfo, target, mnemonic = 'EWLEX', signal }) {
   const route = buildRoute(regInfo, target);
-  const answer = await query('ComTcmd' + mnemonic, { comInfo, ...route.fields }, { signal });
-  if (answer && answer.isCancel) throw new CancelledError();
-  if (answer && !answer.isSuccess && !answer.Signals && !isRadioSilence(answer)) throw new DeviceError(answer);
+  const answer = await api.query('ComTcmd' + mnemonic, { comInfo, ...route.fields }, { signal });
+  if (answer && answer.isCancel) throw new defaultApi.CancelledError();
+  if (answer && !answer.isSuccess && !answer.Signals && !isRadioSilence(answer)) throw new defaultApi.DeviceError(answer);
   return surveyResult(route, answer, new Date());
 }
 

@@ -24,3 +24,14 @@ export function timeTicks(u, splits, axisIdx, space, incr) {
     return label;
   });
 }
+
+// A time (seconds) as "YYYY-MM-DD hh:mm:ss" in the 24-hour clock.
+export function clockText(s) {
+  const d = new Date(s * 1000);
+  return `${d.getFullYear()}-${pad(d.getMonth() + 1)}-${pad(d.getDate())} ${pad(d.getHours())}:${pad(d.getMinutes())}:${pad(d.getSeconds())}`;
+}
+
+// uPlot's series `value` callback for the time of the hover readout.
+export function legendTime(u, v) {
+  return v === null || v === undefined || !Number.isFinite(v) ? '--' : clockText(v);
+}

@@ -1,71 +1,101 @@
-// The printable report of the last site survey, for the installation
-// record: site, routes, levels, batteries, weakest hops and time.
+// The printable report of a site survey, for the installation record: whose
+// it is, how many units were surveyed and answered, the units that did not
+// answer, the routes with each unit's class, the weakest links (once each,
+// with the units behind them), low batteries, and the technician's fields.
 import { h, fill, timeText } from '../dom.js';
-import { t } from '../i18n.js';
-import { store } from '../state.js';
-import { weakestHop } from '../survey.js';
+import { t, tn } from '../i18n.js';
+import { provenanceLine, markResult, baseText } from '../provenance.js';
+import { summarize } from '../reportsummary.js';
+import { madeFromOther } from '../surveyrules.js';
 import { routeLine } from './routeview.js';
 
-// The weakest answered hops of the whole survey, lowest first.
-function weakestHops(results, count) {
-  return results
-    .map((r) => ({ r, hop: weakestHop(r) }))
-    .filter((x) => x.hop)
-    .sort((a, b) => a.hop.reading.level - b.hop.reading.level)
-    .slice(0, count);
+// What the technician types stays while the page runs (a language switch
+// rebuilds the views).
+const fields = { technician: '', customer: '', notes: '' };
+
+function field(key, multiline) {
+  const props = { id: 'report-' + key, value: fields[key], oninput: (e) => { fields[key] = e.target.value; } };
+  const input = multiline ? h('textarea', { ...props, rows: 3 }) : h('input', { ...props, type: 'text' });
+  if (multiline) input.value = fields[key];
+  return h('tr', {}, h('th', {}, h('label', { for: 'report-' + key, text: t('report.' + key) })), h('td', {}, input));
 }
 
-function lowBatteries(results) {
-  const seen = new Set();
-  const list = [];
-  for (const r of results) {
-    for (const hop of r.hops) {
-      const key = hop.serial;
-      if (hop.reading && hop.reading.lowBattery && !seen.has(key)) {
-        seen.add(key);
-        list.push({ hop, r });
-      }
-    }
-  }
-  return list;
+function counts(sum) {
+  return h('td', { id: 'report-answered', dataset: { total: String(sum.total), surveyed: String(sum.surveyed), answered: String(sum.answered), complete: String(sum.complete) },
+    text: tn('report.counts', sum.total, { surveyed: sum.surveyed, answered: sum.answered }) + (sum.complete ? '' : ' ' + t('report.incomplete')) });
 }
 
-function content(survey) {
+function unitsTable(sum, baseName) {
+  return h('table', { class: 'list', id: 'report-routes' },
+    h('thead', {}, h('tr', {}, ...['group', 'unit', 'serial', 'route', 'class', 'status'].map((k) => h('th', { text: t('sitesurvey.col.' + k) })))),
+    h('tbody', {}, sum.units.map(({ result: r, levelClass, level }) => h('tr', { class: `s-${r.status}`, test: 'report-unit', dataset: { serial: r.target.serial, class: levelClass } },
+      h('td', { text: `${r.group.name} (${r.group.freq})` }), h('td', { text: `${r.target.label} ${r.target.model}` }),
+      h('td', { class: 'mono', text: r.target.serial }), h('td', {}, routeLine(r, baseName)),
+      h('td', { text: level === null ? t('quality.none') : `${t('quality.' + levelClass)} (${level})` }),
+      h('td', { text: t('survey.status.' + r.status, { time: r.time, msg: '' }) })))));
+}
+
+function linkItem(link, baseName) {
+  const from = link.from.kind === 'base' ? baseName : link.from.label;
+  const units = link.units.map((u) => (u.answered ? u.label : t('report.unitSilent', { unit: u.label }))).join(', ');
+  return h('li', { test: 'weak-link', dataset: { link: link.key, level: String(link.level), units: String(link.units.length) } },
+    t('report.weakLink', { from, to: link.to.label, level: link.level, quality: t('quality.' + link.levelClass), units }));
+}
+
+function silentList(sum) {
+  const items = sum.silent.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial } }, `${u.label} (${u.serial}): ${t('survey.status.' + u.status, { time: '', msg: '' })}`))
+    .concat(sum.notSurveyed.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial, status: 'notSurveyed' } }, `${u.label} (${u.serial}): ${t('report.notSurveyed')}`)));
+  return h('ul', { id: 'report-silent' }, items.length ? items : h('li', { text: t('report.allAnswered') }));
+}
+
+function content(survey, s) {
   if (!survey || !survey.results.length) return h('p', { class: 'hint', text: t('report.none') });
-  const results = survey.results;
-  const answered = results.filter((r) => r.status === 'ok').length;
-  const unit = survey.unit;
+  const sum = summarize(survey);
+  const baseName = survey.prov.base.name;
+  const earlier = madeFromOther(survey, s);
   return [
     h('h2', { text: t('report.title') }),
+    provenanceLine(survey.prov, s, { earlier }),
     h('table', { class: 'facts' },
-      h('tr', {}, h('th', { text: t('report.site') }), h('td', { id: 'report-site', text: `${unit.name} (${unit.model}, ${unit.serial})` })),
+      h('tr', {}, h('th', { text: t('report.site') }), h('td', { id: 'report-site', text: `${baseText(survey.prov)} ${survey.prov.base.model}` })),
       h('tr', {}, h('th', { text: t('report.time') }), h('td', { id: 'report-time', text: `${timeText(survey.started)} – ${survey.finished ? timeText(survey.finished) : ''}` })),
-      h('tr', {}, h('th', { text: t('report.answered') }), h('td', { id: 'report-answered', text: `${answered} / ${results.length}${survey.complete ? '' : ' ' + t('report.incomplete')}` }))),
-    h('h3', { text: t('report.routes') }),
-    h('table', { class: 'list', id: 'report-routes' },
-      h('thead', {}, h('tr', {}, ...['group', 'unit', 'serial', 'route', 'status'].map((k) => h('th', { text: t('sitesurvey.col.' + k) })))),
-      h('tbody', {}, results.map((r) => h('tr', { class: `s-${r.status}` },
-        h('td', { text: `${r.group.name} (${r.group.freq})` }), h('td', { text: `${r.target.name} ${r.target.model}` }),
-        h('td', { class: 'mono', text: r.target.serial }), h('td', {}, routeLine(r, unit.name)),
-        h('td', { text: t('survey.status.' + r.status, { time: r.time, msg: r.msg || '' }) }))))),
+      h('tr', {}, h('th', { text: t('report.answered') }), counts(sum)),
+      field('technician'), field('customer'), field('notes', true)),
+    h('h3', { text: t('report.silent') }), silentList(sum),
+    h('h3', { text: t('report.routes') }), unitsTable(sum, baseName),
     h('h3', { text: t('report.weakest') }),
-    h('ol', { id: 'report-weakest' }, weakestHops(results, 5).map(({ r, hop }) =>
-      h('li', { text: t('report.weakHop', { unit: r.target.name, hop: hop.label, level: hop.reading.level, quality: t('quality.' + hop.reading.levelClass) }) }))),
+    h('ol', { id: 'report-weakest' }, sum.links.map((l) => linkItem(l, baseName))),
     h('h3', { text: t('report.batteries') }),
-    h('ul', { id: 'report-batteries' }, lowBatteries(results).map(({ hop }) =>
-      h('li', { text: t('survey.warnBattery', { unit: hop.label, battery: hop.reading.battery }) }))),
+    h('ul', { id: 'report-batteries' }, sum.batteries.map((b) => h('li', { test: 'low-battery', dataset: { serial: b.serial } }, t('survey.warnBattery', { unit: b.label, battery: b.battery })))),
   ];
 }
 
 export default {
   id: 'report',
   title: 'tab.report',
-  create() {
+  create(ctx) {
     const body = h('div', { id: 'report' });
+    const which = h('select', { id: 'report-which', hidden: true, onchange: () => render(ctx.store.get(), true) },
+      h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
-    const render = (s) => fill(body, content(s.siteSurvey));
-    store.subscribe(render);
-    render(store.get());
-    return { element: h('section', { id: 'view-report' }, h('div', { class: 'toolbar no-print' }, print), body) };
+    let shown = null;
+    const render = (s, force) => {
+      const both = s.siteSurveyDone && s.siteSurvey && s.siteSurveyDone !== s.siteSurvey;
+      which.hidden = !both;
+      if (!both) which.value = 'latest';
+      const survey = which.value === 'done' && both ? s.siteSurveyDone : s.siteSurvey;
+      // Typing in the fields must not rebuild them: rebuild only for another survey.
+      if (survey !== shown || force) {
+        shown = survey;
+        fill(body, content(survey, s));
+      }
+      const earlier = !survey || madeFromOther(survey, s) || (which.value === 'done' && both);
+      markResult(body, survey ? survey.prov : null, s, { earlier });
+      const line = body.querySelector('[data-test=provenance]');
+      if (line && survey) line.replaceWith(provenanceLine(survey.prov, s, { earlier }));
+    };
+    ctx.store.subscribe((s) => render(s));
+    render(ctx.store.get());
+    return { element: h('section', { id: 'view-report' }, h('div', { class: 'toolbar no-print' }, which, print), body) };
   },
 };

@@ -3,6 +3,7 @@
 // and the report.
 import { h } from '../dom.js';
 import { t } from '../i18n.js';
+import { baseText } from '../provenance.js';
 
 // A hop without `reading` is only planned; one with reading null did not
 // answer.
@@ -37,4 +38,21 @@ export function warnings(result) {
     if (hop.reading.poor) list.push(t('survey.warnLink', { unit: hop.label, level: hop.reading.level }));
   }
   return list;
+}
+
+// The survey command, kept under "advanced": EWLEX unless the technician
+// picks the other one there. Returns {el, value()}.
+export function commandChoice(prefix) {
+  const select = h('select', { id: `${prefix}-command` },
+    ['EWLEX', 'EWLRU'].map((m) => h('option', { value: m, text: t('survey.command.' + m) })));
+  const el = h('details', { id: `${prefix}-advanced`, class: 'advanced' },
+    h('summary', { text: t('survey.advanced') }),
+    h('label', { for: `${prefix}-command`, text: t('survey.command') }), ' ', select);
+  return { el, value: () => select.value || 'EWLEX' };
+}
+
+// Which registration the routes come from, in one line.
+export function routesNote(reg, state) {
+  if (!reg || !reg.prov) return state.unit ? t('survey.noRoutes') : '';
+  return t('survey.routesFrom', { source: t('prov.source.' + reg.prov.source), base: baseText(reg.prov) });
 }

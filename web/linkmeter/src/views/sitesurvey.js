@@ -1,119 +1,170 @@
-// Site survey: every remote unit of the registration in turn, with
-// progress and cancel; units that do not answer are listed as such; the
-// results go to CSV or to the printable report.
+// Site survey: every remote unit of the registration in use, in turn, with
+// progress and cancel. A cancel keeps what was gathered (marked incomplete),
+// the units that did not answer can be surveyed again, and the last complete
+// survey stays on show, marked earlier, until a newer one completes.
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
-import { CancelledError } from '../api.js';
-import { store } from '../state.js';
+import { surveyRegistration } from '../state.js';
 import { showError, progressBar } from '../ui.js';
 import { cancellableJob } from '../job.js';
-import { runSurvey, weakestHop } from '../survey.js';
-import { allRemoteTargets, buildRoute } from '../route.js';
+import { runSurvey, unitWeakestHop } from '../survey.js';
 import { surveyCsv } from '../csv.js';
 import { exportCsv } from '../export.js';
-import { routeLine } from './routeview.js';
-import { describeError } from '../errors.js';
-
-// A result for a unit whose survey could not even be sent.
-function failedResult(regInfo, target, error) {
-  let route = null;
-  try {
-    route = buildRoute(regInfo, target);
-  } catch (e) { /* the description below says why */ }
-  const group = regInfo.groups[target.group];
-  const unit = (group.remoteUnits || []).find((u) => u.num === target.num) || {};
-  const d = describeError(error);
-  return {
-    time: '',
-    group: { index: target.group, name: group.name || '', freq: group.freq },
-    target: { name: unit.name || '', model: unit.model || '', serial: unit.serial || '', kind: 'remote', num: target.num },
-    status: 'failed',
-    msg: d.msg,
-    hops: route ? route.hops.map((hop) => ({ ...hop, label: hop.kind === 'repeater' ? `R${hop.num}` : hop.name, reading: null })) : [],
-  };
-}
+import { provenance, provenanceLine, markResult, exportFileName } from '../provenance.js';
+import { siteTargets, newSurvey, retryTargets, surveyTargets, surveyPatch } from '../sitesurveybook.js';
+import { surveyBlock, madeFromOther } from '../surveyrules.js';
+import { routeLine, commandChoice, routesNote } from './routeview.js';
 
 function resultRow(r) {
-  const weakest = weakestHop(r);
+  const weakest = unitWeakestHop(r);
   return h('tr', { test: 'result-row', class: `s-${r.status}`, dataset: { status: r.status, serial: r.target.serial } },
     h('td', { text: r.group.name }),
-    h('td', { text: r.target.name }),
+    h('td', { test: 'unit-label', text: r.target.label }),
     h('td', { text: r.target.model }),
     h('td', {}, routeLine(r, '')),
     h('td', { text: weakest ? `${weakest.label} ${weakest.reading.level}` : '—' }),
-    h('td', { text: t('survey.status.' + r.status, { time: r.time, msg: r.msg || '' }) }));
-}
-
-// Surveys every remote unit in turn; the results build up in the store.
-async function surveyAll(mnemonic, progress, signal) {
-  const s = store.get();
-  const targets = allRemoteTargets(s.regInfo);
-  if (!s.unit || !targets.length) return;
-  const survey = { started: new Date(), finished: null, unit: s.unit, regInfo: s.regInfo, results: [], complete: false };
-  store.set({ siteSurvey: survey });
-  try {
-    for (let i = 0; i < targets.length; i++) {
-      progress.set(i, targets.length, t('sitesurvey.progress', { done: i, total: targets.length }));
-      let result;
-      try {
-        result = await runSurvey({ comInfo: s.unit, regInfo: s.regInfo, target: targets[i], mnemonic, signal });
-      } catch (e) {
-        if (e instanceof CancelledError) throw e;
-        result = failedResult(s.regInfo, targets[i], e);
-      }
-      survey.results.push(result);
-      store.set({ siteSurvey: { ...survey } });
-    }
-    survey.complete = true;
-    progress.set(targets.length, targets.length, t('sitesurvey.done', { total: targets.length }));
-  } catch (e) {
-    progress.set(survey.results.length, targets.length, t('error.cancelled'));
-    showError(e, t('tab.sitesurvey'));
-  } finally {
-    survey.finished = new Date();
-    store.set({ siteSurvey: { ...survey } });
-  }
-}
-
-function exportSurvey() {
-  const survey = store.get().siteSurvey;
-  if (survey) exportCsv(surveyCsv(survey.results), 'site-survey.csv');
+    h('td', { title: r.details || r.msg || '', text: t('survey.status.' + r.status, { time: r.time, msg: r.status === 'failed' ? r.msg : '' }) }));
 }
 
 function silentItem(r) {
-  const status = t('survey.status.' + r.status, { time: '', msg: r.msg || '' });
+  const status = t('survey.status.' + r.status, { time: '', msg: '' });
   return h('li', { test: 'silent-unit', dataset: { serial: r.target.serial } },
-    t('sitesurvey.silentUnit', { name: r.target.name, serial: r.target.serial, status }));
+    t('sitesurvey.silentUnit', { name: r.target.label, serial: r.target.serial, status }));
+}
+
+const COLUMNS = ['group', 'unit', 'model', 'route', 'weakest', 'status'];
+const table = (tbody) => h('table', { class: 'list' }, h('thead', {}, h('tr', {}, COLUMNS.map((k) => h('th', { text: t('sitesurvey.col.' + k) })))), tbody);
+
+// "complete", "incomplete" or "running".
+function surveyState(survey) {
+  if (survey.running) return 'running';
+  return survey.complete ? 'complete' : 'incomplete';
+}
+
+function stateText(survey) {
+  const params = { done: survey.results.length, total: survey.targets.length };
+  return t('sitesurvey.state.' + surveyState(survey), params);
+}
+
+class SiteSurveyView {
+  constructor(ctx) {
+    this.ctx = ctx;
+    this.store = ctx.store;
+    this.start = h('button', { id: 'sitesurvey-start', class: 'primary', text: t('sitesurvey.start') });
+    this.retry = h('button', { id: 'sitesurvey-retry', text: t('sitesurvey.retry') });
+    this.cancel = h('button', { id: 'sitesurvey-cancel', text: t('common.cancel') });
+    this.command = commandChoice('sitesurvey');
+    this.exportButton = h('button', { id: 'export-csv', text: t('sitesurvey.csv'), onclick: () => this.exportSurvey(this.store.get().siteSurvey) });
+    this.report = h('button', { id: 'show-report', text: t('sitesurvey.report'), onclick: () => ctx.go('report') });
+    this.progress = progressBar('sitesurvey-progress');
+    this.using = h('div', { id: 'sitesurvey-using', class: 'dim' });
+    this.state = h('div', { id: 'sitesurvey-state', dataset: { state: 'none' } });
+    this.prov = h('div', { id: 'sitesurvey-prov' });
+    this.rows = h('tbody', { id: 'sitesurvey-results' });
+    this.silent = h('ul', { id: 'sitesurvey-silent', class: 'warnings' });
+    this.doneRows = h('tbody', { id: 'sitesurvey-done-results' });
+    this.doneProv = h('div', { id: 'sitesurvey-done-prov' });
+    this.doneExport = h('button', { id: 'export-csv-done', text: t('sitesurvey.csv'), onclick: () => this.exportSurvey(this.store.get().siteSurveyDone) });
+    this.done = h('details', { id: 'sitesurvey-done', class: 'card', hidden: true },
+      h('summary', { text: t('sitesurvey.lastComplete') }), this.doneProv, h('div', { class: 'toolbar' }, this.doneExport), table(this.doneRows));
+    const ended = () => this.render(this.store.get());
+    this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.survey(signal, false), ended });
+    this.retryJob = cancellableJob({ start: this.retry, cancel: this.cancel, work: (signal) => this.survey(signal, true), ended });
+  }
+
+  running() {
+    return this.job.running() || this.retryJob.running();
+  }
+
+  // A new survey of every remote unit, or (again) the units of the latest
+  // survey that did not answer.
+  async survey(signal, again) {
+    const s = this.store.get();
+    if (surveyBlock(s)) return;
+    const reg = surveyRegistration(s);
+    const latest = s.siteSurvey;
+    const base = again ? latest : newSurvey({ prov: provenance(s.unit, { time: Date.now() }), reg, targets: siteTargets(reg.regInfo) });
+    const targets = again ? retryTargets(latest) : base.targets;
+    if (!targets.length) return;
+    const mnemonic = this.command.value();
+    const run = async (target, sig) => runSurvey({ api: this.ctx.api, comInfo: s.unit, regInfo: base.regInfo, target, mnemonic, signal: sig });
+    const publish = (survey) => this.store.set(surveyPatch(this.store.get(), survey));
+    const progress = (done, total) => this.progress.set(done, total, t('sitesurvey.progress', { done, total }));
+    const linkLost = () => Boolean(this.store.get().linkLost || (this.ctx.api.isLost && this.ctx.api.isLost(s.unit)));
+    const { survey, error } = await surveyTargets({ survey: base, targets, run, signal, publish, progress, linkLost });
+    const gathered = survey.results.length;
+    this.progress.set(gathered, survey.targets.length, error ? stateText(survey) : t('sitesurvey.done', { total: targets.length }));
+    if (error) showError(error, t('tab.sitesurvey'));
+  }
+
+  exportSurvey(survey) {
+    if (survey && survey.results.length) exportCsv(surveyCsv(survey), exportFileName('site-survey', survey.prov));
+  }
+
+  // The latest survey's rows, whose they are and whether complete.
+  renderLatest(s, survey) {
+    const results = survey ? survey.results : [];
+    fill(this.rows, results.map(resultRow));
+    fill(this.silent, results.filter((r) => r.status !== 'ok').map(silentItem));
+    const earlier = !survey || madeFromOther(survey, s);
+    markResult(this.rows, survey ? survey.prov : null, s, { earlier });
+    this.rows.dataset.complete = String(Boolean(survey && survey.complete));
+    fill(this.prov, survey ? provenanceLine(survey.prov, s, { earlier }) : null);
+    this.state.dataset.state = survey ? surveyState(survey) : 'none';
+    this.state.textContent = survey ? stateText(survey) : '';
+  }
+
+  // The last complete survey, while the latest one is not.
+  renderDone(s, done, latest) {
+    this.done.hidden = !done || done === latest;
+    if (this.done.hidden) {
+      fill(this.doneRows);
+      fill(this.doneProv);
+      return;
+    }
+    fill(this.doneRows, done.results.map(resultRow));
+    markResult(this.doneRows, done.prov, s, { earlier: true });
+    fill(this.doneProv, provenanceLine(done.prov, s, { earlier: true }));
+  }
+
+  render(s) {
+    const latest = s.siteSurvey;
+    fill(this.using, routesNote(surveyRegistration(s), s));
+    this.renderLatest(s, latest);
+    this.renderDone(s, s.siteSurveyDone, latest);
+    const running = this.running();
+    const again = latest && !running ? retryTargets(latest).length : 0;
+    const sameBase = latest && s.unit && latest.prov.base.serial === String(s.unit.serial);
+    this.retry.textContent = t('sitesurvey.retry') + (again ? ` (${again})` : '');
+    this.exportButton.disabled = this.report.disabled = !latest || !latest.results.length || running;
+    if (running) {
+      this.start.disabled = this.retry.disabled = true;
+      return;
+    }
+    const blocked = surveyBlock(s) !== '';
+    this.start.disabled = blocked;
+    this.retry.disabled = blocked || !again || !sameBase || madeFromOther(latest, s);
+  }
+
+  show(options) {
+    if (options && options.start && !this.running() && !this.start.disabled) this.start.click();
+  }
+
+  element() {
+    return h('section', { id: 'view-sitesurvey' },
+      h('div', { class: 'toolbar' }, this.start, this.retry, this.cancel, this.exportButton, this.report, this.progress.el, this.command.el),
+      this.using, this.state, this.prov, table(this.rows),
+      h('h3', { text: t('sitesurvey.silent') }), this.silent, this.done);
+  }
 }
 
 export default {
   id: 'sitesurvey',
   title: 'tab.sitesurvey',
   create(ctx) {
-    const start = h('button', { id: 'sitesurvey-start', class: 'primary', text: t('sitesurvey.start') });
-    const cancel = h('button', { id: 'sitesurvey-cancel', text: t('common.cancel') });
-    const command = h('select', { id: 'sitesurvey-command' }, ['EWLEX', 'EWLRU'].map((m) => h('option', { value: m, text: m })));
-    const exportCsv = h('button', { id: 'export-csv', text: t('sitesurvey.csv'), onclick: exportSurvey });
-    const report = h('button', { id: 'show-report', text: t('sitesurvey.report'), onclick: () => ctx.go('report') });
-    const progress = progressBar('sitesurvey-progress');
-    const rows = h('tbody', { id: 'sitesurvey-results' });
-    const silent = h('ul', { id: 'sitesurvey-silent', class: 'warnings' });
-    const render = (s) => {
-      const results = s.siteSurvey ? s.siteSurvey.results : [];
-      fill(rows, results.map(resultRow));
-      fill(silent, results.filter((r) => r.status !== 'ok').map(silentItem));
-      exportCsv.disabled = report.disabled = !results.length || job.running();
-      if (!job.running()) start.disabled = !s.unit || !s.regInfo;
-    };
-    const job = cancellableJob({ start, cancel, work: (signal) => surveyAll(command.value, progress, signal), ended: () => render(store.get()) });
-    store.subscribe(render);
-    render(store.get());
-    const columns = ['group', 'unit', 'model', 'route', 'weakest', 'status'];
-    return {
-      element: h('section', { id: 'view-sitesurvey' },
-        h('div', { class: 'toolbar' }, start, command, cancel, exportCsv, report, progress.el),
-        h('table', { class: 'list' }, h('thead', {}, h('tr', {}, columns.map((k) => h('th', { text: t('sitesurvey.col.' + k) })))), rows),
-        h('h3', { text: t('sitesurvey.silent') }), silent),
-    };
+    const view = new SiteSurveyView(ctx);
+    ctx.store.subscribe((s) => view.render(s));
+    view.render(ctx.store.get());
+    return { element: view.element(), show: (options) => view.show(options) };
   },
 };

@@ -1,23 +1,27 @@
 // Route survey: one remote unit or repeater, once or every N seconds, with
-// the route drawn in link-quality colours and a level history per hop.
+// the route drawn in link-quality colours and a level history per hop. The
+// result says whose it is; a later run that fails or is cancelled leaves it
+// marked as earlier.
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
-import { CancelledError } from '../api.js';
-import { store } from '../state.js';
+import { surveyRegistration } from '../state.js';
 import { showError } from '../ui.js';
 import { cancellableJob } from '../job.js';
 import { runSurvey } from '../survey.js';
 import { buildRoute } from '../route.js';
 import { levelHistory } from '../chart.js';
-import { routeLine, warnings } from './routeview.js';
+import { labelOf, unitLabel } from '../names.js';
+import { provenance, markResult, provenanceLine } from '../provenance.js';
+import { surveyBlock, madeFromOther } from '../surveyrules.js';
+import { routeLine, warnings, commandChoice, routesNote } from './routeview.js';
 
 const MIN_INTERVAL_S = 2;
 
 function targetOptions(regInfo) {
   const options = [];
   (regInfo ? regInfo.groups || [] : []).forEach((g, gi) => {
-    for (const u of g.remoteUnits || []) options.push({ value: `${gi}:remote:${u.num}`, text: `${g.name} · ${u.name || '#' + u.num} (${u.model})` });
-    for (const r of g.repeaters || []) options.push({ value: `${gi}:repeater:${r.num}`, text: `${g.name} · ${t('survey.repeater')} R${r.num}` });
+    for (const u of g.remoteUnits || []) options.push({ value: `${gi}:remote:${u.num}`, text: `${unitLabel(regInfo, gi, 'remote', u.num)} (${u.model})` });
+    for (const r of g.repeaters || []) options.push({ value: `${gi}:repeater:${r.num}`, text: `${labelOf(gi, 'repeater', r.num)} · ${t('survey.repeater')}` });
   });
   return options;
 }
@@ -36,27 +40,30 @@ function pause(ms, signal) {
   });
 }
 
-const baseName = () => (store.get().unit ? store.get().unit.name : '');
-
 class SurveyView {
-  constructor() {
+  constructor(ctx) {
+    this.ctx = ctx;
+    this.store = ctx.store;
     this.select = h('select', { id: 'survey-target', onchange: () => this.pick(parseTarget(this.select.value)) });
-    this.command = h('select', { id: 'survey-command' }, ['EWLEX', 'EWLRU'].map((m) => h('option', { value: m, text: m })));
+    this.command = commandChoice('survey');
     this.repeat = h('input', { id: 'survey-repeat', type: 'checkbox' });
     this.interval = h('input', { id: 'survey-interval', type: 'number', min: MIN_INTERVAL_S, value: 10, size: 4 });
     this.start = h('button', { id: 'survey-start', class: 'primary', text: t('survey.start') });
     this.cancel = h('button', { id: 'survey-cancel', text: t('common.cancel') });
     this.status = h('div', { id: 'survey-status', dataset: { state: 'idle' } });
+    this.using = h('div', { id: 'survey-using', class: 'dim' });
+    this.provBox = h('div', { id: 'survey-prov' });
     this.routeBox = h('div', { id: 'survey-route' });
     this.warnBox = h('ul', { id: 'survey-warnings', class: 'warnings' });
     this.historyBox = h('div', { id: 'survey-history', class: 'histories' });
     this.histories = [];
     this.shownReg = null;
-    this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.render(store.get()) });
+    this.shown = null; // {prov, regSource, earlier} of the result on show
+    this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.render(this.store.get()) });
   }
 
   pick(target) {
-    store.set({ surveyTarget: target });
+    this.store.set({ surveyTarget: target });
     this.showPlanned(target);
   }
 
@@ -66,13 +73,18 @@ class SurveyView {
   }
 
   showPlanned(target) {
+    const reg = surveyRegistration(this.store.get());
+    this.shown = null;
+    fill(this.warnBox);
+    fill(this.provBox);
     try {
-      const route = buildRoute(store.get().regInfo, target);
-      const hops = route.hops.map((hop) => ({ ...hop, label: hop.kind === 'repeater' ? `R${hop.num}` : hop.name || `U${hop.num}` }));
-      fill(this.routeBox, routeLine({ status: 'planned', hops }, baseName()));
+      const route = buildRoute(reg && reg.regInfo, target);
+      const hops = route.hops.map((hop) => ({ ...hop, label: labelOf(target.group, hop.kind, hop.num, hop.name) }));
+      fill(this.routeBox, routeLine({ status: 'planned', hops }, reg.prov ? reg.prov.base.name : ''));
     } catch (e) {
       fill(this.routeBox);
     }
+    this.mark(this.store.get());
   }
 
   resetHistory(result) {
@@ -86,24 +98,32 @@ class SurveyView {
   }
 
   showResult(result, round) {
-    fill(this.routeBox, routeLine(result, baseName()));
+    fill(this.routeBox, routeLine(result, result.prov.base.name));
     fill(this.warnBox, warnings(result).map((w) => h('li', { test: 'warning', text: w })));
     if (round === 1) this.resetHistory(result);
-    const now = Date.now() / 1000;
-    result.hops.forEach((hop, i) => this.histories[i] && this.histories[i].add(now, hop.reading ? hop.reading.level : null));
+    result.hops.forEach((hop, i) => this.histories[i] && this.histories[i].add(result.when / 1000, hop.reading ? hop.reading.level : null));
     this.historyBox.dataset.points = String(round);
-    this.setStatus(result.status === 'ok' ? 'done' : 'noAnswer', t('survey.status.' + result.status, { time: result.time, msg: result.msg || '' }));
+    this.shown = { prov: result.prov, regSource: result.regSource, earlier: false };
+    this.setStatus(result.status === 'ok' ? 'done' : 'noAnswer', t('survey.status.' + result.status, { time: result.time, msg: '' }));
+    this.mark(this.store.get());
   }
 
   // Rounds until done (once, or every N seconds until cancelled).
   async run(signal) {
-    const s = store.get();
-    if (!s.unit || !s.regInfo || !this.select.value) return;
+    const s = this.store.get();
+    const reg = surveyRegistration(s);
+    if (surveyBlock(s) || !this.select.value) return;
     const target = parseTarget(this.select.value);
+    const unitLabelText = unitLabel(reg.regInfo, target.group, target.kind, target.num);
+    // Until this run answers, what is on show is an earlier result.
+    if (this.shown) this.shown.earlier = true;
+    this.mark(s);
     try {
       for (let round = 1; !signal.aborted; round++) {
         this.setStatus('running', t('survey.running', { round }));
-        this.showResult(await runSurvey({ comInfo: s.unit, regInfo: s.regInfo, target, mnemonic: this.command.value, signal }), round);
+        const result = await runSurvey({ api: this.ctx.api, comInfo: s.unit, regInfo: reg.regInfo, target, mnemonic: this.command.value(), signal });
+        const prov = provenance(s.unit, { unit: { serial: result.target.serial, label: unitLabelText }, time: result.when });
+        this.showResult({ ...result, prov, regSource: reg.prov.source }, round);
         if (!this.repeat.checked) break;
         const seconds = Math.max(MIN_INTERVAL_S, Number(this.interval.value) || MIN_INTERVAL_S);
         this.setStatus('waiting', t('survey.waiting', { round, seconds }));
@@ -111,43 +131,55 @@ class SurveyView {
       }
       if (signal.aborted) this.setStatus('cancelled', t('error.cancelled'));
     } catch (e) {
-      const cancelled = e instanceof CancelledError;
+      const cancelled = e instanceof this.ctx.api.CancelledError;
       this.setStatus(cancelled ? 'cancelled' : 'failed', cancelled ? t('error.cancelled') : t('survey.failed'));
       showError(e, t('tab.survey'));
     }
   }
 
+  // Whose the result on show is, and whether it is still the current one.
+  mark(s) {
+    const shown = this.shown;
+    const earlier = !shown || shown.earlier || madeFromOther(shown, s);
+    for (const el of [this.routeBox, this.historyBox]) markResult(el, shown ? shown.prov : null, s, { earlier });
+    fill(this.provBox, shown ? provenanceLine(shown.prov, s, { earlier }) : null);
+  }
+
   render(s) {
-    if (s.regInfo !== this.shownReg) {
-      this.shownReg = s.regInfo;
-      fill(this.select, targetOptions(s.regInfo).map((o) => h('option', { value: o.value, text: o.text })));
-      if (this.select.value && !s.surveyTarget) this.showPlanned(parseTarget(this.select.value));
+    const reg = surveyRegistration(s);
+    const regInfo = reg ? reg.regInfo : null;
+    fill(this.using, routesNote(reg, s));
+    if (regInfo !== this.shownReg) {
+      this.shownReg = regInfo;
+      fill(this.select, targetOptions(regInfo).map((o) => h('option', { value: o.value, text: o.text })));
+      if (this.select.value && !s.surveyTarget && !this.job.running()) this.showPlanned(parseTarget(this.select.value));
     }
     const wanted = targetKey(s.surveyTarget);
     if (wanted && this.select.value !== wanted && !this.job.running()) {
       this.select.value = wanted;
       this.showPlanned(s.surveyTarget);
     }
-    if (!this.job.running()) this.start.disabled = !s.regInfo || !s.unit;
+    if (!this.job.running()) this.start.disabled = surveyBlock(s) !== '';
+    this.mark(s);
   }
 
   element() {
     return h('section', { id: 'view-survey' },
       h('div', { class: 'toolbar' },
-        h('label', { for: 'survey-target', text: t('survey.target') }), this.select, this.command,
+        h('label', { for: 'survey-target', text: t('survey.target') }), this.select,
         h('label', {}, this.repeat, ' ' + t('survey.repeat')), this.interval, h('span', { text: t('survey.seconds') }),
-        this.start, this.cancel),
-      this.status, this.routeBox, this.warnBox, this.historyBox);
+        this.start, this.cancel, this.command.el),
+      this.using, this.status, this.provBox, this.routeBox, this.warnBox, this.historyBox);
   }
 }
 
 export default {
   id: 'survey',
   title: 'tab.survey',
-  create() {
-    const view = new SurveyView();
-    store.subscribe((s) => view.render(s));
-    view.render(store.get());
+  create(ctx) {
+    const view = new SurveyView(ctx);
+    ctx.store.subscribe((s) => view.render(s));
+    view.render(ctx.store.get());
     return { element: view.element() };
   },
 };

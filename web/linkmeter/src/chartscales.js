@@ -1,0 +1,19 @@
+// Axis ranges of the page's charts, apart from the chart library so they
+// can be checked: bars whole at both ends, and a time axis that stays a
+// readable span when there is one point or none.
+
+// Channel bars are centred on their channel: half a channel either side
+// keeps the first and last bars whole.
+export function barRange(min, max) {
+  if (!Number.isFinite(min) || !Number.isFinite(max)) return [-0.5, 0.5];
+  return [min - 0.5, max + 0.5];
+}
+
+// A time range (seconds) at least `span` wide around the data; with no data,
+// the `span` before now.
+export function timeRange(min, max, span = 60, now = Date.now() / 1000) {
+  if (!Number.isFinite(min) || !Number.isFinite(max)) return [now - span, now];
+  if (max - min >= span) return [min, max];
+  const middle = (min + max) / 2;
+  return [middle - span / 2, middle + span / 2];
+}

@@ -1,0 +1,51 @@
+// The links of a site survey: a link is the hop between two units (the base
+// unit or a repeater, and the next unit on the route). Many routes share the
+// first links, so each link is listed once with the units whose surveys went
+// through it; its level is the lowest any of those surveys measured.
+import { levelClass, levelPoor } from './quality.js';
+
+const BASE = { kind: 'base', num: 0, label: '' };
+
+function end(hop) {
+  return hop ? { kind: hop.kind, num: hop.num, label: hop.label } : BASE;
+}
+
+export function linkKey(groupIndex, from, to) {
+  return `${groupIndex}:${from.kind}${from.num}>${to.kind}${to.num}`;
+}
+
+function addReading(links, r, i) {
+  const hop = r.hops[i];
+  const from = end(r.hops[i - 1]);
+  const to = end(hop);
+  const key = linkKey(r.group.index, from, to);
+  let link = links.get(key);
+  if (!link) {
+    link = { key, group: r.group.index, from, to, level: hop.reading.level, readings: 0, units: [] };
+    links.set(key, link);
+  }
+  link.level = Math.min(link.level, hop.reading.level);
+  link.readings += 1;
+  if (!link.units.some((u) => u.serial === r.target.serial)) {
+    link.units.push({ label: r.target.label, serial: r.target.serial, answered: r.status === 'ok' });
+  }
+}
+
+// Every link some survey measured, weakest first (ties in route order).
+export function surveyedLinks(results) {
+  const links = new Map();
+  for (const r of results) {
+    r.hops.forEach((hop, i) => {
+      if (hop.reading) addReading(links, r, i);
+    });
+  }
+  return [...links.values()]
+    .map((l) => ({ ...l, levelClass: levelClass(l.level), poor: levelPoor(l.level) }))
+    .sort((a, b) => a.level - b.level);
+}
+
+// The links a report lists: every weak or bad one, and at least the
+// `count` weakest.
+export function weakestLinks(results, count = 5) {
+  return surveyedLinks(results).filter((l, i) => l.poor || i < count);
+}
