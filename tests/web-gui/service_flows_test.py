@@ -196,9 +196,13 @@ def recorded_data_plotted_and_exported(page, folder):
     pagedriver.save_dialog_answer(target)
     page.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, 20, "the CSV file")
     lines = _csv_lines(page, target)
-    check(lines[0].startswith("time,unix time,ch1") and len(lines) > 2, "CSV columns and rows: %s" % lines[:3], page)
-    check(lines[1].split(",")[1] == str(got["FirstDataTime"]), "the first row is the first record", page)
-    check(lines[-1].split(",")[1] == str(got["LastDataTime"]), "the last row is the last record", page)
+    # Every row starts with where it came from: base unit, unit, time taken, source.
+    check(lines[0].startswith("base serial,base name,unit serial,taken,source,time,unix time,ch1") and len(lines) > 2,
+          "CSV columns and rows: %s" % lines[:3], page)
+    first = lines[1].split(",")
+    check(first[0] == LAN_UNIT and first[2] == "00C20201", "the rows name the base unit and the unit: %s" % first[:5], page)
+    check(lines[1].split(",")[6] == str(got["FirstDataTime"]), "the first row is the first record", page)
+    check(lines[-1].split(",")[6] == str(got["LastDataTime"]), "the last row is the last record", page)
     no_errors(page, "recorded data")
 
 

@@ -155,6 +155,7 @@ export function planWrite(row, read, edited, { unit = null, checks = {} } = {}) 
     }
   }
   const linkKeys = Object.keys(changed).filter((k) => LINK_KEYS.includes(k));
-  const confirm = unit && Number(unit.com) === 2 && linkKeys.length ? linkKeys : null;
+  const ok = Object.keys(problems).length === 0;
+  const confirm = ok && unit && Number(unit.com) === 2 && linkKeys.length ? linkKeys : null;
   return { changed, problems, confirm };
 }

@@ -51,7 +51,7 @@ export function checkRoute(entry, others = []) {
 }
 
 function relayProblem(relays) {
-  if (!Array.isArray(relays)) return ['routes.relays'];
+  if (!Array.isArray(relays)) return ['routes.badRelays'];
   if (relays.length > LIMITS.relays) return ['routes.tooMany', { n: LIMITS.relays }];
   if (!relays.every((r) => inRange(r, LIMITS.relay))) return ['routes.range', { lo: 1, hi: 250 }];
   if (new Set(relays).size !== relays.length) return ['routes.repeatTwice'];

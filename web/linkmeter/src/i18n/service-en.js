@@ -157,7 +157,7 @@ export default {
   'routes.inUse': 'Surveys use these routes.', 'routes.notInUse': 'Surveys use the unit’s registration.',
   'routes.range': '{lo} to {hi}.', 'routes.serial': 'Eight hexadecimal digits, e.g. 00BC0103.',
   'routes.notRemote': 'Not the serial of a remote unit (model code {code}).',
-  'routes.relays': 'Repeater numbers separated by spaces or commas.', 'routes.tooMany': 'At most {n} repeaters.',
+  'routes.badRelays': 'Repeater numbers separated by spaces or commas.', 'routes.tooMany': 'At most {n} repeaters.',
   'routes.repeatTwice': 'A repeater appears twice.',
   'routes.twice': 'This unit already has a route here (number {num}).',
   'routes.numTaken': 'Number already used by {serial} on this channel and band.',

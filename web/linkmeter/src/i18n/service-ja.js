@@ -157,7 +157,7 @@ export default {
   'routes.inUse': '調査はこの手入力ルートを使います。', 'routes.notInUse': '調査は親機の登録情報を使います。',
   'routes.range': '{lo} ～ {hi} です。', 'routes.serial': '16進数8桁です (例 00BC0103)。',
   'routes.notRemote': '子機のシリアル番号ではありません (機種コード {code})。',
-  'routes.relays': '中継機の番号を空白かカンマで区切ってください。', 'routes.tooMany': '中継機は {n} 台までです。',
+  'routes.badRelays': '中継機の番号を空白かカンマで区切ってください。', 'routes.tooMany': '中継機は {n} 台までです。',
   'routes.repeatTwice': '同じ中継機が2回あります。',
   'routes.twice': 'この子機のルートはすでにあります (番号 {num})。',
   'routes.numTaken': 'このチャンネルとバンドでは番号が {serial} に使われています。',
