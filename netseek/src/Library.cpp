@@ -25,7 +25,13 @@ std::int32_t Library::DoSearch(const void* parent, std::uint16_t destPort,
   destPort_ = destPort;
   if (!IsValidRun(parent, timeLimitSec)) return kResultBadArgument;
   results_.Release();
-  Execute(Mode::kSearch, MakeRequest(Command::kSearch), timeLimitSec);
+  const std::int32_t result = Execute(Mode::kSearch, MakeRequest(Command::kSearch), timeLimitSec);
+  // A search that could send from none of the local addresses searched
+  // nothing; that must not read as an empty network. With no local address
+  // at all the network is empty indeed.
+  if (result == kResultLoopFailed || (result == kResultNotSent && runAddresses_ > 0)) {
+    return result;
+  }
   return static_cast<std::int32_t>(results_.Size());
 }
 
@@ -66,6 +72,7 @@ std::int32_t Library::LogSettings(const char* ansiPath) {
 std::int32_t Library::Execute(Mode mode, const Datagram& outgoing, std::int32_t timeLimitSec) {
   moduleFolder_ = EnterModuleFolder();
   if (adapters_.Empty()) adapters_.Fill();
+  runAddresses_ = adapters_.Entries().size();
   const std::int32_t result = RunLoop(mode, outgoing, timeLimitSec);
   log_.WriteTo(LogFilePath());
   adapters_.Clear();

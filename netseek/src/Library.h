@@ -25,7 +25,8 @@ class Library {
  public:
   static Library& Instance();
 
-  // The number of units found, or -10 for a bad argument.
+  // The number of units found; -10 for a bad argument; -2 when there were
+  // local addresses but none could send, -1 when the loop could not run.
   std::int32_t DoSearch(const void* parent, std::uint16_t destPort, std::int32_t timeLimitSec);
   // A copy of record `index` of the last search, if there is one.
   std::optional<Datagram> Record(std::uint32_t index);
@@ -53,6 +54,7 @@ class Library {
   std::uint16_t destPort_ = 0;
   std::u16string logPath_;
   std::string moduleFolder_;
+  std::size_t runAddresses_ = 0;  // local addresses of the last run
 };
 
 }  // namespace netseek

@@ -15,6 +15,9 @@ inline constexpr const char* kBindFailed = "Bind失敗";
 inline constexpr const char* kSocketOpened = "ソケット作成 成功(%s)[nSd=%d]";
 inline constexpr const char* kSendFailed = "送信エラー(nSd=%d)[%d]";
 inline constexpr const char* kSent = "データ送信完了(nSd=%d)";
+// A search goes on without an address whose send failed: (address)[device].
+inline constexpr const char* kAddressSkipped = "送信失敗のアドレスを除外(%s)[%s]";
+inline constexpr const char* kNoneSent = "送信できるアドレスがありません";
 inline constexpr const char* kWouldBlock = "No Blocking(nSd=%d)[%d]";
 inline constexpr const char* kReceiveFailed = "受信エラー(nSd=%d)[%d]";
 inline constexpr const char* kReceived = "受信成功(%dバイト)(nSd=%d)[%s]";

@@ -36,8 +36,8 @@ std::int32_t SearchRun::Run() {
     WaitAndDispatch();
     DispatchPosted();
   }
-  // The loop can end with no result, e.g. after a failed search send; such a
-  // run must not report success or wait forever.
+  // The loop can end with no result (a poll failure, nothing left to wait
+  // for); such a run must not report success or wait forever.
   if (result_ == kResultRunning) {
     result_ = settings_.mode == Mode::kSearch ? kResultNotSent : kResultSendFailed;
   }
@@ -110,21 +110,33 @@ void SearchRun::OnStartTimer() {
   bool anySent = false;
   const auto& entries = adapters_.Entries();
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::optional<std::size_t> sender = OpenSocketsFor(entries[i]);
-    if (!sender) continue;
-    if (SendOn(sockets_[*sender])) {
-      anySent = true;
-      if (alive_) answerTimer_.Start(settings_.timeLimit);
-    } else {
-      EndLoop();
-    }
+    if (SendFrom(entries[i])) anySent = true;
     if (i + 1 < entries.size()) std::this_thread::sleep_for(kSendPause);
   }
   if (!anySent) {
     CloseAll();
     EndLoop();
+    log_.Add(logtext::kNoneSent);
     result_ = kResultNotSent;  // replaces a -3 set on the way
   }
+}
+
+bool SearchRun::SendFrom(const AdapterAddress& entry) {
+  const std::optional<std::size_t> sender = OpenSocketsFor(entry);
+  if (!sender) return false;
+  if (SendOn(sockets_[*sender])) {
+    if (alive_) answerTimer_.Start(settings_.timeLimit);
+    return true;
+  }
+  if (settings_.mode == Mode::kSearch) {
+    // An address that cannot send (a firewall rule, a tunnel without peers)
+    // must not hide the units behind the others: the search goes on without it.
+    log_.Add(lm::text::Format(logtext::kAddressSkipped, entry.address.c_str(),
+                              entry.interface.c_str()));
+  } else {
+    EndLoop();  // the parameter run ends here; SendOn has posted its result
+  }
+  return false;
 }
 
 std::optional<std::size_t> SearchRun::OpenSocketsFor(const AdapterAddress& entry) {

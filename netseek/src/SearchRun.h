@@ -64,6 +64,10 @@ class SearchRun {
   void DispatchPosted();
 
   void OnStartTimer();
+  // Opens the sockets of `entry` and sends on its sending socket; true when
+  // the datagram left. A search skips an address whose send failed; a
+  // parameter run ends with it.
+  bool SendFrom(const AdapterAddress& entry);
   // Opens the sending socket of `entry` and, first time round for its
   // interface, the interface's listening socket; the sending socket's index.
   std::optional<std::size_t> OpenSocketsFor(const AdapterAddress& entry);

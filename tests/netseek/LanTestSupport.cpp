@@ -54,6 +54,20 @@ std::string ReadFile(const std::string& path) {
   return out.str();
 }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++n;
+  return n;
+}
+
+std::string SocketOf(const std::string& log, const std::string& address) {
+  const std::string opened = "ソケット作成 成功(" + address + ")[nSd=";
+  const std::size_t at = log.find(opened);
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + opened.size();
+  return log.substr(from, log.find(']', from) - from);
+}
+
 void LanTest::SetUp() {
   char pattern[] = "/tmp/netseek-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -61,6 +61,12 @@ class LanTest : public ::testing::Test {
 
 std::string ReadFile(const std::string& path);
 
+// How often `part` occurs in `text`.
+std::size_t Count(const std::string& text, const std::string& part);
+// The socket number logged when the socket bound to `address` was opened;
+// empty when there is none.
+std::string SocketOf(const std::string& log, const std::string& address);
+
 using Clock = std::chrono::steady_clock;
 inline std::chrono::milliseconds Since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);

@@ -47,21 +47,6 @@ std::int32_t SetParam(void* parent, std::uint16_t destPort) {
                           0, 0, nullptr);
 }
 
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++n;
-  return n;
-}
-
-// The socket number logged when the socket bound to `address` was opened.
-std::string SocketOf(const std::string& log, const std::string& address) {
-  const std::string opened = "ソケット作成 成功(" + address + ")[nSd=";
-  const std::size_t at = log.find(opened);
-  if (at == std::string::npos) return {};
-  const std::size_t from = at + opened.size();
-  return log.substr(from, log.find(']', from) - from);
-}
-
 class BroadcastAnswerTest : public LanTest {};
 
 TEST_F(BroadcastAnswerTest, SubnetAndLimitedBroadcastAnswersAreFound) {

@@ -50,6 +50,8 @@ bool RunIn(int nsFd, const std::vector<std::string>& argv) {
 
 constexpr const char* kSearchLink = "nsk0";
 constexpr const char* kPeerLink = "nsk1";
+constexpr const char* kSecondSearchLink = "nsk2";
+constexpr const char* kSecondPeerLink = "nsk3";
 
 }  // namespace
 
@@ -104,43 +106,72 @@ std::unique_ptr<NetnsLab> NetnsLab::Create(const LabLayout& layout, Failure& fai
 }
 
 bool NetnsLab::Build(const LabLayout& layout, std::string& whyNot) const {
-  const std::string ip = FindIpTool();
   // Loopback is up as on any machine, so the search can show it skips it.
   whyNot = "could not bring up the loopback interface";
-  if (!RunIn(-1, {ip, "link", "set", "lo", "up"})) return false;
+  if (!RunIn(-1, {FindIpTool(), "link", "set", "lo", "up"})) return false;
   if (layout.searchAddresses.empty()) return true;
   whyNot = "could not set up the veth pair between the namespaces";
   if (peerNs_ < 0) return false;
+  std::vector<std::string> searchAddresses = layout.searchAddresses;
+  for (const std::string& address : layout.labelledSearchAddresses) {
+    searchAddresses.push_back(address + " label " + kSearchLink + ":1");
+  }
+  if (!AddLink(kSearchLink, kPeerLink, searchAddresses, layout.peerAddresses)) return false;
+  return layout.secondSearchAddresses.empty() ||
+         AddLink(kSecondSearchLink, kSecondPeerLink, layout.secondSearchAddresses,
+                 layout.secondPeerAddresses);
+}
+
+bool NetnsLab::AddLink(const char* searchLink, const char* peerLink,
+                       const std::vector<std::string>& searchAddresses,
+                       const std::vector<std::string>& peerAddresses) const {
+  const std::string ip = FindIpTool();
   const std::string peerPath = "/proc/" + std::to_string(::getpid()) + "/fd/" +
                                std::to_string(peerNs_);
-  if (!RunIn(-1, {ip, "link", "add", kSearchLink, "type", "veth", "peer", "name", kPeerLink,
+  if (!RunIn(-1, {ip, "link", "add", searchLink, "type", "veth", "peer", "name", peerLink,
                   "netns", peerPath})) {
     return false;
   }
-  for (const std::string& address : layout.searchAddresses) {
-    if (!RunIn(-1, {ip, "addr", "add", address, "dev", kSearchLink})) return false;
+  for (const std::string& address : searchAddresses) {
+    // "ADDR label NAME" gives the address a label.
+    const std::size_t space = address.find(' ');
+    std::vector<std::string> argv = {ip, "addr", "add", address.substr(0, space), "dev",
+                                     searchLink};
+    if (space != std::string::npos) {
+      argv.push_back("label");
+      argv.push_back(address.substr(address.rfind(' ') + 1));
+    }
+    if (!RunIn(-1, argv)) return false;
   }
-  const std::string label = std::string(kSearchLink) + ":1";
-  for (const std::string& address : layout.labelledSearchAddresses) {
-    if (!RunIn(-1, {ip, "addr", "add", address, "dev", kSearchLink, "label", label})) return false;
+  for (const std::string& address : peerAddresses) {
+    if (!RunIn(peerNs_, {ip, "addr", "add", address, "dev", peerLink})) return false;
   }
-  for (const std::string& address : layout.peerAddresses) {
-    if (!RunIn(peerNs_, {ip, "addr", "add", address, "dev", kPeerLink})) return false;
-  }
-  return RunIn(-1, {ip, "link", "set", kSearchLink, "up"}) &&
-         RunIn(peerNs_, {ip, "link", "set", kPeerLink, "up"});
+  return RunIn(-1, {ip, "link", "set", searchLink, "up"}) &&
+         RunIn(peerNs_, {ip, "link", "set", peerLink, "up"});
 }
 
 bool NetnsLab::BlockSendsFrom(const std::string& address) const {
+  return AddDropRule({"ip", "saddr", address});
+}
+
+bool NetnsLab::BlockSendsOn(const std::string& device) const {
+  return AddDropRule({"oifname", device});
+}
+
+bool NetnsLab::AddDropRule(const std::vector<std::string>& match) const {
   const char* found = FindTool("nft");
   if (found == nullptr) return false;
   const std::string nft = found;
-  // The table and chain live in the search namespace only; adding them again is harmless.
+  // A locally made datagram dropped on its way out fails its send with EPERM.
+  // The table and chain live in the search namespace only; adding them again
+  // is harmless.
+  std::vector<std::string> rule = {nft, "add", "rule", "ip", "netseek_test", "out"};
+  rule.insert(rule.end(), match.begin(), match.end());
+  rule.push_back("drop");
   return RunIn(-1, {nft, "add", "table", "ip", "netseek_test"}) &&
          RunIn(-1, {nft, "add", "chain", "ip", "netseek_test", "out",
                     "{ type filter hook output priority 0; }"}) &&
-         RunIn(-1, {nft, "add", "rule", "ip", "netseek_test", "out", "ip", "saddr", address,
-                    "drop"});
+         RunIn(-1, rule);
 }
 
 NetnsLab::~NetnsLab() {

@@ -39,6 +39,10 @@ struct LabLayout {
   // Further search-side addresses, added with the label "nsk0:1" (a labelled
   // secondary address, listed under that label rather than the device).
   std::vector<std::string> labelledSearchAddresses = {};
+  // Addresses on a second veth pair to the same peer namespace: "nsk2" on the
+  // search side, "nsk3" on the peer side. None means no second pair.
+  std::vector<std::string> secondSearchAddresses = {};
+  std::vector<std::string> secondPeerAddresses = {};
 };
 
 class NetnsLab {
@@ -54,6 +58,8 @@ class NetnsLab {
   // Makes every datagram sent from `address` on the search side fail (with
   // EPERM, through a netfilter rule); false when nft is not installed.
   bool BlockSendsFrom(const std::string& address) const;
+  // The same for every datagram leaving through the search-side `device`.
+  bool BlockSendsOn(const std::string& device) const;
 
   // Starts argv[0] with the arguments inside the peer namespace.
   std::unique_ptr<ChildProcess> StartInPeer(const std::vector<std::string>& argv) const;
@@ -61,6 +67,11 @@ class NetnsLab {
  private:
   NetnsLab(int searchNs, int peerNs) : searchNs_(searchNs), peerNs_(peerNs) {}
   bool Build(const LabLayout& layout, std::string& whyNot) const;
+  bool AddLink(const char* searchLink, const char* peerLink,
+               const std::vector<std::string>& searchAddresses,
+               const std::vector<std::string>& peerAddresses) const;
+  // Adds an output rule "<match...> drop" in the search namespace.
+  bool AddDropRule(const std::vector<std::string>& match) const;
 
   int searchNs_;
   int peerNs_;

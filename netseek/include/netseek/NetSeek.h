@@ -20,7 +20,8 @@
 extern "C" {
 #endif
 
-/* Run results (NetSeek_SetParam returns them; NetSeek_DoSearch returns -10 or a count). */
+/* Run results (NetSeek_SetParam returns them; NetSeek_DoSearch returns a count,
+ * -10, -2 or -1). */
 #define NETSEEK_RESULT_SUCCESS 1          /* the unit accepted the parameters */
 #define NETSEEK_RESULT_RUNNING 0          /* never returned */
 #define NETSEEK_RESULT_LOOP_FAILED (-1)   /* the run loop could not be set up */
@@ -37,7 +38,11 @@ extern "C" {
  * Broadcasts the search request to destPort from every IPv4 address of every
  * interface that is up (loopback excluded) and collects the answers that
  * arrive within timeLimitSec (1 to 10). parent is an opaque handle that must
- * not be null. Returns the number of units found, or -10 for a bad argument.
+ * not be null. An address whose send fails is left out (the log says so) and
+ * the search goes on from the others. Returns the number of units found (0
+ * also when there is no local address at all); -10 for a bad argument; -2
+ * when there were local addresses but none could send; -1 when the run could
+ * not be set up.
  */
 NETSEEK_API int32_t NetSeek_DoSearch(void* parent, uint16_t destPort, int32_t timeLimitSec);
 
