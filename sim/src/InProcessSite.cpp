@@ -42,10 +42,15 @@ std::unique_ptr<InProcessSite> InProcessSite::Start(SiteSpec site, std::string* 
     }
   }
   if (!self->simulator_->Start(error)) return nullptr;
+  // Tests plug units out and in through control lines in this file.
+  if (const char* path = std::getenv("LINKMETER_DEMO_CONTROL"); path && *path) {
+    self->control_ = std::make_unique<ControlFile>(*self->simulator_, path);
+  }
   return self;
 }
 
 InProcessSite::~InProcessSite() {
+  control_.reset();
   simulator_.reset();
   if (!busDirectory_.empty()) {
     vcomm::usb::SetBusDirectory("");

@@ -2,6 +2,10 @@
 // return value is the query id a cancel names ("jsquery:cancel"); a
 // cancelled call still waits for the program's own answer (the unit stops
 // between exchanges), so the next call never overlaps it on the same unit.
+// A failure that means a unit's link is gone marks that unit lost: every
+// later call for it fails at once (so repeating work stops) until it is
+// opened again.
+import { isLinkLost, linkKey } from './failures.js';
 export class CancelledError extends Error {
   constructor() {
     super('cancelled');
@@ -40,12 +44,47 @@ function host() {
   return globalThis.app;
 }
 
+const lostLinks = new Set();
+const linkListeners = new Set();
+
+// f(comInfo, lost) runs when a unit's link is lost or opened again.
+export function onLinkChange(f) {
+  linkListeners.add(f);
+  return () => linkListeners.delete(f);
+}
+
+export function isLost(comInfo) {
+  return lostLinks.has(linkKey(comInfo));
+}
+
+function markLink(comInfo, lost) {
+  const key = linkKey(comInfo);
+  if (!key || lostLinks.has(key) === lost) return;
+  if (lost) lostLinks.add(key);
+  else lostLinks.delete(key);
+  for (const f of linkListeners) f(comInfo, lost);
+}
+
+// Whether a call may reach the unit: open and close always may.
+function gated(name, arg) {
+  return name !== 'ComOpen' && name !== 'ComClose' && !!arg && isLost(arg.comInfo);
+}
+
+function deviceFailure(arg, detail) {
+  if (arg && arg.comInfo && isLinkLost(detail)) markLink(arg.comInfo, true);
+  return new DeviceError(detail);
+}
+
 // Runs the query `name` with `arg`; resolves with its answer, rejects with
 // DeviceError on a failure and CancelledError once `signal` aborted it.
 export function query(name, arg, { signal, graceMs = CANCEL_GRACE_MS } = {}) {
   return new Promise((resolve, reject) => {
     if (signal && signal.aborted) {
       reject(new CancelledError());
+      return;
+    }
+    if (gated(name, arg)) {
+      reject(new DeviceError({ linkLost: true, cmdName: name.replace(/^ComTcmd/, '') }));
       return;
     }
     let settled = false;
@@ -68,7 +107,7 @@ export function query(name, arg, { signal, graceMs = CANCEL_GRACE_MS } = {}) {
       name,
       arg,
       (answer) => finish(() => (cancelled ? reject(new CancelledError()) : resolve(answer))),
-      (failure) => finish(() => (cancelled ? reject(new CancelledError()) : reject(new DeviceError(failure)))),
+      (failure) => finish(() => (cancelled ? reject(new CancelledError()) : reject(deviceFailure(arg, failure)))),
     );
     if (signal && !settled) signal.addEventListener('abort', onAbort);
   });
@@ -79,14 +118,18 @@ export function query(name, arg, { signal, graceMs = CANCEL_GRACE_MS } = {}) {
 export async function command(mnemonic, arg, options) {
   const result = await query('ComTcmd' + mnemonic, arg, options);
   if (result && result.isCancel) throw new CancelledError();
-  if (!result || !result.isSuccess) throw new DeviceError(result);
+  if (!result || !result.isSuccess) throw deviceFailure(arg, result);
   return result;
 }
 
 export const searchUSB = (flags, options) => query('ComSearchUSB', flags, options);
 export const searchLAN = (ports, options) => query('ComSearchLAN', ports, options);
 export const searchLogger = (arg, options) => query('ComSearchLogger', arg, options);
-export const open = (comInfo) => query('ComOpen', { comInfo });
+export async function open(comInfo) {
+  const answer = await query('ComOpen', { comInfo });
+  markLink(comInfo, false);
+  return answer;
+}
 export const close = (comInfo) => query('ComClose', { comInfo });
 export const rsLevels = (comInfo, freqs, options) => query('ComTcmdGetRsLevel', { comInfo, freqs }, options);
 export const fileDialog = (arg) => query('JsFileDialog', arg);

@@ -1,27 +1,16 @@
-// A failure as the technician reads it: what the program said (its msg)
-// and what to do about it.
+// A failure as the technician reads it: a sentence in the page's language
+// saying what happened, what to do, and the program's own text (msg, STATUS,
+// codes, library call) apart as details.
 import { t } from './i18n.js';
 import { CancelledError } from './api.js';
 import { RouteError } from './route.js';
+import { failureCause } from './failures.js';
+
+export { failureCause } from './failures.js';
 
 // The advice key for a failure object or device result.
 export function adviceKey(detail) {
-  const d = detail || {};
-  const msg = String(d.msg || '');
-  if (d.isTimeout || msg === 'timeout') return 'advice.timeout';
-  if (String(d.api || '').startsWith('app.file')) return 'advice.file';
-  if (msg.startsWith('fail to open')) return d.code2 === -29 || /LOGIN/i.test(msg) ? 'advice.password' : 'advice.open';
-  if (msg.includes('このAPIは指定したcomInfo')) return 'advice.unsupported';
-  if (msg === 'unhandled query') return 'advice.missing';
-  if (msg.startsWith('Invalid arguments')) return 'advice.arguments';
-  if (d.code1 === -22) return 'advice.measure';
-  if (typeof d.STATUS === 'string') {
-    if (d.STATUS === '0003-0090') return 'advice.busy';
-    if (d.STATUS === '0005-0001') return 'advice.noLogger';
-    if (d.STATUS.startsWith('0004-')) return 'advice.radio';
-  }
-  if (msg.includes('bridge is not available')) return 'advice.bridge';
-  return 'advice.retry';
+  return 'advice.' + failureCause(detail);
 }
 
 // What a technician reads when the sibling application's settings cannot be
@@ -34,18 +23,42 @@ export function siblingFailureText(code) {
   return null;
 }
 
-// {title, msg, advice} for any error a flow caught.
+const PROGRAM_KEYS = ['code1', 'code2', 'STATUS', 'cmdName', 'api', 'isSuccess'];
+
+// A failure the page made itself (a value it refused, a file it could not
+// read) carries its sentence in pageText, or only a msg in the page's words.
+function pageSentence(detail) {
+  if (typeof detail.pageText === 'string') return detail.pageText;
+  if (detail.linkLost) return null;
+  const fromProgram = PROGRAM_KEYS.some((k) => detail[k] !== undefined);
+  return !fromProgram && typeof detail.msg === 'string' && detail.msg ? detail.msg : null;
+}
+
+// The program's side of a failure, for the details line: its msg, the
+// result's STATUS and command, the failure codes and the function.
+export function failureDetails(detail) {
+  const d = detail || {};
+  const parts = [];
+  if (d.cmdName && !String(d.msg || '').includes(d.cmdName)) parts.push(d.cmdName);
+  if (d.msg) parts.push(String(d.msg));
+  if (d.STATUS && !String(d.msg || '').includes(d.STATUS)) parts.push('STATUS=' + d.STATUS);
+  if (d.code1 !== undefined && !String(d.msg || '').includes(String(d.code1))) {
+    parts.push(`code ${d.code1}${d.code2 !== undefined ? ' / ' + d.code2 : ''}`);
+  }
+  if (d.api) parts.push(d.api);
+  return parts.join(' · ');
+}
+
+// {title, advice, details, cause} for any error a flow caught: title is the
+// main line, in the page's language.
 export function describeError(error) {
-  if (error instanceof CancelledError) return { title: t('error.cancelled'), msg: '', advice: '' };
+  if (error instanceof CancelledError) return { title: t('error.cancelled'), advice: '', details: '', cause: 'cancelled' };
   if (error instanceof RouteError) {
-    return { title: t('error.route'), msg: t('route.' + error.code, { num: error.detail }), advice: t('advice.registration') };
+    return { title: t('route.' + error.code, { num: error.detail }), advice: t('advice.registration'), details: '', cause: 'route' };
   }
   const detail = (error && error.detail) || { msg: error && error.message ? error.message : String(error) };
-  const parts = [];
-  if (detail.msg) parts.push(detail.msg);
-  else if (detail.STATUS) parts.push('STATUS=' + detail.STATUS);
-  if (detail.code1 !== undefined && !String(detail.msg || '').includes(String(detail.code1))) {
-    parts.push(`(code ${detail.code1}${detail.code2 !== undefined ? ' / ' + detail.code2 : ''})`);
-  }
-  return { title: t('error.device'), msg: parts.join(' '), advice: t(adviceKey(detail)) };
+  const own = pageSentence(detail);
+  if (own !== null) return { title: own, advice: '', details: '', cause: 'page' };
+  const cause = failureCause(detail);
+  return { title: t('failure.' + cause), advice: t('advice.' + cause), details: failureDetails(detail), cause };
 }

@@ -1,6 +1,7 @@
 // What the program tells the page beyond `app`: display units of channel
-// values (the program's channel types) and whether it runs the demo site.
-// Both live in the `linkmeter` namespace the program adds to the page.
+// values (the program's channel types), whether it runs the demo site and
+// the user's system language, all in the `linkmeter` namespace the program
+// adds to the page.
 function extras() {
   return typeof globalThis.linkmeter === 'object' && globalThis.linkmeter ? globalThis.linkmeter : null;
 }
@@ -35,4 +36,17 @@ export function channelUnit(chType) {
 export function isDemo() {
   const ns = extras();
   return !!ns && typeof ns.isDemo === 'function' && ns.isDemo() === true;
+}
+
+// The user's system language as the program reads it from its environment
+// ("ja" or "en"); null when the program does not say.
+export function systemLanguage() {
+  const ns = extras();
+  if (!ns || typeof ns.systemLanguage !== 'function') return null;
+  try {
+    const lang = ns.systemLanguage();
+    return typeof lang === 'string' ? lang : null;
+  } catch (e) {
+    return null;
+  }
 }

@@ -68,3 +68,10 @@ export function tn(key, count, params) {
   const has = (k) => k in tables[current] || k in tables.en;
   return t(has(exact) ? exact : `${key}.other`, all);
 }
+
+// The language a page starts in without a saved choice: the system language
+// the program reports ("ja", "en"), else what the engine's own tag says.
+export function startLanguage(systemLanguage, engineTag) {
+  if (typeof systemLanguage === 'string' && tables[systemLanguage]) return systemLanguage;
+  return pickLanguage(engineTag);
+}

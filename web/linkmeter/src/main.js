@@ -1,8 +1,10 @@
-// The page: header (unit, DEMO mark, language), a tab per flow, messages.
+// The page: header (unit and its link, DEMO mark, language), a tab per
+// flow, messages.
 import { h, fill } from './dom.js';
-import { t, pickLanguage, setLanguage, language, LANGUAGES, onLanguageChange } from './i18n.js';
+import { t, startLanguage, setLanguage, language, LANGUAGES, onLanguageChange } from './i18n.js';
 import { store } from './state.js';
-import { mountMessages, notify } from './ui.js';
+import { mountMessages, notify, showError, askPassword, clearMessages } from './ui.js';
+import { createConnection } from './connection.js';
 import { installExitGuard } from './busy.js';
 import * as host from './host.js';
 import * as api from './api.js';
@@ -46,14 +48,36 @@ function go(id, options) {
 }
 
 function unitText(s) {
-  return s.unit ? `${s.unit.name} · ${s.unit.model} · ${s.unit.serial}` : t('units.notConnected');
+  if (!s.unit) return t('units.notConnected');
+  const text = [s.unit.name, s.unit.model, s.unit.serial].filter(Boolean).join(' · ');
+  return s.linkLost ? `${text} — ${t('link.lost')}` : text;
+}
+
+const storage = {
+  getItem: (key) => { try { return localStorage.getItem(key); } catch (e) { return null; } },
+  setItem: (key, value) => { try { localStorage.setItem(key, value); } catch (e) { /* private mode */ } },
+};
+const connection = createConnection({ store, api, storage, ui: { askPassword, showError, notify, clearMessages } });
+
+// The connected unit in the header: its name, whether its link holds, and
+// a way to connect again when it was lost.
+function unitStatus() {
+  const unit = h('span', { id: 'connected-unit' });
+  const reconnect = h('button', { id: 'reconnect-button', class: 'warn', hidden: true, onclick: () => connection.reconnect(), text: t('link.reconnect') });
+  const update = (s) => {
+    unit.textContent = unitText(s);
+    unit.dataset.state = !s.unit ? 'none' : s.linkLost ? 'lost' : 'connected';
+    unit.title = s.linkLost ? t('link.lostTitle') : '';
+    reconnect.hidden = !(s.unit && s.linkLost);
+  };
+  return { elements: [unit, reconnect], update };
 }
 
 function build(root) {
   store.unsubscribeAll();
   // What every view works with: it takes these from its context, never
   // from the modules' singletons, so its logic runs under Node with fakes.
-  const ctx = { go, store, api, host };
+  const ctx = { go, store, api, host, connection, storage };
   const tabs = h('nav', { id: 'tabs', role: 'tablist' });
   const views = h('main', { id: 'views' });
   built = VIEWS.map((view) => {
@@ -61,7 +85,7 @@ function build(root) {
     tabs.append(tab);
     return { id: view.id, view, ctx, container: views, tab, element: null, show: null };
   });
-  const unit = h('span', { id: 'connected-unit' });
+  const status = unitStatus();
   const busy = h('span', { id: 'busy-mark', hidden: true, text: t('common.working') });
   const lang = h('select', { id: 'language', title: t('common.language') },
     LANGUAGES.map((l) => h('option', { value: l, selected: l === language(), text: t('language.' + l) })));
@@ -75,15 +99,18 @@ function build(root) {
     setLanguage(lang.value);
   });
   const messages = h('div', { id: 'messages', 'aria-live': 'polite' });
+  // The header and tabs stay in view however far a long page scrolls.
   fill(root,
-    h('header', { class: 'no-print' },
-      h('h1', { text: 'Linkmeter' }),
-      host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
-      unit, busy, lang),
-    tabs, messages, views);
+    h('div', { id: 'page-top' },
+      h('header', { class: 'no-print' },
+        h('h1', { text: 'Linkmeter' }),
+        host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
+        ...status.elements, busy, lang),
+      tabs),
+    messages, views);
   mountMessages(messages);
   const update = (s) => {
-    unit.textContent = unitText(s);
+    status.update(s);
     busy.hidden = s.busy === 0;
   };
   store.subscribe(update);
@@ -108,13 +135,14 @@ async function fitWindow() {
 
 function start() {
   const root = document.getElementById('app');
-  setLanguage(savedLanguage() || pickLanguage(navigator.language));
+  setLanguage(savedLanguage() || startLanguage(host.systemLanguage(), navigator.language));
   document.documentElement.lang = language();
   if (typeof globalThis.app !== 'object') {
     fill(root, h('p', { class: 'message error', id: 'no-bridge', text: t('error.noBridge') }));
     return;
   }
   installExitGuard();
+  connection.watchLinks();
   fitWindow();
   build(root);
   onLanguageChange(() => build(root));

@@ -11,20 +11,36 @@ export function mountMessages(el) {
   messages = el;
 }
 
-// Shows a failure: the program's text and what to do. Cancels are shown as
-// a short notice.
+// A context that is a command or block name (RSETF, EWSUC…) is the
+// program's word, not the technician's: it goes to the details line.
+function isMnemonic(context) {
+  return /^[A-Z][A-Z0-9_]{2,}$/.test(String(context || ''));
+}
+
+// The parts of a failure's box: main line (context and what happened),
+// what to do, and the program's own text as details.
+export function errorParts(error, context) {
+  const d = describeError(error);
+  const technical = isMnemonic(context);
+  const main = context && !technical ? `${context}: ${d.title}` : d.title;
+  const details = [technical ? context : '', d.details].filter(Boolean).join(' · ');
+  return { main, advice: d.advice, details, cause: d.cause };
+}
+
+// Shows a failure in plain words, the program's text apart. Cancels are
+// shown as a short notice.
 export function showError(error, context) {
   if (!messages) return;
   if (error instanceof CancelledError) {
     notify(t('error.cancelled'));
     return;
   }
-  const d = describeError(error);
-  const box = h('div', { class: 'message error', role: 'alert', test: 'error' },
+  const d = errorParts(error, context);
+  const box = h('div', { class: 'message error', role: 'alert', test: 'error', dataset: { cause: d.cause } },
     h('button', { class: 'close', title: t('common.close'), onclick: () => box.remove(), text: '×' }),
-    h('strong', { text: context ? `${context}: ${d.title}` : d.title }),
-    d.msg ? h('div', { class: 'msg', test: 'error-msg', text: d.msg }) : null,
-    d.advice ? h('div', { class: 'advice', test: 'error-advice', text: d.advice }) : null);
+    h('strong', { test: 'error-main', text: d.main }),
+    d.advice ? h('div', { class: 'advice', test: 'error-advice', text: d.advice }) : null,
+    d.details ? h('div', { class: 'details', test: 'error-details', text: d.details }) : null);
   messages.prepend(box);
   while (messages.children.length > 4) messages.lastElementChild.remove();
 }

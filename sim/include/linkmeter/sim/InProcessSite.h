@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "linkmeter/sim/ControlFile.h"
 #include "linkmeter/sim/Simulator.h"
 
 namespace linkmeter::sim {
@@ -32,6 +33,7 @@ class InProcessSite {
 
   std::string busDirectory_;
   std::unique_ptr<Simulator> simulator_;
+  std::unique_ptr<ControlFile> control_;  // LINKMETER_DEMO_CONTROL, for tests
 };
 
 }  // namespace linkmeter::sim

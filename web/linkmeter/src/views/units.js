@@ -1,98 +1,17 @@
-// Units: find base units (USB, LAN) and loggers, connect one, and see its
-// information, status and clock at a glance.
+// Units: find base units (USB, LAN) and loggers, connect one (found, or a LAN
+// unit by its address), and see its information, status and clock at a
+// glance. The flows live in connection.js; this module only draws.
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
-import * as api from '../api.js';
-import { store, sessionPasswords } from '../state.js';
-import { showError, askPassword, progressBar, notify, clearMessages } from '../ui.js';
-
-const USB_FLAGS = { vlb1: true, vlb2: true, vlb3: true, vlb5: true };
+import { progressBar } from '../ui.js';
+import { parseIPv4, parsePort, rememberedAddress, sameUnit, DEFAULT_LAN_PORT } from '../connection.js';
 
 function address(entry) {
-  return entry.com === 2 ? `${entry.ipAddr}:${entry.port}` : `USB ${entry.port ?? ''}`.trim();
+  return entry.com === 1 ? `USB ${entry.port ?? ''}`.trim() : `${entry.ipAddr}:${entry.port}`;
 }
 
-// Runs the three searches in turn; one failing does not stop the others.
-async function search(progress, button) {
-  button.disabled = true;
-  const steps = [
-    ['units.searchUSB', () => api.searchUSB(USB_FLAGS)],
-    ['units.searchLAN', () => api.searchLAN({})],
-    ['units.searchLogger', () => api.searchLogger({})],
-  ];
-  const found = [[], [], []];
-  for (let i = 0; i < steps.length; i++) {
-    progress.set(i, steps.length, t(steps[i][0]));
-    try {
-      const list = await steps[i][1]();
-      found[i] = Array.isArray(list) ? list : [];
-    } catch (e) {
-      showError(e, t(steps[i][0]));
-    }
-  }
-  progress.set(steps.length, steps.length, t('units.found', { n: found[0].length + found[1].length, loggers: found[2].length }));
-  store.set({ units: [...found[0], ...found[1]], loggers: found[2] });
-  button.disabled = false;
-}
-
-// A usable comInfo for `entry`: LAN units get the session password, asked
-// once per unit.
-async function comInfoOf(entry) {
-  if (entry.com !== 2) return { ...entry };
-  let password = sessionPasswords.get(entry);
-  if (password === undefined) {
-    password = await askPassword(entry.name || entry.ipAddr);
-    if (password === null) return null;
-    sessionPasswords.set(entry, password);
-  }
-  return { ...entry, lanPassword: password };
-}
-
-async function readInfo(comInfo) {
-  const info = {};
-  for (const [key, mnemonic] of [['ruinf', 'RUINF'], ['ebsts', 'EBSTS'], ['rdtim', 'RDTIM']]) {
-    try {
-      info[key] = await api.command(mnemonic, { comInfo });
-    } catch (e) {
-      info[key] = { error: e };
-      showError(e, mnemonic);
-    }
-  }
-  return info;
-}
-
-async function disconnect() {
-  if (store.get().busy) {
-    notify(t('units.busy'));
-    return;
-  }
-  const unit = store.get().unit;
-  store.set({ unit: null, unitInfo: null, regInfo: null, surveyTarget: null });
-  if (unit) await api.close(unit).catch(() => {});
-}
-
-async function connect(entry) {
-  if (store.get().busy) {
-    notify(t('units.busy'));
-    return;
-  }
-  await disconnect();
-  const comInfo = await comInfoOf(entry);
-  if (!comInfo) return;
-  try {
-    await api.open(comInfo);
-  } catch (e) {
-    if (entry.com === 2) sessionPasswords.forget(entry); // a wrong password is asked again
-    showError(e, t('units.connect'));
-    return;
-  }
-  clearMessages(); // an earlier refusal no longer holds
-  store.set({ unit: comInfo, unitInfo: { loading: true } });
-  store.set({ unitInfo: await readInfo(comInfo) });
-}
-
-function unitRow(entry, connected) {
-  const isConnected = connected && connected.serial === entry.serial && connected.com === entry.com;
+function unitRow(conn, entry, s) {
+  const isConnected = sameUnit(entry, s.unit) && !s.linkLost;
   return h('tr', { test: 'unit-row', dataset: { serial: String(entry.serial), com: String(entry.com) }, class: isConnected ? 'selected' : '' },
     h('td', { text: entry.com === 2 ? 'LAN' : 'USB' }),
     h('td', { text: entry.model }),
@@ -100,7 +19,7 @@ function unitRow(entry, connected) {
     h('td', { text: entry.descr }),
     h('td', { class: 'mono', text: String(entry.serial) }),
     h('td', { class: 'mono', text: address(entry) }),
-    h('td', {}, h('button', { test: 'connect', disabled: isConnected, onclick: () => connect(entry), text: isConnected ? t('units.connected') : t('units.connect') })));
+    h('td', {}, h('button', { test: 'connect', disabled: isConnected, onclick: () => conn.connect(entry), text: isConnected ? t('units.connected') : t('units.connect') })));
 }
 
 function clockText(rdtim) {
@@ -110,37 +29,80 @@ function clockText(rdtim) {
   return t('units.clockOffset', { offset: `${sign}${Math.abs(s)}` });
 }
 
-function infoPanel(unit, info) {
+function statusText(s) {
+  if (s.linkLost) return t('units.statusLost');
+  const ebsts = s.unitInfo && s.unitInfo.ebsts;
+  return ebsts && !ebsts.error ? t('units.statusOk', { status: ebsts.STATUS || '' }) : t('units.statusFailed');
+}
+
+function infoPanel(conn, s) {
+  const { unit, unitInfo: info } = s;
   if (!unit) return h('p', { class: 'hint', text: t('units.notConnected') });
   if (!info || info.loading) return h('p', { class: 'hint', text: t('common.working') });
   const ruinf = info.ruinf && !info.ruinf.error ? info.ruinf : {};
-  const state = info.ebsts && !info.ebsts.error ? t('units.statusOk', { status: info.ebsts.STATUS || '' }) : t('units.statusFailed');
-  const cell = (label, value, id) => h('div', { class: 'field' }, h('span', { class: 'label', text: label }), h('span', { id, text: value ?? '—' }));
-  return h('div', { class: 'fields' },
+  const cell = (label, value, id) => h('div', { class: 'field' }, h('span', { class: 'label', text: label }), h('span', { id, text: value || '—' }));
+  return h('div', { class: 'fields', dataset: { state: s.linkLost ? 'lost' : 'ok' } },
     cell(t('units.name'), ruinf.NAME ?? unit.name, 'info-name'),
     cell(t('units.descr'), ruinf.DESC ?? unit.descr, 'info-descr'),
     cell(t('units.serial'), ruinf.SER ?? unit.serial, 'info-serial'),
     cell(t('units.model'), unit.model, 'info-model'),
-    cell(t('units.firmware'), [ruinf.FWV, ruinf.RFV].filter(Boolean).join(' / ') || '—', 'info-firmware'),
-    cell(t('units.status'), state, 'info-status'),
+    cell(t('units.firmware'), [ruinf.FWV, ruinf.RFV].filter(Boolean).join(' / '), 'info-firmware'),
+    cell(t('units.status'), statusText(s), 'info-status'),
     cell(t('units.clock'), clockText(info.rdtim), 'info-clock'),
-    h('button', { id: 'disconnect-button', onclick: disconnect, text: t('units.disconnect') }));
+    h('div', { class: 'toolbar' },
+      h('button', { id: 'info-refresh', disabled: !!s.linkLost, onclick: () => conn.refresh(), text: t('units.refresh') }),
+      h('button', { id: 'disconnect-button', onclick: () => conn.disconnect(), text: t('units.disconnect') })));
+}
+
+// The address form: checked here, so a mistyped address never reaches the
+// program; prefilled with the address last connected by.
+function addressForm(conn, storage) {
+  const saved = rememberedAddress(storage);
+  const ip = h('input', { id: 'address-input', type: 'text', inputmode: 'decimal', placeholder: '192.168.1.20', value: saved ? saved.ipAddr : '' });
+  const port = h('input', { id: 'port-input', type: 'text', inputmode: 'numeric', size: 6, value: String(saved ? saved.port : DEFAULT_LAN_PORT) });
+  const problem = h('span', { id: 'address-problem', class: 'problem', hidden: true });
+  const submit = (e) => {
+    e.preventDefault();
+    const addr = parseIPv4(ip.value);
+    const p = parsePort(port.value);
+    problem.hidden = addr !== null && p !== null;
+    problem.textContent = addr === null ? t('units.badAddress') : p === null ? t('units.badPort') : '';
+    if (problem.hidden) conn.connectByAddress(addr, p);
+  };
+  return h('form', { id: 'address-form', class: 'toolbar', onsubmit: submit },
+    h('label', {}, t('units.ipAddress') + ' ', ip),
+    h('label', {}, t('units.port') + ' ', port),
+    h('button', { id: 'address-connect', type: 'submit', text: t('units.connect') }),
+    problem);
+}
+
+function emptyList(s) {
+  const text = s.searched ? t('units.noneFound') : t('units.none');
+  return h('tr', {}, h('td', { colspan: 7, class: 'hint', id: s.searched ? 'search-hint' : undefined, text }));
 }
 
 export default {
   id: 'units',
   title: 'tab.units',
-  create() {
+  create(ctx) {
+    const { store, connection: conn } = ctx;
     const progress = progressBar('search-progress');
     const button = h('button', { id: 'search-button', class: 'primary', text: t('units.search') });
-    button.addEventListener('click', () => search(progress, button));
+    button.addEventListener('click', async () => {
+      button.disabled = true;
+      try {
+        await conn.search(progress.set);
+      } finally {
+        button.disabled = false;
+      }
+    });
     const list = h('tbody', { id: 'unit-list' });
     const loggers = h('ul', { id: 'logger-list' });
     const info = h('div', { id: 'unit-info' });
     const render = (s) => {
-      fill(list, s.units.length ? s.units.map((u) => unitRow(u, s.unit)) : h('tr', {}, h('td', { colspan: 7, class: 'hint', text: t('units.none') })));
+      fill(list, s.units.length ? s.units.map((u) => unitRow(conn, u, s)) : emptyList(s));
       fill(loggers, s.loggers.map((l) => h('li', { test: 'logger', text: `${l.model} ${l.serial}` + (l.comInfo ? ` — ${l.comInfo.name}` : '') })));
-      fill(info, infoPanel(s.unit, s.unitInfo));
+      fill(info, infoPanel(conn, s));
     };
     store.subscribe(render);
     const element = h('section', { id: 'view-units' },
@@ -148,6 +110,7 @@ export default {
       h('table', { class: 'list' },
         h('thead', {}, h('tr', {}, ...['kind', 'model', 'name', 'descr', 'serial', 'address', ''].map((k) => h('th', { text: k ? t('units.' + k) : '' })))),
         list),
+      h('h3', { text: t('units.byAddress') }), addressForm(conn, ctx.storage),
       h('h3', { text: t('units.loggers') }), loggers,
       h('h3', { text: t('units.info') }), info);
     render(store.get());
