@@ -47,7 +47,10 @@ void ComExecutorBase::Execute(const Sorrel::cef::BrowserPtr& browser, const lm::
         0, lm::text::Format("このAPIは指定したcomInfo(%s)に対応していません。", prm->comInfo.Model().c_str()));
   }
   auto unit = table_.Lookup(prm->comInfo);
-  if (!unit) throw JsExecuteException(0, "");
+  if (!unit) {
+    throw JsExecuteException(
+        0, lm::text::Format("no connection can be made to comInfo(%s)", prm->comInfo.Model().c_str()));
+  }
 
   // One command at a time per unit: a second call waits its turn here, or
   // gives up waiting when it is cancelled.

@@ -42,34 +42,61 @@ std::shared_ptr<com::vantor::TcmdVLB1> TcmdGetRsLevel::MakeClosingCommand() {
   return MakeVlb1(data);
 }
 
-void TcmdGetRsLevel::ExecuteChecked(com::vantor::Executor& executor, com::vantor::TcmdVLB1& command) {
+bool TcmdGetRsLevel::ExecuteChecked(com::vantor::Executor& executor, com::vantor::TcmdVLB1& command) {
   executor.Execute(command, 0);
   const int status = command.GetResult().status;
-  if ((status == ExecResult::kCompleted && command.IsStatus(4, 0)) || status == ExecResult::kCancelled) return;
+  if (status == ExecResult::kCancelled) return false;
+  if (status == ExecResult::kCompleted && command.IsStatus(4, 0)) return true;
   std::string msg = "通信が失敗しました。(" + command.GetName() + " STATUS=" + command.GetStatusText() + ")";
   throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(-22, msg)));
 }
 
 void TcmdGetRsLevel::RunCancelled(PrmExecutor& prm) {
   ReadChannels(prm.args);
-  throw JsExecuteException::FromText(lm::json::ToText(lm::json::MakeObject({{"code1", lm::json::Number(0)}})));
+  throw CancelledFailure();
+}
+
+JsExecuteException TcmdGetRsLevel::CancelledFailure() {
+  return JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(0, "cancel")));
+}
+
+void TcmdGetRsLevel::SendClosing(PrmExecutor& prm) {
+  // The closing frame goes out even when the call was cancelled: it is what
+  // stops the base unit measuring. The call's cancel is set aside for it.
+  auto& executor = prm.unit->Executor();
+  struct SetCancelAside {
+    com::vantor::Executor& executor;
+    const lm::CancelToken* token;
+    ~SetCancelAside() { executor.AttachCallCancel(token); }
+  } aside{executor, prm.cancel.get()};
+  executor.AttachCallCancel(nullptr);
+  ExecuteChecked(executor, *MakeClosingCommand());
 }
 
 void TcmdGetRsLevel::Run(PrmExecutor& prm) {
   const std::vector<uint8_t> channels = ReadChannels(prm.args);
   auto& executor = prm.unit->Executor();
+  auto cancelled = [&prm] { return prm.cancel && prm.cancel->IsCancelled(); };
   lm::json::Array levels;
+  bool stopped = false;
   for (uint8_t channel : channels) {
     auto command = MakeMeasureCommand(channel);
-    ExecuteChecked(executor, *command);
+    if (cancelled() || !ExecuteChecked(executor, *command)) {
+      stopped = true;  // a cancel stops the remaining channels, never the closing
+      break;
+    }
     auto data = command->GetRecvField("DATA");
     if (!data || data->size() != 7) {
-      throw JsExecuteException::FromText(lm::json::ToText(lm::json::MakeObject({{"code1", lm::json::Number(0)}})));
+      const std::string got = data ? lm::text::Format("%zu bytes", data->size()) : "none";
+      throw JsExecuteException::FromText(lm::json::ToText(
+          lm::json::ErrorObject(0, "VLB1 answer without its 7 DATA bytes (" + got + ") on channel " +
+                                       std::to_string(channel))));
     }
     levels.push_back(lm::json::MakeObject({{"freq", lm::json::Number(channel)},
                                            {"level", lm::json::Number(static_cast<uint8_t>((*data)[5]))}}));
   }
-  ExecuteChecked(executor, *MakeClosingCommand());
+  SendClosing(prm);
+  if (stopped || cancelled()) throw CancelledFailure();
   prm.reply->Success(lm::json::ToText(lm::json::Value(std::move(levels))));
 }
 

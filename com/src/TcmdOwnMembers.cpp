@@ -1,5 +1,7 @@
 // Argument checks and result members of the conversations that work them
-// out themselves: the registration transfer and the clock.
+// out themselves: the registration transfer, the clock and the trend.
+
+#include <cstdlib>
 
 #include "sorrel/cef/Exception.h"
 #include "sorrel/com/TcmdRowHandler.h"
@@ -17,6 +19,18 @@ void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Objec
 
 void AddOwnMembers(const com::vantor::TcmdRDTIM& command, lm::json::Object& result) {
   if (auto offset = command.TimeOffset()) result["TimeOffset"] = lm::json::Number(*offset);
+}
+
+void AddOwnMembers(const com::vantor::TcmdETRND& command, lm::json::Object& result) {
+  // What the last answer alone carried gives way to what the whole read collected.
+  for (const char* key : {"MAX", "INT", "START", "UTC", "DATA"}) result.erase(key);
+  for (const auto& [key, text] : command.TrendFields()) result[key] = lm::json::Number(std::atoi(text.c_str()));
+  if (const auto& data = command.Collected()) {
+    lm::json::Array bytes;
+    bytes.reserve(data->size());
+    for (char c : *data) bytes.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
+    result["DATA"] = lm::json::Value(std::move(bytes));
+  }
 }
 
 }  // namespace Sorrel::Com::row_handler

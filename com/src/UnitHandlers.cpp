@@ -1,10 +1,21 @@
 #include "sorrel/com/UnitHandlers.h"
 
+#include "lm/Text.h"
 #include "sorrel/cef/ArgReader.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/com/ComExecutorBase.h"
 
 namespace Sorrel::Com {
+namespace {
+
+// A unit of a model this program does not talk to.
+[[noreturn]] void Unknown(const ComInfo& info) {
+  throw Sorrel::cef::JsArgumentException(
+      0, lm::text::Format("comInfo(%s) is not a base unit this program talks to (model code %u)", info.Model().c_str(),
+                          static_cast<unsigned>(ModelCode(info.Serial()))));
+}
+
+}  // namespace
 
 using Sorrel::cef::ArgReader;
 
@@ -18,7 +29,7 @@ void Open::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
   uint8_t retry = 0;
   ArgReader(args).UInt8("retry", retry, ArgReader::Need::Optional);
   auto unit = Table().Lookup(info);
-  if (!unit) throw Sorrel::cef::JsArgumentException(0, "");
+  if (!unit) Unknown(info);
   UnitLease lease(unit->Gate(), nullptr);
   OpenUnit(*unit, retry);
   reply->Success(ComInfoAnswer(args));
@@ -28,7 +39,7 @@ void Close::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                     const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
   ComInfo info = ParseComInfo(args);
   auto unit = Table().Lookup(info);
-  if (!unit) throw Sorrel::cef::JsArgumentException(0, "");
+  if (!unit) Unknown(info);
   UnitLease lease(unit->Gate(), nullptr);
   if (unit->Executor().IsOpen()) unit->Executor().Close();
   reply->Success(ComInfoAnswer(args));

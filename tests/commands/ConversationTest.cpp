@@ -105,17 +105,18 @@ TEST(Conversation, ElogsReadsRecordsAcrossBlocksUpToTheEndOrTheLimit) {
   }
 }
 
-TEST(Conversation, EtrndCollectsUntilMaxAndStopsWhenNothingComes) {
+TEST(Conversation, EtrndCollectsUntilMax) {
   Sorrel::Com::TcmdETRND handler;
   ScriptedUnit unit("ETRND");
   unit.Answer({{"STATUS", "0002-0000"}, {"MAX", "6"}, {"INT", "3600"}, {"START", "7200"}, {"UTC", "9000"}, {"DATA", "ab"}});
   unit.Answer({{"STATUS", "0002-0000"}, {"DATA", "cd"}});
-  unit.Answer({{"STATUS", "0002-0000"}, {"DATA", ""}});
+  unit.Answer({{"STATUS", "0002-0000"}, {"DATA", "ef"}});
   auto r = RunCall(handler, unit, "{}");
   EXPECT_EQ(unit.sent.size(), 3u);
+  EXPECT_EQ(unit.sent[0], (FieldMap{{"ACT", "0"}}));
   EXPECT_EQ(unit.sent[2], (FieldMap{{"ACT", "1"}}));
-  EXPECT_FALSE(r.count("MAX"));  // only what the last answer carries
-  EXPECT_EQ(lm::json::ToText(r["DATA"]), "[]");
+  EXPECT_EQ(r["MAX"].get<double>(), 6);  // from the first answer, the only one that carried it
+  EXPECT_EQ(lm::json::ToText(r["DATA"]), "[97,98,99,100,101,102]");
 }
 
 TEST(Conversation, EisetVerifiesOnlyAnAcceptedWriteThatAsksForIt) {

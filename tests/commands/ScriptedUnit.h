@@ -21,6 +21,16 @@ class ScriptedUnit : public com::vantor::Executor {
   explicit ScriptedUnit(std::string name) : name_(std::move(name)) {}
   void Answer(FieldMap fields) { answers_.push_back(*com::vantor::BuildFrame(name_, fields)); }
   void AnswerRaw(Bytes bytes) { answers_.push_back(std::move(bytes)); }
+  // Once the script is used up, answers `fields` again and again; after
+  // `limit` such answers the exchange fails, so a command that would ask
+  // for ever ends and shows it.
+  void AnswerAlways(FieldMap fields, int limit = 20) {
+    always_ = *com::vantor::BuildFrame(name_, fields);
+    alwaysLeft_ = limit;
+  }
+  // Requests a cancel while the unit answers its `n`-th request (from 1),
+  // the way a page cancels while a frame is under way.
+  void CancelDuring(int n) { cancelDuring_ = n; }
 
   bool IsOpen() const override { return true; }
   void Close() override {}
@@ -29,7 +39,13 @@ class ScriptedUnit : public com::vantor::Executor {
     return ExecResult::Completed();
   }
   ExecResult Recv(int phase, com::vantor::Icmd& command) override {
-    if (answers_.empty()) return ExecResult::Error("script ran out", 1028, 103);
+    if (++answered_ == cancelDuring_) RequestCancel(false);
+    if (answers_.empty()) {
+      if (alwaysLeft_ <= 0) return ExecResult::Error("script ran out", 1028, 103);
+      --alwaysLeft_;
+      command.ParseRecvData(phase, always_);
+      return ExecResult::Completed();
+    }
     command.ParseRecvData(phase, answers_.front());
     answers_.pop_front();
     return ExecResult::Completed();
@@ -40,6 +56,10 @@ class ScriptedUnit : public com::vantor::Executor {
  private:
   std::string name_;
   std::deque<Bytes> answers_;
+  Bytes always_;
+  int alwaysLeft_ = 0;
+  int answered_ = 0;
+  int cancelDuring_ = 0;
 };
 
 template <class Handler>

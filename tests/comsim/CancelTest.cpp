@@ -160,7 +160,7 @@ TEST_F(Cancel, ConcurrentLevelMeasurementsCancelOnlyTheirOwnCall) {
   ASSERT_TRUE(usb->WaitFor(1, 10s));
   ASSERT_TRUE(lan->WaitFor(1, 10s));
   EXPECT_FALSE(usb->Answers()[0].success);
-  EXPECT_EQ(usb->Answers()[0].text, "{\"code1\":0}");
+  EXPECT_EQ(usb->Answers()[0].text, R"({"code1":0,"msg":"cancel"})");
   ASSERT_TRUE(lan->Answers()[0].success) << lan->Answers()[0].text;
   auto levels = lm::json::Parse(lan->Answers()[0].text);
   ASSERT_TRUE(levels && levels->is<lm::json::Array>());

@@ -63,13 +63,13 @@ TEST_F(RsLevel, AnswerWithoutSevenDataBytesStopsTheMeasurement) {
   rig.Sim().InjectFault(kUsbUnit, sixBytes);
   auto answer = Measure("[10, 20]");
   EXPECT_FALSE(answer.success);
-  EXPECT_EQ(answer.text, R"({"code1":0})");
+  EXPECT_EQ(answer.text, R"({"code1":0,"msg":"VLB1 answer without its 7 DATA bytes (6 bytes) on channel 10"})");
   EXPECT_EQ(SentData().size(), 1u);  // neither the second channel nor the closing command
 
   FaultRule noData = Fault("VLB1", FaultKind::kStatus);  // 0004-0000 and nothing else
   noData.status = {4, 0};
   rig.Sim().InjectFault(kUsbUnit, noData);
-  EXPECT_EQ(Measure("[10]").text, R"({"code1":0})");
+  EXPECT_EQ(Measure("[10]").text, R"({"code1":0,"msg":"VLB1 answer without its 7 DATA bytes (none) on channel 10"})");
 }
 
 TEST_F(RsLevel, RefusedMeasurementFailsWithItsStatus) {

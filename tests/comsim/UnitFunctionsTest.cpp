@@ -118,7 +118,10 @@ TEST_F(UnitFunctions, UnknownModelIsRefusedByTheFactory) {
   const std::string remote = rig.UsbComInfo(0x00B80101, "VL-RA");  // a remote unit's serial
   EXPECT_EQ(rig.Query("jsquery:ComIsOpen " + Arg(remote)).text, "false");
   auto open = rig.Query("jsquery:ComOpen " + Arg(remote));
-  EXPECT_EQ(open.text, R"({"code1":0,"msg":"Invalid arguments"})");
+  EXPECT_EQ(open.text, R"x({"code1":0,"msg":"Invalid arguments : comInfo(VL-RA) is not a base unit this program )x"
+                       R"x(talks to (model code 92)"})x");
+  auto close = rig.Query("jsquery:ComClose " + Arg(remote));
+  EXPECT_EQ(close.text, open.text);
 }
 
 TEST_F(UnitFunctions, NewLanPasswordReplacesTheStoredOne) {

@@ -17,7 +17,7 @@ void TcmdEISUC::Reset() {
   TcmdRow::Reset();
   recorded_ = {};
   expected_ = 0;
-  failures_ = 0;
+  progress_.Reset();
 }
 
 Bytes TcmdEISUC::BuildSendData(int phase) {
@@ -39,12 +39,10 @@ void TcmdEISUC::ParseRecvData(int phase, std::string_view answer) {
     recorded_.lastDataTime = LastTimeOptical(HeaderView(recorded_.header), Clock().unixNow());
     return;
   }
-  if (ok) {
-    recorded_.data += GetRecvField("DATA").value_or("");
-    failures_ = 0;
-  } else {
-    ++failures_;  // an answer that was not taken in counts as a failed block too
-  }
+  // An answer that was not taken in, or that brought nothing, is a failed block too.
+  const std::string_view data = ok ? GetRecvField("DATA").value_or("") : std::string_view();
+  recorded_.data += data;
+  progress_.Answered(data.size());
 }
 
 int TcmdEISUC::GetRecvTimeout(int phase) const {
@@ -52,12 +50,13 @@ int TcmdEISUC::GetRecvTimeout(int phase) const {
 }
 
 bool TcmdEISUC::IsContinue(int /*phase*/) const {
-  return recorded_.data.size() < expected_ && failures_ < kMaxFailures;
+  return recorded_.data.size() < expected_ && !progress_.GaveUp();
 }
 
 bool TcmdEISUC::IsSuccess() const { return TcmdRow::IsSuccess() && recorded_.data.size() >= expected_; }
 
 void TcmdEISUC::OnFinish() {
+  if (recorded_.data.size() < expected_) SetResult(BlockProgress::StoppedShort(recorded_.data.size(), expected_));
   recorded_.firstDataTime = FirstTime(HeaderView(recorded_.header), recorded_.lastDataTime, recorded_.data.size());
 }
 

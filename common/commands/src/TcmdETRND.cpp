@@ -3,12 +3,19 @@
 #include <cstdlib>
 
 namespace com::vantor {
+namespace {
+
+constexpr const char* kTrendKeys[] = {"MAX", "INT", "START", "UTC"};
+
+}  // namespace
 
 void TcmdETRND::Reset() {
   TcmdRow::Reset();
-  collected_.clear();
+  collected_.reset();
+  fields_.clear();
   max_ = 0;
-  stalled_ = false;
+  refused_ = false;
+  progress_.Reset();
 }
 
 Bytes TcmdETRND::BuildSendData(int phase) {
@@ -20,19 +27,37 @@ Bytes TcmdETRND::BuildSendData(int phase) {
 void TcmdETRND::ParseRecvData(int phase, std::string_view answer) {
   const bool accepted = AnswerAccepted(answer, GetName());
   TcmdRow::ParseRecvData(phase, answer);
-  std::string_view data = GetRecvField("DATA").value_or("");
-  // Without progress the unit would be asked for the same block for ever.
-  if (!accepted || !Is(Row().success) || data.empty()) {
-    stalled_ = true;
+  if (!accepted) {
+    progress_.Answered(0);  // unreadable: no progress, ask again
     return;
   }
-  if (phase == kPhaseFirst) {
-    const long long max = std::atoll(std::string(GetRecvField("MAX").value_or("0")).c_str());
-    max_ = max > 0 ? static_cast<std::size_t>(max) : 0;
+  if (!Is(Row().success)) {
+    refused_ = true;  // the unit said no: asking again changes nothing
+    return;
   }
-  collected_.append(data);
+  for (const char* key : kTrendKeys) {
+    if (auto value = GetRecvField(key)) fields_[key] = std::string(*value);
+  }
+  if (auto max = GetRecvField("MAX")) {
+    const long long n = std::atoll(std::string(*max).c_str());
+    max_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  auto data = GetRecvField("DATA");
+  if (data) {
+    if (!collected_) collected_.emplace();
+    collected_->append(*data);
+  }
+  progress_.Answered(data ? data->size() : 0);
 }
 
-bool TcmdETRND::IsContinue(int /*phase*/) const { return !stalled_ && collected_.size() < max_; }
+bool TcmdETRND::IsContinue(int /*phase*/) const {
+  return !refused_ && !progress_.GaveUp() && collected_.value_or("").size() < max_;
+}
+
+bool TcmdETRND::IsSuccess() const { return TcmdRow::IsSuccess() && collected_.value_or("").size() >= max_; }
+
+void TcmdETRND::OnFinish() {
+  if (progress_.GaveUp()) SetResult(BlockProgress::StoppedShort(collected_.value_or("").size(), max_));
+}
 
 }  // namespace com::vantor

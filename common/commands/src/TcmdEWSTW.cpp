@@ -20,11 +20,13 @@ void TcmdEWSTWValid::Reset() {
   TcmdEWSTW::Reset();
   stage_ = Stage::kWrite;
   matched_ = false;
+  cancelled_ = false;
   since_ = 0;
 }
 
 Bytes TcmdEWSTWValid::BuildSendData(int phase) {
   if (phase > kPhaseCancel || phase < kPhaseFirst) throw ExecResult::Error("TcmdEWSTWValid", kCodePhase, 0);
+  if (phase == kPhaseCancel) cancelled_ = true;
   if (stage_ == Stage::kReadBack && phase == kPhaseFollowUp) {
     if (since_ == 0) since_ = Clock().tick();
     FieldMap fields = GetSendFields();
@@ -42,7 +44,7 @@ void TcmdEWSTWValid::ParseRecvData(int phase, std::string_view answer) {
   if (stage_ == Stage::kWrite) {
     // The write is over once the unit stops asking to be polled.
     const bool writeOver = phase == kPhaseFollowUp && !TcmdEWSTW::IsContinue(phase);
-    if (writeOver && ok && AsksReadBack(record)) stage_ = Stage::kReadBack;
+    if (writeOver && ok && !cancelled_ && AsksReadBack(record)) stage_ = Stage::kReadBack;
     return;
   }
   auto readBack = GetRecvField("DATA");

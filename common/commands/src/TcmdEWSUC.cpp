@@ -21,6 +21,7 @@ void TcmdEWSUC::Reset() {
   header_ = false;
   failed_ = false;
   expected_ = 0;
+  progress_.Reset();
   notedNow_ = 0;
   startTick_ = 0;
 }
@@ -41,18 +42,20 @@ void TcmdEWSUC::ParseRecvData(int phase, std::string_view answer) {
     notedNow_ = Clock().unixNow();
     startTick_ = Clock().tick();
   }
-  if (!accepted || Is(status::kRadioWorking) || (phase == kPhaseFirst && Is(status::kRadioAccepted))) return;
-  if (!Is(Row().success)) {
+  const bool waiting = !accepted || Is(status::kRadioWorking) || (phase == kPhaseFirst && Is(status::kRadioAccepted));
+  if (!waiting && !Is(Row().success)) {
     failed_ = true;  // no answer from the far unit, a refused request …: asking again changes nothing
     return;
   }
-  auto data = GetRecvField("DATA");
-  if (!data) return;
+  const std::string_view data = waiting ? std::string_view() : GetRecvField("DATA").value_or("");
   if (!header_) {
-    TakeHeader(*data);
-  } else {
-    recorded_.data.append(*data);
+    // Until the header the row's time limit bounds the waiting.
+    if (!data.empty()) TakeHeader(data);
+    return;
   }
+  recorded_.data.append(data);
+  progress_.Answered(data.size());
+  if (progress_.GaveUp()) failed_ = true;
 }
 
 void TcmdEWSUC::TakeHeader(std::string_view data) {
@@ -89,6 +92,7 @@ bool TcmdEWSUC::IsSuccess() const {
 }
 
 void TcmdEWSUC::OnFinish() {
+  if (progress_.GaveUp()) SetResult(BlockProgress::StoppedShort(recorded_.data.size(), expected_));
   recorded_.firstDataTime = FirstTime(HeaderView(recorded_.header), recorded_.lastDataTime, recorded_.data.size());
 }
 

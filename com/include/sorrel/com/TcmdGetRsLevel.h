@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "sorrel/cef/Exception.h"
 #include "sorrel/com/ComExecutorBase.h"
 #include "vantor/com/TcmdVLB1.h"
 
@@ -19,14 +20,19 @@ class TcmdGetRsLevel : public ComExecutorBase {
   // DATA 01 AF 00 02 00 00 00.
   virtual std::shared_ptr<com::vantor::TcmdVLB1> MakeClosingCommand();
 
+  // Measures until the list ends or the call is cancelled, then always sends
+  // the closing command; a cancelled call then fails with {"code1": 0,
+  // "msg": "cancel"}.
   void Run(PrmExecutor& prm) override;
-  // Nothing measured: the failure {"code1": 0} of a cancelled measurement.
+  // Nothing measured: the cancelled failure.
   void RunCancelled(PrmExecutor& prm) override;
 
  private:
-  // Runs one VLB1 exchange; anything but an accepted or cancelled answer
-  // raises the -22 failure.
-  static void ExecuteChecked(com::vantor::Executor& executor, com::vantor::TcmdVLB1& command);
+  // Runs one VLB1 exchange: true when accepted, false when cancelled before
+  // it went out; anything else raises the -22 failure.
+  static bool ExecuteChecked(com::vantor::Executor& executor, com::vantor::TcmdVLB1& command);
+  void SendClosing(PrmExecutor& prm);
+  static Sorrel::cef::JsExecuteException CancelledFailure();
 };
 
 }  // namespace Sorrel::Com

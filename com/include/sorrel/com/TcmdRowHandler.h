@@ -15,6 +15,7 @@
 #include "vantor/com/RowCommand.h"
 #include "vantor/com/TcmdClock.h"
 #include "vantor/com/TcmdELOGS.h"
+#include "vantor/com/TcmdETRND.h"
 #include "vantor/com/TcmdRSETFAnalyze.h"
 #include "vantor/com/TcmdWSETF.h"
 
@@ -38,8 +39,10 @@ bool RowSupports(const com::vantor::catalogue::CommandRow& row, const ComInfo& i
 // Checks of a command's arguments taken together, after each key was read:
 // a WSETF needs bytes (SendData, regInfo) or a SAVE.
 void CheckArguments(const com::vantor::TcmdWSETF& command);
-// Members a conversation works out itself: RSETF's regInfo, RDTIM's TimeOffset.
+// Members a conversation works out itself: RSETF's regInfo, RDTIM's
+// TimeOffset, ETRND's trend fields and the bytes of all its blocks.
 void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result);
+void AddOwnMembers(const com::vantor::TcmdETRND& command, lm::json::Object& result);
 void AddOwnMembers(const com::vantor::TcmdRDTIM& command, lm::json::Object& result);
 }  // namespace row_handler
 

@@ -2,8 +2,10 @@
 // EISUC: the recorded data of the logger on the optical port. The first
 // answer carries the 64-byte header and SIZE, the number of data bytes;
 // then MODE "9" fetches block after block until SIZE bytes arrived. Three
-// failed blocks in a row end the read.
+// failed blocks in a row end the read: refused, unreadable, or accepted
+// without new bytes.
 
+#include "vantor/com/BlockProgress.h"
 #include "vantor/com/RecordedTimes.h"
 #include "vantor/com/RowCommand.h"
 
@@ -11,7 +13,7 @@ namespace com::vantor {
 
 class TcmdEISUC : public TcmdRow<"EISUC"> {
  public:
-  static constexpr int kMaxFailures = 3;
+  static constexpr int kMaxFailures = BlockProgress::kLimit;
 
   void Reset() override;
   void OnFinish() override;
@@ -27,7 +29,7 @@ class TcmdEISUC : public TcmdRow<"EISUC"> {
  private:
   RecordedData recorded_;
   std::size_t expected_ = 0;
-  int failures_ = 0;
+  BlockProgress progress_;
 };
 
 }  // namespace com::vantor

@@ -3,7 +3,9 @@
 // TcmdEWSTWValid: every pause is 2000 ms; after an accepted write whose
 // record asks for it (bit 4 of byte 30), the whole request is sent again
 // with ACT "1" until the record read back matches; more than 10000 ms of
-// read-back ends with code 520, an unexpected phase with 521.
+// read-back ends with code 520, an unexpected phase with 521. Once the
+// cancel frame went out no read-back starts: the write ends cancelled,
+// whatever the polls after the cancel answer.
 
 #include <functional>
 #include <memory>
@@ -32,6 +34,7 @@ class TcmdEWSTWValid : public TcmdEWSTW {
   enum class Stage { kWrite, kReadBack };
   Stage stage_ = Stage::kWrite;
   bool matched_ = false;
+  bool cancelled_ = false;   // the cancel frame was built
   std::uint64_t since_ = 0;  // the first read-back request; 0 before it
 };
 

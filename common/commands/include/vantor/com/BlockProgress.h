@@ -1,0 +1,34 @@
+#pragma once
+// The progress of a transfer in blocks (ETRND, EISUC, EWSUC): answers in a
+// row that brought no new bytes. A unit that keeps answering without moving
+// on is given up after kLimit such answers instead of being asked for ever.
+
+#include <cstddef>
+#include <string>
+
+#include "vantor/com/ExecResult.h"
+
+namespace com::vantor {
+
+class BlockProgress {
+ public:
+  static constexpr int kLimit = 3;
+
+  void Reset() { idle_ = 0; }
+  // One answer: `newBytes` taken in (0 for a refused, empty or unreadable one).
+  void Answered(std::size_t newBytes) { idle_ = newBytes > 0 ? 0 : idle_ + 1; }
+  bool GaveUp() const { return idle_ >= kLimit; }
+  int Idle() const { return idle_; }
+
+  // The completed outcome of a transfer that stopped short, saying how far it
+  // got; the caller reports it as not successful.
+  static ExecResult StoppedShort(std::size_t got, std::size_t expected) {
+    return ExecResult(ExecResult::kCompleted, "no new data in " + std::to_string(kLimit) + " answers in a row: " +
+                                                  std::to_string(got) + " of " + std::to_string(expected) + " bytes");
+  }
+
+ private:
+  int idle_ = 0;
+};
+
+}  // namespace com::vantor
