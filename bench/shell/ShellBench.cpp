@@ -4,7 +4,10 @@
 // same one-line page; the parent times spawn → page loaded, and the probe
 // reports its own peak resident memory (VmHWM) at that point.
 #include <gtk/gtk.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
@@ -71,6 +74,50 @@ int ProgramProbe(int argc, char** argv) {
   return app.Run(argc, argv);
 }
 
+// Every process whose parent is this one (orphans are reparented here).
+void KillChildren() {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int ppid = 0;
+    if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == getpid()) {
+      kill(std::atoi(name.c_str()), SIGKILL);
+    }
+  }
+}
+
+// The probe's own web and network processes outlive it for a moment and
+// still write into its folders: as their subreaper, wait for every one of
+// them (killing what is left after a few seconds: the accessibility bus
+// never ends by itself) before the folders go.
+void ReapDescendants() {
+  const auto killAfter = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (;;) {
+    int status = 0;
+    const pid_t pid = waitpid(-1, &status, WNOHANG);
+    if (pid < 0) return;  // ECHILD: nothing left
+    if (pid > 0) continue;
+    // A killed launcher hands its own children to us: kill again until none is left.
+    if (std::chrono::steady_clock::now() > killAfter) KillChildren();
+    g_usleep(20000);
+  }
+}
+
+void RemoveFolder(const std::filesystem::path& root) {
+  std::error_code error;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (std::filesystem::remove_all(root, error) != static_cast<std::uintmax_t>(-1) && !error) return;
+    g_usleep(100000);
+  }
+  std::fprintf(stderr, "bench-shell: could not remove %s: %s\n", root.c_str(), error.message().c_str());
+}
+
 struct Sample {
   double ms = -1;
   long peakKb = -1;
@@ -95,7 +142,8 @@ Sample Probe(const char* self, const char* mode) {
     }
     pclose(child);
   }
-  std::filesystem::remove_all(root);
+  ReapDescendants();
+  RemoveFolder(root);
   return s;
 }
 
@@ -110,6 +158,7 @@ T Median(std::vector<T> v) {
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--bare-probe") == 0) return BareProbe(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--program-probe") == 0) return ProgramProbe(argc, argv);
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::vector<double> bareMs, programMs;
   std::vector<long> bareKb, programKb;
