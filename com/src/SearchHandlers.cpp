@@ -9,6 +9,9 @@ namespace {
 
 using Sorrel::cef::JsExecuteException;
 
+constexpr const char* kCancelled = "cancel";
+constexpr const char* kWindowClosed = "the window has closed";
+
 std::string ArrayText(lm::json::Array entries) { return lm::json::ToText(lm::json::Value(std::move(entries))); }
 
 }  // namespace
@@ -19,36 +22,34 @@ void SearchHandler::CallOnWindowThread(const std::function<void()>& task) const 
     task();
     return;
   }
-  if (!ui->Call(task)) throw JsExecuteException(0, "");  // the window thread has stopped
+  if (!ui->Call(task)) throw JsExecuteException(0, kWindowClosed);
+}
+
+SearchWatchers::WindowRunner SearchHandler::OnWindow() const {
+  return [this](const std::function<void()>& task) { CallOnWindowThread(task); };
 }
 
 std::shared_ptr<UnitLease> SearchHandler::WaitTurn(
     const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) const {
-  auto turn = std::make_shared<UnitLease>(watchers_.Gate(), reply ? reply->Cancellation().get() : nullptr);
-  if (!turn->Held()) throw JsExecuteException(0, "cancel");
+  auto turn = std::make_shared<UnitLease>(watchers_.Gate(), CancelOf(reply));
+  if (!turn->Held()) throw JsExecuteException(0, kCancelled);
   return turn;
+}
+
+lm::CancelToken* SearchHandler::CancelOf(const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  return reply ? reply->Cancellation().get() : nullptr;
 }
 
 void SearchUSB::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                         const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
   const SearchUSBPrm prm = SearchUSBPrm::Read(args);
   auto turn = WaitTurn(reply);
-  // The turn travels with the task: it ends when the task has run, or when
-  // the task is dropped unrun because the frame is closing.
-  auto work = [&watchers = Watchers(), prm, reply, turn] {
-    try {
-      watchers.RefreshUsb(prm);
-      reply->Success(ArrayText(watchers.UsbEntries(prm)));
-    } catch (const std::exception& e) {
-      reply->Failure(-99, lm::json::ToText(lm::json::ErrorObject(-99, e.what())));
-    }
-  };
-  auto ui = Ui();
-  if (!ui || ui->IsUiThread()) {
-    work();
-    return;
-  }
-  if (ui->Post(std::move(work)) == 0) throw JsExecuteException(0, "");
+  // The units are asked here, on the query's worker: the window thread only
+  // sees the lists change and reads them.
+  if (!Watchers().RefreshUsb(prm, OnWindow(), CancelOf(reply))) throw JsExecuteException(0, kCancelled);
+  lm::json::Array entries;
+  CallOnWindowThread([&] { entries = Watchers().UsbEntries(prm); });
+  reply->Success(ArrayText(std::move(entries)));
 }
 
 void SearchLAN::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
@@ -78,7 +79,7 @@ void SearchLogger::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value
   std::optional<ComInfo> base;
   if (reader.Has("comInfo")) base = ParseComInfo(args);
   auto turn = WaitTurn(reply);
-  lm::CancelToken* cancel = reply ? reply->Cancellation().get() : nullptr;
+  lm::CancelToken* cancel = CancelOf(reply);
 
   std::vector<Result> found;
   if (serial != 0) found = BySerial(serial, cancel);
@@ -89,16 +90,14 @@ void SearchLogger::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value
   reply->Success(ArrayText(std::move(entries)));
 }
 
-std::vector<WatchUsbInfo> SearchLogger::RescanUsb(bool vlb3) const {
+std::vector<WatchUsbInfo> SearchLogger::RescanUsb(bool vlb3, lm::CancelToken* cancel) const {
   SearchUSBPrm prm;
   prm.force = true;
   if (vlb3) prm.vlb3 = true;
   else prm.vlb2 = prm.vlb1 = prm.vlb5 = true;
+  if (!Watchers().RefreshUsb(prm, OnWindow(), cancel)) throw JsExecuteException(0, kCancelled);
   std::vector<WatchUsbInfo> units;
-  CallOnWindowThread([&] {
-    Watchers().RefreshUsb(prm);
-    units = vlb3 ? Watchers().Vlb3().List() : Watchers().Vela().List();
-  });
+  CallOnWindowThread([&] { units = vlb3 ? Watchers().Vlb3().List() : Watchers().Vela().List(); });
   return units;
 }
 
@@ -106,7 +105,7 @@ std::vector<SearchLogger::Result> SearchLogger::BySerial(uint32_t serial, lm::Ca
   const uint32_t code = ModelCode(serial);
   if (code != 92 && code != 93 && code != 94 && code != 97 && code != 99) return {};
   for (bool vlb3 : {false, true}) {
-    for (const WatchUsbInfo& unit : RescanUsb(vlb3)) {
+    for (const WatchUsbInfo& unit : RescanUsb(vlb3, cancel)) {
       ComInfo info{std::make_shared<WatchUsbInfo>(unit), nullptr};
       auto logger = ReadOpticalLogger(Table(), info, cancel);
       if (logger && logger->serial == serial) return {*logger};
@@ -125,7 +124,7 @@ std::vector<SearchLogger::Result> SearchLogger::OnBaseUnit(const ComInfo& base, 
 std::vector<SearchLogger::Result> SearchLogger::OnEveryUsbUnit(lm::CancelToken* cancel) const {
   std::vector<Result> found;
   for (bool vlb3 : {false, true}) {
-    for (const WatchUsbInfo& unit : RescanUsb(vlb3)) {
+    for (const WatchUsbInfo& unit : RescanUsb(vlb3, cancel)) {
       ComInfo info{std::make_shared<WatchUsbInfo>(unit), nullptr};
       if (auto logger = ReadOpticalLogger(Table(), info, cancel)) found.push_back(*logger);
     }

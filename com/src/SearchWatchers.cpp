@@ -5,11 +5,6 @@
 namespace Sorrel::Com {
 namespace {
 
-void Refresh(WatchUsbBase& watcher, bool wanted, const SearchUSBPrm& prm) {
-  if (!wanted || prm.force) watcher.Clear();
-  if (wanted) watcher.Update(prm);
-}
-
 bool VelaListed(uint32_t code, const SearchUSBPrm& prm) {
   return (prm.vlb1 && code == 77) || (prm.vlb2 && (code == 78 || code == 80)) || (prm.vlb5 && code == 81);
 }
@@ -27,9 +22,36 @@ SearchWatchers& SearchWatchers::Instance() {
   return *watchers;
 }
 
+bool SearchWatchers::RefreshUsb(const SearchUSBPrm& prm, const WindowRunner& onWindow, lm::CancelToken* cancel) {
+  struct Step {
+    WatchUsbDevice& watcher;
+    bool wanted;
+    UsbWatchState state{};
+    UsbScan scan{};
+  };
+  Step steps[] = {{vela_, prm.WantsVela()}, {vlb3_, prm.WantsVlb3()}};
+  onWindow([&] {
+    for (Step& step : steps) {
+      if (!step.wanted || prm.force) step.watcher.Clear();
+      if (step.wanted) step.state = step.watcher.State();
+    }
+  });
+  bool cancelled = false;
+  for (Step& step : steps) {
+    if (!step.wanted || cancelled) continue;
+    step.scan = step.watcher.Scan(step.state, cancel);
+    cancelled = step.scan.cancelled;
+  }
+  onWindow([&] {
+    for (Step& step : steps) {
+      if (step.wanted) step.watcher.Apply(std::move(step.scan));
+    }
+  });
+  return !cancelled;
+}
+
 void SearchWatchers::RefreshUsb(const SearchUSBPrm& prm) {
-  Refresh(vela_, prm.WantsVela(), prm);
-  Refresh(vlb3_, prm.WantsVlb3(), prm);
+  RefreshUsb(prm, [](const std::function<void()>& task) { task(); }, nullptr);
 }
 
 lm::json::Array SearchWatchers::UsbEntries(const SearchUSBPrm& prm) const {

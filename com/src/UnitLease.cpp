@@ -2,7 +2,7 @@
 
 namespace Sorrel::Com {
 
-bool UnitGate::Acquire(lm::CancelToken* cancel) {
+bool UnitGate::Wait(lm::CancelToken* cancel, std::optional<std::chrono::steady_clock::time_point> until) {
   // The listener wakes the waiter; it is registered outside the gate's lock
   // (the token calls it under its own lock, which is always taken first).
   lm::CancelToken::Subscription wake;
@@ -13,8 +13,13 @@ bool UnitGate::Acquire(lm::CancelToken* cancel) {
     });
   }
   std::unique_lock lock(mutex_);
-  freed_.wait(lock, [&] { return !busy_ || (cancel && cancel->IsCancelled()); });
-  if (cancel && cancel->IsCancelled()) return false;
+  auto settled = [&] { return !busy_ || (cancel && cancel->IsCancelled()); };
+  if (until) {
+    freed_.wait_until(lock, *until, settled);
+  } else {
+    freed_.wait(lock, settled);
+  }
+  if (busy_ || (cancel && cancel->IsCancelled())) return false;
   busy_ = true;
   return true;
 }

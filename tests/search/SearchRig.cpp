@@ -10,6 +10,7 @@
 #include "lm/Text.h"
 #include "sorrel/com/SearchHandlers.h"
 #include "sorrel/com/UnitHandlers.h"
+#include "vantor/com/RegInfoModel.h"
 #include "vantor/com/TFrame.h"
 #include "vcomm/UsbBus.h"
 
@@ -113,8 +114,18 @@ SearchRig::~SearchRig() {
   std::filesystem::remove_all(busDir_, ec);
 }
 
-void SearchRig::Send(const std::string& request, const std::shared_ptr<bridge_test::RecordingCallback>& cb) {
-  EXPECT_TRUE(router_->OnQuery(browser_, nextId_++, request, false, cb)) << request;
+int64_t SearchRig::Send(const std::string& request, const std::shared_ptr<bridge_test::RecordingCallback>& cb) {
+  const int64_t id = nextId_++;
+  EXPECT_TRUE(router_->OnQuery(browser_, id, request, false, cb)) << request;
+  return id;
+}
+
+std::shared_ptr<Sorrel::Com::ComExecutor> SearchRig::Unit(uint32_t serial) {
+  Sorrel::Com::ComInfo info;
+  info.usb = std::make_shared<Sorrel::Com::WatchUsbInfo>();
+  info.usb->serial = serial;
+  info.usb->model = com::vantor::ModelName(serial);
+  return table_.Lookup(info);
 }
 
 bridge_test::Answer SearchRig::Query(const std::string& request) {

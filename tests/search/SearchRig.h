@@ -62,7 +62,10 @@ class SearchRig {
   Sorrel::cef::Manager& GetManager() { return manager_; }
 
   bridge_test::Answer Query(const std::string& request);
-  void Send(const std::string& request, const std::shared_ptr<bridge_test::RecordingCallback>& cb);
+  // Sends without waiting; the query's id (for "jsquery:cancel").
+  int64_t Send(const std::string& request, const std::shared_ptr<bridge_test::RecordingCallback>& cb);
+  // The table's unit for a USB serial number (made on first use).
+  std::shared_ptr<Sorrel::Com::ComExecutor> Unit(uint32_t serial);
   // The serial numbers of an answer's entries, in order.
   std::vector<std::string> Serials(const bridge_test::Answer& answer) const;
   // How many requests named `command` the simulator received from any unit.

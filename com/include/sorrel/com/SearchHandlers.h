@@ -28,8 +28,11 @@ class SearchHandler : public Sorrel::cef::JsQueryHandler {
   ComExecutorTable& Table() const { return table_; }
   std::shared_ptr<Sorrel::cef::UiThread> Ui() const { return manager_.Ui(); }
   // Runs the task on the window thread and waits for it; at once when this
-  // is the window thread or there is none (a host without windows).
+  // is the window thread or there is none (a host without windows). Raises
+  // when the window thread no longer runs tasks.
   void CallOnWindowThread(const std::function<void()>& task) const;
+  SearchWatchers::WindowRunner OnWindow() const;
+  static lm::CancelToken* CancelOf(const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply);
   // Waits until no other search runs; the search is this call's while the
   // returned lease lives. Raises when the call is cancelled meanwhile.
   std::shared_ptr<UnitLease> WaitTurn(const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) const;
@@ -40,8 +43,9 @@ class SearchHandler : public Sorrel::cef::JsQueryHandler {
   ComExecutorTable& table_;
 };
 
-// Lists the USB base units the flags ask for. The work runs on the window
-// thread (posted); the answer is given from there.
+// Lists the USB base units the flags ask for. The bus and the units are
+// asked on the query's worker; the watchers' lists change on the window
+// thread.
 class SearchUSB : public SearchHandler {
  public:
   explicit SearchUSB(Sorrel::cef::Manager& manager, SearchWatchers& watchers = SearchWatchers::Instance(),
@@ -77,9 +81,9 @@ class SearchLogger : public SearchHandler {
   std::vector<Result> BySerial(uint32_t serial, lm::CancelToken* cancel) const;
   std::vector<Result> OnBaseUnit(const ComInfo& base, lm::CancelToken* cancel) const;
   std::vector<Result> OnEveryUsbUnit(lm::CancelToken* cancel) const;
-  // Rescans the USB watcher the flags name (the other is cleared) on the
-  // window thread and returns a copy of its list.
-  std::vector<WatchUsbInfo> RescanUsb(bool vlb3) const;
+  // Rescans the USB watcher the flags name (the other is cleared) and
+  // returns a copy of its list.
+  std::vector<WatchUsbInfo> RescanUsb(bool vlb3, lm::CancelToken* cancel) const;
 };
 
 }  // namespace Sorrel::Com

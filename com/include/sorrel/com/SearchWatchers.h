@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "lm/CancelToken.h"
 #include "lm/Json.h"
 #include "sorrel/com/ComExecutorTable.h"
 #include "sorrel/com/SearchParams.h"
@@ -32,8 +33,16 @@ class SearchWatchers {
   // holds this from its start to its answer (possibly across threads).
   UnitGate& Gate() { return gate_; }
 
+  // Where the watchers' lists are touched: the window thread, for searches.
+  using WindowRunner = std::function<void(const std::function<void()>&)>;
+
   // A wanted USB watcher is cleared first when force is set and then
-  // updated; one not wanted is cleared.
+  // updated; one not wanted is cleared. The lists change only through
+  // onWindow; the bus and the units are asked on the calling thread. False
+  // when the search was cancelled on the way (a watcher it had not finished
+  // keeps its list).
+  bool RefreshUsb(const SearchUSBPrm& prm, const WindowRunner& onWindow, lm::CancelToken* cancel);
+  // The same, all on the calling thread.
   void RefreshUsb(const SearchUSBPrm& prm);
   // The entries the flags select from the USB watchers' lists.
   lm::json::Array UsbEntries(const SearchUSBPrm& prm) const;

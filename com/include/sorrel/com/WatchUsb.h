@@ -1,11 +1,15 @@
 #pragma once
 // The USB watchers: the base units of one USB device type, kept between
 // searches. Update asks the library how many units are attached and talks to
-// them (RUINF) only when that number differs from the list's.
+// them (RUINF) only when that number differs from the list's, or when a unit
+// on the list did not answer for itself last time.
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <vector>
+
+#include "lm/CancelToken.h"
 
 #include "sorrel/com/ComExecutorTable.h"
 #include "sorrel/com/ComInfo.h"
@@ -39,25 +43,55 @@ class WatchUsbBase {
   virtual void Clear() = 0;
 };
 
-// The behaviour both device types share.
+// What a rescan needs of a watcher, copied from it on the window thread.
+struct UsbWatchState {
+  size_t listed = 0;
+  bool complete = true;
+  std::map<uint32_t, Com::WatchUsbInfo> known;
+};
+
+// What a rescan found, to be applied to the watcher on the window thread.
+struct UsbScan {
+  bool rescanned = false;  // false: the list stays as it is
+  bool cancelled = false;  // the search was cancelled: nothing to apply
+  bool complete = true;    // every listed unit answered for itself
+  std::vector<Com::WatchUsbInfo> list;
+  std::vector<Com::WatchUsbInfo> answered;
+};
+
+// The behaviour both device types share. Update is State, Scan and Apply in
+// one go; the search runs Scan (the bus and the units, slow) on its own
+// thread and only State and Apply on the window thread.
 class WatchUsbDevice : public WatchUsbBase {
  public:
   WatchUsbDevice(uint16_t deviceType, Com::ComExecutorTable& table, UsbBusProbe& probe)
       : deviceType_(deviceType), table_(table), probe_(probe) {}
 
   void Update(const Com::SearchUSBPrm& prm) override;
-  void Clear() override { list_.clear(); }
+  void Clear() override;
+
+  UsbWatchState State() const { return {list_.size(), complete_, known_}; }
+  // Asks the bus how many units are attached and talks to them only when
+  // that differs from the list or the list holds units that did not answer.
+  UsbScan Scan(const UsbWatchState& state, lm::CancelToken* cancel) const;
+  void Apply(UsbScan scan);
 
   uint16_t DeviceType() const { return deviceType_; }
   const std::vector<Com::WatchUsbInfo>& List() const { return list_; }
 
  private:
-  void Rescan(UsbBusProbe::Flags flags, int count);
+  // Probes the units in slot order; false when the walk stopped early.
+  bool Walk(UsbBusProbe::Flags flags, int count, const UsbWatchState& state, lm::CancelToken* cancel,
+            UsbScan& scan) const;
 
   uint16_t deviceType_;
   Com::ComExecutorTable& table_;
   UsbBusProbe& probe_;
   std::vector<Com::WatchUsbInfo> list_;
+  bool complete_ = true;
+  // The last answer of every unit that answered, by serial number: a unit
+  // that keeps quiet later is listed with it.
+  std::map<uint32_t, Com::WatchUsbInfo> known_;
 };
 
 class WatchUsbVela : public WatchUsbDevice {
