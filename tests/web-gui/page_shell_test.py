@@ -104,14 +104,14 @@ def content_policy(page):
 
 
 def sticky_header(page):
-    page.js("document.body.style.minHeight = '4000px'; window.scrollTo(0, 1500);")
+    page.js("document.getElementById('views').style.minHeight = '4000px'; window.scrollTo(0, 1500);")
     page.wait_for(lambda: page.js("return scrollY") > 1000, 5, "the page to scroll")
     top = page.js("return document.getElementById('tabs').getBoundingClientRect().top")
     header = page.js("return document.querySelector('header').getBoundingClientRect().top")
     check(header == 0 and 0 < top < 120, "header and tabs in view after scrolling: %s %s" % (header, top), page)
     page.click("#tab-units")
     page.shot("scrolled")
-    page.js("window.scrollTo(0, 0); document.body.style.minHeight = '';")
+    page.js("window.scrollTo(0, 0); document.getElementById('views').style.minHeight = '';")
 
 
 def lan_port(control):

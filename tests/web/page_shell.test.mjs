@@ -57,6 +57,7 @@ test('a failure is told by its cause, in the page language, with the program tex
       assert.equal(d.advice, t('advice.' + cause), what);
       assert.ok(d.details.includes(detailText), `${what}: details "${d.details}"`);
       assert.ok(!/Vcomm|STATUS|_ERR|Invalid arguments/.test(d.title + d.advice), what);
+      assert.ok(!d.advice.includes(d.title), `${what}: the advice repeats the main line`);
       if (lang === 'en') assert.ok(!/[\u3040-\u30ff\u4e00-\u9fff]/.test(d.title + d.advice), `${what}: Japanese in the English page`);
     }
   }
@@ -260,6 +261,9 @@ test('unit names and descriptions from the units are drawn as text, never as mar
   assert.equal(element.querySelector('#info-name').textContent, hostile);
   assert.equal(element.querySelectorAll('img').length, 0);
   assert.equal(globalThis.ran, undefined);
+  // A search that found nothing says why units may be missed.
+  store.set({ units: [], searched: true });
+  assert.match(element.querySelector('#search-hint').textContent, /VPN/);
   // The address form starts with the address last connected by.
   const again = units.create({ store, connection: {}, storage: memoryStorage({ 'linkmeter.address': '{"ipAddr":"10.9.8.7","port":10001}' }) });
   assert.equal(again.element.querySelector('#address-input').value, '10.9.8.7');
