@@ -80,6 +80,8 @@ TEST_F(SearchUsbStall, UnitWithoutAnAnswerHidesNoOtherAndLeavesTheLoopRunning) {
     EXPECT_EQ(answer.text, "[" + kFirstEntry + "," + quiet + "," + kLastEntry + "]");
     EXPECT_LT(took, kSearchBound);
     EXPECT_LT(window->LongestGap(), kLoopGapBound);
+    RecordProperty(std::string(c.what) + " ms", static_cast<int>(took.count()));
+    RecordProperty(std::string(c.what) + " longest loop gap ms", static_cast<int>(window->LongestGap().count()));
   }
 }
 

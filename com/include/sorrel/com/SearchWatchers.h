@@ -30,7 +30,7 @@ class SearchWatchers {
   const WatchUsbVLB3& Vlb3() const { return vlb3_; }
 
   // Searches share the watchers, so they run one after the other: a search
-  // holds this from its start to its answer (possibly across threads).
+  // holds this from its start to its answer.
   UnitGate& Gate() { return gate_; }
 
   // Where the watchers' lists are touched: the window thread, for searches.
