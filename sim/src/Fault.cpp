@@ -7,7 +7,7 @@
 namespace linkmeter::sim {
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char*>, 11> kNames{{
+constexpr std::array<std::pair<FaultKind, const char*>, 12> kNames{{
     {FaultKind::kDelay, "delay"},
     {FaultKind::kNoAnswer, "noAnswer"},
     {FaultKind::kBadChecksum, "badChecksum"},
@@ -19,6 +19,7 @@ constexpr std::array<std::pair<FaultKind, const char*>, 11> kNames{{
     {FaultKind::kUnreachable, "unreachable"},
     {FaultKind::kField, "field"},
     {FaultKind::kCorrupt, "corrupt"},
+    {FaultKind::kWithhold, "withhold"},
 }};
 
 void Apply(const FaultRule& rule, FaultEffect& effect) {
@@ -34,6 +35,7 @@ void Apply(const FaultRule& rule, FaultEffect& effect) {
     case FaultKind::kUnreachable: break;
     case FaultKind::kField: effect.fields[rule.field] = rule.value; break;
     case FaultKind::kCorrupt: effect.corrupt.emplace_back(rule.field, rule.at); break;
+    case FaultKind::kWithhold: effect.withhold = true; break;
   }
 }
 

@@ -40,6 +40,7 @@ Reply UnitSession::Answer(const std::string& frame) {
     return {.bytes = {}, .delayMs = effect.delayMs, .close = false};
   }
   sim::Answer fields = effect.status ? WithStatus(*effect.status) : Compose(*request);
+  Withhold(request->name, effect.withhold, fields);
   for (const auto& [key, value] : effect.fields) fields[key] = value;
   for (const auto& [key, at] : effect.corrupt) {
     auto field = fields.find(key);
@@ -47,6 +48,19 @@ Reply UnitSession::Answer(const std::string& frame) {
     field->second[at] = static_cast<char>(~field->second[at]);
   }
   return Frame(request->name, fields, effect);
+}
+
+void UnitSession::Withhold(const std::string& name, bool withhold, sim::Answer& fields) {
+  auto data = fields.find("DATA");
+  if (data == fields.end()) return;
+  if (withhold) {
+    transcript_.Note(unit_.design.serial, "fault: DATA withheld");
+    withheld_[name] += data->second;
+    data->second.clear();
+  } else if (auto kept = withheld_.find(name); kept != withheld_.end()) {
+    data->second.insert(0, kept->second);
+    withheld_.erase(kept);
+  }
 }
 
 Reply UnitSession::Login(const std::string& frame, bool& accepted) {

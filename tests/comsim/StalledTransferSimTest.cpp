@@ -48,16 +48,21 @@ class StalledSim : public ::testing::Test {
 };
 
 TEST_F(StalledSim, TrendGivesEveryBlockAndTheFirstAnswersFields) {
-  auto answer = Call("ComTcmdETRND", "");
-  ASSERT_TRUE(answer.success) << answer.text;
-  auto r = Obj(answer);
-  EXPECT_TRUE(r["isSuccess"].get<bool>());
-  EXPECT_EQ(rig.Received(kUsbUnit, "ETRND").size(), 3u);  // 64 + 64 + 16 bytes
-  ASSERT_TRUE(r.count("MAX") && r.count("INT") && r.count("START") && r.count("UTC")) << answer.text;
-  EXPECT_EQ(r["MAX"].get<double>(), 144);  // 72 hourly counts of 2 bytes
-  EXPECT_EQ(r["DATA"].get<lm::json::Array>().size(), 144u);
-  EXPECT_EQ(r["INT"].get<double>(), 3600);
-  EXPECT_LE(r["START"].get<double>(), r["UTC"].get<double>());
+  for (bool firstEmpty : {false, true}) {
+    SCOPED_TRACE(firstEmpty ? "the first answer's DATA withheld" : "as the unit answers");
+    rig.Sim().GetTranscript().Clear();
+    if (firstEmpty) Inject(Fault("ETRND", FaultKind::kWithhold, 1));
+    auto answer = Call("ComTcmdETRND", "");
+    ASSERT_TRUE(answer.success) << answer.text;
+    auto r = Obj(answer);
+    EXPECT_TRUE(r["isSuccess"].get<bool>());
+    EXPECT_EQ(rig.Received(kUsbUnit, "ETRND").size(), 3u);  // 64 + 64 + 16 bytes, or 0 + 128 + 16
+    ASSERT_TRUE(r.count("MAX") && r.count("INT") && r.count("START") && r.count("UTC")) << answer.text;
+    EXPECT_EQ(r["MAX"].get<double>(), 144);  // 72 hourly counts of 2 bytes
+    EXPECT_EQ(r["DATA"].get<lm::json::Array>().size(), 144u);
+    EXPECT_EQ(r["INT"].get<double>(), 3600);
+    EXPECT_LE(r["START"].get<double>(), r["UTC"].get<double>());
+  }
 }
 
 struct StallCase {

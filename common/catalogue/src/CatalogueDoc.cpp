@@ -132,7 +132,14 @@ std::string CatalogueMarkdown() {
          "field (EVT…) that is not made of its digits is left out, its bytes given under `undecoded` the "
          "same way. The rest of the answer is unaffected.\n\n"
          "Radio commands (family wireless) are started with ACT \"0\", polled with ACT \"1\" every 500 ms "
-         "while the base unit answers 0004-0001, and cancelled with ACT \"2\".\n\n";
+         "while the base unit answers 0004-0001, and cancelled with ACT \"2\".\n\n"
+         "Transfers in blocks (ETRND, EISUC, EWSUC) never ask for ever: three answers in a row that bring no "
+         "new bytes end them with isSuccess false, and `msg` then says how many of the announced bytes "
+         "arrived.\n\n"
+         "`app.com.tcmdGetRsLevel` ({comInfo, freqs}) measures each channel with one VLB1 and then always sends "
+         "the closing VLB1 (DATA 01 AF 00 02 00 00 00), also after a cancel: a cancel stops the remaining "
+         "channels, never the closing, and the call then fails with `{\"code1\":0,\"msg\":\"cancel\"}`. A "
+         "measurement answer without its 7 DATA bytes fails with code 0 and a msg naming the channel.\n\n";
   out << "| mnemonic | family | success | what |\n|---|---|---|---|\n";
   for (const CommandRow& row : kCatalogue) {
     out << "| [" << row.name << "](#" << Lower(row.name) << ") | " << FamilyName(row.family) << " | "

@@ -25,6 +25,7 @@ enum class FaultKind {
   kUnreachable,  // radio operations to `unit` find no answer
   kField,        // answer as usual, but with `field` set to `value`
   kCorrupt,      // answer as usual, but with byte `at` of `field` inverted
+  kWithhold,     // answer as usual, but with an empty DATA; the bytes go in front of the next DATA
 };
 
 std::optional<FaultKind> FaultKindFromName(const std::string& name);
@@ -54,6 +55,7 @@ struct FaultEffect {
   std::optional<Status> status;
   std::map<std::string, std::string> fields;  // answer fields replaced
   std::vector<std::pair<std::string, int>> corrupt;  // (field, byte) inverted
+  bool withhold = false;
 };
 
 // The rules of one base unit; thread-safe (connections and a control

@@ -3,6 +3,7 @@
 // frames, answers them from the command table, and bends the answer as the
 // unit's fault plan says.
 
+#include <map>
 #include <string>
 
 #include "linkmeter/sim/Exchange.h"
@@ -30,11 +31,16 @@ class UnitSession {
  private:
   sim::Answer Compose(const com::vantor::TBody& request);
   Reply Frame(const std::string& name, const sim::Answer& fields, const FaultEffect& effect);
+  // A withhold fault empties DATA and keeps its bytes; the next DATA of the
+  // same command gets them in front.
+  void Withhold(const std::string& name, bool withhold, sim::Answer& fields);
 
   UnitState& unit_;
   const RadioModel& radio_;
   Transcript& transcript_;
   Conversation conversation_;
+  // DATA bytes a withhold fault kept back, per command, for its next answer.
+  std::map<std::string, std::string> withheld_;
 };
 
 }  // namespace linkmeter::sim

@@ -56,7 +56,8 @@ inline constexpr std::array<CommandRow, 14> kRows{{
     {"EISOH", kOpticalOk, Family::kPlain, kEisohArgs, kDataPresent, {}, {}, "handshake with the logger", {}, {}},
     {"EISUC", kOpticalOk, Family::kPlain, kEisucArgs, kRecorded, {},
      "first request MODE and RANGE, answered with the 64-byte header and SIZE; then MODE \"9\" for each block "
-     "until SIZE bytes arrived; three failed blocks in a row end it",
+     "until SIZE bytes arrived; three failed blocks in a row (refused, unreadable, or without new bytes) end it "
+     "with isSuccess false and a msg that says how many bytes arrived",
      "recorded data of the logger on the optical port", {.followUpTimeoutMs = 10000}, {}},
     {"EIWRS", kOpticalOk, Family::kPlain, kEiwrsArgs, {}, {}, {}, "stops (0) or starts (1) recording", {}, {}},
     {"ELOGS", kSettingsOk, Family::kPlain, kElogsArgs, kLogs, kActZero,
@@ -67,7 +68,10 @@ inline constexpr std::array<CommandRow, 14> kRows{{
      "with ACT 1: polled with ACT \"1\" every 1000 ms while the answer is 0007-0001", "LAN test",
      {.intervalMs = 1000}, {}},
     {"ETRND", kSettingsOk, Family::kPlain, {}, kTrendResults, kActZero,
-     "first request ACT \"0\" (MAX, INT, START, UTC and the first DATA), then ACT \"1\" until MAX bytes arrived",
+     "first request ACT \"0\" (MAX, INT, START, UTC and usually the first DATA), then ACT \"1\" until MAX bytes "
+     "arrived; `DATA` is every block's bytes in order, and MAX, INT, START and UTC each come from the answer that "
+     "carried them; a refused block, or three answers in a row without new bytes, end it; isSuccess needs all "
+     "MAX bytes",
      "the base unit's trend records", {}, {}},
     {"KENSA", kSettingsOk, Family::kPlain, kKensaArgs, kRecvDataOnSuccess, {}, {}, "inspection command", {}, {}},
 }};

@@ -61,13 +61,15 @@ inline constexpr std::array<CommandRow, 17> kRows{{
     {"EWSTW", kRadioAccepted, Family::kWireless, kEwstwArgs, {}, {},
      "after an accepted write with bit 4 of byte 30 set, the whole request is sent again with ACT \"1\" every "
      "2000 ms until the record read back matches; more than 10000 ms of read-back ends with code 520 "
-     "\"TcmdEWSTWValid\", an unexpected phase with 521",
+     "\"TcmdEWSTWValid\", an unexpected phase with 521; once the cancel frame (ACT \"2\") went out the write "
+     "ends cancelled, whatever the later polls answer, and no read-back follows",
      "writes a far unit's settings record and verifies it", {.intervalMs = 2000, .limitMs = 10000}, {}},
     {"EWSUC", kOpticalOk, Family::kPlain, kEwsucArgs, kRecorded, {},
      "a plain command with the addressing on every request: MODE and RANGE first, then MODE \"9\"; answers "
      "0004-0001 are skipped; the first data answer carries the header (SIZE minus the 16-bit count at its "
      "offset 30) and the first data; pauses 1000 ms until then, 1 ms after; no header within 30000 ms of the "
-     "first answer ends it as timed out",
+     "first answer ends it as timed out; after the header, three answers in a row without new bytes end it "
+     "with isSuccess false and a msg that says how many bytes arrived",
      "recorded data of a far unit",
      {.recvTimeoutMs = 5000, .followUpTimeoutMs = 10000, .intervalMs = 1000, .settledIntervalMs = 1,
       .limitMs = 30000},
