@@ -141,7 +141,8 @@ export function loadRoutes(storage, serial) {
 
 export function saveRoutes(storage, serial, routes, time = Date.now()) {
   if (routes.length) storage.setItem(storageKey(serial), JSON.stringify({ routes, time }));
-  else storage.removeItem(storageKey(serial));
+  else if (storage.removeItem) storage.removeItem(storageKey(serial));
+  else storage.setItem(storageKey(serial), JSON.stringify({ routes: [], time }));
 }
 
 // The survey target of a kept route in the registration the routes make.

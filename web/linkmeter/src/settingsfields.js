@@ -6,6 +6,7 @@ import { h } from './dom.js';
 import { t } from './i18n.js';
 import { fieldKind, parseText, valueText } from './forms.js';
 import { codeChoices, EVENT_MEMBERS, dstMeaning } from './settingcodes.js';
+import { valueForm } from './fieldchecks.js';
 
 const SECRET = /PW$|PSK$|WEP$/;
 
@@ -32,9 +33,12 @@ function memberInput(m) {
   return h('label', { class: 'member' }, h('span', { class: 'member-label', text: t(spec.label) }), el);
 }
 
+// The range of a number field (ports from 1: 0 names no port); switches
+// and codes show their choices instead.
 function rangeHint(arg) {
   const c = arg.check || {};
-  if (arg.reader !== 'integer' || c.kind !== 'range') return null;
+  if (arg.reader !== 'integer' || c.kind !== 'range' || fieldKind(arg) === 'switch' || codeChoices(arg)) return null;
+  if (valueForm(arg.key) === 'port') return h('span', { class: 'range dim', test: 'field-range', text: '1–65535' });
   return h('span', { class: 'range dim', test: 'field-range', text: c.hi === null || c.hi === undefined ? `≥ ${c.lo}` : `${c.lo}–${c.hi}` });
 }
 
@@ -54,7 +58,8 @@ export function fieldInput(blockId, arg) {
 
 // A field: its label, input, range, meaning readout and message.
 export function fieldElement(f) {
-  return h('label', { class: 'field', for: f.el.id, dataset: { key: f.arg.key } },
+  const wide = f.arg.reader === 'text' && Number(f.arg.check && f.arg.check.hi) >= 32;
+  return h('label', { class: wide ? 'field wide' : 'field', for: f.el.id, dataset: { key: f.arg.key } },
     keyLabel(f.arg.key), f.el, rangeHint(f.arg), f.note, f.msg);
 }
 

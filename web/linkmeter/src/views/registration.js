@@ -6,7 +6,7 @@
 import { h, fill } from '../dom.js';
 import { t, tn } from '../i18n.js';
 import { showError, notify } from '../ui.js';
-import { provenance, markResult, provenanceLine } from '../provenance.js';
+import { provenance, markResult, provenanceLine, isCurrent } from '../provenance.js';
 import { channelTypes } from '../native.js';
 import {
   GROUP_FIELDS, REPEATER_FIELDS, UNIT_PARENT, unitFields, getPath, setPath, memberPath, readField, limitText,
@@ -122,6 +122,13 @@ class RegistrationView {
     this.shownReg = undefined;
   }
 
+  // Only the connected unit's own registration, as last read from it, is
+  // written back to it: never another unit's, never after a lost link.
+  ownsUnit() {
+    const s = this.page.store.get();
+    return Boolean(s.unit) && s.regInfo === this.base && isCurrent(s.regProv, s);
+  }
+
   // Marks the repeater parents that loop or name no repeater.
   checkTree() {
     for (const p of this.tree) {
@@ -144,7 +151,7 @@ class RegistrationView {
     this.checkTree();
     const n = changedPaths(this.base, this.draft).length;
     const blocked = this.invalid.size + this.tree.length;
-    this.writeButton.disabled = n === 0 || blocked > 0 || !this.page.store.get().unit;
+    this.writeButton.disabled = n === 0 || blocked > 0 || !this.ownsUnit();
     this.resetButton.disabled = n === 0 && this.invalid.size === 0;
     this.status.textContent = [n ? tn('reg.changes', n) : '', this.invalid.size ? tn('reg.fixFirst', this.invalid.size) : '',
       this.tree.length ? tn('reg.treeFirst', this.tree.length) : ''].filter(Boolean).join(' · ');
@@ -195,7 +202,7 @@ class RegistrationView {
     const draft = this.draft;
     const n = changedPaths(this.base, draft).length;
     this.checkTree();
-    if (!n || this.tree.length || !(await confirmWrite(this.page.api, n))) return;
+    if (!n || this.tree.length || !this.ownsUnit() || !(await confirmWrite(this.page.api, n))) return;
     this.writeButton.disabled = true;
     try {
       await this.page.api.command('WSETF', { comInfo: this.page.store.get().unit, regInfo: draft, SAVE: 1 });

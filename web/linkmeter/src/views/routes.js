@@ -13,19 +13,13 @@ import '../servicetexts.js';
 
 const FIELDS = ['freq', 'band', 'relays', 'num', 'serial', 'name'];
 
-function storage() {
-  try {
-    return globalThis.localStorage || null;
-  } catch (e) {
-    return null;
-  }
-}
 
 const relayText = (relays) => (relays.length ? relays.map((r) => 'R' + r).join(' → ') : t('routes.direct'));
 
 class RoutesView {
   constructor(ctx) {
     this.ctx = ctx;
+    this.storage = ctx.storage || null; // the page's storage (localStorage)
     this.inputs = Object.fromEntries(FIELDS.map((f) => [f, h('input', { id: 'route-' + f, type: 'text', autocomplete: 'off', size: f === 'relays' ? 16 : f === 'serial' || f === 'name' ? 10 : 4 })]));
     this.msgs = Object.fromEntries(FIELDS.map((f) => [f, h('span', { class: 'field-msg', test: 'field-msg' })]));
     this.model = h('span', { id: 'route-model', class: 'dim' });
@@ -51,7 +45,7 @@ class RoutesView {
     const serial = unit ? String(unit.serial) : null;
     if (serial === this.base) return;
     this.base = serial;
-    const kept = serial && storage() ? loadRoutes(storage(), serial) : { routes: [], time: null };
+    const kept = serial && this.storage ? loadRoutes(this.storage, serial) : { routes: [], time: null };
     this.routes = kept.routes;
     this.time = kept.time;
     this.edit(null);
@@ -64,7 +58,7 @@ class RoutesView {
     const unit = store.get().unit;
     if (changed) {
       this.time = Date.now();
-      if (storage() && this.base) saveRoutes(storage(), this.base, this.routes, this.time);
+      if (this.storage && this.base) saveRoutes(this.storage, this.base, this.routes, this.time);
     }
     const manualReg = unit && this.routes.length
       ? { regInfo: manualRegistration(unit.serial, this.routes), prov: provenance(unit, { source: 'manual', time: this.time || Date.now() }) }
