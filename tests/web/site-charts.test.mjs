@@ -2,7 +2,7 @@
 // the 24-hour clock.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { barRange, timeRange } from '../../web/linkmeter/src/chartscales.js';
+import { barRange, timeRange, historyRange } from '../../web/linkmeter/src/chartscales.js';
 import { legendTime, clockText } from '../../web/linkmeter/src/timeaxis.js';
 
 test('the first and last channel bars are whole; a short or one-point history spans a readable minute', () => {
@@ -20,6 +20,10 @@ test('the first and last channel bars are whole; a short or one-point history sp
     [null, null, [t0 - 60, t0]], // no points yet
   ];
   for (const [min, max, range] of times) assert.deepEqual(timeRange(min, max, 60, t0), range, `${min}..${max}`);
+  // The chart asks with one point stretched over a thousand days: the points decide.
+  assert.deepEqual(historyRange([t0], t0, t0 + 86400000, 60, t0), [t0 - 30, t0 + 30]);
+  assert.deepEqual(historyRange([t0, null, t0 + 120], t0, t0 + 120, 60, t0), [t0, t0 + 120]);
+  assert.deepEqual(historyRange([], null, null, 60, t0), [t0 - 60, t0]);
 });
 
 test('the hover time reads in the 24-hour clock', () => {

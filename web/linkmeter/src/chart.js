@@ -1,7 +1,7 @@
 // Charts on uPlot: channel levels as bars, and a live level history.
 import uPlot from 'uplot';
 import { timeTicks, legendTime } from './timeaxis.js';
-import { barRange, timeRange } from './chartscales.js';
+import { barRange, historyRange } from './chartscales.js';
 import { t } from './i18n.js';
 
 const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 1100));
@@ -43,7 +43,7 @@ export function levelHistory(el, title) {
     title,
     width: Math.min(width(el), 520),
     height: 160,
-    scales: { x: { time: true, range: (u, min, max) => timeRange(min, max) }, y: { range: [0, 255] } },
+    scales: { x: { time: true, range: (u, min, max) => historyRange(u.data[0], min, max) }, y: { range: [0, 255] } },
     axes: [{ values: timeTicks }, {}],
     legend: { show: false },
     series: [{ label: t('chart.time'), value: legendTime }, { label: t('survey.levelHistory'), stroke: '#1f4e79', width: 2, spanGaps: false }],

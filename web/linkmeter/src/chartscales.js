@@ -17,3 +17,11 @@ export function timeRange(min, max, span = 60, now = Date.now() / 1000) {
   const middle = (min + max) / 2;
   return [middle - span / 2, middle + span / 2];
 }
+
+// The time range of a history from its own points (`xs`, ascending): the
+// chart library stretches a single point over a thousand days before asking.
+export function historyRange(xs, min, max, span = 60, now = Date.now() / 1000) {
+  const points = Array.from(xs || []).filter(Number.isFinite);
+  if (!points.length) return timeRange(min, max, span, now);
+  return timeRange(points[0], points[points.length - 1], span, now);
+}

@@ -21,7 +21,7 @@ class SiteView {
     this.failed = null; // the registration shown when a read of it failed
     this.read = h('button', { id: 'site-read', class: 'primary', text: t('site.read'), onclick: () => this.readRegistration() });
     this.sibling = h('button', { id: 'site-import', text: t('site.import'), onclick: () => this.importSibling() });
-    this.from = h('select', { id: 'site-routes-from', onchange: () => this.store.set({ routesFrom: this.from.value }) },
+    this.from = h('select', { id: 'site-routes-from', onchange: () => this.choose(this.from.value) },
       ['unit', 'sibling', 'manual'].map((v) => h('option', { value: v, text: t('site.from.' + v) })));
     this.compare = h('button', { id: 'site-compare', text: t('site.compare'), onclick: () => ctx.go('sibling') });
     this.surveyAll = h('button', { id: 'site-survey-all', text: t('site.surveyAll'), onclick: () => ctx.go('sitesurvey', { start: true }) });
@@ -31,6 +31,18 @@ class SiteView {
       h('button', { id: 'site-refused-manual', text: t('site.enterRoutes'), onclick: () => ctx.go('routes') }));
     this.prov = h('div', { id: 'site-prov' });
     this.body = h('div', { id: 'site-tree' });
+  }
+
+  // The sibling's file names no base unit: chosen for the connected one, it
+  // becomes that unit's.
+  choose(from) {
+    const s = this.store.get();
+    const sib = s.siblingReg;
+    if (from === 'sibling' && sib && s.unit && !sib.prov.base.serial) {
+      this.store.set({ routesFrom: from, siblingReg: { regInfo: sib.regInfo, prov: provenance(s.unit, { source: 'sibling', time: sib.prov.time }) } });
+    } else {
+      this.store.set({ routesFrom: from });
+    }
   }
 
   async readRegistration() {

@@ -58,11 +58,13 @@ class SurveyView {
     this.historyBox = h('div', { id: 'survey-history', class: 'histories' });
     this.histories = [];
     this.shownReg = null;
+    this.pickedKey = ''; // the target whose planned route was last shown
     this.shown = null; // {prov, regSource, earlier} of the result on show
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.render(this.store.get()) });
   }
 
   pick(target) {
+    this.pickedKey = targetKey(target);
     this.store.set({ surveyTarget: target });
     this.showPlanned(target);
   }
@@ -72,18 +74,21 @@ class SurveyView {
     this.status.textContent = text;
   }
 
+  // The planned route of a target picked; a target the registration in use
+  // lacks leaves what is on show as it is.
   showPlanned(target) {
     const reg = surveyRegistration(this.store.get());
+    let route;
+    try {
+      route = buildRoute(reg && reg.regInfo, target);
+    } catch (e) {
+      return;
+    }
+    const hops = route.hops.map((hop) => ({ ...hop, label: labelOf(target.group, hop.kind, hop.num, hop.name) }));
     this.shown = null;
     fill(this.warnBox);
     fill(this.provBox);
-    try {
-      const route = buildRoute(reg && reg.regInfo, target);
-      const hops = route.hops.map((hop) => ({ ...hop, label: labelOf(target.group, hop.kind, hop.num, hop.name) }));
-      fill(this.routeBox, routeLine({ status: 'planned', hops }, reg.prov ? reg.prov.base.name : ''));
-    } catch (e) {
-      fill(this.routeBox);
-    }
+    fill(this.routeBox, routeLine({ status: 'planned', hops }, reg.prov ? reg.prov.base.name : ''));
     this.mark(this.store.get());
   }
 
@@ -152,12 +157,19 @@ class SurveyView {
     if (regInfo !== this.shownReg) {
       this.shownReg = regInfo;
       fill(this.select, targetOptions(regInfo).map((o) => h('option', { value: o.value, text: o.text })));
-      if (this.select.value && !s.surveyTarget && !this.job.running()) this.showPlanned(parseTarget(this.select.value));
     }
+    // A target picked elsewhere (the site tree) shows its planned route;
+    // a registration changing under a result leaves the result, marked.
     const wanted = targetKey(s.surveyTarget);
-    if (wanted && this.select.value !== wanted && !this.job.running()) {
-      this.select.value = wanted;
-      this.showPlanned(s.surveyTarget);
+    const offered = [...this.select.options].some((o) => o.value === wanted);
+    if (wanted && offered && !this.job.running()) {
+      if (this.select.value !== wanted) this.select.value = wanted;
+      if (wanted !== this.pickedKey) {
+        this.pickedKey = wanted;
+        this.showPlanned(s.surveyTarget);
+      }
+    } else if (!wanted && !this.shown && this.select.value && !this.job.running()) {
+      this.showPlanned(parseTarget(this.select.value));
     }
     if (!this.job.running()) this.start.disabled = surveyBlock(s) !== '';
     this.mark(s);
