@@ -81,7 +81,7 @@ class ChannelsView {
   }
 
   render(s) {
-    if (!this.job.running()) this.start.disabled = !s.unit;
+    if (!this.job.running()) this.start.disabled = !s.unit || s.busy > 0;
     this.mark(s);
   }
 

@@ -145,7 +145,7 @@ class SiteView {
     this.from.value = s.routesFrom;
     this.read.disabled = !s.unit || s.busy > 0;
     this.compare.disabled = !s.siblingReg;
-    this.surveyAll.disabled = surveyBlock(s) !== '';
+    this.surveyAll.disabled = surveyBlock(s) !== '' || s.busy > 0;
     const refused = s.unit && (refusesRegistration(s.unit) || this.refused === String(s.unit.serial));
     this.refusedBox.hidden = !refused;
   }

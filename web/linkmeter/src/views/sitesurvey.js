@@ -141,7 +141,9 @@ class SiteSurveyView {
       this.start.disabled = this.retry.disabled = true;
       return;
     }
-    const blocked = surveyBlock(s) !== '';
+    // One operation at a time on the unit: another view's scan or survey
+    // blocks starting.
+    const blocked = surveyBlock(s) !== '' || s.busy > 0;
     this.start.disabled = blocked;
     this.retry.disabled = blocked || !again || !sameBase || madeFromOther(latest, s);
   }

@@ -171,7 +171,9 @@ class SurveyView {
     } else if (!wanted && !this.shown && this.select.value && !this.job.running()) {
       this.showPlanned(parseTarget(this.select.value));
     }
-    if (!this.job.running()) this.start.disabled = surveyBlock(s) !== '';
+    // One operation at a time on the unit: another view's scan or survey
+    // blocks starting.
+    if (!this.job.running()) this.start.disabled = surveyBlock(s) !== '' || s.busy > 0;
     this.mark(s);
   }
 
