@@ -149,6 +149,7 @@ export default {
   'report.weakLink': '{from} → {to}: level {level} ({quality}); behind it: {units}',
   'report.latest': 'Latest survey',
   'report.lastComplete': 'Last complete survey',
+  'result.earlierRun': 'an earlier result of this base unit: the latest run did not replace it',
   'chart.time': 'Time',
 
   'channels.list': 'Channels',

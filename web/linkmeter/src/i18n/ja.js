@@ -149,6 +149,7 @@ export default {
   'report.weakLink': '{from} → {to}: レベル {level}（{quality}）、この先の機器: {units}',
   'report.latest': '最新の調査',
   'report.lastComplete': '前回の完了した調査',
+  'result.earlierRun': 'この親機の以前の結果（最新の実行では置き換わっていません）',
   'chart.time': '時刻',
 
   'channels.list': 'チャンネル',

@@ -5,7 +5,8 @@
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import { showError, progressBar } from '../ui.js';
-import { provenance, provenanceLine, markResult } from '../provenance.js';
+import { provenance, markResult } from '../provenance.js';
+import { resultLine } from './routeview.js';
 import { cancellableJob } from '../job.js';
 import { parseChannels, quietest } from '../channels.js';
 import { levelBars } from '../chart.js';
@@ -77,7 +78,7 @@ class ChannelsView {
       markResult(el, x ? x.prov : null, s, { earlier: !x || x.earlier });
       el.dataset.complete = String(Boolean(x && x.complete));
     }
-    fill(this.provBox, x ? provenanceLine(x.prov, s, { earlier: x.earlier }) : null);
+    fill(this.provBox, x ? resultLine(x.prov, s, x.earlier) : null);
   }
 
   render(s) {

@@ -4,10 +4,10 @@
 // with the units behind them), low batteries, and the technician's fields.
 import { h, fill, timeText } from '../dom.js';
 import { t, tn } from '../i18n.js';
-import { provenanceLine, markResult, baseText } from '../provenance.js';
+import { markResult, baseText } from '../provenance.js';
 import { summarize } from '../reportsummary.js';
 import { madeFromOther } from '../surveyrules.js';
-import { routeLine } from './routeview.js';
+import { routeLine, resultLine } from './routeview.js';
 
 // What the technician types stays while the page runs (a language switch
 // rebuilds the views).
@@ -55,7 +55,7 @@ function content(survey, s) {
   const earlier = madeFromOther(survey, s);
   return [
     h('h2', { text: t('report.title') }),
-    provenanceLine(survey.prov, s, { earlier }),
+    resultLine(survey.prov, s, earlier),
     h('table', { class: 'facts' },
       h('tr', {}, h('th', { text: t('report.site') }), h('td', { id: 'report-site', text: `${baseText(survey.prov)} ${survey.prov.base.model}` })),
       h('tr', {}, h('th', { text: t('report.time') }), h('td', { id: 'report-time', text: `${timeText(survey.started)} – ${survey.finished ? timeText(survey.finished) : ''}` })),
@@ -92,7 +92,7 @@ export default {
       const earlier = !survey || madeFromOther(survey, s) || (which.value === 'done' && both);
       markResult(body, survey ? survey.prov : null, s, { earlier });
       const line = body.querySelector('[data-test=provenance]');
-      if (line && survey) line.replaceWith(provenanceLine(survey.prov, s, { earlier }));
+      if (line && survey) line.replaceWith(resultLine(survey.prov, s, earlier));
     };
     ctx.store.subscribe((s) => render(s));
     render(ctx.store.get());

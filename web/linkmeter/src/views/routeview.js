@@ -3,7 +3,7 @@
 // and the report.
 import { h } from '../dom.js';
 import { t } from '../i18n.js';
-import { baseText } from '../provenance.js';
+import { baseText, provenanceLine, provenanceText, isCurrent } from '../provenance.js';
 
 // A hop without `reading` is only planned; one with reading null did not
 // answer.
@@ -55,4 +55,12 @@ export function commandChoice(prefix) {
 export function routesNote(reg, state) {
   if (!reg || !reg.prov) return state.unit ? t('survey.noRoutes') : '';
   return t('survey.routesFrom', { source: t('prov.source.' + reg.prov.source), base: baseText(reg.prov) });
+}
+
+// The provenance line of a result; one kept from an earlier run of the
+// connected unit itself says so, rather than naming another unit.
+export function resultLine(prov, state, earlier) {
+  const line = provenanceLine(prov, state, { earlier });
+  if (earlier && isCurrent(prov, state)) line.textContent = `${provenanceText(prov, state)} — ${t('result.earlierRun')}`;
+  return line;
 }

@@ -7,7 +7,8 @@ import { t } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
 import { showError, notify } from '../ui.js';
 import { adviceKey, siblingFailureText } from '../errors.js';
-import { provenance, provenanceLine, markResult } from '../provenance.js';
+import { provenance, markResult } from '../provenance.js';
+import { resultLine } from './routeview.js';
 import { labelOf, groupTag } from '../names.js';
 import { surveyBlock, routeSources, refusesRegistration } from '../surveyrules.js';
 import '../servicetexts.js';
@@ -161,7 +162,7 @@ class SiteView {
       return;
     }
     const earlier = this.failed !== null && this.failed.regInfo === reg.regInfo;
-    fill(this.prov, reg.prov ? provenanceLine(reg.prov, s, { earlier }) : null);
+    fill(this.prov, reg.prov ? resultLine(reg.prov, s, earlier) : null);
     markResult(this.body, reg.prov, s, { earlier });
     const blocked = surveyBlock(s) !== '';
     const groups = reg.regInfo.groups || [];

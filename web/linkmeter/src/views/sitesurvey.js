@@ -10,10 +10,10 @@ import { cancellableJob } from '../job.js';
 import { runSurvey, unitWeakestHop } from '../survey.js';
 import { surveyCsv } from '../csv.js';
 import { exportCsv } from '../export.js';
-import { provenance, provenanceLine, markResult, exportFileName } from '../provenance.js';
+import { provenance, markResult, exportFileName } from '../provenance.js';
 import { siteTargets, newSurvey, retryTargets, surveyTargets, surveyPatch } from '../sitesurveybook.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
-import { routeLine, commandChoice, routesNote } from './routeview.js';
+import { routeLine, commandChoice, routesNote, resultLine } from './routeview.js';
 
 function resultRow(r) {
   const weakest = unitWeakestHop(r);
@@ -109,7 +109,7 @@ class SiteSurveyView {
     const earlier = !survey || madeFromOther(survey, s);
     markResult(this.rows, survey ? survey.prov : null, s, { earlier });
     this.rows.dataset.complete = String(Boolean(survey && survey.complete));
-    fill(this.prov, survey ? provenanceLine(survey.prov, s, { earlier }) : null);
+    fill(this.prov, survey ? resultLine(survey.prov, s, earlier) : null);
     this.state.dataset.state = survey ? surveyState(survey) : 'none';
     this.state.textContent = survey ? stateText(survey) : '';
   }
@@ -124,7 +124,7 @@ class SiteSurveyView {
     }
     fill(this.doneRows, done.results.map(resultRow));
     markResult(this.doneRows, done.prov, s, { earlier: true });
-    fill(this.doneProv, provenanceLine(done.prov, s, { earlier: true }));
+    fill(this.doneProv, resultLine(done.prov, s, true));
   }
 
   render(s) {

@@ -11,9 +11,9 @@ import { runSurvey } from '../survey.js';
 import { buildRoute } from '../route.js';
 import { levelHistory } from '../chart.js';
 import { labelOf, unitLabel } from '../names.js';
-import { provenance, markResult, provenanceLine } from '../provenance.js';
+import { provenance, markResult } from '../provenance.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
-import { routeLine, warnings, commandChoice, routesNote } from './routeview.js';
+import { routeLine, warnings, commandChoice, routesNote, resultLine } from './routeview.js';
 
 const MIN_INTERVAL_S = 2;
 
@@ -147,7 +147,7 @@ class SurveyView {
     const shown = this.shown;
     const earlier = !shown || shown.earlier || madeFromOther(shown, s);
     for (const el of [this.routeBox, this.historyBox]) markResult(el, shown ? shown.prov : null, s, { earlier });
-    fill(this.provBox, shown ? provenanceLine(shown.prov, s, { earlier }) : null);
+    fill(this.provBox, shown ? resultLine(shown.prov, s, earlier) : null);
   }
 
   render(s) {
