@@ -125,6 +125,41 @@ TEST_F(Dispatch, EachQueryIsAnsweredExactlyOnce) {
   EXPECT_EQ(a.text, "1");
 }
 
+// Engines carry answers as UTF-8 and lose anything else on the way: every
+// such answer must still reach the page, as a failure it can read.
+TEST_F(Dispatch, AnswersThatAreNotUtf8BecomeReadableFailures) {
+  const std::string cp932Name = "[\"/media/\x82\xa0.csv\"]";  // a chosen name in CP932 bytes
+  Add("BadSuccess", [&](auto&, auto& reply, auto&) { reply->Success(cp932Name); });
+  Add("BadFailure", [](auto&, auto& reply, auto&) { reply->Failure(-6, "{\"code1\":-6,\"msg\":\"\xff\"}"); });
+  Add("BadExec", [](auto&, auto&, auto&) { EnsureExecuted(false, -4, "name \x82\xa0"); });
+  Add("BadStd", [](auto&, auto&, auto&) { throw std::runtime_error("\xc0\xaf"); });
+  Add("Good", [](auto&, auto& reply, auto&) { reply->Success("[\"/media/\xe3\x81\x82.csv\"]"); });
+  const struct {
+    const char* request;
+    bool success;
+    int32_t code;
+    const char* text;
+  } cases[] = {
+      {"jsquery:BadSuccess {}", false, -98,
+       R"({"code1":-98,"msg":"the answer cannot be sent: its text is not valid UTF-8"})"},
+      {"jsquery:BadFailure {}", false, -6, "{\"code1\":-6,\"msg\":\"\xef\xbf\xbd\"}"},
+      {"jsquery:BadExec {}", false, 0, "{\"code1\":-4,\"msg\":\"method error : name \xef\xbf\xbd\xef\xbf\xbd\"}"},
+      {"jsquery:BadStd {}", false, -99, "{\"code1\":-99,\"msg\":\"\xef\xbf\xbd\xef\xbf\xbd\"}"},
+      {"jsquery:Good {}", true, 0, "[\"/media/\xe3\x81\x82.csv\"]"},
+  };
+  for (const auto& c : cases) {
+    auto cb = std::make_shared<RecordingCallback>();
+    ASSERT_TRUE(Send(c.request, cb));
+    ASSERT_TRUE(cb->WaitFor(1)) << c.request;
+    tasks_.CancelAndWait();
+    auto answers = cb->Answers();
+    ASSERT_EQ(answers.size(), 1u) << c.request;
+    EXPECT_EQ(answers[0].success, c.success) << c.request;
+    EXPECT_EQ(answers[0].code, c.code) << c.request;
+    EXPECT_EQ(answers[0].text, c.text) << c.request;
+  }
+}
+
 TEST_F(Dispatch, AHandlerThatNeverAnswersStillFails) {
   Add("Silent", [](auto&, auto&, auto&) {});
   Answer a = SendAndWait("jsquery:Silent {}");

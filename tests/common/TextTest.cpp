@@ -44,6 +44,24 @@ TEST(Text, AnsiRejectsWhatItCannotCarry) {
   EXPECT_FALSE(TryAnsiToUtf8("\x81\x20").has_value());            // invalid trail byte
 }
 
+TEST(Text, InvalidUtf8IsReplacedBytewiseForMessages) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"plain \xe3\x81\x82", "plain \xe3\x81\x82"},
+      {"\x82\xa0.csv", "\xef\xbf\xbd\xef\xbf\xbd.csv"},    // CP932 bytes
+      {"\xc0\xaf", "\xef\xbf\xbd\xef\xbf\xbd"},            // overlong '/'
+      {"\xed\xa0\x80x", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbdx"},  // a surrogate
+      {"cut \xe3\x81", "cut \xef\xbf\xbd\xef\xbf\xbd"},
+      {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(lm::text::ReplaceInvalidUtf8(c.in), c.out) << c.in;
+    EXPECT_TRUE(lm::text::IsValidUtf8(c.out));
+    EXPECT_EQ(lm::text::IsValidUtf8(c.in), c.in == c.out);
+  }
+}
+
 TEST(Text, FormatGrowsAsNeeded) {
   EXPECT_EQ(Format("%04d-%04d", 2, 1), "0002-0001");
   std::string longText(5000, 'x');

@@ -34,6 +34,9 @@ std::optional<std::string> TryAnsiToUtf8(std::string_view ansi) noexcept;
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes) noexcept;
+// The text with every byte that is not part of well-formed UTF-8 replaced
+// by U+FFFD. Lossy: for messages, never for names or data.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
 
 // printf-style formatting into a std::string (UTF-8 in, UTF-8 out).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

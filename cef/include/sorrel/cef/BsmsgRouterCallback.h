@@ -2,7 +2,9 @@
 // The reply of one query. Answers at most once, only while the router still
 // waits for it, and only while the browser's main frame shows the page that
 // asked. A reply released without an answer fails the query, so no page is
-// left waiting.
+// left waiting. Engines carry only UTF-8: a success whose text is not valid
+// UTF-8 becomes the failure kUnsendableAnswer; in a failure text the stray
+// bytes are shown as U+FFFD.
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +19,8 @@ class PendingQueryTable;
 
 class BsmsgRouterCallback {
  public:
+  static constexpr int32_t kUnsendableAnswer = -98;
+
   BsmsgRouterCallback(std::weak_ptr<PendingQueryTable> table, int64_t queryId, BrowserPtr browser,
                       std::shared_ptr<QueryCallback> callback);
   ~BsmsgRouterCallback();
