@@ -5,6 +5,7 @@
 #include "sorrel/cef/ArgReader.h"
 #include "sorrel/cef/BsmsgRouterCallback.h"
 #include "sorrel/cef/Exception.h"
+#include "sorrel/js/FileNames.h"
 #include "sorrel/js/UiWork.h"
 
 namespace Sorrel::Js {
@@ -25,6 +26,20 @@ std::string OptionalText(const lm::json::Object& o, const char* name) {
 [[noreturn]] void Fail(int32_t code, const std::string& text) {
   throw cef::Exception(code, lm::json::ToText(lm::json::ErrorObject(code, text)));
 }
+
+// The failure of a dialog whose chosen name has no text form: the page gets
+// no path rather than one that names another file.
+constexpr int32_t kFileDialogUnnamable = -4;
+constexpr int32_t kFolderUnnamable = -3;
+
+std::string UnnamableText(int32_t code, const std::string& name) {
+  return cef::JsExecuteException(code, "the file name cannot be represented as text: " + FileNameForDisplay(name))
+      .Text();
+}
+
+// What the page asked for as a name the chooser can use; a name the file
+// system cannot carry is left out.
+std::string AsFileName(const std::string& text) { return TextToFileName(text).value_or(std::string()); }
 
 MenuItem ParseMenuItem(const Value& element) {
   Ensure(element.is<lm::json::Object>(), -1, "'menu' must have type object.");
@@ -147,10 +162,16 @@ MessageBoxRequest ParseMessageBox(const Value& arg) {
 void FileDialog::Execute(const cef::BrowserPtr&, const Value& args,
                          const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
   FileDialogRequest request = ParseFileDialog(args);
+  request.initDir = AsFileName(request.initDir);
+  request.initFile = AsFileName(request.initFile);
   auto ui = CurrentUi();
-  auto answer = [reply](const std::vector<std::string>& paths) {
+  auto answer = [reply](const std::vector<std::string>& names) {
     lm::json::Array list;
-    for (const auto& p : paths) list.push_back(lm::json::String(p));
+    for (const auto& name : names) {
+      auto text = FileNameToText(name);
+      if (!text) return reply->Failure(0, UnnamableText(kFileDialogUnnamable, name));
+      list.push_back(lm::json::String(*text));
+    }
     reply->Success(lm::json::ToText(Value(std::move(list))));
   };
   // The worker is free at once; the dialog answers when the user is done.
@@ -161,7 +182,7 @@ void BrowseForFolder::Execute(const cef::BrowserPtr&, const Value& args,
                               const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
   Ensure(args.is<lm::json::Object>(), -1, cef::MsgMustBeObject("arg"));
   const auto& o = args.get<lm::json::Object>();
-  const std::string title = OptionalText(o, "title"), initDir = OptionalText(o, "initDir");
+  const std::string title = OptionalText(o, "title"), initDir = AsFileName(OptionalText(o, "initDir"));
   auto ui = CurrentUi();
   bool shown = false;
   std::optional<std::string> folder;
@@ -171,7 +192,10 @@ void BrowseForFolder::Execute(const cef::BrowserPtr&, const Value& args,
     folder = ui->ChooseFolder(title, initDir);
   });
   if (!shown) Fail(-1, "not surpported");
-  reply->Success(folder ? lm::json::ToText(lm::json::String(*folder)) : "null");
+  if (!folder) return reply->Success("null");
+  auto text = FileNameToText(*folder);
+  if (!text) return reply->Failure(0, UnnamableText(kFolderUnnamable, *folder));
+  reply->Success(lm::json::ToText(lm::json::String(*text)));
 }
 
 void ShowContextMenu::Execute(const cef::BrowserPtr& browser, const Value& args,

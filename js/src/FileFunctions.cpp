@@ -7,6 +7,7 @@
 #include "lm/Text.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/js/AnsiText.h"
+#include "sorrel/js/FileNames.h"
 
 namespace Sorrel::Js {
 
@@ -35,6 +36,33 @@ std::optional<uint32_t> HandleNumber(const Value& v) {
 
 void ArgCount(const Args& args, size_t n) { Ensure(args.size() == n, -1, ""); }
 
+// Opens the named file; null for a name the file system cannot carry, and
+// for a folder, which fopen accepts but nothing can be read from.
+std::FILE* OpenFile(const std::string& text, const std::string& mode) {
+  auto name = TextToFileName(text);
+  if (!name) return nullptr;
+  std::FILE* file = std::fopen(name->c_str(), mode.c_str());
+  struct stat st;
+  if (file && (::fstat(::fileno(file), &st) != 0 || S_ISDIR(st.st_mode))) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+// Whether the path names something, as stat sees it.
+bool Stat(const Value& path, struct stat& st) {
+  auto name = TextToFileName(path.get<std::string>());
+  return name && ::stat(name->c_str(), &st) == 0;
+}
+
+// Writes and flushes, so a full disk or an I/O error is this call's failure
+// and not a later one's.
+bool WriteAll(std::FILE* f, const void* data, size_t size) {
+  std::clearerr(f);
+  return std::fwrite(data, 1, size, f) == size && std::fflush(f) == 0;
+}
+
 }  // namespace
 
 Stream FileNative::StreamAt0(const Args& args, const std::string& detail) const {
@@ -51,7 +79,7 @@ void FileOpen::Run(const Args& args, Call& call) {
   Ensure(args[1].is<std::string>(), -3, "");
   const std::string& mode = args[1].get<std::string>();
   Ensure(!mode.empty(), -4, "");
-  std::FILE* file = std::fopen(args[0].get<std::string>().c_str(), mode.c_str());
+  std::FILE* file = OpenFile(args[0].get<std::string>(), mode);
   EnsureExecuted(file != nullptr, -5, "");
   const uint32_t handle = Table().Add(file);
   call.returnValue = lm::json::MakeObject({{"handle", lm::json::Number(handle)}, {"type", lm::json::String("FILE")}});
@@ -75,8 +103,8 @@ void FileWrite::Run(const Args& args, Call& call) {
     Ensure(IsInteger(e, 0, 255), -4, "");
     bytes.push_back(static_cast<unsigned char>(e.get<double>()));
   }
-  const size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
-  call.returnValue = lm::json::Number(static_cast<double>(written));
+  EnsureExecuted(bytes.empty() || WriteAll(stream.get(), bytes.data(), bytes.size()), -5, "");
+  call.returnValue = lm::json::Number(static_cast<double>(bytes.size()));
 }
 
 void FileRead::Run(const Args& args, Call& call) {
@@ -87,6 +115,7 @@ void FileRead::Run(const Args& args, Call& call) {
   Ensure(size >= 0, -5, "");
   lm::json::Array out;
   std::vector<unsigned char> buffer;
+  std::clearerr(stream.get());
   for (double left = size; left > 0;) {
     const size_t want = static_cast<size_t>(std::min<double>(left, kReadChunk));
     buffer.resize(want);
@@ -95,6 +124,8 @@ void FileRead::Run(const Args& args, Call& call) {
     if (got < want) break;
     left -= static_cast<double>(got);
   }
+  // A short read is the end of the file only when the stream says so.
+  EnsureExecuted(!std::ferror(stream.get()), -6, "");
   call.returnValue = Value(std::move(out));
 }
 
@@ -139,7 +170,12 @@ void FilePuts::Run(const Args& args, Call& call) {
   // being written as something else.
   auto ansi = lm::text::TryUtf8ToAnsi(args[1].get<std::string>());
   EnsureExecuted(ansi.has_value(), -5, "");
-  const int result = ansi->empty() ? 0 : std::fputs(ansi->c_str(), stream.get());
+  int result = 0;
+  if (!ansi->empty()) {
+    std::clearerr(stream.get());
+    result = std::fputs(ansi->c_str(), stream.get());
+    if (result >= 0 && std::fflush(stream.get()) != 0) result = -1;  // a full disk fails this call
+  }
   EnsureExecuted(result >= 0, -5, "");
   call.returnValue = lm::json::Number(result);
 }
@@ -162,15 +198,14 @@ void IsExistFile::Run(const Args& args, Call& call) {
   ArgCount(args, 1);
   Ensure(args[0].is<std::string>(), -2, "");
   struct stat st;
-  call.returnValue = lm::json::Bool(::stat(args[0].get<std::string>().c_str(), &st) == 0);
+  call.returnValue = lm::json::Bool(Stat(args[0], st));
 }
 
 void IsExistDir::Run(const Args& args, Call& call) {
   ArgCount(args, 1);
   Ensure(args[0].is<std::string>(), -2, "");
   struct stat st;
-  call.returnValue =
-      lm::json::Bool(::stat(args[0].get<std::string>().c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  call.returnValue = lm::json::Bool(Stat(args[0], st) && S_ISDIR(st.st_mode));
 }
 
 }  // namespace Sorrel::Js

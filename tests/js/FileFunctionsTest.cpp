@@ -77,8 +77,40 @@ TEST_F(FileFunctions, OpenChecksItsArgumentsAndReportsFailure) {
       {{"\"x\"", "null"}, R"({"api":"app.fileOpen","code1":-3,"msg":"Invalid arguments"})"},
       {{"\"x\"", "\"\""}, R"({"api":"app.fileOpen","code1":-4,"msg":"Invalid arguments"})"},
       {{Quoted("missing/none"), "\"r\""}, R"({"api":"app.fileOpen","code1":-5,"msg":"method error"})"},
+      // A folder opens with fopen but reads nothing: it is no file to open.
+      {{"\"" + dir_.string() + "\"", "\"r\""}, R"({"api":"app.fileOpen","code1":-5,"msg":"method error"})"},
+      {{"\"" + dir_.string() + "/\"", "\"rb\""}, R"({"api":"app.fileOpen","code1":-5,"msg":"method error"})"},
   };
   for (const auto& c : cases) EXPECT_EQ(CallNative(open_, c.args).Text(), c.expected) << c.args[0];
+  EXPECT_EQ(table_->OpenCount(), 0u);
+}
+
+// A full disk or an I/O error reaches the page as the failure the
+// functions document, not as a short count or an empty array.
+TEST_F(FileFunctions, WriteAndReadFailuresReachThePage) {
+  auto openAt = [&](const std::string& path, const std::string& mode) {
+    return lm::json::ToText(CallNative(open_, {"\"" + path + "\"", "\"" + mode + "\""}).value);
+  };
+  const std::string full = openAt("/dev/full", "wb");
+  EXPECT_EQ(Run(write_, {full, "[1,2,3]"}), R"({"api":"app.fileWrite","code1":-5,"msg":"method error"})");
+  EXPECT_EQ(Run(puts_, {full, "\"line\""}), R"({"api":"app.filePuts","code1":-5,"msg":"method error"})");
+  EXPECT_EQ(Run(write_, {full, "[]"}), "0");  // nothing to write, nothing fails
+  const struct {
+    std::string path, mode;
+  } unreadable[] = {
+      {"/proc/self/mem", "rb"},  // offset 0 is never mapped: EIO
+      {Path("writeonly"), "wb"},  // a stream opened for writing only: EBADF
+  };
+  for (const auto& u : unreadable) {
+    const std::string h = openAt(u.path, u.mode);
+    EXPECT_EQ(Run(read_, {h, "16"}), R"({"api":"app.fileRead","code1":-6,"msg":"method error"})") << u.path;
+    EXPECT_EQ(Run(read_, {h, "0"}), "[]") << u.path;  // a read of nothing cannot fail
+  }
+  // The error of one call does not stick to the next.
+  Write("ok", "ab");
+  const std::string h = Open("ok", "rb");
+  EXPECT_EQ(Run(read_, {h, "8"}), "[97,98]");
+  EXPECT_EQ(Run(read_, {h, "8"}), "[]");
 }
 
 TEST_F(FileFunctions, WriteChecksEveryByteBeforeWriting) {

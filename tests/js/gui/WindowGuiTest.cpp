@@ -212,6 +212,53 @@ TEST_F(HostGui, FileAndFolderChoosers) {
   fs::remove_all(dir);
 }
 
+// Media written on Windows carry CP932 names. Under GLib's default (UTF-8)
+// file names such a name has no text form: the query fails clearly and no
+// look-alike path is answered. Run with G_FILENAME_ENCODING=CP932 the same
+// name is answered converted, and that text names the same file again.
+TEST_F(HostGui, ChoosersAnswerNamesByGlibFileNameRules) {
+  namespace fs = std::filesystem;
+  const gchar** charsets = nullptr;
+  g_get_filename_charsets(&charsets);
+  const bool cp932 = std::string(charsets[0]) == "CP932";
+  const fs::path dir = fs::temp_directory_path() / ("lm-js-names-" + std::to_string(::getpid()));
+  const std::string file = "\x82\xa0.csv", folder = "\x82\xa2";  // あ.csv and い in CP932
+  fs::create_directories(dir / folder);
+  std::ofstream(dir / file) << "x";
+  const struct {
+    const char* query;
+    std::string arg, chosen, answerCp932, answerUtf8;
+  } cases[] = {
+      {"JsFileDialog", R"({"mode":"open","initDir":")" + dir.string() + R"("})", file,
+       "ok [\"" + dir.string() + "/\xe3\x81\x82.csv\"]",
+       "fail 0 {\"code1\":-4,\"msg\":\"method error : the file name cannot be represented as text: " + dir.string() +
+           "/\xef\xbf\xbd\xef\xbf\xbd.csv\"}"},
+      {"JsBrowseForFolder", R"({"initDir":")" + dir.string() + R"("})", folder,
+       "ok \"" + dir.string() + "/\xe3\x81\x84\"",
+       "fail 0 {\"code1\":-3,\"msg\":\"method error : the file name cannot be represented as text: " + dir.string() +
+           "/\xef\xbf\xbd\xef\xbf\xbd\"}"},
+  };
+  for (const auto& c : cases) {
+    const std::string chosen = (dir / c.chosen).string();
+    ui_->SetShownHook([&](GtkWidget* dialog) {
+      RespondLater(dialog, GTK_RESPONSE_ACCEPT, [chosen](GtkWidget* shown) {
+        gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(shown), chosen.c_str());
+      });
+    });
+    const std::string answer = Query(c.query, c.arg);
+    EXPECT_EQ(answer, cp932 ? c.answerCp932 : c.answerUtf8) << c.query;
+    if (cp932 && answer.rfind("ok ", 0) == 0) {
+      // The answered text leads back to the very file on disk.
+      const size_t start = answer.find(dir.string());
+      const std::string text = answer.substr(start, answer.find('"', start) - start);
+      gchar* name = g_filename_from_utf8(text.c_str(), -1, nullptr, nullptr, nullptr);
+      EXPECT_EQ(name ? std::string(name) : std::string(), chosen);
+      g_free(name);
+    }
+  }
+  fs::remove_all(dir);
+}
+
 TEST_F(HostGui, OpenChooserAnswersEveryChosenFile) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("lm-js-multi-" + std::to_string(::getpid()));
