@@ -2,6 +2,7 @@
 // page function the program registers.
 #include <webkit2/webkit-web-extension.h>
 
+#include "PageStrings.h"
 #include "PageUiRequests.h"
 #include "linkmeter/Registration.h"
 #include "sorrel/cef/webext/Extension.h"
@@ -15,6 +16,7 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
     g_variant_lookup(init, "demo", "b", &demo);
     g_variant_lookup(init, "systemJapanese", "b", &japanese);
   }
+  Sorrel::Js::webext::ApplyProgramStrings(init);  // the workspace's folders, as the program has them
   Sorrel::cef::webext::Extension::Start(extension, init, [demo, japanese](Sorrel::cef::Manager& manager) {
     linkmeter::RegisterPageFunctions(manager, demo != FALSE, japanese ? "ja" : "en");
   });

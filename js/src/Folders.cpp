@@ -38,14 +38,41 @@ std::optional<std::string> DocumentsFolder() {
   return dir;
 }
 
+namespace {
+
+struct FolderState {
+  std::mutex mutex;
+  FolderTexts texts;
+  std::string appDocuments;  // cached; empty until known
+};
+
+FolderState& State() {
+  static FolderState state;
+  return state;
+}
+
+}  // namespace
+
+void SetFolderTexts(FolderTexts texts) {
+  auto& s = State();
+  std::lock_guard lock(s.mutex);
+  s.texts = std::move(texts);
+  s.appDocuments.clear();
+}
+
+FolderTexts CurrentFolderTexts() {
+  auto& s = State();
+  std::lock_guard lock(s.mutex);
+  return s.texts;
+}
+
 std::string AppDocumentsFolder() {
-  static std::mutex mutex;
-  static std::string cached;
-  std::lock_guard lock(mutex);
-  if (cached.empty()) {
-    if (auto docs = DocumentsFolder()) cached = *docs + "/Vantor Corp/Fieldgauge(VELA)";
+  auto& s = State();
+  std::lock_guard lock(s.mutex);
+  if (s.appDocuments.empty()) {
+    if (auto docs = DocumentsFolder()) s.appDocuments = *docs + "/" + s.texts.companyFolder + "/" + s.texts.productFolder;
   }
-  return cached;
+  return s.appDocuments;
 }
 
 bool IsDirectory(const std::string& path) {

@@ -4,7 +4,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -15,29 +14,56 @@
 
 namespace Sorrel::Js {
 
-SiblingEdition SiblingEditionOf(bool oem) {
-  // This is the Japanese build: the standard edition keeps its settings
-  // under its Japanese product folder.
+SiblingEdition SiblingEditionOf(bool oem, const std::string& localeName) {
   if (oem) return {"_orvale_VLO1_Manage_InitInstance_", "Orvale Corp/VL-O1 for Windows/Settings/BaseUnit.dat"};
-  return {"_vantor_VELA_Manage_InitInstance_", "Vantor Corp/VL-B1 for Windows/Settings/BaseUnit.dat"};
+  const char* product = localeName == "Japanese" ? "VL-B1 for Windows" : "VELA for Windows";
+  return {"_vantor_VELA_Manage_InitInstance_", std::string("Vantor Corp/") + product + "/Settings/BaseUnit.dat"};
+}
+
+SiblingEdition SiblingEditionOf(bool oem) { return SiblingEditionOf(oem, CurrentFolderTexts().localeName); }
+
+std::string SiblingInstanceName(bool oem, uid_t user) {
+  return std::string(SiblingEditionOf(oem).instanceName) + "." + std::to_string(user);
+}
+
+namespace {
+
+// Whether a socket of the given type accepts a connection on the name; only
+// a listening (or, for datagrams, a bound) socket does.
+bool Connects(const sockaddr_un& addr, socklen_t length, int type) {
+  const int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), length) == 0;
+  ::close(fd);
+  return connected;
+}
+
+}  // namespace
+
+std::optional<bool> IsListedInSocketTable(std::istream& table, const std::string& name) {
+  std::string line;
+  if (!std::getline(table, line) || line.rfind("Num", 0) != 0) return std::nullopt;  // no heading: no list
+  // Each line ends with the socket's name; an abstract one starts with '@'.
+  const std::string suffix = " @" + name;
+  while (std::getline(table, line)) {
+    if (line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return true;
+  }
+  return false;
 }
 
 bool IsAbstractSocketBound(const std::string& name) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
-  if (name.size() + 1 > sizeof(addr.sun_path)) return false;
+  if (name.empty() || name.size() + 1 > sizeof(addr.sun_path)) return false;
+  // The kernel's list shows every bound name without taking it: binding it
+  // here, even for a moment, would make a sibling starting now give up.
+  std::ifstream table("/proc/net/unix");
+  if (auto listed = IsListedInSocketTable(table, name)) return *listed;
   std::memcpy(addr.sun_path + 1, name.data(), name.size());
-  const socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-  // Abstract names are per socket type: the name is taken when binding it
-  // fails for any type.
-  for (int type : {SOCK_STREAM, SOCK_DGRAM, SOCK_SEQPACKET}) {
-    const int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
-    if (fd < 0) continue;
-    const bool taken = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 && errno == EADDRINUSE;
-    ::close(fd);
-    if (taken) return true;
-  }
-  return false;
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  return Connects(addr, length, SOCK_STREAM) || Connects(addr, length, SOCK_SEQPACKET) ||
+         Connects(addr, length, SOCK_DGRAM);
 }
 
 bool SelectsOem(const Args& args) {
@@ -51,7 +77,7 @@ bool SelectsOem(const Args& args) {
 using namespace Sorrel::Js;
 
 void JsIsRunningVlb1Tool::Run(const Args& args, Call& call) {
-  call.returnValue = lm::json::Bool(IsAbstractSocketBound(SiblingEditionOf(SelectsOem(args)).instanceName));
+  call.returnValue = lm::json::Bool(IsAbstractSocketBound(SiblingInstanceName(SelectsOem(args), ::getuid())));
 }
 
 JsGetSettingsVlb1Tool::JsGetSettingsVlb1Tool(Documents documents)

@@ -10,7 +10,9 @@
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/js/DialogFunctions.h"
+#include "sorrel/js/Folders.h"
 #include "sorrel/js/HostUi.h"
+#include "sorrel/js/Sibling.h"
 #include "sorrel/js/ShellFunctions.h"
 #include "sorrel/js/UiRequests.h"
 
@@ -41,9 +43,13 @@ class FakeUi : public HostUi, public HostWindow {
   void ShowFileDialog(const FileDialogRequest& r, std::function<void(std::vector<std::string>)> done) override {
     Log(std::string(r.save ? "save" : "open") + (r.multiSelect ? " multi" : "") + " filters " +
         std::to_string(r.filters.size()));
+    // Names as the file system has them: a medium written on Windows holds CP932 bytes.
+    if (r.title == "cp932") return done({"/a/1.csv", "/m/\x82\xa0.csv"});
+    if (r.title == "utf8") return done({"/m/\xe3\x81\x82.csv"});
     done({"/a/1.csv", "/a/2.csv"});
   }
   std::optional<std::string> ChooseFolder(const std::string& title, const std::string&) override {
+    if (title == "cp932") return "/m/\x82\xa0";
     return title == "cancel" ? std::nullopt : std::optional<std::string>("/chosen");
   }
   double Scale(const Sorrel::cef::BrowserPtr&) override { return 1.5; }
@@ -199,6 +205,14 @@ TEST_F(HostQueries, DialogsAnswerTheUsersChoice) {
       {"JsBrowseForFolder", R"({"title":"pick"})", R"(ok "/chosen")"},
       {"JsBrowseForFolder", R"({"title":"cancel"})", "ok null"},
       {"JsBrowseForFolder", "[]", R"(fail -1 {"code1":-1,"msg":"Invalid arguments : 'arg' must have type object."})"},
+      // A chosen name with no text form fails; it is never answered as a look-alike path.
+      {"JsFileDialog", R"({"mode":"open","title":"cp932"})",
+       "fail 0 {\"code1\":-4,\"msg\":\"method error : the file name cannot be represented as text: "
+       "/m/\xef\xbf\xbd\xef\xbf\xbd.csv\"}"},
+      {"JsFileDialog", R"({"mode":"open","title":"utf8"})", "ok [\"/m/\xe3\x81\x82.csv\"]"},
+      {"JsBrowseForFolder", R"({"title":"cp932"})",
+       "fail 0 {\"code1\":-3,\"msg\":\"method error : the file name cannot be represented as text: "
+       "/m/\xef\xbf\xbd\xef\xbf\xbd\"}"},
       {"JsMsgbox", R"({"btn":2,"icon":3,"msg":"Sure?"})", "ok 4"},
       {"JsMsgbox", R"({"btn":3})", R"(fail 0 {"code1":0,"msg":"Invalid arguments : btn"})"},
       {"JsMsgbox", R"({"icon":5})", R"(fail 0 {"code1":0,"msg":"Invalid arguments : icon"})"},
@@ -281,6 +295,35 @@ TEST(ShellNatives, ArgumentsAndFolders) {
   EXPECT_EQ(CallNative(make, {}).Text(), R"({"api":"app.makeSpecifyFolder","code1":-1,"msg":"Invalid arguments"})");
   EXPECT_EQ(CallNative(make, {"1"}).Text(), R"({"api":"app.makeSpecifyFolder","code1":-2,"msg":"Invalid arguments"})");
   EXPECT_EQ(CallNative(make, {"\"\""}).Text(), R"({"api":"app.makeSpecifyFolder","code1":-3,"msg":"Invalid arguments"})");
+}
+
+// The registered "AppDoc" and the sibling's settings follow the string
+// table's texts the process was given, not built-in ones.
+TEST(ShellNatives, FoldersFollowTheStringTable) {
+  const FolderTexts builtIn = CurrentFolderTexts();
+  Sorrel::cef::Manager manager;
+  linkmeter::RegisterPageFunctions(manager);
+  Sorrel::cef::JsNativeHandlerPtr folders;
+  for (const auto& n : manager.NativeHandlers())
+    if (n->NativeName() == "JsGetFolderPath") folders = n;
+  ASSERT_TRUE(folders);
+  auto docs = DocumentsFolder();
+  ASSERT_TRUE(docs);
+  const struct {
+    FolderTexts texts;
+    std::string appDoc, sibling;
+  } cases[] = {
+      {builtIn, "/Vantor Corp/Fieldgauge(VELA)", "Vantor Corp/VL-B1 for Windows/Settings/BaseUnit.dat"},
+      {{"Acme", "Gauge", "en_GB.UTF-8"}, "/Acme/Gauge", "Vantor Corp/VELA for Windows/Settings/BaseUnit.dat"},
+      {{"Acme", "Gauge 2", "Japanese"}, "/Acme/Gauge 2", "Vantor Corp/VL-B1 for Windows/Settings/BaseUnit.dat"},
+  };
+  for (const auto& c : cases) {
+    SetFolderTexts(c.texts);
+    EXPECT_EQ(CallNative(folders, {"\"AppDoc\""}).value.get<std::string>(), *docs + c.appDoc);
+    EXPECT_EQ(SiblingEditionOf(false).settingsPath, c.sibling);
+    EXPECT_EQ(SiblingEditionOf(true).settingsPath, "Orvale Corp/VL-O1 for Windows/Settings/BaseUnit.dat");
+  }
+  SetFolderTexts(builtIn);
 }
 
 // A lock that records what it was asked to hold.

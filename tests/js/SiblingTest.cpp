@@ -3,9 +3,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "NativeTestSupport.h"
 #include "linkmeter/sim/Registration.h"
@@ -197,23 +200,85 @@ TEST_F(SiblingSettings, EncipheredFilesAndTheByteOrderMarkFail) {
   EXPECT_EQ(CallNative(none, {}).Text(), R"({"api":"app.getSettingsVlb1Tool","code1":-1,"msg":"method error"})");
 }
 
-TEST(SiblingPresence, TrueWhileTheInstanceSocketIsBound) {
+// An abstract socket bound under `name` for as long as it lives.
+class BoundName {
+ public:
+  BoundName(const std::string& name, int type) : fd_(::socket(AF_UNIX, type, 0)) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path + 1, name.data(), name.size());
+    bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&addr),
+                    static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())) == 0;
+  }
+  ~BoundName() { ::close(fd_); }
+  bool Bound() const { return bound_; }
+
+ private:
+  int fd_;
+  bool bound_ = false;
+};
+
+TEST(SiblingPresence, TrueWhileThisUsersInstanceSocketIsBound) {
   auto running = std::make_shared<JsIsRunningVlb1Tool>();
+  const uid_t me = ::getuid();
+  EXPECT_EQ(SiblingInstanceName(false, 1000), "_vantor_VELA_Manage_InitInstance_.1000");
+  EXPECT_EQ(SiblingInstanceName(true, 0), "_orvale_VLO1_Manage_InitInstance_.0");
   EXPECT_EQ(CallNative(running, {}).Text(), "false");
-  const std::string name = SiblingEditionOf(false).instanceName;
-  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path + 1, name.data(), name.size());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr),
-                   static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
-            0);
-  EXPECT_EQ(CallNative(running, {}).Text(), "true");
-  EXPECT_EQ(CallNative(running, {"false"}).Text(), "true");
-  EXPECT_EQ(CallNative(running, {"true"}).Text(), "false");
+  {
+    // Another user's instance, and the name without a user, are not ours.
+    BoundName other(SiblingInstanceName(false, me + 1), SOCK_STREAM);
+    BoundName bare(SiblingEditionOf(false).instanceName, SOCK_STREAM);
+    ASSERT_TRUE(other.Bound() && bare.Bound());
+    EXPECT_EQ(CallNative(running, {}).Text(), "false");
+  }
+  for (int type : {SOCK_STREAM, SOCK_DGRAM, SOCK_SEQPACKET}) {
+    BoundName mine(SiblingInstanceName(false, me), type);  // bound, not even listening
+    ASSERT_TRUE(mine.Bound());
+    EXPECT_EQ(CallNative(running, {}).Text(), "true") << type;
+    EXPECT_EQ(CallNative(running, {"false"}).Text(), "true");
+    EXPECT_EQ(CallNative(running, {"true"}).Text(), "false");
+  }
   EXPECT_EQ(CallNative(running, {"1"}).Text(), R"({"api":"app.isRunningVlb1Tool","code1":-2,"msg":"Invalid arguments"})");
-  ::close(fd);
   EXPECT_EQ(CallNative(running, {}).Text(), "false");
+}
+
+// Checking must never hold the name: a sibling starting while the page
+// checks would otherwise find it taken and believe itself running twice.
+TEST(SiblingPresence, CheckingNeverTakesTheName) {
+  const std::string name = SiblingInstanceName(false, ::getuid());
+  std::atomic<bool> stop{false};
+  std::thread checker([&] {
+    while (!stop) IsAbstractSocketBound(name);
+  });
+  int refused = 0;
+  for (int i = 0; i < 5000; ++i) {
+    BoundName start(name, SOCK_STREAM);
+    refused += start.Bound() ? 0 : 1;
+  }
+  stop = true;
+  checker.join();
+  EXPECT_EQ(refused, 0);
+}
+
+TEST(SiblingPresence, ReadsTheKernelsSocketList) {
+  const std::string heading = "Num       RefCount Protocol Flags    Type St Inode Path\n";
+  const struct {
+    std::string table;
+    std::optional<bool> listed;
+  } cases[] = {
+      {heading + "0000000000000000: 00000002 00000000 00010000 0001 01 4711 @sib.1000\n", true},
+      {heading + "0000000000000000: 00000002 00000000 00000000 0002 01 4712 @sib.1000", true},
+      {heading + "0000000000000000: 00000002 00000000 00010000 0001 01 4711 @sib.10000\n", false},
+      {heading + "0000000000000000: 00000002 00000000 00010000 0001 01 4711 /tmp/sib.1000\n", false},
+      {heading + "0000000000000000: 00000002 00000000 00010000 0001 01 4711 @xsib.1000\n", false},
+      {heading, false},
+      {"", std::nullopt},
+      {"garbage\n@sib.1000\n", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.table);
+    EXPECT_EQ(IsListedInSocketTable(in, "sib.1000"), c.listed) << c.table;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // ping for comparing the bridge against.
 #include <webkit2/webkit-web-extension.h>
 
+#include "PageStrings.h"
 #include "PageUiRequests.h"
 #include "SelfTestFunctions.h"
 #include "linkmeter/Registration.h"
@@ -52,6 +53,7 @@ class RawPing : public Sorrel::cef::JsNativeHandler {
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
                                                                                  const GVariant* data) {
   RawPing::extension = extension;
+  Sorrel::Js::webext::ApplyProgramStrings(const_cast<GVariant*>(data));
   Sorrel::cef::webext::Extension::Start(extension, const_cast<GVariant*>(data), [](Sorrel::cef::Manager& m) {
     linkmeter::RegisterPageFunctions(m);
     linkmeter::selftest::RegisterSelfTestFunctions(m);

@@ -116,6 +116,7 @@ void LinkmeterApp::StartEngine() {
   options.automation = o.automation;
   options.developerExtras = DevtoolsAvailable(config_.exeDir, o.devtools);
   options.extensionFlags["demo"] = o.demo;  // the page shows its DEMO mark
+  options.strings = strings_.All();         // folders and names in the page process follow the same table
   // The engine's locale is fixed; the page learns the user's language here.
   options.extensionFlags["systemJapanese"] = SystemLanguage([](const char* name) { return std::getenv(name); }) == "ja";
   engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);

@@ -39,6 +39,10 @@ WebEngine::WebEngine(const EngineOptions& options)
   g_variant_dict_init(&init, nullptr);
   g_variant_dict_insert(&init, "console", "b", options.console);
   for (const auto& [name, value] : options.extensionFlags) g_variant_dict_insert(&init, name.c_str(), "b", value);
+  GVariantBuilder strings;
+  g_variant_builder_init(&strings, G_VARIANT_TYPE("a{us}"));
+  for (const auto& [id, text] : options.strings) g_variant_builder_add(&strings, "{us}", id, text.c_str());
+  g_variant_dict_insert_value(&init, "strings", g_variant_builder_end(&strings));
   webkit_web_context_set_web_extensions_initialization_user_data(context_, g_variant_dict_end(&init));
 
   const char* languages[] = {"ja-JP", nullptr};

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -146,6 +147,7 @@ const char* kNatives = R"JS((function(){
   r.line = app.fileGets(g).length;
   r.eof = typeof app.fileGets(g);
   r.sibling = err(function(){ return app.getSettingsVlb1Tool(); });
+  r.appDoc = app.getFolderPath('AppDoc');
   r.running = app.isRunningVlb1Tool();
   r.state = app.setThreadExecutionState({continuous: true, systemRequired: true});
   return JSON.stringify(r);
@@ -155,6 +157,18 @@ const char* kNatives = R"JS((function(){
 
 TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   ProgramConfig config = TestConfig();
+  // A replacement string table: the page process follows it as the
+  // workspace does (folders 1003 and 1004; 1001 picks the sibling's folder).
+  std::ofstream(config.replacementTable) << "[Strings]\n1001=C.UTF-8\n1003=Test Co\n1004=Gauge \xe3\x88\xb1\n";
+  const fs::path docs = g_root / "home" / "Documents";
+  const fs::path sibling = docs / "Vantor Corp" / "VELA for Windows" / "Settings" / "BaseUnit.dat";
+  fs::create_directories(sibling.parent_path());
+  std::ofstream(sibling) << "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><BaseUnit><SETF><NAME>\x87\x40</NAME></SETF></BaseUnit>";
+  // A file as media written on Windows name it: CP932 bytes (あ.csv).
+  const fs::path media = g_root / "media";
+  const std::string cp932Name = (media / "\x82\xa0.csv").string();
+  fs::create_directories(media);
+  std::ofstream(cp932Name) << "LM";
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
   LinkmeterApp app(config);
@@ -184,8 +198,19 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   steps->AddJs("title", "app.setWindowText('Survey 1'); 'sent'", "sent");
   steps->Add("title applied", [&] { return std::string(gtk_window_get_title(window())) == "Survey 1"; });
   steps->Add("hooks", [&] {
-    ui()->SetShownHook([](GtkWidget* w) {
-      if (GTK_IS_MESSAGE_DIALOG(w)) {
+    ui()->SetShownHook([cp932Name](GtkWidget* w) {
+      if (GTK_IS_FILE_CHOOSER_DIALOG(w)) {
+        // Chosen once the folder has loaded, as a user would.
+        g_object_set_data_full(G_OBJECT(w), "lm-test-chosen", g_strdup(cp932Name.c_str()), g_free);
+        g_timeout_add(400, +[](gpointer p) -> gboolean {
+          auto* d = static_cast<GtkWidget*>(p);
+          auto* name = static_cast<const char*>(g_object_get_data(G_OBJECT(d), "lm-test-chosen"));
+          gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(d), name);
+          gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_ACCEPT);
+          g_object_unref(d);
+          return G_SOURCE_REMOVE;
+        }, g_object_ref(w));
+      } else if (GTK_IS_MESSAGE_DIALOG(w)) {
         gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_NO);
       } else if (GTK_IS_MENU(w)) {
         GList* items = gtk_container_get_children(GTK_CONTAINER(w));
@@ -200,6 +225,18 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   steps->AddJs("menu", "app.showContextMenu({menu: [{}, {name: 'A', id: 7}], pos: {x: 10, y: 10}},"
                        " function(v){ window.__menu = v; }); 'sent'", "sent");
   steps->AddJs("menu answer", "String(window.__menu)", "7");
+  // Every query is answered once: a chosen name with no text form (CP932
+  // bytes under UTF-8 file names) fails clearly instead of leaving the page
+  // waiting; with G_FILENAME_ENCODING=CP932 it is converted and opens the file.
+  const gchar** charsets = nullptr;
+  g_get_filename_charsets(&charsets);
+  const bool cp932 = std::string(charsets[0]) == "CP932";
+  steps->AddJs("file dialog",
+               "app.fileDialog({mode: 'open', initDir: '" + media.string() + "'},"
+               " function(v){ var f = app.fileOpen(v[0], 'rb'); window.__fd = 'ok ' + app.fileRead(f, 4).length;"
+               " app.fileClose(f); }, function(e){ window.__fd = 'fail ' + e.code1 + ' ' + e.api; }); 'sent'",
+               "sent");
+  steps->AddJs("file dialog answer", "String(window.__fd)", cp932 ? "ok 2" : "fail -4 JsFileDialog");
   steps->AddJs("bad size", "app.setWindowSize(5); 'sent'", "sent");
   // The normal close path: the pages are asked, then the window closes and
   // Run returns.
@@ -231,7 +268,9 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   EXPECT_EQ(text("again"), R"("{\"api\":\"app.fileClose\",\"code1\":-3,\"msg\":\"method error\"}")");
   EXPECT_EQ(text("line"), "3");
   EXPECT_EQ(text("eof"), "\"undefined\"");
-  EXPECT_EQ(text("sibling"), R"("{\"api\":\"app.getSettingsVlb1Tool\",\"code1\":-5,\"msg\":\"method error\"}")");
+  EXPECT_EQ(text("sibling"), R"("returned {\"RSETF\":{}}")");
+  ASSERT_TRUE(o.count("appDoc") && o.at("appDoc").is<std::string>());
+  EXPECT_EQ(o.at("appDoc").get<std::string>(), (docs / "Test Co" / "Gauge \xe3\x88\xb1").string());
   EXPECT_EQ(text("running"), "false");
   EXPECT_EQ(text("state"), R"({"continuous":true,"displayRequired":false,"systemRequired":false})");
 }

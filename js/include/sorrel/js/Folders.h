@@ -13,8 +13,20 @@ std::string ModuleDir();
 // The user's Documents folder, created when missing; nullopt when there is
 // none to be had.
 std::optional<std::string> DocumentsFolder();
-// Documents + "/Vantor Corp/Fieldgauge(VELA)"; empty when Documents fails,
-// computed again on the next call then.
+// The program's string-table texts the host functions follow: the
+// workspace's company and product folders and the locale name, which picks
+// the sibling application's product folder. Every process takes them from
+// the one table the program loaded (docs/string-table.md).
+struct FolderTexts {
+  std::string companyFolder = "Vantor Corp";
+  std::string productFolder = "Fieldgauge(VELA)";
+  std::string localeName = "Japanese";
+};
+void SetFolderTexts(FolderTexts texts);
+FolderTexts CurrentFolderTexts();
+
+// Documents + "/" + company folder + "/" + product folder; empty when
+// Documents fails, computed again on the next call then.
 std::string AppDocumentsFolder();
 
 bool IsDirectory(const std::string& path);

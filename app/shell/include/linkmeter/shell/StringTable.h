@@ -35,6 +35,8 @@ class StringTable {
 
   // The text of the id; empty for an unknown id.
   const std::string& Get(uint32_t id) const;
+  // Every text by id, for the page process, which follows the same table.
+  const std::map<uint32_t, std::string>& All() const { return texts_; }
 
  private:
   std::map<uint32_t, std::string> texts_;

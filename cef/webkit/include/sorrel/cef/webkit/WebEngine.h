@@ -5,6 +5,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -22,6 +23,7 @@ struct EngineOptions {
   bool automation = false;               // WebDriver may drive the views
   bool developerExtras = true;           // the inspector can be opened
   std::map<std::string, bool> extensionFlags;  // more booleans for the extension's initialisation data
+  std::map<uint32_t, std::string> strings;     // the program's string table, as "strings" (a{us}) there
 };
 
 class WebEngine {
