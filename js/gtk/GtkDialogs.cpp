@@ -222,12 +222,32 @@ int32_t GtkHostUi::MessageBox(const MessageBoxRequest& request) {
   static const GtkMessageType kinds[] = {GTK_MESSAGE_OTHER, GTK_MESSAGE_WARNING, GTK_MESSAGE_INFO,
                                          GTK_MESSAGE_QUESTION, GTK_MESSAGE_ERROR};
   static const GtkButtonsType buttons[] = {GTK_BUTTONS_OK, GTK_BUTTONS_OK_CANCEL, GTK_BUTTONS_YES_NO};
+  // Escape and the close button answer as the box's Cancel, or its OK when
+  // OK is all it has; a Yes/No box has no way out but its buttons.
+  static const gint kDismissed[] = {GTK_RESPONSE_OK, GTK_RESPONSE_CANCEL, GTK_RESPONSE_NONE};
+  const gint dismissed = kDismissed[request.buttons];
   GtkWidget* dialog = gtk_message_dialog_new(MainWindow(), GTK_DIALOG_MODAL, kinds[request.icon],
                                              buttons[request.buttons], "%s", request.text.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), request.title.c_str());
+  gtk_window_set_deletable(GTK_WINDOW(dialog), dismissed != GTK_RESPONSE_NONE);
+  // Escape comes as a DELETE_EVENT response, the close button as a delete
+  // event (which gtk_dialog_run would end with NONE).
+  g_signal_connect(dialog, "delete-event", G_CALLBACK(+[](GtkWidget* d, GdkEvent*, gpointer answer) -> gboolean {
+                     if (GPOINTER_TO_INT(answer) != GTK_RESPONSE_NONE)
+                       gtk_dialog_response(GTK_DIALOG(d), GPOINTER_TO_INT(answer));
+                     return TRUE;
+                   }),
+                   GINT_TO_POINTER(dismissed));
+  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* d, gint response, gpointer answer) {
+                     if (response == GTK_RESPONSE_DELETE_EVENT && GPOINTER_TO_INT(answer) == GTK_RESPONSE_NONE)
+                       g_signal_stop_emission_by_name(d, "response");
+                   }),
+                   GINT_TO_POINTER(dismissed));
   Shown(dialog);
-  const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+  gint response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
+  // NONE: the program ending cancelled every open dialog.
+  if (response == GTK_RESPONSE_DELETE_EVENT || response == GTK_RESPONSE_NONE) response = dismissed;
   switch (response) {
     case GTK_RESPONSE_OK: return 1;
     case GTK_RESPONSE_CANCEL: return 2;

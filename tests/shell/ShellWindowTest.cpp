@@ -1,5 +1,7 @@
 // The program's real window under Xvfb: the close protocol with two pages
-// (main window and a same-origin popup), and the start-up error report.
+// (main window and a same-origin popup), pages without the page functions
+// and the main page's window.close(), message boxes left without a button,
+// and the start-up error report.
 // Each run gets its own HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "linkmeter/Registration.h"
 #include "linkmeter/shell/LinkmeterApp.h"
 #include "sorrel/cef/webkit/WebEngine.h"
 
@@ -26,22 +29,30 @@ fs::path g_root;
 class Steps {
  public:
   Steps(LinkmeterApp& app, int limitSeconds) : app_(app), limit_(limitSeconds * 50) {}
+  ~Steps() {
+    if (source_) g_source_remove(source_);
+  }
   void Add(std::string name, std::function<bool()> step) { steps_.push_back({std::move(name), std::move(step)}); }
-  void Start() { g_timeout_add(20, Tick, this); }
+  void Start() { source_ = g_timeout_add(20, Tick, this); }
   bool Finished() const { return next_ == steps_.size(); }
   const std::string& Stuck() const { return stuck_; }
+  // The first step that has not held yet, or "".
+  std::string Reached() const { return next_ < steps_.size() ? steps_[next_].first : ""; }
 
  private:
   static gboolean Tick(gpointer p) {
     auto* s = static_cast<Steps*>(p);
     while (s->next_ < s->steps_.size() && s->steps_[s->next_].second()) ++s->next_;
-    if (s->next_ == s->steps_.size()) return G_SOURCE_REMOVE;
-    if (--s->limit_ > 0) return G_SOURCE_CONTINUE;
-    s->stuck_ = s->steps_[s->next_].first;
-    if (s->app_.Frame()) gtk_widget_destroy(s->app_.Frame()->Window());
+    if (s->next_ < s->steps_.size() && --s->limit_ > 0) return G_SOURCE_CONTINUE;
+    if (s->next_ < s->steps_.size()) {
+      s->stuck_ = s->steps_[s->next_].first;
+      if (s->app_.Frame()) gtk_widget_destroy(s->app_.Frame()->Window());
+    }
+    s->source_ = 0;
     return G_SOURCE_REMOVE;
   }
   LinkmeterApp& app_;
+  guint source_ = 0;
   int limit_;
   size_t next_ = 0;
   std::string stuck_;
@@ -189,6 +200,169 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   EXPECT_EQ(questions[0].find("\nid:", head.size()), std::string::npos) << "only the popup owes an answer";
 }
 
+TEST(ShellWindow, PagesWithoutTheAppObjectAgreeToCloseAtOnce) {
+  // How each case leaves a page without the page functions.
+  struct Case {
+    const char* name;
+    bool fileUrl;      // the main page is a file of another origin
+    bool blankPopup;   // a popup is sent to about:blank
+    const char* drop;  // script run in the main page first
+  };
+  const fs::path plain = g_root / "plain.html";
+  std::ofstream(plain) << "<!DOCTYPE html><title>plain</title>no app here";
+  for (const Case& c : {Case{"file page", true, false, nullptr}, Case{"blank popup", false, true, nullptr},
+                        Case{"app dropped", false, false, "app = undefined; true"}}) {
+    int questions = 0;
+    ProgramConfig config = TestConfig(std::string("bare-") + c.name);
+    OnlySelftestPackage(config);
+    if (c.fileUrl) config.url = "file://" + plain.string();
+    config.askForceExit = [&](const std::string&) { return ++questions, true; };
+    std::unique_ptr<Steps> steps;
+    config.onStarted = [&] { steps->Start(); };
+    LinkmeterApp app(config);
+    steps = std::make_unique<Steps>(app, 30);
+    auto main = [&] { return app.Client()->MainView(); };
+    auto popup = [&] { return app.Client()->Popup(0); };
+    steps->Add("main page", JsTrue(main, c.fileUrl ? "document.title == 'plain'" : "typeof app == 'object'"));
+    if (c.blankPopup) {
+      steps->Add("popup", [&] {
+        if (!popup()) Js(main(), "window.__w = window.__w || window.open('app://res/selftest/blank.html')");
+        return popup() != nullptr;
+      });
+      steps->Add("popup page", JsTrue(popup, "typeof app == 'object'"));
+      steps->Add("to blank", JsTrue(popup, "location.href = 'about:blank'; true"));
+      steps->Add("blank", [&] {
+        const char* uri = webkit_web_view_get_uri(popup());
+        return uri && std::string(uri) == "about:blank" && !webkit_web_view_is_loading(popup());
+      });
+    }
+    if (c.drop) steps->Add("drop", JsTrue(main, c.drop));
+    steps->Add("close", [&] {
+      Close(app);
+      return true;
+    });
+    steps->Add("ends by itself", [] { return false; });
+    int argc = 0;
+    char** argv = nullptr;
+    EXPECT_EQ(app.Run(argc, argv), 0) << c.name;
+    EXPECT_EQ(steps->Stuck(), "") << c.name;
+    EXPECT_EQ(steps->Reached(), "ends by itself") << c.name;
+    EXPECT_EQ(questions, 0) << c.name;
+  }
+}
+
+TEST(ShellWindow, WindowCloseInTheMainPageGoesThroughTheCloseProtocol) {
+  ProgramConfig config = TestConfig("window-close");
+  OnlySelftestPackage(config);
+  std::unique_ptr<Steps> steps;
+  config.onStarted = [&] { steps->Start(); };
+  LinkmeterApp app(config);
+  steps = std::make_unique<Steps>(app, 60);
+  auto main = [&] { return app.Client()->MainView(); };
+  auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
+  steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
+  steps->Add("refusing close", JsTrue(main, "app.onConfirmExit = function(cb){ window.__asked = (window.__asked||0)+1;"
+                                            " cb(false); }; window.close(); true"));
+  steps->Add("asked", JsTrue(main, "window.__asked === 1"));
+  steps->Add("exit abandoned", [&] { return !exiting(); });
+  steps->Add("agreeing close", [&] {
+    EXPECT_TRUE(app.Frame() && gtk_widget_get_visible(app.Frame()->Window())) << "the refused close ended the window";
+    Js(main(), "app.onConfirmExit = function(cb){ window.__asked++; cb(true); }; window.close(); true");
+    return true;
+  });
+  steps->Add("ends by itself", [] { return false; });
+  int argc = 0;
+  char** argv = nullptr;
+  EXPECT_EQ(app.Run(argc, argv), 0);
+  EXPECT_EQ(steps->Stuck(), "");
+  EXPECT_EQ(steps->Reached(), "ends by itself") << "the window ended before the pages agreed";
+}
+
+namespace {
+
+// The message box on screen, or null.
+GtkWidget* OpenMessageBox() {
+  GtkWidget* found = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* l = windows; l; l = l->next) {
+    if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data))) found = GTK_WIDGET(l->data);
+  }
+  g_list_free(windows);
+  return found;
+}
+
+// Escape as the keyboard would deliver it to the box.
+void PressEscape(GtkWidget* dialog) {
+  GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+  event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dialog)));
+  event->key.keyval = GDK_KEY_Escape;
+  GdkKeymapKey* keys = nullptr;
+  gint n = 0;
+  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gtk_widget_get_display(dialog)), GDK_KEY_Escape,
+                                        &keys, &n) && n > 0)
+    event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+  g_free(keys);
+  event->key.send_event = TRUE;
+  gtk_widget_event(dialog, event);
+  gdk_event_free(event);
+}
+
+}  // namespace
+
+TEST(ShellWindow, AMessageBoxClosedWithoutAButtonAnswersAsItsButtonsSay) {
+  struct Case {
+    int btn;
+    bool escape;  // else the window's close button
+    int answer;   // 0: the box stays until a button is pressed
+    int button;   // then this one (3 Yes, 4 No)
+  };
+  const Case cases[] = {{0, true, 1, 0}, {0, false, 1, 0}, {1, true, 2, 0},
+                        {1, false, 2, 0}, {2, true, 0, 4},  {2, false, 0, 3}};
+  ProgramConfig config = TestConfig("msgbox");
+  OnlySelftestPackage(config);
+  std::unique_ptr<Steps> steps;
+  config.onStarted = [&] { steps->Start(); };
+  LinkmeterApp app(config);
+  steps = std::make_unique<Steps>(app, 90);
+  auto main = [&] { return app.Client()->MainView(); };
+  steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
+  for (const Case& c : cases) {
+    const std::string name = "btn " + std::to_string(c.btn) + (c.escape ? " escape" : " close");
+    auto waited = std::make_shared<int>(0);
+    steps->Add(name + ": ask", JsTrue(main, "window.__a = undefined; app.msgbox({btn: " + std::to_string(c.btn) +
+                                                ", msg: 'x'}, function(v){ window.__a = v; },"
+                                                " function(e){ window.__a = 'failed ' + e; }); true"));
+    steps->Add(name + ": box", [=] {
+      GtkWidget* box = OpenMessageBox();
+      if (!box) return false;
+      EXPECT_EQ(gtk_window_get_deletable(GTK_WINDOW(box)), c.answer != 0) << name;
+      if (c.escape) PressEscape(box);
+      else gtk_window_close(GTK_WINDOW(box));
+      return true;
+    });
+    if (c.answer == 0) {
+      steps->Add(name + ": kept", [=] {
+        if (++*waited < 25) return false;  // half a second for a wrong answer to show
+        GtkWidget* box = OpenMessageBox();
+        EXPECT_TRUE(box) << name << ": the box was dismissed";
+        const gint response = c.button == 3 ? GTK_RESPONSE_YES : GTK_RESPONSE_NO;
+        if (box) gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(GTK_DIALOG(box), response)));
+        return true;
+      });
+    }
+    const int want = c.answer ? c.answer : c.button;
+    steps->Add(name + ": answer " + std::to_string(want), JsTrue(main, "window.__a === " + std::to_string(want)));
+  }
+  steps->Add("end", [&] {
+    Close(app);
+    return true;
+  });
+  int argc = 0;
+  char** argv = nullptr;
+  EXPECT_EQ(app.Run(argc, argv), 0);
+  EXPECT_TRUE(steps->Finished()) << "stuck at " << steps->Stuck();
+}
+
 TEST(ShellWindow, TheDocumentationKeyOpensOneKeptWindowThatRemembersItsPlace) {
   ProgramConfig config = TestConfig("apidoc");
   OnlySelftestPackage(config);
@@ -315,6 +489,7 @@ int main(int argc, char** argv) {
   setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
   unsetenv("XDG_DOCUMENTS_DIR");
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
   int rc = RUN_ALL_TESTS();
   std::error_code ec;
   fs::remove_all(g_root, ec);

@@ -1,7 +1,10 @@
 """Power events reach the page: logind's PrepareForSleep and UPower's
 OnBattery, from python-dbusmock on a private system bus, arrive in
-app.onSystemEvent with exactly one flag set. Drives the real window through
-WebDriver (--automation).
+app.onSystemEvent with exactly one flag set; a resume arrives as
+resumeAutomatic, then resumeSuspend. While awake the program holds logind's
+delay lock for sleep, lets it go once the suspend event was handed to the
+page and takes it again on resume. Drives the real window through WebDriver
+(--automation).
 
 usage: power_events_test.py LINKMETER  (under an X server and dbus-run-session)"""
 import os
@@ -39,13 +42,22 @@ def battery_change(power, on_battery):
                            dbus_interface="org.freedesktop.DBus.Mock")
 
 
+def delay_locks(login1):
+    """The delay locks on sleep the program holds now."""
+    locks = login1.ListInhibitors(dbus_interface="org.freedesktop.login1.Manager")
+    return [lock for lock in locks if (lock[0], lock[1], lock[3]) == ("sleep", "Linkmeter", "delay")]
+
+
+def wait_locks(login1, count, what):
+    shelltest.wait_for(lambda: len(delay_locks(login1)) == count, 10, what)
+
+
 def next_event(driver, count, limit=10):
     end = time.monotonic() + limit
     while time.monotonic() < end:
         events = driver.execute_script("return window.__events")
         if len(events) > count:
-            assert len(events) == count + 1, events
-            return events[-1]
+            return events[count]
         time.sleep(0.05)
     raise AssertionError("no power event reached the page")
 
@@ -71,13 +83,19 @@ def main(binary):
         try:
             driver.set_script_timeout(10)
             driver.execute_script("window.__events = []; app.onSystemEvent = function(e){ window.__events.push(e); };")
-            time.sleep(0.5)  # the program subscribes to the bus while it starts
-            sleep_signal(login1, False)
-            check(next_event(driver, 0), "resumeSuspend")
+            # Taken once the program is on the bus, after its subscriptions.
+            wait_locks(login1, 1, "the sleep delay lock")
             sleep_signal(login1, True)
-            check(next_event(driver, 1), "suspend")
+            check(next_event(driver, 0), "suspend")
+            wait_locks(login1, 0, "the delay lock to go once the page was told")
+            sleep_signal(login1, False)
+            check(next_event(driver, 1), "resumeAutomatic")
+            check(next_event(driver, 2), "resumeSuspend")
+            wait_locks(login1, 1, "the delay lock again after resume")
             battery_change(power, False)
-            check(next_event(driver, 2), "powerStatusChange")
+            check(next_event(driver, 3), "powerStatusChange")
+            time.sleep(0.3)  # nothing more follows
+            assert len(driver.execute_script("return window.__events")) == 4
         finally:
             driver.quit()
             for mock in mocks:

@@ -117,7 +117,12 @@ void ClientBase::OnReadyToShow(WebKitWebView* view, gpointer) {
   gtk_widget_show_all(window);
 }
 
-void ClientBase::OnClose(WebKitWebView* view, gpointer) {
+void ClientBase::OnClose(WebKitWebView* view, gpointer self) {
+  auto* client = static_cast<ClientBase*>(self);
+  if (view == client->main_ && client->mainClose_) {
+    client->mainClose_();
+    return;
+  }
   GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view));
   gtk_widget_destroy(gtk_widget_is_toplevel(top) ? top : GTK_WIDGET(view));
 }

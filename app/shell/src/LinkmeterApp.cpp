@@ -163,7 +163,14 @@ void LinkmeterApp::CreateMainFrame() {
   frame_ = std::make_unique<MainFrame>(app_, strings_.Get(strings::kAppTitle), *profile_);
   frame_->SetView(client_->CreateBrowser(config_.url));
   frame_->SetCloseHandler([this] { OnCloseRequest(); });
-  client_->SetMainCloseHandler([this] { OnCloseRequest(); });
+  // The page's window.close() starts a close; asked again meanwhile it
+  // waits, where the user's second close asks. Under WebDriver the same
+  // request also ends its sessions, which expect the window gone at once.
+  if (!config_.options.automation) {
+    client_->SetMainCloseHandler([this] {
+      if (!manager_.WithExitState([](Sorrel::cef::Manager::ExitState& s) { return s.exiting; })) OnCloseRequest();
+    });
+  }
   frame_->SetDestroyedHandler([this] {
     if (loop_) g_main_loop_quit(loop_);
   });

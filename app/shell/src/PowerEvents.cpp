@@ -1,9 +1,14 @@
 #include "linkmeter/shell/PowerEvents.h"
 
+#include <gio/gunixfdlist.h>
+#include <unistd.h>
+
 namespace linkmeter::shell {
 namespace {
 
 const char* Flag(bool on) { return on ? "true," : "false,"; }
+
+constexpr int kLockCallTimeoutMs = 5000;
 
 }  // namespace
 
@@ -34,6 +39,7 @@ PowerWatcher::PowerWatcher(Sink sink) : sink_(std::move(sink)), cancel_(g_cancel
 
 PowerWatcher::~PowerWatcher() {
   g_cancellable_cancel(cancel_);
+  ReleaseDelayLock();
   Release(system_);
   Release(session_);
   g_object_unref(cancel_);
@@ -63,6 +69,44 @@ void PowerWatcher::OnSystemBus(GObject*, GAsyncResult* result, gpointer self) {
   watcher->system_.subscriptions[1] = g_dbus_connection_signal_subscribe(
       bus, "org.freedesktop.UPower", "org.freedesktop.DBus.Properties", "PropertiesChanged",
       "/org/freedesktop/UPower", "org.freedesktop.UPower", G_DBUS_SIGNAL_FLAGS_NONE, OnUPower, self, nullptr);
+  watcher->TakeDelayLock();
+}
+
+void PowerWatcher::TakeDelayLock() {
+  if (!system_.connection || delayFd_ >= 0 || delayAsked_) return;
+  delayAsked_ = true;
+  g_dbus_connection_call_with_unix_fd_list(
+      system_.connection, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+      "Inhibit", g_variant_new("(ssss)", "sleep", "Linkmeter", "The page is told before the system sleeps", "delay"),
+      G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, kLockCallTimeoutMs, nullptr, cancel_, OnDelayLock, this);
+}
+
+void PowerWatcher::OnDelayLock(GObject* bus, GAsyncResult* result, gpointer self) {
+  GUnixFDList* fds = nullptr;
+  GError* error = nullptr;
+  GVariant* reply =
+      g_dbus_connection_call_with_unix_fd_list_finish(G_DBUS_CONNECTION(bus), &fds, result, &error);
+  if (!reply) {
+    // Cancelled (the watcher is gone), or no logind: events go on without the lock.
+    const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+    g_error_free(error);
+    if (!cancelled) static_cast<PowerWatcher*>(self)->delayAsked_ = false;
+    return;
+  }
+  auto* watcher = static_cast<PowerWatcher*>(self);
+  watcher->delayAsked_ = false;
+  gint32 index = -1;
+  g_variant_get(reply, "(h)", &index);
+  g_variant_unref(reply);
+  const int fd = fds ? g_unix_fd_list_get(fds, index, nullptr) : -1;
+  if (fds) g_object_unref(fds);
+  if (watcher->delayFd_ >= 0) ::close(watcher->delayFd_);
+  watcher->delayFd_ = fd;
+}
+
+void PowerWatcher::ReleaseDelayLock() {
+  if (delayFd_ >= 0) ::close(delayFd_);
+  delayFd_ = -1;
 }
 
 void PowerWatcher::OnSessionBus(GObject*, GAsyncResult* result, gpointer self) {
@@ -84,7 +128,16 @@ void PowerWatcher::OnSleep(GDBusConnection*, const char*, const char*, const cha
   if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(b)"))) return;
   gboolean start = FALSE;
   g_variant_get(params, "(b)", &start);
-  static_cast<PowerWatcher*>(self)->sink_(start ? PowerEvent::kSuspend : PowerEvent::kResumeSuspend, std::nullopt);
+  auto* watcher = static_cast<PowerWatcher*>(self);
+  if (start) {
+    // The pages have been sent the event: the system need not wait longer.
+    watcher->sink_(PowerEvent::kSuspend, std::nullopt);
+    watcher->ReleaseDelayLock();
+    return;
+  }
+  watcher->sink_(PowerEvent::kResumeAutomatic, std::nullopt);
+  watcher->sink_(PowerEvent::kResumeSuspend, std::nullopt);
+  watcher->TakeDelayLock();
 }
 
 void PowerWatcher::OnUPower(GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* params,

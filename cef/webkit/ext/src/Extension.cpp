@@ -17,6 +17,7 @@ namespace {
 Extension* g_extension = nullptr;
 
 constexpr const char* kNativesName = "__lmNatives";
+constexpr const char* kBareSendName = "__lmSend";
 
 // What a function defined in a document knows about itself.
 struct Bound {
@@ -111,6 +112,11 @@ JSCValue* CallQueryCancel(GPtrArray* args, gpointer) {
   return jsc_value_new_undefined(ctx);
 }
 
+bool HasAppObject(JSCContext* ctx) {
+  auto app = GRef<JSCValue>::Adopt(jsc_context_get_value(ctx, "app"));
+  return app && jsc_value_is_object(app.get());
+}
+
 // "cefmsg.eval.b2r": [script] evaluated in the page's main frame.
 class RsmsgEval : public RsmsgRouter::MsgHandler {
  public:
@@ -118,7 +124,16 @@ class RsmsgEval : public RsmsgRouter::MsgHandler {
   void Handle(WebKitWebPage*& page, const ProcessMessage& message) override {
     if (message.args.empty() || message.args[0].GetType() != MsgValue::Type::String)
       throw Exception(-1, "eval needs a script");
+    // A document without the page functions (another origin, about:blank, or
+    // a page that dropped its app object) still answers the host's questions:
+    // the script runs in a world of its own where app has only
+    // sendProcessMessage, so absent page callbacks answer as such pages do.
     JSCContext* ctx = Extension::Get().MainContext(webkit_web_page_get_id(page));
+    GRef<JSCContext> bare;
+    if (!ctx || !HasAppObject(ctx)) {
+      bare = Extension::Get().BareContext(page);
+      ctx = bare.get();
+    }
     if (!ctx) throw JsExecuteException(-1, "no page context");
     const std::string& script = message.args[0].GetString();
     JSCValue* result = jsc_context_evaluate(ctx, script.c_str(), static_cast<gssize>(script.size()));
@@ -276,6 +291,27 @@ bool Extension::SendToView(uint64_t pageId, const ProcessMessage& message) {
   webkit_web_page_send_message_to_view(
       page, webkit_user_message_new(message.name.c_str(), webkit::ToVariant(message.args)), nullptr, nullptr, nullptr);
   return true;
+}
+
+GRef<JSCContext> Extension::BareContext(WebKitWebPage* page) {
+  // Deprecated for the frames of a page script, still the way to the main
+  // frame of a page whose documents were never bound.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  WebKitFrame* frame = webkit_web_page_get_main_frame(page);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  if (!frame) return {};
+  if (!bareWorld_) bareWorld_ = webkit_script_world_new_with_name("lm-bare");
+  auto context = GRef<JSCContext>::Adopt(webkit_frame_get_js_context_for_script_world(frame, bareWorld_));
+  if (!context || HasAppObject(context.get())) return context;
+  // Each document starts the world afresh: its app object is made on first use.
+  const Document doc{webkit_web_page_get_id(page), webkit_frame_get_id(frame), 0};
+  auto global = GRef<JSCValue>::Adopt(jsc_context_get_global_object(context.get()));
+  DefineFunction(context.get(), global.get(), kBareSendName, doc, CallNative, "JsSendProcessMessage");
+  const std::string script =
+      std::string("var app = {sendProcessMessage: function(){ return ") + kBareSendName + "(arguments); }};";
+  auto result = GRef<JSCValue>::Adopt(jsc_context_evaluate(context.get(), script.c_str(), -1));
+  jsc_context_clear_exception(context.get());
+  return context;
 }
 
 JSCContext* Extension::MainContext(uint64_t pageId) const {

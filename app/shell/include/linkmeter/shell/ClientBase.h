@@ -48,6 +48,10 @@ class ClientBase {
   void SetExternalOpener(std::function<void(const std::string& url)> opener) { externalOpener_ = std::move(opener); }
   // The developer keys of every view; `showApiDocs` runs on Ctrl+Shift+H.
   void SetDeveloperKeys(bool devtools, std::function<void()> showApiDocs);
+  // The main page's window.close(): the window's own close request instead
+  // of ending the window, so the pages are asked first. Without it the
+  // main view's window simply closes.
+  void SetMainCloseHandler(std::function<void()> onClose) { mainClose_ = std::move(onClose); }
   // Told of each browser leaving the Manager, by id.
   void SetBrowserRemovedHook(std::function<void(int32_t)> hook) { removedHook_ = std::move(hook); }
 
@@ -77,6 +81,7 @@ class ClientBase {
   bool devtools_ = false;
   std::function<void()> showApiDocs_;
   std::function<void(int32_t)> removedHook_;
+  std::function<void()> mainClose_;
 };
 
 // The program's client.

@@ -73,6 +73,8 @@ class LinkmeterApp : private Sorrel::cef::ExitProtocol::Host {
   bool Fail(const std::string& detail);
   WebKitWebView* AutomationView();
   void OnCloseRequest();
+  // SIGTERM, SIGINT, SIGHUP: ends the program in order whatever is open.
+  void OnTerminate();
   void Shutdown();
 
   void PostToWindowThread(std::function<void()> task) override;

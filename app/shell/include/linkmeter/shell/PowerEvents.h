@@ -19,8 +19,11 @@ std::string PowerEventScript(PowerEvent event, std::optional<bool> monitorPowerO
 
 // Listens on the system bus for logind's PrepareForSleep (suspend, resume)
 // and UPower's OnBattery (power status change), and on the session bus for
-// the display's power-save mode where the desktop reports it. Without a bus
-// nothing is reported and nothing fails.
+// the display's power-save mode where the desktop reports it. While awake it
+// holds logind's delay lock for sleep, so the system waits for the suspend
+// event to be handed to the pages; the lock goes right after and is taken
+// again on resume, which is told as resumeAutomatic, then resumeSuspend.
+// Without a bus, or without logind, the rest still works and nothing fails.
 class PowerWatcher {
  public:
   using Sink = std::function<void(PowerEvent, std::optional<bool> monitorPowerOn)>;
@@ -43,12 +46,17 @@ class PowerWatcher {
   static void OnDisplay(GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* params,
                         gpointer self);
   static void Release(Bus& bus);
+  void TakeDelayLock();
+  static void OnDelayLock(GObject* bus, GAsyncResult* result, gpointer self);
+  void ReleaseDelayLock();
 
   Sink sink_;
   GCancellable* cancel_;
   Bus system_;
   Bus session_;
   std::optional<bool> onBattery_;
+  int delayFd_ = -1;         // logind's sleep delay lock while held
+  bool delayAsked_ = false;  // a request for it is on its way
 };
 
 }  // namespace linkmeter::shell

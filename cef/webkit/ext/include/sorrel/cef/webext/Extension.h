@@ -41,6 +41,10 @@ class Extension {
   bool SendToView(uint64_t pageId, const ProcessMessage& message);
   // The main frame's context of an app page, or null.
   JSCContext* MainContext(uint64_t pageId) const;
+  // The main frame's context in a script world of the bridge's own, whose
+  // app object has only sendProcessMessage: for documents without the page
+  // functions. Null without a main frame.
+  GRef<JSCContext> BareContext(WebKitWebPage* page);
 
  private:
   Extension(WebKitWebExtension* extension, bool console);
@@ -65,6 +69,7 @@ class Extension {
   uint64_t nextGeneration_ = 1;
   std::map<std::pair<uint64_t, uint64_t>, Document> frames_;  // by {page, frame}: current document
   std::map<uint64_t, GRef<JSCContext>> mainContexts_;        // by page
+  WebKitScriptWorld* bareWorld_ = nullptr;                   // made on first use, kept
 };
 
 // The page script with each "native function X();" declaration taken out,
