@@ -10,6 +10,7 @@ kept.
 usage: page_forms_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import faulthandler
 import os
+import re
 import sys
 import time
 
@@ -81,6 +82,31 @@ def own_link_asks_first(page):
     no_errors(page, "own link")
 
 
+def codes_by_name(page):
+    """Codes read as names, the same way in every block; the clock set says
+    the new offset."""
+    page.click("#settings-read-all")
+    page.wait_for(lambda: page.attr("#set-wlan-SEC", "value") == "3", 60, "RWLAN in the form")
+    check(page.find("#set-wlan-SEC").tag_name == "select", "SEC is a choice by name", page)
+    sec = page.js("const s = document.getElementById('set-wlan-SEC'); return s.options[s.selectedIndex].text")
+    check("WPA" in sec and "(3)" in sec, "SEC 3 shown by name with its code: " + sec, page)
+    kinds = page.js("return ['current', 'recorded', 'warnings'].map((b) => document.getElementById('set-' + b + '-ROUTE'))"
+                    ".filter(Boolean).map((e) => e.tagName)")
+    check(kinds and set(kinds) == {"SELECT"}, "ROUTE the same choice in every block: %s" % kinds, page)
+    labels = page.js("return [...document.querySelectorAll('#set-recorded-EVT0 .member-label')].map((e) => e.textContent)")
+    check(len(labels) == 4 and all(labels), "each EVT member labelled: %s" % labels, page)
+    zone = page.js("const z = document.getElementById('set-clock-ZONE'); return z.scrollWidth <= z.clientWidth + 1")
+    check(zone, "the time zone fits its field", page)
+    page.js("document.getElementById('set-clock').scrollIntoView()")
+    page.shot("clock-and-codes")
+    page.click("#clock-set")
+    page.wait_for(lambda: any(re.search(r"-?\d+ ?(s|秒)", n.text) for n in page.all("#messages [data-test=notice]")), 30,
+                  "the clock-set notice with the new offset")
+    page.js("document.getElementById('set-wlan').scrollIntoView()")
+    page.shot("wlan-by-name")
+    no_errors(page, "codes by name")
+
+
 def enter_route(page, values):
     for key, value in values.items():
         page.type_into("#route-" + key, value)
@@ -150,7 +176,7 @@ def main(binary, artefacts):
         try:
             connect_lan(page)
             page.js(SENT)
-            for step in (bad_address_refused, own_link_asks_first, route_entered_by_hand, route_surveyed):
+            for step in (bad_address_refused, own_link_asks_first, codes_by_name, route_entered_by_hand, route_surveyed):
                 print("step:", step.__name__, flush=True)
                 step(page)
         finally:
