@@ -220,6 +220,16 @@ test('a lost link marks the unit, lets its connection go, stops further calls, a
   stop();
 });
 
+test('a device result read through query marks the link too, so a survey loop ends', async () => {
+  const usb = { com: 1, serial: '009A0077' };
+  answers = { ComTcmdEWLEX: { ...RECV_CLOSED }, ComClose: null };
+  const answer = await api.query('ComTcmdEWLEX', { comInfo: usb });
+  assert.equal(answer.isSuccess, false);
+  assert.equal(api.isLost(usb), true);
+  await assert.rejects(api.query('ComTcmdEWLEX', { comInfo: usb }), (e) => e.detail.linkLost === true);
+  assert.equal(calls.length, 1);
+});
+
 test('a lost link of a unit that is not the connected one leaves the header alone', async () => {
   answers = { ComOpen: (a) => a, ComClose: null, ComTcmdRUINF: ok(), ComTcmdEBSTS: ok(), ComTcmdRDTIM: ok() };
   const lan = { com: 2, ipAddr: '127.0.0.1', port: 40001, serial: '009C0021', name: 'RIVERSIDE', model: 'VL-B7', descr: '', mac: '0-0-0-0-0-1' };

@@ -70,6 +70,15 @@ function gated(name, arg) {
   return name !== 'ComOpen' && name !== 'ComClose' && !!arg && isLost(arg.comInfo);
 }
 
+// A device result that failed because the link is gone marks the unit,
+// whoever reads the result.
+function noteLink(arg, answer) {
+  if (answer && typeof answer === 'object' && answer.isSuccess === false && arg && arg.comInfo && isLinkLost(answer)) {
+    markLink(arg.comInfo, true);
+  }
+  return answer;
+}
+
 function deviceFailure(arg, detail) {
   if (arg && arg.comInfo && isLinkLost(detail)) markLink(arg.comInfo, true);
   return new DeviceError(detail);
@@ -106,7 +115,7 @@ export function query(name, arg, { signal, graceMs = CANCEL_GRACE_MS } = {}) {
     const id = host().jsQuery(
       name,
       arg,
-      (answer) => finish(() => (cancelled ? reject(new CancelledError()) : resolve(answer))),
+      (answer) => finish(() => (cancelled ? reject(new CancelledError()) : resolve(noteLink(arg, answer)))),
       (failure) => finish(() => (cancelled ? reject(new CancelledError()) : reject(deviceFailure(arg, failure)))),
     );
     if (signal && !settled) signal.addEventListener('abort', onAbort);
