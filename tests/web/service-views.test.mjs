@@ -96,6 +96,13 @@ test('a settings block: refused before sending, a LAN unit asked first, read bac
   assert.deepEqual(Object.keys(written), ['comInfo', 'IP'], 'only the changed key is written');
   assert.equal(card.querySelector('[data-test=readback-row][data-key=IP]').dataset.ok, 'true');
 
+  const failing = unit.api.command;
+  unit.api.command = async () => { throw new Error('no answer'); };
+  await block.read();
+  assert.equal(card.dataset.current, 'false', 'a failed read: what is shown is earlier');
+  unit.api.command = failing;
+  await block.read();
+  assert.equal(card.dataset.current, 'true');
   store.set({ linkLost: true });
   block.forUnit(store.get());
   assert.equal(card.dataset.current, 'false', 'a lost link: no longer current');

@@ -39,6 +39,7 @@ export class SettingsBlock {
     if (this.clock) this.clock.onSet = () => this.read();
     this.last = null; // the block as last read
     this.prov = null; // where and when it was read
+    this.earlier = false; // a later read failed: what is shown may be out of date
     this.unit = null;
     this.card = null;
   }
@@ -82,14 +83,16 @@ export class SettingsBlock {
   }
 
   remark(state) {
-    if (this.card) markResult(this.card, this.prov, state);
-    markResult(this.result, this.prov, state);
-    fill(this.origin, this.prov ? provenanceLine(this.prov, state) : null);
+    const options = { earlier: this.earlier };
+    if (this.card) markResult(this.card, this.prov, state, options);
+    markResult(this.result, this.prov, state, options);
+    fill(this.origin, this.prov ? provenanceLine(this.prov, state, options) : null);
   }
 
   setRead(values, prov) {
     this.last = values;
     this.prov = prov;
+    this.earlier = false;
     this.writeButton.disabled = !values;
     for (const f of this.fields.values()) {
       setFormValue(f.arg, f.el, values ? values[f.arg.key] : undefined);
@@ -110,6 +113,7 @@ export class SettingsBlock {
       if (this.clock) this.clock.update(values);
       return values;
     } catch (e) {
+      this.earlier = Boolean(this.prov);
       showError(e, this.block.read);
       return null;
     } finally {
