@@ -48,8 +48,7 @@ void ComExecutorBase::Execute(const Sorrel::cef::BrowserPtr& browser, const lm::
   }
   auto unit = table_.Lookup(prm->comInfo);
   if (!unit) {
-    throw JsExecuteException(
-        0, lm::text::Format("no connection can be made to comInfo(%s)", prm->comInfo.Model().c_str()));
+    throw JsExecuteException(0, "no connection can be made to the unit (" + prm->comInfo.Describe() + ")");
   }
 
   // One command at a time per unit: a second call waits its turn here, or

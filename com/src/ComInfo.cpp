@@ -124,4 +124,10 @@ std::string UnitKey(const ComInfo& info) {
   return key;
 }
 
+std::string ComInfo::Describe() const {
+  if (lan && lan->serial == 0) return lm::text::Format("%s:%d", lan->ipAddr.c_str(), lan->port);
+  return lm::text::Format("%s, serial %08X, model code %u", Model().c_str(), static_cast<unsigned>(Serial()),
+                          static_cast<unsigned>(ModelCode(Serial())));
+}
+
 }  // namespace Sorrel::Com

@@ -1,6 +1,5 @@
 #include "sorrel/com/UnitHandlers.h"
 
-#include "lm/Text.h"
 #include "sorrel/cef/ArgReader.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/com/ComExecutorBase.h"
@@ -10,9 +9,7 @@ namespace {
 
 // A unit of a model this program does not talk to.
 [[noreturn]] void Unknown(const ComInfo& info) {
-  throw Sorrel::cef::JsArgumentException(
-      0, lm::text::Format("comInfo(%s) is not a base unit this program talks to (model code %u)", info.Model().c_str(),
-                          static_cast<unsigned>(ModelCode(info.Serial()))));
+  throw Sorrel::cef::JsArgumentException(0, "not a base unit this program talks to (" + info.Describe() + ")");
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(TcmdResult, UnexpectedStatusIsNotASuccess) {
 TEST(TcmdResult, MessagesOfOtherOutcomes) {
   EXPECT_EQ(tcmd_result::Message(Answered(nullptr, ExecResult::Cancelled())), "cancel");
   EXPECT_EQ(tcmd_result::Message(Answered(nullptr, ExecResult::Timeout())), "timeout");
-  EXPECT_EQ(tcmd_result::Message(Answered(nullptr, ExecResult::NotOpen())), "STATUS=0000-0000 (EBSTS 0 0)");
+  EXPECT_EQ(tcmd_result::Message(Answered(nullptr, ExecResult::NotOpen())), "STATUS=0000-0000 (EBSTS 0 0 connection not open)");
   auto failed = Answered(nullptr, ExecResult::Error("Vcomm_RecvComm : TIMEOUT_ERR(-28)", 1028, 103));
   EXPECT_EQ(tcmd_result::Message(failed), "STATUS=0000-0000 (EBSTS 1028 103 Vcomm_RecvComm : TIMEOUT_ERR(-28))");
   EXPECT_EQ(lm::json::ToText(tcmd_result::Error(failed)),

@@ -2,6 +2,7 @@
 
 #include "ComSimRig.h"
 #include "sorrel/com/ComExecutorBase.h"
+#include "sorrel/com/TcmdGetRsLevel.h"
 #include "sorrel/com/TcmdHandler.h"
 #include "sorrel/com/TcmdEBSTS.h"
 #include "vantor/com/TcmdEBSTS.h"
@@ -118,8 +119,8 @@ TEST_F(UnitFunctions, UnknownModelIsRefusedByTheFactory) {
   const std::string remote = rig.UsbComInfo(0x00B80101, "VL-RA");  // a remote unit's serial
   EXPECT_EQ(rig.Query("jsquery:ComIsOpen " + Arg(remote)).text, "false");
   auto open = rig.Query("jsquery:ComOpen " + Arg(remote));
-  EXPECT_EQ(open.text, R"x({"code1":0,"msg":"Invalid arguments : comInfo(VL-RA) is not a base unit this program )x"
-                       R"x(talks to (model code 92)"})x");
+  EXPECT_EQ(open.text, R"x({"code1":0,"msg":"Invalid arguments : not a base unit this program talks to )x"
+                       R"x((VL-RA, serial 00B80101, model code 92)"})x");
   auto close = rig.Query("jsquery:ComClose " + Arg(remote));
   EXPECT_EQ(close.text, open.text);
 }
@@ -140,6 +141,28 @@ TEST_F(UnitFunctions, ArgumentErrorsReachThePage) {
   EXPECT_EQ(retry.text, R"({"code1":-2,"msg":"Invalid arguments : 'retry' value is invalid."})");
   auto notObject = rig.Query("jsquery:ComIsOpen [1]");
   EXPECT_EQ(notObject.code, -2);
+}
+
+}  // namespace
+
+namespace {
+
+// A factory that makes no unit: the command has nothing to talk through.
+class NoUnits : public Sorrel::Com::ComExecutorFactory {
+ public:
+  std::shared_ptr<Sorrel::Com::ComExecutor> Create(const Sorrel::Com::ComInfo&) override { return nullptr; }
+};
+
+TEST(DeviceFailures, CommandWithoutAUnitSaysWhy) {
+  Sorrel::Com::ComExecutorTable table(std::make_unique<NoUnits>());
+  auto handler = std::make_shared<Sorrel::Com::TcmdGetRsLevel>(table);
+  const auto args = *lm::json::Parse(R"({"comInfo":{"com":3,"ipAddr":"127.0.0.1","port":1,"lanPassword":"x"},"freqs":[]})");
+  try {
+    handler->Execute(nullptr, args, nullptr);
+    ADD_FAILURE() << "answered without a unit";
+  } catch (const Sorrel::cef::JsExecuteException& e) {
+    EXPECT_EQ(e.Text(), R"x({"code1":0,"msg":"method error : no connection can be made to the unit (127.0.0.1:1)"})x");
+  }
 }
 
 }  // namespace

@@ -32,6 +32,9 @@ struct ComInfo {
   uint32_t Serial() const { return usb ? usb->serial : lan->serial; }
   // The model text shown in messages: the LAN model, else the USB model.
   const std::string& Model() const { return lan ? lan->model : usb->model; }
+  // The unit as failure messages name it: its model, serial number and
+  // model code, or the address of a LAN unit known by address only.
+  std::string Describe() const;
 };
 
 // Bits 17 to 23 of a serial number.

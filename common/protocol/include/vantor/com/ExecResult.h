@@ -25,7 +25,7 @@ class ExecResult {
       : status(status), message(std::move(message)), code1(code1), code2(code2) {}
 
   static ExecResult Completed() { return ExecResult(kCompleted); }
-  static ExecResult NotOpen() { return ExecResult(kNotOpen); }
+  static ExecResult NotOpen() { return ExecResult(kNotOpen, "connection not open"); }
   static ExecResult Started() { return ExecResult(kStarted); }
   static ExecResult Timeout() { return ExecResult(kTimeout, "timeout"); }
   static ExecResult Cancelled() { return ExecResult(kCancelled, "cancel"); }
