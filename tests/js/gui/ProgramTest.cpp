@@ -103,7 +103,7 @@ ProgramConfig TestConfig() {
   return config;
 }
 
-// "what/who" of logind's locks, or "" without a logind on the system bus.
+// "what/who" of logind's blocking locks, or "" without a logind on the system bus.
 std::string LogindLocks() {
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
   if (!bus) return "";
@@ -118,8 +118,10 @@ std::string LogindLocks() {
   g_variant_get(reply, "(a(ssssuu))", &it);
   const gchar *what, *who, *why, *mode;
   guint32 uid, pid;
-  while (g_variant_iter_next(it, "(&s&s&s&suu)", &what, &who, &why, &mode, &uid, &pid))
-    out += std::string(what) + "/" + who + ";";
+  while (g_variant_iter_next(it, "(&s&s&s&suu)", &what, &who, &why, &mode, &uid, &pid)) {
+    // The program's own delay lock for sleep (power events) is always there.
+    if (std::string(mode) == "block") out += std::string(what) + "/" + who + ";";
+  }
   g_variant_iter_free(it);
   g_variant_unref(reply);
   return out;
