@@ -7,6 +7,7 @@ import { t } from '../i18n.js';
 import { showError } from '../ui.js';
 import { provenance, markResult, provenanceLine, exportFileName } from '../provenance.js';
 import { surveyRegistration } from '../state.js';
+import { unitLabel } from '../names.js';
 import { cancellableJob } from '../job.js';
 import { buildRoute, allRemoteTargets } from '../route.js';
 import { decodeRecorded, recordedTable } from '../recorded.js';
@@ -23,7 +24,8 @@ function sources(regInfo) {
   for (const target of allRemoteTargets(regInfo)) {
     const g = regInfo.groups[target.group];
     const u = g.remoteUnits.find((x) => x.num === target.num);
-    list.push({ value: `${target.group}:${target.num}`, text: `${g.name || t('site.group')} · ${u.name || '#' + u.num} (${u.model}, ${u.serial})`, target, regInfo, serial: u.serial, label: u.name || '#' + u.num });
+    const label = unitLabel(regInfo, target.group, 'remote', u.num);
+    list.push({ value: `${target.group}:${target.num}`, text: `${label} · ${g.name || t('site.group')} (${u.model}, ${u.serial})`, target, regInfo, serial: u.serial, label });
   }
   return list;
 }

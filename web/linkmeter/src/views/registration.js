@@ -12,6 +12,7 @@ import {
   GROUP_FIELDS, REPEATER_FIELDS, UNIT_PARENT, unitFields, getPath, setPath, memberPath, readField, limitText,
   conversionError, errorTargets, changedPaths, pathCode, treeProblems, rangeText, durationText,
 } from '../regedit.js';
+import { labelOf } from '../names.js';
 import '../servicetexts.js';
 
 const dotted = (path) => path.replace(/\[(\d+)\]/g, '.$1');
@@ -61,7 +62,7 @@ function unitRow(ctx, gi, ui, unit) {
     return h('label', { class: 'field' }, h('span', { class: 'label', text: label }), fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, f.member), f));
   });
   return h('tr', { test: 'reg-unit', dataset: { group: String(gi), num: String(unit.num) } },
-    h('td', { text: `#${unit.num}` }), h('td', { text: unit.model }), h('td', { class: 'mono', text: unit.serial }),
+    h('td', { text: labelOf(gi, 'remote', unit.num, '') }), h('td', { text: unit.model }), h('td', { class: 'mono', text: unit.serial }),
     h('td', {}, fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, 'parent'), UNIT_PARENT)), h('td', {}, h('div', { class: 'fields' }, cells)));
 }
 
@@ -69,7 +70,7 @@ function groupCard(ctx, group, gi) {
   const groupFields = GROUP_FIELDS.map((f) => h('label', { class: 'field' },
     h('span', { class: 'label', text: t('reg.group.' + f.member) }), fieldInput(ctx, memberPath(gi, null, 0, f.member), f)));
   const repeaters = (group.repeaters || []).map((r, ri) => h('tr', { test: 'reg-repeater', dataset: { group: String(gi), num: String(r.num) } },
-    h('td', { text: `R${r.num}` }), h('td', { class: 'mono', text: r.serial }),
+    h('td', { text: labelOf(gi, 'repeater', r.num) }), h('td', { class: 'mono', text: r.serial }),
     h('td', {}, fieldInput(ctx, memberPath(gi, 'repeaters', ri, 'parent'), REPEATER_FIELDS[0]))));
   return h('div', { class: 'card group', test: 'reg-group', dataset: { index: String(gi) } },
     h('div', { class: 'fields' }, groupFields),

@@ -8,6 +8,7 @@ import { provenance, markResult, provenanceLine } from '../provenance.js';
 import { siblingFailureText } from '../errors.js';
 import { callNative } from '../native.js';
 import { compareRegistrations, compareSummary } from '../siblingdiff.js';
+import { labelOf } from '../names.js';
 import '../servicetexts.js';
 
 function running() {
@@ -21,8 +22,8 @@ function running() {
 function siblingTable(reg) {
   const rows = [];
   (reg.groups || []).forEach((g, gi) => {
-    for (const r of g.repeaters || []) rows.push([g.name || gi, t('reg.repeater'), `R${r.num}`, r.serial, '', String(r.parent)]);
-    for (const u of g.remoteUnits || []) rows.push([g.name || gi, u.model, `#${u.num}`, u.serial, u.name || '', String(u.parent)]);
+    for (const r of g.repeaters || []) rows.push([g.name || gi, t('reg.repeater'), labelOf(gi, 'repeater', r.num), r.serial, '', String(r.parent)]);
+    for (const u of g.remoteUnits || []) rows.push([g.name || gi, u.model, labelOf(gi, 'remote', u.num, ''), u.serial, u.name || '', String(u.parent)]);
   });
   return h('table', { class: 'list', id: 'sibling-units' },
     h('thead', {}, h('tr', {}, ['site.group', 'units.model', 'reg.number', 'units.serial', 'units.name', 'reg.parent'].map((k) => h('th', { text: t(k) })))),
