@@ -159,8 +159,10 @@ def recorded_data_without_a_logger(page):
     choose_source(page, 0)
     page.click("#rec-download")
     page.wait_for(lambda: page.errors(), 30, "the failure of EISUC")
-    advice = page.text("#messages [data-test=error-advice]")
-    check("光通信ポート" in advice or "optical port" in advice, "the failure says the logger is missing: " + advice, page)
+    # What happened is the main line; the advice says what to do.
+    main = page.text("#messages [data-test=error-main]")
+    check("光通信ポート" in main or "optical port" in main, "the failure says the logger is missing: " + main, page)
+    check(page.text("#messages [data-test=error-advice]"), "the failure says what to do", page)
     check(not page.all("#rec-charts .record-chart"), "nothing plotted", page)
     page.shot("recorded-no-logger")
     page.js("document.querySelectorAll('#messages [data-test=error]').forEach((e) => e.remove())")
