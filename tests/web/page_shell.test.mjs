@@ -70,6 +70,7 @@ test('the failure box: a plain context leads the main line, a command name goes 
     [new api.DeviceError(SEND_LOST), 'RSETF', 'The connection to the base unit was lost.', 'RSETF · STATUS= (EBSTS'],
     [new api.DeviceError({ msg: 'Enter channels 0–39.' }), 'Channels', 'Channels: Enter channels 0–39.', ''],
     [new api.DeviceError({ pageText: 'The file holds no registration.', code1: -5 }), undefined, 'The file holds no registration.', ''],
+    [new api.DeviceError({ msg: 'ファイルを開けません' }), 'Sibling import', 'Sibling import: The operation failed.', 'ファイル'],
     [new RouteError('loop', 3), 'Route survey', 'Route survey: The repeaters of this group form a loop at repeater 3.', ''],
   ];
   for (const [error, context, main, details] of cases) {

@@ -1,7 +1,7 @@
 // A failure as the technician reads it: a sentence in the page's language
 // saying what happened, what to do, and the program's own text (msg, STATUS,
 // codes, library call) apart as details.
-import { t } from './i18n.js';
+import { t, language } from './i18n.js';
 import { CancelledError } from './api.js';
 import { RouteError } from './route.js';
 import { failureCause } from './failures.js';
@@ -23,6 +23,7 @@ export function siblingFailureText(code) {
   return null;
 }
 
+const JAPANESE = /[\u3040-\u30ff\u4e00-\u9fff]/;
 const PROGRAM_KEYS = ['code1', 'code2', 'STATUS', 'cmdName', 'api', 'isSuccess'];
 
 // A failure the page made itself (a value it refused, a file it could not
@@ -31,7 +32,9 @@ function pageSentence(detail) {
   if (typeof detail.pageText === 'string') return detail.pageText;
   if (detail.linkLost) return null;
   const fromProgram = PROGRAM_KEYS.some((k) => detail[k] !== undefined);
-  return !fromProgram && typeof detail.msg === 'string' && detail.msg ? detail.msg : null;
+  if (fromProgram || typeof detail.msg !== 'string' || !detail.msg) return null;
+  // Japanese in an English page is the program's developer text, not ours.
+  return language() === 'en' && JAPANESE.test(detail.msg) ? null : detail.msg;
 }
 
 // The program's side of a failure, for the details line: its msg, the
