@@ -16,7 +16,7 @@ class BlockProgress {
 
   void Reset() { idle_ = 0; }
   // One answer: `newBytes` taken in (0 for a refused, empty or unreadable one).
-  void Answered(std::size_t newBytes) { idle_ = newBytes > 0 ? 0 : idle_ + 1; }
+  void Answered(std::size_t newBytes) { idle_ = newBytes > 0 ? 0 : (idle_ < kLimit ? idle_ + 1 : kLimit); }
   bool GaveUp() const { return idle_ >= kLimit; }
   int Idle() const { return idle_; }
 
