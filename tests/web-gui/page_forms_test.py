@@ -36,7 +36,7 @@ def sent(page, name):
 
 
 def field_message(page, css):
-    return page.js("return document.querySelector(arguments[0]).closest('.field')"
+    return page.js("return document.querySelector(arguments[0]).closest('.field, .reg-field')"
                    ".querySelector('[data-test=field-msg]').textContent", css)
 
 
@@ -82,9 +82,32 @@ def own_link_asks_first(page):
     no_errors(page, "own link")
 
 
+def registration_loop_refused(page):
+    """RIVERSIDE's first group runs R1 → R2 → R3: R1 under R3 closes a loop."""
+    page.click("#tab-registration")
+    page.click("#reg-read")
+    parent = '[data-path="groups[0].repeaters[%d].parent"]'
+    page.wait_for(lambda: page.all(parent % 0), 30, "the registration")
+    check(page.attr("#reg-groups", "data-current") == "true", "the registration is the connected unit's", page)
+    enter(page, parent % 0, "3")
+    marked = [("invalid" in page.attr(parent % i, "class").split()) for i in range(3)]
+    check(marked == [True, True, True], "every repeater of the loop is marked: %s" % marked, page)
+    loop = field_message(page, parent % 0)
+    check("R1" in loop and "R3" in loop, "the loop is named: " + loop, page)
+    check(not page.find("#reg-write").is_enabled(), "no write while the parents loop", page)
+    enter(page, '[data-path="groups[0].remoteUnits[0].parent"]', "9")
+    check(page.attr("#reg-status", "data-refused") == "4", "the loop and the missing R9 counted", page)
+    page.shot("registration-loop")
+    page.click("#reg-reset")
+    check(page.attr("#reg-status", "data-refused") == "0", "undone: nothing refused", page)
+    check(sent(page, "ComTcmdWSETF") is None, "nothing was written", page)
+    no_errors(page, "registration loop")
+
+
 def codes_by_name(page):
     """Codes read as names, the same way in every block; the clock set says
     the new offset."""
+    page.click("#tab-settings")
     page.click("#settings-read-all")
     page.wait_for(lambda: page.attr("#set-wlan-SEC", "value") == "3", 60, "RWLAN in the form")
     check(page.find("#set-wlan-SEC").tag_name == "select", "SEC is a choice by name", page)
@@ -176,7 +199,7 @@ def main(binary, artefacts):
         try:
             connect_lan(page)
             page.js(SENT)
-            for step in (bad_address_refused, own_link_asks_first, codes_by_name, route_entered_by_hand, route_surveyed):
+            for step in (bad_address_refused, own_link_asks_first, registration_loop_refused, codes_by_name, route_entered_by_hand, route_surveyed):
                 print("step:", step.__name__, flush=True)
                 step(page)
         finally:
