@@ -303,6 +303,7 @@ void PressEscape(GtkWidget* dialog) {
     event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
   g_free(keys);
   event->key.send_event = TRUE;
+  gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gtk_widget_get_display(dialog))));
   gtk_widget_event(dialog, event);
   gdk_event_free(event);
 }
