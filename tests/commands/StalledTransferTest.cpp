@@ -135,6 +135,8 @@ TEST(StalledTransfer, RecordedDataEndsAfterThreeAnswersWithoutNewBytes) {
       {"EWSUC: success blocks without DATA for ever", "EWSUC", {{accepted}, {ewsucHead}, {ok, true}}, 5, false, ""},
       {"EWSUC: still working for ever after the header", "EWSUC", {{accepted}, {ewsucHead}, {working, true}}, 5,
        false, ""},
+      {"EWSUC: an empty DATA before the header is not the header", "EWSUC",
+       {{accepted}, {data("")}, {ewsucHead}, {data("cdef")}}, 4, true, "abcdef"},
       {"EWSUC: pauses between blocks are tolerated", "EWSUC",
        {{accepted}, {ewsucHead}, {data("")}, {working}, {data("cd")}, {data("")}, {data("ef")}}, 7, true, "abcdef"},
   };

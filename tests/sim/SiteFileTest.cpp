@@ -89,6 +89,9 @@ TEST(SiteFile, FaultRulesParseAlone) {
   EXPECT_EQ(corrupt->field, "DATA");  // the field a corrupt fault changes unless told
   EXPECT_EQ(corrupt->at, 18);
   EXPECT_FALSE(linkmeter::sim::ParseFaultRule(R"({"kind":"corrupt","at":-1})", &error));
+  auto withhold = linkmeter::sim::ParseFaultRule(R"({"command":"ETRND","kind":"withhold","times":1})", &error);
+  ASSERT_TRUE(withhold) << error;
+  EXPECT_EQ(withhold->kind, linkmeter::sim::FaultKind::kWithhold);
 }
 
 }  // namespace
