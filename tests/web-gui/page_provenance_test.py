@@ -210,6 +210,17 @@ def nothing_earlier_looks_current(page, folder):
     page.shot("riverside-again")
 
 
+def in_japanese(page):
+    page.js("const s = document.getElementById('language'); s.value = 'ja'; s.dispatchEvent(new Event('change'))")
+    page.wait_for(lambda: page.js("return document.documentElement.lang") == "ja", 10, "the Japanese page")
+    page.click("#tab-sitesurvey")
+    page.wait_for(lambda: "完了" in page.text("#sitesurvey-state"), 10, "the survey state in Japanese")
+    page.click("#tab-report")
+    check("台中" in page.text("#report-answered"), "the counts in Japanese: " + page.text("#report-answered"), page)
+    check(page.attr("#report-technician", "value") == "Sato", "the technician's name survives the language switch", page)
+    page.shot("report-ja")
+
+
 def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
@@ -226,6 +237,7 @@ def main(binary, artefacts):
             sibling_registration_is_the_siblings(page)
             print("step: nothing_earlier_looks_current", flush=True)
             nothing_earlier_looks_current(page, root)
+            in_japanese(page)
         finally:
             page.quit()
     print("page provenance: ok; screenshots in " + artefacts)
