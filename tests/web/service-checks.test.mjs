@@ -5,7 +5,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { ipv4Parts, maskPrefix, isHostName, isEmail, checkForm, checkNetwork } from '../../web/linkmeter/src/fieldchecks.js';
 import { planWrite } from '../../web/linkmeter/src/forms.js';
-import { treeProblems, parentLoops, durationText, pathCode } from '../../web/linkmeter/src/regedit.js';
+import { treeProblems, parentLoops, durationText, pathCode, readField, unitFields, parseDuration } from '../../web/linkmeter/src/regedit.js';
 import { codeChoices } from '../../web/linkmeter/src/settingcodes.js';
 
 test('IPv4 addresses: four numbers 0..255, nothing else', () => {
@@ -153,4 +153,21 @@ test('codes by name within the range the write accepts', () => {
     const got = codeChoices(arg);
     assert.deepEqual(got && got.map((c) => c.value), want, arg.key);
   }
+});
+
+test('a monitoring interval in seconds or minutes, as the model can store it', () => {
+  const field = (serial) => unitFields({ serial, monitorInterval: 60 }).find((f) => f.member === 'monitorInterval');
+  const VLRA = field('00B80101'); // model 92: minutes, 0 meaning 30 s
+  const VLRD = field('00C20104'); // model 97: seconds below 128, else minutes
+  const VLRF = field('00C00301'); // model 96: a 16-bit number
+  const read = (f, text) => { const r = readField(f, text); return r.error ? r.error : r.value; };
+  const cases = [
+    [VLRA, '30', 30], [VLRA, '600', 600], [VLRA, '10 min', 600], [VLRA, '255 min', 15300], [VLRA, '256 min', 'reg.outOfRange'],
+    [VLRA, '90', 'reg.outOfRange'], [VLRA, '0', 'reg.outOfRange'], [VLRA, '1 h', 3600],
+    [VLRD, '45', 45], [VLRD, '127 s', 127], [VLRD, '128', 'reg.outOfRange'], [VLRD, '180', 180], [VLRD, '128 min', 'reg.outOfRange'],
+    [VLRF, '0', 0], [VLRF, '65535', 65535], [VLRF, '65536', 'reg.outOfRange'],
+    [VLRA, 'ten', 'reg.notDuration'], [VLRA, '-30', 'reg.notDuration'], [VLRA, '1.5 min', 'reg.notDuration'], [VLRA, '', 'reg.notDuration'],
+  ];
+  for (const [f, text, want] of cases) assert.equal(read(f, text), want, `${f.rule} ${text}`);
+  assert.equal(parseDuration('5 分'), 300);
 });

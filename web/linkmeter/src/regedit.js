@@ -3,12 +3,13 @@
 // program's channel types, and the conversion's error numbers (WSETF) put
 // back on the fields they name.
 import { ansiLength } from './forms.js';
+import { serialNumber, modelCode } from './route.js';
 
 // Remote-unit members and the conversion error number of each.
 export const UNIT_FIELDS = [
   { member: 'name', kind: 'text', bytes: 8, code: 3056 },
   { member: 'record.interval', kind: 'int', lo: 0, hi: 255, code: 3047 },
-  { member: 'monitorInterval', kind: 'int', lo: 0, hi: 65535, code: 3070, seconds: true },
+  { member: 'monitorInterval', kind: 'seconds', code: 3070 },
 ];
 export const CHANNEL_FIELDS = [
   { member: 'enableLowerLimit', kind: 'bool', code: 3036 },
@@ -51,9 +52,38 @@ export function unitChannels(unit) {
   return CHANNELS.filter((k) => unit[k] && typeof unit[k] === 'object' && typeof unit[k].chType === 'number');
 }
 
+// How a model stores its monitoring interval: VL-RA family in minutes
+// (0 meaning 30 s), VL-RD seconds below 128 or minutes, others a 16-bit
+// number of seconds.
+export function intervalRule(serial) {
+  const n = serialNumber(String(serial || ''));
+  const code = n === null ? -1 : modelCode(n);
+  if ([92, 93, 94, 99].includes(code)) return 'minutes';
+  return code === 97 ? 'vlrd' : 'word';
+}
+
+// Whether a model can store `seconds` as its interval.
+export function intervalFits(rule, seconds) {
+  if (!Number.isInteger(seconds)) return false;
+  const minutes = (max) => seconds > 0 && seconds % 60 === 0 && seconds / 60 <= max;
+  if (rule === 'minutes') return seconds === 30 || minutes(255);
+  if (rule === 'vlrd') return (seconds > 0 && seconds < 128) || minutes(127);
+  return seconds >= 0 && seconds <= 65535;
+}
+
+// "90", "90 s", "10 min", "1 h" (also 秒, 分, 時間) → seconds, or null.
+export function parseDuration(text) {
+  const m = /^\s*(\d+)\s*(s|sec|秒|m|min|分|h|時間)?\s*$/i.exec(String(text));
+  if (!m) return null;
+  const unit = (m[2] || 's').toLowerCase();
+  const factor = ['m', 'min', '分'].includes(unit) ? 60 : ['h', '時間'].includes(unit) ? 3600 : 1;
+  return Number(m[1]) * factor;
+}
+
 // The editable fields of a remote unit that its record has.
 export function unitFields(unit) {
-  const fields = UNIT_FIELDS.filter((f) => getPath(unit, f.member) !== undefined);
+  const rule = intervalRule(unit.serial);
+  const fields = UNIT_FIELDS.filter((f) => getPath(unit, f.member) !== undefined).map((f) => (f.kind === 'seconds' ? { ...f, rule } : f));
   for (const ch of unitChannels(unit)) {
     for (const f of CHANNEL_FIELDS) {
       if (unit[ch][f.member] !== undefined) fields.push({ ...f, member: `${ch}.${f.member}`, chType: unit[ch].chType });
@@ -87,6 +117,11 @@ export function readField(field, text, types) {
   if (field.kind === 'limit') {
     const raw = limitToRaw(types, field.chType, text);
     return raw === null ? refused('reg.notNumber') : { value: raw };
+  }
+  if (field.kind === 'seconds') {
+    const seconds = parseDuration(text);
+    if (seconds === null) return refused('reg.notDuration');
+    return intervalFits(field.rule, seconds) ? { value: seconds } : refused('reg.outOfRange');
   }
   const s = String(text).trim();
   if (!/^\d+$/.test(s)) return refused('reg.notInteger');
@@ -182,8 +217,11 @@ export function parentLoops(repeaters) {
   return loops;
 }
 
+const INTERVAL_RANGES = { minutes: '30 s, 1–255 min', vlrd: '1–127 s, 1–127 min', word: '0–65535 s' };
+
 // The allowed range of a numeric field, as shown beside it.
 export function rangeText(field) {
+  if (field.kind === 'seconds') return INTERVAL_RANGES[field.rule] || '';
   return field.kind === 'int' ? `${field.lo}–${field.hi}` : '';
 }
 

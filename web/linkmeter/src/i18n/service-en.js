@@ -163,4 +163,5 @@ export default {
   'routes.numTaken': 'Number already used by {serial} on this channel and band.',
   'routes.parentClash': 'R{r} follows {p} here but {q} in another route on this channel and band.',
   'rec.csvHeader': 'Recorded data',
+  'reg.notDuration': 'Seconds, or minutes as "10 min".',
 };

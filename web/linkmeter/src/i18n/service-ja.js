@@ -163,4 +163,5 @@ export default {
   'routes.numTaken': 'このチャンネルとバンドでは番号が {serial} に使われています。',
   'routes.parentClash': 'R{r} の前がここでは {p}、別のルートでは {q} です。',
   'rec.csvHeader': '記録データ',
+  'reg.notDuration': '秒数か、「10 min」のように分で入れてください。',
 };

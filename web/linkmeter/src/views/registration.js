@@ -30,7 +30,7 @@ function fieldInput(ctx, path, field) {
   el.dataset.path = path;
   el.dataset.test = 'reg-field';
   const range = rangeText(field);
-  const duration = field.seconds ? h('span', { class: 'dim duration', text: durationText(value) }) : null;
+  const duration = field.kind === 'seconds' ? h('span', { class: 'dim duration', text: durationText(value) }) : null;
   el.addEventListener('change', () => {
     const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
     msg.textContent = read.error ? t('reg.error', { code: read.code, what: t(read.error) }) : '';
