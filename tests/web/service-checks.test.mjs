@@ -105,6 +105,8 @@ test('a write plan: what is sent, what is refused, when to ask first', () => {
     ['a USB unit is not reached through its network settings', { IP: '192.168.1.20' }, USB, ['IP'], [], null],
     ['only DNS2 emptied is refused (1..15 bytes)', { DNS2: 'x' }, LAN, ['DNS2'], ['DNS2'], null],
   ];
+  const WWLAN = { args: [{ key: 'SSID', reader: 'text', check: { kind: 'length', lo: 0, hi: 32 } }, { key: 'SEC', reader: 'integer', check: { kind: 'range', lo: 0, hi: 4 } }] };
+  assert.deepEqual(planWrite(WWLAN, { SSID: 'a', SEC: 0 }, { SSID: 'b', SEC: 0 }, { unit: LAN, checks }).confirm, ['SSID'], 'the wireless LAN of a LAN unit asks first');
   for (const [what, edit, unit, sent, refused, confirm] of cases) {
     const plan = planWrite(WNETP, READ, { ...READ, ...edit }, { unit, checks });
     assert.deepEqual(Object.keys(plan.changed), sent, what);

@@ -134,8 +134,9 @@ export function parseText(arg, text) {
 }
 
 // Keys whose write can cut the connection to a base unit reached over the
-// network: its address settings and its LAN password.
-export const LINK_KEYS = ['IP', 'MASK', 'GW', 'DNS1', 'DNS2', 'DHCP', 'PW'];
+// network: its address settings, its LAN password, and its wireless LAN
+// (the page cannot tell whether the unit is reached through it).
+export const LINK_KEYS = ['IP', 'MASK', 'GW', 'DNS1', 'DNS2', 'DHCP', 'PW', 'CH', 'SSID', 'SEC', 'WEP', 'PSK'];
 
 // What a write of a settings block would do: the changed keys, the
 // problems found (the catalogue's checks, then the forms of addresses,

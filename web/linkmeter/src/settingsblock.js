@@ -14,11 +14,11 @@ const CHECKS = { form: checkForm, network: checkNetwork };
 
 // Asks before a write that may cut the link to a LAN unit, saying how to
 // reconnect; true when the technician agrees.
-async function confirmLink(ctx, unit, keys, changed) {
+async function confirmLink(ctx, blockId, unit, keys, changed) {
   const address = changed.IP || unit.ipAddr;
   const msg = [t('settings.linkConfirm', { name: unit.name || unit.serial, keys: keys.join(', ') }),
     t(keys.includes('PW') ? 'settings.reconnectPassword' : 'settings.reconnect', { address, port: unit.port })].join('\n\n');
-  const pressed = await ctx.api.query('JsMsgbox', { title: t('settings.block.network'), msg, btn: 2, icon: 2 });
+  const pressed = await ctx.api.query('JsMsgbox', { title: t('settings.block.' + blockId), msg, btn: 2, icon: 2 });
   return pressed === 3;
 }
 
@@ -144,7 +144,7 @@ export class SettingsBlock {
     }
     const { store, api } = this.ctx;
     const unit = store.get().unit;
-    if (plan.confirm && !(await confirmLink(this.ctx, unit, plan.confirm, plan.changed))) return;
+    if (plan.confirm && !(await confirmLink(this.ctx, this.block.id, unit, plan.confirm, plan.changed))) return;
     this.writeButton.disabled = true;
     try {
       await api.command(this.writeRow.name, { comInfo: unit, ...plan.changed });
