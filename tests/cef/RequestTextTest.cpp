@@ -42,3 +42,16 @@ TEST(RequestText, MakeRequestLeavesOutFalseArguments) {
   EXPECT_EQ(MakeRequest("ComOpen", lm::json::Value(std::string())), "jsquery:ComOpen ");
   EXPECT_EQ(MakeRequest("ComOpen", *lm::json::Parse("{\"port\":1}")), "jsquery:ComOpen {\"port\":1}");
 }
+
+// The documented limit of a query's argument: 100 levels of arrays and
+// objects; one more and the request is not handled (the page gets -1).
+TEST(RequestText, ArgumentNestingLimit) {
+  auto nested = [](int levels) {
+    return "jsquery:X " + std::string(static_cast<size_t>(levels), '[') + std::string(static_cast<size_t>(levels), ']');
+  };
+  const struct {
+    int levels;
+    bool handled;
+  } cases[] = {{1, true}, {100, true}, {101, false}, {5000, false}};
+  for (const auto& c : cases) EXPECT_EQ(ParseRequest(nested(c.levels)).has_value(), c.handled) << c.levels;
+}

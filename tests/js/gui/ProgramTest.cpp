@@ -148,6 +148,15 @@ const char* kNatives = R"JS((function(){
   var g = app.fileOpen(path + '.txt', 'r');
   r.line = app.fileGets(g).length;
   r.eof = typeof app.fileGets(g);
+  var w = app.fileOpen(path + '.big', 'wb');
+  r.maxWrite = app.fileWrite(w, new Array(199996).fill(1));
+  r.overWrite = err(function(){ return app.fileWrite(w, new Array(199997).fill(1)); });
+  app.fileClose(w);
+  function nest(n){ var v = 'x'; for (var i = 0; i < n; ++i) v = [v]; return v; }
+  r.deepest = err(function(){ return app.getFolderPath(nest(64)); });
+  r.tooDeep = err(function(){ return app.getFolderPath(nest(65)); });
+  var loop = {}; loop.self = loop;
+  r.loop = err(function(){ return app.explorer(loop); });
   r.sibling = err(function(){ return app.getSettingsVlb1Tool(); });
   r.appDoc = app.getFolderPath('AppDoc');
   r.running = app.isRunningVlb1Tool();
@@ -239,6 +248,13 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
                " app.fileClose(f); }, function(e){ window.__fd = 'fail ' + e.code1 + ' ' + e.api; }); 'sent'",
                "sent");
   steps->AddJs("file dialog answer", "String(window.__fd)", cp932 ? "ok 2" : "fail -4 JsFileDialog");
+  // A query argument nested deeper than the request text allows still gets its answer.
+  steps->AddJs("deep query",
+               "var v = 'x'; for (var i = 0; i < 101; ++i) v = [v];"
+               " app.msgbox({msg: v}, function(){ window.__deep = 'ok'; },"
+               " function(e){ window.__deep = 'fail ' + e.code1 + ' ' + e.msg; }); 'sent'",
+               "sent");
+  steps->AddJs("deep query answer", "String(window.__deep)", "fail -1 unhandled query");
   steps->AddJs("bad size", "app.setWindowSize(5); 'sent'", "sent");
   // The normal close path: the pages are asked, then the window closes and
   // Run returns.
@@ -271,6 +287,12 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   EXPECT_EQ(text("line"), "3");
   EXPECT_EQ(text("eof"), "\"undefined\"");
   EXPECT_EQ(text("sibling"), R"("returned {\"RSETF\":{}}")");
+  // The argument limits: checked before the function's own checks.
+  EXPECT_EQ(text("maxWrite"), "199996");
+  EXPECT_EQ(text("overWrite"), R"("{\"api\":\"app.fileWrite\",\"code1\":-4,\"msg\":\"Invalid arguments : 'arguments[1]' holds more than 200000 values in all.\"}")");
+  EXPECT_EQ(text("deepest"), R"("{\"api\":\"app.getFolderPath\",\"code1\":0,\"msg\":\"Invalid arguments : 'key' must have type string.\"}")");
+  EXPECT_EQ(text("tooDeep"), R"("{\"api\":\"app.getFolderPath\",\"code1\":-4,\"msg\":\"Invalid arguments : 'arguments[0]' is nested deeper than 64 levels.\"}")");
+  EXPECT_EQ(text("loop"), R"("{\"api\":\"app.explorer\",\"code1\":-4,\"msg\":\"Invalid arguments : 'arguments[0]' contains itself.\"}")");
   ASSERT_TRUE(o.count("appDoc") && o.at("appDoc").is<std::string>());
   EXPECT_EQ(o.at("appDoc").get<std::string>(), (docs / "Test Co" / "Gauge \xe3\x88\xb1").string());
   EXPECT_EQ(text("running"), "false");

@@ -30,6 +30,14 @@ pre{background:#f3f5f7;padding:6px 8px;overflow-x:auto}
 <code>(arg, onSuccess, onFailure)</code> (unless shown otherwise) and answer later; a failure is an object
 <code>{api, code1, msg}</code> (device failures add <code>code2</code>). Native functions run at once and
 return their result or throw an <code>Error</code> whose message is that object as JSON.</p>
+<p id="limits"><b>Argument limits.</b> A native function takes at most 200000 values per call in all (every
+number, string, boolean, null, array, object and member counts one), nested at most 64 levels deep, and no value
+that contains itself. Over that it throws <code>code1</code> -4 before any check of its own, with a
+<code>msg</code> such as <code>"Invalid arguments : 'arguments[1]' holds more than 200000 values in all."</code>,
+<code>"… is nested deeper than 64 levels."</code> or <code>"… contains itself."</code>; more than 200000
+arguments throw -3. <code>app.fileWrite</code> therefore writes at most 199996 bytes per call. A query's
+argument travels as JSON text nested at most 100 levels deep: deeper, the query fails with -1
+(<code>"unhandled query"</code>); a value that contains itself throws in the page before anything is sent.</p>
 )";
 
 constexpr const char* kTail = R"(</main>
