@@ -20,9 +20,11 @@ class PageStub : public Browser, public ProcessMessageSink {
   int32_t Identifier() const override { return id_; }
   std::string MainFrameUrl() const override { return url_; }
   bool SendProcessMessage(const ProcessMessage& m) override {
+    if (!reachable) return false;
     scripts.push_back(m.args.at(0).GetString());
     return true;
   }
+  bool reachable = true;  // false: its page process has ended
   // The callback id in the last script sent.
   int32_t LastCallbackId() const {
     std::smatch m;
@@ -99,6 +101,27 @@ TEST_F(ExitProtocolTest, BothPassesAskEveryPageThenTheFrameCloses) {
   EXPECT_EQ(closed, 1);
   EXPECT_FALSE(manager.WithExitState([](auto& s) { return s.exiting; }));
   EXPECT_EQ(table.Size(), 0u);
+}
+
+TEST_F(ExitProtocolTest, APageWhoseProcessEndedIsNotWaitedFor) {
+  // Gone before the close, or while the confirm pass waits for it.
+  for (bool goneFirst : {true, false}) {
+    closed = 0;
+    b->reachable = !goneFirst;
+    Close();
+    ASSERT_EQ(a->scripts.size(), goneFirst ? 1u : 3u);
+    Answer(*a, {MsgValue::Bool(true)});
+    if (!goneFirst) {
+      b->reachable = false;
+      protocol.OnBrowserRemoved(b->Identifier());
+    }
+    host.RunPosted();
+    Answer(*a, {MsgValue::Bool(true)});
+    host.RunPosted();
+    EXPECT_EQ(closed, 1) << goneFirst;
+    EXPECT_TRUE(host.questions.empty());
+    EXPECT_EQ(table.Size(), 0u);
+  }
 }
 
 TEST_F(ExitProtocolTest, OneRefusalCancelsAndTheNextCloseAsksAgain) {

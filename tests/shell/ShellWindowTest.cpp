@@ -251,6 +251,38 @@ TEST(ShellWindow, PagesWithoutTheAppObjectAgreeToCloseAtOnce) {
   }
 }
 
+TEST(ShellWindow, APageWhoseProcessEndsWhileAskedNoLongerHoldsTheClose) {
+  int questions = 0;
+  ProgramConfig config = TestConfig("page-gone");
+  OnlySelftestPackage(config);
+  config.askForceExit = [&](const std::string&) { return ++questions, true; };
+  std::unique_ptr<Steps> steps;
+  config.onStarted = [&] { steps->Start(); };
+  LinkmeterApp app(config);
+  steps = std::make_unique<Steps>(app, 30);
+  auto main = [&] { return app.Client()->MainView(); };
+  auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
+  steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
+  steps->Add("silent page", JsTrue(main, "app.onConfirmExit = function(cb){ window.__held = cb; }; true"));
+  steps->Add("close", [&] {
+    Close(app);
+    return true;
+  });
+  steps->Add("asked", JsTrue(main, "typeof window.__held == 'function'"));
+  steps->Add("page process ends", [&] {
+    EXPECT_TRUE(exiting());
+    webkit_web_view_terminate_web_process(main());
+    return true;
+  });
+  steps->Add("ends by itself", [] { return false; });
+  int argc = 0;
+  char** argv = nullptr;
+  EXPECT_EQ(app.Run(argc, argv), 0);
+  EXPECT_EQ(steps->Stuck(), "");
+  EXPECT_EQ(steps->Reached(), "ends by itself");
+  EXPECT_EQ(questions, 0);
+}
+
 TEST(ShellWindow, WindowCloseInTheMainPageGoesThroughTheCloseProtocol) {
   ProgramConfig config = TestConfig("window-close");
   OnlySelftestPackage(config);

@@ -53,6 +53,13 @@ void ClientBase::Track(WebKitWebView* view) {
   g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
   g_signal_connect(view, "destroy", G_CALLBACK(OnDestroy), this);
   g_signal_connect(view, "key-press-event", G_CALLBACK(OnKey), this);
+  g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnPageGone), this);
+}
+
+void ClientBase::OnPageGone(WebKitWebView* view, WebKitWebProcessTerminationReason, gpointer self) {
+  auto* client = static_cast<ClientBase*>(self);
+  auto it = client->hosts_.find(view);
+  if (it != client->hosts_.end() && client->pageGoneHook_) client->pageGoneHook_(it->second->GetBrowser()->Identifier());
 }
 
 void ClientBase::SetDeveloperKeys(bool devtools, std::function<void()> showApiDocs) {

@@ -160,6 +160,7 @@ void LinkmeterApp::CreateMainFrame() {
     services_->Post([this] { ShowApiDocs(); });
   });
   client_->SetBrowserRemovedHook([this](int32_t id) { exit_->OnBrowserRemoved(id); });
+  client_->SetPageGoneHook([this](int32_t id) { exit_->OnBrowserRemoved(id); });
   frame_ = std::make_unique<MainFrame>(app_, strings_.Get(strings::kAppTitle), *profile_);
   frame_->SetView(client_->CreateBrowser(config_.url));
   frame_->SetCloseHandler([this] { OnCloseRequest(); });

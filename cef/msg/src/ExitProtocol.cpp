@@ -131,7 +131,9 @@ void ExitProtocol::StartPass(Pass pass) {
     const int32_t browserId = b->Identifier();
     int32_t id = table_.Add([this, pass, browserId](const MsgList& args) { Record(pass, browserId, args); });
     manager_.WithExitState([&](Manager::ExitState&) { callbackIds_.push_back(id); });
-    EvalInPage(b, PassScript(pageCallback, id));
+    // A page that cannot be asked (its page process has ended) never answers:
+    // it is counted as agreeing, as a page without the callbacks would.
+    if (!EvalInPage(b, PassScript(pageCallback, id))) Record(pass, browserId, {MsgValue::Bool(true)});
   }
   // Every browser of the confirm pass may have closed in the meantime.
   if (browsers.empty()) host_.PostToWindowThread([this, pass] { Advance(pass); });

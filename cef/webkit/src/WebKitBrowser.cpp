@@ -1,5 +1,6 @@
 #include "sorrel/cef/webkit/WebKitBrowser.h"
 
+#include <array>
 #include <functional>
 
 #include "sorrel/cef/webkit/GVariantMsg.h"
@@ -32,7 +33,9 @@ WebKitBrowser::WebKitBrowser(WebKitWebView* view)
       id_(static_cast<int32_t>(webkit_web_view_get_page_id(view))) {
   const char* uri = webkit_web_view_get_uri(view);
   url_ = uri ? uri : "";
-  uriHandler_ = g_signal_connect(view, "notify::uri", G_CALLBACK(OnUriChanged), this);
+  handlers_[0] = g_signal_connect(view, "notify::uri", G_CALLBACK(OnUriChanged), this);
+  handlers_[1] = g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnPageGone), this);
+  handlers_[2] = g_signal_connect(view, "load-changed", G_CALLBACK(OnLoad), this);
 }
 
 WebKitBrowser::~WebKitBrowser() {
@@ -40,9 +43,8 @@ WebKitBrowser::~WebKitBrowser() {
   // the main thread.
   if (view_) {
     WebKitWebView* view = view_;
-    gulong handler = uriHandler_;
-    auto release = [view, handler] {
-      g_signal_handler_disconnect(view, handler);
+    auto release = [view, handlers = std::to_array(handlers_)] {
+      for (gulong h : handlers) g_signal_handler_disconnect(view, h);
       g_object_unref(view);
     };
     if (OnMainThread()) release();
@@ -52,7 +54,7 @@ WebKitBrowser::~WebKitBrowser() {
 
 void WebKitBrowser::Detach() {
   if (!view_) return;
-  g_signal_handler_disconnect(view_, uriHandler_);
+  for (gulong h : handlers_) g_signal_handler_disconnect(view_, h);
   g_object_unref(view_);
   view_ = nullptr;
   std::lock_guard lock(mutex_);
@@ -66,16 +68,31 @@ void WebKitBrowser::OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer self
   browser->url_ = uri ? uri : "";
 }
 
+void WebKitBrowser::OnPageGone(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+  auto* browser = static_cast<WebKitBrowser*>(self);
+  std::lock_guard lock(browser->mutex_);
+  browser->pageGone_ = true;
+}
+
+void WebKitBrowser::OnLoad(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  auto* browser = static_cast<WebKitBrowser*>(self);
+  std::lock_guard lock(browser->mutex_);
+  browser->pageGone_ = false;
+}
+
+bool WebKitBrowser::PageAlive() const {
+  std::lock_guard lock(mutex_);
+  return !detached_ && !pageGone_;
+}
+
 std::string WebKitBrowser::MainFrameUrl() const {
   std::lock_guard lock(mutex_);
   return url_;
 }
 
 bool WebKitBrowser::SendProcessMessage(const ProcessMessage& message) {
-  {
-    std::lock_guard lock(mutex_);
-    if (detached_) return false;
-  }
+  if (!PageAlive()) return false;
   if (OnMainThread()) {
     SendOnMainThread(message);
   } else {

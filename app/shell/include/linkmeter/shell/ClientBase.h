@@ -54,6 +54,9 @@ class ClientBase {
   void SetMainCloseHandler(std::function<void()> onClose) { mainClose_ = std::move(onClose); }
   // Told of each browser leaving the Manager, by id.
   void SetBrowserRemovedHook(std::function<void(int32_t)> hook) { removedHook_ = std::move(hook); }
+  // Told, by id, of each browser whose page process ended (a crash, or the
+  // system ending it); the browser stays open.
+  void SetPageGoneHook(std::function<void(int32_t)> hook) { pageGoneHook_ = std::move(hook); }
 
  protected:
   // A popup to another origin: the desktop's default browser shows it.
@@ -65,6 +68,7 @@ class ClientBase {
   static void OnReadyToShow(WebKitWebView* view, gpointer self);
   static void OnClose(WebKitWebView* view, gpointer self);
   static void OnDestroy(GtkWidget* view, gpointer self);
+  static void OnPageGone(WebKitWebView* view, WebKitWebProcessTerminationReason, gpointer self);
   static gboolean OnKey(GtkWidget* view, GdkEventKey* event, gpointer self);
   void Track(WebKitWebView* view);
   void Untrack(WebKitWebView* view);
@@ -82,6 +86,7 @@ class ClientBase {
   std::function<void()> showApiDocs_;
   std::function<void(int32_t)> removedHook_;
   std::function<void()> mainClose_;
+  std::function<void(int32_t)> pageGoneHook_;
 };
 
 // The program's client.

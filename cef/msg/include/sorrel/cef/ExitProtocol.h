@@ -39,7 +39,8 @@ class ExitProtocol {
   // The frame's close request (window thread). `closeCallback` runs once all
   // pages agreed; it is dropped when one of them refused.
   void OnClose(std::function<void()> closeCallback);
-  // A browser closed: its answer is no longer waited for.
+  // A browser closed, or its page process ended: its answer is no longer
+  // waited for.
   void OnBrowserRemoved(int32_t browserId);
 
   // The script asking one page; `pageCallback` is "onConfirmExit" or "onExit".

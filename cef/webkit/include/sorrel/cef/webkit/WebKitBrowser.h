@@ -28,18 +28,24 @@ class WebKitBrowser : public Browser, public ProcessMessageSink, public std::ena
   WebKitWebView* View() const { return view_; }
   // Main thread: lets the view go; later sends are refused.
   void Detach();
+  // False from the end of the view's page process until its next document:
+  // nothing sent meanwhile would ever be answered, so sends are refused.
+  bool PageAlive() const;
 
  private:
   explicit WebKitBrowser(WebKitWebView* view);
   static void OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer self);
+  static void OnPageGone(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
+  static void OnLoad(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   void SendOnMainThread(const ProcessMessage& message);
 
   WebKitWebView* view_;
   const int32_t id_;
-  gulong uriHandler_ = 0;
+  gulong handlers_[3] = {0, 0, 0};
   mutable std::mutex mutex_;
   std::string url_;
   bool detached_ = false;
+  bool pageGone_ = false;
 };
 
 // True on the thread that runs the default GLib main context.
