@@ -27,31 +27,6 @@ lm::json::Value WideNumber(std::uint64_t n) {
   return lm::json::Number(static_cast<double>(n));
 }
 
-// Text in the ANSI code page as UTF-8. Bytes that do not decode become
-// U+FFFD one by one, so the rest of the text still shows; `exact` tells
-// whether every byte decoded.
-std::string AnsiText(std::string_view ansi, bool* exact = nullptr) {
-  if (auto utf8 = lm::text::TryAnsiToUtf8(ansi)) {
-    if (exact) *exact = true;
-    return *utf8;
-  }
-  if (exact) *exact = false;
-  std::string out;
-  for (std::size_t at = 0; at < ansi.size();) {
-    std::optional<std::string> unit;
-    std::size_t used = 1;
-    for (; used <= 2 && at + used <= ansi.size() && !unit; ++used) unit = lm::text::TryAnsiToUtf8(ansi.substr(at, used));
-    if (unit) {
-      out += *unit;
-      at += used - 1;
-    } else {
-      out += "\xEF\xBF\xBD";
-      at += 1;
-    }
-  }
-  return out;
-}
-
 lm::json::Value Signals(std::string_view level) {
   struct Entry {
     int number, level, battery;
@@ -92,7 +67,7 @@ std::optional<lm::json::Value> MemberValue(const cat::ResultDef& def, std::strin
     case cat::Member::kHex8:
       return lm::json::String(lm::text::Format(
           "%08lX", static_cast<unsigned long>(std::strtoul(("0x" + std::string(field)).c_str(), nullptr, 0) & 0xFFFFFFFFul)));
-    case cat::Member::kText: return lm::json::String(AnsiText(field, &exact));
+    case cat::Member::kText: return lm::json::String(lm::text::AnsiToUtf8Lenient(field, &exact));
     case cat::Member::kSignals: return Signals(field);
     case cat::Member::kUnpacked:
       if (auto values = cat::Unpack(def.packing, field)) return Unpacked(def.packing, *values);
@@ -198,7 +173,7 @@ void AddLogs(const std::vector<com::vantor::LogEntry>& logs, lm::json::Object& r
     out.push_back(lm::json::MakeObject({{"category", lm::json::Number(e.category)},
                                         {"localtime", WideNumber(e.localTime)},
                                         {"number", lm::json::Number(e.number)},
-                                        {"str", lm::json::String(AnsiText(e.text))},
+                                        {"str", lm::json::String(lm::text::AnsiToUtf8Lenient(e.text))},
                                         {"utctime", WideNumber(e.utcTime)}}));
   }
   result["logs"] = lm::json::Value(std::move(out));

@@ -6,7 +6,6 @@
 
 #include "lm/Text.h"
 #include "sorrel/cef/Exception.h"
-#include "sorrel/js/AnsiText.h"
 #include "sorrel/js/FileNames.h"
 
 namespace Sorrel::Js {
@@ -153,13 +152,13 @@ void FileGets::Run(const Args& args, Call& call) {
   // A line cut inside a double-byte character leaves its lead byte for the
   // next read, so neither part is damaged.
   if (line.back() != '\n') {
-    const size_t whole = WholeAnsiLength(line);
+    const size_t whole = lm::text::WholeAnsiLength(line);
     if (whole < line.size() && whole > 0) {
       std::ungetc(static_cast<unsigned char>(line.back()), f);
       line.pop_back();
     }
   }
-  call.returnValue = lm::json::String(AnsiToUtf8Lenient(line));
+  call.returnValue = lm::json::String(lm::text::AnsiToUtf8Lenient(line));
 }
 
 void FilePuts::Run(const Args& args, Call& call) {

@@ -62,6 +62,41 @@ TEST(Text, InvalidUtf8IsReplacedBytewiseForMessages) {
   }
 }
 
+TEST(Text, LenientAnsiShowsWhatDecodesAndReplacesTheRest) {
+  const std::string R = "\xEF\xBF\xBD";  // U+FFFD
+  const struct {
+    std::string in, out;
+    bool exact;
+  } cases[] = {
+      {"", "", true},
+      {"plain, text", "plain, text", true},
+      {"\x92\xCA\x90\x4D", "\xE9\x80\x9A\xE4\xBF\xA1", true},  // 通信
+      {"\xB1\x81\x40", "\xEF\xBD\xB1\xE3\x80\x80", true},       // half-width katakana, a trail byte in ASCII range
+      {"A\x89\xB7\xFF" "B\x82", "A\xE6\xB8\xA9" + R + "B" + R, false},  // 温 between bytes that are no character
+      {"\x81\x20" "x", R + " x", false},                                 // an ASCII byte after a lead stays itself
+      {"\x81," "\x82\xA0", R + "," + "\xE3\x81\x82", false},             // so does a separator
+      {"\x85\xA1z", R + "z", false},  // an unassigned pair is one replacement, not a katakana
+      {"ab\x82", "ab" + R, false},    // a lead byte alone at the end
+      {"\xFF\xFF", R + R, false},
+  };
+  for (const auto& c : cases) {
+    bool exact = !c.exact;
+    EXPECT_EQ(AnsiToUtf8Lenient(c.in, &exact), c.out) << c.in;
+    EXPECT_EQ(exact, c.exact) << c.in;
+    EXPECT_TRUE(IsValidUtf8(AnsiToUtf8Lenient(c.in)));
+  }
+}
+
+TEST(Text, WholeAnsiLengthLeavesALoneLeadByteOut) {
+  const struct {
+    std::string in;
+    size_t whole;
+  } cases[] = {
+      {"", 0}, {"ab", 2}, {"a\x82", 1}, {"\x82\xA0", 2}, {"\x82\xA0\x82", 2}, {"\xB1\x82", 1}, {"\x82\x82\x82", 2},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WholeAnsiLength(c.in), c.whole) << c.in;
+}
+
 TEST(Text, FormatGrowsAsNeeded) {
   EXPECT_EQ(Format("%04d-%04d", 2, 1), "0002-0001");
   std::string longText(5000, 'x');

@@ -7,6 +7,7 @@
 // lm::text::ConversionError (or yields std::nullopt from the Try* forms);
 // nothing is silently dropped or truncated.
 
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -31,6 +32,17 @@ std::optional<std::u16string> TryUtf8ToUtf16(std::string_view utf8) noexcept;
 std::optional<std::string> TryUtf16ToUtf8(std::u16string_view utf16) noexcept;
 std::optional<std::string> TryUtf8ToAnsi(std::string_view utf8) noexcept;
 std::optional<std::string> TryAnsiToUtf8(std::string_view ansi) noexcept;
+
+// True for the first byte of a double-byte character of the ANSI code page.
+bool IsAnsiLeadByte(unsigned char c) noexcept;
+// Length of the bytes that end on a whole character: the bytes minus a lead
+// byte left alone at the end.
+size_t WholeAnsiLength(std::string_view bytes) noexcept;
+// ANSI bytes as UTF-8 for showing, never failing: a byte or byte pair that is
+// no character becomes U+FFFD. A lead byte whose next byte is ASCII stands
+// alone, so a stray byte never swallows the character after it. `exact`
+// tells whether every byte decoded.
+std::string AnsiToUtf8Lenient(std::string_view ansi, bool* exact = nullptr);
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes) noexcept;
