@@ -19,7 +19,8 @@ import pagedriver
 from page_flows_test import check, PASSWORD, LAN_UNIT
 
 USB_UNIT = "009A0011"  # GREENHOUSE, with a logger on its optical port
-SIBLING_INSTANCE = b"\0_vantor_VELA_Manage_InitInstance_"
+# The sibling application's instance name, one per user.
+SIBLING_INSTANCE = b"\0_vantor_VELA_Manage_InitInstance_.%d" % os.getuid()
 
 RECORDING = """
   window.__answers = {};
