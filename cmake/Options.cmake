@@ -5,6 +5,16 @@ option(LM_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 option(LM_GUI "Build the WebKitGTK program and its GUI tests" ON)
 set(LM_SANITIZE "" CACHE STRING "Sanitizers to build with: address,undefined or thread")
 
+# Device code asserts that it never blocks on the window thread. On in debug
+# builds and wherever the tests are built, since the GUI tests run the program
+# built beside them; the package is built without tests and leaves it off.
+if(CMAKE_BUILD_TYPE STREQUAL "Debug" OR LM_TESTS)
+  set(lm_thread_checks_default ON)
+else()
+  set(lm_thread_checks_default OFF)
+endif()
+option(LM_THREAD_CHECKS "Abort when device I/O runs on the window thread" ${lm_thread_checks_default})
+
 add_compile_options(-Wall -Wextra)
 if(LM_WERROR)
   add_compile_options(-Werror)

@@ -1,8 +1,12 @@
 #include "sorrel/com/UnitLease.h"
 
+#include "lm/ThreadRole.h"
+
 namespace Sorrel::Com {
 
 bool UnitGate::Wait(lm::CancelToken* cancel, std::optional<std::chrono::steady_clock::time_point> until) {
+  // Waiting for a unit means waiting for another call's device work.
+  LM_EXPECT_OFF_WINDOW_THREAD("UnitGate::Acquire");
   // The listener wakes the waiter; it is registered outside the gate's lock
   // (the token calls it under its own lock, which is always taken first).
   lm::CancelToken::Subscription wake;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "lm/ThreadRole.h"
 #include "sorrel/com/UsbUnitProbe.h"
 #include "vcomm/Vcomm.h"
 
@@ -22,6 +23,7 @@ Com::WatchUsbInfo Known(const UsbWatchState& state, Com::WatchUsbInfo fromBus) {
 }  // namespace
 
 int UsbBusProbe::ConnectNum(Flags& flags, uint16_t deviceType) {
+  LM_EXPECT_OFF_WINDOW_THREAD("UsbBusProbe::ConnectNum");
   return Vcomm_GetConnectNum(flags.data(), kSlots, deviceType, 1);
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "lm/ThreadRole.h"
+
 namespace search_test {
 
 MainLoopWindow::MainLoopWindow()
@@ -13,6 +15,7 @@ MainLoopWindow::MainLoopWindow()
   g_source_unref(ticker);
   thread_ = std::thread([this] {
     g_main_context_push_thread_default(context_);
+    lm::thread_role::WindowThreadScope windowThread;  // as the shell marks its GTK loop
     ResetGap();
     g_main_loop_run(loop_);
     g_main_context_pop_thread_default(context_);

@@ -1,6 +1,7 @@
 #pragma once
 // A window thread made of a GLib main loop on a thread of its own, as the
-// program's GTK main loop is: posts and calls run as idle sources, and a
+// program's GTK main loop is (and marked as the window thread the same way):
+// posts and calls run as idle sources, and a
 // ticker on the same loop records the longest time the loop went without
 // running it, so a test sees when work on the loop held it up.
 

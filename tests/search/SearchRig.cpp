@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "lm/Text.h"
+#include "lm/ThreadRole.h"
 #include "sorrel/com/SearchHandlers.h"
 #include "sorrel/com/UnitHandlers.h"
 #include "vantor/com/RegInfoModel.h"
@@ -43,6 +44,7 @@ struct TestWindowThread::State {
 
 TestWindowThread::TestWindowThread() : state_(std::make_shared<State>()) {
   thread_ = std::thread([state = state_] {
+    lm::thread_role::WindowThreadScope windowThread;
     std::unique_lock lock(state->mutex);
     for (;;) {
       state->cv.wait(lock, [&] { return state->stop || !state->queue.empty(); });

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "lm/ThreadRole.h"
 #include "sorrel/cef/QueryTaskGroup.h"
 
 namespace linkmeter::shell {
@@ -40,7 +41,10 @@ bool ShellApp::Start(int& argc, char**& argv, std::string& error) {
 }
 
 int ShellApp::Run() {
-  if (loop_) g_main_loop_run(loop_);
+  if (loop_) {
+    lm::thread_role::WindowThreadScope windowThread;  // device work must stay off the loop
+    g_main_loop_run(loop_);
+  }
   Shutdown();
   return exitCode_;
 }

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "lm/ThreadRole.h"
+
 namespace com::vantor {
 namespace {
 
@@ -53,6 +55,7 @@ bool Executor::Abandoning() const {
 bool Executor::DeadlinePassed() const { return deadline_ != 0 && NowTick() > deadline_; }
 
 ExecResult Executor::Exchange(Icmd& command, int requestPhase, int answerPhase) {
+  LM_EXPECT_OFF_WINDOW_THREAD("Executor::Exchange");
   Bytes request = command.BuildSendData(requestPhase);
   if (!request.empty()) {
     if (ExecResult sent = Send(request); !sent.IsCompleted()) return sent;

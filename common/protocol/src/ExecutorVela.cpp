@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lm/ThreadRole.h"
 #include "vantor/com/VcommError.h"
 
 namespace com::vantor {
@@ -23,6 +24,7 @@ int OpenWithRetries(int retry, Open open) {
 ExecutorVela::~ExecutorVela() { Close(); }
 
 ExecResult ExecutorVela::OpenUSB(std::uint32_t serial, int retry) {
+  LM_EXPECT_OFF_WINDOW_THREAD("ExecutorVela::OpenUSB");
   // A held handle is let go properly rather than leaked.
   Close();
   int result = OpenWithRetries(retry, [&] { return Vcomm_OpenUSBComm(serial); });
@@ -34,6 +36,7 @@ ExecResult ExecutorVela::OpenUSB(std::uint32_t serial, int retry) {
 
 ExecResult ExecutorVela::OpenLAN(const std::string& address, int port, const std::string& password,
                                  void* ownerWindow, int retry) {
+  LM_EXPECT_OFF_WINDOW_THREAD("ExecutorVela::OpenLAN");
   if (handle_) return ExecResult::Error("ExecutorVela::Open", kCodeOpenAgain, 0);
   Vcomm_Handle handle = 0;
   int result = OpenWithRetries(
@@ -52,6 +55,7 @@ void ExecutorVela::Close() {
 }
 
 ExecResult ExecutorVela::Send(const Bytes& bytes) {
+  LM_EXPECT_OFF_WINDOW_THREAD("ExecutorVela::Send");
   if (!handle_) return VcommError("Vcomm_SendComm", VCOMM_ARGUMENT_ERR, kCodeSend);
   Vcomm_ClearCommBuf(*handle_, 1);
   Vcomm_ClearCommBuf(*handle_, 0);
@@ -61,6 +65,7 @@ ExecResult ExecutorVela::Send(const Bytes& bytes) {
 }
 
 ExecResult ExecutorVela::Recv(int phase, Icmd& command) {
+  LM_EXPECT_OFF_WINDOW_THREAD("ExecutorVela::Recv");
   if (!handle_) return VcommError("Vcomm_RecvComm", VCOMM_ARGUMENT_ERR, kCodeRecv);
   std::vector<char> buffer(kRecvCapacity);
   int timeoutSeconds = command.GetRecvTimeout(phase) / 1000;
