@@ -163,7 +163,9 @@ void FileDialog::Execute(const cef::BrowserPtr&, const Value& args,
                          const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
   FileDialogRequest request = ParseFileDialog(args);
   request.initDir = AsFileName(request.initDir);
-  request.initFile = AsFileName(request.initFile);
+  // A bare name proposed for saving stays text (the chooser shows it as typed);
+  // anything the chooser looks up on disk becomes a file name.
+  if (!request.save || request.initFile.find('/') != std::string::npos) request.initFile = AsFileName(request.initFile);
   auto ui = CurrentUi();
   auto answer = [reply](const std::vector<std::string>& names) {
     lm::json::Array list;

@@ -39,6 +39,8 @@ class HostWindow {
 struct FileDialogRequest {
   bool save = false;
   bool multiSelect = false;
+  // initDir, and initFile unless it is a bare name proposed for saving, are
+  // file-system names (GLib's file-name encoding); the rest is UTF-8 text.
   std::string title, initDir, initFile;
   // Pairs of description and patterns ("*.csv;*.txt"); empty: no filter.
   std::vector<std::pair<std::string, std::string>> filters;
@@ -93,7 +95,8 @@ class HostUi {
   virtual void SetClosingValue(const cef::BrowserPtr& browser, const lm::json::Value& value) = 0;
 
   // Dialogs and the menu, modal for the main window. `done` gets the answer
-  // on the UI thread, once.
+  // on the UI thread, once. Chosen files and folders are file-system names,
+  // as the file system has them; the functions turn them into text.
   virtual void ShowFileDialog(const FileDialogRequest& request, std::function<void(std::vector<std::string>)> done) = 0;
   // The chosen folder, or nullopt when cancelled.
   virtual std::optional<std::string> ChooseFolder(const std::string& title, const std::string& initDir) = 0;
