@@ -2,11 +2,11 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 
 #include "GtkHostWindow.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/cef/webkit/LoopPoster.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
 
 namespace Sorrel::Js::gtk {
@@ -31,33 +31,9 @@ GtkWindow* FirstBrowserWindow() {
   return top && GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
 }
 
-// Work handed to the main thread. The queue has its own lock, so the hand-off
-// is ordered by it and not only by GLib's internal locking.
-std::mutex g_queueMutex;
-std::deque<std::function<void()>> g_queue;
-
-gboolean RunQueued(gpointer) {
-  for (;;) {
-    std::function<void()> fn;
-    {
-      std::lock_guard lock(g_queueMutex);
-      if (g_queue.empty()) return G_SOURCE_REMOVE;
-      fn = std::move(g_queue.front());
-      g_queue.pop_front();
-    }
-    fn();
-  }
-}
-
-// Every push wakes the loop, so work queued behind a task that runs a nested
-// loop (a modal dialog) still runs.
-void RunLater(std::function<void()> fn) {
-  {
-    std::lock_guard lock(g_queueMutex);
-    g_queue.push_back(std::move(fn));
-  }
-  g_idle_add_full(G_PRIORITY_DEFAULT, RunQueued, nullptr, nullptr);
-}
+// Work handed to the main thread, in order; work queued behind a task that
+// runs a nested loop (a modal dialog) still runs inside that loop.
+void RunLater(std::function<void()> fn) { cef::webkit::LoopPoster::Main().Post(std::move(fn)); }
 
 }  // namespace
 

@@ -20,6 +20,7 @@ std::shared_ptr<FrameServices> FrameServices::Create(GMainContext* context, std:
 
 FrameServices::FrameServices(GMainContext* context, std::function<void()> closeFrame, Timing timing)
     : context_(g_main_context_ref(context)),
+      poster_(context),
       closeFrame_(std::move(closeFrame)),
       timing_(timing),
       uiThread_(std::this_thread::get_id()) {}
@@ -30,17 +31,8 @@ FrameServices::~FrameServices() {
 }
 
 void FrameServices::Schedule(std::function<void()> fn, std::chrono::milliseconds delay) {
-  GSource* source = delay.count() > 0 ? g_timeout_source_new(static_cast<guint>(delay.count())) : g_idle_source_new();
-  g_source_set_priority(source, G_PRIORITY_DEFAULT);
-  g_source_set_callback(
-      source,
-      [](gpointer p) -> gboolean {
-        (*static_cast<std::function<void()>*>(p))();
-        return G_SOURCE_REMOVE;
-      },
-      new std::function<void()>(std::move(fn)), [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
-  g_source_attach(source, context_);
-  g_source_unref(source);
+  if (delay.count() > 0) poster_.PostDelayed(std::move(fn), delay);
+  else poster_.Post(std::move(fn));
 }
 
 bool FrameServices::Call(Task task) {

@@ -4,25 +4,13 @@
 #include <functional>
 
 #include "sorrel/cef/webkit/GVariantMsg.h"
+#include "sorrel/cef/webkit/LoopPoster.h"
 
 namespace Sorrel::cef::webkit {
 
 bool OnMainThread() { return g_main_context_is_owner(g_main_context_default()); }
 
-void PostToMainThread(std::function<void()> fn) {
-  auto* task = new std::function<void()>(std::move(fn));
-  GSource* source = g_idle_source_new();
-  g_source_set_priority(source, G_PRIORITY_DEFAULT);
-  g_source_set_callback(
-      source,
-      [](gpointer p) -> gboolean {
-        (*static_cast<std::function<void()>*>(p))();
-        return G_SOURCE_REMOVE;
-      },
-      task, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
-  g_source_attach(source, g_main_context_default());
-  g_source_unref(source);
-}
+void PostToMainThread(std::function<void()> fn) { LoopPoster::Main().Post(std::move(fn)); }
 
 std::shared_ptr<WebKitBrowser> WebKitBrowser::Create(WebKitWebView* view) {
   return std::shared_ptr<WebKitBrowser>(new WebKitBrowser(view));

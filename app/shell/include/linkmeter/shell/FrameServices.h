@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "sorrel/cef/UiThread.h"
+#include "sorrel/cef/webkit/LoopPoster.h"
 
 namespace linkmeter::shell {
 
@@ -59,6 +60,7 @@ class FrameServices : public Sorrel::cef::UiThread, public std::enable_shared_fr
   void Schedule(std::function<void()> fn, std::chrono::milliseconds delay = {});
 
   GMainContext* context_;
+  Sorrel::cef::webkit::LoopPoster poster_;
   std::function<void()> closeFrame_;
   const Timing timing_;
   const std::thread::id uiThread_;
