@@ -181,12 +181,10 @@ def unplugged_and_back(page, control):
     check("Reconnect" in advice and "restart" not in advice, "advice for a lost link: " + advice, page)
     page.shot("unplugged")
 
-    # Still out: the reconnect says the unit is not there; the search misses it.
-    page.click("#reconnect-button")
-    page.wait_for(lambda: page.attr("#messages [data-test=error]", "data-cause") == "unitGone", 20, "not plugged in")
+    # Still out: the search misses it. Plugged back, the next search finds it
+    # (the page let the dead connection go), and Reconnect opens it again.
     search(page, [LAN_UNIT])
     check(page.attr("#connected-unit", "data-state") == "lost", "still lost", page)
-
     check(control.send("attach " + USB_UNIT)[-1] == "ok", "the unit plugged back")
     search(page, [USB_UNIT, LAN_UNIT])
     page.shot("found-again")
@@ -195,6 +193,19 @@ def unplugged_and_back(page, control):
     page.wait_for(lambda: "OK" in page.text("#info-status"), 20, "the status read again")
     check(not page.find("#reconnect-button").is_displayed(), "no reconnect button once connected", page)
     page.shot("reconnected")
+
+    # Out again: Reconnect says the unit is not plugged in, and works once it is.
+    check(control.send("detach " + USB_UNIT)[-1] == "ok", "the unit plugged out again")
+    page.click("#info-refresh")
+    page.wait_for(lambda: page.attr("#connected-unit", "data-state") == "lost", 30, "lost again")
+    page.click("#reconnect-button")
+    page.wait_for(lambda: page.attr("#messages [data-test=error]", "data-cause") == "unitGone", 20, "not plugged in")
+    advice = page.text("#messages [data-test=error] [data-test=error-advice]")
+    check("Plug" in advice, "advice to plug it in: " + advice, page)
+    page.shot("reconnect-unplugged")
+    check(control.send("attach " + USB_UNIT)[-1] == "ok", "plugged back again")
+    page.click("#reconnect-button")
+    page.wait_for(lambda: page.attr("#connected-unit", "data-state") == "connected", 20, "connected once more")
 
 
 def main(binary, artefacts):
