@@ -102,6 +102,8 @@ void PowerWatcher::OnDelayLock(GObject* bus, GAsyncResult* result, gpointer self
   if (fds) g_object_unref(fds);
   if (watcher->delayFd_ >= 0) ::close(watcher->delayFd_);
   watcher->delayFd_ = fd;
+  // Granted only after the system began to sleep: it must not hold it up.
+  if (watcher->sleeping_) watcher->ReleaseDelayLock();
 }
 
 void PowerWatcher::ReleaseDelayLock() {
@@ -129,6 +131,7 @@ void PowerWatcher::OnSleep(GDBusConnection*, const char*, const char*, const cha
   gboolean start = FALSE;
   g_variant_get(params, "(b)", &start);
   auto* watcher = static_cast<PowerWatcher*>(self);
+  watcher->sleeping_ = start;
   if (start) {
     // The pages have been sent the event: the system need not wait longer.
     watcher->sink_(PowerEvent::kSuspend, std::nullopt);

@@ -57,6 +57,7 @@ class PowerWatcher {
   std::optional<bool> onBattery_;
   int delayFd_ = -1;         // logind's sleep delay lock while held
   bool delayAsked_ = false;  // a request for it is on its way
+  bool sleeping_ = false;    // between the suspend and the resume
 };
 
 }  // namespace linkmeter::shell
