@@ -280,3 +280,25 @@ test('unit names and descriptions from the units are drawn as text, never as mar
   assert.equal(again.element.querySelector('#address-input').value, '10.9.8.7');
   assert.equal(again.element.querySelector('#port-input').value, '10001');
 });
+
+test('routes entered by hand for a base unit are ready for surveys as soon as it is connected again', async () => {
+  answers = { ComOpen: (a) => a, ComClose: null, ComTcmdRUINF: ok({ SER: '00BA0001' }), ComTcmdEBSTS: ok(), ComTcmdRDTIM: ok() };
+  const route = { freq: 12, band: 0, relays: [1, 2], num: 3, serial: '00BC0103', name: '' };
+  const storage = memoryStorage({ 'linkmeter.routes.00BA0001': JSON.stringify({ routes: [route], time: 1765250000000 }) });
+  const { store, conn, stop } = setup({ storage });
+  const usb = { com: 1, serial: '00BA0001', name: 'BENCH', model: 'VL-B1' };
+  const other = { com: 1, serial: '00BA0002', name: 'SHED', model: 'VL-B1' };
+  for (const [entry, kept] of [[usb, true], [other, false], [usb, true]]) {
+    assert.equal(await conn.connect(entry), true);
+    const reg = store.get().manualReg;
+    assert.equal(Boolean(reg), kept, entry.serial);
+    if (!kept) continue;
+    assert.equal(reg.prov.source, 'manual');
+    assert.equal(reg.prov.base.serial, '00BA0001');
+    const unit = reg.regInfo.groups.flatMap((g) => g.remoteUnits).find((u) => u.num === 3);
+    assert.equal(unit.serial, '00BC0103');
+  }
+  await conn.disconnect();
+  assert.equal(store.get().manualReg, null);
+  stop();
+});

@@ -4,6 +4,8 @@
 // run under Node with a fake api.
 import { t, tn } from './i18n.js';
 import { sessionPasswords } from './state.js';
+import { loadRoutes, manualRegistration } from './manualroutes.js';
+import { provenance } from './provenance.js';
 
 export const USB_FLAGS = { vlb1: true, vlb2: true, vlb3: true, vlb5: true };
 // The TCP port base units listen on unless set otherwise (SOCPT).
@@ -99,6 +101,15 @@ export function createConnection({ store, api, ui, storage }) {
     return { ...entry, lanPassword: password };
   }
 
+  // The routes entered by hand for this base unit earlier, ready for the
+  // site tree and surveys as soon as it is connected.
+  function keptRoutes(unit) {
+    if (!storage || !unit || !unit.serial) return null;
+    const kept = loadRoutes(storage, unit.serial);
+    if (!kept.routes.length) return null;
+    return { regInfo: manualRegistration(unit.serial, kept.routes), prov: provenance(unit, { source: 'manual', time: kept.time || Date.now() }) };
+  }
+
   async function readInfo(comInfo) {
     const info = {};
     for (const [key, mnemonic] of [['ruinf', 'RUINF'], ['ebsts', 'EBSTS'], ['rdtim', 'RDTIM']]) {
@@ -116,7 +127,7 @@ export function createConnection({ store, api, ui, storage }) {
   async function disconnect() {
     if (!idle()) return;
     const unit = store.get().unit;
-    store.set({ unit: null, unitInfo: null, regInfo: null, regProv: null, surveyTarget: null, linkLost: false });
+    store.set({ unit: null, unitInfo: null, regInfo: null, regProv: null, manualReg: null, surveyTarget: null, linkLost: false });
     if (unit) await api.close(unit).catch(() => {});
   }
 
@@ -138,7 +149,7 @@ export function createConnection({ store, api, ui, storage }) {
     const comInfo = await withPassword(entry, entry.name || entry.ipAddr);
     if (!comInfo || !(await openUnit(comInfo, entry))) return false;
     ui.clearMessages(); // an earlier refusal no longer holds
-    store.set({ unit: comInfo, unitInfo: { loading: true }, linkLost: false });
+    store.set({ unit: comInfo, unitInfo: { loading: true }, manualReg: keptRoutes(comInfo), linkLost: false });
     store.set({ unitInfo: await readInfo(comInfo) });
     return true;
   }
@@ -157,7 +168,7 @@ export function createConnection({ store, api, ui, storage }) {
     const info = await readInfo(comInfo);
     const ruinf = info.ruinf && !info.ruinf.error ? info.ruinf : {};
     const unit = { ...comInfo, serial: ruinf.SER || '', name: ruinf.NAME || `${ipAddr}:${port}`, descr: ruinf.DESC || '', model: '' };
-    store.set({ unit, unitInfo: info });
+    store.set({ unit, unitInfo: info, manualReg: keptRoutes(unit) });
     return true;
   }
 
