@@ -8,35 +8,30 @@
 #include "linkmeter/sim/CommandTable.h"
 #include "linkmeter/sim/SiteFile.h"
 #include "lm/Text.h"
+#include "vantor/com/CommandCatalogue.h"
 
 namespace linkmeter::sim {
 namespace {
 
+namespace cat = com::vantor::catalogue;
+
+// A block as the catalogue has it: a write changes only the fields its row
+// sends from the page's keys.
 struct BlockDef {
-  const char* read;
-  const char* write;
-  std::set<std::string> writable;
+  std::string read;
+  std::string write;
+  std::set<std::string, std::less<>> writable;
 };
 
 const std::vector<BlockDef>& Blocks() {
-  static const std::vector<BlockDef> blocks = {
-      {"RCURP", "WCURP", {"ENABLE", "ROUTE", "INT", "SBJ", "TO1", "ATTACH", "DIR", "FNAME", "BIND"}},
-      {"RENCD", "WENCD", {"MAIL", "FTP"}},
-      {"RNETP", "WNETP", {"IP", "MASK", "GW", "DNS1", "DNS2", "DHCP", "PW"}},
-      {"RNSRV", "WNSRV", {"FTPSV", "FTPID", "FTPPW", "FTPPT", "PASV", "SMTPSV", "SMTPPT", "AUTHEN",
-                          "AUTHID", "AUTHPW", "BEFORE", "POPSV", "POPID", "POPPW", "POPPT", "FROM",
-                          "DESCF", "SNTP1", "SNTP2", "SOCPT", "UDPPT", "RESPT"}},
-      {"RPRXY", "WPRXY", {"FTPEN", "FTPIP", "FTPPT", "MAILEN", "MAILIP", "MAILPT", "HTTPEN", "HTTPIP", "HTTPPT"}},
-      {"RRUST", "WRUST", {"ID", "NUM", "CH", "BAND"}},
-      {"RSUCP", "WSUCP", {"ENABLE", "ROUTE", "SBJ", "TO1", "ATTACH", "DIR", "FNAME", "EVT0", "EVT1", "EVT2",
-                          "EVT3", "EVT4", "EVT5", "EVT6", "EVT7", "EVT8"}},
-      {"RUINF", "WUINF", {"NAME", "DESC", "UNITS"}},
-      {"RUSRD", "WUSRD", {"DATA"}},
-      {"RWARP", "WWARP", {"ENABLE", "ROUTE", "SBJ", "BODY", "TO1", "TO2", "TO3", "TO4", "INT", "FN1", "FN2",
-                          "FN3", "FN4", "EXT"}},
-      {"RWLAN", "WWLAN", {"CH", "SSID", "SEC", "WEP", "PSK"}},
-      {"RDTIM", "WDTIM", {"DST", "FORM", "DIFF", "ZONE", "SYNC"}},
-  };
+  static const std::vector<BlockDef> blocks = [] {
+    std::vector<BlockDef> out;
+    for (const cat::SettingsBlock& b : cat::kSettingsBlocks) {
+      const auto fields = cat::SentFields(*cat::FindRow(b.write));
+      out.push_back({std::string(b.read), std::string(b.write), {fields.begin(), fields.end()}});
+    }
+    return out;
+  }();
   return blocks;
 }
 
@@ -47,9 +42,10 @@ Answer ReadBlock(Exchange& x, const std::string& block) {
 }
 
 Answer WriteBlock(Exchange& x, const BlockDef& def, Status ok) {
+  // UTC: the clock write's conversation adds it to every request.
   for (const auto& [key, value] : x.request.fields) {
-    if (!def.writable.count(key) && !(std::string(def.write) == "WDTIM" && key == "UTC")) {
-      return WithStatus(std::string(def.write) == "WDTIM" ? Status{3, 2} : status::kBadRequest);
+    if (!def.writable.count(key) && !(def.write == "WDTIM" && key == "UTC")) {
+      return WithStatus(def.write == "WDTIM" ? Status{3, 2} : status::kBadRequest);
     }
   }
   auto& block = x.unit.blocks[def.read];
@@ -132,12 +128,12 @@ std::map<std::string, com::vantor::FieldMap> FactorySettings(const BaseUnitSpec&
 
 void AddSettingsCommands(CommandTable& table) {
   for (const BlockDef& def : Blocks()) {
-    if (std::string(def.read) == "RDTIM") {
+    if (def.read == "RDTIM") {
       table.Add("RDTIM", [](Exchange& x) { return ReadClock(x); });
       table.Add("WDTIM", [&def](Exchange& x) { return WriteClock(x, def); });
       continue;
     }
-    std::string read = def.read;
+    const std::string& read = def.read;
     table.Add(read, [read](Exchange& x) { return ReadBlock(x, read); });
     table.Add(def.write, [&def](Exchange& x) { return WriteBlock(x, def, status::kSettingsOk); });
   }

@@ -10,6 +10,7 @@
 #include "linkmeter/apidoc/Outputs.h"
 #include "lm/Json.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/com/ComServices.h"
 #include "vantor/com/CommandCatalogue.h"
 
 namespace cat = com::vantor::catalogue;
@@ -18,8 +19,9 @@ using linkmeter::apidoc::FunctionDoc;
 namespace {
 
 Sorrel::cef::Manager& Registered() {
+  static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::Manager manager;
-  static bool done = (linkmeter::RegisterPageFunctions(manager), true);
+  static bool done = (linkmeter::RegisterPageFunctions(manager, *devices), true);
   (void)done;
   return manager;
 }
@@ -171,5 +173,27 @@ TEST(CatalogueRules, TheExportedChecksAcceptExactlyWhatTheCatalogueAccepts) {
         EXPECT_EQ(JsonAccepts(args[i], v), cat::Accepts(def, v)) << row.name << "." << def.key;
       }
     }
+  }
+}
+
+TEST(CatalogueRules, BlocksSurveysAndSentKeysComeFromTheCatalogue) {
+  const auto rules = lm::json::Parse(linkmeter::apidoc::CatalogueRulesJson());
+  ASSERT_TRUE(rules);
+  const auto& blocks = rules->get("blocks").get<lm::json::Array>();
+  ASSERT_EQ(blocks.size(), cat::kSettingsBlocks.size());
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    const cat::SettingsBlock& b = cat::kSettingsBlocks[i];
+    EXPECT_EQ(blocks[i].get("name").get<std::string>(), b.name);
+    EXPECT_EQ(blocks[i].get("read").get<std::string>(), b.read);
+    EXPECT_EQ(blocks[i].get("write").get<std::string>(), b.write);
+    EXPECT_EQ(blocks[i].get("form").get<bool>(), b.form);
+  }
+  std::vector<std::string> surveys;
+  for (const auto& s : rules->get("surveys").get<lm::json::Array>()) surveys.push_back(s.get<std::string>());
+  EXPECT_EQ(surveys, (std::vector<std::string>{"EWLEX", "EWLRU"}));
+  // A key the conversation keeps to itself is marked unsent: a form must not offer it as a field.
+  const auto& wdtim = rules->get("commands").get("WDTIM").get("args").get<lm::json::Array>();
+  for (const auto& arg : wdtim) {
+    EXPECT_EQ(arg.get("sent").get<bool>(), arg.get("key").get<std::string>() != "TimeOffset");
   }
 }

@@ -3,41 +3,10 @@
 #include <sstream>
 
 #include "vantor/com/CommandCatalogue.h"
+#include "vantor/com/KindText.h"
 
 namespace com::vantor::catalogue {
 namespace {
-
-const char* ReaderName(Reader r) {
-  switch (r) {
-    case Reader::kInteger: return "integer";
-    case Reader::kBytes: return "byte array";
-    case Reader::kText: return "text";
-    case Reader::kObject: return "object";
-  }
-  return "?";
-}
-
-const char* EncodingName(Encoding e) {
-  switch (e) {
-    case Encoding::kDecimal: return "decimal text";
-    case Encoding::kRaw: return "raw bytes";
-    case Encoding::kAnsi: return "ANSI text";
-    case Encoding::kPadded: return "raw, padded with 0x00";
-    case Encoding::kRelay: return "raw; [] is one 0x00 byte";
-    case Encoding::kKept: return "used by the conversation";
-    case Encoding::kPacked: return "members as digits zero-padded to widths";
-  }
-  return "?";
-}
-
-// "enable (1), week (1), …": the packed members in field order with their widths.
-std::string PackedWidths(Packing packing) {
-  std::string out;
-  for (const PackedMember& m : PackedMembers(packing)) {
-    out += (out.empty() ? "" : ", ") + std::string(m.name) + " (" + std::to_string(m.width) + ")";
-  }
-  return out;
-}
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -51,26 +20,6 @@ std::string Sentence(std::string_view s) {
   return out;
 }
 
-std::string MemberText(const ResultDef& r) {
-  switch (r.kind) {
-    case Member::kBytes: return "`" + std::string(r.name) + "`: array of bytes from " + std::string(r.field);
-    case Member::kNumber: return "`" + std::string(r.name) + "`: number from " + std::string(r.field);
-    case Member::kHexNumber: return "`" + std::string(r.name) + "`: number from hexadecimal " + std::string(r.field);
-    case Member::kHex8: return "`" + std::string(r.name) + "`: eight upper-case hex digits from " + std::string(r.field);
-    case Member::kText: return "`" + std::string(r.name) + "`: string from " + std::string(r.field);
-    case Member::kSignals:
-      return "`Signals`: [{number, level, battery}] from LEVEL, 3 bytes each, stably sorted by number";
-    case Member::kLogs:
-      return "`logs`: [{number, category, utctime, localtime, str}]; times beyond 2^53 as decimal text";
-    case Member::kRecorded:
-      return "`Header`, `Data` (byte arrays), `FirstDataTime`, `LastDataTime` (Unix seconds)";
-    case Member::kUnpacked:
-      return "`" + std::string(r.name) + "`: object of numbers split from " + std::string(r.field) + " by width: " +
-             PackedWidths(r.packing);
-  }
-  return "?";
-}
-
 void WriteArgs(std::ostream& out, const CommandRow& row) {
   if (row.args.empty()) {
     out << "Arguments: `comInfo` only.\n\n";
@@ -78,12 +27,12 @@ void WriteArgs(std::ostream& out, const CommandRow& row) {
   }
   out << "| key | reader | need | accepted | sent as |\n|---|---|---|---|---|\n";
   for (const ArgDef& a : row.args) {
-    out << "| `" << a.key << "` | " << ReaderName(a.reader) << " | "
+    out << "| `" << a.key << "` | " << ReaderText(a.reader) << " | "
         << (a.need == Need::kRequired ? "required" : "optional") << " | " << DescribeCheck(a) << " | ";
     if (a.encoding == Encoding::kKept) {
-      out << EncodingName(a.encoding);
+      out << EncodingText(a.encoding);
     } else {
-      out << a.field << ", " << EncodingName(a.encoding);
+      out << a.field << ", " << EncodingText(a.encoding);
       if (a.encoding == Encoding::kPacked) out << ": " << PackedWidths(a.packing);
     }
     if (!a.alsoSets.field.empty()) out << "; also " << a.alsoSets.field << " = \"" << a.alsoSets.value << "\"";
@@ -105,7 +54,7 @@ void WriteRow(std::ostream& out, const CommandRow& row) {
   if (!row.results.empty()) {
     out << "Result members:\n\n";
     for (const ResultDef& r : row.results) {
-      out << "- " << MemberText(r) << (r.when == When::kSuccess ? ", only on success" : ", when present") << "\n";
+      out << "- " << MemberText(r, "`") << (r.when == When::kSuccess ? ", only on success" : ", when present") << "\n";
     }
     out << "\n";
   }

@@ -98,6 +98,25 @@ std::optional<PackedValues> Unpack(Packing packing, std::string_view field) {
   return out;
 }
 
+std::vector<std::string_view> SentFields(const CommandRow& row) {
+  std::vector<std::string_view> fields;
+  for (const ArgDef& def : row.args) {
+    if (def.encoding == Encoding::kKept) continue;
+    fields.push_back(def.field);
+    if (!def.alsoSets.field.empty()) fields.push_back(def.alsoSets.field);
+  }
+  return fields;
+}
+
+std::vector<const CommandRow*> SurveyRows() {
+  std::vector<const CommandRow*> rows;
+  for (const CommandRow& row : kCatalogue) {
+    const auto signals = [](const ResultDef& r) { return r.kind == Member::kSignals; };
+    if (std::any_of(row.results.begin(), row.results.end(), signals)) rows.push_back(&row);
+  }
+  return rows;
+}
+
 std::string QueryName(const CommandRow& row) { return "ComTcmd" + std::string(row.name); }
 std::string ScriptName(const CommandRow& row) { return "app.com.tcmd" + std::string(row.name); }
 

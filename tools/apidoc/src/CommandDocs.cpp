@@ -3,47 +3,12 @@
 
 #include "linkmeter/apidoc/FunctionDoc.h"
 #include "vantor/com/CommandCatalogue.h"
+#include "vantor/com/KindText.h"
 
 namespace linkmeter::apidoc {
 namespace {
 
 namespace cat = com::vantor::catalogue;
-
-std::string TypeOf(cat::Reader reader) {
-  switch (reader) {
-    case cat::Reader::kInteger: return "integer";
-    case cat::Reader::kBytes: return "array of bytes (0..255)";
-    case cat::Reader::kText: return "string (length counted in CP932 bytes)";
-    default: return "object";
-  }
-}
-
-std::string ResultMember(const cat::ResultDef& r) {
-  const std::string name(r.name), field(r.field);
-  switch (r.kind) {
-    case cat::Member::kBytes: return name + ": array of bytes (answer field " + field + ")";
-    case cat::Member::kNumber: return name + ": number (decimal answer field " + field + ")";
-    case cat::Member::kHexNumber: return name + ": number (hexadecimal answer field " + field + ")";
-    case cat::Member::kHex8: return name + ": string of eight upper-case hex digits (answer field " + field + ")";
-    case cat::Member::kText: return name + ": string (answer field " + field + ")";
-    case cat::Member::kSignals: return "Signals: array of {number, level, battery}, one per unit on the route";
-    case cat::Member::kLogs: return "logs: array of {number, category, utctime, localtime, str}";
-    case cat::Member::kRecorded:
-      return "Header and Data: arrays of bytes; FirstDataTime and LastDataTime: Unix seconds";
-    default: return name + ": object (answer field " + field + ")";
-  }
-}
-
-// What a key accepts; a packed object lists its members' ranges.
-std::string Accepted(const cat::ArgDef& def) {
-  const auto members = cat::PackedMembers(def.packing);
-  if (members.empty()) return cat::DescribeCheck(def);
-  std::string text = "{";
-  for (const cat::PackedMember& m : members) {
-    text += (text.size() > 1 ? ", " : "") + std::string(m.name) + " " + std::to_string(m.lo) + ".." + std::to_string(m.hi);
-  }
-  return text + "}";
-}
 
 // A value that passes the key's check, as page text.
 std::string ExampleValue(const cat::ArgDef& def) {
@@ -106,14 +71,14 @@ FunctionDoc CommandDoc(const std::string& mnemonic) {
   if (!row->conversation.empty()) doc.summary += " Exchanges: " + std::string(row->conversation) + ".";
   doc.args.push_back({"comInfo", "object", "required", "a unit description as a search returns it"});
   for (const cat::ArgDef& def : row->args) {
-    doc.args.push_back({std::string(def.key), TypeOf(def.reader),
-                        def.need == cat::Need::kRequired ? "required" : "optional", Accepted(def)});
+    doc.args.push_back({std::string(def.key), cat::ReaderText(def.reader),
+                        def.need == cat::Need::kRequired ? "required" : "optional", cat::DescribeCheck(def)});
   }
   doc.result =
       "The device result object: STATUS (the answer's status text, when there is one), cmdName, comInfo, "
       "isSuccess, isCancel, isTimeout, msg (when there is something to say)";
   for (const cat::ResultDef& r : row->results) {
-    doc.result += "; " + ResultMember(r) + (r.when == cat::When::kSuccess ? ", only on success" : "");
+    doc.result += "; " + cat::MemberText(r) + (r.when == cat::When::kSuccess ? ", only on success" : "");
   }
   doc.result += ".";
   doc.failures = Failures(*row);

@@ -45,6 +45,7 @@ Value RowJson(const cat::CommandRow& row) {
     Value arg = lm::json::MakeObject({{"key", Str(def.key)},
                                       {"reader", Str(ReaderName(def.reader))},
                                       {"need", Str(def.need == cat::Need::kRequired ? "required" : "optional")},
+                                      {"sent", lm::json::Bool(def.encoding != cat::Encoding::kKept)},
                                       {"check", CheckJson(def.check)}});
     // An object packed into one field: its integer members and their ranges.
     if (const auto members = cat::PackedMembers(def.packing); !members.empty()) {
@@ -62,12 +63,31 @@ Value RowJson(const cat::CommandRow& row) {
                                {"args", Value(args)}});
 }
 
+// The settings blocks in the order the page shows their forms, and the
+// radio surveys (the first is the usual one).
+Value BlocksJson() {
+  lm::json::Array blocks;
+  for (const cat::SettingsBlock& b : cat::kSettingsBlocks) {
+    blocks.push_back(lm::json::MakeObject(
+        {{"name", Str(b.name)}, {"read", Str(b.read)}, {"write", Str(b.write)}, {"form", lm::json::Bool(b.form)}}));
+  }
+  return Value(blocks);
+}
+
+Value SurveysJson() {
+  lm::json::Array surveys;
+  for (const cat::CommandRow* row : cat::SurveyRows()) surveys.push_back(Str(row->name));
+  return Value(surveys);
+}
+
 }  // namespace
 
 std::string CatalogueRulesJson() {
   lm::json::Object commands;
   for (const cat::CommandRow& row : cat::kCatalogue) commands[std::string(row.name)] = RowJson(row);
-  return lm::json::ToText(lm::json::MakeObject({{"commands", Value(commands)}})) + "\n";
+  return lm::json::ToText(lm::json::MakeObject(
+             {{"commands", Value(commands)}, {"blocks", BlocksJson()}, {"surveys", SurveysJson()}})) +
+         "\n";
 }
 
 std::string ApiDocJson(const std::vector<FunctionDoc>& docs) {

@@ -44,6 +44,44 @@ constexpr const CommandRow& Row(Mnemonic name) {
   throw "no catalogue row for this mnemonic";
 }
 
+// A settings block of the base unit: the read answering its fields and the
+// write changing them. The name is the one the page gives the block's form;
+// `form`: the page offers it as a form of fields (the radio identity and the
+// user data block are not edited that way). In the order the forms show.
+struct SettingsBlock {
+  std::string_view name;
+  std::string_view read;
+  std::string_view write;
+  bool form = true;
+};
+
+inline constexpr std::array<SettingsBlock, 12> kSettingsBlocks{{
+    {"unit", "RUINF", "WUINF"},       {"network", "RNETP", "WNETP"},         {"servers", "RNSRV", "WNSRV"},
+    {"proxy", "RPRXY", "WPRXY"},      {"clock", "RDTIM", "WDTIM"},           {"wlan", "RWLAN", "WWLAN"},
+    {"current", "RCURP", "WCURP"},    {"recorded", "RSUCP", "WSUCP"},        {"encoding", "RENCD", "WENCD"},
+    {"warnings", "RWARP", "WWARP"},   {"radio", "RRUST", "WRUST", false},    {"userdata", "RUSRD", "WUSRD", false},
+}};
+
+namespace detail {
+// Every block names rows that exist (Row does not compile otherwise).
+constexpr bool BlocksHaveRows() {
+  for (const SettingsBlock& b : kSettingsBlocks) {
+    if (Row(Mnemonic(b.read)).args.size() != 0 || Row(Mnemonic(b.write)).args.empty()) return false;
+  }
+  return true;
+}
+static_assert(BlocksHaveRows(), "a settings block's read takes no keys and its write some");
+}  // namespace detail
+
+// The fields a write puts on the wire from the page's keys, in reading
+// order: each sent key's field and the field it also sets; keys the
+// conversation uses itself are left out.
+std::vector<std::string_view> SentFields(const CommandRow& row);
+
+// The radio surveys: the rows answering the route's signal levels, in
+// catalogue order (the first is the usual one).
+std::vector<const CommandRow*> SurveyRows();
+
 // The row of a mnemonic at run time; nullptr when there is none.
 const CommandRow* FindRow(std::string_view name);
 // The argument key of a row, or nullptr.

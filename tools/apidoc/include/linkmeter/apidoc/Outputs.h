@@ -14,8 +14,10 @@ namespace linkmeter::apidoc {
 std::string ApiDocHtml(const std::vector<FunctionDoc>& docs);
 // The same documents as JSON (an array of objects), for tools and tests.
 std::string ApiDocJson(const std::vector<FunctionDoc>& docs);
-// Every catalogue row's argument checks as JSON:
-// {"commands": {"WUINF": {"script", "success", "family", "args": [{key, reader, need, check}]}}}.
+// Every catalogue row's argument checks as JSON, with the settings blocks
+// and the radio surveys:
+// {"commands": {"WUINF": {"script", "success", "family", "args": [{key, reader, need, sent, check}]}},
+//  "blocks": [{name, read, write, form}], "surveys": ["EWLEX", …]}.
 std::string CatalogueRulesJson();
 
 }  // namespace linkmeter::apidoc
