@@ -9,6 +9,7 @@ import { installExitGuard } from './busy.js';
 import * as host from './host.js';
 import * as api from './api.js';
 import { VIEWS } from './views/index.js';
+import { loadThresholds } from './thresholds.js';
 
 const LANGUAGE_KEY = 'linkmeter.language';
 let current = VIEWS[0].id;
@@ -57,6 +58,7 @@ const storage = {
   getItem: (key) => { try { return localStorage.getItem(key); } catch (e) { return null; } },
   setItem: (key, value) => { try { localStorage.setItem(key, value); } catch (e) { /* private mode */ } },
 };
+store.set({ thresholds: loadThresholds(storage) });
 const connection = createConnection({ store, api, storage, ui: { askPassword, showError, notify, clearMessages } });
 
 // The connected unit in the header: its name, whether its link holds, and

@@ -1,4 +1,6 @@
 // The page's shared state: a small store whose listeners see every change.
+import { DEFAULT_THRESHOLDS } from './thresholds.js';
+
 export function createStore(initial) {
   let state = { ...initial };
   const listeners = new Set();
@@ -33,6 +35,7 @@ export const store = createStore({
   siteSurvey: null, // the latest site survey (sitesurveybook.js), complete or not
   siteSurveyDone: null, // the last complete one, kept until a newer one completes
   busy: 0, // long operations running (keeps the computer awake)
+  thresholds: DEFAULT_THRESHOLDS, // level and battery class boundaries (thresholds.js), set from storage at start
 });
 
 // The registration surveys and the site tree work from, with its
