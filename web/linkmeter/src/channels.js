@@ -25,3 +25,51 @@ export function quietest(readings, count = 3) {
     .slice(0, count)
     .map((r) => r.freq);
 }
+
+// Repeated scans. A tally keeps, per channel, the samples taken (n), their
+// sum, the maximum seen and the last level; `rounds` counts whole rounds
+// and `partial` says the last round was cut off.
+export function emptyTally() {
+  return { rounds: 0, partial: false, channels: new Map() };
+}
+
+// The tally with `readings` ({freq, level}) of the round under way added.
+// Readings without a number level are not samples.
+export function addReadings(tally, readings) {
+  const channels = new Map(tally.channels);
+  for (const r of readings) {
+    if (typeof r.level !== 'number' || !Number.isFinite(r.level)) continue;
+    const c = channels.get(r.freq) || { freq: r.freq, n: 0, sum: 0, max: -Infinity, last: null };
+    channels.set(r.freq, { freq: r.freq, n: c.n + 1, sum: c.sum + r.level, max: Math.max(c.max, r.level), last: r.level });
+  }
+  return { ...tally, channels };
+}
+
+// A round ended: whole, or cut off by a cancel or a failure.
+export const endRound = (tally, whole) => (whole ? { ...tally, rounds: tally.rounds + 1, partial: false } : { ...tally, partial: true });
+
+// The channels the site's groups already use (registration `regInfo`).
+export function siteChannels(regInfo) {
+  const groups = regInfo && Array.isArray(regInfo.groups) ? regInfo.groups : [];
+  return new Set(groups.map((g) => g.freq).filter((f) => Number.isInteger(f)));
+}
+
+// Per channel, in the order scanned: n, mean (one decimal), max, last and
+// whether the site uses it.
+export function channelStats(tally, inUse = new Set()) {
+  return [...tally.channels.values()].map((c) => ({
+    freq: c.freq, n: c.n, mean: Math.round((c.sum / c.n) * 10) / 10, max: c.max, last: c.last, inUse: inUse.has(c.freq),
+  }));
+}
+
+// The ranking rule (docs/link-quality.md): the lowest maximum seen first,
+// then the lowest mean, then the lower channel number.
+export const byQuiet = (a, b) => a.max - b.max || a.mean - b.mean || a.freq - b.freq;
+
+// The `count` channels to recommend from `stats` (channelStats): the site's
+// own channels are never among them. `samples` is the fewest samples any
+// recommended channel stands on.
+export function recommend(stats, count = 3) {
+  const ranked = stats.filter((c) => !c.inUse && c.n > 0).sort(byQuiet).slice(0, count);
+  return { channels: ranked.map((c) => c.freq), samples: ranked.length ? Math.min(...ranked.map((c) => c.n)) : 0 };
+}

@@ -6,10 +6,36 @@ import { t } from './i18n.js';
 
 const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 1100));
 
-// Bars of the level per channel; `marked` channels (the quietest) in a
-// second colour. Returns {update(channels, levels, marked), destroy()}.
-export function levelBars(el, labels) {
+const BAND_FILL = { good: 'rgba(46,157,79,0.10)', fair: 'rgba(140,200,90,0.12)', weak: 'rgba(230,160,30,0.14)', bad: 'rgba(200,50,40,0.10)' };
+
+// A uPlot plugin painting the level class bands ({name, from, to}, as
+// thresholds.js levelBands gives them) behind the series; `bands()` is asked
+// on every draw, so changed thresholds show at the next redraw.
+export function bandsPlugin(bands) {
+  return {
+    hooks: {
+      drawClear: (u) => {
+        const { ctx, bbox } = u;
+        ctx.save();
+        for (const b of bands()) {
+          const y0 = u.valToPos(b.to, 'y', true);
+          const y1 = u.valToPos(b.from, 'y', true);
+          ctx.fillStyle = BAND_FILL[b.name] || 'rgba(0,0,0,0.05)';
+          ctx.fillRect(bbox.left, y0, bbox.width, y1 - y0);
+        }
+        ctx.restore();
+      },
+    },
+  };
+}
+
+// Bars of the maximum level seen per channel: plain, recommended (green) and
+// the site's own channels (blue), with the mean as points and the level
+// class bands behind. Returns {update(channels, max, mean, marked, inUse),
+// redraw(), destroy()}.
+export function levelBars(el, labels, bands) {
   const bars = uPlot.paths.bars({ size: [0.7, 40] });
+  const bar = (label, fill, stroke) => ({ label, paths: bars, points: { show: false }, fill, stroke });
   const opts = {
     width: width(el),
     height: 260,
@@ -17,26 +43,32 @@ export function levelBars(el, labels) {
     axes: [{ label: labels.channel, incrs: [1, 2, 5, 10, 20, 50, 100] }, { label: labels.level }],
     legend: { show: false },
     cursor: { show: false },
+    plugins: [bandsPlugin(bands)],
     series: [
       { label: labels.channel },
-      { label: labels.level, paths: bars, points: { show: false }, fill: '#7a8fa8', stroke: '#52667d' },
-      { label: labels.quiet, paths: bars, points: { show: false }, fill: '#2e9d4f', stroke: '#1e6e36' },
+      bar(labels.level, '#7a8fa8', '#52667d'),
+      bar(labels.quiet, '#2e9d4f', '#1e6e36'),
+      bar(labels.inUse, '#4a78c2', '#2d4f8a'),
+      { label: labels.mean, stroke: '#222', width: 0, points: { show: true, size: 6, fill: '#fff', stroke: '#222' } },
     ],
   };
-  const plot = new uPlot(opts, [[], [], []], el);
+  const plot = new uPlot(opts, [[], [], [], [], []], el);
   return {
-    update(channels, levels, marked) {
+    update(channels, max, mean, marked, inUse) {
+      const pick = (set, yes) => max.map((v, i) => (set.has(channels[i]) === yes ? v : null));
       const markedSet = new Set(marked);
-      const plain = levels.map((v, i) => (markedSet.has(channels[i]) ? null : v));
-      const quiet = levels.map((v, i) => (markedSet.has(channels[i]) ? v : null));
-      plot.setData([Float64Array.from(channels), plain, quiet]);
+      const own = new Set(inUse);
+      const plain = max.map((v, i) => (markedSet.has(channels[i]) || own.has(channels[i]) ? null : v));
+      plot.setData([Float64Array.from(channels), plain, pick(markedSet, true), pick(own, true), mean]);
     },
+    redraw: () => plot.redraw(),
     destroy: () => plot.destroy(),
   };
 }
 
 // A level history (0..255 over time) for one hop; add(time s, level).
-export function levelHistory(el, title) {
+// `bands()`, when given, gives the level class bands drawn behind.
+export function levelHistory(el, title, bands) {
   const xs = [];
   const ys = [];
   const opts = {
@@ -46,6 +78,7 @@ export function levelHistory(el, title) {
     scales: { x: { time: true, range: (u, min, max) => historyRange(u.data[0], min, max) }, y: { range: [0, 255] } },
     axes: [{ values: timeTicks }, {}],
     legend: { show: false },
+    plugins: bands ? [bandsPlugin(bands)] : [],
     series: [{ label: t('chart.time'), value: legendTime }, { label: t('survey.levelHistory'), stroke: '#1f4e79', width: 2, spanGaps: false }],
   };
   const plot = new uPlot(opts, [xs, ys], el);

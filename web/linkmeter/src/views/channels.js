@@ -1,26 +1,33 @@
 // Channels: the signal level the base unit hears on each chosen channel,
-// as bars with the quietest channels marked; repeatable and cancellable.
+// over N rounds (mean, maximum seen, last per channel), with the quietest
+// channels the site does not already use recommended; a cancel keeps the
+// rounds done, marked partial.
 // The scan says whose it is; a newer scan that fails before its first
 // readings leaves the older one marked as earlier.
 import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
+import { t, tn } from '../i18n.js';
 import { showError, progressBar } from '../ui.js';
 import { provenance, markResult } from '../provenance.js';
 import { resultLine } from './routeview.js';
 import { cancellableJob } from '../job.js';
-import { parseChannels, quietest } from '../channels.js';
+import { parseChannels, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from '../channels.js';
 import { levelBars } from '../chart.js';
+import { surveyRegistration } from '../state.js';
+import { levelBands, currentThresholds } from '../thresholds.js';
 
 // Channels per measuring call: progress and cancel act between calls.
 const CHUNK = 8;
+const MAX_ROUNDS = 100;
 
 class ChannelsView {
   constructor(ctx) {
     this.store = ctx.store;
     this.api = ctx.api;
     this.scanned = null; // {prov, complete, earlier} of the readings on show
+    this.tally = emptyTally();
     this.provBox = h('div', { id: 'channel-prov' });
     this.input = h('input', { id: 'channels-input', value: '0-39', size: 24, spellcheck: false });
+    this.rounds = h('input', { id: 'scan-rounds', type: 'number', min: 1, max: MAX_ROUNDS, value: 10, size: 4 });
     this.start = h('button', { id: 'scan-button', class: 'primary', text: t('channels.scan') });
     this.cancel = h('button', { id: 'scan-cancel', text: t('common.cancel') });
     this.progress = progressBar('scan-progress');
@@ -31,41 +38,93 @@ class ChannelsView {
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.scan(signal), ended: () => this.render(this.store.get()) });
   }
 
-  show(readings) {
-    if (!this.chart) this.chart = levelBars(this.chartBox, { channel: t('channels.channel'), level: t('channels.level'), quiet: t('channels.quietest') });
-    const marked = quietest(readings);
-    this.chart.update(readings.map((r) => r.freq), readings.map((r) => r.level), marked);
-    fill(this.quiet, readings.length ? t('channels.quietList', { list: marked.join(', ') }) : '');
-    this.quiet.dataset.channels = marked.join(',');
-    fill(this.table, readings.map((r) => h('tr', { test: 'channel-row', class: marked.includes(r.freq) ? 'quiet' : '', dataset: { freq: String(r.freq) } },
-      h('td', { text: String(r.freq) }), h('td', { text: String(r.level) }))));
+  // The level class bands drawn behind the bars.
+  bands() {
+    return levelBands(currentThresholds(this.store.get()));
+  }
+
+  // The site's own channels, from the registration in use.
+  inUse() {
+    const reg = surveyRegistration(this.store.get());
+    return siteChannels(reg && reg.regInfo);
+  }
+
+  adviceText(advice, tally) {
+    if (!advice.channels.length) return '';
+    const rounds = tally.partial ? tn('channels.partial', tally.rounds) : tn('channels.rounds', tally.rounds);
+    return [t('channels.quietList', { list: advice.channels.join(', ') }), tn('channels.samples', advice.samples, { rounds })].join(' ');
+  }
+
+  show() {
+    const stats = channelStats(this.tally, this.inUse());
+    const advice = recommend(stats);
+    if (!this.chart) {
+      this.chart = levelBars(this.chartBox, { channel: t('channels.channel'), level: t('channels.max'), quiet: t('channels.quietest'),
+        inUse: t('channels.inUse'), mean: t('channels.mean') }, () => this.bands());
+    }
+    const own = stats.filter((c) => c.inUse).map((c) => c.freq);
+    this.chart.update(stats.map((c) => c.freq), stats.map((c) => c.max), stats.map((c) => c.mean), advice.channels, own);
+    fill(this.quiet, this.adviceText(advice, this.tally));
+    Object.assign(this.quiet.dataset, { channels: advice.channels.join(','), samples: String(advice.samples),
+      rounds: String(this.tally.rounds), partial: String(this.tally.partial) });
+    fill(this.table, stats.map((c) => h('tr', { test: 'channel-row', class: [advice.channels.includes(c.freq) ? 'quiet' : '', c.inUse ? 'in-use' : ''].join(' ').trim(),
+      dataset: { freq: String(c.freq), rounds: String(c.n), max: String(c.max), mean: String(c.mean), last: String(c.last), inUse: String(c.inUse) } },
+    h('td', { text: String(c.freq) }), h('td', { text: String(c.max) }), h('td', { text: String(c.mean) }), h('td', { text: String(c.last) }),
+    h('td', { text: String(c.n) }), h('td', { text: c.inUse ? t('channels.inUse') : '' }))));
+  }
+
+  readRounds() {
+    const n = Number(this.rounds.value);
+    if (!Number.isInteger(n) || n < 1 || n > MAX_ROUNDS) throw new RangeError(this.rounds.value);
+    return n;
   }
 
   async scan(signal) {
     const unit = this.store.get().unit;
     let freqs;
+    let rounds;
     try {
       freqs = parseChannels(this.input.value);
     } catch (e) {
       showError(new this.api.DeviceError({ pageText: t('channels.badInput', { part: e.message }) }));
       return;
     }
+    try {
+      rounds = this.readRounds();
+    } catch (e) {
+      showError(new this.api.DeviceError({ pageText: t('channels.badRounds', { max: MAX_ROUNDS }) }));
+      return;
+    }
     if (!unit || !freqs.length) return;
-    const readings = [];
     if (this.scanned) this.scanned.earlier = true;
     this.mark(this.store.get());
+    let fresh = true;
     try {
-      for (let i = 0; i < freqs.length; i += CHUNK) {
-        this.progress.set(i, freqs.length, t('channels.progress', { done: i, total: freqs.length }));
-        readings.push(...await this.api.rsLevels(unit, freqs.slice(i, i + CHUNK), { signal }));
-        if (i === 0) this.scanned = { prov: provenance(unit, { time: Date.now() }), complete: false, earlier: false };
-        this.show(readings);
-        this.mark(this.store.get());
+      for (let round = 0; round < rounds; round++) {
+        for (let i = 0; i < freqs.length; i += CHUNK) {
+          this.progress.set(round * freqs.length + i, rounds * freqs.length,
+            t('channels.roundProgress', { round: round + 1, rounds, done: i, total: freqs.length }));
+          const readings = await this.api.rsLevels(unit, freqs.slice(i, i + CHUNK), { signal });
+          if (fresh) {
+            this.tally = emptyTally();
+            this.scanned = { prov: provenance(unit, { time: Date.now() }), complete: false, earlier: false };
+            fresh = false;
+          }
+          this.tally = addReadings(this.tally, readings);
+          this.show();
+          this.mark(this.store.get());
+        }
+        this.tally = endRound(this.tally, true);
+        this.show();
       }
       this.scanned.complete = true;
-      this.progress.set(freqs.length, freqs.length, t('channels.done', { total: freqs.length }));
+      this.progress.set(1, 1, tn('channels.roundsDone', rounds, { total: freqs.length }));
     } catch (e) {
-      this.progress.set(readings.length, freqs.length, e instanceof this.api.CancelledError ? t('error.cancelled') : t('channels.failed'));
+      if (!fresh) {
+        this.tally = endRound(this.tally, false);
+        this.show();
+      }
+      this.progress.set(this.tally.rounds, rounds, e instanceof this.api.CancelledError ? t('error.cancelled') : t('channels.failed'));
       showError(e, t('tab.channels'));
     }
     this.mark(this.store.get());
@@ -84,12 +143,19 @@ class ChannelsView {
   render(s) {
     if (!this.job.running()) this.start.disabled = !s.unit || s.busy > 0;
     this.mark(s);
+    // Another registration in use changes which channels are the site's;
+    // new thresholds change the bands.
+    const key = [surveyRegistration(s), s.thresholds];
+    if (this.tally.channels.size && (key[0] !== this.seen?.[0] || key[1] !== this.seen?.[1])) this.show();
+    else if (this.chart) this.chart.redraw();
+    this.seen = key;
   }
 
   element() {
-    const head = h('thead', {}, h('tr', {}, h('th', { text: t('channels.channel') }), h('th', { text: t('channels.level') })));
+    const head = h('thead', {}, h('tr', {}, ['channel', 'max', 'mean', 'last', 'samples', 'site'].map((k) => h('th', { text: t('channels.col.' + k) }))));
     return h('section', { id: 'view-channels' },
-      h('div', { class: 'toolbar' }, h('label', { for: 'channels-input', text: t('channels.list') }), this.input, this.start, this.cancel, this.progress.el),
+      h('div', { class: 'toolbar' }, h('label', { for: 'channels-input', text: t('channels.list') }), this.input,
+        h('label', { for: 'scan-rounds', text: t('channels.roundsLabel') }), this.rounds, this.start, this.cancel, this.progress.el),
       this.provBox, this.chartBox, this.quiet,
       h('details', {}, h('summary', { text: t('channels.table') }), h('table', { class: 'list small' }, head, this.table)));
   }

@@ -12,8 +12,11 @@ import {
   GROUP_FIELDS, REPEATER_FIELDS, UNIT_PARENT, unitFields, getPath, setPath, memberPath, readField, limitText,
   conversionError, errorTargets, changedPaths, pathCode, treeProblems, rangeText, durationText,
 } from '../regedit.js';
-import { labelOf } from '../names.js';
+import { labelOf, groupTag } from '../names.js';
 import '../servicetexts.js';
+
+// A registration of up to this many remote units shows every group open.
+const OPEN_UP_TO = 64;
 
 const dotted = (path) => path.replace(/\[(\d+)\]/g, '.$1');
 
@@ -66,26 +69,57 @@ function unitRow(ctx, gi, ui, unit) {
     h('td', {}, fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, 'parent'), UNIT_PARENT)), h('td', {}, h('div', { class: 'fields' }, cells)));
 }
 
-function groupCard(ctx, group, gi) {
+function groupBody(ctx, group, gi) {
   const groupFields = GROUP_FIELDS.map((f) => h('label', { class: 'field' },
     h('span', { class: 'label', text: t('reg.group.' + f.member) }), fieldInput(ctx, memberPath(gi, null, 0, f.member), f)));
   const repeaters = (group.repeaters || []).map((r, ri) => h('tr', { test: 'reg-repeater', dataset: { group: String(gi), num: String(r.num) } },
     h('td', { text: labelOf(gi, 'repeater', r.num) }), h('td', { class: 'mono', text: r.serial }),
     h('td', {}, fieldInput(ctx, memberPath(gi, 'repeaters', ri, 'parent'), REPEATER_FIELDS[0]))));
-  return h('div', { class: 'card group', test: 'reg-group', dataset: { index: String(gi) } },
+  return [
     h('div', { class: 'fields' }, groupFields),
     repeaters.length ? h('table', { class: 'list small' }, h('thead', {}, h('tr', {}, h('th', { text: t('reg.repeater') }),
       h('th', { text: t('units.serial') }), h('th', { text: t('reg.parent') }))), h('tbody', {}, repeaters)) : null,
     h('table', { class: 'list' }, h('thead', {}, h('tr', {}, h('th', { text: '#' }), h('th', { text: t('units.model') }),
       h('th', { text: t('units.serial') }), h('th', { text: t('reg.parent') }), h('th', { text: t('reg.values') }))),
-    h('tbody', {}, (group.remoteUnits || []).map((u, ui) => unitRow(ctx, gi, ui, u)))));
+    h('tbody', {}, (group.remoteUnits || []).map((u, ui) => unitRow(ctx, gi, ui, u))))];
 }
+
+// A group as a <details>: its inputs are made the first time it opens, so
+// a large registration shows at once; the draft holds every value either
+// way, and what is written does not depend on which groups were opened.
+function groupCard(ctx, group, gi, open) {
+  const units = (group.remoteUnits || []).length;
+  const card = h('details', { class: 'card group', test: 'reg-group', open, dataset: { index: String(gi), built: 'false' } },
+    h('summary', {}, h('strong', { text: `${groupTag(gi)} ${group.name || ''}` }), ' ',
+      h('span', { class: 'dim', text: t('site.channelBand', { ch: group.freq, band: group.band }) + ' · ' + tn('site.units', units) })));
+  const build = () => {
+    if (card.dataset.built === 'true') return;
+    card.dataset.built = 'true';
+    card.append(...groupBody(ctx, ctx.draft.groups[gi], gi).filter(Boolean));
+  };
+  if (open) build();
+  card.addEventListener('toggle', () => {
+    if (card.open) {
+      build();
+      ctx.refreshMarks();
+    }
+  });
+  ctx.cards.set(gi, { card, build });
+  return card;
+}
+
+// The group index a field path ("groups[3].remoteUnits[1].parent") is in.
+const groupOf = (path) => {
+  const m = /^groups\[(\d+)\]/.exec(path);
+  return m ? Number(m[1]) : -1;
+};
 
 // Marks the fields a refused write concerns.
 function markConversion(ctx, error) {
   const conv = conversionError(error.detail);
   if (!conv) return false;
   const targets = errorTargets(conv, changedPaths(ctx.base, ctx.draft), pathCode);
+  ctx.openGroups(targets);
   for (const path of targets) {
     const f = ctx.fields.get(path);
     if (!f) continue;
@@ -121,6 +155,25 @@ class RegistrationView {
     this.tree = [];
     this.types = null;
     this.shownReg = undefined;
+    this.cards = new Map(); // group index → {card, build}
+    this.section = null;
+    this.dirty = false;
+  }
+
+  // Opens (and builds) the groups holding `paths`, so what must be fixed is
+  // on show.
+  openGroups(paths) {
+    for (const gi of new Set(paths.map(groupOf))) {
+      const c = this.cards.get(gi);
+      if (!c) continue;
+      c.build();
+      c.card.open = true;
+    }
+  }
+
+  // A group just built shows the marks its fields already have.
+  refreshMarks() {
+    this.checkTree();
   }
 
   // Only the connected unit's own registration, as last read from it, is
@@ -140,6 +193,7 @@ class RegistrationView {
       }
     }
     this.tree = this.draft ? treeProblems(this.draft) : [];
+    this.openGroups(this.tree.map((p) => p.path));
     for (const p of this.tree) {
       const f = this.fields.get(p.path);
       if (!f) continue;
@@ -166,12 +220,15 @@ class RegistrationView {
     this.fields = new Map();
     this.invalid = new Set();
     this.tree = [];
+    this.cards = new Map();
     if (!regInfo) {
       fill(this.body, h('p', { class: 'hint', text: t('site.readHint') }));
     } else {
       try {
         this.types = channelTypes();
-        fill(this.body, (regInfo.groups || []).map((g, gi) => groupCard(this, g, gi)));
+        const groups = regInfo.groups || [];
+        const open = groups.reduce((n, g) => n + (g.remoteUnits || []).length, 0) <= OPEN_UP_TO;
+        fill(this.body, groups.map((g, gi) => groupCard(this, g, gi, open)));
       } catch (e) {
         showError(e);
       }
@@ -222,6 +279,13 @@ class RegistrationView {
     const prov = s.regInfo ? s.regProv : null;
     markResult(this.body, prov, s);
     fill(this.origin, prov ? provenanceLine(prov, s) : null);
+    // Hidden, the editor waits: a survey publishing every result must not
+    // compare the whole registration each time.
+    if (this.section && this.section.hidden) {
+      this.dirty = true;
+      return;
+    }
+    this.dirty = false;
     if (s.regInfo === this.shownReg) {
       this.changed();
       return;
@@ -230,9 +294,14 @@ class RegistrationView {
     this.show(s.regInfo);
   }
 
+  shown() {
+    if (this.dirty) this.render(this.page.store.get());
+  }
+
   element() {
-    return h('section', { id: 'view-registration' },
+    this.section = h('section', { id: 'view-registration' },
       h('div', { class: 'toolbar' }, this.readButton, this.writeButton, this.resetButton, this.status), this.origin, this.body);
+    return this.section;
   }
 }
 
@@ -241,8 +310,9 @@ export default {
   title: 'tab.registration',
   create(ctx) {
     const view = new RegistrationView(ctx);
+    const element = view.element();
     ctx.store.subscribe((s) => view.render(s));
     view.render(ctx.store.get());
-    return { element: view.element() };
+    return { element, show: () => view.shown() };
   },
 };

@@ -2,16 +2,26 @@
 // repeaters hanging from the base unit or from each other, and the remote
 // units — from which surveys start. The registration is the unit's own, the
 // sibling application's or the routes entered by hand, and says which.
+// The last site survey's level is shown on every link (each drawn once: a
+// unit's link is the one into it) and the battery on every unit; a chosen
+// unit's route is highlighted. Groups collapse (a large site starts
+// collapsed and builds a group when it is opened) and a filter keeps units
+// by text or only weak links and low batteries.
 import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
+import { t, tn } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
 import { showError, notify } from '../ui.js';
 import { adviceKey, siblingFailureText } from '../errors.js';
 import { provenance, markResult } from '../provenance.js';
 import { resultLine } from './routeview.js';
 import { labelOf, groupTag } from '../names.js';
+import { currentThresholds } from '../thresholds.js';
+import { overlaySurvey, surveyOverlay, linkInto, nodeKey, routeNodes, isProblem, matchesText } from '../topology.js';
 import { surveyBlock, routeSources, refusesRegistration } from '../surveyrules.js';
 import '../servicetexts.js';
+
+// A site with up to this many remote units shows every group open.
+const OPEN_UP_TO = 64;
 
 class SiteView {
   constructor(ctx) {
@@ -32,6 +42,23 @@ class SiteView {
       h('button', { id: 'site-refused-manual', text: t('site.enterRoutes'), onclick: () => ctx.go('routes') }));
     this.prov = h('div', { id: 'site-prov' });
     this.body = h('div', { id: 'site-tree' });
+    this.filter = h('input', { id: 'site-filter', type: 'search', size: 16, placeholder: t('site.filter'), oninput: () => this.redraw() });
+    this.problems = h('input', { id: 'site-problems', type: 'checkbox', onchange: () => this.redraw() });
+    this.section = null;
+    this.dirty = false;
+    this.selected = null; // nodeKey of the unit whose route is highlighted
+    this.open = new Map(); // group index → open, for the registration shown
+    this.openFor = null;
+  }
+
+  // Rebuilds the tree now if it is on show, else when it is next shown.
+  redraw() {
+    if (this.section && this.section.hidden) this.dirty = true;
+    else this.render(this.store.get());
+  }
+
+  shown() {
+    if (this.dirty) this.render(this.store.get());
   }
 
   // The sibling's file names no base unit: chosen for the connected one, it
@@ -97,47 +124,122 @@ class SiteView {
       onclick: () => { this.store.set({ surveyTarget: target }); this.ctx.go('survey'); } });
   }
 
+  // The level of the link into a unit and the unit's battery, from the
+  // survey on show.
+  readings(gi, kind, unit) {
+    const link = this.overlay.links.get(linkInto(gi, kind, unit));
+    const bat = this.overlay.units.get(nodeKey(gi, kind, unit.num));
+    return [
+      link ? h('span', { class: 'link-level q-' + link.cls, test: 'site-link', dataset: { level: String(link.level), class: link.cls }, text: `▲ ${link.level}` }) : null,
+      bat ? h('span', { class: 'battery b-' + bat.cls, test: 'site-battery', dataset: { battery: String(bat.battery), class: bat.cls }, text: `🔋 ${bat.battery}%` }) : null,
+    ];
+  }
+
+  // The attributes every unit's node carries: its readings and whether it
+  // is on the chosen route.
+  nodeData(gi, kind, unit) {
+    const key = nodeKey(gi, kind, unit.num);
+    const link = this.overlay.links.get(linkInto(gi, kind, unit));
+    const bat = this.overlay.units.get(key);
+    const data = { group: String(gi), num: String(unit.num), key };
+    if (link) data.level = String(link.level);
+    if (bat) data.battery = String(bat.battery);
+    if (this.route.has(key)) data.onRoute = 'true';
+    return data;
+  }
+
+  nodeClass(base, gi, kind, unit) {
+    const key = nodeKey(gi, kind, unit.num);
+    return [base, this.route.has(key) ? 'on-route' : '', this.selected === key ? 'selected' : '',
+      isProblem(this.overlay, gi, kind, unit) ? 'problem' : ''].filter(Boolean).join(' ');
+  }
+
+  select(key) {
+    this.selected = this.selected === key ? null : key;
+    this.redraw();
+  }
+
+  labelButton(gi, kind, unit, label) {
+    const key = nodeKey(gi, kind, unit.num);
+    return h('button', { class: 'link unit-pick', test: 'unit-label', title: t('site.showRoute'), text: label, onclick: () => this.select(key) });
+  }
+
+  // Whether the filters keep a unit (its subtree kept or not).
+  keeps(gi, kind, unit, label) {
+    if (this.problems.checked && !isProblem(this.overlay, gi, kind, unit)) return false;
+    return matchesText(this.filter.value, label, unit.serial);
+  }
+
   remoteNode(gi, u, blocked) {
+    const label = labelOf(gi, 'remote', u.num, u.name);
+    if (!this.keeps(gi, 'remote', u, label)) return null;
     const channels = ['ch1', 'ch2', 'ch3', 'ch4'].map((k) => [k, this.channelText(u[k])]).filter(([, text]) => text);
-    return h('li', { class: 'node remote', test: 'site-unit', dataset: { group: String(gi), num: String(u.num) } },
+    return h('li', { class: this.nodeClass('node remote', gi, 'remote', u), test: 'site-unit', dataset: this.nodeData(gi, 'remote', u) },
+      this.readings(gi, 'remote', u),
       h('span', { class: 'badge', text: u.model }),
-      h('strong', { test: 'unit-label', text: labelOf(gi, 'remote', u.num, u.name) }),
+      this.labelButton(gi, 'remote', u, label),
       h('span', { class: 'mono dim', text: ` ${u.serial} · #${u.num}` }),
       channels.length ? h('span', { class: 'dim', text: ' · ' + channels.map(([k, text]) => `${k}: ${text}`).join('; ') }) : null,
       this.surveyButton('survey-unit', { group: gi, kind: 'remote', num: u.num }, blocked));
   }
 
   // The subtree below `parent` (0 = the base unit); `seen` stops loops in a
-  // broken registration.
+  // broken registration. A repeater the filters leave out stays when a unit
+  // below it is kept.
   children(gi, group, parent, seen, blocked) {
     const items = [];
     for (const r of group.repeaters || []) {
       if (r.parent !== parent || seen.has(r.num)) continue;
       seen.add(r.num);
-      items.push(h('li', { class: 'node repeater', test: 'site-repeater', dataset: { group: String(gi), num: String(r.num) } },
-        h('span', { class: 'badge rep', test: 'unit-label', text: labelOf(gi, 'repeater', r.num) }),
+      const label = labelOf(gi, 'repeater', r.num);
+      const below = this.children(gi, group, r.num, seen, blocked);
+      if (!below && !this.keeps(gi, 'repeater', r, label)) continue;
+      items.push(h('li', { class: this.nodeClass('node repeater', gi, 'repeater', r), test: 'site-repeater', dataset: this.nodeData(gi, 'repeater', r) },
+        this.readings(gi, 'repeater', r),
+        h('span', { class: 'badge rep' }, this.labelButton(gi, 'repeater', r, label)),
         h('span', { class: 'mono dim', text: ` ${r.serial}` }),
         this.surveyButton('survey-repeater', { group: gi, kind: 'repeater', num: r.num }, blocked),
-        this.children(gi, group, r.num, seen, blocked)));
+        below));
     }
-    for (const u of group.remoteUnits || []) if (u.parent === parent) items.push(this.remoteNode(gi, u, blocked));
-    return items.length ? h('ul', { class: 'tree' }, items) : null;
+    for (const u of group.remoteUnits || []) {
+      if (u.parent === parent) items.push(this.remoteNode(gi, u, blocked));
+    }
+    const kept = items.filter(Boolean);
+    return kept.length ? h('ul', { class: 'tree' }, kept) : null;
   }
 
   // Units whose parent is no registered repeater.
   orphans(gi, group, blocked) {
     const nums = new Set((group.repeaters || []).map((r) => r.num));
-    const lost = (group.remoteUnits || []).filter((u) => u.parent !== 0 && !nums.has(u.parent));
+    const lost = (group.remoteUnits || []).filter((u) => u.parent !== 0 && !nums.has(u.parent)).map((u) => this.remoteNode(gi, u, blocked)).filter(Boolean);
     if (!lost.length) return null;
-    return h('div', { class: 'warning', test: 'site-orphans' }, t('site.orphans'), h('ul', { class: 'tree' }, lost.map((u) => this.remoteNode(gi, u, blocked))));
+    return h('div', { class: 'warning', test: 'site-orphans' }, t('site.orphans'), h('ul', { class: 'tree' }, lost));
   }
 
+  filtering() {
+    return this.problems.checked || this.filter.value.trim() !== '';
+  }
+
+  // A group's card: a <details> whose body is built only while open.
   groupCard(group, gi, prov, blocked) {
-    return h('div', { class: 'card group', test: 'group', dataset: { index: String(gi) } },
-      h('h3', {}, `${groupTag(gi)} ${group.name || t('site.group')} `, h('span', { class: 'dim', text: t('site.channelBand', { ch: group.freq, band: group.band }) })),
-      h('div', { class: 'node base' }, h('span', { class: 'badge base', text: prov ? prov.base.model : '' }), h('strong', { text: prov ? prov.base.name : '' })),
-      this.children(gi, group, 0, new Set(), blocked),
-      this.orphans(gi, group, blocked));
+    const open = this.filtering() || this.open.get(gi) === true;
+    const units = (group.remoteUnits || []).length;
+    const summary = h('summary', {}, h('strong', { text: `${groupTag(gi)} ${group.name || t('site.group')} ` }),
+      h('span', { class: 'dim', text: t('site.channelBand', { ch: group.freq, band: group.band }) + ' · ' + tn('site.units', units) }));
+    const card = h('details', { class: 'card group', test: 'group', open, dataset: { index: String(gi), units: String(units) } }, summary);
+    const body = () => {
+      const tree = this.children(gi, group, 0, new Set(), blocked);
+      const lost = this.orphans(gi, group, blocked);
+      return [h('div', { class: 'node base' }, h('span', { class: 'badge base', text: prov ? prov.base.model : '' }), h('strong', { text: prov ? prov.base.name : '' })),
+        tree, lost, !tree && !lost ? h('p', { class: 'hint', test: 'group-empty', text: t('site.noMatch') }) : null];
+    };
+    if (open) card.append(...body().filter(Boolean));
+    card.addEventListener('toggle', () => {
+      if (this.filtering()) return;
+      this.open.set(gi, card.open);
+      if (card.open && card.children.length === 1) card.append(...body().filter(Boolean));
+    });
+    return card;
   }
 
   renderControls(s) {
@@ -153,6 +255,7 @@ class SiteView {
 
   render(s) {
     this.renderControls(s);
+    this.dirty = false;
     const reg = surveyRegistration(s);
     this.body.dataset.source = reg && reg.prov ? reg.prov.source : '';
     if (!reg || !reg.regInfo) {
@@ -164,15 +267,43 @@ class SiteView {
     const earlier = this.failed !== null && this.failed.regInfo === reg.regInfo;
     fill(this.prov, reg.prov ? resultLine(reg.prov, s, earlier) : null);
     markResult(this.body, reg.prov, s, { earlier });
+    // The tree itself is built only while on show: a survey publishing
+    // every result must not rebuild a hidden tree each time.
+    if (this.section && this.section.hidden) {
+      this.dirty = true;
+      return;
+    }
     const blocked = surveyBlock(s) !== '';
     const groups = reg.regInfo.groups || [];
+    this.prepare(reg.regInfo, s);
     fill(this.body, groups.length ? groups.map((g, i) => this.groupCard(g, i, reg.prov, blocked)) : h('p', { class: 'hint', text: t('site.empty') }));
   }
 
+  // What a tree build needs: the survey readings, the chosen route, and
+  // which groups are open (a small site all, a large one none at first).
+  prepare(regInfo, s) {
+    const survey = overlaySurvey(s, regInfo);
+    this.overlay = surveyOverlay(survey, currentThresholds(s));
+    this.body.dataset.survey = survey ? String(survey.started) : '';
+    const [g, kind, num] = (this.selected || '').split(':');
+    this.route = new Set(this.selected ? routeNodes(regInfo, { group: Number(g), kind, num: Number(num) }) : []);
+    this.body.dataset.selected = this.selected || '';
+    if (this.openFor !== regInfo) {
+      const groups = regInfo.groups || [];
+      const total = groups.reduce((n, x) => n + (x.remoteUnits || []).length, 0);
+      this.open = new Map(groups.map((x, i) => [i, total <= OPEN_UP_TO]));
+      this.openFor = regInfo;
+    }
+  }
+
   element() {
-    return h('section', { id: 'view-site' },
+    this.section = h('section', { id: 'view-site' },
       h('div', { class: 'toolbar' }, this.read, this.sibling, h('label', { for: 'site-routes-from', text: t('site.routesFrom') }), this.from, this.compare, this.surveyAll),
-      this.refusedBox, this.prov, this.body);
+      this.refusedBox, this.prov,
+      h('div', { class: 'toolbar' }, h('label', { for: 'site-filter', text: t('site.filterLabel') }), this.filter,
+        h('label', {}, this.problems, ' ', t('site.problemsOnly'))),
+      this.body);
+    return this.section;
   }
 }
 
@@ -181,8 +312,9 @@ export default {
   title: 'tab.site',
   create(ctx) {
     const view = new SiteView(ctx);
+    const element = view.element();
     ctx.store.subscribe((s) => view.render(s));
     view.render(ctx.store.get());
-    return { element: view.element() };
+    return { element, show: () => view.shown() };
   },
 };
