@@ -34,10 +34,12 @@ test('one line per hop, each starting with whose it is; a unit with no answer ge
   const lines = surveyCsv({ prov, regSource: 'sibling', results: [answered, silent] }).split('\r\n');
   assert.equal(lines[0], SURVEY_HEADER.join(','));
   assert.deepEqual(SURVEY_HEADER.slice(0, PROVENANCE_HEADER.length), PROVENANCE_HEADER);
+  // Results without probe figures (an older survey) leave those columns empty; every line names the boundaries.
+  const rule = 'level good>=130 fair>=100 weak>=80; battery ok>=30% low>=10%';
   assert.deepEqual(lines.slice(1), [
-    '009A0011,GREENHOUSE,00B80105,2026-01-02 03:04:05,unit,sibling,GH,12,G1 FAR,VL-RA,partial,1,G1 R1,00C80101,140,good,90,ok',
-    '009A0011,GREENHOUSE,00B80105,2026-01-02 03:04:05,unit,sibling,GH,12,G1 FAR,VL-RA,partial,2,G1 FAR,00B80105,,no answer,,',
-    '009A0011,GREENHOUSE,00BC0106,2026-01-02 03:04:09,unit,sibling,GH,12,G1 #6,VL-RC,noAnswer,,,,,,,',
+    `009A0011,GREENHOUSE,00B80105,2026-01-02 03:04:05,unit,sibling,GH,12,G1 FAR,VL-RA,partial,1,G1 R1,00C80101,140,good,90,ok,,,,,,,,,${rule}`,
+    `009A0011,GREENHOUSE,00B80105,2026-01-02 03:04:05,unit,sibling,GH,12,G1 FAR,VL-RA,partial,2,G1 FAR,00B80105,,no answer,,,,,,,,,,,${rule}`,
+    `009A0011,GREENHOUSE,00BC0106,2026-01-02 03:04:09,unit,sibling,GH,12,G1 #6,VL-RC,noAnswer,,,,,,,,,,,,,,,,${rule}`,
     '',
   ]);
   for (const line of lines.slice(0, -1)) assert.equal(line.split(',').length, SURVEY_HEADER.length, line);

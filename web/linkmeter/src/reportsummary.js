@@ -2,7 +2,8 @@
 // units were to be surveyed, how many were and how many answered, which did
 // not answer (by name), each unit's class, low batteries once per unit and
 // the weakest links.
-import { unitWeakestHop } from './survey.js';
+import { unitWeakestHop, judgeResult } from './survey.js';
+import { DEFAULT_THRESHOLDS } from './thresholds.js';
 import { weakestLinks } from './weaklinks.js';
 import { targetKey, resultKey } from './sitesurveybook.js';
 
@@ -26,8 +27,16 @@ function lowBatteries(results) {
   return list;
 }
 
-export function summarize(survey) {
-  const results = survey ? survey.results : [];
+// Every figure under the class boundaries `th` (the report states them).
+// The probes per unit the results stand on: {min, max} over the units
+// probed (a retry may have used another count), null when none were.
+function probesUsed(results) {
+  const counts = results.map((r) => (r.far ? r.far.asked : 0)).filter((n) => n > 0);
+  return counts.length ? { min: Math.min(...counts), max: Math.max(...counts) } : null;
+}
+
+export function summarize(survey, th = DEFAULT_THRESHOLDS) {
+  const results = (survey ? survey.results : []).map((r) => judgeResult(r, th));
   const targets = survey ? survey.targets : [];
   const done = new Set(results.map(resultKey));
   const count = (status) => results.filter((r) => r.status === status).length;
@@ -43,6 +52,8 @@ export function summarize(survey) {
     notSurveyed: targets.filter((x) => !done.has(targetKey(x))).map((x) => ({ label: x.label, serial: x.serial })),
     units: results.map((r) => ({ result: r, ...unitClass(r) })),
     batteries: lowBatteries(results),
-    links: weakestLinks(results),
+    links: weakestLinks(results, 5, th),
+    thresholds: th,
+    probes: probesUsed(results),
   };
 }

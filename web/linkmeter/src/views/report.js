@@ -2,12 +2,17 @@
 // it is, how many units were surveyed and answered, the units that did not
 // answer, the routes with each unit's class, the weakest links (once each,
 // with the units behind them), low batteries, and the technician's fields.
+// Every verdict says how many probes stand behind it, and the report states
+// the class boundaries it was judged by (editable here, kept by the page).
 import { h, fill, timeText } from '../dom.js';
 import { t, tn } from '../i18n.js';
 import { markResult, baseText } from '../provenance.js';
 import { summarize } from '../reportsummary.js';
 import { madeFromOther } from '../surveyrules.js';
 import { routeLine, resultLine } from './routeview.js';
+import { currentThresholds, thresholdsText, isDefault } from '../thresholds.js';
+import { lossBound } from '../linkstats.js';
+import { thresholdEditor } from './thresholdeditor.js';
 
 // What the technician types stays while the page runs (a language switch
 // rebuilds the views).
@@ -25,21 +30,49 @@ function counts(sum) {
     text: tn('report.counts', sum.total, { surveyed: sum.surveyed, answered: sum.answered }) + (sum.complete ? '' : ' ' + t('report.incomplete')) });
 }
 
+// "4/5" and the verdict of a unit's route.
+function verdictCell(r) {
+  const far = r.far || { asked: 0, answered: 0 };
+  const verdict = r.verdict || 'none';
+  return h('td', { class: `verdict q-${verdict}`, test: 'report-verdict' },
+    t('verdict.' + verdict), far.asked ? ` — ${tn('report.probesBehind', far.asked, { answered: far.answered })}` : '');
+}
+
 function unitsTable(sum, baseName) {
   return h('table', { class: 'list', id: 'report-routes' },
-    h('thead', {}, h('tr', {}, ...['group', 'unit', 'serial', 'route', 'class', 'status'].map((k) => h('th', { text: t('sitesurvey.col.' + k) })))),
-    h('tbody', {}, sum.units.map(({ result: r, levelClass, level }) => h('tr', { class: `s-${r.status}`, test: 'report-unit', dataset: { serial: r.target.serial, class: levelClass } },
+    h('thead', {}, h('tr', {}, ...['group', 'unit', 'serial', 'route', 'class', 'verdict', 'status'].map((k) => h('th', { text: t('sitesurvey.col.' + k) })))),
+    h('tbody', {}, sum.units.map(({ result: r, levelClass, level }) => h('tr', { class: `s-${r.status}`, test: 'report-unit',
+      dataset: { serial: r.target.serial, class: levelClass, verdict: r.verdict || 'none', asked: String(r.far ? r.far.asked : 0), answered: String(r.far ? r.far.answered : 0) } },
       h('td', { text: `${r.group.name} (${r.group.freq})` }), h('td', { text: `${r.target.label} ${r.target.model}` }),
       h('td', { class: 'mono', text: r.target.serial }), h('td', {}, routeLine(r, baseName)),
       h('td', { text: level === null ? t('quality.none') : `${t('quality.' + levelClass)} (${level})` }),
+      verdictCell(r),
       h('td', { text: t('survey.status.' + r.status, { time: r.time, msg: '' }) })))));
+}
+
+// The boundaries and the probes the verdicts stand on, in words.
+function basisCells(sum) {
+  const th = sum.thresholds;
+  const p = sum.probes;
+  let probes = t('report.probesNone');
+  if (p) {
+    const bound = lossBound({ asked: p.min, answered: p.min });
+    probes = (p.min === p.max ? tn('report.probesEach', p.min) : t('report.probesRange', { min: p.min, max: p.max })) +
+      ' ' + t('report.lossBound', { n: p.min, bound: Math.round(bound * 100) });
+  }
+  return [
+    h('tr', {}, h('th', { text: t('report.thresholds') }), h('td', { id: 'report-thresholds', dataset: { level: `${th.level.weak},${th.level.fair},${th.level.good}`, battery: `${th.battery.low},${th.battery.ok}`, default: String(isDefault(th)) },
+      text: `${thresholdsText(th)}${isDefault(th) ? ' ' + t('report.thresholdsDefault') : ' ' + t('report.thresholdsCustom')}` })),
+    h('tr', {}, h('th', { text: t('report.probes') }), h('td', { id: 'report-probes', dataset: { min: p ? String(p.min) : '', max: p ? String(p.max) : '' }, text: probes })),
+  ];
 }
 
 function linkItem(link, baseName) {
   const from = link.from.kind === 'base' ? baseName : link.from.label;
   const units = link.units.map((u) => (u.answered ? u.label : t('report.unitSilent', { unit: u.label }))).join(', ');
-  return h('li', { test: 'weak-link', dataset: { link: link.key, level: String(link.level), units: String(link.units.length) } },
-    t('report.weakLink', { from, to: link.to.label, level: link.level, quality: t('quality.' + link.levelClass), units }));
+  const probes = link.asked ? ' ' + t('report.linkProbes', { answered: link.answered, asked: link.asked, verdict: t('verdict.' + link.verdict) }) : '';
+  return h('li', { test: 'weak-link', dataset: { link: link.key, level: String(link.level), units: String(link.units.length), verdict: link.verdict, asked: String(link.asked), answered: String(link.answered) } },
+    t('report.weakLink', { from, to: link.to.label, level: link.level, quality: t('quality.' + link.levelClass), units }) + probes);
 }
 
 function silentList(sum) {
@@ -50,7 +83,7 @@ function silentList(sum) {
 
 function content(survey, s) {
   if (!survey || !survey.results.length) return h('p', { class: 'hint', text: t('report.none') });
-  const sum = summarize(survey);
+  const sum = summarize(survey, currentThresholds(s));
   const baseName = survey.prov.base.name;
   const earlier = madeFromOther(survey, s);
   return [
@@ -60,6 +93,7 @@ function content(survey, s) {
       h('tr', {}, h('th', { text: t('report.site') }), h('td', { id: 'report-site', text: `${baseText(survey.prov)} ${survey.prov.base.model}` })),
       h('tr', {}, h('th', { text: t('report.time') }), h('td', { id: 'report-time', text: `${timeText(survey.started)} – ${survey.finished ? timeText(survey.finished) : ''}` })),
       h('tr', {}, h('th', { text: t('report.answered') }), counts(sum)),
+      ...basisCells(sum),
       field('technician'), field('customer'), field('notes', true)),
     h('h3', { text: t('report.silent') }), silentList(sum),
     h('h3', { text: t('report.routes') }), unitsTable(sum, baseName),
@@ -79,14 +113,25 @@ export default {
       h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
     let shown = null;
+    let judgedBy = null;
+    const section = h('section', { id: 'view-report' });
+    let pending = false;
     const render = (s, force) => {
+      // A hidden report waits for its tab: a running survey publishes
+      // every answer, and the report is redrawn whole.
+      if (section.hidden) {
+        pending = true;
+        return;
+      }
+      pending = false;
       const both = s.siteSurveyDone && s.siteSurvey && s.siteSurveyDone !== s.siteSurvey;
       which.hidden = !both;
       if (!both) which.value = 'latest';
       const survey = which.value === 'done' && both ? s.siteSurveyDone : s.siteSurvey;
       // Typing in the fields must not rebuild them: rebuild only for another survey.
-      if (survey !== shown || force) {
+      if (survey !== shown || force || currentThresholds(s) !== judgedBy) {
         shown = survey;
+        judgedBy = currentThresholds(s);
         fill(body, content(survey, s));
       }
       const earlier = !survey || madeFromOther(survey, s) || (which.value === 'done' && both);
@@ -96,6 +141,7 @@ export default {
     };
     ctx.store.subscribe((s) => render(s));
     render(ctx.store.get());
-    return { element: h('section', { id: 'view-report' }, h('div', { class: 'toolbar no-print' }, which, print), body) };
+    section.append(h('div', { class: 'toolbar no-print' }, which, print), thresholdEditor(ctx), body);
+    return { element: section, show: () => { if (pending) render(ctx.store.get(), true); } };
   },
 };

@@ -5,22 +5,49 @@ import { h } from '../dom.js';
 import { t } from '../i18n.js';
 import { baseText, provenanceLine, provenanceText, isCurrent } from '../provenance.js';
 
+// The class a hop is drawn in: its verdict over every probe when it was
+// probed, 'planned' when not surveyed, 'none' when it never answered.
+function hopQuality(hop) {
+  const r = hop.reading;
+  if (r === undefined) return 'planned';
+  if (!r) return 'none';
+  return hop.verdict && hop.verdict !== 'none' && hop.verdict !== 'silent' ? hop.verdict : r.levelClass;
+}
+
+const num = (v) => (v === null || v === undefined ? '' : String(v));
+
+// "4/5 · 88–92–95": probes answered of asked, minimum–median–maximum.
+export function figuresText(f) {
+  if (!f || !f.asked) return '';
+  const levels = f.answered ? ` · ${f.min}–${f.median}–${f.max}` : '';
+  return `${f.answered}/${f.asked}${levels}`;
+}
+
 // A hop without `reading` is only planned; one with reading null did not
 // answer.
 export function hopLink(hop) {
   const r = hop.reading;
   const planned = r === undefined;
-  return h('span', { class: `link q-${r ? r.levelClass : planned ? 'planned' : 'none'}`, test: 'hop-link', dataset: { level: r ? String(r.level) : '' } },
+  return h('span', { class: `link q-${hopQuality(hop)}`, test: 'hop-link', dataset: { level: r ? String(r.level) : '' } },
     r ? String(r.level) : planned ? '' : t('survey.noAnswer'));
+}
+
+function statsData(f) {
+  if (!f) return {};
+  return { asked: num(f.asked), answered: num(f.answered), min: num(f.min), median: num(f.median), max: num(f.max), last: num(f.last) };
 }
 
 export function hopNode(hop) {
   const r = hop.reading;
-  return h('span', { class: `hop ${hop.kind} ${r === null ? 'silent' : ''}`, test: 'hop', dataset: { num: String(hop.num), kind: hop.kind, quality: r ? r.levelClass : 'none', battery: r ? r.batteryClass : 'none' } },
+  const f = hop.figures;
+  const trend = f && f.trend && f.trend.direction !== 'none' ? f.trend.direction : '';
+  return h('span', { class: `hop ${hop.kind} ${r === null ? 'silent' : ''}`, test: 'hop',
+    dataset: { num: String(hop.num), kind: hop.kind, quality: r ? hopQuality(hop) : 'none', verdict: hop.verdict || '', battery: r ? r.batteryClass : 'none', trend, ...statsData(f) } },
     h('strong', { text: hop.label }),
     hop.model ? h('span', { class: 'dim', text: ` ${hop.model}` }) : null,
-    r ? h('span', { class: `battery b-${r.batteryClass}`, title: t('survey.battery'), text: ` ${r.battery}%` }) : null,
-    r && r.lowBattery ? h('span', { class: 'warn-icon', title: t('survey.lowBattery'), text: ' ⚠' }) : null);
+    r ? h('span', { class: `battery b-${r.batteryClass}`, title: t('survey.battery'), text: ` ${r.battery}%${trend === 'falling' ? '↓' : trend === 'rising' ? '↑' : ''}` }) : null,
+    r && r.lowBattery ? h('span', { class: 'warn-icon', title: t('survey.lowBattery'), text: ' ⚠' }) : null,
+    f && f.asked > 1 ? h('span', { class: 'probes dim', test: 'hop-probes', title: t('survey.probesTitle'), text: ` ${figuresText(f)}` }) : null);
 }
 
 export function routeLine(result, baseName) {
@@ -29,13 +56,18 @@ export function routeLine(result, baseName) {
   return h('div', { class: 'route', test: 'route', dataset: { status: result.status } }, parts);
 }
 
+// " (4/5 answered)" after a warning of a hop probed more than once.
+function probesNote(f) {
+  return f && f.asked > 1 ? ' ' + t('survey.probes', { answered: f.answered, asked: f.asked }) : '';
+}
+
 // Warnings of a result: low batteries and poor links.
 export function warnings(result) {
   const list = [];
   for (const hop of result.hops) {
     if (!hop.reading) continue;
     if (hop.reading.lowBattery) list.push(t('survey.warnBattery', { unit: hop.label, battery: hop.reading.battery }));
-    if (hop.reading.poor) list.push(t('survey.warnLink', { unit: hop.label, level: hop.reading.level }));
+    if (hop.reading.poor) list.push(t('survey.warnLink', { unit: hop.label, level: hop.reading.level }) + probesNote(hop.figures));
   }
   return list;
 }

@@ -1,5 +1,7 @@
-// Site survey: every remote unit of the registration in use, in turn, with
-// progress and cancel. A cancel keeps what was gathered (marked incomplete),
+// Site survey: every remote unit of the registration in use, in turn, each
+// with the number of probes chosen, with progress and cancel. Rows come in
+// one at a time; groups collapse, a filter and a sort apply, and the units
+// that did not answer are listed above the table. A cancel keeps what was gathered (marked incomplete),
 // the units that did not answer can be surveyed again, and the last complete
 // survey stays on show, marked earlier, until a newer one completes.
 import { h, fill } from '../dom.js';
@@ -7,7 +9,10 @@ import { t } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
 import { showError, progressBar } from '../ui.js';
 import { cancellableJob } from '../job.js';
-import { runSurvey, unitWeakestHop } from '../survey.js';
+import { runSurvey, unitWeakestHop, judgeResult } from '../survey.js';
+import { currentThresholds } from '../thresholds.js';
+import { ResultTable, listControls } from './resulttable.js';
+import { probesControl } from './probes.js';
 import { surveyCsv } from '../csv.js';
 import { exportCsv } from '../export.js';
 import { provenance, markResult, exportFileName } from '../provenance.js';
@@ -15,25 +20,32 @@ import { siteTargets, newSurvey, retryTargets, surveyTargets, surveyPatch } from
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
 import { routeLine, commandChoice, routesNote, resultLine } from './routeview.js';
 
+const num = (v) => (v === null || v === undefined ? '' : String(v));
+
+// A row of a judged result: data-asked/answered are its far unit's probes.
 function resultRow(r) {
   const weakest = unitWeakestHop(r);
-  return h('tr', { test: 'result-row', class: `s-${r.status}`, dataset: { status: r.status, serial: r.target.serial } },
+  const far = r.far || { asked: 0, answered: 0 };
+  const verdict = r.verdict || 'none';
+  return h('tr', { test: 'result-row', class: `s-${r.status} v-${verdict}`, dataset: { status: r.status, serial: r.target.serial, asked: num(far.asked), answered: num(far.answered), verdict } },
     h('td', { text: r.group.name }),
     h('td', { test: 'unit-label', text: r.target.label }),
     h('td', { text: r.target.model }),
     h('td', {}, routeLine(r, '')),
     h('td', { text: weakest ? `${weakest.label} ${weakest.reading.level}` : '—' }),
+    h('td', { test: 'probes', class: 'num', text: far.asked ? `${far.answered}/${far.asked}` : '—' }),
+    h('td', { test: 'verdict', class: `verdict q-${verdict}`, text: t('verdict.' + verdict) }),
     h('td', { title: r.details || r.msg || '', text: t('survey.status.' + r.status, { time: r.time, msg: r.status === 'failed' ? r.msg : '' }) }));
 }
 
 function silentItem(r) {
   const status = t('survey.status.' + r.status, { time: '', msg: '' });
+  const far = r.far && r.far.asked ? ` — ${t('survey.probes', { answered: r.far.answered, asked: r.far.asked })}` : '';
   return h('li', { test: 'silent-unit', dataset: { serial: r.target.serial } },
-    t('sitesurvey.silentUnit', { name: r.target.label, serial: r.target.serial, status }));
+    t('sitesurvey.silentUnit', { name: r.target.label, serial: r.target.serial, status }) + far);
 }
 
-const COLUMNS = ['group', 'unit', 'model', 'route', 'weakest', 'status'];
-const table = (tbody) => h('table', { class: 'list' }, h('thead', {}, h('tr', {}, COLUMNS.map((k) => h('th', { text: t('sitesurvey.col.' + k) })))), tbody);
+const COLUMNS = ['group', 'unit', 'model', 'route', 'weakest', 'probes', 'verdict', 'status'];
 
 // "complete", "incomplete" or "running".
 function surveyState(survey) {
@@ -60,13 +72,18 @@ class SiteSurveyView {
     this.using = h('div', { id: 'sitesurvey-using', class: 'dim' });
     this.state = h('div', { id: 'sitesurvey-state', dataset: { state: 'none' } });
     this.prov = h('div', { id: 'sitesurvey-prov' });
-    this.rows = h('tbody', { id: 'sitesurvey-results' });
+    this.table = new ResultTable({ id: 'sitesurvey-results', rowOf: resultRow, columns: COLUMNS });
+    this.rows = this.table.el;
+    this.controls = listControls('sitesurvey', (v) => this.table.setView(v));
+    this.probes = probesControl(ctx.storage);
     this.silent = h('ul', { id: 'sitesurvey-silent', class: 'warnings' });
-    this.doneRows = h('tbody', { id: 'sitesurvey-done-results' });
+    this.silentShown = '';
+    this.doneTable = new ResultTable({ id: 'sitesurvey-done-results', rowOf: resultRow, columns: COLUMNS });
+    this.doneRows = this.doneTable.el;
     this.doneProv = h('div', { id: 'sitesurvey-done-prov' });
     this.doneExport = h('button', { id: 'export-csv-done', text: t('sitesurvey.csv'), onclick: () => this.exportSurvey(this.store.get().siteSurveyDone) });
     this.done = h('details', { id: 'sitesurvey-done', class: 'card', hidden: true },
-      h('summary', { text: t('sitesurvey.lastComplete') }), this.doneProv, h('div', { class: 'toolbar' }, this.doneExport), table(this.doneRows));
+      h('summary', { text: t('sitesurvey.lastComplete') }), this.doneProv, h('div', { class: 'toolbar' }, this.doneExport), this.doneRows);
     const ended = () => this.render(this.store.get());
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.survey(signal, false), ended });
     this.retryJob = cancellableJob({ start: this.retry, cancel: this.cancel, work: (signal) => this.survey(signal, true), ended });
@@ -87,9 +104,17 @@ class SiteSurveyView {
     const targets = again ? retryTargets(latest) : base.targets;
     if (!targets.length) return;
     const mnemonic = this.command.value();
-    const run = async (target, sig) => runSurvey({ api: this.ctx.api, comInfo: s.unit, regInfo: base.regInfo, target, mnemonic, signal: sig });
-    const publish = (survey) => this.store.set(surveyPatch(this.store.get(), survey));
-    const progress = (done, total) => this.progress.set(done, total, t('sitesurvey.progress', { done, total }));
+    const probes = this.probes.value();
+    let at = 0;
+    const onProbe = (done) => {
+      if (probes > 1) this.progress.set(at + done / probes, targets.length, t('sitesurvey.progressProbes', { done: at, total: targets.length, probe: done, probes }));
+    };
+    const run = async (target, sig) => runSurvey({ api: this.ctx.api, comInfo: s.unit, regInfo: base.regInfo, target, mnemonic, signal: sig, probes, onProbe });
+    const publish = (survey) => this.store.set(surveyPatch(this.store.get(), { ...survey, probes }));
+    const progress = (done, total) => {
+      at = done;
+      this.progress.set(done, total, t('sitesurvey.progress', { done, total }));
+    };
     const linkLost = () => Boolean(this.store.get().linkLost || (this.ctx.api.isLost && this.ctx.api.isLost(s.unit)));
     const { survey, error } = await surveyTargets({ survey: base, targets, run, signal, publish, progress, linkLost });
     const gathered = survey.results.length;
@@ -98,14 +123,15 @@ class SiteSurveyView {
   }
 
   exportSurvey(survey) {
-    if (survey && survey.results.length) exportCsv(surveyCsv(survey), exportFileName('site-survey', survey.prov));
+    if (survey && survey.results.length) exportCsv(surveyCsv(survey, currentThresholds(this.store.get())), exportFileName('site-survey', survey.prov));
   }
 
   // The latest survey's rows, whose they are and whether complete.
   renderLatest(s, survey) {
     const results = survey ? survey.results : [];
-    fill(this.rows, results.map(resultRow));
-    fill(this.silent, results.filter((r) => r.status !== 'ok').map(silentItem));
+    const th = currentThresholds(s);
+    this.table.update(survey, th);
+    this.renderSilent(results, th);
     const earlier = !survey || madeFromOther(survey, s);
     markResult(this.rows, survey ? survey.prov : null, s, { earlier });
     this.rows.dataset.complete = String(Boolean(survey && survey.complete));
@@ -118,13 +144,25 @@ class SiteSurveyView {
   renderDone(s, done, latest) {
     this.done.hidden = !done || done === latest;
     if (this.done.hidden) {
-      fill(this.doneRows);
+      this.doneTable.update(null);
       fill(this.doneProv);
       return;
     }
-    fill(this.doneRows, done.results.map(resultRow));
+    this.doneTable.update(done, currentThresholds(s));
     markResult(this.doneRows, done.prov, s, { earlier: true });
     fill(this.doneProv, resultLine(done.prov, s, true));
+  }
+
+  // The units that did not answer, above the table; redrawn only when that
+  // list changed.
+  renderSilent(results, th) {
+    const silent = results.filter((r) => r.status !== 'ok');
+    const shown = silent.map((r) => `${r.target.serial}:${r.when}`).join(',');
+    if (shown === this.silentShown && th === this.silentTh) return;
+    this.silentShown = shown;
+    this.silentTh = th;
+    fill(this.silent, silent.map((r) => silentItem(judgeResult(r, th))));
+    this.silent.dataset.count = String(silent.length);
   }
 
   render(s) {
@@ -154,9 +192,10 @@ class SiteSurveyView {
 
   element() {
     return h('section', { id: 'view-sitesurvey' },
-      h('div', { class: 'toolbar' }, this.start, this.retry, this.cancel, this.exportButton, this.report, this.progress.el, this.command.el),
-      this.using, this.state, this.prov, table(this.rows),
-      h('h3', { text: t('sitesurvey.silent') }), this.silent, this.done);
+      h('div', { class: 'toolbar' }, this.probes.el, this.start, this.retry, this.cancel, this.exportButton, this.report, this.progress.el, this.command.el),
+      this.using, this.state, this.prov,
+      h('h3', { text: t('sitesurvey.silent') }), this.silent,
+      h('div', { class: 'toolbar' }, this.controls), this.rows, this.done);
   }
 }
 

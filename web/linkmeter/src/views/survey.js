@@ -1,15 +1,17 @@
 // Route survey: one remote unit or repeater, once or every N seconds, with
-// the route drawn in link-quality colours and a level history per hop. The
-// result says whose it is; a later run that fails or is cancelled leaves it
-// marked as earlier.
+// the route drawn in link-quality colours and a level history per hop. A
+// repeat survey keeps the statistics of every probe per hop (linkstats.js)
+// and a capped history. The result says whose it is; a later run that fails
+// or is cancelled leaves it marked as earlier.
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
 import { showError } from '../ui.js';
 import { cancellableJob } from '../job.js';
-import { runSurvey } from '../survey.js';
+import { probeRoute, addAnswer, resultFromStats, judgeResult } from '../survey.js';
 import { buildRoute } from '../route.js';
-import { levelHistory } from '../chart.js';
+import { levelHistory } from '../historychart.js';
+import { currentThresholds } from '../thresholds.js';
 import { labelOf, unitLabel } from '../names.js';
 import { provenance, markResult } from '../provenance.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
@@ -60,6 +62,8 @@ class SurveyView {
     this.shownReg = null;
     this.pickedKey = ''; // the target whose planned route was last shown
     this.shown = null; // {prov, regSource, earlier} of the result on show
+    this.result = null; // the result on show, as measured (judged on show)
+    this.judgedBy = null; // the boundaries it was last drawn under
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.run(signal), ended: () => this.render(this.store.get()) });
   }
 
@@ -86,6 +90,7 @@ class SurveyView {
     }
     const hops = route.hops.map((hop) => ({ ...hop, label: labelOf(target.group, hop.kind, hop.num, hop.name) }));
     this.shown = null;
+    this.result = null;
     fill(this.warnBox);
     fill(this.provBox);
     fill(this.routeBox, routeLine({ status: 'planned', hops }, reg.prov ? reg.prov.base.name : ''));
@@ -98,18 +103,32 @@ class SurveyView {
     this.histories = result.hops.map((hop) => {
       const box = h('div', { class: 'history', test: 'history', dataset: { num: String(hop.num), kind: hop.kind } });
       this.historyBox.append(box);
-      return levelHistory(box, `${hop.label} — ${t('survey.levelHistory')}`);
+      return levelHistory(box, `${hop.label} — ${t('survey.levelHistory')}`, () => currentThresholds(this.store.get()));
     });
   }
 
-  showResult(result, round) {
+  // The route and its warnings under the boundaries in force.
+  drawResult(s) {
+    const th = currentThresholds(s);
+    this.judgedBy = th;
+    const result = judgeResult(this.result, th);
     fill(this.routeBox, routeLine(result, result.prov.base.name));
     fill(this.warnBox, warnings(result).map((w) => h('li', { test: 'warning', text: w })));
+    this.routeBox.dataset.verdict = result.verdict || 'none';
+    this.histories.forEach((x) => x.redraw());
+  }
+
+  // `levels`: what this probe read per hop (null: no answer).
+  showResult(result, round, levels) {
+    this.result = result;
     if (round === 1) this.resetHistory(result);
-    result.hops.forEach((hop, i) => this.histories[i] && this.histories[i].add(result.when / 1000, hop.reading ? hop.reading.level : null));
+    this.drawResult(this.store.get());
+    levels.forEach((level, i) => this.histories[i] && this.histories[i].add(result.when / 1000, level));
     this.historyBox.dataset.points = String(round);
     this.shown = { prov: result.prov, regSource: result.regSource, earlier: false };
-    this.setStatus(result.status === 'ok' ? 'done' : 'noAnswer', t('survey.status.' + result.status, { time: result.time, msg: '' }));
+    const far = result.hops[result.hops.length - 1].stats;
+    const text = t('survey.status.' + result.status, { time: result.time, msg: '' }) + (round > 1 ? ' ' + t('survey.probes', { answered: far.answered, asked: far.asked }) : '');
+    this.setStatus(result.status === 'ok' ? 'done' : 'noAnswer', text);
     this.mark(this.store.get());
   }
 
@@ -124,11 +143,17 @@ class SurveyView {
     if (this.shown) this.shown.earlier = true;
     this.mark(s);
     try {
+      const route = buildRoute(reg.regInfo, target);
+      let stats = [];
       for (let round = 1; !signal.aborted; round++) {
         this.setStatus('running', t('survey.running', { round }));
-        const result = await runSurvey({ api: this.ctx.api, comInfo: s.unit, regInfo: reg.regInfo, target, mnemonic: this.command.value(), signal });
+        const answer = await probeRoute({ api: this.ctx.api, comInfo: s.unit, route, mnemonic: this.command.value(), signal });
+        const before = stats;
+        stats = addAnswer(route, stats, answer, Date.now());
+        const levels = stats.map((st, i) => (st.answered > (before[i] ? before[i].answered : 0) ? st.last : null));
+        const result = resultFromStats(route, stats, answer, new Date());
         const prov = provenance(s.unit, { unit: { serial: result.target.serial, label: unitLabelText }, time: result.when });
-        this.showResult({ ...result, prov, regSource: reg.prov.source }, round);
+        this.showResult({ ...result, prov, regSource: reg.prov.source }, round, levels);
         if (!this.repeat.checked) break;
         const seconds = Math.max(MIN_INTERVAL_S, Number(this.interval.value) || MIN_INTERVAL_S);
         this.setStatus('waiting', t('survey.waiting', { round, seconds }));
@@ -174,6 +199,7 @@ class SurveyView {
     // One operation at a time on the unit: another view's scan or survey
     // blocks starting.
     if (!this.job.running()) this.start.disabled = surveyBlock(s) !== '' || s.busy > 0;
+    if (this.result && currentThresholds(s) !== this.judgedBy) this.drawResult(s);
     this.mark(s);
   }
 
