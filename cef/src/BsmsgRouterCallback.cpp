@@ -26,13 +26,16 @@ BsmsgRouterCallback::BsmsgRouterCallback(std::weak_ptr<PendingQueryTable> table,
       url_(browser_ ? browser_->MainFrameUrl() : std::string()) {}
 
 BsmsgRouterCallback::~BsmsgRouterCallback() {
+  if (settled_.load(std::memory_order_acquire)) return;
   Failure(-99, lm::json::ToText(lm::json::ErrorObject(-99, "the query ended without an answer")));
 }
 
 template <typename Deliver>
 void BsmsgRouterCallback::Answer(Deliver deliver) {
   auto table = table_.lock();
-  if (!table || !table->Finish(ticket_)) return;  // answered, or given up
+  const bool mine = table && table->Finish(ticket_);
+  settled_.store(true, std::memory_order_release);
+  if (!mine) return;  // answered, or given up
   const std::string now = browser_ ? browser_->MainFrameUrl() : std::string();
   if (now != url_) return;  // the page has navigated away
   deliver();

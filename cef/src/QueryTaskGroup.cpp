@@ -29,9 +29,11 @@ void QueryTaskGroup::Run(std::function<void()> task) {
     std::thread worker([this] { WorkerLoop(); });
     auto id = worker.get_id();
     workers_.emplace(id, std::move(worker));
-  } else {
-    workAvailable_.notify_one();
+    return;
   }
+  // Woken after the unlock, the worker does not wake only to wait for the lock.
+  lock.unlock();
+  workAvailable_.notify_one();
 }
 
 void QueryTaskGroup::CancelAndWait() {

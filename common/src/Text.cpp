@@ -55,6 +55,16 @@ std::optional<std::string> Convert(const char* to, const char* from, const char*
   return out;
 }
 
+// Code page 932 carries ASCII unchanged both ways, NUL, backslash and tilde
+// included; most device texts, addresses and passwords are ASCII and need no
+// converter.
+bool IsAscii(std::string_view s) noexcept {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 [[noreturn]] void Fail(const char* what) {
   throw ConversionError(std::string("text conversion failed: ") + what);
 }
@@ -93,6 +103,7 @@ std::optional<std::string> TryUtf16ToUtf8(std::u16string_view utf16) noexcept {
 
 std::optional<std::string> TryUtf8ToAnsi(std::string_view utf8) noexcept {
   try {
+    if (IsAscii(utf8)) return std::string(utf8);
     if (!IsValidUtf8(utf8)) return std::nullopt;
     return Convert(kAnsiCodePage, "UTF-8", utf8.data(), utf8.size());
   } catch (...) {
@@ -102,6 +113,7 @@ std::optional<std::string> TryUtf8ToAnsi(std::string_view utf8) noexcept {
 
 std::optional<std::string> TryAnsiToUtf8(std::string_view ansi) noexcept {
   try {
+    if (IsAscii(ansi)) return std::string(ansi);
     return Convert("UTF-8", kAnsiCodePage, ansi.data(), ansi.size());
   } catch (...) {
     return std::nullopt;

@@ -62,6 +62,24 @@ TEST(Text, InvalidUtf8IsReplacedBytewiseForMessages) {
   }
 }
 
+TEST(Text, AsciiCrossesTheCodePageUnchangedAndTheRestStillConverts) {
+  std::string everyAscii;
+  for (int c = 0; c < 0x80; ++c) everyAscii.push_back(static_cast<char>(c));
+  const struct {
+    std::string utf8, ansi;
+  } cases[] = {
+      {everyAscii, everyAscii},  // backslash and tilde stay themselves
+      {"192.0.2.10 vela1234", "192.0.2.10 vela1234"},
+      {"a\xE9\x80\x9A", "a\x92\xCA"},  // one non-ASCII character takes the converter
+      {"\xEF\xBD\xB1~", "\xB1~"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TryUtf8ToAnsi(c.utf8), c.ansi);
+    EXPECT_EQ(TryAnsiToUtf8(c.ansi), c.utf8);
+  }
+  EXPECT_FALSE(TryUtf8ToAnsi("ok\xC0\xAF").has_value());  // not UTF-8 is refused either way
+}
+
 TEST(Text, LenientAnsiShowsWhatDecodesAndReplacesTheRest) {
   const std::string R = "\xEF\xBF\xBD";  // U+FFFD
   const struct {

@@ -6,6 +6,7 @@
 // UTF-8 becomes the failure kUnsendableAnswer; in a failure text the stray
 // bytes are shown as U+FFFD.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,6 +53,7 @@ class BsmsgRouterCallback {
   BrowserPtr browser_;
   std::shared_ptr<QueryCallback> callback_;
   std::string url_;
+  std::atomic<bool> settled_{false};  // answered, or known to be past answering
 };
 
 }  // namespace Sorrel::cef
