@@ -131,6 +131,65 @@ void IsDemoSite::Run(const Args&, Call& call) { call.returnValue = lm::json::Boo
 
 void SystemLanguage::Run(const Args&, Call& call) { call.returnValue = lm::json::String(language_); }
 
+// ---- descriptions ---------------------------------------------------------
+
+namespace {
+
+constexpr const char* kValues = "Display values";
+const HostArgDoc kChTypeArg{"chType", "integer", "required", "a channel-type code, e.g. ch1.chType of a registration record"};
+const HostArgDoc kRawArg{"raw", "integer", "required", "0..65535; 0..4294967295 for the 32-bit pulse types"};
+const HostFailureDoc kChTypeBad{"-1, -2", "chType missing or not an integer"};
+const HostFailureDoc kRawBad{"-3, -4", "raw missing, or not an integer in range"};
+
+}  // namespace
+
+const HostDoc& ChTypeFormat::Doc() const {
+  static const HostDoc doc{kValues, "(chType, raw[, withUnit])", "A channel value as display text.",
+                           {kChTypeArg, kRawArg, {"withUnit", "boolean", "optional", "false leaves the unit off"}},
+                           "The text, e.g. \"25.0 °C\"; \"----\" for a raw value that means no value.",
+                           {kChTypeBad, kRawBad, {"-5", "withUnit is not a boolean"}},
+                           "linkmeter.chtype.format(13, 1250); // \"25.0 °C\"", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& ChTypeToReal::Doc() const {
+  static const HostDoc doc{kValues, "(chType, raw)", "A channel value in display units.", {kChTypeArg, kRawArg},
+                           "A number, or null for a raw value that means no value.", {kChTypeBad, kRawBad},
+                           "const celsius = linkmeter.chtype.toReal(13, 250); // 25", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& ChTypeFromReal::Doc() const {
+  static const HostDoc doc{kValues, "(chType, real)", "The raw value of a display value, clamped to the type's limits.",
+                           {kChTypeArg, {"real", "number", "required", ""}}, "The raw value.",
+                           {kChTypeBad, {"-3, -4", "real missing or not a number"}},
+                           "const raw = linkmeter.chtype.fromReal(13, -5.5);", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& ChTypeDescribe::Doc() const {
+  static const HostDoc doc{
+      kValues, "(chType)", "What a channel type holds.", {kChTypeArg},
+      "{chType, known, width, unit, minRaw, maxRaw, min, max}: width in bytes per value, unit without a leading space.",
+      {kChTypeBad}, "const {unit, min, max} = linkmeter.chtype.describe(208);", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& IsDemoSite::Doc() const {
+  static const HostDoc doc{kValues, "()", "Whether the program runs its built-in demo site.", {}, "true or false.", {},
+                           "if (linkmeter.isDemo()) showDemoMark();", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& SystemLanguage::Doc() const {
+  static const HostDoc doc{kValues, "()",
+                           "The user's system language, read by the program from LANGUAGE, LC_ALL, LC_MESSAGES and "
+                           "LANG as the C library reads them (the engine's own locale stays ja-JP).",
+                           {}, "\"ja\" when the environment names Japanese, else \"en\".", {},
+                           "setLanguage(saved || linkmeter.systemLanguage());", {__FILE__}};
+  return doc;
+}
+
 void RegisterLinkmeterFunctions(cef::Manager& manager, bool demo, const std::string& systemLanguage) {
   manager.AppendPrelude("var linkmeter={};linkmeter.chtype={};");
   manager.AddNative(std::make_shared<ChTypeFormat>());

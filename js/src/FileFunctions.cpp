@@ -207,4 +207,100 @@ void IsExistDir::Run(const Args& args, Call& call) {
   call.returnValue = lm::json::Bool(Stat(args[0], st) && S_ISDIR(st.st_mode));
 }
 
+// ---- descriptions ---------------------------------------------------------
+
+namespace {
+
+constexpr const char* kFiles = "Files";
+const HostArgDoc kHandleArg{"handle", "file-handle object {type: \"FILE\", handle}", "required", "from app.fileOpen"};
+const HostFailureDoc kCount{"-1", "wrong number of arguments"};
+const HostFailureDoc kBadHandle{"-2", "handle is not an object"};
+const HostFailureDoc kNotOpen{"-3", "the handle names no open file (\"method error : invalid file handle\")"};
+
+}  // namespace
+
+const HostDoc& FileOpen::Doc() const {
+  static const HostDoc doc{
+      kFiles, "(filename, mode)", "Opens a file.",
+      {{"filename", "string", "required", "a path"}, {"mode", "string", "required", "a C mode text: \"r\", \"w\", \"a\", \"r+\", \"wb\" …"}},
+      "A file-handle object {type: \"FILE\", handle}; handles count up from 1 and are never reused.",
+      {kCount, {"-2", "filename not a string"}, {"-3", "mode not a string"}, {"-4", "mode empty"},
+       {"-5", "the file cannot be opened, is a folder, or its name cannot be a file name here"}},
+      "const f = app.fileOpen(path, 'w');", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& FileClose::Doc() const {
+  static const HostDoc doc{kFiles, "(handle)", "Closes a file.", {kHandleArg}, "undefined.",
+                           {kCount, kBadHandle, {"-3", "the file is not open (also when closed twice)"}},
+                           "app.fileClose(f);", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& FileWrite::Doc() const {
+  static const HostDoc doc{
+      kFiles, "(handle, bytes)", "Writes bytes.",
+      {kHandleArg, {"bytes", "array of integers", "required", "each 0..255; at most 199996 per call (argument limits)"}},
+      "The number of bytes written (all of them; the bytes are on their way to the disk when it returns).",
+      {kCount, kBadHandle, kNotOpen, {"-4", "bytes is not an array of 0..255, or longer than 199996; nothing is written"},
+       {"-5", "the write failed: a full disk or an I/O error"}},
+      "app.fileWrite(f, [0x4c, 0x4d]);", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& FileRead::Doc() const {
+  static const HostDoc doc{kFiles, "(handle, size)", "Reads up to size bytes.",
+                           {kHandleArg, {"size", "integer", "required", ">= 0"}},
+                           "An array of bytes, shorter at the end of the file.",
+                           {kCount, kBadHandle, kNotOpen, {"-4", "size not an integer"}, {"-5", "size negative"},
+                            {"-6", "the read failed: an I/O error, or a file opened for writing only"}},
+                           "const bytes = app.fileRead(f, 64);", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& FileGets::Doc() const {
+  static const HostDoc doc{
+      kFiles, "(handle[, size])", "Reads one line (CP932 text), the newline kept.",
+      {kHandleArg, {"size", "integer", "optional", "> 0; at most size − 1 bytes are read (default 1024)"}},
+      "The line as a string, or undefined at the end of the file.",
+      {{"-1", "no argument"}, kBadHandle, kNotOpen, {"-4", "size not an integer"}, {"-5", "size not positive"}},
+      "for (let line; (line = app.fileGets(f)) !== undefined;) lines.push(line);", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& FilePuts::Doc() const {
+  static const HostDoc doc{
+      kFiles, "(handle, text)", "Writes text in CP932; no newline is added.",
+      {kHandleArg, {"text", "string", "required", "characters CP932 can carry"}}, "A non-negative number.",
+      {kCount, kBadHandle, kNotOpen, {"-4", "text not a string"},
+       {"-5", "the write failed (a full disk, an I/O error), or a character CP932 cannot carry"}},
+      "app.filePuts(f, 'time,level\\r\\n');", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& FileSeek::Doc() const {
+  static const HostDoc doc{
+      kFiles, "(handle, offset, origin)", "Moves the file position.",
+      {kHandleArg, {"offset", "integer", "required", ""}, {"origin", "integer", "required", "0 start, 1 current, 2 end"}},
+      "0.",
+      {kCount, kBadHandle, kNotOpen, {"-8", "offset not an integer"}, {"-9", "origin above 2"},
+       {"-10", "the seek failed (also for a negative origin)"}},
+      "app.fileSeek(f, 0, 2);", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& IsExistFile::Doc() const {
+  static const HostDoc doc{kFiles, "(path)", "Whether a file or folder exists.", {{"path", "string", "required", ""}},
+                           "true or false.", {kCount, {"-2", "path not a string"}}, "if (!app.isExistFile(path)) …",
+                           {__FILE__}};
+  return doc;
+}
+
+const HostDoc& IsExistDir::Doc() const {
+  static const HostDoc doc{kFiles, "(path)", "Whether a folder exists.", {{"path", "string", "required", ""}},
+                           "true or false (false for a file).", {kCount, {"-2", "path not a string"}},
+                           "if (app.isExistDir(folder)) …", {__FILE__}};
+  return doc;
+}
+
 }  // namespace Sorrel::Js

@@ -118,4 +118,55 @@ void SetThreadExecutionState::Run(const Args& args, Call& call) {
                                            {"systemRequired", lm::json::Bool(previous & kEsSystemRequired)}});
 }
 
+// ---- descriptions ---------------------------------------------------------
+
+namespace {
+constexpr const char* kShell = "Windows and shell";
+}  // namespace
+
+const HostDoc& Explorer::Doc() const {
+  static const HostDoc doc{
+      kShell, "(filepath)", "Opens a file with its default application, or offers a chooser.",
+      {{"filepath", "string", "required", "a file path"}}, "undefined.",
+      {{"0", "\"Invalid arguments : 'filepath' is not found.\" or \"… must have type string.\""}},
+      "app.explorer(app.getFolderPath('AppDoc') + '/survey.csv');", {__FILE__, "HostNative.cpp"}};
+  return doc;
+}
+
+const HostDoc& GetFolderPath::Doc() const {
+  static const HostDoc doc{
+      kShell, "(key)", "A well-known folder.",
+      {{"key", "string", "required",
+        "\"ModuleDir\" (the program's folder), \"AppDoc\" (the workspace: Documents, strings 1003 and 1004 of the "
+        "program's string table), \"Documents\"; case-sensitive"}},
+      "The folder's path as a string.",
+      {{"0", "key missing or not a string"}, {"-1", "an unknown key: \"Invalid arguments : key\""},
+       {"-2", "the folder cannot be found"}},
+      "const docs = app.getFolderPath('Documents');", {__FILE__, "HostNative.cpp"}};
+  return doc;
+}
+
+const HostDoc& MakeSpecifyFolder::Doc() const {
+  static const HostDoc doc{kShell, "(path)", "Creates a folder and every missing folder above it.",
+                           {{"path", "string", "required", "not empty"}},
+                           "true when the folder exists afterwards, else false.",
+                           {{"-1", "no argument"}, {"-2", "not a string"}, {"-3", "an empty string"}},
+                           "app.makeSpecifyFolder(app.getFolderPath('AppDoc') + '/exports');", {__FILE__}};
+  return doc;
+}
+
+const HostDoc& SetThreadExecutionState::Doc() const {
+  static const HostDoc doc{
+      kShell, "([flags])", "Keeps the computer (and the display) awake while the page asks for it.",
+      {{"flags", "object {systemRequired, displayRequired, continuous}", "optional",
+        "booleans; continuous keeps the state until changed"}},
+      "The previous flags as {continuous, displayRequired, systemRequired}, or null.",
+      {{"-1", "more than one argument"}, {"-2", "flags is not an object"},
+       {"-3 … -5", "systemRequired, displayRequired or continuous not a boolean"}},
+      "app.setThreadExecutionState({continuous: true, systemRequired: true});\n// afterwards\n"
+      "app.setThreadExecutionState({continuous: true});",
+      {__FILE__}};
+  return doc;
+}
+
 }  // namespace Sorrel::Js

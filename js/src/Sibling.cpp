@@ -99,3 +99,36 @@ void JsGetSettingsVlb1Tool::Run(const Args& args, Call& call) {
   Sorrel::cef::EnsureExecuted(result.code == 0, result.code, "");
   call.returnValue = std::move(result.value);
 }
+
+// ---- descriptions ---------------------------------------------------------
+
+namespace {
+constexpr const char* kSibling = "Sibling application";
+}  // namespace
+
+const HostDoc& JsIsRunningVlb1Tool::Doc() const {
+  static const HostDoc doc{kSibling, "([oem])", "Whether the sibling application is running for this user.",
+                           {{"oem", "boolean", "optional", "true: its OEM edition"}}, "true or false.",
+                           {{"-2", "oem is not a boolean"}},
+                           "if (app.isRunningVlb1Tool()) warn('Close the other application before writing.');",
+                           {__FILE__}};
+  return doc;
+}
+
+const HostDoc& JsGetSettingsVlb1Tool::Doc() const {
+  static const HostDoc doc{
+      kSibling, "([oem])", "The base-unit settings the sibling application saved for this user.",
+      {{"oem", "boolean", "optional", "true: its OEM edition"}},
+      "{RSETF: {groups: […]}} with the registration's groups, repeaters and remote units; {RSETF: {}} without "
+      "registration data; {} without settings.",
+      {{"-2", "oem is not a boolean"}, {"-1", "no Documents folder"}, {"-5", "no settings file"},
+       {"-11", "the file is not a plain settings document"},
+       {"-20", "the document cannot be read: too large, or no reader for it"},
+       {"-24", "bytes that are no text in the declared encoding (Shift_JIS is read as CP932)"},
+       {"-27", "the document is not well-formed XML (what was read is not returned)"},
+       {"-42", "DATA is not Base64"}, {"-43, -44", "DATA is not a registration image"}},
+      "try { const s = app.getSettingsVlb1Tool(); show(s.RSETF && s.RSETF.groups); }\n"
+      "catch (e) { const err = JSON.parse(e.message); if (err.code1 !== -5) throw e; }",
+      {__FILE__, "SettingsDocument.cpp"}};
+  return doc;
+}

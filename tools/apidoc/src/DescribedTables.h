@@ -8,7 +8,6 @@
 namespace linkmeter::apidoc::detail {
 
 std::vector<FunctionDoc> WindowAndDialogDocs();
-std::vector<FunctionDoc> FileAndSiblingDocs();
 std::vector<FunctionDoc> UnitDocs();
 
 }  // namespace linkmeter::apidoc::detail

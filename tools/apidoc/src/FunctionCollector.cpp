@@ -3,6 +3,7 @@
 
 #include "linkmeter/apidoc/FunctionDoc.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/js/HostNative.h"
 
 namespace linkmeter::apidoc {
 namespace {
@@ -49,12 +50,30 @@ FunctionDoc Describe(const std::string& script, const std::string& name, const s
   return doc;
 }
 
+// A native host function describes itself beside its checks.
+FunctionDoc FromHost(const Sorrel::Js::HostDoc& host, const std::string& script) {
+  FunctionDoc doc;
+  doc.script = script;
+  doc.group = host.group;
+  doc.call = host.call;
+  doc.summary = host.summary;
+  for (const auto& a : host.args) doc.args.push_back({a.name, a.type, a.need, a.accepted});
+  doc.result = host.result;
+  for (const auto& f : host.failures) doc.failures.push_back({f.code, f.cause});
+  doc.example = host.example;
+  return doc;
+}
+
 }  // namespace
 
 std::vector<FunctionDoc> CollectFunctions(const Sorrel::cef::Manager& manager) {
   std::vector<FunctionDoc> docs;
   for (const auto& native : manager.NativeHandlers()) {
-    FunctionDoc doc = Describe(native->ScriptName(), native->NativeName(), "native");
+    const auto* host = dynamic_cast<const Sorrel::Js::HostNative*>(native.get());
+    FunctionDoc doc = host ? FromHost(host->Doc(), native->ScriptName())
+                           : Describe(native->ScriptName(), native->NativeName(), "native");
+    doc.name = native->NativeName();
+    doc.kind = "native";
     if (doc.call.empty()) doc.call = "()";
     docs.push_back(std::move(doc));
   }

@@ -1,4 +1,5 @@
-// Descriptions of the window, shell, dialog and menu functions.
+// Descriptions of the window, dialog and menu functions; the native host
+// functions carry their own (HostNative::Doc).
 #include "DescribedTables.h"
 #include "DocBuilder.h"
 
@@ -7,7 +8,7 @@ namespace linkmeter::apidoc {
 const std::vector<FunctionDoc>& DescribedFunctions() {
   static const std::vector<FunctionDoc> all = [] {
     std::vector<FunctionDoc> docs = detail::WindowAndDialogDocs();
-    for (auto* part : {&detail::FileAndSiblingDocs, &detail::UnitDocs}) {
+    for (auto* part : {&detail::UnitDocs}) {
       auto more = (*part)();
       docs.insert(docs.end(), more.begin(), more.end());
     }
@@ -53,24 +54,6 @@ std::vector<FunctionDoc> WindowAndDialogDocs() {
       Doc("app.centerWindow", kWin, "", "Centres the calling window over its parent, or over the screen.",
           {{"desktop", "boolean", "optional", "true: over the primary monitor"}}, "None.",
           {{"-2", "desktop is not a boolean"}, kNoWindow}, "app.centerWindow(true);"),
-      Doc("app.explorer", kWin, "(filepath)", "Opens a file with its default application, or offers a chooser.",
-          {{"filepath", "string", "required", "a file path"}}, "undefined.",
-          {{"0", "\"Invalid arguments : 'filepath' is not found.\" or \"… must have type string.\""}},
-          "app.explorer(app.getFolderPath('AppDoc') + '/survey.csv');"),
-      Doc("app.getFolderPath", kWin, "(key)", "A well-known folder.",
-          {{"key", "string", "required", "\"ModuleDir\" (the program's folder), \"AppDoc\" (the workspace: Documents, strings 1003 and 1004 of the program's string table), \"Documents\"; case-sensitive"}},
-          "The folder's path as a string.",
-          {{"0", "key missing or not a string"}, {"-1", "an unknown key: \"Invalid arguments : key\""}, {"-2", "the folder cannot be found"}},
-          "const docs = app.getFolderPath('Documents');"),
-      Doc("app.makeSpecifyFolder", kWin, "(path)", "Creates a folder and every missing folder above it.",
-          {{"path", "string", "required", "not empty"}}, "true when the folder exists afterwards, else false.",
-          {{"-1", "no argument"}, {"-2", "not a string"}, {"-3", "an empty string"}},
-          "app.makeSpecifyFolder(app.getFolderPath('AppDoc') + '/exports');"),
-      Doc("app.setThreadExecutionState", kWin, "([flags])", "Keeps the computer (and the display) awake while the page asks for it.",
-          {{"flags", "object {systemRequired, displayRequired, continuous}", "optional", "booleans; continuous keeps the state until changed"}},
-          "The previous flags as {continuous, displayRequired, systemRequired}, or null.",
-          {{"-1", "more than one argument"}, {"-2", "flags is not an object"}, {"-3 … -5", "systemRequired, displayRequired or continuous not a boolean"}},
-          "app.setThreadExecutionState({continuous: true, systemRequired: true});\n// afterwards\napp.setThreadExecutionState({continuous: true});"),
       Doc("app.fileDialog", kDlg, "", "The open or save dialog.",
           {{"mode", "string", "required", "\"open\" or \"save\""}, {"title", "string", "optional", ""},
            {"initDir", "string", "optional", "the folder shown first"}, {"initFile", "string", "optional", "the file name proposed"},

@@ -13,11 +13,6 @@ const ArgDoc kComInfo{"comInfo", "object", "required",
                       "ipAddr, port, lanPassword"};
 const FailureDoc kComInfoBad{"-1, -2", "comInfo missing or invalid: \"Invalid arguments : 'comInfo' value is "
                                        "invalid.(WatchUsbInfo:<n>)'\" and the like"};
-constexpr const char* kValues = "Display values";
-const ArgDoc kChType{"chType", "integer", "required", "a channel-type code, e.g. ch1.chType of a registration record"};
-const ArgDoc kRaw{"raw", "integer", "required", "0..65535; 0..4294967295 for the 32-bit pulse types"};
-const FailureDoc kChTypeBad{"-1, -2", "chType missing or not an integer"};
-const FailureDoc kRawBad{"-3, -4", "raw missing, or not an integer in range"};
 const FailureDoc kUnknownUnit{"0", "\"Invalid arguments\": a unit this program does not talk to"};
 
 }  // namespace
@@ -53,26 +48,6 @@ std::vector<FunctionDoc> UnitDocs() {
           {kComInfoBad, {"-2", "freqs not an array, or an element out of range: \"'freqs[<i>]' value is invalid.\""},
            {"-22", "a measurement failed: msg names the command and its STATUS"}, {"0", "an answer without a level"}},
           "app.com.tcmdGetRsLevel({comInfo: unit, freqs: [5, 12, 20]}, levels => chart(levels));"),
-      Doc("linkmeter.chtype.format", kValues, "(chType, raw[, withUnit])", "A channel value as display text.",
-          {kChType, kRaw, {"withUnit", "boolean", "optional", "false leaves the unit off"}},
-          "The text, e.g. \"25.0 °C\"; \"----\" for a raw value that means no value.",
-          {kChTypeBad, kRawBad, {"-5", "withUnit is not a boolean"}}, "linkmeter.chtype.format(13, 1250); // \"25.0 °C\""),
-      Doc("linkmeter.chtype.toReal", kValues, "(chType, raw)", "A channel value in display units.", {kChType, kRaw},
-          "A number, or null for a raw value that means no value.", {kChTypeBad, kRawBad},
-          "const celsius = linkmeter.chtype.toReal(13, 250); // 25"),
-      Doc("linkmeter.chtype.fromReal", kValues, "(chType, real)", "The raw value of a display value, clamped to the type's limits.",
-          {kChType, {"real", "number", "required", ""}}, "The raw value.", {kChTypeBad, {"-3, -4", "real missing or not a number"}},
-          "const raw = linkmeter.chtype.fromReal(13, -5.5);"),
-      Doc("linkmeter.chtype.describe", kValues, "(chType)", "What a channel type holds.", {kChType},
-          "{chType, known, width, unit, minRaw, maxRaw, min, max}: width in bytes per value, unit without a leading space.",
-          {kChTypeBad}, "const {unit, min, max} = linkmeter.chtype.describe(208);"),
-      Doc("linkmeter.isDemo", kValues, "()", "Whether the program runs its built-in demo site.", {},
-          "true or false.", {}, "if (linkmeter.isDemo()) showDemoMark();"),
-      Doc("linkmeter.systemLanguage", kValues, "()",
-          "The user's system language, read by the program from LANGUAGE, LC_ALL, LC_MESSAGES and LANG as the C "
-          "library reads them (the engine's own locale stays ja-JP).",
-          {}, "\"ja\" when the environment names Japanese, else \"en\".", {},
-          "setLanguage(saved || linkmeter.systemLanguage());"),
   };
 }
 

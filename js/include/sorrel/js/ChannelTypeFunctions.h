@@ -23,6 +23,7 @@ class ChTypeFormat : public HostNative {
 
  protected:
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 // linkmeter.chtype.toReal(chType, raw) → the value in display units, or null
@@ -33,6 +34,7 @@ class ChTypeToReal : public HostNative {
 
  protected:
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 // linkmeter.chtype.fromReal(chType, real) → the raw value, clamped to the
@@ -43,6 +45,7 @@ class ChTypeFromReal : public HostNative {
 
  protected:
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 // linkmeter.chtype.describe(chType) → {chType, known, width, unit, minRaw,
@@ -53,6 +56,7 @@ class ChTypeDescribe : public HostNative {
 
  protected:
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 // linkmeter.isDemo() → true when the program runs its built-in demo site.
@@ -62,6 +66,7 @@ class IsDemoSite : public HostNative {
 
  protected:
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 
  private:
   bool demo_;
@@ -77,6 +82,7 @@ class SystemLanguage : public HostNative {
 
  protected:
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 
  private:
   std::string language_;

@@ -30,54 +30,63 @@ class FileOpen : public FileNative {
  public:
   explicit FileOpen(std::shared_ptr<FileTable> t) : FileNative("app.fileOpen", "FileOpen", std::move(t)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class FileClose : public FileNative {
  public:
   explicit FileClose(std::shared_ptr<FileTable> t) : FileNative("app.fileClose", "FileClose", std::move(t)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class FileWrite : public FileNative {
  public:
   explicit FileWrite(std::shared_ptr<FileTable> t) : FileNative("app.fileWrite", "FileWrite", std::move(t)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class FileRead : public FileNative {
  public:
   explicit FileRead(std::shared_ptr<FileTable> t) : FileNative("app.fileRead", "FileRead", std::move(t)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class FileGets : public FileNative {
  public:
   explicit FileGets(std::shared_ptr<FileTable> t) : FileNative("app.fileGets", "FileGets", std::move(t)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class FilePuts : public FileNative {
  public:
   explicit FilePuts(std::shared_ptr<FileTable> t) : FileNative("app.filePuts", "FilePuts", std::move(t)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class FileSeek : public FileNative {
  public:
   explicit FileSeek(std::shared_ptr<FileTable> t) : FileNative("app.fileSeek", "FileSeek", std::move(t)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class IsExistFile : public HostNative {
  public:
   IsExistFile() : HostNative("app.isExistFile", "IsExistFile") {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class IsExistDir : public HostNative {
  public:
   IsExistDir() : HostNative("app.isExistDir", "IsExistDir") {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 }  // namespace Sorrel::Js

@@ -10,6 +10,7 @@
 
 #include "lm/Json.h"
 #include "sorrel/cef/JsNativeHandler.h"
+#include "sorrel/js/HostDoc.h"
 
 namespace Sorrel::Js {
 
@@ -20,6 +21,10 @@ class HostNative : public cef::JsNativeHandler {
   using JsNativeHandler::JsNativeHandler;
 
   bool Execute(Call& call) final;
+
+  // What the page is told about the function: its arguments, result and
+  // every failure it raises. Defined beside Run.
+  virtual const HostDoc& Doc() const = 0;
 
  protected:
   // The function's own work. The result goes to call.returnValue, or

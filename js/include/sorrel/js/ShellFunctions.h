@@ -29,6 +29,7 @@ class Explorer : public HostNative {
   explicit Explorer(FileOpener opener = DesktopFileOpener())
       : HostNative("app.explorer", "JsExplorer"), opener_(std::move(opener)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 
  private:
   FileOpener opener_;
@@ -44,6 +45,7 @@ class GetFolderPath : public HostNative {
   void AddPath(const std::string& key, std::function<std::string()> path);
   void AddKnownFolder(const std::string& key, KnownFolder folder);
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 
  private:
   std::mutex mutex_;
@@ -55,6 +57,7 @@ class MakeSpecifyFolder : public HostNative {
  public:
   MakeSpecifyFolder() : HostNative("app.makeSpecifyFolder", "JsMakeSpecifyFolder") {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 };
 
 class SetThreadExecutionState : public HostNative {
@@ -63,6 +66,7 @@ class SetThreadExecutionState : public HostNative {
   explicit SetThreadExecutionState(std::shared_ptr<KeepAwake> local = std::make_shared<LogindKeepAwake>())
       : HostNative("app.setThreadExecutionState", "JsSetThreadExecutionState"), state_(nullptr), local_(std::move(local)) {}
   void Run(const Args& args, Call& call) override;
+  const HostDoc& Doc() const override;
 
  private:
   ExecutionState state_;

@@ -45,6 +45,7 @@ class JsIsRunningVlb1Tool : public Sorrel::Js::HostNative {
  public:
   JsIsRunningVlb1Tool() : HostNative("app.isRunningVlb1Tool", "JsIsRunningVlb1Tool") {}
   void Run(const Sorrel::Js::Args& args, Call& call) override;
+  const Sorrel::Js::HostDoc& Doc() const override;
 };
 
 class JsGetSettingsVlb1Tool : public Sorrel::Js::HostNative {
@@ -52,6 +53,7 @@ class JsGetSettingsVlb1Tool : public Sorrel::Js::HostNative {
   using Documents = std::function<std::optional<std::string>()>;
   explicit JsGetSettingsVlb1Tool(Documents documents = {});
   void Run(const Sorrel::Js::Args& args, Call& call) override;
+  const Sorrel::Js::HostDoc& Doc() const override;
 
  private:
   Documents documents_;
