@@ -6,6 +6,7 @@
 #include "PageUiRequests.h"
 #include "linkmeter/Registration.h"
 #include "sorrel/cef/webext/Extension.h"
+#include "sorrel/com/ComServices.h"
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
                                                                                  const GVariant* data) {
@@ -18,7 +19,10 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
   }
   Sorrel::Js::webext::ApplyProgramStrings(init);  // the workspace's folders, as the program has them
   Sorrel::cef::webext::Extension::Start(extension, init, [demo, japanese](Sorrel::cef::Manager& manager) {
-    linkmeter::RegisterPageFunctions(manager, demo != FALSE, japanese ? "ja" : "en");
+    // The page process only lists the device functions; its units stay unused
+    // for the life of the process.
+    static auto* devices = new Sorrel::Com::ComServices();
+    linkmeter::RegisterPageFunctions(manager, *devices, demo != FALSE, japanese ? "ja" : "en");
   });
   Sorrel::Js::webext::InstallPageUiRequests();  // windows and locks live in the UI process
 }

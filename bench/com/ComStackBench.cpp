@@ -14,6 +14,7 @@
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/ComServices.h"
 #include "vantor/com/ExecutorVela.h"
 #include "vantor/com/TcmdEBSTS.h"
 
@@ -61,8 +62,9 @@ int main(int argc, char** argv) {
   executor.Close();
 
   // The whole stack, the unit kept open by the page.
+  Sorrel::Com::ComServices devices;
   Sorrel::cef::Manager manager;
-  Sorrel::Com::RegisterComFunctions(manager);
+  Sorrel::Com::RegisterComFunctions(manager, devices);
   Sorrel::cef::BsmsgRouter router;
   auto browser = std::make_shared<BenchBrowser>();
   manager.RegisterBrowser(browser, router);

@@ -20,12 +20,14 @@
 #include "SelfTestPage.h"
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/ShellApp.h"
+#include "sorrel/com/ComServices.h"
 
 namespace {
 
 // A fresh process that shows one page and reports when it has loaded.
 int StartupProbe(int argc, char** argv, const char* url) {
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  static auto* devices = new Sorrel::Com::ComServices();
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), *devices);
   linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance());
   linkmeter::shell::ShellConfig config;
   config.url = url;

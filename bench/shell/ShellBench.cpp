@@ -22,8 +22,16 @@
 
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/LinkmeterApp.h"
+#include "sorrel/cef/QueryTaskGroup.h"
+#include "sorrel/com/ComServices.h"
 
 namespace {
+
+// The test process's objects, made once as the program's main makes them.
+linkmeter::shell::ProcessObjects TestProcess() {
+  static auto* devices = new Sorrel::Com::ComServices();
+  return {Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(), *devices};
+}
 
 constexpr const char* kPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>blank</title></head>"
                               "<body>blank</body></html>";
@@ -59,7 +67,7 @@ int BareProbe(int argc, char** argv) {
 }
 
 int ProgramProbe(int argc, char** argv) {
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
   linkmeter::shell::ShellOptions options;
   options.url = "app://res/selftest/blank.html";
   auto config = linkmeter::shell::DefaultProgramConfig(options);
@@ -69,7 +77,7 @@ int ProgramProbe(int argc, char** argv) {
     done = [&] { appPtr->Frame()->Destroy(); };
     g_signal_connect(appPtr->Client()->MainView(), "load-changed", G_CALLBACK(OnLoaded), &done);
   };
-  linkmeter::shell::LinkmeterApp app(config);
+  linkmeter::shell::LinkmeterApp app(config, TestProcess());
   appPtr = &app;
   return app.Run(argc, argv);
 }

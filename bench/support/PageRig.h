@@ -14,6 +14,7 @@
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/ComServices.h"
 
 namespace bench {
 
@@ -49,7 +50,7 @@ class PromiseCallback : public Sorrel::cef::QueryCallback {
 class PageRig {
  public:
   PageRig() {
-    Sorrel::Com::RegisterComFunctions(manager_);
+    Sorrel::Com::RegisterComFunctions(manager_, devices_);
     manager_.RegisterBrowser(browser_, router_);
   }
   ~PageRig() { router_.Shutdown(); }
@@ -62,6 +63,7 @@ class PageRig {
   }
 
  private:
+  Sorrel::Com::ComServices devices_;
   Sorrel::cef::Manager manager_;
   Sorrel::cef::BsmsgRouter router_;
   std::shared_ptr<BenchBrowser> browser_ = std::make_shared<BenchBrowser>();

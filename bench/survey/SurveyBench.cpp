@@ -14,6 +14,7 @@
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/ComServices.h"
 #include "vantor/com/TcmdWireless.h"
 
 namespace {
@@ -69,8 +70,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "simulator: %s\n", error.c_str());
     return 1;
   }
+  Sorrel::Com::ComServices devices;
   Sorrel::cef::Manager manager;
-  Sorrel::Com::RegisterComFunctions(manager);
+  Sorrel::Com::RegisterComFunctions(manager, devices);
   Sorrel::cef::BsmsgRouter router;
   auto browser = std::make_shared<BenchBrowser>();
   manager.RegisterBrowser(browser, router);

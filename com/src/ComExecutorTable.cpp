@@ -4,13 +4,6 @@ namespace Sorrel::Com {
 
 ComExecutorTable::ComExecutorTable(std::unique_ptr<ComExecutorFactory> factory) : factory_(std::move(factory)) {}
 
-ComExecutorTable& ComExecutorTable::Instance() {
-  // Never destroyed: connections are closed by CloseAll at shutdown, not by
-  // static destruction, whose order against the library's tables is unknown.
-  static ComExecutorTable* table = new ComExecutorTable(std::make_unique<ComExecutorVelaFactory>());
-  return *table;
-}
-
 std::shared_ptr<ComExecutor> ComExecutorTable::Lookup(const ComInfo& info) {
   const std::string key = UnitKey(info);
   std::lock_guard lock(mutex_);

@@ -16,12 +16,6 @@ SearchWatchers::SearchWatchers(ComExecutorTable& table, UsbBusProbe& probe, std:
         return this;  // any non-null token will do for the library
       }) {}
 
-SearchWatchers& SearchWatchers::Instance() {
-  // Never destroyed, like the unit table its watchers talk through.
-  static SearchWatchers* watchers = new SearchWatchers(ComExecutorTable::Instance());
-  return *watchers;
-}
-
 bool SearchWatchers::RefreshUsb(const SearchUSBPrm& prm, const WindowRunner& onWindow, lm::CancelToken* cancel) {
   struct Step {
     WatchUsbDevice& watcher;

@@ -8,6 +8,11 @@ namespace {
 
 namespace cat = com::vantor::catalogue;
 
+class NoUnitFactory : public ComExecutorFactory {
+ public:
+  std::shared_ptr<ComExecutor> Create(const ComInfo&) override { return nullptr; }
+};
+
 template <cat::Mnemonic N>
 CatalogueHandler EntryOf() {
   static_assert(com::vantor::kClassFitsRow<N>, "a row with a conversation needs its own class, and only such a row");
@@ -15,7 +20,7 @@ CatalogueHandler EntryOf() {
   return {&cat::Row(N),
           [](ComExecutorTable& table) { return std::make_shared<Handler>(table); },
           [](const lm::json::Value& args) -> std::shared_ptr<com::vantor::Tcmd> {
-            return Handler(ComExecutorTable::Instance()).MakeCommand(args);
+            return Handler(NoUnits()).MakeCommand(args);
           }};
 }
 
@@ -25,6 +30,11 @@ std::array<CatalogueHandler, sizeof...(I)> AllEntries(std::index_sequence<I...>)
 }
 
 }  // namespace
+
+ComExecutorTable& NoUnits() {
+  static ComExecutorTable* none = new ComExecutorTable(std::make_unique<NoUnitFactory>());
+  return *none;
+}
 
 std::span<const CatalogueHandler> CatalogueHandlers() {
   static const auto entries = AllEntries(std::make_index_sequence<cat::kCatalogue.size()>());

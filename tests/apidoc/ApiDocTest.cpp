@@ -10,6 +10,7 @@
 #include "linkmeter/apidoc/Outputs.h"
 #include "lm/Json.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/com/ComServices.h"
 #include "vantor/com/CommandCatalogue.h"
 
 namespace cat = com::vantor::catalogue;
@@ -18,8 +19,9 @@ using linkmeter::apidoc::FunctionDoc;
 namespace {
 
 Sorrel::cef::Manager& Registered() {
+  static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::Manager manager;
-  static bool done = (linkmeter::RegisterPageFunctions(manager), true);
+  static bool done = (linkmeter::RegisterPageFunctions(manager, *devices), true);
   (void)done;
   return manager;
 }

@@ -11,6 +11,8 @@
 
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/LinkmeterApp.h"
+#include "sorrel/cef/QueryTaskGroup.h"
+#include "sorrel/com/ComServices.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/cef/webkit/WebEngine.h"
 
@@ -18,6 +20,12 @@ using namespace linkmeter::shell;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The test process's objects, made once as the program's main makes them.
+linkmeter::shell::ProcessObjects TestProcess() {
+  static auto* devices = new Sorrel::Com::ComServices();
+  return {Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(), *devices};
+}
 
 fs::path g_root;
 
@@ -134,7 +142,7 @@ TEST(ApiDocWindow, TheKeyOpensTheGeneratedDocumentsListingEveryPageFunction) {
   fs::create_directories(config.exeDir);
   DocChecks run;
   config.onStarted = [&] { g_timeout_add(20, DocChecks::Tick, &run); };
-  LinkmeterApp app(config);
+  LinkmeterApp app(config, TestProcess());
   run.app = &app;
   int argc = 0;
   char** argv = nullptr;
@@ -163,7 +171,7 @@ int main(int argc, char** argv) {
   setenv("HOME", (g_root / "home").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
   const int rc = RUN_ALL_TESTS();
   std::error_code ec;
   fs::remove_all(g_root, ec);

@@ -108,7 +108,8 @@ TEST(ComExecutorTable, SameUnitSameEntryAndNewPasswordReplacesOld) {
 }
 
 TEST(ComExecutorBase, SupportedModels) {
-  ComExecutorBase handler("ComX", "app.com.x", 0);
+  ComExecutorTable table(std::make_unique<ComExecutorVelaFactory>());
+  ComExecutorBase handler("ComX", "app.com.x", 0, table);
   EXPECT_TRUE(handler.IsSupported(UsbWithSerial(77u << 17)));
   EXPECT_TRUE(handler.IsSupported(UsbWithSerial(41u << 17)));
   EXPECT_FALSE(handler.IsSupported(UsbWithSerial(96u << 17)));  // opens, but runs no command

@@ -2,6 +2,7 @@
 
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/ComServices.h"
 
 namespace {
 
@@ -9,8 +10,9 @@ namespace {
 // "jsquery:cancel" with the id app.jsQuery returns, and the router cancels
 // on navigation and close.
 TEST(DeviceWrappers, EveryWrapperReturnsUndefined) {
+  Sorrel::Com::ComServices devices;
   Sorrel::cef::Manager manager;
-  Sorrel::Com::RegisterComFunctions(manager);
+  Sorrel::Com::RegisterComFunctions(manager, devices);
   size_t wrappers = 0;
   for (const auto& [name, handler] : manager.Factory()) {
     if (handler->ScriptName().rfind("app.com.", 0) != 0) continue;

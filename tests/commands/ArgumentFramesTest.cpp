@@ -242,7 +242,7 @@ TEST(ArgumentFrames, EwptmCarriesTheClockInTwelveBytes) {
   EXPECT_EQ(data, std::string("\x8A\x67\x45\x23\0\0\0\0\xFE\xFF\xFF\xFF", 12));
   // From the page, with a fixed clock.
   auto args = lm::json::Parse(R"({"CH":12,"ID":[1,2,3,4,5,6,7,8],"DiffTime":-43200,"TimeOffset":-100})");
-  auto command = Sorrel::Com::TcmdEWPTM().MakeCommand(*args);
+  auto command = Sorrel::Com::TcmdEWPTM(Sorrel::Com::NoUnits()).MakeCommand(*args);
   command->SetClock({.unixNow = [] { return std::int64_t{1000}; }});
   auto frame = com::vantor::ParseFrame(command->BuildSendData(com::vantor::kPhaseFirst));
   EXPECT_EQ(std::string(*frame->Find("DATA")), com::vantor::TcmdEWPTM::ClockData(1000, -100, -43200));

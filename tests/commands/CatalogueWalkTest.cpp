@@ -9,6 +9,7 @@
 #include "linkmeter/sim/CommandTable.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/ComServices.h"
 #include "vantor/com/CatalogueDoc.h"
 #include "vantor/com/CommandCatalogue.h"
 
@@ -24,8 +25,9 @@ std::string ReadFile(const std::string& path) {
 }
 
 TEST(CatalogueWalk, EveryRowIsRegisteredDocumentedAndAnswered) {
+  Sorrel::Com::ComServices devices;
   Sorrel::cef::Manager manager;
-  Sorrel::Com::RegisterComFunctions(manager);
+  Sorrel::Com::RegisterComFunctions(manager, devices);
   const std::string docs = ReadFile(LM_SOURCE_DIR "/docs/commands.md");
   EXPECT_EQ(docs, cat::CatalogueMarkdown()) << "docs/commands.md is stale: build the docs-commands target";
   const auto& answers = linkmeter::sim::CommandTable::Instance();

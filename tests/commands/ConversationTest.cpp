@@ -24,7 +24,7 @@ TEST(Conversation, SurveySortsSignalsByUnitNumberKeepingEqualOnesInOrder) {
   ScriptedUnit unit("EWLEX");
   unit.Answer({{"STATUS", "0004-0000"}});
   unit.Answer({{"STATUS", "0004-0000"}, {"LEVEL", std::string("\x05\x10\x20\x02\x30\x40\x05\x11\x21\x09", 10)}});
-  Sorrel::Com::TcmdEWLEX handler;
+  Sorrel::Com::TcmdEWLEX handler{Sorrel::Com::NoUnits()};
   auto r = RunCall(handler, unit, R"({"CH":1,"ID":[1,2,3,4,5,6,7,8]})");
   EXPECT_EQ(lm::json::ToText(r["Signals"]),
             R"([{"battery":64,"level":48,"number":2},{"battery":32,"level":16,"number":5},)"
@@ -34,14 +34,14 @@ TEST(Conversation, SurveySortsSignalsByUnitNumberKeepingEqualOnesInOrder) {
   ScriptedUnit empty("EWLRU");
   empty.Answer({{"STATUS", "0004-0000"}});
   empty.Answer({{"STATUS", "0004-0002"}, {"LEVEL", ""}});
-  Sorrel::Com::TcmdEWLRU lru;
+  Sorrel::Com::TcmdEWLRU lru{Sorrel::Com::NoUnits()};
   auto failed = RunCall(lru, empty, R"({"CH":1,"ID":[1,2,3,4,5,6,7,8]})");
   EXPECT_EQ(lm::json::ToText(failed["Signals"]), "[]");  // built whatever the STATUS
   EXPECT_FALSE(failed["isSuccess"].get<bool>());
 }
 
 TEST(Conversation, EisucFetchesBlocksUntilSizeAndGivesUpAfterThreeFailures) {
-  Sorrel::Com::TcmdEISUC handler;
+  Sorrel::Com::TcmdEISUC handler{Sorrel::Com::NoUnits()};
   {
     ScriptedUnit unit("EISUC");
     unit.Answer({{"STATUS", "0005-0000"}, {"SIZE", "0"}, {"DATA", std::string(64, '\0')}});
@@ -75,7 +75,7 @@ TEST(Conversation, EisucFetchesBlocksUntilSizeAndGivesUpAfterThreeFailures) {
 }
 
 TEST(Conversation, ElogsReadsRecordsAcrossBlocksUpToTheEndOrTheLimit) {
-  Sorrel::Com::TcmdELOGS handler;
+  Sorrel::Com::TcmdELOGS handler{Sorrel::Com::NoUnits()};
   const std::string a = Log(1, 1, 100, "Power on"), b = Log(2, 2, 200, "Low"), c = Log(3, 3, 300, "Gone");
   {
     ScriptedUnit unit("ELOGS");
@@ -106,7 +106,7 @@ TEST(Conversation, ElogsReadsRecordsAcrossBlocksUpToTheEndOrTheLimit) {
 }
 
 TEST(Conversation, EtrndCollectsUntilMax) {
-  Sorrel::Com::TcmdETRND handler;
+  Sorrel::Com::TcmdETRND handler{Sorrel::Com::NoUnits()};
   ScriptedUnit unit("ETRND");
   unit.Answer({{"STATUS", "0002-0000"}, {"MAX", "6"}, {"INT", "3600"}, {"START", "7200"}, {"UTC", "9000"}, {"DATA", "ab"}});
   unit.Answer({{"STATUS", "0002-0000"}, {"DATA", "cd"}});
@@ -120,7 +120,7 @@ TEST(Conversation, EtrndCollectsUntilMax) {
 }
 
 TEST(Conversation, EisetVerifiesOnlyAnAcceptedWriteThatAsksForIt) {
-  Sorrel::Com::TcmdEISET handler;
+  Sorrel::Com::TcmdEISET handler{Sorrel::Com::NoUnits()};
   std::string record(64, '\0');
   record[30] = 0x10;
   std::string args = R"({"SendData":[)";
@@ -148,7 +148,7 @@ TEST(Conversation, EisetVerifiesOnlyAnAcceptedWriteThatAsksForIt) {
 TEST(Conversation, EiserShowsTheSerialAsEightHexDigits) {
   ScriptedUnit unit("EISER");
   unit.Answer({{"STATUS", "0005-0000"}, {"CODE", "5c"}, {"SER", "1a2b"}});
-  Sorrel::Com::TcmdEISER handler;
+  Sorrel::Com::TcmdEISER handler{Sorrel::Com::NoUnits()};
   auto r = RunCall(handler, unit, "{}");
   EXPECT_EQ(r["SER"].get<std::string>(), "00001A2B");
   EXPECT_EQ(r["CODE"].get<double>(), 92);
@@ -157,7 +157,7 @@ TEST(Conversation, EiserShowsTheSerialAsEightHexDigits) {
 TEST(Conversation, EwsucSplitsTheHeaderOffTheFirstDataAnswer) {
   std::string header(64, '\0');
   header[30] = 6;  // six data bytes follow, in all
-  Sorrel::Com::TcmdEWSUC handler;
+  Sorrel::Com::TcmdEWSUC handler{Sorrel::Com::NoUnits()};
   const std::string args = R"({"CH":12,"ID":[1,2,3,4,5,6,7,8],"MODE":1,"RANGE":0})";
   std::uint64_t tick = 0;
   com::vantor::CommandClock clock{.unixNow = [] { return std::int64_t{5000}; }, .tick = [&] { return tick; }};

@@ -81,7 +81,7 @@ TEST(StalledTransfer, EtrndKeepsEveryBlockAndEndsWithoutProgress) {
     SCOPED_TRACE(t.what);
     ScriptedUnit unit("ETRND");
     Load(unit, t.script);
-    Sorrel::Com::TcmdETRND handler;
+    Sorrel::Com::TcmdETRND handler{Sorrel::Com::NoUnits()};
     auto r = RunCall(handler, unit, "{}");
     EXPECT_EQ(unit.sent.size(), t.frames);
     EXPECT_EQ(ByteText(r["DATA"]), t.data);
@@ -97,7 +97,7 @@ TEST(StalledTransfer, EtrndTakesEachFieldFromTheAnswerThatCarriedIt) {
   ScriptedUnit unit("ETRND");
   unit.Answer(Trend({{"MAX", "4"}, {"INT", "60"}, {"DATA", "ab"}}));
   unit.Answer(Trend({{"START", "100"}, {"DATA", "cd"}}));
-  Sorrel::Com::TcmdETRND handler;
+  Sorrel::Com::TcmdETRND handler{Sorrel::Com::NoUnits()};
   auto r = RunCall(handler, unit, "{}");
   EXPECT_EQ(ByteText(r["DATA"]), "abcd");
   EXPECT_EQ(r["MAX"].get<double>(), 4);
@@ -149,10 +149,10 @@ TEST(StalledTransfer, RecordedDataEndsAfterThreeAnswersWithoutNewBytes) {
     lm::json::Object r;
     std::string msg;
     if (std::string(c.mnemonic) == "EISUC") {
-      Sorrel::Com::TcmdEISUC handler;
+      Sorrel::Com::TcmdEISUC handler{Sorrel::Com::NoUnits()};
       r = RunCall(handler, unit, "{}", clock);
     } else {
-      Sorrel::Com::TcmdEWSUC handler;
+      Sorrel::Com::TcmdEWSUC handler{Sorrel::Com::NoUnits()};
       r = RunCall(handler, unit, ewsucArgs, clock);
     }
     EXPECT_EQ(unit.sent.size(), c.frames);
@@ -171,7 +171,7 @@ TEST(StalledTransfer, StalledTransferSaysHowFarItGot) {
   unit.Answer({{"STATUS", "0005-0000"}, {"SIZE", "6"}, {"DATA", std::string(64, '\0')}});
   unit.Answer({{"STATUS", "0005-0000"}, {"DATA", "ab"}});
   unit.AnswerAlways({{"STATUS", "0005-0000"}});
-  Sorrel::Com::TcmdEISUC handler;
+  Sorrel::Com::TcmdEISUC handler{Sorrel::Com::NoUnits()};
   auto command = handler.MakeCommand(*lm::json::Parse("{}"));
   unit.Execute(*command, 0);
   EXPECT_EQ(Sorrel::Com::tcmd_result::Message(*command),

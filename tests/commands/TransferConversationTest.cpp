@@ -47,7 +47,7 @@ TEST(TransferConversation, WsetfFramesSaveBlocksAndOffsets) {
     for (char b : data) send.push_back(lm::json::Number(static_cast<unsigned char>(b)));
     ScriptedUnit unit("WSETF");
     for (std::size_t i = 0; i < c.frames.size(); ++i) unit.Answer({{"STATUS", "0002-0000"}});
-    Sorrel::Com::TcmdWSETF handler;
+    Sorrel::Com::TcmdWSETF handler{Sorrel::Com::NoUnits()};
     auto r = RunCall(handler, unit, "{\"SendData\":" + lm::json::ToText(lm::json::Value(send)) + "," + c.args + "}");
     EXPECT_TRUE(r["isSuccess"].get<bool>()) << c.args;
     ASSERT_EQ(unit.sent.size(), c.frames.size()) << c.args;
@@ -70,7 +70,7 @@ TEST(TransferConversation, WsetfStopsAtTheFirstRefusedFrame) {
   unit.Answer({{"STATUS", "0002-0000"}});
   unit.Answer({{"STATUS", "0002-0002"}});  // the first block refused
   unit.Answer({{"STATUS", "0002-0000"}});
-  Sorrel::Com::TcmdWSETF handler;
+  Sorrel::Com::TcmdWSETF handler{Sorrel::Com::NoUnits()};
   auto json = lm::json::ToText(JsonOf(image));
   auto r = RunCall(handler, unit, R"({"SAVE":1,"SendBufferSize":100,"regInfo":)" + json + "}");
   EXPECT_EQ(unit.sent.size(), 2u);  // no later block, no SAVE that would store a torn image
@@ -83,7 +83,7 @@ TEST(TransferConversation, WsetfRegInfoIsConvertedOrRefusedWithItsNumberBeforeAn
     ScriptedUnit unit("WSETF");
     const std::size_t blocks = (image.size() + 1023) / 1024;
     for (std::size_t i = 0; i < blocks; ++i) unit.Answer({{"STATUS", "0002-0000"}});
-    Sorrel::Com::TcmdWSETF handler;
+    Sorrel::Com::TcmdWSETF handler{Sorrel::Com::NoUnits()};
     auto r = RunCall(handler, unit, R"({"regInfo":)" + lm::json::ToText(JsonOf(image)) + "}");
     ASSERT_EQ(unit.sent.size(), blocks);
     std::string joined;
@@ -101,7 +101,7 @@ TEST(TransferConversation, WsetfRegInfoIsConvertedOrRefusedWithItsNumberBeforeAn
   for (const Case& c : {Case{R"({"regInfo":)" + lm::json::ToText(bad) + "}", 3013},
                         Case{R"({"regInfo":{"serial":"009A0011"}})", 3000}, Case{"{}", -1},
                         Case{R"({"SendData":[]})", -1}}) {
-    Sorrel::Com::TcmdWSETF handler;
+    Sorrel::Com::TcmdWSETF handler{Sorrel::Com::NoUnits()};
     try {
       handler.MakeCommand(*lm::json::Parse(c.args));
       ADD_FAILURE() << c.args << " accepted";
@@ -121,7 +121,7 @@ TEST(TransferConversation, RsetfReadsBlocksAtTheBytesReceivedUntilTheRegistratio
   last["SAVE"] = "1";
   last["VER"] = "7";
   unit.Answer(last);
-  Sorrel::Com::TcmdRSETF handler;
+  Sorrel::Com::TcmdRSETF handler{Sorrel::Com::NoUnits()};
   auto r = RunCall(handler, unit, "{}");
   ASSERT_EQ(unit.sent.size(), 3u);  // complete: no request past the end
   EXPECT_EQ(unit.sent[0], (FieldMap{{"OFFSET", "0"}, {"SIZE", "1024"}}));
@@ -152,7 +152,7 @@ TEST(TransferConversation, RsetfWithoutTheWholeRegistrationFailsWithoutRegInfo) 
     ScriptedUnit unit("RSETF");
     for (const FieldMap& a : c.answers) unit.Answer(a);
     unit.Answer(Ok(image.substr(100)));  // never asked for: every case ends before
-    Sorrel::Com::TcmdRSETF handler;
+    Sorrel::Com::TcmdRSETF handler{Sorrel::Com::NoUnits()};
     auto r = RunCall(handler, unit, "{}");
     EXPECT_EQ(unit.sent.size(), c.requests) << c.what;
     EXPECT_FALSE(r["isSuccess"].get<bool>()) << c.what;
@@ -172,7 +172,7 @@ TEST(TransferConversation, DeviceTimeIsTheUnitsWallClockLessBiasWhateverThePcZon
   }
   ScriptedUnit unit("RDTIM");
   unit.Answer({{"STATUS", "0003-0000"}, {"DTIME", "20240102030405"}, {"BIAS", "540"}, {"SYNC", "1"}});
-  Sorrel::Com::TcmdRDTIM handler;
+  Sorrel::Com::TcmdRDTIM handler{Sorrel::Com::NoUnits()};
   auto r = RunCall(handler, unit, "{}", {.unixNow = [] { return std::int64_t{1704132000}; }});
   EXPECT_EQ(r["TimeOffset"].get<double>(), 245);
   EXPECT_EQ(r["DTIME"].get<std::string>(), "20240102030405");
@@ -195,7 +195,7 @@ TEST(TransferConversation, ClockBusyIsPolledWithFreshTimeAndBounded) {
     unit.Answer({{"STATUS", "0003-0090"}});
     unit.Answer({{"STATUS", "0003-0090"}});
     unit.Answer({{"STATUS", "0003-0000"}});
-    Sorrel::Com::TcmdWDTIM handler;
+    Sorrel::Com::TcmdWDTIM handler{Sorrel::Com::NoUnits()};
     auto r = RunCall(handler, unit, R"({"TimeOffset":-30,"SYNC":2,"DIFF":"+0900"})", clock);
     ASSERT_EQ(unit.sent.size(), 3u);
     EXPECT_EQ(unit.sent[0], (FieldMap{{"DIFF", "+0900"}, {"SYNC", "2"}, {"UTC", "970"}}));
@@ -205,7 +205,7 @@ TEST(TransferConversation, ClockBusyIsPolledWithFreshTimeAndBounded) {
   {
     ScriptedUnit unit("RDTIM");
     for (int i = 0; i < 20; ++i) unit.Answer({{"STATUS", "0003-0090"}});
-    auto command = Sorrel::Com::TcmdRDTIM().MakeCommand(*lm::json::Parse("{}"));
+    auto command = Sorrel::Com::TcmdRDTIM(Sorrel::Com::NoUnits()).MakeCommand(*lm::json::Parse("{}"));
     command->SetClock({.unixNow = clock.unixNow, .tick = [&] { return tick += 3000; }});
     unit.Execute(*command, 0);
     EXPECT_EQ(command->GetResult().status, ExecResult::kTimeout);
@@ -216,7 +216,7 @@ TEST(TransferConversation, ClockBusyIsPolledWithFreshTimeAndBounded) {
            {"0003-0001", true}, {"0001-0003", true}, {"0002-0000", true}, {"0002-0002", false}}) {
     ScriptedUnit unit("RDTIM");
     unit.Answer({{"STATUS", status}});
-    Sorrel::Com::TcmdRDTIM handler;
+    Sorrel::Com::TcmdRDTIM handler{Sorrel::Com::NoUnits()};
     EXPECT_EQ(RunCall(handler, unit, "{}")["isSuccess"].get<bool>(), success) << status;
   }
 }

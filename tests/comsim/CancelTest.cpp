@@ -29,7 +29,7 @@ std::string lastResult;
 
 class TcmdSurvey : public Sorrel::Com::TcmdOf<TcmdSurvey, Survey> {
  public:
-  TcmdSurvey() : TcmdOf("TestSurvey") {}
+  explicit TcmdSurvey(Sorrel::Com::ComExecutorTable& units) : TcmdOf("TestSurvey", units) {}
   void AddResult(const Survey& command, lm::json::Object& result) override {
     (void)command;
     std::lock_guard lock(lastMutex);
@@ -47,7 +47,7 @@ class TcmdSurvey : public Sorrel::Com::TcmdOf<TcmdSurvey, Survey> {
 class Cancel : public ::testing::Test {
  protected:
   Cancel() : rig(700) {  // about two seconds of air time
-    rig.GetManager().AddQuery(std::make_shared<TcmdSurvey>());
+    rig.GetManager().AddQuery(std::make_shared<TcmdSurvey>(rig.Units()));
   }
   // ACT values of the survey frames the unit received, in order.
   std::vector<std::string> Acts() {

@@ -33,7 +33,7 @@ ComSimRig::ComSimRig(int hopMs) {
   sim_ = std::make_unique<linkmeter::sim::Simulator>(TestSite(hopMs));
   std::string error;
   if (!sim_->Start(&error)) ADD_FAILURE() << "simulator: " << error;
-  Sorrel::Com::RegisterComFunctions(manager_);
+  Sorrel::Com::RegisterComFunctions(manager_, devices_);
   router_ = std::make_unique<Sorrel::cef::BsmsgRouter>(tasks_);
   router_->AttachFactory(manager_.SharedFactory());
 }

@@ -8,6 +8,7 @@
 #include "../cef/BridgeTestSupport.h"
 #include "linkmeter/sim/Simulator.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/com/ComServices.h"
 
 namespace comsim {
 
@@ -24,6 +25,7 @@ class ComSimRig {
 
   linkmeter::sim::Simulator& Sim() { return *sim_; }
   Sorrel::cef::Manager& GetManager() { return manager_; }
+  Sorrel::Com::ComExecutorTable& Units() { return devices_.Units(); }
 
   // comInfo texts of the site's units.
   std::string UsbComInfo(uint32_t serial = kUsbUnit, const std::string& model = "VL-BA") const;
@@ -42,6 +44,7 @@ class ComSimRig {
  private:
   std::string busDir_;
   std::unique_ptr<linkmeter::sim::Simulator> sim_;
+  Sorrel::Com::ComServices devices_;  // the rig's own units
   Sorrel::cef::Manager manager_;
   Sorrel::cef::QueryTaskGroup tasks_{std::chrono::milliseconds(500)};
   std::unique_ptr<Sorrel::cef::BsmsgRouter> router_;

@@ -11,6 +11,7 @@
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/ComServices.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ class RecordTimes : public ::testing::Test {
   RecordTimes() : sim_(Site(), Options()) {
     std::string error;
     if (!sim_.Start(&error)) ADD_FAILURE() << error;
-    Sorrel::Com::RegisterComFunctions(manager_);
+    Sorrel::Com::RegisterComFunctions(manager_, devices_);
     router_ = std::make_unique<Sorrel::cef::BsmsgRouter>(tasks_);
     router_->AttachFactory(manager_.SharedFactory());
   }
@@ -114,6 +115,7 @@ class RecordTimes : public ::testing::Test {
   }
 
   linkmeter::sim::Simulator sim_;
+  Sorrel::Com::ComServices devices_;
   Sorrel::cef::Manager manager_;
   Sorrel::cef::QueryTaskGroup tasks_{std::chrono::milliseconds(500)};
   std::unique_ptr<Sorrel::cef::BsmsgRouter> router_;

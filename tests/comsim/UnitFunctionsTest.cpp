@@ -20,7 +20,7 @@ class QuickEbsts : public com::vantor::TcmdEBSTS {
 };
 class TcmdQuickEBSTS : public Sorrel::Com::TcmdOf<TcmdQuickEBSTS, QuickEbsts> {
  public:
-  TcmdQuickEBSTS() : TcmdOf("QuickEBSTS") {}
+  explicit TcmdQuickEBSTS(Sorrel::Com::ComExecutorTable& units) : TcmdOf("QuickEBSTS", units) {}
 };
 
 class UnitFunctions : public ::testing::Test {
@@ -94,7 +94,7 @@ TEST_F(UnitFunctions, UnexpectedStatusIsASuccessfulAnswerThatSaysSo) {
 }
 
 TEST_F(UnitFunctions, ReceiveTimeOutFailsWithLibraryCodes) {
-  rig.GetManager().AddQuery(std::make_shared<TcmdQuickEBSTS>());
+  rig.GetManager().AddQuery(std::make_shared<TcmdQuickEBSTS>(rig.Units()));
   rig.Router().AttachFactory(rig.GetManager().SharedFactory());
   rig.Sim().InjectFault(kUsbUnit, Fault("EBSTS", FaultKind::kNoAnswer));
   auto answer = rig.Query("jsquery:ComTcmdQuickEBSTS " + Arg(rig.UsbComInfo()));

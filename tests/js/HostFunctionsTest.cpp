@@ -9,6 +9,7 @@
 #include "linkmeter/Registration.h"
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/com/ComServices.h"
 #include "sorrel/js/DialogFunctions.h"
 #include "sorrel/js/Folders.h"
 #include "sorrel/js/HostUi.h"
@@ -90,7 +91,7 @@ class FakeUi : public HostUi, public HostWindow {
 class HostQueries : public ::testing::Test {
  protected:
   void SetUp() override {
-    linkmeter::RegisterPageFunctions(manager_);
+    linkmeter::RegisterPageFunctions(manager_, devices_);
     router_.AttachFactory(manager_.SharedFactory());
     InstallUi(ui_);
   }
@@ -107,6 +108,7 @@ class HostQueries : public ::testing::Test {
     return js_test::Unescaped(a.success ? "ok " + a.text : "fail " + std::to_string(a.code) + " " + a.text);
   }
 
+  Sorrel::Com::ComServices devices_;
   Sorrel::cef::Manager manager_;
   Sorrel::cef::BsmsgRouter router_;
   std::shared_ptr<bridge_test::FakeBrowser> browser_ = std::make_shared<bridge_test::FakeBrowser>();
@@ -301,8 +303,9 @@ TEST(ShellNatives, ArgumentsAndFolders) {
 // table's texts the process was given, not built-in ones.
 TEST(ShellNatives, FoldersFollowTheStringTable) {
   const FolderTexts builtIn = CurrentFolderTexts();
+  Sorrel::Com::ComServices devices;
   Sorrel::cef::Manager manager;
-  linkmeter::RegisterPageFunctions(manager);
+  linkmeter::RegisterPageFunctions(manager, devices);
   Sorrel::cef::JsNativeHandlerPtr folders;
   for (const auto& n : manager.NativeHandlers())
     if (n->NativeName() == "JsGetFolderPath") folders = n;

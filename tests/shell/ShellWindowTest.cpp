@@ -15,12 +15,20 @@
 
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/LinkmeterApp.h"
+#include "sorrel/cef/QueryTaskGroup.h"
+#include "sorrel/com/ComServices.h"
 #include "sorrel/cef/webkit/WebEngine.h"
 
 using namespace linkmeter::shell;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The test process's objects, made once as the program's main makes them.
+linkmeter::shell::ProcessObjects TestProcess() {
+  static auto* devices = new Sorrel::Com::ComServices();
+  return {Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(), *devices};
+}
 
 fs::path g_root;
 
@@ -146,7 +154,7 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   };
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config);
+  LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
   auto popup = [&] { return app.Client()->Popup(0); };
@@ -219,7 +227,7 @@ TEST(ShellWindow, PagesWithoutTheAppObjectAgreeToCloseAtOnce) {
     config.askForceExit = [&](const std::string&) { return ++questions, true; };
     std::unique_ptr<Steps> steps;
     config.onStarted = [&] { steps->Start(); };
-    LinkmeterApp app(config);
+    LinkmeterApp app(config, TestProcess());
     steps = std::make_unique<Steps>(app, 30);
     auto main = [&] { return app.Client()->MainView(); };
     auto popup = [&] { return app.Client()->Popup(0); };
@@ -258,7 +266,7 @@ TEST(ShellWindow, APageWhoseProcessEndsWhileAskedNoLongerHoldsTheClose) {
   config.askForceExit = [&](const std::string&) { return ++questions, true; };
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config);
+  LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app, 30);
   auto main = [&] { return app.Client()->MainView(); };
   auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
@@ -288,7 +296,7 @@ TEST(ShellWindow, WindowCloseInTheMainPageGoesThroughTheCloseProtocol) {
   OnlySelftestPackage(config);
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config);
+  LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
   auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
@@ -355,7 +363,7 @@ TEST(ShellWindow, AMessageBoxClosedWithoutAButtonAnswersAsItsButtonsSay) {
   OnlySelftestPackage(config);
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config);
+  LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app, 90);
   auto main = [&] { return app.Client()->MainView(); };
   steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
@@ -403,7 +411,7 @@ TEST(ShellWindow, TheDocumentationKeyOpensOneKeptWindowThatRemembersItsPlace) {
   std::ofstream(config.resourceFolder / "ApiDoc.appres" / "index.html") << "<!DOCTYPE html><title>apidoc</title>docs";
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config);
+  LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
   GtkWindow* doc = nullptr;
@@ -500,7 +508,7 @@ TEST(ShellWindow, AFailedStartIsReportedInAWarningDialog) {
     c.breakIt(config);
     DialogWatch watch;
     guint source = g_timeout_add(20, DialogWatch::Poll, &watch);
-    LinkmeterApp app(config);
+    LinkmeterApp app(config, TestProcess());
     int argc = 0;
     char** argv = nullptr;
     EXPECT_EQ(app.Run(argc, argv), 1) << c.name;
@@ -522,7 +530,7 @@ int main(int argc, char** argv) {
   setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
   unsetenv("XDG_DOCUMENTS_DIR");
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
   int rc = RUN_ALL_TESTS();
   std::error_code ec;
   fs::remove_all(g_root, ec);

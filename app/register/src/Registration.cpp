@@ -7,12 +7,15 @@
 
 namespace linkmeter {
 
-void RegisterPageFunctions(Sorrel::cef::Manager& manager) { RegisterPageFunctions(manager, false); }
+void RegisterPageFunctions(Sorrel::cef::Manager& manager, Sorrel::Com::ComServices& devices) {
+  RegisterPageFunctions(manager, devices, false);
+}
 
-void RegisterPageFunctions(Sorrel::cef::Manager& manager, bool demoSite, const std::string& systemLanguage) {
+void RegisterPageFunctions(Sorrel::cef::Manager& manager, Sorrel::Com::ComServices& devices, bool demoSite,
+                           const std::string& systemLanguage) {
   Sorrel::Js::RegisterHostFunctions(manager);
   Sorrel::Js::RegisterLinkmeterFunctions(manager, demoSite, systemLanguage);
-  Sorrel::Com::RegisterComFunctions(manager);
+  Sorrel::Com::RegisterComFunctions(manager, devices);
   Sorrel::Js::RegisterSiblingFunctions(manager);
 }
 

@@ -12,6 +12,7 @@
 #include "sorrel/cef/webext/Document.h"
 #include "sorrel/cef/webext/Extension.h"
 #include "sorrel/cef/webext/GRef.h"
+#include "sorrel/com/ComServices.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
   RawPing::extension = extension;
   Sorrel::Js::webext::ApplyProgramStrings(const_cast<GVariant*>(data));
   Sorrel::cef::webext::Extension::Start(extension, const_cast<GVariant*>(data), [](Sorrel::cef::Manager& m) {
-    linkmeter::RegisterPageFunctions(m);
+    static auto* devices = new Sorrel::Com::ComServices();  // listed only, never asked
+    linkmeter::RegisterPageFunctions(m, *devices);
     linkmeter::selftest::RegisterSelfTestFunctions(m);
     m.AddNative(std::make_shared<RawPing>());
   });

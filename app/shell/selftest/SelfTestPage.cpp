@@ -6,6 +6,7 @@
 #include "SelfTestFunctions.h"
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/ShellApp.h"
+#include "sorrel/com/ComServices.h"
 
 namespace lmtest {
 namespace {
@@ -55,7 +56,9 @@ PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::functi
   PageRun run;
   static bool registered = false;
   if (!registered) {
-    linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+    // The runner's objects, kept for the process like a program's.
+    static auto* devices = new Sorrel::Com::ComServices();
+    linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), *devices);
     linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance());
     registered = true;
   }

@@ -13,12 +13,13 @@
 #include "linkmeter/shell/OpenDialogs.h"
 #include "linkmeter/shell/ShutdownWait.h"
 #include "linkmeter/shell/Workspace.h"
+#include "lm/ThreadRole.h"
 #include "lm/Version.h"
 #include "sorrel/cef/BsmsgHandlers.h"
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/cef/ResSchemeHandlerFactory.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
-#include "sorrel/com/ComRegistration.h"
+#include "sorrel/com/ComServices.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
 
 namespace linkmeter::shell {
@@ -41,8 +42,8 @@ ProgramConfig DefaultProgramConfig(const ShellOptions& options) {
   return config;
 }
 
-LinkmeterApp::LinkmeterApp(ProgramConfig config, Sorrel::cef::Manager& manager)
-    : config_(std::move(config)), manager_(manager) {}
+LinkmeterApp::LinkmeterApp(ProgramConfig config, ProcessObjects objects)
+    : config_(std::move(config)), manager_(objects.manager), tasks_(objects.tasks), devices_(objects.devices) {}
 
 LinkmeterApp::~LinkmeterApp() {
   Shutdown();
@@ -64,7 +65,12 @@ int LinkmeterApp::Run(int& argc, char**& argv) {
   if (start == Start::kRunning) {
     loop_ = g_main_loop_new(nullptr, FALSE);
     if (config_.onStarted) config_.onStarted();
-    if (frame_) g_main_loop_run(loop_);
+    if (frame_) {
+      // While the loop serves windows, device work on this thread aborts
+      // checked builds; the shutdown after it may block.
+      lm::thread_role::WindowThreadScope windowThread;
+      g_main_loop_run(loop_);
+    }
   }
   Shutdown();
   return start == Start::kFailed ? 1 : 0;
@@ -256,8 +262,8 @@ void LinkmeterApp::Shutdown() {
   if (client_) client_->CloseAll();
   WaitForBrowsers(manager_);
   client_.reset();
-  Sorrel::cef::QueryTaskGroup::Instance().CancelAndWait();
-  Sorrel::Com::CloseAllUnits();
+  tasks_.CancelAndWait();
+  devices_.Units().CloseAll();
   if (profile_) {
     std::string error;
     if (!profile_->Save(error)) std::fprintf(stderr, "linkmeter: %s\n", error.c_str());

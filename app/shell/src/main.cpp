@@ -8,7 +8,8 @@
 #include "linkmeter/shell/ShellOptions.h"
 #include "linkmeter/sim/InProcessSite.h"
 #include "lm/Version.h"
-#include "sorrel/com/SearchWatchers.h"
+#include "sorrel/cef/QueryTaskGroup.h"
+#include "sorrel/com/ComServices.h"
 
 int main(int argc, char** argv) {
   std::string error;
@@ -22,6 +23,11 @@ int main(int argc, char** argv) {
     else std::printf("%s\n", lm::kVersionText);
     return 0;
   }
+  // The process's objects: kept until the process ends, never destroyed, so
+  // no worker or library table outlives what it uses.
+  static auto* devices = new Sorrel::Com::ComServices();
+  linkmeter::shell::ProcessObjects objects{Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(),
+                                           *devices};
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {
     demo = linkmeter::sim::InProcessSite::StartDemo(&error);
@@ -31,10 +37,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "%s", demo->Summary().c_str());
     // The demo's LAN search goes to the site's responder on loopback.
-    Sorrel::Com::SearchWatchers::Instance().Lan().SetSeeker(
+    objects.devices.Watchers().Lan().SetSeeker(
         std::make_unique<Sorrel::LoopbackLanSeeker>(static_cast<uint16_t>(demo->UdpPort())));
   }
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
-  linkmeter::shell::LinkmeterApp app(linkmeter::shell::DefaultProgramConfig(*options));
+  linkmeter::RegisterPageFunctions(objects.manager, objects.devices);
+  linkmeter::shell::LinkmeterApp app(linkmeter::shell::DefaultProgramConfig(*options), objects);
   return app.Run(argc, argv);
 }

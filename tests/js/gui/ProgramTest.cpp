@@ -14,6 +14,8 @@
 
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/LinkmeterApp.h"
+#include "sorrel/cef/QueryTaskGroup.h"
+#include "sorrel/com/ComServices.h"
 #include "sorrel/cef/webkit/WebEngine.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
 
@@ -21,6 +23,12 @@ using namespace linkmeter::shell;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The test process's objects, made once as the program's main makes them.
+linkmeter::shell::ProcessObjects TestProcess() {
+  static auto* devices = new Sorrel::Com::ComServices();
+  return {Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(), *devices};
+}
 
 fs::path g_root;
 
@@ -182,7 +190,7 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   std::ofstream(cp932Name) << "LM";
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config);
+  LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app);
   auto window = [&] { return GTK_WINDOW(app.Frame()->Window()); };
   auto ui = [] { return std::dynamic_pointer_cast<Sorrel::Js::gtk::GtkHostUi>(Sorrel::Js::CurrentUi()); };
@@ -309,7 +317,7 @@ int main(int argc, char** argv) {
   setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
   unsetenv("XDG_DOCUMENTS_DIR");
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
   int rc = RUN_ALL_TESTS();
   std::error_code ec;
   fs::remove_all(g_root, ec);

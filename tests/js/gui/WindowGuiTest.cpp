@@ -17,6 +17,7 @@
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
+#include "sorrel/com/ComServices.h"
 #include "sorrel/js/ShellFunctions.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
 
@@ -58,7 +59,7 @@ void RespondLater(GtkWidget* dialog, int response, std::function<void(GtkWidget*
 class HostGui : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    linkmeter::RegisterPageFunctions(manager_);
+    linkmeter::RegisterPageFunctions(manager_, *devices_);
     router_ = new Sorrel::cef::BsmsgRouter();
     router_->AttachFactory(manager_.SharedFactory());
   }
@@ -113,6 +114,7 @@ class HostGui : public ::testing::Test {
     return {x, y};
   }
 
+  static inline Sorrel::Com::ComServices* devices_ = new Sorrel::Com::ComServices();  // kept, like the manager
   static inline Sorrel::cef::Manager manager_;
   static inline Sorrel::cef::BsmsgRouter* router_ = nullptr;
   GtkWidget* window_ = nullptr;

@@ -12,6 +12,7 @@
 #include "linkmeter/Registration.h"
 #include "linkmeter/apidoc/Outputs.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/com/ComServices.h"
 
 namespace {
 
@@ -24,8 +25,9 @@ bool Write(const std::filesystem::path& path, const std::string& text) {
 }
 
 bool WriteDocs(const std::filesystem::path& dir) {
+  Sorrel::Com::ComServices devices;  // listed only, never asked
   Sorrel::cef::Manager manager;
-  linkmeter::RegisterPageFunctions(manager);
+  linkmeter::RegisterPageFunctions(manager, devices);
   const auto docs = linkmeter::apidoc::CollectFunctions(manager);
   for (const auto& d : docs) {
     if (!d.described) std::cerr << "lm-apidoc: warning: " << d.script << " has no description\n";

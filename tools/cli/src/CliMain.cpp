@@ -12,8 +12,7 @@
 #include "linkmeter/cli/CliOptions.h"
 #include "linkmeter/sim/InProcessSite.h"
 #include "sorrel/cef/QueryTaskGroup.h"
-#include "sorrel/com/ComRegistration.h"
-#include "sorrel/com/SearchWatchers.h"
+#include "sorrel/com/ComServices.h"
 
 namespace linkmeter::cli {
 
@@ -43,18 +42,22 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
     }
     err << demo->Summary();
   }
+  // The process's objects: made by the first run and kept until the process
+  // ends (tests run the command line several times in one process).
+  auto& manager = Sorrel::cef::Manager::Instance();
+  static auto* devices = new Sorrel::Com::ComServices();
   // Before the demo site goes: answer every query, then close every unit a
   // request left open.
   struct CloseUnitsAtExit {
+    Sorrel::Com::ComExecutorTable& units;
     ~CloseUnitsAtExit() {
       Sorrel::cef::QueryTaskGroup::Instance().CancelAndWait();
-      Sorrel::Com::CloseAllUnits();
+      units.CloseAll();
     }
-  } closeUnitsAtExit;
+  } closeUnitsAtExit{devices->Units()};
 
-  auto& manager = Sorrel::cef::Manager::Instance();
   static std::once_flag registered;
-  std::call_once(registered, [&] { RegisterPageFunctions(manager); });
+  std::call_once(registered, [&] { RegisterPageFunctions(manager, *devices); });
   // This thread serves what page functions hand to the window thread; it
   // stops serving before the queries are drained at exit.
   auto loop = std::make_shared<CliLoop>();
@@ -69,13 +72,14 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   } stopLoopAtExit{manager, *loop};
   // The demo's LAN search goes to the site's responder on loopback.
   struct LanSearchOfDemo {
+    Sorrel::Com::SearchWatchers& watchers;
     bool demo;
     ~LanSearchOfDemo() {
-      if (demo) Sorrel::Com::SearchWatchers::Instance().Lan().SetSeeker(std::make_unique<Sorrel::NetSeekLanSeeker>());
+      if (demo) watchers.Lan().SetSeeker(std::make_unique<Sorrel::NetSeekLanSeeker>());
     }
-  } lanSearchOfDemo{demo != nullptr};
+  } lanSearchOfDemo{devices->Watchers(), demo != nullptr};
   if (demo) {
-    Sorrel::Com::SearchWatchers::Instance().Lan().SetSeeker(
+    devices->Watchers().Lan().SetSeeker(
         std::make_unique<Sorrel::LoopbackLanSeeker>(static_cast<uint16_t>(demo->UdpPort())));
   }
   if (options->list) {

@@ -26,7 +26,7 @@ class ComExecutorBase : public Sorrel::cef::JsQueryHandler {
   };
 
   ComExecutorBase(std::string queryName, std::string scriptName, int32_t cancellable,
-                  ComExecutorTable& table = ComExecutorTable::Instance());
+                  ComExecutorTable& table);
 
   void Execute(const Sorrel::cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;

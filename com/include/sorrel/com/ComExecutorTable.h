@@ -1,6 +1,7 @@
 #pragma once
-// The process-wide table of units by unit key. Entries are never removed: a
-// closed unit stays and is opened again on demand.
+// The table of units by unit key, one per process (see ComServices).
+// Entries are never removed: a closed unit stays and is opened again on
+// demand.
 
 #include <map>
 #include <memory>
@@ -14,8 +15,6 @@ namespace Sorrel::Com {
 class ComExecutorTable {
  public:
   explicit ComExecutorTable(std::unique_ptr<ComExecutorFactory> factory);
-
-  static ComExecutorTable& Instance();
 
   // The unit for a description, made by the factory on first use; null when
   // the factory refuses it. A LAN call with a new password updates the unit.

@@ -48,8 +48,8 @@ class SearchHandler : public Sorrel::cef::JsQueryHandler {
 // thread.
 class SearchUSB : public SearchHandler {
  public:
-  explicit SearchUSB(Sorrel::cef::Manager& manager, SearchWatchers& watchers = SearchWatchers::Instance(),
-                     ComExecutorTable& table = ComExecutorTable::Instance())
+  explicit SearchUSB(Sorrel::cef::Manager& manager, SearchWatchers& watchers,
+                     ComExecutorTable& table)
       : SearchHandler("ComSearchUSB", "app.com.searchUSB", manager, watchers, table) {}
   void Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;
@@ -58,8 +58,8 @@ class SearchUSB : public SearchHandler {
 // Lists the LAN base units of models 78 and 80 that answer the UDP search.
 class SearchLAN : public SearchHandler {
  public:
-  explicit SearchLAN(Sorrel::cef::Manager& manager, SearchWatchers& watchers = SearchWatchers::Instance(),
-                     ComExecutorTable& table = ComExecutorTable::Instance())
+  explicit SearchLAN(Sorrel::cef::Manager& manager, SearchWatchers& watchers,
+                     ComExecutorTable& table)
       : SearchHandler("ComSearchLAN", "app.com.searchLAN", manager, watchers, table) {}
   void Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;
@@ -71,8 +71,8 @@ class SearchLogger : public SearchHandler {
  public:
   using Result = SearchLoggerResult;
 
-  explicit SearchLogger(Sorrel::cef::Manager& manager, SearchWatchers& watchers = SearchWatchers::Instance(),
-                        ComExecutorTable& table = ComExecutorTable::Instance())
+  explicit SearchLogger(Sorrel::cef::Manager& manager, SearchWatchers& watchers,
+                        ComExecutorTable& table)
       : SearchHandler("ComSearchLogger", "app.com.searchLogger", manager, watchers, table) {}
   void Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;

@@ -1,7 +1,7 @@
 #pragma once
-// The process-wide search state: the two USB watchers, the LAN watcher and
-// the gate that lets one search run at a time. Made before the search
-// functions are registered and kept until the process ends.
+// The search state of a process: the two USB watchers, the LAN watcher and
+// the gate that lets one search run at a time. Made with the unit table
+// (ComServices) before the search functions are registered.
 
 #include <functional>
 #include <memory>
@@ -20,8 +20,6 @@ class SearchWatchers {
  public:
   explicit SearchWatchers(ComExecutorTable& table, UsbBusProbe& probe = UsbBusProbe::Library(),
                           std::unique_ptr<LanSeeker> seeker = std::make_unique<NetSeekLanSeeker>());
-
-  static SearchWatchers& Instance();
 
   WatchUsbVela& Vela() { return vela_; }
   WatchUsbVLB3& Vlb3() { return vlb3_; }

@@ -82,6 +82,10 @@ struct CatalogueHandler {
   std::function<std::shared_ptr<com::vantor::Tcmd>(const lm::json::Value& args)> command;
 };
 
+// A table that never holds a unit, for handlers made only to build commands:
+// a call run through one finds no unit.
+ComExecutorTable& NoUnits();
+
 // One entry per catalogue row, in registration order.
 std::span<const CatalogueHandler> CatalogueHandlers();
 const CatalogueHandler* FindCatalogueHandler(std::string_view mnemonic);

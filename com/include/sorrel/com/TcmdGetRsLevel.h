@@ -12,7 +12,7 @@ namespace Sorrel::Com {
 
 class TcmdGetRsLevel : public ComExecutorBase {
  public:
-  explicit TcmdGetRsLevel(ComExecutorTable& table = ComExecutorTable::Instance())
+  explicit TcmdGetRsLevel(ComExecutorTable& table)
       : ComExecutorBase("ComTcmdGetRsLevel", "app.com.tcmdGetRsLevel", 0, table) {}
 
   // DATA 01 3E 00 02 00 <channel> 00.

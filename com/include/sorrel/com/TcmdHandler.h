@@ -76,7 +76,8 @@ class Tcmd : public ComExecutorBase {
 template <class Self, class T>
 class TcmdOf : public Tcmd<T> {
  public:
-  explicit TcmdOf(const std::string& mnemonic) : Tcmd<T>("ComTcmd" + mnemonic, "app.com.tcmd" + mnemonic, 0) {}
+  TcmdOf(const std::string& mnemonic, ComExecutorTable& table)
+      : Tcmd<T>("ComTcmd" + mnemonic, "app.com.tcmd" + mnemonic, 0, table) {}
 };
 
 }  // namespace Sorrel::Com

@@ -49,7 +49,7 @@ void AddOwnMembers(const com::vantor::TcmdRDTIM& command, lm::json::Object& resu
 template <class T>
 class TcmdFromRow : public Tcmd<T> {
  public:
-  explicit TcmdFromRow(ComExecutorTable& table = ComExecutorTable::Instance())
+  explicit TcmdFromRow(ComExecutorTable& table)
       : Tcmd<T>(com::vantor::catalogue::QueryName(T::kRow), com::vantor::catalogue::ScriptName(T::kRow),
                 row_handler::kNotCancellable, table) {}
 

@@ -24,14 +24,14 @@ class UnitHandler : public Sorrel::cef::JsQueryHandler {
 // Opens a unit (again, for USB) with {comInfo, retry}.
 class Open : public UnitHandler {
  public:
-  explicit Open(ComExecutorTable& table = ComExecutorTable::Instance()) : UnitHandler("ComOpen", "app.com.open", table) {}
+  explicit Open(ComExecutorTable& table) : UnitHandler("ComOpen", "app.com.open", table) {}
   void Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;
 };
 
 class Close : public UnitHandler {
  public:
-  explicit Close(ComExecutorTable& table = ComExecutorTable::Instance())
+  explicit Close(ComExecutorTable& table)
       : UnitHandler("ComClose", "app.com.close", table) {}
   void Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;
@@ -39,7 +39,7 @@ class Close : public UnitHandler {
 
 class IsOpen : public UnitHandler {
  public:
-  explicit IsOpen(ComExecutorTable& table = ComExecutorTable::Instance())
+  explicit IsOpen(ComExecutorTable& table)
       : UnitHandler("ComIsOpen", "app.com.isOpen", table) {}
   void Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& args,
                const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;

@@ -18,6 +18,7 @@
 #include "linkmeter/shell/MainFrame.h"
 #include "linkmeter/shell/ModelessDlg.h"
 #include "linkmeter/shell/PowerEvents.h"
+#include "linkmeter/shell/ProcessObjects.h"
 #include "linkmeter/shell/Profile.h"
 #include "linkmeter/shell/ShellOptions.h"
 #include "linkmeter/shell/SingleInstance.h"
@@ -46,7 +47,7 @@ ProgramConfig DefaultProgramConfig(const ShellOptions& options);
 
 class LinkmeterApp : private Sorrel::cef::ExitProtocol::Host {
  public:
-  explicit LinkmeterApp(ProgramConfig config, Sorrel::cef::Manager& manager = Sorrel::cef::Manager::Instance());
+  LinkmeterApp(ProgramConfig config, ProcessObjects objects);
   ~LinkmeterApp() override;
 
   // The whole life of the program; the process exit code: 0 after the main
@@ -83,6 +84,8 @@ class LinkmeterApp : private Sorrel::cef::ExitProtocol::Host {
 
   ProgramConfig config_;
   Sorrel::cef::Manager& manager_;
+  Sorrel::cef::QueryTaskGroup& tasks_;
+  Sorrel::Com::ComServices& devices_;
   StringTable strings_;
   std::string locale_;
   std::filesystem::path workspace_;
