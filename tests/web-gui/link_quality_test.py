@@ -127,7 +127,7 @@ def thresholds_change_everything(page):
     page.wait_attr("#report-thresholds", "data-level", ("120,160,200",), 10)
     check(not page.find("#thresholds-problem").is_displayed(), "accepted", page)
     check(page.attr("#report-thresholds", "data-default") == "false", "the report says the boundaries were set", page)
-    check("weak>=120" in page.text("#report-thresholds"), "the report states them", page)
+    check("weak from 120" in page.text("#report-thresholds"), "the report states them", page)
     apple = page.find("#report-routes tr[data-test=report-unit][data-serial='%s']" % APPLE_2).get_attribute("data-class")
     check(apple == "bad", "the report reclasses APPLE-2: %s" % apple, page)
     page.shot("report-thresholds")

@@ -14,7 +14,7 @@ import os
 import sys
 
 import pagedriver
-from page_flows_test import check, PASSWORD, LAN_UNIT, _settled
+from page_flows_test import check, PASSWORD, LAN_UNIT, _settled, quick_probes
 from service_flows_test import sibling_document, USB_UNIT
 
 # Every query's argument and the number of calls, kept in the page.
@@ -81,6 +81,7 @@ def results_of_riverside(page):
 
 
 def full_site_survey(page):
+    quick_probes(page)
     # "Survey the whole site" starts it, not only the tab.
     page.click("#tab-site")
     page.click("#site-survey-all")

@@ -12,6 +12,7 @@ import { buildRoute } from '../../web/linkmeter/src/route.js';
 import { newSurvey, withResult } from '../../web/linkmeter/src/sitesurveybook.js';
 import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
 import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import { probeCount } from '../../web/linkmeter/src/views/probes.js';
 
 setLanguage('en');
 
@@ -50,6 +51,12 @@ const far = result(0, 2, [150, 85]);
 const cold = result(0, 3, [150, 140], 5);
 const mute = result(0, 4, [150, null]);
 const pump = result(1, 1, [120]);
+
+test('probes per unit: a whole number from 1 to 100, else the fallback', () => {
+  const cases = [['1', 1], ['5', 5], ['20', 20], ['100', 100], [7, 7], ['0', 5], ['101', 5], ['2.5', 5], ['', 5], [null, 5], ['-3', 5], ['abc', 5]];
+  for (const [value, n] of cases) assert.equal(probeCount(value), n, String(value));
+  assert.equal(probeCount('x', 20), 20);
+});
 
 test('filters keep weak, silent and low-battery units', () => {
   const cases = [

@@ -84,3 +84,20 @@ test('chart bands cover 0..255 without gaps at the boundaries in force', () => {
     assert.deepEqual(bands.map((b) => b.name), ['bad', 'weak', 'fair', 'good']);
   }
 });
+
+test('what the technician types is read as whole numbers or refused by name', async () => {
+  const { readThresholds } = await import('../../web/linkmeter/src/views/thresholdeditor.js');
+  const typed = (over) => ({ 'level.good': '150', 'level.fair': '120', 'level.weak': '100', 'battery.ok': '50', 'battery.low': '20', ...over });
+  const cases = [
+    [{}, null],
+    [{ 'level.good': ' 150 ' }, null],
+    [{ 'level.weak': '' }, 'levelRange'],
+    [{ 'level.weak': '99.5' }, 'levelRange'],
+    [{ 'level.weak': '1e2' }, 'levelRange'],
+    [{ 'level.fair': '150' }, 'levelOrder'],
+    [{ 'battery.low': '-1' }, 'batteryRange'],
+    [{ 'battery.low': '50' }, 'batteryOrder'],
+  ];
+  for (const [over, problem] of cases) assert.equal(thresholdProblem(readThresholds(typed(over))), problem, JSON.stringify(over));
+  assert.deepEqual(readThresholds(typed({})), custom);
+});

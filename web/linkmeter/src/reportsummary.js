@@ -48,7 +48,7 @@ export function summarize(survey, th = DEFAULT_THRESHOLDS) {
     noAnswer: count('noAnswer'),
     failed: count('failed'),
     complete: Boolean(survey && survey.complete),
-    silent: results.filter((r) => r.status !== 'ok').map((r) => ({ label: r.target.label, serial: r.target.serial, status: r.status })),
+    silent: results.filter((r) => r.status !== 'ok').map((r) => ({ label: r.target.label, serial: r.target.serial, status: r.status, far: r.far || null })),
     notSurveyed: targets.filter((x) => !done.has(targetKey(x))).map((x) => ({ label: x.label, serial: x.serial })),
     units: results.map((r) => ({ result: r, ...unitClass(r) })),
     batteries: lowBatteries(results),

@@ -294,6 +294,7 @@ export default {
   'thresholds.problem.levelOrder': "Each level boundary must be above the next: good above fair above weak.",
   'thresholds.problem.batteryOrder': "The battery OK boundary must be above the low one.",
   'report.thresholds': "Class boundaries",
+  'report.thresholdsLine': "level: good from {good}, fair from {fair}, weak from {weak}, below {weak} bad; battery: OK from {ok} %, low from {low} %, below {low} % empty",
   'report.thresholdsDefault': "(defaults)",
   'report.thresholdsCustom': "(set by the technician)",
   'report.probes': "Probes",

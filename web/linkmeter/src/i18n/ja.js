@@ -294,6 +294,7 @@ export default {
   'thresholds.problem.levelOrder': "レベルの境界は 良好 > 可 > 弱い の順に大きくしてください。",
   'thresholds.problem.batteryOrder': "電池正常の境界は電池低下の境界より大きくしてください。",
   'report.thresholds': "区分の境界",
+  'report.thresholdsLine': "レベル: 良好 {good} 以上、可 {fair} 以上、弱い {weak} 以上、{weak} 未満は不良。電池: 正常 {ok} % 以上、低下 {low} % 以上、{low} % 未満は空",
   'report.thresholdsDefault': "（初期値）",
   'report.thresholdsCustom': "（技術者が設定）",
   'report.probes': "試行回数",

@@ -7,10 +7,11 @@
 import { h, fill, timeText } from '../dom.js';
 import { t, tn } from '../i18n.js';
 import { markResult, baseText } from '../provenance.js';
-import { summarize } from '../reportsummary.js';
+import { summarize, unitClass } from '../reportsummary.js';
+import { ResultTable, listControls } from './resulttable.js';
 import { madeFromOther } from '../surveyrules.js';
 import { routeLine, resultLine } from './routeview.js';
-import { currentThresholds, thresholdsText, isDefault } from '../thresholds.js';
+import { currentThresholds, isDefault } from '../thresholds.js';
 import { lossBound } from '../linkstats.js';
 import { thresholdEditor } from './thresholdeditor.js';
 
@@ -38,16 +39,40 @@ function verdictCell(r) {
     t('verdict.' + verdict), far.asked ? ` — ${tn('report.probesBehind', far.asked, { answered: far.answered })}` : '');
 }
 
-function unitsTable(sum, baseName) {
-  return h('table', { class: 'list', id: 'report-routes' },
-    h('thead', {}, h('tr', {}, ...['group', 'unit', 'serial', 'route', 'class', 'verdict', 'status'].map((k) => h('th', { text: t('sitesurvey.col.' + k) })))),
-    h('tbody', {}, sum.units.map(({ result: r, levelClass, level }) => h('tr', { class: `s-${r.status}`, test: 'report-unit',
+const REPORT_COLUMNS = ['group', 'unit', 'serial', 'route', 'class', 'verdict', 'status'];
+
+// A unit's row: class from its weakest hop (none when it did not answer).
+function unitRow(baseName) {
+  return (r) => {
+    const { levelClass, level } = unitClass(r);
+    return h('tr', { class: `s-${r.status}`, test: 'report-unit',
       dataset: { serial: r.target.serial, class: levelClass, verdict: r.verdict || 'none', asked: String(r.far ? r.far.asked : 0), answered: String(r.far ? r.far.answered : 0) } },
-      h('td', { text: `${r.group.name} (${r.group.freq})` }), h('td', { text: `${r.target.label} ${r.target.model}` }),
-      h('td', { class: 'mono', text: r.target.serial }), h('td', {}, routeLine(r, baseName)),
-      h('td', { text: level === null ? t('quality.none') : `${t('quality.' + levelClass)} (${level})` }),
-      verdictCell(r),
-      h('td', { text: t('survey.status.' + r.status, { time: r.time, msg: '' }) })))));
+    h('td', { text: `${r.group.name} (${r.group.freq})` }), h('td', { text: `${r.target.label} ${r.target.model}` }),
+    h('td', { class: 'mono', text: r.target.serial }), h('td', {}, routeLine(r, baseName)),
+    h('td', { text: level === null ? t('quality.none') : `${t('quality.' + levelClass)} (${level})` }),
+    verdictCell(r),
+    h('td', { text: t('survey.status.' + r.status, { time: r.time, msg: '' }) }));
+  };
+}
+
+// The routes of every unit, kept between redraws: a new result adds its
+// own row. Groups collapse on screen; the printout shows every row.
+function routesTable() {
+  let baseName = '';
+  const table = new ResultTable({ id: 'report-routes', rowOf: (r) => unitRow(baseName)(r), columns: REPORT_COLUMNS });
+  const controls = h('div', { class: 'toolbar no-print' }, listControls('report', (v) => table.setView(v)));
+  return {
+    table,
+    controls,
+    update(survey, th) {
+      const name = survey ? survey.prov.base.name : '';
+      if (name !== baseName) {
+        baseName = name;
+        table.update(null);
+      }
+      table.update(survey, th);
+    },
+  };
 }
 
 // The boundaries and the probes the verdicts stand on, in words.
@@ -62,7 +87,7 @@ function basisCells(sum) {
   }
   return [
     h('tr', {}, h('th', { text: t('report.thresholds') }), h('td', { id: 'report-thresholds', dataset: { level: `${th.level.weak},${th.level.fair},${th.level.good}`, battery: `${th.battery.low},${th.battery.ok}`, default: String(isDefault(th)) },
-      text: `${thresholdsText(th)}${isDefault(th) ? ' ' + t('report.thresholdsDefault') : ' ' + t('report.thresholdsCustom')}` })),
+      text: `${t('report.thresholdsLine', { ...th.level, ok: th.battery.ok, low: th.battery.low })} ${t(isDefault(th) ? 'report.thresholdsDefault' : 'report.thresholdsCustom')}` })),
     h('tr', {}, h('th', { text: t('report.probes') }), h('td', { id: 'report-probes', dataset: { min: p ? String(p.min) : '', max: p ? String(p.max) : '' }, text: probes })),
   ];
 }
@@ -76,12 +101,13 @@ function linkItem(link, baseName) {
 }
 
 function silentList(sum) {
-  const items = sum.silent.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial } }, `${u.label} (${u.serial}): ${t('survey.status.' + u.status, { time: '', msg: '' })}`))
+  const probes = (u) => (u.far && u.far.asked ? ' ' + t('survey.probes', { answered: u.far.answered, asked: u.far.asked }) : '');
+  const items = sum.silent.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial } }, `${u.label} (${u.serial}): ${t('survey.status.' + u.status, { time: '', msg: '' })}${probes(u)}`))
     .concat(sum.notSurveyed.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial, status: 'notSurveyed' } }, `${u.label} (${u.serial}): ${t('report.notSurveyed')}`)));
   return h('ul', { id: 'report-silent' }, items.length ? items : h('li', { text: t('report.allAnswered') }));
 }
 
-function content(survey, s) {
+function content(survey, s, routes) {
   if (!survey || !survey.results.length) return h('p', { class: 'hint', text: t('report.none') });
   const sum = summarize(survey, currentThresholds(s));
   const baseName = survey.prov.base.name;
@@ -96,7 +122,7 @@ function content(survey, s) {
       ...basisCells(sum),
       field('technician'), field('customer'), field('notes', true)),
     h('h3', { text: t('report.silent') }), silentList(sum),
-    h('h3', { text: t('report.routes') }), unitsTable(sum, baseName),
+    h('h3', { text: t('report.routes') }), routes.controls, routes.table.el,
     h('h3', { text: t('report.weakest') }),
     h('ol', { id: 'report-weakest' }, sum.links.map((l) => linkItem(l, baseName))),
     h('h3', { text: t('report.batteries') }),
@@ -114,25 +140,24 @@ export default {
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
     let shown = null;
     let judgedBy = null;
+    const routes = routesTable();
     const section = h('section', { id: 'view-report' });
     let pending = false;
     const render = (s, force) => {
-      // A hidden report waits for its tab: a running survey publishes
-      // every answer, and the report is redrawn whole.
-      if (section.hidden) {
-        pending = true;
-        return;
-      }
-      pending = false;
       const both = s.siteSurveyDone && s.siteSurvey && s.siteSurveyDone !== s.siteSurvey;
       which.hidden = !both;
       if (!both) which.value = 'latest';
       const survey = which.value === 'done' && both ? s.siteSurveyDone : s.siteSurvey;
-      // Typing in the fields must not rebuild them: rebuild only for another survey.
-      if (survey !== shown || force || currentThresholds(s) !== judgedBy) {
+      // Typing in the fields must not rebuild them: rebuild only for another
+      // survey. A hidden report waits for its tab to rebuild (a running
+      // survey publishes every answer) but is marked at once.
+      const stale = survey !== shown || force || currentThresholds(s) !== judgedBy;
+      pending = stale && section.hidden;
+      if (stale && !section.hidden) {
         shown = survey;
         judgedBy = currentThresholds(s);
-        fill(body, content(survey, s));
+        routes.update(survey && survey.results.length ? survey : null, judgedBy);
+        fill(body, content(survey, s, routes));
       }
       const earlier = !survey || madeFromOther(survey, s) || (which.value === 'done' && both);
       markResult(body, survey ? survey.prov : null, s, { earlier });
