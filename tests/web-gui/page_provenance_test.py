@@ -63,6 +63,7 @@ def results_of_riverside(page):
     check("G3 APPLE-2" in labels and "G1 R1" in labels and "G3 R1" in labels, "units named with their group: %s" % labels, page)
 
     page.click("#tab-channels")
+    page.type_into("#scan-rounds", "1")
     page.type_into("#channels-input", "0-39")
     page.click("#scan-button")
     page.wait_for(lambda: page.attr("#channel-chart", "data-complete") == "true", 60, "the scan")

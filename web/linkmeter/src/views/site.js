@@ -131,7 +131,7 @@ class SiteView {
     const bat = this.overlay.units.get(nodeKey(gi, kind, unit.num));
     return [
       link ? h('span', { class: 'link-level q-' + link.cls, test: 'site-link', dataset: { level: String(link.level), class: link.cls }, text: `▲ ${link.level}` }) : null,
-      bat ? h('span', { class: 'battery b-' + bat.cls, test: 'site-battery', dataset: { battery: String(bat.battery), class: bat.cls }, text: `🔋 ${bat.battery}%` }) : null,
+      bat ? h('span', { class: 'unit-battery b-' + bat.cls, test: 'site-battery', dataset: { battery: String(bat.battery), class: bat.cls }, text: `${t('site.battery')} ${bat.battery}%` }) : null,
     ];
   }
 
@@ -161,7 +161,7 @@ class SiteView {
 
   labelButton(gi, kind, unit, label) {
     const key = nodeKey(gi, kind, unit.num);
-    return h('button', { class: 'link unit-pick', test: 'unit-label', title: t('site.showRoute'), text: label, onclick: () => this.select(key) });
+    return h('button', { class: 'unit-pick', test: 'unit-label', title: t('site.showRoute'), text: label, onclick: () => this.select(key) });
   }
 
   // Whether the filters keep a unit (its subtree kept or not).

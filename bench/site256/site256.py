@@ -1,0 +1,281 @@
+# A site of 256 remote units in the real program: the simulator serves one
+# LAN base unit with 8 groups x 4 repeaters (chained) x 32 remote units; the
+# program (without --demo) connects to it by address through WebDriver.
+# Measured in the page: the time from the registration's answer to the tree
+# and to the registration editor on screen (the next frame after the answer),
+# tab switches (click to next frame) while a site survey runs, the longest
+# main-thread stall (a 20 ms timer's lateness), and the memory (RSS and PSS)
+# of the window process and the page process over a repeat route survey at
+# the shortest interval, as growth per hour (least squares after warm-up).
+# usage: site256.py LINKMETER LINKMETER-SIM [minutes of the repeat survey, 10]
+import json, os, re, subprocess, sys, tempfile, time
+from selenium import webdriver
+from selenium.webdriver.common.by import By
+from selenium.webdriver.webkitgtk.options import Options
+
+MINUTES = float(sys.argv[3]) if len(sys.argv) > 3 else 10.0
+HOP_MS = 40
+PASSWORD = "bench256"
+MODELS = (92, 94, 97, 98)
+
+
+def site(path):
+    groups = []
+    for g in range(8):
+        reps = [{"serial": "%08X" % (0x00C80000 | g << 8 | r), "num": r + 1, "parent": r, "distanceM": 400,
+                 "batteryPct": 95} for r in range(4)]
+        units = []
+        for u in range(32):
+            code = MODELS[u % 4]
+            unit = {"serial": "%08X" % (code << 17 | g << 8 | u), "num": u + 1, "parent": u % 5,
+                    "name": "U%d-%02d" % (g, u), "distanceM": 2300 if u == 31 else 150 + 10 * u,
+                    "batteryPct": 8 if u == 30 else 40 + u, "intervalSec": 600}
+            if code == 97:
+                unit["subtype"] = 161
+            if u == 29:
+                unit["reachable"] = False
+            units.append(unit)
+        groups.append({"id": [66, 69, 78, 0, 0, 0, 0, g + 1], "freq": 40 + g, "band": 0, "name": "GROUP-%d" % g,
+                       "repeaters": reps, "remoteUnits": units})
+    doc = {"name": "256 units", "radio": {"hopMs": HOP_MS, "rangeM": 4000, "seed": 3},
+           "baseUnits": [{"serial": "009C0021", "name": "BIG-SITE", "lan": {"address": "127.0.0.1", "port": 0,
+                                                                             "password": PASSWORD},
+                          "mac": [0, 26, 43, 9, 9, 9], "groups": groups,
+                          "settings": {"RUINF": {"UNITS": 0, "FWV": "3.02", "RFV": "1.31", "NETV": "1.08", "CH1": "", "CH2": ""}}}]}
+    with open(path, "w") as f:
+        json.dump(doc, f)
+
+
+def descendants(root):
+    kids = {}
+    for d in os.listdir("/proc"):
+        if d.isdigit():
+            try:
+                with open("/proc/%s/stat" % d) as f:
+                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                kids.setdefault(ppid, []).append(int(d))
+            except (OSError, IndexError, ValueError):
+                pass
+    out, todo = [], [root]
+    while todo:
+        p = todo.pop()
+        for c in kids.get(p, []):
+            out.append(c)
+            todo.append(c)
+    return out
+
+
+def comm(pid):
+    with open("/proc/%d/comm" % pid) as f:
+        return f.read().strip()
+
+
+def memory_kb(pid):
+    """(RSS, PSS) in kB."""
+    rss = pss = 0
+    with open("/proc/%d/smaps_rollup" % pid) as f:
+        for line in f:
+            if line.startswith("Rss:"):
+                rss = int(line.split()[1])
+            elif line.startswith("Pss:"):
+                pss = int(line.split()[1])
+    return rss, pss
+
+
+def slope_per_hour(samples):
+    """Least-squares slope of (seconds, kB) in MB per hour."""
+    n = len(samples)
+    if n < 2:
+        return 0.0
+    mx = sum(t for t, _ in samples) / n
+    my = sum(v for _, v in samples) / n
+    den = sum((t - mx) ** 2 for t, _ in samples) or 1
+    return sum((t - mx) * (v - my) for t, v in samples) / den * 3600 / 1024
+
+
+INSTRUMENT = """
+if (!window.__lm) {
+  window.__lm = {marks: {}, maxLate: 0, stalls: 0};
+  let last = performance.now();
+  setInterval(() => { const now = performance.now(); const late = now - last - 20; last = now;
+    if (late > __lm.maxLate) __lm.maxLate = late; if (late > 100) __lm.stalls++; }, 20);
+  window.__lmFrame = (t0, key) => requestAnimationFrame(() => setTimeout(() => {
+    (__lm.marks[key] = __lm.marks[key] || []).push(performance.now() - t0); }, 0));
+  const real = app.jsQuery;
+  app.jsQuery = function (name, arg, ok, fail, prog) {
+    if (name !== 'ComTcmdRSETF') return real.apply(this, arguments);
+    return real.call(this, name, arg, function () { const t0 = performance.now(); const r = ok.apply(this, arguments);
+      __lmFrame(t0, 'answer-' + window.__lmView); return r; }, fail, prog);
+  };
+  window.__lmTab = (id) => { const t0 = performance.now(); document.getElementById('tab-' + id).click(); __lmFrame(t0, 'tab'); };
+}
+"""
+
+
+class Bench:
+    def __init__(self, binary, root):
+        opts = Options()
+        opts.binary_location = binary
+        opts.add_argument("--automation")
+        opts.set_capability("browserName", "Linkmeter")
+        self.driver = webdriver.WebKitGTK(options=opts, executable_path="/usr/bin/WebKitWebDriver")
+        self.driver.set_script_timeout(30)
+        self.wait(lambda: self.js("return document.getElementById('app').dataset.ready") == "true")
+        self.js("app.setWindowPos(0, 0); app.setWindowSize(1280, 1000);")
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def find(self, css):
+        return self.driver.find_element(By.CSS_SELECTOR, css)
+
+    def wait(self, cond, limit=60, what="condition"):
+        end = time.monotonic() + limit
+        while time.monotonic() < end:
+            v = cond()
+            if v:
+                return v
+            time.sleep(0.05)
+        raise AssertionError("timeout: " + what)
+
+    def marks(self, key):
+        return self.js("return (__lm.marks[arguments[0]] || []).slice()", key)
+
+    def clear(self):
+        self.js("__lm.marks = {}; __lm.maxLate = 0; __lm.stalls = 0;")
+
+    def tab(self, view):
+        n = len(self.marks("tab"))
+        self.js("__lmTab(arguments[0])", view)
+        self.wait(lambda: len(self.marks("tab")) > n, 30, "tab " + view)
+        return self.marks("tab")[-1]
+
+    def read(self, button, view, runs):
+        self.js("window.__lmView = arguments[0]", view)
+        for _ in range(runs):
+            n = len(self.marks("answer-" + view))
+            self.find(button).click()
+            self.wait(lambda: len(self.marks("answer-" + view)) > n, 60, "the registration read")
+            time.sleep(0.5)
+        return self.marks("answer-" + view)
+
+
+def fmt(values):
+    values = sorted(values)
+    return "median %.0f ms, max %.0f ms (n=%d)" % (values[len(values) // 2], values[-1], len(values))
+
+
+def main(binary, sim_binary):
+    root = tempfile.mkdtemp(prefix="site256-")
+    for d in ("home", "config", "runtime"):
+        os.makedirs(os.path.join(root, d), exist_ok=True)
+    os.chmod(os.path.join(root, "runtime"), 0o700)
+    os.environ.update(HOME=root + "/home", XDG_CONFIG_HOME=root + "/config", XDG_RUNTIME_DIR=root + "/runtime")
+    site_path = os.path.join(root, "site256.json")
+    site(site_path)
+    sim = subprocess.Popen([sim_binary, "--site", site_path, "--no-usb", "--control"], stdin=subprocess.PIPE,
+                           stdout=subprocess.PIPE, text=True)
+    port = int(re.search(r"lan [\d.]+:(\d+)", sim.stdout.readline()).group(1))
+    b = Bench(binary, root)
+    try:
+        b.js(INSTRUMENT)
+        b.find("#address-input").clear()
+        b.find("#address-input").send_keys("127.0.0.1")
+        b.find("#port-input").clear()
+        b.find("#port-input").send_keys(str(port))
+        b.find("#address-connect").click()
+        b.wait(lambda: b.find("#password-dialog").is_displayed(), 20, "the password dialog")
+        b.find("#password-input").send_keys(PASSWORD)
+        b.find("#password-ok").click()
+        b.wait(lambda: "BIG-SITE" in b.find("#connected-unit").text, 30, "the connection")
+
+        b.tab("site")
+        tree = b.read("#site-read", "site", 5)
+        nodes = b.js("return document.querySelectorAll('#site-tree *').length")
+        print("registration answer -> site tree on screen: %s; %d nodes, groups collapsed" % (fmt(tree), nodes))
+        b.js("window.__lmView = 'group'")
+        opened = []
+        for gi in range(3):
+            t = b.js("const t0 = performance.now(); const d = document.querySelector(\"#site-tree [data-test=group][data-index='%d']\");"
+                     "d.open = true; return new Promise((ok) => d.addEventListener('toggle', () => requestAnimationFrame(() => setTimeout(() => ok(performance.now() - t0), 0)), {once: true}));" % gi)
+            opened.append(t)
+        print("opening one group of the tree (32 units): %s" % fmt(opened))
+
+        first = b.tab("registration")
+        reg = b.read("#reg-read", "registration", 5)
+        inputs = b.js("return document.querySelectorAll('#reg-groups input').length")
+        nodes = b.js("return document.querySelectorAll('#reg-groups *').length")
+        print("first switch to the registration editor: %.0f ms" % first)
+        print("registration answer -> editor on screen: %s; %d inputs, %d nodes" % (fmt(reg), inputs, nodes))
+        opened = []
+        for gi in range(3):
+            t = b.js("const t0 = performance.now(); const d = document.querySelector(\"#reg-groups [data-test=reg-group][data-index='%d']\");"
+                     "d.open = true; return new Promise((ok) => d.addEventListener('toggle', () => requestAnimationFrame(() => setTimeout(() => ok(performance.now() - t0), 0)), {once: true}));" % gi)
+            opened.append(t)
+        print("opening one group of the editor (32 units): %s; %d inputs now" % (fmt(opened), b.js("return document.querySelectorAll('#reg-groups input').length")))
+        b.tab("survey")
+        print("survey targets listed: %d" % b.js("return document.querySelectorAll('#survey-target option').length"))
+
+        # Tab switches while the whole site is surveyed.
+        b.tab("sitesurvey")
+        b.js("const p = document.getElementById('sitesurvey-probes'); if (p) { p.value = '1'; p.dispatchEvent(new Event('input')); p.dispatchEvent(new Event('change')); }")
+        b.clear()
+        b.find("#sitesurvey-start").click()
+        views = ["site", "registration", "sitesurvey", "report", "survey", "channels", "sitesurvey"]
+        switches, i, started = [], 0, time.monotonic()
+        while time.monotonic() - started < 600:
+            time.sleep(1.0)
+            switches.append((b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length"),
+                             b.tab(views[i % len(views)])))
+            i += 1
+            if b.js("return document.getElementById('sitesurvey-cancel').disabled") and i > len(views):
+                break
+        late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
+        rows = b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length")
+        print("site survey of %d units in %.0f s" % (rows, time.monotonic() - started))
+        print("tab switches during it: %s; early (<64 rows) %s; late (>=192 rows) %s" % (
+            fmt([t for _, t in switches]), fmt([t for r, t in switches if r < 64] or [0]), fmt([t for r, t in switches if r >= 192] or [0])))
+        print("main thread during the survey: longest stall %.0f ms, stalls over 100 ms: %d" % (late, stalls))
+
+        # Memory over a repeat route survey at the shortest interval.
+        b.tab("survey")
+        target = b.js("const s = document.getElementById('survey-target'); const o = [...s.options].find((x) => x.value === '0:remote:5');"
+                      "s.value = o ? o.value : s.options[0].value; s.dispatchEvent(new Event('change')); return s.value")
+        interval = b.js("const i = document.getElementById('survey-interval'); i.value = i.min || '2'; i.dispatchEvent(new Event('input')); i.dispatchEvent(new Event('change')); return i.value")
+        if not b.find("#survey-repeat").is_selected():
+            b.find("#survey-repeat").click()
+        b.find("#survey-start").click()
+        window = [p for p in descendants(os.getpid()) if comm(p) == "linkmeter"]
+        page = [p for p in descendants(window[0]) if comm(p).startswith("WebKitWebProces")]
+        procs = {"window": window[0], "page": page[0]}
+        samples = {k: [] for k in procs}
+        b.clear()
+        started = time.monotonic()
+        print("repeat survey of %s every %s s for %.0f minutes" % (target, interval, MINUTES), flush=True)
+        late_tabs = []
+        while time.monotonic() - started < MINUTES * 60:
+            time.sleep(15)
+            t = time.monotonic() - started
+            for k, pid in procs.items():
+                samples[k].append((t, memory_kb(pid)))
+            if int(t) % 120 < 15:
+                late_tabs.append(b.tab("site"))
+                late_tabs.append(b.tab("survey"))
+        points = b.js("return document.getElementById('survey-history').dataset.points")
+        late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
+        b.find("#survey-cancel").click()
+        for k, s in samples.items():
+            warm = [x for x in s if x[0] >= 120] or s
+            print("%s process: RSS %.1f -> %.1f MB, PSS %.1f -> %.1f MB; growth after 2 min: RSS %+.1f MB/h, PSS %+.1f MB/h" % (
+                k, s[0][1][0] / 1024, s[-1][1][0] / 1024, s[0][1][1] / 1024, s[-1][1][1] / 1024,
+                slope_per_hour([(t, v[0]) for t, v in warm]), slope_per_hour([(t, v[1]) for t, v in warm])))
+        print("rounds plotted: %s; tab switches during it: %s; longest stall %.0f ms, stalls over 100 ms: %d" % (
+            points, fmt(late_tabs or [0]), late, stalls))
+    finally:
+        b.driver.quit()
+        sim.stdin.close()
+        sim.wait(timeout=10)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])
