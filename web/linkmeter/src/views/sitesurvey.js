@@ -1,9 +1,10 @@
 // Site survey: every remote unit of the registration in use, in turn, each
 // with the number of probes chosen, with progress and cancel. Rows come in
 // one at a time; groups collapse, a filter and a sort apply, and the units
-// that did not answer are listed above the table. A cancel keeps what was gathered (marked incomplete),
-// the units that did not answer can be surveyed again, and the last complete
-// survey stays on show, marked earlier, until a newer one completes.
+// that did not answer are listed above the table. A cancel keeps what was
+// gathered (marked incomplete), the units that did not answer can be
+// surveyed again, and the last complete survey stays on show, marked
+// earlier, until a newer one completes.
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
