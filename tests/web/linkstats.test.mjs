@@ -175,3 +175,18 @@ test('boundaries set by hand rejudge a result, its report and its CSV', async ()
   assert.ok(rows.every((row) => row[row.length - 1] === 'level good>=150 fair>=120 weak>=100; battery ok>=50% low>=20%'));
   assert.deepEqual(rows[1].slice(-9, -1), [3, 3, 110, 110, 110, 0, 'weak', 'weak']);
 });
+
+test('a level history keeps only its latest points however long it runs', async () => {
+  const { cappedSeries, HISTORY_POINTS } = await import('../../web/linkmeter/src/historychart.js');
+  const cases = [[0, 3, [[], []]], [2, 3, [[0, 1], [0, 10]]], [3, 3, [[0, 1, 2], [0, 10, 20]]], [5, 3, [[2, 3, 4], [20, 30, 40]]]];
+  for (const [n, cap, want] of cases) {
+    const s = cappedSeries(cap);
+    for (let i = 0; i < n; i++) s.push(i, i * 10);
+    assert.deepEqual(s.data(), want, `${n} into ${cap}`);
+  }
+  // An hour at the shortest interval (2 s) stays within the default cap.
+  const s = cappedSeries();
+  for (let i = 0; i < 1800; i++) s.push(i * 2, i % 2 ? null : 100);
+  assert.equal(s.count(), HISTORY_POINTS);
+  assert.equal(s.data()[0][0], (1800 - HISTORY_POINTS) * 2);
+});
