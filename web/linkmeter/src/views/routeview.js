@@ -72,15 +72,16 @@ export function warnings(result) {
   return list;
 }
 
-// The survey command, kept under "advanced": EWLEX unless the technician
-// picks the other one there. Returns {el, value()}.
-export function commandChoice(prefix) {
+// The survey command, kept under "advanced": the first of `commands` (the
+// catalogue's surveys, EWLEX first) unless the technician picks another
+// there. Returns {el, value()}.
+export function commandChoice(prefix, commands) {
   const select = h('select', { id: `${prefix}-command` },
-    ['EWLEX', 'EWLRU'].map((m) => h('option', { value: m, text: t('survey.command.' + m) })));
+    commands.map((m) => h('option', { value: m, text: t('survey.command.' + m) })));
   const el = h('details', { id: `${prefix}-advanced`, class: 'advanced' },
     h('summary', { text: t('survey.advanced') }),
     h('label', { for: `${prefix}-command`, text: t('survey.command') }), ' ', select);
-  return { el, value: () => select.value || 'EWLEX' };
+  return { el, value: () => select.value || commands[0] };
 }
 
 // Which registration the routes come from, in one line.

@@ -7,20 +7,10 @@ import rules from 'catalogue-rules';
 import { h } from '../dom.js';
 import { t } from '../i18n.js';
 import { SettingsBlock } from '../settingsblock.js';
+import { settingsBlocks } from '../cataloguelists.js';
 import '../servicetexts.js';
 
-export const BLOCKS = [
-  { id: 'unit', read: 'RUINF', write: 'WUINF' },
-  { id: 'network', read: 'RNETP', write: 'WNETP' },
-  { id: 'servers', read: 'RNSRV', write: 'WNSRV' },
-  { id: 'proxy', read: 'RPRXY', write: 'WPRXY' },
-  { id: 'clock', read: 'RDTIM', write: 'WDTIM', skip: ['TimeOffset'] },
-  { id: 'wlan', read: 'RWLAN', write: 'WWLAN' },
-  { id: 'current', read: 'RCURP', write: 'WCURP' },
-  { id: 'recorded', read: 'RSUCP', write: 'WSUCP' },
-  { id: 'encoding', read: 'RENCD', write: 'WENCD' },
-  { id: 'warnings', read: 'RWARP', write: 'WWARP' },
-];
+export const BLOCKS = settingsBlocks(rules);
 
 export default {
   id: 'settings',

@@ -5,6 +5,7 @@
 // gathered (marked incomplete), the units that did not answer can be
 // surveyed again, and the last complete survey stays on show, marked
 // earlier, until a newer one completes.
+import rules from 'catalogue-rules';
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
@@ -19,6 +20,7 @@ import { exportCsv } from '../export.js';
 import { provenance, markResult, exportFileName } from '../provenance.js';
 import { siteTargets, newSurvey, retryTargets, surveyTargets, surveyPatch } from '../sitesurveybook.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
+import { surveyCommands } from '../cataloguelists.js';
 import { routeLine, commandChoice, routesNote, resultLine } from './routeview.js';
 
 const num = (v) => (v === null || v === undefined ? '' : String(v));
@@ -66,7 +68,7 @@ class SiteSurveyView {
     this.start = h('button', { id: 'sitesurvey-start', class: 'primary', text: t('sitesurvey.start') });
     this.retry = h('button', { id: 'sitesurvey-retry', text: t('sitesurvey.retry') });
     this.cancel = h('button', { id: 'sitesurvey-cancel', text: t('common.cancel') });
-    this.command = commandChoice('sitesurvey');
+    this.command = commandChoice('sitesurvey', surveyCommands(rules));
     this.exportButton = h('button', { id: 'export-csv', text: t('sitesurvey.csv'), onclick: () => this.exportSurvey(this.store.get().siteSurvey) });
     this.report = h('button', { id: 'show-report', text: t('sitesurvey.report'), onclick: () => ctx.go('report') });
     this.progress = progressBar('sitesurvey-progress');

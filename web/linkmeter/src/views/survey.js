@@ -3,6 +3,7 @@
 // repeat survey keeps the statistics of every probe per hop (linkstats.js)
 // and a capped history. The result says whose it is; a later run that fails
 // or is cancelled leaves it marked as earlier.
+import rules from 'catalogue-rules';
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
@@ -15,6 +16,7 @@ import { currentThresholds } from '../thresholds.js';
 import { labelOf, unitLabel } from '../names.js';
 import { provenance, markResult } from '../provenance.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
+import { surveyCommands } from '../cataloguelists.js';
 import { routeLine, warnings, commandChoice, routesNote, resultLine } from './routeview.js';
 
 const MIN_INTERVAL_S = 2;
@@ -47,7 +49,7 @@ class SurveyView {
     this.ctx = ctx;
     this.store = ctx.store;
     this.select = h('select', { id: 'survey-target', onchange: () => this.pick(parseTarget(this.select.value)) });
-    this.command = commandChoice('survey');
+    this.command = commandChoice('survey', surveyCommands(rules));
     this.repeat = h('input', { id: 'survey-repeat', type: 'checkbox' });
     this.interval = h('input', { id: 'survey-interval', type: 'number', min: MIN_INTERVAL_S, value: 10, size: 4 });
     this.start = h('button', { id: 'survey-start', class: 'primary', text: t('survey.start') });
