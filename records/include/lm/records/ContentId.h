@@ -1,0 +1,45 @@
+#pragma once
+// Content ids: the SHA-256 (hex) of a record's identifying content, so the
+// same record recorded on two computers gets the same id and an import
+// merges it instead of adding it twice. Every field is typed and
+// length-prefixed, so ("ab", "c") and ("a", "bc") never collide.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "lm/records/Records.h"
+
+namespace lm::records {
+
+class ContentHasher {
+ public:
+  explicit ContentHasher(std::string_view kind);
+  ~ContentHasher();
+  ContentHasher(const ContentHasher&) = delete;
+  ContentHasher& operator=(const ContentHasher&) = delete;
+
+  ContentHasher& Add(int64_t value);
+  ContentHasher& Add(std::optional<int64_t> value);
+  ContentHasher& Add(std::string_view text);
+  ContentHasher& Add(std::span<const uint8_t> bytes);
+  // The hex digest; the hasher is spent afterwards.
+  std::string Finish();
+
+ private:
+  void Feed(char tag, const void* data, size_t size);
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+std::string SiteContentId(int64_t serial);
+std::string VisitContentId(int64_t siteSerial, Millis startedAt);
+std::string RawContentId(const std::string& visitId, const RawRecord& record);
+std::string SurveyContentId(const std::string& visitId, const SurveyInfo& info);
+std::string ScanContentId(const std::string& visitId, const ScanInfo& info);
+std::string SettingsWriteContentId(const std::string& visitId, const SettingsWrite& write);
+
+}  // namespace lm::records

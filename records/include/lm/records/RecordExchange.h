@@ -1,0 +1,42 @@
+#pragma once
+// Moving records between computers. An export is one SQLite file with the
+// store's own schema (rollback journal, so it is a single file), holding one
+// site with all its visits, or one visit and its site. An import merges such
+// a file by content id: what is already in the store is skipped, so
+// importing the same file twice adds nothing the second time.
+// Throws SqlError and StoreFailure (RecordStore turns both into results).
+
+#include <filesystem>
+
+#include "lm/records/Records.h"
+
+namespace lm::records {
+
+class Database;
+
+class RecordExchange {
+ public:
+  explicit RecordExchange(Database& db) : db_(db) {}
+
+  // Writes the file whole or not at all: a file already at path is replaced
+  // only once the export is complete.
+  void ExportSite(int64_t siteSerial, const std::filesystem::path& path);
+  void ExportVisit(RowId visit, const std::filesystem::path& path);
+
+  // The file is only read. One written by a newer version is refused
+  // (kNewerFile); one that is no site-records file is kDamagedFile.
+  ImportCounts Import(const std::filesystem::path& path);
+
+ private:
+  enum class Scope { kSite, kVisit };
+  void Export(Scope scope, int64_t key, const std::filesystem::path& path);
+  void CopyRows(Scope scope, int64_t key);
+  ImportCounts Merge();
+
+  Database& db_;
+};
+
+// file:...?mode=ro for a path, so ATTACH opens it read-only.
+std::string ReadOnlyUri(const std::filesystem::path& path);
+
+}  // namespace lm::records

@@ -1,0 +1,46 @@
+#pragma once
+// Records into the store. Every call is one transaction, so whatever a call
+// returned from is on disk even if the process is killed next. Recording
+// the same content again returns the existing record's id.
+// Throws SqlError and StoreFailure (RecordStore turns both into results).
+
+#include <span>
+
+#include "lm/records/Records.h"
+
+namespace lm::records {
+
+class Database;
+
+class RecordWriter {
+ public:
+  explicit RecordWriter(Database& db) : db_(db) {}
+
+  // Adds the site when new (name and model are updated when given) and a
+  // visit starting at info.startedAt.
+  RowId StartVisit(const SiteInfo& site, const VisitInfo& info);
+  void EndVisit(RowId visit, Millis endedAt);
+  void UpdateVisit(RowId visit, const VisitInfo& info);
+
+  RowId AddRaw(RowId visit, const RawRecord& record);
+
+  RowId BeginSurvey(RowId visit, const SurveyInfo& info);
+  void AddProbes(RowId survey, std::span<const Probe> probes);
+  void FinishSurvey(RowId survey, Millis endedAt, std::span<const HopStats> hops);
+
+  RowId BeginScan(RowId visit, const ScanInfo& info);
+  void AddScanRounds(RowId scan, std::span<const ScanRound> rounds);
+  void FinishScan(RowId scan, Millis endedAt);
+
+  RowId AddSettingsWrite(RowId visit, const SettingsWrite& write);
+
+ private:
+  std::string VisitContentIdOf(RowId visit);
+  void RequireRow(const char* table, RowId id, const char* what);
+  // Inserts unless the content id is present; the row's id either way.
+  RowId InsertOnce(Statement& insert, const char* table, const std::string& contentId);
+
+  Database& db_;
+};
+
+}  // namespace lm::records

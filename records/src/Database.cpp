@@ -1,0 +1,79 @@
+#include "lm/records/Database.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+#include "lm/records/SqlError.h"
+
+namespace lm::records {
+
+Database::Database(const std::filesystem::path& path, Mode mode) {
+  // URIs let an import be attached read-only (file:...?mode=ro).
+  const int access = mode == Mode::kStore ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+  const int flags = access | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string message = "opening " + path.string() + ": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw SqlError(rc, message);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, static_cast<int>(kBusyTimeout.count()));
+  // Both read the header, so a file that is no database fails here.
+  try {
+    Exec(mode == Mode::kStore ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;"
+                              : "PRAGMA schema_version;");
+  } catch (...) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw;
+  }
+}
+
+Database::~Database() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+Database::Database(Database&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+
+Database& Database::operator=(Database&& other) noexcept {
+  if (this != &other) {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = std::exchange(other.db_, nullptr);
+  }
+  return *this;
+}
+
+void Database::Exec(const std::string& sql) {
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
+  if (rc != SQLITE_OK) {
+    const std::string message = std::string("running SQL: ") + (error ? error : sqlite3_errstr(rc));
+    sqlite3_free(error);
+    throw SqlError(sqlite3_extended_errcode(db_), message);
+  }
+}
+
+Statement Database::Prepare(const std::string& sql) { return Statement(db_, sql); }
+
+int64_t Database::LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
+
+int Database::Changes() const { return sqlite3_changes(db_); }
+
+int Database::UserVersion() { return static_cast<int>(QueryInt("PRAGMA user_version")); }
+
+void Database::SetUserVersion(int version) { Exec("PRAGMA user_version=" + std::to_string(version)); }
+
+std::string Database::QueryText(const std::string& sql) {
+  auto st = Prepare(sql);
+  return st.Step() ? st.Text(0) : std::string();
+}
+
+int64_t Database::QueryInt(const std::string& sql) {
+  auto st = Prepare(sql);
+  return st.Step() ? st.Int(0) : 0;
+}
+
+}  // namespace lm::records

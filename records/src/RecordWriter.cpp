@@ -1,0 +1,196 @@
+#include "lm/records/RecordWriter.h"
+
+#include "lm/records/ContentId.h"
+#include "lm/records/Database.h"
+#include "lm/records/StoreResult.h"
+#include "lm/records/Transaction.h"
+
+namespace lm::records {
+namespace {
+
+[[noreturn]] void NotFound(const std::string& what, RowId id) {
+  throw StoreFailure{{StoreErrorCode::kNotFound, "no " + what + " " + std::to_string(id) + " in the site records"}};
+}
+
+void RequireJsonOrEmpty(const std::string& text, const char* what) {
+  if (text.empty() || text.front() == '{' || text.front() == '[') return;
+  throw StoreFailure{{StoreErrorCode::kInvalid, std::string(what) + " is not a JSON object or array"}};
+}
+
+}  // namespace
+
+std::string RecordWriter::VisitContentIdOf(RowId visit) {
+  auto st = db_.Prepare("SELECT content_id FROM visits WHERE id = ?");
+  st.BindAll(visit);
+  if (!st.Step()) NotFound("visit", visit);
+  return st.Text(0);
+}
+
+void RecordWriter::RequireRow(const char* table, RowId id, const char* what) {
+  auto st = db_.Prepare(std::string("SELECT 1 FROM ") + table + " WHERE id = ?");
+  st.BindAll(id);
+  if (!st.Step()) NotFound(what, id);
+}
+
+RowId RecordWriter::InsertOnce(Statement& insert, const char* table, const std::string& contentId) {
+  insert.Run();
+  if (db_.Changes() > 0) return db_.LastInsertId();
+  auto st = db_.Prepare(std::string("SELECT id FROM ") + table + " WHERE content_id = ?");
+  st.BindAll(contentId);
+  st.Step();
+  return st.Int(0);
+}
+
+RowId RecordWriter::StartVisit(const SiteInfo& site, const VisitInfo& info) {
+  Transaction tx(db_);
+  const std::string siteId = SiteContentId(site.serial);
+  auto upsert = db_.Prepare(
+      "INSERT INTO sites(content_id, serial, name, model) VALUES (?, ?, ?, ?) "
+      "ON CONFLICT(serial) DO UPDATE SET name = iif(excluded.name = '', name, excluded.name), "
+      "model = iif(excluded.model = '', model, excluded.model)");
+  upsert.BindAll(siteId, site.serial, site.name, site.model).Run();
+  const std::string visitId = VisitContentId(site.serial, info.startedAt);
+  auto insert = db_.Prepare(
+      "INSERT INTO visits(content_id, site_id, started_at, technician, customer, notes) "
+      "SELECT ?, id, ?, ?, ?, ? FROM sites WHERE serial = ? ON CONFLICT(content_id) DO NOTHING");
+  insert.BindAll(visitId, info.startedAt, info.technician, info.customer, info.notes, site.serial);
+  const RowId id = InsertOnce(insert, "visits", visitId);
+  tx.Commit();
+  return id;
+}
+
+void RecordWriter::EndVisit(RowId visit, Millis endedAt) {
+  Transaction tx(db_);
+  RequireRow("visits", visit, "visit");
+  db_.Prepare("UPDATE visits SET ended_at = ? WHERE id = ?").BindAll(endedAt, visit).Run();
+  tx.Commit();
+}
+
+void RecordWriter::UpdateVisit(RowId visit, const VisitInfo& info) {
+  Transaction tx(db_);
+  RequireRow("visits", visit, "visit");
+  db_.Prepare("UPDATE visits SET technician = ?, customer = ?, notes = ? WHERE id = ?")
+      .BindAll(info.technician, info.customer, info.notes, visit)
+      .Run();
+  tx.Commit();
+}
+
+RowId RecordWriter::AddRaw(RowId visit, const RawRecord& r) {
+  RequireJsonOrEmpty(r.decodedJson, "the decoded record");
+  Transaction tx(db_);
+  const std::string contentId = RawContentId(VisitContentIdOf(visit), r);
+  const std::string table = RawKindTable(r.kind);
+  auto insert = db_.Prepare("INSERT INTO " + table +
+                            "(content_id, visit_id, taken_at, unit, source, header, raw, decoded_json) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, nullif(?, '')) ON CONFLICT(content_id) DO NOTHING");
+  insert.BindAll(contentId, visit, r.takenAt, r.unit, r.source, r.header, r.raw, r.decodedJson);
+  const RowId id = InsertOnce(insert, table.c_str(), contentId);
+  tx.Commit();
+  return id;
+}
+
+RowId RecordWriter::BeginSurvey(RowId visit, const SurveyInfo& s) {
+  RequireJsonOrEmpty(s.routesJson, "the routes");
+  RequireJsonOrEmpty(s.thresholdsJson, "the thresholds");
+  if (s.probesPerRoute < 0) throw StoreFailure{{StoreErrorCode::kInvalid, "probes per route is negative"}};
+  Transaction tx(db_);
+  const std::string contentId = SurveyContentId(VisitContentIdOf(visit), s);
+  auto insert = db_.Prepare(
+      "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT(content_id) DO NOTHING");
+  insert.BindAll(contentId, visit, SurveyKindName(s.kind), s.startedAt, s.probesPerRoute, s.routesJson,
+                 s.thresholdsJson);
+  const RowId id = InsertOnce(insert, "surveys", contentId);
+  tx.Commit();
+  return id;
+}
+
+void RecordWriter::AddProbes(RowId survey, std::span<const Probe> probes) {
+  Transaction tx(db_);
+  RequireRow("surveys", survey, "survey");
+  auto insert = db_.Prepare(
+      "INSERT INTO probes(survey_id, route, seq, at, answered, raw) VALUES (?, ?, ?, ?, ?, ?) "
+      "ON CONFLICT DO NOTHING");
+  for (const auto& p : probes) {
+    insert.BindAll(survey, p.route, p.seq, p.at, int{p.answered}, p.raw).Run();
+    insert.Reset();
+  }
+  tx.Commit();
+}
+
+void RecordWriter::FinishSurvey(RowId survey, Millis endedAt, std::span<const HopStats> hops) {
+  Transaction tx(db_);
+  RequireRow("surveys", survey, "survey");
+  auto insert = db_.Prepare(
+      "INSERT INTO hop_stats(survey_id, route, hop, from_unit, unit, sent, answered, level_min, level_avg, "
+      "level_max, battery) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO UPDATE SET "
+      "from_unit = excluded.from_unit, unit = excluded.unit, sent = excluded.sent, answered = excluded.answered, "
+      "level_min = excluded.level_min, level_avg = excluded.level_avg, level_max = excluded.level_max, "
+      "battery = excluded.battery");
+  for (const auto& h : hops) {
+    insert.BindAll(survey, h.route, h.hop, h.fromUnit, h.unit, h.sent, h.answered, h.levelMin, h.levelAvg,
+                   h.levelMax, h.battery)
+        .Run();
+    insert.Reset();
+  }
+  db_.Prepare("UPDATE surveys SET ended_at = ? WHERE id = ?").BindAll(endedAt, survey).Run();
+  tx.Commit();
+}
+
+RowId RecordWriter::BeginScan(RowId visit, const ScanInfo& s) {
+  RequireJsonOrEmpty(s.settingsJson, "the scan settings");
+  Transaction tx(db_);
+  const std::string contentId = ScanContentId(VisitContentIdOf(visit), s);
+  auto insert = db_.Prepare(
+      "INSERT INTO channel_scans(content_id, visit_id, started_at, unit, settings_json) VALUES (?, ?, ?, ?, ?) "
+      "ON CONFLICT(content_id) DO NOTHING");
+  insert.BindAll(contentId, visit, s.startedAt, s.unit, s.settingsJson);
+  const RowId id = InsertOnce(insert, "channel_scans", contentId);
+  tx.Commit();
+  return id;
+}
+
+void RecordWriter::AddScanRounds(RowId scan, std::span<const ScanRound> rounds) {
+  Transaction tx(db_);
+  RequireRow("channel_scans", scan, "channel scan");
+  auto insert = db_.Prepare(
+      "INSERT INTO scan_rounds(scan_id, round, at, raw, decoded_json) VALUES (?, ?, ?, ?, nullif(?, '')) "
+      "ON CONFLICT DO NOTHING");
+  for (const auto& r : rounds) {
+    RequireJsonOrEmpty(r.decodedJson, "a decoded scan round");
+    insert.BindAll(scan, r.round, r.at, r.raw, r.decodedJson).Run();
+    insert.Reset();
+  }
+  tx.Commit();
+}
+
+void RecordWriter::FinishScan(RowId scan, Millis endedAt) {
+  Transaction tx(db_);
+  RequireRow("channel_scans", scan, "channel scan");
+  db_.Prepare("UPDATE channel_scans SET ended_at = ? WHERE id = ?").BindAll(endedAt, scan).Run();
+  tx.Commit();
+}
+
+RowId RecordWriter::AddSettingsWrite(RowId visit, const SettingsWrite& w) {
+  if (w.changes.empty()) throw StoreFailure{{StoreErrorCode::kInvalid, "a settings write without keys"}};
+  Transaction tx(db_);
+  const std::string contentId = SettingsWriteContentId(VisitContentIdOf(visit), w);
+  auto insert = db_.Prepare(
+      "INSERT INTO settings_writes(content_id, visit_id, written_at, unit, succeeded, message) "
+      "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(content_id) DO NOTHING");
+  insert.BindAll(contentId, visit, w.writtenAt, w.unit, int{w.succeeded}, w.message);
+  insert.Run();
+  if (db_.Changes() == 0) return InsertOnce(insert, "settings_writes", contentId);
+  const RowId id = db_.LastInsertId();
+  auto key = db_.Prepare(
+      "INSERT INTO settings_write_keys(write_id, position, key, old_json, new_json) VALUES (?, ?, ?, ?, ?)");
+  for (size_t i = 0; i < w.changes.size(); ++i) {
+    const auto& c = w.changes[i];
+    key.BindAll(id, static_cast<int64_t>(i), c.key, c.oldJson, c.newJson).Run();
+    key.Reset();
+  }
+  tx.Commit();
+  return id;
+}
+
+}  // namespace lm::records

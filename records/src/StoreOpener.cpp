@@ -1,0 +1,107 @@
+#include "lm/records/StoreOpener.h"
+
+#include <sqlite3.h>
+
+#include <ctime>
+#include <optional>
+
+#include "lm/records/Schema.h"
+#include "lm/records/SqlError.h"
+
+namespace lm::records {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Refusal {
+  StoreState state;
+  std::string reason;
+};
+
+bool IsDamage(const SqlError& e) { return e.Code() == SQLITE_NOTADB || e.Code() == SQLITE_CORRUPT; }
+
+std::string Stamp(std::chrono::system_clock::time_point now) {
+  const std::time_t t = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
+
+// A free dated name beside the store; -2, -3, ... when a second one comes
+// within the same second.
+fs::path AsideName(const fs::path& folder, const char* why, std::chrono::system_clock::time_point now) {
+  const std::string base = std::string("site-records.") + why + "-" + Stamp(now);
+  fs::path candidate = folder / (base + ".sqlite");
+  for (int n = 2; fs::exists(candidate); ++n) candidate = folder / (base + "-" + std::to_string(n) + ".sqlite");
+  return candidate;
+}
+
+void MoveAside(const fs::path& store, const fs::path& aside) {
+  fs::rename(store, aside);
+  for (const char* suffix : {"-wal", "-shm"}) {
+    const fs::path side = fs::path(store) += suffix;
+    std::error_code ec;
+    if (fs::exists(side, ec)) fs::rename(side, fs::path(aside) += suffix, ec);
+  }
+}
+
+// Opens and migrates; a refusal when the file is damaged or newer.
+std::optional<Refusal> TryOpen(const fs::path& path, std::optional<Database>& db, MigrateOutcome& outcome) {
+  try {
+    db.emplace(path);
+    const int version = db->UserVersion();
+    if (version > CurrentSchemaVersion()) {
+      return Refusal{StoreState::kSetAsideNewer, "schema version " + std::to_string(version) +
+                                                     ", this version reads up to " +
+                                                     std::to_string(CurrentSchemaVersion())};
+    }
+    if (version > 0) {
+      const std::string check = db->QueryText("PRAGMA quick_check");
+      if (check != "ok") return Refusal{StoreState::kSetAsideDamaged, check};
+    }
+    outcome = Migrate(*db);
+    if (outcome == MigrateOutcome::kNewer) return Refusal{StoreState::kSetAsideNewer, "a newer schema version"};
+    return std::nullopt;
+  } catch (const SqlError& e) {
+    if (!IsDamage(e)) throw;
+    return Refusal{StoreState::kSetAsideDamaged, e.what()};
+  }
+}
+
+std::string RefusalMessage(const Refusal& r, const fs::path& aside) {
+  const std::string kept = " The file was kept as " + aside.filename().string() +
+                           " and a new, empty store was started.";
+  if (r.state == StoreState::kSetAsideNewer) {
+    return "The site records were written by a newer version of Linkmeter (" + r.reason + ")." + kept;
+  }
+  return "The site records could not be read (" + r.reason + ")." + kept;
+}
+
+}  // namespace
+
+OpenedStore OpenStoreFile(const fs::path& folder, std::chrono::system_clock::time_point now) {
+  fs::create_directories(folder);
+  const fs::path path = folder / kStoreFileName;
+  std::optional<Database> db;
+  MigrateOutcome outcome = MigrateOutcome::kUpToDate;
+  OpenReport report;
+  report.path = path;
+  if (auto refusal = TryOpen(path, db, outcome)) {
+    db.reset();
+    report.state = refusal->state;
+    report.asidePath = AsideName(folder, refusal->state == StoreState::kSetAsideNewer ? "newer" : "damaged", now);
+    MoveAside(path, report.asidePath);
+    report.message = RefusalMessage(*refusal, report.asidePath);
+    db.emplace(path);
+    Migrate(*db);
+    return {std::move(*db), report};
+  }
+  report.state = outcome == MigrateOutcome::kCreated    ? StoreState::kCreated
+                 : outcome == MigrateOutcome::kMigrated ? StoreState::kMigrated
+                                                        : StoreState::kOpened;
+  return {std::move(*db), report};
+}
+
+}  // namespace lm::records

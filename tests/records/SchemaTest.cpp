@@ -1,0 +1,118 @@
+// The store's file settings, its tables, and forward migration from a
+// version-1 file the test makes itself.
+#include <gtest/gtest.h>
+
+#include "RecordsTestSupport.h"
+#include "lm/records/Database.h"
+#include "lm/records/RecordWriter.h"
+#include "lm/records/Schema.h"
+#include "lm/records/SqlError.h"
+
+namespace lm::records::test {
+namespace {
+
+TEST(RecordsSchema, ConnectionAndFileSettings) {
+  ScratchDir dir;
+  OpenStore(dir.path());
+  Database db(dir / kStoreFileName);
+  const struct {
+    const char* pragma;
+    std::string expected;
+  } cases[] = {
+      {"PRAGMA journal_mode", "wal"},
+      {"PRAGMA synchronous", "1"},  // NORMAL
+      {"PRAGMA foreign_keys", "1"},
+      {"PRAGMA busy_timeout", std::to_string(Database::kBusyTimeout.count())},
+      {"PRAGMA user_version", std::to_string(CurrentSchemaVersion())},
+  };
+  for (const auto& c : cases) EXPECT_EQ(db.QueryText(c.pragma), c.expected) << c.pragma;
+}
+
+TEST(RecordsSchema, EveryKindHasItsTableAndTheTrendIsIndexed) {
+  ScratchDir dir;
+  OpenStore(dir.path());
+  Database db(dir / kStoreFileName);
+  for (const char* table : {"sites", "visits", "registration_snapshots", "downloads", "event_logs",
+                            "settings_readbacks", "surveys", "probes", "hop_stats", "channel_scans", "scan_rounds",
+                            "settings_writes", "settings_write_keys"}) {
+    EXPECT_EQ(db.QueryInt(std::string("SELECT count(*) FROM sqlite_schema WHERE type='table' AND name='") + table +
+                          "'"),
+              1)
+        << table;
+  }
+  auto st = db.Prepare(
+      "EXPLAIN QUERY PLAN SELECT h.level_avg FROM hop_stats h JOIN surveys su ON su.id = h.survey_id "
+      "JOIN visits v ON v.id = su.visit_id JOIN sites s ON s.id = v.site_id WHERE h.unit = ? AND s.serial = ?");
+  st.BindAll(int64_t{5}, int64_t{6});
+  std::string all;
+  while (st.Step()) all += st.Text(3) + "\n";
+  EXPECT_NE(all.find("hop_stats_by_unit"), std::string::npos) << all;
+}
+
+// A second version as a later build would add it: a column and an index.
+std::vector<SchemaStep> StepsWithVersion2(const char* v2sql) {
+  auto steps = SchemaSteps();
+  steps.push_back({2, [v2sql](Database& db) { db.Exec(v2sql); }});
+  return steps;
+}
+
+RowId MakeVersion1File(const std::filesystem::path& path) {
+  Database db(path);
+  EXPECT_EQ(Migrate(db, {SchemaSteps().front()}), MigrateOutcome::kCreated);
+  EXPECT_EQ(db.UserVersion(), 1);
+  RecordWriter writer(db);
+  const RowId visit = writer.StartVisit({kSiteSerial, "North plant", "VL-BS"}, {1000, "Sato", "", ""});
+  writer.AddSettingsWrite(visit, SampleWrite(1100));
+  return visit;
+}
+
+TEST(RecordsSchema, Version1FileMovesForwardKeepingItsRecords) {
+  ScratchDir dir;
+  const auto path = dir / "v1.sqlite";
+  const RowId visit = MakeVersion1File(path);
+  Database db(path);
+  ASSERT_EQ(Migrate(db, StepsWithVersion2("ALTER TABLE visits ADD COLUMN weather TEXT NOT NULL DEFAULT '';"
+                                          "CREATE INDEX visits_by_technician ON visits(technician);")),
+            MigrateOutcome::kMigrated);
+  EXPECT_EQ(db.UserVersion(), 2);
+  EXPECT_EQ(db.QueryText("SELECT technician || '/' || weather FROM visits"), "Sato/");
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM settings_write_keys"), 2);
+  EXPECT_EQ(RecordWriter(db).AddRaw(visit, SampleRaw(RawKind::kEventLog, 1200)), 1);
+  // Run again: nothing left to do.
+  EXPECT_EQ(Migrate(db, StepsWithVersion2("SELECT 1")), MigrateOutcome::kUpToDate);
+}
+
+TEST(RecordsSchema, FailingStepLeavesTheFileAtTheVersionBefore) {
+  ScratchDir dir;
+  const auto path = dir / "v1.sqlite";
+  MakeVersion1File(path);
+  Database db(path);
+  EXPECT_THROW(Migrate(db, StepsWithVersion2("ALTER TABLE visits ADD COLUMN weather TEXT; SELECT * FROM nowhere;")),
+               SqlError);
+  EXPECT_EQ(db.UserVersion(), 1);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM pragma_table_info('visits') WHERE name = 'weather'"), 0);
+}
+
+TEST(RecordsSchema, NewerFileIsLeftUntouched) {
+  ScratchDir dir;
+  const auto path = dir / "v3.sqlite";
+  MakeVersion1File(path);
+  Database db(path);
+  db.SetUserVersion(3);
+  EXPECT_EQ(Migrate(db), MigrateOutcome::kNewer);
+  EXPECT_EQ(db.UserVersion(), 3);
+}
+
+TEST(RecordsSchema, StoreOpensAVersion1FileAndReadsIt) {
+  ScratchDir dir;
+  MakeVersion1File(dir / kStoreFileName);
+  auto store = OpenStore(dir.path());
+  EXPECT_EQ(store->report().state, CurrentSchemaVersion() == 1 ? StoreState::kOpened : StoreState::kMigrated);
+  auto visits = store->ListVisits(kSiteSerial);
+  ASSERT_TRUE(visits);
+  ASSERT_EQ(visits->size(), 1u);
+  EXPECT_EQ((*visits)[0].info.technician, "Sato");
+}
+
+}  // namespace
+}  // namespace lm::records::test
