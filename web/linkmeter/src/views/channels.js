@@ -145,9 +145,9 @@ class ChannelsView {
     this.mark(s);
     // Another registration in use changes which channels are the site's;
     // new thresholds change the bands.
-    const key = [surveyRegistration(s), s.thresholds];
-    if (this.tally.channels.size && (key[0] !== this.seen?.[0] || key[1] !== this.seen?.[1])) this.show();
-    else if (this.chart) this.chart.redraw();
+    const reg = surveyRegistration(s);
+    const key = [reg && reg.regInfo, s.thresholds];
+    if (this.tally.channels.size && this.seen && (key[0] !== this.seen[0] || key[1] !== this.seen[1])) this.show();
     this.seen = key;
   }
 

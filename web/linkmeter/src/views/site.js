@@ -262,6 +262,7 @@ class SiteView {
       fill(this.prov);
       markResult(this.body, null, s);
       fill(this.body, h('p', { class: 'hint', text: s.unit ? t('site.readHint') : t('units.notConnected') }));
+      this.built = null;
       return;
     }
     const earlier = this.failed !== null && this.failed.regInfo === reg.regInfo;
@@ -275,6 +276,10 @@ class SiteView {
     }
     const blocked = surveyBlock(s) !== '';
     const groups = reg.regInfo.groups || [];
+    // Nothing the tree shows changed (another view's busy count, say).
+    const key = [reg.regInfo, reg.prov, overlaySurvey(s, reg.regInfo), s.thresholds, blocked, this.selected, this.filter.value, this.problems.checked];
+    if (this.built && key.every((x, i) => x === this.built[i])) return;
+    this.built = key;
     this.prepare(reg.regInfo, s);
     fill(this.body, groups.length ? groups.map((g, i) => this.groupCard(g, i, reg.prov, blocked)) : h('p', { class: 'hint', text: t('site.empty') }));
   }
