@@ -243,4 +243,66 @@ void Msgbox::Execute(const cef::BrowserPtr&, const Value& args,
   reply->Success(lm::json::ToText(lm::json::Number(pressed)));
 }
 
+// ---- descriptions ---------------------------------------------------------
+
+namespace {
+constexpr const char* kDlg = "Dialogs and menus";
+}  // namespace
+
+const HostDoc& FileDialog::Doc() const {
+  static const HostDoc doc{
+      kDlg, "", "The open or save dialog.",
+      {{"mode", "string", "required", "\"open\" or \"save\""}, {"title", "string", "optional", ""},
+       {"initDir", "string", "optional", "the folder shown first"}, {"initFile", "string", "optional", "the file name proposed"},
+       {"multiSelect", "boolean", "optional", "true lets the user pick several files"},
+       {"filter", "array of strings", "optional", "description and pattern pairs; one element may hold \"Text|*.txt\""}},
+      "An array of full paths; empty when the user cancels.",
+      {{"-1", "arg is not an object"}, {"-2", "mode missing or not a string"}, {"-3", "mode is neither \"open\" nor \"save\""},
+       {"-111", "a filter element is not a string"},
+       {"-4", "a chosen file's name has no text form (e.g. CP932 bytes on a Windows medium): \"method error : the file name "
+              "cannot be represented as text: …\""}},
+      "app.fileDialog({mode: 'save', initFile: 'survey.csv', filter: ['CSV', '*.csv']},\n  paths => paths.length && save(paths[0]), e => console.error(e.msg));",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& BrowseForFolder::Doc() const {
+  static const HostDoc doc{
+      kDlg, "", "The folder chooser.", {{"title", "string", "optional", ""}},
+      "The chosen folder's path, or null when cancelled.",
+      {{"-1", "arg is not an object"}, {"-3", "the chosen folder's name has no text form (\"method error : the file name cannot be "
+                                              "represented as text: …\")"}},
+      "app.browseForFolder({title: 'Export to'}, folder => folder && exportTo(folder));",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& ShowContextMenu::Doc() const {
+  static const HostDoc doc{
+      kDlg, "", "A popup menu; the answer is the picked item's id.",
+      {{"menu", "array of items", "required", "{} a separator; {name, id, disable, check} an item; {name, menu} a submenu"},
+       {"pos", "object {x, y}", "optional", "page pixels; without it the mouse position"},
+       {"rc", "object {left, top, right, bottom}", "optional", "a rectangle the menu keeps clear of"},
+       {"alignH", "string", "optional", "\"left\", \"center\" or \"right\""}, {"alignV", "string", "optional", "\"top\", \"center\" or \"bottom\""}},
+      "The picked id, or 0 when the menu was dismissed.",
+      {{"-1", "menu missing, an item not an object, or an item without id or menu"}, {"-2", "a member of the wrong type"}},
+      "app.showContextMenu({menu: [{name: 'Survey', id: 1}, {}, {name: 'Remove', id: 2, disable: true}]},\n  id => id === 1 && survey());",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& Msgbox::Doc() const {
+  static const HostDoc doc{
+      kDlg, "", "A modal message box.",
+      {{"msg", "string", "optional", ""}, {"title", "string", "optional", ""},
+       {"btn", "integer", "optional", "0 OK, 1 OK and Cancel, 2 Yes and No"},
+       {"icon", "integer", "optional", "0 none, 1 warning, 2 information, 3 question, 4 error"}},
+      "The pressed button: 1 OK, 2 Cancel, 3 Yes, 4 No, 0 otherwise.",
+      {{"-2", "arg not an object, or a member of the wrong type"}, {"0", "btn or icon out of range: msg \"btn\" or \"icon\""},
+       {"-1", "no main window (\"method error\")"}},
+      "app.msgbox({title: 'Write', msg: 'Write the settings?', btn: 2, icon: 3}, b => b === 3 && write());",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
 }  // namespace Sorrel::Js

@@ -132,4 +132,80 @@ void CenterWindow::Execute(const cef::BrowserPtr& browser, const Value& args,
   reply->Success("null");
 }
 
+// ---- descriptions ---------------------------------------------------------
+
+namespace {
+
+constexpr const char* kWin = "Windows and shell";
+const HostFailureDoc kNoWindow{"-1", "no calling window (\"method error : <function>\"); seen on the page console only"};
+const HostFailureDoc kNotObject{"-2", "the argument is not an object"};
+
+}  // namespace
+
+const HostDoc& Exit::Doc() const {
+  static const HostDoc doc{
+      kWin, "", "Ends the program: forced, or through the normal close that asks every page first.",
+      {{"force_exit", "boolean or null", "optional", "true or null: forced close; false: the normal close"}},
+      "None (the window closes after the answer).",
+      {{"0", "\"Invalid arguments : 'arg' must have type boolean.\" (console only)"}}, "app.exit(false);",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& CloseWindow::Doc() const {
+  static const HostDoc doc{
+      kWin, "", "Closes the window that shows the calling page, keeping an optional closing value.",
+      {{"value", "any", "optional", "at most one argument"}}, "None.",
+      {{"0", "\"Invalid arguments : arguments\": more than one argument"}, kNoWindow}, "app.closeWindow('done');",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& SetWindowSize::Doc() const {
+  static const HostDoc doc{
+      kWin, "", "Sets the size of the calling window's content area in pixels.",
+      {{"w", "integer or null", "required", "null keeps the width"}, {"h", "integer or null", "required", "null keeps the height"}},
+      "None.", {{"-1", "w or h missing"}, {"0", "w or h not an integer: msg names the member"}, kNotObject, kNoWindow},
+      "app.setWindowSize(1024, null);",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& SetWindowPos::Doc() const {
+  static const HostDoc doc{
+      kWin, "", "Moves the calling window to a screen position (its frame's top-left corner).",
+      {{"x", "integer or null", "required", "null keeps the left edge"}, {"y", "integer or null", "required", "null keeps the top edge"}},
+      "None.", {{"-1", "x or y missing"}, {"0", "x or y not an integer: msg names the member"}, kNotObject, kNoWindow},
+      "app.setWindowPos(0, 0);",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& MoveWindow::Doc() const {
+  static const HostDoc doc{
+      kWin, "", "Moves the calling window by an offset from where it is.",
+      {{"x", "integer", "required", "signed 32-bit"}, {"y", "integer", "required", "signed 32-bit"}}, "None.",
+      {{"-1", "x or y missing"}, {"-2", "x or y not an integer"}, kNoWindow}, "app.moveWindow(40, -20);",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& SetWindowTextW::Doc() const {
+  static const HostDoc doc{
+      kWin, "", "Sets the calling window's title.",
+      {{"title", "string", "optional", "anything else gives an empty title"}}, "None.", {},
+      "app.setWindowText('Linkmeter — site A');",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+const HostDoc& CenterWindow::Doc() const {
+  static const HostDoc doc{
+      kWin, "", "Centres the calling window over its parent, or over the screen.",
+      {{"desktop", "boolean", "optional", "true: over the primary monitor"}}, "None.",
+      {{"-2", "desktop is not a boolean"}, kNoWindow}, "app.centerWindow(true);",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
 }  // namespace Sorrel::Js

@@ -7,7 +7,6 @@
 
 namespace linkmeter::apidoc::detail {
 
-std::vector<FunctionDoc> WindowAndDialogDocs();
 std::vector<FunctionDoc> UnitDocs();
 
 }  // namespace linkmeter::apidoc::detail

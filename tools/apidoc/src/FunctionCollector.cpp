@@ -3,7 +3,7 @@
 
 #include "linkmeter/apidoc/FunctionDoc.h"
 #include "sorrel/cef/Manager.h"
-#include "sorrel/js/HostNative.h"
+#include "sorrel/js/HostDoc.h"
 
 namespace linkmeter::apidoc {
 namespace {
@@ -50,7 +50,7 @@ FunctionDoc Describe(const std::string& script, const std::string& name, const s
   return doc;
 }
 
-// A native host function describes itself beside its checks.
+// A host function describes itself beside its checks.
 FunctionDoc FromHost(const Sorrel::Js::HostDoc& host, const std::string& script) {
   FunctionDoc doc;
   doc.script = script;
@@ -69,7 +69,7 @@ FunctionDoc FromHost(const Sorrel::Js::HostDoc& host, const std::string& script)
 std::vector<FunctionDoc> CollectFunctions(const Sorrel::cef::Manager& manager) {
   std::vector<FunctionDoc> docs;
   for (const auto& native : manager.NativeHandlers()) {
-    const auto* host = dynamic_cast<const Sorrel::Js::HostNative*>(native.get());
+    const auto* host = dynamic_cast<const Sorrel::Js::Described*>(native.get());
     FunctionDoc doc = host ? FromHost(host->Doc(), native->ScriptName())
                            : Describe(native->ScriptName(), native->NativeName(), "native");
     doc.name = native->NativeName();
@@ -80,7 +80,11 @@ std::vector<FunctionDoc> CollectFunctions(const Sorrel::cef::Manager& manager) {
   for (const auto& [queryName, handler] : manager.Factory()) {
     const std::string page = handler->Script();
     if (page.empty()) continue;  // carried between processes, not callable by the page
-    FunctionDoc doc = Describe(handler->ScriptName(), queryName, "query");
+    const auto* host = dynamic_cast<const Sorrel::Js::Described*>(handler.get());
+    FunctionDoc doc = host ? FromHost(host->Doc(), handler->ScriptName())
+                           : Describe(handler->ScriptName(), queryName, "query");
+    doc.name = queryName;
+    doc.kind = "query";
     doc.cancellable = handler->Cancellable() != 0;
     doc.call = DeclaredParameters(page);
     docs.push_back(std::move(doc));

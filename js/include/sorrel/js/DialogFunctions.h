@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sorrel/cef/JsQueryHandler.h"
+#include "sorrel/js/HostDoc.h"
 #include "sorrel/js/HostUi.h"
 
 namespace Sorrel::Js {
@@ -23,32 +24,36 @@ MessageBoxRequest ParseMessageBox(const lm::json::Value& arg);
 // rounded half away from zero.
 int32_t DevicePixels(double pagePixels, double scale);
 
-class FileDialog : public cef::JsQueryHandler {
+class FileDialog : public cef::JsQueryHandler, public Described {
  public:
   FileDialog() : JsQueryHandler("JsFileDialog", "app.fileDialog", 0) {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
-class BrowseForFolder : public cef::JsQueryHandler {
+class BrowseForFolder : public cef::JsQueryHandler, public Described {
  public:
   BrowseForFolder() : JsQueryHandler("JsBrowseForFolder", "app.browseForFolder", 0) {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
-class ShowContextMenu : public cef::JsQueryHandler {
+class ShowContextMenu : public cef::JsQueryHandler, public Described {
  public:
   ShowContextMenu() : JsQueryHandler("JsShowContextMenu", "app.showContextMenu", 0) {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
-class Msgbox : public cef::JsQueryHandler {
+class Msgbox : public cef::JsQueryHandler, public Described {
  public:
   Msgbox() : JsQueryHandler("JsMsgbox", "app.msgbox", 0) {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 }  // namespace Sorrel::Js

@@ -33,6 +33,14 @@ struct HostDoc {
   std::vector<std::string> sources;
 };
 
+// A host function that describes itself: what the page is told about its
+// arguments, result and every failure it raises. Defined beside the checks.
+class Described {
+ public:
+  virtual ~Described() = default;
+  virtual const HostDoc& Doc() const = 0;
+};
+
 // The codes one failure entry names: "-3 … -5, -8" is -3, -4, -5, -8.
 // Text that is not a code (e.g. "code1") names none.
 std::vector<int> FailureCodes(const std::string& code);

@@ -16,15 +16,11 @@ namespace Sorrel::Js {
 
 using Args = std::vector<lm::json::Value>;
 
-class HostNative : public cef::JsNativeHandler {
+class HostNative : public cef::JsNativeHandler, public Described {
  public:
   using JsNativeHandler::JsNativeHandler;
 
   bool Execute(Call& call) final;
-
-  // What the page is told about the function: its arguments, result and
-  // every failure it raises. Defined beside Run.
-  virtual const HostDoc& Doc() const = 0;
 
  protected:
   // The function's own work. The result goes to call.returnValue, or

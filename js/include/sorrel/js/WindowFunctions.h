@@ -6,12 +6,13 @@
 #include <string>
 
 #include "sorrel/cef/JsQueryHandler.h"
+#include "sorrel/js/HostDoc.h"
 
 namespace Sorrel::Js {
 
 // A host query function whose page text passes the given argument text and
 // a success callback that does nothing.
-class WindowQuery : public cef::JsQueryHandler {
+class WindowQuery : public cef::JsQueryHandler, public Described {
  public:
   WindowQuery(std::string queryName, std::string scriptName, std::string params, std::string argument)
       : JsQueryHandler(std::move(queryName), std::move(scriptName), 0),
@@ -29,6 +30,7 @@ class Exit : public WindowQuery {
   Exit() : WindowQuery("JsExit", "app.exit", "force_exit", "{force_exit:force_exit}") {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 class CloseWindow : public WindowQuery {
@@ -36,6 +38,7 @@ class CloseWindow : public WindowQuery {
   CloseWindow() : WindowQuery("JsCloseWindow", "app.closeWindow", "", "arguments") {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 class SetWindowSize : public WindowQuery {
@@ -43,6 +46,7 @@ class SetWindowSize : public WindowQuery {
   SetWindowSize() : WindowQuery("JsSetWindowSize", "app.setWindowSize", "w, h", "{w:w, h:h}") {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 class SetWindowPos : public WindowQuery {
@@ -50,6 +54,7 @@ class SetWindowPos : public WindowQuery {
   SetWindowPos() : WindowQuery("JsSetWindowPos", "app.setWindowPos", "x, y", "{x:x, y:y}") {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 class SetWindowTextW : public WindowQuery {
@@ -57,6 +62,7 @@ class SetWindowTextW : public WindowQuery {
   SetWindowTextW() : WindowQuery("JsSetWindowText", "app.setWindowText", "title", "title") {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 class MoveWindow : public WindowQuery {
@@ -64,6 +70,7 @@ class MoveWindow : public WindowQuery {
   MoveWindow() : WindowQuery("JsMoveWindow", "app.moveWindow", "x, y", "{x:x, y:y}") {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 class CenterWindow : public WindowQuery {
@@ -71,6 +78,7 @@ class CenterWindow : public WindowQuery {
   CenterWindow() : WindowQuery("JsCenterWindow", "app.centerWindow", "desktop", "{desktop:desktop}") {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
+  const HostDoc& Doc() const override;
 };
 
 }  // namespace Sorrel::Js
