@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
 
   Sorrel::cef::Manager manager;
   manager.AddQuery(std::make_shared<Sorrel::cef::JsQueryHandler>("BenchNull", "app.bench.null", 0));
-  Sorrel::cef::BsmsgRouter router;
+  Sorrel::cef::QueryTaskGroup tasks;
+  Sorrel::cef::BsmsgRouter router(tasks);
   auto browser = std::make_shared<NullBrowser>();
   manager.RegisterBrowser(browser, router);
   int64_t id = 1;

@@ -33,7 +33,8 @@ int StartupProbe(int argc, char** argv, const char* url) {
   config.url = url;
   config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
   config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
-  linkmeter::shell::ShellApp app(config);
+  static Sorrel::cef::QueryTaskGroup tasks;
+  linkmeter::shell::ShellApp app(config, Sorrel::cef::Manager::Instance(), tasks);
   std::string error;
   if (!app.Start(argc, argv, error)) return 1;
   g_signal_connect(app.Client().MainView(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer p) {

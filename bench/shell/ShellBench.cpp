@@ -29,8 +29,9 @@ namespace {
 
 // The test process's objects, made once as the program's main makes them.
 linkmeter::shell::ProcessObjects TestProcess() {
+  static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
-  return {Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(), *devices};
+  return {Sorrel::cef::Manager::Instance(), tasks, *devices};
 }
 
 constexpr const char* kPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>blank</title></head>"

@@ -65,7 +65,8 @@ class PageRig {
  private:
   Sorrel::Com::ComServices devices_;
   Sorrel::cef::Manager manager_;
-  Sorrel::cef::BsmsgRouter router_;
+  Sorrel::cef::QueryTaskGroup tasks_;
+  Sorrel::cef::BsmsgRouter router_{tasks_};
   std::shared_ptr<BenchBrowser> browser_ = std::make_shared<BenchBrowser>();
   int64_t nextId_ = 1;
 };

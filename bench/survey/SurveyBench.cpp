@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
   Sorrel::Com::ComServices devices;
   Sorrel::cef::Manager manager;
   Sorrel::Com::RegisterComFunctions(manager, devices);
-  Sorrel::cef::BsmsgRouter router;
+  Sorrel::cef::QueryTaskGroup tasks;
+  Sorrel::cef::BsmsgRouter router(tasks);
   auto browser = std::make_shared<BenchBrowser>();
   manager.RegisterBrowser(browser, router);
   const std::string comInfo =

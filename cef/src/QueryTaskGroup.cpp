@@ -16,11 +16,6 @@ QueryTaskGroup::~QueryTaskGroup() {
   for (auto& [id, t] : workers) t.join();
 }
 
-QueryTaskGroup& QueryTaskGroup::Instance() {
-  static QueryTaskGroup instance;
-  return instance;
-}
-
 void QueryTaskGroup::Run(std::function<void()> task) {
   std::unique_lock lock(mutex_);
   JoinFinishedLocked(lock);

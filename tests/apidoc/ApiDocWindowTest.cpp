@@ -23,8 +23,9 @@ namespace {
 
 // The test process's objects, made once as the program's main makes them.
 linkmeter::shell::ProcessObjects TestProcess() {
+  static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
-  return {Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(), *devices};
+  return {Sorrel::cef::Manager::Instance(), tasks, *devices};
 }
 
 fs::path g_root;

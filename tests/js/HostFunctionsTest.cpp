@@ -110,7 +110,8 @@ class HostQueries : public ::testing::Test {
 
   Sorrel::Com::ComServices devices_;
   Sorrel::cef::Manager manager_;
-  Sorrel::cef::BsmsgRouter router_;
+  Sorrel::cef::QueryTaskGroup tasks_;
+  Sorrel::cef::BsmsgRouter router_{tasks_};
   std::shared_ptr<bridge_test::FakeBrowser> browser_ = std::make_shared<bridge_test::FakeBrowser>();
   std::shared_ptr<FakeUi> ui_ = std::make_shared<FakeUi>();
   int64_t id_ = 0;

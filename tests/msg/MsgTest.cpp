@@ -104,7 +104,8 @@ TEST(BsmsgEventListener, ForwardsToEveryOpenBrowser) {
   auto a = std::make_shared<FakeBrowser>(1);
   auto b = std::make_shared<FakeBrowser>(2);
   {
-    BsmsgRouter qa, qb, qc;
+    QueryTaskGroup tasks;
+    BsmsgRouter qa(tasks), qb(tasks), qc(tasks);
     manager.RegisterBrowser(a, qa);
     manager.RegisterBrowser(b, qb);
     manager.RegisterBrowser(std::make_shared<PlainBrowser>(), qc);  // cannot receive: skipped

@@ -67,7 +67,8 @@ class ExitProtocolTest : public ::testing::Test {
     Add(b);
   }
   void Add(const std::shared_ptr<PageStub>& page) {
-    BsmsgRouter router;
+    QueryTaskGroup tasks;
+    BsmsgRouter router(tasks);
     manager.RegisterBrowser(page, router);
   }
   void Answer(PageStub& page, MsgList args) { table.Invoke(page.LastCallbackId(), args); }
@@ -169,7 +170,8 @@ TEST(ExitProtocolFaults, MalformedAnswersAreInternalFaultsAndNotRecorded) {
     Host host;
     ExitProtocol protocol(manager, host, table);
     auto page = std::make_shared<PageStub>(5, "app://res/a/index.html");
-    BsmsgRouter router;
+    QueryTaskGroup tasks;
+    BsmsgRouter router(tasks);
     manager.RegisterBrowser(page, router);
     protocol.OnClose([] {});
     const int32_t id = page->LastCallbackId();

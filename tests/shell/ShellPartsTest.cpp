@@ -245,7 +245,8 @@ struct StubBrowser : Sorrel::cef::Browser {
 
 TEST(ShutdownWait, GivesBrowsersAtMostTheLimit) {
   Sorrel::cef::Manager manager;
-  Sorrel::cef::BsmsgRouter router;
+  Sorrel::cef::QueryTaskGroup tasks;
+  Sorrel::cef::BsmsgRouter router(tasks);
   manager.RegisterBrowser(std::make_shared<StubBrowser>(), router);
   // A browser that never goes: one second, then shutdown goes on.
   auto t0 = std::chrono::steady_clock::now();

@@ -67,7 +67,8 @@ PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::functi
   config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
   config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
   config.console = std::getenv("LM_TEST_CONSOLE") != nullptr;
-  linkmeter::shell::ShellApp app(config);
+  static Sorrel::cef::QueryTaskGroup tasks;  // the runner's, kept for the process
+  linkmeter::shell::ShellApp app(config, Sorrel::cef::Manager::Instance(), tasks);
   int argc = 0;
   char** argv = nullptr;
   if (!app.Start(argc, argv, run.error)) return run;

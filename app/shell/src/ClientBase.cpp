@@ -10,8 +10,9 @@ using Sorrel::cef::webkit::BrowserHost;
 
 namespace linkmeter::shell {
 
-ClientBase::ClientBase(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager)
-    : engine_(engine), manager_(manager) {
+ClientBase::ClientBase(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager,
+                       Sorrel::cef::QueryTaskGroup& tasks)
+    : engine_(engine), manager_(manager), queries_(tasks) {
   Sorrel::cef::AddBrowserMessageHandlers(messages_, manager_);
 }
 

@@ -161,7 +161,7 @@ void LinkmeterApp::CreateMainFrame() {
   // The host functions' windows, dialogs and menus go through the frame.
   Sorrel::Js::InstallUi(std::make_shared<Sorrel::Js::gtk::GtkHostUi>());
   exit_ = std::make_unique<Sorrel::cef::ExitProtocol>(manager_, static_cast<Host&>(*this));
-  client_ = std::make_unique<MyClient>(*engine_, manager_);
+  client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_);
   client_->SetDeveloperKeys(DevtoolsAvailable(config_.exeDir, config_.options.devtools), [this] {
     services_->Post([this] { ShowApiDocs(); });
   });
@@ -210,7 +210,7 @@ WebKitWebView* LinkmeterApp::AutomationView() {
 void LinkmeterApp::ShowApiDocs() {
   std::error_code ec;
   if (!std::filesystem::exists(config_.resourceFolder / kApiDocPackage, ec)) return;
-  if (!apiDoc_) apiDoc_ = std::make_unique<ModelessDlg>(*engine_, manager_, *profile_, "ApiDocDlg");
+  if (!apiDoc_) apiDoc_ = std::make_unique<ModelessDlg>(*engine_, manager_, tasks_, *profile_, "ApiDocDlg");
   apiDoc_->Show(kApiDocTitle, kApiDocUrl);
 }
 

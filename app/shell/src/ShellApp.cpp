@@ -10,8 +10,8 @@ namespace linkmeter::shell {
 
 std::filesystem::path ProductExtensionDir() { return Sorrel::cef::webkit::ExecutableDir() / "webext"; }
 
-ShellApp::ShellApp(ShellConfig config, Sorrel::cef::Manager& manager)
-    : config_(std::move(config)), manager_(manager) {}
+ShellApp::ShellApp(ShellConfig config, Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks)
+    : config_(std::move(config)), manager_(manager), tasks_(tasks) {}
 
 ShellApp::~ShellApp() {
   Shutdown();
@@ -28,7 +28,7 @@ bool ShellApp::Start(int& argc, char**& argv, std::string& error) {
   options.resourceFolder = config_.resourceFolder;
   options.console = config_.console;
   engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);
-  client_ = std::make_unique<MyClient>(*engine_, manager_);
+  client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_);
 
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window_), config_.title.c_str());
@@ -71,7 +71,7 @@ void ShellApp::Shutdown() {
   for (int i = 0; i < 10 && manager_.BrowserCount() > 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   client_.reset();
-  Sorrel::cef::QueryTaskGroup::Instance().CancelAndWait();
+  tasks_.CancelAndWait();
   engine_.reset();
 }
 

@@ -23,11 +23,12 @@ int main(int argc, char** argv) {
     else std::printf("%s\n", lm::kVersionText);
     return 0;
   }
-  // The process's objects: kept until the process ends, never destroyed, so
-  // no worker or library table outlives what it uses.
+  // The process's objects, kept until the process ends. The units are never
+  // destroyed: they are closed at shutdown, not by static destruction, whose
+  // order against the communication library's tables is unknown.
+  static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
-  linkmeter::shell::ProcessObjects objects{Sorrel::cef::Manager::Instance(), Sorrel::cef::QueryTaskGroup::Instance(),
-                                           *devices};
+  linkmeter::shell::ProcessObjects objects{Sorrel::cef::Manager::Instance(), tasks, *devices};
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {
     demo = linkmeter::sim::InProcessSite::StartDemo(&error);

@@ -60,7 +60,7 @@ class HostGui : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     linkmeter::RegisterPageFunctions(manager_, *devices_);
-    router_ = new Sorrel::cef::BsmsgRouter();
+    router_ = new Sorrel::cef::BsmsgRouter(*tasks_);
     router_->AttachFactory(manager_.SharedFactory());
   }
   void SetUp() override {
@@ -116,6 +116,7 @@ class HostGui : public ::testing::Test {
 
   static inline Sorrel::Com::ComServices* devices_ = new Sorrel::Com::ComServices();  // kept, like the manager
   static inline Sorrel::cef::Manager manager_;
+  static inline Sorrel::cef::QueryTaskGroup* tasks_ = new Sorrel::cef::QueryTaskGroup();  // outlives the router
   static inline Sorrel::cef::BsmsgRouter* router_ = nullptr;
   GtkWidget* window_ = nullptr;
   GtkWidget* view_ = nullptr;

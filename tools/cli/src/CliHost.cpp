@@ -54,8 +54,8 @@ std::string FailureLine(int32_t code, const std::string& text, const std::string
   return "failure " + std::to_string(code) + " " + body;
 }
 
-CliHost::CliHost(Sorrel::cef::Manager& manager, CliLoop* loop)
-    : browser_(std::make_shared<CliBrowser>()), loop_(loop) {
+CliHost::CliHost(Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks, CliLoop* loop)
+    : router_(tasks), browser_(std::make_shared<CliBrowser>()), loop_(loop) {
   manager.RegisterBrowser(browser_, router_);
 }
 

@@ -45,13 +45,14 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
   // The process's objects: made by the first run and kept until the process
   // ends (tests run the command line several times in one process).
   auto& manager = Sorrel::cef::Manager::Instance();
+  static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   // Before the demo site goes: answer every query, then close every unit a
   // request left open.
   struct CloseUnitsAtExit {
     Sorrel::Com::ComExecutorTable& units;
     ~CloseUnitsAtExit() {
-      Sorrel::cef::QueryTaskGroup::Instance().CancelAndWait();
+      tasks.CancelAndWait();
       units.CloseAll();
     }
   } closeUnitsAtExit{devices->Units()};
@@ -87,7 +88,7 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
     if (options->requests.empty() && !options->fromStdin) return 0;
   }
 
-  CliHost host(manager, loop.get());
+  CliHost host(manager, tasks, loop.get());
   bool allSucceeded = true;
   auto runOne = [&](const std::string& request) {
     if (host.Run(request, out) != CliHost::Outcome::kSuccess) allSucceeded = false;

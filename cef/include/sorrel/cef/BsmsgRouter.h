@@ -23,7 +23,7 @@ void ExecuteQuery(const JsQueryHandlerPtr& handler, const BrowserPtr& browser,
 
 class BsmsgRouter {
  public:
-  explicit BsmsgRouter(QueryTaskGroup& tasks = QueryTaskGroup::Instance());
+  explicit BsmsgRouter(QueryTaskGroup& tasks);
   ~BsmsgRouter();
   BsmsgRouter(const BsmsgRouter&) = delete;
   BsmsgRouter& operator=(const BsmsgRouter&) = delete;

@@ -22,8 +22,6 @@ class QueryTaskGroup {
   QueryTaskGroup(const QueryTaskGroup&) = delete;
   QueryTaskGroup& operator=(const QueryTaskGroup&) = delete;
 
-  static QueryTaskGroup& Instance();
-
   void Run(std::function<void()> task);
   // Waits until every task handed in so far has finished. Tasks are queries
   // that must still be answered, so none is dropped; each handler hears of

@@ -23,7 +23,9 @@ namespace linkmeter::shell {
 
 class ClientBase {
  public:
-  ClientBase(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager);
+  // Queries of its browsers run on `tasks`.
+  ClientBase(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager,
+             Sorrel::cef::QueryTaskGroup& tasks);
   virtual ~ClientBase();
   ClientBase(const ClientBase&) = delete;
   ClientBase& operator=(const ClientBase&) = delete;

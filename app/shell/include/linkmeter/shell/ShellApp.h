@@ -11,6 +11,7 @@
 
 #include "linkmeter/shell/ClientBase.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/cef/webkit/WebEngine.h"
 
 namespace linkmeter::shell {
@@ -25,7 +26,7 @@ struct ShellConfig {
 
 class ShellApp {
  public:
-  explicit ShellApp(ShellConfig config, Sorrel::cef::Manager& manager = Sorrel::cef::Manager::Instance());
+  ShellApp(ShellConfig config, Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks);
   ~ShellApp();
 
   // Starts GTK, the engine and the main window; false with `error` set when
@@ -45,6 +46,7 @@ class ShellApp {
 
   ShellConfig config_;
   Sorrel::cef::Manager& manager_;
+  Sorrel::cef::QueryTaskGroup& tasks_;
   std::unique_ptr<Sorrel::cef::webkit::WebEngine> engine_;
   std::unique_ptr<ClientBase> client_;
   GtkWidget* window_ = nullptr;

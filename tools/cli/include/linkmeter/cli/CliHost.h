@@ -17,8 +17,9 @@ class CliHost {
  public:
   enum class Outcome { kSuccess, kFailure, kUnhandled };
 
-  // With a loop, the waiting thread serves it until each answer arrives.
-  explicit CliHost(Sorrel::cef::Manager& manager, CliLoop* loop = nullptr);
+  // Queries run on `tasks`. With a loop, the waiting thread serves it until
+  // each answer arrives.
+  CliHost(Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks, CliLoop* loop = nullptr);
   ~CliHost();
 
   // Runs one request to its answer and prints the answer's line.
