@@ -4,9 +4,6 @@
 // program, and unit texts drawn as text.
 import { test, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRequire } from 'node:module';
-import { dirname, join } from 'node:path';
-import { fileURLToPath } from 'node:url';
 import { setLanguage, t, tn, addMessages, startLanguage } from '../../web/linkmeter/src/i18n.js';
 import { describeError, failureCause } from '../../web/linkmeter/src/errors.js';
 import { errorParts } from '../../web/linkmeter/src/ui.js';
@@ -14,6 +11,7 @@ import * as api from '../../web/linkmeter/src/api.js';
 import { createStore } from '../../web/linkmeter/src/state.js';
 import { createConnection, parseIPv4, parsePort, rememberedAddress, DEFAULT_LAN_PORT } from '../../web/linkmeter/src/connection.js';
 import { RouteError } from '../../web/linkmeter/src/route.js';
+import { loadDom } from './dom-support.mjs';
 
 const SEND_LOST = { isSuccess: false, cmdName: 'EBSTS', STATUS: '', msg: 'STATUS= (EBSTS 1025 102 Vcomm_SendComm : SEND_ERR(-25))' };
 const RECV_CLOSED = { isSuccess: false, cmdName: 'RUINF', msg: 'STATUS= (RUINF 1026 103 Vcomm_RecvComm : RECVDATA_ERR(-26))' };
@@ -243,18 +241,6 @@ test('a lost link of a unit that is not the connected one leaves the header alon
   assert.equal(store.get().linkLost, true);
   stop();
 });
-
-// A DOM for the views, from the page's own development modules.
-function loadDom() {
-  const here = dirname(fileURLToPath(import.meta.url));
-  const places = [process.env.LM_PAGE_MODULES, join(here, '../../web/linkmeter/node_modules'), join(here, '../../build/web/linkmeter-npm/node_modules')];
-  for (const place of places.filter(Boolean)) {
-    try {
-      return createRequire(join(place, 'index.js'))('linkedom');
-    } catch (e) { /* next place */ }
-  }
-  return null;
-}
 
 const dom = loadDom();
 test('unit names and descriptions from the units are drawn as text, never as markup', { skip: !dom && 'no DOM module' }, async () => {

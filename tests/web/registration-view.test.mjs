@@ -4,23 +4,11 @@
 // whichever groups were opened.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
-import { fileURLToPath } from 'node:url';
 import { createStore } from '../../web/linkmeter/src/state.js';
 import { CancelledError } from '../../web/linkmeter/src/api.js';
 import { provenance } from '../../web/linkmeter/src/provenance.js';
-
-function loadDom() {
-  const here = dirname(fileURLToPath(import.meta.url));
-  const places = [process.env.LM_PAGE_MODULES, join(here, '../../web/linkmeter/node_modules'), join(here, '../../build/web/linkmeter-npm/node_modules')];
-  for (const place of places.filter(Boolean)) {
-    try {
-      return createRequire(join(place, 'index.js'))('linkedom');
-    } catch (e) { /* next place */ }
-  }
-  return null;
-}
+import { loadDom } from './dom-support.mjs';
 
 const dom = loadDom();
 if (dom) {

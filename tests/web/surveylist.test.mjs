@@ -3,9 +3,6 @@
 // already shown.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRequire } from 'node:module';
-import { dirname, join } from 'node:path';
-import { fileURLToPath } from 'node:url';
 import { matches, sortKey, groupCounts, rowShown } from '../../web/linkmeter/src/surveylist.js';
 import { surveyResult } from '../../web/linkmeter/src/survey.js';
 import { buildRoute } from '../../web/linkmeter/src/route.js';
@@ -13,19 +10,9 @@ import { newSurvey, withResult } from '../../web/linkmeter/src/sitesurveybook.js
 import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
 import { setLanguage } from '../../web/linkmeter/src/i18n.js';
 import { probeCount } from '../../web/linkmeter/src/views/probes.js';
+import { loadDom } from './dom-support.mjs';
 
 setLanguage('en');
-
-function loadDom() {
-  const here = dirname(fileURLToPath(import.meta.url));
-  const places = [process.env.LM_PAGE_MODULES, join(here, '../../web/linkmeter/node_modules'), join(here, '../../build/web/linkmeter-npm/node_modules')];
-  for (const place of places.filter(Boolean)) {
-    try {
-      return createRequire(join(place, 'index.js'))('linkedom');
-    } catch (e) { /* next place */ }
-  }
-  return null;
-}
 
 // Group 0: NEAR direct; R1 → FAR behind it, COLD with a low battery, MUTE silent. Group 1: one unit.
 const regInfo = { groups: [
