@@ -1,5 +1,6 @@
 #include "lm/records/RecordWriter.h"
 
+#include "lm/Json.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
 #include "lm/records/StoreResult.h"
@@ -13,7 +14,9 @@ namespace {
 }
 
 void RequireJsonOrEmpty(const std::string& text, const char* what) {
-  if (text.empty() || text.front() == '{' || text.front() == '[') return;
+  if (text.empty()) return;
+  const auto value = json::Parse(text);
+  if (value && (value->is<json::Object>() || value->is<json::Array>())) return;
   throw StoreFailure{{StoreErrorCode::kInvalid, std::string(what) + " is not a JSON object or array"}};
 }
 
@@ -179,9 +182,8 @@ RowId RecordWriter::AddSettingsWrite(RowId visit, const SettingsWrite& w) {
       "INSERT INTO settings_writes(content_id, visit_id, written_at, unit, succeeded, message) "
       "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(content_id) DO NOTHING");
   insert.BindAll(contentId, visit, w.writtenAt, w.unit, int{w.succeeded}, w.message);
-  insert.Run();
-  if (db_.Changes() == 0) return InsertOnce(insert, "settings_writes", contentId);
-  const RowId id = db_.LastInsertId();
+  const RowId id = InsertOnce(insert, "settings_writes", contentId);
+  if (db_.Changes() == 0) return id;  // recorded before, keys and all
   auto key = db_.Prepare(
       "INSERT INTO settings_write_keys(write_id, position, key, old_json, new_json) VALUES (?, ?, ?, ?, ?)");
   for (size_t i = 0; i < w.changes.size(); ++i) {

@@ -60,6 +60,9 @@ std::optional<Refusal> TryOpen(const fs::path& path, std::optional<Database>& db
     if (version > 0) {
       const std::string check = db->QueryText("PRAGMA quick_check");
       if (check != "ok") return Refusal{StoreState::kSetAsideDamaged, check};
+    } else if (db->QueryInt("SELECT count(*) FROM sqlite_schema") > 0) {
+      // Tables but no version: some other program's database.
+      return Refusal{StoreState::kSetAsideDamaged, "not a site-records file"};
     }
     outcome = Migrate(*db);
     if (outcome == MigrateOutcome::kNewer) return Refusal{StoreState::kSetAsideNewer, "a newer schema version"};
