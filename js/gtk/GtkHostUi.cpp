@@ -17,10 +17,10 @@ constexpr const char* kClosingValueKey = "lm-closing-value";
 constexpr auto kStopCheck = std::chrono::milliseconds(50);
 
 // The window of the first browser still open.
-GtkWindow* FirstBrowserWindow() {
+GtkWindow* FirstBrowserWindow(cef::Manager& manager) {
   GtkWidget* best = nullptr;
   int32_t bestId = 0;
-  for (const auto& b : cef::Manager::Instance().Browsers()) {
+  for (const auto& b : manager.Browsers()) {
     GtkWidget* view = GtkHostUi::ViewOf(b);
     if (view && (!best || b->Identifier() < bestId)) {
       best = view;
@@ -46,7 +46,8 @@ struct GtkHostUi::Waiter {
   bool started = false, done = false, abandoned = false;
 };
 
-GtkHostUi::GtkHostUi(Options options) : options_(std::move(options)), uiThread_(std::this_thread::get_id()) {}
+GtkHostUi::GtkHostUi(cef::Manager& manager, Options options)
+    : manager_(manager), options_(std::move(options)), uiThread_(std::this_thread::get_id()) {}
 
 GtkHostUi::~GtkHostUi() {
   if (watched_) g_signal_handlers_disconnect_by_data(watched_, this);
@@ -54,7 +55,7 @@ GtkHostUi::~GtkHostUi() {
 
 bool GtkHostUi::Call(const std::function<void()>& work) {
   // The program's frame serves calls while it exists.
-  if (auto frame = cef::Manager::Instance().Ui()) return frame->Call(work);
+  if (auto frame = manager_.Ui()) return frame->Call(work);
   if (std::this_thread::get_id() == uiThread_) {
     work();
     return true;
@@ -85,7 +86,7 @@ bool GtkHostUi::Call(const std::function<void()>& work) {
 }
 
 bool GtkHostUi::Post(std::function<void()> work) {
-  if (auto frame = cef::Manager::Instance().Ui()) return frame->Post(std::move(work)) != 0;
+  if (auto frame = manager_.Ui()) return frame->Post(std::move(work)) != 0;
   if (stopped_) return false;
   RunLater(std::move(work));
   return true;
@@ -94,7 +95,7 @@ bool GtkHostUi::Post(std::function<void()> work) {
 void GtkHostUi::Stop() { stopped_ = true; }
 
 GtkWindow* GtkHostUi::MainWindow() {
-  GtkWindow* main = options_.mainWindow ? options_.mainWindow() : FirstBrowserWindow();
+  GtkWindow* main = options_.mainWindow ? options_.mainWindow() : FirstBrowserWindow(manager_);
   if (main && main != watched_) {
     if (watched_) g_signal_handlers_disconnect_by_data(watched_, this);
     watched_ = main;
@@ -130,7 +131,7 @@ void GtkHostUi::PostExit(bool force) {
   }
   // After the answer has gone: the frame's forced close, or the main
   // window's normal close path (which asks the pages first).
-  auto frame = cef::Manager::Instance().Ui();
+  auto frame = manager_.Ui();
   if (force && frame) {
     RunLater([frame] { frame->ForceClose(); });
     return;

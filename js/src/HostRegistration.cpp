@@ -40,7 +40,8 @@ void RegisterHostFunctions(cef::Manager& manager) {
   manager.AddNative(std::make_shared<IsExistFile>());
   manager.AddNative(std::make_shared<IsExistDir>());
   // What the page process hands to the UI process; no page text.
-  manager.AddQuery(std::make_shared<KeepAwakeRequest>(std::make_shared<KeepAwakeTable>(std::make_shared<LogindKeepAwake>())));
+  auto keepAwake = std::make_shared<KeepAwakeTable>(std::make_shared<LogindKeepAwake>());
+  manager.AddQuery(std::make_shared<KeepAwakeRequest>(manager, std::move(keepAwake)));
   manager.AddQuery(std::make_shared<OpenWithRequest>());
 }
 

@@ -63,7 +63,7 @@ void KeepAwakeRequest::Execute(const cef::BrowserPtr& browser, const lm::json::V
   r.Bool("displayRequired", display);
   // Pages that have gone let their share go.
   std::set<int32_t> open;
-  for (const auto& b : cef::Manager::Instance().Browsers()) open.insert(b->Identifier());
+  for (const auto& b : manager_.Browsers()) open.insert(b->Identifier());
   if (browser) {
     open.insert(browser->Identifier());
     table_->Set(browser->Identifier(), system, display, open);

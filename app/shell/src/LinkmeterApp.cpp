@@ -159,7 +159,7 @@ void LinkmeterApp::CreateMainFrame() {
   services_ = FrameServices::Create(g_main_context_default(), [this] { DestroyNow(); });
   manager_.SetUiThread(services_);
   // The host functions' windows, dialogs and menus go through the frame.
-  Sorrel::Js::InstallUi(std::make_shared<Sorrel::Js::gtk::GtkHostUi>());
+  Sorrel::Js::InstallUi(std::make_shared<Sorrel::Js::gtk::GtkHostUi>(manager_));
   exit_ = std::make_unique<Sorrel::cef::ExitProtocol>(manager_, static_cast<Host&>(*this));
   client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_);
   client_->SetDeveloperKeys(DevtoolsAvailable(config_.exeDir, config_.options.devtools), [this] {

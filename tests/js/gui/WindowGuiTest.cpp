@@ -80,7 +80,7 @@ class HostGui : public ::testing::Test {
     GtkHostUi::Options options;
     options.mainWindow = [this] { return GTK_WINDOW(window_); };
     options.exit = [this](bool force) { exits_.push_back(force); };
-    ui_ = std::make_shared<GtkHostUi>(options);
+    ui_ = std::make_shared<GtkHostUi>(manager_, options);
     Sorrel::Js::InstallUi(ui_);
   }
   void TearDown() override {

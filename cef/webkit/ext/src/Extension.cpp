@@ -180,21 +180,22 @@ void Extension::Start(WebKitWebExtension* extension, GVariant* initData, const R
   gboolean console = FALSE;
   if (initData && g_variant_is_of_type(initData, G_VARIANT_TYPE_VARDICT))
     g_variant_lookup(initData, "console", "b", &console);
-  Manager& manager = Manager::Instance();
-  RegisterBridgeNatives(manager);
-  if (registration) registration(manager);
-  // Lives as long as the page process; never torn down, so nothing is
-  // released after WebKit itself has shut down.
-  g_extension = new Extension(extension, console);
+  auto manager = std::make_unique<Manager>();
+  RegisterBridgeNatives(*manager);
+  if (registration) registration(*manager);
+  // Lives as long as the page process, with its manager; never torn down,
+  // so nothing is released after WebKit itself has shut down.
+  g_extension = new Extension(extension, console, std::move(manager));
 }
 
 Extension& Extension::Get() { return *g_extension; }
 
-Extension::Extension(WebKitWebExtension* extension, bool console)
+Extension::Extension(WebKitWebExtension* extension, bool console, std::unique_ptr<Manager> manager)
     : extension_(extension),
       console_(console),
-      pageScript_(PrepareNativeScript(BuildPageScript(Manager::Instance()), Manager::Instance())),
-      functions_(Manager::Instance()),
+      manager_(std::move(manager)),
+      pageScript_(PrepareNativeScript(BuildPageScript(*manager_), *manager_)),
+      functions_(*manager_),
       queries_(extension) {
   router_.Add(std::make_shared<RsmsgEval>());
   router_.Add(std::make_shared<RsmsgEventListener>());
@@ -272,7 +273,7 @@ void Extension::Bind(JSCContext* context, const Document& doc) {
   DefineFunction(context, global.get(), "cefQueryCancel", doc, CallQueryCancel, "cefQueryCancel");
 
   auto natives = GRef<JSCValue>::Adopt(jsc_context_evaluate(context, "Object.create(null)", -1));
-  for (const auto& handler : Manager::Instance().NativeHandlers())
+  for (const auto& handler : manager_->NativeHandlers())
     DefineFunction(context, natives.get(), handler->NativeName(), doc, CallNative, handler->NativeName());
   jsc_value_object_set_property(global.get(), kNativesName, natives.get());
   auto result = GRef<JSCValue>::Adopt(jsc_context_evaluate(context, pageScript_.c_str(), -1));

@@ -14,6 +14,7 @@
 #include "lm/Json.h"
 #include "sorrel/cef/JsNativeHandler.h"
 #include "sorrel/cef/JsQueryHandler.h"
+#include "sorrel/cef/Manager.h"
 #include "sorrel/js/KeepAwake.h"
 
 namespace Sorrel::Js {
@@ -53,12 +54,14 @@ class UiRequestQuery : public cef::JsQueryHandler {
 // lasting keep-awake request.
 class KeepAwakeRequest : public UiRequestQuery {
  public:
-  explicit KeepAwakeRequest(std::shared_ptr<KeepAwakeTable> table)
-      : UiRequestQuery("JsKeepAwake"), table_(std::move(table)) {}
+  // The manager tells which pages are still open.
+  KeepAwakeRequest(cef::Manager& manager, std::shared_ptr<KeepAwakeTable> table)
+      : UiRequestQuery("JsKeepAwake"), manager_(manager), table_(std::move(table)) {}
   void Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
                const std::shared_ptr<cef::BsmsgRouterCallback>& reply) override;
 
  private:
+  cef::Manager& manager_;
   std::shared_ptr<KeepAwakeTable> table_;
 };
 

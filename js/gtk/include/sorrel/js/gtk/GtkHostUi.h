@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "sorrel/cef/Manager.h"
 #include "sorrel/js/HostUi.h"
 
 namespace Sorrel::Js::gtk {
@@ -28,7 +29,8 @@ class GtkHostUi : public HostUi {
     std::function<void(bool force)> exit;
   };
 
-  explicit GtkHostUi(Options options = {});
+  // The manager knows the open browsers and the program's frame, if any.
+  explicit GtkHostUi(cef::Manager& manager, Options options = {});
   ~GtkHostUi() override;
 
   bool Call(const std::function<void()>& work) override;
@@ -64,6 +66,7 @@ class GtkHostUi : public HostUi {
   struct Waiter;
   void Shown(GtkWidget* widget);
 
+  cef::Manager& manager_;
   Options options_;
   std::thread::id uiThread_;
   std::atomic<bool> stopped_{false};

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "sorrel/cef/JsEventListenerTable.h"
@@ -47,7 +48,7 @@ class Extension {
   GRef<JSCContext> BareContext(WebKitWebPage* page);
 
  private:
-  Extension(WebKitWebExtension* extension, bool console);
+  Extension(WebKitWebExtension* extension, bool console, std::unique_ptr<Manager> manager);
 
   static void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer);
   static void OnWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer);
@@ -61,6 +62,7 @@ class Extension {
 
   WebKitWebExtension* extension_;
   bool console_;  // copy every document's console messages to standard error
+  std::unique_ptr<Manager> manager_;  // the page process's functions and queries
   std::string pageScript_;  // evaluated once per app document
   JsFunctionHandler functions_;
   ListenerTable listeners_;
