@@ -27,14 +27,15 @@ namespace {
 // A fresh process that shows one page and reports when it has loaded.
 int StartupProbe(int argc, char** argv, const char* url) {
   static auto* devices = new Sorrel::Com::ComServices();
+  static Sorrel::cef::CallbackTable callbacks;
   linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), *devices);
-  linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance());
+  linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance(), callbacks);
   linkmeter::shell::ShellConfig config;
   config.url = url;
   config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
   config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
   static Sorrel::cef::QueryTaskGroup tasks;
-  linkmeter::shell::ShellApp app(config, Sorrel::cef::Manager::Instance(), tasks);
+  linkmeter::shell::ShellApp app(config, Sorrel::cef::Manager::Instance(), tasks, callbacks);
   std::string error;
   if (!app.Start(argc, argv, error)) return 1;
   g_signal_connect(app.Client().MainView(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer p) {

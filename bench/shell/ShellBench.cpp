@@ -31,7 +31,8 @@ namespace {
 linkmeter::shell::ProcessObjects TestProcess() {
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
-  return {Sorrel::cef::Manager::Instance(), tasks, *devices};
+  static Sorrel::cef::CallbackTable callbacks;
+  return {Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
 }
 
 constexpr const char* kPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>blank</title></head>"

@@ -99,8 +99,9 @@ TEST(BsmsgExecCallback, CallsTheEntryOnceAndDropsMalformedMessages) {
 
 TEST(BsmsgEventListener, ForwardsToEveryOpenBrowser) {
   Manager manager;
+  CallbackTable table;
   BsmsgMsgRouter router;
-  AddBrowserMessageHandlers(router, manager);
+  AddBrowserMessageHandlers(router, manager, table);
   auto a = std::make_shared<FakeBrowser>(1);
   auto b = std::make_shared<FakeBrowser>(2);
   {

@@ -90,7 +90,7 @@ class Native : public JsNativeHandler {
   Body body_;
 };
 
-void AddQueries(Manager& m) {
+void AddQueries(Manager& m, CallbackTable& callbacks) {
   m.AddQuery(std::make_shared<JsQueryHandler>("SelfTestPing", "app.selftest.ping", 0));
   m.AddQuery(std::make_shared<Query>("SelfTestEcho", "app.selftest.echo", 0,
                                      [](auto&, auto& args, auto& reply, auto&) { reply->Success(lm::json::ToText(args)); }));
@@ -117,10 +117,10 @@ void AddQueries(Manager& m) {
     EnsureExecuted(EvalInPage(browser, script), -1, "cannot reach the page");
     reply->Success("true");
   }));
-  m.AddQuery(std::make_shared<Query>("SelfTestAddCallback", "app.selftest.addCallback", 0, [](auto&, auto&, auto& reply, auto&) {
+  m.AddQuery(std::make_shared<Query>("SelfTestAddCallback", "app.selftest.addCallback", 0, [&callbacks](auto&, auto&, auto& reply, auto&) {
     // The page learns the id only from this answer, so it is set before any call.
     auto id = std::make_shared<int32_t>(0);
-    *id = CallbackTable::Instance().Add([id](const MsgList& args) {
+    *id = callbacks.Add([id](const MsgList& args) {
       std::lock_guard lock(Callbacks().mutex);
       auto& entry = Callbacks().calls[*id];
       entry.first++;
@@ -128,7 +128,7 @@ void AddQueries(Manager& m) {
     });
     reply->Success(std::to_string(*id));
   }));
-  m.AddQuery(std::make_shared<Query>("SelfTestCallbackStatus", "app.selftest.callbackStatus", 0, [](auto&, auto& args, auto& reply, auto&) {
+  m.AddQuery(std::make_shared<Query>("SelfTestCallbackStatus", "app.selftest.callbackStatus", 0, [&callbacks](auto&, auto& args, auto& reply, auto&) {
     int32_t id = 0;
     ArgReader(args).Int32("id", id);
     std::lock_guard lock(Callbacks().mutex);
@@ -137,7 +137,7 @@ void AddQueries(Manager& m) {
     lm::json::Value last = it == Callbacks().calls.end() ? lm::json::Value() : it->second.second;
     reply->Success(lm::json::ToText(lm::json::MakeObject({{"args", last},
                                                           {"count", lm::json::Number(count)},
-                                                          {"pending", lm::json::Number(static_cast<int64_t>(CallbackTable::Instance().Size()))}})));
+                                                          {"pending", lm::json::Number(static_cast<int64_t>(callbacks.Size()))}})));
   }));
 }
 
@@ -165,9 +165,9 @@ void RecordExternalOpen(const std::string& url) {
   External().urls.push_back(url);
 }
 
-void RegisterSelfTestFunctions(Manager& manager) {
+void RegisterSelfTestFunctions(Manager& manager, CallbackTable& callbacks) {
   manager.AppendPrelude("app.selftest=app.selftest||{};");
-  AddQueries(manager);
+  AddQueries(manager, callbacks);
   AddNatives(manager);
 }
 

@@ -8,8 +8,9 @@
 #include <string>
 
 namespace Sorrel::cef {
+class CallbackTable;
 class Manager;
-}
+}  // namespace Sorrel::cef
 
 namespace linkmeter::selftest {
 
@@ -24,7 +25,8 @@ SlowStatus& Slow();
 // URLs handed to the desktop's browser instead of opening a popup.
 void RecordExternalOpen(const std::string& url);
 
-// Queries and the engine-neutral natives, in every process.
-void RegisterSelfTestFunctions(Sorrel::cef::Manager& manager);
+// Queries and the engine-neutral natives, in every process; the callback
+// queries add to and count `callbacks`, which outlives the manager.
+void RegisterSelfTestFunctions(Sorrel::cef::Manager& manager, Sorrel::cef::CallbackTable& callbacks);
 
 }  // namespace linkmeter::selftest

@@ -7,6 +7,7 @@
 #include "PageUiRequests.h"
 #include "SelfTestFunctions.h"
 #include "linkmeter/Registration.h"
+#include "sorrel/cef/CallbackTable.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/cef/webext/Document.h"
@@ -57,8 +58,9 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
   Sorrel::Js::webext::ApplyProgramStrings(const_cast<GVariant*>(data));
   Sorrel::cef::webext::Extension::Start(extension, const_cast<GVariant*>(data), [](Sorrel::cef::Manager& m) {
     static auto* devices = new Sorrel::Com::ComServices();  // listed only, never asked
+    static auto* callbacks = new Sorrel::cef::CallbackTable();   // likewise
     linkmeter::RegisterPageFunctions(m, *devices);
-    linkmeter::selftest::RegisterSelfTestFunctions(m);
+    linkmeter::selftest::RegisterSelfTestFunctions(m, *callbacks);
     m.AddNative(std::make_shared<RawPing>());
   });
   Sorrel::Js::webext::InstallPageUiRequests();

@@ -11,9 +11,9 @@ using Sorrel::cef::webkit::BrowserHost;
 namespace linkmeter::shell {
 
 ClientBase::ClientBase(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager,
-                       Sorrel::cef::QueryTaskGroup& tasks)
+                       Sorrel::cef::QueryTaskGroup& tasks, Sorrel::cef::CallbackTable& callbacks)
     : engine_(engine), manager_(manager), queries_(tasks) {
-  Sorrel::cef::AddBrowserMessageHandlers(messages_, manager_);
+  Sorrel::cef::AddBrowserMessageHandlers(messages_, manager_, callbacks);
 }
 
 ClientBase::~ClientBase() { CloseAll(); }

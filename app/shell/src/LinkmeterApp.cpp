@@ -43,7 +43,10 @@ ProgramConfig DefaultProgramConfig(const ShellOptions& options) {
 }
 
 LinkmeterApp::LinkmeterApp(ProgramConfig config, ProcessObjects objects)
-    : config_(std::move(config)), manager_(objects.manager), tasks_(objects.tasks), devices_(objects.devices) {}
+    : config_(std::move(config)), manager_(objects.manager),
+      tasks_(objects.tasks),
+      callbacks_(objects.callbacks),
+      devices_(objects.devices) {}
 
 LinkmeterApp::~LinkmeterApp() {
   Shutdown();
@@ -160,8 +163,8 @@ void LinkmeterApp::CreateMainFrame() {
   manager_.SetUiThread(services_);
   // The host functions' windows, dialogs and menus go through the frame.
   Sorrel::Js::InstallUi(std::make_shared<Sorrel::Js::gtk::GtkHostUi>(manager_));
-  exit_ = std::make_unique<Sorrel::cef::ExitProtocol>(manager_, static_cast<Host&>(*this));
-  client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_);
+  exit_ = std::make_unique<Sorrel::cef::ExitProtocol>(manager_, static_cast<Host&>(*this), callbacks_);
+  client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_, callbacks_);
   client_->SetDeveloperKeys(DevtoolsAvailable(config_.exeDir, config_.options.devtools), [this] {
     services_->Post([this] { ShowApiDocs(); });
   });
@@ -210,7 +213,7 @@ WebKitWebView* LinkmeterApp::AutomationView() {
 void LinkmeterApp::ShowApiDocs() {
   std::error_code ec;
   if (!std::filesystem::exists(config_.resourceFolder / kApiDocPackage, ec)) return;
-  if (!apiDoc_) apiDoc_ = std::make_unique<ModelessDlg>(*engine_, manager_, tasks_, *profile_, "ApiDocDlg");
+  if (!apiDoc_) apiDoc_ = std::make_unique<ModelessDlg>(*engine_, manager_, tasks_, callbacks_, *profile_, "ApiDocDlg");
   apiDoc_->Show(kApiDocTitle, kApiDocUrl);
 }
 

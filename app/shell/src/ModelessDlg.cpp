@@ -3,8 +3,14 @@
 namespace linkmeter::shell {
 
 ModelessDlg::ModelessDlg(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager,
-                         Sorrel::cef::QueryTaskGroup& tasks, Profile& profile, std::string section)
-    : engine_(engine), manager_(manager), tasks_(tasks), profile_(profile), section_(std::move(section)) {}
+                         Sorrel::cef::QueryTaskGroup& tasks, Sorrel::cef::CallbackTable& callbacks, Profile& profile,
+                         std::string section)
+    : engine_(engine),
+      manager_(manager),
+      tasks_(tasks),
+      callbacks_(callbacks),
+      profile_(profile),
+      section_(std::move(section)) {}
 
 ModelessDlg::~ModelessDlg() {
   if (!window_) return;
@@ -28,7 +34,7 @@ void ModelessDlg::Show(const std::string& title, const std::string& url) {
       gtk_window_set_default_size(GTK_WINDOW(window_), 800, 600);
       gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
     }
-    client_ = std::make_unique<MyClient>(engine_, manager_, tasks_);
+    client_ = std::make_unique<MyClient>(engine_, manager_, tasks_, callbacks_);
     // The browser fills the client area and follows its size.
     gtk_container_add(GTK_CONTAINER(window_), client_->CreateBrowser(url));
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);

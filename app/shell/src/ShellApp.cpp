@@ -10,8 +10,9 @@ namespace linkmeter::shell {
 
 std::filesystem::path ProductExtensionDir() { return Sorrel::cef::webkit::ExecutableDir() / "webext"; }
 
-ShellApp::ShellApp(ShellConfig config, Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks)
-    : config_(std::move(config)), manager_(manager), tasks_(tasks) {}
+ShellApp::ShellApp(ShellConfig config, Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks,
+                   Sorrel::cef::CallbackTable& callbacks)
+    : config_(std::move(config)), manager_(manager), tasks_(tasks), callbacks_(callbacks) {}
 
 ShellApp::~ShellApp() {
   Shutdown();
@@ -28,7 +29,7 @@ bool ShellApp::Start(int& argc, char**& argv, std::string& error) {
   options.resourceFolder = config_.resourceFolder;
   options.console = config_.console;
   engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);
-  client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_);
+  client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_, callbacks_);
 
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window_), config_.title.c_str());

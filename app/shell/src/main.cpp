@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   // order against the communication library's tables is unknown.
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
-  linkmeter::shell::ProcessObjects objects{Sorrel::cef::Manager::Instance(), tasks, *devices};
+  static Sorrel::cef::CallbackTable callbacks;
+  linkmeter::shell::ProcessObjects objects{Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {
     demo = linkmeter::sim::InProcessSite::StartDemo(&error);

@@ -4,11 +4,6 @@
 
 namespace Sorrel::cef {
 
-CallbackTable& CallbackTable::Instance() {
-  static CallbackTable instance;
-  return instance;
-}
-
 int32_t CallbackTable::Add(Callback callback) {
   std::lock_guard lock(mutex_);
   int32_t id = nextId_;

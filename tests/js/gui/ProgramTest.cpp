@@ -28,7 +28,8 @@ namespace {
 linkmeter::shell::ProcessObjects TestProcess() {
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
-  return {Sorrel::cef::Manager::Instance(), tasks, *devices};
+  static Sorrel::cef::CallbackTable callbacks;
+  return {Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
 }
 
 fs::path g_root;

@@ -23,9 +23,9 @@ namespace linkmeter::shell {
 
 class ClientBase {
  public:
-  // Queries of its browsers run on `tasks`.
+  // Queries of its browsers run on `tasks`; pages answer into `callbacks`.
   ClientBase(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager,
-             Sorrel::cef::QueryTaskGroup& tasks);
+             Sorrel::cef::QueryTaskGroup& tasks, Sorrel::cef::CallbackTable& callbacks);
   virtual ~ClientBase();
   ClientBase(const ClientBase&) = delete;
   ClientBase& operator=(const ClientBase&) = delete;

@@ -85,6 +85,7 @@ class LinkmeterApp : private Sorrel::cef::ExitProtocol::Host {
   ProgramConfig config_;
   Sorrel::cef::Manager& manager_;
   Sorrel::cef::QueryTaskGroup& tasks_;
+  Sorrel::cef::CallbackTable& callbacks_;
   Sorrel::Com::ComServices& devices_;
   StringTable strings_;
   std::string locale_;

@@ -16,7 +16,8 @@ namespace linkmeter::shell {
 class ModelessDlg {
  public:
   ModelessDlg(const Sorrel::cef::webkit::WebEngine& engine, Sorrel::cef::Manager& manager,
-              Sorrel::cef::QueryTaskGroup& tasks, Profile& profile, std::string section = "ModelessDlg");
+              Sorrel::cef::QueryTaskGroup& tasks, Sorrel::cef::CallbackTable& callbacks, Profile& profile,
+              std::string section = "ModelessDlg");
   ~ModelessDlg();
   ModelessDlg(const ModelessDlg&) = delete;
   ModelessDlg& operator=(const ModelessDlg&) = delete;
@@ -35,6 +36,7 @@ class ModelessDlg {
   const Sorrel::cef::webkit::WebEngine& engine_;
   Sorrel::cef::Manager& manager_;
   Sorrel::cef::QueryTaskGroup& tasks_;
+  Sorrel::cef::CallbackTable& callbacks_;
   Profile& profile_;
   const std::string section_;
   std::unique_ptr<ClientBase> client_;

@@ -5,6 +5,7 @@
 // until the process ends and hands them down; tests make their own.
 
 namespace Sorrel::cef {
+class CallbackTable;
 class Manager;
 class QueryTaskGroup;
 }  // namespace Sorrel::cef
@@ -18,6 +19,7 @@ struct ProcessObjects {
   Sorrel::cef::Manager& manager;
   Sorrel::cef::QueryTaskGroup& tasks;
   Sorrel::Com::ComServices& devices;
+  Sorrel::cef::CallbackTable& callbacks;  // what the browser side waits on from pages
 };
 
 }  // namespace linkmeter::shell

@@ -26,7 +26,8 @@ struct ShellConfig {
 
 class ShellApp {
  public:
-  ShellApp(ShellConfig config, Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks);
+  ShellApp(ShellConfig config, Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tasks,
+           Sorrel::cef::CallbackTable& callbacks);
   ~ShellApp();
 
   // Starts GTK, the engine and the main window; false with `error` set when
@@ -47,6 +48,7 @@ class ShellApp {
   ShellConfig config_;
   Sorrel::cef::Manager& manager_;
   Sorrel::cef::QueryTaskGroup& tasks_;
+  Sorrel::cef::CallbackTable& callbacks_;
   std::unique_ptr<Sorrel::cef::webkit::WebEngine> engine_;
   std::unique_ptr<ClientBase> client_;
   GtkWidget* window_ = nullptr;

@@ -31,7 +31,7 @@ using BsmsgMsgRouter = MsgRouter<BrowserPtr>;
 // removes the CallbackTable entry.
 class BsmsgExecCallback : public BsmsgMsgRouter::MsgHandler {
  public:
-  explicit BsmsgExecCallback(CallbackTable& table = CallbackTable::Instance());
+  explicit BsmsgExecCallback(CallbackTable& table);
   void Handle(BrowserPtr& browser, const ProcessMessage& message) override;
 
  private:
@@ -50,8 +50,7 @@ class BsmsgEventListener : public BsmsgMsgRouter::MsgHandler {
 };
 
 // A router with both handlers.
-void AddBrowserMessageHandlers(BsmsgMsgRouter& router, Manager& manager,
-                               CallbackTable& table = CallbackTable::Instance());
+void AddBrowserMessageHandlers(BsmsgMsgRouter& router, Manager& manager, CallbackTable& table);
 
 // Sends a message to the browser's page; false when it cannot receive one.
 bool SendToPage(const BrowserPtr& browser, const ProcessMessage& message);

@@ -16,8 +16,6 @@ class CallbackTable {
  public:
   using Callback = std::function<void(const MsgList& args)>;
 
-  static CallbackTable& Instance();
-
   // Stores the callback under the first free id counting up from the last
   // one handed out.
   int32_t Add(Callback callback);

@@ -31,7 +31,7 @@ class ExitProtocol {
     virtual void DestroyNow() = 0;
   };
 
-  ExitProtocol(Manager& manager, Host& host, CallbackTable& table = CallbackTable::Instance());
+  ExitProtocol(Manager& manager, Host& host, CallbackTable& table);
   ~ExitProtocol();
   ExitProtocol(const ExitProtocol&) = delete;
   ExitProtocol& operator=(const ExitProtocol&) = delete;
