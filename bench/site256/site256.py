@@ -4,7 +4,7 @@
 # Measured in the page: the time from the registration's answer to the tree
 # and to the registration editor on screen (the next frame after the answer),
 # tab switches (click to next frame) while a site survey runs, the longest
-# main-thread stall (a 20 ms timer's lateness), and the memory (RSS and PSS)
+# main-thread stall (a 20 ms timer's lateness), and the memory (RSS and private)
 # of the window process and the page process over a repeat route survey at
 # the shortest interval, as growth per hour (least squares after warm-up).
 # usage: site256.py LINKMETER LINKMETER-SIM [minutes of the repeat survey, 10]
@@ -71,15 +71,16 @@ def comm(pid):
 
 
 def memory_kb(pid):
-    """(RSS, PSS) in kB."""
-    rss = pss = 0
+    """(RSS, private) in kB: private memory is the process's own, whatever
+    other processes on the machine share with it."""
+    rss = private = 0
     with open("/proc/%d/smaps_rollup" % pid) as f:
         for line in f:
             if line.startswith("Rss:"):
                 rss = int(line.split()[1])
-            elif line.startswith("Pss:"):
-                pss = int(line.split()[1])
-    return rss, pss
+            elif line.startswith(("Private_Clean:", "Private_Dirty:")):
+                private += int(line.split()[1])
+    return rss, private
 
 
 def slope_per_hour(samples):
@@ -221,21 +222,35 @@ def main(binary, sim_binary):
         b.js("const p = document.getElementById('sitesurvey-probes'); if (p) { p.value = '1'; p.dispatchEvent(new Event('input')); p.dispatchEvent(new Event('change')); }")
         b.clear()
         b.find("#sitesurvey-start").click()
-        views = ["site", "registration", "sitesurvey", "report", "survey", "channels", "sitesurvey"]
-        switches, i, started = [], 0, time.monotonic()
-        while time.monotonic() - started < 600:
+        started = time.monotonic()
+        # Which view on show stalls the page: 20 s on each with no switching,
+        # then switches every second until the survey ends.
+        for view in ("units", "site", "registration", "sitesurvey", "report"):
+            b.tab(view)
+            b.clear()
+            time.sleep(20)
+            late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
+            rows = b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length")
+            print("  on %-12s (%3d rows): longest stall %.0f ms, stalls over 100 ms: %d" % (view, rows, late, stalls), flush=True)
+        views = ["site", "registration", "sitesurvey", "report", "survey", "channels", "units"]
+        switches, i = [], 0
+        b.clear()
+        while time.monotonic() - started < 900:
             time.sleep(1.0)
-            switches.append((b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length"),
-                             b.tab(views[i % len(views)])))
+            view = views[i % len(views)]
+            switches.append((view, b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length"), b.tab(view)))
             i += 1
             if b.js("return document.getElementById('sitesurvey-cancel').disabled") and i > len(views):
                 break
         late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
         rows = b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length")
         print("site survey of %d units in %.0f s" % (rows, time.monotonic() - started))
-        print("tab switches during it: %s; early (<64 rows) %s; late (>=192 rows) %s" % (
-            fmt([t for _, t in switches]), fmt([t for r, t in switches if r < 64] or [0]), fmt([t for r, t in switches if r >= 192] or [0])))
-        print("main thread during the survey: longest stall %.0f ms, stalls over 100 ms: %d" % (late, stalls))
+        print("tab switches during it: %s" % fmt([t for _, _, t in switches]))
+        for view in views:
+            print("  to %-12s %s" % (view, fmt([t for v, _, t in switches if v == view] or [0])))
+        print("main thread while switching: longest stall %.0f ms, stalls over 100 ms: %d" % (late, stalls))
+        if MINUTES <= 0:
+            return
 
         # Memory over a repeat route survey at the shortest interval.
         b.tab("survey")
@@ -266,7 +281,7 @@ def main(binary, sim_binary):
         b.find("#survey-cancel").click()
         for k, s in samples.items():
             warm = [x for x in s if x[0] >= 120] or s
-            print("%s process: RSS %.1f -> %.1f MB, PSS %.1f -> %.1f MB; growth after 2 min: RSS %+.1f MB/h, PSS %+.1f MB/h" % (
+            print("%s process: RSS %.1f -> %.1f MB, private %.1f -> %.1f MB; growth after 2 min: RSS %+.1f MB/h, private %+.1f MB/h" % (
                 k, s[0][1][0] / 1024, s[-1][1][0] / 1024, s[0][1][1] / 1024, s[-1][1][1] / 1024,
                 slope_per_hour([(t, v[0]) for t, v in warm]), slope_per_hour([(t, v[1]) for t, v in warm])))
         print("rounds plotted: %s; tab switches during it: %s; longest stall %.0f ms, stalls over 100 ms: %d" % (
