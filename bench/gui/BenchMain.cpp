@@ -28,14 +28,15 @@ namespace {
 int StartupProbe(int argc, char** argv, const char* url) {
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), *devices);
-  linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance(), callbacks);
+  static Sorrel::cef::Manager manager;
+  linkmeter::RegisterPageFunctions(manager, *devices);
+  linkmeter::selftest::RegisterSelfTestFunctions(manager, callbacks);
   linkmeter::shell::ShellConfig config;
   config.url = url;
   config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
   config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
   static Sorrel::cef::QueryTaskGroup tasks;
-  linkmeter::shell::ShellApp app(config, Sorrel::cef::Manager::Instance(), tasks, callbacks);
+  linkmeter::shell::ShellApp app(config, manager, tasks, callbacks);
   std::string error;
   if (!app.Start(argc, argv, error)) return 1;
   g_signal_connect(app.Client().MainView(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer p) {

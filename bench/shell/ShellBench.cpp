@@ -29,10 +29,11 @@ namespace {
 
 // The test process's objects, made once as the program's main makes them.
 linkmeter::shell::ProcessObjects TestProcess() {
+  static Sorrel::cef::Manager manager;
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  return {Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
+  return {manager, tasks, *devices, callbacks};
 }
 
 constexpr const char* kPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>blank</title></head>"
@@ -69,7 +70,7 @@ int BareProbe(int argc, char** argv) {
 }
 
 int ProgramProbe(int argc, char** argv) {
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
+  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
   linkmeter::shell::ShellOptions options;
   options.url = "app://res/selftest/blank.html";
   auto config = linkmeter::shell::DefaultProgramConfig(options);

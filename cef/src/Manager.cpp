@@ -6,11 +6,6 @@ namespace Sorrel::cef {
 
 Manager::Manager() : prelude_("var app = {};"), factory_(std::make_shared<JsQueryFactory>()) {}
 
-Manager& Manager::Instance() {
-  static Manager instance;
-  return instance;
-}
-
 bool Manager::AddQuery(JsQueryHandlerPtr handler) { return factory_->Add(std::move(handler)); }
 
 void Manager::AppendPrelude(const std::string& text) { prelude_ += text; }

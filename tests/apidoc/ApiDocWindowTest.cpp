@@ -23,10 +23,11 @@ namespace {
 
 // The test process's objects, made once as the program's main makes them.
 linkmeter::shell::ProcessObjects TestProcess() {
+  static Sorrel::cef::Manager manager;
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  return {Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
+  return {manager, tasks, *devices, callbacks};
 }
 
 fs::path g_root;
@@ -155,7 +156,7 @@ TEST(ApiDocWindow, TheKeyOpensTheGeneratedDocumentsListingEveryPageFunction) {
   std::istringstream lines(run.names.text);
   for (std::string line; std::getline(lines, line);) shown.insert(line);
   std::set<std::string> registered;
-  auto& manager = Sorrel::cef::Manager::Instance();
+  auto& manager = TestProcess().manager;
   for (const auto& native : manager.NativeHandlers()) registered.insert(native->ScriptName());
   for (const auto& [query, handler] : manager.Factory()) {
     if (!handler->Script().empty()) registered.insert(handler->ScriptName());
@@ -173,7 +174,7 @@ int main(int argc, char** argv) {
   setenv("HOME", (g_root / "home").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
+  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
   const int rc = RUN_ALL_TESTS();
   std::error_code ec;
   fs::remove_all(g_root, ec);

@@ -37,15 +37,16 @@ struct CliRun {
 };
 
 CliRun Cli(std::vector<std::string> args, const std::string& input = "") {
+  static Manager manager;
   static bool registered = [] {
-    Manager::Instance().AddQuery(std::make_shared<EchoHandler>());
-    Manager::Instance().AddQuery(std::make_shared<PlainFailure>());
+    manager.AddQuery(std::make_shared<EchoHandler>());
+    manager.AddQuery(std::make_shared<PlainFailure>());
     return true;
   }();
   (void)registered;
   std::istringstream in(input);
   std::ostringstream out, err;
-  int status = CliMain(args, in, out, err);
+  int status = CliMain(manager, args, in, out, err);
   return {status, out.str(), err.str()};
 }
 

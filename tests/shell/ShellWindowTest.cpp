@@ -26,10 +26,11 @@ namespace {
 
 // The test process's objects, made once as the program's main makes them.
 linkmeter::shell::ProcessObjects TestProcess() {
+  static Sorrel::cef::Manager manager;
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  return {Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
+  return {manager, tasks, *devices, callbacks};
 }
 
 fs::path g_root;
@@ -160,7 +161,7 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
   auto popup = [&] { return app.Client()->Popup(0); };
-  auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
+  auto exiting = [&] { return TestProcess().manager.WithExitState([](auto& s) { return s.exiting; }); };
   const char* ready = "typeof app == 'object' && typeof app.sendProcessMessage == 'function'";
 
   steps->Add("main page", JsTrue(main, ready));
@@ -271,7 +272,7 @@ TEST(ShellWindow, APageWhoseProcessEndsWhileAskedNoLongerHoldsTheClose) {
   LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app, 30);
   auto main = [&] { return app.Client()->MainView(); };
-  auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
+  auto exiting = [&] { return TestProcess().manager.WithExitState([](auto& s) { return s.exiting; }); };
   steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
   steps->Add("silent page", JsTrue(main, "app.onConfirmExit = function(cb){ window.__held = cb; }; true"));
   steps->Add("close", [&] {
@@ -301,7 +302,7 @@ TEST(ShellWindow, WindowCloseInTheMainPageGoesThroughTheCloseProtocol) {
   LinkmeterApp app(config, TestProcess());
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
-  auto exiting = [&] { return Sorrel::cef::Manager::Instance().WithExitState([](auto& s) { return s.exiting; }); };
+  auto exiting = [&] { return TestProcess().manager.WithExitState([](auto& s) { return s.exiting; }); };
   steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
   steps->Add("refusing close", JsTrue(main, "app.onConfirmExit = function(cb){ window.__asked = (window.__asked||0)+1;"
                                             " cb(false); }; window.close(); true"));
@@ -532,7 +533,7 @@ int main(int argc, char** argv) {
   setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
   unsetenv("XDG_DOCUMENTS_DIR");
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
+  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
   int rc = RUN_ALL_TESTS();
   std::error_code ec;
   fs::remove_all(g_root, ec);

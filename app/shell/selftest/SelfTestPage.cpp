@@ -54,13 +54,14 @@ class DoneHandler : public Sorrel::cef::BsmsgMsgRouter::MsgHandler {
 
 PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::function<void()> onDone) {
   PageRun run;
-  static Sorrel::cef::CallbackTable callbacks;  // the runner's, kept for the process
+  // The runner's objects, kept for the process like a program's.
+  static Sorrel::cef::Manager manager;
+  static Sorrel::cef::CallbackTable callbacks;
   static bool registered = false;
   if (!registered) {
-    // The runner's objects, kept for the process like a program's.
     static auto* devices = new Sorrel::Com::ComServices();
-    linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), *devices);
-    linkmeter::selftest::RegisterSelfTestFunctions(Sorrel::cef::Manager::Instance(), callbacks);
+    linkmeter::RegisterPageFunctions(manager, *devices);
+    linkmeter::selftest::RegisterSelfTestFunctions(manager, callbacks);
     registered = true;
   }
   linkmeter::shell::ShellConfig config;
@@ -69,7 +70,7 @@ PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::functi
   config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
   config.console = std::getenv("LM_TEST_CONSOLE") != nullptr;
   static Sorrel::cef::QueryTaskGroup tasks;  // the runner's, kept for the process
-  linkmeter::shell::ShellApp app(config, Sorrel::cef::Manager::Instance(), tasks, callbacks);
+  linkmeter::shell::ShellApp app(config, manager, tasks, callbacks);
   int argc = 0;
   char** argv = nullptr;
   if (!app.Start(argc, argv, run.error)) return run;

@@ -1,5 +1,7 @@
 // linkmeter: the GUI program.
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,8 @@
 #include "lm/Version.h"
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComServices.h"
+#include "sorrel/js/Folders.h"
+#include "sorrel/js/RecordsAccess.h"
 
 int main(int argc, char** argv) {
   std::string error;
@@ -26,10 +30,11 @@ int main(int argc, char** argv) {
   // The process's objects, kept until the process ends. The units are never
   // destroyed: they are closed at shutdown, not by static destruction, whose
   // order against the communication library's tables is unknown.
+  static Sorrel::cef::Manager manager;
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  linkmeter::shell::ProcessObjects objects{Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
+  linkmeter::shell::ProcessObjects objects{manager, tasks, *devices, callbacks};
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {
     demo = linkmeter::sim::InProcessSite::StartDemo(&error);
@@ -42,7 +47,12 @@ int main(int argc, char** argv) {
     objects.devices.Watchers().Lan().SetSeeker(
         std::make_unique<Sorrel::LoopbackLanSeeker>(static_cast<uint16_t>(demo->UdpPort())));
   }
-  linkmeter::RegisterPageFunctions(objects.manager, objects.devices);
+  // The site records live in the workspace folder; the store opens on the
+  // first page call that needs it, on a query worker, once the string table
+  // has named the folder.
+  auto records = std::make_shared<Sorrel::Js::RecordsAccess>(
+      [] { return std::filesystem::path(Sorrel::Js::AppDocumentsFolder()); });
+  linkmeter::RegisterPageFunctions(objects.manager, objects.devices, false, "en", records);
   linkmeter::shell::LinkmeterApp app(linkmeter::shell::DefaultProgramConfig(*options), objects);
   return app.Run(argc, argv);
 }

@@ -26,10 +26,11 @@ namespace {
 
 // The test process's objects, made once as the program's main makes them.
 linkmeter::shell::ProcessObjects TestProcess() {
+  static Sorrel::cef::Manager manager;
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  return {Sorrel::cef::Manager::Instance(), tasks, *devices, callbacks};
+  return {manager, tasks, *devices, callbacks};
 }
 
 fs::path g_root;
@@ -319,7 +320,7 @@ int main(int argc, char** argv) {
   setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
   unsetenv("XDG_DOCUMENTS_DIR");
-  linkmeter::RegisterPageFunctions(Sorrel::cef::Manager::Instance(), TestProcess().devices);
+  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
   int rc = RUN_ALL_TESTS();
   std::error_code ec;
   fs::remove_all(g_root, ec);

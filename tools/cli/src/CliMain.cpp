@@ -16,8 +16,8 @@
 
 namespace linkmeter::cli {
 
-int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err) {
+int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args, std::istream& in,
+            std::ostream& out, std::ostream& err) {
   std::string error;
   auto options = ParseCliOptions(args, error);
   if (!options) {
@@ -42,9 +42,8 @@ int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream
     }
     err << demo->Summary();
   }
-  // The process's objects: made by the first run and kept until the process
-  // ends (tests run the command line several times in one process).
-  auto& manager = Sorrel::cef::Manager::Instance();
+  // The process's other objects: made by the first run and kept until the
+  // process ends (tests run the command line several times in one process).
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   // Before the demo site goes: answer every query, then close every unit a

@@ -3,5 +3,6 @@
 #include "linkmeter/cli/CliMain.h"
 
 int main(int argc, char** argv) {
-  return linkmeter::cli::CliMain({argv + 1, argv + argc}, std::cin, std::cout, std::cerr);
+  static Sorrel::cef::Manager manager;  // the process's, kept until it ends
+  return linkmeter::cli::CliMain(manager, {argv + 1, argv + argc}, std::cin, std::cout, std::cerr);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The one registry per process: the prelude script, the page functions (query
+// The one registry per process, made by its root and handed down: the prelude script, the page functions (query
 // handlers and native functions), the open browsers, the exit state and the
 // window thread's services.
 
@@ -23,9 +23,6 @@ class BsmsgRouter;
 class Manager {
  public:
   Manager();
-
-  // The process-wide instance.
-  static Manager& Instance();
 
   // Registration, at start-up before any page asks for the script.
   bool AddQuery(JsQueryHandlerPtr handler);

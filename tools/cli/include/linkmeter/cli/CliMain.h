@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "sorrel/cef/Manager.h"
+
 namespace linkmeter::cli {
 
 // The whole program behind linkmeter-cli's main(); returns the exit status.
-int CliMain(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err);
+// `manager` is the process's, kept by the caller until the process ends.
+int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args, std::istream& in,
+            std::ostream& out, std::ostream& err);
 
 }  // namespace linkmeter::cli
