@@ -4,6 +4,7 @@
 #include "sorrel/com/ComRegistration.h"
 #include "sorrel/js/ChannelTypeFunctions.h"
 #include "sorrel/js/HostRegistration.h"
+#include "sorrel/js/ReportFunctions.h"
 
 namespace linkmeter {
 
@@ -15,6 +16,7 @@ void RegisterPageFunctions(Sorrel::cef::Manager& manager, Sorrel::Com::ComServic
                            const std::string& systemLanguage) {
   Sorrel::Js::RegisterHostFunctions(manager);
   Sorrel::Js::RegisterLinkmeterFunctions(manager, demoSite, systemLanguage);
+  Sorrel::Js::RegisterReportFunctions(manager);
   Sorrel::Com::RegisterComFunctions(manager, devices);
   Sorrel::Js::RegisterSiblingFunctions(manager);
 }

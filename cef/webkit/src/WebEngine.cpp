@@ -1,5 +1,6 @@
 #include "sorrel/cef/webkit/WebEngine.h"
 
+#include "sorrel/cef/webkit/PdfPrinter.h"
 #include "sorrel/cef/webkit/ResSchemeAdapter.h"
 #include "sorrel/cef/webkit/SanitizerChildren.h"
 
@@ -30,6 +31,7 @@ WebEngine::WebEngine(const EngineOptions& options)
       developerExtras_(options.developerExtras),
       resources_(std::make_shared<ResSchemeHandlerFactory>(options.resourceFolder)) {
   PrepareSanitizedChildren();
+  InstallPagePrinter(std::make_shared<PdfPrinter>());
   // The page process loads our extension; it stays unsandboxed because
   // native page functions open local files there.
   webkit_web_context_set_web_extensions_directory(context_, options.extensionDir.c_str());
@@ -54,7 +56,10 @@ WebEngine::WebEngine(const EngineOptions& options)
   webkit_web_context_set_automation_allowed(context_, options.automation);
 }
 
-WebEngine::~WebEngine() { g_object_unref(context_); }
+WebEngine::~WebEngine() {
+  InstallPagePrinter(nullptr);
+  g_object_unref(context_);
+}
 
 void WebEngine::ApplySettings(WebKitWebView* view) const {
   WebKitSettings* settings = webkit_web_view_get_settings(view);

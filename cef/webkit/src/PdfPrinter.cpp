@@ -1,0 +1,73 @@
+#include "sorrel/cef/webkit/PdfPrinter.h"
+
+#include <gtk/gtk.h>
+
+#include "sorrel/cef/webkit/WebKitBrowser.h"
+
+namespace Sorrel::cef::webkit {
+
+namespace {
+
+// One print in flight: keeps the operation and the answer until a signal ends it.
+struct PrintJob {
+  WebKitPrintOperation* operation = nullptr;
+  PagePrinter::Done done;
+  std::string error;
+};
+
+void OnFailed(WebKitPrintOperation*, GError* error, gpointer data) {
+  auto* job = static_cast<PrintJob*>(data);
+  job->error = std::string("print failed: ") + (error ? error->message : "unknown error");
+}
+
+// "finished" follows "failed" too, so the answer is given here, once.
+void OnFinished(WebKitPrintOperation*, gpointer data) {
+  auto* job = static_cast<PrintJob*>(data);
+  g_signal_handlers_disconnect_by_data(job->operation, job);
+  g_object_unref(job->operation);
+  auto done = std::move(job->done);
+  std::string error = std::move(job->error);
+  delete job;
+  done(error);
+}
+
+GtkPrintSettings* PdfSettings(const std::string& path) {
+  GtkPrintSettings* settings = gtk_print_settings_new();
+  gtk_print_settings_set_printer(settings, "Print to File");
+  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
+  g_free(uri);
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+  return settings;
+}
+
+GtkPageSetup* A4Setup() {
+  GtkPageSetup* setup = gtk_page_setup_new();
+  GtkPaperSize* a4 = gtk_paper_size_new(GTK_PAPER_NAME_A4);
+  gtk_page_setup_set_paper_size_and_default_margins(setup, a4);
+  gtk_paper_size_free(a4);
+  return setup;
+}
+
+void PrintOnMainThread(const BrowserPtr& browser, const std::string& path, PagePrinter::Done done) {
+  auto view = std::dynamic_pointer_cast<WebKitBrowser>(browser);
+  if (!view || !view->View()) return done("the page has no view to print");
+  auto* job = new PrintJob{webkit_print_operation_new(view->View()), std::move(done), {}};
+  GtkPrintSettings* settings = PdfSettings(path);
+  GtkPageSetup* setup = A4Setup();
+  webkit_print_operation_set_print_settings(job->operation, settings);
+  webkit_print_operation_set_page_setup(job->operation, setup);
+  g_object_unref(settings);
+  g_object_unref(setup);
+  g_signal_connect(job->operation, "failed", G_CALLBACK(OnFailed), job);
+  g_signal_connect(job->operation, "finished", G_CALLBACK(OnFinished), job);
+  webkit_print_operation_print(job->operation);
+}
+
+}  // namespace
+
+void PdfPrinter::PrintToPdf(const BrowserPtr& browser, const std::string& path, Done done) {
+  PostToMainThread([browser, path, done = std::move(done)]() mutable { PrintOnMainThread(browser, path, std::move(done)); });
+}
+
+}  // namespace Sorrel::cef::webkit

@@ -1,0 +1,88 @@
+#include "sorrel/js/ReportFunctions.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "sorrel/cef/ArgReader.h"
+#include "sorrel/cef/BsmsgRouterCallback.h"
+#include "sorrel/cef/Exception.h"
+#include "sorrel/cef/PagePrinter.h"
+#include "sorrel/js/FileNames.h"
+
+namespace Sorrel::Js {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t kBadPath = -3;
+constexpr int32_t kNoFolder = -4;
+constexpr int32_t kPrintFailed = -5;
+
+bool EndsWithPdf(const std::string& path) {
+  if (path.size() < 5) return false;
+  std::string tail = path.substr(path.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+  return tail == ".pdf" && path[path.size() - 5] != '/';
+}
+
+std::string Failure(int32_t code, const std::string& text) { return cef::JsExecuteException(code, text).Text(); }
+
+}  // namespace
+
+PdfTargetCheck CheckPdfTarget(const std::string& path) {
+  const fs::path target(path);
+  if (!target.is_absolute() || !EndsWithPdf(path)) return {kBadPath, "not an absolute path of a .pdf file"};
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) return {kBadPath, "the path names a folder"};
+  const fs::path folder = target.parent_path();
+  if (!fs::is_directory(folder, ec)) return {kNoFolder, "the folder does not exist"};
+  if (::access(folder.c_str(), W_OK) != 0) return {kNoFolder, "the folder is not writable"};
+  if (fs::exists(target, ec) && ::access(target.c_str(), W_OK) != 0) return {kNoFolder, "the file is not writable"};
+  return {};
+}
+
+void SaveReportPdf::Execute(const cef::BrowserPtr& browser, const lm::json::Value& args,
+                            const std::shared_ptr<cef::BsmsgRouterCallback>& reply) {
+  cef::ArgReader r(args);
+  std::string text;
+  r.String("path", text);
+  auto name = TextToFileName(text);
+  cef::Ensure(name.has_value(), kBadPath, "the path has no file-system form");
+  const PdfTargetCheck check = CheckPdfTarget(*name);
+  if (check.code != 0) return reply->Failure(0, Failure(check.code, check.problem + ": " + text));
+  auto printer = cef::CurrentPagePrinter();
+  if (!printer || !browser) return reply->Failure(0, Failure(kPrintFailed, "printing is not available here"));
+  printer->PrintToPdf(browser, *name, [reply](const std::string& error) {
+    if (error.empty()) reply->Success("null");
+    else reply->Failure(0, Failure(kPrintFailed, error));
+  });
+}
+
+const HostDoc& SaveReportPdf::Doc() const {
+  static const HostDoc doc{
+      "Reports", "",
+      "Prints the calling page's view to a PDF file on A4 paper, without the print dialog; the page's print style "
+      "decides what is printed. The print runs on the window thread and answers once, when the file is written.",
+      {{"path", "string", "required", "an absolute path ending in \".pdf\" in an existing, writable folder; an "
+                                      "existing file is replaced"}},
+      "null once the file is written.",
+      {{"-1", "path missing"},
+       {"-2", "arg is not an object, or path is not a string"},
+       {"-3", "path is not absolute, does not end in \".pdf\", names a folder or has no file-system form"},
+       {"-4", "the folder does not exist, or the folder or the existing file is not writable"},
+       {"-5", "the print failed (\"method error : print failed: …\") or no view can be printed here"}},
+      "linkmeter.report.savePdf({path: '/home/tech/Documents/survey-report.pdf'},\n  () => notify('saved'), e => "
+      "alert(e.msg));",
+      {__FILE__, "../../cef/src/ArgReader.cpp"}};
+  return doc;
+}
+
+void RegisterReportFunctions(cef::Manager& manager) {
+  manager.AppendPrelude("linkmeter.report={};");
+  manager.AddQuery(std::make_shared<SaveReportPdf>());
+}
+
+}  // namespace Sorrel::Js
