@@ -4,6 +4,7 @@
 #include "sorrel/com/ComRegistration.h"
 #include "sorrel/js/ChannelTypeFunctions.h"
 #include "sorrel/js/HostRegistration.h"
+#include "sorrel/js/RecordsFunctions.h"
 #include "sorrel/js/ReportFunctions.h"
 
 namespace linkmeter {
@@ -13,9 +14,11 @@ void RegisterPageFunctions(Sorrel::cef::Manager& manager, Sorrel::Com::ComServic
 }
 
 void RegisterPageFunctions(Sorrel::cef::Manager& manager, Sorrel::Com::ComServices& devices, bool demoSite,
-                           const std::string& systemLanguage) {
+                           const std::string& systemLanguage,
+                           std::shared_ptr<Sorrel::Js::RecordsAccess> records) {
   Sorrel::Js::RegisterHostFunctions(manager);
   Sorrel::Js::RegisterLinkmeterFunctions(manager, demoSite, systemLanguage);
+  Sorrel::Js::RegisterRecordsFunctions(manager, std::move(records));
   Sorrel::Js::RegisterReportFunctions(manager);
   Sorrel::Com::RegisterComFunctions(manager, devices);
   Sorrel::Js::RegisterSiblingFunctions(manager);

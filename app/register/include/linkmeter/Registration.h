@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace Sorrel::cef {
@@ -7,6 +8,9 @@ class Manager;
 }
 namespace Sorrel::Com {
 class ComServices;
+}
+namespace Sorrel::Js {
+class RecordsAccess;
 }
 
 namespace linkmeter {
@@ -18,8 +22,11 @@ namespace linkmeter {
 void RegisterPageFunctions(Sorrel::cef::Manager& manager, Sorrel::Com::ComServices& devices);
 // The same; `demoSite` tells the page (linkmeter.isDemo) that it shows the
 // built-in demo site, `systemLanguage` ("ja" or "en") the user's system
-// language (linkmeter.systemLanguage).
+// language (linkmeter.systemLanguage). `records` is the site-records store
+// the linkmeter.records functions use; without one they are listed but each
+// call fails (a process that only lists them).
 void RegisterPageFunctions(Sorrel::cef::Manager& manager, Sorrel::Com::ComServices& devices, bool demoSite,
-                           const std::string& systemLanguage = "en");
+                           const std::string& systemLanguage = "en",
+                           std::shared_ptr<Sorrel::Js::RecordsAccess> records = nullptr);
 
 }  // namespace linkmeter

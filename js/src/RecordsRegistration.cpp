@@ -1,0 +1,172 @@
+// The linkmeter.records functions with their descriptions, in the order the
+// page meets them: the store, visits, what a visit records, reading back,
+// moving records.
+#include "RecordsWork.h"
+#include "sorrel/cef/Manager.h"
+
+namespace Sorrel::Js {
+namespace {
+
+namespace w = records_work;
+using lm::records::RawKind;
+
+constexpr const char* kGroup = "Site records";
+const HostFailureDoc kArgBad{"-1, -2", "a required member missing (-1), or a member of the wrong type or range (-2)"};
+const HostFailureDoc kStoreBad{
+    "-20 … -22, -25, -26",
+    "the store failed: -20 another program held the file past the 10 s busy time-out, -21 no such site, visit or "
+    "record, -22 a value the store cannot keep, -25 the file system refused or the store could not be opened, "
+    "-26 an internal failure"};
+const HostArgDoc kVisitId{"visitId", "integer", "required", "a visit's id from beginVisit or listVisits"};
+const HostArgDoc kSerial{"serial", "integer", "required", "the base unit's serial number"};
+const HostArgDoc kPath{"path", "string", "required", "a file path, not empty"};
+const HostArgDoc kEndedAt{"endedAt", "integer", "optional", "milliseconds since 1970 UTC; absent: still running"};
+
+HostDoc Doc(std::string summary, std::vector<HostArgDoc> args, std::string result, std::string example,
+            std::vector<HostFailureDoc> failures = {kArgBad, kStoreBad}) {
+  return HostDoc{kGroup, "", std::move(summary), std::move(args), std::move(result), std::move(failures),
+                 std::move(example), {"RecordsFunctions.cpp", "RecordsJson.cpp", "RecordsAccess.cpp"}};
+}
+
+const std::vector<HostArgDoc> kRawArgs{
+    kVisitId,
+    {"takenAt", "integer", "optional", "milliseconds since 1970 UTC; now when absent"},
+    {"unit", "integer", "optional", "the unit's serial"},
+    {"source", "string", "optional", "where the bytes came from: \"unit\", \"file\", …"},
+    {"raw", "string or array", "required", "the bytes as read: base64 text or an array of 0..255"},
+    {"decoded", "any", "optional", "this version's decoding, kept as JSON"}};
+const char* const kRawResult = "{id}: the record's id; the same content recorded again answers the first id.";
+
+const std::vector<HostArgDoc> kProbeArgs{
+    {"probes", "array", "optional", "[{route, seq, at, answered, raw}] as they completed"},
+    {"hops", "array", "optional",
+     "with endedAt: [{route, hop, fromUnit, unit, sent, answered, levelMin, levelAvg, levelMax, battery}]"},
+    kEndedAt};
+
+void AddVisitFunctions(const std::function<void(const char*, RecordsQuery::Work, HostDoc)>& add) {
+  add("status", w::Status,
+      Doc("How the store was found when it opened: opened, created, migrated, or a damaged or newer file set aside, "
+          "with the message for the user.",
+          {}, "{state, path, asidePath, message}; asidePath is null unless a file was set aside.",
+          "linkmeter.records.status({}, s => { if (s.message) show(s.message); });",
+          {{"-25, -26", "the store could not be opened"}}));
+  add("listSites", w::ListSites,
+      Doc("The sites in the store, by serial.", {}, "[{id, contentId, serial, name, model, visitCount, lastVisitAt}]",
+          "linkmeter.records.listSites({}, sites => showSites(sites));", {kStoreBad}));
+  add("listVisits", w::ListVisits,
+      Doc("The visits of one site.", {kSerial},
+          "[{id, contentId, siteSerial, startedAt, endedAt, technician, customer, notes}]; endedAt is null while a "
+          "visit is open; an unknown serial answers [].",
+          "linkmeter.records.listVisits({serial: 1200345}, visits => list(visits));"));
+  add("beginVisit", w::BeginVisit,
+      Doc("Starts a visit to a site, adding the site when it is new.",
+          {{"site", "object", "required", "{serial (integer, required), name, model}"},
+           {"startedAt", "integer", "optional", "milliseconds since 1970 UTC; now when absent"},
+           {"technician", "string", "optional", ""}, {"customer", "string", "optional", ""},
+           {"notes", "string", "optional", ""}},
+          "{id}: the visit's id.",
+          "linkmeter.records.beginVisit({site: {serial: 1200345, name: 'North'}, technician: 'K'}, v => use(v.id));"));
+  add("endVisit", w::EndVisit,
+      Doc("Ends a visit.", {kVisitId, {"endedAt", "integer", "optional", "now when absent"}}, "true.",
+          "linkmeter.records.endVisit({visitId});"));
+  add("updateVisit", w::UpdateVisit,
+      Doc("Changes a visit's technician, customer and notes.",
+          {kVisitId, {"technician", "string", "optional", ""}, {"customer", "string", "optional", ""},
+           {"notes", "string", "optional", ""}},
+          "true.", "linkmeter.records.updateVisit({visitId, notes: 'gate code 4711'});"));
+}
+
+void AddRecordingFunctions(const std::function<void(const char*, RecordsQuery::Work, HostDoc)>& add) {
+  add("recordRegistration", w::RawWork(RawKind::kRegistration),
+      Doc("Keeps a registration snapshot as read.", kRawArgs, kRawResult,
+          "linkmeter.records.recordRegistration({visitId, unit, source: 'unit', raw});"));
+  std::vector<HostArgDoc> downloadArgs = kRawArgs;
+  downloadArgs.push_back({"header", "string or array", "optional", "the header bytes, like raw"});
+  add("recordDownload", w::RawWork(RawKind::kDownload),
+      Doc("Keeps a recorded-data download: its header and raw bytes.", downloadArgs, kRawResult,
+          "linkmeter.records.recordDownload({visitId, unit, header, raw});"));
+  add("recordLog", w::RawWork(RawKind::kEventLog),
+      Doc("Keeps an event log as read.", kRawArgs, kRawResult, "linkmeter.records.recordLog({visitId, unit, raw});"));
+  add("recordSettingsRead", w::RawWork(RawKind::kSettingsReadback),
+      Doc("Keeps settings read back from a unit.", kRawArgs, kRawResult,
+          "linkmeter.records.recordSettingsRead({visitId, unit, raw, decoded});"));
+  std::vector<HostArgDoc> surveyArgs{
+      kVisitId,
+      {"kind", "string", "optional", "\"route\" (default) or \"site\""},
+      {"startedAt", "integer", "optional", "now when absent"},
+      {"probesPerRoute", "integer", "required", ""},
+      {"routes", "array", "required", "the routes probed, each a list of unit serials"},
+      {"thresholds", "any", "optional", "the level and battery thresholds in use"}};
+  surveyArgs.insert(surveyArgs.end(), kProbeArgs.begin(), kProbeArgs.end());
+  add("recordSurvey", w::RecordSurvey,
+      Doc("Starts keeping a route or site survey, with the probes done so far; with endedAt it is finished too.",
+          surveyArgs, "{id}: the survey's id, for surveyProbes.",
+          "linkmeter.records.recordSurvey({visitId, kind: 'site', probesPerRoute: 20, routes}, s => use(s.id));"));
+  std::vector<HostArgDoc> probeArgs{{"surveyId", "integer", "required", "from recordSurvey"}};
+  probeArgs.insert(probeArgs.end(), kProbeArgs.begin(), kProbeArgs.end());
+  add("surveyProbes", w::AddSurveyProbes,
+      Doc("Adds a running survey's completed probes, each call kept at once; with endedAt and hops it finishes it.",
+          probeArgs, "true.", "linkmeter.records.surveyProbes({surveyId, probes});"));
+  add("recordScan", w::RecordScan,
+      Doc("Keeps a channel scan and its rounds.",
+          {kVisitId, {"startedAt", "integer", "optional", "now when absent"}, {"unit", "integer", "optional", ""},
+           {"settings", "any", "optional", "the scan's settings"},
+           {"rounds", "array", "optional", "[{round, at, raw, decoded}]"}, kEndedAt},
+          "{id}: the scan's id.", "linkmeter.records.recordScan({visitId, unit, rounds, endedAt: Date.now()});"));
+  add("recordSettingsWrite", w::RecordSettingsWrite,
+      Doc("Keeps a write of settings to a unit, refused ones too: the audit trail of what this computer did.",
+          {kVisitId, {"writtenAt", "integer", "optional", "now when absent"}, {"unit", "integer", "optional", ""},
+           {"succeeded", "boolean", "required", "whether the unit took the values"},
+           {"message", "string", "optional", "the unit's or the program's answer"},
+           {"changes", "array", "required", "[{key (string), old (any; absent when not read first), new (any)}]"}},
+          kRawResult,
+          "linkmeter.records.recordSettingsWrite({visitId, unit, succeeded: true, changes: [{key: 'Interval', old: 60, "
+          "new: 30}]});"));
+}
+
+void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Work, HostDoc)>& add) {
+  add("readVisit", w::ReadVisit,
+      Doc("A visit with the list of its records (without their bytes) and its settings writes in full.", {kVisitId},
+          "{visit, records: [{id, contentId, kind, at, unit, source}], settingsWrites: [{id, contentId, writtenAt, "
+          "unit, succeeded, message, changes}]}",
+          "linkmeter.records.readVisit({visitId}, v => showVisit(v));"));
+  add("readRecord", w::ReadRecord,
+      Doc("One record in full, bytes as base64 text.",
+          {{"kind", "string", "required",
+            "registration, download, event-log, settings-readback, route-survey, site-survey or channel-scan"},
+           {"id", "integer", "required", "the record's id from readVisit"}},
+          "A raw record {id, contentId, visitId, kind, takenAt, unit, source, header, raw, decoded}; a survey {…, "
+          "probes, hops}; a scan {…, rounds}.",
+          "linkmeter.records.readRecord({kind: 'site-survey', id}, s => showSurvey(s));"));
+  add("unitTrend", w::UnitTrend,
+      Doc("One unit's hop statistics in every survey of a site, oldest first.",
+          {kSerial, {"unit", "integer", "required", "the unit's serial"}},
+          "[{visitId, visitStartedAt, surveyId, surveyStartedAt, sent, answered, levelMin, levelAvg, battery}]",
+          "linkmeter.records.unitTrend({serial, unit}, points => chart(points));"));
+  add("exportSite", w::ExportSite,
+      Doc("Writes a site with all its visits to one file; a file of that name is replaced only by a whole export.",
+          {kSerial, kPath}, "true.", "linkmeter.records.exportSite({serial, path: '/media/usb/north.lmrec'});"));
+  add("exportVisit", w::ExportVisit,
+      Doc("Writes one visit with its site to one file.", {kVisitId, kPath}, "true.",
+          "linkmeter.records.exportVisit({visitId, path});"));
+  add("import", w::Import,
+      Doc("Merges an export into the store; what the store has already is skipped.", {kPath},
+          "{sites, visits, records, skipped}: how many were new, and how many already kept.",
+          "linkmeter.records.import({path}, n => say(n.records + ' new'));",
+          {kArgBad, kStoreBad, {"-23", "the file was written by a newer version"},
+           {"-24", "the file is damaged or not a site-records file"}}));
+}
+
+}  // namespace
+
+void RegisterRecordsFunctions(cef::Manager& manager, std::shared_ptr<RecordsAccess> access) {
+  manager.AppendPrelude("linkmeter.records=linkmeter.records||{};");
+  auto add = [&](const char* name, RecordsQuery::Work work, HostDoc doc) {
+    manager.AddQuery(std::make_shared<RecordsQuery>(name, access, std::move(work), std::move(doc)));
+  };
+  AddVisitFunctions(add);
+  AddRecordingFunctions(add);
+  AddReadingFunctions(add);
+}
+
+}  // namespace Sorrel::Js

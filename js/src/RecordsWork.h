@@ -1,0 +1,32 @@
+#pragma once
+// The work of each linkmeter.records function, shared by the functions'
+// file and their registration with its descriptions.
+
+#include "lm/Json.h"
+#include "lm/records/RecordStore.h"
+#include "sorrel/js/RecordsFunctions.h"
+
+namespace Sorrel::Js::records_work {
+
+using Arg = cef::ArgReader;
+using Store = lm::records::RecordStore;
+
+lm::json::Value Status(Store& s, const Arg& r);
+lm::json::Value ListSites(Store& s, const Arg& r);
+lm::json::Value ListVisits(Store& s, const Arg& r);
+lm::json::Value BeginVisit(Store& s, const Arg& r);
+lm::json::Value EndVisit(Store& s, const Arg& r);
+lm::json::Value UpdateVisit(Store& s, const Arg& r);
+RecordsQuery::Work RawWork(lm::records::RawKind kind);
+lm::json::Value RecordSurvey(Store& s, const Arg& r);
+lm::json::Value AddSurveyProbes(Store& s, const Arg& r);
+lm::json::Value RecordScan(Store& s, const Arg& r);
+lm::json::Value RecordSettingsWrite(Store& s, const Arg& r);
+lm::json::Value ReadVisit(Store& s, const Arg& r);
+lm::json::Value ReadRecord(Store& s, const Arg& r);
+lm::json::Value UnitTrend(Store& s, const Arg& r);
+lm::json::Value ExportSite(Store& s, const Arg& r);
+lm::json::Value ExportVisit(Store& s, const Arg& r);
+lm::json::Value Import(Store& s, const Arg& r);
+
+}  // namespace Sorrel::Js::records_work
