@@ -1,0 +1,61 @@
+// Promises over the site-records functions (linkmeter.records.*): every
+// call goes through ctx.api.query under the function's query name, so it
+// answers, fails and cancels like the device functions. A failure rejects
+// with the api's DeviceError; its detail.code1 says why (RECORDS_FAILURE).
+
+// The failure codes of the records functions.
+export const RECORDS_FAILURE = Object.freeze({
+  missing: -1, invalid: -2, busy: -20, notFound: -21, refused: -22,
+  newerFile: -23, damagedFile: -24, io: -25, internal: -26,
+});
+
+// The page names of the functions; the query is 'LmRecords' + the name
+// with its first letter raised.
+export const RECORDS_FUNCTIONS = Object.freeze([
+  'status', 'listSites', 'listVisits', 'beginVisit', 'endVisit', 'updateVisit',
+  'recordRegistration', 'recordDownload', 'recordLog', 'recordSettingsRead',
+  'recordSurvey', 'surveyProbes', 'recordScan', 'recordSettingsWrite',
+  'readVisit', 'readRecord', 'unitTrend', 'exportSite', 'exportVisit', 'import',
+]);
+
+export function recordsQueryName(name) {
+  return 'LmRecords' + name.charAt(0).toUpperCase() + name.slice(1);
+}
+
+// The failure code of a rejected records call, or null for another error.
+export function recordsFailure(e) {
+  const code = e && e.detail && e.detail.code1;
+  return typeof code === 'number' ? code : null;
+}
+
+// Bytes (Uint8Array or an array of 0..255) as the base64 text the store takes.
+export function bytesToBase64(bytes) {
+  let text = '';
+  for (const b of bytes) text += String.fromCharCode(b & 255);
+  return globalThis.btoa(text);
+}
+
+export function base64ToBytes(text) {
+  const bin = globalThis.atob(text || '');
+  const out = new Uint8Array(bin.length);
+  for (let i = 0; i < bin.length; i++) out[i] = bin.charCodeAt(i);
+  return out;
+}
+
+// An object with one promise function per records function: f(arg, options)
+// resolves with the program's answer. Calls are made in the order given;
+// the program keeps each write in its own transaction.
+export function createRecords(ctx) {
+  if (!ctx || !ctx.api || typeof ctx.api.query !== 'function') throw new TypeError('createRecords needs ctx.api');
+  const records = {};
+  for (const name of RECORDS_FUNCTIONS) {
+    const query = recordsQueryName(name);
+    records[name] = (arg = {}, options) => ctx.api.query(query, arg, options);
+  }
+  // A visit's records as the history shows them: the visit, newest record first.
+  records.visitHistory = async (visitId) => {
+    const visit = await records.readVisit({ visitId });
+    return { ...visit, records: [...visit.records].sort((a, b) => b.at - a.at) };
+  };
+  return Object.freeze(records);
+}
