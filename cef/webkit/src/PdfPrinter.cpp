@@ -41,11 +41,18 @@ GtkPrintSettings* PdfSettings(const std::string& path) {
   return settings;
 }
 
+// A4 with 15 mm margins all round: the printer's defaults are too narrow
+// for a report that is filed or bound.
 GtkPageSetup* A4Setup() {
+  constexpr double kMarginMm = 15.0;
   GtkPageSetup* setup = gtk_page_setup_new();
   GtkPaperSize* a4 = gtk_paper_size_new(GTK_PAPER_NAME_A4);
-  gtk_page_setup_set_paper_size_and_default_margins(setup, a4);
+  gtk_page_setup_set_paper_size(setup, a4);
   gtk_paper_size_free(a4);
+  gtk_page_setup_set_top_margin(setup, kMarginMm, GTK_UNIT_MM);
+  gtk_page_setup_set_bottom_margin(setup, kMarginMm, GTK_UNIT_MM);
+  gtk_page_setup_set_left_margin(setup, kMarginMm, GTK_UNIT_MM);
+  gtk_page_setup_set_right_margin(setup, kMarginMm, GTK_UNIT_MM);
   return setup;
 }
 

@@ -5,8 +5,10 @@
 // Every verdict says how many probes stand behind it, and the report states
 // the class boundaries it was judged by (editable here, kept by the page).
 import { h, fill, timeText } from '../dom.js';
-import { t, tn } from '../i18n.js';
-import { markResult, baseText } from '../provenance.js';
+import { t, tn, addMessages } from '../i18n.js';
+import { markResult, baseText, exportFileName } from '../provenance.js';
+import { fileDialog, query } from '../api.js';
+import { showError, notify } from '../ui.js';
 import { summarize, unitClass } from '../reportsummary.js';
 import { ResultTable, listControls } from './resulttable.js';
 import { madeFromOther } from '../surveyrules.js';
@@ -14,6 +16,43 @@ import { routeLine, resultLine } from './routeview.js';
 import { currentThresholds, isDefault } from '../thresholds.js';
 import { lossBound } from '../linkstats.js';
 import { thresholdEditor } from './thresholdeditor.js';
+
+addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}' });
+addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました' });
+
+// The printed report: A4 with margins, only the report (the page's own
+// print style hides the rest). Page numbers go in the bottom margin where
+// the engine draws margin boxes; in a rule of their own, because an engine
+// that does not know them drops the whole rule.
+const PRINT_STYLE = `@page { size: A4; margin: 15mm; }
+@page { @bottom-center { content: counter(page) " / " counter(pages); font-size: 9pt; } }
+@media print { #view-report h2 { margin-top: 0; } #report table { width: 100%; } }`;
+
+function addPrintStyle() {
+  if (!globalThis.document || document.getElementById('report-print-style')) return;
+  document.head.append(h('style', { id: 'report-print-style', text: PRINT_STYLE }));
+}
+
+function withExtension(path, ext) {
+  return path.split('/').pop().toLowerCase().endsWith(ext) ? path : path + ext;
+}
+
+// The report of `survey` written to a PDF file the technician names: the
+// program prints this page (its print style shows the report alone).
+async function savePdf(survey) {
+  try {
+    const initFile = exportFileName('survey-report', survey ? survey.prov : null, '.pdf');
+    const paths = await fileDialog({ mode: 'save', title: t('report.savePdf'), initFile, filter: ['PDF (*.pdf)', '*.pdf'] });
+    if (!Array.isArray(paths) || paths.length === 0) return null;
+    const path = withExtension(paths[0], '.pdf');
+    await query('JsReportSavePdf', { path });
+    notify(t('report.pdfSaved', { path }));
+    return path;
+  } catch (e) {
+    showError(e, t('report.savePdf'));
+    return null;
+  }
+}
 
 // What the technician types stays while the page runs (a language switch
 // rebuilds the views).
@@ -138,6 +177,8 @@ export default {
     const which = h('select', { id: 'report-which', hidden: true, onchange: () => render(ctx.store.get(), true) },
       h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
+    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown) });
+    addPrintStyle();
     let shown = null;
     let judgedBy = null;
     const routes = routesTable();
@@ -166,7 +207,7 @@ export default {
     };
     ctx.store.subscribe((s) => render(s));
     render(ctx.store.get());
-    section.append(h('div', { class: 'toolbar no-print' }, which, print), thresholdEditor(ctx), body);
+    section.append(h('div', { class: 'toolbar no-print' }, which, print, pdf), thresholdEditor(ctx), body);
     return { element: section, show: () => { if (pending) render(ctx.store.get(), true); } };
   },
 };
