@@ -115,6 +115,24 @@ TEST(RecordsFunctions, EveryFunctionIsAQueryUnderTheRecordsNamespaceAndDescribed
   }
 }
 
+TEST(RecordsFunctions, ThePageModuleNamesEveryRegisteredFunction) {
+  Bridge b({});
+  std::ifstream in(LM_PAGE_RECORDS_JS);
+  const std::string js((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto from = js.find("RECORDS_FUNCTIONS = Object.freeze([");
+  ASSERT_NE(from, std::string::npos);
+  const std::string list = js.substr(from, js.find("]);", from) - from);
+  size_t listed = 0;
+  for (auto at = list.find('\''); at != std::string::npos; at = list.find('\'', at)) {
+    const auto end = list.find('\'', at + 1);
+    const std::string name = list.substr(at + 1, end - at - 1);
+    EXPECT_TRUE(b.Handler(name)) << name << " is not registered";
+    ++listed;
+    at = end + 1;
+  }
+  EXPECT_EQ(listed, b.manager().Factory().Size());
+}
+
 TEST(RecordsFunctions, AVisitRecordedThroughTheBridgeReadsBackAsItWasGiven) {
   ScratchDir dir;
   Bridge b(dir.path());
