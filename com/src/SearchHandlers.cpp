@@ -11,6 +11,9 @@ using Sorrel::cef::JsExecuteException;
 
 constexpr const char* kCancelled = "cancel";
 constexpr const char* kWindowClosed = "the window has closed";
+// Every local address refused to send (a firewall rule, a tunnel without
+// peers): not the same as a network without units.
+constexpr const char* kNothingSent = "no network interface could send the search (see UdpResult.txt)";
 
 std::string ArrayText(lm::json::Array entries) { return lm::json::ToText(lm::json::Value(std::move(entries))); }
 
@@ -62,7 +65,7 @@ void SearchLAN::Execute(const Sorrel::cef::BrowserPtr&, const lm::json::Value& a
     CallOnWindowThread([&] { parent = Watchers().ParentWindow(); });
     lan.SetParent(parent);
   }
-  lan.Search(prm);
+  if (lan.Search(prm) == WatchLan::kNoAddressCouldSend) throw JsExecuteException(0, kNothingSent);
   lm::json::Array entries;
   for (const WatchLanEntry& unit : lan.List()) entries.push_back(LanEntry(unit));
   reply->Success(ArrayText(std::move(entries)));

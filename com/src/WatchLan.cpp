@@ -46,7 +46,7 @@ WatchLanEntry MakeLanEntry(const LanSearchRecord& r) {
   return e;
 }
 
-void WatchLan::Search(const Com::SearchLANPrm& prm) {
+int32_t WatchLan::Search(const Com::SearchLANPrm& prm) {
   sendPort_ = static_cast<uint16_t>(prm.udpSendPort);
   recvPort_ = static_cast<uint16_t>(prm.udpRecvPort);
   timeLimit_ = prm.udpTimeoutSec;
@@ -62,6 +62,7 @@ void WatchLan::Search(const Com::SearchLANPrm& prm) {
   std::sort(kept.begin(), kept.end(), [](const WatchLanEntry& a, const WatchLanEntry& b) { return SortKey(a) < SortKey(b); });
   list_ = std::move(kept);
   seeker_->CloseSearch();
+  return found;
 }
 
 }  // namespace Sorrel

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -121,6 +122,53 @@ TEST(LanSearchOnLoopback, PageFunctionAnswersTheSitesLanUnits) {
   auto bad = rig.Query(R"(jsquery:ComSearchLAN {"udpRecvPort":-1})");
   EXPECT_EQ(bad.text, R"({"code1":-2,"msg":"Invalid arguments : 'udpRecvPort' value is invalid."})");
   rig.GetManager().SetUiThread(nullptr);
+}
+
+// What the library's run gives decides the page's answer: units, none, or
+// a failure when every local address refused to send, which must not read
+// as an empty network.
+class RunResultSeeker : public Sorrel::LanSeeker {
+ public:
+  explicit RunResultSeeker(int32_t result) : result_(result) {}
+  int32_t DoSearch(void*, uint16_t, int32_t) override { return result_; }
+  bool GetSearchInfo(uint32_t index, Sorrel::LanSearchRecord& record) override {
+    if (index > 0 || result_ < 1) return false;
+    std::snprintf(record.serial, sizeof record.serial, "%08X", SerialOf(78, 5));
+    std::snprintf(record.name, sizeof record.name, "ONLY");
+    return true;
+  }
+  void CloseSearch() override {}
+
+ private:
+  int32_t result_;
+};
+
+TEST(LanSearchRunResult, EveryAddressRefusedIsAFailureNotAnEmptyNetwork) {
+  struct Case {
+    int32_t run;
+    size_t units;
+    const char* failure;  // nullptr: a success
+  } cases[] = {
+      {1, 1, nullptr},
+      {0, 0, nullptr},
+      {-1, 0, nullptr},  // a run that could not be set up stays an empty answer
+      {-2, 0, R"j({"code1":0,"msg":"method error : no network interface could send the search (see UdpResult.txt)"})j"},
+  };
+  for (const Case& c : cases) {
+    SearchRig rig(SiteOf({}));
+    rig.Watchers().Lan().SetSeeker(std::make_unique<RunResultSeeker>(c.run));
+    auto window = std::make_shared<TestWindowThread>();
+    rig.GetManager().SetUiThread(window);
+    auto answer = rig.Query(R"(jsquery:ComSearchLAN {"udpTimeoutSec":1})");
+    if (c.failure) {
+      EXPECT_FALSE(answer.success) << c.run;
+      EXPECT_EQ(answer.text, c.failure);
+    } else {
+      EXPECT_TRUE(answer.success) << c.run << " " << answer.text;
+      EXPECT_EQ(rig.Serials(answer).size(), c.units) << c.run;
+    }
+    rig.GetManager().SetUiThread(nullptr);
+  }
 }
 
 }  // namespace

@@ -39,7 +39,10 @@ class WatchLan {
 
   // One search: keeps the units of model codes 78 and 80, sorted, in place
   // of the last search's. A failed search leaves the list empty.
-  void Search(const Com::SearchLANPrm& prm);
+  // The library's run result: the units it found, or its negative
+  // failure (kNoAddressCouldSend when every send was refused).
+  int32_t Search(const Com::SearchLANPrm& prm);
+  static constexpr int32_t kNoAddressCouldSend = -2;
 
   const std::vector<WatchLanEntry>& List() const { return list_; }
   uint16_t SendPort() const { return sendPort_; }
