@@ -188,6 +188,22 @@ def report(page):
     page.shot("report")
 
 
+def views_off_tab(page):
+    # Views off their tab keep what they hold but are neither seen, reached
+    # by the keyboard, nor in the way of the one on show.
+    hidden = page.js("return [...document.querySelectorAll('#views > section')].filter((s) => s.hidden).map((s) => s.id)")
+    check(len(hidden) >= 4 and "view-report" not in hidden, "the views off their tab: %s" % hidden, page)
+    for css in ("#view-sitesurvey", "#sitesurvey-results tr[data-test=result-row]", "#sitesurvey-start", "#site-tree"):
+        check(not page.find(css).is_displayed(), css + " is not seen from the report tab", page)
+    check(len(page.all("#sitesurvey-results tr[data-test=result-row]")) > 0, "the site survey keeps its rows", page)
+    room = page.js("const r = (s) => s.getBoundingClientRect();"
+                   "return [[...document.querySelectorAll('#views > section[hidden]')].reduce((n, s) => n + r(s).height, 0),"
+                   " r(document.getElementById('view-report')).top - r(document.getElementById('views')).top]")
+    check(room[0] == 0 and room[1] < 40, "views off their tab take no room: %s" % room, page)
+    focused = page.js("const b = document.getElementById('sitesurvey-start'); b.focus(); return document.activeElement === b")
+    check(not focused, "a control of a view off its tab takes no focus", page)
+
+
 def without_demo(binary, root, artefacts):
     page = pagedriver.Page(binary, root, artefacts, args=())
     try:
@@ -209,6 +225,7 @@ def main(binary, artefacts):
                 step(page)
             export_csv(page, root)
             report(page)
+            views_off_tab(page)
         finally:
             page.quit()
         without_demo(binary, os.path.join(root, "plain"), artefacts)
