@@ -21,13 +21,15 @@ import { routeLine, warnings, commandChoice, routesNote, resultLine } from './ro
 
 const MIN_INTERVAL_S = 2;
 
-function targetOptions(regInfo) {
-  const options = [];
-  (regInfo ? regInfo.groups || [] : []).forEach((g, gi) => {
+// The targets, one option group per radio group, so a large site's list
+// is read by group.
+function targetGroups(regInfo) {
+  return (regInfo ? regInfo.groups || [] : []).map((g, gi) => {
+    const options = [];
     for (const u of g.remoteUnits || []) options.push({ value: `${gi}:remote:${u.num}`, text: `${unitLabel(regInfo, gi, 'remote', u.num)} (${u.model})` });
     for (const r of g.repeaters || []) options.push({ value: `${gi}:repeater:${r.num}`, text: `${labelOf(gi, 'repeater', r.num)} · ${t('survey.repeater')}` });
-  });
-  return options;
+    return { label: g.name ? `${g.name} · CH${g.freq}` : `CH${g.freq}`, options };
+  }).filter((group) => group.options.length);
 }
 
 const targetKey = (x) => (x ? `${x.group}:${x.kind}:${x.num}` : '');
@@ -183,7 +185,8 @@ class SurveyView {
     fill(this.using, routesNote(reg, s));
     if (regInfo !== this.shownReg) {
       this.shownReg = regInfo;
-      fill(this.select, targetOptions(regInfo).map((o) => h('option', { value: o.value, text: o.text })));
+      fill(this.select, targetGroups(regInfo).map((group) => h('optgroup', { label: group.label },
+        group.options.map((o) => h('option', { value: o.value, text: o.text })))));
     }
     // A target picked elsewhere (the site tree) shows its planned route;
     // a registration changing under a result leaves the result, marked.
