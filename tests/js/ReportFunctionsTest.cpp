@@ -142,7 +142,9 @@ TEST_F(ReportQueries, AnswersOnceWithThePrintersOutcome) {
     const size_t before = c.printer ? c.printer->Printed().size() : 0;
     const std::string answer = Query(c.arg);
     EXPECT_EQ(answer.substr(0, c.answer.size()), c.answer) << c.arg << " → " << answer;
-    if (c.printer) EXPECT_EQ(c.printer->Printed().size(), before + (c.printed ? 1 : 0)) << c.arg;
+    if (c.printer) {
+      EXPECT_EQ(c.printer->Printed().size(), before + (c.printed ? 1 : 0)) << c.arg;
+    }
   }
   EXPECT_EQ(ok->Printed().at(0), good);
 }
