@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <optional>
+#include <thread>
 
 #include "lm/records/Schema.h"
 #include "lm/records/SqlError.h"
@@ -60,8 +61,12 @@ std::optional<Refusal> TryOpen(const fs::path& path, std::optional<Database>& db
     if (version > 0) {
       const std::string check = db->QueryText("PRAGMA quick_check");
       if (check != "ok") return Refusal{StoreState::kSetAsideDamaged, check};
-    } else if (db->QueryInt("SELECT count(*) FROM sqlite_schema") > 0) {
-      // Tables but no version: some other program's database.
+    } else if (db->QueryInt("SELECT count(*) FROM sqlite_schema WHERE (SELECT user_version FROM pragma_user_version) = 0") >
+               0) {
+      // Tables but no version, read in one snapshot: some other program's
+      // database. (Read apart, another process creating the store between
+      // the two reads would make its fresh store look foreign, and it would
+      // be moved aside.)
       return Refusal{StoreState::kSetAsideDamaged, "not a site-records file"};
     }
     outcome = Migrate(*db);
@@ -70,6 +75,23 @@ std::optional<Refusal> TryOpen(const fs::path& path, std::optional<Database>& db
   } catch (const SqlError& e) {
     if (!IsDamage(e)) throw;
     return Refusal{StoreState::kSetAsideDamaged, e.what()};
+  }
+}
+
+// Opening races another process creating or converting the same file:
+// SQLite answers some of those steps "busy" at once, without waiting, so
+// the open is tried again for as long as a busy wait would last.
+std::optional<Refusal> OpenWhenFree(const fs::path& path, std::optional<Database>& db, MigrateOutcome& outcome) {
+  const auto deadline = std::chrono::steady_clock::now() + Database::kBusyTimeout;
+  for (;;) {
+    try {
+      return TryOpen(path, db, outcome);
+    } catch (const SqlError& e) {
+      db.reset();
+      if (e.Code() != SQLITE_BUSY && e.Code() != SQLITE_LOCKED) throw;
+      if (std::chrono::steady_clock::now() > deadline) throw;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   }
 }
 
@@ -91,7 +113,7 @@ OpenedStore OpenStoreFile(const fs::path& folder, std::chrono::system_clock::tim
   MigrateOutcome outcome = MigrateOutcome::kUpToDate;
   OpenReport report;
   report.path = path;
-  if (auto refusal = TryOpen(path, db, outcome)) {
+  if (auto refusal = OpenWhenFree(path, db, outcome)) {
     db.reset();
     report.state = refusal->state;
     report.asidePath = AsideName(folder, refusal->state == StoreState::kSetAsideNewer ? "newer" : "damaged", now);

@@ -2,6 +2,8 @@
 // writing one store at once leave it whole. Children are forked before the
 // test process opens any connection, and every wait is bounded.
 #include <gtest/gtest.h>
+
+#include <cstdio>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,7 +95,10 @@ TEST(RecordsReliability, KilledWriterLosesNoCommittedProbe) {
 [[noreturn]] void WriteVisit(const fs::path& folder, Millis startedAt, int count) {
   alarm(60);
   auto opened = RecordStore::Open(folder);
-  if (!opened) _exit(2);
+  if (!opened) {
+    std::fprintf(stderr, "open failed: %s\n", opened.error().message.c_str());
+    _exit(2);
+  }
   auto& store = **opened;
   auto visit = store.StartVisit({kSiteSerial, "North plant", ""}, {startedAt, "", "", ""});
   if (!visit) _exit(3);
