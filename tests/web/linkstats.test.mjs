@@ -177,7 +177,7 @@ test('boundaries set by hand rejudge a result, its report and its CSV', async ()
 });
 
 test('a level history keeps only its latest points however long it runs', async () => {
-  const { cappedSeries, HISTORY_POINTS } = await import('../../web/linkmeter/src/historychart.js');
+  const { cappedSeries, HISTORY_POINTS } = await import('../../web/linkmeter/src/cappedseries.js');
   const cases = [[0, 3, [[], []]], [2, 3, [[0, 1], [0, 10]]], [3, 3, [[0, 1, 2], [0, 10, 20]]], [5, 3, [[2, 3, 4], [20, 30, 40]]]];
   for (const [n, cap, want] of cases) {
     const s = cappedSeries(cap);

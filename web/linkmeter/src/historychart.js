@@ -7,28 +7,11 @@ import { timeTicks, legendTime } from './timeaxis.js';
 import { historyRange } from './chartscales.js';
 import { levelBands } from './thresholds.js';
 import { t } from './i18n.js';
+import { cappedSeries } from './cappedseries.js';
 
-export const HISTORY_POINTS = 600;
+export { cappedSeries, HISTORY_POINTS } from './cappedseries.js';
 
 const BAND_FILL = { good: 'rgba(46,157,79,0.10)', fair: 'rgba(140,200,90,0.12)', weak: 'rgba(230,160,30,0.16)', bad: 'rgba(200,50,40,0.12)' };
-
-// The points kept: appends and drops the oldest past `cap`.
-export function cappedSeries(cap = HISTORY_POINTS) {
-  const xs = [];
-  const ys = [];
-  return {
-    push(x, y) {
-      xs.push(x);
-      ys.push(y);
-      if (xs.length > cap) {
-        xs.splice(0, xs.length - cap);
-        ys.splice(0, ys.length - cap);
-      }
-    },
-    data: () => [xs, ys],
-    count: () => xs.length,
-  };
-}
 
 function bandsPlugin(thresholds) {
   return {
