@@ -22,15 +22,15 @@ function codeOption(c, selected) {
 }
 
 function memberInput(m) {
-  const spec = EVENT_MEMBERS[m.name] || { label: m.name };
+  const shown = EVENT_MEMBERS[m.name] || { label: m.name };
   let el;
   if (m.lo === 0 && m.hi === 1) el = h('input', { type: 'checkbox' });
-  else if (spec.names) {
+  else if (shown.names) {
     el = h('select', {}, h('option', { value: '' }), Array.from({ length: m.hi - m.lo + 1 }, (x, i) => m.lo + i)
-      .map((v) => h('option', { value: String(v), text: t(spec.names(v)) })));
+      .map((v) => h('option', { value: String(v), text: t(shown.names(v)) })));
   } else el = h('input', { type: 'text', size: 3, title: `${m.lo}–${m.hi}` });
   el.dataset.member = m.name;
-  return h('label', { class: 'member' }, h('span', { class: 'member-label', text: t(spec.label) }), el);
+  return h('label', { class: 'member' }, h('span', { class: 'member-label', text: t(shown.label) }), el);
 }
 
 // The range of a number field (ports from 1: 0 names no port); switches
