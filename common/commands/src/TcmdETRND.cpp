@@ -51,13 +51,13 @@ void TcmdETRND::ParseRecvData(int phase, std::string_view answer) {
 }
 
 bool TcmdETRND::IsContinue(int /*phase*/) const {
-  return !refused_ && !progress_.GaveUp() && collected_.value_or("").size() < max_;
+  return !refused_ && !progress_.GaveUp() && CollectedSize() < max_;
 }
 
-bool TcmdETRND::IsSuccess() const { return TcmdRow::IsSuccess() && collected_.value_or("").size() >= max_; }
+bool TcmdETRND::IsSuccess() const { return TcmdRow::IsSuccess() && CollectedSize() >= max_; }
 
 void TcmdETRND::OnFinish() {
-  if (progress_.GaveUp()) SetResult(BlockProgress::StoppedShort(collected_.value_or("").size(), max_));
+  if (progress_.GaveUp()) SetResult(BlockProgress::StoppedShort(CollectedSize(), max_));
 }
 
 }  // namespace com::vantor

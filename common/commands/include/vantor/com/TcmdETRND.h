@@ -30,6 +30,9 @@ class TcmdETRND : public TcmdRow<"ETRND"> {
   const std::map<std::string, std::string>& TrendFields() const { return fields_; }
 
  private:
+  // Without copying the bytes, as value_or would on every phase.
+  std::size_t CollectedSize() const { return collected_ ? collected_->size() : 0; }
+
   std::optional<std::string> collected_;
   std::map<std::string, std::string> fields_;
   std::size_t max_ = 0;
