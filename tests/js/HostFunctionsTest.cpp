@@ -101,11 +101,7 @@ class HostQueries : public ::testing::Test {
   }
   // "ok <text>" or "fail <code> <text>".
   std::string Query(const std::string& name, const std::string& arg) {
-    auto cb = std::make_shared<bridge_test::RecordingCallback>();
-    EXPECT_TRUE(router_.OnQuery(browser_, ++id_, "jsquery:" + name + " " + arg, false, cb));
-    EXPECT_TRUE(cb->WaitFor(1));
-    auto a = cb->Answers().at(0);
-    return js_test::Unescaped(a.success ? "ok " + a.text : "fail " + std::to_string(a.code) + " " + a.text);
+    return js_test::AskRouter(router_, browser_, ++id_, name + " " + arg);
   }
 
   Sorrel::Com::ComServices devices_;

@@ -2,10 +2,15 @@
 // Calls native host functions as the page would, through the dispatcher
 // that adds "api" to failures.
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "../cef/BridgeTestSupport.h"
 #include "lm/Json.h"
+#include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/JsFunctionHandler.h"
 
 namespace js_test {
@@ -39,6 +44,17 @@ inline Outcome CallNative(const Sorrel::cef::JsNativeHandlerPtr& handler, const 
   for (const auto& a : args) call.arguments.push_back(J(a));
   dispatcher.Execute(call);
   return {call.exception, call.returnValue, call.returnUndefined};
+}
+
+// Sends one "jsquery:" request through the router and waits for its answer:
+// "ok <text>" or "fail <code> <text>".
+inline std::string AskRouter(Sorrel::cef::BsmsgRouter& router, const std::shared_ptr<bridge_test::FakeBrowser>& browser,
+                             int64_t id, const std::string& request) {
+  auto cb = std::make_shared<bridge_test::RecordingCallback>();
+  EXPECT_TRUE(router.OnQuery(browser, id, "jsquery:" + request, false, cb));
+  EXPECT_TRUE(cb->WaitFor(1));
+  auto a = cb->Answers().at(0);
+  return Unescaped(a.success ? "ok " + a.text : "fail " + std::to_string(a.code) + " " + a.text);
 }
 
 }  // namespace js_test

@@ -100,13 +100,7 @@ class ReportQueries : public ::testing::Test {
     router_.Shutdown();
     Sorrel::cef::InstallPagePrinter(nullptr);
   }
-  std::string Query(const std::string& arg) {
-    auto cb = std::make_shared<bridge_test::RecordingCallback>();
-    EXPECT_TRUE(router_.OnQuery(browser_, ++id_, "jsquery:JsReportSavePdf " + arg, false, cb));
-    EXPECT_TRUE(cb->WaitFor(1));
-    auto a = cb->Answers().at(0);
-    return js_test::Unescaped(a.success ? "ok " + a.text : "fail " + std::to_string(a.code) + " " + a.text);
-  }
+  std::string Query(const std::string& arg) { return js_test::AskRouter(router_, browser_, ++id_, "JsReportSavePdf " + arg); }
 
   Sorrel::Com::ComServices devices_;
   Sorrel::cef::Manager manager_;
