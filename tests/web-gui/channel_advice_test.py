@@ -144,9 +144,7 @@ def main(binary, artefacts):
     with pagedriver.shelltest.temp_root() as root:
         page = pagedriver.Page(binary, root, artefacts)
         try:
-            for step in (connect_and_read, ten_rounds, cancelled_rounds, topology_after_survey):
-                print("step:", step.__name__, flush=True)
-                step(page)
+            pagedriver.run_steps(page, (connect_and_read, ten_rounds, cancelled_rounds, topology_after_survey))
         finally:
             page.quit()
     print("channel advice: ok; screenshots in " + artefacts)

@@ -177,9 +177,7 @@ def main(binary, artefacts):
     with pagedriver.shelltest.temp_root() as root:
         page = pagedriver.Page(binary, root, artefacts)
         try:
-            for step in (read_site, five_probe_site_survey, thresholds_change_everything):
-                print("step:", step.__name__, flush=True)
-                step(page)
+            pagedriver.run_steps(page, (read_site, five_probe_site_survey, thresholds_change_everything))
         finally:
             page.quit()
         print("step: kept_after_restart", flush=True)

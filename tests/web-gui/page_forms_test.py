@@ -199,9 +199,7 @@ def main(binary, artefacts):
         try:
             connect_lan(page)
             page.js(SENT)
-            for step in (bad_address_refused, own_link_asks_first, registration_loop_refused, codes_by_name, route_entered_by_hand, route_surveyed):
-                print("step:", step.__name__, flush=True)
-                step(page)
+            pagedriver.run_steps(page, (bad_address_refused, own_link_asks_first, registration_loop_refused, codes_by_name, route_entered_by_hand, route_surveyed))
         finally:
             page.quit()
         print("step: route_kept_after_restart", flush=True)

@@ -130,6 +130,13 @@ class Page:
         return windows[0].split()[0]
 
 
+def run_steps(page, steps):
+    """Runs each step on `page` in order, naming it first so a hang shows where."""
+    for step in steps:
+        print("step:", step.__name__, flush=True)
+        step(page)
+
+
 def fresh_artefacts(folder):
     """Empties the screenshots of an earlier run from `folder`."""
     os.makedirs(folder, exist_ok=True)
