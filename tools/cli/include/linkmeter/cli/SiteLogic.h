@@ -1,0 +1,80 @@
+#pragma once
+// The page's site logic, run by JavaScriptCore: routes built from a
+// registration, per-hop statistics and verdicts, the site report summary,
+// weak links and the channel recommendation come from the page's own modules
+// (web/linkmeter/src/sitelogic.js, bundled into the program at build time),
+// so the command line and the page can never judge a site differently.
+//
+// Thread-confined: an instance belongs to the thread that made it and
+// refuses calls from any other (one instance per thread that needs one).
+// Loading takes a few milliseconds; keep one per run, not one per call.
+//
+// The functions, by name (arguments positional, every value plain JSON;
+// a target is {group, kind: "remote"|"repeater", num}; a probe is
+// {answer: the raw EWLEX/EWLRU answer, when: ms} with `when` optional;
+// `options` may carry {when: ms, thresholds}; thresholds default to the
+// page's):
+//   defaultThresholds()                 -> {level: {...}, battery: {...}}
+//   thresholdProblem(thresholds)        -> "" or the reason they are unusable
+//   siteTargets(regInfo)                -> [{group, kind, num, serial, name, model, label}]
+//   route(regInfo, target)              -> {fields: {CH, ID, RELAY, ROUTE, BAND}, group, hops}
+//   routeResult(regInfo, target, probes, options)
+//       -> the judged result: {status, verdict, far, target, group, hops:
+//          [{kind, num, serial, label, stats, reading, verdict, figures}], ...}
+//   siteSurvey(regInfo, units, options)
+//       units: [{target, probes}] or [{target, failed: "why"}] for a unit
+//       whose survey could not be sent; options may also name `targets`
+//       (default: every remote unit of the registration)
+//       -> {targets, results, complete, summary} (summary: the report's)
+//   parseChannels(text)                 -> [channel...] ("5, 12, 20-25"), throws on a bad part
+//   channelScan(regInfo, rounds, options)
+//       rounds: [[{freq, level}...] per round]; options {cutOff: the last
+//       round was cut off, count: channels to recommend (3)}
+//       -> {rounds, partial, channels: [{freq, n, mean, max, last, inUse}],
+//           recommendation: {channels, samples}}
+//   weakestLinks(results, count, thresholds) -> the report's weakest links
+//   compareSiteSurveys(previous, current, options) -> the visit comparison
+//       (when the page has it)
+
+#include <lm/Json.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace linkmeter::cli {
+
+class SiteLogic {
+ public:
+  // Loads the bundle into a fresh context; Ready() says whether it worked.
+  SiteLogic();
+  ~SiteLogic();
+  SiteLogic(const SiteLogic&) = delete;
+  SiteLogic& operator=(const SiteLogic&) = delete;
+
+  bool Ready() const { return context_ != nullptr; }
+  // Why the bundle could not be loaded ("" when Ready()).
+  const std::string& LoadError() const { return loadError_; }
+
+  // Calls the site-logic function `function` with `args`. The answer, or
+  // nullopt with `error` (may be null) set: an unknown function, a thrown
+  // exception ("RouteError: noTarget"), an answer that is not JSON, a call
+  // from another thread or a context that did not load. An undefined answer
+  // is null.
+  std::optional<lm::json::Value> Call(std::string_view function, const lm::json::Array& args,
+                                      std::string* error);
+
+  // The names of the functions the bundle offers, sorted.
+  std::vector<std::string> Functions();
+
+ private:
+  struct Context;
+  std::unique_ptr<Context> context_;
+  std::string loadError_;
+  std::thread::id owner_;
+};
+
+}  // namespace linkmeter::cli
