@@ -1,0 +1,46 @@
+#pragma once
+// The monitor's schedule: a survey every interval, counted from the start of
+// the last one that ran; after a failed try the next comes after a back-off
+// (doubling from one second up to the interval). Nothing but a stop request
+// ends it; a stop is noticed between surveys at once and inside a survey
+// between probes.
+
+#include <chrono>
+#include <iosfwd>
+#include <string>
+
+#include "linkmeter/cli/monitor/Backoff.h"
+#include "linkmeter/cli/monitor/CancelToken.h"
+#include "linkmeter/cli/monitor/MonitorClock.h"
+#include "linkmeter/cli/monitor/SurveyAttempt.h"
+
+namespace linkmeter::cli::monitor {
+
+struct MonitorPlan {
+  std::string unit;  // how the log names the base unit
+  std::chrono::milliseconds every = std::chrono::hours(1);
+  std::chrono::milliseconds firstRetry = std::chrono::seconds(1);
+};
+
+struct MonitorTotals {
+  int surveys = 0;   // done
+  int failures = 0;  // tries that found no unit or lost it
+  bool stoppedInSurvey = false;
+};
+
+class MonitorLoop {
+ public:
+  MonitorLoop(MonitorPlan plan, MonitorClock& clock, SurveyAttempt attempt, std::ostream& log);
+
+  // Runs until `stop` is set; one log line per try.
+  MonitorTotals Run(CancelToken& stop);
+
+ private:
+  MonitorPlan plan_;
+  MonitorClock& clock_;
+  SurveyAttempt attempt_;
+  std::ostream& log_;
+  Backoff backoff_;
+};
+
+}  // namespace linkmeter::cli::monitor
