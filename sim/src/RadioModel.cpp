@@ -37,6 +37,28 @@ std::optional<int> RadioModel::LinkLevel(double distanceM, std::uint32_t linkKey
   return Clamp(base + fade, 1, 255);
 }
 
+void RadioModel::MoveUnit(std::uint32_t serial, double distanceM) {
+  std::lock_guard lock(changesMutex_);
+  moved_[serial] = distanceM;
+}
+
+void RadioModel::PinLevel(std::uint32_t serial, std::optional<int> level) {
+  std::lock_guard lock(changesMutex_);
+  if (level) pinned_[serial] = std::clamp(*level, 1, 255);
+  else pinned_.erase(serial);
+}
+
+std::optional<int> RadioModel::HopLevel(std::uint32_t serial, double designedM, std::uint32_t linkKey,
+                                        std::int64_t t) const {
+  double distanceM = designedM;
+  {
+    std::lock_guard lock(changesMutex_);
+    if (auto it = pinned_.find(serial); it != pinned_.end()) return it->second;
+    if (auto it = moved_.find(serial); it != moved_.end()) distanceM = it->second;
+  }
+  return LinkLevel(distanceM, linkKey, t);
+}
+
 int RadioModel::Battery(double startPct, double drainPerDay, std::uint32_t unitKey, std::int64_t t) const {
   double days = static_cast<double>(std::max<std::int64_t>(0, t - startUnix_)) / 86400.0;
   // Cold nights read a little lower: a daily swing of one percent.

@@ -111,7 +111,7 @@ RouteReading ReadRoute(const Exchange& x, const Route& route) {
   std::uint32_t previous = x.unit.design.serial;
   for (const Hop& hop : route.hops) {
     if (!hop.reachable || x.unit.faults.Unreachable(hop.serial)) return reading;
-    auto level = x.radio.LinkLevel(hop.distanceM, previous ^ (hop.serial * 2654435761u), x.now);
+    auto level = x.radio.HopLevel(hop.serial, hop.distanceM, previous ^ (hop.serial * 2654435761u), x.now);
     if (!level) return reading;
     int battery = x.radio.Battery(hop.batteryPct, hop.drainPctPerDay, hop.serial, x.now);
     reading.level += static_cast<char>(hop.num);

@@ -1,6 +1,8 @@
 #include "linkmeter/sim/SimMain.h"
 
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -26,7 +28,8 @@ const char* const kUsage =
     "  --transcript FILE    write every frame to FILE ('-' for stderr)\n"
     "  --control            read control lines on standard input:\n"
     "                       attach SERIAL | detach SERIAL | fault SERIAL {json} |\n"
-    "                       clear SERIAL | ports | quit\n"
+    "                       clear SERIAL | move SERIAL METRES |\n"
+    "                       level SERIAL 1..255|off | ports | quit\n"
     "  --help               show this text\n"
     "  --version            print the version and exit\n";
 
@@ -103,6 +106,36 @@ int WaitForSignal() {
   return 0;
 }
 
+// A repeater or remote unit anywhere on the site.
+bool SiteHasUnit(const SiteSpec& site, std::uint32_t serial) {
+  for (const auto& base : site.baseUnits) {
+    for (const auto& g : base.groups) {
+      for (const auto& r : g.repeaters) if (r.serial == serial) return true;
+      for (const auto& u : g.remoteUnits) if (u.serial == serial) return true;
+    }
+  }
+  return false;
+}
+
+// "move SERIAL METRES" and "level SERIAL 1..255|off": the site changed
+// between two visits, so a hop weakens or recovers.
+bool ChangeSite(Simulator& simulator, const std::string& command, std::uint32_t serial, std::istream& words,
+                std::string& error) {
+  if (!SiteHasUnit(simulator.Site(), serial)) return error = "no repeater or remote unit " + SerialText(serial), false;
+  std::string value, extra;
+  words >> value >> extra;
+  char* end = nullptr;
+  const double number = std::strtod(value.c_str(), &end);
+  const bool isNumber = !value.empty() && end && *end == '\0' && std::isfinite(number);
+  if (command == "level" && value == "off" && extra.empty()) return simulator.Radio().PinLevel(serial, std::nullopt), true;
+  if (command == "level" && isNumber && extra.empty() && number >= 1 && number <= 255 && number == std::floor(number)) {
+    return simulator.Radio().PinLevel(serial, static_cast<int>(number)), true;
+  }
+  if (command == "move" && isNumber && extra.empty() && number > 0) return simulator.Radio().MoveUnit(serial, number), true;
+  error = command == "move" ? "move wants a distance in metres above 0" : "level wants 1..255 or off";
+  return false;
+}
+
 }  // namespace
 
 bool RunControlLine(Simulator& simulator, const std::string& line, std::ostream& out) {
@@ -118,6 +151,7 @@ bool RunControlLine(Simulator& simulator, const std::string& line, std::ostream&
   if (command == "attach") ok = simulator.AttachUsb(*serial, &error);
   else if (command == "detach") ok = simulator.DetachUsb(*serial) || (error = "not attached", false);
   else if (command == "clear") ok = (simulator.ClearFaults(*serial), true);
+  else if (command == "move" || command == "level") ok = ChangeSite(simulator, command, *serial, words, error);
   else if (command == "fault") {
     std::string json;
     std::getline(words, json);

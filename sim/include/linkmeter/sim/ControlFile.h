@@ -2,7 +2,7 @@
 // Control lines for a site running inside another program (the demo of
 // linkmeter --demo), read from a file: each line appended to the file runs
 // once, as linkmeter-sim --control runs it ("detach 009A0011", "attach …",
-// "fault …", "clear …"), and its answer line is appended to FILE.out. Lets a
+// "fault …", "clear …", "move …", "level …"), and its answer line is appended to FILE.out. Lets a
 // test plug a demo unit out and in while the program runs.
 
 #include <condition_variable>

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 
@@ -28,12 +29,24 @@ class RadioModel {
 
   const RadioSpec& Design() const { return design_; }
 
+  // The site changing while it runs (control lines): a unit moved, so it
+  // now stands `distanceM` from the unit before it on a route, or the level
+  // it is heard at pinned (none: the distance decides again).
+  void MoveUnit(std::uint32_t serial, double distanceM);
+  void PinLevel(std::uint32_t serial, std::optional<int> level);
+  // The level of the hop reaching `serial`: its pinned level, else the
+  // link level over its moved or designed distance.
+  std::optional<int> HopLevel(std::uint32_t serial, double designedM, std::uint32_t linkKey, std::int64_t t) const;
+
  private:
   // A value in [-1, 1] that changes every `periodSec` seconds.
   double Wander(std::uint32_t key, std::int64_t t, int periodSec) const;
 
   RadioSpec design_;
   std::int64_t startUnix_;
+  mutable std::mutex changesMutex_;
+  std::map<std::uint32_t, double> moved_;
+  std::map<std::uint32_t, int> pinned_;
 };
 
 }  // namespace linkmeter::sim

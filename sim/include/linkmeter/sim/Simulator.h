@@ -42,6 +42,7 @@ class Simulator {
 
   const SiteSpec& Site() const { return site_; }
   Transcript& GetTranscript() { return transcript_; }
+  RadioModel& Radio() { return radio_; }  // the site's radio, which control lines change
   UnitState* Unit(std::uint32_t serial);
 
   // The TCP port a LAN unit listens on; 0 when it does not.
