@@ -1,0 +1,158 @@
+// The site logic the command line runs (JavaScriptCore, no DOM): routes from
+// a registration, per-hop statistics and verdicts, the site report summary,
+// weak links and the channel recommendation, all from the page's own
+// modules. build.mjs bundles this file as the global LinkmeterSite; the
+// program calls its functions by name with plain JSON arguments and reads
+// plain JSON back (tools/cli SiteLogic.h lists them), so nothing here may
+// answer a Map, a Set or a typed array.
+import { buildRoute } from './route.js';
+import { resultFromStats, addAnswer } from './survey.js';
+import { siteTargets as bookTargets, newSurvey, withResult, finished, failedResult, resultKey } from './sitesurveybook.js';
+import { summarize } from './reportsummary.js';
+import { weakestLinks as reportLinks } from './weaklinks.js';
+import { DEFAULT_THRESHOLDS, thresholdProblem as problemOf } from './thresholds.js';
+import { parseChannels as parseChannelText, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from './channels.js';
+import { compareSiteSurveys as compareSurveys } from './compare.js';
+import { DeviceError } from './api.js';
+import { setLanguage } from './i18n.js';
+
+export { levelClass, batteryClass } from './quality.js';
+export { hopVerdict, routeVerdict, VERDICTS } from './linkstats.js';
+
+// A level histogram as [level, count] pairs of the levels seen.
+function histogram(bins) {
+  const out = [];
+  for (let v = 0; v < bins.length; v++) if (bins[v]) out.push([v, bins[v]]);
+  return out;
+}
+
+function plainStats(stats) {
+  if (!stats) return stats;
+  const { bins, ...rest } = stats;
+  return { ...rest, levels: histogram(bins) };
+}
+
+// Statistics back in the page's form: `levels` pairs, or `bins` as JSON
+// made of a typed array ({"0": n, ...}) or a plain array.
+function revivedStats(stats) {
+  if (!stats || typeof stats !== 'object') return stats;
+  const bins = new Uint32Array(256);
+  if (Array.isArray(stats.levels)) {
+    for (const [v, n] of stats.levels) if (v >= 0 && v < bins.length) bins[v] += n;
+  } else if (stats.bins && typeof stats.bins === 'object') {
+    for (const [v, n] of Object.entries(stats.bins)) if (v >= 0 && v < bins.length) bins[v] = n;
+  } else {
+    return stats;
+  }
+  const { levels, ...rest } = stats;
+  return { ...rest, bins };
+}
+
+function revivedSurvey(survey) {
+  if (!survey || !Array.isArray(survey.results)) return survey;
+  const results = survey.results.map((r) => ({ ...r, hops: (r.hops || []).map((hop) => ({ ...hop, stats: revivedStats(hop.stats) })) }));
+  return { ...survey, results };
+}
+
+// A judged result with its statistics in plain form.
+function plainResult(result) {
+  return { ...result, hops: result.hops.map((hop) => (hop.stats ? { ...hop, stats: plainStats(hop.stats) } : hop)) };
+}
+
+// The boundaries of `options`, the page's defaults without; unusable ones
+// are refused rather than judged by.
+function thresholdsOf(options) {
+  const th = options && options.thresholds;
+  if (!th) return DEFAULT_THRESHOLDS;
+  const problem = problemOf(th);
+  if (problem) throw new RangeError('thresholds: ' + problem);
+  return th;
+}
+
+const whenOf = (options) => new Date(options && Number.isFinite(options.when) ? options.when : Date.now());
+
+export const defaultThresholds = () => DEFAULT_THRESHOLDS;
+export const thresholdProblem = (th) => problemOf(th);
+export const siteTargets = (regInfo) => bookTargets(regInfo);
+export const route = (regInfo, target) => buildRoute(regInfo, target);
+export const parseChannels = (text) => parseChannelText(text);
+
+// The statistics over `probes` ({answer, when}) of the route to `target`,
+// judged as the page judges a route survey.
+function judgedRoute(regInfo, target, probes, at, th) {
+  const r = buildRoute(regInfo, target);
+  let stats = [];
+  for (const p of probes || []) stats = addAnswer(r, stats, p && p.answer, Number.isFinite(p && p.when) ? p.when : at.getTime());
+  const last = probes && probes.length ? probes[probes.length - 1].answer : null;
+  return resultFromStats(r, stats, last, at, th);
+}
+
+export function routeResult(regInfo, target, probes, options) {
+  return plainResult(judgedRoute(regInfo, target, probes, whenOf(options), thresholdsOf(options)));
+}
+
+// A unit of the report's summary without its whole result (the survey's
+// results list has it): the class and the weakest hop by name.
+function plainUnit(u) {
+  const { result, hop, ...rest } = u;
+  return { ...rest, key: resultKey(result), label: result.target.label, serial: result.target.serial, status: result.status,
+    hop: hop ? { kind: hop.kind, num: hop.num, label: hop.label, serial: hop.serial } : null };
+}
+
+// One unit's result; a unit whose survey could not be sent (`failed`: the
+// program's failure object or text), or whose route the registration cannot
+// give, fails as it does in the page's site survey.
+function unitResult(regInfo, unit, known, at, th) {
+  if (unit.failed !== undefined && unit.failed !== null) {
+    const detail = typeof unit.failed === 'object' ? unit.failed : { msg: String(unit.failed) };
+    return failedResult(regInfo, known, new DeviceError(detail), at);
+  }
+  try {
+    return judgedRoute(regInfo, unit.target, unit.probes, at, th);
+  } catch (e) {
+    return failedResult(regInfo, known, e, at);
+  }
+}
+
+// A whole-site survey as the page's site survey keeps it: one result per
+// unit in the order of the targets, and the report's summary of them.
+export function siteSurvey(regInfo, units, options = {}) {
+  const th = thresholdsOf(options);
+  const at = whenOf(options);
+  if (options.language) setLanguage(options.language);
+  const targets = options.targets || bookTargets(regInfo);
+  let survey = newSurvey({ prov: null, reg: { regInfo }, targets, now: at.getTime() });
+  for (const u of units || []) {
+    const known = targets.find((x) => x.group === u.target.group && x.kind === u.target.kind && x.num === u.target.num) || u.target;
+    survey = withResult(survey, unitResult(regInfo, u, known, at, th));
+  }
+  survey = finished(survey, { stopped: false, now: at.getTime() });
+  const summary = summarize(survey, th);
+  return {
+    targets,
+    results: survey.results.map(plainResult),
+    complete: survey.complete,
+    summary: { ...summary, units: summary.units.map(plainUnit) },
+  };
+}
+
+// Weakest links of judged results (routeResult or siteSurvey answers).
+export const weakestLinks = (results, count = 5, th) => reportLinks(results, count, th || DEFAULT_THRESHOLDS);
+
+// Two site surveys ({prov, results}, results as siteSurvey answers them)
+// compared hop by hop as the page's history view and report compare them.
+export const compareSiteSurveys = (previous, current, options) =>
+  compareSurveys(revivedSurvey(previous), revivedSurvey(current), options || {});
+
+// A channel scan of `rounds` rounds of readings, tallied and ranked as the
+// page's channel view does; the site's own channels are never recommended.
+export function channelScan(regInfo, rounds, options = {}) {
+  let tally = emptyTally();
+  const list = rounds || [];
+  list.forEach((readings, i) => {
+    tally = addReadings(tally, readings || []);
+    tally = endRound(tally, !(options.cutOff && i === list.length - 1));
+  });
+  const channels = channelStats(tally, siteChannels(regInfo));
+  return { rounds: tally.rounds, partial: tally.partial, channels, recommendation: recommend(channels, options.count || 3) };
+}
