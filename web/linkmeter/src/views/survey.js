@@ -38,11 +38,17 @@ function parseTarget(value) {
   return { group: Number(group), kind, num: Number(num) };
 }
 
-// Waits `ms` or until `signal` aborts.
+// Waits `ms` or until `signal` aborts. The abort listener goes with the
+// wait: a repeat survey waits thousands of times on one signal.
 function pause(ms, signal) {
   return new Promise((resolve) => {
-    const timer = setTimeout(resolve, ms);
-    signal.addEventListener('abort', () => { clearTimeout(timer); resolve(); }, { once: true });
+    const done = () => {
+      clearTimeout(timer);
+      signal.removeEventListener('abort', done);
+      resolve();
+    };
+    const timer = setTimeout(done, ms);
+    signal.addEventListener('abort', done);
   });
 }
 
