@@ -15,7 +15,7 @@ class CliBrowser : public Sorrel::cef::Browser {
   std::string MainFrameUrl() const override { return "cli:"; }
 };
 
-struct Answer {
+struct Reply {
   bool success = false;
   int32_t code = 0;
   std::string text;
@@ -24,12 +24,12 @@ struct Answer {
 class PromiseCallback : public Sorrel::cef::QueryCallback {
  public:
   explicit PromiseCallback(CliLoop* loop) : loop_(loop) {}
-  std::future<Answer> Future() { return promise_.get_future(); }
+  std::future<Reply> Future() { return promise_.get_future(); }
   void Success(const std::string& text) override { Set({true, 0, text}); }
   void Failure(int32_t code, const std::string& text) override { Set({false, code, text}); }
 
  private:
-  void Set(Answer a) {
+  void Set(Reply a) {
     std::lock_guard lock(mutex_);
     if (set_) return;
     set_ = true;
@@ -39,7 +39,7 @@ class PromiseCallback : public Sorrel::cef::QueryCallback {
   CliLoop* loop_;
   std::mutex mutex_;
   bool set_ = false;
-  std::promise<Answer> promise_;
+  std::promise<Reply> promise_;
 };
 
 }  // namespace
@@ -61,16 +61,22 @@ CliHost::CliHost(Sorrel::cef::Manager& manager, Sorrel::cef::QueryTaskGroup& tas
 
 CliHost::~CliHost() { router_.Shutdown(); }
 
-CliHost::Outcome CliHost::Run(const std::string& request, std::ostream& out) {
+CliHost::Answer CliHost::Call(const std::string& request) {
   auto callback = std::make_shared<PromiseCallback>(loop_);
   auto future = callback->Future();
-  if (!router_.OnQuery(browser_, nextQueryId_++, request, false, callback)) {
+  if (!router_.OnQuery(browser_, nextQueryId_++, request, false, callback)) return {};
+  if (loop_) loop_->RunUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+  Reply reply = future.get();
+  return {reply.success ? Outcome::kSuccess : Outcome::kFailure, reply.code, std::move(reply.text)};
+}
+
+CliHost::Outcome CliHost::Run(const std::string& request, std::ostream& out) {
+  Answer answer = Call(request);
+  if (answer.outcome == Outcome::kUnhandled) {
     out << "unhandled\n" << std::flush;
     return Outcome::kUnhandled;
   }
-  if (loop_) loop_->RunUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
-  Answer answer = future.get();
-  if (answer.success) {
+  if (answer.outcome == Outcome::kSuccess) {
     out << "success " << answer.text << "\n" << std::flush;
     return Outcome::kSuccess;
   }

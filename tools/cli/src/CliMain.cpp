@@ -1,5 +1,6 @@
 #include "linkmeter/cli/CliMain.h"
 
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <mutex>
@@ -10,22 +11,37 @@
 #include "linkmeter/cli/CliHost.h"
 #include "linkmeter/cli/CliLoop.h"
 #include "linkmeter/cli/CliOptions.h"
+#include "linkmeter/cli/SubcommandMain.h"
+#include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/sim/InProcessSite.h"
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComServices.h"
+#include "sorrel/js/Folders.h"
+#include "sorrel/js/RecordsAccess.h"
 
 namespace linkmeter::cli {
 
 int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args, std::istream& in,
             std::ostream& out, std::ostream& err) {
   std::string error;
-  auto options = ParseCliOptions(args, error);
+  // A subcommand ("survey …") or raw requests ("jsquery:…"); a subcommand's
+  // arguments are checked before the site is touched.
+  int status = 0;
+  auto subcommand = FindSubcommandCall(args, out, err, status);
+  if (subcommand && !subcommand->command) return status;
+  std::optional<CliOptions> options;
+  if (subcommand) {
+    options = CliOptions{};
+    options->demo = subcommand->args.Has("--demo");
+  } else {
+    options = ParseCliOptions(args, error);
+  }
   if (!options) {
     err << "linkmeter-cli: " << error << "\n\n" << kCliUsage;
     return 2;
   }
   if (options->help) {
-    out << kCliUsage;
+    out << kCliUsage << "\nSubcommands (linkmeter-cli SUBCOMMAND --help for each):\n" << SubcommandOverview();
     return 0;
   }
   if (options->version) {
@@ -40,7 +56,7 @@ int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args,
       err << "linkmeter-cli: the demo site did not start: " << error << "\n";
       return 1;
     }
-    err << demo->Summary();
+    if (!subcommand) err << demo->Summary();
   }
   // The process's other objects: made by the first run and kept until the
   // process ends (tests run the command line several times in one process).
@@ -57,7 +73,13 @@ int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args,
   } closeUnitsAtExit{devices->Units()};
 
   static std::once_flag registered;
-  std::call_once(registered, [&] { RegisterPageFunctions(manager, *devices); });
+  // The site records live in the workspace folder, as the program's do; the
+  // store opens on the first records call.
+  std::call_once(registered, [&] {
+    auto records = std::make_shared<Sorrel::Js::RecordsAccess>(
+        [] { return std::filesystem::path(Sorrel::Js::AppDocumentsFolder()); });
+    RegisterPageFunctions(manager, *devices, false, "en", records);
+  });
   // This thread serves what page functions hand to the window thread; it
   // stops serving before the queries are drained at exit.
   auto loop = std::make_shared<CliLoop>();
@@ -88,6 +110,7 @@ int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args,
   }
 
   CliHost host(manager, tasks, loop.get());
+  if (subcommand) return RunSubcommand(*subcommand, host, demo ? demo->Summary() : std::string(), out, err);
   bool allSucceeded = true;
   auto runOne = [&](const std::string& request) {
     if (host.Run(request, out) != CliHost::Outcome::kSuccess) allSucceeded = false;

@@ -16,6 +16,11 @@ class CliLoop;
 class CliHost {
  public:
   enum class Outcome { kSuccess, kFailure, kUnhandled };
+  struct Answer {
+    Outcome outcome = Outcome::kUnhandled;
+    int32_t code = 0;
+    std::string text;  // the success or failure text
+  };
 
   // Queries run on `tasks`. With a loop, the waiting thread serves it until
   // each answer arrives.
@@ -24,6 +29,8 @@ class CliHost {
 
   // Runs one request to its answer and prints the answer's line.
   Outcome Run(const std::string& request, std::ostream& out);
+  // Runs one request to its answer and hands it back.
+  Answer Call(const std::string& request);
 
   Sorrel::cef::BsmsgRouter& Router() { return router_; }
 

@@ -1,0 +1,34 @@
+#pragma once
+// Options of a subcommand: "--name value", "--name=value" or a bare flag,
+// each declared once, in any order between the positional words.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linkmeter::cli {
+
+struct OptionSpec {
+  std::string_view name;  // "--unit"
+  bool takesValue = false;
+};
+
+struct ParsedArgs {
+  std::map<std::string, std::string, std::less<>> values;  // flags map to ""
+  std::vector<std::string> positionals;
+
+  bool Has(std::string_view name) const { return values.find(name) != values.end(); }
+  std::optional<std::string> Get(std::string_view name) const;
+};
+
+// Nullopt with `error` set for an unknown option, a missing value or an
+// option given twice. "--" ends the options.
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                                    std::string& error);
+
+// A whole number in [lo, hi] written in decimal; nullopt otherwise.
+std::optional<long> ParseCount(const std::string& text, long lo, long hi);
+
+}  // namespace linkmeter::cli

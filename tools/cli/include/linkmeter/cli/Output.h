@@ -1,0 +1,48 @@
+#pragma once
+// What a subcommand prints on standard output: a table a person reads, CSV
+// or JSON for scripts (--format table|csv|json).
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lm/Json.h"
+
+namespace linkmeter::cli {
+
+enum class Format { kTable, kCsv, kJson };
+
+std::optional<Format> ParseFormat(const std::string& text);
+
+struct Table {
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+};
+
+class Output {
+ public:
+  Output(std::ostream& out, Format format) : out_(out), format_(format) {}
+  Format format() const { return format_; }
+
+  // The result: `table` as aligned columns or CSV, `json` for --format json.
+  // `notes` are lines a person reads after the table (table format only).
+  void Write(const Table& table, const lm::json::Value& json, const std::vector<std::string>& notes = {});
+
+ private:
+  std::ostream& out_;
+  Format format_;
+};
+
+// Aligned columns under a header line and a rule.
+void WriteAligned(std::ostream& out, const Table& table);
+// RFC 4180 CSV with a header row; a text cell that a spreadsheet would take
+// for a formula gets a leading apostrophe.
+void WriteCsv(std::ostream& out, const Table& table);
+
+// Number text without a needless fraction ("12", "12.5"); "" for null.
+std::string NumberText(const lm::json::Value& v);
+// A member of an object as text ("" when missing or not an object).
+std::string MemberText(const lm::json::Value& object, const std::string& key);
+
+}  // namespace linkmeter::cli

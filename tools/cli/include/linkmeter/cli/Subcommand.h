@@ -1,0 +1,63 @@
+#pragma once
+// A subcommand of linkmeter-cli ("units", "survey", …): its name, usage and
+// options, a check of its arguments made before anything starts, and the
+// run over the page functions. The table of them is SubcommandTable.h.
+
+#include <atomic>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "linkmeter/cli/ArgParser.h"
+#include "lm/Json.h"
+
+namespace linkmeter::cli {
+
+class PageCalls;
+class Output;
+class Progress;
+
+// The options every subcommand takes.
+inline const std::vector<OptionSpec> kCommonOptions{{"--format", true}, {"--demo", false}, {"--help", false}};
+// The options of a subcommand that works with one base unit.
+inline const std::vector<OptionSpec> kUnitOptions{{"--unit", true}, {"--password-file", true}};
+// The option of a subcommand whose work goes to the site records.
+inline const std::vector<OptionSpec> kRecordOptions{{"--no-record", false}};
+
+struct CommandContext {
+  PageCalls& page;
+  const ParsedArgs& args;
+  Output& output;
+  std::ostream& err;
+  Progress& progress;
+  // The demo site's base units as it announced them (with LAN passwords);
+  // empty without --demo.
+  std::vector<lm::json::Value> demoUnits;
+  // Set (by a signal) to end long work between steps.
+  const std::atomic<bool>* stop = nullptr;
+
+  bool demo() const { return args.Has("--demo"); }
+  bool record() const { return !args.Has("--no-record"); }
+  bool Stopped() const { return stop && stop->load(); }
+};
+
+struct Subcommand {
+  std::string name;
+  std::string summary;  // one line for the overview
+  std::string usage;    // the synopsis after "linkmeter-cli "
+  std::string details;  // what --help adds under the synopsis
+  std::vector<OptionSpec> options;  // besides kCommonOptions
+  // A usage error text, or "" when the arguments may run; made before the
+  // site or the store is touched.
+  std::function<std::string(const ParsedArgs&)> check;
+  std::function<int(CommandContext&)> run;
+};
+
+// "linkmeter-cli NAME: message" and the subcommand's usage, on `err`;
+// returns the usage exit status.
+int UsageError(std::ostream& err, const Subcommand& command, const std::string& message);
+// "linkmeter-cli: message" on `err`; returns `status`.
+int Fail(std::ostream& err, int status, const std::string& message);
+
+}  // namespace linkmeter::cli

@@ -1,0 +1,70 @@
+#include "linkmeter/cli/ArgParser.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace linkmeter::cli {
+
+std::optional<std::string> ParsedArgs::Get(std::string_view name) const {
+  auto it = values.find(name);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                                    std::string& error) {
+  ParsedArgs parsed;
+  bool onlyWords = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (onlyWords || a.size() < 2 || a[0] != '-') {
+      parsed.positionals.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      onlyWords = true;
+      continue;
+    }
+    const size_t eq = a.find('=');
+    const std::string name = a.substr(0, eq);
+    auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
+    if (spec == specs.end()) {
+      error = "unknown option: " + name;
+      return std::nullopt;
+    }
+    if (parsed.Has(name)) {
+      error = name + " given twice";
+      return std::nullopt;
+    }
+    std::string value;
+    if (spec->takesValue) {
+      if (eq != std::string::npos) {
+        value = a.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        error = name + " needs a value";
+        return std::nullopt;
+      }
+      if (value.empty()) {
+        error = name + " needs a value";
+        return std::nullopt;
+      }
+    } else if (eq != std::string::npos) {
+      error = name + " takes no value";
+      return std::nullopt;
+    }
+    parsed.values.emplace(name, std::move(value));
+  }
+  return parsed;
+}
+
+std::optional<long> ParseCount(const std::string& text, long lo, long hi) {
+  long n = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, n);
+  if (text.empty() || ec != std::errc() || ptr != end || n < lo || n > hi) return std::nullopt;
+  return n;
+}
+
+}  // namespace linkmeter::cli

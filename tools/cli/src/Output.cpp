@@ -1,0 +1,110 @@
+#include "linkmeter/cli/Output.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+
+namespace linkmeter::cli {
+namespace {
+
+// Code points, so names with accents or kana line up.
+size_t Width(const std::string& s) {
+  return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+bool LooksNumeric(const std::string& s) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  std::strtod(s.c_str(), &end);
+  return end == s.c_str() + s.size();
+}
+
+std::string CsvCell(const std::string& raw) {
+  std::string s = raw;
+  if (!s.empty() && std::string("=+-@\t\r").find(s[0]) != std::string::npos && !LooksNumeric(s)) s = "'" + s;
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string quoted = "\"";
+  for (char c : s) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+}  // namespace
+
+std::optional<Format> ParseFormat(const std::string& text) {
+  if (text == "table") return Format::kTable;
+  if (text == "csv") return Format::kCsv;
+  if (text == "json") return Format::kJson;
+  return std::nullopt;
+}
+
+void WriteAligned(std::ostream& out, const Table& table) {
+  std::vector<size_t> widths;
+  for (const auto& c : table.columns) widths.push_back(Width(c));
+  for (const auto& row : table.rows) {
+    for (size_t i = 0; i < row.size() && i < widths.size(); ++i) widths[i] = std::max(widths[i], Width(row[i]));
+  }
+  auto line = [&](const std::vector<std::string>& cells) {
+    std::string text;
+    for (size_t i = 0; i < widths.size(); ++i) {
+      const std::string cell = i < cells.size() ? cells[i] : std::string();
+      text += cell;
+      if (i + 1 < widths.size()) text += std::string(widths[i] - Width(cell) + 2, ' ');
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    out << text << "\n";
+  };
+  line(table.columns);
+  std::vector<std::string> rule;
+  for (size_t w : widths) rule.push_back(std::string(w, '-'));
+  line(rule);
+  for (const auto& row : table.rows) line(row);
+}
+
+void WriteCsv(std::ostream& out, const Table& table) {
+  auto line = [&](const std::vector<std::string>& cells) {
+    for (size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << CsvCell(cells[i]);
+    out << "\r\n";
+  };
+  line(table.columns);
+  for (const auto& row : table.rows) line(row);
+}
+
+void Output::Write(const Table& table, const lm::json::Value& json, const std::vector<std::string>& notes) {
+  switch (format_) {
+    case Format::kJson:
+      out_ << lm::json::ToText(json) << "\n";
+      break;
+    case Format::kCsv:
+      WriteCsv(out_, table);
+      break;
+    case Format::kTable:
+      WriteAligned(out_, table);
+      for (const auto& note : notes) out_ << note << "\n";
+      break;
+  }
+  out_.flush();
+}
+
+std::string NumberText(const lm::json::Value& v) {
+  if (v.is<double>()) {
+    const double d = v.get<double>();
+    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) return std::to_string(static_cast<long long>(d));
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4g", d);
+    return buf;
+  }
+  if (v.is<std::string>()) return v.get<std::string>();
+  if (v.is<bool>()) return v.get<bool>() ? "true" : "false";
+  if (v.is<picojson::null>()) return "";
+  return lm::json::ToText(v);
+}
+
+std::string MemberText(const lm::json::Value& object, const std::string& key) {
+  if (!object.is<lm::json::Object>()) return "";
+  const auto& o = object.get<lm::json::Object>();
+  auto it = o.find(key);
+  return it == o.end() ? "" : NumberText(it->second);
+}
+
+}  // namespace linkmeter::cli

@@ -1,0 +1,37 @@
+#include "linkmeter/cli/Progress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ostream>
+
+namespace linkmeter::cli {
+
+void Progress::Step(double done, double total, const std::string& text) {
+  const double share = total > 0 ? std::clamp(done / total, 0.0, 1.0) : 0.0;
+  if (!terminal_) {
+    if (text == lastText_) return;  // a bar would only have moved
+    lastText_ = text;
+    err_ << text << "\n" << std::flush;
+    return;
+  }
+  constexpr int kWidth = 24;
+  const int filled = static_cast<int>(std::lround(share * kWidth));
+  std::string line = "\r[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
+                     std::to_string(static_cast<int>(std::lround(share * 100))) + "% " + text;
+  err_ << line << "\x1b[K" << std::flush;
+  barShown_ = true;
+}
+
+void Progress::Line(const std::string& text) {
+  if (barShown_) err_ << "\r\x1b[K";
+  err_ << text << "\n" << std::flush;
+  if (barShown_) barShown_ = false;
+}
+
+void Progress::Finish() {
+  if (!barShown_) return;
+  err_ << "\n" << std::flush;
+  barShown_ = false;
+}
+
+}  // namespace linkmeter::cli
