@@ -1,0 +1,205 @@
+// The command line and the page judge a site the same way: the same
+// registrations and the same radio answers go once through the page's own
+// flows under Node (the site survey view's surveyTargets/runSurvey over a
+// stand-in api, the channel view's tally) and once through the command
+// line's SiteLogic (the bundle in JavaScriptCore); routes, per-hop
+// statistics, verdicts, the report summary, the visit comparison and the
+// channel recommendation must come out identical. Sites: the demo site's
+// two base units and the 256-unit benchmark site.
+//   node site_logic_same.mjs SITE_LOGIC_CALL DEMO_SITE.json BENCH_SITE256_DIR SITE256_SHIM.py
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { buildRoute } from '../../web/linkmeter/src/route.js';
+import { runSurvey } from '../../web/linkmeter/src/survey.js';
+import { siteTargets, newSurvey, surveyTargets } from '../../web/linkmeter/src/sitesurveybook.js';
+import { summarize } from '../../web/linkmeter/src/reportsummary.js';
+import { compareSiteSurveys } from '../../web/linkmeter/src/compare.js';
+import { parseChannels, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from '../../web/linkmeter/src/channels.js';
+import { DeviceError } from '../../web/linkmeter/src/api.js';
+
+const [tool, demoPath, benchDir, shim] = process.argv.slice(2);
+const WHEN = Date.UTC(2026, 11, 9, 6, 0, 0);
+
+// Every request through one run of the command line's SiteLogic.
+function callSiteLogic(requests) {
+  const input = requests.map((r) => JSON.stringify(r)).join('\n') + '\n';
+  const out = execFileSync(tool, { input, maxBuffer: 1 << 30 }).toString().trim().split('\n');
+  assert.equal(out.length, requests.length);
+  return out.map((line, i) => {
+    const a = JSON.parse(line);
+    assert.ok(!('error' in a), `${requests[i].function}: ${a.error}`);
+    return a.answer;
+  });
+}
+
+function registrations() {
+  const demo = JSON.parse(readFileSync(demoPath, 'utf8'));
+  const dir = mkdtempSync(join(tmpdir(), 'lm-site256-'));
+  try {
+    execFileSync('python3', [shim, benchDir, join(dir, 'site.json')]);
+    const big = JSON.parse(readFileSync(join(dir, 'site.json'), 'utf8'));
+    // A site file's groups carry what a registration gives the routes.
+    return [...demo.baseUnits, ...big.baseUnits].map((b) => ({ name: b.name, serial: b.serial, regInfo: { groups: b.groups } }));
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+// A small seeded generator, so a failure can be run again.
+function random(seed) {
+  let a = seed >>> 0;
+  return () => {
+    a = (a + 0x6d2b79f5) >>> 0;
+    let t = a;
+    t = Math.imul(t ^ (t >>> 15), t | 1);
+    t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+}
+
+// The radio answers of one unit's probes: per hop a base level spread over
+// every class, a lost answer now and then, a silent far unit, and one unit
+// in twenty whose base unit refuses the survey.
+function scriptUnit(route, rnd, probes) {
+  if (rnd() < 0.05) return { failed: { isSuccess: false, STATUS: '0001-0003', msg: 'EWLEX refused', cmdName: 'EWLEX' } };
+  const base = route.hops.map(() => 60 + Math.floor(rnd() * 150));
+  const farSilent = rnd() < 0.1;
+  const answers = [];
+  for (let p = 0; p < probes; p++) {
+    const signals = [];
+    route.hops.forEach((hop, i) => {
+      const far = i === route.hops.length - 1;
+      if ((far && farSilent) || rnd() < 0.08) return;
+      signals.push({ number: hop.num, level: Math.max(0, Math.min(255, base[i] + Math.floor(rnd() * 21) - 10)), battery: 5 + Math.floor(rnd() * 95) });
+    });
+    signals.sort((x, y) => x.number - y.number);
+    const whole = signals.length === route.hops.length;
+    answers.push(whole ? { isSuccess: true, STATUS: '0000-0000', Signals: signals } : { isSuccess: false, STATUS: '0004-0003', Signals: signals });
+  }
+  return { answers };
+}
+
+function scriptSite(regInfo, seed, probes) {
+  const rnd = random(seed);
+  return siteTargets(regInfo).map((target) => ({ target, ...scriptUnit(buildRoute(regInfo, target), rnd, probes) }));
+}
+
+// The page's site survey flow over a stand-in api that answers the script.
+async function pageSurvey(site, script) {
+  const byKey = new Map(script.map((u) => [`${u.target.group}:${u.target.num}`, u]));
+  const run = (target) => {
+    const u = byKey.get(`${target.group}:${target.num}`);
+    let next = 0;
+    const api = {
+      query: async () => (u.failed ? u.failed : u.answers[next++]),
+      CancelledError: class extends Error {},
+      DeviceError,
+    };
+    return runSurvey({ api, comInfo: {}, regInfo: site.regInfo, target, probes: u.failed ? 1 : u.answers.length });
+  };
+  const base = newSurvey({ prov: null, reg: { regInfo: site.regInfo }, targets: siteTargets(site.regInfo) });
+  const { survey, error } = await surveyTargets({ survey: base, targets: base.targets, run, publish: () => {} });
+  assert.equal(error, null);
+  return survey;
+}
+
+const cliUnits = (script) => script.map((u) => (u.failed ? { target: u.target, failed: u.failed } : { target: u.target, probes: u.answers.map((answer) => ({ answer })) }));
+
+// A result as both sides can state it: statistics as level pairs, and
+// without the clock's readings (each side took its own).
+function comparable(result) {
+  const { time, when, ...rest } = result;
+  return JSON.parse(JSON.stringify({
+    ...rest,
+    hops: rest.hops.map((hop) => {
+      if (!hop.stats) return hop;
+      const { bins, levels, batteryFirstAt, batteryLastAt, ...st } = hop.stats;
+      const pairs = levels || [...bins.entries()].filter(([, n]) => n);
+      return { ...hop, stats: { ...st, levels: pairs } };
+    }),
+  }));
+}
+
+function comparableSummary(sum) {
+  const { units, ...rest } = sum;
+  return JSON.parse(JSON.stringify({
+    ...rest,
+    units: units.map((u) => [u.levelClass, u.level, u.hop ? u.hop.label : null, u.result ? u.result.target.label : u.label]),
+  }));
+}
+
+// The channel view's tally over `rounds`, the last one cut off when asked.
+function pageScan(regInfo, rounds, cutOff) {
+  let tally = emptyTally();
+  rounds.forEach((readings, i) => {
+    for (let at = 0; at < readings.length; at += 8) tally = addReadings(tally, readings.slice(at, at + 8));
+    tally = endRound(tally, !(cutOff && i === rounds.length - 1));
+  });
+  const stats = channelStats(tally, siteChannels(regInfo));
+  return { rounds: tally.rounds, partial: tally.partial, channels: stats, recommendation: recommend(stats) };
+}
+
+function scanRounds(seed, text, count, cutOff) {
+  const rnd = random(seed);
+  const freqs = parseChannels(text);
+  const rounds = [];
+  for (let r = 0; r < count; r++) {
+    const upTo = cutOff && r === count - 1 ? Math.floor(freqs.length / 3) : freqs.length;
+    rounds.push(freqs.slice(0, upTo).map((freq) => ({ freq, level: Math.floor(rnd() * 120) })));
+  }
+  return rounds;
+}
+
+const sites = registrations();
+
+for (const [n, site] of sites.entries()) {
+  const probes = site.name === 'BIG-SITE' ? 2 : 4;
+  test(`${site.name}: same routes, statistics, verdicts, summary and comparison`, async () => {
+    const targets = siteTargets(site.regInfo);
+    const first = scriptSite(site.regInfo, 1000 + n, probes);
+    const second = scriptSite(site.regInfo, 2000 + n, probes);
+    const page = [await pageSurvey(site, first), await pageSurvey(site, second)];
+    const prov = { base: { serial: site.serial, name: site.name } };
+    const [cliTargets, ...rest] = callSiteLogic([
+      { function: 'siteTargets', args: [site.regInfo] },
+      ...targets.map((t) => ({ function: 'route', args: [site.regInfo, t] })),
+      { function: 'siteSurvey', args: [site.regInfo, cliUnits(first), { when: WHEN }] },
+      { function: 'siteSurvey', args: [site.regInfo, cliUnits(second), { when: WHEN }] },
+    ]);
+    assert.deepEqual(cliTargets, JSON.parse(JSON.stringify(targets)));
+    const routes = rest.slice(0, targets.length);
+    const cli = rest.slice(targets.length);
+    targets.forEach((t, i) => assert.deepEqual(routes[i], JSON.parse(JSON.stringify(buildRoute(site.regInfo, t))), `route ${t.label}`));
+
+    for (const side of [0, 1]) {
+      assert.equal(cli[side].results.length, page[side].results.length);
+      page[side].results.forEach((r, i) => assert.deepEqual(comparable(cli[side].results[i]), comparable(r), `result ${r.target.label}`));
+      assert.deepEqual(comparableSummary(cli[side].summary), comparableSummary(summarize(page[side])));
+      assert.equal(cli[side].complete, page[side].complete);
+    }
+    // The script reaches every kind of outcome, so the sameness means something.
+    const statuses = new Set(cli[0].results.concat(cli[1].results).map((r) => r.status));
+    if (site.name !== 'GREENHOUSE') for (const s of ['ok', 'partial', 'failed']) assert.ok(statuses.has(s), `no ${s} result`);
+
+    const [compared] = callSiteLogic([{ function: 'compareSiteSurveys', args: [{ prov, results: cli[0].results }, { prov, results: cli[1].results }, { worseBy: 10 }] }]);
+    const pageCompared = compareSiteSurveys({ ...page[0], prov }, { ...page[1], prov }, { worseBy: 10 });
+    assert.deepEqual(compared, JSON.parse(JSON.stringify(pageCompared)));
+  });
+
+  test(`${site.name}: same channel levels and recommendation`, () => {
+    const cases = [
+      { text: '0-39', rounds: 3, cutOff: false },
+      { text: '0-63', rounds: 2, cutOff: true },
+      { text: '12, 24-25, 31, 40-47', rounds: 1, cutOff: false }, // mostly the site's own channels
+    ];
+    const requests = cases.map((c, i) => ({ function: 'channelScan', args: [site.regInfo, scanRounds(n * 10 + i, c.text, c.rounds, c.cutOff), { cutOff: c.cutOff }] }));
+    callSiteLogic(requests).forEach((answer, i) => {
+      const page = pageScan(site.regInfo, requests[i].args[1], cases[i].cutOff);
+      assert.deepEqual(answer, JSON.parse(JSON.stringify(page)), cases[i].text);
+    });
+  });
+}
