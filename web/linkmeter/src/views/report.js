@@ -16,36 +16,35 @@ import { routeLine, resultLine } from './routeview.js';
 import { currentThresholds, isDefault } from '../thresholds.js';
 import { lossBound } from '../linkstats.js';
 import { thresholdEditor } from './thresholdeditor.js';
+import { layoutPages } from './reportprint.js';
 
-addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}' });
-addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました' });
-
-// The printed report: A4 with margins, only the report (the page's own
-// print style hides the rest). Page numbers go in the bottom margin where
-// the engine draws margin boxes; in a rule of their own, because an engine
-// that does not know them drops the whole rule.
-const PRINT_STYLE = `@page { size: A4; margin: 15mm; }
-@page { @bottom-center { content: counter(page) " / " counter(pages); font-size: 9pt; } }
-@media print { #view-report h2 { margin-top: 0; } #report table { width: 100%; } }`;
-
-function addPrintStyle() {
-  if (!globalThis.document || document.getElementById('report-print-style')) return;
-  document.head.append(h('style', { id: 'report-print-style', text: PRINT_STYLE }));
-}
+addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}', 'report.pageOf': '{page} / {pages}' });
+addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました', 'report.pageOf': '{page} / {pages} ページ' });
 
 function withExtension(path, ext) {
   return path.split('/').pop().toLowerCase().endsWith(ext) ? path : path + ext;
 }
 
-// The report of `survey` written to a PDF file the technician names: the
-// program prints this page (its print style shows the report alone).
-async function savePdf(survey) {
+// The program prints this page to `path` with the report laid out as
+// numbered A4 pages (the print style shows them alone).
+async function printPages(report, pages, path) {
+  layoutPages(report, pages, (page, total) => t('report.pageOf', { page, pages: total }));
+  document.documentElement.classList.add('paged-print');
+  try {
+    await query('JsReportSavePdf', { path });
+  } finally {
+    document.documentElement.classList.remove('paged-print');
+  }
+}
+
+// The report of `survey` written to a PDF file the technician names.
+async function savePdf(survey, report, pages) {
   try {
     const initFile = exportFileName('survey-report', survey ? survey.prov : null, '.pdf');
     const paths = await fileDialog({ mode: 'save', title: t('report.savePdf'), initFile, filter: ['PDF (*.pdf)', '*.pdf'] });
     if (!Array.isArray(paths) || paths.length === 0) return null;
     const path = withExtension(paths[0], '.pdf');
-    await query('JsReportSavePdf', { path });
+    await printPages(report, pages, path);
     notify(t('report.pdfSaved', { path }));
     return path;
   } catch (e) {
@@ -177,8 +176,8 @@ export default {
     const which = h('select', { id: 'report-which', hidden: true, onchange: () => render(ctx.store.get(), true) },
       h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
-    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown) });
-    addPrintStyle();
+    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown, body, printed) });
+    const printed = h('div', { id: 'report-pages' });
     let shown = null;
     let judgedBy = null;
     const routes = routesTable();
@@ -207,7 +206,7 @@ export default {
     };
     ctx.store.subscribe((s) => render(s));
     render(ctx.store.get());
-    section.append(h('div', { class: 'toolbar no-print' }, which, print, pdf), thresholdEditor(ctx), body);
+    section.append(h('div', { class: 'toolbar no-print' }, which, print, pdf), thresholdEditor(ctx), body, printed);
     return { element: section, show: () => { if (pending) render(ctx.store.get(), true); } };
   },
 };
