@@ -10,6 +10,7 @@ import * as host from './host.js';
 import * as api from './api.js';
 import { VIEWS } from './views/index.js';
 import { loadThresholds } from './thresholds.js';
+import { createRecorder } from './recorder.js';
 
 const LANGUAGE_KEY = 'linkmeter.language';
 let current = VIEWS[0].id;
@@ -59,7 +60,28 @@ const storage = {
   setItem: (key, value) => { try { localStorage.setItem(key, value); } catch (e) { /* private mode */ } },
 };
 store.set({ thresholds: loadThresholds(storage) });
-const connection = createConnection({ store, api, storage, ui: { askPassword, showError, notify, clearMessages } });
+// Site records: what the page measures is kept as it completes, with the
+// technician's report fields on the visit; trouble shows only as a quiet
+// line in the header.
+const REPORT_FIELDS = ['technician', 'customer', 'notes'];
+const reportFields = () => Object.fromEntries(REPORT_FIELDS.map((k) => {
+  const input = document.getElementById('report-' + k);
+  return [k, input ? input.value : ''];
+}));
+let recordsStatus = null;
+let lastRecordsStatus = { state: 'ok' };
+function showRecordsStatus(st) {
+  lastRecordsStatus = st;
+  if (!recordsStatus) return;
+  recordsStatus.hidden = st.state === 'ok';
+  recordsStatus.dataset.state = st.state;
+  recordsStatus.dataset.code = st.code === null || st.code === undefined ? '' : String(st.code);
+  recordsStatus.dataset.written = String(st.written || 0);
+  recordsStatus.dataset.pending = String(st.pending || 0);
+  recordsStatus.textContent = st.state === 'ok' ? '' : t('records.' + st.state, { msg: st.message || st.code });
+}
+const recorder = createRecorder({ api, store, details: reportFields, onStatus: showRecordsStatus });
+const connection = createConnection({ store, api: recorder.api, storage, ui: { askPassword, showError, notify, clearMessages } });
 
 // The connected unit in the header: its name, whether its link holds, and
 // a way to connect again when it was lost.
@@ -77,9 +99,10 @@ function unitStatus() {
 
 function build(root) {
   store.unsubscribeAll();
+  recorder.watch();
   // What every view works with: it takes these from its context, never
   // from the modules' singletons, so its logic runs under Node with fakes.
-  const ctx = { go, store, api, host, connection, storage };
+  const ctx = { go, store, api: recorder.api, host, connection, storage };
   const tabs = h('nav', { id: 'tabs', role: 'tablist' });
   const views = h('main', { id: 'views' });
   built = VIEWS.map((view) => {
@@ -89,6 +112,7 @@ function build(root) {
   });
   const status = unitStatus();
   const busy = h('span', { id: 'busy-mark', hidden: true, text: t('common.working') });
+  recordsStatus = h('span', { id: 'records-status', class: 'dim', hidden: true });
   const lang = h('select', { id: 'language', title: t('common.language') },
     LANGUAGES.map((l) => h('option', { value: l, selected: l === language(), text: t('language.' + l) })));
   lang.addEventListener('change', () => {
@@ -107,7 +131,7 @@ function build(root) {
       h('header', { class: 'no-print' },
         h('h1', { text: 'Linkmeter' }),
         host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
-        ...status.elements, busy, lang),
+        ...status.elements, busy, recordsStatus, lang),
       tabs),
     messages, views);
   mountMessages(messages);
@@ -117,6 +141,7 @@ function build(root) {
   };
   store.subscribe(update);
   update(store.get());
+  showRecordsStatus(lastRecordsStatus);
   go(current);
 }
 
@@ -135,6 +160,18 @@ async function fitWindow() {
   }
 }
 
+// Closing the window ends the open visit: once the page agreed to close,
+// the end is written (within two seconds) before the answer goes back.
+function endVisitOnExit() {
+  const app = globalThis.app;
+  const guard = app.onConfirmExit;
+  if (typeof guard !== 'function') return;
+  app.onConfirmExit = (answer) => guard((ok) => {
+    if (!ok) answer(false);
+    else recorder.close().then(() => answer(true));
+  });
+}
+
 function start() {
   const root = document.getElementById('app');
   setLanguage(savedLanguage() || startLanguage(host.systemLanguage(), navigator.language));
@@ -144,6 +181,10 @@ function start() {
     return;
   }
   installExitGuard();
+  endVisitOnExit();
+  document.addEventListener('change', (e) => {
+    if (e.target && REPORT_FIELDS.some((k) => e.target.id === 'report-' + k)) recorder.visitDetails(reportFields());
+  });
   connection.watchLinks();
   fitWindow();
   build(root);

@@ -1,0 +1,143 @@
+// Site records without a save step: a visit begins when a base unit is
+// connected and ends when it is disconnected or the window closes (a lost
+// link does not end it); everything read from or written to the unit in
+// between is kept as it completes. The views need not know: the recorder
+// watches the page's device calls (recordertap.js) and the store's site
+// survey. Its writes run apart from the measurements; a failing store only
+// shows in the status it reports.
+import { createRecords } from './records.js';
+import { tapApi } from './recordertap.js';
+import { createWriteQueue, SKIP } from './recorderqueue.js';
+import { SurveyRecorder } from './recordersurvey.js';
+import { ScanRecorder } from './recorderscan.js';
+import { serialKey, unitOf, answerData, readPair, isWrite, isSettingsRead, writeChanges } from './recorderkinds.js';
+
+const PROBES = new Set(['EWLEX', 'EWLRU']);
+const DOWNLOADS = new Set(['EISUC', 'EWSUC']);
+
+function failureText(e) {
+  if (!e) return '';
+  if (e.name === 'CancelledError') return 'cancelled';
+  return (e.detail && (e.detail.msg || e.detail.STATUS)) || e.message || String(e);
+}
+
+// api: the page's api (api.js); store: the page's store; details() → the
+// technician, customer and notes typed so far; onStatus: the write queue's
+// status (recorderqueue.js). Returns {api, watch, visitDetails, close, idle}.
+export function createRecorder({ api, store, details = () => ({}), onStatus, sleep }) {
+  const records = createRecords({ api });
+  const queue = createWriteQueue({ onStatus, sleep });
+  const push = (task) => queue.push(task);
+  const surveys = new SurveyRecorder({ push, records });
+  const scans = new ScanRecorder({ push, records });
+  const lastRead = new Map(); // `${unit}:${mnemonic}` → data read
+  let visit = null; // {serial, id}: id null until the store answered
+  let waiting = []; // captures of a unit whose serial is not known yet
+  let busy = 0;
+
+  function beginVisit(unit, serial) {
+    const v = { serial, id: null };
+    const arg = { site: { serial, name: unit.name || '', model: unit.model || '' }, ...details() };
+    push(async () => {
+      v.id = (await records.beginVisit(arg)).id;
+    });
+    visit = v;
+    const held = waiting;
+    waiting = [];
+    held.forEach(seen);
+  }
+
+  function endVisit(at = Date.now()) {
+    const v = visit;
+    if (!v) return;
+    scans.end();
+    surveys.onState(store.get(), v, true);
+    visit = null;
+    lastRead.clear();
+    push(() => (v.id === null ? SKIP : records.endVisit({ visitId: v.id, endedAt: at })));
+  }
+
+  // A raw record of the visit open now.
+  function raw(fn, arg) {
+    const v = visit;
+    push(() => (v.id === null ? SKIP : records[fn]({ visitId: v.id, ...arg })));
+  }
+
+  function answered(c) {
+    const unit = unitOf(c.arg);
+    const data = answerData(c.answer);
+    const base = { takenAt: c.at, source: 'unit', ...(unit === null ? {} : { unit }) };
+    if (c.mnemonic === 'RSETF') raw('recordRegistration', { ...base, raw: [], decoded: data });
+    else if (c.mnemonic === 'ELOGS') raw('recordLog', { ...base, raw: [], decoded: data });
+    else if (DOWNLOADS.has(c.mnemonic)) {
+      const { Header, Data, ...rest } = data;
+      raw('recordDownload', { ...base, header: Header || [], raw: Data || [], decoded: rest });
+    } else if (isSettingsRead(c.mnemonic)) raw('recordSettingsRead', { ...base, raw: [], decoded: data });
+    if (c.mnemonic === 'RSETF' || isSettingsRead(c.mnemonic)) lastRead.set(`${unit}:${c.mnemonic}`, c.answer);
+  }
+
+  // A write, also one the unit refused or that failed: the audit trail.
+  function wrote(c) {
+    const unit = unitOf(c.arg);
+    const ok = !c.error && !(c.answer && c.answer.isSuccess === false);
+    const pair = readPair(c.mnemonic);
+    const before = pair ? lastRead.get(`${unit}:${pair}`) : null;
+    const changes = writeChanges(c.mnemonic, c.arg, before, c.at);
+    raw('recordSettingsWrite', { writtenAt: c.at, succeeded: ok, message: ok ? '' : failureText(c.error || c.answer), changes, ...(unit === null ? {} : { unit }) });
+  }
+
+  // Every device call's outcome (recordertap.js).
+  function seen(c) {
+    if (!visit) {
+      if (store.get().unit) waiting.push(c);
+      return;
+    }
+    if (PROBES.has(c.mnemonic)) surveys.probe(c, store.get(), visit);
+    else if (c.mnemonic === 'GetRsLevel') scans.chunk(c, visit);
+    else if (isWrite(c.mnemonic)) wrote(c);
+    else if (!c.error && !(c.answer && c.answer.isSuccess === false)) answered(c);
+  }
+
+  // The sibling application's registration, when loaded during a visit.
+  function sibling(s) {
+    const reg = s.siblingReg;
+    if (!reg || reg === sibling.seen || !visit) return;
+    sibling.seen = reg;
+    const unit = serialKey(reg.prov && reg.prov.base && reg.prov.base.serial);
+    raw('recordRegistration', { takenAt: (reg.prov && reg.prov.time) || Date.now(), source: 'sibling', raw: [], decoded: { regInfo: reg.regInfo }, ...(unit === null ? {} : { unit }) });
+  }
+
+  function onState(s) {
+    const serial = s.unit ? serialKey(s.unit.serial) : null;
+    if (visit && (!s.unit || (serial !== null && serial !== visit.serial))) endVisit();
+    if (!s.unit) waiting = [];
+    if (!visit && serial !== null) beginVisit(s.unit, serial);
+    const ended = busy > 0 && s.busy === 0;
+    busy = s.busy;
+    if (ended) scans.end();
+    surveys.onState(s, visit, ended);
+    sibling(s);
+  }
+
+  return {
+    api: tapApi(api, seen),
+    // Follows the store; call again after the store dropped its listeners.
+    watch() {
+      store.subscribe(onState);
+      onState(store.get());
+    },
+    // The technician's fields changed: kept on the open visit.
+    visitDetails(fields) {
+      const v = visit;
+      if (v) push(() => (v.id === null ? SKIP : records.updateVisit({ visitId: v.id, ...fields })));
+    },
+    // The window closes: the visit ends; resolves once written, or after
+    // `limitMs` at most.
+    close(limitMs = 2000) {
+      endVisit();
+      return Promise.race([queue.idle(), new Promise((resolve) => setTimeout(resolve, limitMs))]);
+    },
+    idle: () => queue.idle(),
+    status: () => queue.status(),
+  };
+}
