@@ -10,6 +10,8 @@ const SIZE = { body: 100, sheet: 120 };
 const block = (height, keepWithNext = false) => ({ height, keepWithNext });
 const rows = (header, ...heights) => ({ header, rows: heights });
 const heading = (height) => block(height, true);
+const groupRow = (height) => ({ height, keepWithNext: true });
+const heightOf = (row) => (typeof row === 'number' ? row : row.height);
 
 // What every layout must hold, whatever the input: each row and block once,
 // in order; a page's content (header repeats included) within the body
@@ -32,7 +34,7 @@ function checkLayout(sections, { pages, total }) {
       height += s.header;
       for (let r = piece.from; r < piece.to; r++) {
         seen.push(`${piece.section}.${r}`);
-        height += s.rows[r];
+        height += heightOf(s.rows[r]);
         units++;
       }
     }
@@ -63,6 +65,10 @@ test('pages: rows never split, headers repeat, headings stay with what follows',
     ['heading before an over-tall block stays', [block(10), heading(20), block(150)], ['0 1', '2']],
     ['empty table prints its header', [block(95), rows(10)], ['0', '1']],
     ['blocks in order', [block(60), block(60), block(60)], ['0', '1', '2']],
+    ['a group row goes with its first row', [rows(10, 40, groupRow(20), 40)], ['0.0-1 h', '0.1-3 h']],
+    ['a group row that fits with its row stays', [rows(10, 30, groupRow(20), 40)], ['0.0-3 h']],
+    ['group rows in a chain move together', [rows(10, 30, groupRow(20), groupRow(20), 30)], ['0.0-1 h', '0.1-4 h']],
+    ['a group row before an over-tall row stays', [rows(10, 30, groupRow(20), 150)], ['0.0-2 h', '0.2-3 h']],
   ];
   for (const [name, sections, expected] of cases) {
     const layout = paginate(sections, SIZE);
@@ -105,7 +111,8 @@ test('random reports keep every rule', () => {
   for (let round = 0; round < 300; round++) {
     const sections = Array.from({ length: 1 + next(8) }, () => {
       if (next(3) === 0) return block(1 + next(130), next(2) === 0);
-      return rows(next(2) * (5 + next(10)), ...Array.from({ length: next(12) }, () => 1 + next(next(10) === 0 ? 260 : 60)));
+      const row = () => (next(6) === 0 ? groupRow(1 + next(30)) : 1 + next(next(10) === 0 ? 260 : 60));
+      return rows(next(2) * (5 + next(10)), ...Array.from({ length: next(12) }, row));
     });
     checkLayout(sections, paginate(sections, SIZE));
   }

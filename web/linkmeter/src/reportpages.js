@@ -5,7 +5,9 @@
 // The report is a list of sections, in order, each one of
 //   { height, keepWithNext }        a block that never splits (a heading, a paragraph)
 //   { header, rows: [height, …] }   rows of a table or list; `header` (0 for none)
-//                                   is printed again on every page the rows go on to
+//                                   is printed again on every page the rows go on to;
+//                                   a row may be { height, keepWithNext } (a group's
+//                                   heading row goes with the row under it)
 // with heights in the same unit as `body` (the height a page has for the
 // report, below it the page number) and `sheet` (a whole sheet, margins
 // included). A row never splits across pages, and a table header is never
@@ -15,10 +17,22 @@
 // of its own, which then runs over as many sheets as it needs; the engine
 // splits it where the sheets end.
 
+const rowHeight = (row) => (typeof row === 'number' ? row : row.height);
+
+// A row and, while it is kept with the next, the rows after it.
+function rowRun(rows, from) {
+  let need = 0;
+  for (let k = from; k < rows.length; k++) {
+    need += rowHeight(rows[k]);
+    if (typeof rows[k] === 'number' || !rows[k].keepWithNext) break;
+  }
+  return need;
+}
+
 function firstHeight(section) {
   if (!section) return 0;
   if (!section.rows) return section.height;
-  return section.header + (section.rows.length ? section.rows[0] : 0);
+  return section.header + rowRun(section.rows, 0);
 }
 
 // The height a block needs on its page: itself and, for a heading, the start
@@ -78,9 +92,11 @@ class Layout {
 
   rows(section, index) {
     let piece = null;
-    section.rows.forEach((height, row) => {
+    section.rows.forEach((entry, row) => {
+      const height = rowHeight(entry);
       const header = piece ? 0 : section.header;
-      if (!this.fits(header + height)) {
+      const run = rowRun(section.rows, row);
+      if (!this.fits(header + (section.header + run <= this.body ? run : height))) {
         this.next();
         piece = null;
       }

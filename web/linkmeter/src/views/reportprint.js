@@ -80,7 +80,9 @@ function measure(parts, sheet) {
       const first = p.header || p.rows[0];
       p.widths = first ? [...first.cells].map((c) => c.getBoundingClientRect().width) : [];
     }
-    return { header: p.header ? height(p.header) : 0, rows: p.rows.map(height) };
+    // A group's heading row stays with the group's first row.
+    const row = (r) => (r.classList.contains('group-head') ? { height: height(r), keepWithNext: true } : height(r));
+    return { header: p.header ? height(p.header) : 0, rows: p.rows.map(row) };
   });
 }
 
