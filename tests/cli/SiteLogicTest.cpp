@@ -63,7 +63,7 @@ class SiteLogicTest : public ::testing::Test {
 TEST_F(SiteLogicTest, LoadsAndOffersTheDocumentedFunctions) {
   ASSERT_TRUE(logic.Ready()) << logic.LoadError();
   std::vector<std::string> names = logic.Functions();
-  for (const char* name : {"defaultThresholds", "thresholdProblem", "siteTargets", "route", "routeResult",
+  for (const char* name : {"defaultThresholds", "thresholdProblem", "siteTargets", "route", "siteRoutes", "routeResult",
                            "siteSurvey", "parseChannels", "channelScan", "weakestLinks", "compareSiteSurveys"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   }
@@ -95,6 +95,24 @@ TEST_F(SiteLogicTest, DemoRoutesGoThroughTheirRepeaters) {
     for (size_t i = 0; i < relay.size(); ++i) EXPECT_EQ(relay[i].get<double>(), c.relay[i]);
     EXPECT_EQ(route.get("fields").get("ROUTE").get<double>(), c.relay.empty() ? 0 : 1);
     EXPECT_EQ(route.get("fields").get("CH").get<double>(), c.channel);
+  }
+}
+
+// A registration whose repeaters point at each other or at one that is not
+// there: the other routes still come, the broken ones say why.
+TEST_F(SiteLogicTest, SiteRoutesNameTheRoutesARegistrationCannotGive) {
+  std::optional<Value> reg = lm::json::Parse(R"({"groups":[{"freq":3,"band":0,"name":"G",
+    "repeaters":[{"num":1,"parent":2,"serial":"00C80001"},{"num":2,"parent":1,"serial":"00C80002"}],
+    "remoteUnits":[{"num":1,"parent":0,"serial":"00B80001","name":"A"},{"num":2,"parent":1,"serial":"00B80002","name":"B"},
+                   {"num":3,"parent":7,"serial":"00B80003","name":"C"},{"num":4,"parent":0,"serial":"zz","name":"D"}]}]})");
+  ASSERT_TRUE(reg);
+  Value routes = CallOk("siteRoutes", {*reg});
+  const char* expected[] = {"", "loop", "noParent", "badSerial"};
+  ASSERT_EQ(routes.get<Array>().size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    const Value& r = routes.get<Array>()[i];
+    EXPECT_EQ(r.contains("error") ? r.get("error").to_str() : "", expected[i]) << i;
+    EXPECT_EQ(r.contains("route"), !*expected[i]) << i;
   }
 }
 

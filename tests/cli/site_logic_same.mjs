@@ -164,8 +164,9 @@ for (const [n, site] of sites.entries()) {
     const second = scriptSite(site.regInfo, 2000 + n, probes);
     const page = [await pageSurvey(site, first), await pageSurvey(site, second)];
     const prov = { base: { serial: site.serial, name: site.name } };
-    const [cliTargets, ...rest] = callSiteLogic([
+    const [cliTargets, cliRoutes, ...rest] = callSiteLogic([
       { function: 'siteTargets', args: [site.regInfo] },
+      { function: 'siteRoutes', args: [site.regInfo] },
       ...targets.map((t) => ({ function: 'route', args: [site.regInfo, t] })),
       { function: 'siteSurvey', args: [site.regInfo, cliUnits(first), { when: WHEN }] },
       { function: 'siteSurvey', args: [site.regInfo, cliUnits(second), { when: WHEN }] },
@@ -173,7 +174,11 @@ for (const [n, site] of sites.entries()) {
     assert.deepEqual(cliTargets, JSON.parse(JSON.stringify(targets)));
     const routes = rest.slice(0, targets.length);
     const cli = rest.slice(targets.length);
-    targets.forEach((t, i) => assert.deepEqual(routes[i], JSON.parse(JSON.stringify(buildRoute(site.regInfo, t))), `route ${t.label}`));
+    targets.forEach((t, i) => {
+      const page = JSON.parse(JSON.stringify(buildRoute(site.regInfo, t)));
+      assert.deepEqual(routes[i], page, `route ${t.label}`);
+      assert.deepEqual(cliRoutes[i].route, page, `route ${t.label} among all`);
+    });
 
     for (const side of [0, 1]) {
       assert.equal(cli[side].results.length, page[side].results.length);

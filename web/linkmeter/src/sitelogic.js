@@ -5,7 +5,7 @@
 // program calls its functions by name with plain JSON arguments and reads
 // plain JSON back (tools/cli SiteLogic.h lists them), so nothing here may
 // answer a Map, a Set or a typed array.
-import { buildRoute } from './route.js';
+import { buildRoute, RouteError } from './route.js';
 import { resultFromStats, addAnswer } from './survey.js';
 import { siteTargets as bookTargets, newSurvey, withResult, finished, failedResult, resultKey } from './sitesurveybook.js';
 import { summarize } from './reportsummary.js';
@@ -75,6 +75,20 @@ export const defaultThresholds = () => DEFAULT_THRESHOLDS;
 export const thresholdProblem = (th) => problemOf(th);
 export const siteTargets = (regInfo) => bookTargets(regInfo);
 export const route = (regInfo, target) => buildRoute(regInfo, target);
+
+// Every route of `targets` (default: every remote unit) in one call, so a
+// large registration crosses into the script once; a target whose route the
+// registration cannot give has {target, error: the RouteError code} instead.
+export function siteRoutes(regInfo, targets) {
+  return (targets || bookTargets(regInfo)).map((target) => {
+    try {
+      return { target, route: buildRoute(regInfo, target) };
+    } catch (e) {
+      if (e instanceof RouteError) return { target, error: e.code };
+      throw e;
+    }
+  });
+}
 export const parseChannels = (text) => parseChannelText(text);
 
 // The statistics over `probes` ({answer, when}) of the route to `target`,

@@ -15,9 +15,13 @@
 // `options` may carry {when: ms, thresholds}; thresholds default to the
 // page's):
 //   defaultThresholds()                 -> {level: {...}, battery: {...}}
-//   thresholdProblem(thresholds)        -> "" or the reason they are unusable
+//   thresholdProblem(thresholds)        -> null or why they are unusable ("levelOrder"...)
 //   siteTargets(regInfo)                -> [{group, kind, num, serial, name, model, label}]
 //   route(regInfo, target)              -> {fields: {CH, ID, RELAY, ROUTE, BAND}, group, hops}
+//   siteRoutes(regInfo, targets)        -> [{target, route} or {target, error: "noParent"...}]
+//       every route in one call (targets default to every remote unit);
+//       a 256-unit registration costs ~0.4 ms to pass in, so prefer this
+//       to one route() call per unit
 //   routeResult(regInfo, target, probes, options)
 //       -> the judged result: {status, verdict, far, target, group, hops:
 //          [{kind, num, serial, label, stats, reading, verdict, figures}], ...}
