@@ -13,5 +13,6 @@ import recorded from './recorded.js';
 import eventlog from './eventlog.js';
 import sibling from './sibling.js';
 import routes from './routes.js';
+import history from './history.js';
 
-export const VIEWS = [units, site, channels, survey, sitesurvey, report, settings, registration, recorded, eventlog, sibling, routes];
+export const VIEWS = [units, site, channels, survey, sitesurvey, report, settings, registration, recorded, eventlog, sibling, routes, history];

@@ -1,0 +1,127 @@
+// The history view's logic: a stored survey back in the page's shape (exact
+// statistics from the probes' raw bytes, or the kept hop statistics), the
+// comparison of two stored visits, the lists and the trend's series.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { surveyFromRecord, signalsOf, regInfoOf } from '../../web/linkmeter/src/historysurvey.js';
+import { defaultSite, recordRows, siteSurveys, defaultPair, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/historylist.js';
+import { compareSiteSurveys } from '../../web/linkmeter/src/compare.js';
+import { bytesToBase64 } from '../../web/linkmeter/src/records.js';
+import { isCurrent } from '../../web/linkmeter/src/provenance.js';
+import { HISTORY_TEXTS } from '../../web/linkmeter/src/historytexts.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+
+setLanguage('en');
+
+const regInfo = {
+  groups: [{ name: 'GH-NORTH', freq: 12, band: 0,
+    repeaters: [{ num: 1, parent: 0, serial: '00C80101' }, { num: 2, parent: 1, serial: '00C80102' }],
+    remoteUnits: [
+      { num: 1, parent: 0, serial: '00B80101', name: 'HOUSE-1' },
+      { num: 3, parent: 2, serial: '00BC0103', name: 'FIELD-TH' },
+      { num: 5, parent: 2, serial: '00B80105', name: 'PEAR-3' },
+    ] }],
+};
+const site = { serial: 0x009a0011, name: 'GREENHOUSE', model: 'VL-B1' };
+// Routes as the store keeps them: each unit's serials, base unit left out.
+const ROUTES = [[0x00b80101], [0x00c80101, 0x00c80102, 0x00bc0103], [0x00c80101, 0x00c80102, 0x00b80105]];
+
+// A probe of route `route`: [number, level, battery] of each unit that answered.
+const probe = (route, seq, signals) => ({ route, seq, at: 1000 + seq, answered: true, raw: bytesToBase64(signals.flat()) });
+
+// A stored site survey where repeater 2 is heard at `r2` (two probes each).
+function record(id, startedAt, r2, { endedAt = startedAt + 60000, probes = true } = {}) {
+  const p = [];
+  for (const seq of [0, 1]) {
+    p.push(probe(0, seq, [[1, 150, 90]]));
+    p.push(probe(1, seq, [[1, 120, 95], [2, r2 + seq, 80], [3, 140, 55]]));
+    p.push({ route: 2, seq, at: 1000 + seq, answered: false, raw: bytesToBase64([1, 121, 95, 2, r2, 80]) });
+  }
+  const hops = [
+    { route: 0, hop: 0, fromUnit: site.serial, unit: 0x00b80101, sent: 2, answered: 2, levelMin: 150, levelAvg: 150, levelMax: 150, battery: 90 },
+    { route: 1, hop: 1, fromUnit: 0x00c80101, unit: 0x00c80102, sent: 2, answered: 2, levelMin: r2, levelAvg: r2 + 0.5, levelMax: r2 + 1, battery: 80 },
+  ];
+  return { id, kind: 'site-survey', visitId: id, startedAt, endedAt, probesPerRoute: 2, routes: ROUTES, thresholds: null, probes: probes ? p : [], hops };
+}
+
+test('a stored survey comes back with exact statistics from its probes, named by the registration, never current', () => {
+  const s = surveyFromRecord(record(7, 5000, 117), { site, regInfo });
+  assert.deepEqual(s.results.map((r) => [r.target.label, r.status]), [['G1 HOUSE-1', 'ok'], ['G1 FIELD-TH', 'ok'], ['G1 PEAR-3', 'partial']]);
+  const field = s.results[1];
+  assert.deepEqual(field.hops.map((hop) => hop.figures.median), [120, 117.5, 140]);
+  assert.deepEqual(field.hops.map((hop) => hop.figures.asked), [2, 2, 2]);
+  assert.equal(field.hops[2].reading.battery, 55);
+  assert.equal(s.results[2].hops[2].reading, null, 'the silent unit has no reading');
+  assert.equal(s.prov.source, 'records');
+  assert.equal(s.prov.time, 5000);
+  assert.equal(s.prov.base.serial, '009A0011');
+  assert.equal(isCurrent(s.prov, { unit: { serial: '009A0011' } }, { earlier: true }), false);
+  assert.deepEqual([s.complete, surveyFromRecord(record(8, 1, 1, { endedAt: null }), { site, regInfo }).complete], [true, false]);
+});
+
+test('without a registration the kept hop statistics stand in; unknown units keep keys of their own', () => {
+  const s = surveyFromRecord(record(7, 5000, 117), { site, regInfo: null });
+  assert.equal(s.results[1].hops[1].reading.level, 118, 'the kept mean level, rounded');
+  assert.equal(s.results[1].hops[0].reading, undefined, 'a hop the store kept nothing of: not surveyed');
+  assert.deepEqual(s.results.map((r) => r.target.label), ['00B80101', '00BC0103', '00B80105']);
+  assert.equal(new Set(s.targets.map((x) => `${x.kind}${x.num}`)).size, 3);
+});
+
+test('two stored visits compared: the hop to the moved repeater got worse, the rest did not', () => {
+  const before = surveyFromRecord(record(1, 1000, 117), { site, regInfo });
+  const after = surveyFromRecord(record(2, 9000, 96), { site, regInfo });
+  const c = compareSiteSurveys(before, after, { worseBy: 10 });
+  const worse = c.hops.filter((x) => x.worse);
+  assert.deepEqual(worse.map((x) => [x.label, x.change]), [['G1 R1 → G1 R2', -21]]);
+  assert.equal(c.hops.length, 5);
+  const pear = c.units.find((u) => u.label === 'G1 PEAR-3');
+  assert.deepEqual([pear.levelBefore, pear.levelAfter], [null, null]);
+});
+
+test('raw level bytes: three per unit, a short tail ignored; registrations found in either decoded form', () => {
+  assert.deepEqual(signalsOf(bytesToBase64([1, 2, 3, 4, 5])), [{ number: 1, level: 2, battery: 3 }]);
+  assert.deepEqual(signalsOf([]), []);
+  assert.equal(regInfoOf({ regInfo }), regInfo);
+  assert.equal(regInfoOf(regInfo), regInfo);
+  assert.equal(regInfoOf({ STATUS: 'x' }), null);
+});
+
+test('lists: the site to open, a visit\'s records newest first, the pair to compare', () => {
+  const sites = [{ serial: 1, lastVisitAt: 50 }, { serial: 0x009a0011, lastVisitAt: 10 }, { serial: 3, lastVisitAt: 90 }];
+  const cases = [
+    [{ serial: '009A0011' }, 0x009a0011],
+    [null, 3],
+    [{ serial: '12345678' }, 3],
+  ];
+  for (const [unit, serial] of cases) assert.equal(defaultSite(sites, unit).serial, serial);
+  assert.equal(defaultSite([], null), null);
+
+  const rows = recordRows({ records: [{ kind: 'registration', id: 1, at: 10 }, { kind: 'site-survey', id: 2, at: 30 }],
+    settingsWrites: [{ id: 9, writtenAt: 20, unit: 5, succeeded: false, message: 'refused', changes: [] }] });
+  assert.deepEqual(rows.map((r) => [r.kind, r.id]), [['site-survey', 2], ['settings-write', 9], ['registration', 1]]);
+
+  const visit = (id, surveys) => ({ visit: { id }, records: surveys.map(([sid, at]) => ({ kind: 'site-survey', id: sid, at })) });
+  const pairs = [
+    [[visit(1, [[10, 100]]), visit(2, [[20, 200], [21, 210]])], { before: 10, after: 21 }],
+    [[visit(2, [[20, 200], [21, 210]])], { before: 20, after: 21 }],
+    [[visit(1, [[10, 100]])], null],
+  ];
+  for (const [visits, pair] of pairs) assert.deepEqual(defaultPair(siteSurveys(visits)), pair);
+});
+
+test('trend series: one point per survey, a gap where the unit never answered', () => {
+  const s = trendSeries([
+    { visitId: 2, surveyStartedAt: 9000, sent: 2, answered: 0, levelAvg: null, battery: null },
+    { visitId: 1, surveyStartedAt: 1000, sent: 2, answered: 2, levelAvg: 117.5, battery: 80 },
+  ]);
+  assert.deepEqual([s.x, s.level, s.battery, s.visits], [[1, 9], [117.5, null], [80, null], 2]);
+  const units = trendUnits([surveyFromRecord(record(1, 1000, 117), { site, regInfo })]);
+  assert.deepEqual(units.map((u) => u.label), ['G1 FIELD-TH', 'G1 HOUSE-1', 'G1 PEAR-3', 'G1 R1', 'G1 R2']);
+  assert.deepEqual([changeText(-21), changeText(3), changeText(0), changeText(null)], ['−21', '+3', '0', '—']);
+});
+
+test('the history texts carry the same keys and placeholders in both languages', () => {
+  const holes = (text) => (text.match(/\{\w+\}/g) || []).sort().join();
+  assert.deepEqual(Object.keys(HISTORY_TEXTS.ja).sort(), Object.keys(HISTORY_TEXTS.en).sort());
+  for (const key of Object.keys(HISTORY_TEXTS.en)) assert.equal(holes(HISTORY_TEXTS.ja[key]), holes(HISTORY_TEXTS.en[key]), key);
+});

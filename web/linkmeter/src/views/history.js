@@ -1,0 +1,234 @@
+// History: the visits of a site kept in the site records (the connected
+// unit's site, or any other picked without a unit), each visit's records,
+// any of them opened read-only with its date, two site surveys compared hop
+// by hop, and one unit's level and battery across visits as a chart.
+import { h, fill, timeText } from '../dom.js';
+import { t } from '../i18n.js';
+import { createRecords, recordsFailure } from '../records.js';
+import { currentThresholds, levelBands } from '../thresholds.js';
+import { compareSiteSurveys, loadWorseBy, saveWorseBy, worseByProblem, serialKey } from '../compare.js';
+import { surveyFromRecord, regInfoOf, hex8 } from '../historysurvey.js';
+import { defaultSite, visitsNewestFirst, recordRows, siteSurveys, defaultPair, registrationIds, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../historylist.js';
+import { recordView } from '../historyviewer.js';
+import { compareView } from '../historycompare.js';
+import { trendChart } from '../historytrend.js';
+import '../historytexts.js';
+
+const siteText = (s) => `${s.name || hex8(s.serial)} (${hex8(s.serial)})`;
+const visitText = (v) => `${timeText(new Date(v.startedAt))} – ${v.endedAt ? timeText(new Date(v.endedAt)) : t('history.visitOpen')}`;
+
+class HistoryView {
+  constructor(ctx) {
+    this.ctx = ctx;
+    this.records = createRecords(ctx);
+    this.sites = [];
+    this.site = null;
+    this.visits = [];
+    this.visitRecords = [];
+    this.regInfos = new Map(); // registration record id → regInfo
+    this.generation = 0;
+    this.picked = false; // the technician chose a site himself
+    this.status = h('p', { id: 'history-status', class: 'dim', dataset: { state: 'idle', code: '' } });
+    this.siteSelect = h('select', { id: 'history-site', onchange: () => this.pickSite(this.siteSelect.value) });
+    this.refreshButton = h('button', { id: 'history-refresh', text: t('history.refresh'), onclick: () => this.refresh() });
+    this.visitList = h('tbody', { id: 'history-visits' });
+    this.recordList = h('tbody', { id: 'history-records' });
+    this.viewer = h('div', { id: 'history-viewer', class: 'card', hidden: true });
+    this.before = h('select', { id: 'history-compare-before' });
+    this.after = h('select', { id: 'history-compare-after' });
+    this.worseBy = h('input', { id: 'history-worse-by', type: 'number', min: 1, max: 255, step: 1, size: 4, value: String(loadWorseBy(ctx.storage)) });
+    this.compareButton = h('button', { id: 'history-compare-run', text: t('history.compare.run'), onclick: () => this.compare() });
+    this.compareOut = h('div', { id: 'history-compare-out' });
+    this.trendUnit = h('select', { id: 'history-trend-unit', onchange: () => this.loadTrend() });
+    this.trendBox = h('div', { id: 'history-trend-chart', class: 'chart', dataset: { points: '0', visits: '0' } });
+    this.trendRows = h('tbody', { id: 'history-trend-table' });
+    this.chart = null;
+  }
+
+  say(state, text, code = '') {
+    this.status.dataset.state = state;
+    this.status.dataset.code = code === null ? '' : String(code);
+    this.status.textContent = text;
+  }
+
+  failed(e) {
+    const code = recordsFailure(e);
+    this.say('failed', t(code === -25 ? 'history.noStore' : 'history.failed', { msg: (e && e.message) || String(e) }), code);
+  }
+
+  // Runs `work`, showing its failure on the status line (never a dialog:
+  // the records are a side matter of the visit).
+  async guarded(work) {
+    try {
+      await work();
+    } catch (e) {
+      this.failed(e);
+    }
+  }
+
+  async refresh() {
+    this.say('loading', t('history.loading'));
+    await this.guarded(async () => {
+      this.sites = await this.records.listSites();
+      const keep = this.picked && this.site && this.sites.find((s) => s.serial === this.site.serial);
+      const site = keep || defaultSite(this.sites, this.ctx.store.get().unit);
+      fill(this.siteSelect, this.sites.map((s) => h('option', { value: String(s.serial), selected: site && s.serial === site.serial, text: siteText(s) })));
+      if (!site) {
+        this.say('empty', t('history.noSites'));
+        return;
+      }
+      await this.loadSite(site);
+    });
+  }
+
+  pickSite(value) {
+    const site = this.sites.find((s) => String(s.serial) === value);
+    this.picked = true;
+    if (site) this.guarded(() => this.loadSite(site));
+  }
+
+  async loadSite(site) {
+    this.generation += 1;
+    this.site = site;
+    this.regInfos.clear();
+    this.viewer.hidden = true;
+    fill(this.compareOut);
+    const stale = ((gen) => () => gen !== this.generation)(this.generation);
+    this.visits = visitsNewestFirst(await this.records.listVisits({ serial: site.serial }));
+    if (stale()) return;
+    fill(this.visitList, this.visits.map((v) => h('tr', { test: 'history-visit', dataset: { visitId: String(v.id) }, onclick: () => this.guarded(() => this.loadVisit(v.id)) },
+      h('td', { class: 'mono', text: visitText(v) }), h('td', { text: v.technician || '' }), h('td', { text: v.customer || '' }), h('td', { text: v.notes || '' }))));
+    this.say('ready', t('history.visits', { count: this.visits.length, site: siteText(site) }));
+    if (this.visits.length) await this.loadVisit(this.visits[0].id);
+    await this.loadSurveys(stale);
+  }
+
+  async loadVisit(visitId) {
+    for (const tr of this.visitList.children) tr.dataset.selected = String(tr.dataset.visitId === String(visitId));
+    const v = await this.records.visitHistory(visitId);
+    fill(this.recordList, recordRows(v).map((row) => h('tr', { test: 'history-record', dataset: { kind: row.kind, recordId: String(row.id), unit: row.unit === null ? '' : hex8(row.unit) } },
+      h('td', { class: 'mono', text: timeText(new Date(row.at)) }),
+      h('td', { text: t('history.kind.' + row.kind) }),
+      h('td', { class: 'mono', text: row.unit === null ? '' : hex8(row.unit) }),
+      h('td', {}, h('button', { test: 'history-open', text: t('history.open'), onclick: () => this.guarded(() => this.open(row)) })))));
+  }
+
+  // The site's registration as a visit kept it (the visit's own first), or
+  // the connected unit's when it is this site: what names the units.
+  async regInfoFor(visitId) {
+    const ordered = [...this.visitRecords].sort((a, b) => (a.visit.id === visitId ? -1 : b.visit.id === visitId ? 1 : b.visit.startedAt - a.visit.startedAt));
+    for (const v of ordered) {
+      for (const id of registrationIds(v)) {
+        if (!this.regInfos.has(id)) this.regInfos.set(id, regInfoOf((await this.records.readRecord({ kind: 'registration', id })).decoded));
+        if (this.regInfos.get(id)) return this.regInfos.get(id);
+      }
+    }
+    const s = this.ctx.store.get();
+    return s.unit && s.regInfo && serialKey(s.unit.serial) === serialKey(this.site.serial) ? s.regInfo : null;
+  }
+
+  async surveyOf(kind, id) {
+    const record = await this.records.readRecord({ kind, id });
+    const regInfo = await this.regInfoFor(record.visitId);
+    return { record, survey: surveyFromRecord(record, { site: this.site, regInfo, th: currentThresholds(this.ctx.store.get()) }) };
+  }
+
+  async open(row) {
+    let record;
+    let survey = null;
+    if (row.kind === 'settings-write') record = { ...row.write, kind: 'settings-write' };
+    else if (SURVEY_KINDS.includes(row.kind)) ({ record, survey } = await this.surveyOf(row.kind, row.id));
+    else record = await this.records.readRecord({ kind: row.kind, id: row.id });
+    fill(this.viewer, recordView(record, { survey, site: this.site, state: this.ctx.store.get() }),
+      h('button', { id: 'history-viewer-close', text: t('common.close'), onclick: () => { this.viewer.hidden = true; } }));
+    this.viewer.hidden = false;
+    this.viewer.scrollIntoView({ block: 'nearest' });
+  }
+
+  // Every visit's records, for the surveys that can be compared.
+  async loadSurveys(stale) {
+    const all = await Promise.all(this.visits.map((v) => this.records.readVisit({ visitId: v.id })));
+    if (stale()) return;
+    this.visitRecords = all;
+    this.surveys = siteSurveys(all);
+    const option = (s, selected) => h('option', { value: String(s.id), selected, text: timeText(new Date(s.at)) });
+    const pair = defaultPair(this.surveys);
+    fill(this.before, this.surveys.map((s) => option(s, pair && s.id === pair.before)));
+    fill(this.after, this.surveys.map((s) => option(s, pair && s.id === pair.after)));
+    this.compareButton.disabled = this.surveys.length < 2;
+    if (pair) await this.compare();
+    else {
+      fill(this.compareOut, h('p', { class: 'dim', text: t('history.compare.needTwo') }));
+      await this.fillTrendUnits(this.surveys.length ? [(await this.surveyOf('site-survey', this.surveys[0].id)).survey] : []);
+    }
+  }
+
+  async compare() {
+    const worseBy = Number(this.worseBy.value);
+    if (worseByProblem(worseBy)) {
+      fill(this.compareOut, h('p', { id: 'history-worse-by-problem', class: 'message error', text: t('history.worseByRange') }));
+      return;
+    }
+    saveWorseBy(this.ctx.storage, worseBy);
+    const [before, after] = await Promise.all([this.surveyOf('site-survey', Number(this.before.value)), this.surveyOf('site-survey', Number(this.after.value))]);
+    const th = currentThresholds(this.ctx.store.get());
+    fill(this.compareOut, compareView(compareSiteSurveys(before.survey, after.survey, { worseBy, thresholds: th })));
+    await this.fillTrendUnits([after.survey, before.survey]);
+  }
+
+  async fillTrendUnits(surveys) {
+    const units = trendUnits(surveys);
+    const keep = this.trendUnit.value;
+    const worse = this.compareOut.querySelector('[data-test="compare-hop"][data-worse="true"]');
+    const pick = units.some((u) => u.serial === keep) ? keep : worse ? worse.dataset.to : units.length ? units[0].serial : '';
+    fill(this.trendUnit, units.map((u) => h('option', { value: u.serial, selected: u.serial === pick, text: u.label })));
+    await this.loadTrend();
+  }
+
+  async loadTrend() {
+    const unit = parseInt(this.trendUnit.value, 16);
+    if (!this.site || !Number.isFinite(unit)) return;
+    const series = trendSeries(await this.records.unitTrend({ serial: this.site.serial, unit }));
+    if (!this.chart) this.chart = trendChart(this.trendBox, () => levelBands(currentThresholds(this.ctx.store.get())));
+    this.chart.set(series);
+    this.trendBox.dataset.points = String(series.points.length);
+    this.trendBox.dataset.visits = String(series.visits);
+    this.trendBox.dataset.unit = this.trendUnit.value;
+    fill(this.trendRows, series.points.map((p, i) => h('tr', { test: 'trend-point', dataset: { visitId: String(p.visitId), surveyId: String(p.surveyId) } },
+      h('td', { class: 'mono', text: timeText(new Date(p.surveyStartedAt)) }),
+      h('td', { class: 'num', text: valueText(series.level[i]) }),
+      h('td', { class: 'num', text: valueText(series.battery[i]) }),
+      h('td', { class: 'num', text: `${p.answered}/${p.sent}` }))));
+  }
+
+  element() {
+    const table = (heads, body, id) => h('table', { class: 'list', id }, h('thead', {}, h('tr', {}, heads.map((k) => h('th', { text: t(k) })))), body);
+    return h('section', { id: 'view-history' },
+      h('div', { class: 'toolbar' }, h('label', { for: 'history-site', text: t('history.site') }), ' ', this.siteSelect, this.refreshButton),
+      this.status,
+      h('div', { class: 'history-columns' },
+        h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes'], this.visitList, 'history-visit-table')),
+        h('div', {}, h('h3', { text: t('history.recordsTitle') }), table(['history.at', 'history.kind', 'history.unit', ''], this.recordList, 'history-record-table'))),
+      this.viewer,
+      h('h3', { text: t('history.compare.title') }),
+      h('div', { class: 'toolbar' },
+        h('label', { for: 'history-compare-before', text: t('history.before') }), ' ', this.before, ' ',
+        h('label', { for: 'history-compare-after', text: t('history.after') }), ' ', this.after, ' ',
+        h('label', { for: 'history-worse-by', text: t('history.worseBy') }), ' ', this.worseBy, this.compareButton),
+      this.compareOut,
+      h('h3', { text: t('history.trend.title') }),
+      h('div', { class: 'toolbar' }, h('label', { for: 'history-trend-unit', text: t('history.unit') }), ' ', this.trendUnit),
+      this.trendBox,
+      table(['history.at', 'history.level', 'history.battery', 'history.probes'], this.trendRows, 'history-trend'));
+  }
+}
+
+export default {
+  id: 'history',
+  title: 'tab.history',
+  create(ctx) {
+    const view = new HistoryView(ctx);
+    const element = view.element();
+    return { element, show: () => view.refresh() };
+  },
+};
