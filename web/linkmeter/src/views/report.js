@@ -1,7 +1,8 @@
 // The printable report of a site survey, for the installation record: whose
 // it is, how many units were surveyed and answered, the units that did not
 // answer, the routes with each unit's class, the weakest links (once each,
-// with the units behind them), low batteries, and the technician's fields.
+// with the units behind them), low batteries, the technician's fields and
+// the comparison with the previous visit.
 // Every verdict says how many probes stand behind it, and the report states
 // the class boundaries it was judged by (editable here, kept by the page).
 import { h, fill, timeText } from '../dom.js';
@@ -17,6 +18,7 @@ import { currentThresholds, isDefault } from '../thresholds.js';
 import { lossBound } from '../linkstats.js';
 import { thresholdEditor } from './thresholdeditor.js';
 import { layoutPages } from './reportprint.js';
+import { comparisonSection } from './reportcompare.js';
 
 addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}', 'report.pageOf': '{page} / {pages}' });
 addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました', 'report.pageOf': '{page} / {pages} ページ' });
@@ -37,13 +39,15 @@ async function printPages(report, pages, path) {
   }
 }
 
-// The report of `survey` written to a PDF file the technician names.
-async function savePdf(survey, report, pages) {
+// The report of `survey` written to a PDF file the technician names, once
+// the comparison with the previous visit has been read.
+async function savePdf(survey, report, pages, comparison) {
   try {
     const initFile = exportFileName('survey-report', survey ? survey.prov : null, '.pdf');
     const paths = await fileDialog({ mode: 'save', title: t('report.savePdf'), initFile, filter: ['PDF (*.pdf)', '*.pdf'] });
     if (!Array.isArray(paths) || paths.length === 0) return null;
     const path = withExtension(paths[0], '.pdf');
+    await comparison.ready();
     await printPages(report, pages, path);
     notify(t('report.pdfSaved', { path }));
     return path;
@@ -145,7 +149,7 @@ function silentList(sum) {
   return h('ul', { id: 'report-silent' }, items.length ? items : h('li', { text: t('report.allAnswered') }));
 }
 
-function content(survey, s, routes) {
+function content(survey, s, routes, comparison) {
   if (!survey || !survey.results.length) return h('p', { class: 'hint', text: t('report.none') });
   const sum = summarize(survey, currentThresholds(s));
   const baseName = survey.prov.base.name;
@@ -165,6 +169,7 @@ function content(survey, s, routes) {
     h('ol', { id: 'report-weakest' }, sum.links.map((l) => linkItem(l, baseName))),
     h('h3', { text: t('report.batteries') }),
     h('ul', { id: 'report-batteries' }, sum.batteries.map((b) => h('li', { test: 'low-battery', dataset: { serial: b.serial } }, t('survey.warnBattery', { unit: b.label, battery: b.battery })))),
+    comparison.el,
   ];
 }
 
@@ -176,11 +181,12 @@ export default {
     const which = h('select', { id: 'report-which', hidden: true, onchange: () => render(ctx.store.get(), true) },
       h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
-    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown, body, printed) });
+    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown, body, printed, comparison) });
     const printed = h('div', { id: 'report-pages' });
     let shown = null;
     let judgedBy = null;
     const routes = routesTable();
+    const comparison = comparisonSection(ctx);
     const section = h('section', { id: 'view-report' });
     let pending = false;
     const render = (s, force) => {
@@ -197,7 +203,8 @@ export default {
         shown = survey;
         judgedBy = currentThresholds(s);
         routes.update(survey && survey.results.length ? survey : null, judgedBy);
-        fill(body, content(survey, s, routes));
+        if (survey && survey.results.length) comparison.update(survey, s);
+        fill(body, content(survey, s, routes, comparison));
       }
       const earlier = !survey || madeFromOther(survey, s) || (which.value === 'done' && both);
       markResult(body, survey ? survey.prov : null, s, { earlier });

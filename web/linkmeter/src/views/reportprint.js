@@ -48,12 +48,13 @@ function tableRows(table) {
 }
 
 // The parts of the report in order: blocks, and tables and lists whose rows
-// may go on different pages.
-function partsOf(source) {
-  const parts = [];
+// may go on different pages; a .print-flow box is taken apart likewise.
+function partsOf(source, parts = []) {
   for (const el of source.children) {
     if (el.classList.contains('no-print') || el.hidden) continue;
-    if (el.tagName === 'TABLE') {
+    if (el.classList.contains('print-flow')) {
+      partsOf(el, parts);
+    } else if (el.tagName === 'TABLE') {
       const head = el.tHead && el.tHead.rows[0];
       parts.push({ kind: 'table', shell: el.cloneNode(false), header: head ? printable(head) : null, rows: tableRows(el).map((r) => printable(r)) });
     } else if ((el.tagName === 'UL' || el.tagName === 'OL') && el.children.length) {
