@@ -160,16 +160,13 @@ async function fitWindow() {
   }
 }
 
-// Closing the window ends the open visit: once the page agreed to close,
-// the end is written (within two seconds) before the answer goes back.
+// Closing the window ends the open visit: once every page agreed to close,
+// the program asks app.onExit, and the end is written (within two
+// seconds) before the page answers.
 function endVisitOnExit() {
-  const app = globalThis.app;
-  const guard = app.onConfirmExit;
-  if (typeof guard !== 'function') return;
-  app.onConfirmExit = (answer) => guard((ok) => {
-    if (!ok) answer(false);
-    else recorder.close().then(() => answer(true));
-  });
+  globalThis.app.onExit = (answer) => {
+    recorder.close().then(() => answer(true));
+  };
 }
 
 function start() {
