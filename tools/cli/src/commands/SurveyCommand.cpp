@@ -1,12 +1,188 @@
+// linkmeter-cli survey: a route survey of one remote unit or repeater, or
+// a survey of every remote unit of the site, with per-hop statistics and
+// verdicts worked out by the page's own modules.
+#include <sstream>
+
 #include "linkmeter/cli/ExitCodes.h"
+#include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/Progress.h"
+#include "linkmeter/cli/SiteLogic.h"
+#include "linkmeter/cli/SiteRegistration.h"
+#include "linkmeter/cli/SiteSurveyRun.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/UnitSession.h"
 
 namespace linkmeter::cli {
+namespace {
+
+using lm::json::Array;
+using lm::json::Object;
+using lm::json::Value;
+
+constexpr long kMaxProbes = 1000;
+
+const Value& Get(const Value& v, const std::string& key) {
+  static const Value null;
+  return v.is<Object>() && v.contains(key) ? v.get(key) : null;
+}
+
+const Array& List(const Value& v, const std::string& key) {
+  static const Array empty;
+  const Value& m = Get(v, key);
+  return m.is<Array>() ? m.get<Array>() : empty;
+}
+
+std::string Check(const ParsedArgs& args) {
+  if (args.Has("--remote") == args.Has("--site")) return "give either --remote SERIAL or --site";
+  if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbes)) {
+    return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbes);
+  }
+  if (auto c = args.Get("--command"); c && *c != "EWLEX" && *c != "EWLRU") return "--command takes EWLEX or EWLRU";
+  if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
+  return "";
+}
+
+std::string RouteText(const Value& result) {
+  std::string text;
+  for (const auto& hop : List(result, "hops")) text += (text.empty() ? "" : " > ") + MemberText(hop, "label");
+  return text;
+}
+
+std::string ProbesText(const Value& result) {
+  const Value& far = Get(result, "far");
+  return MemberText(far, "asked").empty() || MemberText(far, "asked") == "0"
+             ? "-"
+             : MemberText(far, "answered") + "/" + MemberText(far, "asked");
+}
+
+// One row per unit: where it is, its route, weakest hop, probes and verdict.
+Table UnitTable(const Value& survey) {
+  Table t{{"group", "unit", "serial", "model", "route", "weakest", "probes", "verdict", "status"}, {}};
+  const Array& units = List(Get(survey, "summary"), "units");
+  const Array& results = List(survey, "results");
+  for (size_t i = 0; i < results.size(); ++i) {
+    const Value& r = results[i];
+    const Value& unit = i < units.size() ? units[i] : Value();
+    const Value& hop = Get(unit, "hop");
+    std::string weakest = hop.is<Object>() ? MemberText(hop, "label") + " " + MemberText(unit, "level") : "-";
+    std::string status = MemberText(r, "status");
+    if (status == "failed" && !MemberText(r, "msg").empty()) status += ": " + MemberText(r, "msg");
+    t.rows.push_back({MemberText(Get(r, "group"), "name"), MemberText(Get(r, "target"), "label"),
+                      MemberText(Get(r, "target"), "serial"), MemberText(Get(r, "target"), "model"), RouteText(r),
+                      weakest, ProbesText(r), MemberText(r, "verdict"), status});
+  }
+  return t;
+}
+
+// One row per hop of every unit: the link statistics over its probes.
+Table HopTable(const Value& survey) {
+  Table t{{"unit", "unit serial", "hop", "hop label", "hop serial", "sent", "answered", "min", "median", "max",
+           "battery", "verdict"},
+          {}};
+  for (const auto& r : List(survey, "results")) {
+    int n = 0;
+    for (const auto& hop : List(r, "hops")) {
+      const Value& f = Get(hop, "figures");
+      t.rows.push_back({MemberText(Get(r, "target"), "label"), MemberText(Get(r, "target"), "serial"),
+                        std::to_string(++n), MemberText(hop, "label"), MemberText(hop, "serial"),
+                        MemberText(f, "asked"), MemberText(f, "answered"), MemberText(f, "min"),
+                        MemberText(f, "median"), MemberText(f, "max"), MemberText(f, "battery"),
+                        MemberText(hop, "verdict")});
+    }
+  }
+  return t;
+}
+
+std::vector<std::string> Notes(const Value& survey, const SurveyOutcome& outcome) {
+  std::ostringstream hops;
+  WriteAligned(hops, HopTable(survey));
+  std::vector<std::string> notes{""};
+  std::istringstream lines(hops.str());
+  for (std::string line; std::getline(lines, line);) notes.push_back(line);
+  const Value& s = Get(survey, "summary");
+  notes.push_back("");
+  notes.push_back(MemberText(s, "answered") + " of " + MemberText(s, "total") + " units answered" +
+                  (outcome.stopped ? " (cut short: " + outcome.error + ")" : ""));
+  for (const auto& silent : List(s, "silent")) {
+    notes.push_back("did not answer: " + MemberText(silent, "label") + " (" + MemberText(silent, "serial") + ", " +
+                    MemberText(silent, "status") + ")");
+  }
+  return notes;
+}
+
+Value Json(const UnitSession& session, const SurveyPlan& plan, const SurveyOutcome& outcome, const Value& th) {
+  auto& s = const_cast<UnitSession&>(session);
+  return lm::json::MakeObject(
+      {{"baseUnit", lm::json::MakeObject({{"serial", lm::json::String(s.Unit().Serial())},
+                                          {"name", lm::json::String(s.Unit().Name())},
+                                          {"model", lm::json::String(s.Unit().Model())}})},
+       {"kind", lm::json::String(plan.kind)},
+       {"command", lm::json::String(plan.mnemonic)},
+       {"probesPerRoute", lm::json::Number(plan.probes)},
+       {"registration", plan.regInfo},
+       {"thresholds", th},
+       {"units", Value(outcome.units)},
+       {"survey", outcome.survey},
+       {"stopped", lm::json::Bool(outcome.stopped)},
+       {"error", lm::json::String(outcome.error)},
+       {"recordId", outcome.recordId ? lm::json::Number(*outcome.recordId) : Value()}});
+}
+
+int Run(CommandContext& ctx) {
+  SiteLogic logic;
+  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
+  int status = kExitOk;
+  auto session = UnitSession::Open(ctx, status);
+  if (!session) return status;
+  std::string error;
+  auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Recorder(), ctx.args.Get("--registration"), error);
+  if (!regInfo) return session->Finish(Fail(ctx.err, kExitFailed, error));
+  SurveyPlan plan;
+  plan.regInfo = *regInfo;
+  plan.probes = static_cast<int>(ParseCount(ctx.args.Get("--probes").value_or("1"), 1, kMaxProbes).value_or(1));
+  plan.mnemonic = ctx.args.Get("--command").value_or("EWLEX");
+  if (auto remote = ctx.args.Get("--remote")) {
+    Value target = TargetOfSerial(plan.regInfo, *remote);
+    if (target.is<picojson::null>()) {
+      return session->Finish(Fail(ctx.err, kExitFailed, "no remote unit or repeater " + *remote + " in the registration"));
+    }
+    plan.kind = "route";
+    plan.targets.push_back(target);
+  } else {
+    auto targets = logic.Call("siteTargets", {plan.regInfo}, &error);
+    if (!targets || !targets->is<Array>()) return session->Finish(Fail(ctx.err, kExitFailed, error));
+    plan.targets = targets->get<Array>();
+  }
+  auto th = logic.Call("defaultThresholds", {}, nullptr);
+  plan.thresholds = th ? *th : Value();
+  SiteSurveyRun run(ctx.page, logic, session->Recorder(), ctx.progress);
+  SurveyOutcome outcome = run.Run(session->Unit().ComInfo(), plan, ctx.stop);
+  if (outcome.survey.is<picojson::null>()) return session->Finish(Fail(ctx.err, kExitFailed, outcome.error));
+  ctx.output.Write(ctx.output.format() == Format::kCsv ? HopTable(outcome.survey) : UnitTable(outcome.survey),
+                   Json(*session, plan, outcome, plan.thresholds), Notes(outcome.survey, outcome));
+  if (outcome.stopped) ctx.err << "linkmeter-cli: survey cut short: " << outcome.error << "\n";
+  return session->Finish(outcome.stopped || outcome.notAnswered > 0 ? kExitPartly : kExitOk);
+}
+
+}  // namespace
 
 Subcommand SurveyCommand() {
-  return {"survey", "(being built)", "survey", "", {}, nullptr,
-          [](CommandContext& ctx) { return Fail(ctx.err, kExitFailed, "survey is not built yet"); }};
+  return {"survey",
+          "a route survey or a whole-site survey with per-hop statistics",
+          "survey [--unit U] (--remote SERIAL | --site) [--probes N] [--command EWLEX|EWLRU]\n"
+          "                     [--registration FILE] [--no-record] [--format table|csv|json]",
+          "--remote SERIAL surveys the route to one remote unit or repeater of the base unit's\n"
+          "registration; --site surveys every remote unit in turn. Each target gets N probes\n"
+          "(default 1); the table gives each unit's route, weakest hop, probes answered and\n"
+          "verdict, then every hop's statistics (CSV: the hops). JSON carries the registration,\n"
+          "every probe's raw answer and the judged results. --registration FILE takes the routes\n"
+          "from a file for a base unit whose registration cannot be read. Exit status 5 when a\n"
+          "unit did not answer or the survey was cut short.\n",
+          {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--remote", true}, {"--site", false},
+           {"--probes", true}, {"--command", true}, {"--registration", true}},
+          Check,
+          Run};
 }
 
 }  // namespace linkmeter::cli

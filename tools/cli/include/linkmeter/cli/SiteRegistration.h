@@ -1,0 +1,23 @@
+#pragma once
+// The registration a survey, scan or radio download works from: read from
+// the base unit (RSETF) as the page's site view reads it and kept in the
+// site records, or taken from a file (--registration) for a base unit
+// whose registration cannot be read that way.
+
+#include <optional>
+#include <string>
+
+#include "lm/Json.h"
+
+namespace linkmeter::cli {
+
+class PageCalls;
+class SiteRecorder;
+class UnitConnection;
+
+// The regInfo, or nullopt with `error` set. `file` is a JSON file holding
+// a regInfo ({groups: […]}) or an answer carrying one ({regInfo: …}).
+std::optional<lm::json::Value> SiteRegistration(PageCalls& page, const UnitConnection& unit, SiteRecorder& recorder,
+                                                const std::optional<std::string>& file, std::string& error);
+
+}  // namespace linkmeter::cli
