@@ -29,18 +29,6 @@ export function fill(el, ...children) {
   return el;
 }
 
-// Fixed-point text without Intl (see i18n.js).
-export function fixed(value, digits) {
-  return typeof value === 'number' && Number.isFinite(value) ? value.toFixed(digits) : '';
-}
-
-export function pad2(n) {
-  return String(n).padStart(2, '0');
-}
-
-// Local date and time as "YYYY-MM-DD hh:mm:ss".
-export function timeText(date) {
-  const d = date instanceof Date ? date : new Date(date);
-  return `${d.getFullYear()}-${pad2(d.getMonth() + 1)}-${pad2(d.getDate())} ` +
-    `${pad2(d.getHours())}:${pad2(d.getMinutes())}:${pad2(d.getSeconds())}`;
-}
+// The texts, which need no elements, live apart so the site logic the
+// command line runs (sitelogic.js) reaches no DOM code.
+export { fixed, pad2, timeText } from './formats.js';

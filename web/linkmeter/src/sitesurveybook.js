@@ -6,7 +6,7 @@ import { allRemoteTargets, buildRoute } from './route.js';
 import { labelOf } from './names.js';
 import { describeError } from './errors.js';
 import { CancelledError } from './api.js';
-import { timeText } from './dom.js';
+import { timeText } from './formats.js';
 
 export const targetKey = (x) => `${x.group}:${x.kind}:${x.num}`;
 // The key of the unit a result is for (results name their group apart).

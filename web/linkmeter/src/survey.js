@@ -6,7 +6,7 @@ import { labelOf } from './names.js';
 import { levelClass, batteryClass, batteryLow, levelPoor } from './quality.js';
 import { DEFAULT_THRESHOLDS } from './thresholds.js';
 import { emptyStats, addProbe, median, hopVerdict, routeVerdict, hopFigures } from './linkstats.js';
-import { timeText } from './dom.js';
+import { timeText } from './formats.js';
 
 // Probes and results. A result keeps, per hop, the statistics of every
 // probe (linkstats.js); its classes and verdicts are worked out from them
