@@ -1,12 +1,167 @@
+// linkmeter-cli records: the site records the page and the command line
+// keep, through the same linkmeter.records page functions: the visits,
+// one visit's records, an export of a site or visit and an import.
+#include <ctime>
+
 #include "linkmeter/cli/ExitCodes.h"
+#include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/UnitConnection.h"
 
 namespace linkmeter::cli {
+namespace {
+
+using lm::json::Array;
+using lm::json::Value;
+
+std::string Check(const ParsedArgs& args) {
+  const auto& w = args.positionals;
+  if (w.empty()) return "say what to do: list, show ID, export FILE or import FILE";
+  const std::string& what = w[0];
+  const size_t want = what == "list" ? 1 : 2;
+  if (what != "list" && what != "show" && what != "export" && what != "import") return "unknown records action: " + what;
+  if (w.size() < want) return what + " needs " + (what == "show" ? "a visit id" : "a file name");
+  if (w.size() > want) return "unexpected argument: " + w[want];
+  if (what == "show" && !ParseCount(w[1], 1, 1L << 52)) return "show takes a visit id (a whole number)";
+  if (args.Has("--site") && args.Has("--visit")) return "give --site or --visit, not both";
+  if ((args.Has("--site") || args.Has("--visit")) && what != "export") return "--site and --visit go with export";
+  if (auto s = args.Get("--site"); s && !SerialNumber(*s)) return "--site takes a base unit's serial (8 hex digits)";
+  if (auto v = args.Get("--visit"); v && !ParseCount(*v, 1, 1L << 52)) return "--visit takes a visit id";
+  return "";
+}
+
+std::string Serial(const Value& n) {
+  if (!n.is<double>()) return "";
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08llX", static_cast<unsigned long long>(n.get<double>()));
+  return buf;
+}
+
+std::string TimeText(const Value& ms) {
+  if (!ms.is<double>()) return "";
+  std::time_t t = static_cast<std::time_t>(ms.get<double>() / 1000);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%SZ", &tm);
+  return buf;
+}
+
+const Value& Member(const Value& v, const std::string& key) {
+  static const Value null;
+  return v.is<lm::json::Object>() && v.contains(key) ? v.get(key) : null;
+}
+
+int Refused(CommandContext& ctx, const std::string& what, const PageAnswer& a) {
+  return Fail(ctx.err, kExitFailed, what + ": " + FailureText(a));
+}
+
+int List(CommandContext& ctx) {
+  PageAnswer sites = ctx.page.Query("LmRecordsListSites", Value(lm::json::Object()));
+  if (!sites.ok || !sites.value.is<Array>()) return Refused(ctx, "the site records could not be read", sites);
+  Table table{{"visit", "site", "name", "started", "ended", "technician"}, {}};
+  Array visits;
+  for (const auto& site : sites.value.get<Array>()) {
+    PageAnswer list = ctx.page.Query("LmRecordsListVisits", lm::json::MakeObject({{"serial", Member(site, "serial")}}));
+    if (!list.ok || !list.value.is<Array>()) return Refused(ctx, "the visits could not be read", list);
+    for (const auto& v : list.value.get<Array>()) {
+      table.rows.push_back({MemberText(v, "id"), Serial(Member(site, "serial")), MemberText(site, "name"),
+                            TimeText(Member(v, "startedAt")), TimeText(Member(v, "endedAt")),
+                            MemberText(v, "technician")});
+      visits.push_back(v);
+    }
+  }
+  ctx.output.Write(table, lm::json::MakeObject({{"sites", sites.value}, {"visits", Value(visits)}}));
+  return kExitOk;
+}
+
+int Show(CommandContext& ctx) {
+  const long id = *ParseCount(ctx.args.positionals[1], 1, 1L << 52);
+  PageAnswer visit = ctx.page.Query("LmRecordsReadVisit", lm::json::MakeObject({{"visitId", lm::json::Number(static_cast<int64_t>(id))}}));
+  if (!visit.ok) return Refused(ctx, "visit " + std::to_string(id), visit);
+  Table table{{"kind", "id", "at", "unit", "source"}, {}};
+  for (const auto& r : Member(visit.value, "records").is<Array>() ? Member(visit.value, "records").get<Array>() : Array()) {
+    table.rows.push_back({MemberText(r, "kind"), MemberText(r, "id"), TimeText(Member(r, "at")),
+                          Serial(Member(r, "unit")), MemberText(r, "source")});
+  }
+  const Value& v = Member(visit.value, "visit");
+  ctx.output.Write(table, visit.value,
+                   {"", "visit " + MemberText(v, "id") + " of site " + Serial(Member(v, "siteSerial")) + ", " +
+                            TimeText(Member(v, "startedAt")) + " to " + TimeText(Member(v, "endedAt"))});
+  return kExitOk;
+}
+
+// The site or visit to export: named, or the store's only site.
+std::optional<std::pair<std::string, Value>> ExportWhat(CommandContext& ctx, int& status) {
+  if (auto v = ctx.args.Get("--visit")) {
+    return std::make_pair(std::string("LmRecordsExportVisit"),
+                          lm::json::MakeObject({{"visitId", lm::json::Number(static_cast<int64_t>(*ParseCount(*v, 1, 1L << 52)))}}));
+  }
+  if (auto s = ctx.args.Get("--site")) {
+    return std::make_pair(std::string("LmRecordsExportSite"), lm::json::MakeObject({{"serial", lm::json::Number(*SerialNumber(*s))}}));
+  }
+  PageAnswer sites = ctx.page.Query("LmRecordsListSites", Value(lm::json::Object()));
+  if (!sites.ok || !sites.value.is<Array>()) {
+    status = Refused(ctx, "the site records could not be read", sites);
+    return std::nullopt;
+  }
+  if (sites.value.get<Array>().size() != 1) {
+    std::string names;
+    for (const auto& s : sites.value.get<Array>()) names += " " + Serial(Member(s, "serial"));
+    status = Fail(ctx.err, kExitUsage, "the store holds " + std::to_string(sites.value.get<Array>().size()) +
+                                           " sites; name one with --site SERIAL (or a visit with --visit ID):" + names);
+    return std::nullopt;
+  }
+  return std::make_pair(std::string("LmRecordsExportSite"),
+                        lm::json::MakeObject({{"serial", Member(sites.value.get<Array>()[0], "serial")}}));
+}
+
+int Export(CommandContext& ctx) {
+  int status = kExitOk;
+  auto what = ExportWhat(ctx, status);
+  if (!what) return status;
+  what->second.get<lm::json::Object>()["path"] = lm::json::String(ctx.args.positionals[1]);
+  PageAnswer done = ctx.page.Query(what->first, what->second);
+  if (!done.ok) return Refused(ctx, "the export failed", done);
+  ctx.output.Write(Table{{"exported"}, {{ctx.args.positionals[1]}}},
+                   lm::json::MakeObject({{"exported", lm::json::String(ctx.args.positionals[1])}}));
+  return kExitOk;
+}
+
+int Import(CommandContext& ctx) {
+  PageAnswer done = ctx.page.Query("LmRecordsImport", lm::json::MakeObject({{"path", lm::json::String(ctx.args.positionals[1])}}));
+  if (!done.ok) return Refused(ctx, "the import failed", done);
+  ctx.output.Write(Table{{"sites", "visits", "records", "skipped"},
+                         {{MemberText(done.value, "sites"), MemberText(done.value, "visits"),
+                           MemberText(done.value, "records"), MemberText(done.value, "skipped")}}},
+                   done.value);
+  return kExitOk;
+}
+
+int Run(CommandContext& ctx) {
+  const std::string& what = ctx.args.positionals[0];
+  if (what == "list") return List(ctx);
+  if (what == "show") return Show(ctx);
+  if (what == "export") return Export(ctx);
+  return Import(ctx);
+}
+
+}  // namespace
 
 Subcommand RecordsCommand() {
-  return {"records", "(being built)", "records", "", {}, nullptr,
-          [](CommandContext& ctx) { return Fail(ctx.err, kExitFailed, "records is not built yet"); }};
+  return {"records",
+          "the site records: list visits, show one, export or import a file",
+          "records (list | show VISIT | export FILE [--site SERIAL | --visit VISIT] | import FILE)\n"
+          "                      [--format table|csv|json]",
+          "list: every visit of every site. show VISIT: the records of one visit. export FILE:\n"
+          "a site (the store's only one, or --site SERIAL) or one visit (--visit VISIT) as one\n"
+          "file. import FILE: merges a file in; what the store has already is skipped.\n"
+          "The store is the program's (site-records.sqlite in its Documents folder).\n",
+          {{"--site", true}, {"--visit", true}},
+          Check,
+          Run};
 }
 
 }  // namespace linkmeter::cli

@@ -1,12 +1,174 @@
+// linkmeter-cli scan: the level the base unit hears on each channel over N
+// rounds, measured a few channels per call as the page's channel view
+// measures, tallied and ranked by the page's own modules; every round kept
+// in the site records.
+#include <set>
+
 #include "linkmeter/cli/ExitCodes.h"
+#include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/PageCalls.h"
+#include "linkmeter/cli/Progress.h"
+#include "linkmeter/cli/SiteLogic.h"
+#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/UnitSession.h"
 
 namespace linkmeter::cli {
+namespace {
+
+using lm::json::Array;
+using lm::json::Object;
+using lm::json::Value;
+
+constexpr long kMaxRounds = 100;
+constexpr size_t kChunk = 8;  // channels per measuring call: progress and stop act between calls
+
+std::optional<Value> Channels(SiteLogic& logic, const ParsedArgs& args, std::string& error) {
+  auto list = logic.Call("parseChannels", {lm::json::String(args.Get("--channels").value_or("0-39"))}, &error);
+  if (!list || !list->is<Array>() || list->get<Array>().empty()) {
+    if (error.empty()) error = "no channel given";
+    return std::nullopt;
+  }
+  return list;
+}
+
+std::string Check(const ParsedArgs& args) {
+  if (auto n = args.Get("--rounds"); n && !ParseCount(*n, 1, kMaxRounds)) {
+    return "--rounds takes a whole number from 1 to " + std::to_string(kMaxRounds);
+  }
+  if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
+  SiteLogic logic;
+  std::string error;
+  if (logic.Ready() && !Channels(logic, args, error)) {
+    return "--channels takes channels 0..255 like \"5, 12, 20-25\" (" + error + ")";
+  }
+  return "";
+}
+
+struct ScanRun {
+  Array rounds;  // per round, the readings [{freq, level}]
+  bool cutOff = false;
+  std::string error;
+  int64_t startedAt = NowMs();
+};
+
+void RecordRound(SiteRecorder& recorder, const UnitSession& session, const Array& channels, const ScanRun& scan,
+                 size_t round, bool partial, bool end) {
+  auto serial = SerialNumber(const_cast<UnitSession&>(session).Unit().Serial());
+  Object arg{{"startedAt", lm::json::Number(scan.startedAt)},
+             {"settings", lm::json::MakeObject({{"channels", Value(channels)}})},
+             {"rounds", Value(Array{lm::json::MakeObject(
+                            {{"round", lm::json::Number(static_cast<int>(round))}, {"at", lm::json::Number(NowMs())},
+                             {"raw", Value(Array())},
+                             {"decoded", lm::json::MakeObject({{"readings", scan.rounds[round]},
+                                                               {"partial", lm::json::Bool(partial)}})}})})}};
+  if (serial) arg["unit"] = lm::json::Number(*serial);
+  if (end) arg["endedAt"] = lm::json::Number(NowMs());
+  recorder.ScanRound(std::move(arg));
+}
+
+ScanRun Measure(CommandContext& ctx, UnitSession& session, const Array& channels, long rounds) {
+  ScanRun scan;
+  const size_t total = static_cast<size_t>(rounds) * channels.size();
+  for (long round = 0; round < rounds && !scan.cutOff; ++round) {
+    Array readings;
+    for (size_t i = 0; i < channels.size(); i += kChunk) {
+      ctx.progress.Step(static_cast<double>(round * channels.size() + i), static_cast<double>(total),
+                        "round " + std::to_string(round + 1) + "/" + std::to_string(rounds) + ", channel " +
+                            std::to_string(i) + " of " + std::to_string(channels.size()));
+      Array chunk(channels.begin() + static_cast<long>(i),
+                  channels.begin() + static_cast<long>(std::min(i + kChunk, channels.size())));
+      PageAnswer a = ctx.Stopped() ? PageAnswer{false, lm::json::MakeObject({{"msg", lm::json::String("stopped")}})}
+                                   : ctx.page.Query("ComTcmdGetRsLevel",
+                                                    lm::json::MakeObject({{"comInfo", session.Unit().ComInfo()},
+                                                                          {"freqs", Value(chunk)}}));
+      if (!a.ok || !a.value.is<Array>()) {
+        scan.cutOff = true;
+        scan.error = FailureText(a);
+        break;
+      }
+      for (const auto& r : a.value.get<Array>()) readings.push_back(r);
+    }
+    if (readings.empty()) break;
+    scan.rounds.push_back(Value(std::move(readings)));
+    RecordRound(session.Recorder(), session, channels, scan, scan.rounds.size() - 1, scan.cutOff,
+                scan.cutOff || round + 1 == rounds);
+  }
+  ctx.progress.Step(1, 1, std::to_string(scan.rounds.size()) + " rounds of " + std::to_string(channels.size()) +
+                              " channels measured");
+  ctx.progress.Finish();
+  return scan;
+}
+
+void Report(CommandContext& ctx, UnitSession& session, const Value& result, const ScanRun& scan, const Value& regInfo,
+            const Array& channels) {
+  const Value& rec = result.get("recommendation");
+  std::set<std::string> recommended;
+  std::string list;
+  for (const auto& c : rec.get("channels").get<Array>()) {
+    recommended.insert(NumberText(c));
+    list += (list.empty() ? "" : ", ") + NumberText(c);
+  }
+  Table table{{"channel", "samples", "mean", "max", "last", "in use", "recommended"}, {}};
+  for (const auto& c : result.get("channels").get<Array>()) {
+    table.rows.push_back({MemberText(c, "freq"), MemberText(c, "n"), MemberText(c, "mean"), MemberText(c, "max"),
+                          MemberText(c, "last"), MemberText(c, "inUse") == "true" ? "yes" : "",
+                          recommended.count(MemberText(c, "freq")) ? "yes" : ""});
+  }
+  std::vector<std::string> notes{
+      "", "quietest channels the site does not use: " + (list.empty() ? std::string("none") : list) + " (" +
+              MemberText(rec, "samples") + " samples each, " + MemberText(result, "rounds") + " whole rounds" +
+              (scan.cutOff ? ", the last cut off: " + scan.error : "") + ")"};
+  Value json = lm::json::MakeObject(
+      {{"baseUnit", lm::json::MakeObject({{"serial", lm::json::String(session.Unit().Serial())},
+                                          {"name", lm::json::String(session.Unit().Name())}})},
+       {"channels", Value(channels)}, {"registration", regInfo}, {"rounds", Value(scan.rounds)},
+       {"cutOff", lm::json::Bool(scan.cutOff)}, {"error", lm::json::String(scan.error)}, {"scan", result}});
+  ctx.output.Write(table, json, notes);
+}
+
+int Run(CommandContext& ctx) {
+  SiteLogic logic;
+  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
+  std::string error;
+  auto channels = Channels(logic, ctx.args, error);
+  if (!channels) return Fail(ctx.err, kExitUsage, error);
+  const long rounds = ParseCount(ctx.args.Get("--rounds").value_or("10"), 1, kMaxRounds).value_or(10);
+  int status = kExitOk;
+  auto session = UnitSession::Open(ctx, status);
+  if (!session) return status;
+  // The site's own channels are never recommended: they come from its registration.
+  auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Recorder(), ctx.args.Get("--registration"), error);
+  if (!regInfo) ctx.progress.Line("warning: " + error + "; the site's own channels are not known");
+  const Array& list = channels->get<Array>();
+  ScanRun scan = Measure(ctx, *session, list, rounds);
+  if (scan.rounds.empty()) return session->Finish(Fail(ctx.err, kExitFailed, "the scan failed: " + scan.error));
+  auto result = logic.Call("channelScan", {regInfo.value_or(Value()), Value(scan.rounds),
+                                           lm::json::MakeObject({{"cutOff", lm::json::Bool(scan.cutOff)}})},
+                           &error);
+  if (!result) return session->Finish(Fail(ctx.err, kExitFailed, "the scan could not be ranked: " + error));
+  Report(ctx, *session, *result, scan, regInfo.value_or(Value()), list);
+  if (scan.cutOff) ctx.err << "linkmeter-cli: scan cut short: " << scan.error << "\n";
+  return session->Finish(scan.cutOff ? kExitPartly : kExitOk);
+}
+
+}  // namespace
 
 Subcommand ScanCommand() {
-  return {"scan", "(being built)", "scan", "", {}, nullptr,
-          [](CommandContext& ctx) { return Fail(ctx.err, kExitFailed, "scan is not built yet"); }};
+  return {"scan",
+          "channel levels and the recommendation",
+          "scan [--unit U] [--channels 0-39] [--rounds N] [--registration FILE] [--no-record]\n"
+          "                   [--format table|csv|json]",
+          "Measures the level the base unit hears on each channel (default 0-39), N rounds\n"
+          "(default 10, at most 100), and recommends the three quietest channels the site does\n"
+          "not already use: the lowest maximum seen, then the lowest mean. JSON carries every\n"
+          "round's readings. Exit status 5 when the scan was cut short.\n",
+          {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--channels", true}, {"--rounds", true},
+           {"--registration", true}},
+          Check,
+          Run};
 }
 
 }  // namespace linkmeter::cli
