@@ -110,6 +110,7 @@ Value RecordSurvey(rec::RecordStore& s, const ArgReader& r) {
   const rec::RowId id = Take(s.BeginSurvey(visit, info));
   if (!probes.empty()) Take(s.AddProbes(id, probes));
   if (endedAt) Take(s.FinishSurvey(id, *endedAt, hops));
+  else if (!hops.empty()) Take(s.AddHopStats(id, hops));
   return Id(id);
 }
 
@@ -120,6 +121,7 @@ Value AddSurveyProbes(rec::RecordStore& s, const ArgReader& r) {
   const auto endedAt = rj::OptInt64(r, "endedAt");
   if (!probes.empty()) Take(s.AddProbes(id, probes));
   if (endedAt) Take(s.FinishSurvey(id, *endedAt, hops));
+  else if (!hops.empty()) Take(s.AddHopStats(id, hops));
   return Ok();
 }
 

@@ -40,7 +40,8 @@ const char* const kRawResult = "{id}: the record's id; the same content recorded
 const std::vector<HostArgDoc> kProbeArgs{
     {"probes", "array", "optional", "[{route, seq, at, answered, raw}] as they completed"},
     {"hops", "array", "optional",
-     "with endedAt: [{route, hop, fromUnit, unit, sent, answered, levelMin, levelAvg, levelMax, battery}]"},
+     "[{route, hop, fromUnit, unit, sent, answered, levelMin, levelAvg, levelMax, battery}]: kept at once (a hop "
+     "given again replaces its statistics), so a survey cut short keeps those of the routes done"},
     kEndedAt};
 
 void AddVisitFunctions(const std::function<void(const char*, RecordsQuery::Work, HostDoc)>& add) {
@@ -105,7 +106,8 @@ void AddRecordingFunctions(const std::function<void(const char*, RecordsQuery::W
   std::vector<HostArgDoc> probeArgs{{"surveyId", "integer", "required", "from recordSurvey"}};
   probeArgs.insert(probeArgs.end(), kProbeArgs.begin(), kProbeArgs.end());
   add("surveyProbes", w::AddSurveyProbes,
-      Doc("Adds a running survey's completed probes, each call kept at once; with endedAt and hops it finishes it.",
+      Doc("Adds a running survey's completed probes and hop statistics, each call kept at once; with endedAt it "
+          "finishes it.",
           probeArgs, "true.", "linkmeter.records.surveyProbes({surveyId, probes});"));
   add("recordScan", w::RecordScan,
       Doc("Keeps a channel scan and its rounds.",

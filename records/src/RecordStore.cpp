@@ -75,6 +75,9 @@ Result<RowId> RecordStore::BeginSurvey(RowId visit, const SurveyInfo& info) {
 Result<Done> RecordStore::AddProbes(RowId survey, std::span<const Probe> probes) {
   return LM_WRITE_DONE(AddProbes(survey, probes));
 }
+Result<Done> RecordStore::AddHopStats(RowId survey, std::span<const HopStats> hops) {
+  return LM_WRITE_DONE(AddHopStats(survey, hops));
+}
 Result<Done> RecordStore::FinishSurvey(RowId survey, Millis endedAt, std::span<const HopStats> hops) {
   return LM_WRITE_DONE(FinishSurvey(survey, endedAt, hops));
 }

@@ -121,10 +121,10 @@ void RecordWriter::AddProbes(RowId survey, std::span<const Probe> probes) {
   tx.Commit();
 }
 
-void RecordWriter::FinishSurvey(RowId survey, Millis endedAt, std::span<const HopStats> hops) {
-  Transaction tx(db_);
-  RequireRow("surveys", survey, "survey");
-  auto insert = db_.Prepare(
+namespace {
+
+void PutHopStats(Database& db, RowId survey, std::span<const HopStats> hops) {
+  auto insert = db.Prepare(
       "INSERT INTO hop_stats(survey_id, route, hop, from_unit, unit, sent, answered, level_min, level_avg, "
       "level_max, battery) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO UPDATE SET "
       "from_unit = excluded.from_unit, unit = excluded.unit, sent = excluded.sent, answered = excluded.answered, "
@@ -136,6 +136,21 @@ void RecordWriter::FinishSurvey(RowId survey, Millis endedAt, std::span<const Ho
         .Run();
     insert.Reset();
   }
+}
+
+}  // namespace
+
+void RecordWriter::AddHopStats(RowId survey, std::span<const HopStats> hops) {
+  Transaction tx(db_);
+  RequireRow("surveys", survey, "survey");
+  PutHopStats(db_, survey, hops);
+  tx.Commit();
+}
+
+void RecordWriter::FinishSurvey(RowId survey, Millis endedAt, std::span<const HopStats> hops) {
+  Transaction tx(db_);
+  RequireRow("surveys", survey, "survey");
+  PutHopStats(db_, survey, hops);
   db_.Prepare("UPDATE surveys SET ended_at = ? WHERE id = ?").BindAll(endedAt, survey).Run();
   tx.Commit();
 }

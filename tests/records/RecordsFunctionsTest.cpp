@@ -193,6 +193,34 @@ TEST(RecordsFunctions, RawBytesComeBackAsTheBase64TheyWereGivenIn) {
   }
 }
 
+// The page writes a running survey unit by unit: each unit's hop statistics
+// are kept with its probes, so a survey cut short (the program killed) still
+// has them, and stays unfinished; a unit surveyed again replaces them.
+TEST(RecordsFunctions, HopStatisticsOfARunningSurveyAreKeptAsTheyCome) {
+  ScratchDir dir;
+  Bridge b(dir.path());
+  const std::string v = std::to_string(b.Id("beginVisit", kSite));
+  const std::string s = std::to_string(
+      b.Id("recordSurvey", R"({"visitId":)" + v + R"(,"kind":"site","probesPerRoute":1,"routes":[[7],[8]]})"));
+  const auto hop = [](int route, int unit, int answered) {
+    return R"({"route":)" + std::to_string(route) + R"(,"hop":0,"fromUnit":10485761,"unit":)" +
+           std::to_string(unit) + R"(,"sent":1,"answered":)" + std::to_string(answered) + "}";
+  };
+  const std::vector<std::pair<std::string, std::vector<double>>> steps{
+      {R"("probes":[{"route":0,"seq":0,"at":5,"answered":false}],"hops":[)" + hop(0, 7, 0) + "]", {0}},
+      {R"("probes":[{"route":1,"seq":0,"at":6,"answered":true}],"hops":[)" + hop(1, 8, 1) + "]", {0, 1}},
+      {R"("probes":[{"route":0,"seq":1,"at":7,"answered":true}],"hops":[)" + hop(0, 7, 1) + "]", {1, 1}},
+  };
+  for (const auto& [arg, answered] : steps) {
+    EXPECT_EQ(b.Call("surveyProbes", R"({"surveyId":)" + s + "," + arg + "}"), lm::json::Bool(true)) << arg;
+    const auto survey = b.Call("readRecord", R"({"kind":"site-survey","id":)" + s + "}");
+    std::vector<double> got;
+    for (const auto& h : survey.get("hops").get<lm::json::Array>()) got.push_back(Num(h, "answered"));
+    EXPECT_EQ(got, answered) << arg;
+    EXPECT_TRUE(survey.get("endedAt").is<picojson::null>()) << arg;
+  }
+}
+
 TEST(RecordsFunctions, BadArgumentsAndStoreFailuresAnswerTheirCodes) {
   ScratchDir dir;
   Bridge b(dir.path());

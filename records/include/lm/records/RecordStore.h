@@ -32,6 +32,7 @@ class RecordStore {
   Result<RowId> AddRaw(RowId visit, const RawRecord& record);
   Result<RowId> BeginSurvey(RowId visit, const SurveyInfo& info);
   Result<Done> AddProbes(RowId survey, std::span<const Probe> probes);
+  Result<Done> AddHopStats(RowId survey, std::span<const HopStats> hops);
   Result<Done> FinishSurvey(RowId survey, Millis endedAt, std::span<const HopStats> hops);
   Result<RowId> BeginScan(RowId visit, const ScanInfo& info);
   Result<Done> AddScanRounds(RowId scan, std::span<const ScanRound> rounds);

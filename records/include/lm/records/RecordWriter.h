@@ -26,6 +26,9 @@ class RecordWriter {
 
   RowId BeginSurvey(RowId visit, const SurveyInfo& info);
   void AddProbes(RowId survey, std::span<const Probe> probes);
+  // Keeps (or replaces) the statistics of the hops given while the survey
+  // runs, so a survey cut short keeps those of the routes already done.
+  void AddHopStats(RowId survey, std::span<const HopStats> hops);
   void FinishSurvey(RowId survey, Millis endedAt, std::span<const HopStats> hops);
 
   RowId BeginScan(RowId visit, const ScanInfo& info);
