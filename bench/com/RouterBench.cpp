@@ -5,17 +5,15 @@
 // the query task group. Prints its figures; not a test.
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+#include <vector>
 
+#include "HandOff.h"
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/JsQueryHandler.h"
 #include "sorrel/cef/Manager.h"
@@ -40,38 +38,6 @@ class Answer : public Sorrel::cef::QueryCallback {
   std::function<void()> done_;
 };
 
-// One worker thread fed through a locked queue, as plain as a hand-off gets.
-class Worker {
- public:
-  Worker() : thread_([this] { Loop(); }) {}
-  ~Worker() {
-    Post(nullptr);
-    thread_.join();
-  }
-  void Post(std::function<void()> fn) {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(fn));
-    cv_.notify_one();
-  }
-
- private:
-  void Loop() {
-    for (;;) {
-      std::unique_lock lock(mutex_);
-      cv_.wait(lock, [&] { return !queue_.empty(); });
-      auto fn = std::move(queue_.front());
-      queue_.pop_front();
-      lock.unlock();
-      if (!fn) return;
-      fn();
-    }
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> queue_;
-  std::thread thread_;
-};
-
 double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
 }  // namespace
@@ -79,7 +45,7 @@ double Micros(Clock::duration d) { return std::chrono::duration<double, std::mic
 int main(int argc, char** argv) {
   const int n = argc > 1 ? std::atoi(argv[1]) : 20000;
 
-  Worker worker;
+  bench::HandOffThread worker;
   auto bare = [&] {
     std::promise<void> done;
     worker.Post([&] { done.set_value(); });
@@ -101,19 +67,21 @@ int main(int argc, char** argv) {
   };
 
   // Alternating rounds, so drift in the machine's load falls on both.
-  Clock::duration tBare{}, tQuery{};
-  for (int round = 0; round < 10; ++round) {
+  const int rounds = 15, each = n / rounds + 1;
+  std::vector<double> tBare, tQuery, own;
+  for (int round = 0; round < rounds; ++round) {
     auto t0 = Clock::now();
-    for (int i = 0; i < n / 10; ++i) bare();
+    for (int i = 0; i < each; ++i) bare();
     auto t1 = Clock::now();
-    for (int i = 0; i < n / 10; ++i) query();
-    tBare += t1 - t0;
-    tQuery += Clock::now() - t1;
+    for (int i = 0; i < each; ++i) query();
+    tBare.push_back(Micros(t1 - t0) / each);
+    tQuery.push_back(Micros(Clock::now() - t1) / each);
+    own.push_back(tQuery.back() - tBare.back());
   }
-  std::printf("a query answered at once, %d calls, one at a time\n", n);
-  std::printf("%-44s %7.1f us each\n", "bare hand-off to a thread and back", Micros(tBare) / n);
-  std::printf("%-44s %7.1f us each\n", "through the router and the query task group", Micros(tQuery) / n);
-  std::printf("%-44s %7.1f us\n", "router's own work per query", (Micros(tQuery) - Micros(tBare)) / n);
+  std::printf("a query answered at once, %d rounds of %d calls, one at a time, medians\n", rounds, each);
+  std::printf("%-44s %7.2f us each\n", "bare hand-off to a thread and back", bench::Median(tBare));
+  std::printf("%-44s %7.2f us each\n", "through the router and the query task group", bench::Median(tQuery));
+  std::printf("%-44s %7.2f us\n", "router's own work per query", bench::Median(own));
   router.Shutdown();
   return 0;
 }

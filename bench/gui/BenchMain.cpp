@@ -1,11 +1,15 @@
 // bench-gui: the bridge in a real window. Run by hand:
 //   xvfb-run -a build/bin/bench-gui
 // Prints the round trip of a trivial query through the whole bridge against
-// a bare user-message ping-pong (p50, p99, throughput with 16 in flight),
+// a bare user-message ping-pong and against the floor, the same ping after
+// the two thread hand-offs of a query (p50, p99, throughput with 16 in
+// flight, and the ratios as medians over alternating rounds),
 // the cost of a synchronous native call, start-up to page loaded (median of
 // 5 fresh processes), the technician's page against the bare start page it
 // replaced (kept in the self-test package; runs alternate, medians of 7)
-// and the peak memory of the processes.
+// and the peak memory of the processes. `--bridge-only` stops after the
+// bridge's figures, `--only KIND` measures one ping alone (for perf). On a
+// busy machine pin it: taskset -c 1 chrt -f 50 ...
 #include <gtk/gtk.h>
 
 #include <algorithm>
@@ -87,18 +91,23 @@ void ComparePages(const char* self) {
 
 int main(int argc, char** argv) {
   if (argc > 2 && std::strcmp(argv[1], "--startup-probe") == 0) return StartupProbe(1, argv, argv[2]);
+  const bool bridgeOnly = argc > 1 && std::strcmp(argv[1], "--bridge-only") == 0;
 
   std::vector<lmbench::ProcessPeak> peaks;
-  lmtest::PageRun run = lmtest::RunSelfTestPage("app://res/selftest/bench.html", 300,
+  // `--only bare|floor|bridge`: that ping alone, one at a time, for a profiler.
+  const bool only = argc > 2 && std::strcmp(argv[1], "--only") == 0;
+  const std::string url = std::string("app://res/selftest/bench.html") + (only ? "?only=" + std::string(argv[2]) : "");
+  lmtest::PageRun run = lmtest::RunSelfTestPage(url, 300,
                                                 [&] { peaks = lmbench::ChildPeaks(); });
   if (!run.error.empty() || !run.finished) {
     std::fprintf(stderr, "bench-gui: the benchmark page did not finish %s\n", run.error.c_str());
     return 1;
   }
-  for (const auto& c : run.cases) std::printf("%-8s %s\n", c.name.c_str(), c.detail.c_str());
+  for (const auto& c : run.cases) std::printf("%-13s %s\n", c.name.c_str(), c.detail.c_str());
   std::printf("peak RSS: ui %ld MB", lmbench::SelfPeakKb() / 1024);
   for (const auto& p : peaks) std::printf(", %s %ld MB", p.name.c_str(), p.peakKb / 1024);
   std::printf("\n");
+  if (bridgeOnly || only) return 0;
 
   std::vector<double> startups;
   for (int i = 0; i < 5; ++i) startups.push_back(StartupMs(argv[0]));

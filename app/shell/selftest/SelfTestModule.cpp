@@ -20,7 +20,6 @@ namespace {
 using Sorrel::cef::webext::GRef;
 using Sorrel::cef::webext::NativeCallContext;
 
-constexpr const char* kPingMessage = "lm.selftest.ping";
 
 void OnPong(GObject* page, GAsyncResult* result, gpointer data) {
   auto* callback = static_cast<JSCValue*>(data);
@@ -33,21 +32,26 @@ void OnPong(GObject* page, GAsyncResult* result, gpointer data) {
 }
 
 // app.selftest.rawPing(callback): one user message to the view and its
-// reply, with nothing of the bridge in between.
+// reply, with nothing of the bridge in between. app.selftest.handOffPing
+// likewise, answered by the view after two thread hand-offs.
 class RawPing : public Sorrel::cef::JsNativeHandler {
  public:
-  RawPing() : JsNativeHandler("app.selftest.rawPing", "SelfTestRawPing") {}
+  RawPing(const char* scriptName, const char* nativeName, const char* message)
+      : JsNativeHandler(scriptName, nativeName), message_(message) {}
   bool Execute(Call& call) override {
     auto& nc = *static_cast<NativeCallContext*>(call.engine);
     JSCValue* callback = nc.arguments.empty() ? nullptr : nc.arguments[0];
     Sorrel::cef::Ensure(callback && jsc_value_is_function(callback), -1, Sorrel::cef::MsgMustBeFunction("callback"));
     WebKitWebPage* page = webkit_web_extension_get_page(extension, nc.document.pageId);
     Sorrel::cef::EnsureExecuted(page != nullptr, -2, "no page");
-    webkit_web_page_send_message_to_view(page, webkit_user_message_new(kPingMessage, nullptr), nullptr, OnPong,
+    webkit_web_page_send_message_to_view(page, webkit_user_message_new(message_, nullptr), nullptr, OnPong,
                                          g_object_ref(callback));
     return true;
   }
   static inline WebKitWebExtension* extension = nullptr;
+
+ private:
+  const char* message_;
 };
 
 }  // namespace
@@ -61,7 +65,8 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
     static auto* callbacks = new Sorrel::cef::CallbackTable();   // likewise
     linkmeter::RegisterPageFunctions(m, *devices);
     linkmeter::selftest::RegisterSelfTestFunctions(m, *callbacks);
-    m.AddNative(std::make_shared<RawPing>());
+    m.AddNative(std::make_shared<RawPing>("app.selftest.rawPing", "SelfTestRawPing", "lm.selftest.ping"));
+    m.AddNative(std::make_shared<RawPing>("app.selftest.handOffPing", "SelfTestHandOffPing", "lm.selftest.handoff"));
   });
   Sorrel::Js::webext::InstallPageUiRequests();
 }
