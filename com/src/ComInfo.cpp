@@ -111,15 +111,22 @@ ComInfo ParseComInfo(const lm::json::Value& args) {
   return info;
 }
 
+// Built on every device call, so without a printf; the address is taken up
+// to a NUL, as "%s" took it.
 std::string UnitKey(const ComInfo& info) {
-  std::string key = lm::text::Format("is_usb=%s\nis_lan=%s\n", info.usb ? "true" : "false",
-                                     info.lan ? "true" : "false");
+  std::string key = info.usb ? "is_usb=true\n" : "is_usb=false\n";
+  key += info.lan ? "is_lan=true\n" : "is_lan=false\n";
   if (info.usb && info.usb->model == "VL-B8") {
-    key += lm::text::Format("port=%d\n", info.usb->port);
+    key += "port=" + std::to_string(info.usb->port) + "\n";
   } else if (info.usb) {
-    key += lm::text::Format("serial=%08X\n", info.usb->serial);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    key += "serial=";
+    for (int shift = 28; shift >= 0; shift -= 4) key += kHex[(info.usb->serial >> shift) & 0xF];
+    key += "\n";
   } else {
-    key += lm::text::Format("ipaddr=%s:%dX\n", info.lan->ipAddr.c_str(), info.lan->port);
+    key += "ipaddr=";
+    key += info.lan->ipAddr.c_str();
+    key += ":" + std::to_string(info.lan->port) + "X\n";
   }
   return key;
 }

@@ -1,10 +1,108 @@
 #include "lm/Json.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace lm::json {
+namespace {
 
-std::string ToText(const Value& value) { return value.serialize(false); }
+// Writes what picojson's compact serialisation writes, byte for byte, in
+// one growing string: runs of plain characters are copied at once and
+// integral numbers are written without a printf.
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+
+  void Write(const Value& v) {
+    if (v.is<std::string>()) return WriteString(v.get<std::string>());
+    if (v.is<Object>()) return WriteObject(v.get<Object>());
+    if (v.is<Array>()) return WriteArray(v.get<Array>());
+    if (v.is<double>()) return WriteNumber(v);
+    out_ += v.to_str();  // null, true, false
+  }
+
+ private:
+  void WriteObject(const Object& obj) {
+    out_ += '{';
+    bool first = true;
+    for (const auto& [key, member] : obj) {
+      if (!first) out_ += ',';
+      first = false;
+      WriteString(key);
+      out_ += ':';
+      Write(member);
+    }
+    out_ += '}';
+  }
+
+  void WriteArray(const Array& arr) {
+    out_ += '[';
+    for (size_t i = 0; i < arr.size(); ++i) {
+      if (i) out_ += ',';
+      Write(arr[i]);
+    }
+    out_ += ']';
+  }
+
+  // picojson prints an integral number below 2^53 with "%.f" (so -0 stays
+  // "-0") and anything else with "%.17g"; the latter is left to it.
+  void WriteNumber(const Value& v) {
+    const double d = v.get<double>();
+    if (std::fabs(d) < 9007199254740992.0 && std::trunc(d) == d && !(d == 0 && std::signbit(d))) {
+      char buf[24];
+      auto end = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(d)).ptr;
+      out_.append(buf, end);
+      return;
+    }
+    out_ += v.to_str();
+  }
+
+  static bool Plain(unsigned char c) { return c >= 0x20 && c != '"' && c != '\\' && c != '/' && c != 0x7f; }
+
+  void WriteString(const std::string& s) {
+    out_ += '"';
+    size_t run = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(s[i]);
+      if (Plain(c)) continue;
+      out_.append(s, run, i - run);
+      run = i + 1;
+      WriteEscape(c);
+    }
+    out_.append(s, run, std::string::npos);
+    out_ += '"';
+  }
+
+  void WriteEscape(unsigned char c) {
+    switch (c) {
+      case '"': out_ += "\\\""; return;
+      case '\\': out_ += "\\\\"; return;
+      case '/': out_ += "\\/"; return;
+      case '\b': out_ += "\\b"; return;
+      case '\f': out_ += "\\f"; return;
+      case '\n': out_ += "\\n"; return;
+      case '\r': out_ += "\\r"; return;
+      case '\t': out_ += "\\t"; return;
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        const char esc[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        out_.append(esc, sizeof esc);
+      }
+    }
+  }
+
+  std::string& out_;
+};
+
+}  // namespace
+
+std::string ToText(const Value& value) {
+  std::string out;
+  out.reserve(128);
+  Writer(out).Write(value);
+  return out;
+}
 
 std::optional<Value> Parse(std::string_view text) {
   Value out;

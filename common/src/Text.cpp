@@ -180,6 +180,10 @@ size_t SequenceLength(std::string_view s, size_t i) noexcept {
 
 bool IsValidUtf8(std::string_view s) noexcept {
   for (size_t i = 0; i < s.size();) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {  // most answers are ASCII
+      ++i;
+      continue;
+    }
     const size_t len = SequenceLength(s, i);
     if (len == 0) return false;
     i += len;
