@@ -1,9 +1,13 @@
 """The survey report saved as PDF, in the real program on the demo site,
-driven through WebDriver with real clicks: a quick site survey, "Save as PDF"
-answered in the GTK save dialog, then the file read back with poppler's
-tools: A4 pages with the page's 15 mm margins, the site's name and the weak
-hop in its text, nothing but the report, and every page rendered to PNG (kept as artefacts beside the
-screenshots).
+driven through WebDriver with real clicks: two visits to RIVERSIDE, each
+with a quick site survey, the technician's fields typed, then "Save as PDF"
+answered in the GTK save dialog, in English and in Japanese. The files are
+read back with poppler's tools: A4 pages with the page's 15 mm margins, the
+site's name, the weak hop and the comparison with the previous visit in
+their text, nothing but the report, "n / N" on every page, and every row on
+the page the page's own layout put it on (so none split across pages: the
+layout's pages are exactly the PDF's). Every page is rendered to PNG (kept
+as artefacts beside the screenshots).
 
 usage: report_pdf_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import faulthandler
@@ -19,6 +23,7 @@ from selenium.webdriver.support.ui import Select
 import pagedriver
 from page_flows_test import check
 from link_quality_test import read_site
+from page_provenance_test import LAN_UNIT
 
 A4_POINTS = (595, 842)
 MARGIN_POINTS = 15 / 25.4 * 72
@@ -62,23 +67,61 @@ def page_text(path, number):
                           capture_output=True, text=True, check=True, timeout=30).stdout
 
 
-def save_pdf(page, folder, artefacts):
+def print_layout(page):
+    """The pages the page laid the report out on: per page its first sheet,
+    how many sheets, the serials of its route rows and its comparison hops."""
+    return page.js("""
+        return [...document.querySelectorAll('#report-pages [data-test=print-page]')].map((p) => ({
+          page: Number(p.dataset.page), sheets: Number(p.dataset.sheets),
+          serials: [...p.querySelectorAll('[data-test=report-unit]')].map((r) => r.dataset.serial),
+          hops: [...p.querySelectorAll('[data-test=report-compare-hop] td:first-child')].map((c) => c.textContent),
+          footers: [...p.querySelectorAll('[data-test=print-footer]')].map((f) => f.textContent),
+          text: p.querySelector('.print-body').textContent }));""")
+
+
+def check_pages(page, target, layout, texts, lang):
+    """The PDF's pages are the layout's, each numbered, each row where the
+    layout put it, once."""
+    pages = len(texts)
+    check(sum(p["sheets"] for p in layout) == pages, "the layout's %d page(s) are the PDF's %d" %
+          (sum(p["sheets"] for p in layout), pages), page)
+    check(pages >= 2, "a report of several pages: %d" % pages, page)
+    suffix = " ページ" if lang == "ja" else ""
+    for n, text in enumerate(texts, 1):
+        # pdftotext's layout may close up the spaces around the slash.
+        number = r"\b%d\s*/\s*%d\b%s" % (n, pages, r"\s*ページ" if suffix else "")
+        check(re.search(number, text), "page %d says %d / %d%s" % (n, n, pages, suffix), page)
+    rows = [s for p in layout for s in p["serials"]]
+    # A route row's serial is in its third cell, its time in its last: each as
+    # often on the PDF's page as on the layout's page, so no row was split,
+    # clipped or moved.
+    tokens = set(rows) | set(re.findall(r"\d\d:\d\d:\d\d", "".join(p["text"] for p in layout)))
+    for p in layout:
+        text = texts[p["page"] - 1]
+        for token in tokens:
+            check(text.count(token) == p["text"].count(token), "%s on page %d %d time(s), laid out %d" % (
+                token, p["page"], text.count(token), p["text"].count(token)), page)
+        check(p["footers"] == ["%d / %d%s" % (p["page"] + k, pages, suffix) for k in range(p["sheets"])],
+              "the footers of page %d: %s" % (p["page"], p["footers"]), page)
+    check(len(rows) == len(set(rows)) and rows, "every route row printed once: %s" % rows, page)
+
+
+def save_pdf(page, folder, artefacts, lang):
     site, weak = report_facts(page)
-    target = os.path.join(folder, "survey-report.pdf")
+    target = os.path.join(folder, "survey-report-%s.pdf" % lang)
     page.click("#report-pdf")
     pagedriver.save_dialog_answer(target)
     notices = lambda: [e.text for e in page.all("#messages [data-test=notice]")]
     page.wait_for(lambda: any(target in n for n in notices()) or page.errors(), 60, "the saved notice")
     check(not page.errors(), "no failure shown: %s" % page.errors(), page)
-    page.shot("report-pdf-saved")
+    page.shot("report-pdf-saved-" + lang)
 
     pages, size = pdf_info(target)
-    shutil.copy(target, os.path.join(artefacts, "survey-report.pdf"))
-    prefix = os.path.join(artefacts, "report-pdf-page")
+    shutil.copy(target, os.path.join(artefacts, os.path.basename(target)))
+    prefix = os.path.join(artefacts, "report-pdf-%s-page" % lang)
     subprocess.run(["pdftoppm", "-png", "-r", "60", target, prefix], check=True, timeout=60)
     pngs = sorted(glob.glob(prefix + "*.png"))
     check(len(pngs) == pages, "one image per page: %d" % len(pngs), page)
-    check(pages >= 1, "at least one page: %d" % pages, page)
     check(size == A4_POINTS, "A4 pages: %s" % (size,), page)
     left = leftmost_text(target)
     check(left >= MARGIN_POINTS - 1, "the text keeps the 15 mm margin: starts at %.1f pt" % left, page)
@@ -88,14 +131,47 @@ def save_pdf(page, folder, artefacts):
     # The weak hop as the page words it; the PDF may break its line.
     words = weak.split()[:4]
     check(all(w in whole for w in words), "the weak hop %r is printed" % weak, page)
-    numbered = [bool(re.search(r"\b%d / %d\b" % (n, pages), text)) for n, text in enumerate(texts, 1)]
-    # The engine draws no page-margin boxes yet: the numbers are reported, not required.
-    print("pdf: page numbers printed: %s" % numbered, flush=True)
+    for css in ("#report-technician", "#report-customer"):
+        typed = page.attr(css, "value")
+        check(typed and typed in whole, "what was typed in %s is printed: %r" % (css, typed), page)
+    compared = page.text("#report-comparison h3")
+    check(compared in whole, "the comparison with the previous visit is printed: %r" % compared, page)
+    layout = print_layout(page)
+    check(any(p["hops"] for p in layout), "the compared hops are laid out", page)
+    check_pages(page, target, layout, texts, lang)
     for other in ("#tab-channels", "#report-pdf"):
         words = page.text(other).strip()
         check(words and words not in whole, "only the report is printed, not %r" % words, page)
+    print("pdf %s: %d A4 page(s), rows per page %s; images %s" % (
+        lang, pages, [len(p["serials"]) for p in layout], ", ".join(os.path.basename(p) for p in pngs)), flush=True)
 
-    print("pdf: %d A4 page(s); images %s" % (pages, ", ".join(os.path.basename(p) for p in pngs)), flush=True)
+
+def second_visit(page):
+    """The unit disconnected and connected again: a new visit, and another survey."""
+    page.click("#tab-units")
+    page.click("#disconnect-button")
+    page.wait_for(lambda: LAN_UNIT not in page.text("#connected-unit"), 20, "the disconnection")
+    read_site(page)
+    quick_site_survey(page)
+
+
+def technician_fields(page):
+    page.click("#tab-report")
+    page.type_into("#report-technician", "K. Sato")
+    page.type_into("#report-customer", "Riverside Farm")
+    page.type_into("#report-notes", "Repeater G3 R2 checked")
+    page.wait_for(lambda: page.all("#report-compare-summary"), 30, "the comparison with the previous visit")
+    check(page.attr("#report-compare-when", "data-visit"), "compared with a stored visit", page)
+    page.shot("report-compared")
+
+
+def language(page, lang):
+    if page.js("return document.documentElement.lang") == lang:
+        return
+    # As the select's own change (a real click leaves its popup open over the tabs).
+    page.js("const s = document.getElementById('language'); s.value = arguments[0]; s.dispatchEvent(new Event('change'))",
+            lang)
+    page.wait_for(lambda: page.js("return document.documentElement.lang") == lang, 10, "the language " + lang)
 
 
 def main(binary, artefacts):
@@ -104,11 +180,17 @@ def main(binary, artefacts):
     with pagedriver.shelltest.temp_root() as root:
         page = pagedriver.Page(binary, root, artefacts)
         try:
+            language(page, "en")
             read_site(page)
-            print("step: quick_site_survey", flush=True)
+            print("step: first visit", flush=True)
             quick_site_survey(page)
-            print("step: save_pdf", flush=True)
-            save_pdf(page, root, artefacts)
+            print("step: second visit", flush=True)
+            second_visit(page)
+            technician_fields(page)
+            for lang in ("en", "ja"):
+                print("step: save_pdf " + lang, flush=True)
+                language(page, lang)
+                save_pdf(page, root, artefacts, lang)
         finally:
             page.quit()
     print("report pdf: ok; pages and screenshots in " + artefacts)
