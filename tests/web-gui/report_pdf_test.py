@@ -24,7 +24,11 @@ import pagedriver
 from page_flows_test import check
 from link_quality_test import read_site
 from page_provenance_test import LAN_UNIT
+from page_shell_test import DemoControl, start
 
+# Between the visits G1 R3 moves from 800 m to 3.8 km of G1 R2: that hop
+# falls by about 27 levels, well beyond the report's threshold of 10.
+MOVE = "move 00C80203 3800"
 A4_POINTS = (595, 842)
 MARGIN_POINTS = 15 / 25.4 * 72
 
@@ -138,6 +142,12 @@ def save_pdf(page, folder, artefacts, lang):
     check(compared in whole, "the comparison with the previous visit is printed: %r" % compared, page)
     layout = print_layout(page)
     check(any(p["hops"] for p in layout), "the compared hops are laid out", page)
+    # The moved repeater's hop, marked worse on its line of the printed table.
+    worse = [e.text for e in page.all("#report-compare tr[data-worse=true] td:first-child")]
+    check(worse, "the comparison marks a hop worse", page)
+    mark = page.text("#report-compare tr[data-worse=true] td:last-child")
+    line = r"%s\s.*%s" % (r"\s+".join(map(re.escape, worse[0].split())), re.escape(mark))
+    check(re.search(line, whole), "the worse hop %r printed with %r" % (worse[0], mark), page)
     check_pages(page, target, layout, texts, lang)
     for other in ("#tab-channels", "#report-pdf"):
         words = page.text(other).strip()
@@ -146,11 +156,13 @@ def save_pdf(page, folder, artefacts, lang):
         lang, pages, [len(p["serials"]) for p in layout], ", ".join(os.path.basename(p) for p in pngs)), flush=True)
 
 
-def second_visit(page):
-    """The unit disconnected and connected again: a new visit, and another survey."""
+def second_visit(page, control):
+    """The unit disconnected, a repeater moved, the unit connected again: a
+    new visit, and another survey."""
     page.click("#tab-units")
     page.click("#disconnect-button")
     page.wait_for(lambda: LAN_UNIT not in page.text("#connected-unit"), 20, "the disconnection")
+    check(control.send(MOVE) == ["ok"], MOVE)
     read_site(page)
     quick_site_survey(page)
 
@@ -162,7 +174,11 @@ def technician_fields(page):
     page.type_into("#report-notes", "Repeater G3 R2 checked")
     page.wait_for(lambda: page.all("#report-compare-summary"), 30, "the comparison with the previous visit")
     check(page.attr("#report-compare-when", "data-visit"), "compared with a stored visit", page)
+    check(page.attr("#report-compare-summary", "data-worse") != "0", "a hop got worse: %s" %
+          page.text("#report-compare-summary"), page)
+    page.js("document.getElementById('report-comparison').scrollIntoView()")
     page.shot("report-compared")
+    page.js("window.scrollTo(0, 0)")
 
 
 def language(page, lang):
@@ -178,14 +194,15 @@ def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "540")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
     with pagedriver.shelltest.temp_root() as root:
-        page = pagedriver.Page(binary, root, artefacts)
+        control = DemoControl(os.path.join(root, "demo-control"))
+        page = start(binary, root, artefacts, "en_US.UTF-8", control.path)
         try:
             language(page, "en")
             read_site(page)
             print("step: first visit", flush=True)
             quick_site_survey(page)
             print("step: second visit", flush=True)
-            second_visit(page)
+            second_visit(page, control)
             technician_fields(page)
             for lang in ("en", "ja"):
                 print("step: save_pdf " + lang, flush=True)
