@@ -78,7 +78,8 @@ function showRecordsStatus(st) {
   recordsStatus.dataset.code = st.code === null || st.code === undefined ? '' : String(st.code);
   recordsStatus.dataset.written = String(st.written || 0);
   recordsStatus.dataset.pending = String(st.pending || 0);
-  recordsStatus.textContent = st.state === 'ok' ? '' : t('records.' + st.state, { msg: st.message || st.code });
+  recordsStatus.textContent = st.state === 'ok' ? '' : t('records.' + st.state);
+  recordsStatus.title = st.state === 'ok' ? '' : [st.message, st.code].filter((x) => x !== null && x !== '').join(' · ');
 }
 const recorder = createRecorder({ api, store, details: reportFields, onStatus: showRecordsStatus });
 const connection = createConnection({ store, api: recorder.api, storage, ui: { askPassword, showError, notify, clearMessages } });
@@ -112,7 +113,7 @@ function build(root) {
   });
   const status = unitStatus();
   const busy = h('span', { id: 'busy-mark', hidden: true, text: t('common.working') });
-  recordsStatus = h('span', { id: 'records-status', class: 'dim', hidden: true });
+  recordsStatus = h('span', { id: 'records-status', hidden: true });
   const lang = h('select', { id: 'language', title: t('common.language') },
     LANGUAGES.map((l) => h('option', { value: l, selected: l === language(), text: t('language.' + l) })));
   lang.addEventListener('change', () => {

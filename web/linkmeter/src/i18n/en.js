@@ -57,7 +57,7 @@ export default {
   'link.lost': 'disconnected',
   'link.reconnect': 'Reconnect',
   'link.lostTitle': 'The link to this base unit was lost: nothing more is sent to it until it is connected again.',
-  'records.failed': 'Site records: not saved ({msg})',
+  'records.failed': 'Site records: not saved',
   'records.retrying': 'Site records: the store is busy, trying again…',
   'units.statusLost': 'disconnected: the link was lost',
   'units.foundUnits.one': '{count} base unit',

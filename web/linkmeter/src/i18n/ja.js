@@ -57,7 +57,7 @@ export default {
   'link.lost': '切断',
   'link.reconnect': '再接続',
   'link.lostTitle': 'この親機との接続が切れました。再接続するまで何も送りません。',
-  'records.failed': '現場記録: 保存できませんでした（{msg}）',
+  'records.failed': '現場記録: 保存できませんでした',
   'records.retrying': '現場記録: 記録ファイルが使用中です。再試行しています…',
   'units.statusLost': '切断（接続が切れました）',
   'units.foundUnits.one': '親機 {count} 台',
