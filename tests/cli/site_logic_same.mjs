@@ -14,12 +14,11 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { runSurvey } from '../../web/linkmeter/src/survey.js';
-import { siteTargets, newSurvey, surveyTargets } from '../../web/linkmeter/src/sitesurveybook.js';
+import { siteTargets } from '../../web/linkmeter/src/sitesurveybook.js';
 import { summarize } from '../../web/linkmeter/src/reportsummary.js';
 import { compareSiteSurveys } from '../../web/linkmeter/src/compare.js';
-import { parseChannels, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from '../../web/linkmeter/src/channels.js';
-import { DeviceError } from '../../web/linkmeter/src/api.js';
+import { parseChannels } from '../../web/linkmeter/src/channels.js';
+import { pageSurvey, pageScan, assertSameSurvey } from './page_flows.mjs';
 
 const [tool, demoPath, benchDir, shim] = process.argv.slice(2);
 const WHEN = Date.UTC(2026, 11, 9, 6, 0, 0);
@@ -88,60 +87,7 @@ function scriptSite(regInfo, seed, probes) {
   return siteTargets(regInfo).map((target) => ({ target, ...scriptUnit(buildRoute(regInfo, target), rnd, probes) }));
 }
 
-// The page's site survey flow over a stand-in api that answers the script.
-async function pageSurvey(site, script) {
-  const byKey = new Map(script.map((u) => [`${u.target.group}:${u.target.num}`, u]));
-  const run = (target) => {
-    const u = byKey.get(`${target.group}:${target.num}`);
-    let next = 0;
-    const api = {
-      query: async () => (u.failed ? u.failed : u.answers[next++]),
-      CancelledError: class extends Error {},
-      DeviceError,
-    };
-    return runSurvey({ api, comInfo: {}, regInfo: site.regInfo, target, probes: u.failed ? 1 : u.answers.length });
-  };
-  const base = newSurvey({ prov: null, reg: { regInfo: site.regInfo }, targets: siteTargets(site.regInfo) });
-  const { survey, error } = await surveyTargets({ survey: base, targets: base.targets, run, publish: () => {} });
-  assert.equal(error, null);
-  return survey;
-}
-
 const cliUnits = (script) => script.map((u) => (u.failed ? { target: u.target, failed: u.failed } : { target: u.target, probes: u.answers.map((answer) => ({ answer })) }));
-
-// A result as both sides can state it: statistics as level pairs, and
-// without the clock's readings (each side took its own).
-function comparable(result) {
-  const { time, when, ...rest } = result;
-  return JSON.parse(JSON.stringify({
-    ...rest,
-    hops: rest.hops.map((hop) => {
-      if (!hop.stats) return hop;
-      const { bins, levels, batteryFirstAt, batteryLastAt, ...st } = hop.stats;
-      const pairs = levels || [...bins.entries()].filter(([, n]) => n);
-      return { ...hop, stats: { ...st, levels: pairs } };
-    }),
-  }));
-}
-
-function comparableSummary(sum) {
-  const { units, ...rest } = sum;
-  return JSON.parse(JSON.stringify({
-    ...rest,
-    units: units.map((u) => [u.levelClass, u.level, u.hop ? u.hop.label : null, u.result ? u.result.target.label : u.label]),
-  }));
-}
-
-// The channel view's tally over `rounds`, the last one cut off when asked.
-function pageScan(regInfo, rounds, cutOff) {
-  let tally = emptyTally();
-  rounds.forEach((readings, i) => {
-    for (let at = 0; at < readings.length; at += 8) tally = addReadings(tally, readings.slice(at, at + 8));
-    tally = endRound(tally, !(cutOff && i === rounds.length - 1));
-  });
-  const stats = channelStats(tally, siteChannels(regInfo));
-  return { rounds: tally.rounds, partial: tally.partial, channels: stats, recommendation: recommend(stats) };
-}
 
 function scanRounds(seed, text, count, cutOff) {
   const rnd = random(seed);
@@ -162,7 +108,7 @@ for (const [n, site] of sites.entries()) {
     const targets = siteTargets(site.regInfo);
     const first = scriptSite(site.regInfo, 1000 + n, probes);
     const second = scriptSite(site.regInfo, 2000 + n, probes);
-    const page = [await pageSurvey(site, first), await pageSurvey(site, second)];
+    const page = [await pageSurvey(site.regInfo, cliUnits(first)), await pageSurvey(site.regInfo, cliUnits(second))];
     const prov = { base: { serial: site.serial, name: site.name } };
     const [cliTargets, cliRoutes, ...rest] = callSiteLogic([
       { function: 'siteTargets', args: [site.regInfo] },
@@ -180,12 +126,7 @@ for (const [n, site] of sites.entries()) {
       assert.deepEqual(cliRoutes[i].route, page, `route ${t.label} among all`);
     });
 
-    for (const side of [0, 1]) {
-      assert.equal(cli[side].results.length, page[side].results.length);
-      page[side].results.forEach((r, i) => assert.deepEqual(comparable(cli[side].results[i]), comparable(r), `result ${r.target.label}`));
-      assert.deepEqual(comparableSummary(cli[side].summary), comparableSummary(summarize(page[side])));
-      assert.equal(cli[side].complete, page[side].complete);
-    }
+    for (const side of [0, 1]) assertSameSurvey(cli[side], { ...page[side], summary: summarize(page[side]) });
     // The script reaches every kind of outcome, so the sameness means something.
     const statuses = new Set(cli[0].results.concat(cli[1].results).map((r) => r.status));
     if (site.name !== 'GREENHOUSE') for (const s of ['ok', 'partial', 'failed']) assert.ok(statuses.has(s), `no ${s} result`);
