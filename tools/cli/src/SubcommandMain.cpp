@@ -42,7 +42,8 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
   call.command = FindSubcommand(args[at]);
   if (!call.command) {
     status = kExitUsage;
-    err << "linkmeter-cli: unknown subcommand: " << args[at] << "\nsubcommands:\n" << SubcommandOverview();
+    err << "linkmeter-cli: unknown subcommand: " << args[at]
+        << "\nusage: linkmeter-cli [--demo] SUBCOMMAND [OPTIONS], one of:\n" << SubcommandOverview();
     return call;
   }
   std::vector<OptionSpec> specs = kCommonOptions;

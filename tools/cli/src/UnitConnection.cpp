@@ -181,6 +181,13 @@ std::unique_ptr<UnitConnection> UnitConnection::Connect(CommandContext& ctx, int
   std::unique_ptr<UnitConnection> unit(new UnitConnection(ctx.page, comInfo));
   unit->ReadInfo(ctx.progress);
   ctx.progress.Finish();
+  // A unit that opens but answers nothing: no command after this would either.
+  const lm::json::Value& ruinf = unit->Info().get("ruinf");
+  if (ruinf.contains("error") && ruinf.contains("linkLost")) {
+    status = Fail(ctx.err, kExitFailed, "the base unit " + Describe(comInfo) + " does not answer: " +
+                                            MemberText(ruinf, "error"));
+    return nullptr;
+  }
   status = kExitOk;
   return unit;
 }
@@ -190,8 +197,11 @@ void UnitConnection::ReadInfo(Progress& progress) {
   for (const auto& [key, mnemonic] : {std::pair{"ruinf", "RUINF"}, {"ebsts", "EBSTS"}, {"rdtim", "RDTIM"}}) {
     PageAnswer a = page_.Command(mnemonic, lm::json::Object{{"comInfo", comInfo_}});
     info[key] = a.ok ? a.value : lm::json::MakeObject({{"error", lm::json::String(FailureText(a))}});
+    if (IsLinkLost(a)) {
+      info[key].get<lm::json::Object>()["linkLost"] = lm::json::Bool(true);
+      break;
+    }
     if (!a.ok) progress.Line(std::string("warning: ") + mnemonic + ": " + FailureText(a));
-    if (IsLinkLost(a)) break;
   }
   // A unit reached by address is named by its RUINF once open.
   auto& c = comInfo_.get<lm::json::Object>();

@@ -1,0 +1,259 @@
+#!/usr/bin/env python3
+"""linkmeter-cli's subcommands against the built-in demo site, as a script
+runs them: output in each format, exit statuses, refusals of bad arguments,
+a silent unit, a wrong password, and what goes to the site records.
+
+usage: subcommands_test.py CLI GROUP   (GROUP: one of the functions below)
+Each run gets its own HOME and XDG folders, so its site records are its own.
+"""
+import csv
+import io
+import json
+import os
+import sqlite3
+import subprocess
+import sys
+import tempfile
+
+CLI = sys.argv[1]
+ROOT = tempfile.mkdtemp(prefix="lm-cli-")
+STORE = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)", "site-records.sqlite")
+FAILURES = []
+
+USAGE, FAILED, NOT_FOUND, PASSWORD, PARTLY = 2, 1, 3, 4, 5
+
+
+def env(**extra):
+    e = dict(os.environ)
+    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_RUNTIME_DIR", "runtime")):
+        path = os.path.join(ROOT, sub)
+        os.makedirs(path, mode=0o700, exist_ok=True)
+        e[name] = path
+    e.pop("LINKMETER_PASSWORD", None)
+    e.update(extra)
+    return e
+
+
+def run(*args, timeout=120, **extra):
+    p = subprocess.run([CLI, *args], capture_output=True, text=True, timeout=timeout, env=env(**extra))
+    return p.returncode, p.stdout, p.stderr
+
+
+def check(what, condition, detail=""):
+    if not condition:
+        FAILURES.append(f"{what}: {detail}"[:2000])
+
+
+def expect(args, status, out_has=(), err_has=(), **extra):
+    rc, out, err = run(*args, **extra)
+    name = " ".join(args)
+    check(f"{name}: exit status", rc == status, f"{rc} != {status}\n{out}\n{err}")
+    for text in out_has:
+        check(f"{name}: stdout has {text!r}", text in out, out)
+    for text in err_has:
+        check(f"{name}: stderr has {text!r}", text in err, err)
+    return out, err
+
+
+def store_rows(sql):
+    with sqlite3.connect(STORE) as db:
+        return db.execute(sql).fetchall()
+
+
+def usage():
+    """Bad arguments are refused with a clear message and status 2, before
+    anything starts (no demo site needed)."""
+    cases = [
+        (["survy"], "unknown subcommand: survy"),
+        (["units", "--format", "xml"], "--format takes table, csv or json"),
+        (["units", "--bogus"], "unknown option: --bogus"),
+        (["survey"], "give either --remote SERIAL or --site"),
+        (["survey", "--site", "--remote", "00C20201"], "give either --remote SERIAL or --site"),
+        (["survey", "--site", "--probes", "0"], "--probes takes a whole number from 1 to 1000"),
+        (["survey", "--site", "--probes", "2x"], "--probes takes a whole number"),
+        (["survey", "--site", "--command", "RUINF"], "--command takes EWLEX or EWLRU"),
+        (["survey", "--site", "--unit"], "--unit needs a value"),
+        (["survey", "--site", "--unit", "A", "--unit", "B"], "--unit given twice"),
+        (["survey", "--site", "extra"], "unexpected argument: extra"),
+        (["scan", "--rounds", "101"], "--rounds takes a whole number from 1 to 100"),
+        (["scan", "--channels", "5,300"], "--channels takes channels 0..255"),
+        (["scan", "--channels", "9-3"], "--channels takes channels 0..255"),
+        (["download"], "give either --logger or --remote SERIAL"),
+        (["download", "--logger", "--remote", "00C20201"], "give either --logger or --remote SERIAL"),
+        (["log", "--mode", "x"], "--mode takes a number"),
+        (["settings"], "say what to do: read [BLOCK]"),
+        (["settings", "read", "nosuch"], "no settings block nosuch"),
+        (["records"], "say what to do"),
+        (["records", "show"], "show needs a visit id"),
+        (["records", "show", "abc"], "show takes a visit id"),
+        (["records", "export"], "export needs a file name"),
+        (["records", "list", "--site", "009C0021"], "--site and --visit go with export"),
+        (["records", "export", "f", "--site", "nothex"], "--site takes a base unit's serial"),
+        (["units", "--no-record"], "unknown option: --no-record"),
+    ]
+    for args, message in cases:
+        expect(args, USAGE, err_has=[message, "usage: linkmeter-cli"])
+    # --help of a subcommand is its usage on stdout, status 0.
+    expect(["survey", "--help"], 0, out_has=["usage: linkmeter-cli survey", "--remote SERIAL"])
+    out, _ = expect(["--help"], 0, out_has=["jsquery:"])
+    for name in ("units", "survey", "scan", "download", "log", "settings", "records"):
+        check(f"--help lists {name}", f"linkmeter-cli {name}" in out, out)
+
+
+def units():
+    out, _ = expect(["--demo", "units"], 0, out_has=["GREENHOUSE", "RIVERSIDE", "logger"])
+    check("units table has a header rule", "------" in out, out)
+    out, _ = expect(["--demo", "units", "--format", "json"], 0)
+    data = json.loads(out)
+    check("units json", {u["serial"] for u in data["units"]} == {"009A0011", "009C0021"}, out)
+    check("units json loggers", [l["serial"] for l in data["loggers"]] == ["00C20199"], out)
+    check("no password in the output", "vela1234" not in out, out)
+    out, _ = expect(["--demo", "units", "--format", "csv"], 0)
+    rows = list(csv.reader(io.StringIO(out)))
+    check("units csv header", rows[0] == ["kind", "serial", "name", "model", "address", "description"], rows)
+    check("units csv quotes a comma", ["USB", "009A0011", "GREENHOUSE", "VL-B1", "", "Greenhouse office, USB"] in rows, rows)
+
+
+def choose_unit():
+    """--unit by serial, name (any case) or address; one that matches
+    nothing is 'unit not found'; a wrong password is its own status."""
+    for unit in ("009C0021", "riverside", "127.0.0.1"):
+        expect(["--demo", "log", "--unit", unit, "--no-record"], 0, out_has=["Power on"])
+    expect(["--demo", "log", "--unit", "NOWHERE"], NOT_FOUND, err_has=["no base unit matches 'NOWHERE'", "GREENHOUSE"])
+    expect(["--demo", "log", "--unit", "RIVERSIDE"], PASSWORD, err_has=["refused the password"],
+           LINKMETER_PASSWORD="wrong")
+    pw = os.path.join(ROOT, "pw")
+    with open(pw, "w") as f:
+        f.write("vela1234\n")
+    expect(["--demo", "log", "--unit", "RIVERSIDE", "--password-file", pw, "--no-record"], 0)
+    with open(pw, "w") as f:
+        f.write("nope\n")
+    expect(["--demo", "log", "--unit", "RIVERSIDE", "--password-file", pw], PASSWORD)
+    expect(["--demo", "log", "--unit", "RIVERSIDE", "--password-file", os.path.join(ROOT, "none")], USAGE,
+           err_has=["cannot read the password file"])
+
+
+def survey_route():
+    out, _ = expect(["--demo", "survey", "--remote", "00C20202", "--probes", "2"], 0,
+                    out_has=["G1 LEVEL-V", "G1 R1 > G1 R2 > G1 LEVEL-V", "2/2", "median"])
+    out, _ = expect(["--demo", "survey", "--remote", "00C20202", "--format", "csv"], 0)
+    rows = list(csv.DictReader(io.StringIO(out)))
+    check("route csv: one row per hop", [r["hop label"] for r in rows] == ["G1 R1", "G1 R2", "G1 LEVEL-V"], rows)
+    check("route csv: statistics", all(r["sent"] == "1" and r["verdict"] for r in rows), rows)
+    out, _ = expect(["--demo", "survey", "--remote", "00C20202", "--probes", "2", "--format", "json"], 0)
+    data = json.loads(out)
+    probes = data["units"][0]["probes"]
+    check("route json: every probe's raw answer", len(probes) == 2 and all("Signals" in p["answer"] for p in probes), out)
+    check("route json: the registration", data["registration"]["groups"][0]["name"] == "RIVER", out)
+    check("route json: no password", "vela1234" not in out and "comInfo" not in json.dumps(probes), out)
+    hops = data["survey"]["results"][0]["hops"]
+    check("route json: hop figures", [h["figures"]["asked"] for h in hops] == [2, 2, 2], hops)
+    # A unit that never answers: partly done, and said so.
+    out, err = expect(["--demo", "survey", "--remote", "00BC0302", "--format", "json"], PARTLY)
+    data = json.loads(out)
+    check("silent unit: status", data["survey"]["results"][0]["status"] in ("partial", "noAnswer"), out)
+    expect(["--demo", "survey", "--remote", "00BC0302"], PARTLY, out_has=["did not answer: G2 FAR-WELL"])
+    expect(["--demo", "survey", "--remote", "FFFFFFFF"], FAILED, err_has=["no remote unit or repeater FFFFFFFF"])
+    # GREENHOUSE's registration cannot be read: it is given from a file.
+    expect(["--demo", "survey", "--unit", "GREENHOUSE", "--remote", "00B80101"], FAILED, err_has=["--registration FILE"])
+    reg = os.path.join(ROOT, "reg.json")
+    demo = json.load(open(os.path.join(os.path.dirname(__file__), "..", "..", "sim", "sites", "demo.json")))
+    with open(reg, "w") as f:
+        json.dump({"regInfo": {"groups": [{**g, "repeaters": [{"num": r["num"], "parent": r["parent"], "serial": r["serial"]} for r in g["repeaters"]]} for g in demo["baseUnits"][0]["groups"]]}}, f)
+    expect(["--demo", "survey", "--unit", "GREENHOUSE", "--remote", "00BA0102", "--registration", reg], 0,
+           out_has=["G1 R1 > G1 HOUSE-2"])
+
+
+def survey_site():
+    out, _ = expect(["--demo", "survey", "--site", "--format", "json"], PARTLY)
+    data = json.loads(out)
+    results = data["survey"]["results"]
+    check("site: every remote unit", len(results) == 20 and len(data["units"]) == 20, len(results))
+    check("site: summary", data["survey"]["summary"]["answered"] == 18, data["survey"]["summary"])
+    silent = {s["serial"] for s in data["survey"]["summary"]["silent"]}
+    check("site: the silent units", silent == {"00BC0302", "00B80505"}, silent)
+    # Recorded as the page records it: a visit, the registration, the survey
+    # with every probe and each hop's statistics.
+    check("site: recorded", data["recordId"] is not None, out)
+    surveys = store_rows("select kind, probes_per_route, ended_at is not null from surveys")
+    check("site: survey row", surveys == [("site", 1, 1)], surveys)
+    check("site: probes", store_rows("select count(*) from probes") == [(20,)], store_rows("select count(*) from probes"))
+    hops = store_rows("select count(*), sum(answered) from hop_stats")[0]
+    check("site: hop statistics", hops[0] == sum(len(r["hops"]) for r in results), hops)
+    check("site: registration kept", store_rows("select count(*) from registration_snapshots")[0][0] == 1)
+    visits = store_rows("select ended_at is not null from visits")
+    check("site: the visit ended", visits == [(1,)], visits)
+
+
+def scan():
+    out, _ = expect(["--demo", "scan", "--channels", "18-26", "--rounds", "2"], 0,
+                    out_has=["quietest channels the site does not use", "recommended"])
+    out, _ = expect(["--demo", "scan", "--channels", "20,21,25,3", "--rounds", "2", "--format", "json"], 0)
+    data = json.loads(out)
+    check("scan json: every round", len(data["rounds"]) == 2 and all(len(r) == 4 for r in data["rounds"]), out)
+    rec = data["scan"]["recommendation"]["channels"]
+    check("scan: the site's own channel is never recommended", 25 not in rec and len(rec) == 3, rec)
+    out, _ = expect(["--demo", "scan", "--channels", "0-9", "--rounds", "1", "--format", "csv", "--no-record"], 0)
+    rows = list(csv.DictReader(io.StringIO(out)))
+    check("scan csv: one row per channel", [r["channel"] for r in rows] == [str(c) for c in range(10)], rows)
+    scans = store_rows("select count(*) from channel_scans")[0][0]
+    rounds = store_rows("select count(*) from scan_rounds")[0][0]
+    check("scan: recorded, --no-record not", (scans, rounds) == (2, 4), (scans, rounds))
+
+
+def download_log_settings():
+    out, _ = expect(["--demo", "download", "--unit", "GREENHOUSE", "--logger", "--format", "csv"], 0)
+    rows = list(csv.reader(io.StringIO(out)))
+    check("download csv", rows[0][:2] == ["time", "unix time"] and len(rows) > 100, rows[:3])
+    out, _ = expect(["--demo", "download", "--remote", "00C20201", "--format", "json"], 0)
+    data = json.loads(out)
+    check("download json: header and data bytes", len(data["answer"]["Header"]) == 64 and data["decoded"]["count"] > 0, data["decoded"])
+    expect(["--demo", "download", "--remote", "00C20201"], 0, out_has=["records, every"])
+    out, _ = expect(["--demo", "log", "--unit", "GREENHOUSE", "--format", "json"], 0)
+    check("log json", len(json.loads(out)["answer"]["logs"]) == 3, out)
+    out, _ = expect(["--demo", "log", "--unit", "GREENHOUSE"], 0)
+    lines = [l for l in out.splitlines() if "battery low" in l or "Power on" in l]
+    check("log: newest first", "battery low" in lines[0], out)
+    out, _ = expect(["--demo", "settings", "read", "network", "--format", "json"], 0)
+    check("settings: password hidden", json.loads(out)["blocks"]["network"]["PW"] == {"hidden": True}, out)
+    out, _ = expect(["--demo", "settings", "read"], 0, out_has=["clock", "network", "(hidden)"])
+    check("settings: never the password", "vela1234" not in out, out)
+    kinds = dict(store_rows("select 'downloads', count(*) from downloads union all select 'logs', count(*) from event_logs"))
+    check("downloads and logs recorded", kinds == {"downloads": 3, "logs": 2}, kinds)
+
+
+def silent_base_unit():
+    """A base unit that stops answering: a clear failure, within its time limit."""
+    control = os.path.join(ROOT, "control")
+    with open(control, "w") as f:
+        f.write('fault 009A0011 {"kind":"noAnswer"}\n')
+    expect(["--demo", "log", "--unit", "GREENHOUSE"], FAILED, err_has=["does not answer"],
+           LINKMETER_DEMO_CONTROL=control)
+
+
+def records():
+    expect(["--demo", "log", "--unit", "RIVERSIDE"], 0)
+    expect(["--demo", "log", "--unit", "GREENHOUSE"], 0)
+    out, _ = expect(["records", "list", "--format", "json"], 0)
+    visits = json.loads(out)["visits"]
+    check("records list: two visits", len(visits) == 2, out)
+    vid = str(visits[0]["id"])
+    out, _ = expect(["records", "show", vid], 0, out_has=["event-log", "visit " + vid])
+    expect(["records", "show", "999"], FAILED, err_has=["no visit 999"])
+    export = os.path.join(ROOT, "export.lmrec")
+    expect(["records", "export", export], USAGE, err_has=["holds 2 sites"])
+    expect(["records", "export", export, "--site", "009C0021"], 0)
+    out, _ = expect(["records", "import", export, "--format", "json"], 0)
+    check("import again adds nothing", json.loads(out)["records"] == 0 and json.loads(out)["skipped"] > 0, out)
+    expect(["records", "import", os.path.join(ROOT, "none")], FAILED, err_has=["the import failed"])
+
+
+GROUPS = {f.__name__: f for f in (usage, units, choose_unit, survey_route, survey_site, scan, download_log_settings,
+                                  silent_base_unit, records)}
+
+if __name__ == "__main__":
+    GROUPS[sys.argv[2]]()
+    if FAILURES:
+        print("\n".join(FAILURES))
+        sys.exit(1)
+    print("ok")
