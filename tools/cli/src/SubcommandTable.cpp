@@ -7,7 +7,7 @@ namespace linkmeter::cli {
 const std::vector<Subcommand>& SubcommandTable() {
   static const std::vector<Subcommand> table{
       UnitsCommand(), SurveyCommand(), ScanCommand(),    DownloadCommand(),
-      LogCommand(),   SettingsCommand(), RecordsCommand(),
+      LogCommand(),   SettingsCommand(), RecordsCommand(), MonitorCommand(),
   };
   return table;
 }

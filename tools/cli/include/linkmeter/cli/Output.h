@@ -24,6 +24,8 @@ class Output {
  public:
   Output(std::ostream& out, Format format) : out_(out), format_(format) {}
   Format format() const { return format_; }
+  // The stream itself, for output written line by line as it comes (monitor).
+  std::ostream& Stream() const { return out_; }
 
   // The result: `table` as aligned columns or CSV, `json` for --format json.
   // `notes` are lines a person reads after the table (table format only).

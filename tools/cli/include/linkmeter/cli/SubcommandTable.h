@@ -17,6 +17,7 @@ Subcommand DownloadCommand();
 Subcommand LogCommand();
 Subcommand SettingsCommand();
 Subcommand RecordsCommand();
+Subcommand MonitorCommand();  // src/monitor/MonitorCommand.cpp
 
 // Every subcommand, in the order the usage lists them.
 const std::vector<Subcommand>& SubcommandTable();

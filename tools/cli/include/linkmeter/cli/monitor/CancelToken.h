@@ -21,6 +21,8 @@ class CancelToken {
   // calling thread, outside the token's lock.
   void Cancel();
   bool Cancelled() const { return cancelled_.load(std::memory_order_acquire); }
+  // The flag itself, for work that only polls one (a survey run).
+  const std::atomic<bool>& Flag() const { return cancelled_; }
 
   // Waits until `deadline` or a Cancel; true when cancelled.
   bool WaitUntil(Clock::time_point deadline);

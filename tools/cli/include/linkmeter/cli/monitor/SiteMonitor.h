@@ -1,0 +1,46 @@
+#pragma once
+// The monitor's survey: one whole-site survey of the base unit per call,
+// each a site-records visit of its own. The unit is found and connected on
+// the first call and kept open between surveys; after a lost link the next
+// call opens it afresh, after a unit never found it searches again.
+
+#include <memory>
+#include <string>
+
+#include "linkmeter/cli/monitor/SurveyAttempt.h"
+#include "lm/Json.h"
+
+namespace linkmeter::cli {
+struct CommandContext;
+class SiteLogic;
+class UnitConnection;
+}  // namespace linkmeter::cli
+
+namespace linkmeter::cli::monitor {
+
+class SiteMonitor {
+ public:
+  SiteMonitor(CommandContext& ctx, SiteLogic& logic, int probes);
+  ~SiteMonitor();
+  SiteMonitor(const SiteMonitor&) = delete;
+  SiteMonitor& operator=(const SiteMonitor&) = delete;
+
+  AttemptResult Survey(CancelToken& stop);
+
+ private:
+  // The unit open, or false with `why`.
+  bool Connected(std::string& why);
+
+  CommandContext& ctx_;
+  SiteLogic& logic_;
+  int probes_;
+  std::unique_ptr<UnitConnection> unit_;
+  bool linkLost_ = false;
+};
+
+// What the log line says of a judged site survey (siteSurvey()'s answer):
+// the units that answered and those that did not, and its weakest link
+// named by its two ends (`baseName` for the base unit).
+SurveySummary SummaryOfSurvey(const lm::json::Value& survey, const std::string& baseName);
+
+}  // namespace linkmeter::cli::monitor

@@ -1,0 +1,94 @@
+// linkmeter-cli monitor: a whole-site survey of one base unit on a
+// schedule, for a computer left at the site; one log line per survey on
+// standard output, until SIGTERM or SIGINT.
+#include <csignal>
+#include <ostream>
+
+#include "linkmeter/cli/ExitCodes.h"
+#include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/PageCalls.h"
+#include "linkmeter/cli/SiteLogic.h"
+#include "linkmeter/cli/Subcommand.h"
+#include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/monitor/Duration.h"
+#include "linkmeter/cli/monitor/MonitorLoop.h"
+#include "linkmeter/cli/monitor/SiteMonitor.h"
+#include "linkmeter/cli/monitor/StopSignals.h"
+
+namespace linkmeter::cli {
+namespace {
+
+using monitor::ParseDuration;
+
+constexpr long kMaxProbes = 1000;
+constexpr int kDefaultProbes = 3;
+
+std::string Check(const ParsedArgs& args) {
+  if (!args.Has("--unit")) return "--unit is required: the monitor watches one base unit";
+  if (auto every = args.Get("--every"); every && !ParseDuration(*every)) {
+    return "--every takes a duration from 1s to 7d such as 30s, 5m, 1h or 1h30m";
+  }
+  if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbes)) {
+    return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbes);
+  }
+  if (auto f = args.Get("--format"); f && *f != "table") return "the monitor writes log lines; --format is not taken";
+  if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
+  return "";
+}
+
+// The store opened before the first survey, so a folder that cannot be
+// written is said at once rather than after a night of surveys.
+bool RecordsUsable(CommandContext& ctx) {
+  PageAnswer status = ctx.page.Query("LmRecordsStatus", lm::json::Value(lm::json::Object()));
+  if (!status.ok) return Fail(ctx.err, kExitRecords, "the site records cannot be opened: " + FailureText(status)), false;
+  const std::string message = MemberText(status.value, "message");
+  ctx.err << "linkmeter-cli: site records in " << MemberText(status.value, "path") << "\n";
+  if (!message.empty()) ctx.err << "linkmeter-cli: " << message << "\n";
+  return true;
+}
+
+int Run(CommandContext& ctx) {
+  SiteLogic logic;
+  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
+  monitor::CancelToken stop;
+  monitor::StopSignals signals(stop);
+  ctx.stop = &stop.Flag();
+  if (ctx.record() && !RecordsUsable(ctx)) return kExitRecords;
+
+  monitor::MonitorPlan plan;
+  plan.unit = *ctx.args.Get("--unit");
+  plan.every = ParseDuration(ctx.args.Get("--every").value_or("1h")).value_or(std::chrono::hours(1));
+  const int probes = static_cast<int>(ParseCount(ctx.args.Get("--probes").value_or(""), 1, kMaxProbes).value_or(kDefaultProbes));
+  monitor::SiteMonitor site(ctx, logic, probes);
+  monitor::SystemMonitorClock clock;
+  monitor::MonitorLoop loop(plan, clock, [&](monitor::CancelToken& t) { return site.Survey(t); },
+                            ctx.output.Stream());
+  const monitor::MonitorTotals totals = loop.Run(stop);
+  ctx.err << "linkmeter-cli: monitor stopped" << (signals.Received() == SIGINT ? " by SIGINT" : " by SIGTERM")
+          << (totals.stoppedInSurvey ? " during a survey" : "") << " after " << totals.surveys << " surveys and "
+          << totals.failures << " failed tries\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+Subcommand MonitorCommand() {
+  return {"monitor",
+          "unattended link monitoring: a whole-site survey on a schedule",
+          "monitor --unit U [--every 1h] [--probes N] [--registration FILE] [--password-file FILE]\n"
+          "                      [--no-record]",
+          "Surveys every remote unit of the base unit's site every interval (default 1h; 30s, 5m,\n"
+          "1h30m …), each with N probes (default 3), and keeps each survey in the site records as\n"
+          "a visit of its own. One line per survey on standard output:\n"
+          "  TIME unit=U answered=N silent=N weakest=FROM>TO level=N duration=Ns record=ID\n"
+          "A unit not found, a lost link or a silent remote unit never ends it: a failed try gives\n"
+          "a line with failed=\"why\" and the next comes after 1s, 2s, 4s … up to the interval.\n"
+          "--registration FILE takes the routes from a file for a base unit whose registration\n"
+          "cannot be read. SIGTERM or SIGINT ends it between two probes (exit status 0).\n",
+          {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--every", true}, {"--probes", true},
+           {"--registration", true}},
+          Check,
+          Run};
+}
+
+}  // namespace linkmeter::cli

@@ -1,0 +1,128 @@
+#include "linkmeter/cli/monitor/SiteMonitor.h"
+
+#include <sstream>
+
+#include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/Progress.h"
+#include "linkmeter/cli/SiteLogic.h"
+#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/SiteRegistration.h"
+#include "linkmeter/cli/SiteSurveyRun.h"
+#include "linkmeter/cli/Subcommand.h"
+#include "linkmeter/cli/UnitConnection.h"
+
+namespace linkmeter::cli::monitor {
+namespace {
+
+using lm::json::Array;
+using lm::json::Object;
+using lm::json::Value;
+
+const Value& Member(const Value& v, const std::string& key) {
+  static const Value null;
+  return v.is<Object>() && v.contains(key) ? v.get(key) : null;
+}
+
+int Count(const Value& v, const std::string& key) {
+  const Value& m = Member(v, key);
+  return m.is<double>() ? static_cast<int>(m.get<double>()) : 0;
+}
+
+// "linkmeter-cli: why\n" as Fail() writes it, back to "why".
+std::string Reason(const std::string& written, const std::string& otherwise) {
+  std::string text = written;
+  const std::string prefix = "linkmeter-cli: ";
+  if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  const auto lastLine = text.rfind('\n');
+  if (lastLine != std::string::npos) text.erase(0, lastLine + 1);
+  return text.empty() ? otherwise : text;
+}
+
+AttemptResult Failed(std::string why) {
+  AttemptResult r;
+  r.kind = AttemptResult::Kind::kFailed;
+  r.error = std::move(why);
+  return r;
+}
+
+}  // namespace
+
+SurveySummary SummaryOfSurvey(const Value& survey, const std::string& baseName) {
+  const Value& s = Member(survey, "summary");
+  SurveySummary summary;
+  // A unit heard on some probes answered; one heard on none, or whose
+  // survey could not be sent, is silent.
+  summary.answered = Count(s, "answered") + Count(s, "partial");
+  summary.silent = Count(s, "noAnswer") + Count(s, "failed");
+  const Value& links = Member(s, "links");
+  if (links.is<Array>() && !links.get<Array>().empty()) {
+    const Value& weakest = links.get<Array>().front();  // weakest first
+    const Value& level = Member(weakest, "level");
+    if (level.is<double>()) {
+      auto name = [&](const Value& end) {
+        const std::string label = MemberText(end, "label");
+        return label.empty() ? baseName : label;
+      };
+      summary.weakest = WeakestHop{name(Member(weakest, "from")), name(Member(weakest, "to")), level.get<double>()};
+    }
+  }
+  return summary;
+}
+
+SiteMonitor::SiteMonitor(CommandContext& ctx, SiteLogic& logic, int probes)
+    : ctx_(ctx), logic_(logic), probes_(probes) {}
+
+SiteMonitor::~SiteMonitor() = default;
+
+bool SiteMonitor::Connected(std::string& why) {
+  if (unit_ && !linkLost_) return true;
+  if (unit_) {
+    if (!unit_->Reopen(why)) return false;
+    linkLost_ = false;
+    return true;
+  }
+  // Connect() says why it failed on its error stream: catch that for the log.
+  std::ostringstream said;
+  CommandContext quiet{ctx_.page, ctx_.args, ctx_.output, said, ctx_.progress, ctx_.demoUnits, ctx_.stop};
+  int status = 0;
+  unit_ = UnitConnection::Connect(quiet, status);
+  if (!unit_) why = Reason(said.str(), "the base unit cannot be reached");
+  return unit_ != nullptr;
+}
+
+AttemptResult SiteMonitor::Survey(CancelToken& stop) {
+  std::string why;
+  if (!Connected(why)) return Failed(why);
+  // A visit per survey: the history lists each and compares it with the last.
+  SiteRecorder recorder(ctx_.page, ctx_.progress, ctx_.record());
+  recorder.BeginVisit(unit_->ComInfo());
+  auto regInfo = SiteRegistration(ctx_.page, *unit_, recorder, ctx_.args.Get("--registration"), why);
+  if (!regInfo) {
+    linkLost_ = true;  // open it afresh: the registration read is the first exchange
+    return Failed(why);
+  }
+  SurveyPlan plan;
+  plan.regInfo = *regInfo;
+  plan.probes = probes_;
+  auto targets = logic_.Call("siteTargets", {plan.regInfo}, &why);
+  if (!targets || !targets->is<Array>()) return Failed("site targets: " + why);
+  plan.targets = targets->get<Array>();
+  SiteSurveyRun run(ctx_.page, logic_, recorder, ctx_.progress);
+  SurveyOutcome outcome = run.Run(unit_->ComInfo(), plan, &stop.Flag());
+  recorder.EndVisit();
+  if (recorder.Failed()) ctx_.progress.Line("warning: site records: " + recorder.Error());
+  if (outcome.linkLost) {
+    linkLost_ = true;
+    return Failed(outcome.error.empty() ? "the link to the base unit was lost" : outcome.error);
+  }
+  if (outcome.stopped) return AttemptResult{AttemptResult::Kind::kStopped, {}, outcome.error};
+  if (outcome.survey.is<picojson::null>()) return Failed(outcome.error);
+  AttemptResult done;
+  done.kind = AttemptResult::Kind::kDone;
+  done.summary = SummaryOfSurvey(outcome.survey, unit_->Name().empty() ? unit_->Serial() : unit_->Name());
+  done.summary.recordId = outcome.recordId;
+  return done;
+}
+
+}  // namespace linkmeter::cli::monitor
