@@ -24,7 +24,7 @@ const FIELDS = 'input, textarea, select';
 
 function fieldText(field) {
   if (field.tagName !== 'SELECT') return field.value;
-  const chosen = field.selectedOptions[0];
+  const chosen = [...field.querySelectorAll('option')].find((o) => o.value === field.value);
   return chosen ? chosen.textContent : '';
 }
 
@@ -43,8 +43,16 @@ function printable(el) {
   return copy;
 }
 
+// A table's heading row and its other rows, whether in sections or not.
+function headRow(table) {
+  const head = [...table.children].find((c) => c.tagName === 'THEAD');
+  return head ? head.firstElementChild : null;
+}
+
 function tableRows(table) {
-  return [...table.rows].filter((r) => r.parentElement !== table.tHead && !r.classList.contains('no-print'));
+  return [...table.children].filter((c) => c.tagName !== 'THEAD' && c.tagName !== 'COLGROUP')
+    .flatMap((c) => (c.tagName === 'TR' ? [c] : [...c.children]))
+    .filter((r) => r.tagName === 'TR' && !r.classList.contains('no-print'));
 }
 
 // The parts of the report in order: blocks, and tables and lists whose rows
@@ -55,7 +63,7 @@ function partsOf(source, parts = []) {
     if (el.classList.contains('print-flow')) {
       partsOf(el, parts);
     } else if (el.tagName === 'TABLE') {
-      const head = el.tHead && el.tHead.rows[0];
+      const head = headRow(el);
       parts.push({ kind: 'table', shell: el.cloneNode(false), header: head ? printable(head) : null, rows: tableRows(el).map((r) => printable(r)) });
     } else if ((el.tagName === 'UL' || el.tagName === 'OL') && el.children.length) {
       parts.push({ kind: 'list', shell: el.cloneNode(false), header: null, rows: [...el.children].map((li) => printable(li)) });
@@ -79,7 +87,7 @@ function measure(parts, sheet) {
     if (p.kind === 'block') return { height: height(p.el), keepWithNext: p.keepWithNext };
     if (p.kind === 'table') {
       const first = p.header || p.rows[0];
-      p.widths = first ? [...first.cells].map((c) => c.getBoundingClientRect().width) : [];
+      p.widths = first ? [...first.children].map((c) => c.getBoundingClientRect().width) : [];
     }
     // A group's heading row stays with the group's first row.
     const row = (r) => (r.classList.contains('group-head') ? { height: height(r), keepWithNext: true } : height(r));
@@ -93,7 +101,7 @@ function rowsPiece(part, piece) {
   const rows = part.rows.slice(piece.from, piece.to);
   if (part.kind === 'list') {
     const list = h(part.shell.tagName.toLowerCase(), { class: part.shell.className }, rows);
-    if (part.shell.tagName === 'OL') list.start = piece.from + 1;
+    if (part.shell.tagName === 'OL') list.setAttribute('start', String(piece.from + 1));
     return list;
   }
   const cols = part.widths.map((w) => {
