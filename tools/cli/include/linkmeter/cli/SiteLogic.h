@@ -26,10 +26,15 @@
 //       -> the judged result: {status, verdict, far, target, group, hops:
 //          [{kind, num, serial, label, stats, reading, verdict, figures}], ...}
 //   siteSurvey(regInfo, units, options)
-//       units: [{target, probes}] or [{target, failed: "why"}] for a unit
-//       whose survey could not be sent; options may also name `targets`
-//       (default: every remote unit of the registration)
-//       -> {targets, results, complete, summary} (summary: the report's)
+//       units: [{target, probes}] or [{target, failed}] for a unit whose
+//       survey could not be sent (`failed`: the program's failure object or
+//       a text); a unit whose route the registration cannot give fails as
+//       in the page, so give it {target, probes: []} rather than a made-up
+//       failure. options may also name `targets` (default: every remote
+//       unit of the registration) and `language` ("ja", "en") for the
+//       failure sentences
+//       -> {targets, results, complete, summary} (summary: the report's,
+//          its units by key/label/serial instead of the whole result)
 //   parseChannels(text)                 -> [channel...] ("5, 12, 20-25"), throws on a bad part
 //   channelScan(regInfo, rounds, options)
 //       rounds: [[{freq, level}...] per round]; options {cutOff: the last
@@ -37,8 +42,11 @@
 //       -> {rounds, partial, channels: [{freq, n, mean, max, last, inUse}],
 //           recommendation: {channels, samples}}
 //   weakestLinks(results, count, thresholds) -> the report's weakest links
-//   compareSiteSurveys(previous, current, options) -> the visit comparison
-//       (when the page has it)
+//   compareSiteSurveys(previous, current, {worseBy, thresholds})
+//       previous/current: {prov, results} with results as siteSurvey gives
+//       them -> the visit comparison, hop by hop
+// Results carry each hop's statistics with the level histogram as
+// `levels`: [[level, count], ...].
 
 #include <lm/Json.h>
 
