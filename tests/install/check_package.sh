@@ -33,6 +33,14 @@ mkdir -p "$sysroot/var/lib/dpkg/info" "$sysroot/var/lib/dpkg/updates"
 cp /var/lib/dpkg/status "$sysroot/var/lib/dpkg/status"
 if dpkg --root="$sysroot" --log=/dev/null -i "$deb" >"$work/dpkg.log" 2>&1; then
   env -u LD_LIBRARY_PATH "$sysroot/usr/bin/linkmeter-cli" --version >/dev/null || fail "installed linkmeter-cli does not start"
+  # A whole-site survey of the demo site from the installed path (5: some
+  # demo units stay silent), its records in a scratch home; the monitor's unit.
+  survey=$(env -u LD_LIBRARY_PATH HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
+             "$sysroot/usr/bin/linkmeter-cli" --demo survey --site 2>&1)
+  status=$?
+  { [ "$status" = 0 ] || [ "$status" = 5 ]; } && grep -Eq '^[0-9]+ of 20 units answered' <<<"$survey" ||
+    fail "installed linkmeter-cli --demo survey --site (status $status): $survey"
+  bash "$(dirname "$0")/check_monitor_unit.sh" "$sysroot/usr" /usr/bin || fail "the monitor's systemd unit in the package"
   dpkg --root="$sysroot" --log=/dev/null --purge linkmeter >>"$work/dpkg.log" 2>&1 || fail "dpkg --purge failed (see $work/dpkg.log)"
   left=$(find "$sysroot" -mindepth 1 -not -path "$sysroot/var" -not -path "$sysroot/var/lib" -not -path "$sysroot/var/lib/dpkg*")
   [ -z "$left" ] || fail "left after the purge: $left"
