@@ -156,6 +156,50 @@ def save_pdf(page, folder, artefacts, lang):
         lang, pages, [len(p["serials"]) for p in layout], ", ".join(os.path.basename(p) for p in pngs)), flush=True)
 
 
+# The print's sheet in CSS px, as views/reportprint.js takes it: A4 less
+# 15 mm margins at 1.25 px per point, for a document no wider than 637 px.
+SHEET_PX = 946
+PAGE_WIDTH_PX = 630
+
+
+def print_box(page, folder, height, width):
+    """One box of `height` × `width` px printed as the report's pages are;
+    → (pages, right edge of its right-aligned word in pt)."""
+    target = os.path.join(folder, "box-%d.pdf" % height)
+    answer = page.driver.execute_async_script("""
+        const [height, width, path, done] = arguments;
+        const pages = document.getElementById('report-pages');
+        const box = document.createElement('div');
+        box.className = 'print-sheet';
+        box.style.width = width + 'px';
+        box.style.height = height + 'px';
+        box.style.textAlign = 'right';
+        box.textContent = 'EDGE';
+        pages.replaceChildren(box);
+        document.documentElement.classList.add('paged-print');
+        const end = (answer) => { document.documentElement.classList.remove('paged-print'); done(answer); };
+        linkmeter.report.savePdf({ path }, () => end('ok'), (e) => end('failed: ' + JSON.stringify(e)));""",
+        height, width, target)
+    check(answer == "ok", "the box printed: %s" % answer, page)
+    out = subprocess.run(["pdftotext", "-bbox", target, "-"], capture_output=True, text=True, check=True,
+                         timeout=30).stdout
+    right = max(float(x) for x in re.findall(r'xMax="([\d.]+)"[^>]*>EDGE<', out))
+    return pdf_info(target)[0], right
+
+
+def sheet_size(page, folder):
+    """The sheet the page lays out for, measured: a box a little lower than
+    it fills one page, a little higher runs onto a second; a page as wide as
+    the layout's is printed at the same scale, inside the right margin."""
+    for height, pages in ((SHEET_PX - 4, 1), (SHEET_PX + 4, 2)):
+        printed, right = print_box(page, folder, height, PAGE_WIDTH_PX)
+        check(printed == pages, "a %d px box prints on %d page(s): %d" % (height, pages, printed), page)
+    scale = (A4_POINTS[1] - 2 * MARGIN_POINTS) / SHEET_PX  # pt per px
+    edge = MARGIN_POINTS + PAGE_WIDTH_PX * scale
+    check(abs(right - edge) < 3, "a %d px page ends at %.1f pt, %.1f expected" % (PAGE_WIDTH_PX, right, edge), page)
+    print("pdf: sheet %d px high; a %d px page ends at %.1f pt" % (SHEET_PX, PAGE_WIDTH_PX, right), flush=True)
+
+
 def second_visit(page, control):
     """The unit disconnected, a repeater moved, the unit connected again: a
     new visit, and another survey."""
@@ -208,6 +252,8 @@ def main(binary, artefacts):
                 print("step: save_pdf " + lang, flush=True)
                 language(page, lang)
                 save_pdf(page, root, artefacts, lang)
+            print("step: sheet_size", flush=True)
+            sheet_size(page, root)
         finally:
             page.quit()
     print("report pdf: ok; pages and screenshots in " + artefacts)
