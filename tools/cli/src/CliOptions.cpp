@@ -5,7 +5,8 @@
 namespace linkmeter::cli {
 
 const char* const kCliUsage =
-    "usage: linkmeter-cli [OPTIONS] REQUEST...\n"
+    "usage: linkmeter-cli [--demo] SUBCOMMAND [OPTIONS]   (listed below)\n"
+    "       linkmeter-cli [OPTIONS] REQUEST...\n"
     "       linkmeter-cli [OPTIONS] -        (requests from standard input, one per line)\n"
     "\n"
     "A REQUEST is what the page sends: jsquery:<query name> <argument JSON>\n"
@@ -23,7 +24,9 @@ const char* const kCliUsage =
     "  --help    show this text\n"
     "  --version print the version and exit\n"
     "\n"
-    "Exit status: 0 when every request succeeded, 1 when any failed, 2 on a usage error.\n";
+    "Exit status of requests: 0 when every request succeeded, 1 when any failed, 2 on a usage error.\n"
+    "Exit status of subcommands: 0 done, 1 failed, 2 usage error, 3 unit not found,\n"
+    "4 wrong password, 5 partly done, 6 done but the site records could not be written.\n";
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
   CliOptions options;
