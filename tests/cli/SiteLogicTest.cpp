@@ -116,6 +116,14 @@ TEST_F(SiteLogicTest, SiteRoutesNameTheRoutesARegistrationCannotGive) {
   }
 }
 
+TEST_F(SiteLogicTest, TheDemosUsbBaseUnitRefusesItsRegistration) {
+  const std::pair<const char*, bool> cases[] = {{"VL-B1", true}, {"VL-B7", false}, {"", false}};
+  for (auto [model, refuses] : cases) {
+    Value unit = lm::json::MakeObject({{"model", lm::json::String(model)}});
+    EXPECT_EQ(CallOk("refusesRegistration", {unit}).evaluate_as_boolean(), refuses) << model;
+  }
+}
+
 TEST_F(SiteLogicTest, DemoTargetsAreEveryRemoteUnit) {
   const std::pair<const char*, size_t> cases[] = {{"GREENHOUSE", 7}, {"RIVERSIDE", 20}};
   for (auto [base, count] : cases) {

@@ -18,6 +18,8 @@ import { setLanguage } from './i18n.js';
 
 export { levelClass, batteryClass } from './quality.js';
 export { hopVerdict, routeVerdict, VERDICTS } from './linkstats.js';
+// Whether a base unit ({model}) refuses RSETF, so its routes must come from a file.
+export { refusesRegistration } from './surveyrules.js';
 
 // A level histogram as [level, count] pairs of the levels seen.
 function histogram(bins) {
