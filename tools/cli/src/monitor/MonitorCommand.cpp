@@ -48,11 +48,12 @@ bool RecordsUsable(CommandContext& ctx) {
 }
 
 int Run(CommandContext& ctx) {
-  SiteLogic logic;
-  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
+  // A stop from here on ends the run with status 0, never by the signal.
   monitor::CancelToken stop;
   monitor::StopSignals signals(stop);
   ctx.stop = &stop.Flag();
+  SiteLogic logic;
+  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
   if (ctx.record() && !RecordsUsable(ctx)) return kExitRecords;
 
   monitor::MonitorPlan plan;

@@ -1,0 +1,41 @@
+#!/usr/bin/env python3
+"""linkmeter-cli monitor refuses what it cannot run before touching a unit,
+and says at once when the site records cannot be opened.
+usage: monitor_refusals.py LINKMETER-CLI"""
+import os
+import subprocess
+import sys
+import tempfile
+
+cli = sys.argv[1]
+work = tempfile.mkdtemp(prefix="lm-monitor-refusals-")
+# A home whose Documents is a file: no store can be made under it.
+blocked = os.path.join(work, "blocked")
+os.makedirs(blocked)
+open(os.path.join(blocked, "Documents"), "w").close()
+
+cases = [
+    # (arguments, home, exit status, text on standard error)
+    (["monitor"], work, 2, "--unit is required"),
+    (["monitor", "--unit", "009A0011", "--every", "0s"], work, 2, "--every takes a duration"),
+    (["monitor", "--unit", "009A0011", "--every", "5"], work, 2, "--every takes a duration"),
+    (["monitor", "--unit", "009A0011", "--every", "8d"], work, 2, "--every takes a duration"),
+    (["monitor", "--unit", "009A0011", "--probes", "0"], work, 2, "--probes takes a whole number"),
+    (["monitor", "--unit", "009A0011", "--format", "json"], work, 2, "--format is not taken"),
+    (["monitor", "--unit", "009A0011", "extra"], work, 2, "unexpected argument: extra"),
+    (["monitor", "--unit", "009A0011", "--unit", "X"], work, 2, "linkmeter-cli monitor:"),
+    (["--demo", "monitor", "--unit", "009A0011", "--every", "1h"], blocked, 6, "the site records cannot be opened"),
+]
+failures = 0
+for args, home, status, text in cases:
+    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
+    try:
+        run = subprocess.run([cli] + args, capture_output=True, text=True, env=env, timeout=60)
+    except subprocess.TimeoutExpired:
+        print(f"FAIL {args}: still running after 60 s")
+        failures += 1
+        continue
+    if run.returncode != status or text not in run.stderr or run.stdout:
+        print(f"FAIL {args}: status {run.returncode} (wanted {status}), stdout {run.stdout!r}\n{run.stderr}")
+        failures += 1
+sys.exit(1 if failures else 0)
