@@ -73,12 +73,12 @@ test('a hop missing on one side is listed apart, not compared', () => {
   assert.deepEqual(c.onlyAfter.map((h) => h.level), [130, 140]);
 });
 
-test('worse hops come first, then the largest fall; ties keep route order', () => {
-  const before = survey(result([[R1, [200]], [TANK, [200]]]), result([[NEAR, [200]]]), result([[R2, [200]]]));
-  const after = survey(result([[R1, [195]], [TANK, [195]]]), result([[NEAR, [150]]]), result([[R2, [195]]]));
+test('worse hops come first, then the largest fall, silent both times last; ties keep route order', () => {
+  const before = survey(result([[PEAR, [null]]]), result([[R1, [200]], [TANK, [200]]]), result([[NEAR, [200]]]), result([[R2, [200]]]));
+  const after = survey(result([[PEAR, [null]]]), result([[R1, [195]], [TANK, [195]]]), result([[NEAR, [150]]]), result([[R2, [195]]]));
   const c = compareSiteSurveys(before, after);
   assert.deepEqual(c.hops.map((h) => [h.to.label, h.change, h.worse]), [
-    ['G1 NEAR', -50, true], ['G1 R1', -5, false], ['G1 TANK-A', -5, false], ['G1 R2', -5, false],
+    ['G1 NEAR', -50, true], ['G1 R1', -5, false], ['G1 TANK-A', -5, false], ['G1 R2', -5, false], ['G1 PEAR-3', null, false],
   ]);
 });
 

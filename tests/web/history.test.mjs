@@ -109,12 +109,15 @@ test('lists: the site to open, a visit\'s records newest first, the pair to comp
   for (const [visits, pair] of pairs) assert.deepEqual(defaultPair(siteSurveys(visits)), pair);
 });
 
-test('trend series: one point per survey, a gap where the unit never answered', () => {
+test('trend series: one point per survey (a repeater’s routes merged), a gap where the unit never answered', () => {
   const s = trendSeries([
-    { visitId: 2, surveyStartedAt: 9000, sent: 2, answered: 0, levelAvg: null, battery: null },
-    { visitId: 1, surveyStartedAt: 1000, sent: 2, answered: 2, levelAvg: 117.5, battery: 80 },
+    { visitId: 2, surveyId: 4, surveyStartedAt: 9000, sent: 2, answered: 0, levelAvg: null, battery: null },
+    { visitId: 1, surveyId: 3, surveyStartedAt: 1000, sent: 2, answered: 2, levelMin: 110, levelAvg: 117.5, battery: 80 },
+    { visitId: 1, surveyId: 3, surveyStartedAt: 1000, sent: 4, answered: 1, levelMin: 100, levelAvg: 102.5, battery: 79 },
+    { visitId: 1, surveyId: 3, surveyStartedAt: 1000, sent: 1, answered: 0, levelMin: null, levelAvg: null, battery: null },
   ]);
-  assert.deepEqual([s.x, s.level, s.battery, s.visits], [[1, 9], [117.5, null], [80, null], 2]);
+  assert.deepEqual([s.x, s.level, s.battery, s.visits], [[1, 9], [112.5, null], [79, null], 2]);
+  assert.deepEqual([s.points[0].sent, s.points[0].answered, s.points[0].levelMin], [7, 3, 100]);
   const units = trendUnits([surveyFromRecord(record(1, 1000, 117), { site, regInfo })]);
   assert.deepEqual(units.map((u) => u.label), ['G1 FIELD-TH', 'G1 HOUSE-1', 'G1 PEAR-3', 'G1 R1', 'G1 R2']);
   assert.deepEqual([changeText(-21), changeText(3), changeText(0), changeText(null)], ['−21', '+3', '0', '—']);

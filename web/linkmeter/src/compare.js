@@ -135,12 +135,13 @@ function compareHop(b, a, worseBy, th) {
   };
 }
 
-// Worse hops first, then by how far they fell, ties in the current survey's
-// route order.
+// Worse hops first, then by how far they fell, hops without a change to
+// show (silent both times) last; ties in the current survey's route order.
+const fall = (x) => (x.change === null ? Infinity : x.change);
 function byConcern(x, y) {
   if (x.worse !== y.worse) return x.worse ? -1 : 1;
-  const cx = x.change === null ? (x.after === null ? -Infinity : Infinity) : x.change;
-  const cy = y.change === null ? (y.after === null ? -Infinity : Infinity) : y.change;
+  const cx = fall(x);
+  const cy = fall(y);
   if (cx !== cy) return cx < cy ? -1 : 1;
   return x.order - y.order;
 }

@@ -59,11 +59,34 @@ export function registrationIds(visitRecords) {
   return (visitRecords.records || []).filter((r) => r.kind === 'registration').sort((a, b) => b.at - a.at).map((r) => r.id);
 }
 
-// The series of a unit's trend (unitTrend's points, oldest first) for a
-// chart: x in seconds, the level (the store's mean of each survey) and the
-// last battery; a survey where the unit never answered leaves a gap.
-export function trendSeries(points) {
-  const sorted = [...(points || [])].sort((a, b) => a.surveyStartedAt - b.surveyStartedAt);
+// unitTrend answers one row per route through the unit in each survey (a
+// repeater is on many routes): one point per survey, its probes summed and
+// its mean level weighted by the answers behind it.
+export function perSurvey(points) {
+  const by = new Map();
+  for (const p of points || []) {
+    const q = by.get(p.surveyId);
+    if (!q) {
+      by.set(p.surveyId, { ...p, levelSum: p.answered && Number.isFinite(p.levelAvg) ? p.levelAvg * p.answered : 0, levelN: p.answered && Number.isFinite(p.levelAvg) ? p.answered : 0 });
+      continue;
+    }
+    q.sent += p.sent;
+    q.answered += p.answered;
+    if (p.answered && Number.isFinite(p.levelAvg)) {
+      q.levelSum += p.levelAvg * p.answered;
+      q.levelN += p.answered;
+    }
+    if (Number.isFinite(p.levelMin)) q.levelMin = Number.isFinite(q.levelMin) ? Math.min(q.levelMin, p.levelMin) : p.levelMin;
+    if (Number.isFinite(p.battery)) q.battery = p.battery;
+  }
+  return [...by.values()].map(({ levelSum, levelN, ...q }) => ({ ...q, levelAvg: levelN ? Math.round((levelSum / levelN) * 10) / 10 : null }));
+}
+
+// The series of a unit's trend (unitTrend's rows) for a chart, oldest
+// first: x in seconds, the mean level and the last battery of each survey;
+// a survey where the unit never answered leaves a gap.
+export function trendSeries(rows) {
+  const sorted = perSurvey(rows).sort((a, b) => a.surveyStartedAt - b.surveyStartedAt);
   const num = (v) => (typeof v === 'number' && Number.isFinite(v) ? v : null);
   return {
     x: sorted.map((p) => p.surveyStartedAt / 1000),

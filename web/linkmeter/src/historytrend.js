@@ -11,7 +11,7 @@ const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 900));
 // A time range around the points with some room, also for a single point.
 function range(u, min, max) {
   if (min === null || max === null) return [0, 1];
-  const pad = Math.max((max - min) * 0.08, 3600);
+  const pad = Math.max((max - min) * 0.1, 60);
   return [min - pad, max + pad];
 }
 

@@ -96,8 +96,9 @@ class HistoryView {
     const stale = ((gen) => () => gen !== this.generation)(this.generation);
     this.visits = visitsNewestFirst(await this.records.listVisits({ serial: site.serial }));
     if (stale()) return;
-    fill(this.visitList, this.visits.map((v) => h('tr', { test: 'history-visit', dataset: { visitId: String(v.id) }, onclick: () => this.guarded(() => this.loadVisit(v.id)) },
-      h('td', { class: 'mono', text: visitText(v) }), h('td', { text: v.technician || '' }), h('td', { text: v.customer || '' }), h('td', { text: v.notes || '' }))));
+    fill(this.visitList, this.visits.map((v) => h('tr', { test: 'history-visit', dataset: { visitId: String(v.id) } },
+      h('td', { class: 'mono', text: visitText(v) }), h('td', { text: v.technician || '' }), h('td', { text: v.customer || '' }), h('td', { text: v.notes || '' }),
+      h('td', {}, h('button', { test: 'history-visit-open', text: t('history.showRecords'), onclick: () => this.guarded(() => this.loadVisit(v.id)) })))));
     this.say('ready', t('history.visits', { count: this.visits.length, site: siteText(site) }));
     if (this.visits.length) await this.loadVisit(this.visits[0].id);
     await this.loadSurveys(stale);
@@ -207,7 +208,7 @@ class HistoryView {
       h('div', { class: 'toolbar' }, h('label', { for: 'history-site', text: t('history.site') }), ' ', this.siteSelect, this.refreshButton),
       this.status,
       h('div', { class: 'history-columns' },
-        h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes'], this.visitList, 'history-visit-table')),
+        h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes', ''], this.visitList, 'history-visit-table')),
         h('div', {}, h('h3', { text: t('history.recordsTitle') }), table(['history.at', 'history.kind', 'history.unit', ''], this.recordList, 'history-record-table'))),
       this.viewer,
       h('h3', { text: t('history.compare.title') }),
