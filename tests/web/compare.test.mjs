@@ -65,7 +65,8 @@ test('shared hops merge every route through them; a hop is keyed by the serials 
 test('a hop missing on one side is listed apart, not compared', () => {
   const before = survey(result([[R1, [150]], [TANK, [140]]]), result([[NEAR, [150]]]));
   // R2 added between R1 and TANK-A; NEAR no longer surveyed; a failed send measured nothing.
-  const after = survey(result([[R1, [150]], [R2, [130]], [TANK, [140]]]), result([[PEAR, [1]]], 'failed'));
+  // A hop never probed (its survey cut short) is as absent as one not on the route.
+  const after = survey(result([[R1, [150]], [R2, [130]], [TANK, [140]]]), result([[PEAR, [1]]], 'failed'), result([[NEAR, []]]));
   const c = compareSiteSurveys(before, after);
   assert.deepEqual(c.hops.map((h) => h.to.label), ['G1 R1']);
   assert.deepEqual(c.onlyBefore.map((h) => h.label).sort(), ['G1 R1 → G1 TANK-A', 'RIVERSIDE → G1 NEAR']);

@@ -78,6 +78,18 @@ test('two stored visits compared: the hop to the moved repeater got worse, the r
   assert.deepEqual([pear.levelBefore, pear.levelAfter], [null, null]);
 });
 
+test('a survey cut short: units it never reached are missing from it, not silent, and never worse', () => {
+  const full = surveyFromRecord(record(1, 1000, 117), { site, regInfo });
+  const cut = record(2, 9000, 117, { endedAt: null });
+  cut.probes = cut.probes.filter((p) => p.route === 0);
+  cut.hops = cut.hops.filter((row) => row.route === 0);
+  const after = surveyFromRecord(cut, { site, regInfo });
+  assert.deepEqual(after.results.map((r) => r.target.label), ['G1 HOUSE-1']);
+  const c = compareSiteSurveys(full, after);
+  assert.deepEqual(c.hops.map((x) => [x.label, x.worse]), [['GREENHOUSE → G1 HOUSE-1', false]]);
+  assert.equal(c.onlyBefore.length, 4);
+});
+
 test('raw level bytes: three per unit, a short tail ignored; registrations found in either decoded form', () => {
   assert.deepEqual(signalsOf(bytesToBase64([1, 2, 3, 4, 5])), [{ number: 1, level: 2, battery: 3 }]);
   assert.deepEqual(signalsOf([]), []);

@@ -72,17 +72,21 @@ function collectHops(survey) {
       const key = `${from.id}>${to.id}`;
       let entry = hops.get(key);
       if (!entry) {
-        entry = { key, from, to, levels: [], stats: null, statsOnly: true, battery: null, order: hops.size };
+        entry = { key, from, to, levels: [], stats: null, statsOnly: true, battery: null, measured: false, order: hops.size };
         hops.set(key, entry);
       }
       addHop(entry, hop);
     });
   }
+  // A hop no probe reached (a survey cut short before it) was not measured:
+  // it is missing from that side, not silent.
+  for (const [key, entry] of hops) if (!entry.measured) hops.delete(key);
   return hops;
 }
 
 function addHop(entry, hop) {
   const st = hop.stats;
+  if ((st && st.asked > 0) || hop.reading !== undefined) entry.measured = true;
   if (st && st.bins) {
     const merged = entry.stats || emptyStats();
     const bins = Uint32Array.from(merged.bins);

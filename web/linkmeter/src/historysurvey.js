@@ -123,8 +123,11 @@ export function surveyFromRecord(record, { site = {}, regInfo = null, th } = {})
   }
   const ctx = { units, regInfo, th, at: record.startedAt };
   const results = [];
+  // A route without probes or statistics was never surveyed (the survey
+  // was cut short before it): no result, as on the page.
   routes.forEach((entries, i) => {
-    if (Array.isArray(entries) && entries.length) results.push(routeResult(i, entries, probesBy.get(i) || [], keptBy.get(i) || new Map(), ctx));
+    if (!Array.isArray(entries) || !entries.length || (!probesBy.has(i) && !keptBy.has(i))) return;
+    results.push(routeResult(i, entries, probesBy.get(i) || [], keptBy.get(i) || new Map(), ctx));
   });
   const prov = provenance({ serial: hex8(site.serial || 0), name: site.name || '', model: site.model || '' }, { source: 'records', time: record.startedAt });
   const targets = results.map((r) => ({ group: r.group.index, kind: r.target.kind, num: r.target.num, serial: r.target.serial, label: r.target.label }));
