@@ -13,8 +13,23 @@ void CheckArguments(const com::vantor::TcmdWSETF& command) {
   Sorrel::cef::Ensure(command.HasWork(), -1, Sorrel::cef::MsgNotFound("SendData"));
 }
 
+namespace {
+
+lm::json::Value ByteArray(const std::string& bytes) {
+  lm::json::Array out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
+  return lm::json::Value(std::move(out));
+}
+
+}  // namespace
+
 void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result) {
-  if (const lm::json::Value* regInfo = command.RegInfo(); regInfo && Succeeded(command)) result["regInfo"] = *regInfo;
+  const lm::json::Value* regInfo = command.RegInfo();
+  if (!regInfo || !Succeeded(command)) return;
+  result["regInfo"] = *regInfo;
+  // The bytes as read, so a later version can decode them again.
+  result["DATA"] = ByteArray(command.Image());
 }
 
 void AddOwnMembers(const com::vantor::TcmdRDTIM& command, lm::json::Object& result) {
@@ -25,12 +40,7 @@ void AddOwnMembers(const com::vantor::TcmdETRND& command, lm::json::Object& resu
   // What the last answer alone carried gives way to what the whole read collected.
   for (const char* key : {"MAX", "INT", "START", "UTC", "DATA"}) result.erase(key);
   for (const auto& [key, text] : command.TrendFields()) result[key] = lm::json::Number(std::atoi(text.c_str()));
-  if (const auto& data = command.Collected()) {
-    lm::json::Array bytes;
-    bytes.reserve(data->size());
-    for (char c : *data) bytes.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
-    result["DATA"] = lm::json::Value(std::move(bytes));
-  }
+  if (const auto& data = command.Collected()) result["DATA"] = ByteArray(*data);
 }
 
 }  // namespace Sorrel::Com::row_handler

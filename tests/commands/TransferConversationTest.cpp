@@ -129,6 +129,12 @@ TEST(TransferConversation, RsetfReadsBlocksAtTheBytesReceivedUntilTheRegistratio
   EXPECT_TRUE(r["isSuccess"].get<bool>());
   EXPECT_EQ(lm::json::ToText(r["regInfo"]), lm::json::ToText(JsonOf(image)));
   EXPECT_EQ(r["regInfo"].get<lm::json::Object>().at("serial").get<std::string>(), "009A0011");
+  // The bytes as read, for the site records.
+  const auto& data = r["DATA"].get<lm::json::Array>();
+  ASSERT_EQ(data.size(), image.size());
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    EXPECT_EQ(data[i].get<double>(), static_cast<unsigned char>(image[i])) << i;
+  }
   EXPECT_EQ(r["SAVE"].get<double>(), 1);
   EXPECT_EQ(r["VER"].get<double>(), 7);
 }
@@ -157,6 +163,7 @@ TEST(TransferConversation, RsetfWithoutTheWholeRegistrationFailsWithoutRegInfo) 
     EXPECT_EQ(unit.sent.size(), c.requests) << c.what;
     EXPECT_FALSE(r["isSuccess"].get<bool>()) << c.what;
     EXPECT_FALSE(r.count("regInfo")) << c.what;
+    EXPECT_FALSE(r.count("DATA")) << c.what;
   }
 }
 

@@ -103,9 +103,11 @@ def check_store(path):
         check(visits[0][4] == "Aki Tanaka", "the technician kept on the visit: %r" % visits[0][4])
         visit = visits[0][0]
 
-        regs = rows(db, "SELECT source, decoded_json FROM registration_snapshots WHERE visit_id = ?", visit)
+        regs = rows(db, "SELECT source, decoded_json, length(raw) FROM registration_snapshots WHERE visit_id = ?",
+                    visit)
         check(regs and all(r[0] == "unit" for r in regs), "the registration read: %s" % [r[0] for r in regs])
         check(len(json.loads(regs[0][1])["regInfo"]["groups"]) == 3, "the registration's three groups kept")
+        check(regs[0][2] > 16, "the registration's bytes as read kept: %d" % regs[0][2])
 
         survey, ended, routes = rows(db, "SELECT id, ended_at, routes_json FROM surveys WHERE visit_id = ? "
                                          "AND kind = 'site'", visit)[0]

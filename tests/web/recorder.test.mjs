@@ -120,14 +120,14 @@ test('reads made before a unit found by its address has a serial are kept once i
 test('each kind of answer becomes its record, without the connection or any password', async () => {
   const farId = buildRoute(regInfo, { group: 0, kind: 'remote', num: 1 }).fields;
   const answers = {
-    RSETF: { isSuccess: true, regInfo, SAVE: 1, comInfo: lanUnit },
+    RSETF: { isSuccess: true, regInfo, SAVE: 1, DATA: [0x41, 0, 255], comInfo: lanUnit },
     ELOGS: { isSuccess: true, logs: [{ number: 1, str: 'power on' }] },
     EWSUC: { isSuccess: true, Header: [1, 2], Data: [3, 4, 5], FirstDataTime: 10, LastDataTime: 20 },
     RNETP: { isSuccess: true, IP: '10.0.0.2', PW: 'vela1234', undecoded: { PW: [1] } },
     RDTIM: { isSuccess: true, TimeOffset: 3 },
   };
   const cases = [
-    ['RSETF', {}, 'RecordRegistration', (a) => assert.deepEqual([a.decoded, a.raw], [{ regInfo, SAVE: 1 }, []])],
+    ['RSETF', {}, 'RecordRegistration', (a) => assert.deepEqual([a.decoded, a.raw], [{ regInfo, SAVE: 1 }, [0x41, 0, 255]])],
     ['ELOGS', { MODE: 0 }, 'RecordLog', (a) => assert.deepEqual(a.decoded.logs, answers.ELOGS.logs)],
     ['EWSUC', { ...farId, MODE: 0, RANGE: 0 }, 'RecordDownload', (a) => {
       assert.deepEqual([a.header, a.raw, a.unit], [[1, 2], [3, 4, 5], hex('00B80201')]);

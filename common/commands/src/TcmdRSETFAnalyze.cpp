@@ -16,6 +16,7 @@ void TcmdRSETFAnalyze::Reset() {
   reader_ = RegInfoReader();
   step_ = RegInfoStep::kNeedMore;
   received_ = 0;
+  image_.clear();
   more_ = false;
   regInfo_.reset();
 }
@@ -34,6 +35,7 @@ void TcmdRSETFAnalyze::ParseRecvData(int phase, std::string_view answer) {
   const std::string_view data = GetRecvField("DATA").value_or("");
   if (data.empty()) return;
   received_ += data.size();
+  image_.append(data);
   reader_.Append({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
   step_ = reader_.Run();
   more_ = step_ == RegInfoStep::kNeedMore;

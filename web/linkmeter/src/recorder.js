@@ -67,8 +67,10 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
     const unit = unitOf(c.arg);
     const data = answerData(c.answer);
     const base = { takenAt: c.at, source: 'unit', ...(unit === null ? {} : { unit }) };
-    if (c.mnemonic === 'RSETF') raw('recordRegistration', { ...base, raw: [], decoded: data });
-    else if (c.mnemonic === 'ELOGS') raw('recordLog', { ...base, raw: [], decoded: data });
+    if (c.mnemonic === 'RSETF') {
+      const { DATA, ...rest } = data;
+      raw('recordRegistration', { ...base, raw: DATA || [], decoded: rest });
+    } else if (c.mnemonic === 'ELOGS') raw('recordLog', { ...base, raw: [], decoded: data });
     else if (DOWNLOADS.has(c.mnemonic)) {
       const { Header, Data, ...rest } = data;
       raw('recordDownload', { ...base, header: Header || [], raw: Data || [], decoded: rest });

@@ -7,6 +7,7 @@
 // that keeps answering the same way must not keep the call for ever.
 
 #include <optional>
+#include <string>
 
 #include "lm/Json.h"
 #include "vantor/com/RegInfoReader.h"
@@ -34,12 +35,15 @@ class TcmdRSETFAnalyze : public TcmdRow<"RSETF"> {
 
   // The JSON form of the registration after a successful read, else null.
   const lm::json::Value* RegInfo() const { return regInfo_ ? &*regInfo_ : nullptr; }
+  // Every DATA byte taken in, in order: the registration image as read.
+  const std::string& Image() const { return image_; }
   std::size_t Received() const { return received_; }
 
  private:
   RegInfoReader reader_;
   RegInfoStep step_ = RegInfoStep::kNeedMore;
   std::size_t received_ = 0;
+  std::string image_;
   bool more_ = false;  // the last answer brought bytes and the reader wants more
   std::optional<lm::json::Value> regInfo_;
 };

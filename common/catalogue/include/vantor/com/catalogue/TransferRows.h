@@ -46,7 +46,8 @@ inline constexpr std::array<CommandRow, 4> kRows{{
     {"RSETF", kSettingsOk, Family::kPlain, {}, kRsetfResults, {},
      "OFFSET (bytes received so far) and SIZE \"1024\" on every request; each DATA goes to the registration "
      "reader until it is complete or fails, or an answer is not 0002-0000 with data (0002-0001: no more); "
-     "success needs the whole registration, which is returned as the result member regInfo",
+     "success needs the whole registration, which is returned as the result member regInfo, and every DATA "
+     "byte in order (the image as read) as DATA",
      "reads the registration information", {}, kRsetfModels},
     {"WDTIM", kClockOk, Family::kPlain, kWdtimArgs, {}, {},
      "UTC = PC unix time + TimeOffset (0 when not given), taken again for every request; busy answers "
