@@ -141,6 +141,20 @@ def past_survey_read_only(page):
     page.shot("past-survey")
 
 
+def in_japanese(page):
+    """The tab in the page's other language: the same comparison, its texts
+    from the Japanese table."""
+    page.js("window.scrollTo(0, 0)")
+    Select(page.find("#language")).select_by_value("ja")
+    page.click("#tab-history")
+    page.wait_for(lambda: page.all("#history-compare tr[data-worse=true]"), 30, "the comparison in Japanese")
+    check("悪化" in page.text("#history-compare-summary"), "the summary in Japanese: %r"
+          % page.text("#history-compare-summary"), page)
+    check(page.text("#tab-history") == "履歴", "the tab's name in Japanese", page)
+    page.shot("history-ja")
+    Select(page.find("#language")).select_by_value("en")
+
+
 def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
@@ -152,7 +166,7 @@ def main(binary, artefacts):
             check(control.send(MOVE) == ["ok"], MOVE)
             visit(page, "second")
             pagedriver.run_steps(page, [open_history, comparison_marks_the_moved_hop, trend_shows_both_visits,
-                                        past_survey_read_only])
+                                        past_survey_read_only, in_japanese])
             check(not page.errors(), "no errors shown: %s" % page.errors(), page)
         finally:
             page.quit()
