@@ -117,6 +117,18 @@ test('reads made before a unit found by its address has a serial are kept once i
   assert.deepEqual(env.recordsCalls().map((c) => c.name), ['LmRecordsBeginVisit', 'LmRecordsRecordSettingsRead']);
 });
 
+test('the report fields and a loaded sibling registration go to the open visit only', async () => {
+  const env = setup();
+  env.recorder.visitDetails({ technician: 'nobody yet' }); // no visit: nothing to update
+  connect(env, usbUnit);
+  env.recorder.visitDetails({ technician: 'Aki', customer: 'Water board', notes: '' });
+  env.store.set({ siblingReg: { regInfo, prov: provenance(lanUnit, { source: 'sibling', time: 4000 }) } });
+  env.store.set({ busy: 0 }); // the same sibling registration is not kept twice
+  await env.recorder.idle();
+  assert.deepEqual(env.records('UpdateVisit'), [{ visitId: 101, technician: 'Aki', customer: 'Water board', notes: '' }]);
+  assert.deepEqual(env.records('RecordRegistration'), [{ visitId: 101, takenAt: 4000, source: 'sibling', raw: [], decoded: { regInfo }, unit: hex('009C0021') }]);
+});
+
 test('each kind of answer becomes its record, without the connection or any password', async () => {
   const farId = buildRoute(regInfo, { group: 0, kind: 'remote', num: 1 }).fields;
   const answers = {
