@@ -211,6 +211,63 @@ TEST_F(SiteLogicTest, FailuresComeBackAsErrorTexts) {
   EXPECT_EQ(CallOk("parseChannels", {lm::json::String("3-5")}).serialize(), "[3,4,5]");
 }
 
+// Answers and throws no page module gives, from a stand-in script.
+TEST(SiteLogicScript, OddAnswersAndThrowsAreErrorsOrNull) {
+  SiteLogic logic(R"(var LinkmeterSite = {
+    nothing() {},
+    fn() { return () => 1; },
+    cycle() { const a = {}; a.a = a; return a; },
+    text() { throw 'plain text'; },
+    typed() { throw new TypeError('bad type'); },
+    echo(...args) { return args; },
+  };)");
+  ASSERT_TRUE(logic.Ready()) << logic.LoadError();
+  struct Case {
+    const char* function;
+    const char* answer;  // nullptr: an error starting with `error`
+    const char* error;
+  };
+  const Case cases[] = {
+      {"nothing", "null", nullptr},
+      {"fn", nullptr, "fn gave an answer that is not JSON"},
+      {"cycle", nullptr, "cycle gave an answer that is not JSON"},
+      {"text", nullptr, "Error: plain text"},
+      {"typed", nullptr, "TypeError: bad type"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    std::optional<Value> answer = logic.Call(c.function, {}, &error);
+    if (c.answer) {
+      ASSERT_TRUE(answer) << c.function << ": " << error;
+      EXPECT_EQ(answer->serialize(), c.answer) << c.function;
+    } else {
+      EXPECT_FALSE(answer) << c.function;
+      EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.function << ": " << error;
+    }
+  }
+  // Arguments arrive as the JSON they were, text with quotes and all.
+  Array args{lm::json::String("a \"quoted\" é"), lm::json::Number(2.5), Value(), lm::json::MakeObject({{"k", Value(true)}})};
+  std::optional<Value> echoed = logic.Call("echo", args, nullptr);
+  ASSERT_TRUE(echoed);
+  EXPECT_EQ(echoed->serialize(), Value(args).serialize());
+}
+
+TEST(SiteLogicScript, AScriptThatFailsToLoadSaysWhy) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"throw new Error('broken bundle');", "Error: broken bundle"},
+      {"var LinkmeterSite = ;", "SyntaxError"},
+      {"var Other = {};", "no LinkmeterSite"},
+  };
+  for (auto [script, why] : cases) {
+    SiteLogic logic{std::string_view(script)};
+    EXPECT_FALSE(logic.Ready()) << script;
+    EXPECT_NE(logic.LoadError().find(why), std::string::npos) << logic.LoadError();
+    std::string error;
+    EXPECT_FALSE(logic.Call("route", {}, &error));
+    EXPECT_EQ(error, logic.LoadError());
+  }
+}
+
 TEST_F(SiteLogicTest, RefusesCallsFromAnotherThread) {
   std::string error;
   bool answered = true;

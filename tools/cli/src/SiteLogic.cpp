@@ -36,7 +36,12 @@ std::string TakeException(JSCContext* context) {
   const char* name = jsc_exception_get_name(exception);
   const char* message = jsc_exception_get_message(exception);
   std::string text = name && *name ? name : "Error";
-  if (message && *message) text += std::string(": ") + message;
+  if (message && *message) {
+    text += std::string(": ") + message;
+  } else if (GText whole(jsc_exception_to_string(exception)); whole && *whole) {
+    // A thrown value that is no Error: its own text.
+    text += std::string(": ") + whole.get();
+  }
   jsc_context_clear_exception(context);
   return text;
 }
@@ -53,10 +58,11 @@ struct SiteLogic::Context {
   std::set<std::string, std::less<>> functions;
 };
 
-SiteLogic::SiteLogic() : owner_(std::this_thread::get_id()) {
+SiteLogic::SiteLogic() : SiteLogic(lm::embedded::SiteLogicBundle()) {}
+
+SiteLogic::SiteLogic(std::string_view bundle) : owner_(std::this_thread::get_id()) {
   auto ctx = std::make_unique<Context>();
   ctx->context.reset(jsc_context_new());
-  const std::string_view bundle = lm::embedded::SiteLogicBundle();
   GRef<JSCValue> done(jsc_context_evaluate_with_source_uri(ctx->context.get(), bundle.data(),
                                                             static_cast<gssize>(bundle.size()), kSourceUri, 1));
   if (std::string thrown = TakeException(ctx->context.get()); !thrown.empty()) {

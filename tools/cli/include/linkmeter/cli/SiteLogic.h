@@ -64,6 +64,8 @@ class SiteLogic {
  public:
   // Loads the bundle into a fresh context; Ready() says whether it worked.
   SiteLogic();
+  // Loads `script` instead, which must set the global LinkmeterSite (tests).
+  explicit SiteLogic(std::string_view script);
   ~SiteLogic();
   SiteLogic(const SiteLogic&) = delete;
   SiteLogic& operator=(const SiteLogic&) = delete;
