@@ -220,6 +220,10 @@ def download_log_settings():
     check("settings: never the password", "vela1234" not in out, out)
     kinds = dict(store_rows("select 'downloads', count(*) from downloads union all select 'logs', count(*) from event_logs"))
     check("downloads and logs recorded", kinds == {"downloads": 3, "logs": 2}, kinds)
+    # Every read is kept, also reads answered within the same millisecond:
+    # RUINF and RDTIM on each of the 7 connections, then 1 and 10 blocks.
+    reads = store_rows("select count(*) from settings_readbacks")[0][0]
+    check("every settings read recorded", reads == 7 * 2 + 1 + 10, reads)
 
 
 def silent_base_unit():

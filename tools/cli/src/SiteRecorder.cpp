@@ -1,5 +1,6 @@
 #include "linkmeter/cli/SiteRecorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
 #include <set>
@@ -94,6 +95,11 @@ void SiteRecorder::EndVisit() {
 void SiteRecorder::Answer(const std::string& mnemonic, const lm::json::Value& answer, std::optional<int64_t> unit,
                           int64_t at, const std::string& source) {
   if (!visitId_) return;
+  // Two reads with empty raw bytes in the same millisecond would make one
+  // content id, and the store would keep only the first: each read gets a
+  // time of its own.
+  at = std::max(at, lastTakenAt_ + 1);
+  lastTakenAt_ = at;
   lm::json::Object arg{{"visitId", lm::json::Number(*visitId_)}, {"takenAt", lm::json::Number(at)},
                        {"source", lm::json::String(source)}, {"raw", lm::json::Value(lm::json::Array())}};
   if (unit) arg["unit"] = lm::json::Number(*unit);

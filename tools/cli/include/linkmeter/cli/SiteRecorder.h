@@ -54,6 +54,7 @@ class SiteRecorder {
   Progress& progress_;
   bool enabled_;
   std::optional<int64_t> visitId_;
+  int64_t lastTakenAt_ = 0;
   std::string error_;
 };
 
