@@ -101,7 +101,8 @@ test('a visit begins with the connected unit and ends on disconnect or another u
     assert.deepEqual(env.recordsCalls().slice(before).map((c) => c.name.slice(9)), expected, JSON.stringify(patch));
   }
   const [first, second] = env.records('BeginVisit');
-  assert.deepEqual(first, { site: { serial: hex('009C0021'), name: 'RIVERSIDE', model: 'VL-B7' }, technician: 'Aki' });
+  assert.ok(first.startedAt > 0);
+  assert.deepEqual({ ...first, startedAt: 0 }, { site: { serial: hex('009C0021'), name: 'RIVERSIDE', model: 'VL-B7' }, startedAt: 0, technician: 'Aki' });
   assert.equal(second.site.serial, hex('009A0011'));
   assert.deepEqual(env.records('EndVisit').map((a) => a.visitId), [101, 102]);
 });

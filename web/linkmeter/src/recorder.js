@@ -37,7 +37,9 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
 
   function beginVisit(unit, serial) {
     const v = { serial, id: null };
-    const arg = { site: { serial, name: unit.name || '', model: unit.model || '' }, ...details() };
+    // The start time goes with the call, so a call tried again after a busy
+    // store begins the same visit.
+    const arg = { site: { serial, name: unit.name || '', model: unit.model || '' }, startedAt: Date.now(), ...details() };
     push(async () => {
       v.id = (await records.beginVisit(arg)).id;
     });
