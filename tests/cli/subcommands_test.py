@@ -10,6 +10,7 @@ import csv
 import io
 import json
 import os
+import pty
 import sqlite3
 import subprocess
 import sys
@@ -252,8 +253,31 @@ def records():
     expect(["records", "import", os.path.join(ROOT, "none")], FAILED, err_has=["the import failed"])
 
 
+def progress():
+    """Progress on standard error: a bar redrawn in place on a terminal,
+    plain lines otherwise; standard output keeps only the result."""
+    master, slave = pty.openpty()
+    p = subprocess.Popen([CLI, "--demo", "units", "--format", "json"], stdout=subprocess.PIPE, stderr=slave, env=env())
+    os.close(slave)
+    seen = b""
+    while True:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        seen += chunk
+    out, _ = p.communicate(timeout=60)
+    os.close(master)
+    check("terminal: a bar redrawn in place", b"\r[" in seen and b"%" in seen and b"#" in seen, seen)
+    check("terminal: stdout is the result alone", json.loads(out)["units"], out)
+    _, _, err = run("--demo", "units")
+    check("plain lines otherwise", "\r" not in err and "LAN search" in err.splitlines()[1], err)
+
+
 GROUPS = {f.__name__: f for f in (usage, units, choose_unit, survey_route, survey_site, scan, download_log_settings,
-                                  silent_base_unit, records)}
+                                  silent_base_unit, records, progress)}
 
 if __name__ == "__main__":
     GROUPS[sys.argv[2]]()
