@@ -37,9 +37,9 @@ class HistoryView {
     this.before = h('select', { id: 'history-compare-before' });
     this.after = h('select', { id: 'history-compare-after' });
     this.worseBy = h('input', { id: 'history-worse-by', type: 'number', min: 1, max: 255, step: 1, size: 4, value: String(loadWorseBy(ctx.storage)) });
-    this.compareButton = h('button', { id: 'history-compare-run', text: t('history.compare.run'), onclick: () => this.compare() });
+    this.compareButton = h('button', { id: 'history-compare-run', text: t('history.compare.run'), onclick: () => this.guarded(() => this.compare()) });
     this.compareOut = h('div', { id: 'history-compare-out' });
-    this.trendUnit = h('select', { id: 'history-trend-unit', onchange: () => this.loadTrend() });
+    this.trendUnit = h('select', { id: 'history-trend-unit', onchange: () => this.guarded(() => this.loadTrend()) });
     this.trendBox = h('div', { id: 'history-trend-chart', class: 'chart', dataset: { points: '0', visits: '0' } });
     this.trendRows = h('tbody', { id: 'history-trend-table' });
     this.chart = null;
