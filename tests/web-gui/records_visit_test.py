@@ -1,8 +1,8 @@
 """One normal visit is recorded end to end, with no save step: in the real
 program on the demo site, driven through WebDriver, RIVERSIDE is connected,
 its registration read, a site survey and a two-round channel scan run, its
-unit settings read and one written, the technician's name typed into the
-report; then it is disconnected, GREENHOUSE connected and the window closed
+unit settings read and one written, its event log read, a far unit's
+recorded data downloaded, the technician's name typed into the report; then it is disconnected, GREENHOUSE connected and the window closed
 through the program's close protocol. The store, read with sqlite3 after
 the program ended, holds both visits (each ended: by the disconnect and by
 the close), every record of each kind, the audit of the write, and no
@@ -22,6 +22,7 @@ import pagedriver
 from page_flows_test import check, PASSWORD
 from link_quality_test import read_site
 from page_provenance_test import connect
+from service_flows_test import choose_source
 from records_kill_test import store_path, open_store, program_pids, wait_gone
 
 RIVERSIDE, GREENHOUSE = "009C0021", "009A0011"
@@ -59,6 +60,22 @@ def settings_read_and_write(page):
     page.type_into("#set-unit-NAME", "RIVER-2")
     page.click("#set-unit-write")
     page.wait_for(lambda: page.all("#set-unit [data-test=readback-row][data-key=NAME]"), 20, "the read-back")
+    written(page)
+
+
+def event_log(page):
+    page.click("#tab-eventlog")
+    page.click("#log-read")
+    page.wait_for(lambda: page.all("#log-rows [data-test=log-row]"), 30, "log rows")
+    written(page)
+
+
+def far_unit_download(page):
+    page.click("#tab-recorded")
+    page.wait_for(lambda: len(page.all("#rec-source option")) > 1, 10, "the far units")
+    choose_source(page, 1)
+    page.click("#rec-download")
+    page.wait_for(lambda: page.attr("#rec-charts", "data-plot-ms"), 120, "the plot")
     written(page)
 
 
@@ -128,11 +145,17 @@ def check_store(path):
         reads = rows(db, "SELECT decoded_json FROM settings_readbacks WHERE visit_id = ?", visit)
         names = [json.loads(r[0]).get("NAME") for r in reads]
         check("RIVERSIDE" in names and "RIVER-2" in names, "the unit settings read before and after: %s" % names)
+        logs = rows(db, "SELECT decoded_json FROM event_logs WHERE visit_id = ?", visit)
+        check(len(logs) == 1 and json.loads(logs[0][0])["logs"], "the event log kept: %d" % len(logs))
+        downloads = rows(db, "SELECT length(header), length(raw), unit FROM downloads WHERE visit_id = ?", visit)
+        check(len(downloads) == 1 and downloads[0][0] == 64 and downloads[0][1] > 0,
+              "the download's header and bytes kept: %s" % downloads)
         audit = rows(db, "SELECT w.succeeded, k.key, k.old_json, k.new_json FROM settings_writes w "
                          "JOIN settings_write_keys k ON k.write_id = w.id WHERE w.visit_id = ?", visit)
         check(audit == [(1, "NAME", '"RIVERSIDE"', '"RIVER-2"')], "the write's audit: %s" % audit)
         counts = {t: rows(db, "SELECT COUNT(*) FROM %s" % t)[0][0] for t in (
-            "registration_snapshots", "probes", "hop_stats", "scan_rounds", "settings_readbacks", "settings_writes")}
+            "registration_snapshots", "probes", "hop_stats", "scan_rounds", "settings_readbacks", "settings_writes",
+            "event_logs", "downloads")}
         print("store after the visit: %s" % counts, flush=True)
     finally:
         db.close()
@@ -147,8 +170,8 @@ def main(binary, artefacts):
     with pagedriver.shelltest.temp_root() as root:
         page = pagedriver.Page(binary, root, artefacts)
         try:
-            pagedriver.run_steps(page, [read_site, site_survey, channel_scan, settings_read_and_write, technician,
-                                        disconnect_and_connect_another, close_window])
+            pagedriver.run_steps(page, [read_site, site_survey, channel_scan, settings_read_and_write, event_log,
+                                        far_unit_download, technician, disconnect_and_connect_another, close_window])
         finally:
             try:
                 page.quit()
