@@ -11,6 +11,8 @@ import io
 import json
 import os
 import pty
+import signal
+import time
 import sqlite3
 import subprocess
 import sys
@@ -276,8 +278,37 @@ def progress():
     check("plain lines otherwise", "\r" not in err and "LAN search" in err.splitlines()[1], err)
 
 
+def interrupt():
+    """SIGINT in the middle of a site survey or a scan ends it between two
+    probes: what was gathered is printed and kept (the survey without an end
+    time, the visit ended), partly done."""
+    for args, ready, limit in ((["survey", "--site"], "unit 4/20", 20), (["scan", "--rounds", "100"], "round 2/100", 10)):
+        p = subprocess.Popen([CLI, "--demo", *args, "--format", "json"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True, env=env())
+        err = ""
+        for line in p.stderr:
+            err += line
+            if ready in line:
+                break
+        start = time.monotonic()
+        p.send_signal(signal.SIGINT)
+        out, rest = p.communicate(timeout=30)
+        took = time.monotonic() - start
+        name = args[0]
+        check(f"{name}: stopped partly done", p.returncode == PARTLY, f"{p.returncode}\n{err}{rest}")
+        check(f"{name}: stopped soon", took < limit, took)
+        data = json.loads(out)
+        if name == "survey":
+            check("survey: the units done", data["stopped"] and 3 <= len(data["units"]) < 20, len(data["units"]))
+        else:
+            check("scan: the rounds done", data["cutOff"] and 1 <= len(data["rounds"]) < 100, len(data["rounds"]))
+    check("survey kept without an end", store_rows("select ended_at is null from surveys") == [(1,)])
+    check("scan kept", store_rows("select count(*) from channel_scans")[0][0] == 1)
+    check("visits ended", store_rows("select count(*) from visits where ended_at is null") == [(0,)])
+
+
 GROUPS = {f.__name__: f for f in (usage, units, choose_unit, survey_route, survey_site, scan, download_log_settings,
-                                  silent_base_unit, records, progress)}
+                                  silent_base_unit, records, progress, interrupt)}
 
 if __name__ == "__main__":
     GROUPS[sys.argv[2]]()

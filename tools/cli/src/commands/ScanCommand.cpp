@@ -14,6 +14,8 @@
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
+#include "linkmeter/cli/monitor/CancelToken.h"
+#include "linkmeter/cli/monitor/StopSignals.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -130,6 +132,11 @@ void Report(CommandContext& ctx, UnitSession& session, const Value& result, cons
 }
 
 int Run(CommandContext& ctx) {
+  // SIGINT or SIGTERM ends the work between two probes or calls; what was
+  // gathered is printed and kept, the visit ended.
+  monitor::CancelToken stop;
+  monitor::StopSignals signals(stop);
+  if (!ctx.stop) ctx.stop = &stop.Flag();
   SiteLogic logic;
   if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
   std::string error;

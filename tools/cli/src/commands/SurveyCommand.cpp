@@ -12,6 +12,8 @@
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
+#include "linkmeter/cli/monitor/CancelToken.h"
+#include "linkmeter/cli/monitor/StopSignals.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -130,6 +132,11 @@ Value Json(const UnitSession& session, const SurveyPlan& plan, const SurveyOutco
 }
 
 int Run(CommandContext& ctx) {
+  // SIGINT or SIGTERM ends the work between two probes or calls; what was
+  // gathered is printed and kept, the visit ended.
+  monitor::CancelToken stop;
+  monitor::StopSignals signals(stop);
+  if (!ctx.stop) ctx.stop = &stop.Flag();
   SiteLogic logic;
   if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
   int status = kExitOk;
