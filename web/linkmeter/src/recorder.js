@@ -13,6 +13,9 @@ import { ScanRecorder } from './recorderscan.js';
 import { serialKey, unitOf, answerData, readPair, isWrite, isSettingsRead, writeChanges } from './recorderkinds.js';
 
 const PROBES = new Set(['EWLEX', 'EWLRU']);
+// Reads held for a unit connected by address until its serial is known
+// (its first few answers); more are not held.
+const HELD_MAX = 20;
 const DOWNLOADS = new Set(['EISUC', 'EWSUC']);
 
 function failureText(e) {
@@ -34,6 +37,7 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
   let visit = null; // {serial, id}: id null until the store answered
   let waiting = []; // captures of a unit whose serial is not known yet
   let busy = 0;
+  let siblingSeen = null;
 
   function beginVisit(unit, serial) {
     const v = { serial, id: null };
@@ -93,7 +97,7 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
   // Every device call's outcome (recordertap.js).
   function seen(c) {
     if (!visit) {
-      if (store.get().unit) waiting.push(c);
+      if (store.get().unit && waiting.length < HELD_MAX) waiting.push(c);
       return;
     }
     if (PROBES.has(c.mnemonic)) surveys.probe(c, store.get(), visit);
@@ -105,8 +109,8 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
   // The sibling application's registration, when loaded during a visit.
   function sibling(s) {
     const reg = s.siblingReg;
-    if (!reg || reg === sibling.seen || !visit) return;
-    sibling.seen = reg;
+    if (!reg || reg === siblingSeen || !visit) return;
+    siblingSeen = reg;
     const unit = serialKey(reg.prov && reg.prov.base && reg.prov.base.serial);
     raw('recordRegistration', { takenAt: (reg.prov && reg.prov.time) || Date.now(), source: 'sibling', raw: [], decoded: { regInfo: reg.regInfo }, ...(unit === null ? {} : { unit }) });
   }
