@@ -282,7 +282,7 @@ def interrupt():
     """SIGINT in the middle of a site survey or a scan ends it between two
     probes: what was gathered is printed and kept (the survey without an end
     time, the visit ended), partly done."""
-    for args, ready, limit in ((["survey", "--site"], "unit 4/20", 20), (["scan", "--rounds", "100"], "round 2/100", 10)):
+    for args, ready, limit in ((["survey", "--site"], "unit 4/20", 30), (["scan", "--rounds", "100"], "round 2/100", 30)):
         p = subprocess.Popen([CLI, "--demo", *args, "--format", "json"], stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, text=True, env=env())
         err = ""
