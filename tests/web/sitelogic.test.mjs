@@ -124,6 +124,14 @@ test('a whole-site survey: thresholds from the caller, unusable ones refused, un
     assert.throws(() => site.siteSurvey(regInfo, units, { thresholds }), message);
     assert.throws(() => site.routeResult(regInfo, target(1), [], { thresholds }), message);
   }
+  // A failure sentence in the language asked for, for that call only.
+  const failedMsg = (options) => site.siteSurvey(regInfo, [{ target: target(3), probes: [] }], { when: WHEN, ...options }).results[0].msg;
+  const ja = failedMsg({});
+  const en = failedMsg({ language: 'en' });
+  assert.notEqual(en, ja);
+  assert.equal(failedMsg({}), ja);
+  // Input that is no survey is the caller's mistake, not a unit's failure.
+  assert.throws(() => site.siteSurvey(regInfo, [{ target: target(1), probes: 5 }]), TypeError);
   // Some of the units only: the rest are listed as not surveyed.
   const some = site.siteSurvey(regInfo, units.slice(0, 1), { when: WHEN });
   assert.equal(some.complete, false);

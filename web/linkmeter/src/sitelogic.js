@@ -14,7 +14,7 @@ import { DEFAULT_THRESHOLDS, thresholdProblem as problemOf } from './thresholds.
 import { parseChannels as parseChannelText, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from './channels.js';
 import { compareSiteSurveys as compareSurveys } from './compare.js';
 import { DeviceError } from './api.js';
-import { setLanguage } from './i18n.js';
+import { setLanguage, language } from './i18n.js';
 
 export { levelClass, batteryClass } from './quality.js';
 export { hopVerdict, routeVerdict, VERDICTS } from './linkstats.js';
@@ -126,16 +126,29 @@ function unitResult(regInfo, unit, known, at, th) {
   try {
     return judgedRoute(regInfo, unit.target, unit.probes, at, th);
   } catch (e) {
-    return failedResult(regInfo, known, e, at);
+    // Anything else is a caller's mistake, which must not pass for a unit's failure.
+    if (e instanceof RouteError) return failedResult(regInfo, known, e, at);
+    throw e;
   }
 }
 
 // A whole-site survey as the page's site survey keeps it: one result per
 // unit in the order of the targets, and the report's summary of them.
 export function siteSurvey(regInfo, units, options = {}) {
+  if (!options.language || options.language === language()) return judgedSite(regInfo, units, options);
+  // The failure sentences in the language asked for, this call only.
+  const before = language();
+  setLanguage(options.language);
+  try {
+    return judgedSite(regInfo, units, options);
+  } finally {
+    setLanguage(before);
+  }
+}
+
+function judgedSite(regInfo, units, options) {
   const th = thresholdsOf(options);
   const at = whenOf(options);
-  if (options.language) setLanguage(options.language);
   const targets = options.targets || bookTargets(regInfo);
   let survey = newSurvey({ prov: null, reg: { regInfo }, targets, now: at.getTime() });
   for (const u of units || []) {
