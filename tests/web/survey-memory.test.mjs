@@ -18,9 +18,9 @@ const stubs = {
   'catalogue-rules': "export default { surveys: ['EWLEX', 'EWLRU'], commands: { EWLEX: {}, EWLRU: {} } };",
   uplot: `const live = globalThis.__charts = globalThis.__charts || new Set();
     export default class Chart {
-      constructor(opts, data, el) { this.data = data; this.el = el; live.add(this); }
-      setData(data) { this.data = data; }
-      redraw() {}
+      constructor(opts, data, el) { this.data = data; this.el = el; this.draws = 1; this.opts = opts; live.add(this); }
+      setData(data) { this.data = data; this.draws++; }
+      redraw() { this.draws++; }
       destroy() { live.delete(this); }
     }`,
 };
@@ -104,6 +104,7 @@ async function repeatSurvey() {
         await settle();
       }
     },
+    draws: () => [...globalThis.__charts].map((c) => c.draws),
     // What the page keeps of the survey.
     kept: () => ({
       elements: element.querySelectorAll('*').length,
@@ -128,8 +129,11 @@ test('a repeat survey of thousands of rounds keeps the same state as after its f
   ];
   let settled = null;
   for (const [rounds, points] of steps) {
+    const drawn = survey.draws();
     await survey.rounds(rounds);
     const kept = survey.kept();
+    // One drawing per chart and round: the new point's.
+    assert.deepEqual(survey.draws(), drawn.map((n) => n + rounds), `${rounds} rounds drawn`);
     const what = `after ${survey.asked()} rounds`;
     assert.deepEqual(kept.points, [points, points, points], what);
     assert.equal(kept.charts, 3, what);
@@ -140,6 +144,12 @@ test('a repeat survey of thousands of rounds keeps the same state as after its f
     if (points === HISTORY_POINTS) settled = kept;
   }
   assert.equal(survey.$('#survey-history').dataset.points, String(survey.asked()));
+  // Changed boundaries rejudge the route and redraw each chart's bands once.
+  const drawn = survey.draws();
+  survey.store.set({ thresholds: { level: { good: 200, fair: 180, weak: 160 }, battery: { ok: 50, low: 20 } } });
+  assert.deepEqual(survey.draws(), drawn.map((n) => n + 1));
+  assert.equal(survey.$('#survey-route').dataset.verdict, 'bad');
+  assert.equal(survey.$('#survey-history [data-test=history]').dataset.bands, '160,180,200');
   // Every probe is in the statistics, however few points are drawn.
   const far = survey.$('#survey-route [data-test=hop][data-num="5"]');
   assert.equal(far.dataset.asked, String(survey.asked()));

@@ -125,6 +125,12 @@ class SurveyView {
     fill(this.routeBox, routeLine(result, result.prov.base.name));
     fill(this.warnBox, warnings(result).map((w) => h('li', { test: 'warning', text: w })));
     this.routeBox.dataset.verdict = result.verdict || 'none';
+  }
+
+  // Changed boundaries: the route rejudged and the charts' bands redrawn
+  // (a new round's point redraws its chart by itself).
+  rejudge(s) {
+    this.drawResult(s);
     this.histories.forEach((x) => x.redraw());
   }
 
@@ -210,7 +216,7 @@ class SurveyView {
     // One operation at a time on the unit: another view's scan or survey
     // blocks starting.
     if (!this.job.running()) this.start.disabled = surveyBlock(s) !== '' || s.busy > 0;
-    if (this.result && currentThresholds(s) !== this.judgedBy) this.drawResult(s);
+    if (this.result && currentThresholds(s) !== this.judgedBy) this.rejudge(s);
     this.mark(s);
   }
 
