@@ -7,13 +7,18 @@
 # main-thread stall (a 20 ms timer's lateness), and the memory (RSS and private)
 # of the window process and the page process over a repeat route survey at
 # the shortest interval, as growth per hour (least squares after warm-up).
-# usage: site256.py LINKMETER LINKMETER-SIM [minutes of the repeat survey, 10]
+# Private memory is the process's own pages; anonymous memory is what its
+# heaps hold, which other processes sharing a library cannot move (a library
+# page turns private when the last other process mapping it exits).
+# usage: site256.py LINKMETER LINKMETER-SIM [minutes of the repeat survey, 10] [memory]
+# ("memory": the repeat survey alone, after one registration read)
 import json, os, re, subprocess, sys, tempfile, time
 from selenium import webdriver
 from selenium.webdriver.common.by import By
 from selenium.webdriver.webkitgtk.options import Options
 
 MINUTES = float(sys.argv[3]) if len(sys.argv) > 3 else 10.0
+MEMORY_ONLY = sys.argv[4:5] == ["memory"]
 HOP_MS = 40
 PASSWORD = "bench256"
 MODELS = (92, 94, 97, 98)
@@ -71,16 +76,19 @@ def comm(pid):
 
 
 def memory_kb(pid):
-    """(RSS, private) in kB: private memory is the process's own, whatever
-    other processes on the machine share with it."""
-    rss = private = 0
+    """(RSS, private, anonymous) in kB: private memory is the process's own,
+    whatever other processes on the machine share with it; anonymous is its
+    heaps (no file behind them)."""
+    rss = private = anon = 0
     with open("/proc/%d/smaps_rollup" % pid) as f:
         for line in f:
             if line.startswith("Rss:"):
                 rss = int(line.split()[1])
             elif line.startswith(("Private_Clean:", "Private_Dirty:")):
                 private += int(line.split()[1])
-    return rss, private
+            elif line.startswith("Anonymous:"):
+                anon = int(line.split()[1])
+    return rss, private, anon
 
 
 def slope_per_hour(samples):
@@ -166,6 +174,117 @@ def fmt(values):
     return "median %.0f ms, max %.0f ms (n=%d)" % (values[len(values) // 2], values[-1], len(values))
 
 
+def registration_phase(b):
+    b.tab("site")
+    tree = b.read("#site-read", "site", 5)
+    nodes = b.js("return document.querySelectorAll('#site-tree *').length")
+    print("registration answer -> site tree on screen: %s; %d nodes, groups collapsed" % (fmt(tree), nodes))
+    b.js("window.__lmView = 'group'")
+    opened = []
+    for gi in range(3):
+        t = b.js("const t0 = performance.now(); const d = document.querySelector(\"#site-tree [data-test=group][data-index='%d']\");"
+                 "d.open = true; return new Promise((ok) => d.addEventListener('toggle', () => requestAnimationFrame(() => setTimeout(() => ok(performance.now() - t0), 0)), {once: true}));" % gi)
+        opened.append(t)
+    print("opening one group of the tree (32 units): %s" % fmt(opened))
+
+    first = b.tab("registration")
+    reg = b.read("#reg-read", "registration", 5)
+    inputs = b.js("return document.querySelectorAll('#reg-groups input').length")
+    nodes = b.js("return document.querySelectorAll('#reg-groups *').length")
+    print("first switch to the registration editor: %.0f ms" % first)
+    print("registration answer -> editor on screen: %s; %d inputs, %d nodes" % (fmt(reg), inputs, nodes))
+    opened = []
+    for gi in range(3):
+        t = b.js("const t0 = performance.now(); const d = document.querySelector(\"#reg-groups [data-test=reg-group][data-index='%d']\");"
+                 "d.open = true; return new Promise((ok) => d.addEventListener('toggle', () => requestAnimationFrame(() => setTimeout(() => ok(performance.now() - t0), 0)), {once: true}));" % gi)
+        opened.append(t)
+    print("opening one group of the editor (32 units): %s; %d inputs now" % (fmt(opened), b.js("return document.querySelectorAll('#reg-groups input').length")))
+    b.tab("survey")
+    print("survey targets listed: %d" % b.js("return document.querySelectorAll('#survey-target option').length"))
+
+
+def site_survey_phase(b):
+    # Tab switches while the whole site is surveyed.
+    b.tab("sitesurvey")
+    b.js("const p = document.getElementById('sitesurvey-probes'); if (p) { p.value = '1'; p.dispatchEvent(new Event('input')); p.dispatchEvent(new Event('change')); }")
+    b.clear()
+    b.find("#sitesurvey-start").click()
+    started = time.monotonic()
+    # Which view on show stalls the page: 20 s on each with no switching,
+    # then switches every second until the survey ends.
+    for view in ("units", "site", "registration", "sitesurvey", "report"):
+        b.tab(view)
+        b.clear()
+        time.sleep(20)
+        late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
+        rows = b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length")
+        print("  on %-12s (%3d rows): longest stall %.0f ms, stalls over 100 ms: %d" % (view, rows, late, stalls), flush=True)
+    views = ["site", "registration", "sitesurvey", "report", "survey", "channels", "units"]
+    switches, i = [], 0
+    b.clear()
+    while time.monotonic() - started < 900:
+        time.sleep(1.0)
+        view = views[i % len(views)]
+        switches.append((view, b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length"), b.tab(view)))
+        i += 1
+        if b.js("return document.getElementById('sitesurvey-cancel').disabled") and i > len(views):
+            break
+    late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
+    rows = b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length")
+    print("site survey of %d units in %.0f s" % (rows, time.monotonic() - started))
+    print("tab switches during it: %s" % fmt([t for _, _, t in switches]))
+    for view in views:
+        print("  to %-12s %s" % (view, fmt([t for v, _, t in switches if v == view] or [0])))
+    print("main thread while switching: longest stall %.0f ms, stalls over 100 ms: %d" % (late, stalls))
+
+
+NODES = "return document.getElementsByTagName('*').length"
+
+
+def memory_phase(b):
+    # Memory over a repeat route survey at the shortest interval.
+    b.tab("survey")
+    target = b.js("const s = document.getElementById('survey-target'); const o = [...s.options].find((x) => x.value === '0:remote:5');"
+                  "s.value = o ? o.value : s.options[0].value; s.dispatchEvent(new Event('change')); return s.value")
+    interval = b.js("const i = document.getElementById('survey-interval'); i.value = i.min || '2'; i.dispatchEvent(new Event('input')); i.dispatchEvent(new Event('change')); return i.value")
+    if not b.find("#survey-repeat").is_selected():
+        b.find("#survey-repeat").click()
+    b.find("#survey-start").click()
+    window = [p for p in descendants(os.getpid()) if comm(p) == "linkmeter"]
+    page = [p for p in descendants(window[0]) if comm(p).startswith("WebKitWebProces")]
+    procs = {"window": window[0], "page": page[0]}
+    samples = {k: [] for k in procs}
+    b.clear()
+    started = time.monotonic()
+    print("repeat survey of %s every %s s for %.0f minutes" % (target, interval, MINUTES), flush=True)
+    late_tabs = []
+    nodes = [b.js(NODES)]
+    while time.monotonic() - started < MINUTES * 60:
+        time.sleep(15)
+        t = time.monotonic() - started
+        for k, pid in procs.items():
+            samples[k].append((t, memory_kb(pid)))
+        if int(t) % 120 < 15:
+            late_tabs.append(b.tab("site"))
+            late_tabs.append(b.tab("survey"))
+            nodes.append(b.js(NODES))
+            print("  %4.0f s: page RSS %.1f MB, anonymous %.1f MB; %d elements in the page" % (
+                t, samples["page"][-1][1][0] / 1024, samples["page"][-1][1][2] / 1024, nodes[-1]), flush=True)
+    points = b.js("return document.getElementById('survey-history').dataset.points")
+    late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
+    b.find("#survey-cancel").click()
+    for k, s in samples.items():
+        warm = [x for x in s if x[0] >= 120] or s
+        print("%s process: RSS %.1f -> %.1f MB, private %.1f -> %.1f MB; growth after 2 min: RSS %+.1f MB/h, private %+.1f MB/h" % (
+            k, s[0][1][0] / 1024, s[-1][1][0] / 1024, s[0][1][1] / 1024, s[-1][1][1] / 1024,
+            slope_per_hour([(t, v[0]) for t, v in warm]), slope_per_hour([(t, v[1]) for t, v in warm])))
+        print("%s process: anonymous %.1f -> %.1f MB, growth after 2 min %+.1f MB/h" % (
+            k, s[0][1][2] / 1024, s[-1][1][2] / 1024, slope_per_hour([(t, v[2]) for t, v in warm])))
+    print("elements in the page: %d at the start, %d at the end" % (nodes[0], nodes[-1]))
+    print("rounds plotted: %s; tab switches during it: %s; longest stall %.0f ms, stalls over 100 ms: %d" % (
+        points, fmt(late_tabs or [0]), late, stalls))
+
+
 def main(binary, sim_binary):
     root = tempfile.mkdtemp(prefix="site256-")
     for d in ("home", "config", "runtime"):
@@ -190,102 +309,14 @@ def main(binary, sim_binary):
         b.find("#password-ok").click()
         b.wait(lambda: "BIG-SITE" in b.find("#connected-unit").text, 30, "the connection")
 
-        b.tab("site")
-        tree = b.read("#site-read", "site", 5)
-        nodes = b.js("return document.querySelectorAll('#site-tree *').length")
-        print("registration answer -> site tree on screen: %s; %d nodes, groups collapsed" % (fmt(tree), nodes))
-        b.js("window.__lmView = 'group'")
-        opened = []
-        for gi in range(3):
-            t = b.js("const t0 = performance.now(); const d = document.querySelector(\"#site-tree [data-test=group][data-index='%d']\");"
-                     "d.open = true; return new Promise((ok) => d.addEventListener('toggle', () => requestAnimationFrame(() => setTimeout(() => ok(performance.now() - t0), 0)), {once: true}));" % gi)
-            opened.append(t)
-        print("opening one group of the tree (32 units): %s" % fmt(opened))
-
-        first = b.tab("registration")
-        reg = b.read("#reg-read", "registration", 5)
-        inputs = b.js("return document.querySelectorAll('#reg-groups input').length")
-        nodes = b.js("return document.querySelectorAll('#reg-groups *').length")
-        print("first switch to the registration editor: %.0f ms" % first)
-        print("registration answer -> editor on screen: %s; %d inputs, %d nodes" % (fmt(reg), inputs, nodes))
-        opened = []
-        for gi in range(3):
-            t = b.js("const t0 = performance.now(); const d = document.querySelector(\"#reg-groups [data-test=reg-group][data-index='%d']\");"
-                     "d.open = true; return new Promise((ok) => d.addEventListener('toggle', () => requestAnimationFrame(() => setTimeout(() => ok(performance.now() - t0), 0)), {once: true}));" % gi)
-            opened.append(t)
-        print("opening one group of the editor (32 units): %s; %d inputs now" % (fmt(opened), b.js("return document.querySelectorAll('#reg-groups input').length")))
-        b.tab("survey")
-        print("survey targets listed: %d" % b.js("return document.querySelectorAll('#survey-target option').length"))
-
-        # Tab switches while the whole site is surveyed.
-        b.tab("sitesurvey")
-        b.js("const p = document.getElementById('sitesurvey-probes'); if (p) { p.value = '1'; p.dispatchEvent(new Event('input')); p.dispatchEvent(new Event('change')); }")
-        b.clear()
-        b.find("#sitesurvey-start").click()
-        started = time.monotonic()
-        # Which view on show stalls the page: 20 s on each with no switching,
-        # then switches every second until the survey ends.
-        for view in ("units", "site", "registration", "sitesurvey", "report"):
-            b.tab(view)
-            b.clear()
-            time.sleep(20)
-            late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
-            rows = b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length")
-            print("  on %-12s (%3d rows): longest stall %.0f ms, stalls over 100 ms: %d" % (view, rows, late, stalls), flush=True)
-        views = ["site", "registration", "sitesurvey", "report", "survey", "channels", "units"]
-        switches, i = [], 0
-        b.clear()
-        while time.monotonic() - started < 900:
-            time.sleep(1.0)
-            view = views[i % len(views)]
-            switches.append((view, b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length"), b.tab(view)))
-            i += 1
-            if b.js("return document.getElementById('sitesurvey-cancel').disabled") and i > len(views):
-                break
-        late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
-        rows = b.js("return document.querySelectorAll('#sitesurvey-results tr[data-test=result-row]').length")
-        print("site survey of %d units in %.0f s" % (rows, time.monotonic() - started))
-        print("tab switches during it: %s" % fmt([t for _, _, t in switches]))
-        for view in views:
-            print("  to %-12s %s" % (view, fmt([t for v, _, t in switches if v == view] or [0])))
-        print("main thread while switching: longest stall %.0f ms, stalls over 100 ms: %d" % (late, stalls))
-        if MINUTES <= 0:
-            return
-
-        # Memory over a repeat route survey at the shortest interval.
-        b.tab("survey")
-        target = b.js("const s = document.getElementById('survey-target'); const o = [...s.options].find((x) => x.value === '0:remote:5');"
-                      "s.value = o ? o.value : s.options[0].value; s.dispatchEvent(new Event('change')); return s.value")
-        interval = b.js("const i = document.getElementById('survey-interval'); i.value = i.min || '2'; i.dispatchEvent(new Event('input')); i.dispatchEvent(new Event('change')); return i.value")
-        if not b.find("#survey-repeat").is_selected():
-            b.find("#survey-repeat").click()
-        b.find("#survey-start").click()
-        window = [p for p in descendants(os.getpid()) if comm(p) == "linkmeter"]
-        page = [p for p in descendants(window[0]) if comm(p).startswith("WebKitWebProces")]
-        procs = {"window": window[0], "page": page[0]}
-        samples = {k: [] for k in procs}
-        b.clear()
-        started = time.monotonic()
-        print("repeat survey of %s every %s s for %.0f minutes" % (target, interval, MINUTES), flush=True)
-        late_tabs = []
-        while time.monotonic() - started < MINUTES * 60:
-            time.sleep(15)
-            t = time.monotonic() - started
-            for k, pid in procs.items():
-                samples[k].append((t, memory_kb(pid)))
-            if int(t) % 120 < 15:
-                late_tabs.append(b.tab("site"))
-                late_tabs.append(b.tab("survey"))
-        points = b.js("return document.getElementById('survey-history').dataset.points")
-        late, stalls = b.js("return [__lm.maxLate, __lm.stalls]")
-        b.find("#survey-cancel").click()
-        for k, s in samples.items():
-            warm = [x for x in s if x[0] >= 120] or s
-            print("%s process: RSS %.1f -> %.1f MB, private %.1f -> %.1f MB; growth after 2 min: RSS %+.1f MB/h, private %+.1f MB/h" % (
-                k, s[0][1][0] / 1024, s[-1][1][0] / 1024, s[0][1][1] / 1024, s[-1][1][1] / 1024,
-                slope_per_hour([(t, v[0]) for t, v in warm]), slope_per_hour([(t, v[1]) for t, v in warm])))
-        print("rounds plotted: %s; tab switches during it: %s; longest stall %.0f ms, stalls over 100 ms: %d" % (
-            points, fmt(late_tabs or [0]), late, stalls))
+        if MEMORY_ONLY:
+            b.tab("site")
+            b.read("#site-read", "site", 1)
+        else:
+            registration_phase(b)
+            site_survey_phase(b)
+        if MINUTES > 0:
+            memory_phase(b)
     finally:
         b.driver.quit()
         sim.stdin.close()
