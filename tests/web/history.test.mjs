@@ -10,6 +10,7 @@ import { bytesToBase64 } from '../../web/linkmeter/src/records.js';
 import { isCurrent } from '../../web/linkmeter/src/provenance.js';
 import { HISTORY_TEXTS } from '../../web/linkmeter/src/historytexts.js';
 import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import { loadDom } from './dom-support.mjs';
 
 setLanguage('en');
 
@@ -139,4 +140,33 @@ test('the history texts carry the same keys and placeholders in both languages',
   const holes = (text) => (text.match(/\{\w+\}/g) || []).sort().join();
   assert.deepEqual(Object.keys(HISTORY_TEXTS.ja).sort(), Object.keys(HISTORY_TEXTS.en).sort());
   for (const key of Object.keys(HISTORY_TEXTS.en)) assert.equal(holes(HISTORY_TEXTS.ja[key]), holes(HISTORY_TEXTS.en[key]), key);
+});
+
+const dom = loadDom();
+test('any record opens read-only, dated, from the records, never current; each kind in its own form', { skip: !dom && 'no DOM module' }, async () => {
+  const { window } = dom.parseHTML('<!DOCTYPE html><html><body></body></html>');
+  Object.assign(globalThis, { document: window.document, Node: window.Node });
+  const { recordView } = await import('../../web/linkmeter/src/historyviewer.js');
+  const at = new Date(2026, 11, 9, 4, 15, 0).getTime();
+  const state = { unit: { serial: '009A0011' } }; // the same site connected now
+  const survey = surveyFromRecord(record(7, at, 117), { site, regInfo });
+  const logs = [{ localtime: 100, utctime: 100, category: 2, number: 7, str: 'old' }, { localtime: 200, utctime: 200, category: 3, number: 1, str: 'new' }];
+  const cases = [
+    // [record, options, selector of its body, rows in it]
+    [{ id: 7, kind: 'site-survey', startedAt: at }, { survey }, '[data-test=history-survey-row]', 3],
+    [{ id: 3, kind: 'event-log', takenAt: at, unit: site.serial, decoded: { logs }, raw: '' }, {}, '[data-test=history-log-row]', 2],
+    [{ id: 4, kind: 'settings-write', writtenAt: at, unit: 0x00c20104, succeeded: false, message: 'refused', changes: [{ key: 'Interval', old: 60, new: 30 }, { key: 'clock', new: 'x' }] }, {}, '[data-test=history-write-key]', 2],
+    [{ id: 5, kind: 'channel-scan', startedAt: at, rounds: [{ round: 0, at, raw: '', decoded: { readings: [] } }] }, {}, '[data-test=history-scan-round]', 1],
+    [{ id: 6, kind: 'registration', takenAt: at, unit: site.serial, source: 'unit', raw: bytesToBase64([1, 2, 3]), decoded: null }, {}, '[data-test=history-decoded]', 1],
+  ];
+  for (const [rec, options, body, count] of cases) {
+    const el = recordView(rec, { site, state, ...options });
+    assert.deepEqual([el.dataset.readonly, el.dataset.source, el.dataset.taken, el.dataset.kind], ['true', 'records', String(at), rec.kind], rec.kind);
+    assert.match(el.querySelector('[data-test=history-viewer-title]').textContent, /recorded 2026-12-09 04:15:00/, rec.kind);
+    assert.equal(el.querySelector('[data-test=provenance]').dataset.current, 'false', rec.kind);
+    assert.equal(el.querySelectorAll(body).length, count, rec.kind);
+    assert.equal(el.querySelectorAll('button').length, 0, rec.kind + ': nothing in it acts on a unit');
+  }
+  const write = recordView(cases[2][0], { site, state });
+  assert.deepEqual([...write.querySelectorAll('[data-test=history-write-key] td')].map((td) => td.textContent), ['Interval', '60', '30', 'clock', '—', '"x"']);
 });

@@ -9,6 +9,8 @@ import { routeLine } from './views/routeview.js';
 import { unitWeakestHop } from './survey.js';
 import { base64ToBytes } from './records.js';
 import { hex8 } from './historysurvey.js';
+import { logRows } from './eventlog.js';
+import './servicetexts.js';
 
 const dateOf = (record) => record.takenAt ?? record.startedAt ?? record.writtenAt ?? null;
 
@@ -56,6 +58,16 @@ function writeBody(write) {
   ];
 }
 
+// An event log kept decoded ({logs}): its rows as the event log view
+// shows them, newest first.
+function logBody(record) {
+  const rows = logRows(record.decoded.logs);
+  return h('table', { class: 'list', test: 'history-log-table' },
+    h('thead', {}, h('tr', {}, ['log.time', 'log.category', 'log.number', 'log.text'].map((k) => h('th', { text: t(k) })))),
+    h('tbody', {}, rows.map((r) => h('tr', { test: 'history-log-row' }, h('td', { class: 'mono', text: r.time }),
+      h('td', { text: String(r.category) }), h('td', { text: String(r.number) }), h('td', { text: r.text })))));
+}
+
 function rawBody(record) {
   const size = base64ToBytes(record.raw || '').length;
   const header = record.header ? base64ToBytes(record.header).length : 0;
@@ -78,6 +90,7 @@ export function recordView(record, { survey = null, site = {}, state = {} } = {}
   if (survey) body = surveyBody(survey);
   else if (record.kind === 'channel-scan') body = scanBody(record);
   else if (record.kind === 'settings-write') body = writeBody(record);
+  else if (record.kind === 'event-log' && record.decoded && Array.isArray(record.decoded.logs)) body = logBody(record);
   else body = rawBody(record);
   return h('div', { class: 'history-record earlier', dataset: { kind: record.kind, recordId: String(record.id), readonly: 'true', source: 'records', taken: String(at ?? '') } },
     h('h3', { test: 'history-viewer-title', text: `${t('history.kind.' + record.kind)} — ${t('history.recordedOn', { date: at ? timeText(new Date(at)) : '—' })}` }),
