@@ -161,7 +161,7 @@ test('a repeat survey of thousands of rounds keeps the same state as after its f
   assert.equal(count.timers(), 0, 'nor a timer');
 });
 
-test('queries that answer leave no listener on the caller\'s signal, cancelled or not', async (t) => {
+test('queries answered or failed leave no listener on the caller\'s long-lived signal', async (t) => {
   const calls = [];
   globalThis.app = { jsQuery: (name, arg, ok, fail) => { calls.push({ ok, fail }); return calls.length; } };
   t.after(() => { delete globalThis.app; });
