@@ -65,7 +65,7 @@ std::optional<int64_t> SerialNumber(const std::string& text) {
   return static_cast<int64_t>(std::stoull(text, nullptr, 16));
 }
 
-FoundUnits SearchUnits(PageCalls& page, Progress& progress) {
+FoundUnits SearchUnits(PageCalls& page, Progress& progress, const std::atomic<bool>* stop) {
   const lm::json::Value usbFlags = lm::json::MakeObject({{"vlb1", lm::json::Bool(true)}, {"vlb2", lm::json::Bool(true)},
                                                          {"vlb3", lm::json::Bool(true)}, {"vlb5", lm::json::Bool(true)}});
   const struct {
@@ -77,6 +77,10 @@ FoundUnits SearchUnits(PageCalls& page, Progress& progress) {
                {"logger search", "ComSearchLogger", lm::json::Value(lm::json::Object())}};
   FoundUnits found;
   for (size_t i = 0; i < std::size(steps); ++i) {
+    if (stop && stop->load()) {
+      found.failures.push_back("stopped");
+      break;
+    }
     progress.Step(static_cast<double>(i), 3, std::string(steps[i].what) + "…");
     PageAnswer answer = page.Query(steps[i].query, steps[i].arg);
     if (!answer.ok || !answer.value.is<lm::json::Array>()) {
@@ -151,7 +155,11 @@ std::optional<std::string> LanPassword(const std::optional<std::string>& passwor
 }
 
 std::unique_ptr<UnitConnection> UnitConnection::Connect(CommandContext& ctx, int& status) {
-  FoundUnits found = SearchUnits(ctx.page, ctx.progress);
+  FoundUnits found = SearchUnits(ctx.page, ctx.progress, ctx.stop);
+  if (ctx.Stopped()) {
+    status = Fail(ctx.err, kExitPartly, "stopped before the base unit was connected");
+    return nullptr;
+  }
   for (const auto& f : found.failures) ctx.progress.Line("warning: " + f);
   UnitChoice choice = ChooseUnit(found, ctx.args.Get("--unit"), ctx.demoUnits);
   if (!choice.entry) {

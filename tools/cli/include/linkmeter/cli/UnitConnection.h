@@ -4,6 +4,7 @@
 // information, status and clock (RUINF, EBSTS, RDTIM); closed again when
 // the connection object goes.
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,8 +24,9 @@ struct FoundUnits {
   std::vector<std::string> failures;     // searches that failed, each "what: why"
 };
 
-// The USB, LAN and logger searches in turn; one failing does not stop the others.
-FoundUnits SearchUnits(PageCalls& page, Progress& progress);
+// The USB, LAN and logger searches in turn; one failing does not stop the
+// others, a set `stop` (may be null) ends them between two searches.
+FoundUnits SearchUnits(PageCalls& page, Progress& progress, const std::atomic<bool>* stop = nullptr);
 
 struct UnitChoice {
   std::optional<lm::json::Value> entry;  // the search entry (or an address entry)
