@@ -161,7 +161,13 @@ std::unique_ptr<UnitConnection> UnitConnection::Connect(CommandContext& ctx, int
     return nullptr;
   }
   for (const auto& f : found.failures) ctx.progress.Line("warning: " + f);
-  UnitChoice choice = ChooseUnit(found, ctx.args.Get("--unit"), ctx.demoUnits);
+  auto wanted = ctx.args.Get("--unit");
+  // A logger's download without --unit: the base unit whose optical port has the only logger found.
+  if (!wanted && ctx.args.Has("--logger") && found.loggers.size() == 1) {
+    const lm::json::Value& l = found.loggers.front();
+    if (l.is<lm::json::Object>() && l.contains("comInfo")) wanted = MemberText(l.get("comInfo"), "serial");
+  }
+  UnitChoice choice = ChooseUnit(found, wanted, ctx.demoUnits);
   if (!choice.entry) {
     status = Fail(ctx.err, choice.status, choice.error);
     return nullptr;

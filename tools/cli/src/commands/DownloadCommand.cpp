@@ -88,7 +88,8 @@ Subcommand DownloadCommand() {
           "the recorded data of a logger on the optical port or of a remote unit by radio",
           "download [--unit U] (--logger | --remote SERIAL) [--registration FILE] [--no-record]\n"
           "                       [--format table|csv|json]",
-          "--logger reads the logger on the base unit's optical port (EISUC); --remote SERIAL\n"
+          "--logger reads the logger on the base unit's optical port (EISUC; without --unit, the\n"
+          "base unit where the only logger was found); --remote SERIAL\n"
           "reads a remote unit of the registration by radio (EWSUC). One row per record: its\n"
           "time (UTC), Unix time and each channel's value. JSON carries the header and data bytes.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--logger", false}, {"--remote", true},
