@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "BridgeTestSupport.h"
 #include "sorrel/cef/QueryTaskGroup.h"
@@ -52,4 +54,60 @@ TEST(QueryTaskGroup, WaitCoversEveryTaskAndSurvivesThrowingTasks) {
     tasks.Run([&] { ++ran; });
   }  // the destructor waits for the last one too
   EXPECT_EQ(ran.load(), 101);
+}
+
+// A burst of queries, each of which blocks until all of them run at once:
+// only a group that gives every task a worker of its own finishes it. Bursts
+// of different sizes, into a fresh group and into one with idle workers left
+// from an earlier burst.
+TEST(QueryTaskGroup, EveryTaskOfABurstRunsAtOnceWithTheOthers) {
+  struct Case {
+    int earlier;  // tasks of an earlier burst, whose workers are idle now
+    int burst;
+  };
+  const Case cases[] = {{0, 1}, {0, 2}, {0, 16}, {0, 64}, {3, 16}, {16, 4}, {40, 40}};
+  for (const auto& c : cases) {
+    QueryTaskGroup tasks(10s);
+    for (int i = 0; i < c.earlier; ++i) tasks.Run([] {});
+    tasks.CancelAndWait();
+    std::mutex mutex;
+    std::condition_variable allIn;
+    int running = 0;
+    std::atomic<int> metAll{0};
+    for (int i = 0; i < c.burst; ++i) {
+      tasks.Run([&] {
+        std::unique_lock lock(mutex);
+        if (++running == c.burst) allIn.notify_all();
+        if (allIn.wait_for(lock, 5s, [&] { return running == c.burst; })) ++metAll;
+      });
+    }
+    tasks.CancelAndWait();
+    EXPECT_EQ(metAll.load(), c.burst) << "earlier " << c.earlier << ", burst " << c.burst;
+    EXPECT_EQ(tasks.Busy(), 0u);
+  }
+}
+
+// Small bursts in quick succession, so a worker finishing one task often
+// takes the next before the worker woken for it arrives: no task may then be
+// left waiting for an idle worker's timeout.
+TEST(QueryTaskGroup, QuickSuccessionNeverLeavesATaskWaiting) {
+  QueryTaskGroup tasks(30s);
+  std::mutex mutex;
+  std::condition_variable changed;
+  int done = 0, expected = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const int burst = 1 + round % 3;
+    for (int i = 0; i < burst; ++i) {
+      tasks.Run([&, round] {
+        if (round % 2) std::this_thread::sleep_for(std::chrono::microseconds(20));
+        std::lock_guard lock(mutex);
+        ++done;
+        changed.notify_all();
+      });
+    }
+    expected += burst;
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 2s, [&] { return done == expected; })) << "round " << round;
+  }
+  tasks.CancelAndWait();
 }

@@ -35,15 +35,22 @@ std::string ScriptNameOf(const std::string& nativeName) {
   return handler ? handler->ScriptName() : nativeName;
 }
 
+// Why a call's arguments could not be taken; made into the exception's text
+// only when it happens, since every native call passes through here.
+struct UnpackFailure {
+  int32_t code = 0;
+  std::string message;
+};
+
 // The page passes its `arguments` object as the one argument. Each argument
 // is converted within one budget for the whole call.
-bool Unpack(GPtrArray* args, NativeCallContext& nc, JsNativeHandler::Call& call, JsArgumentException& error) {
-  error = JsArgumentException(-1, "");
+bool Unpack(GPtrArray* args, NativeCallContext& nc, JsNativeHandler::Call& call, UnpackFailure& failure) {
+  failure.code = -1;
   if (args->len != 1) return false;
   auto* object = static_cast<JSCValue*>(g_ptr_array_index(args, 0));
-  error = JsArgumentException(-2, "");
+  failure.code = -2;
   if (!jsc_value_is_object(object)) return false;
-  error = JsArgumentException(-3, "");
+  failure.code = -3;
   JSCValue* length = jsc_value_object_get_property(object, "length");
   bool ok = jsc_value_is_number(length);
   double n = ok ? jsc_value_to_double(length) : 0;
@@ -55,7 +62,7 @@ bool Unpack(GPtrArray* args, NativeCallContext& nc, JsNativeHandler::Call& call,
     nc.arguments.push_back(item);
     auto json = converter.ToJson(item);
     if (!json) {
-      error = JsArgumentException(-4, converter.Refusal("arguments[" + std::to_string(i) + "]"));
+      failure = {-4, converter.Refusal("arguments[" + std::to_string(i) + "]")};
       return false;
     }
     call.arguments.push_back(std::move(*json));
@@ -68,10 +75,11 @@ JSCValue* CallNative(GPtrArray* args, gpointer data) {
   JSCContext* ctx = jsc_context_get_current();
   NativeCallContext nc{ctx, bound->doc, {}};
   JsNativeHandler::Call call{bound->name, {}, lm::json::Value(), {}, &nc};
-  JsArgumentException error(0, "");
-  bool unpacked = Unpack(args, nc, call, error);
+  UnpackFailure failure;
+  bool unpacked = Unpack(args, nc, call, failure);
   JSCValue* result = nullptr;
   if (!unpacked) {
+    const JsArgumentException error(failure.code, failure.message);
     result = Throw(ctx, NativeExceptionText(error.Text(), ScriptNameOf(bound->name)));
   } else if (!Extension::Get().Functions().Execute(call)) {
     result = Throw(ctx, "unknown native function " + bound->name);
