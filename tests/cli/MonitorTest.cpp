@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "linkmeter/cli/monitor/Backoff.h"
@@ -82,7 +83,7 @@ class FakeClock : public MonitorClock {
 
 // One scripted try: how it ends and how long it takes.
 struct Step {
-  char outcome;  // 'd' done, 'f' failed, 's' stopped (the stop request comes in the middle)
+  char outcome;  // 'd' done, 'f' failed, 'x' throws, 's' stopped (the stop request comes in the middle)
   int seconds;
 };
 
@@ -109,6 +110,7 @@ ScriptRun RunScript(const std::vector<Step>& script, milliseconds every) {
     }
     const Step step = script[at++];
     clock.Advance(std::chrono::seconds(step.seconds));
+    if (step.outcome == 'x') throw std::runtime_error("bad answer");
     if (step.outcome == 's') token.Cancel(), result.kind = AttemptResult::Kind::kStopped;
     if (step.outcome == 'f') result.kind = AttemptResult::Kind::kFailed, result.error = "unit not found";
     if (step.outcome == 'd') {
@@ -141,6 +143,7 @@ TEST(MonitorLoop, SchedulesSurveysAndBacksOffAfterFailures) {
       {"a success starts the back-off over",
        {{'d', 0}, {'f', 0}, {'f', 0}, {'d', 0}, {'f', 0}, {'d', 0}}, 60s, {0, 60, 61, 63, 123, 124}, 3, 3},
       {"a stop inside a survey ends it", {{'d', 1}, {'s', 1}, {'d', 1}}, 5s, {0, 5}, 1, 0},
+      {"a survey that throws is a failed try", {{'x', 0}, {'x', 0}, {'d', 1}}, 5s, {0, 1, 3}, 1, 2},
   };
   for (const Case& c : cases) {
     ScriptRun run = RunScript(c.script, c.every);
@@ -157,11 +160,11 @@ TEST(MonitorLoop, SchedulesSurveysAndBacksOffAfterFailures) {
 }
 
 TEST(MonitorLoop, LogsOneLinePerTry) {
-  ScriptRun run = RunScript({{'d', 2}, {'f', 0}, {'f', 0}}, 60s);
+  ScriptRun run = RunScript({{'d', 2}, {'f', 0}, {'x', 0}}, 60s);
   EXPECT_EQ(run.log,
             "2026-04-07T00:00:00Z unit=GREENHOUSE answered=3 silent=1 weakest=none duration=2.0s\n"
             "2026-04-07T00:01:00Z unit=GREENHOUSE failed=\"unit not found\" retry=1s\n"
-            "2026-04-07T00:01:01Z unit=GREENHOUSE failed=\"unit not found\" retry=2s\n");
+            "2026-04-07T00:01:01Z unit=GREENHOUSE failed=\"internal error: bad answer\" retry=2s\n");
 }
 
 TEST(MonitorLog, QuotesWhatWouldSplitTheLine) {

@@ -1,5 +1,6 @@
 #include "linkmeter/cli/monitor/MonitorLoop.h"
 
+#include <exception>
 #include <ostream>
 
 #include "linkmeter/cli/monitor/MonitorLog.h"
@@ -16,13 +17,24 @@ MonitorLoop::MonitorLoop(MonitorPlan plan, MonitorClock& clock, SurveyAttempt at
       log_(log),
       backoff_(plan_.firstRetry, plan_.every) {}
 
+// A try that throws is a failed try: nothing but a stop ends the monitor.
+AttemptResult MonitorLoop::Attempt(CancelToken& stop) {
+  try {
+    return attempt_(stop);
+  } catch (const std::exception& e) {
+    return {AttemptResult::Kind::kFailed, {}, std::string("internal error: ") + e.what()};
+  } catch (...) {
+    return {AttemptResult::Kind::kFailed, {}, "internal error"};
+  }
+}
+
 MonitorTotals MonitorLoop::Run(CancelToken& stop) {
   MonitorTotals totals;
   MonitorClock::TimePoint next = clock_.Now();
   while (!clock_.WaitUntil(next, stop)) {
     const MonitorClock::TimePoint started = clock_.Now();
     const auto startedWall = clock_.WallNow();
-    AttemptResult result = attempt_(stop);
+    AttemptResult result = Attempt(stop);
     // A failure caused by the stop request is the stop; a survey done as it
     // came is still logged.
     if (result.kind == AttemptResult::Kind::kStopped ||

@@ -78,9 +78,12 @@ SiteMonitor::~SiteMonitor() = default;
 bool SiteMonitor::Connected(std::string& why) {
   if (unit_ && !linkLost_) return true;
   if (unit_) {
-    if (!unit_->Reopen(why)) return false;
-    linkLost_ = false;
-    return true;
+    // The same unit again; when it does not open, the next try searches
+    // afresh (a LAN unit may have come back under another address).
+    const bool reopened = unit_->Reopen(why);
+    if (!reopened) unit_.reset();
+    linkLost_ = !reopened;
+    return reopened;
   }
   // Connect() says why it failed on its error stream: catch that for the log.
   std::ostringstream said;

@@ -36,6 +36,8 @@ class MonitorLoop {
   MonitorTotals Run(CancelToken& stop);
 
  private:
+  AttemptResult Attempt(CancelToken& stop);
+
   MonitorPlan plan_;
   MonitorClock& clock_;
   SurveyAttempt attempt_;
