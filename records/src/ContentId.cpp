@@ -58,6 +58,10 @@ std::string RawContentId(const std::string& visitId, const RawRecord& r) {
   ContentHasher h(RawKindName(r.kind));
   h.Add(visitId).Add(r.takenAt).Add(r.unit).Add(r.source);
   h.Add(std::span<const uint8_t>(r.header)).Add(std::span<const uint8_t>(r.raw));
+  // A record kept without bytes (an event log or settings read the program
+  // hands over decoded only) is its decoded answer: two different answers
+  // taken in the same millisecond must not share an id.
+  if (r.header.empty() && r.raw.empty()) h.Add(r.decodedJson);
   return h.Finish();
 }
 

@@ -43,6 +43,14 @@ TEST(RecordsContentId, RawRecordIdFollowsItsContent) {
   RawRecord redecoded = base;
   redecoded.decodedJson = R"({"n":2})";
   EXPECT_EQ(RawContentId("visit-a", redecoded), id) << "decoding again is not new content";
+
+  RawRecord decodedOnly = base;
+  decodedOnly.header.clear();
+  decodedOnly.raw.clear();
+  RawRecord otherAnswer = decodedOnly;
+  otherAnswer.decodedJson = R"({"block":"SYS"})";
+  EXPECT_NE(RawContentId("visit-a", otherAnswer), RawContentId("visit-a", decodedOnly))
+      << "without bytes, the decoded answer is the content";
 }
 
 TEST(RecordsContentId, SettingsWriteIdCoversEveryKeyAndValue) {
