@@ -26,13 +26,15 @@ const result = (hops, status = 'ok') => ({
 });
 const survey = (...results) => ({ prov: { base: BASE }, results });
 
-test('a hop is compared on its median level; worse when it falls beyond worseBy or into a worse class', () => {
+test('a hop is compared on its median level; worse when it falls beyond worseBy or into a problem class', () => {
   const cases = [
     // [name, before levels, after levels, worseBy, change, worse]
     ['steady', [140, 150, 145], [140, 150, 145], 10, 0, false],
     ['a fall of exactly worseBy is not worse', [150], [140], 10, -10, false],
     ['one more step is', [150], [139], 10, -11, true],
-    ['a small fall across a class boundary', [132], [128], 10, -4, true],
+    ['a small fall from good to fair is ordinary fading', [132], [128], 10, -4, false],
+    ['a small fall from fair into weak', [102], [98], 10, -4, true],
+    ['a small fall from weak into bad', [82], [78], 10, -4, true],
     ['the median decides, not one bad probe', [140, 141, 142], [141, 60, 142], 10, 0, false],
     ['rising is never worse', [90], [150], 10, 60, false],
     ['a larger worseBy forgives the fall', [170], [150], 25, -20, false],

@@ -119,13 +119,15 @@ function hopLevel(entry) {
 
 const label = (e) => `${e.from.label} → ${e.to.label}`;
 
-// Whether a hop got worse: it fell silent, fell by more than worseBy, or its
-// level crossed into a worse class.
+// Whether a hop got worse: it fell silent, fell by more than worseBy, or it
+// dropped into a problem class (weak or bad). A small dip from good to fair
+// is ordinary day-to-day fading, not worth a highlight.
 function isWorse(before, after, worseBy, th) {
   if (before === null) return false;
   if (after === null) return true;
   if (before - after > worseBy) return true;
-  return CLASS_RANK[levelClass(after, th)] > CLASS_RANK[levelClass(before, th)];
+  const rankAfter = CLASS_RANK[levelClass(after, th)];
+  return rankAfter >= CLASS_RANK.weak && rankAfter > CLASS_RANK[levelClass(before, th)];
 }
 
 function compareHop(b, a, worseBy, th) {
