@@ -106,7 +106,12 @@ void SiteRecorder::Answer(const std::string& mnemonic, const lm::json::Value& an
   lm::json::Value data = AnswerData(answer);
   std::string function;
   if (mnemonic == "RSETF") {
+    // The registration's bytes are the record's raw bytes, as the page
+    // keeps them, not a member of its decoded form.
     function = "RecordRegistration";
+    auto& d = data.get<lm::json::Object>();
+    if (d.count("DATA")) arg["raw"] = d["DATA"];
+    d.erase("DATA");
   } else if (mnemonic == "ELOGS") {
     function = "RecordLog";
   } else if (mnemonic == "EISUC" || mnemonic == "EWSUC") {
