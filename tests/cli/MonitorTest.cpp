@@ -192,11 +192,11 @@ TEST(MonitorLog, SummaryOfAJudgedSiteSurvey) {
     std::optional<std::string> from, to;
     double level;
   } cases[] = {
-      {"partial units answered, failed ones silent, the first link the weakest",
+      {"a unit heard only up to its repeater is silent, as is a failed one; the first link the weakest",
        R"({"answered":4,"partial":1,"noAnswer":2,"failed":1,"links":[
            {"from":{"kind":"base","label":""},"to":{"kind":"repeater","label":"G1 R1"},"level":88},
            {"from":{"kind":"repeater","label":"G1 R1"},"to":{"kind":"remote","label":"HOUSE-2"},"level":120}]})",
-       5, 3, "GREENHOUSE", "G1 R1", 88},
+       4, 4, "GREENHOUSE", "G1 R1", 88},
       {"a link between two repeaters", R"({"answered":1,"links":[
            {"from":{"label":"G1 R1"},"to":{"label":"G1 R2"},"level":40.5}]})",
        1, 0, "G1 R1", "G1 R2", 40.5},

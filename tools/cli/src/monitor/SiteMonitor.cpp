@@ -51,10 +51,11 @@ AttemptResult Failed(std::string why) {
 SurveySummary SummaryOfSurvey(const Value& survey, const std::string& baseName) {
   const Value& s = Member(survey, "summary");
   SurveySummary summary;
-  // A unit heard on some probes answered; one heard on none, or whose
-  // survey could not be sent, is silent.
-  summary.answered = Count(s, "answered") + Count(s, "partial");
-  summary.silent = Count(s, "noAnswer") + Count(s, "failed");
+  // A unit answered when it was heard itself; a "partial" one is silent
+  // (only the repeaters before it answered), as is one whose survey could
+  // not be sent.
+  summary.answered = Count(s, "answered");
+  summary.silent = Count(s, "partial") + Count(s, "noAnswer") + Count(s, "failed");
   const Value& links = Member(s, "links");
   if (links.is<Array>() && !links.get<Array>().empty()) {
     const Value& weakest = links.get<Array>().front();  // weakest first
