@@ -5,8 +5,8 @@ without connecting to any unit, its History tab lists the command line's
 visits, opens the command line's site survey read-only with its date, the
 routes and each hop's level as the command line printed them (the silent
 units PEAR-3 and FAR-WELL silent here too), and compares the monitor's two
-surveys unit by unit with the levels the store holds. Screenshots go to the
-artefact folder.
+surveys unit by unit with the levels the store holds, and draws a unit's
+level across all of them. Screenshots go to the artefact folder.
 
 usage: history_cli_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session;
 linkmeter-cli is taken from beside LINKMETER)"""
@@ -36,7 +36,13 @@ from history_test import scroll_to
 SILENT = {"00B80505": "G3 PEAR-3", "00BC0302": "G2 FAR-WELL"}
 REMOTE_UNITS = 20
 HOPS = 26  # the distinct hops of RIVERSIDE's routes
+TREND_UNIT = "00C40503"  # G3 PEAR-LX, behind the weak hop from ORCHARD R2
 MONITOR_LINE = re.compile(r"^\S+Z unit=RIVERSIDE answered=(\d+) silent=(\d+) .*record=(\d+)$")
+
+
+def level_text(v):
+    """A level as the page's tables write it: one decimal at most, "—" for none."""
+    return "—" if v is None else str(round(v, 1)).removesuffix(".0")
 
 
 def cli_env(root):
@@ -117,13 +123,17 @@ def store_facts(path):
             if routes.get(survey) and routes[survey][route][-1] == unit:
                 levels.setdefault(survey, {})["%08X" % unit] = level
         ended = {r[0]: r[1] for r in db.execute("SELECT id, ended_at FROM surveys")}
+        trend = [r[0] for r in db.execute(
+            "SELECT h.level_avg FROM hop_stats h JOIN surveys s ON s.id = h.survey_id"
+            " WHERE h.unit = ? ORDER BY s.started_at", (int(TREND_UNIT, 16),))]
     finally:
         db.close()
-    return visits, levels, ended
+    return visits, levels, ended, trend
 
 
 class Flow:
-    def __init__(self, page, routes, monitored, visits, levels, ended):
+    def __init__(self, page, routes, monitored, visits, levels, ended, trend):
+        self.trend = trend
         self.page = page
         self.routes = routes
         self.monitored = monitored
@@ -208,18 +218,30 @@ class Flow:
         units = page.js("return [...document.querySelectorAll('#history-compare-units tr[data-test=compare-unit]')]"
                         ".map((r) => ({serial: r.dataset.serial, before: r.cells[1].textContent,"
                         " after: r.cells[2].textContent}))")
-        value = lambda v: "—" if v is None else str(round(v, 1)).removesuffix(".0")  # noqa: E731
         remote = 0
         for u in units:
             serial = "%08X" % int(u["serial"], 16)
             if serial not in self.levels[before]:
                 continue  # a repeater
             remote += 1
-            kept = (value(self.levels[before][serial]), value(self.levels[after][serial]))
+            kept = (level_text(self.levels[before][serial]), level_text(self.levels[after][serial]))
             check((u["before"], u["after"]) == kept, "unit %s: %s, the store %s" % (u["serial"], u, kept), page)
         check(remote == REMOTE_UNITS, "each remote unit's levels: %d" % remote, page)
         scroll_to(page, "history-compare-summary")
         page.shot("monitor-comparison")
+
+    def unit_trend(self, page):
+        """A unit's level across every survey that reached it, the command
+        line's and the monitor's, as the store keeps them."""
+        Select(page.find("#history-trend-unit")).select_by_visible_text("G3 PEAR-LX")
+        page.wait_attr("#history-trend-chart", "data-unit", ("C40503",), 20)
+        page.wait_attr("#history-trend-chart", "data-points", (str(len(self.trend)),), 20)
+        levels = [r.find_elements("css selector", "td")[1].text
+                  for r in page.all("#history-trend tr[data-test=trend-point]")]
+        check(levels == [level_text(v) for v in self.trend], "the levels %s, the store %s" % (levels, self.trend), page)
+        check(page.all("#history-trend-chart canvas"), "drawn on a chart", page)
+        scroll_to(page, "history-trend-unit")
+        page.shot("unit-trend")
 
     def cut_short_survey(self, page):
         """The survey SIGTERM cut short is kept and shown as cut short."""
@@ -248,13 +270,13 @@ def main(binary, artefacts):
         monitored = cli_monitor(cli, env)
         check(all(silent == len(SILENT) for _, silent, _ in monitored),
               "each monitor line counts the silent units: %s" % monitored)
-        visits, levels, ended = store_facts(store_path(root))
+        visits, levels, ended, trend = store_facts(store_path(root))
         check(len(visits) >= 3, "the survey's visit and one per monitor survey: %s" % visits)
         page = start(binary, root, artefacts, "en_US.UTF-8")
         try:
-            flow = Flow(page, routes, monitored, visits, levels, ended)
+            flow = Flow(page, routes, monitored, visits, levels, ended, trend)
             pagedriver.run_steps(page, [flow.open_history, flow.cli_survey_read_only, flow.monitor_surveys_compared,
-                                        flow.cut_short_survey])
+                                        flow.unit_trend, flow.cut_short_survey])
             check(not page.errors(), "no errors shown: %s" % page.errors(), page)
         finally:
             page.quit()
