@@ -162,6 +162,17 @@ class Flow:
         page.wait_for(lambda: page.all("#history-records tr[data-kind=site-survey]"), 20, "the visit's site survey")
         kinds = {r.get_attribute("data-kind") for r in page.all("#history-records tr[data-test=history-record]")}
         check("registration" in kinds, "the registration the command line read is kept too: %s" % kinds, page)
+        # Kept as the page keeps it: the bytes as read, not a member of its decoded form.
+        page.click("#history-records tr[data-kind=registration] [data-test=history-open]")
+        page.wait_for(lambda: page.all("#history-viewer [data-kind=registration]"), 20, "the registration")
+        size = page.text("#history-viewer [data-test=history-raw-size]")
+        m = re.match(r"(\d+) bytes as read", size)
+        check(m and int(m.group(1)) > 0 and "source unit" in size, "the registration's bytes: %r" % size, page)
+        decoded = json.loads(page.text("#history-viewer [data-test=history-decoded]"))
+        check("DATA" not in decoded and decoded["regInfo"]["groups"], "its decoded form: %s" % list(decoded), page)
+        scroll_to(page, "history-viewer")
+        page.shot("cli-registration")
+        page.js("window.scrollTo(0, 0)")
         page.click("#history-records tr[data-kind=site-survey] [data-test=history-open]")
         page.wait_for(lambda: page.find("#history-viewer").is_displayed(), 20, "the viewer")
         record = "#history-viewer [data-kind=site-survey]"
