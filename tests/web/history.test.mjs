@@ -120,6 +120,11 @@ test('lists: the site to open, a visit\'s records newest first, the pair to comp
     [[visit(1, [[10, 100]])], null],
   ];
   for (const [visits, pair] of pairs) assert.deepEqual(defaultPair(siteSurveys(visits)), pair);
+  // A survey stopped before its first unit is passed over, on either side.
+  const three = siteSurveys([visit(1, [[10, 100]]), visit(2, [[20, 200]]), visit(3, [[30, 300]])]);
+  assert.deepEqual(defaultPair(three, { skip: new Set([30]) }), { before: 10, after: 20 });
+  assert.deepEqual(defaultPair(three, { skip: new Set([20]) }), { before: 10, after: 30 });
+  assert.equal(defaultPair(three, { skip: new Set([10, 20]) }), null);
 });
 
 test('trend series: one point per survey (a repeater’s routes merged), a gap where the unit never answered', () => {

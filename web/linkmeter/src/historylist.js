@@ -43,10 +43,12 @@ export function siteSurveys(visitRecords) {
 }
 
 // The pair compared first: the latest site survey and the last one of an
-// earlier visit (else the one before it in the same visit). Null when fewer
+// earlier visit (else the one before it in the same visit), leaving out the
+// ids in `skip` (surveys stopped before their first unit). Null when fewer
 // than two.
-export function defaultPair(surveys) {
-  if (!surveys || surveys.length < 2) return null;
+export function defaultPair(surveys, { skip = new Set() } = {}) {
+  surveys = (surveys || []).filter((s) => !skip.has(s.id));
+  if (surveys.length < 2) return null;
   const after = surveys[surveys.length - 1];
   const earlier = surveys.filter((s) => s !== after);
   const before = [...earlier].reverse().find((s) => s.visitId !== after.visitId) || earlier[earlier.length - 1];

@@ -153,7 +153,8 @@ class HistoryView {
     this.visitRecords = all;
     this.surveys = siteSurveys(all);
     const option = (s, selected) => h('option', { value: String(s.id), selected, text: timeText(new Date(s.at)) });
-    const pair = defaultPair(this.surveys);
+    const pair = await this.pairWithResults();
+    if (stale()) return;
     fill(this.before, this.surveys.map((s) => option(s, pair && s.id === pair.before)));
     fill(this.after, this.surveys.map((s) => option(s, pair && s.id === pair.after)));
     this.compareButton.disabled = this.surveys.length < 2;
@@ -162,6 +163,19 @@ class HistoryView {
       fill(this.compareOut, h('p', { class: 'dim', text: t('history.compare.needTwo') }));
       await this.fillTrendUnits(this.surveys.length ? [(await this.surveyOf('site-survey', this.surveys[0].id)).survey] : []);
     }
+  }
+
+  // The default pair, passing over surveys that measured no unit (stopped
+  // before their first result): comparing with one says nothing.
+  async pairWithResults() {
+    const skip = new Set();
+    for (let pair = defaultPair(this.surveys); pair; pair = defaultPair(this.surveys, { skip })) {
+      const [before, after] = await Promise.all([this.surveyOf('site-survey', pair.before), this.surveyOf('site-survey', pair.after)]);
+      const empty = [before, after].filter((s) => !s.survey.results.length).map((s) => s.survey.recordId);
+      if (!empty.length) return pair;
+      for (const id of empty) skip.add(id);
+    }
+    return defaultPair(this.surveys);
   }
 
   async compare() {
