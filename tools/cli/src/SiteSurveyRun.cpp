@@ -181,12 +181,18 @@ SurveyOutcome SiteSurveyRun::Run(const Value& comInfo, const SurveyPlan& plan, c
   const int64_t startedAt = NowMs();
   const Value thresholds = Thresholds(plan);
   Array routes;
+  std::vector<std::string> labels;  // a target given by serial alone has no label of its own
   for (const auto& target : plan.targets) {
     Array serials;
+    std::string label = MemberText(target, "label");
     if (auto route = logic_.Call("route", {plan.regInfo, target}, nullptr); route && Get(*route, "hops").is<Array>()) {
       for (const auto& hop : Get(*route, "hops").get<Array>()) serials.push_back(SerialValue(hop));
+      const Array& hops = Get(*route, "hops").get<Array>();
+      if (label.empty() && !hops.empty()) label = MemberText(hops.back(), "name");
+      if (label.empty() && !hops.empty()) label = MemberText(hops.back(), "serial");
     }
     routes.push_back(Value(std::move(serials)));
+    labels.push_back(std::move(label));
   }
   surveyId_ = recorder_.BeginSurvey({{"kind", lm::json::String(plan.kind)}, {"startedAt", lm::json::Number(startedAt)},
                                      {"probesPerRoute", lm::json::Number(plan.probes)},
@@ -198,7 +204,7 @@ SurveyOutcome SiteSurveyRun::Run(const Value& comInfo, const SurveyPlan& plan, c
   for (size_t i = 0; i < total && !outcome.stopped; ++i) {
     const Value& target = plan.targets[i];
     progress_.Step(static_cast<double>(i), static_cast<double>(total),
-                   "unit " + std::to_string(i + 1) + "/" + std::to_string(total) + " " + MemberText(target, "label"));
+                   "unit " + std::to_string(i + 1) + "/" + std::to_string(total) + " " + labels[i]);
     UnitRun unit;
     if (!SurveyUnit(comInfo, plan, target, unit, stop, outcome)) {
       // A unit cut off has no result, as in the page; its probes are kept.
