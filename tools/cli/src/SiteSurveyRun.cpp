@@ -66,6 +66,23 @@ Array LevelBytes(const Value& answer) {
   return out;
 }
 
+// Each target's route as hop serials (what the records keep) and a label for
+// the progress line: a target given by serial alone has no label of its own.
+void RoutesOfTargets(SiteLogic& logic, const SurveyPlan& plan, Array& routes, std::vector<std::string>& labels) {
+  for (const auto& target : plan.targets) {
+    Array serials;
+    std::string label = MemberText(target, "label");
+    if (auto route = logic.Call("route", {plan.regInfo, target}, nullptr); route && Get(*route, "hops").is<Array>()) {
+      const Array& hops = Get(*route, "hops").get<Array>();
+      for (const auto& hop : hops) serials.push_back(SerialValue(hop));
+      if (label.empty() && !hops.empty()) label = MemberText(hops.back(), "name");
+      if (label.empty() && !hops.empty()) label = MemberText(hops.back(), "serial");
+    }
+    routes.push_back(Value(std::move(serials)));
+    labels.push_back(std::move(label));
+  }
+}
+
 }  // namespace
 
 struct SiteSurveyRun::UnitRun {
@@ -181,19 +198,8 @@ SurveyOutcome SiteSurveyRun::Run(const Value& comInfo, const SurveyPlan& plan, c
   const int64_t startedAt = NowMs();
   const Value thresholds = Thresholds(plan);
   Array routes;
-  std::vector<std::string> labels;  // a target given by serial alone has no label of its own
-  for (const auto& target : plan.targets) {
-    Array serials;
-    std::string label = MemberText(target, "label");
-    if (auto route = logic_.Call("route", {plan.regInfo, target}, nullptr); route && Get(*route, "hops").is<Array>()) {
-      for (const auto& hop : Get(*route, "hops").get<Array>()) serials.push_back(SerialValue(hop));
-      const Array& hops = Get(*route, "hops").get<Array>();
-      if (label.empty() && !hops.empty()) label = MemberText(hops.back(), "name");
-      if (label.empty() && !hops.empty()) label = MemberText(hops.back(), "serial");
-    }
-    routes.push_back(Value(std::move(serials)));
-    labels.push_back(std::move(label));
-  }
+  std::vector<std::string> labels;
+  RoutesOfTargets(logic_, plan, routes, labels);
   surveyId_ = recorder_.BeginSurvey({{"kind", lm::json::String(plan.kind)}, {"startedAt", lm::json::Number(startedAt)},
                                      {"probesPerRoute", lm::json::Number(plan.probes)},
                                      {"routes", Value(std::move(routes))}, {"thresholds", thresholds}});
