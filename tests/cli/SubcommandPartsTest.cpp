@@ -23,7 +23,7 @@ namespace {
 lm::json::Value Json(const std::string& text) { return *lm::json::Parse(text); }
 
 TEST(SubcommandArgs, ParsesOrRefuses) {
-  const std::vector<OptionSpec> specs{{"--unit", true}, {"--site", false}};
+  const std::vector<OptionRule> known{{"--unit", true}, {"--site", false}};
   struct Case {
     std::vector<std::string> args;
     std::string error;  // "" when it parses
@@ -43,7 +43,7 @@ TEST(SubcommandArgs, ParsesOrRefuses) {
   };
   for (const Case& c : cases) {
     std::string error;
-    auto parsed = ParseArgs(c.args, specs, error);
+    auto parsed = ParseArgs(c.args, known, error);
     EXPECT_EQ(error, c.error) << c.args.front();
     if (!c.error.empty()) continue;
     ASSERT_TRUE(parsed);

@@ -25,8 +25,8 @@ const stubs = {
     }`,
 };
 const hooks = `const stubs = ${JSON.stringify(stubs)};
-  export async function resolve(spec, ctx, next) {
-    return spec in stubs ? { url: 'data:text/javascript,' + encodeURIComponent(stubs[spec]), shortCircuit: true } : next(spec, ctx);
+  export async function resolve(specifier, ctx, next) {
+    return specifier in stubs ? { url: 'data:text/javascript,' + encodeURIComponent(stubs[specifier]), shortCircuit: true } : next(specifier, ctx);
   }`;
 register('data:text/javascript,' + encodeURIComponent(hooks));
 

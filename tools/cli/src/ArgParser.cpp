@@ -11,7 +11,7 @@ std::optional<std::string> ParsedArgs::Get(std::string_view name) const {
   return it->second;
 }
 
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionRule>& known,
                                     std::string& error) {
   ParsedArgs parsed;
   bool onlyWords = false;
@@ -27,8 +27,8 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const 
     }
     const size_t eq = a.find('=');
     const std::string name = a.substr(0, eq);
-    auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
-    if (spec == specs.end()) {
+    auto rule = std::find_if(known.begin(), known.end(), [&](const OptionRule& s) { return s.name == name; });
+    if (rule == known.end()) {
       error = "unknown option: " + name;
       return std::nullopt;
     }
@@ -37,7 +37,7 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const 
       return std::nullopt;
     }
     std::string value;
-    if (spec->takesValue) {
+    if (rule->takesValue) {
       if (eq != std::string::npos) {
         value = a.substr(eq + 1);
       } else if (i + 1 < args.size()) {

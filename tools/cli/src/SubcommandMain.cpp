@@ -46,12 +46,12 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
         << "\nusage: linkmeter-cli [--demo] SUBCOMMAND [OPTIONS], one of:\n" << SubcommandOverview();
     return call;
   }
-  std::vector<OptionSpec> specs = kCommonOptions;
-  specs.insert(specs.end(), call.command->options.begin(), call.command->options.end());
+  std::vector<OptionRule> known = kCommonOptions;
+  known.insert(known.end(), call.command->options.begin(), call.command->options.end());
   std::vector<std::string> rest(args.begin() + static_cast<long>(at) + 1, args.end());
   if (at > 0) rest.push_back("--demo");
   std::string error;
-  auto parsed = ParseArgs(rest, specs, error);
+  auto parsed = ParseArgs(rest, known, error);
   if (parsed && parsed->Has("--help")) {
     out << "usage: linkmeter-cli " << call.command->usage << "\n\n" << call.command->summary << "\n"
         << call.command->details;

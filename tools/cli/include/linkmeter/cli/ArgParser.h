@@ -10,7 +10,7 @@
 
 namespace linkmeter::cli {
 
-struct OptionSpec {
+struct OptionRule {
   std::string_view name;  // "--unit"
   bool takesValue = false;
 };
@@ -25,7 +25,7 @@ struct ParsedArgs {
 
 // Nullopt with `error` set for an unknown option, a missing value or an
 // option given twice. "--" ends the options.
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionRule>& known,
                                     std::string& error);
 
 // A whole number in [lo, hi] written in decimal; nullopt otherwise.

@@ -19,11 +19,11 @@ class Output;
 class Progress;
 
 // The options every subcommand takes.
-inline const std::vector<OptionSpec> kCommonOptions{{"--format", true}, {"--demo", false}, {"--help", false}};
+inline const std::vector<OptionRule> kCommonOptions{{"--format", true}, {"--demo", false}, {"--help", false}};
 // The options of a subcommand that works with one base unit.
-inline const std::vector<OptionSpec> kUnitOptions{{"--unit", true}, {"--password-file", true}};
+inline const std::vector<OptionRule> kUnitOptions{{"--unit", true}, {"--password-file", true}};
 // The option of a subcommand whose work goes to the site records.
-inline const std::vector<OptionSpec> kRecordOptions{{"--no-record", false}};
+inline const std::vector<OptionRule> kRecordOptions{{"--no-record", false}};
 
 struct CommandContext {
   PageCalls& page;
@@ -47,7 +47,7 @@ struct Subcommand {
   std::string summary;  // one line for the overview
   std::string usage;    // the synopsis after "linkmeter-cli "
   std::string details;  // what --help adds under the synopsis
-  std::vector<OptionSpec> options;  // besides kCommonOptions
+  std::vector<OptionRule> options;  // besides kCommonOptions
   // A usage error text, or "" when the arguments may run; made before the
   // site or the store is touched.
   std::function<std::string(const ParsedArgs&)> check;
