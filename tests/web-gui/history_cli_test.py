@@ -31,7 +31,7 @@ import pagedriver
 from page_flows_test import check
 from page_provenance_test import LAN_UNIT
 from page_shell_test import start
-from history_test import scroll_to
+from history_test import open_stored_site_survey, scroll_to
 
 SILENT = {"00B80505": "G3 PEAR-3", "00BC0302": "G2 FAR-WELL"}
 REMOTE_UNITS = 20
@@ -173,17 +173,7 @@ class Flow:
         scroll_to(page, "history-viewer")
         page.shot("cli-registration")
         page.js("window.scrollTo(0, 0)")
-        page.click("#history-records tr[data-kind=site-survey] [data-test=history-open]")
-        page.wait_for(lambda: page.find("#history-viewer").is_displayed(), 20, "the viewer")
-        record = "#history-viewer [data-kind=site-survey]"
-        check(page.attr(record, "data-readonly") == "true" and page.attr(record, "data-source") == "records",
-              "read-only, from the records", page)
-        taken = int(page.attr(record, "data-taken"))
-        date = page.js("const d = new Date(arguments[0]); const p = (n) => String(n).padStart(2, '0');"
-                       "return `${d.getFullYear()}-${p(d.getMonth() + 1)}-${p(d.getDate())} ${p(d.getHours())}:"
-                       "${p(d.getMinutes())}`", taken)
-        check(date in page.text("#history-viewer [data-test=history-viewer-title]"), "dated " + date, page)
-        check(page.attr("#history-viewer [data-test=provenance]", "data-current") == "false", "never current", page)
+        open_stored_site_survey(page)
         check(page.attr("#history-viewer [data-test=history-survey-state]", "data-state") == "complete",
               "the survey ran to its end", page)
         check(not page.all("#history-viewer button:not(#history-viewer-close)"), "nothing in it acts on a unit", page)

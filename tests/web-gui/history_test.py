@@ -31,6 +31,23 @@ UNITS = 26  # repeaters and remote units of its three groups
 REMOTE_UNITS = 20
 
 
+def open_stored_site_survey(page):
+    """Opens the selected visit's site survey in the viewer and checks it is
+    read-only, from the records, marked with its date and never current."""
+    page.click("#history-records tr[data-kind=site-survey] [data-test=history-open]")
+    page.wait_for(lambda: page.find("#history-viewer").is_displayed(), 20, "the viewer")
+    record = "#history-viewer [data-kind=site-survey]"
+    check(page.attr(record, "data-readonly") == "true" and page.attr(record, "data-source") == "records",
+          "read-only, from the records", page)
+    taken = int(page.attr(record, "data-taken"))
+    date = page.js("const d = new Date(arguments[0]); const p = (n) => String(n).padStart(2, '0');"
+                   "return `${d.getFullYear()}-${p(d.getMonth() + 1)}-${p(d.getDate())} ${p(d.getHours())}:"
+                   "${p(d.getMinutes())}`", taken)
+    title = page.text("#history-viewer [data-test=history-viewer-title]")
+    check(date in title, "marked with its date %s: %r" % (date, title), page)
+    check(page.attr("#history-viewer [data-test=provenance]", "data-current") == "false", "never current", page)
+
+
 def recorder_idle(page):
     page.wait_for(lambda: page.js("const s = document.getElementById('records-status');"
                                   "return s.dataset.pending === '0' || s.dataset.pending === undefined"),
@@ -122,18 +139,7 @@ def past_survey_read_only(page):
     page.wait_for(lambda: page.all("#history-records tr[data-kind=site-survey]"), 20, "the visit's site survey")
     kinds = {r.get_attribute("data-kind") for r in page.all("#history-records tr[data-test=history-record]")}
     check("registration" in kinds, "the registration read is kept too: %s" % kinds, page)
-    page.click("#history-records tr[data-kind=site-survey] [data-test=history-open]")
-    page.wait_for(lambda: page.find("#history-viewer").is_displayed(), 20, "the viewer")
-    record = "#history-viewer [data-kind=site-survey]"
-    check(page.attr(record, "data-readonly") == "true" and page.attr(record, "data-source") == "records",
-          "read-only, from the records", page)
-    taken = int(page.attr(record, "data-taken"))
-    date = page.js("const d = new Date(arguments[0]); const p = (n) => String(n).padStart(2, '0');"
-                   "return `${d.getFullYear()}-${p(d.getMonth() + 1)}-${p(d.getDate())} ${p(d.getHours())}:"
-                   "${p(d.getMinutes())}`", taken)
-    title = page.text("#history-viewer [data-test=history-viewer-title]")
-    check(date in title, "marked with its date %s: %r" % (date, title), page)
-    check(page.attr("#history-viewer [data-test=provenance]", "data-current") == "false", "never current", page)
+    open_stored_site_survey(page)
     rows = page.all("#history-viewer tr[data-test=history-survey-row]")
     check(len(rows) == REMOTE_UNITS, "every unit of the survey: %d" % len(rows), page)
     check(not page.all("#history-viewer button:not(#history-viewer-close)"), "nothing in it acts on a unit", page)
