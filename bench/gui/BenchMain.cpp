@@ -8,7 +8,8 @@
 // 5 fresh processes), the technician's page against the bare start page it
 // replaced (kept in the self-test package; runs alternate, medians of 7)
 // and the peak memory of the processes. `--bridge-only` stops after the
-// bridge's figures, `--only KIND` measures one ping alone (for perf). On a
+// bridge's figures, `--only KIND [--burst]` measures one ping alone (for
+// perf), one at a time or 16 in flight. On a
 // busy machine pin it: taskset -c 1 chrt -f 50 ...
 #include <gtk/gtk.h>
 
@@ -96,7 +97,9 @@ int main(int argc, char** argv) {
   std::vector<lmbench::ProcessPeak> peaks;
   // `--only bare|floor|bridge`: that ping alone, one at a time, for a profiler.
   const bool only = argc > 2 && std::strcmp(argv[1], "--only") == 0;
-  const std::string url = std::string("app://res/selftest/bench.html") + (only ? "?only=" + std::string(argv[2]) : "");
+  const bool burst = only && argc > 3 && std::strcmp(argv[3], "--burst") == 0;
+  const std::string url = std::string("app://res/selftest/bench.html") + (only ? "?only=" + std::string(argv[2]) : "") +
+                          (burst ? "&burst" : "");
   lmtest::PageRun run = lmtest::RunSelfTestPage(url, 300,
                                                 [&] { peaks = lmbench::ChildPeaks(); });
   if (!run.error.empty() || !run.finished) {
