@@ -1,5 +1,6 @@
 #include "sorrel/cef/webkit/WebEngine.h"
 
+
 #include "sorrel/cef/webkit/PdfPrinter.h"
 #include "sorrel/cef/webkit/ResSchemeAdapter.h"
 #include "sorrel/cef/webkit/SanitizerChildren.h"
@@ -14,11 +15,27 @@ std::filesystem::path ExecutableDir() {
 
 namespace {
 
-WebKitWebContext* NewContext(const std::filesystem::path& cacheDir) {
-  if (cacheDir.empty()) return webkit_web_context_new_ephemeral();
-  WebKitWebsiteDataManager* data = webkit_website_data_manager_new(
-      "base-data-directory", cacheDir.c_str(), "base-cache-directory", cacheDir.c_str(), nullptr);
-  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data, nullptr));
+// Memory pressure settings for the page process; null for the engine's own.
+WebKitMemoryPressureSettings* NewPressureSettings(const PageMemory& memory) {
+  if (memory.limitMb == 0) return nullptr;
+  WebKitMemoryPressureSettings* pressure = webkit_memory_pressure_settings_new();
+  webkit_memory_pressure_settings_set_memory_limit(pressure, memory.limitMb);
+  webkit_memory_pressure_settings_set_conservative_threshold(pressure, memory.releaseCaches);
+  webkit_memory_pressure_settings_set_strict_threshold(pressure, memory.releaseAll);
+  webkit_memory_pressure_settings_set_poll_interval(pressure, memory.checkSeconds);
+  return pressure;
+}
+
+WebKitWebContext* NewContext(const EngineOptions& options) {
+  const auto& cacheDir = options.cacheDir;
+  WebKitWebsiteDataManager* data =
+      cacheDir.empty() ? webkit_website_data_manager_new_ephemeral()
+                       : webkit_website_data_manager_new("base-data-directory", cacheDir.c_str(), "base-cache-directory",
+                                                         cacheDir.c_str(), nullptr);
+  WebKitMemoryPressureSettings* pressure = NewPressureSettings(options.pageMemory);
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data,
+                                                  pressure ? "memory-pressure-settings" : nullptr, pressure, nullptr));
+  if (pressure) webkit_memory_pressure_settings_free(pressure);
   g_object_unref(data);
   return context;
 }
@@ -26,7 +43,7 @@ WebKitWebContext* NewContext(const std::filesystem::path& cacheDir) {
 }  // namespace
 
 WebEngine::WebEngine(const EngineOptions& options)
-    : context_(NewContext(options.cacheDir)),
+    : context_(NewContext(options)),
       automation_(options.automation),
       developerExtras_(options.developerExtras),
       resources_(std::make_shared<ResSchemeHandlerFactory>(options.resourceFolder)) {

@@ -15,6 +15,16 @@
 
 namespace Sorrel::cef::webkit {
 
+// When the page process starts to give memory back. Its engine keeps caches
+// and collected heap until told to release them; a long repeat survey
+// otherwise grows it by tens of MB an hour. Fractions are of `limitMb`.
+struct PageMemory {
+  unsigned limitMb = 0;         // 0: the engine's defaults, nothing below
+  double releaseCaches = 0.33;  // above this, caches are dropped on each check
+  double releaseAll = 0.5;      // above this, everything that can be rebuilt too
+  double checkSeconds = 30;
+};
+
 struct EngineOptions {
   std::filesystem::path extensionDir;    // holds the page-process extension module
   std::filesystem::path resourceFolder;  // res/ with the page packages
@@ -24,6 +34,7 @@ struct EngineOptions {
   bool developerExtras = true;           // the inspector can be opened
   std::map<std::string, bool> extensionFlags;  // more booleans for the extension's initialisation data
   std::map<uint32_t, std::string> strings;     // the program's string table, as "strings" (a{us}) there
+  PageMemory pageMemory;
 };
 
 class WebEngine {
