@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   const bool bridgeOnly = argc > 1 && std::strcmp(argv[1], "--bridge-only") == 0;
 
   std::vector<lmbench::ProcessPeak> peaks;
-  // `--only bare|floor|bridge`: that ping alone, one at a time, for a profiler.
+  // `--only bare|floor|bridge [--burst]`: that ping alone, for a profiler.
   const bool only = argc > 2 && std::strcmp(argv[1], "--only") == 0;
   const bool burst = only && argc > 3 && std::strcmp(argv[3], "--burst") == 0;
   const std::string url = std::string("app://res/selftest/bench.html") + (only ? "?only=" + std::string(argv[2]) : "") +

@@ -1,6 +1,5 @@
 #include "sorrel/cef/webkit/WebEngine.h"
 
-
 #include "sorrel/cef/webkit/PdfPrinter.h"
 #include "sorrel/cef/webkit/ResSchemeAdapter.h"
 #include "sorrel/cef/webkit/SanitizerChildren.h"
