@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
   const bool only = argc > 2 && std::strcmp(argv[1], "--only") == 0;
   const bool burst = only && argc > 3 && std::strcmp(argv[3], "--burst") == 0;
   const std::string url = std::string("app://res/selftest/bench.html") + (only ? "?only=" + std::string(argv[2]) : "") +
-                          (burst ? "&burst" : "");
+                          (burst ? "&burst" : "") +
+                          (burst && argc > 4 ? "&bursts=" + std::string(argv[4]) : "");
   lmtest::PageRun run = lmtest::RunSelfTestPage(url, 300,
                                                 [&] { peaks = lmbench::ChildPeaks(); });
   if (!run.error.empty() || !run.finished) {

@@ -89,7 +89,8 @@
   async function only(kind) {
     if (new URLSearchParams(location.search).has('burst')) {
       var rates = [];
-      for (var b = 0; b < 40; b++) rates.push(await burst(kind, BURST));
+      var bursts = Number(new URLSearchParams(location.search).get('bursts')) || 40;
+      for (var b = 0; b < bursts; b++) rates.push(await burst(kind, BURST));
       report(kind, {per_s_16_in_flight: Math.round(median(rates)), bursts: rates.length});
       return app.sendProcessMessage('lmtest.done', 1);
     }
