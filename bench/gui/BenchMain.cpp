@@ -8,8 +8,8 @@
 // 5 fresh processes), the technician's page against the bare start page it
 // replaced (kept in the self-test package; runs alternate, medians of 7)
 // and the peak memory of the processes. `--bridge-only` stops after the
-// bridge's figures, `--only KIND [--burst]` measures one ping alone (for
-// perf), one at a time or 16 in flight. On a
+// bridge's figures, `--only KIND [--burst [N]]` measures one ping alone (for
+// perf), one at a time or N bursts of 16 in flight (default 40). On a
 // busy machine pin it: taskset -c 1 chrt -f 50 ...
 #include <gtk/gtk.h>
 
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   const bool bridgeOnly = argc > 1 && std::strcmp(argv[1], "--bridge-only") == 0;
 
   std::vector<lmbench::ProcessPeak> peaks;
-  // `--only bare|floor|bridge [--burst]`: that ping alone, for a profiler.
+  // `--only bare|floor|bridge [--burst [N]]`: that ping alone, for a profiler.
   const bool only = argc > 2 && std::strcmp(argv[1], "--only") == 0;
   const bool burst = only && argc > 3 && std::strcmp(argv[3], "--burst") == 0;
   const std::string url = std::string("app://res/selftest/bench.html") + (only ? "?only=" + std::string(argv[2]) : "") +
