@@ -87,9 +87,10 @@
   // bench.html?only=KIND: that kind alone, one at a time, for a profiler;
   // with &burst, 16 in flight.
   async function only(kind) {
-    if (new URLSearchParams(location.search).has('burst')) {
+    var params = new URLSearchParams(location.search);
+    if (params.has('burst')) {
       var rates = [];
-      var bursts = Number(new URLSearchParams(location.search).get('bursts')) || 40;
+      var bursts = Number(params.get('bursts')) || 40;
       for (var b = 0; b < bursts; b++) rates.push(await burst(kind, BURST));
       report(kind, {per_s_16_in_flight: Math.round(median(rates)), bursts: rates.length});
       return app.sendProcessMessage('lmtest.done', 1);

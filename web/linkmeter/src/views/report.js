@@ -125,7 +125,7 @@ function basisCells(sum) {
   if (p) {
     const bound = lossBound({ asked: p.min, answered: p.min });
     probes = (p.min === p.max ? tn('report.probesEach', p.min) : t('report.probesRange', { min: p.min, max: p.max })) +
-      ' ' + tn('report.lossBound', p.min, { n: p.min, bound: Math.round(bound * 100) });
+      ' ' + tn('report.lossBound', p.min, { bound: Math.round(bound * 100) });
   }
   return [
     h('tr', {}, h('th', { text: t('report.thresholds') }), h('td', { id: 'report-thresholds', dataset: { level: `${th.level.weak},${th.level.fair},${th.level.good}`, battery: `${th.battery.low},${th.battery.ok}`, default: String(isDefault(th)) },
