@@ -1,13 +1,30 @@
 #include "sorrel/cef/QueryTaskGroup.h"
 
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+
 namespace Sorrel::cef {
+namespace {
+
+// Below the window thread: a woken worker waits for its turn instead of
+// taking the core from the thread that woke it.
+void LowerToBatchPriority() {
+  sched_param none{};
+  pthread_setschedparam(pthread_self(), SCHED_BATCH, &none);
+}
+
+}  // namespace
 
 QueryTaskGroup::QueryTaskGroup(std::chrono::milliseconds idleLimit) : idleLimit_(idleLimit) {}
 
 QueryTaskGroup::~QueryTaskGroup() {
   std::unique_lock lock(mutex_);
   stopping_ = true;
-  workAvailable_.notify_all();
+  std::vector<Waker*> idle;
+  idle.swap(idle_);
+  for (Waker* w : idle) w->wake.release();
   allDone_.wait(lock, [&] { return queue_.empty() && running_ == 0; });
   std::map<std::thread::id, std::thread> workers;
   workers.swap(workers_);
@@ -20,15 +37,17 @@ void QueryTaskGroup::Run(std::function<void()> task) {
   std::unique_lock lock(mutex_);
   JoinFinishedLocked(lock);
   queue_.push_back(std::move(task));
-  if (queue_.size() > idle_) {
+  if (idle_.empty()) {
     std::thread worker([this] { WorkerLoop(); });
     auto id = worker.get_id();
     workers_.emplace(id, std::move(worker));
     return;
   }
+  Waker* waker = idle_.back();
+  idle_.pop_back();
   // Woken after the unlock, the worker does not wake only to wait for the lock.
   lock.unlock();
-  workAvailable_.notify_one();
+  waker->wake.release();
 }
 
 void QueryTaskGroup::CancelAndWait() {
@@ -48,6 +67,8 @@ size_t QueryTaskGroup::Workers() const {
 }
 
 void QueryTaskGroup::WorkerLoop() {
+  LowerToBatchPriority();
+  Waker waker;
   std::unique_lock lock(mutex_);
   for (;;) {
     if (!queue_.empty()) {
@@ -67,15 +88,30 @@ void QueryTaskGroup::WorkerLoop() {
       continue;
     }
     if (stopping_) return;  // the destructor joins us
-    ++idle_;
-    bool woke = workAvailable_.wait_for(lock, idleLimit_, [&] { return !queue_.empty() || stopping_; });
-    --idle_;
-    if (!woke) {
+    if (!WaitForWork(lock, waker)) {
       // Retire; the next Run (or the destructor) joins this thread.
       finished_.push_back(std::this_thread::get_id());
       return;
     }
   }
+}
+
+bool QueryTaskGroup::WaitForWork(std::unique_lock<std::mutex>& lock, Waker& waker) {
+  idle_.push_back(&waker);
+  lock.unlock();
+  const bool woken = waker.wake.try_acquire_for(idleLimit_);
+  lock.lock();
+  if (woken) return true;
+  auto me = std::find(idle_.begin(), idle_.end(), &waker);
+  if (me != idle_.end()) {
+    idle_.erase(me);
+    return false;
+  }
+  // Chosen just as the wait ran out: the wake is on its way; take it.
+  lock.unlock();
+  waker.wake.acquire();
+  lock.lock();
+  return true;
 }
 
 void QueryTaskGroup::JoinFinishedLocked(std::unique_lock<std::mutex>& lock) {

@@ -12,7 +12,7 @@ void InstallPageUiRequests() {
     auto* nc = static_cast<cef::webext::NativeCallContext*>(call.engine);
     if (!nc) return false;
     const std::string request = "jsquery:" + queryName + " " + lm::json::ToText(arg);
-    return cef::webext::Extension::Get().Queries().Start(nc->document, request, nullptr, nullptr) != 0;
+    return cef::webext::Extension::Get().Queries().Start(nc->document, request.c_str()) != 0;
   });
 }
 

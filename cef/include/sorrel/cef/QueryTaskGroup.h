@@ -2,6 +2,11 @@
 // The process-wide task collection every query runs on. It grows a worker
 // whenever none is idle, so a query blocked for seconds on a device never
 // delays another; idle workers retire after a while.
+//
+// Workers run at batch priority, so that waking one for a query never
+// preempts the window thread that handed it over, and an idle worker is
+// woken on its own semaphore, the most recently idle first (its cache is
+// warm, and a condition variable's signal may wait for earlier waiters).
 
 #include <chrono>
 #include <condition_variable>
@@ -9,7 +14,9 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
@@ -32,15 +39,20 @@ class QueryTaskGroup {
   size_t Workers() const;  // live worker threads
 
  private:
+  struct Waker {
+    std::binary_semaphore wake{0};
+  };
+
   void WorkerLoop();
+  // Idle until woken (true) or retired by the idle limit (false).
+  bool WaitForWork(std::unique_lock<std::mutex>& lock, Waker& waker);
   void JoinFinishedLocked(std::unique_lock<std::mutex>& lock);
 
   const std::chrono::milliseconds idleLimit_;
   mutable std::mutex mutex_;
-  std::condition_variable workAvailable_;
   std::condition_variable allDone_;
   std::deque<std::function<void()>> queue_;
-  size_t idle_ = 0;
+  std::vector<Waker*> idle_;  // the most recently idle last
   size_t running_ = 0;
   bool stopping_ = false;
   std::map<std::thread::id, std::thread> workers_;

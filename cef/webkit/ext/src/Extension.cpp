@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "QueryGlueText.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/cef/PageScript.h"
 #include "sorrel/cef/webext/BridgeNatives.h"
@@ -94,30 +95,16 @@ JSCValue* CallNative(GPtrArray* args, gpointer data) {
   return result;
 }
 
-JSCValue* CallQuery(GPtrArray* args, gpointer data) {
-  auto* bound = static_cast<Bound*>(data);
-  JSCContext* ctx = jsc_context_get_current();
-  JSCValue* query = args->len > 0 ? static_cast<JSCValue*>(g_ptr_array_index(args, 0)) : nullptr;
-  if (!query || !jsc_value_is_object(query)) return Throw(ctx, "cefQuery needs a query object");
-  GRef<JSCValue> request = GRef<JSCValue>::Adopt(jsc_value_object_get_property(query, "request"));
-  if (!jsc_value_is_string(request.get())) return Throw(ctx, "cefQuery needs a request string");
-  GRef<JSCValue> onSuccess = GRef<JSCValue>::Adopt(jsc_value_object_get_property(query, "onSuccess"));
-  GRef<JSCValue> onFailure = GRef<JSCValue>::Adopt(jsc_value_object_get_property(query, "onFailure"));
-  gchar* text = jsc_value_to_string(request.get());
-  int64_t id = Extension::Get().Queries().Start(bound->doc, text,
-                                                jsc_value_is_function(onSuccess.get()) ? onSuccess.get() : nullptr,
-                                                jsc_value_is_function(onFailure.get()) ? onFailure.get() : nullptr);
-  g_free(text);
-  return jsc_value_new_number(ctx, static_cast<double>(id));
+// The natives of the query glue, with plain parameters so that no value
+// wrapper is made per query.
+double SendQuery(const char* request, gpointer data) {
+  return static_cast<double>(Extension::Get().Queries().Start(static_cast<Bound*>(data)->doc, request));
 }
 
-JSCValue* CallQueryCancel(GPtrArray* args, gpointer) {
-  JSCContext* ctx = jsc_context_get_current();
-  if (args->len > 0) {
-    auto* id = static_cast<JSCValue*>(g_ptr_array_index(args, 0));
-    if (jsc_value_is_number(id)) Extension::Get().Queries().Cancel(static_cast<int64_t>(jsc_value_to_double(id)));
-  }
-  return jsc_value_new_undefined(ctx);
+void CancelQuery(double id, gpointer) { Extension::Get().Queries().Cancel(static_cast<int64_t>(id)); }
+
+void BindQueries(JSCValue* dispatcher, gpointer data) {
+  if (jsc_value_is_function(dispatcher)) Extension::Get().Queries().Bind(static_cast<Bound*>(data)->doc, dispatcher);
 }
 
 bool HasAppObject(JSCContext* ctx) {
@@ -275,10 +262,25 @@ void Extension::DefineFunction(JSCContext* context, JSCValue* target, const std:
   g_object_unref(fn);
 }
 
+// window.cefQuery and window.cefQueryCancel, from the query glue.
+void Extension::DefineQueryFunctions(JSCContext* context, const Document& doc) {
+  auto bound = [&] { return new Bound{doc, "cefQuery"}; };
+  auto destroy = [](gpointer p) { delete static_cast<Bound*>(p); };
+  auto send = GRef<JSCValue>::Adopt(jsc_value_new_function(context, "send", G_CALLBACK(SendQuery), bound(), destroy,
+                                                           G_TYPE_DOUBLE, 1, G_TYPE_STRING));
+  auto cancel = GRef<JSCValue>::Adopt(
+      jsc_value_new_function(context, "cancel", G_CALLBACK(CancelQuery), nullptr, nullptr, G_TYPE_NONE, 1, G_TYPE_DOUBLE));
+  auto bind = GRef<JSCValue>::Adopt(jsc_value_new_function(context, "bind", G_CALLBACK(BindQueries), bound(), destroy,
+                                                           G_TYPE_NONE, 1, JSC_TYPE_VALUE));
+  auto glue = GRef<JSCValue>::Adopt(jsc_context_evaluate(context, kQueryGlueText, -1));
+  auto made = GRef<JSCValue>::Adopt(jsc_value_function_call(glue.get(), JSC_TYPE_VALUE, send.get(), JSC_TYPE_VALUE,
+                                                            cancel.get(), JSC_TYPE_VALUE, bind.get(), G_TYPE_NONE));
+  jsc_context_clear_exception(context);
+}
+
 void Extension::Bind(JSCContext* context, const Document& doc) {
   auto global = GRef<JSCValue>::Adopt(jsc_context_get_global_object(context));
-  DefineFunction(context, global.get(), "cefQuery", doc, CallQuery, "cefQuery");
-  DefineFunction(context, global.get(), "cefQueryCancel", doc, CallQueryCancel, "cefQueryCancel");
+  DefineQueryFunctions(context, doc);
 
   auto natives = GRef<JSCValue>::Adopt(jsc_context_evaluate(context, "Object.create(null)", -1));
   for (const auto& handler : manager_->NativeHandlers())

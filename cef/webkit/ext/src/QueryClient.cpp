@@ -1,30 +1,21 @@
 #include "sorrel/cef/webext/QueryClient.h"
 
-#include <vector>
-
 #include "lm/Json.h"
 #include "sorrel/cef/webext/Extension.h"
 #include "sorrel/cef/webkit/Protocol.h"
 
 namespace Sorrel::cef::webext {
-namespace {
 
-void CallQuietly(JSCValue* fn, std::vector<JSCValue*> args) {
-  if (!fn || !jsc_value_is_function(fn)) return;
-  JSCValue* result = jsc_value_function_callv(fn, static_cast<guint>(args.size()), args.data());
-  if (result) g_object_unref(result);
-  jsc_context_clear_exception(jsc_value_get_context(fn));
+void QueryClient::Bind(const Document& doc, JSCValue* dispatcher) {
+  dispatchers_[{doc.pageId, doc.frameId}] = Dispatcher{doc, GRef<JSCValue>::Share(dispatcher)};
 }
 
-}  // namespace
-
-int64_t QueryClient::Start(const Document& doc, const std::string& request, JSCValue* onSuccess,
-                           JSCValue* onFailure) {
+int64_t QueryClient::Start(const Document& doc, const char* request) {
   WebKitWebPage* page = webkit_web_extension_get_page(extension_, doc.pageId);
   if (!page) return 0;
   const int64_t id = nextId_++;
-  pending_[id] = Pending{doc, GRef<JSCValue>::Share(onSuccess), GRef<JSCValue>::Share(onFailure)};
-  GVariant* params = g_variant_new("(xxs)", static_cast<gint64>(doc.frameId), static_cast<gint64>(id), request.c_str());
+  pending_[id] = doc;
+  GVariant* params = g_variant_new("(xxs)", static_cast<gint64>(doc.frameId), static_cast<gint64>(id), request);
   webkit_web_page_send_message_to_view(page, webkit_user_message_new(webkit::kMsgQuery, params), nullptr, OnReply,
                                        reinterpret_cast<gpointer>(static_cast<intptr_t>(id)));
   return id;
@@ -41,36 +32,35 @@ void QueryClient::OnReply(GObject* page, GAsyncResult* result, gpointer requestI
 void QueryClient::Deliver(int64_t requestId, WebKitUserMessage* reply, const GError* error) {
   auto it = pending_.find(requestId);
   if (it == pending_.end()) return;  // cancelled, or its document is gone
-  Pending p = std::move(it->second);
+  const Document doc = it->second;
   pending_.erase(it);
 
   gboolean success = FALSE;
   gint32 code = -1;
-  std::string text;
+  const char* text = nullptr;
+  std::string failure;
   GVariant* params = reply ? webkit_user_message_get_parameters(reply) : nullptr;
   if (params && g_variant_is_of_type(params, G_VARIANT_TYPE("(bis)"))) {
-    const char* t = nullptr;
-    g_variant_get(params, "(bi&s)", &success, &code, &t);
-    text = t;
+    g_variant_get(params, "(bi&s)", &success, &code, &text);
   } else {
-    text = lm::json::ToText(lm::json::ErrorObject(-1, error ? error->message : "no answer"));
+    failure = lm::json::ToText(lm::json::ErrorObject(-1, error ? error->message : "no answer"));
+    text = failure.c_str();
   }
   if (!success && code == webkit::kCancelledCode) return;
 
-  JSCValue* fn = success ? p.onSuccess.get() : p.onFailure.get();
-  if (!fn) return;
-  JSCContext* ctx = jsc_value_get_context(fn);
-  std::vector<JSCValue*> args;
-  if (!success) args.push_back(jsc_value_new_number(ctx, code));
-  args.push_back(jsc_value_new_string(ctx, text.c_str()));
-  CallQuietly(fn, args);
-  for (auto* a : args) g_object_unref(a);
+  auto d = dispatchers_.find({doc.pageId, doc.frameId});
+  if (d == dispatchers_.end() || !(d->second.doc == doc)) return;
+  GRef<JSCValue> fn = d->second.fn;  // the callback may end the document
+  JSCValue* result = jsc_value_function_call(fn.get(), G_TYPE_DOUBLE, static_cast<double>(requestId), G_TYPE_BOOLEAN,
+                                             success, G_TYPE_INT, code, G_TYPE_STRING, text, G_TYPE_NONE);
+  if (result) g_object_unref(result);
+  jsc_context_clear_exception(jsc_value_get_context(fn.get()));
 }
 
 void QueryClient::Cancel(int64_t requestId) {
   auto it = pending_.find(requestId);
   if (it == pending_.end()) return;
-  uint64_t pageId = it->second.doc.pageId;
+  uint64_t pageId = it->second.pageId;
   pending_.erase(it);
   if (WebKitWebPage* page = webkit_web_extension_get_page(extension_, pageId)) {
     webkit_web_page_send_message_to_view(
@@ -80,9 +70,10 @@ void QueryClient::Cancel(int64_t requestId) {
 }
 
 void QueryClient::DropFrame(uint64_t pageId, uint64_t frameId) {
+  dispatchers_.erase({pageId, frameId});
   bool any = false;
   for (auto it = pending_.begin(); it != pending_.end();) {
-    if (it->second.doc.pageId == pageId && it->second.doc.frameId == frameId) {
+    if (it->second.pageId == pageId && it->second.frameId == frameId) {
       it = pending_.erase(it);
       any = true;
     } else {
@@ -98,10 +89,8 @@ void QueryClient::DropFrame(uint64_t pageId, uint64_t frameId) {
 }
 
 void QueryClient::DropPage(uint64_t pageId) {
-  for (auto it = pending_.begin(); it != pending_.end();) {
-    if (it->second.doc.pageId == pageId) it = pending_.erase(it);
-    else ++it;
-  }
+  std::erase_if(pending_, [&](const auto& kv) { return kv.second.pageId == pageId; });
+  std::erase_if(dispatchers_, [&](const auto& kv) { return kv.first.first == pageId; });
 }
 
 }  // namespace Sorrel::cef::webext

@@ -57,6 +57,7 @@ class Extension {
 
   void NewDocument(WebKitWebPage* page, WebKitFrame* frame, WebKitScriptWorld* world);
   void Bind(JSCContext* context, const Document& doc);
+  void DefineQueryFunctions(JSCContext* context, const Document& doc);
   void DefineFunction(JSCContext* context, JSCValue* target, const std::string& name, const Document& doc,
                       JSCValue* (*call)(GPtrArray*, gpointer), const std::string& tag);
 
