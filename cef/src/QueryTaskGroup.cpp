@@ -1,21 +1,8 @@
 #include "sorrel/cef/QueryTaskGroup.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <algorithm>
 
 namespace Sorrel::cef {
-namespace {
-
-// Below the window thread: a woken worker waits for its turn instead of
-// taking the core from the thread that woke it.
-void LowerToBatchPriority() {
-  sched_param none{};
-  pthread_setschedparam(pthread_self(), SCHED_BATCH, &none);
-}
-
-}  // namespace
 
 QueryTaskGroup::QueryTaskGroup(std::chrono::milliseconds idleLimit) : idleLimit_(idleLimit) {}
 
@@ -24,6 +11,7 @@ QueryTaskGroup::~QueryTaskGroup() {
   stopping_ = true;
   std::vector<Waker*> idle;
   idle.swap(idle_);
+  coming_ += idle.size();
   for (Waker* w : idle) w->wake.release();
   allDone_.wait(lock, [&] { return queue_.empty() && running_ == 0; });
   std::map<std::thread::id, std::thread> workers;
@@ -37,6 +25,8 @@ void QueryTaskGroup::Run(std::function<void()> task) {
   std::unique_lock lock(mutex_);
   JoinFinishedLocked(lock);
   queue_.push_back(std::move(task));
+  if (queue_.size() <= coming_) return;  // a worker already on its way takes it
+  ++coming_;
   if (idle_.empty()) {
     std::thread worker([this] { WorkerLoop(); });
     auto id = worker.get_id();
@@ -67,9 +57,9 @@ size_t QueryTaskGroup::Workers() const {
 }
 
 void QueryTaskGroup::WorkerLoop() {
-  LowerToBatchPriority();
   Waker waker;
   std::unique_lock lock(mutex_);
+  --coming_;
   for (;;) {
     if (!queue_.empty()) {
       auto task = std::move(queue_.front());
@@ -101,7 +91,10 @@ bool QueryTaskGroup::WaitForWork(std::unique_lock<std::mutex>& lock, Waker& wake
   lock.unlock();
   const bool woken = waker.wake.try_acquire_for(idleLimit_);
   lock.lock();
-  if (woken) return true;
+  if (woken) {
+    --coming_;
+    return true;
+  }
   auto me = std::find(idle_.begin(), idle_.end(), &waker);
   if (me != idle_.end()) {
     idle_.erase(me);
@@ -111,6 +104,7 @@ bool QueryTaskGroup::WaitForWork(std::unique_lock<std::mutex>& lock, Waker& wake
   lock.unlock();
   waker.wake.acquire();
   lock.lock();
+  --coming_;
   return true;
 }
 

@@ -87,6 +87,26 @@ TEST(QueryTaskGroup, EveryTaskOfABurstRunsAtOnceWithTheOthers) {
   }
 }
 
+// Sixteen quick tasks kept in flight, each handing in the next as it ends,
+// as the page keeps its queries going: workers woken for tasks another
+// worker took first must not make the group grow with every task (it grew
+// to thousands here). The bound is loose: a worker delayed between two tasks
+// still counts, and a loaded machine delays many.
+TEST(QueryTaskGroup, TasksKeptInFlightNeedNoMoreWorkersThanThat) {
+  constexpr int kInFlight = 16, kTotal = 20000;
+  QueryTaskGroup tasks(10s);
+  std::atomic<int> started{0};
+  Gate done;
+  std::function<void()> next = [&] {
+    if (started.fetch_add(1) >= kTotal) return done.Open();
+    tasks.Run(next);
+  };
+  for (int i = 0; i < kInFlight; ++i) tasks.Run(next);
+  ASSERT_TRUE(done.Wait(20s));
+  tasks.CancelAndWait();
+  EXPECT_LE(tasks.Workers(), static_cast<size_t>(8 * kInFlight));
+}
+
 // Small bursts in quick succession, so a worker finishing one task often
 // takes the next before the worker woken for it arrives: no task may then be
 // left waiting for an idle worker's timeout. With an idle limit of a

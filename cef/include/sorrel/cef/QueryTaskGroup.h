@@ -3,10 +3,10 @@
 // whenever none is idle, so a query blocked for seconds on a device never
 // delays another; idle workers retire after a while.
 //
-// Workers run at batch priority, so that waking one for a query never
-// preempts the window thread that handed it over, and an idle worker is
-// woken on its own semaphore, the most recently idle first (its cache is
-// warm, and a condition variable's signal may wait for earlier waiters).
+// A task wakes a worker only when no worker already on its way to the queue
+// is left to take it, and an idle worker is woken on a semaphore of its own,
+// the most recently idle first (a condition variable's signal may wait for
+// earlier waiters to leave, with the window thread that sent it blocked).
 
 #include <chrono>
 #include <condition_variable>
@@ -53,6 +53,7 @@ class QueryTaskGroup {
   std::condition_variable allDone_;
   std::deque<std::function<void()>> queue_;
   std::vector<Waker*> idle_;  // the most recently idle last
+  size_t coming_ = 0;         // workers woken or started, not yet at the queue
   size_t running_ = 0;
   bool stopping_ = false;
   std::map<std::thread::id, std::thread> workers_;
