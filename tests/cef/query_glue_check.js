@@ -12,7 +12,7 @@ const cancelled = [];
 let dispatch = null;
 let nextId = 1;
 let refuse = false;  // the native could not send: no page
-const sandbox = { Map, Error };
+const sandbox = { Map, Error, isFinite };
 sandbox.window = sandbox;
 vm.createContext(sandbox);
 vm.runInContext(glue, sandbox)(
@@ -61,11 +61,11 @@ check('callbacks that are not functions, and answers nobody waits for, are ignor
   dispatch(id + 1000, false, 1, 'stray');
 });
 
-check('a cancelled query hears nothing and the cancel goes on; non-numbers are dropped', () => {
+check('a cancelled query hears nothing and the cancel goes on; what is no id is dropped', () => {
   const a = recorder();
   const id = sandbox.cefQuery({ request: 'r', onSuccess: a.onSuccess, onFailure: a.onFailure });
   sandbox.cefQueryCancel(id);
-  sandbox.cefQueryCancel('7');
+  for (const stray of ['7', NaN, Infinity]) sandbox.cefQueryCancel(stray);
   dispatch(id, true, 0, 'late');
   assert.deepStrictEqual(a.calls, []);
   assert.deepStrictEqual(cancelled, [id]);

@@ -101,7 +101,10 @@ double SendQuery(const char* request, gpointer data) {
   return static_cast<double>(Extension::Get().Queries().Start(static_cast<Bound*>(data)->doc, request));
 }
 
-void CancelQuery(double id, gpointer) { Extension::Get().Queries().Cancel(static_cast<int64_t>(id)); }
+// Ids are counted from 1; anything else names no query (and NaN has no integer).
+void CancelQuery(double id, gpointer) {
+  if (id >= 1 && id <= 9007199254740992.0) Extension::Get().Queries().Cancel(static_cast<int64_t>(id));
+}
 
 void BindQueries(JSCValue* dispatcher, gpointer data) {
   if (jsc_value_is_function(dispatcher)) Extension::Get().Queries().Bind(static_cast<Bound*>(data)->doc, dispatcher);

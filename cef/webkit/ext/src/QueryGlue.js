@@ -31,7 +31,7 @@
   };
 
   window.cefQueryCancel = function (id) {
-    if (typeof id !== 'number') return;
+    if (typeof id !== 'number' || !isFinite(id)) return;
     pending.delete(id);
     cancel(id);
   };
