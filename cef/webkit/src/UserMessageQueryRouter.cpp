@@ -4,14 +4,14 @@
 
 #include "lm/Json.h"
 #include "sorrel/cef/webkit/Protocol.h"
+#include "sorrel/cef/webkit/QueryWire.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
 
 namespace Sorrel::cef::webkit {
 namespace {
 
 void Reply(WebKitUserMessage* message, bool success, int32_t code, const std::string& text) {
-  GVariant* params = g_variant_new("(bis)", success, code, text.c_str());
-  webkit_user_message_send_reply(message, webkit_user_message_new(kMsgQuery, params));
+  webkit_user_message_send_reply(message, webkit_user_message_new(kMsgQuery, EncodeQueryAnswer(success, code, text)));
 }
 
 }  // namespace
@@ -44,21 +44,19 @@ UserMessageQueryRouter::UserMessageQueryRouter(BsmsgRouter& router, BrowserPtr b
 UserMessageQueryRouter::~UserMessageQueryRouter() { CancelAll(); }
 
 void UserMessageQueryRouter::OnQuery(WebKitUserMessage* message) {
-  GVariant* params = webkit_user_message_get_parameters(message);
-  if (!params || !g_variant_is_of_type(params, G_VARIANT_TYPE("(xxs)"))) {
+  auto query = DecodeQueryRequest(webkit_user_message_get_parameters(message));
+  if (!query) {
     Reply(message, false, -1, lm::json::ToText(lm::json::ErrorObject(-1, "malformed query")));
     return;
   }
-  gint64 frameId = 0, queryId = 0;
-  const char* request = nullptr;
-  g_variant_get(params, "(xx&s)", &frameId, &queryId, &request);
+  const int64_t frameId = query->frameId, queryId = query->requestId;
   if (pending_.count(queryId)) {
     Reply(message, false, -1, lm::json::ToText(lm::json::ErrorObject(-1, "duplicate query id")));
     return;
   }
   pending_[queryId] = Pending{WEBKIT_USER_MESSAGE(g_object_ref(message)), frameId};
   auto callback = std::make_shared<Callback>(weak_from_this(), queryId);
-  if (!router_.OnQuery(browser_, queryId, request, false, callback)) {
+  if (!router_.OnQuery(browser_, queryId, std::string(query->request), false, callback)) {
     // Nobody takes it: the page still gets a failure object it can parse.
     Answer(queryId, false, -1, lm::json::ToText(lm::json::ErrorObject(-1, "unhandled query")));
   }

@@ -3,6 +3,7 @@
 #include "lm/Json.h"
 #include "sorrel/cef/webext/Extension.h"
 #include "sorrel/cef/webkit/Protocol.h"
+#include "sorrel/cef/webkit/QueryWire.h"
 
 namespace Sorrel::cef::webext {
 
@@ -15,7 +16,7 @@ int64_t QueryClient::Start(const Document& doc, const char* request) {
   if (!page) return 0;
   const int64_t id = nextId_++;
   pending_[id] = doc;
-  GVariant* params = g_variant_new("(xxs)", static_cast<gint64>(doc.frameId), static_cast<gint64>(id), request);
+  GVariant* params = webkit::EncodeQueryRequest(static_cast<int64_t>(doc.frameId), id, request);
   webkit_web_page_send_message_to_view(page, webkit_user_message_new(webkit::kMsgQuery, params), nullptr, OnReply,
                                        reinterpret_cast<gpointer>(static_cast<intptr_t>(id)));
   return id;
@@ -35,24 +36,22 @@ void QueryClient::Deliver(int64_t requestId, WebKitUserMessage* reply, const GEr
   const Document doc = it->second;
   pending_.erase(it);
 
-  gboolean success = FALSE;
-  gint32 code = -1;
-  const char* text = nullptr;
+  auto answer = webkit::DecodeQueryAnswer(reply ? webkit_user_message_get_parameters(reply) : nullptr);
   std::string failure;
-  GVariant* params = reply ? webkit_user_message_get_parameters(reply) : nullptr;
-  if (params && g_variant_is_of_type(params, G_VARIANT_TYPE("(bis)"))) {
-    g_variant_get(params, "(bi&s)", &success, &code, &text);
-  } else {
+  if (!answer) {
     failure = lm::json::ToText(lm::json::ErrorObject(-1, error ? error->message : "no answer"));
-    text = failure.c_str();
+    answer = webkit::QueryAnswer{false, -1, failure};
   }
-  if (!success && code == webkit::kCancelledCode) return;
+  if (!answer->success && answer->code == webkit::kCancelledCode) return;
 
   auto d = dispatchers_.find({doc.pageId, doc.frameId});
   if (d == dispatchers_.end() || !(d->second.doc == doc)) return;
   GRef<JSCValue> fn = d->second.fn;  // the callback may end the document
-  JSCValue* result = jsc_value_function_call(fn.get(), G_TYPE_DOUBLE, static_cast<double>(requestId), G_TYPE_BOOLEAN,
-                                             success, G_TYPE_INT, code, G_TYPE_STRING, text, G_TYPE_NONE);
+  // The text ends where the payload's NUL (or the failure string's) does.
+  JSCValue* result =
+      jsc_value_function_call(fn.get(), G_TYPE_DOUBLE, static_cast<double>(requestId), G_TYPE_BOOLEAN,
+                              answer->success ? TRUE : FALSE, G_TYPE_INT, answer->code, G_TYPE_STRING,
+                              answer->text.data(), G_TYPE_NONE);
   if (result) g_object_unref(result);
   jsc_context_clear_exception(jsc_value_get_context(fn.get()));
 }

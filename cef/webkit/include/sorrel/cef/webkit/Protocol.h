@@ -4,9 +4,10 @@
 
 namespace Sorrel::cef::webkit {
 
-// Page → view, answered by a reply: (x frame id, x request id, s request).
-// The reply is (b success, i error code, s text); (b false, i kCancelledCode)
-// means the query was given up and must not be answered.
+// Page → view, answered by a reply: frame id, request id and request, in the
+// byte string of QueryWire.h. The reply is success, error code and text,
+// likewise; a failure with kCancelledCode means the query was given up and
+// must not be answered.
 inline constexpr const char* kMsgQuery = "lm.query";
 // Page → view: (x request id). The page gave up one query.
 inline constexpr const char* kMsgQueryCancel = "lm.query.cancel";
