@@ -14,7 +14,6 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <semaphore>
 #include <thread>

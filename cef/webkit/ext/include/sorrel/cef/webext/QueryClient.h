@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <map>
-#include <string>
 #include <utility>
 
 #include "sorrel/cef/webext/Document.h"
