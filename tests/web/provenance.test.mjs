@@ -1,6 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { provenance, isCurrent, provenanceCells, exportFileName, PROVENANCE_HEADER } from '../../web/linkmeter/src/provenance.js';
+import { provenance, isCurrent, provenanceCells, exportFileName, PROVENANCE_HEADER, notCurrentReason, provenanceText } from '../../web/linkmeter/src/provenance.js';
+import { t } from '../../web/linkmeter/src/i18n.js';
 
 const riverside = { serial: '0A5C0012', name: 'RIVERSIDE', model: 'VL-B7' };
 const usb = { serial: '009A0001', name: 'BENCH', model: 'VL-B1' };
@@ -29,4 +30,24 @@ test('exports name the base unit, the unit and the time', () => {
   assert.equal(exportFileName('event-log', odd), 'event-log-A_B_x-20260102-0905.csv');
   const nameless = provenance({ serial: '0A5C0012' }, { time: new Date(2026, 0, 2, 9, 5) });
   assert.equal(exportFileName('recorded', nameless), 'recorded-0A5C0012-20260102-0905.csv');
+});
+
+test('a result that is not current says why: earlier run, another unit, a file, no unit, a lost link', () => {
+  const fromUnit = provenance(riverside, { time: 0 });
+  const fromFile = provenance(riverside, { source: 'sibling', time: 0 });
+  const cases = [
+    [fromUnit, { unit: riverside }, {}, null],
+    [fromUnit, { unit: riverside }, { earlier: true }, 'earlier'],
+    [fromUnit, { unit: usb }, {}, 'otherUnit'],
+    [fromUnit, { unit: null }, {}, 'noUnit'],
+    [fromUnit, { unit: riverside, linkLost: true }, {}, 'linkLost'],
+    [fromFile, { unit: usb }, {}, 'file'],
+    [provenance(riverside, { source: 'records', time: 0 }), { unit: riverside }, { earlier: true }, 'file'],
+  ];
+  for (const [prov, state, options, want] of cases) {
+    assert.equal(notCurrentReason(prov, state, options), want, JSON.stringify([prov.source, state, options]));
+    const text = provenanceText(prov, state, options);
+    if (want) assert.ok(text.endsWith(t('prov.why.' + want)), text);
+    else assert.ok(!text.includes(' — '), text);
+  }
 });

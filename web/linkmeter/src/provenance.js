@@ -45,7 +45,20 @@ export function baseText(prov) {
   return prov.base.name ? `${prov.base.name} (${prov.base.serial})` : prov.base.serial;
 }
 
-// One line saying whose, what source and when; "earlier" when not current.
+// Why a result is not current, in the order a technician needs it: the
+// link is gone, nothing is connected, it came from a file, it is another
+// base unit's, or a later run of this unit did not replace it. Null when
+// it is current.
+export function notCurrentReason(prov, state, options) {
+  if (!prov || isCurrent(prov, state, options)) return null;
+  if (!state || !state.unit) return 'noUnit';
+  const sameBase = prov.base.serial !== '' && prov.base.serial === String(state.unit.serial || '');
+  if (sameBase && state.linkLost) return 'linkLost';
+  if (prov.source === 'sibling' || prov.source === 'records') return 'file';
+  return sameBase ? 'earlier' : 'otherUnit';
+}
+
+// One line saying whose, what source and when, and why it is not current.
 export function provenanceText(prov, state, options) {
   if (!prov) return '';
   const parts = [t('prov.base', { base: baseText(prov) })];
@@ -53,7 +66,8 @@ export function provenanceText(prov, state, options) {
   parts.push(t('prov.source.' + prov.source));
   parts.push(timeText(new Date(prov.time)));
   const line = parts.join(' · ');
-  return isCurrent(prov, state, options) ? line : `${line} — ${t('prov.earlier')}`;
+  const why = notCurrentReason(prov, state, options);
+  return why ? `${line} — ${t('prov.why.' + why)}` : line;
 }
 
 export function provenanceLine(prov, state, options) {

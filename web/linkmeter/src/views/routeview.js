@@ -3,7 +3,7 @@
 // and the report.
 import { h } from '../dom.js';
 import { t } from '../i18n.js';
-import { baseText, provenanceLine, provenanceText, isCurrent } from '../provenance.js';
+import { baseText, provenanceLine } from '../provenance.js';
 
 // The class a hop is drawn in: its verdict over every probe when it was
 // probed, 'planned' when not surveyed, 'none' when it never answered.
@@ -90,10 +90,8 @@ export function routesNote(reg, state) {
   return t('survey.routesFrom', { source: t('prov.source.' + reg.prov.source), base: baseText(reg.prov) });
 }
 
-// The provenance line of a result; one kept from an earlier run of the
-// connected unit itself says so, rather than naming another unit.
+// The provenance line of a result; `earlier` when a later run did not
+// replace it.
 export function resultLine(prov, state, earlier) {
-  const line = provenanceLine(prov, state, { earlier });
-  if (earlier && isCurrent(prov, state)) line.textContent = `${provenanceText(prov, state)} — ${t('result.earlierRun')}`;
-  return line;
+  return provenanceLine(prov, state, { earlier });
 }
