@@ -188,6 +188,40 @@ test('a refused address login is not remembered and the password is asked again'
   stop();
 });
 
+test('connecting another unit keeps the current one until the new one is open and logged in', async () => {
+  const usb = { com: 1, serial: '009A0011', model: 'VL-B1', name: 'GREENHOUSE', descr: '' };
+  const lan = { com: 2, ipAddr: '127.0.0.1', port: 40003, serial: '009C0021', name: 'RIVERSIDE', model: 'VL-B7', descr: '' };
+  answers = { ComOpen: (a) => a, ComClose: null, ComTcmdRUINF: ok({ SER: '009C0021' }), ComTcmdEBSTS: ok(), ComTcmdRDTIM: ok() };
+  const { store, conn, shown, stop } = setup({ password: () => 'typo' });
+  assert.equal(await conn.connect(usb), true);
+  const steps = [
+    // [what to connect, how the open answers, connected after, closes]
+    [() => conn.connect(lan), { fail: LOGIN }, '009A0011', 0],
+    [() => conn.connectByAddress('10.1.2.5', 62500), { fail: LAN_REFUSED }, '009A0011', 0],
+    [() => conn.connect(lan), (a) => a, '009C0021', 1],
+    [() => conn.connect(lan), (a) => a, '009C0021', 2], // the same unit again: closed, then opened
+  ];
+  for (const [act, open, serial, closes] of steps) {
+    answers.ComOpen = open;
+    await act();
+    assert.equal(store.get().unit.serial, serial);
+    assert.equal(calls.filter((c) => c.name === 'ComClose').length, closes, serial);
+  }
+  assert.equal(failureCause(shown[0].e.detail), 'password');
+  const names = calls.map((c) => c.name);
+  const opens = names.flatMap((n, i) => (n === 'ComOpen' ? [i] : []));
+  assert.ok(names.indexOf('ComClose') > opens[3], 'the old unit was closed only once the new one was open');
+  stop();
+});
+
+test('a unit connected by address gets its model from the serial RUINF gives', async () => {
+  answers = { ComOpen: (a) => a, ComClose: null, ComTcmdRUINF: ok({ SER: '009C0021', NAME: 'RIVERSIDE' }), ComTcmdEBSTS: ok(), ComTcmdRDTIM: ok() };
+  const { store, conn, stop } = setup();
+  assert.equal(await conn.connectByAddress('10.1.2.6', 62500), true);
+  assert.equal(store.get().unit.model, 'VL-B7');
+  stop();
+});
+
 test('a lost link marks the unit, lets its connection go, stops further calls, and reconnect restores it', async () => {
   const usb = { com: 1, serial: '009A0011', model: 'VL-B1', name: 'GREENHOUSE', descr: '' };
   answers = { ComOpen: (a) => a, ComClose: null, ComTcmdRUINF: ok({ SER: '009A0011' }), ComTcmdEBSTS: { ...SEND_LOST }, ComTcmdRDTIM: ok() };

@@ -6,6 +6,7 @@ import { t, tn } from './i18n.js';
 import { sessionPasswords } from './state.js';
 import { loadRoutes, manualRegistration } from './manualroutes.js';
 import { provenance } from './provenance.js';
+import { modelOfSerialText } from './models.js';
 
 export const USB_FLAGS = { vlb1: true, vlb2: true, vlb3: true, vlb5: true };
 // The TCP port base units listen on unless set otherwise (SOCPT).
@@ -143,31 +144,40 @@ export function createConnection({ store, api, ui, storage }) {
     }
   }
 
+  // Opens `comInfo` in place of the connected unit, which is let go only
+  // once the new one is open and logged in: a wrong password or a unit out
+  // of reach leaves the current connection as it was. The same unit again
+  // is closed first, since a unit takes one connection at a time.
+  async function switchTo(comInfo, entry) {
+    const old = store.get().unit;
+    if (old && sameUnit(old, comInfo)) await disconnect();
+    if (!(await openUnit(comInfo, entry))) return false;
+    if (store.get().unit && !sameUnit(store.get().unit, comInfo)) await disconnect();
+    ui.clearMessages(); // an earlier refusal no longer holds
+    return true;
+  }
+
   async function connect(entry) {
     if (!idle()) return false;
-    await disconnect();
     const comInfo = await withPassword(entry, entry.name || entry.ipAddr);
-    if (!comInfo || !(await openUnit(comInfo, entry))) return false;
-    ui.clearMessages(); // an earlier refusal no longer holds
+    if (!comInfo || !(await switchTo(comInfo, entry))) return false;
     store.set({ unit: comInfo, unitInfo: { loading: true }, manualReg: keptRoutes(comInfo), linkLost: false });
     store.set({ unitInfo: await readInfo(comInfo) });
     return true;
   }
 
-  // A LAN unit by its address: identified by its RUINF once open, and
-  // remembered for the next start.
+  // A LAN unit by its address: identified by its RUINF once open (its
+  // model from the serial RUINF gives), and remembered for the next start.
   async function connectByAddress(ipAddr, port) {
     if (!idle()) return false;
-    await disconnect();
     const entry = { com: 3, ipAddr, port };
     const comInfo = await withPassword(entry, `${ipAddr}:${port}`);
-    if (!comInfo || !(await openUnit(comInfo, entry))) return false;
-    ui.clearMessages();
+    if (!comInfo || !(await switchTo(comInfo, entry))) return false;
     rememberAddress(storage, ipAddr, port);
     store.set({ unit: comInfo, unitInfo: { loading: true }, linkLost: false });
     const info = await readInfo(comInfo);
     const ruinf = info.ruinf && !info.ruinf.error ? info.ruinf : {};
-    const unit = { ...comInfo, serial: ruinf.SER || '', name: ruinf.NAME || `${ipAddr}:${port}`, descr: ruinf.DESC || '', model: '' };
+    const unit = { ...comInfo, serial: ruinf.SER || '', name: ruinf.NAME || `${ipAddr}:${port}`, descr: ruinf.DESC || '', model: modelOfSerialText(ruinf.SER) };
     store.set({ unit, unitInfo: info, manualReg: keptRoutes(unit) });
     return true;
   }

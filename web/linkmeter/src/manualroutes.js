@@ -5,9 +5,8 @@
 // shape route.js works from, so surveys run through them unchanged. They
 // are kept per base unit (by serial) in this computer's page storage.
 import { serialNumber, modelCode, buildRoute, allRemoteTargets } from './route.js';
+import { REMOTE_MODELS } from './models.js';
 
-// Remote-unit models by the code in bits 17..23 of the serial.
-const REMOTE_MODELS = { 62: 'VL-RJ', 63: 'VL-RH', 92: 'VL-RA', 93: 'VL-RB', 94: 'VL-RC', 96: 'VL-RF', 97: 'VL-RD', 98: 'VL-RG', 99: 'VL-RE' };
 export const LIMITS = { freq: [0, 255], band: [0, 6], num: [1, 250], relay: [1, 250], relays: 16 };
 
 // The model of a remote unit's serial text, or null.
