@@ -2,7 +2,7 @@
 // error numbers on fields; the sibling application's registration compared.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { logRows, filterLogs, logTable, categories } from '../../web/linkmeter/src/eventlog.js';
+import { logRows, filterLogs, logTable, categories, categoryText } from '../../web/linkmeter/src/eventlog.js';
 import { csvText } from '../../web/linkmeter/src/csv.js';
 import {
   conversionError, errorTargets, changedPaths, pathCode, setPath, readField, unitFields, GROUP_FIELDS,
@@ -18,28 +18,63 @@ const logs = [
   { number: 41, category: 3, utctime: '18446744073709551615', localtime: '18446744073709551615', str: 'clock lost' },
 ];
 
-test('log rows newest first, times in the unit\'s own zone, huge times kept as text', () => {
-  const rows = logRows(logs);
-  assert.deepEqual(rows.map((r) => r.number), [40, 12, 41]);
-  assert.equal(rows[1].time, '2023-11-15 07:13:20');
-  assert.equal(rows[2].time, '18446744073709551615');
-  assert.deepEqual(categories(rows), [1, 3]);
+// Node reads TZ again whenever it changes: each case runs in its own zone.
+function inZone(zone, f) {
+  const saved = process.env.TZ;
+  process.env.TZ = zone;
+  try {
+    return f();
+  } finally {
+    if (saved === undefined) delete process.env.TZ;
+    else process.env.TZ = saved;
+  }
+}
+
+test('log rows newest first, in this computer\'s zone from UTC, the unit\'s own clock beside with its offset', () => {
+  const cases = [
+    ['UTC', '2023-11-14 22:13:20'],
+    ['Asia/Tokyo', '2023-11-15 07:13:20'],
+    ['America/New_York', '2023-11-14 17:13:20'],
+  ];
+  for (const [zone, computer] of cases) {
+    const rows = inZone(zone, () => logRows(logs));
+    assert.deepEqual(rows.map((r) => r.number), [40, 12, 41]);
+    assert.equal(rows[1].time, computer, zone);
+    assert.equal(rows[1].unitTime, '2023-11-15 07:13:20', zone);
+    assert.equal(rows[1].offset, 'UTC+09:00');
+  }
+  const rows = logRows([...logs, { number: 7, category: 2, utctime: 1700000000, localtime: 1700000000 - 12600, str: '' }]);
+  assert.equal(rows.find((r) => r.number === 7).offset, 'UTC-03:30');
+  assert.equal(rows[3].time, '18446744073709551615');
+  assert.equal(rows[3].offset, '');
+  assert.deepEqual(categories(rows), [1, 2, 3]);
 });
 
-test('log filter: every word, any case, in time, number or text; and the category', () => {
-  const rows = logRows(logs);
+test('log categories in words in both languages, unknown ones by number', () => {
+  for (const lang of ['en', 'ja']) {
+    setLanguage(lang);
+    for (const c of [1, 2, 3, 4, 5]) assert.match(categoryText(c), new RegExp(`^\\D+ \\(${c}\\)$`), `${lang} ${c}`);
+    assert.match(categoryText(9), /9$/);
+  }
+  setLanguage('en');
+});
+
+test('log filter: every word, any case, in either time, number, text or category; and the category', () => {
+  const rows = inZone('UTC', () => logRows(logs));
   assert.deepEqual(filterLogs(rows, { text: 'MAIL report' }).map((r) => r.number), [40]);
   assert.deepEqual(filterLogs(rows, { text: '2023-11-15' }).map((r) => r.number), [40, 12]);
+  assert.deepEqual(filterLogs(rows, { text: 'registration' }).map((r) => r.number), [40, 41]);
   assert.deepEqual(filterLogs(rows, { category: '3' }).map((r) => r.number), [40, 41]);
   assert.deepEqual(filterLogs(rows, { text: '41', category: 1 }), []);
   assert.equal(filterLogs(rows, {}).length, 3);
 });
 
-test('log CSV text', () => {
-  const { header, rows } = logTable(filterLogs(logRows(logs), { category: 3 }));
+test('log CSV text names which time is which', () => {
+  const { header, rows } = inZone('UTC', () => logTable(filterLogs(logRows(logs), { category: 3 })));
   assert.equal(csvText(header, rows),
-    'time,utc,category,number,text\r\n2023-11-15 08:13:20,1700003600,3,40,"Mail sent, ""report"""\r\n' +
-    '18446744073709551615,18446744073709551615,3,41,clock lost\r\n');
+    'time (this computer),unit local time,unit utc offset,utc,category,number,text\r\n' +
+    '2023-11-14 23:13:20,2023-11-15 08:13:20,UTC+09:00,1700003600,3,40,"Mail sent, ""report"""\r\n' +
+    '18446744073709551615,18446744073709551615,,18446744073709551615,3,41,clock lost\r\n');
 });
 
 const types = { fromReal: (c, real) => Math.round(real * 10) & 0xffff, format: (c, raw) => (raw / 10).toFixed(1) };

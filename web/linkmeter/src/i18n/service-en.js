@@ -95,7 +95,9 @@ export default {
   'log.filter': 'Filter',
   'log.anyCategory': 'Every category',
   'log.count': '{shown} of {total} entries',
-  'log.time': "Time (the base unit's clock)", 'log.category': 'Category', 'log.number': 'Number', 'log.text': 'Text',
+  'log.time': 'Time (this computer)', 'log.unitTime': "Base unit's local time (its offset)", 'log.category': 'Category', 'log.number': 'Number', 'log.text': 'Text',
+  'log.cat.1': 'Power and restarts', 'log.cat.2': 'Warnings', 'log.cat.3': 'Registration', 'log.cat.4': 'Mail and transfers', 'log.cat.5': 'Clock and settings',
+  'log.catOther': 'Category {n}',
 
   'sib.load': 'Read the sibling application’s settings',
   'sib.compare': 'Compare with the base unit',

@@ -1,10 +1,11 @@
-// Event log: the base unit's log (ELOGS) as a table of time, category,
-// number and text, with a filter, exported as CSV.
+// Event log: the base unit's log (ELOGS) as a table of time (this
+// computer's zone, from the record's UTC time), the unit's own local time
+// with its offset, category, number and text, with a filter, exported as CSV.
 import { h, fill } from '../dom.js';
 import { t } from '../i18n.js';
 import { showError } from '../ui.js';
 import { provenance, markResult, provenanceLine, exportFileName } from '../provenance.js';
-import { logRows, filterLogs, logTable, categories } from '../eventlog.js';
+import { logRows, filterLogs, logTable, categories, categoryText } from '../eventlog.js';
 import { csvText } from '../csv.js';
 import { exportCsv, provenanceTable } from '../export.js';
 import { cancellableJob } from '../job.js';
@@ -29,8 +30,8 @@ class EventLogView {
     this.rows = [];
     this.unit = null;
     this.job = cancellableJob({ start: this.read, cancel: this.cancel, work: (signal) => this.load(signal), ended: () => this.render(this.ctx.store.get()) });
-    this.table = h('table', { class: 'list', id: 'log-table' }, h('thead', {}, h('tr', {}, h('th', { text: t('log.time') }), h('th', { text: t('log.category') }),
-      h('th', { text: t('log.number') }), h('th', { text: t('log.text') }))), this.body);
+    this.table = h('table', { class: 'list', id: 'log-table' }, h('thead', {}, h('tr', {},
+      ['time', 'unitTime', 'category', 'number', 'text'].map((k) => h('th', { text: t('log.' + k) })))), this.body);
     this.fillCategories();
   }
 
@@ -41,7 +42,9 @@ class EventLogView {
   show() {
     const shown = this.shownRows();
     fill(this.body, shown.map((r) => h('tr', { test: 'log-row', dataset: { category: String(r.category), number: String(r.number) } },
-      h('td', { class: 'mono', text: r.time }), h('td', { text: String(r.category) }), h('td', { text: String(r.number) }), h('td', { text: r.text }))));
+      h('td', { class: 'mono', test: 'log-time', text: r.time }),
+      h('td', { class: 'mono dim', test: 'log-unit-time', text: r.offset ? `${r.unitTime} (${r.offset})` : r.unitTime }),
+      h('td', { text: categoryText(r.category) }), h('td', { text: String(r.number) }), h('td', { text: r.text }))));
     this.count.textContent = t('log.count', { shown: shown.length, total: this.rows.length });
     this.count.dataset.shown = String(shown.length);
     this.csv.disabled = shown.length === 0;
@@ -49,7 +52,7 @@ class EventLogView {
 
   fillCategories() {
     fill(this.category, h('option', { value: '', text: t('log.anyCategory') }),
-      categories(this.rows).map((c) => h('option', { value: String(c), text: String(c) })));
+      categories(this.rows).map((c) => h('option', { value: String(c), text: categoryText(c) })));
   }
 
   async load(signal) {
