@@ -7,7 +7,7 @@ import { surveyResult } from '../../web/linkmeter/src/survey.js';
 import { buildRoute } from '../../web/linkmeter/src/route.js';
 import { surveyedLinks, weakestLinks } from '../../web/linkmeter/src/weaklinks.js';
 import { summarize } from '../../web/linkmeter/src/reportsummary.js';
-import { siteTargets, newSurvey, retryTargets, surveyTargets, surveyPatch, targetKey, resultKey } from '../../web/linkmeter/src/sitesurveybook.js';
+import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch, targetKey, resultKey } from '../../web/linkmeter/src/sitesurveybook.js';
 import { surveyBlock, madeFromOther, routeSources, refusesRegistration } from '../../web/linkmeter/src/surveyrules.js';
 import { provenance } from '../../web/linkmeter/src/provenance.js';
 import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
@@ -188,6 +188,12 @@ test('a cancelled survey keeps its rows and the last complete one; surveying aga
   // Again: only the three units not answered or not reached are asked.
   const again = retryTargets(second.survey);
   assert.deepEqual(again.map(targetKey), ['0:remote:12', '0:remote:4', '1:remote:1']);
+  // The list above the table is exactly what "survey again" counts: those
+  // that did not answer with their result, those a stop left out without.
+  const listed = (survey) => retryList(survey).map((x) => [targetKey(x.target), x.result ? x.result.status : 'notSurveyed']);
+  assert.deepEqual(listed(first.survey), [['0:remote:2', 'partial'], ['0:remote:12', 'failed']]);
+  assert.deepEqual(listed(second.survey), [['0:remote:12', 'notSurveyed'], ['0:remote:4', 'notSurveyed'], ['1:remote:1', 'notSurveyed']]);
+  assert.deepEqual(listed({ ...second.survey, running: true }), [], 'units still ahead of a running survey are not left out');
   const api = fakeApi(() => 'ok');
   const third = await runOnce({ state, api, survey: second.survey, targets: again });
   assert.deepEqual(api.calls.map((c) => c.num), [12, 4, 1]);

@@ -38,6 +38,7 @@ test('every link once at its lowest level, every unit its last battery, classed 
     assert.equal(o.units.get(nodeKey(0, 'repeater', 1)).battery, 88);
     assert.equal(o.units.has(nodeKey(0, 'remote', 3)), false, 'a silent unit has no battery');
     assert.equal(o.links.has(linkInto(0, 'remote', reg.groups[0].remoteUnits[2])), false, 'nor a link');
+    assert.deepEqual([...o.silent], [nodeKey(0, 'remote', 3)], 'but it is silent; units that answered anywhere are not');
   }
   assert.deepEqual([...surveyOverlay(null).links], []);
 });
@@ -69,7 +70,8 @@ test('the filters: problems are a weak link in or a low battery; text matches la
   const o = surveyOverlay(survey, DEFAULT_THRESHOLDS);
   const [r1, r2] = reg.groups[0].repeaters;
   const [u1, u2, u3] = reg.groups[0].remoteUnits;
-  const cases = [['repeater', r1, false], ['repeater', r2, true], ['remote', u1, true], ['remote', u2, false], ['remote', u3, false]];
+  // Remote 3 never answered: silence is the worst problem.
+  const cases = [['repeater', r1, false], ['repeater', r2, true], ['remote', u1, true], ['remote', u2, false], ['remote', u3, true]];
   for (const [kind, unit, want] of cases) assert.equal(isProblem(o, 0, kind, unit), want, `${kind} ${unit.num}`);
   const texts = [['', true], ['  ', true], ['g1 pear', true], ['PEAR-3', true], ['00b80505', true], ['apple', false]];
   for (const [q, want] of texts) assert.equal(matchesText(q, 'G1 PEAR-3', '00B80505'), want, q);

@@ -50,6 +50,17 @@ export function retryTargets(survey) {
   return survey.targets.filter((x) => !ok.has(targetKey(x)));
 }
 
+// What "survey again" lists and counts, one entry per unit it would ask:
+// {target, result} with the result that did not answer, or result null for
+// a unit a stop left out. While the survey runs, the units still ahead
+// are not left out.
+export function retryList(survey) {
+  if (!survey) return [];
+  const results = new Map(survey.results.map((r) => [resultKey(r), r]));
+  const list = retryTargets(survey).map((target) => ({ target, result: results.get(targetKey(target)) || null }));
+  return survey.running ? list.filter((x) => x.result) : list;
+}
+
 // The store change for `survey`: the latest one, and the last complete one
 // kept until a newer one completes.
 export function surveyPatch(state, survey) {

@@ -18,24 +18,31 @@ export function overlaySurvey(state, regInfo) {
 }
 
 // {links: Map linkKey → {level, cls, poor}, units: Map nodeKey → {battery,
-// cls, low}} for `survey`, classed by thresholds `th`. A link shared by
-// several routes is one entry at the lowest level measured; a unit's
-// battery is the last it reported.
+// cls, low}, silent: Set of nodeKeys} for `survey`, classed by thresholds
+// `th`. A link shared by several routes is one entry at the lowest level
+// measured; a unit's battery is the last it reported; a unit is silent when
+// it was asked and never answered on any route.
 export function surveyOverlay(survey, th) {
   const links = new Map();
   const units = new Map();
-  if (!survey) return { links, units };
+  const silent = new Set();
+  if (!survey) return { links, units, silent };
   for (const l of surveyedLinks(survey.results, th)) {
     links.set(l.key, { level: l.level, cls: levelClass(l.level, th), poor: Boolean(l.poor) || levelPoor(l.level, th) });
   }
+  const answered = new Set();
   for (const r of survey.results) {
     for (const hop of r.hops) {
+      const key = nodeKey(r.group.index, hop.kind, hop.num);
+      if (hop.reading) answered.add(key);
+      else if (hop.reading === null) silent.add(key);
       const b = hop.reading && hop.reading.battery;
       if (typeof b !== 'number' || !Number.isFinite(b)) continue;
-      units.set(nodeKey(r.group.index, hop.kind, hop.num), { battery: b, cls: batteryClass(b, th), low: batteryLow(b, th) });
+      units.set(key, { battery: b, cls: batteryClass(b, th), low: batteryLow(b, th) });
     }
   }
-  return { links, units };
+  for (const key of answered) silent.delete(key);
+  return { links, units, silent };
 }
 
 // The key of the link into `unit` ({kind, num, parent}) of group `group`.
@@ -52,12 +59,14 @@ export function routeNodes(regInfo, target) {
   }
 }
 
-// Whether a unit is a problem the filter keeps: its link in is weak or bad,
-// or its battery low.
+export const isSilent = (overlay, group, kind, unit) => overlay.silent.has(nodeKey(group, kind, unit.num));
+
+// Whether a unit is a problem the filter keeps: it did not answer (the
+// worst), its link in is weak or bad, or its battery low.
 export function isProblem(overlay, group, kind, unit) {
   const link = overlay.links.get(linkInto(group, kind, unit));
   const battery = overlay.units.get(nodeKey(group, kind, unit.num));
-  return Boolean((link && link.poor) || (battery && battery.low));
+  return Boolean(isSilent(overlay, group, kind, unit) || (link && link.poor) || (battery && battery.low));
 }
 
 // Whether a unit matches the typed filter: its label, serial or number.

@@ -6,7 +6,7 @@
 // unit's link is the one into it) and the battery on every unit; a chosen
 // unit's route is highlighted. Groups collapse (a large site starts
 // collapsed and builds a group when it is opened) and a filter keeps units
-// by text or only weak links and low batteries.
+// by text or only the problems: silent units, weak links, low batteries.
 import { h, fill } from '../dom.js';
 import { t, tn } from '../i18n.js';
 import { surveyRegistration } from '../state.js';
@@ -16,7 +16,7 @@ import { provenance, markResult } from '../provenance.js';
 import { resultLine } from './routeview.js';
 import { labelOf, groupTag } from '../names.js';
 import { currentThresholds } from '../thresholds.js';
-import { overlaySurvey, surveyOverlay, linkInto, nodeKey, routeNodes, isProblem, matchesText } from '../topology.js';
+import { overlaySurvey, surveyOverlay, linkInto, nodeKey, routeNodes, isProblem, isSilent, matchesText } from '../topology.js';
 import { surveyBlock, routeSources, refusesRegistration } from '../surveyrules.js';
 import '../servicetexts.js';
 
@@ -130,6 +130,7 @@ class SiteView {
     const link = this.overlay.links.get(linkInto(gi, kind, unit));
     const bat = this.overlay.units.get(nodeKey(gi, kind, unit.num));
     return [
+      isSilent(this.overlay, gi, kind, unit) ? h('span', { class: 'silent-mark', test: 'site-silent', title: t('site.silentTitle'), text: `⊘ ${t('verdict.silent')}` }) : null,
       link ? h('span', { class: 'link-level q-' + link.cls, test: 'site-link', dataset: { level: String(link.level), class: link.cls }, text: `▲ ${link.level}` }) : null,
       bat ? h('span', { class: 'unit-battery b-' + bat.cls, test: 'site-battery', dataset: { battery: String(bat.battery), class: bat.cls }, text: `${t('site.battery')} ${bat.battery}%` }) : null,
     ];
@@ -144,6 +145,7 @@ class SiteView {
     const data = { group: String(gi), num: String(unit.num), key };
     if (link) data.level = String(link.level);
     if (bat) data.battery = String(bat.battery);
+    if (isSilent(this.overlay, gi, kind, unit)) data.silent = 'true';
     if (this.route.has(key)) data.onRoute = 'true';
     return data;
   }
@@ -151,7 +153,7 @@ class SiteView {
   nodeClass(base, gi, kind, unit) {
     const key = nodeKey(gi, kind, unit.num);
     return [base, this.route.has(key) ? 'on-route' : '', this.selected === key ? 'selected' : '',
-      isProblem(this.overlay, gi, kind, unit) ? 'problem' : ''].filter(Boolean).join(' ');
+      isProblem(this.overlay, gi, kind, unit) ? 'problem' : '', isSilent(this.overlay, gi, kind, unit) ? 'silent' : ''].filter(Boolean).join(' ');
   }
 
   select(key) {

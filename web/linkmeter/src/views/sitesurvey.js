@@ -18,7 +18,7 @@ import { probesControl } from './probes.js';
 import { surveyCsv } from '../csv.js';
 import { exportCsv } from '../export.js';
 import { provenance, markResult, exportFileName } from '../provenance.js';
-import { siteTargets, newSurvey, retryTargets, surveyTargets, surveyPatch } from '../sitesurveybook.js';
+import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch } from '../sitesurveybook.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
 import { surveyCommands } from '../cataloguelists.js';
 import { routeLine, commandChoice, routesNote, resultLine } from './routeview.js';
@@ -32,7 +32,8 @@ function resultRow(r) {
   const verdict = r.verdict || 'none';
   return h('tr', { test: 'result-row', class: `s-${r.status} v-${verdict}`, dataset: { status: r.status, serial: r.target.serial, asked: num(far.asked), answered: num(far.answered), verdict } },
     h('td', { text: r.group.name }),
-    h('td', { test: 'unit-label', text: r.target.label }),
+    h('td', {}, r.status === 'ok' ? null : h('span', { class: 'silent-mark', test: 'silent-mark', text: `⊘ ${t('verdict.silent')}` }),
+      h('span', { test: 'unit-label', text: r.target.label })),
     h('td', { text: r.target.model }),
     h('td', {}, routeLine(r, '')),
     h('td', { text: weakest ? `${weakest.label} ${weakest.reading.level}` : '—' }),
@@ -41,10 +42,17 @@ function resultRow(r) {
     h('td', { title: r.details || r.msg || '', text: t('survey.status.' + r.status, { time: r.time, msg: r.status === 'failed' ? r.msg : '' }) }));
 }
 
-function silentItem(r) {
+// A unit "survey again" would ask: one that did not answer, with its
+// probes, or one a stop left out.
+function silentItem({ target, result }, th) {
+  if (!result) {
+    return h('li', { test: 'silent-unit', dataset: { serial: target.serial, status: 'notSurveyed' } },
+      t('sitesurvey.silentUnit', { name: target.label, serial: target.serial, status: t('report.notSurveyed') }));
+  }
+  const r = judgeResult(result, th);
   const status = t('survey.status.' + r.status, { time: '', msg: '' });
   const far = r.far && r.far.asked ? ` — ${t('survey.probes', { answered: r.far.answered, asked: r.far.asked })}` : '';
-  return h('li', { test: 'silent-unit', dataset: { serial: r.target.serial } },
+  return h('li', { test: 'silent-unit', dataset: { serial: r.target.serial, status: r.status } },
     t('sitesurvey.silentUnit', { name: r.target.label, serial: r.target.serial, status }) + far);
 }
 
@@ -79,6 +87,7 @@ class SiteSurveyView {
     this.rows = this.table.el;
     this.controls = listControls('sitesurvey', (v) => this.table.setView(v));
     this.probes = probesControl(ctx.storage);
+    this.silentHead = h('h3', { text: t('sitesurvey.silent'), hidden: true });
     this.silent = h('ul', { id: 'sitesurvey-silent', class: 'warnings' });
     this.silentShown = '';
     this.doneTable = new ResultTable({ id: 'sitesurvey-done-results', rowOf: resultRow, columns: COLUMNS });
@@ -131,10 +140,9 @@ class SiteSurveyView {
 
   // The latest survey's rows, whose they are and whether complete.
   renderLatest(s, survey) {
-    const results = survey ? survey.results : [];
     const th = currentThresholds(s);
     this.table.update(survey, th);
-    this.renderSilent(results, th);
+    this.renderSilent(survey, th);
     const earlier = !survey || madeFromOther(survey, s);
     markResult(this.rows, survey ? survey.prov : null, s, { earlier });
     this.rows.dataset.complete = String(Boolean(survey && survey.complete));
@@ -156,16 +164,18 @@ class SiteSurveyView {
     fill(this.doneProv, resultLine(done.prov, s, true));
   }
 
-  // The units that did not answer, above the table; redrawn only when that
-  // list changed.
-  renderSilent(results, th) {
-    const silent = results.filter((r) => r.status !== 'ok');
-    const shown = silent.map((r) => `${r.target.serial}:${r.when}`).join(',');
+  // The units that did not answer and those a stop left out, above the
+  // table: the very list "survey again" counts. Redrawn only when that list
+  // changed; no heading before any survey.
+  renderSilent(survey, th) {
+    const list = retryList(survey);
+    const shown = list.map((x) => `${x.target.serial}:${x.result ? x.result.when : ''}`).join(',');
+    this.silentHead.hidden = !list.length;
     if (shown === this.silentShown && th === this.silentTh) return;
     this.silentShown = shown;
     this.silentTh = th;
-    fill(this.silent, silent.map((r) => silentItem(judgeResult(r, th))));
-    this.silent.dataset.count = String(silent.length);
+    fill(this.silent, list.map((x) => silentItem(x, th)));
+    this.silent.dataset.count = String(list.length);
   }
 
   render(s) {
@@ -174,7 +184,7 @@ class SiteSurveyView {
     this.renderLatest(s, latest);
     this.renderDone(s, s.siteSurveyDone, latest);
     const running = this.running();
-    const again = latest && !running ? retryTargets(latest).length : 0;
+    const again = latest && !running ? retryList(latest).length : 0;
     const sameBase = latest && s.unit && latest.prov.base.serial === String(s.unit.serial);
     this.retry.textContent = t('sitesurvey.retry') + (again ? ` (${again})` : '');
     this.exportButton.disabled = this.report.disabled = !latest || !latest.results.length || running;
@@ -197,7 +207,7 @@ class SiteSurveyView {
     return h('section', { id: 'view-sitesurvey' },
       h('div', { class: 'toolbar' }, this.probes.el, this.start, this.retry, this.cancel, this.exportButton, this.report, this.progress.el, this.command.el),
       this.using, this.state, this.prov,
-      h('h3', { text: t('sitesurvey.silent') }), this.silent,
+      this.silentHead, this.silent,
       h('div', { class: 'toolbar' }, this.controls), this.rows, this.done);
   }
 }
