@@ -2,7 +2,7 @@
 // rule, the site's own channels left out, and scans cut off by a cancel.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from '../../web/linkmeter/src/channels.js';
+import { emptyTally, addReadings, endRound, siteChannels, channelStats, recommend, knownSiteChannels, suitability, channelBands } from '../../web/linkmeter/src/channels.js';
 
 // Runs `rounds` (each a list of [freq, level]); `cut` ends the last round
 // cut off instead of whole.
@@ -63,4 +63,30 @@ test('the site channels: every group’s channel once, whatever the registration
     [null, []],
   ];
   for (const [reg, want] of cases) assert.deepEqual([...siteChannels(reg)].sort((a, b) => a - b), want, JSON.stringify(reg));
+});
+
+test('the site channels are known only from a registration of the connected base unit', () => {
+  const bench = { serial: '009A0001' };
+  const reg = (serial, source, freqs) => ({ regInfo: { groups: freqs.map((freq) => ({ freq })) }, prov: { base: { serial }, source } });
+  const cases = [
+    ['its own registration', reg('009A0001', 'unit', [24, 25]), bench, true, [24, 25]],
+    ['routes entered by hand', reg('009A0001', 'manual', [12]), bench, true, [12]],
+    ['the sibling file chosen for it', reg('009A0001', 'sibling', [31]), bench, true, [31]],
+    ["another site's registration", reg('009C0021', 'unit', [24, 25, 31]), bench, false, []],
+    ['no registration', null, bench, false, []],
+    ['no unit', reg('009A0001', 'unit', [24]), null, false, []],
+  ];
+  for (const [what, r, unit, known, channels] of cases) {
+    const site = knownSiteChannels(r, unit);
+    assert.equal(site.known, known, what);
+    assert.deepEqual([...site.channels], channels, what);
+  }
+});
+
+test('a channel suits a new group by its loudest noise: quiet is good, the reverse of a link level', () => {
+  const th = { level: { good: 130, fair: 100, weak: 80 } };
+  const cases = [[0, 'quiet'], [39, 'quiet'], [40, 'noisy'], [79, 'noisy'], [80, 'busy'], [255, 'busy']];
+  for (const [level, want] of cases) assert.equal(suitability(level, th), want, String(level));
+  const bands = channelBands(th);
+  assert.deepEqual(bands.map((b) => [b.name, b.from, b.to]), [['quiet', 0, 40], ['noisy', 40, 80], ['busy', 80, 255]]);
 });

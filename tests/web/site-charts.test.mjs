@@ -2,7 +2,7 @@
 // the 24-hour clock.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { barRange, timeRange, historyRange } from '../../web/linkmeter/src/chartscales.js';
+import { barRange, timeRange, historyRange, trendRange } from '../../web/linkmeter/src/chartscales.js';
 import { legendTime, clockText } from '../../web/linkmeter/src/timeaxis.js';
 
 test('the first and last channel bars are whole; a short or one-point history spans a readable minute', () => {
@@ -24,6 +24,11 @@ test('the first and last channel bars are whole; a short or one-point history sp
   assert.deepEqual(historyRange([t0], t0, t0 + 86400000, 60, t0), [t0 - 30, t0 + 30]);
   assert.deepEqual(historyRange([t0, null, t0 + 120], t0, t0 + 120, 60, t0), [t0, t0 + 120]);
   assert.deepEqual(historyRange([], null, null, 60, t0), [t0 - 60, t0]);
+  // A trend across visits: one visit spans a day around it, not years.
+  const day = 86400;
+  assert.deepEqual(trendRange([t0], t0 - 1000 * day, t0 + 1000 * day, t0), [t0 - day / 2 - day / 20, t0 + day / 2 + day / 20]);
+  const [from, to] = trendRange([t0, t0 + 30 * day], t0, t0 + 30 * day, t0);
+  assert.ok(from < t0 && to > t0 + 30 * day && to - from < 34 * day, `${from}..${to}`);
 });
 
 test('the hover time reads in the 24-hour clock', () => {

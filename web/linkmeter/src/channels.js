@@ -54,6 +54,30 @@ export function siteChannels(regInfo) {
   return new Set(groups.map((g) => g.freq).filter((f) => Number.isInteger(f)));
 }
 
+// The connected base unit's own channels, when they can be known: from the
+// registration in use (`reg`, {regInfo, prov}: the unit's, the sibling's
+// once chosen for it, or the routes entered by hand) only while it is this
+// base unit's. {known, channels}; another site's registration is no guide.
+export function knownSiteChannels(reg, unit) {
+  const mine = Boolean(reg && reg.regInfo && reg.prov && unit && reg.prov.base.serial !== '' && reg.prov.base.serial === String(unit.serial || ''));
+  return mine ? { known: true, channels: siteChannels(reg.regInfo), source: reg.prov.source } : { known: false, channels: new Set(), source: null };
+}
+
+// How suitable a channel is for a new group, by the strongest noise seen
+// on it against the link classes: below half the weak boundary it is quiet
+// (good), up to the weak boundary noisy, above it busy (as strong as a weak
+// link). Lower is better, the reverse of a link's level.
+export const SUITABILITY = ['quiet', 'noisy', 'busy'];
+export function channelBands(th) {
+  const half = Math.round(th.level.weak / 2);
+  return [{ name: 'quiet', from: 0, to: half }, { name: 'noisy', from: half, to: th.level.weak }, { name: 'busy', from: th.level.weak, to: 255 }];
+}
+
+export function suitability(level, th) {
+  const band = channelBands(th).find((b) => level < b.to);
+  return band ? band.name : 'busy';
+}
+
 // Per channel, in the order scanned: n, mean (one decimal), max, last and
 // whether the site uses it.
 export function channelStats(tally, inUse = new Set()) {

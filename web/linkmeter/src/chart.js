@@ -6,7 +6,14 @@ import { t } from './i18n.js';
 
 const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 1100));
 
-const BAND_FILL = { good: 'rgba(46,157,79,0.10)', fair: 'rgba(140,200,90,0.12)', weak: 'rgba(230,160,30,0.14)', bad: 'rgba(200,50,40,0.10)' };
+const BAND_FILL = {
+  good: 'rgba(46,157,79,0.10)', fair: 'rgba(140,200,90,0.12)', weak: 'rgba(230,160,30,0.14)', bad: 'rgba(200,50,40,0.10)',
+  // A channel's suitability: quiet is good.
+  quiet: 'rgba(46,157,79,0.12)', noisy: 'rgba(230,160,30,0.14)', busy: 'rgba(200,50,40,0.12)',
+};
+// The colours of the bars and lines; legends beside the charts use the same
+// ones (style.css, .swatch.c-*).
+const CHART_COLOURS = { level: '#7a8fa8', quiet: '#2e9d4f', inUse: '#4a78c2', history: '#1f4e79' };
 
 // A uPlot plugin painting the level class bands ({name, from, to}, as
 // thresholds.js levelBands gives them) behind the series; `bands()` is asked
@@ -30,8 +37,8 @@ export function bandsPlugin(bands) {
 }
 
 // Bars of the maximum level seen per channel: plain, recommended (green) and
-// the site's own channels (blue), with the mean as points and the level
-// class bands behind. Returns {update(channels, max, mean, marked, inUse),
+// the site's own channels (blue), with the mean as points and the bands
+// `bands()` gives behind (the channel's suitability). Returns {update(channels, max, mean, marked, inUse),
 // redraw(), destroy()}.
 export function levelBars(el, labels, bands) {
   const bars = uPlot.paths.bars({ size: [0.7, 40] });
@@ -46,9 +53,9 @@ export function levelBars(el, labels, bands) {
     plugins: [bandsPlugin(bands)],
     series: [
       { label: labels.channel },
-      bar(labels.level, '#7a8fa8', '#52667d'),
-      bar(labels.quiet, '#2e9d4f', '#1e6e36'),
-      bar(labels.inUse, '#4a78c2', '#2d4f8a'),
+      bar(labels.level, CHART_COLOURS.level, '#52667d'),
+      bar(labels.quiet, CHART_COLOURS.quiet, '#1e6e36'),
+      bar(labels.inUse, CHART_COLOURS.inUse, '#2d4f8a'),
       { label: labels.mean, stroke: '#222', width: 0, points: { show: true, size: 6, fill: '#fff', stroke: '#222' } },
     ],
   };
@@ -79,7 +86,7 @@ export function levelHistory(el, title, bands) {
     axes: [{ values: timeTicks }, {}],
     legend: { show: false },
     plugins: bands ? [bandsPlugin(bands)] : [],
-    series: [{ label: t('chart.time'), value: legendTime }, { label: t('survey.levelHistory'), stroke: '#1f4e79', width: 2, spanGaps: false }],
+    series: [{ label: t('chart.time'), value: legendTime }, { label: t('survey.levelHistory'), stroke: CHART_COLOURS.history, width: 2, spanGaps: false }],
   };
   const plot = new uPlot(opts, [xs, ys], el);
   return {

@@ -25,3 +25,13 @@ export function historyRange(xs, min, max, span = 60, now = Date.now() / 1000) {
   if (!points.length) return timeRange(min, max, span, now);
   return timeRange(points[0], points[points.length - 1], span, now);
 }
+
+// The time range of a trend across visits (`xs` seconds, ascending): at
+// least a day around the points, so one visit is not stretched over years,
+// and a twentieth of the span either side so no point sits on an edge.
+export const TREND_SPAN = 86400;
+export function trendRange(xs, min, max, now = Date.now() / 1000) {
+  const [from, to] = historyRange(xs, min, max, TREND_SPAN, now);
+  const pad = (to - from) / 20;
+  return [from - pad, to + pad];
+}

@@ -5,15 +5,13 @@ import uPlot from 'uplot';
 import { bandsPlugin } from './chart.js';
 import { timeTicks, legendTime } from './timeaxis.js';
 import { t } from './i18n.js';
+import { trendRange } from './chartscales.js';
 
 const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 900));
 
-// A time range around the points with some room, also for a single point.
-function range(u, min, max) {
-  if (min === null || max === null) return [0, 1];
-  const pad = Math.max((max - min) * 0.1, 60);
-  return [min - pad, max + pad];
-}
+// A time range from the points themselves: the chart library stretches a
+// single point over years before asking.
+const range = (u, min, max) => trendRange(u.data[0], min, max);
 
 // Returns {set(series), destroy()}; series from historylist.trendSeries.
 export function trendChart(el, bands) {

@@ -1,7 +1,8 @@
 // Channels: the signal level the base unit hears on each chosen channel,
 // over N rounds (mean, maximum seen, last per channel), with the quietest
-// channels the site does not already use recommended; a cancel keeps the
-// rounds done, marked partial.
+// channels the site does not already use recommended (when they can be
+// known); a cancel keeps the rounds done, marked partial. Behind the bars,
+// each channel's suitability: quiet is good.
 // The scan says whose it is; a newer scan that fails before its first
 // readings leaves the older one marked as earlier.
 import { h, fill } from '../dom.js';
@@ -10,10 +11,11 @@ import { showError, progressBar } from '../ui.js';
 import { provenance, markResult } from '../provenance.js';
 import { resultLine } from './routeview.js';
 import { cancellableJob } from '../job.js';
-import { parseChannels, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from '../channels.js';
+import { parseChannels, emptyTally, addReadings, endRound, knownSiteChannels, channelStats, recommend, channelBands, suitability, SUITABILITY } from '../channels.js';
 import { levelBars } from '../chart.js';
+import { legend } from '../legend.js';
 import { surveyRegistration } from '../state.js';
-import { levelBands, currentThresholds } from '../thresholds.js';
+import { currentThresholds } from '../thresholds.js';
 
 // Channels per measuring call: progress and cancel act between calls.
 const CHUNK = 8;
@@ -33,30 +35,44 @@ class ChannelsView {
     this.progress = progressBar('scan-progress');
     this.chartBox = h('div', { id: 'channel-chart', class: 'chart' });
     this.quiet = h('p', { id: 'quiet-list' });
+    this.siteNote = h('p', { id: 'channels-site-unknown', class: 'warning', hidden: true },
+      t('channels.siteUnknown'), ' ', h('button', { class: 'small', text: t('site.enterRoutes'), onclick: () => ctx.go('routes') }),
+      h('button', { class: 'small', text: t('tab.site'), onclick: () => ctx.go('site') }));
     this.table = h('tbody', { id: 'channel-levels' });
     this.chart = null;
     this.job = cancellableJob({ start: this.start, cancel: this.cancel, work: (signal) => this.scan(signal), ended: () => this.render(this.store.get()) });
   }
 
-  // The level class bands drawn behind the bars.
+  // The suitability bands drawn behind the bars.
   bands() {
-    return levelBands(currentThresholds(this.store.get()));
+    return channelBands(currentThresholds(this.store.get()));
   }
 
-  // The site's own channels, from the registration in use.
-  inUse() {
-    const reg = surveyRegistration(this.store.get());
-    return siteChannels(reg && reg.regInfo);
+  // The connected base unit's own channels, when they can be known.
+  site() {
+    const s = this.store.get();
+    return knownSiteChannels(surveyRegistration(s), s.unit);
   }
 
-  adviceText(advice, tally) {
+  adviceText(advice, tally, site) {
     if (!advice.channels.length) return '';
     const rounds = tally.partial ? tn('channels.partial', tally.rounds) : tn('channels.rounds', tally.rounds);
-    return [t('channels.quietList', { list: advice.channels.join(', ') }), tn('channels.samples', advice.samples, { rounds })].join(' ');
+    const left = site.known ? tn('channels.samples', advice.samples, { rounds }) : tn('channels.samplesOnly', advice.samples, { rounds });
+    return [t('channels.quietList', { list: advice.channels.join(', ') }), left].join(' ');
+  }
+
+  // Says when the site's channels are unknown, and where to give them.
+  renderSiteNote(site) {
+    this.siteNote.hidden = site.known || !this.store.get().unit;
+    this.siteNote.dataset.known = String(site.known);
+    this.quiet.dataset.siteChannels = site.known ? [...site.channels].join(',') : 'unknown';
   }
 
   show() {
-    const stats = channelStats(this.tally, this.inUse());
+    const site = this.site();
+    this.renderSiteNote(site);
+    const th = currentThresholds(this.store.get());
+    const stats = channelStats(this.tally, site.channels);
     const advice = recommend(stats);
     if (!this.chart) {
       this.chart = levelBars(this.chartBox, { channel: t('channels.channel'), level: t('channels.max'), quiet: t('channels.quietest'),
@@ -64,13 +80,13 @@ class ChannelsView {
     }
     const own = stats.filter((c) => c.inUse).map((c) => c.freq);
     this.chart.update(stats.map((c) => c.freq), stats.map((c) => c.max), stats.map((c) => c.mean), advice.channels, own);
-    fill(this.quiet, this.adviceText(advice, this.tally));
+    fill(this.quiet, this.adviceText(advice, this.tally, site));
     Object.assign(this.quiet.dataset, { channels: advice.channels.join(','), samples: String(advice.samples),
       rounds: String(this.tally.rounds), partial: String(this.tally.partial) });
     fill(this.table, stats.map((c) => h('tr', { test: 'channel-row', class: [advice.channels.includes(c.freq) ? 'quiet' : '', c.inUse ? 'in-use' : ''].join(' ').trim(),
-      dataset: { freq: String(c.freq), rounds: String(c.n), max: String(c.max), mean: String(c.mean), last: String(c.last), inUse: String(c.inUse) } },
+      dataset: { freq: String(c.freq), rounds: String(c.n), max: String(c.max), mean: String(c.mean), last: String(c.last), inUse: String(c.inUse), suitability: suitability(c.max, th) } },
     h('td', { text: String(c.freq) }), h('td', { text: String(c.max) }), h('td', { text: String(c.mean) }), h('td', { text: String(c.last) }),
-    h('td', { text: String(c.n) }), h('td', { text: c.inUse ? t('channels.inUse') : '' }))));
+    h('td', { text: String(c.n) }), h('td', { text: t('channels.suit.' + suitability(c.max, th)) }), h('td', { text: c.inUse ? t('channels.inUse') : '' }))));
   }
 
   readRounds() {
@@ -143,6 +159,7 @@ class ChannelsView {
   render(s) {
     if (!this.job.running()) this.start.disabled = !s.unit || s.busy > 0;
     this.mark(s);
+    this.renderSiteNote(this.site());
     // Another registration in use changes which channels are the site's;
     // new thresholds change the bands.
     const reg = surveyRegistration(s);
@@ -151,12 +168,23 @@ class ChannelsView {
     this.seen = key;
   }
 
+  // What the bars, the points and the bands behind them mean.
+  legend() {
+    return legend('channel-legend', [
+      { key: 'level', shape: 'bar', text: t('channels.max') },
+      { key: 'quiet', shape: 'bar', text: t('channels.quietest') },
+      { key: 'inUse', shape: 'bar', text: t('channels.inUse') },
+      { key: 'mean', shape: 'point', text: t('channels.mean') },
+      ...SUITABILITY.map((name) => ({ key: 'band-' + name, shape: 'band', text: t('channels.suitBand.' + name) })),
+    ]);
+  }
+
   element() {
-    const head = h('thead', {}, h('tr', {}, ['channel', 'max', 'mean', 'last', 'samples', 'site'].map((k) => h('th', { text: t('channels.col.' + k) }))));
+    const head = h('thead', {}, h('tr', {}, ['channel', 'max', 'mean', 'last', 'samples', 'suitability', 'site'].map((k) => h('th', { text: t('channels.col.' + k) }))));
     return h('section', { id: 'view-channels' },
       h('div', { class: 'toolbar' }, h('label', { for: 'channels-input', text: t('channels.list') }), this.input,
         h('label', { for: 'scan-rounds', text: t('channels.roundsLabel') }), this.rounds, this.start, this.cancel, this.progress.el),
-      this.provBox, this.chartBox, this.quiet,
+      this.provBox, this.siteNote, this.chartBox, this.legend(), this.quiet,
       h('details', {}, h('summary', { text: t('channels.table') }), h('table', { class: 'list small' }, head, this.table)));
   }
 }

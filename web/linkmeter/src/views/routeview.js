@@ -4,6 +4,7 @@
 import { h } from '../dom.js';
 import { t } from '../i18n.js';
 import { baseText, provenanceLine } from '../provenance.js';
+import { legend } from '../legend.js';
 
 // The class a hop is drawn in: its verdict over every probe when it was
 // probed, 'planned' when not surveyed, 'none' when it never answered.
@@ -16,20 +17,23 @@ function hopQuality(hop) {
 
 const num = (v) => (v === null || v === undefined ? '' : String(v));
 
-// "4/5 · 88–92–95": probes answered of asked, minimum–median–maximum.
-export function figuresText(f) {
+// The tooltip of a probed hop: every figure named, and the loss bound when
+// every probe answered.
+export function figuresTitle(f) {
   if (!f || !f.asked) return '';
-  const levels = f.answered ? ` · ${f.min}–${f.median}–${f.max}` : '';
-  return `${f.answered}/${f.asked}${levels}`;
+  const lines = [t('hop.tipProbes', { answered: f.answered, asked: f.asked })];
+  if (f.answered) lines.push(t('hop.tipLevels', { min: f.min, median: f.median, max: f.max }));
+  if (typeof f.lossBound === 'number') lines.push(t('hop.tipLoss', { bound: Math.round(f.lossBound * 1000) / 10 }));
+  return lines.join('\n');
 }
 
 // A hop without `reading` is only planned; one with reading null did not
-// answer.
+// answer. The level is labelled, so it is never read as another number.
 export function hopLink(hop) {
   const r = hop.reading;
   const planned = r === undefined;
-  return h('span', { class: `link q-${hopQuality(hop)}`, test: 'hop-link', dataset: { level: r ? String(r.level) : '' } },
-    r ? String(r.level) : planned ? '' : t('survey.noAnswer'));
+  return h('span', { class: `link q-${hopQuality(hop)}`, test: 'hop-link', title: t('hop.levelTitle'), dataset: { level: r ? String(r.level) : '' } },
+    r ? t('hop.level', { level: r.level }) : planned ? '' : t('survey.noAnswer'));
 }
 
 function statsData(f) {
@@ -37,17 +41,42 @@ function statsData(f) {
   return { asked: num(f.asked), answered: num(f.answered), min: num(f.min), median: num(f.median), max: num(f.max), last: num(f.last) };
 }
 
+// The battery, labelled as one ("batt. 89%"), with its trend.
+function batteryChip(r, trend) {
+  const arrow = trend === 'falling' ? '↓' : trend === 'rising' ? '↑' : '';
+  return h('span', { class: `battery b-${r.batteryClass}`, test: 'hop-battery', title: t('hop.batteryTitle', { battery: r.battery }),
+    text: ` ${t('hop.battery', { battery: r.battery })}${arrow}` });
+}
+
 export function hopNode(hop) {
   const r = hop.reading;
   const f = hop.figures;
   const trend = f && f.trend && f.trend.direction !== 'none' ? f.trend.direction : '';
-  return h('span', { class: `hop ${hop.kind} ${r === null ? 'silent' : ''}`, test: 'hop',
+  const verdict = hop.verdict && hop.verdict !== 'none' ? hop.verdict : r === null ? 'silent' : '';
+  return h('span', { class: `hop ${hop.kind} ${r === null ? 'silent' : ''}`, test: 'hop', title: figuresTitle(f),
     dataset: { num: String(hop.num), kind: hop.kind, quality: r ? hopQuality(hop) : 'none', verdict: hop.verdict || '', battery: r ? r.batteryClass : 'none', trend, ...statsData(f) } },
     h('strong', { text: hop.label }),
     hop.model ? h('span', { class: 'dim', text: ` ${hop.model}` }) : null,
-    r ? h('span', { class: `battery b-${r.batteryClass}`, title: t('survey.battery'), text: ` ${r.battery}%${trend === 'falling' ? '↓' : trend === 'rising' ? '↑' : ''}` }) : null,
+    r ? batteryChip(r, trend) : null,
     r && r.lowBattery ? h('span', { class: 'warn-icon', title: t('survey.lowBattery'), text: ' ⚠' }) : null,
-    f && f.asked > 1 ? h('span', { class: 'probes dim', test: 'hop-probes', title: t('survey.probesTitle'), text: ` ${figuresText(f)}` }) : null);
+    f && f.asked > 1 ? h('span', { class: 'probes dim', test: 'hop-probes', text: ` ${t('hop.answered', { answered: f.answered, asked: f.asked })}` }) : null,
+    verdict ? h('span', { class: `hop-verdict v-${verdict}`, test: 'hop-verdict', text: ` ${t('verdict.' + verdict)}` }) : null);
+}
+
+// What the chips of a route say, once above them: the link colours by
+// class, then the figures each unit shows.
+export function routeLegend() {
+  return h('div', { class: 'route-legend', test: 'route-legend' },
+    legend('', ['good', 'fair', 'weak', 'bad', 'silent'].map((v) => ({ key: v, shape: 'chip', text: t('verdict.' + v) }))),
+    h('p', { class: 'legend dim', text: t('hop.legend') }));
+}
+
+// What the level histories show: the line and the class bands behind it.
+export function historyLegend() {
+  return legend('survey-history-legend', [
+    { key: 'history', shape: 'line', text: t('hop.historyLine') },
+    ...['good', 'fair', 'weak', 'bad'].map((v) => ({ key: 'band-' + v, shape: 'band', text: t('hop.band', { verdict: t('verdict.' + v) }) })),
+  ]);
 }
 
 export function routeLine(result, baseName) {

@@ -21,7 +21,7 @@ import { provenance, markResult, exportFileName } from '../provenance.js';
 import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch } from '../sitesurveybook.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
 import { surveyCommands } from '../cataloguelists.js';
-import { routeLine, commandChoice, routesNote, resultLine } from './routeview.js';
+import { routeLine, commandChoice, routesNote, resultLine, routeLegend } from './routeview.js';
 
 const num = (v) => (v === null || v === undefined ? '' : String(v));
 
@@ -208,7 +208,7 @@ class SiteSurveyView {
       h('div', { class: 'toolbar' }, this.probes.el, this.start, this.retry, this.cancel, this.exportButton, this.report, this.progress.el, this.command.el),
       this.using, this.state, this.prov,
       this.silentHead, this.silent,
-      h('div', { class: 'toolbar' }, this.controls), this.rows, this.done);
+      h('div', { class: 'toolbar' }, this.controls), routeLegend(), this.rows, this.done);
   }
 }
 

@@ -17,7 +17,7 @@ import { labelOf, unitLabel } from '../names.js';
 import { provenance, markResult } from '../provenance.js';
 import { surveyBlock, madeFromOther } from '../surveyrules.js';
 import { surveyCommands } from '../cataloguelists.js';
-import { routeLine, warnings, commandChoice, routesNote, resultLine } from './routeview.js';
+import { routeLine, warnings, commandChoice, routesNote, resultLine, routeLegend, historyLegend } from './routeview.js';
 
 const MIN_INTERVAL_S = 2;
 
@@ -226,7 +226,7 @@ class SurveyView {
         h('label', { for: 'survey-target', text: t('survey.target') }), this.select,
         h('label', {}, this.repeat, ' ' + t('survey.repeat')), this.interval, h('span', { text: t('survey.seconds') }),
         this.start, this.cancel, this.command.el),
-      this.using, this.status, this.provBox, this.routeBox, this.warnBox, this.historyBox);
+      this.using, this.status, this.provBox, routeLegend(), this.routeBox, this.warnBox, historyLegend(), this.historyBox);
   }
 }
 
