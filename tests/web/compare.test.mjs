@@ -76,13 +76,30 @@ test('a hop missing on one side is listed apart, not compared', () => {
   assert.deepEqual(c.onlyAfter.map((h) => h.level), [130, 140]);
 });
 
-test('worse hops come first, then the largest fall, silent both times last; ties keep route order', () => {
-  const before = survey(result([[PEAR, [null]]]), result([[R1, [200]], [TANK, [200]]]), result([[NEAR, [200]]]), result([[R2, [200]]]));
-  const after = survey(result([[PEAR, [null]]]), result([[R1, [195]], [TANK, [195]]]), result([[NEAR, [150]]]), result([[R2, [195]]]));
+test('worse hops come first, one that went silent leading them, then the largest fall, silent both times last; ties keep route order', () => {
+  const GONE = { kind: 'remote', num: 6, serial: '00B80206', label: 'G1 GONE' };
+  const before = survey(result([[PEAR, [null]]]), result([[R1, [200]], [TANK, [200]]]), result([[NEAR, [200]]]), result([[R2, [200]]]), result([[GONE, [90]]]));
+  const after = survey(result([[PEAR, [null]]]), result([[R1, [195]], [TANK, [195]]]), result([[NEAR, [150]]]), result([[R2, [195]]]), result([[GONE, [null]]]));
   const c = compareSiteSurveys(before, after);
   assert.deepEqual(c.hops.map((h) => [h.to.label, h.change, h.worse]), [
-    ['G1 NEAR', -50, true], ['G1 R1', -5, false], ['G1 TANK-A', -5, false], ['G1 R2', -5, false], ['G1 PEAR-3', null, false],
+    ['G1 GONE', null, true], ['G1 NEAR', -50, true], ['G1 R1', -5, false], ['G1 TANK-A', -5, false], ['G1 R2', -5, false], ['G1 PEAR-3', null, false],
   ]);
+});
+
+test('each side is classed by the boundaries it was judged by', () => {
+  const strict = { level: { good: 160, fair: 140, weak: 120 }, battery: { ok: 30, low: 10 } };
+  const before = survey(result([[NEAR, [125]]]));
+  const after = survey(result([[NEAR, [121]]]));
+  const cases = [
+    // [name, options, class before, class after, worse]
+    ['one set for both', { thresholds: strict }, 'weak', 'weak', false],
+    ['then judged by its own', { thresholdsBefore: { ...strict, level: { good: 130, fair: 100, weak: 80 } }, thresholdsAfter: strict }, 'fair', 'weak', true],
+    ['defaults', {}, 'fair', 'fair', false],
+  ];
+  for (const [name, options, classBefore, classAfter, worse] of cases) {
+    const [hop] = compareSiteSurveys(before, after, options).hops;
+    assert.deepEqual([hop.classBefore, hop.classAfter, hop.worse], [classBefore, classAfter, worse], name);
+  }
 });
 
 test('units: level and battery on both sides, a silent unit without numbers', () => {

@@ -4,8 +4,9 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { surveyFromRecord, signalsOf, regInfoOf } from '../../web/linkmeter/src/historysurvey.js';
-import { defaultSite, recordRows, siteSurveys, defaultPair, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/historylist.js';
+import { defaultSite, recordRows, siteSurveys, defaultPair, snapshotCandidates, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/historylist.js';
 import { compareSiteSurveys } from '../../web/linkmeter/src/compare.js';
+import { SurveyReader, JUDGED } from '../../web/linkmeter/src/surveyreader.js';
 import { bytesToBase64 } from '../../web/linkmeter/src/records.js';
 import { isCurrent } from '../../web/linkmeter/src/provenance.js';
 import { HISTORY_TEXTS } from '../../web/linkmeter/src/historytexts.js';
@@ -91,6 +92,37 @@ test('a survey cut short: units it never reached are missing from it, not silent
   assert.equal(c.onlyBefore.length, 4);
 });
 
+test('a past survey is read with its own registration and thresholds, whatever was loaded after it', async () => {
+  // The sibling's file, loaded later in the same visit: other names, one group, other numbers.
+  const sibling = { groups: [{ name: 'OTHER', freq: 12, band: 0, repeaters: [], remoteUnits: [{ num: 9, parent: 0, serial: '00B80101', name: 'OLD-NAME' }] }] };
+  const strict = { level: { good: 200, fair: 180, weak: 160 }, battery: { ok: 30, low: 10 } };
+  const stored = { ...record(7, 5000, 117), visitId: 2, thresholds: strict, registrationId: 5 };
+  const visit = { visit: { id: 2, startedAt: 4000 }, records: [{ kind: 'registration', id: 5, at: 4500, contentId: 'a' }, { kind: 'registration', id: 6, at: 9000, contentId: 'b' }] };
+  const regs = { 5: { regInfo }, 6: { regInfo: sibling } };
+  const records = {
+    readRecord: async ({ kind, id }) => (kind === 'registration' ? { id, decoded: regs[id] } : stored),
+    readVisit: async () => visit,
+  };
+  const reader = new SurveyReader(records, { site, visits: async () => [visit] });
+  const today = { level: { good: 130, fair: 100, weak: 80 }, battery: { ok: 30, low: 10 } };
+  const cases = [
+    // [judged, verdicts of the three units, the boundaries shown]
+    [JUDGED.then, ['bad', 'bad', 'silent'], 'then'],
+    [JUDGED.now, ['good', 'fair', 'silent'], 'now'],
+  ];
+  for (const [judged, verdicts, shown] of cases) {
+    const { survey } = await reader.survey('site-survey', 7, { judged, today });
+    assert.deepEqual(survey.results.map((r) => r.target.label), ['G1 HOUSE-1', 'G1 FIELD-TH', 'G1 PEAR-3'], judged);
+    assert.deepEqual(survey.results.map((r) => r.verdict), verdicts, judged);
+    assert.deepEqual(survey.results[1].hops.map((hop) => hop.figures.median), [120, 117.5, 140], 'probes decoded by the numbers of its own registration');
+    assert.equal(survey.judged, shown);
+  }
+  // Kept without thresholds (an older store): judged by today's, and it says so.
+  const { survey } = await new SurveyReader({ ...records, readRecord: async (q) => (q.kind === 'registration' ? { decoded: regs[5] } : { ...stored, thresholds: null }) }, { site, visits: async () => [visit] })
+    .survey('site-survey', 7, { judged: JUDGED.then, today });
+  assert.deepEqual([survey.judged, survey.thresholds], ['now', today]);
+});
+
 test('raw level bytes: three per unit, a short tail ignored; registrations found in either decoded form', () => {
   assert.deepEqual(signalsOf(bytesToBase64([1, 2, 3, 4, 5])), [{ number: 1, level: 2, battery: 3 }]);
   assert.deepEqual(signalsOf([]), []);
@@ -109,22 +141,51 @@ test('lists: the site to open, a visit\'s records newest first, the pair to comp
   for (const [unit, serial] of cases) assert.equal(defaultSite(sites, unit).serial, serial);
   assert.equal(defaultSite([], null), null);
 
-  const rows = recordRows({ records: [{ kind: 'registration', id: 1, at: 10 }, { kind: 'site-survey', id: 2, at: 30 }],
-    settingsWrites: [{ id: 9, writtenAt: 20, unit: 5, succeeded: false, message: 'refused', changes: [] }] });
+  // The store lists a write among the records and again in full: one row, carrying the write.
+  const write = { id: 9, writtenAt: 20, unit: 5, succeeded: true, message: '', changes: [{ key: 'NAME', old: 'A', new: 'B' }] };
+  const rows = recordRows({ records: [{ kind: 'registration', id: 1, at: 10 }, { kind: 'site-survey', id: 2, at: 30 }, { kind: 'settings-write', id: 9, at: 20 }],
+    settingsWrites: [write] });
   assert.deepEqual(rows.map((r) => [r.kind, r.id]), [['site-survey', 2], ['settings-write', 9], ['registration', 1]]);
+  assert.equal(rows[1].write, write);
+});
 
+test('the pair compared first: the newest survey that measured a unit and the newest complete one of an earlier visit', async () => {
   const visit = (id, surveys) => ({ visit: { id }, records: surveys.map(([sid, at]) => ({ kind: 'site-survey', id: sid, at })) });
-  const pairs = [
-    [[visit(1, [[10, 100]]), visit(2, [[20, 200], [21, 210]])], { before: 10, after: 21 }],
-    [[visit(2, [[20, 200], [21, 210]])], { before: 20, after: 21 }],
-    [[visit(1, [[10, 100]])], null],
+  const starts = new Map([[1, 50], [2, 150], [3, 250]]);
+  const all = siteSurveys([visit(1, [[10, 100], [11, 110]]), visit(2, [[20, 200], [21, 210]]), visit(3, [[30, 300]])]);
+  const cases = [
+    // [name, surveys, cut short (not complete), measured nothing, pair]
+    ['latest against the earlier visit\'s last', all, [], [], { before: 21, after: 30 }],
+    ['a cut-short survey is never the default baseline', all, [21, 20], [], { before: 11, after: 30 }],
+    ['the latest may be cut short itself', all, [30], [], { before: 21, after: 30 }],
+    ['a latest that measured nothing is passed over', all, [], [30], { before: 11, after: 21 }],
+    ['no earlier visit: the same visit\'s complete one before it', siteSurveys([visit(2, [[20, 200], [21, 210]])]), [], [], { before: 20, after: 21 }],
+    ['nothing complete to compare with', all, [10, 11, 20, 21], [], null],
+    ['one survey', siteSurveys([visit(1, [[10, 100]])]), [], [], null],
   ];
-  for (const [visits, pair] of pairs) assert.deepEqual(defaultPair(siteSurveys(visits)), pair);
-  // A survey stopped before its first unit is passed over, on either side.
-  const three = siteSurveys([visit(1, [[10, 100]]), visit(2, [[20, 200]]), visit(3, [[30, 300]])]);
-  assert.deepEqual(defaultPair(three, { skip: new Set([30]) }), { before: 10, after: 20 });
-  assert.deepEqual(defaultPair(three, { skip: new Set([20]) }), { before: 10, after: 30 });
-  assert.equal(defaultPair(three, { skip: new Set([10, 20]) }), null);
+  for (const [name, surveys, cut, empty, pair] of cases) {
+    const describe = async (id) => ({ complete: !cut.includes(id), measured: !empty.includes(id) });
+    assert.deepEqual(await defaultPair(surveys, starts, describe), pair, name);
+  }
+  // A visit another program began later (recording at the same time) is no earlier visit, even with an older survey.
+  const concurrent = siteSurveys([visit(1, [[10, 100]]), visit(3, [[30, 300]]), visit(2, [[20, 290]])]);
+  assert.deepEqual(await defaultPair(concurrent, new Map([[1, 50], [2, 280], [3, 250]]), async () => ({ complete: true, measured: true })), { before: 10, after: 30 });
+});
+
+test('a stored survey is named by the registration it was measured with, never one loaded after it', () => {
+  const reg = (id, at, contentId = `c${id}`) => ({ kind: 'registration', id, at, contentId });
+  const own = { visit: { id: 2, startedAt: 200 }, records: [reg(5, 205), reg(6, 260), { kind: 'site-survey', id: 7, at: 250 }] };
+  const older = { visit: { id: 1, startedAt: 100 }, records: [reg(3, 110), reg(4, 120)] };
+  const survey = (extra = {}) => ({ id: 7, visitId: 2, startedAt: 250, ...extra });
+  const cases = [
+    // [name, record, visits, {named, ids}]
+    ['named by record id', survey({ registrationId: 6 }), [own], { named: true, ids: [6] }],
+    ['named by content id', survey({ registrationContentId: 'c5' }), [own, older], { named: true, ids: [5] }],
+    ['named but not among the visits read', survey({ registrationContentId: 'zz' }), [own], { named: true, ids: [] }],
+    ['kept without one: in force at its start, own visit first', survey(), [older, own], { named: false, ids: [5, 4, 3] }],
+    ['nothing taken before it', { id: 8, visitId: 2, startedAt: 201 }, [own], { named: false, ids: [] }],
+  ];
+  for (const [name, record, visits, expected] of cases) assert.deepEqual(snapshotCandidates(record, visits), expected, name);
 });
 
 test('trend series: one point per survey (a repeater’s routes merged), a gap where the unit never answered', () => {
@@ -173,5 +234,7 @@ test('any record opens read-only, dated, from the records, never current; each k
     assert.equal(el.querySelectorAll('button').length, 0, rec.kind + ': nothing in it acts on a unit');
   }
   const write = recordView(cases[2][0], { site, state });
+  assert.equal(write.querySelector('[data-test=history-write-outcome]').dataset.succeeded, 'false');
+  assert.match(write.querySelector('[data-test=history-write-outcome]').textContent, /refused/);
   assert.deepEqual([...write.querySelectorAll('[data-test=history-write-key] td')].map((td) => td.textContent), ['Interval', '60', '30', 'clock', '—', '"x"']);
 });

@@ -102,7 +102,7 @@ test('a visit begins with the connected unit and ends on disconnect or another u
   }
   const [first, second] = env.records('BeginVisit');
   assert.ok(first.startedAt > 0);
-  assert.deepEqual({ ...first, startedAt: 0 }, { site: { serial: hex('009C0021'), name: 'RIVERSIDE', model: 'VL-B7' }, startedAt: 0, technician: 'Aki' });
+  assert.deepEqual({ ...first, startedAt: 0 }, { site: { serial: hex('009C0021'), name: 'RIVERSIDE', model: 'VL-B7' }, startedAt: 0, technician: '', customer: '', notes: '' });
   assert.equal(second.site.serial, hex('009A0011'));
   assert.deepEqual(env.records('EndVisit').map((a) => a.visitId), [101, 102]);
 });
@@ -118,16 +118,55 @@ test('reads made before a unit found by its address has a serial are kept once i
   assert.deepEqual(env.recordsCalls().map((c) => c.name), ['LmRecordsBeginVisit', 'LmRecordsRecordSettingsRead']);
 });
 
-test('the report fields and a loaded sibling registration go to the open visit only', async () => {
-  const env = setup();
-  env.recorder.visitDetails({ technician: 'nobody yet' }); // no visit: nothing to update
+test('the report fields belong to the visit of their survey: after a disconnect, never the next site\'s', async () => {
+  const env = setup({ device: (m, arg) => probeAnswer(arg) });
   connect(env, usbUnit);
-  env.recorder.visitDetails({ technician: 'Aki', customer: 'Water board', notes: '' });
-  env.store.set({ siblingReg: { regInfo, prov: provenance(lanUnit, { source: 'sibling', time: 4000 }) } });
-  env.store.set({ busy: 0 }); // the same sibling registration is not kept twice
+  const { survey } = await siteSurvey(env);
+  const greenhouse = env.recorder.visitFor(env.store.get().siteSurvey);
+  assert.equal(await env.recorder.visitIdOf(survey), 101);
+  await env.recorder.setFields(greenhouse, { technician: 'Aki' });
+  env.store.set({ unit: null }); // Disconnect: the visit ends, the report still shows its survey
+  await env.recorder.setFields(greenhouse, { customer: 'RIVERSIDE' }, { write: false }); // typing
+  await env.recorder.setFields(greenhouse, { customer: 'RIVERSIDE', notes: 'pump house' }); // leaving the field
+  await env.recorder.setFields(greenhouse, { notes: 'pump house' }); // unchanged: nothing written
+  connect(env, lanUnit);
   await env.recorder.idle();
-  assert.deepEqual(env.records('UpdateVisit'), [{ visitId: 101, technician: 'Aki', customer: 'Water board', notes: '' }]);
-  assert.deepEqual(env.records('RecordRegistration'), [{ visitId: 101, takenAt: 4000, source: 'sibling', raw: [], decoded: { regInfo }, unit: hex('009C0021') }]);
+  assert.deepEqual(env.records('UpdateVisit'), [
+    { visitId: 101, technician: 'Aki', customer: '', notes: '' },
+    { visitId: 101, technician: 'Aki', customer: 'RIVERSIDE', notes: 'pump house' },
+  ]);
+  const [, riverside] = env.records('BeginVisit');
+  assert.deepEqual([riverside.technician, riverside.customer, riverside.notes], ['Aki', '', ''], 'a new visit starts empty but for the technician');
+  assert.equal(env.recorder.visitFor({ prov: { base: { serial: '009C0021' } }, started: 5000 }), null, 'no survey of it yet');
+});
+
+test('a survey names the registration snapshot it was measured with; one loaded later changes nothing', async () => {
+  const device = (m, arg) => (m === 'RSETF' ? { isSuccess: true, regInfo: structuredClone(regInfo), DATA: [1, 2] } : probeAnswer(arg));
+  const cases = [
+    // [name, how the registration in use came, snapshot records before the survey, source]
+    ['read from the unit', async (env) => {
+      const answer = await env.recorder.api.command('RSETF', { comInfo: usbUnit });
+      env.store.set({ regInfo: answer.regInfo, regProv: provenance(usbUnit, { source: 'unit', time: 3000 }) });
+    }, 1, 'unit'],
+    ['never recorded (kept before the visit): recorded with the survey', async () => {}, 1, 'unit'],
+  ];
+  for (const [name, prepare, snapshots, source] of cases) {
+    const env = setup({ device });
+    connect(env, usbUnit);
+    await prepare(env);
+    await env.recorder.idle();
+    await siteSurvey(env, { regInfo: env.store.get().regInfo });
+    const regs = env.records('RecordRegistration');
+    assert.equal(regs.length, snapshots, name);
+    // Ids: the visit 101, the snapshot 102 (written before the survey).
+    assert.deepEqual([env.records('RecordSurvey')[0].registrationId, regs[0].source], [102, source], name);
+    // The sibling's file loaded afterwards: kept as its own snapshot, the survey untouched.
+    env.store.set({ siblingReg: { regInfo: structuredClone(regInfo), prov: provenance(lanUnit, { source: 'sibling', time: 9000 }) } });
+    env.store.set({ busy: 0 }); // the same sibling registration is not kept twice
+    await env.recorder.idle();
+    assert.deepEqual(env.records('RecordRegistration').slice(snapshots).map((a) => [a.source, a.takenAt, a.unit]), [['sibling', 9000, hex('009C0021')]], name);
+    assert.equal(env.records('RecordSurvey').length, 1, name);
+  }
 });
 
 test('each kind of answer becomes its record, without the connection or any password', async () => {
@@ -168,6 +207,7 @@ test('every settings write is kept with its keys, old and new values, also when 
   const device = (m, arg) => {
     if (m === 'RNETP') return { isSuccess: true, IP: '10.0.0.2', GW: '10.0.0.1', PW: 'vela1234' };
     if (m === 'WNETP' && arg.IP === '10.0.0.9') return { isSuccess: false, STATUS: '0002-0003', msg: 'refused' };
+    if (m === 'RDTIM') return { isSuccess: true, DTIME: '20261209041500', TimeOffset: 5 };
     return { isSuccess: true };
   };
   const env = setup({ device });
@@ -183,19 +223,24 @@ test('every settings write is kept with its keys, old and new values, also when 
     await env.recorder.idle();
     const w = env.records('RecordSettingsWrite').at(-1);
     assert.deepEqual([w.succeeded, w.changes, w.unit], [ok, changes, hex('009C0021')], mnemonic);
-    assert.equal(w.message, ok ? '' : 'refused');
+    assert.equal(w.message, ok ? '' : 'STATUS 0002-0003 — refused', 'the answer kept with its STATUS');
   }
+  // Setting the clock: before, the unit's clock as its last read puts it (5 s ahead).
+  await env.recorder.api.command('RDTIM', { comInfo: lanUnit });
   await env.recorder.api.command('WDTIM', { comInfo: lanUnit });
   await env.recorder.idle();
-  assert.equal(env.records('RecordSettingsWrite').at(-1).changes[0].key, 'clock');
+  const [clock] = env.records('RecordSettingsWrite').at(-1).changes;
+  const at = Date.parse(clock.new);
+  assert.deepEqual([clock.key, Date.parse(clock.old) - at], ['clock', 5000]);
+  assert.equal(env.records('RecordSettingsWrite').length, 4, 'each write kept once');
   assert.ok(!JSON.stringify(env.recordsCalls()).includes('secret'));
 });
 
 // A site survey of every remote unit as the site survey view runs it, through
 // the recorder's api; `stopAfter` cancels after that many units.
-async function siteSurvey(env, { probes = 2, stopAfter = Infinity, onUnit = () => {} } = {}) {
+async function siteSurvey(env, { probes = 2, stopAfter = Infinity, onUnit = () => {}, regInfo: reg0 = regInfo } = {}) {
   const s = env.store.get();
-  const reg = { regInfo, prov: s.regProv };
+  const reg = { regInfo: reg0, prov: s.regProv };
   const base = newSurvey({ prov: provenance(s.unit, { time: 5000 }), reg, targets: siteTargets(regInfo), now: 5000 });
   const controller = new AbortController();
   let units = 0;
@@ -270,6 +315,9 @@ test('a channel scan is written round by round; a cancelled round is kept marked
   const cases = [
     { rounds: 2, cancelAt: null, expected: [[0, false, 10], [1, false, 10]] },
     { rounds: 3, cancelAt: [2, 8], expected: [[0, false, 10], [1, false, 10], [2, true, 8]] },
+    // Stopped before the first call of a round: the rounds before are whole and the scan ends.
+    { rounds: 3, cancelAt: [1, 0], expected: [[0, false, 10]] },
+    { rounds: 3, cancelAt: [2, 0], expected: [[0, false, 10], [1, false, 10]] },
   ];
   for (const { rounds, cancelAt, expected } of cases) {
     let cancel = false;

@@ -122,30 +122,34 @@ const label = (e) => `${e.from.label} → ${e.to.label}`;
 // Whether a hop got worse: it fell silent, fell by more than worseBy, or it
 // dropped into a problem class (weak or bad). A small dip from good to fair
 // is ordinary day-to-day fading, not worth a highlight.
-function isWorse(before, after, worseBy, th) {
+function isWorse(before, after, worseBy, thBefore, thAfter) {
   if (before === null) return false;
   if (after === null) return true;
   if (before - after > worseBy) return true;
-  const rankAfter = CLASS_RANK[levelClass(after, th)];
-  return rankAfter >= CLASS_RANK.weak && rankAfter > CLASS_RANK[levelClass(before, th)];
+  const rankAfter = CLASS_RANK[levelClass(after, thAfter)];
+  return rankAfter >= CLASS_RANK.weak && rankAfter > CLASS_RANK[levelClass(before, thBefore)];
 }
 
-function compareHop(b, a, worseBy, th) {
+// thBefore, thAfter: the boundaries each survey is judged by.
+function compareHop(b, a, worseBy, thBefore, thAfter) {
   const before = hopLevel(b);
   const after = hopLevel(a);
   return {
     key: a.key, label: label(a), from: a.from, to: a.to, before, after,
     change: before !== null && after !== null ? after - before : null,
-    classBefore: levelClass(before, th), classAfter: levelClass(after, th),
-    worse: isWorse(before, after, worseBy, th), order: a.order,
+    classBefore: levelClass(before, thBefore), classAfter: levelClass(after, thAfter),
+    worse: isWorse(before, after, worseBy, thBefore, thAfter), order: a.order,
   };
 }
 
-// Worse hops first, then by how far they fell, hops without a change to
-// show (silent both times) last; ties in the current survey's route order.
+// Worse hops first, the ones that went silent leading them, then by how far
+// they fell; hops without a change to show (silent both times) last; ties in
+// the current survey's route order.
 const fall = (x) => (x.change === null ? Infinity : x.change);
+const wentSilent = (x) => x.before !== null && x.after === null;
 function byConcern(x, y) {
   if (x.worse !== y.worse) return x.worse ? -1 : 1;
+  if (wentSilent(x) !== wentSilent(y)) return wentSilent(x) ? -1 : 1;
   const cx = fall(x);
   const cy = fall(y);
   if (cx !== cy) return cx < cy ? -1 : 1;
@@ -176,8 +180,10 @@ function compareUnits(before, after) {
 // previous, current: site surveys as the page keeps them ({prov, results}).
 // Returns {hops, units, onlyBefore, onlyAfter, worseBy}: hops measured in
 // both (worse first), each unit's level and battery on both sides, and hops
-// only one survey went through.
-export function compareSiteSurveys(previous, current, { worseBy = DEFAULT_WORSE_BY, thresholds = DEFAULT_THRESHOLDS } = {}) {
+// only one survey went through. Each side's classes are judged by
+// `thresholdsBefore` / `thresholdsAfter` (the ones in force when it was
+// taken), else by `thresholds`.
+export function compareSiteSurveys(previous, current, { worseBy = DEFAULT_WORSE_BY, thresholds = DEFAULT_THRESHOLDS, thresholdsBefore = thresholds, thresholdsAfter = thresholds } = {}) {
   if (worseByProblem(worseBy)) throw new RangeError('worseBy must be a whole number from 1 to 255');
   const before = collectHops(previous);
   const after = collectHops(current);
@@ -185,7 +191,7 @@ export function compareSiteSurveys(previous, current, { worseBy = DEFAULT_WORSE_
   const onlyAfter = [];
   for (const a of after.values()) {
     const b = before.get(a.key);
-    if (b) hops.push(compareHop(b, a, worseBy, thresholds));
+    if (b) hops.push(compareHop(b, a, worseBy, thresholdsBefore, thresholdsAfter));
     else onlyAfter.push(oneSide(a));
   }
   const onlyBefore = [...before.values()].filter((b) => !after.has(b.key)).map(oneSide);

@@ -21,9 +21,12 @@ export function defaultSite(sites, unit) {
 export const visitsNewestFirst = (visits) => [...(visits || [])].sort((a, b) => b.startedAt - a.startedAt || b.id - a.id);
 
 // One row per record of a visit, settings writes included, newest first:
-// {kind, id, at, unit, source, write?}.
+// {kind, id, at, unit, source, write?}. The store lists a write among the
+// records and again in full under settingsWrites: it is one row, carrying
+// the write (its time, keys and answer).
 export function recordRows(visitRecords) {
-  const rows = (visitRecords.records || []).map((r) => ({ kind: r.kind, id: r.id, at: r.at, unit: r.unit ?? null, source: r.source || '' }));
+  const rows = (visitRecords.records || []).filter((r) => r.kind !== 'settings-write')
+    .map((r) => ({ kind: r.kind, id: r.id, at: r.at, unit: r.unit ?? null, source: r.source || '' }));
   for (const w of visitRecords.settingsWrites || []) {
     rows.push({ kind: 'settings-write', id: w.id, at: w.writtenAt, unit: w.unit ?? null, source: '', write: w });
   }
@@ -42,23 +45,47 @@ export function siteSurveys(visitRecords) {
   return out.sort((a, b) => a.at - b.at || a.id - b.id);
 }
 
-// The pair compared first: the latest site survey and the last one of an
-// earlier visit (else the one before it in the same visit), leaving out the
-// ids in `skip` (surveys stopped before their first unit). Null when fewer
-// than two.
-export function defaultPair(surveys, { skip = new Set() } = {}) {
-  surveys = (surveys || []).filter((s) => !skip.has(s.id));
-  if (surveys.length < 2) return null;
-  const after = surveys[surveys.length - 1];
-  const earlier = surveys.filter((s) => s !== after);
-  const before = [...earlier].reverse().find((s) => s.visitId !== after.visitId) || earlier[earlier.length - 1];
-  return { before: before.id, after: after.id };
+// The pair compared first. The later one: the newest site survey that
+// measured a unit. The earlier one: the newest complete survey of an earlier
+// visit (one that began before the later one's), else one taken before it
+// in the same visit. A survey cut short (cancelled, window closed, program
+// killed) is compared only when the technician picks it.
+// surveys: siteSurveys' list; visitStarts: visit id → its start;
+// describe(id) → (a promise of) {complete, measured}. Null when no pair.
+export async function defaultPair(surveys, visitStarts, describe) {
+  const newest = [...(surveys || [])].reverse();
+  let at = -1;
+  for (let i = 0; i < newest.length && at < 0; i++) if ((await describe(newest[i].id)).measured) at = i;
+  if (at < 0) return null;
+  const after = newest[at];
+  const older = newest.slice(at + 1);
+  const start = (s) => visitStarts.get(s.visitId) ?? -Infinity;
+  const earlierVisit = older.filter((s) => s.visitId !== after.visitId && start(s) < start(after));
+  const sameVisit = older.filter((s) => s.visitId === after.visitId);
+  for (const s of [...earlierVisit, ...sameVisit]) {
+    const d = await describe(s.id);
+    if (d.complete && d.measured) return { before: s.id, after: after.id };
+  }
+  return null;
 }
 
-// A registration kept in a visit (decoded), the latest first: what names
-// the units of the visit's surveys.
-export function registrationIds(visitRecords) {
-  return (visitRecords.records || []).filter((r) => r.kind === 'registration').sort((a, b) => b.at - a.at).map((r) => r.id);
+// The registration records that may name a stored survey's units, best
+// first, and whether the survey named its own. A survey that names the
+// snapshot it was measured with (by record id, or by content id among the
+// visits given) is decoded with that one alone. One kept without it (an
+// older store) takes the latest registration in force at its start, its own
+// visit's first, then the other visits'; never one taken after it (a sibling
+// file loaded later names other units). visits: readVisit answers.
+export function snapshotCandidates(record, visits) {
+  if (Number.isInteger(record.registrationId)) return { named: true, ids: [record.registrationId] };
+  const all = (visits || []).flatMap((v) => (v.records || []).filter((r) => r.kind === 'registration').map((r) => ({ ...r, visitId: v.visit.id, visitAt: v.visit.startedAt })));
+  if (record.registrationContentId) {
+    return { named: true, ids: all.filter((r) => r.contentId === record.registrationContentId).map((r) => r.id).slice(0, 1) };
+  }
+  const ids = all.filter((r) => r.at <= record.startedAt)
+    .sort((a, b) => (b.visitId === record.visitId) - (a.visitId === record.visitId) || b.visitAt - a.visitAt || b.at - a.at || b.id - a.id)
+    .map((r) => r.id);
+  return { named: false, ids };
 }
 
 // unitTrend answers one row per route through the unit in each survey (a

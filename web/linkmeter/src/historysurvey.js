@@ -13,13 +13,17 @@ import { matchSignals } from './route.js';
 import { labelOf } from './names.js';
 import { provenance } from './provenance.js';
 import { judgeResult } from './survey.js';
-import { levelClass, batteryClass } from './thresholds.js';
+import { levelClass, batteryClass, thresholdProblem, DEFAULT_THRESHOLDS } from './thresholds.js';
 import { base64ToBytes } from './records.js';
 import { serialKey } from './compare.js';
 import { timeText } from './dom.js';
 
 export const hex8 = (serial) => (Number(serial) >>> 0).toString(16).toUpperCase().padStart(8, '0');
 const finite = (v) => typeof v === 'number' && Number.isFinite(v);
+
+// The boundaries a stored survey was judged by when it was taken, or null
+// when it kept none that can be used.
+export const keptThresholds = (record) => (record && !thresholdProblem(record.thresholds) ? record.thresholds : null);
 
 // The registration in a stored record's decoded form, or null.
 export function regInfoOf(decoded) {
@@ -108,7 +112,7 @@ function routeResult(index, entries, probes, kept, { units, regInfo, th, at }) {
 // record: readRecord's answer for a route or site survey; site: {serial,
 // name, model} of its base unit; regInfo: the site's registration when
 // known; th: the boundaries to judge by.
-export function surveyFromRecord(record, { site = {}, regInfo = null, th } = {}) {
+export function surveyFromRecord(record, { site = {}, regInfo = null, th = DEFAULT_THRESHOLDS } = {}) {
   const units = unitIndex(regInfo);
   const routes = Array.isArray(record.routes) ? record.routes : [];
   const probesBy = new Map();
@@ -132,5 +136,5 @@ export function surveyFromRecord(record, { site = {}, regInfo = null, th } = {})
   const prov = provenance({ serial: hex8(site.serial || 0), name: site.name || '', model: site.model || '' }, { source: 'records', time: record.startedAt });
   const targets = results.map((r) => ({ group: r.group.index, kind: r.target.kind, num: r.target.num, serial: r.target.serial, label: r.target.label }));
   const complete = record.endedAt !== null && record.endedAt !== undefined;
-  return { prov, regInfo, targets, results, complete, stopped: !complete, running: false, started: record.startedAt, finished: record.endedAt ?? null, probes: record.probesPerRoute, recordId: record.id, fromRecords: true };
+  return { prov, regInfo, targets, results, complete, stopped: !complete, running: false, started: record.startedAt, finished: record.endedAt ?? null, probes: record.probesPerRoute, recordId: record.id, visitId: record.visitId, thresholds: th, fromRecords: true };
 }

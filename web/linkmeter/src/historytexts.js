@@ -67,6 +67,13 @@ export const HISTORY_TEXTS = {
     'history.level': 'Level',
     'history.battery': 'Battery %',
     'history.probes': 'Probes',
+    'history.demoTitle': 'The demo site\'s records, kept apart from the real ones',
+    'history.judged': 'Verdicts',
+    'history.judged.then': 'as judged when taken',
+    'history.judged.now': 'by today\'s class boundaries',
+    'history.judgedBy.then': 'Judged as when taken — {line}',
+    'history.judgedBy.now': 'Judged by today\'s class boundaries — {line}',
+    'history.compare.noBaseline': 'No complete site survey of an earlier visit to compare with. Pick the two surveys and press Compare.',
   },
   ja: {
     'tab.history': '履歴',
@@ -133,6 +140,13 @@ export const HISTORY_TEXTS = {
     'history.level': '電波強度',
     'history.battery': '電池 %',
     'history.probes': 'プローブ',
+    'history.demoTitle': 'デモ現場の記録です。実際の記録とは別に保存されています',
+    'history.judged': '判定',
+    'history.judged.then': '記録した時点の判定',
+    'history.judged.now': '現在の区分の境界で判定',
+    'history.judgedBy.then': '記録した時点の判定 — {line}',
+    'history.judgedBy.now': '現在の区分の境界で判定 — {line}',
+    'history.compare.noBaseline': '以前の訪問に完了した現場サーベイがないため比較できません。比較する二つのサーベイを選んで「比較」を押してください。',
   },
 };
 

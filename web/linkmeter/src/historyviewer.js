@@ -29,10 +29,20 @@ function surveyRow(r) {
 
 const SURVEY_COLUMNS = ['group', 'unit', 'route', 'weakest', 'probes', 'verdict'];
 
+// The boundaries the verdicts stand on: the ones in force when the survey
+// was taken, or today's when asked for (or when it kept none).
+function judgedLine(survey) {
+  const th = survey.thresholds;
+  const line = t('report.thresholdsLine', { ...th.level, ok: th.battery.ok, low: th.battery.low });
+  const judged = survey.judged || 'now';
+  return h('p', { test: 'history-thresholds', dataset: { judged, level: `${th.level.weak},${th.level.fair},${th.level.good}` }, text: t('history.judgedBy.' + judged, { line }) });
+}
+
 function surveyBody(survey) {
   const state = survey.complete ? 'complete' : 'incomplete';
   return [
     h('p', { test: 'history-survey-state', dataset: { state }, text: t('history.survey.' + state, { units: survey.results.length }) }),
+    judgedLine(survey),
     h('table', { class: 'list results', test: 'history-survey-table' },
       h('thead', {}, h('tr', {}, SURVEY_COLUMNS.map((k) => h('th', { text: t('sitesurvey.col.' + k) })))),
       h('tbody', {}, survey.results.map(surveyRow))),
@@ -49,7 +59,8 @@ function scanBody(record) {
 
 function writeBody(write) {
   return [
-    h('p', { dataset: { succeeded: String(write.succeeded) }, text: t(write.succeeded ? 'history.write.taken' : 'history.write.refused', { message: write.message || '' }) }),
+    h('p', { test: 'history-write-outcome', dataset: { succeeded: String(write.succeeded === true) },
+      text: t(write.succeeded === true ? 'history.write.taken' : 'history.write.refused', { message: write.message || '' }) }),
     h('table', { class: 'list', test: 'history-write-table' },
       h('thead', {}, h('tr', {}, ['history.key', 'history.old', 'history.new'].map((k) => h('th', { text: t(k) })))),
       h('tbody', {}, (write.changes || []).map((c) => h('tr', { test: 'history-write-key', dataset: { key: c.key } },

@@ -60,14 +60,9 @@ const storage = {
   setItem: (key, value) => { try { localStorage.setItem(key, value); } catch (e) { /* private mode */ } },
 };
 store.set({ thresholds: loadThresholds(storage) });
-// Site records: what the page measures is kept as it completes, with the
-// technician's report fields on the visit; trouble shows only as a quiet
-// line in the header.
-const REPORT_FIELDS = ['technician', 'customer', 'notes'];
-const reportFields = () => Object.fromEntries(REPORT_FIELDS.map((k) => {
-  const input = document.getElementById('report-' + k);
-  return [k, input ? input.value : ''];
-}));
+// Site records: what the page measures is kept as it completes (the report
+// keeps the technician's fields on the visit of the survey it shows);
+// trouble shows only as a quiet line in the header.
 let recordsStatus = null;
 let lastRecordsStatus = { state: 'ok' };
 function showRecordsStatus(st) {
@@ -81,7 +76,7 @@ function showRecordsStatus(st) {
   recordsStatus.textContent = st.state === 'ok' ? '' : t('records.' + st.state);
   recordsStatus.title = st.state === 'ok' ? '' : [st.message, st.code].filter((x) => x !== null && x !== '').join(' · ');
 }
-const recorder = createRecorder({ api, store, details: reportFields, onStatus: showRecordsStatus });
+const recorder = createRecorder({ api, store, onStatus: showRecordsStatus });
 const connection = createConnection({ store, api: recorder.api, storage, ui: { askPassword, showError, notify, clearMessages } });
 
 // The connected unit in the header: its name, whether its link holds, and
@@ -103,7 +98,7 @@ function build(root) {
   recorder.watch();
   // What every view works with: it takes these from its context, never
   // from the modules' singletons, so its logic runs under Node with fakes.
-  const ctx = { go, store, api: recorder.api, host, connection, storage };
+  const ctx = { go, store, api: recorder.api, host, connection, storage, recorder };
   const tabs = h('nav', { id: 'tabs', role: 'tablist' });
   const views = h('main', { id: 'views' });
   built = VIEWS.map((view) => {
@@ -180,9 +175,6 @@ function start() {
   }
   installExitGuard();
   endVisitOnExit();
-  document.addEventListener('change', (e) => {
-    if (e.target && REPORT_FIELDS.some((k) => e.target.id === 'report-' + k)) recorder.visitDetails(reportFields());
-  });
   connection.watchLinks();
   fitWindow();
   build(root);

@@ -10,6 +10,7 @@ import { tapApi } from './recordertap.js';
 import { createWriteQueue, SKIP } from './recorderqueue.js';
 import { SurveyRecorder } from './recordersurvey.js';
 import { ScanRecorder } from './recorderscan.js';
+import { RegistrationSnapshots } from './recordersnapshots.js';
 import { serialKey, unitOf, answerData, readPair, isWrite, isSettingsRead, writeChanges } from './recorderkinds.js';
 
 const PROBES = new Set(['EWLEX', 'EWLRU']);
@@ -18,36 +19,49 @@ const PROBES = new Set(['EWLEX', 'EWLRU']);
 const HELD_MAX = 20;
 const DOWNLOADS = new Set(['EISUC', 'EWSUC']);
 
-function failureText(e) {
+// Why a write failed, as kept with it: the unit's STATUS when it answered
+// one, and the program's message.
+export function failureText(e) {
   if (!e) return '';
   if (e.name === 'CancelledError') return 'cancelled';
-  return (e.detail && (e.detail.msg || e.detail.STATUS)) || e.message || String(e);
+  const d = e.detail || e;
+  const text = [d.STATUS ? `STATUS ${d.STATUS}` : '', d.msg || ''].filter(Boolean).join(' — ');
+  return text || (e instanceof Error ? e.message : '') || 'failed';
 }
 
-// api: the page's api (api.js); store: the page's store; details() → the
-// technician, customer and notes typed so far; onStatus: the write queue's
-// status (recorderqueue.js). Returns {api, watch, visitDetails, close, idle}.
-export function createRecorder({ api, store, details = () => ({}), onStatus, sleep }) {
+const FIELDS = ['technician', 'customer', 'notes'];
+const fieldsOf = (from = {}) => Object.fromEntries(FIELDS.map((k) => [k, typeof from[k] === 'string' ? from[k] : '']));
+
+// api: the page's api (api.js); store: the page's store; onStatus: the
+// write queue's status (recorderqueue.js). Returns {api, watch, visitFor,
+// visitIdOf, fields, setFields, close, idle, status}.
+export function createRecorder({ api, store, onStatus, sleep }) {
   const records = createRecords({ api });
   const queue = createWriteQueue({ onStatus, sleep });
   const push = (task) => queue.push(task);
-  const surveys = new SurveyRecorder({ push, records });
+  const snapshots = new RegistrationSnapshots({ push, records });
+  const surveys = new SurveyRecorder({ push, records, snapshots });
   const scans = new ScanRecorder({ push, records });
   const lastRead = new Map(); // `${unit}:${mnemonic}` → data read
-  let visit = null; // {serial, id}: id null until the store answered
+  let visit = null; // {serial, id, fields, stored}: id null until the store answered
   let waiting = []; // captures of a unit whose serial is not known yet
   let busy = 0;
   let siblingSeen = null;
+  let technician = ''; // carried over to the next visit
 
   function beginVisit(unit, serial) {
-    const v = { serial, id: null };
+    // A visit starts with empty fields but the technician's name: the
+    // customer and notes of one site never land on another's visit.
+    const v = { serial, id: null, fields: fieldsOf({ technician }) };
+    v.written = v.fields;
     // The start time goes with the call, so a call tried again after a busy
     // store begins the same visit.
-    const arg = { site: { serial, name: unit.name || '', model: unit.model || '' }, startedAt: Date.now(), ...details() };
-    push(async () => {
+    const arg = { site: { serial, name: unit.name || '', model: unit.model || '' }, startedAt: Date.now(), ...v.fields };
+    v.stored = push(async () => {
       v.id = (await records.beginVisit(arg)).id;
-    });
+    }).then(() => v.id);
     visit = v;
+    snapshots.begin(v);
     const held = waiting;
     waiting = [];
     held.forEach(seen);
@@ -75,13 +89,13 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
     const base = { takenAt: c.at, source: 'unit', ...(unit === null ? {} : { unit }) };
     if (c.mnemonic === 'RSETF') {
       const { DATA, ...rest } = data;
-      raw('recordRegistration', { ...base, raw: DATA || [], decoded: rest });
+      snapshots.record(rest.regInfo, { ...base, raw: DATA || [], decoded: rest });
     } else if (c.mnemonic === 'ELOGS') raw('recordLog', { ...base, raw: [], decoded: data });
     else if (DOWNLOADS.has(c.mnemonic)) {
       const { Header, Data, ...rest } = data;
       raw('recordDownload', { ...base, header: Header || [], raw: Data || [], decoded: rest });
     } else if (isSettingsRead(c.mnemonic)) raw('recordSettingsRead', { ...base, raw: [], decoded: data });
-    if (c.mnemonic === 'RSETF' || isSettingsRead(c.mnemonic)) lastRead.set(`${unit}:${c.mnemonic}`, c.answer);
+    if (c.mnemonic === 'RSETF' || isSettingsRead(c.mnemonic)) lastRead.set(`${unit}:${c.mnemonic}`, { answer: c.answer, at: c.at });
   }
 
   // A write, also one the unit refused or that failed: the audit trail.
@@ -90,7 +104,7 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
     const ok = !c.error && !(c.answer && c.answer.isSuccess === false);
     const pair = readPair(c.mnemonic);
     const before = pair ? lastRead.get(`${unit}:${pair}`) : null;
-    const changes = writeChanges(c.mnemonic, c.arg, before, c.at);
+    const changes = writeChanges(c.mnemonic, c.arg, before && before.answer, c.at);
     raw('recordSettingsWrite', { writtenAt: c.at, succeeded: ok, message: ok ? '' : failureText(c.error || c.answer), changes, ...(unit === null ? {} : { unit }) });
   }
 
@@ -112,7 +126,7 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
     if (!reg || reg === siblingSeen || !visit) return;
     siblingSeen = reg;
     const unit = serialKey(reg.prov && reg.prov.base && reg.prov.base.serial);
-    raw('recordRegistration', { takenAt: (reg.prov && reg.prov.time) || Date.now(), source: 'sibling', raw: [], decoded: { regInfo: reg.regInfo }, ...(unit === null ? {} : { unit }) });
+    snapshots.record(reg.regInfo, { takenAt: (reg.prov && reg.prov.time) || Date.now(), source: 'sibling', raw: [], decoded: { regInfo: reg.regInfo }, ...(unit === null ? {} : { unit }) });
   }
 
   function onState(s) {
@@ -134,10 +148,26 @@ export function createRecorder({ api, store, details = () => ({}), onStatus, sle
       store.subscribe(onState);
       onState(store.get());
     },
-    // The technician's fields changed: kept on the open visit.
-    visitDetails(fields) {
-      const v = visit;
-      if (v) push(() => (v.id === null ? SKIP : records.updateVisit({ visitId: v.id, ...fields })));
+    // The visit a site survey of the page was taken in (a handle for the
+    // calls below), or null when it was not recorded.
+    visitFor: (survey) => surveys.visitOf(survey),
+    // The id of that visit once stored, or null.
+    visitIdOf: async (survey) => {
+      const v = surveys.visitOf(survey);
+      return v ? v.stored : null;
+    },
+    // The technician, customer and notes of a visit.
+    fields: (v) => ({ ...v.fields }),
+    // Keeps the fields on that visit, open or closed, and with `write`
+    // stores them (when they changed); the technician's name goes on to the
+    // next visit. Resolves once written.
+    setFields(v, patch, { write = true } = {}) {
+      v.fields = fieldsOf({ ...v.fields, ...patch });
+      technician = v.fields.technician;
+      if (!write || FIELDS.every((k) => v.fields[k] === v.written[k])) return queue.idle();
+      const fields = v.fields;
+      v.written = fields;
+      return push(() => (v.id === null ? SKIP : records.updateVisit({ visitId: v.id, ...fields })));
     },
     // The window closes: the visit ends; resolves once written, or after
     // `limitMs` at most.

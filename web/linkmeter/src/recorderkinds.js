@@ -57,12 +57,24 @@ export function readPair(mnemonic) {
 export const isWrite = (mnemonic) => readPair(mnemonic) !== null || mnemonic === 'EWPTM';
 export const isSettingsRead = (mnemonic) => mnemonic !== 'RSETF' && (/^R[A-Z]{4}$/.test(mnemonic) || /^EW[A-Z]{2}R$/.test(mnemonic));
 
+// The unit's clock at `at`, from its offset to this computer's clock read
+// (RDTIM's TimeOffset, seconds), or undefined.
+function unitClock(read, at) {
+  const offset = read && Number(read.TimeOffset);
+  return read && read.TimeOffset !== null && Number.isFinite(offset) ? new Date(at + offset * 1000).toISOString() : undefined;
+}
+
 // The keys of a write with the values before (the last read of the same
 // unit, when there was one) and after. A write of no keys (setting the
-// clock to this computer's time) is kept as the key "clock".
+// clock to this computer's time) is kept as the key "clock": before, the
+// unit's clock as the last read of it puts it then.
 export function writeChanges(mnemonic, arg, before, at) {
   const keys = Object.keys(arg || {}).filter((k) => !ADDRESS.has(k));
-  if (!keys.length) return [{ key: 'clock', new: new Date(at).toISOString() }];
+  if (!keys.length) {
+    const change = { key: 'clock', new: new Date(at).toISOString() };
+    const old = unitClock(before, at);
+    return old === undefined ? [change] : [{ ...change, old }];
+  }
   return keys.map((key) => {
     const change = { key, new: isSecret(key) ? HIDDEN : arg[key] };
     if (before && key in before) change.old = isSecret(key) ? HIDDEN : before[key];

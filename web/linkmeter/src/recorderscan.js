@@ -18,12 +18,14 @@ export class ScanRecorder {
     if (!visit) return;
     if (!this.scan || this.scan.visit !== visit) this.begin(capture, visit);
     const scan = this.scan;
+    const freqs = (capture.arg && capture.arg.freqs) || [];
+    // A call bringing a channel the round already has starts the next round:
+    // the one before is whole, also when this call failed or was stopped.
+    if (freqs.some((f) => scan.seen.has(f))) this.endRound(scan, false);
     if (capture.error || !Array.isArray(capture.answer)) {
       scan.cut = true;
       return;
     }
-    const freqs = (capture.arg && capture.arg.freqs) || [];
-    if (freqs.some((f) => scan.seen.has(f))) this.endRound(scan, false);
     for (const f of freqs) scan.seen.add(f);
     scan.readings.push(...capture.answer);
     scan.at = capture.at;

@@ -9,6 +9,11 @@ import { addAnswer } from './survey.js';
 import { surveyRegistration } from './state.js';
 import { targetKey, resultKey } from './sitesurveybook.js';
 import { routeKey, routeSerials, probeRecord, hopStats, serialKey } from './recorderkinds.js';
+import { snapshotArg } from './recordersnapshots.js';
+
+// How many site surveys' visits are remembered (the report asks for the one
+// on show, the latest or the last complete).
+const VISITS_KEPT = 20;
 
 // Every target of a registration by the route key of its fields (cached
 // per registration): what a route survey's probe was sent to.
@@ -30,10 +35,13 @@ function targetByKey(regInfo, key) {
 }
 
 export class SurveyRecorder {
-  // push(task) queues a write; records: the records functions.
-  constructor({ push, records }) {
+  // push(task) queues a write; records: the records functions; snapshots:
+  // the visit's registration snapshots (recordersnapshots.js).
+  constructor({ push, records, snapshots }) {
     this.push = push;
     this.records = records;
+    this.snapshots = snapshots;
+    this.visits = new Map(); // `${base serial}@${started}` → the visit a site survey went into
     this.site = null; // the site survey being kept
     this.route = null; // the route survey being kept
     this.seenSurvey = null;
@@ -77,11 +85,20 @@ export class SurveyRecorder {
       base: serialKey(survey.prov && survey.prov.base && survey.prov.base.serial),
     };
     const arg = { kind: 'site', startedAt: survey.started, probesPerRoute: survey.probes || 1, routes, thresholds: state.thresholds };
+    const base = survey.prov && survey.prov.base;
+    const snap = this.snapshots.of(survey.regInfo, { source: survey.regSource, base: base && base.serial, time: survey.started });
     this.push(async () => {
       if (visit.id === null) return SKIP;
-      site.id = (await this.records.recordSurvey({ visitId: visit.id, ...arg })).id;
+      site.id = (await this.records.recordSurvey({ visitId: visit.id, ...arg, ...snapshotArg(snap) })).id;
     });
     this.site = site;
+    this.visits.set(surveyKey(survey), visit);
+    if (this.visits.size > VISITS_KEPT) this.visits.delete(this.visits.keys().next().value);
+  }
+
+  // The visit a site survey of the page went into, or null.
+  visitOf(survey) {
+    return (survey && this.visits.get(surveyKey(survey))) || null;
   }
 
   siteProgress(survey, state, visit) {
@@ -136,7 +153,7 @@ export class SurveyRecorder {
       const reg = surveyRegistration(state);
       const target = targetByKey(reg && reg.regInfo, key);
       if (!target) return;
-      run = this.beginRoute(reg.regInfo, target, key, capture.at, state, visit);
+      run = this.beginRoute(reg, target, key, capture.at, state, visit);
     }
     run.stats = addAnswer(run.route, run.stats, capture.answer, capture.at);
     run.last = capture.at;
@@ -144,13 +161,15 @@ export class SurveyRecorder {
     this.push(() => (run.id === null ? SKIP : this.records.surveyProbes({ surveyId: run.id, probes: [probe], hops: this.routeHops(run) })));
   }
 
-  beginRoute(regInfo, target, key, at, state, visit) {
+  beginRoute(reg, target, key, at, state, visit) {
+    const { regInfo, prov } = reg;
     const route = buildRoute(regInfo, target);
     const run = { key, visit, route, stats: [], seq: 0, id: null, last: at, base: serialKey(state.unit && state.unit.serial) };
     const arg = { kind: 'route', startedAt: at, probesPerRoute: 0, routes: [routeSerials(regInfo, target)], thresholds: state.thresholds };
+    const snap = this.snapshots.of(regInfo, { source: prov ? prov.source : 'unit', base: prov && prov.base && prov.base.serial, time: prov && prov.time });
     this.push(async () => {
       if (visit.id === null) return SKIP;
-      run.id = (await this.records.recordSurvey({ visitId: visit.id, ...arg })).id;
+      run.id = (await this.records.recordSurvey({ visitId: visit.id, ...arg, ...snapshotArg(snap) })).id;
     });
     this.route = run;
     return run;
@@ -169,6 +188,8 @@ export class SurveyRecorder {
     this.push(() => (run.id === null ? SKIP : this.records.surveyProbes({ surveyId: run.id, probes: [], hops, endedAt: run.last })));
   }
 }
+
+const surveyKey = (survey) => `${survey.prov && survey.prov.base ? survey.prov.base.serial : ''}@${survey.started}`;
 
 // The hops of target `index` of a survey, for probes without a result.
 function routeHops(survey, index) {

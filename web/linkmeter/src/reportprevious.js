@@ -1,56 +1,78 @@
-// What the report compares with: the last site survey of the visit before
-// the one the reported survey was taken in, read from the site records.
+// What the report compares with, read from the site records: by default the
+// newest complete site survey of an earlier visit of the site. The reported
+// survey's own visit is left out by its id when the recorder knows it (a
+// command line recording the same site at the same time is not an earlier
+// visit); a survey cut short (cancelled, window closed, program killed) is
+// compared only when the technician picks it. The earlier survey is decoded
+// with its own registration and judged by its own thresholds.
 import { serialKey } from './compare.js';
-import { surveyFromRecord, regInfoOf } from './historysurvey.js';
+import { SurveyReader, JUDGED } from './surveyreader.js';
 
 // Of a site's visits (listVisits' answer), the one `startedAt` fell in: the
-// latest that began by then. Visits of one site do not overlap.
+// latest that began by then. Only a guess when two programs record the site
+// at once; the visit's id says it for sure.
 export function visitAt(visits, startedAt) {
   const before = (visits || []).filter((v) => v.startedAt <= startedAt);
   return before.sort((a, b) => b.startedAt - a.startedAt || b.id - a.id)[0] || null;
 }
 
-// The earlier visits to look in, newest first: every visit that began
-// before the reported survey, except the one it was taken in.
-export function earlierVisits(visits, startedAt) {
-  const own = visitAt(visits, startedAt);
-  return (visits || []).filter((v) => v.startedAt <= startedAt && v !== own)
+// The earlier visits to look in, newest first: those that began before the
+// reported survey's own visit (by `visitId`, else the visit `startedAt`
+// fell in), never that visit itself.
+export function earlierVisits(visits, { visitId = null, startedAt }) {
+  const own = (visitId !== null && (visits || []).find((v) => v.id === visitId)) || visitAt(visits, startedAt);
+  const limit = own ? Math.min(own.startedAt, startedAt) : startedAt;
+  return (visits || []).filter((v) => v !== own && v.id !== visitId && v.startedAt <= limit)
     .sort((a, b) => b.startedAt - a.startedAt || b.id - a.id);
 }
 
-// A visit's last complete site survey before `startedAt` (readVisit's
-// records), else its last one cut short; null when it has none.
-export function lastSiteSurvey(records, startedAt) {
-  const surveys = (records || []).filter((r) => r.kind === 'site-survey' && r.at < startedAt)
+// A visit's site surveys taken before `startedAt` (readVisit's records),
+// newest first.
+export function siteSurveysBefore(records, startedAt) {
+  return (records || []).filter((r) => r.kind === 'site-survey' && r.at < startedAt)
     .sort((a, b) => b.at - a.at || b.id - a.id);
-  return surveys[0] || null;
 }
 
-async function registrationOf(records, visitRecords) {
-  const regs = (visitRecords.records || []).filter((r) => r.kind === 'registration').sort((a, b) => b.at - a.at);
-  for (const r of regs) {
-    const regInfo = regInfoOf((await records.readRecord({ kind: 'registration', id: r.id })).decoded);
-    if (regInfo) return regInfo;
+// Every site survey the report could compare with, newest first:
+// [{id, at, visit}] with the visits' records kept by visit id.
+async function candidatesOf(records, visits, own) {
+  const kept = new Map();
+  const out = [];
+  for (const visit of earlierVisits(visits, own)) {
+    const read = await records.readVisit({ visitId: visit.id });
+    kept.set(visit.id, read);
+    for (const r of siteSurveysBefore(read.records, own.startedAt)) out.push({ id: r.id, at: r.at, visit });
   }
-  return null;
+  return { candidates: out, kept };
 }
 
-// survey: the reported site survey (the page's shape); regInfo: the site's
-// registration as the page has it (names the units when the earlier visit
-// kept none). → {visit, survey} of the previous visit, or null.
-export async function previousSiteSurvey(records, survey, { regInfo = null, th } = {}) {
+// survey: the reported site survey (the page's shape). Options: visitId, the
+// id of the visit it was taken in (the recorder's), when known; pick, the id
+// of the survey the technician chose; regInfo, the page's registration (names
+// units of an old record that kept none); th, today's thresholds.
+// → null when the store holds no earlier site survey, else {candidates,
+// incomplete (ids passed over as cut short), visit, survey} with visit and
+// survey null when no complete one was found and none was picked.
+export async function previousSiteSurvey(records, survey, { visitId = null, pick = null, regInfo = null, th } = {}) {
   const base = survey && survey.prov && survey.prov.base;
   if (!base || !base.serial || typeof survey.started !== 'number') return null;
   const serial = parseInt(serialKey(base.serial), 16);
   const visits = await records.listVisits({ serial });
-  for (const visit of earlierVisits(visits, survey.started)) {
-    const kept = await records.readVisit({ visitId: visit.id });
-    const found = lastSiteSurvey(kept.records, survey.started);
-    if (!found) continue;
-    const record = await records.readRecord({ kind: 'site-survey', id: found.id });
-    const site = { serial, name: base.name, model: base.model };
-    const reg = (await registrationOf(records, kept)) || regInfo;
-    return { visit, survey: surveyFromRecord(record, { site, regInfo: reg, th }) };
+  const { candidates, kept } = await candidatesOf(records, visits, { visitId, startedAt: survey.started });
+  if (!candidates.length) return null;
+  const site = { serial, name: base.name, model: base.model };
+  const reader = new SurveyReader(records, { site, visits: (record) => (kept.has(record.visitId) ? [kept.get(record.visitId)] : []), fallbackRegInfo: () => regInfo });
+  const incomplete = [];
+  let chosen = candidates.find((c) => c.id === pick) || null;
+  for (const c of chosen ? [] : candidates) {
+    const d = await reader.describe('site-survey', c.id);
+    if (d.complete && d.measured) {
+      chosen = c;
+      break;
+    }
+    incomplete.push(c.id);
   }
-  return null;
+  if (!chosen) return { candidates, incomplete, visit: null, survey: null };
+  const { survey: previous } = await reader.survey('site-survey', chosen.id, { judged: JUDGED.then, today: th });
+  return { candidates, incomplete, visit: chosen.visit, survey: previous };
 }

@@ -7,8 +7,9 @@ import { t } from '../i18n.js';
 import { createRecords, recordsFailure } from '../records.js';
 import { currentThresholds, levelBands } from '../thresholds.js';
 import { compareSiteSurveys, loadWorseBy, saveWorseBy, worseByProblem, serialKey } from '../compare.js';
-import { surveyFromRecord, regInfoOf, hex8 } from '../historysurvey.js';
-import { defaultSite, visitsNewestFirst, recordRows, siteSurveys, defaultPair, registrationIds, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../historylist.js';
+import { hex8 } from '../historysurvey.js';
+import { defaultSite, visitsNewestFirst, recordRows, siteSurveys, defaultPair, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../historylist.js';
+import { SurveyReader, JUDGED } from '../surveyreader.js';
 import { recordView } from '../historyviewer.js';
 import { compareView } from '../historycompare.js';
 import { trendChart } from '../historytrend.js';
@@ -25,10 +26,14 @@ class HistoryView {
     this.site = null;
     this.visits = [];
     this.visitRecords = [];
-    this.regInfos = new Map(); // registration record id → regInfo
+    this.reader = null; // the site's stored surveys (surveyreader.js)
+    this.opened = null; // the row open in the viewer
     this.generation = 0;
     this.picked = false; // the technician chose a site himself
     this.status = h('p', { id: 'history-status', class: 'dim', dataset: { state: 'idle', code: '' } });
+    this.demo = h('span', { id: 'history-demo', class: 'demo', hidden: true, title: t('history.demoTitle'), text: 'DEMO' });
+    this.judged = h('select', { id: 'history-judged', onchange: () => this.guarded(() => this.rejudge()) },
+      [JUDGED.then, JUDGED.now].map((v) => h('option', { value: v, text: t('history.judged.' + v) })));
     this.siteSelect = h('select', { id: 'history-site', onchange: () => this.pickSite(this.siteSelect.value) });
     this.refreshButton = h('button', { id: 'history-refresh', text: t('history.refresh'), onclick: () => this.refresh() });
     this.visitList = h('tbody', { id: 'history-visits' });
@@ -69,6 +74,7 @@ class HistoryView {
   async refresh() {
     this.say('loading', t('history.loading'));
     await this.guarded(async () => {
+      this.demo.hidden = !(await this.records.status()).demo;
       this.sites = await this.records.listSites();
       const keep = this.picked && this.site && this.sites.find((s) => s.serial === this.site.serial);
       const site = keep || defaultSite(this.sites, this.ctx.store.get().unit);
@@ -90,8 +96,10 @@ class HistoryView {
   async loadSite(site) {
     this.generation += 1;
     this.site = site;
-    this.regInfos.clear();
+    this.visitRecords = [];
+    this.reader = new SurveyReader(this.records, { site, visits: (record) => this.visitsFor(record), fallbackRegInfo: () => this.connectedRegInfo() });
     this.viewer.hidden = true;
+    this.opened = null;
     fill(this.compareOut);
     const stale = ((gen) => () => gen !== this.generation)(this.generation);
     this.visits = visitsNewestFirst(await this.records.listVisits({ serial: site.serial }));
@@ -114,24 +122,22 @@ class HistoryView {
       h('td', {}, h('button', { test: 'history-open', text: t('history.open'), onclick: () => this.guarded(() => this.open(row)) })))));
   }
 
-  // The site's registration as a visit kept it (the visit's own first), or
-  // the connected unit's when it is this site: what names the units.
-  async regInfoFor(visitId) {
-    const ordered = [...this.visitRecords].sort((a, b) => (a.visit.id === visitId ? -1 : b.visit.id === visitId ? 1 : b.visit.startedAt - a.visit.startedAt));
-    for (const v of ordered) {
-      for (const id of registrationIds(v)) {
-        if (!this.regInfos.has(id)) this.regInfos.set(id, regInfoOf((await this.records.readRecord({ kind: 'registration', id })).decoded));
-        if (this.regInfos.get(id)) return this.regInfos.get(id);
-      }
-    }
-    const s = this.ctx.store.get();
-    return s.unit && s.regInfo && serialKey(s.unit.serial) === serialKey(this.site.serial) ? s.regInfo : null;
+  // The visits a stored survey's registration is looked for in: every
+  // visit of the site once read, else the survey's own.
+  async visitsFor(record) {
+    if (this.visitRecords.some((v) => v.visit.id === record.visitId)) return this.visitRecords;
+    return [await this.records.readVisit({ visitId: record.visitId })];
   }
 
-  async surveyOf(kind, id) {
-    const record = await this.records.readRecord({ kind, id });
-    const regInfo = await this.regInfoFor(record.visitId);
-    return { record, survey: surveyFromRecord(record, { site: this.site, regInfo, th: currentThresholds(this.ctx.store.get()) }) };
+  // The connected unit's registration when it is this site's: names the
+  // units of a survey kept without a registration of its own.
+  connectedRegInfo() {
+    const s = this.ctx.store.get();
+    return s.unit && s.regInfo && this.site && serialKey(s.unit.serial) === serialKey(this.site.serial) ? s.regInfo : null;
+  }
+
+  surveyOf(kind, id) {
+    return this.reader.survey(kind, id, { judged: this.judged.value, today: currentThresholds(this.ctx.store.get()) });
   }
 
   async open(row) {
@@ -140,10 +146,18 @@ class HistoryView {
     if (row.kind === 'settings-write') record = { ...row.write, kind: 'settings-write' };
     else if (SURVEY_KINDS.includes(row.kind)) ({ record, survey } = await this.surveyOf(row.kind, row.id));
     else record = await this.records.readRecord({ kind: row.kind, id: row.id });
-    fill(this.viewer, recordView(record, { survey, site: this.site, state: this.ctx.store.get() }),
-      h('button', { id: 'history-viewer-close', text: t('common.close'), onclick: () => { this.viewer.hidden = true; } }));
+    this.opened = row;
+    fill(this.viewer, recordView(record, { survey, site: this.site, state: this.ctx.store.get(), judged: this.judged.value }),
+      h('button', { id: 'history-viewer-close', text: t('common.close'), onclick: () => { this.viewer.hidden = true; this.opened = null; } }));
     this.viewer.hidden = false;
     this.viewer.scrollIntoView({ block: 'nearest' });
+  }
+
+  // The verdicts as judged then or by today's thresholds: the open survey
+  // and the comparison again.
+  async rejudge() {
+    if (this.opened && !this.viewer.hidden && SURVEY_KINDS.includes(this.opened.kind)) await this.open(this.opened);
+    if (this.compareOut.querySelector('#history-compare')) await this.compare();
   }
 
   // Every visit's records, for the surveys that can be compared.
@@ -160,22 +174,16 @@ class HistoryView {
     this.compareButton.disabled = this.surveys.length < 2;
     if (pair) await this.compare();
     else {
-      fill(this.compareOut, h('p', { class: 'dim', text: t('history.compare.needTwo') }));
+      fill(this.compareOut, h('p', { id: 'history-compare-none', class: 'dim', text: t(this.surveys.length < 2 ? 'history.compare.needTwo' : 'history.compare.noBaseline') }));
       await this.fillTrendUnits(this.surveys.length ? [(await this.surveyOf('site-survey', this.surveys[0].id)).survey] : []);
     }
   }
 
-  // The default pair, passing over surveys that measured no unit (stopped
-  // before their first result): comparing with one says nothing.
+  // The default pair: the newest survey that measured a unit, and the newest
+  // complete one of an earlier visit.
   async pairWithResults() {
-    const skip = new Set();
-    for (let pair = defaultPair(this.surveys); pair; pair = defaultPair(this.surveys, { skip })) {
-      const [before, after] = await Promise.all([this.surveyOf('site-survey', pair.before), this.surveyOf('site-survey', pair.after)]);
-      const empty = [before, after].filter((s) => !s.survey.results.length).map((s) => s.survey.recordId);
-      if (!empty.length) return pair;
-      for (const id of empty) skip.add(id);
-    }
-    return defaultPair(this.surveys);
+    const starts = new Map(this.visits.map((v) => [v.id, v.startedAt]));
+    return defaultPair(this.surveys, starts, (id) => this.reader.describe('site-survey', id));
   }
 
   async compare() {
@@ -186,8 +194,8 @@ class HistoryView {
     }
     saveWorseBy(this.ctx.storage, worseBy);
     const [before, after] = await Promise.all([this.surveyOf('site-survey', Number(this.before.value)), this.surveyOf('site-survey', Number(this.after.value))]);
-    const th = currentThresholds(this.ctx.store.get());
-    fill(this.compareOut, compareView(compareSiteSurveys(before.survey, after.survey, { worseBy, thresholds: th })));
+    const options = { worseBy, thresholdsBefore: before.survey.thresholds, thresholdsAfter: after.survey.thresholds };
+    fill(this.compareOut, compareView(compareSiteSurveys(before.survey, after.survey, options)));
     await this.fillTrendUnits([after.survey, before.survey]);
   }
 
@@ -219,7 +227,8 @@ class HistoryView {
   element() {
     const table = (heads, body, id) => h('table', { class: 'list', id }, h('thead', {}, h('tr', {}, heads.map((k) => h('th', { text: t(k) })))), body);
     return h('section', { id: 'view-history' },
-      h('div', { class: 'toolbar' }, h('label', { for: 'history-site', text: t('history.site') }), ' ', this.siteSelect, this.refreshButton),
+      h('div', { class: 'toolbar' }, h('label', { for: 'history-site', text: t('history.site') }), ' ', this.siteSelect, this.refreshButton, this.demo,
+        h('label', { for: 'history-judged', text: t('history.judged') }), ' ', this.judged),
       this.status,
       h('div', { class: 'history-columns' },
         h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes', ''], this.visitList, 'history-visit-table')),

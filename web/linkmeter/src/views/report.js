@@ -40,9 +40,11 @@ async function printPages(report, pages, path) {
 }
 
 // The report of `survey` written to a PDF file the technician names, once
-// the comparison with the previous visit has been read.
-async function savePdf(survey, report, pages, comparison) {
+// the comparison with the previous visit has been read and the fields
+// stored on the visit as the PDF shows them.
+async function savePdf(survey, report, pages, comparison, bound) {
   try {
+    if (bound) await bound.save(Object.fromEntries(FIELD_KEYS.map((k) => [k, report.querySelector('#report-' + k)?.value ?? bound.get()[k]])), true);
     const initFile = exportFileName('survey-report', survey ? survey.prov : null, '.pdf');
     const paths = await fileDialog({ mode: 'save', title: t('report.savePdf'), initFile, filter: ['PDF (*.pdf)', '*.pdf'] });
     if (!Array.isArray(paths) || paths.length === 0) return null;
@@ -57,14 +59,31 @@ async function savePdf(survey, report, pages, comparison) {
   }
 }
 
-// What the technician types stays while the page runs (a language switch
-// rebuilds the views).
-const fields = { technician: '', customer: '', notes: '' };
+// The technician's fields belong to the visit of the survey on show (the
+// recorder's): typed after a disconnect, they stay on that visit, never the
+// next site's. A survey the records did not keep has its own, in memory.
+// Typing keeps them (a redraw keeps the text); leaving a field stores them.
+const FIELD_KEYS = ['technician', 'customer', 'notes'];
+function visitFields(ctx) {
+  const loose = new Map();
+  return (survey) => {
+    const rec = ctx.recorder;
+    const visit = rec && survey ? rec.visitFor(survey) : null;
+    if (visit) return { visit, get: () => rec.fields(visit), save: (patch, write) => rec.setFields(visit, patch, { write }) };
+    const key = survey ? `${survey.prov.base.serial}@${survey.started}` : '';
+    if (!loose.has(key)) loose.set(key, Object.fromEntries(FIELD_KEYS.map((k) => [k, ''])));
+    const own = loose.get(key);
+    return { visit: null, get: () => ({ ...own }), save: (patch) => Promise.resolve(Object.assign(own, patch)) };
+  };
+}
 
-function field(key, multiline) {
-  const props = { id: 'report-' + key, value: fields[key], oninput: (e) => { fields[key] = e.target.value; } };
+function field(bound, key, multiline) {
+  const value = bound.get()[key];
+  const props = { id: 'report-' + key, value,
+    oninput: (e) => bound.save({ [key]: e.target.value }, false),
+    onchange: (e) => bound.save({ [key]: e.target.value }, true) };
   const input = multiline ? h('textarea', { ...props, rows: 3 }) : h('input', { ...props, type: 'text' });
-  if (multiline) input.value = fields[key];
+  if (multiline) input.value = value;
   return h('tr', {}, h('th', {}, h('label', { for: 'report-' + key, text: t('report.' + key) })), h('td', {}, input));
 }
 
@@ -149,7 +168,7 @@ function silentList(sum) {
   return h('ul', { id: 'report-silent' }, items.length ? items : h('li', { text: t('report.allAnswered') }));
 }
 
-function content(survey, s, routes, comparison) {
+function content(survey, s, routes, comparison, bound) {
   if (!survey || !survey.results.length) return h('p', { class: 'hint', text: t('report.none') });
   const sum = summarize(survey, currentThresholds(s));
   const baseName = survey.prov.base.name;
@@ -162,7 +181,7 @@ function content(survey, s, routes, comparison) {
       h('tr', {}, h('th', { text: t('report.time') }), h('td', { id: 'report-time', text: `${timeText(survey.started)} – ${survey.finished ? timeText(survey.finished) : ''}` })),
       h('tr', {}, h('th', { text: t('report.answered') }), counts(sum)),
       ...basisCells(sum),
-      field('technician'), field('customer'), field('notes', true)),
+      field(bound, 'technician'), field(bound, 'customer'), field(bound, 'notes', true)),
     h('h3', { text: t('report.silent') }), silentList(sum),
     h('h3', { text: t('report.routes') }), routes.controls, routes.table.el,
     h('h3', { text: t('report.weakest') }),
@@ -181,7 +200,9 @@ export default {
     const which = h('select', { id: 'report-which', hidden: true, onchange: () => render(ctx.store.get(), true) },
       h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
-    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown, body, printed, comparison) });
+    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown, body, printed, comparison, bound) });
+    const fieldsOf = visitFields(ctx);
+    let bound = null;
     const printed = h('div', { id: 'report-pages' });
     let shown = null;
     let judgedBy = null;
@@ -204,7 +225,8 @@ export default {
         judgedBy = currentThresholds(s);
         routes.update(survey && survey.results.length ? survey : null, judgedBy);
         if (survey && survey.results.length) comparison.update(survey, s);
-        fill(body, content(survey, s, routes, comparison));
+        bound = survey ? fieldsOf(survey) : null;
+        fill(body, content(survey, s, routes, comparison, bound));
       }
       const earlier = !survey || madeFromOther(survey, s) || (which.value === 'done' && both);
       markResult(body, survey ? survey.prov : null, s, { earlier });

@@ -23,6 +23,9 @@ addMessages('en', {
   'report.compare.units': 'Units: level and battery then and now',
   'report.compare.onlyThen': 'Hops measured only then: {hops}',
   'report.compare.onlyNow': 'Hops measured only now: {hops}',
+  'report.compare.baseline': 'Compare with',
+  'report.compare.cutShort': '{date} (stopped before the end)',
+  'report.compare.noComplete': 'No earlier visit has a complete site survey of this site. Pick a survey to compare with.',
 });
 addMessages('ja', {
   'report.compare.title': '前回の訪問との比較',
@@ -39,6 +42,9 @@ addMessages('ja', {
   'report.compare.units': '機器: レベルと電池 (前回と今回)',
   'report.compare.onlyThen': '前回だけ測った区間: {hops}',
   'report.compare.onlyNow': '今回だけ測った区間: {hops}',
+  'report.compare.baseline': '比較する相手',
+  'report.compare.cutShort': '{date} (途中で止まったサーベイ)',
+  'report.compare.noComplete': '以前の訪問に、このサイトの完了したサイトサーベイがありません。比較するサーベイを選んでください。',
 });
 
 const finite = (v) => typeof v === 'number' && Number.isFinite(v);
@@ -69,18 +75,32 @@ function unitRow(u) {
 
 const hopNames = (hops) => hops.map((x) => x.label).join(', ');
 
+// The earlier surveys to choose from (no-print), the one compared selected.
+function baselineSelect(state, onPick) {
+  const cut = new Set(state.incomplete || []);
+  const chosen = state.previous ? state.previous.recordId : null;
+  const options = state.candidates.map((c) => h('option', { value: String(c.id), selected: c.id === chosen,
+    text: cut.has(c.id) ? t('report.compare.cutShort', { date: timeText(c.at) }) : timeText(c.at) }));
+  if (chosen === null) options.unshift(h('option', { value: '', selected: true, text: '—' }));
+  const select = h('select', { id: 'report-compare-baseline', onchange: () => select.value && onPick(Number(select.value)) }, options);
+  return h('p', { class: 'toolbar no-print' }, h('label', { for: 'report-compare-baseline', text: t('report.compare.baseline') }), ' ', select);
+}
+
 // The section's content for a state of the comparison: {loading},
-// {failed: message}, null (no earlier visit) or compareWithPrevious' answer.
-export function compareContent(state) {
+// {failed: message}, null (no earlier visit), {candidates} (none complete,
+// none picked) or {candidates, visit, previous, comparison}.
+export function compareContent(state, onPick = () => {}) {
   const title = h('h3', { text: t('report.compare.title') });
   if (state && state.loading) return [title, h('p', { class: 'hint', text: t('report.compare.loading') })];
   if (state && state.failed !== undefined) return [title, h('p', { id: 'report-compare-failed', class: 'warn', text: t('report.compare.failed', { msg: state.failed }) })];
   if (!state) return [title, h('p', { id: 'report-compare-none', text: t('report.compare.none') })];
+  if (!state.comparison) return [title, baselineSelect(state, onPick), h('p', { id: 'report-compare-none', dataset: { candidates: String(state.candidates.length) }, text: t('report.compare.noComplete') })];
   const c = state.comparison;
   const worse = c.hops.filter((x) => x.worse).length;
   return [
     title,
-    h('p', { id: 'report-compare-when', dataset: { visit: String(state.visit.id) },
+    baselineSelect(state, onPick),
+    h('p', { id: 'report-compare-when', dataset: { visit: String(state.visit.id), survey: String(state.previous.recordId) },
       text: t('report.compare.when', { date: timeText(state.visit.startedAt), survey: timeText(state.previous.started) }) }),
     h('p', { id: 'report-compare-summary', class: worse ? 'warn' : '', dataset: { worse: String(worse), hops: String(c.hops.length) },
       text: t(worse ? 'report.compare.worse' : 'report.compare.noneWorse', { worse, hops: c.hops.length, by: c.worseBy }) }),
@@ -95,12 +115,15 @@ export function compareContent(state) {
 const failureText = (e) => (e && e.detail && e.detail.msg) || (e && e.message) || String(e);
 
 // The section, kept up to date: the previous visit's survey is read once per
-// reported survey (a running one publishes every answer), the comparison is
-// worked out again on every update. ready() settles once the read has.
+// reported survey (a running one publishes every answer) or baseline picked,
+// the comparison is worked out again on every update. ready() settles once
+// the read has. ctx.recorder (when there is one) names the reported
+// survey's own visit.
 export function comparisonSection(ctx) {
   const records = createRecords(ctx);
   const el = h('section', { id: 'report-comparison', class: 'print-flow' });
-  let key = null;
+  let surveyKey = null;
+  let token = 0; // the read whose answer is drawn
   let found = { loading: true };
   let shown = null;
   let reading = Promise.resolve();
@@ -108,32 +131,42 @@ export function comparisonSection(ctx) {
     const { survey, s } = shown;
     let state = found;
     if (found && found.survey) {
-      const comparison = compareSiteSurveys(found.survey, survey, { worseBy: loadWorseBy(ctx.storage), thresholds: currentThresholds(s) });
-      state = { visit: found.visit, previous: found.survey, comparison };
+      const th = currentThresholds(s);
+      const comparison = compareSiteSurveys(found.survey, survey, { worseBy: loadWorseBy(ctx.storage), thresholdsBefore: found.survey.thresholds, thresholdsAfter: th });
+      state = { ...found, previous: found.survey, comparison };
     }
-    fill(el, compareContent(state));
+    fill(el, compareContent(state, pick));
   };
-  const read = async (k, survey, s) => {
+  const read = async (mine, survey, s, picked) => {
     let answer;
     try {
-      answer = await previousSiteSurvey(records, survey, { regInfo: s.regInfo || null, th: currentThresholds(s) });
+      const visitId = ctx.recorder ? await ctx.recorder.visitIdOf(survey) : null;
+      answer = await previousSiteSurvey(records, survey, { visitId, pick: picked, regInfo: s.regInfo || null, th: currentThresholds(s) });
     } catch (e) {
       answer = { failed: failureText(e) };
     }
-    if (k !== key) return;
+    if (mine !== token) return;
     found = answer;
     draw();
   };
+  const start = (picked) => {
+    token += 1;
+    found = { loading: true };
+    reading = read(token, shown.survey, shown.s, picked);
+  };
+  function pick(id) {
+    start(id);
+    draw();
+  }
   return {
     el,
     update(survey, s) {
       shown = { survey, s };
       const base = survey && survey.prov && survey.prov.base;
       const k = base ? `${base.serial}@${survey.started}` : null;
-      if (k !== key) {
-        key = k;
-        found = { loading: true };
-        reading = read(k, survey, s);
+      if (k !== surveyKey) {
+        surveyKey = k;
+        start(null);
       }
       draw();
     },
