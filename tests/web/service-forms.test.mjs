@@ -4,8 +4,10 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import {
-  ansiLength, checkValue, checkWrite, changedValues, compareReadBack, fieldKind, parseText, valueText,
+  ansiLength, checkValue, checkWrite, changedValues, compareReadBack, fieldKind, parseText, valueText, unstorableChar,
 } from '../../web/linkmeter/src/forms.js';
+import { setLanguage, t } from '../../web/linkmeter/src/i18n.js';
+import '../../web/linkmeter/src/servicetexts.js';
 
 const rulesPath = process.env.LM_CATALOGUE_RULES;
 const rules = rulesPath ? JSON.parse(readFileSync(rulesPath, 'utf8')) : null;
@@ -22,6 +24,8 @@ test('values against the catalogue rows', { skip: !rules && 'LM_CATALOGUE_RULES 
     ['WUINF', 'NAME', kanji(17), 0],
     ['WUINF', 'NAME', 'ｱ'.repeat(32), 'ok'], // half-width katakana: one byte each
     ['WUINF', 'NAME', '😀', -2],
+    ['WUINF', 'DESC', 'pump 3–4', -2], // an en dash has no CP932 form
+    ['WUINF', 'DESC', 'pump 3―4 〜 ①', 'ok'],
     ['WUINF', 'NAME', 5, -2],
     ['WUINF', 'UNITS', 1, 'ok'],
     ['WUINF', 'UNITS', 2, 0],
@@ -85,4 +89,26 @@ test('form texts to values and back', () => {
   assert.equal(valueText(bytes, [10, 255]), '0A FF');
   assert.equal(ansiLength('aｱ設'), 4);
   assert.equal(ansiLength('\ud800'), -1);
+});
+
+test('a text the unit cannot store is refused before sending, naming the character', () => {
+  const desc = { key: 'DESC', reader: 'text', check: { kind: 'length', lo: 0, hi: 64 } };
+  const cases = [
+    ['Tank 3–4', '–', 'U+2013'],
+    ['café', 'é', 'U+00E9'],
+    ['水位 €', '€', 'U+20AC'],
+    ['😀', '😀', 'U+1F600'],
+    // CP932 has these, also in the forms the program's converter takes.
+    ['Tank 3-4 ― — ～ 〜 − ① ¥ ｱ 髙', null, null],
+  ];
+  for (const [text, char, name] of cases) {
+    assert.equal(unstorableChar(text), char, text);
+    const problem = checkValue(desc, text);
+    if (char === null) assert.equal(problem, null, text);
+    else assert.deepEqual(problem, { code: -2, rule: ['form.charset', { char, code: name }] }, text);
+  }
+  for (const lang of ['en', 'ja']) {
+    setLanguage(lang);
+    assert.ok(t('form.charset', { char: '–', code: 'U+2013' }).includes('"–" (U+2013)') || t('form.charset', { char: '–', code: 'U+2013' }).includes('「–」(U+2013)'), lang);
+  }
 });

@@ -98,7 +98,8 @@ test('registration edits: fields of a record, limits from display units, paths o
   assert.deepEqual(readField(unitName, '設定室内', types), { value: '設定室内' });
   assert.deepEqual(readField(unitName, 'ABCDEFGHI', types), { error: 'reg.tooLong', code: 3056 });
   assert.deepEqual(readField(groupName, '設定室内1', types), { error: 'reg.tooLong', code: 3018 });
-  assert.deepEqual(readField(groupName, '😀', types), { error: 'reg.charset', code: 3017 });
+  assert.deepEqual(readField(groupName, '😀', types), { error: 'reg.charset', code: 3017, params: { char: '😀', code: 'U+1F600' } });
+  assert.deepEqual(readField(groupName, 'G–1', types).params, { char: '–', code: 'U+2013' });
   const edited = setPath(setPath(reg, 'groups.0.remoteUnits.0.ch1.upperLimit', 255), 'groups.0.freq', 20);
   assert.equal(reg.groups[0].freq, 12, 'the registration as read stays');
   assert.deepEqual(changedPaths(reg, edited), ['groups[0].freq', 'groups[0].remoteUnits[0].ch1.upperLimit']);

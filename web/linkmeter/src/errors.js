@@ -37,13 +37,26 @@ function pageSentence(detail) {
   return language() === 'en' && JAPANESE.test(detail.msg) ? null : detail.msg;
 }
 
-// The program's side of a failure, for the details line: its msg, the
-// result's STATUS and command, the failure codes and the function.
+// Texts the device library writes in Japanese, as the page says them in
+// its own language (the Japanese page keeps them as written).
+const LIBRARY_TEXTS = [
+  [/このAPIは指定したcomInfo\((.*?)\)に対応していません。/g, (m, model) => t('lib.unsupported', { model })],
+  [/通信が失敗しました。/g, () => t('lib.commFailed')],
+];
+
+export function libraryText(msg) {
+  if (language() === 'ja') return msg;
+  return LIBRARY_TEXTS.reduce((text, [pattern, say]) => text.replace(pattern, say), String(msg));
+}
+
+// The program's side of a failure, for the details line: its msg (known
+// library texts in the page's language), the result's STATUS and command,
+// the failure codes and the function.
 export function failureDetails(detail) {
   const d = detail || {};
   const parts = [];
   if (d.cmdName && !String(d.msg || '').includes(d.cmdName)) parts.push(d.cmdName);
-  if (d.msg) parts.push(String(d.msg));
+  if (d.msg) parts.push(libraryText(d.msg));
   if (d.STATUS && !String(d.msg || '').includes(d.STATUS)) parts.push('STATUS=' + d.STATUS);
   if (d.code1 !== undefined && !String(d.msg || '').includes(String(d.code1))) {
     parts.push(`code ${d.code1}${d.code2 !== undefined ? ' / ' + d.code2 : ''}`);

@@ -2,15 +2,66 @@
 // JSON made at build time): which field a key gets, whether a value passes
 // before anything is sent, and which keys a write must carry.
 
-// Bytes of a text in the device code page (CP932): ASCII and half-width
-// katakana take one byte, other characters of the code page two. -1 when a
-// character has no CP932 form at all (outside the BMP, or a lone surrogate).
+// The device code page (CP932). Its double-byte characters are learnt once
+// from the engine's Shift_JIS decoder (the same table), plus the
+// characters the program's converter also takes for a neighbour
+// ("—" for "―", "〜" for "～", "−" for "－", "¢", "£", "¥", "¬", "‖", "‾").
+const CP932_ALIASES = [0x2014, 0x2016, 0x203e, 0x2212, 0x301c, 0xa2, 0xa3, 0xa5, 0xac];
+let doubleBytes = null;
+function doubleByteSet() {
+  if (doubleBytes) return doubleBytes;
+  doubleBytes = new Set(CP932_ALIASES);
+  let decoder = null;
+  try {
+    decoder = new TextDecoder('shift_jis', { fatal: true });
+  } catch (e) {
+    return (doubleBytes = null); // no table: only what is surely outside is refused
+  }
+  const pair = new Uint8Array(2);
+  for (let lead = 0x81; lead <= 0xfc; lead++) {
+    if (lead >= 0xa0 && lead < 0xe0) continue;
+    pair[0] = lead;
+    for (let trail = 0x40; trail <= 0xfc; trail++) {
+      if (trail === 0x7f) continue;
+      pair[1] = trail;
+      try {
+        doubleBytes.add(decoder.decode(pair).codePointAt(0));
+      } catch (e) { /* no character there */ }
+    }
+  }
+  return doubleBytes;
+}
+
+// Bytes one character takes in CP932: 1 (ASCII, half-width katakana), 2,
+// or 0 when the code page has no form for it.
+export function cp932Bytes(ch) {
+  const c = ch.codePointAt(0);
+  if (c < 0x80 || (c >= 0xff61 && c <= 0xff9f)) return 1;
+  if (c > 0xffff || (c >= 0xd800 && c <= 0xdfff)) return 0;
+  const set = doubleByteSet();
+  return !set || set.has(c) ? 2 : 0;
+}
+
+// The first character of `text` the unit cannot store, or null.
+export function unstorableChar(text) {
+  for (const ch of String(text)) if (!cp932Bytes(ch)) return ch;
+  return null;
+}
+
+// "U+2013": how a character is named when it cannot be shown plainly.
+export const codePointName = (ch) => 'U+' + ch.codePointAt(0).toString(16).toUpperCase().padStart(4, '0');
+
+// The message parameters naming a character that cannot be stored.
+export const charsetParams = (ch) => ({ char: ch, code: codePointName(ch) });
+
+// Bytes of a text in the device code page; -1 when a character has no
+// CP932 form at all.
 export function ansiLength(text) {
   let n = 0;
   for (const ch of String(text)) {
-    const c = ch.codePointAt(0);
-    if (c > 0xffff || (c >= 0xd800 && c <= 0xdfff)) return -1;
-    n += c < 0x80 || (c >= 0xff61 && c <= 0xff9f) ? 1 : 2;
+    const b = cp932Bytes(ch);
+    if (!b) return -1;
+    n += b;
   }
   return n;
 }
@@ -47,7 +98,7 @@ export function checkValue(arg, value) {
   if (arg.reader === 'text') {
     if (typeof value !== 'string') return { code: -2, rule: ['form.text'] };
     const n = ansiLength(value);
-    if (n < 0) return { code: -2, rule: ['form.charset'] };
+    if (n < 0) return { code: -2, rule: ['form.charset', charsetParams(unstorableChar(value))] };
     if (c.kind === 'length' && !within(c, n)) return { code: 0, rule: lengthRule(c) };
     if (c.kind === 'words' && !c.words.includes(value)) return { code: 0, rule: ['form.words', { words: c.words.join(', ') }] };
     return null;

@@ -2,7 +2,7 @@
 // group, repeater or remote unit, limits in display units through the
 // program's channel types, and the conversion's error numbers (WSETF) put
 // back on the fields they name.
-import { ansiLength } from './forms.js';
+import { ansiLength, unstorableChar, charsetParams } from './forms.js';
 import { serialNumber, modelCode } from './route.js';
 
 // Remote-unit members and the conversion error number of each.
@@ -111,7 +111,7 @@ export function readField(field, text, types) {
   if (field.kind === 'bool') return { value: Boolean(text) };
   if (field.kind === 'text') {
     const n = ansiLength(text);
-    if (n < 0) return refused('reg.charset');
+    if (n < 0) return { ...refused('reg.charset'), params: charsetParams(unstorableChar(text)) };
     return n > field.bytes ? refused('reg.tooLong', field.lengthCode ?? field.code) : { value: String(text) };
   }
   if (field.kind === 'limit') {

@@ -13,6 +13,7 @@ import {
   conversionError, errorTargets, changedPaths, pathCode, treeProblems, rangeText, durationText,
 } from '../regedit.js';
 import { labelOf, groupTag } from '../names.js';
+import { refusesRegistration } from '../surveyrules.js';
 import '../servicetexts.js';
 
 // A registration of up to this many remote units shows every group open.
@@ -36,7 +37,7 @@ function fieldInput(ctx, path, field) {
   const duration = field.kind === 'seconds' ? h('span', { class: 'dim duration', text: durationText(value) }) : null;
   el.addEventListener('change', () => {
     const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
-    msg.textContent = read.error ? t('reg.error', { code: read.code, what: t(read.error) }) : '';
+    msg.textContent = read.error ? t('reg.error', { code: read.code, what: t(read.error, read.params) }) : '';
     el.classList.toggle('invalid', Boolean(read.error));
     if (duration) duration.textContent = read.error ? '' : durationText(read.value);
     // Nothing is written while a field holds what the unit would refuse.
@@ -143,6 +144,8 @@ class RegistrationView {
   constructor(page) {
     this.page = page;
     this.readButton = h('button', { id: 'reg-read', text: t('site.read'), onclick: () => this.read() });
+    this.cannotNote = h('p', { id: 'reg-cannot', class: 'card warning', hidden: true }, t('site.refused'), ' ',
+      h('button', { class: 'primary', text: t('site.enterRoutes'), onclick: () => page.go('routes') }));
     this.writeButton = h('button', { id: 'reg-write', class: 'primary', text: t('reg.write'), disabled: true, onclick: () => this.write() });
     this.resetButton = h('button', { id: 'reg-reset', text: t('reg.reset'), disabled: true, onclick: () => this.show(this.base) });
     this.status = h('span', { id: 'reg-status', class: 'dim' });
@@ -275,7 +278,10 @@ class RegistrationView {
   // The registration shown is the unit's as read, with its provenance;
   // another unit or a lost link marks it earlier.
   render(s) {
-    this.readButton.disabled = !s.unit;
+    const cannot = refusesRegistration(s.unit);
+    this.readButton.disabled = !s.unit || cannot;
+    this.readButton.title = cannot ? t('site.cannotRead', { model: s.unit.model }) : '';
+    this.cannotNote.hidden = !cannot;
     const prov = s.regInfo ? s.regProv : null;
     markResult(this.body, prov, s);
     fill(this.origin, prov ? provenanceLine(prov, s) : null);
@@ -300,7 +306,7 @@ class RegistrationView {
 
   element() {
     this.section = h('section', { id: 'view-registration' },
-      h('div', { class: 'toolbar' }, this.readButton, this.writeButton, this.resetButton, this.status), this.origin, this.body);
+      h('div', { class: 'toolbar' }, this.readButton, this.writeButton, this.resetButton, this.status), this.cannotNote, this.origin, this.body);
     return this.section;
   }
 }

@@ -39,7 +39,7 @@ class SiteView {
     this.refusedBox = h('div', { id: 'site-refused', class: 'card warning', hidden: true },
       h('p', { text: t('site.refused') }),
       h('button', { id: 'site-refused-sibling', text: t('site.import'), onclick: () => this.importSibling() }),
-      h('button', { id: 'site-refused-manual', text: t('site.enterRoutes'), onclick: () => ctx.go('routes') }));
+      this.refusedManual = h('button', { id: 'site-refused-manual', text: t('site.enterRoutes'), onclick: () => ctx.go('routes') }));
     this.prov = h('div', { id: 'site-prov' });
     this.body = h('div', { id: 'site-tree' });
     this.filter = h('input', { id: 'site-filter', type: 'search', size: 16, placeholder: t('site.filter'), oninput: () => this.redraw() });
@@ -248,10 +248,16 @@ class SiteView {
     const sources = routeSources(s);
     for (const option of this.from.options) option.disabled = !sources.find((x) => x.source === option.value).available;
     this.from.value = s.routesFrom;
-    this.read.disabled = !s.unit || s.busy > 0;
     this.compare.disabled = !s.siblingReg;
     this.surveyAll.disabled = surveyBlock(s) !== '' || s.busy > 0;
-    const refused = s.unit && (refusesRegistration(s.unit) || this.refused === String(s.unit.serial));
+    // A model that cannot give its registration: reading it is not offered,
+    // and the way that works (routes by hand) is the first choice.
+    const cannot = Boolean(s.unit) && refusesRegistration(s.unit);
+    const refused = s.unit && (cannot || this.refused === String(s.unit.serial));
+    this.read.disabled = !s.unit || s.busy > 0 || cannot;
+    this.read.title = cannot ? t('site.cannotRead', { model: s.unit.model }) : '';
+    this.read.classList.toggle('primary', !refused);
+    this.refusedManual.classList.toggle('primary', Boolean(refused));
     this.refusedBox.hidden = !refused;
   }
 
