@@ -23,6 +23,9 @@ export function addMessages(language, table) {
   Object.assign(tables[language], table);
 }
 
+// Every text of a language as it stands (for checks of the wording).
+export const messageTable = (language) => ({ ...tables[language] });
+
 export function language() {
   return current;
 }

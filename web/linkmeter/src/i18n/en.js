@@ -273,7 +273,7 @@ export default {
   'survey.probes': "({answered}/{asked} probes answered)",
   'hop.level': 'level {level}',
   'hop.levelTitle': 'Signal level of this link (the median over every probe); the colour is its class',
-  'hop.battery': 'batt. {battery}%',
+  'hop.battery': 'battery {battery}%',
   'hop.batteryTitle': 'Battery {battery}%',
   'hop.answered': '{answered}/{asked} answered',
   'hop.tipProbes': 'Probes: {answered} of {asked} answered',
@@ -337,4 +337,20 @@ export default {
   'report.probesBehind.one': "{answered}/{count} probe",
   'report.probesBehind.other': "{answered}/{count} probes",
   'report.linkProbes': "— {answered}/{asked} probes answered, verdict {verdict}",
+};
+
+// The domain's words, one per thing: the texts above (and every table
+// added to this language) use `word` and never a variant in `not`.
+export const glossary = {
+  siteSurvey: { word: 'site survey', not: ['field survey', 'whole-site survey', 'site-wide survey'] },
+  routeSurvey: { word: 'route survey', not: ['path survey'] },
+  level: { word: 'level', not: ['signal strength', 'RSSI'] },
+  probe: { word: 'probe', not: ['ping', 'attempts'] },
+  baseUnit: { word: 'base unit', not: ['master unit', 'base station', 'parent unit'] },
+  remoteUnit: { word: 'remote unit', not: ['child unit', 'slave unit', 'sensor unit'] },
+  repeater: { word: 'repeater', not: ['relay unit', 'relay station'] },
+  battery: { word: 'battery', not: ['batt.'] },
+  sibling: { word: 'sibling application', not: ['companion application', 'related application'] },
+  siteRecords: { word: 'site records', not: ['site log', 'site database'] },
+  visit: { word: 'visit', not: ['site call'] },
 };

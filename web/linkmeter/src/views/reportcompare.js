@@ -29,10 +29,10 @@ addMessages('en', {
 });
 addMessages('ja', {
   'report.compare.title': '前回の訪問との比較',
-  'report.compare.loading': 'サイト記録から前回の訪問を読んでいます…',
-  'report.compare.none': 'サイト記録に、このサイトのサイトサーベイがある以前の訪問はありません。',
-  'report.compare.failed': '前回の訪問をサイト記録から読めませんでした: {msg}',
-  'report.compare.when': '前回の訪問 {date}、サイトサーベイ {survey}。',
+  'report.compare.loading': '現場記録から前回の訪問を読んでいます…',
+  'report.compare.none': '現場記録に、このサイトのサイト全体の調査がある以前の訪問はありません。',
+  'report.compare.failed': '前回の訪問を現場記録から読めませんでした: {msg}',
+  'report.compare.when': '前回の訪問 {date}、サイト全体の調査 {survey}。',
   'report.compare.worse': '{hops} 区間のうち {worse} 区間が悪化しました ({by} を超える低下、無応答、または「弱い」「不良」へ)。',
   'report.compare.noneWorse': '{hops} 区間のどれも {by} を超えて悪化していません。',
   'report.compare.hop': '区間', 'report.compare.then': '前回', 'report.compare.now': '今回',
@@ -43,8 +43,8 @@ addMessages('ja', {
   'report.compare.onlyThen': '前回だけ測った区間: {hops}',
   'report.compare.onlyNow': '今回だけ測った区間: {hops}',
   'report.compare.baseline': '比較する相手',
-  'report.compare.cutShort': '{date} (途中で止まったサーベイ)',
-  'report.compare.noComplete': '以前の訪問に、このサイトの完了したサイトサーベイがありません。比較するサーベイを選んでください。',
+  'report.compare.cutShort': '{date} (途中で止まった調査)',
+  'report.compare.noComplete': '以前の訪問に、このサイトの完了したサイト全体の調査がありません。比較する調査を選んでください。',
 });
 
 const finite = (v) => typeof v === 'number' && Number.isFinite(v);

@@ -32,9 +32,9 @@ function resultRow(r) {
   const verdict = r.verdict || 'none';
   return h('tr', { test: 'result-row', class: `s-${r.status} v-${verdict}`, dataset: { status: r.status, serial: r.target.serial, asked: num(far.asked), answered: num(far.answered), verdict } },
     h('td', { text: r.group.name }),
-    h('td', {}, r.status === 'ok' ? null : h('span', { class: 'silent-mark', test: 'silent-mark', text: `⊘ ${t('verdict.silent')}` }),
+    h('td', { class: 'name' }, r.status === 'ok' ? null : h('span', { class: 'silent-mark', test: 'silent-mark', text: `⊘ ${t('verdict.silent')}` }),
       h('span', { test: 'unit-label', text: r.target.label })),
-    h('td', { text: r.target.model }),
+    h('td', { class: 'name', text: r.target.model }),
     h('td', {}, routeLine(r, '')),
     h('td', { text: weakest ? `${weakest.label} ${weakest.reading.level}` : '—' }),
     h('td', { test: 'probes', class: 'num', text: far.asked ? `${far.answered}/${far.asked}` : '—' }),
