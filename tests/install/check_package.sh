@@ -17,6 +17,7 @@ grep -Eq 'selftest|test-gui' "$work/contents.txt" && fail "the package holds sel
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 grep -q 'libwebkit2gtk-4.1-0' <<<"$depends" || fail "Depends lacks libwebkit2gtk-4.1-0"
+grep -q 'fonts-noto-cjk' <<<"$depends" || fail "Depends lacks fonts-noto-cjk, the page's font"
 
 root=$work/root
 dpkg -x "$deb" "$root"

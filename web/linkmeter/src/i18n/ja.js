@@ -137,6 +137,7 @@ export default {
   'site.noMatch': 'このグループに該当する子機はありません。',
   'site.showRoute': 'この子機の経路を表示',
   'site.battery': '電池',
+  'site.legend': '▲ n: 子機へのリンクのレベル（前回のサイト全体の調査の最低値）、色は区分 · 電池 n% · ⊘ 応答なし: 子機が応答しませんでした · ▶ 選んだ子機の経路（名前をクリック）',
   'site.units.one': '子機 {count} 台',
   'site.units.other': '子機 {count} 台',
   'survey.advanced': '詳細設定',

@@ -14,6 +14,7 @@ import { showError, notify } from '../ui.js';
 import { adviceKey, siblingFailureText } from '../errors.js';
 import { provenance, markResult } from '../provenance.js';
 import { resultLine } from './routeview.js';
+import { legend } from '../legend.js';
 import { labelOf, groupTag } from '../names.js';
 import { currentThresholds } from '../thresholds.js';
 import { overlaySurvey, surveyOverlay, linkInto, nodeKey, routeNodes, isProblem, isSilent, matchesText } from '../topology.js';
@@ -315,6 +316,9 @@ class SiteView {
       this.refusedBox, this.prov,
       h('div', { class: 'toolbar' }, h('label', { for: 'site-filter', text: t('site.filterLabel') }), this.filter,
         h('label', {}, this.problems, ' ', t('site.problemsOnly'))),
+      h('div', { id: 'site-legend', class: 'route-legend' },
+        legend('', ['good', 'fair', 'weak', 'bad'].map((v) => ({ key: v, shape: 'chip', text: t('verdict.' + v) }))),
+        h('p', { class: 'legend dim', text: t('site.legend') })),
       this.body);
     return this.section;
   }

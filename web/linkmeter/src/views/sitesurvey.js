@@ -87,7 +87,7 @@ class SiteSurveyView {
     this.rows = this.table.el;
     this.controls = listControls('sitesurvey', (v) => this.table.setView(v));
     this.probes = probesControl(ctx.storage);
-    this.silentHead = h('h3', { text: t('sitesurvey.silent'), hidden: true });
+    this.silentHead = h('h3', { id: 'sitesurvey-silent-head', text: t('sitesurvey.silent'), hidden: true });
     this.silent = h('ul', { id: 'sitesurvey-silent', class: 'warnings' });
     this.silentShown = '';
     this.doneTable = new ResultTable({ id: 'sitesurvey-done-results', rowOf: resultRow, columns: COLUMNS });
