@@ -16,7 +16,8 @@ import { trendChart } from '../historytrend.js';
 import '../historytexts.js';
 
 const siteText = (s) => `${s.name || hex8(s.serial)} (${hex8(s.serial)})`;
-const visitText = (v) => `${timeText(new Date(v.startedAt))} – ${v.endedAt ? timeText(new Date(v.endedAt)) : t('history.visitOpen')}`;
+const visitText = (v) => `${timeText(new Date(v.startedAt))} – ${v.endedAt ? timeText(new Date(v.endedAt)) : t('history.visitOpen')}` +
+  (v.endedWithoutClosing ? ` (${t('history.endedWithoutClosing')})` : '');
 
 class HistoryView {
   constructor(ctx) {
@@ -104,7 +105,7 @@ class HistoryView {
     const stale = ((gen) => () => gen !== this.generation)(this.generation);
     this.visits = visitsNewestFirst(await this.records.listVisits({ serial: site.serial }));
     if (stale()) return;
-    fill(this.visitList, this.visits.map((v) => h('tr', { test: 'history-visit', dataset: { visitId: String(v.id) } },
+    fill(this.visitList, this.visits.map((v) => h('tr', { test: 'history-visit', dataset: { visitId: String(v.id), endedWithoutClosing: String(Boolean(v.endedWithoutClosing)) } },
       h('td', { class: 'mono', text: visitText(v) }), h('td', { text: v.technician || '' }), h('td', { text: v.customer || '' }), h('td', { text: v.notes || '' }),
       h('td', {}, h('button', { test: 'history-visit-open', text: t('history.showRecords'), onclick: () => this.guarded(() => this.loadVisit(v.id)) })))));
     this.say('ready', t('history.visits', { count: this.visits.length, site: siteText(site) }));
