@@ -165,17 +165,34 @@ TEST(StalledTransfer, RecordedDataEndsAfterThreeAnswersWithoutNewBytes) {
   }
 }
 
-// The message a stalled transfer leaves says what happened.
-TEST(StalledTransfer, StalledTransferSaysHowFarItGot) {
-  ScriptedUnit unit("EISUC");
-  unit.Answer({{"STATUS", "0005-0000"}, {"SIZE", "6"}, {"DATA", std::string(64, '\0')}});
-  unit.Answer({{"STATUS", "0005-0000"}, {"DATA", "ab"}});
-  unit.AnswerAlways({{"STATUS", "0005-0000"}});
-  Sorrel::Com::TcmdEISUC handler{Sorrel::Com::NoUnits()};
-  auto command = handler.MakeCommand(*lm::json::Parse("{}"));
-  unit.Execute(*command, 0);
-  EXPECT_EQ(Sorrel::Com::tcmd_result::Message(*command),
-            "STATUS=0005-0000 (EISUC 0 0 no new data in 3 answers in a row: 2 of 6 bytes)");
+// The message a stalled transfer leaves says what happened: the added words
+// only when accepted answers brought nothing; a failure status keeps the
+// unit's own text.
+TEST(StalledTransfer, StalledTransferMessageSaysWhatHappened) {
+  const FieldMap head{{"STATUS", "0005-0000"}, {"SIZE", "6"}, {"DATA", std::string(64, '\0')}};
+  const FieldMap someData{{"STATUS", "0005-0000"}, {"DATA", "ab"}};
+  const FieldMap empty{{"STATUS", "0005-0000"}}, refused{{"STATUS", "0005-0003"}};
+  const struct {
+    const char* what;
+    std::vector<Step> script;
+    std::string msg;
+  } cases[] = {
+      {"accepted answers without bytes", {{head}, {someData}, {empty, true}},
+       "STATUS=0005-0000 (EISUC 0 0 no new data in 3 answers in a row: 2 of 6 bytes)"},
+      {"a failure status three times", {{head}, {someData}, {refused, true}}, "STATUS=0005-0003 (EISUC 0 0)"},
+      {"refused, then empty to the end", {{head}, {refused}, {empty, true}},
+       "STATUS=0005-0000 (EISUC 0 0 no new data in 3 answers in a row: 0 of 6 bytes)"},
+      {"empty, then refused at the end", {{head}, {empty}, {empty}, {refused}}, "STATUS=0005-0003 (EISUC 0 0)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedUnit unit("EISUC");
+    Load(unit, c.script);
+    Sorrel::Com::TcmdEISUC handler{Sorrel::Com::NoUnits()};
+    auto command = handler.MakeCommand(*lm::json::Parse("{}"));
+    unit.Execute(*command, 0);
+    EXPECT_EQ(Sorrel::Com::tcmd_result::Message(*command), c.msg);
+  }
 }
 
 // A write of a record that asks for read-back, cancelled while the unit

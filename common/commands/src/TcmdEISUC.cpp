@@ -42,7 +42,7 @@ void TcmdEISUC::ParseRecvData(int phase, std::string_view answer) {
   // An answer that was not taken in, or that brought nothing, is a failed block too.
   const std::string_view data = ok ? GetRecvField("DATA").value_or("") : std::string_view();
   recorded_.data += data;
-  progress_.Answered(data.size());
+  progress_.Answered(data.size(), accepted && !ok);  // refused: a failure status
 }
 
 int TcmdEISUC::GetRecvTimeout(int phase) const {
@@ -56,7 +56,9 @@ bool TcmdEISUC::IsContinue(int /*phase*/) const {
 bool TcmdEISUC::IsSuccess() const { return TcmdRow::IsSuccess() && recorded_.data.size() >= expected_; }
 
 void TcmdEISUC::OnFinish() {
-  if (recorded_.data.size() < expected_) SetResult(BlockProgress::StoppedShort(recorded_.data.size(), expected_));
+  // A unit that refused keeps its own STATUS text; the added words are for
+  // accepted answers that brought nothing.
+  if (progress_.GaveUpOnEmptyAnswers()) SetResult(BlockProgress::StoppedShort(recorded_.data.size(), expected_));
   recorded_.firstDataTime = FirstTime(HeaderView(recorded_.header), recorded_.lastDataTime, recorded_.data.size());
 }
 

@@ -92,7 +92,7 @@ bool TcmdEWSUC::IsSuccess() const {
 }
 
 void TcmdEWSUC::OnFinish() {
-  if (progress_.GaveUp()) SetResult(BlockProgress::StoppedShort(recorded_.data.size(), expected_));
+  if (progress_.GaveUpOnEmptyAnswers()) SetResult(BlockProgress::StoppedShort(recorded_.data.size(), expected_));
   recorded_.firstDataTime = FirstTime(HeaderView(recorded_.header), recorded_.lastDataTime, recorded_.data.size());
 }
 

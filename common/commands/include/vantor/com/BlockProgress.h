@@ -14,10 +14,21 @@ class BlockProgress {
  public:
   static constexpr int kLimit = 3;
 
-  void Reset() { idle_ = 0; }
-  // One answer: `newBytes` taken in (0 for a refused, empty or unreadable one).
-  void Answered(std::size_t newBytes) { idle_ = newBytes > 0 ? 0 : (idle_ < kLimit ? idle_ + 1 : kLimit); }
+  void Reset() {
+    idle_ = 0;
+    lastRefused_ = false;
+  }
+  // One answer: `newBytes` taken in (0 for a refused, empty or unreadable
+  // one); `refused` is true for an answer with a failure status.
+  void Answered(std::size_t newBytes, bool refused = false) {
+    if (newBytes > 0) return Reset();
+    lastRefused_ = refused;
+    idle_ = idle_ < kLimit ? idle_ + 1 : kLimit;
+  }
   bool GaveUp() const { return idle_ >= kLimit; }
+  // Gave up, the last answer accepted yet bringing nothing: the case the
+  // unit's own STATUS does not explain (a failure status speaks for itself).
+  bool GaveUpOnEmptyAnswers() const { return GaveUp() && !lastRefused_; }
   int Idle() const { return idle_; }
 
   // The completed outcome of a transfer that stopped short, saying how far it
@@ -29,6 +40,7 @@ class BlockProgress {
 
  private:
   int idle_ = 0;
+  bool lastRefused_ = false;
 };
 
 }  // namespace com::vantor
