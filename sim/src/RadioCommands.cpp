@@ -162,8 +162,9 @@ Answer MeasureChannel(Exchange& x) {
   if (static_cast<unsigned char>(data[1]) == 0x3E) {
     std::set<int> own;
     for (const auto& g : x.unit.design.groups) own.insert(g.freq);
-    data[5] = static_cast<char>(
-        x.radio.ChannelLevel(static_cast<unsigned char>(data[5]), own, x.unit.design.interference, x.now));
+    const int channel = static_cast<unsigned char>(data[5]);
+    const std::uint64_t reading = x.unit.channelReadings[channel]++;
+    data[5] = static_cast<char>(x.radio.ChannelLevel(channel, own, x.unit.design.interference, reading));
   } else if (static_cast<unsigned char>(data[1]) != 0xAF) {
     return WithStatus(status::kRadioBadRequest);
   }

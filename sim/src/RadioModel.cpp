@@ -67,12 +67,17 @@ int RadioModel::Battery(double startPct, double drainPerDay, std::uint32_t unitK
 }
 
 int RadioModel::ChannelLevel(int channel, const std::set<int>& ownChannels,
-                             const std::map<int, int>& interference, std::int64_t t) const {
+                             const std::map<int, int>& interference, std::uint64_t reading) const {
   auto key = static_cast<std::uint32_t>(channel) * 2654435761u;
-  double level = 22.0 + 5.0 * Wander(key, t, 2);
-  if (ownChannels.count(channel)) level += 30.0 + 10.0 * Wander(key + 1, t, 3);
+  // Wander over readings rather than seconds: the rounds of a scan come
+  // faster than any period of time would change them.
+  auto nth = static_cast<std::int64_t>(reading);
+  double level = 22.0 + 5.0 * Wander(key, nth, 1);
+  if (ownChannels.count(channel)) level += 30.0 + 10.0 * Wander(key + 1, nth, 1);
   if (auto it = interference.find(channel); it != interference.end()) {
-    level += it->second * (0.85 + 0.15 * Wander(key + 2, t, 7));
+    const std::int64_t stretch = nth / 3;
+    const bool heard = stretch == 0 || Wander(key + 3, stretch, 1) > -0.4;  // about 70% of stretches
+    if (heard) level += it->second * (0.85 + 0.15 * Wander(key + 2, nth, 1));
   }
   return Clamp(level, 0, 255);
 }

@@ -87,8 +87,37 @@ TEST_F(DemoSiteFlows, OneChannelIsNoisierThanTheQuietOnes) {
   for (const auto& g : base->groups) own.insert(g.freq);
   const std::int64_t now = 1'800'000'000;
   const linkmeter::sim::RadioModel radio(site->Site().radio, now);
-  const int noisy = radio.ChannelLevel(28, own, base->interference, now);
-  for (int quiet : {5, 9, 33}) EXPECT_GT(noisy, radio.ChannelLevel(quiet, own, base->interference, now) + 40);
+  const int noisy = radio.ChannelLevel(28, own, base->interference, 0);
+  for (int quiet : {5, 9, 33}) EXPECT_GT(noisy, radio.ChannelLevel(quiet, own, base->interference, 0) + 40);
+}
+
+// Rounds of a channel scan teach something: levels vary from reading to
+// reading, the interferer is sometimes gone, and a seed repeats them exactly.
+TEST_F(DemoSiteFlows, ChannelLevelsVaryByRoundAndTheInterfererComesAndGoes) {
+  const auto* base = site->Site().FindBaseUnit(simtest::kLanBase);
+  std::set<int> own;
+  for (const auto& g : base->groups) own.insert(g.freq);
+  const linkmeter::sim::RadioModel radio(site->Site().radio, 0);
+  auto rounds = [&](const linkmeter::sim::RadioModel& r, int channel) {
+    std::vector<int> levels;
+    for (std::uint64_t n = 0; n < 30; ++n) levels.push_back(r.ChannelLevel(channel, own, base->interference, n));
+    return levels;
+  };
+  const int ownChannel = *own.begin();
+  for (int channel : {5, 28, ownChannel}) {
+    SCOPED_TRACE(channel);
+    const auto levels = rounds(radio, channel);
+    EXPECT_GT(std::set<int>(levels.begin(), levels.end()).size(), 3u) << "rounds differ";
+    EXPECT_EQ(levels, rounds(linkmeter::sim::RadioModel(site->Site().radio, 99), channel)) << "seeded";
+  }
+  const auto noisy = rounds(radio, 28);
+  const int quietMax = std::ranges::max(rounds(radio, 5));
+  const auto heard = std::ranges::count_if(noisy, [&](int l) { return l > quietMax + 40; });
+  EXPECT_GT(heard, 10) << "the interferer is there most of the time";
+  EXPECT_LT(heard, 30) << "and gone some of the time";
+  auto reseeded = site->Site().radio;
+  reseeded.seed += 1;
+  EXPECT_NE(rounds(linkmeter::sim::RadioModel(reseeded, 0), 5), rounds(radio, 5));
 }
 
 }  // namespace

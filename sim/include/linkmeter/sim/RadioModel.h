@@ -22,10 +22,13 @@ class RadioModel {
   std::optional<int> LinkLevel(double distanceM, std::uint32_t linkKey, std::int64_t t) const;
   // Battery value 0..100 after draining since the simulator started.
   int Battery(double startPct, double drainPerDay, std::uint32_t unitKey, std::int64_t t) const;
-  // The level a base unit hears on a channel: a noise floor, its own groups'
-  // traffic and configured interference.
+  // The level a base unit hears on a channel at its `reading`-th measurement
+  // of that channel: a noise floor, its own groups' traffic and configured
+  // interference, each varying from reading to reading. An interferer is
+  // heard in the first three readings, then comes and goes in stretches of
+  // three. The same seed and readings give the same levels.
   int ChannelLevel(int channel, const std::set<int>& ownChannels,
-                   const std::map<int, int>& interference, std::int64_t t) const;
+                   const std::map<int, int>& interference, std::uint64_t reading) const;
 
   const RadioSpec& Design() const { return design_; }
 

@@ -73,6 +73,7 @@ struct UnitState {
   std::optional<OpticalLogger> optical;
   std::map<std::uint32_t, FarUnitMemory> farUnits;
   std::map<std::uint32_t, std::int64_t> lastRead;  // unit serial → newest record time handed out
+  std::map<int, std::uint64_t> channelReadings;    // channel → levels measured so far
 
   // Appends an event (UTF-8 text) numbered after the last one.
   void AddLog(int category, const std::string& textUtf8, std::int64_t utc);
