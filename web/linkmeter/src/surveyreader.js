@@ -20,6 +20,7 @@ export class SurveyReader {
     this.fallbackRegInfo = fallbackRegInfo;
     this.kept = new Map(); // `${kind}:${id}` → record
     this.regs = new Map(); // registration id → regInfo or null
+    this.described = new Map(); // `${kind}:${id}` → describe's answer, once known
   }
 
   async record(kind, id) {
@@ -63,6 +64,14 @@ export class SurveyReader {
   async describe(kind, id) {
     const record = await this.record(kind, id);
     const measured = (record.probes || []).length > 0 || (record.hops || []).length > 0;
-    return { complete: record.endedAt !== null && record.endedAt !== undefined, measured };
+    const d = { complete: record.endedAt !== null && record.endedAt !== undefined, measured };
+    this.described.set(`${kind}:${id}`, d);
+    return d;
+  }
+
+  // Whether a survey is known to be cut short (described already).
+  cutShort(kind, id) {
+    const d = this.described.get(`${kind}:${id}`);
+    return Boolean(d && !d.complete);
   }
 }

@@ -167,8 +167,10 @@ class HistoryView {
     if (stale()) return;
     this.visitRecords = all;
     this.surveys = siteSurveys(all);
-    const option = (s, selected) => h('option', { value: String(s.id), selected, text: timeText(new Date(s.at)) });
     const pair = await this.pairWithResults();
+    // A survey passed over as cut short says so: compared only when picked.
+    const option = (s, selected) => h('option', { value: String(s.id), selected, dataset: { cutShort: String(this.reader.cutShort('site-survey', s.id)) },
+      text: t(this.reader.cutShort('site-survey', s.id) ? 'history.cutShort' : 'history.surveyAt', { date: timeText(new Date(s.at)) }) });
     if (stale()) return;
     fill(this.before, this.surveys.map((s) => option(s, pair && s.id === pair.before)));
     fill(this.after, this.surveys.map((s) => option(s, pair && s.id === pair.after)));
