@@ -75,7 +75,7 @@ class HistoryView {
   async refresh() {
     this.say('loading', t('history.loading'));
     await this.guarded(async () => {
-      this.demo.hidden = !(await this.records.status()).demo;
+      this.demo.hidden = !(await this.records.status().catch(() => ({}))).demo;
       this.sites = await this.records.listSites();
       const keep = this.picked && this.site && this.sites.find((s) => s.serial === this.site.serial);
       const site = keep || defaultSite(this.sites, this.ctx.store.get().unit);
