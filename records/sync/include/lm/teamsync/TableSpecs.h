@@ -1,0 +1,42 @@
+#pragma once
+// The tables a sync moves, in the order a visit's rows are written: for each,
+// its columns as the server names them, how the local store and the server
+// select a visit's rows, and the inventory item each row belongs to.
+//
+// Both selects answer the table's columns followed by one more, the row's
+// key: its item is key + suffix. A record's item is its content id; an end
+// time's is the content id + ":end"; a record's parts (probes, hop
+// statistics, scan rounds, write keys) are counted under the parent's
+// content id + ":probes" and so on.
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace lm::teamsync {
+
+enum class ColumnType { kInt, kReal, kText, kBytes, kBool };
+
+struct Column {
+  const char* name;
+  ColumnType type;
+};
+
+struct TableSpec {
+  const char* table;  // on the server (schema linkmeter)
+  std::vector<Column> columns;
+  const char* suffix;
+  const char* localSelect;   // ?1: the local visit id
+  const char* serverSelect;  // $1: the keys wanted, a text[]
+};
+
+std::span<const TableSpec> TableSpecs();
+const TableSpec& SpecOf(const std::string& table);
+
+// Every item of the visits in scope with its count: (visit content id,
+// item, count). ?1 / $1: a site serial, or NULL for every site; locally
+// ?2 a visit's content id, or NULL for every visit.
+extern const char* const kLocalInventory;
+extern const char* const kServerInventory;
+
+}  // namespace lm::teamsync

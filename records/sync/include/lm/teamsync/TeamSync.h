@@ -1,0 +1,47 @@
+#pragma once
+// A sync of the local site records with the team server: a set union. Each
+// side's items are compared visit by visit; what the server lacks is sent,
+// what the store lacks is fetched, one visit per batch and each batch one
+// transaction on each side, so a sync that is killed or loses its link
+// leaves whole visits behind and the next one goes on from there. A visit
+// both sides hold alike costs nothing but the two inventories.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace lm::teamsync {
+
+struct SyncCounts {
+  int visits = 0;        // visits in scope on either side
+  int pushedVisits = 0;  // visits something was sent for
+  int pulledVisits = 0;  // visits something was fetched for
+  int64_t pushedRows = 0;
+  int64_t pulledRows = 0;
+  std::string user;      // who this computer sends as
+};
+
+struct SyncProgress {
+  int done = 0;
+  int total = 0;  // visits that differ
+  std::string visit;  // the content id of the visit being moved
+};
+
+class TeamSync {
+ public:
+  using Progress = std::function<void(const SyncProgress&)>;
+
+  TeamSync(std::filesystem::path storeFile, std::string server);
+
+  // Throws SyncFailure; what was committed before a failure (or an
+  // exception from `progress`) stays. Progress comes before and after each
+  // batch.
+  SyncCounts Run(std::optional<int64_t> siteSerial, const Progress& progress = {});
+
+ private:
+  std::filesystem::path storeFile_;
+  std::string server_;
+};
+
+}  // namespace lm::teamsync

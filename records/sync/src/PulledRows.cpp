@@ -1,0 +1,160 @@
+#include "lm/teamsync/PulledRows.h"
+
+#include <algorithm>
+#include <set>
+
+#include "lm/records/ContentId.h"
+#include "lm/records/VisitVersions.h"
+#include "lm/teamsync/SyncFailure.h"
+
+namespace lm::teamsync {
+namespace {
+
+namespace rec = lm::records;
+
+// Each table's insert: ?N is the row's column N (from 1).
+const std::map<std::string, std::string> kInserts = {
+    {"sites", "INSERT INTO sites(content_id, serial, name, model) VALUES (?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING"},
+    {"visits",
+     "INSERT INTO visits(content_id, site_id, started_at, technician, customer, notes) "
+     "SELECT ?1, id, ?3, ?4, ?5, ?6 FROM sites WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
+    {"visit_versions",
+     "INSERT INTO visit_versions(content_id, visit_id, replaces, made_at, technician, customer, notes) "
+     "SELECT ?1, id, ?3, ?4, ?5, ?6, ?7 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
+    {"visit_ends", "UPDATE visits SET ended_at = ?2 WHERE content_id = ?1 AND ended_at IS NULL"},
+    {"surveys",
+     "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json, "
+     "registration_content_id) SELECT ?1, id, ?3, ?4, ?5, ?6, ?7, ?8 FROM visits WHERE content_id = ?2 "
+     "ON CONFLICT DO NOTHING"},
+    {"survey_ends", "UPDATE surveys SET ended_at = ?2 WHERE content_id = ?1 AND ended_at IS NULL"},
+    {"probes",
+     "INSERT INTO probes(survey_id, route, seq, at, answered, raw) SELECT id, ?2, ?3, ?4, ?5, ?6 FROM surveys "
+     "WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
+    {"hop_stats",
+     "INSERT INTO hop_stats(survey_id, route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, "
+     "battery) SELECT id, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11 FROM surveys WHERE content_id = ?1 "
+     "ON CONFLICT DO NOTHING"},
+    {"channel_scans",
+     "INSERT INTO channel_scans(content_id, visit_id, started_at, unit, settings_json) "
+     "SELECT ?1, id, ?3, ?4, ?5 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
+    {"scan_ends", "UPDATE channel_scans SET ended_at = ?2 WHERE content_id = ?1 AND ended_at IS NULL"},
+    {"scan_rounds",
+     "INSERT INTO scan_rounds(scan_id, round, at, raw, decoded_json) SELECT id, ?2, ?3, ?4, ?5 FROM channel_scans "
+     "WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
+    {"settings_writes",
+     "INSERT INTO settings_writes(content_id, visit_id, written_at, unit, succeeded, message) "
+     "SELECT ?1, id, ?3, ?4, ?5, ?6 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
+    {"settings_write_keys",
+     "INSERT INTO settings_write_keys(write_id, position, key, old_json, new_json) "
+     "SELECT id, ?2, ?3, ?4, ?5 FROM settings_writes WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
+};
+
+std::string RawInsert(const std::string& table) {
+  return "INSERT INTO " + table +
+         "(content_id, visit_id, taken_at, unit, source, header, raw, decoded_json) "
+         "SELECT ?1, id, ?4, ?5, ?6, ?7, ?8, ?9 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING";
+}
+
+std::optional<rec::RawKind> RawKindNamed(const std::string& name) {
+  for (auto k : {rec::RawKind::kRegistration, rec::RawKind::kDownload, rec::RawKind::kEventLog,
+                 rec::RawKind::kSettingsReadback}) {
+    if (name == rec::RawKindName(k)) return k;
+  }
+  return std::nullopt;
+}
+
+std::string Text(const PgValue& v) { return v.value_or(""); }
+
+[[noreturn]] void Unverified(const std::string& what, const std::string& id) {
+  throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a " + what + " (" + id.substr(0, 12) +
+                                                      "…) whose content id does not match its content; "
+                                                      "nothing of that visit was kept");
+}
+
+rec::SettingsWrite WriteOf(const Row& w, const Rows* keys) {
+  rec::SettingsWrite out{IntOf(w[2]), OptIntOf(w[3]), BoolOf(w[4]), Text(w[5]), {}};
+  std::vector<const Row*> mine;
+  if (keys) {
+    for (const auto& k : *keys) {
+      if (k[0] == w[0]) mine.push_back(&k);
+    }
+  }
+  std::sort(mine.begin(), mine.end(), [](const Row* a, const Row* b) { return IntOf((*a)[1]) < IntOf((*b)[1]); });
+  for (const Row* k : mine) out.changes.push_back({Text((*k)[2]), (*k)[3], Text((*k)[4])});
+  return out;
+}
+
+}  // namespace
+
+int64_t PulledRows::SerialOfSite(const std::string& siteContentId) {
+  auto st = db_.Prepare("SELECT serial FROM sites WHERE content_id = ?");
+  st.BindAll(siteContentId);
+  if (!st.Step()) throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a visit without its site");
+  return st.Int(0);
+}
+
+int64_t PulledRows::SerialOfVisitSite(const std::string& visitContentId) {
+  auto st = db_.Prepare("SELECT s.serial FROM visits v JOIN sites s ON s.id = v.site_id WHERE v.content_id = ?");
+  st.BindAll(visitContentId);
+  if (!st.Step()) throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a record without its visit");
+  return st.Int(0);
+}
+
+void PulledRows::Verify(const std::string& table, const Row& r, const VisitRows& all) {
+  const std::string id = Text(r[0]);
+  std::string expected = id;
+  if (table == "sites") {
+    expected = rec::SiteContentId(IntOf(r[1]));
+  } else if (table == "visits") {
+    expected = rec::VisitContentId(SerialOfSite(Text(r[1])), IntOf(r[2]));
+  } else if (table == "visit_versions") {
+    expected = rec::VisitVersionContentId(
+        Text(r[1]), {"", rec::SplitIds(Text(r[2])), IntOf(r[3]), Text(r[4]), Text(r[5]), Text(r[6])});
+  } else if (table == "raw_records") {
+    const auto kind = RawKindNamed(Text(r[2]));
+    if (!kind) Unverified("record", id);
+    expected = rec::RawContentId(Text(r[1]), {*kind, IntOf(r[3]), OptIntOf(r[4]), Text(r[5]), BytesOf(r[6]),
+                                              BytesOf(r[7]), Text(r[8])});
+  } else if (table == "surveys") {
+    rec::SurveyInfo s{Text(r[2]) == "site" ? rec::SurveyKind::kSite : rec::SurveyKind::kRoute, IntOf(r[3]),
+                      static_cast<int>(IntOf(r[4])), Text(r[5]), Text(r[6])};
+    s.registrationContentId = Text(r[7]);
+    if (Text(r[2]) != "site" && Text(r[2]) != "route") Unverified("survey", id);
+    expected = rec::SurveyContentId(Text(r[1]), s);
+  } else if (table == "channel_scans") {
+    expected = rec::ScanContentId(Text(r[1]), {IntOf(r[2]), OptIntOf(r[3]), Text(r[4])});
+  } else if (table == "settings_writes") {
+    const auto keys = all.find("settings_write_keys");
+    expected = rec::SettingsWriteContentId(Text(r[1]), WriteOf(r, keys == all.end() ? nullptr : &keys->second));
+  }
+  if (expected != id) Unverified(table == "raw_records" ? Text(r[2]) : table, id);
+}
+
+void PulledRows::Write(const VisitRows& rows) {
+  std::set<std::string> writes;  // keys go only with a write verified here
+  if (auto w = rows.find("settings_writes"); w != rows.end()) {
+    for (const auto& r : w->second) writes.insert(Text(r[0]));
+  }
+  std::map<std::string, rec::Statement> statements;
+  for (const auto& spec : TableSpecs()) {
+    const auto found = rows.find(spec.table);
+    if (found == rows.end()) continue;
+    const std::string table = spec.table;
+    for (const Row& r : found->second) {
+      if (table == "settings_write_keys" && !writes.count(Text(r[0]))) continue;
+      Verify(table, r, rows);
+      const std::string sql =
+          table == "raw_records" ? RawInsert(rec::RawKindTable(*RawKindNamed(Text(r[2])))) : kInserts.at(table);
+      auto st = statements.find(sql);
+      if (st == statements.end()) st = statements.emplace(sql, db_.Prepare(sql)).first;
+      for (size_t c = 0; c < spec.columns.size(); ++c) {
+        if (table == "raw_records" && c == 2) continue;  // the kind names the table
+        BindLocal(st->second, static_cast<int>(c + 1), spec.columns[c].type, r[c]);
+      }
+      st->second.Run();
+      st->second.Reset();
+    }
+  }
+}
+
+}  // namespace lm::teamsync

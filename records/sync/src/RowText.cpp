@@ -1,0 +1,130 @@
+#include "lm/teamsync/RowText.h"
+
+#include <cstdio>
+
+#include "lm/teamsync/SyncFailure.h"
+
+namespace lm::teamsync {
+namespace {
+
+[[noreturn]] void BadValue(const std::string& text) {
+  throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a value that is not what it should be: " +
+                                                      text.substr(0, 40));
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void AppendEscaped(std::string& out, const std::string& value) {
+  for (char c : value) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+}
+
+}  // namespace
+
+PgValue LocalValue(const records::Statement& st, int column, ColumnType type) {
+  if (st.IsNull(column)) return std::nullopt;
+  switch (type) {
+    case ColumnType::kInt: return std::to_string(st.Int(column));
+    case ColumnType::kBool: return std::string(st.Int(column) ? "t" : "f");
+    case ColumnType::kText: return st.Text(column);
+    case ColumnType::kReal: {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.17g", st.Real(column));
+      return std::string(buf);
+    }
+    case ColumnType::kBytes: {
+      static const char* const kHex = "0123456789abcdef";
+      const records::Bytes bytes = st.Blob(column);
+      std::string out = "\\x";
+      out.reserve(2 + bytes.size() * 2);
+      for (uint8_t b : bytes) {
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+      }
+      return out;
+    }
+  }
+  return std::nullopt;
+}
+
+int64_t IntOf(const PgValue& v) {
+  if (!v || v->empty()) BadValue(v.value_or("NULL"));
+  size_t used = 0;
+  int64_t n = 0;
+  try {
+    n = std::stoll(*v, &used);
+  } catch (...) {
+    BadValue(*v);
+  }
+  if (used != v->size()) BadValue(*v);
+  return n;
+}
+
+std::optional<int64_t> OptIntOf(const PgValue& v) { return v ? std::optional<int64_t>(IntOf(v)) : std::nullopt; }
+
+bool BoolOf(const PgValue& v) {
+  if (v == "t" || v == "1") return true;
+  if (v == "f" || v == "0") return false;
+  BadValue(v.value_or("NULL"));
+}
+
+records::Bytes BytesOf(const PgValue& v) {
+  if (!v) return {};
+  const std::string& s = *v;
+  if (s.size() < 2 || s[0] != '\\' || s[1] != 'x' || s.size() % 2) BadValue(s);
+  records::Bytes out;
+  out.reserve((s.size() - 2) / 2);
+  for (size_t i = 2; i < s.size(); i += 2) {
+    const int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);
+    if (hi < 0 || lo < 0) BadValue(s);
+    out.push_back(static_cast<uint8_t>(hi * 16 + lo));
+  }
+  return out;
+}
+
+void BindLocal(records::Statement& st, int index, ColumnType type, const PgValue& value) {
+  if (!value) {
+    st.BindNull(index);
+    return;
+  }
+  switch (type) {
+    case ColumnType::kInt: st.Bind(index, IntOf(value)); break;
+    case ColumnType::kBool: st.Bind(index, int64_t{BoolOf(value)}); break;
+    case ColumnType::kText: st.Bind(index, *value); break;
+    case ColumnType::kBytes: st.Bind(index, BytesOf(value)); break;
+    case ColumnType::kReal:
+      try {
+        st.Bind(index, std::stod(*value));
+      } catch (...) {
+        BadValue(*value);
+      }
+      break;
+  }
+}
+
+std::string CopyText(const Rows& rows, size_t columns) {
+  std::string out;
+  for (const auto& row : rows) {
+    for (size_t c = 0; c < columns; ++c) {
+      if (c) out += '\t';
+      if (row[c]) AppendEscaped(out, *row[c]);
+      else out += "\\N";
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace lm::teamsync

@@ -1,0 +1,104 @@
+#include "lm/teamsync/ServerSide.h"
+
+#include "lm/teamsync/ServerSchema.h"
+#include "lm/teamsync/SyncFailure.h"
+
+namespace lm::teamsync {
+namespace {
+
+PgValue SerialParam(std::optional<int64_t> serial) {
+  return serial ? PgValue(std::to_string(*serial)) : std::nullopt;
+}
+
+std::string ColumnList(const TableSpec& spec) {
+  std::string out;
+  for (const auto& c : spec.columns) out += std::string(out.empty() ? "" : ", ") + c.name;
+  return out;
+}
+
+// A text[] literal of content ids (hex digits, so nothing to quote).
+std::string ArrayLiteral(const std::set<std::string>& keys) {
+  std::string out = "{";
+  for (const auto& k : keys) out += (out.size() > 1 ? "," : "") + k;
+  return out + "}";
+}
+
+}  // namespace
+
+ServerSide::ServerSide(PgConnection& conn) : conn_(conn) { ServerSchema::Require(conn_); }
+
+Inventory ServerSide::Items(std::optional<int64_t> siteSerial) {
+  PgResult r = conn_.Exec(kServerInventory, {SerialParam(siteSerial)});
+  Inventory out;
+  for (int i = 0; i < r.Rows(); ++i) {
+    const int64_t count = IntOf(r.Get(i, 2));
+    if (count > 0) out[r.Text(i, 0)][r.Text(i, 1)] = count;
+  }
+  return out;
+}
+
+std::map<std::string, std::string> ServerSide::Senders(std::optional<int64_t> siteSerial) {
+  PgResult r = conn_.Exec(
+      "SELECT v.content_id, v.sent_by FROM linkmeter.visits v JOIN linkmeter.sites s ON s.content_id = v.site "
+      "WHERE $1::bigint IS NULL OR s.serial = $1::bigint",
+      {SerialParam(siteSerial)});
+  std::map<std::string, std::string> out;
+  for (int i = 0; i < r.Rows(); ++i) out[r.Text(i, 0)] = r.Text(i, 1);
+  return out;
+}
+
+std::string ServerSide::User() { return conn_.Exec("SELECT session_user").Text(0, 0); }
+
+void ServerSide::Stage(const TableSpec& spec, const Rows& rows) {
+  const std::string columns = ColumnList(spec);
+  conn_.CopyIn(std::string("COPY stage_") + spec.table + " (" + columns + ") FROM STDIN",
+               CopyText(rows, spec.columns.size()));
+  conn_.Exec(std::string("INSERT INTO linkmeter.") + spec.table + " (" + columns + ") SELECT " + columns +
+             " FROM stage_" + spec.table + " ON CONFLICT DO NOTHING");
+}
+
+void ServerSide::Push(const VisitRows& rows) {
+  if (!staged_) {
+    // One temporary table per table, emptied at every commit.
+    for (const auto& s : TableSpecs()) {
+      conn_.Exec(std::string("CREATE TEMP TABLE IF NOT EXISTS stage_") + s.table + " (LIKE linkmeter." + s.table +
+                 " INCLUDING DEFAULTS) ON COMMIT DELETE ROWS");
+    }
+    staged_ = true;
+  }
+  PgTransaction tx(conn_);
+  for (const auto& spec : TableSpecs()) {
+    const auto found = rows.find(spec.table);
+    if (found != rows.end() && !found->second.empty()) Stage(spec, found->second);
+  }
+  tx.Commit();
+}
+
+VisitRows ServerSide::Fetch(const std::set<std::string>& items) {
+  VisitRows out;
+  PgTransaction tx(conn_);  // one snapshot for the whole visit
+  conn_.Exec("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
+  for (const auto& spec : TableSpecs()) {
+    const std::string suffix = spec.suffix;
+    std::set<std::string> keys;
+    for (const auto& item : items) {
+      const bool parentItem = item.find(':') == std::string::npos;
+      if (suffix.empty() ? parentItem : item.size() > suffix.size() && item.ends_with(suffix)) {
+        keys.insert(ItemKey(item, spec.suffix));
+      }
+    }
+    if (keys.empty()) continue;
+    PgResult r = conn_.Exec(spec.serverSelect, {ArrayLiteral(keys)});
+    const int n = static_cast<int>(spec.columns.size());
+    for (int i = 0; i < r.Rows(); ++i) {
+      if (!items.count(r.Text(i, n) + suffix)) continue;
+      Row row;
+      for (int c = 0; c < n; ++c) row.push_back(r.Get(i, c));
+      out[spec.table].push_back(std::move(row));
+    }
+  }
+  tx.Commit();
+  return out;
+}
+
+}  // namespace lm::teamsync
