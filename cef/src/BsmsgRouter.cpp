@@ -67,6 +67,12 @@ bool BsmsgRouter::OnQuery(const BrowserPtr& browser, int64_t queryId, const std:
 
   JsQueryHandlerPtr handler = factory->Find(parsed->queryName);
   if (!handler) return false;
+  if (parsed->tooDeep) {
+    const std::string why = "Invalid arguments : the argument is nested deeper than " +
+                            std::to_string(lm::json::kMaxNesting) + " levels";
+    callback->Failure(0, lm::json::ToText(lm::json::ErrorObject(0, why)));
+    return true;
+  }
   if (auto fresh = handler->Clone()) handler = std::move(fresh);
 
   auto reply = std::make_shared<BsmsgRouterCallback>(pending_, queryId, browser, callback);

@@ -18,7 +18,11 @@ std::optional<ParsedRequest> ParseRequest(std::string_view request) {
   }
   if (rest.empty()) rest = "null";
   auto arg = lm::json::Parse(rest);
-  if (!arg) return std::nullopt;
+  if (!arg) {
+    if (lm::json::NestingDepth(rest) <= lm::json::kMaxNesting) return std::nullopt;
+    out.tooDeep = true;
+    return out;
+  }
   out.argument = std::move(*arg);
   return out;
 }

@@ -1,5 +1,6 @@
 #include "lm/Json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -104,7 +105,29 @@ std::string ToText(const Value& value) {
   return out;
 }
 
+size_t NestingDepth(std::string_view text) {
+  size_t depth = 0, deepest = 0;
+  bool inString = false, escaped = false;
+  for (char c : text) {
+    if (inString) {
+      if (escaped) escaped = false;
+      else if (c == '\\') escaped = true;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
 std::optional<Value> Parse(std::string_view text) {
+  // The reader's own limit counts arrays only: deep objects would recurse
+  // until the stack runs out.
+  if (NestingDepth(text) > kMaxNesting) return std::nullopt;
   Value out;
   std::string err;
   auto end = picojson::parse(out, text.begin(), text.end(), &err);

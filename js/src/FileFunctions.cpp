@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "lm/Text.h"
 #include "sorrel/cef/Exception.h"
@@ -88,7 +89,10 @@ void FileClose::Run(const Args& args, Call& call) {
   ArgCount(args, 1);
   Ensure(args[0].is<lm::json::Object>(), -2, "");
   auto handle = HandleNumber(args[0]);
-  EnsureExecuted(handle && Table().Close(*handle), -3, "");
+  int error = 0;
+  const FileTable::Closed closed = handle ? Table().Close(*handle, &error) : FileTable::Closed::kNotOpen;
+  EnsureExecuted(closed != FileTable::Closed::kNotOpen, -3, "");
+  EnsureExecuted(closed == FileTable::Closed::kDone, -4, std::string("the file could not be closed: ") + std::strerror(error));
   ReturnUndefined(call);
 }
 
@@ -232,7 +236,8 @@ const HostDoc& FileOpen::Doc() const {
 
 const HostDoc& FileClose::Doc() const {
   static const HostDoc doc{kFiles, "(handle)", "Closes a file.", {kHandleArg}, "undefined.",
-                           {kCount, kBadHandle, {"-3", "the file is not open (also when closed twice)"}},
+                           {kCount, kBadHandle, {"-3", "the file is not open (also when closed twice)"},
+                            {"-4", "the close failed (what was written may not be in the file); the handle is closed"}},
                            "app.fileClose(f);", {__FILE__}};
   return doc;
 }

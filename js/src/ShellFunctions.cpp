@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "sorrel/cef/Exception.h"
+#include "sorrel/js/FileNames.h"
 #include "sorrel/js/Folders.h"
 #include "sorrel/js/UiRequests.h"
 
@@ -29,14 +30,36 @@ FileOpener DesktopFileOpener() {
   return opener;
 }
 
+namespace {
+
+// The file-system name of a path the page gave; a text the file-name
+// encoding cannot carry is refused rather than turned into another name.
+std::string FileNameOf(const std::string& text, int32_t code) {
+  auto name = TextToFileName(text);
+  EnsureExecuted(name.has_value(), code, "the path cannot be a file name here: " + text);
+  return *name;
+}
+
+// A path handed back to the page as text; a name that is no text in the
+// file-name encoding is refused rather than passed on as raw bytes.
+lm::json::Value TextOfFileName(const std::string& name, int32_t code) {
+  auto text = FileNameToText(name);
+  EnsureExecuted(text.has_value(), code, "the folder's name cannot be represented as text: " + FileNameForDisplay(name));
+  return lm::json::String(*text);
+}
+
+}  // namespace
+
 void Explorer::Run(const Args& args, Call& call) {
   const std::string path = TextAt0(args, "filepath");
-  if (!opener_.openDefault || opener_.openDefault(path)) {
+  const std::string name = FileNameOf(path, -1);
+  if (!opener_.openDefault || opener_.openDefault(name)) {
     ReturnUndefined(call);
     return;
   }
-  // The chooser is a window: the UI process shows it.
-  if (opener_.choose) opener_.choose(path);
+  // The chooser is a window: the UI process shows it (the request carries
+  // the text; the UI process converts it again).
+  if (opener_.choose) opener_.choose(name);
   else if (!SendUiRequest(call, "JsOpenWith", lm::json::MakeObject({{"path", lm::json::String(path)}})))
     std::fprintf(stderr, "no application is associated with %s\n", path.c_str());
   ReturnUndefined(call);
@@ -68,13 +91,13 @@ void GetFolderPath::Run(const Args& args, Call& call) {
     if (auto it = known_.find(key); it != known_.end()) known = it->second;
   }
   if (path) {
-    call.returnValue = lm::json::String(path());
+    call.returnValue = TextOfFileName(path(), -2);
     return;
   }
   Ensure(static_cast<bool>(known), -1, "key");
   auto folder = known();
   EnsureExecuted(folder.has_value(), -2, "");
-  call.returnValue = lm::json::String(*folder);
+  call.returnValue = TextOfFileName(*folder, -2);
 }
 
 void MakeSpecifyFolder::Run(const Args& args, Call& call) {
@@ -82,7 +105,7 @@ void MakeSpecifyFolder::Run(const Args& args, Call& call) {
   Ensure(args[0].is<std::string>(), -2, "");
   const std::string& path = args[0].get<std::string>();
   Ensure(!path.empty(), -3, "");
-  call.returnValue = lm::json::Bool(MakeFolderPath(path));
+  call.returnValue = lm::json::Bool(MakeFolderPath(FileNameOf(path, -4)));
 }
 
 void SetThreadExecutionState::Run(const Args& args, Call& call) {
@@ -128,7 +151,8 @@ const HostDoc& Explorer::Doc() const {
   static const HostDoc doc{
       kShell, "(filepath)", "Opens a file with its default application, or offers a chooser.",
       {{"filepath", "string", "required", "a file path"}}, "undefined.",
-      {{"0", "\"Invalid arguments : 'filepath' is not found.\" or \"… must have type string.\""}},
+      {{"0", "\"Invalid arguments : 'filepath' is not found.\" or \"… must have type string.\""},
+       {"-1", "the path has characters the file-name encoding (G_FILENAME_ENCODING, else UTF-8) cannot carry"}},
       "app.explorer(app.getFolderPath('AppDoc') + '/survey.csv');", {__FILE__, "HostNative.cpp"}};
   return doc;
 }
@@ -141,7 +165,7 @@ const HostDoc& GetFolderPath::Doc() const {
         "program's string table), \"Documents\"; case-sensitive"}},
       "The folder's path as a string.",
       {{"0", "key missing or not a string"}, {"-1", "an unknown key: \"Invalid arguments : key\""},
-       {"-2", "the folder cannot be found"}},
+       {"-2", "the folder cannot be found, or its name is no text in the file-name encoding"}},
       "const docs = app.getFolderPath('Documents');", {__FILE__, "HostNative.cpp"}};
   return doc;
 }
@@ -150,7 +174,8 @@ const HostDoc& MakeSpecifyFolder::Doc() const {
   static const HostDoc doc{kShell, "(path)", "Creates a folder and every missing folder above it.",
                            {{"path", "string", "required", "not empty"}},
                            "true when the folder exists afterwards, else false.",
-                           {{"-1", "no argument"}, {"-2", "not a string"}, {"-3", "an empty string"}},
+                           {{"-1", "no argument"}, {"-2", "not a string"}, {"-3", "an empty string"},
+                            {"-4", "the path has characters the file-name encoding cannot carry"}},
                            "app.makeSpecifyFolder(app.getFolderPath('AppDoc') + '/exports');", {__FILE__}};
   return doc;
 }

@@ -4,7 +4,9 @@
 
 #include "sorrel/cef/ArgReader.h"
 #include "sorrel/cef/BsmsgRouterCallback.h"
+#include "sorrel/cef/Exception.h"
 #include "sorrel/cef/Manager.h"
+#include "sorrel/js/FileNames.h"
 #include "sorrel/js/HostUi.h"
 
 namespace Sorrel::Js {
@@ -76,8 +78,10 @@ void OpenWithRequest::Execute(const cef::BrowserPtr&, const lm::json::Value& arg
   cef::ArgReader r(args);
   std::string path;
   r.String("path", path);
+  auto name = TextToFileName(path);
+  cef::Ensure(name.has_value(), -2, cef::MsgInvalid("path"));
   auto ui = CurrentUi();
-  ui->Post([ui, path] { ui->ChooseApplication(path); });
+  ui->Post([ui, name = *name] { ui->ChooseApplication(name); });
   reply->Success("null");
 }
 

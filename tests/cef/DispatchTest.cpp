@@ -78,6 +78,36 @@ TEST_F(Dispatch, ArgumentReachesHandlerAndMissingArgumentIsNull) {
   EXPECT_EQ(SendAndWait("jsquery:Echo    [1]").text, "[1]"); // run of spaces skipped
 }
 
+// An argument nested deeper than the reader goes is refused with a reason;
+// one level less still arrives, and an unknown name stays unhandled.
+TEST_F(Dispatch, ArgumentNestedTooDeepFailsSayingSo) {
+  Add("Echo", [](const lm::json::Value& args, auto& reply, auto&) { reply->Success(lm::json::ToText(args)); });
+  auto nested = [](size_t depth, const char* open, const char* close) {
+    std::string text;
+    for (size_t i = 0; i < depth; ++i) text += open;
+    for (size_t i = 0; i < depth; ++i) text += close;
+    return text;
+  };
+  const std::string deepest = nested(100, "[", "]");
+  EXPECT_EQ(SendAndWait("jsquery:Echo " + deepest).text, deepest);
+  const std::string refusal =
+      R"({"code1":0,"msg":"Invalid arguments : the argument is nested deeper than 100 levels"})";
+  // Objects count too: the reader's own limit left them out, so a deep
+  // object ran the stack out.
+  std::string deepObjects;
+  for (int i = 0; i < 100000; ++i) deepObjects += "{\"a\":";
+  deepObjects += "1" + std::string(100000, '}');
+  for (const std::string& arg : {nested(101, "[", "]"), nested(5000, "[", "]"), "{\"a\":" + nested(100, "[", "]") + "}",
+                                 "[\"[[[\"," + nested(101, "[", "]") + "]", deepObjects}) {
+    Answer a = SendAndWait("jsquery:Echo " + arg);
+    EXPECT_FALSE(a.success) << arg.substr(0, 20);
+    EXPECT_EQ(a.text, refusal);
+  }
+  auto cb = std::make_shared<RecordingCallback>();
+  EXPECT_FALSE(Send("jsquery:NoSuch " + nested(101, "[", "]"), cb));
+  EXPECT_FALSE(Send("jsquery:Echo [\"[[[[\"", cb)) << "brackets inside a string do not count";
+}
+
 TEST_F(Dispatch, DefaultExecuteAnswersNull) {
   factory_->Add(std::make_shared<JsQueryHandler>("Plain", "app.plain", 0));
   Answer a = SendAndWait("jsquery:Plain {}");

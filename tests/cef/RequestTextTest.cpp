@@ -53,5 +53,9 @@ TEST(RequestText, ArgumentNestingLimit) {
     int levels;
     bool handled;
   } cases[] = {{1, true}, {100, true}, {101, false}, {5000, false}};
-  for (const auto& c : cases) EXPECT_EQ(ParseRequest(nested(c.levels)).has_value(), c.handled) << c.levels;
+  for (const auto& c : cases) {
+    auto parsed = ParseRequest(nested(c.levels));
+    ASSERT_TRUE(parsed.has_value()) << c.levels;
+    EXPECT_EQ(!parsed->tooDeep, c.handled) << c.levels;  // too deep: refused with a reason, not unhandled
+  }
 }

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -95,6 +98,19 @@ TEST_F(FileFunctions, WriteAndReadFailuresReachThePage) {
   EXPECT_EQ(Run(write_, {full, "[1,2,3]"}), R"({"api":"app.fileWrite","code1":-5,"msg":"method error"})");
   EXPECT_EQ(Run(puts_, {full, "\"line\""}), R"({"api":"app.filePuts","code1":-5,"msg":"method error"})");
   EXPECT_EQ(Run(write_, {full, "[]"}), "0");  // nothing to write, nothing fails
+  // A close that fails (as close(2) can on a network file system) is the
+  // page's failure too; the handle is gone either way.
+  cookie_io_functions_t failingClose{};
+  failingClose.close = [](void*) {
+    errno = EIO;
+    return -1;
+  };
+  const std::string closing =
+      R"({"handle":)" + std::to_string(table_->Add(fopencookie(nullptr, "w", failingClose))) + R"(,"type":"FILE"})";
+  EXPECT_EQ(Run(close_, {closing}),
+            R"({"api":"app.fileClose","code1":-4,"msg":"method error : the file could not be closed: Input/output error"})");
+  EXPECT_EQ(Run(close_, {closing}), R"({"api":"app.fileClose","code1":-3,"msg":"method error"})");
+  EXPECT_EQ(Run(close_, {full}), "undefined");
   const struct {
     std::string path, mode;
   } unreadable[] = {

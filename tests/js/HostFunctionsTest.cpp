@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <unistd.h>
@@ -294,6 +295,53 @@ TEST(ShellNatives, ArgumentsAndFolders) {
   EXPECT_EQ(CallNative(make, {}).Text(), R"({"api":"app.makeSpecifyFolder","code1":-1,"msg":"Invalid arguments"})");
   EXPECT_EQ(CallNative(make, {"1"}).Text(), R"({"api":"app.makeSpecifyFolder","code1":-2,"msg":"Invalid arguments"})");
   EXPECT_EQ(CallNative(make, {"\"\""}).Text(), R"({"api":"app.makeSpecifyFolder","code1":-3,"msg":"Invalid arguments"})");
+}
+
+// Paths cross between the page's text and the file system by GLib's
+// file-name rules, as the dialogs' do: converted where the encoding has the
+// characters, refused where it has not, never passed on as raw bytes. GLib
+// reads G_FILENAME_ENCODING once, so ctest runs this again under CP932.
+TEST(ShellNatives, PathsFollowTheFileNameEncoding) {
+  const std::string base = std::filesystem::temp_directory_path() / ("lm-js-enc-" + std::to_string(::getpid()));
+  auto folders = std::make_shared<GetFolderPath>();
+  folders->AddPath("Cp932", [] { return std::string("/m/\x82\xa0"); });
+  std::vector<std::string> opened;
+  auto explorer = std::make_shared<Explorer>(FileOpener{[&](const std::string& p) {
+                                                          opened.push_back(p);
+                                                          return true;
+                                                        },
+                                                        nullptr});
+  auto make = std::make_shared<MakeSpecifyFolder>();
+  const std::string hiragana = "\xe3\x81\x82", cp932 = "\x82\xa0";  // あ
+  const struct {
+    const char* encoding;
+    std::string folder, opened, made, refusedText;
+  } cases[] = {
+      {nullptr, R"({"api":"app.getFolderPath","code1":-2,"msg":"method error : the folder's name cannot be represented as text: /m/)"
+       "\xef\xbf\xbd\xef\xbf\xbd\"}",
+       "/m/" + hiragana + ".csv", base + "/" + hiragana, ""},
+      {"CP932", "\"/m/" + hiragana + "\"", "/m/" + cp932 + ".csv", base + "/" + cp932, "/m/caf\xc3\xa9"},
+  };
+  const char* encoding = std::getenv("G_FILENAME_ENCODING");
+  for (const auto& c : cases) {
+    if ((c.encoding == nullptr) != (encoding == nullptr || !*encoding)) continue;
+    SCOPED_TRACE(c.encoding ? c.encoding : "UTF-8");
+    opened.clear();
+    EXPECT_EQ(CallNative(folders, {"\"Cp932\""}).Text(), c.folder);
+    EXPECT_EQ(CallNative(explorer, {"\"/m/" + hiragana + ".csv\""}).Text(), "undefined");
+    EXPECT_EQ(opened, std::vector<std::string>{c.opened});
+    EXPECT_EQ(CallNative(make, {"\"" + base + "/" + hiragana + "\""}).Text(), "true");
+    EXPECT_TRUE(std::filesystem::is_directory(c.made));
+    if (!c.refusedText.empty()) {  // é has no place in CP932
+      EXPECT_EQ(CallNative(explorer, {"\"" + c.refusedText + "\""}).Text(),
+                R"({"api":"app.explorer","code1":-1,"msg":"method error : the path cannot be a file name here: )" +
+                    c.refusedText + "\"}");
+      EXPECT_EQ(CallNative(make, {"\"" + base + "/" + c.refusedText.substr(3) + "\""}).Text(),
+                R"({"api":"app.makeSpecifyFolder","code1":-4,"msg":"method error : the path cannot be a file name here: )" +
+                    base + "/" + c.refusedText.substr(3) + "\"}");
+    }
+    std::filesystem::remove_all(base);
+  }
 }
 
 // The registered "AppDoc" and the sibling's settings follow the string

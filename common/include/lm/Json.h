@@ -23,6 +23,11 @@ std::string ToText(const Value& value);
 
 // Parses a whole text; nullopt on any syntax error or trailing garbage.
 std::optional<Value> Parse(std::string_view text);
+// How deep arrays and objects may nest in text Parse reads; deeper text is
+// refused before the reader recurses into it.
+inline constexpr size_t kMaxNesting = 100;
+// The deepest nesting of arrays and objects in JSON text, strings skipped.
+size_t NestingDepth(std::string_view text);
 
 // Builds an object value from members: MakeObject({{"code1", Value(1.0)}}).
 Value MakeObject(std::initializer_list<std::pair<std::string, Value>> members);

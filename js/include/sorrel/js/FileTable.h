@@ -24,9 +24,14 @@ class FileTable {
   uint32_t Add(std::FILE* file);
   // The stream under a handle, or null.
   Stream Find(uint32_t handle) const;
-  // Removes the entry; the stream closes once no call uses it. False when
-  // the handle is not open.
-  bool Close(uint32_t handle);
+  enum class Closed {
+    kDone,        // closed (or closes when the last call using it ends)
+    kNotOpen,     // no such handle
+    kFailed,      // the close failed: what was written may not have reached the file
+  };
+  // Removes the entry; the stream closes once no call uses it, here when
+  // none does, so its error is this call's.
+  Closed Close(uint32_t handle, int* error = nullptr);
   void CloseAll();
   size_t OpenCount() const;
 
