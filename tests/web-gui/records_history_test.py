@@ -80,6 +80,7 @@ def open_history_record(page, kind, index=0):
 
 def past_survey_as_measured(page, measured):
     open_history_record(page, "site-survey")
+    check(page.find("#history-demo").is_displayed(), "History marks the demo site's own store", page)
     rows = "#history-viewer tr[data-test=history-survey-row]"
     kept = {r["serial"]: r for r in survey_rows(page, rows, "r.cells[4].textContent")}
     check(set(kept) == set(measured), "the same units: %s" % sorted(set(kept) ^ set(measured)), page)
