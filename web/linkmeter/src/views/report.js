@@ -64,8 +64,8 @@ async function savePdf(survey, report, pages, comparison, bound) {
 // next site's. A survey the records did not keep has its own, in memory.
 // Typing keeps them (a redraw keeps the text); leaving a field stores them.
 const FIELD_KEYS = ['technician', 'customer', 'notes'];
+const loose = new Map(); // kept while the page runs (a language switch rebuilds the views)
 function visitFields(ctx) {
-  const loose = new Map();
   return (survey) => {
     const rec = ctx.recorder;
     const visit = rec && survey ? rec.visitFor(survey) : null;
