@@ -79,4 +79,4 @@ const extra = median(recorded) - median(plain);
 console.log(`site survey of ${units} units x ${PROBES} probes (${units * PROBES} probes), median of ${RUNS}:`);
 console.log(`  without the recorder ${median(plain).toFixed(0)} ms, with it ${median(recorded).toFixed(0)} ms`);
 console.log(`  recording adds ${extra.toFixed(0)} ms (${(extra / (units * PROBES)).toFixed(3)} ms per probe)`);
-console.log(`  records calls ${last.records} (the visit, the survey's start, one per unit, its end); most writes waiting ${last.pending}`);
+console.log(`  records calls ${last.records} (the visit, the registration the survey names, the survey's start, one per unit, its end); most writes waiting ${last.pending}`);
