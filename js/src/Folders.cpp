@@ -60,6 +60,18 @@ void SetFolderTexts(FolderTexts texts) {
   s.appDocuments.clear();
 }
 
+FolderTexts FolderTextsFrom(const std::map<uint32_t, std::string>& table) {
+  constexpr uint32_t kLocaleName = 1001, kCompanyFolder = 1003, kProductFolder = 1004;
+  FolderTexts texts;
+  auto take = [&](uint32_t id, std::string& into) {
+    if (auto it = table.find(id); it != table.end()) into = it->second;
+  };
+  take(kCompanyFolder, texts.companyFolder);
+  take(kProductFolder, texts.productFolder);
+  take(kLocaleName, texts.localeName);
+  return texts;
+}
+
 FolderTexts CurrentFolderTexts() {
   auto& s = State();
   std::lock_guard lock(s.mutex);

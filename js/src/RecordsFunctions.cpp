@@ -69,7 +69,8 @@ Value Status(rec::RecordStore& s, const ArgReader&) {
   const rec::OpenReport& r = s.report();
   return MakeObject({{"state", lm::json::String(StateName(r.state))}, {"path", lm::json::String(r.path.string())},
                      {"asidePath", r.asidePath.empty() ? Value() : lm::json::String(r.asidePath.string())},
-                     {"message", lm::json::String(r.message)}});
+                     {"message", lm::json::String(r.message)}, {"demo", lm::json::Bool(r.demo)},
+                     {"closedVisits", lm::json::Number(r.closedVisits)}});
 }
 
 Value ListSites(rec::RecordStore& s, const ArgReader&) { return List(Take(s.ListSites()), rj::SiteJson); }
@@ -89,7 +90,7 @@ Value EndVisit(rec::RecordStore& s, const ArgReader& r) {
 }
 
 Value UpdateVisit(rec::RecordStore& s, const ArgReader& r) {
-  Take(s.UpdateVisit(rj::Int64(r, "visitId"), rj::ReadVisitInfo(r, 0)));
+  Take(s.UpdateVisit(rj::Int64(r, "visitId"), rj::ReadVisitInfo(r, 0), rj::ReadReplaces(r)));
   return Ok();
 }
 

@@ -136,6 +136,9 @@ rec::SurveyInfo ReadSurveyInfo(const ArgReader& r, rec::Millis now) {
   r.Array("routes");
   out.routesJson = JsonText(r, "routes", Need::Required);
   out.thresholdsJson = JsonText(r, "thresholds", Need::Optional);
+  // The registration snapshot (its row id) the survey is measured with.
+  const Value* registration = r.Find("registrationId", Need::Optional);
+  if (registration && !registration->is<picojson::null>()) out.registrationId = Int64(r, "registrationId");
   return out;
 }
 
@@ -210,11 +213,41 @@ Value SiteJson(const rec::SiteRow& s) {
                      {"lastVisitAt", Opt(s.lastVisitAt)}});
 }
 
+namespace {
+
+Value VersionJson(const rec::VisitVersion& v) {
+  Array replaces;
+  for (const auto& id : v.replaces) replaces.push_back(lm::json::String(id));
+  return MakeObject({{"versionId", lm::json::String(v.contentId)}, {"replaces", Value(std::move(replaces))},
+                     {"madeAt", Number(v.madeAt)}, {"technician", lm::json::String(v.technician)},
+                     {"customer", lm::json::String(v.customer)}, {"notes", lm::json::String(v.notes)}});
+}
+
+}  // namespace
+
 Value VisitJson(const rec::VisitRow& v) {
+  Array competing;
+  for (const auto& c : v.competing) competing.push_back(VersionJson(c));
   return MakeObject({{"id", Number(v.id)}, {"contentId", lm::json::String(v.contentId)},
                      {"siteSerial", Number(v.siteSerial)}, {"startedAt", Number(v.info.startedAt)},
                      {"endedAt", Opt(v.endedAt)}, {"technician", lm::json::String(v.info.technician)},
-                     {"customer", lm::json::String(v.info.customer)}, {"notes", lm::json::String(v.info.notes)}});
+                     {"customer", lm::json::String(v.info.customer)}, {"notes", lm::json::String(v.info.notes)},
+                     {"endedWithoutClosing", lm::json::Bool(v.endedWithoutClosing)},
+                     {"versionId", lm::json::String(v.versionId)}, {"competing", Value(std::move(competing))},
+                     {"sentBy", v.sentBy ? lm::json::String(*v.sentBy) : Value()},
+                     {"synced", lm::json::Bool(v.synced)}});
+}
+
+std::vector<std::string> ReadReplaces(const ArgReader& r) {
+  std::vector<std::string> out;
+  const Array* items = r.Array("replaces", Need::Optional);
+  if (!items) return out;
+  for (size_t i = 0; i < items->size(); ++i) {
+    const Value& id = (*items)[i];
+    if (!id.is<std::string>() || id.get<std::string>().size() != 64) Invalid("replaces[" + std::to_string(i) + "]");
+    out.push_back(id.get<std::string>());
+  }
+  return out;
 }
 
 namespace {
@@ -271,7 +304,12 @@ Value SurveyJson(const rec::StoredSurvey& s) {
                      {"visitId", Number(s.visitId)}, {"kind", lm::json::String(kind)},
                      {"startedAt", Number(s.info.startedAt)}, {"endedAt", Opt(s.endedAt)},
                      {"probesPerRoute", Number(s.info.probesPerRoute)}, {"routes", Parsed(s.info.routesJson)},
-                     {"thresholds", Parsed(s.info.thresholdsJson)}, {"probes", Value(std::move(probes))},
+                     {"thresholds", Parsed(s.info.thresholdsJson)},
+                     {"registrationId", Opt(s.info.registrationId)},
+                     {"registrationContentId", s.info.registrationContentId.empty()
+                                                   ? Value()
+                                                   : lm::json::String(s.info.registrationContentId)},
+                     {"probes", Value(std::move(probes))},
                      {"hops", Value(std::move(hops))}});
 }
 
@@ -296,7 +334,7 @@ Value TrendJson(const rec::TrendPoint& p) {
 
 Value CountsJson(const rec::ImportCounts& c) {
   return MakeObject({{"sites", Number(c.sites)}, {"visits", Number(c.visits)}, {"records", Number(c.records)},
-                     {"skipped", Number(c.skipped)}});
+                     {"updated", Number(c.updated)}, {"skipped", Number(c.skipped)}});
 }
 
 }  // namespace Sorrel::Js::records_json

@@ -11,6 +11,8 @@ namespace w = records_work;
 using lm::records::RawKind;
 
 constexpr const char* kGroup = "Site records";
+const HostFailureDoc kTargetIsAStore{
+    "-22", "the path is a file of an open store (the store itself, its -wal or -shm, a link to it)"};
 const HostFailureDoc kArgBad{"-1, -2", "a required member missing (-1), or a member of the wrong type or range (-2)"};
 const HostFailureDoc kStoreBad{
     "-20 … -22, -25, -26",
@@ -48,7 +50,8 @@ void AddVisitFunctions(const std::function<void(const char*, RecordsQuery::Work,
   add("status", w::Status,
       Doc("How the store was found when it opened: opened, created, migrated, or a damaged or newer file set aside, "
           "with the message for the user.",
-          {}, "{state, path, asidePath, message}; asidePath is null unless a file was set aside.",
+          {}, "{state, path, asidePath, message, demo, closedVisits}; asidePath is null unless a file was set aside; "
+          "demo is true for the demo store; closedVisits counts visits of programs gone closed at this open.",
           "linkmeter.records.status({}, s => { if (s.message) show(s.message); });",
           {{"-25, -26", "the store could not be opened"}}));
   add("listSites", w::ListSites,
@@ -56,8 +59,12 @@ void AddVisitFunctions(const std::function<void(const char*, RecordsQuery::Work,
           "linkmeter.records.listSites({}, sites => showSites(sites));", {kStoreBad}));
   add("listVisits", w::ListVisits,
       Doc("The visits of one site.", {kSerial},
-          "[{id, contentId, siteSerial, startedAt, endedAt, technician, customer, notes}]; endedAt is null while a "
-          "visit is open; an unknown serial answers [].",
+          "[{id, contentId, siteSerial, startedAt, endedAt, technician, customer, notes, versionId, competing, "
+          "sentBy, synced}]; endedAt is null while a visit is open; technician, customer and notes are the current "
+          "version's (versionId); competing lists every current version [{versionId, replaces, madeAt, technician, "
+          "customer, notes}] when two edits replaced the same one, else []; sentBy is who sent the visit to the team "
+          "server (null before); synced is true when the last sync left it whole on both sides and it has not "
+          "changed since; an unknown serial answers [].",
           "linkmeter.records.listVisits({serial: 1200345}, visits => list(visits));"));
   add("beginVisit", w::BeginVisit,
       Doc("Starts a visit to a site, adding the site when it is new.",
@@ -71,9 +78,12 @@ void AddVisitFunctions(const std::function<void(const char*, RecordsQuery::Work,
       Doc("Ends a visit.", {kVisitId, {"endedAt", "integer", "optional", "now when absent"}}, "true.",
           "linkmeter.records.endVisit({visitId});"));
   add("updateVisit", w::UpdateVisit,
-      Doc("Changes a visit's technician, customer and notes.",
+      Doc("Changes a visit's technician, customer and notes: a new version replacing the current one (or, with "
+          "replaces, the competing versions the technician chose between); fields equal to the current version "
+          "add nothing.",
           {kVisitId, {"technician", "string", "optional", ""}, {"customer", "string", "optional", ""},
-           {"notes", "string", "optional", ""}},
+           {"notes", "string", "optional", ""},
+           {"replaces", "array", "optional", "the versionIds this edit replaces; absent: every current version"}},
           "true.", "linkmeter.records.updateVisit({visitId, notes: 'gate code 4711'});"));
 }
 
@@ -97,7 +107,8 @@ void AddRecordingFunctions(const std::function<void(const char*, RecordsQuery::W
       {"startedAt", "integer", "optional", "now when absent"},
       {"probesPerRoute", "integer", "required", ""},
       {"routes", "array", "required", "the routes probed, each a list of unit serials"},
-      {"thresholds", "any", "optional", "the level and battery thresholds in use"}};
+      {"thresholds", "any", "optional", "the level and battery thresholds in use"},
+      {"registrationId", "integer", "optional", "the registration (its id from recordRegistration) measured with"}};
   surveyArgs.insert(surveyArgs.end(), kProbeArgs.begin(), kProbeArgs.end());
   add("recordSurvey", w::RecordSurvey,
       Doc("Starts keeping a route or site survey, with the probes done so far; with endedAt it is finished too.",
@@ -138,7 +149,8 @@ void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Wor
             "registration, download, event-log, settings-readback, route-survey, site-survey or channel-scan"},
            {"id", "integer", "required", "the record's id from readVisit"}},
           "A raw record {id, contentId, visitId, kind, takenAt, unit, source, header, raw, decoded}; a survey {…, "
-          "probes, hops}; a scan {…, rounds}.",
+          "registrationId, registrationContentId, probes, hops} (the registration it was measured with; its id is "
+          "null when this store lacks it); a scan {…, rounds}.",
           "linkmeter.records.readRecord({kind: 'site-survey', id}, s => showSurvey(s));"));
   add("unitTrend", w::UnitTrend,
       Doc("One unit's hop statistics in every survey of a site, oldest first.",
@@ -147,16 +159,64 @@ void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Wor
           "linkmeter.records.unitTrend({serial, unit}, points => chart(points));"));
   add("exportSite", w::ExportSite,
       Doc("Writes a site with all its visits to one file; a file of that name is replaced only by a whole export.",
-          {kSerial, kPath}, "true.", "linkmeter.records.exportSite({serial, path: '/media/usb/north.lmrec'});"));
+          {kSerial, kPath}, "true.", "linkmeter.records.exportSite({serial, path: '/media/usb/north.lmrec'});",
+          {kArgBad, kStoreBad, kTargetIsAStore}));
   add("exportVisit", w::ExportVisit,
       Doc("Writes one visit with its site to one file.", {kVisitId, kPath}, "true.",
-          "linkmeter.records.exportVisit({visitId, path});"));
+          "linkmeter.records.exportVisit({visitId, path});",
+          {kArgBad, kStoreBad, kTargetIsAStore}));
   add("import", w::Import,
-      Doc("Merges an export into the store; what the store has already is skipped.", {kPath},
-          "{sites, visits, records, skipped}: how many were new, and how many already kept.",
+      Doc("Checks an export (content ids, schema, types, sizes, within a time limit) and merges it into the store; "
+          "what the store has already is skipped, what the file completes is added.",
+          {kPath},
+          "{sites, visits, records, updated, skipped}: how many were new, how many already kept were completed (an "
+          "end time, more probes), and how many were already kept unchanged.",
           "linkmeter.records.import({path}, n => say(n.records + ' new'));",
           {kArgBad, kStoreBad, {"-23", "the file was written by a newer version"},
            {"-24", "the file is damaged or not a site-records file"}}));
+}
+
+void AddTeamFunctions(const std::function<void(const char*, RecordsQuery::Work, HostDoc)>& add) {
+  const HostArgDoc server{"server", "string", "required",
+                          "the team server: a service name from pg_service.conf or a postgresql:// URI, without a "
+                          "password (kept in ~/.pgpass)"};
+  const HostFailureDoc teamBad{"-27 … -29",
+                               "-27 the team server could not be reached or the link dropped, -28 the server refused "
+                               "(privileges, no team records, a newer schema), -29 the server sent a record whose "
+                               "content id does not match (nothing of that visit was kept)"};
+  add("sync", w::Sync,
+      Doc("Makes the store and the team server hold the same records: sends the visits and records the server "
+          "lacks and fetches those the store lacks, one visit per transaction on each side; an interrupted sync "
+          "goes on from there next time. Nothing else changes on either side.",
+          {server, {"serial", "integer", "optional", "only this site's visits; every site when absent"}},
+          "{visits, pushedVisits, pulledVisits, pushedRows, pulledRows, user}: the visits in scope, those "
+          "something was sent or fetched for, the rows moved, and the server user this computer sends as.",
+          "linkmeter.records.sync({server: 'office'}, n => say(n.pulledVisits + ' visits fetched'));",
+          {kArgBad, kStoreBad, {"-20", "a sync is already running"}, teamBad}));
+  add("syncProgress", w::SyncProgress,
+      Doc("How far the running sync is.", {}, "{running, done, total}: batches done of those to move.",
+          "linkmeter.records.syncProgress({}, p => bar(p.done, p.total));", {kStoreBad}));
+  add("serverInit", w::ServerInit,
+      Doc("Sets up the team records on a server (its schema and roles), run by the database's owner; a server "
+          "that has them already is left as it is.",
+          {server}, "{created, version}: whether the schema was applied now, and its version.",
+          "linkmeter.records.serverInit({server: 'office'});", {kArgBad, kStoreBad, teamBad}));
+}
+
+void AddAlarmFunctions(const std::function<void(const char*, RecordsQuery::Work, HostDoc)>& add) {
+  add("alarmTimeline", w::AlarmTimeline,
+      Doc("What the unattended monitor's alarm rules kept for a site: raises, resolves, flapping, stable and "
+          "acknowledgements, oldest first (docs/alarms.md).",
+          {kSerial, {"from", "integer", "optional", "milliseconds since 1970 UTC; thirty days before `to` when absent"},
+           {"to", "integer", "optional", "milliseconds since 1970 UTC; now when absent"}},
+          "[{id, key, kind, at, raisedId, summary, detail}]: key is SITE/rule/subject; raisedId names the raise an "
+          "event belongs to (null for a raise); detail holds the evidence rounds and the units a silent repeater "
+          "cut off.",
+          "linkmeter.records.alarmTimeline({serial}, events => drawTimeline(events));"));
+  add("alarmsFiring", w::AlarmsFiring,
+      Doc("The site's alarms not yet resolved, newest first.", {kSerial},
+          "[{id, key, startedAt, summary, ackedAt}]; ackedAt is null until someone acknowledged it.",
+          "linkmeter.records.alarmsFiring({serial}, alarms => badge(alarms.length));"));
 }
 
 }  // namespace
@@ -169,6 +229,8 @@ void RegisterRecordsFunctions(cef::Manager& manager, std::shared_ptr<RecordsAcce
   AddVisitFunctions(add);
   AddRecordingFunctions(add);
   AddReadingFunctions(add);
+  AddTeamFunctions(add);
+  AddAlarmFunctions(add);
 }
 
 }  // namespace Sorrel::Js

@@ -28,5 +28,11 @@ lm::json::Value UnitTrend(Store& s, const Arg& r);
 lm::json::Value ExportSite(Store& s, const Arg& r);
 lm::json::Value ExportVisit(Store& s, const Arg& r);
 lm::json::Value Import(Store& s, const Arg& r);
+lm::json::Value Sync(Store& s, const Arg& r);
+lm::json::Value SyncProgress(Store& s, const Arg& r);
+lm::json::Value ServerInit(Store& s, const Arg& r);
+// AlarmRecords.cpp
+lm::json::Value AlarmTimeline(Store& s, const Arg& r);
+lm::json::Value AlarmsFiring(Store& s, const Arg& r);
 
 }  // namespace Sorrel::Js::records_work

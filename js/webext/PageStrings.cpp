@@ -3,14 +3,6 @@
 #include "sorrel/js/Folders.h"
 
 namespace Sorrel::Js::webext {
-namespace {
-
-// Ids of the program's string table.
-constexpr uint32_t kLocaleName = 1001;
-constexpr uint32_t kCompanyFolder = 1003;
-constexpr uint32_t kProductFolder = 1004;
-
-}  // namespace
 
 std::map<uint32_t, std::string> StringTableFrom(GVariant* init) {
   std::map<uint32_t, std::string> table;
@@ -26,16 +18,6 @@ std::map<uint32_t, std::string> StringTableFrom(GVariant* init) {
   return table;
 }
 
-void ApplyProgramStrings(GVariant* init) {
-  const auto table = StringTableFrom(init);
-  FolderTexts texts;
-  auto take = [&](uint32_t id, std::string& into) {
-    if (auto it = table.find(id); it != table.end()) into = it->second;
-  };
-  take(kCompanyFolder, texts.companyFolder);
-  take(kProductFolder, texts.productFolder);
-  take(kLocaleName, texts.localeName);
-  SetFolderTexts(std::move(texts));
-}
+void ApplyProgramStrings(GVariant* init) { SetFolderTexts(FolderTextsFrom(StringTableFrom(init))); }
 
 }  // namespace Sorrel::Js::webext

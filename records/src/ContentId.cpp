@@ -68,7 +68,10 @@ std::string RawContentId(const std::string& visitId, const RawRecord& r) {
 std::string SurveyContentId(const std::string& visitId, const SurveyInfo& s) {
   ContentHasher h("survey");
   h.Add(visitId).Add(SurveyKindName(s.kind)).Add(s.startedAt).Add(int64_t{s.probesPerRoute});
-  return h.Add(s.routesJson).Add(s.thresholdsJson).Finish();
+  h.Add(s.routesJson).Add(s.thresholdsJson);
+  // Appended only when there is one, so ids of surveys without it stay as they were.
+  if (!s.registrationContentId.empty()) h.Add(s.registrationContentId);
+  return h.Finish();
 }
 
 std::string ScanContentId(const std::string& visitId, const ScanInfo& s) {
@@ -83,6 +86,13 @@ std::string SettingsWriteContentId(const std::string& visitId, const SettingsWri
     if (c.oldJson) h.Add(*c.oldJson); else h.Add(std::optional<int64_t>());
   }
   return h.Finish();
+}
+
+std::string VisitVersionContentId(const std::string& visitId, const VisitVersion& v) {
+  ContentHasher h("visit-version");
+  h.Add(visitId).Add(int64_t(v.replaces.size()));
+  for (const auto& r : v.replaces) h.Add(r);
+  return h.Add(v.madeAt).Add(v.technician).Add(v.customer).Add(v.notes).Finish();
 }
 
 const char* RawKindName(RawKind kind) {

@@ -1,6 +1,8 @@
 #include "lm/records/Database.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <utility>
 
@@ -8,9 +10,34 @@
 
 namespace lm::records {
 
+namespace {
+
+// SQLite gives a new file (and its -wal and -shm, which copy the file's
+// permissions) the umask's mode; the records are the customer's, so the
+// file is made first, readable by its owner only.
+void CreatePrivateFile(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);
+}
+
+// Defensive mode (no writes to the schema table, no journal_mode games) and
+// no trust in functions or virtual tables a schema names; a failure here
+// means an SQLite older than this program supports.
+void Harden(sqlite3* db) {
+  int on = -1;
+  ThrowIfFailed(db, sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &on), "setting defensive mode");
+  ThrowIfFailed(db, sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &on), "turning trusted_schema off");
+  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, Database::kMaxValueBytes);
+}
+
+}  // namespace
+
 Database::Database(const std::filesystem::path& path, Mode mode) {
   // URIs let an import be attached read-only (file:...?mode=ro).
-  const int access = mode == Mode::kStore ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+  const int access = mode == Mode::kReadOnly ? SQLITE_OPEN_READONLY
+                     : mode == Mode::kStore  ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                             : SQLITE_OPEN_READWRITE;
+  if (mode == Mode::kStore && path.string().rfind("file:", 0) != 0 && path != ":memory:") CreatePrivateFile(path);
   const int flags = access | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
   const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -23,6 +50,7 @@ Database::Database(const std::filesystem::path& path, Mode mode) {
   sqlite3_busy_timeout(db_, static_cast<int>(kBusyTimeout.count()));
   // Both read the header, so a file that is no database fails here.
   try {
+    Harden(db_);
     Exec(mode == Mode::kStore ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;"
                               : "PRAGMA schema_version;");
   } catch (...) {

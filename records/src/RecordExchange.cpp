@@ -6,6 +6,9 @@
 #include <system_error>
 
 #include "lm/records/Database.h"
+#include "lm/records/ExportTarget.h"
+#include "lm/records/ImportChecker.h"
+#include "lm/records/QueryDeadline.h"
 #include "lm/records/Schema.h"
 #include "lm/records/SqlError.h"
 #include "lm/records/StoreResult.h"
@@ -35,7 +38,9 @@ constexpr ChildTable kChildTables[] = {
 // The columns of each visit table after content_id and visit_id.
 constexpr const char* kRawColumns = "taken_at, unit, source, header, raw, decoded_json";
 const char* VisitTableColumns(const std::string& table) {
-  if (table == "surveys") return "kind, started_at, ended_at, probes_per_route, routes_json, thresholds_json";
+  if (table == "surveys") {
+    return "kind, started_at, ended_at, probes_per_route, routes_json, thresholds_json, registration_content_id";
+  }
   if (table == "channel_scans") return "started_at, ended_at, unit, settings_json";
   if (table == "settings_writes") return "written_at, unit, succeeded, message";
   return kRawColumns;
@@ -73,29 +78,6 @@ class Attachment {
   const char* name_;
 };
 
-// Checks an import file and answers the file to attach: the file itself, or a
-// migrated temporary copy when an older version wrote it.
-fs::path CheckedImportFile(const fs::path& path, fs::path& tempCopy) {
-  int version = 0;
-  try {
-    Database src(path, Database::Mode::kReadOnly);
-    version = src.UserVersion();
-    if (version > CurrentSchemaVersion()) {
-      throw StoreFailure{{StoreErrorCode::kNewerFile, path.filename().string() +
-                                                          " was written by a newer version of Linkmeter"}};
-    }
-    if (version < 1 || src.QueryText("PRAGMA quick_check") != "ok") throw SqlError(11, "not a site-records file");
-  } catch (const SqlError&) {
-    throw StoreFailure{{StoreErrorCode::kDamagedFile, path.filename().string() + " is not a readable site-records file"}};
-  }
-  if (version == CurrentSchemaVersion()) return path;
-  tempCopy = fs::temp_directory_path() / ("lm-import-" + std::to_string(::getpid()) + ".sqlite");
-  fs::copy_file(path, tempCopy, fs::copy_options::overwrite_existing);
-  Database copy(tempCopy);
-  Migrate(copy);
-  return tempCopy;
-}
-
 }  // namespace
 
 std::string ReadOnlyUri(const fs::path& path) {
@@ -117,6 +99,7 @@ void RecordExchange::ExportSite(int64_t siteSerial, const fs::path& path) { Expo
 void RecordExchange::ExportVisit(RowId visit, const fs::path& path) { Export(Scope::kVisit, visit, path); }
 
 void RecordExchange::Export(Scope scope, int64_t key, const fs::path& path) {
+  RefuseStoreAsTarget(path);
   const fs::path part = fs::path(path) += ".part";
   std::error_code ignored;
   fs::remove(part, ignored);
@@ -130,6 +113,7 @@ void RecordExchange::Export(Scope scope, int64_t key, const fs::path& path) {
       Attachment attached(db_, part.string(), "ex");
       Transaction tx(db_);
       CopyRows(scope, key);
+      db_.Exec("UPDATE ex.visits SET open_by = NULL");  // which program here has it open means nothing there
       tx.Commit();
     }
     fs::rename(part, path);
@@ -164,34 +148,61 @@ void RecordExchange::CopyRows(Scope scope, int64_t key) {
   }
 }
 
-ImportCounts RecordExchange::Import(const fs::path& path) {
-  fs::path tempCopy;
-  const fs::path file = CheckedImportFile(path, tempCopy);
-  struct TempRemover {
-    fs::path& p;
-    ~TempRemover() {
-      std::error_code ignored;
-      if (!p.empty()) fs::remove(p, ignored);
-    }
-  } remover{tempCopy};
-  Attachment attached(db_, ReadOnlyUri(file), "src");
+ImportCounts RecordExchange::Merge(const CheckedImport& file) {
+  Attachment attached(db_, ReadOnlyUri(file.copy()), "src");
+  // The file is checked; this bounds the merge all the same.
+  QueryDeadline limit(db_, std::chrono::steady_clock::now() + kMergeTimeLimit);
   Transaction tx(db_);
-  const ImportCounts counts = Merge();
+  ImportCounts counts;
+  // What the file completes is counted before it is added.
+  const int grown = CountGrown();
+  MergeSites(counts);
+  MergeRecords(counts);
+  MergeChildren();
+  MergeEndTimes();
+  counts.updated = grown;
+  counts.skipped -= grown;
   tx.Commit();
   return counts;
 }
 
-ImportCounts RecordExchange::Merge() {
-  ImportCounts counts;
+// Visits, surveys and scans the store has that the file carries further: an
+// end time (or a real one for a visit closed at a later open), probes,
+// hop statistics over more probes, scan rounds.
+int RecordExchange::CountGrown() {
+  return static_cast<int>(db_.QueryInt(R"sql(
+SELECT (SELECT count(*) FROM src.visits s JOIN main.visits m ON m.content_id = s.content_id
+        WHERE s.ended_at IS NOT NULL AND s.ended_without_closing = 0
+          AND (m.ended_at IS NULL OR m.ended_without_closing = 1))
+     + (SELECT count(*) FROM src.surveys s JOIN main.surveys m ON m.content_id = s.content_id
+        WHERE (m.ended_at IS NULL AND s.ended_at IS NOT NULL)
+           OR EXISTS (SELECT 1 FROM src.probes p WHERE p.survey_id = s.id AND NOT EXISTS
+                      (SELECT 1 FROM main.probes q WHERE q.survey_id = m.id AND q.route = p.route AND q.seq = p.seq))
+           OR EXISTS (SELECT 1 FROM src.hop_stats h WHERE h.survey_id = s.id AND NOT EXISTS
+                      (SELECT 1 FROM main.hop_stats g WHERE g.survey_id = m.id AND g.route = h.route
+                       AND g.hop = h.hop AND g.sent >= h.sent)))
+     + (SELECT count(*) FROM src.channel_scans s JOIN main.channel_scans m ON m.content_id = s.content_id
+        WHERE (m.ended_at IS NULL AND s.ended_at IS NOT NULL)
+           OR EXISTS (SELECT 1 FROM src.scan_rounds r WHERE r.scan_id = s.id AND NOT EXISTS
+                      (SELECT 1 FROM main.scan_rounds q WHERE q.scan_id = m.id AND q.round = r.round)))
+)sql"));
+}
+
+void RecordExchange::MergeSites(ImportCounts& counts) {
+  // Content ids are checked, so a site's id is its serial's and a visit's is
+  // its site serial's and start time's: joining by id joins by those.
   db_.Exec("INSERT INTO main.sites(content_id, serial, name, model) "
            "SELECT content_id, serial, name, model FROM src.sites WHERE true ON CONFLICT DO NOTHING");
   counts.sites = db_.Changes();
-  db_.Exec("INSERT INTO main.visits(content_id, site_id, started_at, ended_at, technician, customer, notes) "
-           "SELECT v.content_id, ms.id, v.started_at, v.ended_at, v.technician, v.customer, v.notes "
-           "FROM src.visits v JOIN src.sites s ON s.id = v.site_id JOIN main.sites ms ON ms.serial = s.serial "
-           "WHERE true ON CONFLICT DO NOTHING");
+  db_.Exec("INSERT INTO main.visits(content_id, site_id, started_at, ended_at, technician, customer, notes, "
+           "ended_without_closing) SELECT v.content_id, ms.id, v.started_at, v.ended_at, v.technician, v.customer, "
+           "v.notes, v.ended_without_closing FROM src.visits v JOIN src.sites s ON s.id = v.site_id "
+           "JOIN main.sites ms ON ms.serial = s.serial WHERE true ON CONFLICT DO NOTHING");
   counts.visits = db_.Changes();
   counts.skipped += static_cast<int>(db_.QueryInt("SELECT count(*) FROM src.visits")) - counts.visits;
+}
+
+void RecordExchange::MergeRecords(ImportCounts& counts) {
   for (const char* table : kVisitTables) {
     const std::string t = table;
     const std::string cols = VisitTableColumns(t);
@@ -203,20 +214,39 @@ ImportCounts RecordExchange::Merge() {
     counts.records += added;
     counts.skipped += static_cast<int>(db_.QueryInt("SELECT count(*) FROM src." + t)) - added;
   }
+}
+
+void RecordExchange::MergeChildren() {
   for (const auto& c : kChildTables) {
     const std::string parent = c.parent;
-    db_.Exec(std::string("INSERT INTO main.") + c.table + "(" + c.key + ", " + c.columns + ") SELECT mp.id, " +
-             Prefixed(c.columns, "r") + " FROM src." + c.table + " r JOIN src." + parent + " p ON p.id = r." +
-             c.key + " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE true ON CONFLICT DO NOTHING");
+    const std::string table = c.table;
+    // Hop statistics over more probes replace those over fewer; every other
+    // child is kept once.
+    const std::string onConflict =
+        table == "hop_stats" ? " ON CONFLICT DO UPDATE SET from_unit = excluded.from_unit, unit = excluded.unit, "
+                               "sent = excluded.sent, answered = excluded.answered, level_min = excluded.level_min, "
+                               "level_avg = excluded.level_avg, level_max = excluded.level_max, "
+                               "battery = excluded.battery WHERE excluded.sent > hop_stats.sent"
+                             : " ON CONFLICT DO NOTHING";
+    db_.Exec("INSERT INTO main." + table + "(" + c.key + ", " + c.columns + ") SELECT mp.id, " +
+             Prefixed(c.columns, "r") + " FROM src." + table + " r JOIN src." + parent + " p ON p.id = r." + c.key +
+             " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE true" + onConflict);
   }
-  // A visit, survey or scan that was still open here and ended in the file.
-  for (const char* t : {"visits", "surveys", "channel_scans"}) {
+}
+
+void RecordExchange::MergeEndTimes() {
+  // A survey or scan that was still open here and ended in the file.
+  for (const char* t : {"surveys", "channel_scans"}) {
     const std::string table = t;
     db_.Exec("UPDATE main." + table + " SET ended_at = (SELECT s.ended_at FROM src." + table +
              " s WHERE s.content_id = " + table + ".content_id) WHERE ended_at IS NULL AND content_id IN "
              "(SELECT content_id FROM src." + table + " WHERE ended_at IS NOT NULL)");
   }
-  return counts;
+  // A visit open here, or closed at a later open, that the file has closed by its program.
+  db_.Exec("UPDATE main.visits SET ended_without_closing = 0, open_by = NULL, ended_at = (SELECT s.ended_at FROM "
+           "src.visits s WHERE s.content_id = visits.content_id) WHERE (ended_at IS NULL OR ended_without_closing = 1) "
+           "AND content_id IN (SELECT content_id FROM src.visits WHERE ended_at IS NOT NULL "
+           "AND ended_without_closing = 0)");
 }
 
 }  // namespace lm::records

@@ -5,6 +5,7 @@
 #include "lm/records/Database.h"
 #include "lm/records/StoreResult.h"
 #include "lm/records/Transaction.h"
+#include "lm/records/VisitVersions.h"
 
 namespace lm::records {
 namespace {
@@ -14,7 +15,8 @@ namespace {
 }
 
 constexpr const char* kVisitColumns =
-    "SELECT v.id, v.content_id, s.serial, v.started_at, v.technician, v.customer, v.notes, v.ended_at "
+    "SELECT v.id, v.content_id, s.serial, v.started_at, v.technician, v.customer, v.notes, v.ended_at, "
+    "v.sent_by, EXISTS (SELECT 1 FROM sync_marks m WHERE m.visit_id = v.id), v.ended_without_closing "
     "FROM visits v JOIN sites s ON s.id = v.site_id ";
 
 VisitRow VisitFromRow(const Statement& st) {
@@ -24,6 +26,9 @@ VisitRow VisitFromRow(const Statement& st) {
   row.siteSerial = st.Int(2);
   row.info = {st.Int(3), st.Text(4), st.Text(5), st.Text(6)};
   row.endedAt = st.OptInt(7);
+  if (!st.IsNull(8)) row.sentBy = st.Text(8);
+  row.synced = st.Int(9) != 0;
+  row.endedWithoutClosing = st.Int(10) != 0;
   return row;
 }
 
@@ -58,6 +63,8 @@ std::vector<VisitRow> RecordReader::ListVisits(int64_t siteSerial) {
   st.BindAll(siteSerial);
   std::vector<VisitRow> rows;
   while (st.Step()) rows.push_back(VisitFromRow(st));
+  VisitVersions versions(db_);
+  for (auto& row : rows) versions.Apply(row);
   return rows;
 }
 
@@ -65,7 +72,9 @@ VisitRow RecordReader::ReadVisitRow(RowId visit) {
   auto st = db_.Prepare(std::string(kVisitColumns) + "WHERE v.id = ?");
   st.BindAll(visit);
   if (!st.Step()) NotFound("visit", visit);
-  return VisitFromRow(st);
+  VisitRow row = VisitFromRow(st);
+  VisitVersions(db_).Apply(row);
+  return row;
 }
 
 VisitRecords RecordReader::ReadVisit(RowId visit) {
@@ -110,13 +119,15 @@ StoredRaw RecordReader::ReadRaw(RawKind kind, RowId id) {
 StoredSurvey RecordReader::ReadSurvey(RowId id) {
   Transaction tx(db_, Transaction::Mode::kRead);
   auto st = db_.Prepare(
-      "SELECT id, content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json, ended_at "
-      "FROM surveys WHERE id = ?");
+      "SELECT su.id, su.content_id, su.visit_id, su.kind, su.started_at, su.probes_per_route, su.routes_json, "
+      "su.thresholds_json, su.ended_at, coalesce(su.registration_content_id, ''), "
+      "(SELECT min(r.id) FROM registration_snapshots r WHERE r.content_id = su.registration_content_id) "
+      "FROM surveys su WHERE su.id = ?");
   st.BindAll(id);
   if (!st.Step()) NotFound("survey", id);
   StoredSurvey out{st.Int(0), st.Text(1), st.Int(2), {}, st.OptInt(8), {}, {}};
   out.info = {st.Text(3) == "site" ? SurveyKind::kSite : SurveyKind::kRoute, st.Int(4), static_cast<int>(st.Int(5)),
-              st.Text(6), st.Text(7)};
+              st.Text(6), st.Text(7), st.OptInt(10), st.Text(9)};
   auto probes = db_.Prepare("SELECT route, seq, at, answered, raw FROM probes WHERE survey_id = ? ORDER BY route, seq");
   probes.BindAll(id);
   while (probes.Step()) {

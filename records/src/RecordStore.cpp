@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "lm/records/ExportTarget.h"
+#include "lm/records/ImportChecker.h"
 #include "lm/records/RecordExchange.h"
 #include "lm/records/RecordReader.h"
 #include "lm/records/RecordWriter.h"
@@ -38,15 +40,23 @@ StoreError ToStoreError(std::exception_ptr failure) {
   }
 }
 
-Result<std::unique_ptr<RecordStore>> RecordStore::Open(const std::filesystem::path& folder) {
+Result<std::unique_ptr<RecordStore>> RecordStore::Open(const std::filesystem::path& folder, StoreOptions options) {
   try {
-    return std::unique_ptr<RecordStore>(new RecordStore(OpenStoreFile(folder)));
+    return std::unique_ptr<RecordStore>(new RecordStore(OpenStoreFile(folder, options)));
   } catch (...) {
     return ToStoreError(std::current_exception());
   }
 }
 
-RecordStore::RecordStore(OpenedStore opened) : db_(std::move(opened.db)), report_(std::move(opened.report)) {}
+RecordStore::RecordStore(OpenedStore opened)
+    : db_(std::move(opened.db)),
+      report_(std::move(opened.report)),
+      lock_(std::move(opened.lock)),
+      owner_(std::move(opened.owner)) {
+  RegisterOpenStore(report_.path);
+}
+
+RecordStore::~RecordStore() { UnregisterOpenStore(report_.path); }
 
 template <class F>
 auto RecordStore::Locked(F&& work) -> Result<decltype(work())> {
@@ -58,15 +68,15 @@ auto RecordStore::Locked(F&& work) -> Result<decltype(work())> {
   }
 }
 
-#define LM_WRITE(call) Locked([&] { return RecordWriter(db_).call; })
-#define LM_WRITE_DONE(call) Locked([&] { RecordWriter(db_).call; return Done{}; })
+#define LM_WRITE(call) Locked([&] { return RecordWriter(db_, owner_->id()).call; })
+#define LM_WRITE_DONE(call) Locked([&] { RecordWriter(db_, owner_->id()).call; return Done{}; })
 
 Result<RowId> RecordStore::StartVisit(const SiteInfo& site, const VisitInfo& info) {
   return LM_WRITE(StartVisit(site, info));
 }
 Result<Done> RecordStore::EndVisit(RowId visit, Millis endedAt) { return LM_WRITE_DONE(EndVisit(visit, endedAt)); }
-Result<Done> RecordStore::UpdateVisit(RowId visit, const VisitInfo& info) {
-  return LM_WRITE_DONE(UpdateVisit(visit, info));
+Result<Done> RecordStore::UpdateVisit(RowId visit, const VisitInfo& info, std::vector<std::string> replaces) {
+  return LM_WRITE_DONE(UpdateVisit(visit, info, std::move(replaces)));
 }
 Result<RowId> RecordStore::AddRaw(RowId visit, const RawRecord& record) { return LM_WRITE(AddRaw(visit, record)); }
 Result<RowId> RecordStore::BeginSurvey(RowId visit, const SurveyInfo& info) {
@@ -109,7 +119,15 @@ Result<Done> RecordStore::ExportVisit(RowId visit, const std::filesystem::path& 
   return Locked([&] { RecordExchange(db_).ExportVisit(visit, path); return Done{}; });
 }
 Result<ImportCounts> RecordStore::Import(const std::filesystem::path& path) {
-  return Locked([&] { return RecordExchange(db_).Import(path); });
+  // The file is read and checked on its own connection first, so a file
+  // made to be slow never holds the store.
+  std::unique_ptr<CheckedImport> checked;
+  try {
+    checked = std::make_unique<CheckedImport>(path);
+  } catch (...) {
+    return ToStoreError(std::current_exception());
+  }
+  return Locked([&] { return RecordExchange(db_).Merge(*checked); });
 }
 
 }  // namespace lm::records

@@ -1,10 +1,13 @@
 #include "lm/records/RecordWriter.h"
 
+#include <chrono>
+
 #include "lm/Json.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
 #include "lm/records/StoreResult.h"
 #include "lm/records/Transaction.h"
+#include "lm/records/VisitVersions.h"
 
 namespace lm::records {
 namespace {
@@ -54,9 +57,9 @@ RowId RecordWriter::StartVisit(const SiteInfo& site, const VisitInfo& info) {
   upsert.BindAll(siteId, site.serial, site.name, site.model).Run();
   const std::string visitId = VisitContentId(site.serial, info.startedAt);
   auto insert = db_.Prepare(
-      "INSERT INTO visits(content_id, site_id, started_at, technician, customer, notes) "
-      "SELECT ?, id, ?, ?, ?, ? FROM sites WHERE serial = ? ON CONFLICT(content_id) DO NOTHING");
-  insert.BindAll(visitId, info.startedAt, info.technician, info.customer, info.notes, site.serial);
+      "INSERT INTO visits(content_id, site_id, started_at, technician, customer, notes, open_by) "
+      "SELECT ?, id, ?, ?, ?, ?, nullif(?, '') FROM sites WHERE serial = ? ON CONFLICT(content_id) DO NOTHING");
+  insert.BindAll(visitId, info.startedAt, info.technician, info.customer, info.notes, owner_, site.serial);
   const RowId id = InsertOnce(insert, "visits", visitId);
   tx.Commit();
   return id;
@@ -65,17 +68,16 @@ RowId RecordWriter::StartVisit(const SiteInfo& site, const VisitInfo& info) {
 void RecordWriter::EndVisit(RowId visit, Millis endedAt) {
   Transaction tx(db_);
   RequireRow("visits", visit, "visit");
-  db_.Prepare("UPDATE visits SET ended_at = ? WHERE id = ?").BindAll(endedAt, visit).Run();
+  db_.Prepare("UPDATE visits SET ended_at = ?, ended_without_closing = 0, open_by = NULL WHERE id = ?")
+      .BindAll(endedAt, visit)
+      .Run();
   tx.Commit();
 }
 
-void RecordWriter::UpdateVisit(RowId visit, const VisitInfo& info) {
-  Transaction tx(db_);
-  RequireRow("visits", visit, "visit");
-  db_.Prepare("UPDATE visits SET technician = ?, customer = ?, notes = ? WHERE id = ?")
-      .BindAll(info.technician, info.customer, info.notes, visit)
-      .Run();
-  tx.Commit();
+void RecordWriter::UpdateVisit(RowId visit, const VisitInfo& info, std::vector<std::string> replaces) {
+  using namespace std::chrono;
+  const Millis now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  VisitVersions(db_).Add(visit, info, now, std::move(replaces));
 }
 
 RowId RecordWriter::AddRaw(RowId visit, const RawRecord& r) {
@@ -92,17 +94,26 @@ RowId RecordWriter::AddRaw(RowId visit, const RawRecord& r) {
   return id;
 }
 
-RowId RecordWriter::BeginSurvey(RowId visit, const SurveyInfo& s) {
-  RequireJsonOrEmpty(s.routesJson, "the routes");
-  RequireJsonOrEmpty(s.thresholdsJson, "the thresholds");
-  if (s.probesPerRoute < 0) throw StoreFailure{{StoreErrorCode::kInvalid, "probes per route is negative"}};
+std::string RecordWriter::RegistrationContentIdOf(RowId registration) {
+  auto st = db_.Prepare("SELECT content_id FROM registration_snapshots WHERE id = ?");
+  st.BindAll(registration);
+  if (!st.Step()) NotFound("registration", registration);
+  return st.Text(0);
+}
+
+RowId RecordWriter::BeginSurvey(RowId visit, const SurveyInfo& given) {
+  RequireJsonOrEmpty(given.routesJson, "the routes");
+  RequireJsonOrEmpty(given.thresholdsJson, "the thresholds");
+  if (given.probesPerRoute < 0) throw StoreFailure{{StoreErrorCode::kInvalid, "probes per route is negative"}};
   Transaction tx(db_);
+  SurveyInfo s = given;
+  if (s.registrationId) s.registrationContentId = RegistrationContentIdOf(*s.registrationId);
   const std::string contentId = SurveyContentId(VisitContentIdOf(visit), s);
   auto insert = db_.Prepare(
-      "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT(content_id) DO NOTHING");
+      "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json, "
+      "registration_content_id) VALUES (?, ?, ?, ?, ?, ?, ?, nullif(?, '')) ON CONFLICT(content_id) DO NOTHING");
   insert.BindAll(contentId, visit, SurveyKindName(s.kind), s.startedAt, s.probesPerRoute, s.routesJson,
-                 s.thresholdsJson);
+                 s.thresholdsJson, s.registrationContentId);
   const RowId id = InsertOnce(insert, "surveys", contentId);
   tx.Commit();
   return id;

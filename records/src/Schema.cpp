@@ -2,6 +2,8 @@
 
 #include "lm/records/Database.h"
 #include "lm/records/Transaction.h"
+#include "SchemaV3Alarms.h"
+#include "SchemaV4TeamRecords.h"
 
 namespace lm::records {
 namespace {
@@ -132,6 +134,9 @@ CREATE TABLE settings_write_keys (
 const std::vector<SchemaStep>& SchemaSteps() {
   static const std::vector<SchemaStep> steps = {
       {1, [](Database& db) { db.Exec(kSchemaV1); }},
+      {2, ApplySchemaV2},
+      {3, ApplySchemaV3Alarms},
+      {4, ApplySchemaV4TeamRecords},
   };
   return steps;
 }

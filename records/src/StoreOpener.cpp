@@ -6,8 +6,10 @@
 #include <optional>
 #include <thread>
 
+#include "lm/records/AbandonedVisits.h"
 #include "lm/records/Schema.h"
 #include "lm/records/SqlError.h"
+#include "lm/records/StoreResult.h"
 
 namespace lm::records {
 namespace {
@@ -32,8 +34,9 @@ std::string Stamp(std::chrono::system_clock::time_point now) {
 
 // A free dated name beside the store; -2, -3, ... when a second one comes
 // within the same second.
-fs::path AsideName(const fs::path& folder, const char* why, std::chrono::system_clock::time_point now) {
-  const std::string base = std::string("site-records.") + why + "-" + Stamp(now);
+fs::path AsideName(const fs::path& store, const char* why, std::chrono::system_clock::time_point now) {
+  const fs::path folder = store.parent_path();
+  const std::string base = store.stem().string() + "." + why + "-" + Stamp(now);
   fs::path candidate = folder / (base + ".sqlite");
   for (int n = 2; fs::exists(candidate); ++n) candidate = folder / (base + "-" + std::to_string(n) + ".sqlite");
   return candidate;
@@ -104,29 +107,65 @@ std::string RefusalMessage(const Refusal& r, const fs::path& aside) {
   return "The site records could not be read (" + r.reason + ")." + kept;
 }
 
+std::string HeldMessage(const Refusal& r) {
+  return "The site records could not be read (" + r.reason +
+         "), and another Linkmeter program has them open, so they were left in place. Close the other "
+         "programs and start again.";
+}
+
+// With no other program holding the store: looks at the file again (another
+// program may have replaced it meanwhile) and, when still refused, sets it
+// aside and starts a new store; nullopt when it turned out readable.
+std::optional<Refusal> SetAside(const fs::path& path, std::optional<Database>& db,
+                                MigrateOutcome& outcome, OpenReport& report,
+                                std::chrono::system_clock::time_point now) {
+  db.reset();
+  std::optional<Refusal> refusal = OpenWhenFree(path, db, outcome);
+  if (!refusal) return refusal;
+  db.reset();
+  report.state = refusal->state;
+  report.asidePath = AsideName(path, refusal->state == StoreState::kSetAsideNewer ? "newer" : "damaged", now);
+  MoveAside(path, report.asidePath);
+  report.message = RefusalMessage(*refusal, report.asidePath);
+  db.emplace(path);
+  Migrate(*db);
+  return refusal;
+}
+
 }  // namespace
 
-OpenedStore OpenStoreFile(const fs::path& folder, std::chrono::system_clock::time_point now) {
+OpenedStore OpenStoreFile(const fs::path& folder, StoreOptions options, std::chrono::system_clock::time_point now) {
   fs::create_directories(folder);
-  const fs::path path = folder / kStoreFileName;
+  const fs::path path = folder / (options.demo ? kDemoStoreFileName : kStoreFileName);
+  auto lock = std::make_unique<LockFile>(fs::path(path) += ".lock");
+  if (!lock->Lock(LockFile::Kind::kShared, Database::kBusyTimeout)) {
+    throw StoreFailure{{StoreErrorCode::kBusy, "the site records are being set aside by another program"}};
+  }
   std::optional<Database> db;
   MigrateOutcome outcome = MigrateOutcome::kUpToDate;
   OpenReport report;
   report.path = path;
+  report.demo = options.demo;
+  report.state = StoreState::kOpened;
   if (auto refusal = OpenWhenFree(path, db, outcome)) {
+    // Moving needs every other opener gone; a failed try holds no lock.
     db.reset();
-    report.state = refusal->state;
-    report.asidePath = AsideName(folder, refusal->state == StoreState::kSetAsideNewer ? "newer" : "damaged", now);
-    MoveAside(path, report.asidePath);
-    report.message = RefusalMessage(*refusal, report.asidePath);
-    db.emplace(path);
-    Migrate(*db);
-    return {std::move(*db), report};
+    if (!lock->TryLock(LockFile::Kind::kExclusive)) throw StoreFailure{{StoreErrorCode::kBusy, HeldMessage(*refusal)}};
+    SetAside(path, db, outcome, report, now);
+    if (!lock->TryLock(LockFile::Kind::kShared)) throw StoreFailure{{StoreErrorCode::kBusy, HeldMessage(*refusal)}};
   }
-  report.state = outcome == MigrateOutcome::kCreated    ? StoreState::kCreated
-                 : outcome == MigrateOutcome::kMigrated ? StoreState::kMigrated
-                                                        : StoreState::kOpened;
-  return {std::move(*db), report};
+  if (report.asidePath.empty()) {
+    report.state = outcome == MigrateOutcome::kCreated    ? StoreState::kCreated
+                   : outcome == MigrateOutcome::kMigrated ? StoreState::kMigrated
+                                                          : StoreState::kOpened;
+  }
+  // Stores made before files were created private are made private now.
+  std::error_code ignored;
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ignored);
+  OwnerToken::Sweep(path);
+  auto owner = std::make_unique<OwnerToken>(path);
+  report.closedVisits = CloseAbandonedVisits(*db, path);
+  return {std::move(*db), report, std::move(lock), std::move(owner)};
 }
 
 }  // namespace lm::records

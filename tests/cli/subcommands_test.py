@@ -12,18 +12,22 @@ import json
 import os
 import pty
 import signal
-import time
 import sqlite3
 import subprocess
 import sys
 import tempfile
+import time
 
 CLI = sys.argv[1]
 ROOT = tempfile.mkdtemp(prefix="lm-cli-")
-STORE = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)", "site-records.sqlite")
+# Demo runs keep their records in the demo store; the technician's store
+# beside it stays untouched.
+RECORDS = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)")
+STORE = os.path.join(RECORDS, "site-records-demo.sqlite")
+REAL_STORE = os.path.join(RECORDS, "site-records.sqlite")
 FAILURES = []
 
-USAGE, FAILED, NOT_FOUND, PASSWORD, PARTLY = 2, 1, 3, 4, 5
+USAGE, FAILED, NOT_FOUND, PASSWORD, PARTLY, SET_ASIDE = 2, 1, 3, 4, 5, 8
 
 
 def env(**extra):
@@ -115,6 +119,10 @@ def units():
     rows = list(csv.reader(io.StringIO(out)))
     check("units csv header", rows[0] == ["kind", "serial", "name", "model", "address", "description"], rows)
     check("units csv quotes a comma", ["USB", "009A0011", "GREENHOUSE", "VL-B1", "", "Greenhouse office, USB"] in rows, rows)
+    # A logger's address is the optical port it lies on; counts read as words.
+    check("units csv: the logger's base unit is its address",
+          ["logger", "00C20199", "", "VL-RA", "optical port of GREENHOUSE (009A0011)", ""] in rows, rows)
+    _, err = expect(["--demo", "units"], 0, err_has=["found 2 base units, 1 logger\n"])
 
 
 def choose_unit():
@@ -142,7 +150,7 @@ def survey_route():
     out, _ = expect(["--demo", "survey", "--remote", "00C20202", "--format", "csv"], 0)
     rows = list(csv.DictReader(io.StringIO(out)))
     check("route csv: one row per hop", [r["hop label"] for r in rows] == ["G1 R1", "G1 R2", "G1 LEVEL-V"], rows)
-    check("route csv: statistics", all(r["sent"] == "1" and r["verdict"] for r in rows), rows)
+    check("route csv: the page's default of 5 probes", all(r["sent"] == "5" and r["verdict"] for r in rows), rows)
     out, _ = expect(["--demo", "survey", "--remote", "00C20202", "--probes", "2", "--format", "json"], 0)
     data = json.loads(out)
     probes = data["units"][0]["probes"]
@@ -168,7 +176,7 @@ def survey_route():
 
 
 def survey_site():
-    out, _ = expect(["--demo", "survey", "--site", "--format", "json"], PARTLY)
+    out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--format", "json"], PARTLY)
     data = json.loads(out)
     results = data["survey"]["results"]
     check("site: every remote unit", len(results) == 20 and len(data["units"]) == 20, len(results))
@@ -218,6 +226,14 @@ def download_log_settings():
     out, _ = expect(["--demo", "log", "--unit", "GREENHOUSE"], 0)
     lines = [l for l in out.splitlines() if "battery low" in l or "Power on" in l]
     check("log: newest first", "battery low" in lines[0], out)
+    # The first column is the computer's own time from UTC, whatever the
+    # unit's clock is set to; the unit's time is beside it, labelled.
+    for zone, hours in (("UTC", 0), ("Asia/Tokyo", 9)):
+        out, _ = expect(["--demo", "log", "--unit", "GREENHOUSE", "--format", "csv", "--no-record"], 0, TZ=zone)
+        rows = list(csv.DictReader(io.StringIO(out)))
+        want = [time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(int(r["utc"]) + hours * 3600)) for r in rows]
+        check(f"log csv in {zone}: the computer's time", [r["time (this computer)"] for r in rows] == want, out)
+        check(f"log csv in {zone}: the unit's clock labelled", all(r["unit local time"] and r["unit utc offset"].startswith("UTC") for r in rows), out)
     out, _ = expect(["--demo", "settings", "read", "network", "--format", "json"], 0)
     check("settings: password hidden", json.loads(out)["blocks"]["network"]["PW"] == {"hidden": True}, out)
     out, _ = expect(["--demo", "settings", "read"], 0, out_has=["clock", "network", "(hidden)"])
@@ -242,18 +258,70 @@ def silent_base_unit():
 def records():
     expect(["--demo", "log", "--unit", "RIVERSIDE"], 0)
     expect(["--demo", "log", "--unit", "GREENHOUSE"], 0)
-    out, _ = expect(["records", "list", "--format", "json"], 0)
+    out, _ = expect(["--demo", "records", "list", "--format", "json"], 0)
     visits = json.loads(out)["visits"]
     check("records list: two visits", len(visits) == 2, out)
     vid = str(visits[0]["id"])
-    out, _ = expect(["records", "show", vid], 0, out_has=["event-log", "visit " + vid])
-    expect(["records", "show", "999"], FAILED, err_has=["no visit 999"])
+    # Each record with what it holds, not its kind alone.
+    out, _ = expect(["--demo", "records", "show", vid], 0, out_has=["event-log", "visit " + vid, "holds", "3 events"])
+    _, err = expect(["--demo", "records", "show", "999"], FAILED, err_has=["no visit 999"])
+    check("failures without the page's 'method error' prefix", "method error" not in err, err)
     export = os.path.join(ROOT, "export.lmrec")
-    expect(["records", "export", export], USAGE, err_has=["holds 2 sites"])
-    expect(["records", "export", export, "--site", "009C0021"], 0)
-    out, _ = expect(["records", "import", export, "--format", "json"], 0)
+    expect(["--demo", "records", "export", export], USAGE, err_has=["holds 2 sites"])
+    expect(["--demo", "records", "export", export, "--site", "009C0021"], 0)
+    # Never onto the store, however it is named: a wrong argument.
+    link = os.path.join(ROOT, "store-link.sqlite")
+    os.symlink(STORE, link)
+    for target in (STORE, link, STORE + "-wal"):
+        expect(["--demo", "records", "export", target, "--site", "009C0021"], USAGE, err_has=["never writes over the site records"])
+    out, _ = expect(["--demo", "records", "import", export, "--format", "json"], 0)
     check("import again adds nothing", json.loads(out)["records"] == 0 and json.loads(out)["skipped"] > 0, out)
-    expect(["records", "import", os.path.join(ROOT, "none")], FAILED, err_has=["the import failed"])
+    expect(["--demo", "records", "import", os.path.join(ROOT, "none")], FAILED, err_has=["the import failed"])
+    check("demo runs leave the technician's store alone", not os.path.exists(REAL_STORE), os.listdir(RECORDS))
+
+
+def store_set_aside():
+    """A damaged store is set aside under a new name, said on standard error,
+    with exit status 8; the run still does its work in a new store."""
+    os.makedirs(RECORDS, exist_ok=True)
+    for store, demo in ((REAL_STORE, []), (STORE, ["--demo"])):
+        with open(store, "wb") as f:
+            f.write(b"this is not a database" * 100)
+        _, err = expect([*demo, "records", "list"], SET_ASIDE, err_has=["were set aside as", "a new, empty store"])
+        aside = [n for n in os.listdir(RECORDS) if ".damaged-" in n and n.endswith(".sqlite")]
+        check(f"{store}: the old file kept under the name said", any(n in err for n in aside), (aside, err))
+        expect([*demo, "records", "list"], 0)  # said once: the new store is sound
+        for n in aside:
+            os.remove(os.path.join(RECORDS, n))
+
+
+def visit_joining():
+    """A run on a site another program keeps a visit open for records in
+    that visit (and says so) unless --new-visit; it never ends that visit."""
+    p = subprocess.Popen([CLI, "--demo", "scan", "--unit", "RIVERSIDE", "--rounds", "100"], stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, text=True, env=env())
+    try:
+        err = ""
+        for line in p.stderr:
+            err += line
+            if "round 2/100" in line:
+                break
+        open_visit = store_rows("select id from visits where ended_at is null")
+        check("the scan keeps its visit open", len(open_visit) == 1, open_visit)
+        vid = str(open_visit[0][0]) if open_visit else "?"
+        _, err = expect(["--demo", "log", "--unit", "RIVERSIDE"], 0,
+                        err_has=[f"recorded in visit {vid} of site 009C0021 (the visit another program keeps open"])
+        check("the joined visit stays open", store_rows(f"select ended_at from visits where id = {vid}") == [(None,)])
+        _, err = expect(["--demo", "log", "--unit", "RIVERSIDE", "--new-visit"], 0, err_has=["(a new visit)"])
+        _, err = expect(["--demo", "log", "--unit", "GREENHOUSE"], 0, err_has=["of site 009A0011 (a new visit)"])
+        check("a visit per site at once, plus the one asked for",
+              store_rows("select count(*) from visits")[0][0] == 3, store_rows("select * from visits"))
+    finally:
+        p.send_signal(signal.SIGINT)
+        p.communicate(timeout=60)
+    logs = store_rows(f"select count(*) from event_logs where visit_id = {vid}") if vid != "?" else []
+    check("the joined run's log is in the scan's visit", logs == [(1,)], logs)
+
 
 
 def progress():
@@ -283,7 +351,7 @@ def interrupt():
     """SIGINT in the middle of a site survey or a scan ends it between two
     probes: what was gathered is printed and kept (the survey without an end
     time, the visit ended), partly done."""
-    for args, ready, limit in ((["survey", "--site"], "unit 4/20", 30), (["scan", "--rounds", "100"], "round 2/100", 30)):
+    for args, ready, limit in ((["survey", "--site", "--probes", "1"], "unit 4/20", 30), (["scan", "--rounds", "100"], "round 2/100", 30)):
         p = subprocess.Popen([CLI, "--demo", *args, "--format", "json"], stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, text=True, env=env())
         err = ""
@@ -309,7 +377,7 @@ def interrupt():
 
 
 GROUPS = {f.__name__: f for f in (usage, units, choose_unit, survey_route, survey_site, scan, download_log_settings,
-                                  silent_base_unit, records, progress, interrupt)}
+                                  silent_base_unit, records, store_set_aside, visit_joining, progress, interrupt)}
 
 if __name__ == "__main__":
     GROUPS[sys.argv[2]]()

@@ -77,7 +77,7 @@ RecordedVisit RecordVisit(Bridge& b, double level) {
   const std::string v = std::to_string(r.visit);
   r.registration = b.Id("recordRegistration", R"({"visitId":)" + v +
                                                  R"(,"takenAt":1100,"unit":7,"source":"unit","raw":"Zm9vYg==","decoded":{"a":1}})");
-  r.survey = b.Id("recordSurvey", R"({"visitId":)" + v +
+  r.survey = b.Id("recordSurvey", R"({"visitId":)" + v + R"(,"registrationId":)" + std::to_string(r.registration) +
                                       R"(,"kind":"site","startedAt":1200,"probesPerRoute":2,"routes":[[10485761,7]],
       "probes":[{"route":0,"seq":0,"at":1201,"answered":true,"raw":[1,2,3]}]})");
   const auto level_ = std::to_string(level);
@@ -247,6 +247,8 @@ TEST(RecordsFunctions, BadArgumentsAndStoreFailuresAnswerTheirCodes) {
       {"readRecord", R"({"kind":"download","id":9999})", -21},
       {"recordLog", R"({"visitId":9999,"raw":""})", -21},
       {"surveyProbes", R"({"surveyId":9999,"probes":[{"route":0,"seq":0,"at":1,"answered":false}]})", -21},
+      {"recordSurvey", R"({"visitId":)" + v + R"(,"probesPerRoute":2,"routes":[],"registrationId":9999})", -21},
+      {"exportSite", R"({"serial":10485761,"path":")" + (dir / "site-records.sqlite").string() + R"("})", -22},
       {"import", R"({"path":")" + (dir / "garbage.lmrec").string() + R"("})", -24},
       {"import", R"({"path":")" + (dir / "absent.lmrec").string() + R"("})", -24},
   };
@@ -258,6 +260,24 @@ TEST(RecordsFunctions, BadArgumentsAndStoreFailuresAnswerTheirCodes) {
   // A refused import leaves the file as it was.
   const auto kept = lm::records::test::ReadFile(dir / "garbage.lmrec");
   EXPECT_EQ(std::string(kept.begin(), kept.end()), garbage);
+}
+
+TEST(RecordsFunctions, ASurveyNamesItsRegistrationAndTheStatusItsStore) {
+  ScratchDir dir;
+  Bridge b(dir.path());
+  const RecordedVisit r = RecordVisit(b, -70);
+  const auto survey = b.Call("readRecord", R"({"kind":"site-survey","id":)" + std::to_string(r.survey) + "}");
+  const auto registration = b.Call("readRecord", R"({"kind":"registration","id":)" + std::to_string(r.registration) + "}");
+  EXPECT_EQ(Num(survey, "registrationId"), r.registration);
+  EXPECT_EQ(Text(survey, "registrationContentId"), Text(registration, "contentId"));
+  const auto status = b.Call("status", "{}");
+  EXPECT_EQ(status.get("demo"), lm::json::Bool(false)) << lm::json::ToText(status);
+  const auto visit = b.Call("listVisits", R"({"serial":10485761})").get<lm::json::Array>().at(0);
+  EXPECT_EQ(visit.get("endedWithoutClosing"), lm::json::Bool(false));
+  const auto refused = b.Call("exportVisit", R"({"visitId":)" + std::to_string(r.visit) + R"(,"path":")" +
+                                                 (dir / "site-records.sqlite-wal").string() + R"("})");
+  EXPECT_NE(Text(refused, "text").find("never writes over the site records"), std::string::npos)
+      << lm::json::ToText(refused);
 }
 
 TEST(RecordsFunctions, WithoutAStoreEveryCallFailsAsTheFileSystemsRefusal) {
@@ -280,6 +300,7 @@ TEST(RecordsFunctions, AnExportedVisitImportsOnceIntoAnotherStore) {
 
   Bridge b(there.path());
   const auto first = b.Call("import", R"({"path":")" + file + R"("})");
+  ASSERT_TRUE(first.contains("sites")) << lm::json::ToText(first);
   EXPECT_EQ(Num(first, "sites"), 1);
   EXPECT_EQ(Num(first, "visits"), 1);
   EXPECT_EQ(Num(first, "records"), 4);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RecordsTestSupport.h"
+#include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
 #include "lm/records/RecordWriter.h"
 #include "lm/records/Schema.h"
@@ -51,7 +52,7 @@ TEST(RecordsSchema, EveryKindHasItsTableAndTheTrendIsIndexed) {
 
 // A second version as a later build would add it: a column and an index.
 std::vector<SchemaStep> StepsWithVersion2(const char* v2sql) {
-  auto steps = SchemaSteps();
+  std::vector<SchemaStep> steps = {SchemaSteps().front()};
   steps.push_back({2, [v2sql](Database& db) { db.Exec(v2sql); }});
   return steps;
 }
@@ -60,9 +61,15 @@ RowId MakeVersion1File(const std::filesystem::path& path) {
   Database db(path);
   EXPECT_EQ(Migrate(db, {SchemaSteps().front()}), MigrateOutcome::kCreated);
   EXPECT_EQ(db.UserVersion(), 1);
-  RecordWriter writer(db);
-  const RowId visit = writer.StartVisit({kSiteSerial, "North plant", "VL-BS"}, {1000, "Sato", "", ""});
-  writer.AddSettingsWrite(visit, SampleWrite(1100));
+  // Written as a version-1 build did: the visit left open.
+  db.Prepare("INSERT INTO sites(content_id, serial, name, model) VALUES (?, ?, 'North plant', 'VL-BS')")
+      .BindAll(SiteContentId(kSiteSerial), kSiteSerial)
+      .Run();
+  db.Prepare("INSERT INTO visits(content_id, site_id, started_at, technician) VALUES (?, 1, 1000, 'Sato')")
+      .BindAll(VisitContentId(kSiteSerial, 1000))
+      .Run();
+  const RowId visit = db.LastInsertId();
+  RecordWriter(db).AddSettingsWrite(visit, SampleWrite(1100));
   return visit;
 }
 
@@ -98,9 +105,9 @@ TEST(RecordsSchema, NewerFileIsLeftUntouched) {
   const auto path = dir / "v3.sqlite";
   MakeVersion1File(path);
   Database db(path);
-  db.SetUserVersion(3);
+  db.SetUserVersion(CurrentSchemaVersion() + 1);
   EXPECT_EQ(Migrate(db), MigrateOutcome::kNewer);
-  EXPECT_EQ(db.UserVersion(), 3);
+  EXPECT_EQ(db.UserVersion(), CurrentSchemaVersion() + 1);
 }
 
 TEST(RecordsSchema, StoreOpensAVersion1FileAndReadsIt) {
@@ -112,6 +119,12 @@ TEST(RecordsSchema, StoreOpensAVersion1FileAndReadsIt) {
   ASSERT_TRUE(visits);
   ASSERT_EQ(visits->size(), 1u);
   EXPECT_EQ((*visits)[0].info.technician, "Sato");
+  EXPECT_EQ((*visits)[0].contentId, VisitContentId(kSiteSerial, 1000)) << "ids stay what version 1 made them";
+  // Its program is long gone: closed at its last record, and marked so.
+  EXPECT_EQ((*visits)[0].endedAt, 1100);
+  EXPECT_TRUE((*visits)[0].endedWithoutClosing);
+  EXPECT_EQ(store->report().closedVisits, 1);
+  EXPECT_EQ(store->ReadVisit((*visits)[0].id)->settingsWrites.size(), 1u);
 }
 
 }  // namespace

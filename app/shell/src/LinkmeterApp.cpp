@@ -20,6 +20,7 @@
 #include "sorrel/cef/ResSchemeHandlerFactory.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
 #include "sorrel/com/ComServices.h"
+#include "sorrel/js/Folders.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
 
 namespace linkmeter::shell {
@@ -104,6 +105,8 @@ bool LinkmeterApp::InitLocale() {
     return Fail("DoInitLocale");
   }
   locale_ = SelectLocale(strings_.Get(strings::kLocaleName));
+  // This process's folders (the site records among them) follow the table too.
+  Sorrel::Js::SetFolderTexts(Sorrel::Js::FolderTextsFrom(strings_.All()));
   return true;
 }
 

@@ -49,9 +49,10 @@ int main(int argc, char** argv) {
   }
   // The site records live in the workspace folder; the store opens on the
   // first page call that needs it, on a query worker, once the string table
-  // has named the folder.
+  // has named the folder. A demo run keeps its own store beside the real one.
   auto records = std::make_shared<Sorrel::Js::RecordsAccess>(
-      [] { return std::filesystem::path(Sorrel::Js::AppDocumentsFolder()); });
+      [] { return std::filesystem::path(Sorrel::Js::AppDocumentsFolder()); },
+      lm::records::StoreOptions{.demo = options->demo});
   linkmeter::RegisterPageFunctions(objects.manager, objects.devices, false, "en", records);
   linkmeter::shell::LinkmeterApp app(linkmeter::shell::DefaultProgramConfig(*options), objects);
   return app.Run(argc, argv);

@@ -1,6 +1,8 @@
 #pragma once
 // Well-known folders of the host and creating folder paths.
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -24,6 +26,10 @@ struct FolderTexts {
 };
 void SetFolderTexts(FolderTexts texts);
 FolderTexts CurrentFolderTexts();
+// The folder texts of a string table by id (1001 locale, 1003 company
+// folder, 1004 product folder); an id the table leaves out keeps its
+// built-in text. The window and the page process both take them this way.
+FolderTexts FolderTextsFrom(const std::map<uint32_t, std::string>& table);
 
 // Documents + "/" + company folder + "/" + product folder; empty when
 // Documents fails, computed again on the next call then.

@@ -15,8 +15,9 @@ namespace Sorrel::Js {
 class RecordsAccess {
  public:
   // `folder` names the workspace folder when first asked; an empty answer
-  // (or no function) means this process keeps no records.
-  explicit RecordsAccess(std::function<std::filesystem::path()> folder);
+  // (or no function) means this process keeps no records. A demo run keeps
+  // its records in the demo store beside the real one.
+  explicit RecordsAccess(std::function<std::filesystem::path()> folder, lm::records::StoreOptions options = {});
 
   // The open store, opening it when needed. Blocking: workers only.
   lm::records::Result<lm::records::RecordStore*> Store();
@@ -24,6 +25,7 @@ class RecordsAccess {
  private:
   std::mutex mutex_;
   std::function<std::filesystem::path()> folder_;
+  lm::records::StoreOptions options_;
   std::unique_ptr<lm::records::RecordStore> store_;
 };
 

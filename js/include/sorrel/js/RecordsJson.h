@@ -29,6 +29,8 @@ std::string JsonText(const ArgReader& r, const std::string& path, ArgReader::Nee
 
 rec::SiteInfo ReadSite(const ArgReader& r);
 rec::VisitInfo ReadVisitInfo(const ArgReader& r, rec::Millis now);
+// updateVisit's "replaces": the version ids (64 hex digits) the edit replaces.
+std::vector<std::string> ReadReplaces(const ArgReader& r);
 rec::RawRecord ReadRaw(const ArgReader& r, rec::RawKind kind, rec::Millis now);
 rec::SurveyInfo ReadSurveyInfo(const ArgReader& r, rec::Millis now);
 std::vector<rec::Probe> ReadProbes(const ArgReader& r);

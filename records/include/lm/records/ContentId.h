@@ -41,5 +41,6 @@ std::string RawContentId(const std::string& visitId, const RawRecord& record);
 std::string SurveyContentId(const std::string& visitId, const SurveyInfo& info);
 std::string ScanContentId(const std::string& visitId, const ScanInfo& info);
 std::string SettingsWriteContentId(const std::string& visitId, const SettingsWrite& write);
+std::string VisitVersionContentId(const std::string& visitId, const VisitVersion& version);
 
 }  // namespace lm::records

@@ -18,14 +18,19 @@ namespace lm::records {
 class Database {
  public:
   static constexpr std::chrono::milliseconds kBusyTimeout{10000};
+  // No text, blob or row larger than this is read or kept (SQLITE_TOOBIG).
+  static constexpr int kMaxValueBytes = 64 * 1024 * 1024;
 
   enum class Mode {
-    kStore,     // read-write, created when missing, with the store's settings
-    kReadOnly,  // an existing file only looked at (an import); left unchanged
+    kStore,     // read-write, created 0600 when missing, with the store's settings
+    kReadOnly,  // an existing file only looked at; left unchanged
+    kPrivate,   // an existing private copy (an import being checked): read-write, journal as found
   };
 
-  // Opens and, for kStore, applies the connection settings. Throws SqlError;
-  // a file that is no database fails here or at its first read.
+  // Opens and, for kStore, applies the connection settings. Every connection
+  // is defensive, trusts no function or virtual table a schema names, and
+  // caps values at kMaxValueBytes. Throws SqlError; a file that is no
+  // database fails here or at its first read.
   explicit Database(const std::filesystem::path& path, Mode mode = Mode::kStore);
   ~Database();
   Database(Database&& other) noexcept;

@@ -1,17 +1,21 @@
 #pragma once
 // Moving records between computers. An export is one SQLite file with the
 // store's own schema (rollback journal, so it is a single file), holding one
-// site with all its visits, or one visit and its site. An import merges such
-// a file by content id: what is already in the store is skipped, so
-// importing the same file twice adds nothing the second time.
+// site with all its visits, or one visit and its site; it never goes onto a
+// store's own files. An import merges such a file, once checked
+// (CheckedImport), by content id: what is already in the store is skipped,
+// so importing the same file twice adds nothing the second time, and what
+// the file carries further (an end time, more probes) is added.
 // Throws SqlError and StoreFailure (RecordStore turns both into results).
 
+#include <chrono>
 #include <filesystem>
 
 #include "lm/records/Records.h"
 
 namespace lm::records {
 
+class CheckedImport;
 class Database;
 
 class RecordExchange {
@@ -23,15 +27,20 @@ class RecordExchange {
   void ExportSite(int64_t siteSerial, const std::filesystem::path& path);
   void ExportVisit(RowId visit, const std::filesystem::path& path);
 
-  // The file is only read. One written by a newer version is refused
-  // (kNewerFile); one that is no site-records file is kDamagedFile.
-  ImportCounts Import(const std::filesystem::path& path);
+  // Merges a checked file in one transaction.
+  ImportCounts Merge(const CheckedImport& file);
+
+  static constexpr std::chrono::seconds kMergeTimeLimit{60};
 
  private:
   enum class Scope { kSite, kVisit };
   void Export(Scope scope, int64_t key, const std::filesystem::path& path);
   void CopyRows(Scope scope, int64_t key);
-  ImportCounts Merge();
+  int CountGrown();
+  void MergeSites(ImportCounts& counts);
+  void MergeRecords(ImportCounts& counts);
+  void MergeChildren();
+  void MergeEndTimes();
 
   Database& db_;
 };

@@ -19,15 +19,18 @@ namespace lm::records {
 
 class RecordStore {
  public:
-  // Opens folder/site-records.sqlite, creating or migrating it; a damaged
-  // or newer file is set aside (see OpenStoreFile) and report() says so.
-  static Result<std::unique_ptr<RecordStore>> Open(const std::filesystem::path& folder);
+  // Opens folder/site-records.sqlite (site-records-demo.sqlite for the
+  // demo), creating or migrating it; a damaged or newer file is set aside
+  // (see OpenStoreFile) and report() says so. Visits left open by programs
+  // gone are closed.
+  static Result<std::unique_ptr<RecordStore>> Open(const std::filesystem::path& folder, StoreOptions options = {});
+  ~RecordStore();
 
   const OpenReport& report() const { return report_; }
 
   Result<RowId> StartVisit(const SiteInfo& site, const VisitInfo& info);
   Result<Done> EndVisit(RowId visit, Millis endedAt);
-  Result<Done> UpdateVisit(RowId visit, const VisitInfo& info);
+  Result<Done> UpdateVisit(RowId visit, const VisitInfo& info, std::vector<std::string> replaces = {});
 
   Result<RowId> AddRaw(RowId visit, const RawRecord& record);
   Result<RowId> BeginSurvey(RowId visit, const SurveyInfo& info);
@@ -59,6 +62,8 @@ class RecordStore {
   std::mutex mutex_;
   Database db_;
   OpenReport report_;
+  std::unique_ptr<LockFile> lock_;
+  std::unique_ptr<OwnerToken> owner_;
 };
 
 // The failure an exception from the store's implementation stands for.

@@ -5,6 +5,9 @@
 // Throws SqlError and StoreFailure (RecordStore turns both into results).
 
 #include <span>
+#include <string>
+#include <string>
+#include <vector>
 
 #include "lm/records/Records.h"
 
@@ -14,13 +17,17 @@ class Database;
 
 class RecordWriter {
  public:
-  explicit RecordWriter(Database& db) : db_(db) {}
+  // `owner` is the token of the program keeping new visits open (see
+  // OwnerToken); empty for none.
+  explicit RecordWriter(Database& db, std::string owner = {}) : db_(db), owner_(std::move(owner)) {}
 
   // Adds the site when new (name and model are updated when given) and a
-  // visit starting at info.startedAt.
+  // visit starting at info.startedAt, kept open by this writer's owner.
   RowId StartVisit(const SiteInfo& site, const VisitInfo& info);
   void EndVisit(RowId visit, Millis endedAt);
-  void UpdateVisit(RowId visit, const VisitInfo& info);
+  // A new version of the visit's technician, customer and notes replacing
+  // `replaces` (every current version when empty); see VisitVersions.
+  void UpdateVisit(RowId visit, const VisitInfo& info, std::vector<std::string> replaces = {});
 
   RowId AddRaw(RowId visit, const RawRecord& record);
 
@@ -39,11 +46,13 @@ class RecordWriter {
 
  private:
   std::string VisitContentIdOf(RowId visit);
+  std::string RegistrationContentIdOf(RowId registration);
   void RequireRow(const char* table, RowId id, const char* what);
   // Inserts unless the content id is present; the row's id either way.
   RowId InsertOnce(Statement& insert, const char* table, const std::string& contentId);
 
   Database& db_;
+  std::string owner_;
 };
 
 }  // namespace lm::records

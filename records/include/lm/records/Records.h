@@ -49,6 +49,10 @@ struct SurveyInfo {
   int probesPerRoute = 0;
   std::string routesJson;      // the routes probed, each a list of unit serials
   std::string thresholdsJson;  // the level and battery thresholds in use
+  // The registration snapshot the survey was measured with: given by its row
+  // id when recording, kept by its content id (empty when there was none).
+  std::optional<RowId> registrationId;
+  std::string registrationContentId;
 };
 
 struct Probe {
@@ -108,12 +112,29 @@ struct SiteRow {
   std::optional<Millis> lastVisitAt;
 };
 
+// One version of a visit's technician, customer and notes. The fields a
+// visit began with are its first version, named by the visit's content id.
+struct VisitVersion {
+  std::string contentId;
+  std::vector<std::string> replaces;  // the versions this one replaces, sorted
+  Millis madeAt = 0;
+  std::string technician;
+  std::string customer;
+  std::string notes;
+};
+
 struct VisitRow {
   RowId id = 0;
   std::string contentId;
   int64_t siteSerial = 0;
-  VisitInfo info;
+  VisitInfo info;  // the current version's fields
   std::optional<Millis> endedAt;
+  std::string versionId;                // the current version
+  std::vector<VisitVersion> competing;  // every current version when more than one replaced the same
+  std::optional<std::string> sentBy;    // who sent the visit to the team server
+  bool synced = false;                  // whole on both sides at the last sync, unchanged since
+  // Closed at a later open because the program that kept it open was gone.
+  bool endedWithoutClosing = false;
 };
 
 // One record of a visit, without its bytes. kind: "registration",
@@ -182,7 +203,8 @@ struct ImportCounts {
   int sites = 0;    // new sites
   int visits = 0;   // new visits
   int records = 0;  // new records of every other kind
-  int skipped = 0;  // records already in the store
+  int updated = 0;  // visits and records already kept that the file completed (end time, probes, statistics)
+  int skipped = 0;  // visits and records already kept, unchanged
 };
 
 const char* RawKindName(RawKind kind);

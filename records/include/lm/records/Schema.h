@@ -21,6 +21,9 @@ struct SchemaStep {
 const std::vector<SchemaStep>& SchemaSteps();
 int CurrentSchemaVersion();
 
+// The steps' SQL, each in its own file.
+void ApplySchemaV2(Database& db);
+
 enum class MigrateOutcome { kUpToDate, kCreated, kMigrated, kNewer };
 
 // Brings the file to the last step's version. A file written by a newer

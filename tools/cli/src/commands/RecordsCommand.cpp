@@ -6,6 +6,7 @@
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
+#include "linkmeter/cli/RecordContents.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitConnection.h"
@@ -16,9 +17,22 @@ namespace {
 using lm::json::Array;
 using lm::json::Value;
 
+// sync and server-init: the team server's actions.
+std::string CheckTeam(const ParsedArgs& args) {
+  const auto& w = args.positionals;
+  if (w.size() > 1) return "unexpected argument: " + w[1];
+  if (!args.Has("--server")) return w[0] + " needs --server (a service name from pg_service.conf or a postgresql:// URI)";
+  if (args.Has("--visit")) return "--visit goes with export";
+  if (w[0] == "server-init" && args.Has("--site")) return "--site goes with export or sync";
+  if (auto s = args.Get("--site"); s && !SerialNumber(*s)) return "--site takes a base unit's serial (8 hex digits)";
+  return "";
+}
+
 std::string Check(const ParsedArgs& args) {
   const auto& w = args.positionals;
-  if (w.empty()) return "say what to do: list, show ID, export FILE or import FILE";
+  if (w.empty()) return "say what to do: list, show ID, export FILE, import FILE, sync or server-init";
+  if (w[0] == "sync" || w[0] == "server-init") return CheckTeam(args);
+  if (args.Has("--server")) return "--server goes with sync and server-init";
   const std::string& what = w[0];
   const size_t want = what == "list" ? 1 : 2;
   if (what != "list" && what != "show" && what != "export" && what != "import") return "unknown records action: " + what;
@@ -61,7 +75,7 @@ int Refused(CommandContext& ctx, const std::string& what, const PageAnswer& a) {
 int List(CommandContext& ctx) {
   PageAnswer sites = ctx.page.Query("LmRecordsListSites", Value(lm::json::Object()));
   if (!sites.ok || !sites.value.is<Array>()) return Refused(ctx, "the site records could not be read", sites);
-  Table table{{"visit", "site", "name", "started", "ended", "technician"}, {}};
+  Table table{{"visit", "site", "name", "started", "ended", "technician", "sent by", "synced"}, {}};
   Array visits;
   for (const auto& site : sites.value.get<Array>()) {
     PageAnswer list = ctx.page.Query("LmRecordsListVisits", lm::json::MakeObject({{"serial", Member(site, "serial")}}));
@@ -69,7 +83,8 @@ int List(CommandContext& ctx) {
     for (const auto& v : list.value.get<Array>()) {
       table.rows.push_back({MemberText(v, "id"), Serial(Member(site, "serial")), MemberText(site, "name"),
                             TimeText(Member(v, "startedAt")), TimeText(Member(v, "endedAt")),
-                            MemberText(v, "technician")});
+                            MemberText(v, "technician"), MemberText(v, "sentBy"),
+                            Member(v, "synced").is<bool>() && Member(v, "synced").get<bool>() ? "yes" : "no"});
       visits.push_back(v);
     }
   }
@@ -81,10 +96,10 @@ int Show(CommandContext& ctx) {
   const long id = *ParseCount(ctx.args.positionals[1], 1, 1L << 52);
   PageAnswer visit = ctx.page.Query("LmRecordsReadVisit", lm::json::MakeObject({{"visitId", lm::json::Number(static_cast<int64_t>(id))}}));
   if (!visit.ok) return Refused(ctx, "visit " + std::to_string(id), visit);
-  Table table{{"kind", "id", "at", "unit", "source"}, {}};
+  Table table{{"kind", "id", "at", "unit", "source", "holds"}, {}};
   for (const auto& r : Member(visit.value, "records").is<Array>() ? Member(visit.value, "records").get<Array>() : Array()) {
     table.rows.push_back({MemberText(r, "kind"), MemberText(r, "id"), TimeText(Member(r, "at")),
-                          Serial(Member(r, "unit")), MemberText(r, "source")});
+                          Serial(Member(r, "unit")), MemberText(r, "source"), RecordContents(ctx.page, r, visit.value)});
   }
   const Value& v = Member(visit.value, "visit");
   ctx.output.Write(table, visit.value,
@@ -124,6 +139,8 @@ int Export(CommandContext& ctx) {
   if (!what) return status;
   what->second.get<lm::json::Object>()["path"] = lm::json::String(ctx.args.positionals[1]);
   PageAnswer done = ctx.page.Query(what->first, what->second);
+  // -22: a target the store refuses (the store itself, one of its files): a wrong argument.
+  if (!done.ok && done.code == -22) return Fail(ctx.err, kExitUsage, "the export failed: " + FailureText(done));
   if (!done.ok) return Refused(ctx, "the export failed", done);
   ctx.output.Write(Table{{"exported"}, {{ctx.args.positionals[1]}}},
                    lm::json::MakeObject({{"exported", lm::json::String(ctx.args.positionals[1])}}));
@@ -140,8 +157,33 @@ int Import(CommandContext& ctx) {
   return kExitOk;
 }
 
+int Sync(CommandContext& ctx) {
+  Value arg = lm::json::MakeObject({{"server", lm::json::String(*ctx.args.Get("--server"))}});
+  if (auto s = ctx.args.Get("--site")) arg.get<lm::json::Object>()["serial"] = lm::json::Number(*SerialNumber(*s));
+  PageAnswer done = ctx.page.Query("LmRecordsSync", arg);
+  if (!done.ok) return Refused(ctx, "the sync with the team server failed", done);
+  ctx.output.Write(Table{{"visits", "sent", "fetched", "rows sent", "rows fetched", "user"},
+                         {{MemberText(done.value, "visits"), MemberText(done.value, "pushedVisits"),
+                           MemberText(done.value, "pulledVisits"), MemberText(done.value, "pushedRows"),
+                           MemberText(done.value, "pulledRows"), MemberText(done.value, "user")}}},
+                   done.value);
+  return kExitOk;
+}
+
+int ServerInit(CommandContext& ctx) {
+  PageAnswer done =
+      ctx.page.Query("LmRecordsServerInit", lm::json::MakeObject({{"server", lm::json::String(*ctx.args.Get("--server"))}}));
+  if (!done.ok) return Refused(ctx, "the team server could not be set up", done);
+  const bool created = Member(done.value, "created").is<bool>() && Member(done.value, "created").get<bool>();
+  ctx.output.Write(Table{{"schema", "version"}, {{created ? "created" : "already there", MemberText(done.value, "version")}}},
+                   done.value);
+  return kExitOk;
+}
+
 int Run(CommandContext& ctx) {
   const std::string& what = ctx.args.positionals[0];
+  if (what == "sync") return Sync(ctx);
+  if (what == "server-init") return ServerInit(ctx);
   if (what == "list") return List(ctx);
   if (what == "show") return Show(ctx);
   if (what == "export") return Export(ctx);
@@ -153,15 +195,20 @@ int Run(CommandContext& ctx) {
 Subcommand RecordsCommand() {
   return {"records",
           "the site records: list visits, show one, export or import a file",
-          "records (list | show VISIT | export FILE [--site SERIAL | --visit VISIT] | import FILE)\n"
+          "records (list | show VISIT | export FILE [--site SERIAL | --visit VISIT] | import FILE |\n"
+          "                      sync --server SERVER [--site SERIAL] | server-init --server SERVER)\n"
           "                      [--format table|csv|json]",
           "list: every visit of every site. show VISIT: the records of one visit. export FILE:\n"
           "a site (the store's only one, or --site SERIAL) or one visit (--visit VISIT) as one\n"
           "file. import FILE: merges a file in; what the store has already is skipped.\n"
+          "sync: sends the team server (--server, a pg_service.conf name or postgresql:// URI;\n"
+          "passwords only in ~/.pgpass) what it lacks and fetches what the store lacks, for\n"
+          "every site or --site SERIAL. server-init: sets up the team records on a server.\n"
           "The store is the program's (site-records.sqlite in its Documents folder).\n",
-          {{"--site", true}, {"--visit", true}},
+          {{"--site", true}, {"--visit", true}, {"--server", true}},
           Check,
-          Run};
+          Run,
+          [](const ParsedArgs& args, size_t i) { return i == 1 && args.positionals[0] != "show"; }};
 }
 
 }  // namespace linkmeter::cli

@@ -1,0 +1,57 @@
+#include "lm/records/ContentIdCheck.h"
+
+#include <algorithm>
+
+#include "lm/records/ContentId.h"
+#include "lm/records/Database.h"
+#include "lm/records/RecordReader.h"
+#include "lm/records/StoreResult.h"
+
+namespace lm::records {
+namespace {
+
+struct Mismatch {
+  std::string what;
+};
+
+void Expect(const std::string& kept, const std::string& made, const std::string& what) {
+  if (kept != made) throw Mismatch{"the content id of " + what + " does not match its contents"};
+}
+
+std::string Named(const std::string& kind, RowId id) { return kind + " " + std::to_string(id); }
+
+std::string RecordId(RecordReader& reader, const std::string& visitId, const RecordSummary& r,
+                     const std::vector<StoredSettingsWrite>& writes) {
+  for (RawKind kind : {RawKind::kRegistration, RawKind::kDownload, RawKind::kEventLog, RawKind::kSettingsReadback}) {
+    if (r.kind == RawKindName(kind)) return RawContentId(visitId, reader.ReadRaw(kind, r.id).record);
+  }
+  if (r.kind == "route-survey" || r.kind == "site-survey") return SurveyContentId(visitId, reader.ReadSurvey(r.id).info);
+  if (r.kind == "channel-scan") return ScanContentId(visitId, reader.ReadScan(r.id).info);
+  const auto write = std::find_if(writes.begin(), writes.end(), [&](const auto& w) { return w.id == r.id; });
+  if (write == writes.end()) throw Mismatch{Named("settings write", r.id) + " has no keys"};
+  return SettingsWriteContentId(visitId, write->write);
+}
+
+void CheckVisit(RecordReader& reader, const VisitRow& visit) {
+  Expect(visit.contentId, VisitContentId(visit.siteSerial, visit.info.startedAt), Named("visit", visit.id));
+  const VisitRecords records = reader.ReadVisit(visit.id);
+  for (const auto& r : records.records) {
+    Expect(r.contentId, RecordId(reader, visit.contentId, r, records.settingsWrites), Named(r.kind, r.id));
+  }
+}
+
+}  // namespace
+
+void CheckContentIds(Database& db, const std::string& name) {
+  RecordReader reader(db);
+  try {
+    for (const auto& site : reader.ListSites()) {
+      Expect(site.contentId, SiteContentId(site.site.serial), Named("site", site.id));
+      for (const auto& visit : reader.ListVisits(site.site.serial)) CheckVisit(reader, visit);
+    }
+  } catch (const Mismatch& m) {
+    throw StoreFailure{{StoreErrorCode::kDamagedFile, name + ": " + m.what + "; nothing was imported"}};
+  }
+}
+
+}  // namespace lm::records
