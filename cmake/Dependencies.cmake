@@ -3,6 +3,9 @@ find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(LibXml2 REQUIRED)
 
+# E-mail (SMTP) and webhooks of the monitor's alarms.
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+
 find_path(PICOJSON_INCLUDE_DIR picojson.h REQUIRED)
 add_library(lm_picojson INTERFACE)
 target_include_directories(lm_picojson SYSTEM INTERFACE ${PICOJSON_INCLUDE_DIR})

@@ -47,6 +47,7 @@ MonitorTotals MonitorLoop::Run(CancelToken& stop) {
       backoff_.Reset();
       const milliseconds took = duration_cast<milliseconds>(clock_.Now() - started);
       log_ << SurveyLogLine(startedWall, plan_.unit, result.summary, took) << '\n' << std::flush;
+      if (observer_) observer_(result, clock_.WallNow());
       // A survey longer than the interval is followed at once by the next.
       next = started + plan_.every;
     } else {

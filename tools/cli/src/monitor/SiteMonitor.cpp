@@ -126,6 +126,9 @@ AttemptResult SiteMonitor::Survey(CancelToken& stop) {
   done.kind = AttemptResult::Kind::kDone;
   done.summary = SummaryOfSurvey(outcome.survey, unit_->Name().empty() ? unit_->Serial() : unit_->Name());
   done.summary.recordId = outcome.recordId;
+  done.summary.survey = std::move(outcome.survey);
+  done.summary.siteSerial = unit_->Serial();
+  done.summary.siteName = unit_->Name();
   return done;
 }
 

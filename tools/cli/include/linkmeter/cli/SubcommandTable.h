@@ -18,6 +18,7 @@ Subcommand LogCommand();
 Subcommand SettingsCommand();
 Subcommand RecordsCommand();
 Subcommand MonitorCommand();  // src/monitor/MonitorCommand.cpp
+Subcommand AlarmsCommand();
 
 // Every subcommand, in the order the usage lists them.
 const std::vector<Subcommand>& SubcommandTable();

@@ -6,6 +6,7 @@
 // between probes.
 
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -35,6 +36,10 @@ class MonitorLoop {
   // Runs until `stop` is set; one log line per try.
   MonitorTotals Run(CancelToken& stop);
 
+  // Called after each done survey is logged, with the wall time it ended.
+  using RoundObserver = std::function<void(const AttemptResult&, std::chrono::system_clock::time_point)>;
+  void OnSurvey(RoundObserver observer) { observer_ = std::move(observer); }
+
  private:
   AttemptResult Attempt(CancelToken& stop);
 
@@ -43,6 +48,7 @@ class MonitorLoop {
   SurveyAttempt attempt_;
   std::ostream& log_;
   Backoff backoff_;
+  RoundObserver observer_;
 };
 
 }  // namespace linkmeter::cli::monitor

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "linkmeter/cli/monitor/CancelToken.h"
+#include "lm/Json.h"
 
 namespace linkmeter::cli::monitor {
 
@@ -21,6 +22,10 @@ struct SurveySummary {
   int silent = 0;    // units that answered none
   std::optional<WeakestHop> weakest;  // of the hops that answered
   std::optional<int64_t> recordId;    // the survey in the site records
+  // The judged site survey (siteSurvey()'s answer) and the base unit it was
+  // taken from, for what watches the rounds (the alarms).
+  lm::json::Value survey;
+  std::string siteSerial, siteName;
 };
 
 struct AttemptResult {

@@ -1,0 +1,304 @@
+#!/usr/bin/env python3
+"""linkmeter-cli monitor's alarms on the demo site, through the demo's
+control file, with a real SMTP server (aiosmtpd) and an HTTP receiver on
+127.0.0.1:
+1. a repeater made unreachable raises one RepeaterSilent alarm naming the
+   two units behind it (which get no alarm of their own), delivered once by
+   webhook and once by e-mail, and resolved once when it answers again;
+2. both receivers down for several rounds while the alarm comes and goes,
+   then up: every notice delivered once, in order;
+3. SIGTERM with notices still in the outbox: sent after the next start;
+and the metrics file read back as the exposition format.
+usage: monitor_alarms.py LINKMETER-CLI DEMO-SITE.json"""
+import email
+import email.policy
+import glob
+import json
+import os
+import queue
+import re
+import signal
+import socket
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+from aiosmtpd.controller import Controller
+
+cli, demo_site = sys.argv[1], sys.argv[2]
+UNIT = "009A0011"
+REPEATER = "00C80102"
+BEHIND = ["00BC0103", "00C20104"]
+work = tempfile.mkdtemp(prefix="lm-alarms-")
+control = os.path.join(work, "control")
+open(control, "w").close()
+with open(demo_site) as f:
+    base = next(b for b in json.load(f)["baseUnits"] if b["serial"] == UNIT)
+registration = os.path.join(work, "registration.json")
+with open(registration, "w") as f:
+    json.dump({"groups": base["groups"]}, f)
+metrics = os.path.join(work, "linkmeter.prom")
+
+
+# -- receivers ---------------------------------------------------------------
+class Receivers:
+    down = False
+    hooks = []  # (notice key, status) taken with 200
+    mails = []  # email.message.EmailMessage taken with 250
+    lock = threading.Lock()
+
+
+class Hook(BaseHTTPRequestHandler):
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        if Receivers.down:
+            self.send_response(503)
+            self.end_headers()
+            return
+        data = json.loads(body)
+        with Receivers.lock:
+            for alert in data["alerts"]:
+                Receivers.hooks.append(alert)
+        self.send_response(200)
+        self.end_headers()
+
+    def log_message(self, *args):
+        pass
+
+
+class Mailbox:
+    async def handle_DATA(self, server, session, envelope):
+        if Receivers.down:
+            return "451 try again later"
+        with Receivers.lock:
+            Receivers.mails.append(email.message_from_bytes(envelope.content, policy=email.policy.default))
+        return "250 OK"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+http = ThreadingHTTPServer(("127.0.0.1", 0), Hook)
+threading.Thread(target=http.serve_forever, daemon=True).start()
+smtp_port = free_port()
+smtp = Controller(Mailbox(), hostname="127.0.0.1", port=smtp_port)
+smtp.start()
+
+# -- the monitor -------------------------------------------------------------
+env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, ".config"),
+           XDG_DATA_HOME=os.path.join(work, ".local"), LINKMETER_DEMO_CONTROL=control)
+env.pop("LINKMETER_PASSWORD", None)
+ARGS = [cli, "--demo", "monitor", "--unit", UNIT, "--every", "2s", "--probes", "1", "--registration", registration,
+        "--webhook", f"http://127.0.0.1:{http.server_address[1]}/hook", "--mail-to", "ops@example.org",
+        "--mail-from", "monitor@example.org", "--smtp", f"smtp://127.0.0.1:{smtp_port}", "--smtp-tls", "none",
+        "--metrics-file", metrics, "--retry-max", "2s"]
+
+
+class Monitor:
+    def __init__(self):
+        self.proc = subprocess.Popen(ARGS, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+        self.lines = queue.Queue()
+        self.seen = []
+        self.err = []
+        threading.Thread(target=lambda: [self.lines.put(l.rstrip("\n")) for l in self.proc.stdout], daemon=True).start()
+        threading.Thread(target=lambda: [self.err.append(l) for l in self.proc.stderr], daemon=True).start()
+
+    def wait_line(self, pattern, within):
+        deadline = time.monotonic() + within
+        while time.monotonic() < deadline:
+            try:
+                line = self.lines.get(timeout=max(0.05, deadline - time.monotonic()))
+            except queue.Empty:
+                break
+            self.seen.append(line)
+            if re.search(pattern, line):
+                return line
+        fail(f"no line matching {pattern!r} within {within} s")
+
+    def stop(self):
+        self.proc.send_signal(signal.SIGTERM)
+        try:
+            status = self.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            fail("SIGTERM did not end the monitor within 15 s")
+        if status != 0:
+            fail(f"the monitor ended with {status}")
+
+
+monitor = None
+
+
+def fail(message):
+    if monitor and monitor.proc.poll() is None:
+        monitor.proc.kill()
+    if monitor:
+        print("stdout:\n" + "\n".join(monitor.seen[-60:]))
+        print("stderr:\n" + "".join(monitor.err[-60:]))
+    print("webhook:", [(a["status"], a["labels"]) for a in Receivers.hooks])
+    print("mail:", [m["Subject"] for m in Receivers.mails])
+    sys.exit("FAIL: " + message)
+
+
+control_count = 0
+
+
+def control_line(text):
+    global control_count
+    with open(control, "a") as f:
+        f.write(text + "\n")
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        try:
+            with open(control + ".out") as f:
+                answers = f.read().splitlines()
+            if len(answers) >= control_count + 1:
+                control_count += 1
+                if answers[-1] != "ok":
+                    fail(f"control line {text!r}: {answers[-1]}")
+                return
+        except FileNotFoundError:
+            pass
+        time.sleep(0.05)
+    fail(f"the demo did not take {text!r}")
+
+
+def silence_repeater():
+    control_line(f'fault {UNIT} {{"kind": "unreachable", "unit": "{REPEATER}"}}')
+
+
+def wait_for(what, check, within):
+    deadline = time.monotonic() + within
+    while time.monotonic() < deadline:
+        with Receivers.lock:
+            if check():
+                return
+        try:
+            monitor.seen.append(monitor.lines.get(timeout=0.2))
+        except queue.Empty:
+            pass
+    fail(f"{what} not within {within} s")
+
+
+def repeater_hooks(status=None):
+    return [a for a in Receivers.hooks if a["labels"]["alertname"] == "RepeaterSilent"
+            and (status is None or a["status"] == status)]
+
+
+def repeater_mails(status=None):
+    return [m for m in Receivers.mails if "RepeaterSilent" in m["Subject"]
+            and (status is None or m["Subject"].startswith(f"[{status.upper()}]"))]
+
+
+SURVEY = rf"^\S+Z unit={UNIT} answered=\d+ silent=\d+ .* record=\d+$"
+
+# 1. Raised once, naming the units behind, and resolved once.
+monitor = Monitor()
+monitor.wait_line(SURVEY, 60)
+silence_repeater()
+wait_for("the RepeaterSilent notice by webhook and e-mail",
+         lambda: repeater_hooks("firing") and repeater_mails("firing"), 60)
+hook = repeater_hooks("firing")[0]
+if hook["labels"]["unit"] != REPEATER or hook["labels"]["site"] != UNIT:
+    fail(f"labels {hook['labels']}")
+if hook["annotations"].get("unreachable") != ",".join(BEHIND):
+    fail(f"annotations {hook['annotations']}")
+if hook["endsAt"] != "0001-01-01T00:00:00Z" or not re.match(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$", hook["startsAt"]):
+    fail(f"times {hook['startsAt']} {hook['endsAt']}")
+body = repeater_mails("firing")[0].get_content()
+if not all(serial in body for serial in BEHIND):
+    fail(f"the e-mail does not name the units behind the repeater:\n{body}")
+control_line(f"clear {UNIT}")
+wait_for("the resolve by webhook and e-mail", lambda: repeater_hooks("resolved") and repeater_mails("resolved"), 60)
+time.sleep(4)  # two more rounds: nothing more may come
+with Receivers.lock:
+    if len(repeater_hooks()) != 2 or len(repeater_mails()) != 2:
+        fail("the repeater's alarm was told more than once a state")
+    behind = [a for a in Receivers.hooks if a["labels"].get("unit") in BEHIND and a["labels"]["alertname"] == "UnitSilent"]
+    if behind:
+        fail(f"units behind the silent repeater were alarmed themselves: {behind}")
+
+# 2. Receivers down for several rounds while the alarm comes and goes.
+Receivers.down = True
+silence_repeater()
+monitor.wait_line(r"alarm=raised key=\S+/silent-repeater/" + REPEATER, 30)
+control_line(f"clear {UNIT}")
+monitor.wait_line(r"alarm=resolved key=\S+/silent-repeater/" + REPEATER, 30)
+failures = sum(1 for l in monitor.err if "outbox channel=webhook" in l and "failed" in l)
+if failures < 2:
+    fail(f"the webhook was tried {failures} times while down")
+Receivers.down = False
+wait_for("the held notices", lambda: len(repeater_hooks()) == 4 and len(repeater_mails()) == 4, 60)
+
+# 3. SIGTERM with notices pending, sent after the next start.
+Receivers.down = True
+silence_repeater()
+monitor.wait_line(r"alarm=raised key=\S+/silent-repeater/" + REPEATER, 30)
+time.sleep(1)
+monitor.stop()
+stores = glob.glob(os.path.join(work, "**", "site-records*.sqlite"), recursive=True)
+if len(stores) != 1:
+    fail(f"site records: {stores}")
+db = sqlite3.connect(stores[0])
+pending = db.execute("SELECT count(*) FROM alarm_outbox o WHERE NOT EXISTS "
+                     "(SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id)").fetchone()[0]
+if pending < 2:
+    fail(f"{pending} notices pending at the stop, wanted the firing one on both channels")
+Receivers.down = False
+control_line(f"clear {UNIT}")
+monitor = Monitor()
+wait_for("the notices left by the stopped monitor", lambda: len(repeater_hooks("firing")) == 3
+         and len(repeater_mails("firing")) == 3, 60)
+monitor.wait_line(r"alarm=resolved key=\S+/silent-repeater/" + REPEATER, 30)
+wait_for("the resolve after the restart", lambda: len(repeater_hooks()) == 6 and len(repeater_mails()) == 6, 60)
+monitor.stop()
+
+# Every notice of the outbox delivered once, in order, on each channel.
+rows = db.execute("SELECT o.channel, o.alarm_key, o.status FROM alarm_outbox o "
+                  "JOIN alarm_deliveries d ON d.outbox_id = o.id ORDER BY o.id").fetchall()
+undelivered = db.execute("SELECT count(*) FROM alarm_outbox o WHERE NOT EXISTS "
+                         "(SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id)").fetchone()[0]
+if undelivered:
+    fail(f"{undelivered} notices never delivered")
+with Receivers.lock:
+    got_hooks = [(a["labels"]["alertname"], a["labels"].get("unit"), a["status"]) for a in Receivers.hooks]
+    got_mails = [(m["Subject"].split("]")[0][1:].lower(), m["Subject"].split()[1]) for m in Receivers.mails]
+want_hooks = [(json.loads(n)["alertname"], json.loads(n)["unit"], s) for (n, s) in db.execute(
+    "SELECT notice_json, status FROM alarm_outbox WHERE channel = 'webhook' ORDER BY id")]
+want_mails = [(s, json.loads(n)["alertname"]) for (n, s) in db.execute(
+    "SELECT notice_json, status FROM alarm_outbox WHERE channel = 'mail' ORDER BY id")]
+if got_hooks != want_hooks:
+    fail(f"webhook deliveries {got_hooks}\nwanted {want_hooks}")
+if got_mails != want_mails:
+    fail(f"mail deliveries {got_mails}\nwanted {want_mails}")
+events = db.execute("SELECT kind FROM alarm_events WHERE alarm_key LIKE ? ORDER BY id",
+                    (f"%/silent-repeater/{REPEATER}",)).fetchall()
+if [e[0] for e in events] != ["raised", "resolved"] * 3:
+    fail(f"the repeater's events {events}")
+
+# The metrics file as a scraper reads it.
+with open(metrics) as f:
+    text = f.read()
+families = set()
+for line in text.splitlines():
+    if m := re.match(r"# (HELP|TYPE) ([a-zA-Z_:][a-zA-Z0-9_:]*) (.+)$", line):
+        families.add(m.group(2))
+        continue
+    m = re.match(r'([a-zA-Z_:][a-zA-Z0-9_:]*)\{((?:[a-zA-Z_]\w*="(?:[^"\\]|\\.)*",?)*)\} (\S+)$', line)
+    if not m or m.group(1) not in families:
+        fail(f"metrics line {line!r}")
+    float(m.group(3))
+for name in ("linkmeter_hop_level_median", "linkmeter_hop_loss_ratio", "linkmeter_unit_battery_percent",
+             "linkmeter_unit_last_heard_timestamp_seconds", "linkmeter_site_alarms_firing",
+             "linkmeter_site_last_survey_timestamp_seconds"):
+    if not re.search(rf"^{name}\{{", text, re.M):
+        fail(f"no {name} in the metrics file")
+smtp.stop()
+http.shutdown()
+print(f"{len(got_hooks)} webhook notices and {len(got_mails)} e-mails, each once and in order")

@@ -1,0 +1,33 @@
+#pragma once
+// What `linkmeter-cli monitor` adds for alarms: its configuration file
+// merged with its options and checked, --check-config and --test-alarm,
+// and the alarms of a run started on the site records the run writes to.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "linkmeter/cli/ArgParser.h"
+#include "linkmeter/cli/alarms/AlarmMonitor.h"
+
+namespace linkmeter::cli {
+struct CommandContext;
+class SiteLogic;
+}  // namespace linkmeter::cli
+
+namespace linkmeter::cli::alarms {
+
+// The alarm settings of merged options: "" or the first fault.
+std::string CheckAlarmOptions(const ParsedArgs& merged);
+
+// --check-config (a summary, status 0) or --test-alarm (one test notice per
+// channel; 0 when every channel took it, 1 when one did not, 2 with none
+// configured); nullopt for an ordinary run.
+std::optional<int> RunConfigAction(CommandContext& ctx);
+
+// The alarms of a run, delivering what a previous run left; nullptr with
+// `status` set (and said on ctx.err) when the site records cannot hold
+// them. Without records (--no-record) they are kept in memory only.
+std::unique_ptr<AlarmMonitor> StartAlarms(CommandContext& ctx, SiteLogic& logic, int& status);
+
+}  // namespace linkmeter::cli::alarms

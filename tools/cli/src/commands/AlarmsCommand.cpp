@@ -1,0 +1,170 @@
+// linkmeter-cli alarms: what the monitor's rules raised, kept in the site
+// records: the list, one alarm with its events, an acknowledgement, and a
+// silence of a unit or a hop for a while.
+#include <cstdlib>
+#include <ctime>
+
+#include "linkmeter/cli/ExitCodes.h"
+#include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/PageCalls.h"
+#include "linkmeter/cli/Subcommand.h"
+#include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/alarms/AlarmMonitor.h"
+#include "linkmeter/cli/monitor/Duration.h"
+#include "lm/records/AlarmLedger.h"
+
+namespace linkmeter::cli {
+namespace {
+
+using lm::json::MakeObject;
+using lm::json::Number;
+using lm::json::Value;
+using lm::records::AlarmLedger;
+using lm::records::AlarmRow;
+
+bool IsSerial(const std::string& s) { return alarms::SerialNumberOf(s).has_value(); }
+
+bool IsHop(const std::string& s) {
+  const auto dash = s.find('-');
+  return dash != std::string::npos && IsSerial(s.substr(0, dash)) && IsSerial(s.substr(dash + 1));
+}
+
+std::string Check(const ParsedArgs& args) {
+  const auto& w = args.positionals;
+  if (w.empty()) return "say what to do: list, show ID, ack ID or silence (--unit U | --hop A-B) --for 2h";
+  const std::string& what = w[0];
+  if (what != "list" && what != "show" && what != "ack" && what != "silence") return "unknown alarms action: " + what;
+  const size_t want = what == "show" || what == "ack" ? 2 : 1;
+  if (w.size() < want) return what + " needs an alarm id";
+  if (w.size() > want) return "unexpected argument: " + w[want];
+  if (want == 2 && !ParseCount(w[1], 1, 1L << 52)) return what + " takes an alarm id (a whole number)";
+  if (auto s = args.Get("--site"); s && !IsSerial(*s)) return "--site takes a base unit's serial (8 hex digits)";
+  const bool silencing = what == "silence";
+  if (!silencing && (args.Has("--unit") || args.Has("--hop") || args.Has("--for"))) return "--unit, --hop and --for go with silence";
+  if (args.Has("--firing") && what != "list") return "--firing goes with list";
+  if (!silencing) return "";
+  if (args.Has("--unit") == args.Has("--hop")) return "silence takes --unit SERIAL or --hop SERIAL-SERIAL";
+  if (auto u = args.Get("--unit"); u && !IsSerial(*u)) return "--unit takes a unit's serial (8 hex digits)";
+  if (auto h = args.Get("--hop"); h && !IsHop(*h)) return "--hop takes two serials joined by '-' (00C80101-00BA0102)";
+  if (!args.Has("--for") || !monitor::ParseDuration(*args.Get("--for"))) return "silence needs --for such as 30m, 2h or 1d (up to 7d)";
+  return "";
+}
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+std::string TimeText(std::optional<int64_t> ms) {
+  if (!ms) return "";
+  const std::time_t t = static_cast<std::time_t>(*ms / 1000);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%SZ", &tm);
+  return buf;
+}
+
+Value OptNumber(std::optional<int64_t> n) { return n ? Number(*n) : Value(); }
+
+Value AlarmJson(const AlarmRow& a) {
+  auto detail = lm::json::Parse(a.raised.detailJson);
+  return MakeObject({{"id", Number(a.raised.id)}, {"key", Value(a.raised.key)}, {"site", Number(a.raised.siteSerial)},
+                     {"startedAt", Number(a.raised.at)}, {"endedAt", OptNumber(a.endedAt)},
+                     {"ackedAt", OptNumber(a.ackedAt)}, {"ackedBy", Value(a.ackedBy)},
+                     {"summary", Value(a.raised.summary)}, {"detail", detail ? *detail : Value()}});
+}
+
+std::vector<std::string> AlarmCells(const AlarmRow& a) {
+  return {std::to_string(a.raised.id), a.endedAt ? "resolved" : "firing", TimeText(a.raised.at), TimeText(a.endedAt),
+          a.ackedAt ? "yes" : "", a.raised.key, a.raised.summary};
+}
+
+int List(CommandContext& ctx, AlarmLedger& ledger) {
+  std::optional<int64_t> site;
+  if (auto s = ctx.args.Get("--site")) site = alarms::SerialNumberOf(*s);
+  Table table{{"id", "state", "started", "ended", "ack", "alarm", "summary"}, {}};
+  lm::json::Array list;
+  for (const AlarmRow& a : ledger.Alarms(site, ctx.args.Has("--firing"), 1000)) {
+    table.rows.push_back(AlarmCells(a));
+    list.push_back(AlarmJson(a));
+  }
+  ctx.output.Write(table, Value(list));
+  return kExitOk;
+}
+
+int Show(CommandContext& ctx, AlarmLedger& ledger) {
+  const int64_t id = *ParseCount(ctx.args.positionals[1], 1, 1L << 52);
+  auto alarm = ledger.Alarm(id);
+  if (!alarm) return Fail(ctx.err, kExitFailed, "no alarm " + std::to_string(id));
+  Table table{{"event", "at", "summary"}, {}};
+  lm::json::Array events;
+  for (const auto& e : ledger.Events(id)) {
+    table.rows.push_back({e.kind, TimeText(e.at), e.summary});
+    auto detail = lm::json::Parse(e.detailJson);
+    events.push_back(MakeObject({{"kind", Value(e.kind)}, {"at", Number(e.at)}, {"summary", Value(e.summary)},
+                                 {"detail", detail ? *detail : Value()}}));
+  }
+  Value json = AlarmJson(*alarm);
+  json.get<lm::json::Object>()["events"] = Value(events);
+  ctx.output.Write(table, json, {"", "alarm " + std::to_string(id) + ": " + alarm->raised.key, alarm->raised.detailJson});
+  return kExitOk;
+}
+
+int Ack(CommandContext& ctx, AlarmLedger& ledger) {
+  const int64_t id = *ParseCount(ctx.args.positionals[1], 1, 1L << 52);
+  const char* user = std::getenv("USER");
+  if (!ledger.Acknowledge(id, NowMs(), user ? user : "")) return Fail(ctx.err, kExitFailed, "no alarm " + std::to_string(id));
+  ctx.output.Write(Table{{"acknowledged"}, {{std::to_string(id)}}}, MakeObject({{"acknowledged", Number(id)}}));
+  return kExitOk;
+}
+
+int Silence(CommandContext& ctx, AlarmLedger& ledger) {
+  lm::records::SilenceRow silence;
+  if (auto s = ctx.args.Get("--site")) silence.siteSerial = alarms::SerialNumberOf(*s);
+  std::string named = ctx.args.Has("--unit") ? *ctx.args.Get("--unit") : *ctx.args.Get("--hop");
+  for (char& c : named) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  silence.subject = (ctx.args.Has("--unit") ? "unit:" : "hop:") + named;
+  silence.createdAt = NowMs();
+  silence.untilAt = silence.createdAt + std::chrono::milliseconds(*monitor::ParseDuration(*ctx.args.Get("--for"))).count();
+  const int64_t id = ledger.AddSilence(silence);
+  ctx.output.Write(Table{{"silence", "subject", "until"}, {{std::to_string(id), silence.subject, TimeText(silence.untilAt)}}},
+                   MakeObject({{"id", Number(id)}, {"subject", Value(silence.subject)}, {"untilAt", Number(silence.untilAt)}}));
+  return kExitOk;
+}
+
+int Run(CommandContext& ctx) {
+  PageAnswer status = ctx.page.Query("LmRecordsStatus", Value(lm::json::Object()));
+  const std::string file = status.ok ? MemberText(status.value, "path") : "";
+  if (file.empty()) return Fail(ctx.err, kExitRecords, "the site records cannot be opened: " + FailureText(status));
+  try {
+    AlarmLedger ledger(file);
+    const std::string& what = ctx.args.positionals[0];
+    if (what == "list") return List(ctx, ledger);
+    if (what == "show") return Show(ctx, ledger);
+    if (what == "ack") return Ack(ctx, ledger);
+    return Silence(ctx, ledger);
+  } catch (const std::exception& e) {
+    return Fail(ctx.err, kExitRecords, std::string("the site records: ") + e.what());
+  }
+}
+
+}  // namespace
+
+Subcommand AlarmsCommand() {
+  return {"alarms",
+          "the monitor's alarms: list, show one, acknowledge, silence a unit or hop",
+          "alarms (list [--site SERIAL] [--firing] | show ID | ack ID |\n"
+          "                      silence (--unit SERIAL | --hop SERIAL-SERIAL) --for 2h [--site SERIAL])\n"
+          "                      [--format table|csv|json]",
+          "list: every alarm the monitor raised, newest first (--firing: those not resolved).\n"
+          "show ID: one alarm with its events (raised, flapping, stable, acknowledged, resolved)\n"
+          "and the rounds that raised it. ack ID: marks it acknowledged (kept in the records).\n"
+          "silence: no notices for a unit (its silence, battery and repeater alarms) or a hop\n"
+          "(either direction) for a while; the alarms are still kept. docs/alarms.md has the rules.\n",
+          {{"--site", true}, {"--firing", false}, {"--unit", true}, {"--hop", true}, {"--for", true}},
+          Check,
+          Run,
+          nullptr};
+}
+
+}  // namespace linkmeter::cli
