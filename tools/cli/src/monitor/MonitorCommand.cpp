@@ -10,6 +10,8 @@
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/alarms/MonitorAlarms.h"
+#include "linkmeter/cli/alarms/MonitorConfig.h"
 #include "linkmeter/cli/monitor/Duration.h"
 #include "linkmeter/cli/monitor/MonitorLoop.h"
 #include "linkmeter/cli/monitor/SiteMonitor.h"
@@ -64,11 +66,42 @@ int Run(CommandContext& ctx) {
   monitor::SystemMonitorClock clock;
   monitor::MonitorLoop loop(plan, clock, [&](monitor::CancelToken& t) { return site.Survey(t); },
                             ctx.output.Stream());
+  int status = kExitOk;
+  auto alarms = alarms::StartAlarms(ctx, logic, status);
+  if (!alarms) return status;
+  loop.OnSurvey([&](const monitor::AttemptResult& r, std::chrono::system_clock::time_point at) {
+    alarms->OnRound(r.summary.survey, r.summary.siteSerial, r.summary.siteName,
+                    std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count());
+  });
   const monitor::MonitorTotals totals = loop.Run(stop);
+  alarms->Stop();
   ctx.err << "linkmeter-cli: monitor stopped" << (signals.Received() == SIGINT ? " by SIGINT" : " by SIGTERM")
           << (totals.stoppedInSurvey ? " during a survey" : "") << " after " << totals.surveys << " surveys and "
           << totals.failures << " failed tries\n";
   return kExitOk;
+}
+
+// The configuration file's settings under the options given.
+std::string CheckWithConfig(const ParsedArgs& args) {
+  ParsedArgs merged;
+  if (std::string why = alarms::MergeConfig(args, merged); !why.empty()) return why;
+  if (std::string why = Check(merged); !why.empty()) return why;
+  return alarms::CheckAlarmOptions(merged);
+}
+
+int RunWithConfig(CommandContext& ctx) {
+  ParsedArgs merged;
+  if (std::string why = alarms::MergeConfig(ctx.args, merged); !why.empty()) return Fail(ctx.err, kExitUsage, why);
+  CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop};
+  if (auto status = alarms::RunConfigAction(configured)) return *status;
+  return Run(configured);
+}
+
+std::vector<OptionRule> MonitorOptions() {
+  std::vector<OptionRule> options{kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--every", true},
+                                  {"--probes", true}, {"--registration", true}};
+  for (const OptionRule& rule : alarms::MonitorConfigOptions()) options.push_back(rule);
+  return options;
 }
 
 }  // namespace
@@ -85,11 +118,13 @@ Subcommand MonitorCommand() {
           "A unit not found, a lost link or a silent remote unit never ends it: a failed try gives\n"
           "a line with failed=\"why\" and the next comes after 1s, 2s, 4s … up to the interval.\n"
           "--registration FILE takes the routes from a file for a base unit whose registration\n"
-          "cannot be read. SIGTERM or SIGINT ends it between two probes (exit status 0).\n",
-          {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--every", true}, {"--probes", true},
-           {"--registration", true}},
-          Check,
-          Run};
+          "cannot be read. SIGTERM or SIGINT ends it between two probes (exit status 0).\n"
+          "Alarms: --webhook URL, --mail-to ADDRESS --smtp URL, --metrics-file FILE, the rules'\n"
+          "settings, or the same keys in --config FILE (default ~/.config/linkmeter/monitor-U.conf);\n"
+          "--check-config checks them, --test-alarm sends a test notice (linkmeter-cli(1), ALARMS).\n",
+          MonitorOptions(),
+          CheckWithConfig,
+          RunWithConfig};
 }
 
 }  // namespace linkmeter::cli
