@@ -25,19 +25,20 @@ SearchLoggerResult FromRecord(std::string_view data, const ComInfo& base) {
 
 }  // namespace
 
-std::optional<SearchLoggerResult> ReadOpticalLogger(ComExecutorTable& table, const ComInfo& base,
-                                                    lm::CancelToken* cancel) {
+OpticalLoggerRead ReadOpticalLogger(ComExecutorTable& table, const ComInfo& base, lm::CancelToken* cancel) {
+  using Outcome = OpticalLoggerRead::Outcome;
   auto unit = table.Lookup(base);
-  if (!unit) return std::nullopt;
-  UnitLease lease(unit->Gate(), cancel);
-  if (!lease.Held()) return std::nullopt;
+  if (!unit) return {};
+  // Bounded, as the USB probe is: a long download must not hold the search.
+  UnitLease lease(unit->Gate(), cancel, kOpticalBusyWait);
+  if (!lease.Held()) return {cancel && cancel->IsCancelled() ? Outcome::kCancelled : Outcome::kBusy, std::nullopt};
 
   OneCommandConnection connection(*unit);
 
   com::vantor::TcmdEISET eiset;
   unit->Executor().Execute(eiset, kDeadlineMs);
-  if (!eiset.GetResult().IsCompleted() || !eiset.IsStatus(5, 0)) return std::nullopt;
-  return FromRecord(eiset.GetRecvField("DATA").value_or(std::string_view()), base);
+  if (!eiset.GetResult().IsCompleted() || !eiset.IsStatus(5, 0)) return {};
+  return {Outcome::kRead, FromRecord(eiset.GetRecvField("DATA").value_or(std::string_view()), base)};
 }
 
 }  // namespace Sorrel::Com

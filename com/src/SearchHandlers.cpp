@@ -1,5 +1,7 @@
 #include "sorrel/com/SearchHandlers.h"
 
+#include <cstdio>
+
 #include "sorrel/cef/ArgReader.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/com/OpticalLogger.h"
@@ -104,34 +106,64 @@ std::vector<WatchUsbInfo> SearchLogger::RescanUsb(bool vlb3, lm::CancelToken* ca
   return units;
 }
 
+std::optional<SearchLogger::Result> SearchLogger::Read(const ComInfo& base, lm::CancelToken* cancel,
+                                                       std::vector<uint32_t>& busy) const {
+  OpticalLoggerRead read = ReadOpticalLogger(Table(), base, cancel);
+  if (read.outcome == OpticalLoggerRead::Outcome::kCancelled) throw JsExecuteException(0, kCancelled);
+  if (read.outcome == OpticalLoggerRead::Outcome::kBusy) busy.push_back(base.Serial());
+  return read.logger;
+}
+
+// A search that found nothing because base units were kept busy says so,
+// rather than answering an empty list as if no logger lay there.
+void SearchLogger::NothingFound(const std::vector<uint32_t>& busy) {
+  if (busy.empty()) return;
+  std::string units;
+  for (uint32_t serial : busy) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", serial);
+    units += (units.empty() ? "" : ", ") + std::string(serial ? text : "(by address)");
+  }
+  throw JsExecuteException(0, "the logger search gave up waiting " +
+                                  std::to_string(kOpticalBusyWait.count() / 1000) +
+                                  " s for base units busy with another command: " + units +
+                                  " (search again when that command has ended)");
+}
+
 std::vector<SearchLogger::Result> SearchLogger::BySerial(uint32_t serial, lm::CancelToken* cancel) const {
   const uint32_t code = ModelCode(serial);
   if (code != 92 && code != 93 && code != 94 && code != 97 && code != 99) return {};
+  std::vector<uint32_t> busy;
   for (bool vlb3 : {false, true}) {
     for (const WatchUsbInfo& unit : RescanUsb(vlb3, cancel)) {
       ComInfo info{std::make_shared<WatchUsbInfo>(unit), nullptr};
-      auto logger = ReadOpticalLogger(Table(), info, cancel);
+      auto logger = Read(info, cancel, busy);
       if (logger && logger->serial == serial) return {*logger};
     }
   }
+  NothingFound(busy);
   return {};
 }
 
 std::vector<SearchLogger::Result> SearchLogger::OnBaseUnit(const ComInfo& base, lm::CancelToken* cancel) const {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (auto logger = ReadOpticalLogger(Table(), base, cancel)) return {*logger};
+  std::vector<uint32_t> busy;
+  for (int attempt = 0; attempt < 2 && busy.empty(); ++attempt) {
+    if (auto logger = Read(base, cancel, busy)) return {*logger};
   }
+  NothingFound(busy);
   return {};
 }
 
 std::vector<SearchLogger::Result> SearchLogger::OnEveryUsbUnit(lm::CancelToken* cancel) const {
   std::vector<Result> found;
+  std::vector<uint32_t> busy;
   for (bool vlb3 : {false, true}) {
     for (const WatchUsbInfo& unit : RescanUsb(vlb3, cancel)) {
       ComInfo info{std::make_shared<WatchUsbInfo>(unit), nullptr};
-      if (auto logger = ReadOpticalLogger(Table(), info, cancel)) found.push_back(*logger);
+      if (auto logger = Read(info, cancel, busy)) found.push_back(*logger);
     }
   }
+  if (found.empty()) NothingFound(busy);
   return found;
 }
 

@@ -4,7 +4,7 @@
 #include <tuple>
 
 #include "lm/ThreadRole.h"
-#include "sorrel/com/UsbUnitProbe.h"
+#include "sorrel/com/UsbProbeBatch.h"
 #include "vcomm/Vcomm.h"
 
 namespace Sorrel {
@@ -75,21 +75,23 @@ bool WatchUsbDevice::Walk(UsbBusProbe::Flags flags, int count, const UsbWatchSta
     flags.fill(0);
     probe_.ConnectNum(flags, deviceType_);
   }
-  int k = 0;
-  for (int slot = 0; slot < UsbBusProbe::kSlots && k < got; ++slot) {
-    if (flags[static_cast<size_t>(slot)] == 0) continue;
-    Com::WatchUsbInfo info;
-    switch (Com::ProbeUsbUnit(table_, serials[static_cast<size_t>(k++)], slot + 1, info, cancel)) {
+  std::vector<Com::UsbProbeTarget> targets;
+  for (int slot = 0; slot < UsbBusProbe::kSlots && static_cast<int>(targets.size()) < got; ++slot) {
+    if (flags[static_cast<size_t>(slot)] != 0) targets.push_back({serials[targets.size()], slot + 1});
+  }
+  // Asked at once; the answers are taken in slot order, as one walk would.
+  for (Com::UsbProbeResult& probe : Com::ProbeUsbUnits(table_, targets, cancel)) {
+    switch (probe.outcome) {
       case Com::ProbeOutcome::kCancelled: scan.cancelled = true; return false;
       case Com::ProbeOutcome::kStop: scan.complete = false; return false;
       case Com::ProbeOutcome::kSkipped: break;
       case Com::ProbeOutcome::kFound:
-        scan.answered.push_back(info);
-        scan.list.push_back(std::move(info));
+        scan.answered.push_back(probe.info);
+        scan.list.push_back(std::move(probe.info));
         break;
       case Com::ProbeOutcome::kUnanswered:
         scan.complete = false;
-        scan.list.push_back(Known(state, std::move(info)));
+        scan.list.push_back(Known(state, std::move(probe.info)));
         break;
     }
   }

@@ -96,6 +96,21 @@ TEST_F(LanSearchInNamespace, KeepsModels78And80SortedBySerial) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
+// The library enters its own folder for each search; the program gets the
+// folder it had back, so relative file names keep naming the same files.
+TEST_F(LanSearchInNamespace, TheCurrentFolderIsGivenBack) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  Sorrel::WatchLan lan;
+  int token = 0;
+  lan.SetParent(&token);
+  lan.Search(Sorrel::Com::SearchLANPrm{});
+  const std::filesystem::path after = std::filesystem::current_path();
+  std::filesystem::current_path(before);
+  EXPECT_EQ(lan.List().size(), 3u);
+  EXPECT_EQ(after, std::filesystem::path(dir_));
+}
+
 // The page function end to end against a site whose responder is on
 // loopback, as in the program's demo.
 TEST(LanSearchOnLoopback, PageFunctionAnswersTheSitesLanUnits) {

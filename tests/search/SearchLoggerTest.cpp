@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "SearchRig.h"
+#include "sorrel/com/UnitLease.h"
 
 namespace search_test {
 namespace {
@@ -107,6 +110,37 @@ TEST_F(SearchLogger, RecordOfAnOddLengthIsAnInternalFault) {
   // A failed search hands the next one its turn.
   rig.Sim().ClearFaults(kBaseB);
   EXPECT_EQ(rig.Serials(Search(R"({"comInfo":)" + UsbInfo(kBaseB) + "}")).size(), 1u);
+}
+
+// A base unit another command keeps busy holds the search up for 2 s at
+// most, and a search that found nothing because of it says so.
+TEST_F(SearchLogger, BusyBaseUnitIsWaitedForBoundedAndNamedInTheFailure) {
+  Sorrel::Com::UnitLease command(rig.Unit(kBaseB)->Gate(), nullptr);
+  ASSERT_TRUE(command.Held());
+  const struct {
+    const char* what;
+    std::string arg;
+    bool success;
+    std::vector<std::string> serials;
+  } cases[] = {
+      {"on that base unit", R"({"comInfo":)" + UsbInfo(kBaseB) + "}", false, {}},
+      {"by the serial it holds", R"({"serial":")" + Hex(kOnB) + "\"}", false, {}},
+      {"every unit: the others' loggers still found", "{}", true, {Hex(kOnC)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto answered = std::make_shared<bridge_test::RecordingCallback>();
+    rig.Send("jsquery:ComSearchLogger " + c.arg, answered);
+    ASSERT_TRUE(answered->WaitFor(1, std::chrono::milliseconds(8000))) << "the search waited for the busy unit";
+    const bridge_test::Answer answer = answered->Answers()[0];
+    EXPECT_EQ(answer.success, c.success) << answer.text;
+    if (c.success) {
+      EXPECT_EQ(rig.Serials(answer), c.serials);
+    } else {
+      EXPECT_NE(answer.text.find("busy with another command: " + Hex(kBaseB)), std::string::npos) << answer.text;
+    }
+  }
+  EXPECT_EQ(rig.Received(kBaseB, "EISET"), 0u) << "the search talked to a unit another command held";
 }
 
 TEST_F(SearchLogger, ArgumentErrors) {

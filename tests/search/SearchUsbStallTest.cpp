@@ -134,6 +134,26 @@ TEST_F(SearchUsbStall, ProbeBehindALongCommandIsBoundedAndCancellable) {
   EXPECT_EQ(rig.Received(kQuiet, "RUINF"), asked) << "the search talked to a unit another command held";
 }
 
+// Quiet units are asked at the same time: four of them cost one probe's
+// time limit (2 s), not four one after the other (8 s and more).
+TEST(SearchUsbQuietUnits, AreProbedAtOnce) {
+  std::vector<linkmeter::sim::BaseUnitSpec> units{UsbUnit(kFirst, "FIRST")};
+  std::vector<uint32_t> quiet;
+  for (uint32_t n = 0; n < 4; ++n) {
+    quiet.push_back(SerialOf(78, 0x40 + n));
+    units.push_back(UsbUnit(quiet.back(), "QUIET"));
+  }
+  SearchRig rig{SiteOf(units)};
+  for (uint32_t serial : quiet) rig.Sim().InjectFault(serial, {.command = "RUINF", .kind = FaultKind::kNoAnswer});
+  const auto start = Clock::now();
+  auto answer = rig.Query(kForced);
+  const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+  EXPECT_EQ(rig.Serials(answer).size(), 5u) << answer.text;
+  for (uint32_t serial : quiet) EXPECT_EQ(rig.Received(serial, "RUINF"), 1u);
+  EXPECT_LT(took, milliseconds(4000)) << "the quiet units were asked one after the other";
+  RecordProperty("four quiet units ms", static_cast<int>(took.count()));
+}
+
 TEST_F(SearchUsbStall, SearchAfterTheWindowClosedSaysWhy) {
   window->Stop();
   for (const char* request : {kForced, R"(jsquery:ComSearchLAN {"udpTimeoutSec":1})", "jsquery:ComSearchLogger {}"}) {

@@ -92,12 +92,13 @@ TEST_F(SearchUsb, UnchangedBusIsNotAskedAgainUnlessForced) {
 TEST_F(SearchUsb, RuinfFailureEndsTheRescanWithTheUnitsFoundSoFar) {
   rig.Sim().InjectFault(kRf, StatusFault("RUINF", 2, 1));
   // Slots 1 and 2 answered; the walk stopped at the third, in walk order.
+  // (The units are asked at once, so the ones after it were asked too; their
+  // answers are left out as a walk in slot order would leave them.)
   Search(R"({"vlb1":true})");
   const auto& list = rig.Watchers().Vela().List();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].serial, kB6);
   EXPECT_EQ(list[1].serial, kB1);
-  EXPECT_EQ(rig.Received(kB5, "RUINF"), 0u);
   // The list is short of the count, so the next search rescans.
   rig.Sim().ClearFaults(kRf);
   EXPECT_EQ(rig.Serials(Search(R"({"vlb2":true,"vlb5":true})")), (std::vector<std::string>{Hex(kB7), Hex(kB6), Hex(kB5)}));

@@ -81,6 +81,11 @@ class SearchLogger : public SearchHandler {
   std::vector<Result> BySerial(uint32_t serial, lm::CancelToken* cancel) const;
   std::vector<Result> OnBaseUnit(const ComInfo& base, lm::CancelToken* cancel) const;
   std::vector<Result> OnEveryUsbUnit(lm::CancelToken* cancel) const;
+  // One base unit's logger; a unit that stayed busy is added to `busy`, a
+  // cancel throws.
+  std::optional<Result> Read(const ComInfo& base, lm::CancelToken* cancel, std::vector<uint32_t>& busy) const;
+  // Throws the failure naming the busy units, when there are any.
+  static void NothingFound(const std::vector<uint32_t>& busy);
   // Rescans the USB watcher the flags name (the other is cleared) and
   // returns a copy of its list.
   std::vector<WatchUsbInfo> RescanUsb(bool vlb3, lm::CancelToken* cancel) const;
