@@ -200,13 +200,17 @@ def report_baseline(page, complete_id, cut_id):
 
 
 def site_surveys(page, serial):
-    """(id, complete) of every site survey of the site, oldest first."""
+    """(id, complete) of every site survey of the site, oldest first; each
+    names the registration it was measured with, one of its own visit."""
     out = []
     for v in visit_ids(page, serial):
         kept, _ = records_call(page, "readVisit", {"visitId": v["id"]})
+        regs = {r["id"] for r in kept["records"] if r["kind"] == "registration"}
         for r in sorted(kept["records"], key=lambda r: r["at"]):
             if r["kind"] == "site-survey":
                 full, _ = records_call(page, "readRecord", {"kind": "site-survey", "id": r["id"]})
+                check(full.get("registrationId") in regs, "survey %s names its visit's registration: %s of %s"
+                      % (r["id"], full.get("registrationId"), regs), page)
                 out.append((r["id"], full["endedAt"] is not None))
     return out
 
