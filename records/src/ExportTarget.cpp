@@ -33,9 +33,11 @@ std::optional<FileId> IdOf(const fs::path& path) {
 constexpr const char* kCompanions[] = {"", "-wal", "-shm", "-journal", ".lock"};
 
 std::mutex registryMutex;
+// Never destroyed: a store held by another process-wide object may close
+// while the program's statics are going.
 std::vector<fs::path>& Registry() {
-  static std::vector<fs::path> stores;
-  return stores;
+  static auto* stores = new std::vector<fs::path>;
+  return *stores;
 }
 
 // Is the file locked by any process (this one included)? /proc/locks names
