@@ -15,11 +15,17 @@ import { parseChannels as parseChannelText, emptyTally, addReadings, endRound, s
 import { compareSiteSurveys as compareSurveys } from './compare.js';
 import { DeviceError } from './api.js';
 import { setLanguage, language } from './i18n.js';
+import { DEFAULT_PROBES } from './probedefaults.js';
+import { judgeAcceptance } from './site/acceptance.js';
+import { describeAcceptance } from './site/acceptancetexts.js';
+import { DEFAULT_PROFILE, parseProfile } from './site/acceptanceprofile.js';
 
 export { levelClass, batteryClass } from './quality.js';
 export { hopVerdict, routeVerdict, VERDICTS } from './linkstats.js';
 // Whether a base unit ({model}) refuses RSETF, so its routes must come from a file.
 export { refusesRegistration } from './surveyrules.js';
+// The probes per route a survey sends unless told otherwise.
+export const defaultProbes = () => DEFAULT_PROBES;
 
 // A level histogram as [level, count] pairs of the levels seen.
 function histogram(bins) {
@@ -74,6 +80,9 @@ function thresholdsOf(options) {
 const whenOf = (options) => new Date(options && Number.isFinite(options.when) ? options.when : Date.now());
 
 export const defaultThresholds = () => DEFAULT_THRESHOLDS;
+export const defaultProfile = () => DEFAULT_PROFILE;
+// A profile from a file's text; a RangeError says what is wrong with it.
+export const profileFromText = (text) => parseProfile(text);
 export const thresholdProblem = (th) => problemOf(th);
 export const siteTargets = (regInfo) => bookTargets(regInfo);
 export const route = (regInfo, target) => buildRoute(regInfo, target);
@@ -135,27 +144,36 @@ function unitResult(regInfo, unit, known, at, th) {
 // A whole-site survey as the page's site survey keeps it: one result per
 // unit in the order of the targets, and the report's summary of them.
 export function siteSurvey(regInfo, units, options = {}) {
-  if (!options.language || options.language === language()) return judgedSite(regInfo, units, options);
-  // The failure sentences in the language asked for, this call only.
+  return inLanguage(options.language, () => judgedSite(regInfo, units, options));
+}
+
+// f() with the page's sentences in `lang`, this call only.
+function inLanguage(lang, f) {
+  if (!lang || lang === language()) return f();
   const before = language();
-  setLanguage(options.language);
+  setLanguage(lang);
   try {
-    return judgedSite(regInfo, units, options);
+    return f();
   } finally {
     setLanguage(before);
   }
 }
 
-function judgedSite(regInfo, units, options) {
-  const th = thresholdsOf(options);
-  const at = whenOf(options);
+// The survey in the page's form, every unit's probes judged.
+function surveyOf(regInfo, units, options, th, at) {
   const targets = options.targets || bookTargets(regInfo);
-  let survey = newSurvey({ prov: null, reg: { regInfo }, targets, now: at.getTime() });
+  let survey = newSurvey({ prov: options.base ? { base: options.base } : null, reg: { regInfo }, targets, now: at.getTime() });
   for (const u of units || []) {
     const known = targets.find((x) => x.group === u.target.group && x.kind === u.target.kind && x.num === u.target.num) || u.target;
     survey = withResult(survey, unitResult(regInfo, u, known, at, th));
   }
-  survey = finished(survey, { stopped: false, now: at.getTime() });
+  return finished(survey, { stopped: Boolean(options.stopped), now: at.getTime() });
+}
+
+function judgedSite(regInfo, units, options) {
+  const th = thresholdsOf(options);
+  const targets = options.targets || bookTargets(regInfo);
+  const survey = surveyOf(regInfo, units, options, th, whenOf(options));
   const summary = summarize(survey, th);
   return {
     targets,
@@ -163,6 +181,19 @@ function judgedSite(regInfo, units, options) {
     complete: survey.complete,
     summary: { ...summary, units: summary.units.map(plainUnit) },
   };
+}
+
+// A site's acceptance against `options.profile` (the default profile
+// without) from every unit's probes, with its words in `options.language`:
+// the site verdict, counts and each unit's verdict, rule and remedies.
+export function acceptance(regInfo, units, options = {}) {
+  return inLanguage(options.language, () => {
+    const th = thresholdsOf(options);
+    const at = whenOf(options);
+    const survey = surveyOf(regInfo, units, options, th, at);
+    const judged = judgeAcceptance(survey, { profile: options.profile, thresholds: th, channels: options.channels, waivers: options.waivers, at: at.getTime() });
+    return describeAcceptance(judged);
+  });
 }
 
 // Weakest links of judged results (routeResult or siteSurvey answers).
