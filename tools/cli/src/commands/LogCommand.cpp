@@ -10,7 +10,9 @@
 #include "linkmeter/cli/UnitSession.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <optional>
 
 namespace linkmeter::cli {
 namespace {
@@ -21,15 +23,46 @@ std::string Check(const ParsedArgs& args) {
   return "";
 }
 
-// The unit's own local time: seconds already shifted to its zone.
-std::string LogTime(const lm::json::Value& v) {
-  if (!v.is<double>()) return NumberText(v);
-  std::time_t t = static_cast<std::time_t>(v.get<double>());
-  std::tm tm{};
-  if (!gmtime_r(&t, &tm)) return NumberText(v);
+std::optional<std::time_t> Seconds(const lm::json::Value& v) {
+  if (!v.is<double>()) return std::nullopt;
+  return static_cast<std::time_t>(v.get<double>());
+}
+
+std::string DateText(const std::tm& tm) {
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
   return buf;
+}
+
+// The record's UTC time in this computer's time zone.
+std::string ComputerTime(const lm::json::Value& utc) {
+  std::tm tm{};
+  auto t = Seconds(utc);
+  return t && localtime_r(&*t, &tm) ? DateText(tm) : NumberText(utc);
+}
+
+// The unit's own local time: seconds already shifted to its zone.
+std::string UnitTime(const lm::json::Value& local) {
+  std::tm tm{};
+  auto t = Seconds(local);
+  return t && gmtime_r(&*t, &tm) ? DateText(tm) : NumberText(local);
+}
+
+// "UTC+09:00": how far the unit's clock is set from UTC.
+std::string UnitOffset(const lm::json::Value& utc, const lm::json::Value& local) {
+  auto u = Seconds(utc);
+  auto l = Seconds(local);
+  if (!u || !l) return "";
+  const long long minutes = (static_cast<long long>(*l) - static_cast<long long>(*u)) / 60;
+  const long long m = minutes < 0 ? -minutes : minutes;
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "UTC%c%02lld:%02lld", minutes < 0 ? '-' : '+', m / 60, m % 60);
+  return buf;
+}
+
+const lm::json::Value& Member(const lm::json::Value& l, const char* name) {
+  static const lm::json::Value none;
+  return l.is<lm::json::Object>() && l.contains(name) ? l.get(name) : none;
 }
 
 int Run(CommandContext& ctx) {
@@ -42,19 +75,19 @@ int Run(CommandContext& ctx) {
       "ELOGS", lm::json::Object{{"comInfo", session->Unit().ComInfo()}, {"MODE", lm::json::Number(static_cast<int>(mode))}});
   ctx.progress.Finish();
   if (!answer.ok) return session->Finish(Fail(ctx.err, kExitFailed, "the event log could not be read: " + FailureText(answer)));
-  session->Recorder().Answer("ELOGS", answer.value, SerialNumber(session->Unit().Serial()), NowMs());
   lm::json::Array logs;
   if (answer.value.contains("logs") && answer.value.get("logs").is<lm::json::Array>()) logs = answer.value.get("logs").get<lm::json::Array>();
   auto utc = [](const lm::json::Value& l) {
-    const lm::json::Value& u = l.is<lm::json::Object>() && l.contains("utctime") ? l.get("utctime") : lm::json::Value();
+    const lm::json::Value& u = Member(l, "utctime");
     return u.is<double>() ? u.get<double>() : -1e300;
   };
   std::stable_sort(logs.begin(), logs.end(), [&](const auto& a, const auto& b) { return utc(a) > utc(b); });
-  Table table{{"time", "utc", "category", "number", "text"}, {}};
+  Table table{{"time (this computer)", "unit local time", "unit utc offset", "utc", "category", "number", "text"}, {}};
   for (const auto& l : logs) {
-    table.rows.push_back({LogTime(l.is<lm::json::Object>() && l.contains("localtime") ? l.get("localtime") : lm::json::Value()),
-                          MemberText(l, "utctime"), MemberText(l, "category"), MemberText(l, "number"),
-                          MemberText(l, "str")});
+    const lm::json::Value& u = Member(l, "utctime");
+    const lm::json::Value& local = Member(l, "localtime");
+    table.rows.push_back({ComputerTime(u), UnitTime(local), UnitOffset(u, local), MemberText(l, "utctime"),
+                          MemberText(l, "category"), MemberText(l, "number"), MemberText(l, "str")});
   }
   ctx.output.Write(table, lm::json::MakeObject({{"baseUnit", lm::json::String(session->Unit().Serial())},
                                                 {"answer", WithoutComInfo(answer.value)}}));
@@ -67,8 +100,9 @@ Subcommand LogCommand() {
   return {"log",
           "the base unit's event log",
           "log [--unit U] [--mode N] [--no-record] [--format table|csv|json]",
-          "Reads the base unit's event log (ELOGS, MODE N, default 0), newest first: the unit's\n"
-          "local time, the UTC seconds, category, number and text.\n",
+          "Reads the base unit's event log (ELOGS, MODE N, default 0), newest first: the time in\n"
+          "this computer's time zone, the unit's own local time and its offset from UTC, the UTC\n"
+          "seconds, category, number and text.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--mode", true}},
           Check,
           Run};
