@@ -82,3 +82,20 @@ test('every remote unit of every group is a site-survey target', () => {
   assert.deepEqual(allRemoteTargets(regInfo).map((x) => `${x.group}:${x.num}`), ['0:1', '0:4', '0:5', '1:1']);
   assert.deepEqual(allRemoteTargets({ groups: [] }), []);
 });
+
+test('a probed hop names every figure in its tooltip, the loss bound only when all answered', async () => {
+  const { figuresTitle } = await import('../../web/linkmeter/src/views/routeview.js');
+  const { setLanguage } = await import('../../web/linkmeter/src/i18n.js');
+  setLanguage('en');
+  const cases = [
+    [{ asked: 5, answered: 5, min: 107, median: 107, max: 109, lossBound: 0.451 }, ['5 of 5 answered', 'minimum 107, median 107, maximum 109', '45.1 %']],
+    [{ asked: 5, answered: 3, min: 90, median: 95, max: 99, lossBound: null }, ['3 of 5 answered', 'median 95'], ['%']],
+    [{ asked: 2, answered: 0, lossBound: null }, ['0 of 2 answered'], ['median']],
+    [null, [], ['answered']],
+  ];
+  for (const [figures, has, hasNot = []] of cases) {
+    const tip = figuresTitle(figures);
+    for (const text of has) assert.ok(tip.includes(text), `${tip} has ${text}`);
+    for (const text of hasNot) assert.ok(!tip.includes(text), `${tip} lacks ${text}`);
+  }
+});
