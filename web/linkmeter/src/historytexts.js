@@ -146,7 +146,7 @@ export const HISTORY_TEXTS = {
     'history.demoTitle': 'デモ現場の記録です。実際の記録とは別に保存されています',
     'history.endedWithoutClosing': '終了処理なしで終了',
     'history.surveyAt': '{date}',
-    'history.cutShort': '{date} (途中で止まったサーベイ)',
+    'history.cutShort': '{date} (途中で止まった調査)',
     'history.judged': '判定',
     'history.judged.then': '記録した時点の判定',
     'history.judged.now': '現在の区分の境界で判定',
