@@ -11,6 +11,8 @@ import * as api from './api.js';
 import { VIEWS } from './views/index.js';
 import { loadThresholds } from './thresholds.js';
 import { createRecorder } from './recorder.js';
+import { createRecords } from './records.js';
+import { createAlarmBadge } from './views/alarmbadge.js';
 
 const LANGUAGE_KEY = 'linkmeter.language';
 let current = VIEWS[0].id;
@@ -64,6 +66,7 @@ store.set({ thresholds: loadThresholds(storage) });
 // keeps the technician's fields on the visit of the survey it shows);
 // trouble shows only as a quiet line in the header.
 let recordsStatus = null;
+let alarmBadge = null; // the header's alarms firing, made again with the page
 let lastRecordsStatus = { state: 'ok' };
 function showRecordsStatus(st) {
   lastRecordsStatus = st;
@@ -109,6 +112,8 @@ function build(root) {
   const status = unitStatus();
   const busy = h('span', { id: 'busy-mark', hidden: true, text: t('common.working') });
   recordsStatus = h('span', { id: 'records-status', hidden: true });
+  if (alarmBadge) alarmBadge.stop();
+  alarmBadge = createAlarmBadge(ctx, createRecords(ctx));
   const lang = h('select', { id: 'language', title: t('common.language') },
     LANGUAGES.map((l) => h('option', { value: l, selected: l === language(), text: t('language.' + l) })));
   lang.addEventListener('change', () => {
@@ -127,7 +132,7 @@ function build(root) {
       h('header', { class: 'no-print' },
         h('h1', { text: 'Linkmeter' }),
         host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
-        ...status.elements, busy, recordsStatus, lang),
+        ...status.elements, busy, recordsStatus, alarmBadge.element, lang),
       tabs),
     messages, views);
   mountMessages(messages);

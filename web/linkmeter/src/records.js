@@ -16,6 +16,7 @@ export const RECORDS_FUNCTIONS = Object.freeze([
   'recordRegistration', 'recordDownload', 'recordLog', 'recordSettingsRead',
   'recordSurvey', 'surveyProbes', 'recordScan', 'recordSettingsWrite',
   'readVisit', 'readRecord', 'unitTrend', 'exportSite', 'exportVisit', 'import',
+  'alarmTimeline', 'alarmsFiring',
 ]);
 
 export function recordsQueryName(name) {

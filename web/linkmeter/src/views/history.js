@@ -14,6 +14,7 @@ import { recordView } from '../historyviewer.js';
 import { compareView } from '../historycompare.js';
 import { trendChart } from '../historytrend.js';
 import '../historytexts.js';
+import { AlarmTimeline } from './historyalarms.js';
 
 const siteText = (s) => `${s.name || hex8(s.serial)} (${hex8(s.serial)})`;
 const visitText = (v) => `${timeText(new Date(v.startedAt))} – ${v.endedAt ? timeText(new Date(v.endedAt)) : t('history.visitOpen')}` +
@@ -48,6 +49,7 @@ class HistoryView {
     this.trendUnit = h('select', { id: 'history-trend-unit', onchange: () => this.guarded(() => this.loadTrend()) });
     this.trendBox = h('div', { id: 'history-trend-chart', class: 'chart', dataset: { points: '0', visits: '0' } });
     this.trendRows = h('tbody', { id: 'history-trend-table' });
+    this.alarms = new AlarmTimeline(this.records);
     this.chart = null;
   }
 
@@ -110,6 +112,8 @@ class HistoryView {
       h('td', {}, h('button', { test: 'history-visit-open', text: t('history.showRecords'), onclick: () => this.guarded(() => this.loadVisit(v.id)) })))));
     this.say('ready', t('history.visits', { count: this.visits.length, site: siteText(site) }));
     if (this.visits.length) await this.loadVisit(this.visits[0].id);
+    await this.alarms.load(site);
+    if (stale()) return;
     await this.loadSurveys(stale);
   }
 
@@ -237,6 +241,7 @@ class HistoryView {
         h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes', ''], this.visitList, 'history-visit-table')),
         h('div', {}, h('h3', { text: t('history.recordsTitle') }), table(['history.at', 'history.kind', 'history.unit', ''], this.recordList, 'history-record-table'))),
       this.viewer,
+      this.alarms.element(),
       h('h3', { text: t('history.compare.title') }),
       h('div', { class: 'toolbar' },
         h('label', { for: 'history-compare-before', text: t('history.before') }), ' ', this.before, ' ',

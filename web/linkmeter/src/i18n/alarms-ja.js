@@ -1,0 +1,23 @@
+// 監視の警報の日本語テキスト: 履歴のサイト別の時系列と、ヘッダーの発報中の表示。
+export default {
+  'alarms.firing': '警報 {count} 件発報中',
+  'alarms.firingOne': '警報 1 件発報中',
+  'alarms.badgeTitle': '無人監視が現場記録に残した警報:\n{list}',
+  'history.alarms.title': '監視の警報',
+  'history.alarms.none': 'このサイトには過去 30 日間に警報はありません。',
+  'history.alarms.count': '過去 30 日間の警報 {count} 件、うち {firing} 件が発報中。',
+  'history.alarms.failed': '警報を読み込めませんでした: {msg}',
+  'history.alarms.started': '発報',
+  'history.alarms.ended': '復旧',
+  'history.alarms.alarm': '警報',
+  'history.alarms.state': '状態',
+  'history.alarms.summary': '内容',
+  'history.alarms.state.firing': '発報中',
+  'history.alarms.state.resolved': '復旧済み',
+  'history.alarms.acked': '確認済み',
+  'history.alarms.flapping': '不安定',
+  'history.alarms.rule.degraded-hop': 'リンク劣化',
+  'history.alarms.rule.silent-unit': '子機無応答',
+  'history.alarms.rule.silent-repeater': '中継機無応答',
+  'history.alarms.rule.low-battery': '電池残量低下',
+};
