@@ -94,7 +94,8 @@ Value UpdateVisit(rec::RecordStore& s, const ArgReader& r) {
   return Ok();
 }
 
-// recordRegistration, recordDownload, recordLog, recordSettingsRead.
+// recordRegistration, recordDownload, recordLog, recordSettingsRead,
+// recordAcceptance, recordWaiver.
 RecordsQuery::Work RawWork(rec::RawKind kind) {
   return [kind](rec::RecordStore& s, const ArgReader& r) {
     const rec::RowId visit = rj::Int64(r, "visitId");
@@ -153,7 +154,7 @@ Value ReadRecord(rec::RecordStore& s, const ArgReader& r) {
   if (kind == "route-survey" || kind == "site-survey") return rj::SurveyJson(Take(s.ReadSurvey(id)));
   if (kind == "channel-scan") return rj::ScanJson(Take(s.ReadScan(id)));
   for (rec::RawKind k : {rec::RawKind::kRegistration, rec::RawKind::kDownload, rec::RawKind::kEventLog,
-                         rec::RawKind::kSettingsReadback}) {
+                         rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver}) {
     if (kind == rec::RawKindName(k)) return rj::RawJson(Take(s.ReadRaw(k, id)));
   }
   throw cef::JsArgumentException(-2, cef::MsgInvalid("kind"));

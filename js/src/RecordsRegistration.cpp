@@ -101,6 +101,15 @@ void AddRecordingFunctions(const std::function<void(const char*, RecordsQuery::W
   add("recordSettingsRead", w::RawWork(RawKind::kSettingsReadback),
       Doc("Keeps settings read back from a unit.", kRawArgs, kRawResult,
           "linkmeter.records.recordSettingsRead({visitId, unit, raw, decoded});"));
+  add("recordAcceptance", w::RawWork(RawKind::kAcceptance),
+      Doc("Keeps a site's acceptance: decoded is the verdict with the profile and boundaries it was judged by "
+          "(raw empty).",
+          kRawArgs, kRawResult, "linkmeter.records.recordAcceptance({visitId, raw: [], decoded: acceptance});"));
+  add("recordWaiver", w::RawWork(RawKind::kWaiver),
+      Doc("Keeps a waiver of a failing unit ({action: 'waive', serial, label, reason, at}) or its withdrawal "
+          "({action: 'withdraw', withdraws: the waiver's id, serial, at}) as decoded (raw empty); neither is "
+          "ever changed.",
+          kRawArgs, kRawResult, "linkmeter.records.recordWaiver({visitId, unit, raw: [], decoded: waiver});"));
   std::vector<HostArgDoc> surveyArgs{
       kVisitId,
       {"kind", "string", "optional", "\"route\" (default) or \"site\""},
@@ -146,7 +155,8 @@ void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Wor
   add("readRecord", w::ReadRecord,
       Doc("One record in full, bytes as base64 text.",
           {{"kind", "string", "required",
-            "registration, download, event-log, settings-readback, route-survey, site-survey or channel-scan"},
+            "registration, download, event-log, settings-readback, route-survey, site-survey, channel-scan, acceptance "
+            "or waiver"},
            {"id", "integer", "required", "the record's id from readVisit"}},
           "A raw record {id, contentId, visitId, kind, takenAt, unit, source, header, raw, decoded}; a survey {…, "
           "registrationId, registrationContentId, probes, hops} (the registration it was measured with; its id is "

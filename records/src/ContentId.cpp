@@ -101,6 +101,8 @@ const char* RawKindName(RawKind kind) {
     case RawKind::kDownload: return "download";
     case RawKind::kEventLog: return "event-log";
     case RawKind::kSettingsReadback: return "settings-readback";
+    case RawKind::kAcceptance: return "acceptance";
+    case RawKind::kWaiver: return "waiver";
   }
   throw std::logic_error("unknown record kind");
 }
@@ -111,6 +113,8 @@ const char* RawKindTable(RawKind kind) {
     case RawKind::kDownload: return "downloads";
     case RawKind::kEventLog: return "event_logs";
     case RawKind::kSettingsReadback: return "settings_readbacks";
+    case RawKind::kAcceptance: return "acceptances";
+    case RawKind::kWaiver: return "waivers";
   }
   throw std::logic_error("unknown record kind");
 }

@@ -22,7 +22,8 @@ std::string Named(const std::string& kind, RowId id) { return kind + " " + std::
 
 std::string RecordId(RecordReader& reader, const std::string& visitId, const RecordSummary& r,
                      const std::vector<StoredSettingsWrite>& writes) {
-  for (RawKind kind : {RawKind::kRegistration, RawKind::kDownload, RawKind::kEventLog, RawKind::kSettingsReadback}) {
+  for (RawKind kind : {RawKind::kRegistration, RawKind::kDownload, RawKind::kEventLog, RawKind::kSettingsReadback,
+                        RawKind::kAcceptance, RawKind::kWaiver}) {
     if (r.kind == RawKindName(kind)) return RawContentId(visitId, reader.ReadRaw(kind, r.id).record);
   }
   if (r.kind == "route-survey" || r.kind == "site-survey") return SurveyContentId(visitId, reader.ReadSurvey(r.id).info);

@@ -4,6 +4,7 @@
 #include "lm/records/Transaction.h"
 #include "SchemaV3Alarms.h"
 #include "SchemaV4TeamRecords.h"
+#include "SchemaV5Acceptance.h"
 
 namespace lm::records {
 namespace {
@@ -137,6 +138,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {2, ApplySchemaV2},
       {3, ApplySchemaV3Alarms},
       {4, ApplySchemaV4TeamRecords},
+      {5, ApplySchemaV5Acceptance},
   };
   return steps;
 }

@@ -101,7 +101,8 @@ TEST(RecordsFunctions, EveryFunctionIsAQueryUnderTheRecordsNamespaceAndDescribed
   const std::vector<std::string> functions{
       "status", "listSites", "listVisits", "beginVisit", "endVisit", "updateVisit", "recordRegistration",
       "recordDownload", "recordLog", "recordSettingsRead", "recordSurvey", "surveyProbes", "recordScan",
-      "recordSettingsWrite", "readVisit", "readRecord", "unitTrend", "exportSite", "exportVisit", "import"};
+      "recordSettingsWrite", "readVisit", "readRecord", "unitTrend", "exportSite", "exportVisit", "import",
+      "recordAcceptance", "recordWaiver"};
   EXPECT_EQ(b.manager().Factory().Size(), functions.size());
   for (const auto& f : functions) {
     const auto* h = b.Handler(f);

@@ -7,6 +7,8 @@
 export const RECORDS_FAILURE = Object.freeze({
   missing: -1, invalid: -2, busy: -20, notFound: -21, refused: -22,
   newerFile: -23, damagedFile: -24, io: -25, internal: -26,
+  // the team server: unreachable, refused, or a record that failed its check
+  serverUnreachable: -27, serverRefused: -28, unverified: -29,
 });
 
 // The page names of the functions; the query is 'LmRecords' + the name
@@ -16,6 +18,7 @@ export const RECORDS_FUNCTIONS = Object.freeze([
   'recordRegistration', 'recordDownload', 'recordLog', 'recordSettingsRead',
   'recordSurvey', 'surveyProbes', 'recordScan', 'recordSettingsWrite',
   'readVisit', 'readRecord', 'unitTrend', 'exportSite', 'exportVisit', 'import',
+  'sync', 'syncProgress', 'serverInit', 'recordAcceptance', 'recordWaiver',
   'alarmTimeline', 'alarmsFiring',
 ]);
 

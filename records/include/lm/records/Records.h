@@ -29,7 +29,8 @@ struct VisitInfo {
 };
 
 // Records that are bytes as read plus their decoded form.
-enum class RawKind { kRegistration, kDownload, kEventLog, kSettingsReadback };
+// kAcceptance: a site's acceptance; kWaiver: a waiver or its withdrawal.
+enum class RawKind { kRegistration, kDownload, kEventLog, kSettingsReadback, kAcceptance, kWaiver };
 
 struct RawRecord {
   RawKind kind = RawKind::kRegistration;
