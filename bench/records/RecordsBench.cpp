@@ -139,6 +139,15 @@ int main(int argc, char** argv) {
   std::printf("record one site survey probe by probe (%d commits): %.1f ms\n", kUnits * kProbesPerRoute, perProbeMs);
   const double exportMs = Time([&] { store->ExportVisit(last, folder / "visit-export.sqlite"); });
   std::printf("export one visit: %.1f ms\n", exportMs);
+  // The whole site exported, then imported into a new store: the file is
+  // copied and checked (schema, types, sizes, every content id) before the merge.
+  const double exportSiteMs = Time([&] { store->ExportSite(kBase, folder / "site-export.sqlite"); });
+  std::printf("export the whole site: %.0f ms\n", exportSiteMs);
+  auto target = RecordStore::Open(folder / "imported");
+  Result<ImportCounts> counts = ImportCounts{};
+  const double importMs = Time([&] { counts = (*target)->Import(folder / "site-export.sqlite"); });
+  if (!counts) std::printf("import failed: %s\n", counts.error().message.c_str());
+  else std::printf("import the whole site, %d visits, checked then merged: %.0f ms\n", counts->visits, importMs);
   if (argc <= 1) fs::remove_all(folder);
   return 0;
 }

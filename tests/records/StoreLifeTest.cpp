@@ -1,5 +1,4 @@
-// A store's life across programs: a damaged or newer store is never moved
-// while another program holds it; visits of programs gone are closed at the
+// A store's life across programs: visits of programs gone are closed at the
 // next open, those of running programs are not; the demo keeps its own
 // store; a survey keeps the registration it was measured with.
 #include <gtest/gtest.h>
@@ -11,56 +10,11 @@
 #include "RecordsTestSupport.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
-#include "lm/records/LockFile.h"
-#include "lm/records/Schema.h"
 
 namespace lm::records::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-size_t FilesIn(const fs::path& folder) {
-  size_t n = 0;
-  for (const auto& e : fs::directory_iterator(folder)) n += e.path().extension() == ".sqlite";
-  return n;
-}
-
-TEST(RecordsStoreLife, AStoreAnotherProgramHoldsIsNeverMovedAside) {
-  const struct {
-    const char* what;
-    std::function<void(const fs::path&)> make;
-    StoreState state;
-  } cases[] = {
-      {"damaged", [](const fs::path& f) { WriteFile(f, std::vector<uint8_t>(4096, 0x5a)); },
-       StoreState::kSetAsideDamaged},
-      {"newer", [](const fs::path& f) { Database(f).SetUserVersion(CurrentSchemaVersion() + 1); },
-       StoreState::kSetAsideNewer},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScratchDir dir;
-    const fs::path store = dir / kStoreFileName;
-    c.make(store);
-    const auto bytes = ReadFile(store);
-    {
-      // Another program with the store open holds its lock shared.
-      LockFile other(fs::path(store) += ".lock");
-      ASSERT_TRUE(other.TryLock(LockFile::Kind::kShared));
-      auto refused = RecordStore::Open(dir.path());
-      ASSERT_FALSE(refused);
-      EXPECT_EQ(refused.error().code, StoreErrorCode::kBusy);
-      EXPECT_NE(refused.error().message.find("left in place"), std::string::npos) << refused.error().message;
-      EXPECT_EQ(ReadFile(store), bytes);
-      EXPECT_EQ(FilesIn(dir.path()), 1u);
-    }
-    auto opened = RecordStore::Open(dir.path());
-    ASSERT_TRUE(opened) << opened.error().message;
-    const OpenReport& report = (*opened)->report();
-    EXPECT_EQ(report.state, c.state);
-    EXPECT_EQ(ReadFile(report.asidePath), bytes);
-    EXPECT_NE(report.message.find(report.asidePath.filename().string()), std::string::npos);
-  }
-}
 
 // Runs `work` in a child process that ends without closing anything.
 void InKilledProgram(const std::function<void()>& work) {
