@@ -2,6 +2,7 @@ find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(LibXml2 REQUIRED)
+pkg_check_modules(PQ REQUIRED IMPORTED_TARGET libpq)
 
 # E-mail (SMTP) and webhooks of the monitor's alarms.
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)

@@ -14,6 +14,7 @@ import { recordView } from '../historyviewer.js';
 import { compareView } from '../historycompare.js';
 import { trendChart } from '../historytrend.js';
 import '../historytexts.js';
+import { SyncBar, visitTeamCells, competingVersions } from './historysync.js';
 import { AlarmTimeline } from './historyalarms.js';
 
 const siteText = (s) => `${s.name || hex8(s.serial)} (${hex8(s.serial)})`;
@@ -49,8 +50,9 @@ class HistoryView {
     this.trendUnit = h('select', { id: 'history-trend-unit', onchange: () => this.guarded(() => this.loadTrend()) });
     this.trendBox = h('div', { id: 'history-trend-chart', class: 'chart', dataset: { points: '0', visits: '0' } });
     this.trendRows = h('tbody', { id: 'history-trend-table' });
-    this.alarms = new AlarmTimeline(this.records);
     this.chart = null;
+    this.sync = new SyncBar(ctx, this.records, () => this.refresh());
+    this.alarms = new AlarmTimeline(this.records);
   }
 
   say(state, text, code = '') {
@@ -108,13 +110,23 @@ class HistoryView {
     this.visits = visitsNewestFirst(await this.records.listVisits({ serial: site.serial }));
     if (stale()) return;
     fill(this.visitList, this.visits.map((v) => h('tr', { test: 'history-visit', dataset: { visitId: String(v.id), endedWithoutClosing: String(Boolean(v.endedWithoutClosing)) } },
-      h('td', { class: 'mono', text: visitText(v) }), h('td', { text: v.technician || '' }), h('td', { text: v.customer || '' }), h('td', { text: v.notes || '' }),
+      h('td', { class: 'mono', text: visitText(v) }), h('td', { text: v.technician || '' }), h('td', { text: v.customer || '' }),
+      h('td', {}, v.notes || '', competingVersions(v, (fields, replaces) => this.chooseVersion(v, fields, replaces))), ...visitTeamCells(v),
       h('td', {}, h('button', { test: 'history-visit-open', text: t('history.showRecords'), onclick: () => this.guarded(() => this.loadVisit(v.id)) })))));
     this.say('ready', t('history.visits', { count: this.visits.length, site: siteText(site) }));
     if (this.visits.length) await this.loadVisit(this.visits[0].id);
     await this.alarms.load(site);
     if (stale()) return;
     await this.loadSurveys(stale);
+  }
+
+  // The technician keeps one of a visit's competing versions: a new version
+  // replacing them all.
+  chooseVersion(v, fields, replaces) {
+    return this.guarded(async () => {
+      await this.records.updateVisit({ visitId: v.id, ...fields, replaces });
+      await this.loadSite(this.site);
+    });
   }
 
   async loadVisit(visitId) {
@@ -235,10 +247,10 @@ class HistoryView {
     const table = (heads, body, id) => h('table', { class: 'list', id }, h('thead', {}, h('tr', {}, heads.map((k) => h('th', { text: t(k) })))), body);
     return h('section', { id: 'view-history' },
       h('div', { class: 'toolbar' }, h('label', { for: 'history-site', text: t('history.site') }), ' ', this.siteSelect, this.refreshButton, this.demo,
-        h('label', { for: 'history-judged', text: t('history.judged') }), ' ', this.judged),
+        h('label', { for: 'history-judged', text: t('history.judged') }), ' ', this.judged, ' ', this.sync.element()),
       this.status,
       h('div', { class: 'history-columns' },
-        h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes', ''], this.visitList, 'history-visit-table')),
+        h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes', 'history.author', 'history.synced', ''], this.visitList, 'history-visit-table')),
         h('div', {}, h('h3', { text: t('history.recordsTitle') }), table(['history.at', 'history.kind', 'history.unit', ''], this.recordList, 'history-record-table'))),
       this.viewer,
       this.alarms.element(),

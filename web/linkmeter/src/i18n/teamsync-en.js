@@ -1,0 +1,19 @@
+// English texts of the team records in History: the sync with the team
+// server, who sent each visit, and competing versions of a visit's fields.
+export default {
+  'history.sync.server': 'Team server',
+  'history.sync.serverHint': 'service name or postgresql:// address',
+  'history.sync.now': 'Sync now',
+  'history.sync.starting': 'Connecting to the team server…',
+  'history.sync.running': 'Syncing… {done} of {total} visits',
+  'history.sync.done': 'Synced as {user}: {sent} visits sent, {fetched} fetched.',
+  'history.sync.noServer': 'Enter the team server first (a service name or a postgresql:// address).',
+  'history.sync.failed': 'The sync stopped: {msg} What was synced before stays; the next sync goes on from there.',
+  'history.author': 'Sent by',
+  'history.author.local': 'not sent yet',
+  'history.synced': 'Synced',
+  'history.synced.yes': 'yes',
+  'history.synced.no': 'no',
+  'history.versions': '{count} versions of these fields; choose one:',
+  'history.versions.use': 'Use this',
+};

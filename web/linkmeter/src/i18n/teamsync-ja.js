@@ -1,0 +1,19 @@
+// 履歴タブのチーム記録の文言: チームサーバーとの同期、訪問の送信者、
+// 訪問欄の競合する版。
+export default {
+  'history.sync.server': 'チームサーバー',
+  'history.sync.serverHint': 'サービス名または postgresql:// アドレス',
+  'history.sync.now': '今すぐ同期',
+  'history.sync.starting': 'チームサーバーに接続中…',
+  'history.sync.running': '同期中… 訪問 {total} 件中 {done} 件',
+  'history.sync.done': '{user} として同期しました: 訪問の送信 {sent} 件、受信 {fetched} 件。',
+  'history.sync.noServer': '先にチームサーバー (サービス名または postgresql:// アドレス) を入力してください。',
+  'history.sync.failed': '同期が止まりました: {msg} それまでに同期した分は残り、次の同期はその続きから行います。',
+  'history.author': '送信者',
+  'history.author.local': '未送信',
+  'history.synced': '同期',
+  'history.synced.yes': '済',
+  'history.synced.no': '未',
+  'history.versions': 'この欄には {count} 件の版があります。どれかを選んでください:',
+  'history.versions.use': 'これを使う',
+};
