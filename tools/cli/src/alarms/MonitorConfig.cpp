@@ -81,7 +81,7 @@ const std::vector<ConfigKey>& MonitorConfigKeys() {
       {"--smtp-tls", "smtp_tls"}, {"--mail-digest", "mail_digest", true}, {"--metrics-file", "metrics_file", false, true},
       {"--raise-rounds", "raise_rounds"}, {"--window-rounds", "window_rounds"}, {"--clear-rounds", "clear_rounds"},
       {"--level-hysteresis", "level_hysteresis"}, {"--battery-hysteresis", "battery_hysteresis"},
-      {"--flap-changes", "flap_changes"}, {"--retry-max", "retry_max"},
+      {"--flap-changes", "flap_changes"}, {"--retry-max", "retry_max"}, {"--sync-server", "sync_server"},
   };
   return keys;
 }

@@ -14,6 +14,7 @@
 #include "linkmeter/cli/alarms/MonitorConfig.h"
 #include "linkmeter/cli/monitor/Duration.h"
 #include "linkmeter/cli/monitor/MonitorLoop.h"
+#include "linkmeter/cli/monitor/RoundSync.h"
 #include "linkmeter/cli/monitor/SiteMonitor.h"
 #include "linkmeter/cli/monitor/StopSignals.h"
 
@@ -69,7 +70,9 @@ int Run(CommandContext& ctx) {
   int status = kExitOk;
   auto alarms = alarms::StartAlarms(ctx, logic, status);
   if (!alarms) return status;
+  monitor::RoundSync teamSync(ctx);
   loop.OnSurvey([&](const monitor::AttemptResult& r, std::chrono::system_clock::time_point at) {
+    teamSync.AfterRound(r.summary.siteSerial);
     alarms->OnRound(r.summary.survey, r.summary.siteSerial, r.summary.siteName,
                     std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count());
   });
