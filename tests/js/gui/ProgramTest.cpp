@@ -17,6 +17,7 @@
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComServices.h"
 #include "sorrel/cef/webkit/WebEngine.h"
+#include "sorrel/js/Folders.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
 
 using namespace linkmeter::shell;
@@ -201,6 +202,10 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   fs::create_directories(dir);
 
   steps->AddJs("page", "String(typeof app == 'object' && typeof app.fileOpen == 'function')", "true");
+  // The window process (where the site records open) follows the table too.
+  steps->Add("window's workspace", [&] {
+    return Sorrel::Js::AppDocumentsFolder() == (docs / "Test Co" / "Gauge \xe3\x88\xb1").string();
+  });
   std::string natives = kNatives;
   natives.replace(natives.find("DIR + '/t.bin'"), 3, "'" + dir + "'");
   natives.replace(natives.find("DIR + '/x/y'"), 3, "'" + dir + "'");
