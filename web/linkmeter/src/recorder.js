@@ -151,6 +151,14 @@ export function createRecorder({ api, store, onStatus, sleep }) {
     // The visit a site survey of the page was taken in (a handle for the
     // calls below), or null when it was not recorded.
     visitFor: (survey) => surveys.visitOf(survey),
+    // A write of records function `fn` on the visit `survey` was taken in,
+    // in the write queue's order: resolves with the store's answer, or
+    // undefined when the survey was not recorded or the write failed.
+    recordFor(survey, fn, arg) {
+      const v = surveys.visitOf(survey);
+      if (!v) return Promise.resolve(undefined);
+      return push(() => (v.id === null ? SKIP : records[fn]({ visitId: v.id, ...arg })));
+    },
     // The id of that visit once stored, or null.
     visitIdOf: async (survey) => {
       const v = surveys.visitOf(survey);

@@ -134,6 +134,8 @@ class ChannelsView {
         this.show();
       }
       this.scanned.complete = true;
+      // The recommendation of a whole scan, for the remedies that change a group's channel.
+      this.store.set({ channelAdvice: { channels: recommend(channelStats(this.tally, this.site().channels)).channels, base: String(unit.serial), at: Date.now() } });
       this.progress.set(1, 1, tn('channels.roundsDone', rounds, { total: freqs.length }));
     } catch (e) {
       if (!fresh) {

@@ -14,5 +14,6 @@ import eventlog from './eventlog.js';
 import sibling from './sibling.js';
 import routes from './routes.js';
 import history from './history.js';
+import acceptance from './acceptance.js';
 
-export const VIEWS = [units, site, channels, survey, sitesurvey, report, settings, registration, recorded, eventlog, sibling, routes, history];
+export const VIEWS = [units, site, channels, survey, sitesurvey, acceptance, report, settings, registration, recorded, eventlog, sibling, routes, history];

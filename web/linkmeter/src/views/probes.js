@@ -3,8 +3,9 @@
 // input #sitesurvey-probes. The choice is kept in the page's storage.
 import { h } from '../dom.js';
 import { t } from '../i18n.js';
+import { DEFAULT_PROBES } from '../probedefaults.js';
 
-export const PRESETS = { quick: 1, standard: 5, thorough: 20 };
+export const PRESETS = { quick: 1, standard: DEFAULT_PROBES, thorough: 20 };
 export const MAX_PROBES = 100;
 const KEY = 'linkmeter.probes';
 
@@ -39,5 +40,10 @@ export function probesControl(storage) {
     keep(n);
   });
   const el = h('span', { class: 'probes-choice' }, h('label', { for: 'sitesurvey-probes', text: t('sitesurvey.probes') }), ' ', preset, ' ', input);
-  return { el, value: () => probeCount(input.value) };
+  // set(n): the count for the next survey (an acceptance survey's), not kept.
+  const set = (n) => {
+    input.value = probeCount(n, probeCount(input.value));
+    preset.value = presetOf(Number(input.value));
+  };
+  return { el, value: () => probeCount(input.value), set };
 }

@@ -200,6 +200,7 @@ class SiteSurveyView {
   }
 
   show(options) {
+    if (options && options.probes && !this.running()) this.probes.set(options.probes);
     if (options && options.start && !this.running() && !this.start.disabled) this.start.click();
   }
 

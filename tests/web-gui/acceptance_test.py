@@ -1,0 +1,111 @@
+"""Acceptance on the demo site, in the real program through WebDriver: a
+profile edited down to a quick acceptance survey of the RIVERSIDE site; the
+site FAIL with the unit that never answers, the far weak unit and the empty
+battery each failing with its remedy in words; waiving every failing unit
+with a reason turns it into PASS WITH WAIVERS, and withdrawing one waiver
+makes it FAIL again. Screenshots in both languages go to the artefact folder.
+
+usage: acceptance_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
+import faulthandler
+import os
+import sys
+
+import pagedriver
+from page_flows_test import check
+from page_provenance_test import connect, LAN_UNIT
+from page_reading_test import language, both_languages
+
+PEAR_3 = "00B80505"  # never answers
+COLD_RM = "00C60507"  # battery 9 %
+PROBES = "3"
+
+
+def units(page):
+    return {tr.get_attribute("data-serial"): tr for tr in page.all("#acceptance-units tr[data-test=acceptance-unit]")}
+
+
+def quick_profile(page):
+    page.click("#tab-acceptance")
+    page.click("#acceptance-profile summary")
+    check(page.text("#acceptance-profile-title") == "Standard v1", "the default profile", page)
+    check(len(page.all("#acceptance-rules li")) >= 8, "every rule in words", page)
+    page.type_into("#acceptance-profile-probes", PROBES)
+    page.click("#acceptance-profile-apply")
+    check(page.find("#acceptance-profile-problem").is_displayed(), "changed rules under Standard v1 are refused", page)
+    page.type_into("#acceptance-profile-name", "Demo quick")
+    page.click("#acceptance-profile-apply")
+    page.wait_for(lambda: page.text("#acceptance-profile-title") == "Demo quick v1", 10, "the profile applied")
+    check(PROBES in page.text("#acceptance-start"), "the survey takes the profile's probes", page)
+    page.click("#acceptance-profile summary")  # closed again: the verdict in view
+
+
+def acceptance_survey(page):
+    connect(page, LAN_UNIT)
+    page.click("#tab-site")
+    page.click("#site-read")
+    page.wait_for(lambda: len(page.all("#site-tree [data-test=group]")) == 3, 30, "three groups")
+    page.click("#tab-acceptance")
+    page.click("#acceptance-start")
+    check(page.attr("#sitesurvey-probes", "value") == PROBES, "the site survey runs with the profile's probes", page)
+    page.wait_attr("#sitesurvey-state", "data-state", ("complete",), 400)
+    page.click("#tab-acceptance")
+    page.wait_for(lambda: page.all("#acceptance-site"), 10, "the site verdict")
+    check(page.attr("#acceptance-site", "data-verdict") == "fail", "the site fails", page)
+    check(page.text("#acceptance-site-verdict") == "FAIL", "FAIL in words", page)
+    rows = units(page)
+    check(len(rows) == 20, "every remote unit judged: %d" % len(rows), page)
+    silent = rows[PEAR_3]
+    check(silent.get_attribute("data-verdict") == "fail" and silent.get_attribute("data-rule") == "median", "the silent unit fails", page)
+    remedies = [li.get_attribute("data-kind") for li in silent.find_elements("css selector", "[data-test=acceptance-remedy]")]
+    check("addRepeater" in remedies, "a repeater added before the silent unit: %s" % remedies, page)
+    check("Add a repeater between G3 R2 and G3 PEAR-3" in silent.text, "the remedy names both units: %s" % silent.text, page)
+    battery = rows[COLD_RM]
+    check(battery.get_attribute("data-rule") == "battery" and "Replace the battery of G3 COLD-RM" in battery.text,
+          "the empty battery is replaced: %s" % battery.text, page)
+    failing = [s for s, tr in rows.items() if tr.get_attribute("data-verdict") == "fail"]
+    check(int(page.attr("#acceptance-site", "data-fail")) == len(failing), "the count of failing units", page)
+    check(page.attr("#acceptance", "data-base") == LAN_UNIT and page.all("#acceptance [data-test=provenance]"), "whose result it is", page)
+    both_languages(page, "acceptance-fail")
+
+
+def waive(page, serial, reason):
+    page.click("#acceptance-units tr[data-serial='%s'] [data-test=acceptance-waive]" % serial)
+    page.type_into("#acceptance-waive-reason", reason)
+    page.click("#acceptance-waive-ok")
+    page.wait_for(lambda: units(page)[serial].get_attribute("data-waived") == "true", 10, serial + " waived")
+
+
+def waivers(page):
+    failing = [s for s, tr in units(page).items() if tr.get_attribute("data-verdict") == "fail"]
+    page.click("#acceptance-units tr[data-serial='%s'] [data-test=acceptance-waive]" % failing[0])
+    page.click("#acceptance-waive-ok")
+    check(page.find("#acceptance-waive-problem").is_displayed(), "a waiver needs a reason", page)
+    page.click("#acceptance-waive-cancel")
+    for serial in failing:
+        waive(page, serial, "customer accepts: unit %s is moved next week" % serial)
+    check(page.attr("#acceptance-site", "data-verdict") == "passWithWaivers", "every failure waived", page)
+    check(page.text("#acceptance-site-verdict") == "PASS WITH WAIVERS", "PASS WITH WAIVERS in words", page)
+    check(int(page.attr("#acceptance-site", "data-waived")) == len(failing), "the waived count", page)
+    check("customer accepts" in page.text("#acceptance-units tr[data-serial='%s'] [data-test=acceptance-waiver]" % PEAR_3),
+          "the reason is shown", page)
+    both_languages(page, "acceptance-waived")
+    page.click("#acceptance-units tr[data-serial='%s'] [data-test=acceptance-withdraw]" % PEAR_3)
+    page.wait_for(lambda: page.attr("#acceptance-site", "data-verdict") == "fail", 10, "FAIL once a waiver is withdrawn")
+    page.shot("acceptance-withdrawn-en")
+
+
+def main(binary, artefacts):
+    faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
+    pagedriver.fresh_artefacts(artefacts)
+    with pagedriver.shelltest.temp_root() as root:
+        page = pagedriver.Page(binary, root, artefacts)
+        try:
+            language(page, "en")
+            pagedriver.run_steps(page, (quick_profile, acceptance_survey, waivers))
+        finally:
+            page.quit()
+    print("acceptance: ok; screenshots in " + artefacts)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])
