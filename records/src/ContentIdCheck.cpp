@@ -6,6 +6,7 @@
 #include "lm/records/Database.h"
 #include "lm/records/RecordReader.h"
 #include "lm/records/StoreResult.h"
+#include "lm/records/VisitVersions.h"
 
 namespace lm::records {
 namespace {
@@ -33,8 +34,13 @@ std::string RecordId(RecordReader& reader, const std::string& visitId, const Rec
   return SettingsWriteContentId(visitId, write->write);
 }
 
-void CheckVisit(RecordReader& reader, const VisitRow& visit) {
+void CheckVisit(Database& db, RecordReader& reader, const VisitRow& visit) {
   Expect(visit.contentId, VisitContentId(visit.siteSerial, visit.info.startedAt), Named("visit", visit.id));
+  for (const auto& v : VisitVersions(db).All(visit)) {
+    if (v.contentId != visit.contentId) {  // the first version is the visit's own
+      Expect(v.contentId, VisitVersionContentId(visit.contentId, v), "a version of " + Named("visit", visit.id));
+    }
+  }
   const VisitRecords records = reader.ReadVisit(visit.id);
   for (const auto& r : records.records) {
     Expect(r.contentId, RecordId(reader, visit.contentId, r, records.settingsWrites), Named(r.kind, r.id));
@@ -48,7 +54,7 @@ void CheckContentIds(Database& db, const std::string& name) {
   try {
     for (const auto& site : reader.ListSites()) {
       Expect(site.contentId, SiteContentId(site.site.serial), Named("site", site.id));
-      for (const auto& visit : reader.ListVisits(site.site.serial)) CheckVisit(reader, visit);
+      for (const auto& visit : reader.ListVisits(site.site.serial)) CheckVisit(db, reader, visit);
     }
   } catch (const Mismatch& m) {
     throw StoreFailure{{StoreErrorCode::kDamagedFile, name + ": " + m.what + "; nothing was imported"}};

@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 
 // The tables that hang off a visit, and those that hang off one of them.
 constexpr const char* kVisitTables[] = {"registration_snapshots", "downloads", "event_logs", "settings_readbacks",
-                                        "surveys", "channel_scans", "settings_writes", "acceptances", "waivers"};
+                                        "surveys", "channel_scans", "settings_writes", "acceptances", "waivers",
+                                        "visit_versions"};
 struct ChildTable {
   const char* table;
   const char* key;
@@ -43,6 +44,7 @@ const char* VisitTableColumns(const std::string& table) {
   }
   if (table == "channel_scans") return "started_at, ended_at, unit, settings_json";
   if (table == "settings_writes") return "written_at, unit, succeeded, message";
+  if (table == "visit_versions") return "replaces, made_at, technician, customer, notes";
   return kRawColumns;
 }
 

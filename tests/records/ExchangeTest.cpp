@@ -148,5 +148,30 @@ TEST(RecordsExchange, ExportReplacesAnOlderFileWhole) {
   EXPECT_EQ(IntegrityCheck(a / "out.sqlite"), "ok");
 }
 
+TEST(RecordsExchange, EditedVisitFieldsTravelAsVersionsAndAreChecked) {
+  ScratchDir a, b;
+  auto source = OpenStore(a.path());
+  const RowId visit = RecordFullVisit(*source, 10'000);
+  ASSERT_TRUE(source->UpdateVisit(visit, {0, "Sato", "Acme", "ladder at gate 2"}));
+  const fs::path file = a / "north.lmrecords";
+  ASSERT_TRUE(source->ExportVisit(visit, file));
+  auto target = OpenStore(b.path());
+  ASSERT_TRUE(target->Import(file));
+  const auto imported = (*target->ListVisits(kSiteSerial))[0];
+  EXPECT_EQ(imported.info.notes, "ladder at gate 2");
+  EXPECT_EQ(imported.versionId, (*source->ListVisits(kSiteSerial))[0].versionId);
+
+  {
+    Database forged(file);
+    forged.Exec("UPDATE visit_versions SET notes = 'gate left open'");
+  }
+  ScratchDir c;
+  auto other = OpenStore(c.path());
+  const auto refused = other->Import(file);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().code, StoreErrorCode::kDamagedFile);
+  EXPECT_TRUE(other->ListVisits(kSiteSerial)->empty());
+}
+
 }  // namespace
 }  // namespace lm::records::test

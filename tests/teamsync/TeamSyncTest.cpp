@@ -79,6 +79,9 @@ rec::RowId RecordEveryKind(rec::RecordStore& store, rec::Millis at) {
   const rec::RowId visit = rec::test::RecordFullVisit(store, at);
   rec::RawRecord decodedOnly{rec::RawKind::kEventLog, at + 5, std::nullopt, "unit", {}, {}, R"({"logs":["ü"]})"};
   store.AddRaw(visit, decodedOnly);
+  for (auto kind : {rec::RawKind::kAcceptance, rec::RawKind::kWaiver}) {
+    store.AddRaw(visit, {kind, at + 90, std::nullopt, "page", {}, {}, R"({"profile":"Standard v1"})"});
+  }
   rec::SurveyInfo s = rec::test::SampleSurvey(at + 70);
   s.registrationContentId = std::string(64, 'a');
   store.BeginSurvey(visit, s);

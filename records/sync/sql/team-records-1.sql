@@ -153,11 +153,13 @@ CREATE TABLE visit_ends (
   ended_at bigint NOT NULL
 );
 
--- Registration snapshots, downloads, event logs and settings read-backs.
+-- Registration snapshots, downloads, event logs, settings read-backs, a
+-- site's acceptances and the waivers of its units.
 CREATE TABLE raw_records (
   content_id text PRIMARY KEY,
   visit text NOT NULL REFERENCES visits ON DELETE CASCADE,
-  kind text NOT NULL CHECK (kind IN ('registration', 'download', 'event-log', 'settings-readback')),
+  kind text NOT NULL CHECK (kind IN ('registration', 'download', 'event-log', 'settings-readback', 'acceptance',
+                                     'waiver')),
   taken_at bigint NOT NULL,
   unit bigint,
   source text NOT NULL DEFAULT '',

@@ -57,7 +57,7 @@ std::string RawInsert(const std::string& table) {
 
 std::optional<rec::RawKind> RawKindNamed(const std::string& name) {
   for (auto k : {rec::RawKind::kRegistration, rec::RawKind::kDownload, rec::RawKind::kEventLog,
-                 rec::RawKind::kSettingsReadback}) {
+                 rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver}) {
     if (name == rec::RawKindName(k)) return k;
   }
   return std::nullopt;

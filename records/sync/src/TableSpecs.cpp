@@ -50,7 +50,8 @@ const std::vector<TableSpec> kSpecs = {
      "SELECT r.content_id, v.content_id, r.kind, r.taken_at, r.unit, r.source, r.header, r.raw, r.decoded_json, "
      "r.content_id FROM (" LM_RAW("registration", "registration_snapshots") " UNION ALL "
      LM_RAW("download", "downloads") " UNION ALL " LM_RAW("event-log", "event_logs") " UNION ALL "
-     LM_RAW("settings-readback", "settings_readbacks") ") r JOIN visits v ON v.id = r.visit_id WHERE v.id = ?1",
+     LM_RAW("settings-readback", "settings_readbacks") " UNION ALL " LM_RAW("acceptance", "acceptances")
+     " UNION ALL " LM_RAW("waiver", "waivers") ") r JOIN visits v ON v.id = r.visit_id WHERE v.id = ?1",
      "SELECT content_id, visit, kind, taken_at, unit, source, header, raw, decoded_json, content_id "
      "FROM linkmeter.raw_records WHERE content_id = ANY($1)"},
     {"surveys",
@@ -143,6 +144,8 @@ UNION ALL SELECT vc, r.content_id, 1 FROM registration_snapshots r JOIN vs ON vs
 UNION ALL SELECT vc, r.content_id, 1 FROM downloads r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM event_logs r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM settings_readbacks r JOIN vs ON vs.id = r.visit_id
+UNION ALL SELECT vc, r.content_id, 1 FROM acceptances r JOIN vs ON vs.id = r.visit_id
+UNION ALL SELECT vc, r.content_id, 1 FROM waivers r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, su.content_id, 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
 UNION ALL SELECT vc, su.content_id || ':end', 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
   WHERE su.ended_at IS NOT NULL
