@@ -67,9 +67,15 @@ class Page:
         return self.find(css).get_attribute(name)
 
     def click(self, css):
-        """A real click, once the element can be clicked."""
+        """A real click, once the element can be clicked. It is brought to the
+        middle of the window first: a group of the site tree out of view is
+        laid out only once scrolled to (content-visibility), which moves what
+        is in it after WebDriver worked out where to click, and the sticky
+        header covers the top rows."""
         self.wait_for(lambda: self._clickable(css), 10, css + " to be clickable")
-        self.find(css).click()
+        element = self.find(css)
+        self.js("arguments[0].scrollIntoView({block: 'center'})", element)
+        element.click()
 
     def _clickable(self, css):
         found = self.all(css)
