@@ -150,9 +150,10 @@ int Export(CommandContext& ctx) {
 int Import(CommandContext& ctx) {
   PageAnswer done = ctx.page.Query("LmRecordsImport", lm::json::MakeObject({{"path", lm::json::String(ctx.args.positionals[1])}}));
   if (!done.ok) return Refused(ctx, "the import failed", done);
-  ctx.output.Write(Table{{"sites", "visits", "records", "skipped"},
+  ctx.output.Write(Table{{"sites", "visits", "records", "updated", "skipped"},
                          {{MemberText(done.value, "sites"), MemberText(done.value, "visits"),
-                           MemberText(done.value, "records"), MemberText(done.value, "skipped")}}},
+                           MemberText(done.value, "records"), MemberText(done.value, "updated"),
+                           MemberText(done.value, "skipped")}}},
                    done.value);
   return kExitOk;
 }
