@@ -11,8 +11,8 @@
 
 namespace lm::records {
 
-LockFile::LockFile(const std::filesystem::path& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+LockFile::LockFile(const std::filesystem::path& path, Open open) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (open == Open::kCreate ? O_CREAT : 0), 0600);
   if (fd_ < 0) {
     throw std::filesystem::filesystem_error("opening a lock file", path, std::error_code(errno, std::generic_category()));
   }

@@ -50,11 +50,12 @@ OwnerToken::~OwnerToken() {
 
 bool OwnerToken::Alive(const fs::path& storeFile, const std::string& id) {
   if (!IsTokenName(id)) return false;
-  const fs::path file = OwnersFolder(storeFile) / id;
-  std::error_code ec;
-  if (!fs::exists(file, ec)) return false;
-  LockFile probe(file);
-  return !probe.TryLock(LockFile::Kind::kExclusive);
+  try {
+    LockFile probe(OwnersFolder(storeFile) / id, LockFile::Open::kExisting);
+    return !probe.TryLock(LockFile::Kind::kExclusive);
+  } catch (const fs::filesystem_error&) {
+    return false;  // no such token: its program ended
+  }
 }
 
 void OwnerToken::Sweep(const fs::path& storeFile) {
@@ -64,7 +65,7 @@ void OwnerToken::Sweep(const fs::path& storeFile) {
     const std::string id = name.starts_with(".") ? name.substr(1) : name;
     if (!IsTokenName(id)) continue;
     try {
-      LockFile probe(entry.path());
+      LockFile probe(entry.path(), LockFile::Open::kExisting);
       if (probe.TryLock(LockFile::Kind::kExclusive)) fs::remove(entry.path(), ec);
     } catch (const fs::filesystem_error&) {
       // Gone already, or not ours to touch.

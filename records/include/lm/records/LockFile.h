@@ -13,9 +13,11 @@ class LockFile {
  public:
   enum class Kind { kShared, kExclusive };
 
-  // Opens (creating 0600 when missing) without locking. Throws
-  // std::filesystem::filesystem_error.
-  explicit LockFile(const std::filesystem::path& path);
+  enum class Open { kCreate, kExisting };
+
+  // Opens (creating 0600 when missing, unless kExisting) without locking.
+  // Throws std::filesystem::filesystem_error.
+  explicit LockFile(const std::filesystem::path& path, Open open = Open::kCreate);
   ~LockFile();
   LockFile(LockFile&& other) noexcept;
   LockFile& operator=(LockFile&&) = delete;
