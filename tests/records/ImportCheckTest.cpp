@@ -8,6 +8,7 @@
 #include "RecordsTestSupport.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
+#include "lm/records/ImportChecker.h"
 #include "lm/records/Transaction.h"
 
 namespace lm::records::test {
@@ -77,6 +78,21 @@ TEST(RecordsImportCheck, CraftedFilesAreRefusedAndTheStoreIsLeftAlone) {
   }
   holding.Commit();
   EXPECT_TRUE(store->ListSites()->empty());
+}
+
+TEST(RecordsImportCheck, ReadingPastTheTimeLimitIsARefusal) {
+  // Whatever SQL a file makes run (a check, a query), the progress handler
+  // ends it at the limit; here the limit has passed before the first step.
+  ScratchDir files;
+  const fs::path file = CraftedExport(files, "slow.sqlite", "SELECT 1");
+  try {
+    CheckedImport checked(file, std::chrono::seconds(0));
+    FAIL() << "checked without time";
+  } catch (const StoreFailure& f) {
+    EXPECT_EQ(f.error.code, StoreErrorCode::kDamagedFile);
+    EXPECT_NE(f.error.message.find("took too long"), std::string::npos) << f.error.message;
+  }
+  EXPECT_NO_THROW(CheckedImport(file, CheckedImport::kTimeLimit));
 }
 
 TEST(RecordsImportCheck, AForgedFileNeverBlocksAUnitLater) {
