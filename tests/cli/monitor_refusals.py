@@ -14,6 +14,11 @@ blocked = os.path.join(work, "blocked")
 os.makedirs(blocked)
 open(os.path.join(blocked, "Documents"), "w").close()
 
+missing = os.path.join(work, "no-such-file.json")
+garbage = os.path.join(work, "garbage.json")
+with open(garbage, "w") as f:
+    f.write("not json")
+
 cases = [
     # (arguments, home, exit status, text on standard error)
     (["monitor"], work, 2, "--unit is required"),
@@ -25,6 +30,11 @@ cases = [
     (["monitor", "--unit", "009A0011", "extra"], work, 2, "unexpected argument: extra"),
     (["monitor", "--unit", "009A0011", "--unit", "X"], work, 2, "linkmeter-cli monitor:"),
     (["--demo", "monitor", "--unit", "009A0011", "--every", "1h"], blocked, 6, "the site records cannot be opened"),
+    # Files no retry can make readable end it at once, before any visit.
+    (["--demo", "monitor", "--unit", "009A0011", "--registration", missing], work, 2, "cannot read " + missing),
+    (["--demo", "monitor", "--unit", "009A0011", "--registration", work], work, 2, "it is a folder"),
+    (["--demo", "monitor", "--unit", "009A0011", "--registration", garbage], work, 2, "holds no registration"),
+    (["--demo", "monitor", "--unit", "009C0021", "--password-file", missing], work, 2, "cannot read " + missing),
 ]
 failures = 0
 for args, home, status, text in cases:
@@ -38,4 +48,8 @@ for args, home, status, text in cases:
     if run.returncode != status or text not in run.stderr or run.stdout:
         print(f"FAIL {args}: status {run.returncode} (wanted {status}), stdout {run.stdout!r}\n{run.stderr}")
         failures += 1
+stores = [name for _, _, names in os.walk(os.path.join(work, "Documents")) for name in names]
+if stores:
+    print(f"FAIL a refused monitor touched the site records: {stores}")
+    failures += 1
 sys.exit(1 if failures else 0)

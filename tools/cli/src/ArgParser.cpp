@@ -1,9 +1,32 @@
 #include "linkmeter/cli/ArgParser.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace linkmeter::cli {
+namespace {
+
+// A file that cannot be read now will not be read later either: said at
+// once, before any work starts.
+bool Readable(const std::string& path, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "cannot read " + path + ": it is a folder";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 std::optional<std::string> ParsedArgs::Get(std::string_view name) const {
   auto it = values.find(name);
@@ -54,9 +77,19 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const 
       error = name + " takes no value";
       return std::nullopt;
     }
+    if (rule->inputFile) {
+      value = AbsolutePath(value);
+      if (!Readable(value, error)) return std::nullopt;
+    }
     parsed.values.emplace(name, std::move(value));
   }
   return parsed;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
 }
 
 std::optional<long> ParseCount(const std::string& text, long lo, long hi) {

@@ -13,6 +13,7 @@
 #include "linkmeter/cli/CliOptions.h"
 #include "linkmeter/cli/SubcommandMain.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/VisitJoining.h"
 #include "linkmeter/sim/InProcessSite.h"
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComServices.h"
@@ -73,11 +74,15 @@ int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args,
   } closeUnitsAtExit{devices->Units()};
 
   static std::once_flag registered;
+  static std::shared_ptr<VisitJoining> visits;
   // The site records live in the workspace folder, as the program's do; the
-  // store opens on the first records call.
+  // store opens on the first records call. A demo run keeps its own store
+  // beside the real one (decided by the process's first run).
   std::call_once(registered, [&] {
     auto records = std::make_shared<Sorrel::Js::RecordsAccess>(
-        [] { return std::filesystem::path(Sorrel::Js::AppDocumentsFolder()); });
+        [] { return std::filesystem::path(Sorrel::Js::AppDocumentsFolder()); },
+        lm::records::StoreOptions{.demo = options->demo});
+    visits = VisitJoining::Register(manager, records);  // ahead of the page's own visit functions
     RegisterPageFunctions(manager, *devices, false, "en", records);
   });
   // This thread serves what page functions hand to the window thread; it
@@ -110,7 +115,7 @@ int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args,
   }
 
   CliHost host(manager, tasks, loop.get());
-  if (subcommand) return RunSubcommand(*subcommand, host, demo ? demo->Summary() : std::string(), out, err);
+  if (subcommand) return RunSubcommand(*subcommand, host, demo ? demo->Summary() : std::string(), out, err, visits.get());
   bool allSucceeded = true;
   auto runOne = [&](const std::string& request) {
     if (host.Run(request, out) != CliHost::Outcome::kSuccess) allSucceeded = false;

@@ -107,4 +107,8 @@ std::string MemberText(const lm::json::Value& object, const std::string& key) {
   return it == o.end() ? "" : NumberText(it->second);
 }
 
+std::string CountOf(size_t n, const std::string& noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 }  // namespace linkmeter::cli

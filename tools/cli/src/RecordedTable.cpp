@@ -34,12 +34,27 @@ std::string TimeText(double seconds) {
   return buf;
 }
 
-// The unit text a type appends to its values ("" when none).
-std::string UnitOf(const vantor::detail::VtChTypeBase& type) {
-  const std::string with = type.Text(type.MinRaw(), true), without = type.Text(type.MinRaw(), false);
+// The unit text a type appends to the value `raw` ("" when none).
+std::string UnitAt(const vantor::detail::VtChTypeBase& type, uint16_t raw) {
+  const std::string with = type.Text(raw, true), without = type.Text(raw, false);
   std::string unit = with.size() > without.size() ? with.substr(without.size()) : "";
   while (!unit.empty() && unit.front() == ' ') unit.erase(0, 1);
   return unit;
+}
+
+// The unit of a type's column: that of its value 0 (the lowest raw value
+// may be a no-value marker, which shows no unit).
+std::string UnitOf(const vantor::detail::VtChTypeBase& type) {
+  uint16_t sample = type.IntToRaw(0);
+  if (!type.IsInRange(sample)) sample = type.StepUp(type.MinRaw());
+  return UnitAt(type, sample);
+}
+
+// A value under its column's unit; one shown in another unit (klxh under
+// lxh) carries its own.
+std::string CellText(const vantor::detail::VtChTypeBase& type, uint16_t raw, const std::string& columnUnit) {
+  if (type.IsNoValue(raw)) return "";
+  return type.Text(raw, UnitAt(type, raw) != columnUnit);
 }
 
 }  // namespace
@@ -78,7 +93,7 @@ RecordedTable DecodeRecorded(const lm::json::Value& answer) {
       const auto& type = vantor::detail::VtChTypeBase::FromCode(chType);
       const uint32_t raw = RawAt(data, offset, type.Width());
       offset += static_cast<size_t>(type.Width());
-      row.push_back(type.IsNoValue(static_cast<uint16_t>(raw)) ? "" : type.Text(static_cast<uint16_t>(raw), false));
+      row.push_back(CellText(type, static_cast<uint16_t>(raw), UnitOf(type)));
     }
     out.table.rows.push_back(std::move(row));
   }

@@ -90,8 +90,8 @@ FoundUnits SearchUnits(PageCalls& page, Progress& progress, const std::atomic<bo
     auto& into = i < 2 ? found.units : found.loggers;
     for (const auto& u : answer.value.get<lm::json::Array>()) into.push_back(u);
   }
-  progress.Step(3, 3, "found " + std::to_string(found.units.size()) + " base units, " +
-                          std::to_string(found.loggers.size()) + " loggers");
+  progress.Step(3, 3, "found " + CountOf(found.units.size(), "base unit") + ", " +
+                          CountOf(found.loggers.size(), "logger"));
   progress.Finish();
   return found;
 }

@@ -15,10 +15,14 @@ std::vector<std::string> UnitRow(const lm::json::Value& u) {
           usb ? "" : MemberText(u, "ipAddr") + ":" + MemberText(u, "port"), MemberText(u, "descr")};
 }
 
+// A logger lies on a base unit's optical port: that is its address.
 std::vector<std::string> LoggerRow(const lm::json::Value& l) {
   const lm::json::Value base = l.is<lm::json::Object>() && l.contains("comInfo") ? l.get("comInfo") : lm::json::Value();
-  return {"logger", MemberText(l, "serial"), "", MemberText(l, "model"), "optical port of " + MemberText(base, "name"),
-          MemberText(base, "serial")};
+  std::string port = "optical port";
+  if (!MemberText(base, "serial").empty()) {
+    port += " of " + MemberText(base, "name") + " (" + MemberText(base, "serial") + ")";
+  }
+  return {"logger", MemberText(l, "serial"), "", MemberText(l, "model"), port, ""};
 }
 
 int Run(CommandContext& ctx) {

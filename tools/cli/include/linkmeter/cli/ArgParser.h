@@ -13,6 +13,10 @@ namespace linkmeter::cli {
 struct OptionRule {
   std::string_view name;  // "--unit"
   bool takesValue = false;
+  // The value names a file to read: made absolute and checked for reading
+  // when the arguments are parsed, so no later change of the current
+  // folder (the LAN search library makes one) changes which file it is.
+  bool inputFile = false;
 };
 
 struct ParsedArgs {
@@ -23,10 +27,14 @@ struct ParsedArgs {
   std::optional<std::string> Get(std::string_view name) const;
 };
 
-// Nullopt with `error` set for an unknown option, a missing value or an
-// option given twice. "--" ends the options.
+// Nullopt with `error` set for an unknown option, a missing value, an
+// option given twice or an input file that cannot be read. "--" ends the
+// options.
 std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionRule>& known,
                                     std::string& error);
+
+// `path` made absolute against the current folder (as it is now).
+std::string AbsolutePath(const std::string& path);
 
 // A whole number in [lo, hi] written in decimal; nullopt otherwise.
 std::optional<long> ParseCount(const std::string& text, long lo, long hi);

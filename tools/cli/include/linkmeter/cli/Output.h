@@ -46,5 +46,7 @@ void WriteCsv(std::ostream& out, const Table& table);
 std::string NumberText(const lm::json::Value& v);
 // A member of an object as text ("" when missing or not an object).
 std::string MemberText(const lm::json::Value& object, const std::string& key);
+// "1 logger", "2 loggers": a count with its noun (an English plural in -s).
+std::string CountOf(size_t n, const std::string& noun);
 
 }  // namespace linkmeter::cli

@@ -13,6 +13,7 @@
 namespace linkmeter::cli {
 
 class CliHost;
+class VisitJoining;
 
 struct SubcommandCall {
   const Subcommand* command = nullptr;
@@ -26,8 +27,9 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
                                                  std::ostream& err, int& status);
 
 // Runs the call over `host`; `demoSummary` is the demo site's announcement
-// (its base units, one line each) or empty.
+// (its base units, one line each) or empty. `visits` (may be null) is told
+// whether the run joins open visits and names the visits it recorded in.
 int RunSubcommand(const SubcommandCall& call, CliHost& host, const std::string& demoSummary, std::ostream& out,
-                  std::ostream& err);
+                  std::ostream& err, VisitJoining* visits = nullptr);
 
 }  // namespace linkmeter::cli
