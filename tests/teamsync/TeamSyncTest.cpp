@@ -204,6 +204,26 @@ TEST_F(TeamSyncTest, SyncCutShortResumesAndLeavesOnlyWholeVisits) {
   EXPECT_EQ(still.pushedRows + still.pulledRows, 0);
 }
 
+TEST_F(TeamSyncTest, ALinkDroppedMidSyncIsAFailureAndTheNextSyncGoesOn) {
+  Laptop a;
+  for (int i = 0; i < 3; ++i) rec::test::RecordFullVisit(*a.store, kT0 + i * 86'400'000);
+  try {
+    Sync(a, "alice", [](const SyncProgress& p) {
+      if (p.done == 1) server_->Stop();  // the server goes away after the first visit
+    });
+    ADD_FAILURE() << "a sync without its server went on";
+  } catch (const SyncFailure& f) {
+    EXPECT_EQ(f.kind(), SyncFailureKind::kUnreachable) << f.what();
+  }
+  server_->Start();
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.visits"), 1);
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.probes"), 6);
+  const auto visits = Visits(a);
+  EXPECT_EQ(std::count_if(visits.begin(), visits.end(), [](const auto& v) { return v.synced; }), 1);
+  EXPECT_EQ(Sync(a, "alice").pushedVisits, 2);
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.probes"), 18);
+}
+
 TEST_F(TeamSyncTest, TwoEditsOfTheSameNotesAreBothKeptUntilOneIsChosen) {
   Laptop a, b;
   rec::test::RecordFullVisit(*a.store, kT0);

@@ -14,7 +14,9 @@ bool IsSettings(const std::string& server) {
 
 SyncFailureKind KindOf(const char* sqlState) {
   const std::string state = sqlState ? sqlState : "";
-  if (state.rfind("08", 0) == 0 || state.rfind("57P", 0) == 0) return SyncFailureKind::kUnreachable;
+  // Errors the server reports carry a state; one libpq found itself (a
+  // connection that closed, a message that never came) does not.
+  if (state.empty() || state.rfind("08", 0) == 0 || state.rfind("57P", 0) == 0) return SyncFailureKind::kUnreachable;
   if (state == "3F000" || state == "42P01" || state == "42883") return SyncFailureKind::kSchema;
   return SyncFailureKind::kRefused;
 }
@@ -68,6 +70,9 @@ PgConnection::PgConnection(const std::string& server) {
     conn_ = nullptr;
     throw SyncFailure(SyncFailureKind::kUnreachable, "the team server " + server + " could not be reached: " + why);
   }
+  // The server's notices (a shutdown warning, say) are not the user's
+  // business: what fails is answered as a failure.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
 }
 
 PgConnection::~PgConnection() { PQfinish(conn_); }
