@@ -3,6 +3,7 @@
 // answer.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -50,6 +51,47 @@ TEST(SubcommandArgs, ParsesOrRefuses) {
     EXPECT_EQ(parsed->Get("--unit").value_or(""), c.unit);
     EXPECT_EQ(parsed->positionals.size(), c.words);
   }
+}
+
+// A file named on the command line stays the file it named when the
+// arguments were read, whatever folder the process enters later (the LAN
+// search library enters its own); one that cannot be read is refused then.
+TEST(SubcommandArgs, InputFilesAreAbsoluteAndReadable) {
+  ::unsetenv("LINKMETER_PASSWORD");
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("lm-cli-files-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "sub");
+  std::ofstream(dir / "pw") << "secret\n";
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  const std::vector<OptionRule> known{{"--password-file", true, true}, {"--unit", true}};
+  const struct {
+    std::vector<std::string> args;
+    std::string value, error;
+  } cases[] = {
+      {{"--password-file", "pw"}, (dir / "pw").string(), ""},
+      {{"--password-file=./sub/../pw"}, (dir / "pw").string(), ""},
+      {{"--password-file", (dir / "pw").string()}, (dir / "pw").string(), ""},
+      {{"--unit", "pw"}, "", ""},  // not a file option: left as given
+      {{"--password-file", "none"}, "", "cannot read " + (dir / "none").string() + ": No such file or directory"},
+      {{"--password-file", "sub"}, "", "cannot read " + (dir / "sub").string() + ": it is a folder"},
+  };
+  std::vector<std::optional<ParsedArgs>> parsed;
+  for (const auto& c : cases) {
+    std::string error;
+    parsed.push_back(ParseArgs(c.args, known, error));
+    EXPECT_EQ(error, c.error) << c.args[0];
+  }
+  std::filesystem::current_path(dir / "sub");  // as a LAN search might
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    if (cases[i].value.empty()) continue;
+    ASSERT_TRUE(parsed[i]);
+    EXPECT_EQ(parsed[i]->Get("--password-file"), cases[i].value);
+    std::string error;
+    EXPECT_EQ(LanPassword(parsed[i]->Get("--password-file"), Json("{}"), {}, error), "secret") << error;
+  }
+  EXPECT_EQ(parsed[3]->Get("--unit"), "pw");
+  std::filesystem::current_path(before);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(SubcommandArgs, Counts) {

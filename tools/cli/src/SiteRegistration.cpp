@@ -15,7 +15,9 @@ bool HasGroups(const lm::json::Value& v) {
   return v.is<lm::json::Object>() && v.contains("groups") && v.get("groups").is<lm::json::Array>();
 }
 
-std::optional<lm::json::Value> FromFile(const std::string& path, std::string& error) {
+}  // namespace
+
+std::optional<lm::json::Value> ReadRegistrationFile(const std::string& path, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot read the registration file " + path;
@@ -32,13 +34,11 @@ std::optional<lm::json::Value> FromFile(const std::string& path, std::string& er
   return parsed;
 }
 
-}  // namespace
-
 std::optional<lm::json::Value> SiteRegistration(PageCalls& page, const UnitConnection& unit, SiteRecorder& recorder,
                                                 const std::optional<std::string>& file, std::string& error) {
   const auto serial = SerialNumber(unit.Serial());
   if (file) {
-    auto reg = FromFile(*file, error);
+    auto reg = ReadRegistrationFile(*file, error);
     if (reg) {
       recorder.Answer("RSETF", lm::json::MakeObject({{"regInfo", *reg}}), serial, NowMs(), "file");
     }

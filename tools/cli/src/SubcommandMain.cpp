@@ -10,7 +10,10 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Progress.h"
+#include "linkmeter/cli/SiteRegistration.h"
+#include "linkmeter/cli/StoreSetAside.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/VisitJoining.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -31,6 +34,27 @@ std::vector<lm::json::Value> DemoUnits(const std::string& summary) {
   return units;
 }
 
+bool Knows(const Subcommand& command, std::string_view option) {
+  return std::any_of(command.options.begin(), command.options.end(),
+                     [&](const OptionRule& rule) { return rule.name == option; });
+}
+
+// The records command, and a command that records unless --no-record.
+bool KeepsRecords(const Subcommand& command, const ParsedArgs& args) {
+  return command.name == "records" || (Knows(command, "--no-record") && !args.Has("--no-record"));
+}
+
+// File words made absolute, and a registration file read through: a file
+// no retry can make readable is a usage error before any work starts.
+std::string ResolveFiles(const Subcommand& command, ParsedArgs& args) {
+  for (size_t i = 0; command.fileWord && i < args.positionals.size(); ++i) {
+    if (command.fileWord(args, i)) args.positionals[i] = AbsolutePath(args.positionals[i]);
+  }
+  std::string error;
+  if (auto file = args.Get("--registration"); file && !ReadRegistrationFile(*file, error)) return error;
+  return "";
+}
+
 }  // namespace
 
 std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>& args, std::ostream& out,
@@ -48,6 +72,8 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
   }
   std::vector<OptionRule> known = kCommonOptions;
   known.insert(known.end(), call.command->options.begin(), call.command->options.end());
+  // A command that records may ask for a visit of its own (VisitJoining.h).
+  if (Knows(*call.command, "--no-record")) known.push_back({"--new-visit", false});
   std::vector<std::string> rest(args.begin() + static_cast<long>(at) + 1, args.end());
   if (at > 0) rest.push_back("--demo");
   std::string error;
@@ -67,6 +93,8 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
     error = call.command->check(*parsed);
     if (!error.empty()) parsed.reset();
   }
+  if (parsed) error = ResolveFiles(*call.command, *parsed);
+  if (!error.empty()) parsed.reset();
   if (!parsed) {
     status = UsageError(err, *call.command, error);
     call.command = nullptr;
@@ -77,12 +105,16 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
 }
 
 int RunSubcommand(const SubcommandCall& call, CliHost& host, const std::string& demoSummary, std::ostream& out,
-                  std::ostream& err) {
+                  std::ostream& err, VisitJoining* visits) {
   HostPageCalls page(host);
   Output output(out, ParseFormat(call.args.Get("--format").value_or("table")).value_or(Format::kTable));
   Progress progress(err, &err == &std::cerr && isatty(STDERR_FILENO));
   CommandContext ctx{page, call.args, output, err, progress, DemoUnits(demoSummary)};
-  return call.command->run(ctx);
+  if (visits) visits->StartRun(!call.args.Has("--new-visit"));
+  const bool setAside = KeepsRecords(*call.command, call.args) && StoreWasSetAside(page, err);
+  const int status = call.command->run(ctx);
+  if (visits) err << UsedVisitsText(visits->UsedVisits());
+  return setAside && status == kExitOk ? kExitStoreSetAside : status;
 }
 
 }  // namespace linkmeter::cli

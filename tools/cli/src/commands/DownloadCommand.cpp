@@ -76,7 +76,7 @@ int Run(CommandContext& ctx) {
                                      {"answer", WithoutComInfo(answer.value)},
                                      {"decoded", recorded.decoded}});
   ctx.output.Write(recorded.table, json,
-                   {"", std::to_string(recorded.table.rows.size()) + " records, every " +
+                   {"", CountOf(recorded.table.rows.size(), "record") + ", every " +
                             MemberText(recorded.decoded, "interval") + " s"});
   return session->Finish(kExitOk);
 }
@@ -93,7 +93,7 @@ Subcommand DownloadCommand() {
           "reads a remote unit of the registration by radio (EWSUC). One row per record: its\n"
           "time (UTC), Unix time and each channel's value. JSON carries the header and data bytes.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--logger", false}, {"--remote", true},
-           {"--registration", true}},
+           kRegistrationOption},
           Check,
           Run};
 }

@@ -173,7 +173,7 @@ Subcommand ScanCommand() {
           "not already use: the lowest maximum seen, then the lowest mean. JSON carries every\n"
           "round's readings. Exit status 5 when the scan was cut short.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--channels", true}, {"--rounds", true},
-           {"--registration", true}},
+           kRegistrationOption},
           Check,
           Run};
 }

@@ -5,6 +5,7 @@
 
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/ProbeCount.h"
 #include "linkmeter/cli/Progress.h"
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/SiteRegistration.h"
@@ -22,7 +23,6 @@ using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;
 
-constexpr long kMaxProbes = 1000;
 
 const Value& Get(const Value& v, const std::string& key) {
   static const Value null;
@@ -37,8 +37,8 @@ const Array& List(const Value& v, const std::string& key) {
 
 std::string Check(const ParsedArgs& args) {
   if (args.Has("--remote") == args.Has("--site")) return "give either --remote SERIAL or --site";
-  if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbes)) {
-    return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbes);
+  if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbesPerRoute)) {
+    return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbesPerRoute);
   }
   if (auto c = args.Get("--command"); c && *c != "EWLEX" && *c != "EWLRU") return "--command takes EWLEX or EWLRU";
   if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
@@ -147,7 +147,9 @@ int Run(CommandContext& ctx) {
   if (!regInfo) return session->Finish(Fail(ctx.err, kExitFailed, error));
   SurveyPlan plan;
   plan.regInfo = *regInfo;
-  plan.probes = static_cast<int>(ParseCount(ctx.args.Get("--probes").value_or("1"), 1, kMaxProbes).value_or(1));
+  auto probes = ProbesPerRoute(ctx.args, logic);
+  if (!probes) return session->Finish(Fail(ctx.err, kExitFailed, "the site logic gives no default probe count"));
+  plan.probes = *probes;
   plan.mnemonic = ctx.args.Get("--command").value_or("EWLEX");
   if (auto remote = ctx.args.Get("--remote")) {
     Value target = TargetOfSerial(plan.regInfo, *remote);
@@ -181,13 +183,13 @@ Subcommand SurveyCommand() {
           "                     [--registration FILE] [--no-record] [--format table|csv|json]",
           "--remote SERIAL surveys the route to one remote unit or repeater of the base unit's\n"
           "registration; --site surveys every remote unit in turn. Each target gets N probes\n"
-          "(default 1); the table gives each unit's route, weakest hop, probes answered and\n"
+          "(default 5, as the page's site survey); the table gives each unit's route, weakest hop, probes answered and\n"
           "verdict, then every hop's statistics (CSV: the hops). JSON carries the registration,\n"
           "every probe's raw answer and the judged results. --registration FILE takes the routes\n"
           "from a file for a base unit whose registration cannot be read. Exit status 5 when a\n"
           "unit did not answer or the survey was cut short.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--remote", true}, {"--site", false},
-           {"--probes", true}, {"--command", true}, {"--registration", true}},
+           {"--probes", true}, {"--command", true}, kRegistrationOption},
           Check,
           Run};
 }

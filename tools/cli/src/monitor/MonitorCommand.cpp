@@ -7,6 +7,7 @@
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
+#include "linkmeter/cli/ProbeCount.h"
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
@@ -23,16 +24,14 @@ namespace {
 
 using monitor::ParseDuration;
 
-constexpr long kMaxProbes = 1000;
-constexpr int kDefaultProbes = 3;
 
 std::string Check(const ParsedArgs& args) {
   if (!args.Has("--unit")) return "--unit is required: the monitor watches one base unit";
   if (auto every = args.Get("--every"); every && !ParseDuration(*every)) {
     return "--every takes a duration from 1s to 7d such as 30s, 5m, 1h or 1h30m";
   }
-  if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbes)) {
-    return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbes);
+  if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbesPerRoute)) {
+    return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbesPerRoute);
   }
   if (auto f = args.Get("--format"); f && *f != "table") return "the monitor writes log lines; --format is not taken";
   if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
@@ -62,8 +61,9 @@ int Run(CommandContext& ctx) {
   monitor::MonitorPlan plan;
   plan.unit = *ctx.args.Get("--unit");
   plan.every = ParseDuration(ctx.args.Get("--every").value_or("1h")).value_or(std::chrono::hours(1));
-  const int probes = static_cast<int>(ParseCount(ctx.args.Get("--probes").value_or(""), 1, kMaxProbes).value_or(kDefaultProbes));
-  monitor::SiteMonitor site(ctx, logic, probes);
+  const auto probes = ProbesPerRoute(ctx.args, logic);
+  if (!probes) return Fail(ctx.err, kExitFailed, "the site logic gives no default probe count");
+  monitor::SiteMonitor site(ctx, logic, *probes);
   monitor::SystemMonitorClock clock;
   monitor::MonitorLoop loop(plan, clock, [&](monitor::CancelToken& t) { return site.Survey(t); },
                             ctx.output.Stream());
@@ -102,7 +102,7 @@ int RunWithConfig(CommandContext& ctx) {
 
 std::vector<OptionRule> MonitorOptions() {
   std::vector<OptionRule> options{kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--every", true},
-                                  {"--probes", true}, {"--registration", true}};
+                                  {"--probes", true}, kRegistrationOption};
   for (const OptionRule& rule : alarms::MonitorConfigOptions()) options.push_back(rule);
   return options;
 }
@@ -115,13 +115,14 @@ Subcommand MonitorCommand() {
           "monitor --unit U [--every 1h] [--probes N] [--registration FILE] [--password-file FILE]\n"
           "                      [--no-record]",
           "Surveys every remote unit of the base unit's site every interval (default 1h; 30s, 5m,\n"
-          "1h30m …), each with N probes (default 3), and keeps each survey in the site records as\n"
-          "a visit of its own. One line per survey on standard output:\n"
+          "1h30m …), each with N probes (default 5, as the page's site survey), and keeps each\n"
+          "survey in the site records as a visit of its own. One line per survey on standard output:\n"
           "  TIME unit=U answered=N silent=N weakest=FROM>TO level=N duration=Ns record=ID\n"
           "A unit not found, a lost link or a silent remote unit never ends it: a failed try gives\n"
           "a line with failed=\"why\" and the next comes after 1s, 2s, 4s … up to the interval.\n"
           "--registration FILE takes the routes from a file for a base unit whose registration\n"
-          "cannot be read. SIGTERM or SIGINT ends it between two probes (exit status 0).\n"
+          "cannot be read. SIGTERM or SIGINT ends it between two probes (exit status 0). A file\n"
+          "that cannot be read or a bad option ends it at once with exit status 2, before any visit.\n"
           "Alarms: --webhook URL, --mail-to ADDRESS --smtp URL, --metrics-file FILE, the rules'\n"
           "settings, or the same keys in --config FILE (default ~/.config/linkmeter/monitor-U.conf);\n"
           "--check-config checks them, --test-alarm sends a test notice (linkmeter-cli(1), ALARMS).\n",

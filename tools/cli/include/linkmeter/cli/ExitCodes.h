@@ -12,6 +12,7 @@ enum ExitCode : int {
   kExitWrongPassword = 4,  // a LAN base unit refused the password
   kExitPartly = 5,         // partly done: some units did not answer, or the work was cut short
   kExitRecords = 6,        // the work was done but the site records could not be written
+  kExitStoreSetAside = 8,  // done, but the store was damaged or newer: set aside and a new one started
 };
 
 }  // namespace linkmeter::cli

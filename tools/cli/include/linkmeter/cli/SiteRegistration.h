@@ -15,6 +15,9 @@ class PageCalls;
 class SiteRecorder;
 class UnitConnection;
 
+// The regInfo a registration file holds, or nullopt with `error` set.
+std::optional<lm::json::Value> ReadRegistrationFile(const std::string& path, std::string& error);
+
 // The regInfo, or nullopt with `error` set. `file` is a JSON file holding
 // a regInfo ({groups: […]}) or an answer carrying one ({regInfo: …}).
 std::optional<lm::json::Value> SiteRegistration(PageCalls& page, const UnitConnection& unit, SiteRecorder& recorder,

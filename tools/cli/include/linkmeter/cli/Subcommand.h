@@ -21,7 +21,9 @@ class Progress;
 // The options every subcommand takes.
 inline const std::vector<OptionRule> kCommonOptions{{"--format", true}, {"--demo", false}, {"--help", false}};
 // The options of a subcommand that works with one base unit.
-inline const std::vector<OptionRule> kUnitOptions{{"--unit", true}, {"--password-file", true}};
+inline const std::vector<OptionRule> kUnitOptions{{"--unit", true}, {"--password-file", true, true}};
+// A registration file for a base unit that cannot give its own.
+inline const OptionRule kRegistrationOption{"--registration", true, true};
 // The option of a subcommand whose work goes to the site records.
 inline const std::vector<OptionRule> kRecordOptions{{"--no-record", false}};
 
@@ -52,6 +54,9 @@ struct Subcommand {
   // site or the store is touched.
   std::function<std::string(const ParsedArgs&)> check;
   std::function<int(CommandContext&)> run;
+  // Whether the positional word at an index names a file (made absolute
+  // after the check); none do when empty.
+  std::function<bool(const ParsedArgs&, size_t)> fileWord;
 };
 
 // "linkmeter-cli NAME: message" and the subcommand's usage, on `err`;
