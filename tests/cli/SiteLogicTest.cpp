@@ -67,6 +67,10 @@ TEST_F(SiteLogicTest, LoadsAndOffersTheDocumentedFunctions) {
                            "siteSurvey", "parseChannels", "channelScan", "weakestLinks", "compareSiteSurveys"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   }
+  // The page's site survey, `survey` and `monitor` share one default.
+  auto probes = logic.Call("defaultProbes", {}, nullptr);
+  ASSERT_TRUE(probes && probes->is<double>());
+  EXPECT_EQ(probes->get<double>(), 5);
 }
 
 TEST_F(SiteLogicTest, DemoRoutesGoThroughTheirRepeaters) {

@@ -16,6 +16,7 @@
 // page's):
 //   defaultThresholds()                 -> {level: {...}, battery: {...}}
 //   thresholdProblem(thresholds)        -> null or why they are unusable ("levelOrder"...)
+//   defaultProbes()                     -> the probes per route a survey sends unless told (5)
 //   refusesRegistration({model})        -> true for a base unit whose registration RSETF refuses
 //   siteTargets(regInfo)                -> [{group, kind, num, serial, name, model, label}]
 //   route(regInfo, target)              -> {fields: {CH, ID, RELAY, ROUTE, BAND}, group, hops}
