@@ -107,6 +107,11 @@ std::string MemberText(const lm::json::Value& object, const std::string& key) {
   return it == o.end() ? "" : NumberText(it->second);
 }
 
+const lm::json::Value& MemberValue(const lm::json::Value& object, const std::string& key) {
+  static const lm::json::Value null;
+  return object.is<lm::json::Object>() && object.contains(key) ? object.get(key) : null;
+}
+
 std::string CountOf(size_t n, const std::string& noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }

@@ -10,11 +10,6 @@ using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;
 
-const Value& Member(const Value& v, const std::string& key) {
-  static const Value null;
-  return v.is<Object>() && v.contains(key) ? v.get(key) : null;
-}
-
 size_t Length(const Value& v) { return v.is<Array>() ? v.get<Array>().size() : 0; }
 
 // Bytes behind base64 text.
@@ -26,9 +21,9 @@ size_t Base64Bytes(const Value& v) {
 }
 
 std::string Registration(const Value& decoded) {
-  const Value& groups = Member(Member(decoded, "regInfo"), "groups");
+  const Value& groups = MemberValue(MemberValue(decoded, "regInfo"), "groups");
   size_t units = 0;
-  for (const auto& g : groups.is<Array>() ? groups.get<Array>() : Array()) units += Length(Member(g, "remoteUnits"));
+  for (const auto& g : groups.is<Array>() ? groups.get<Array>() : Array()) units += Length(MemberValue(g, "remoteUnits"));
   return CountOf(Length(groups), "group") + ", " + CountOf(units, "unit");
 }
 
@@ -42,23 +37,23 @@ size_t FirstListLength(const Value& decoded) {
 
 std::string Survey(const Value& s) {
   size_t answered = 0;
-  for (const auto& p : Member(s, "probes").is<Array>() ? Member(s, "probes").get<Array>() : Array()) {
-    if (Member(p, "answered").is<bool>() && Member(p, "answered").get<bool>()) ++answered;
+  for (const auto& p : MemberValue(s, "probes").is<Array>() ? MemberValue(s, "probes").get<Array>() : Array()) {
+    if (MemberValue(p, "answered").is<bool>() && MemberValue(p, "answered").get<bool>()) ++answered;
   }
-  const std::string ended = Member(s, "endedAt").is<picojson::null>() ? ", not finished" : "";
-  return CountOf(Length(Member(s, "routes")), "route") + ", " + MemberText(s, "probesPerRoute") +
-         " per route, " + std::to_string(answered) + " of " + CountOf(Length(Member(s, "probes")), "probe") +
+  const std::string ended = MemberValue(s, "endedAt").is<picojson::null>() ? ", not finished" : "";
+  return CountOf(Length(MemberValue(s, "routes")), "route") + ", " + MemberText(s, "probesPerRoute") +
+         " per route, " + std::to_string(answered) + " of " + CountOf(Length(MemberValue(s, "probes")), "probe") +
          " answered" + ended;
 }
 
 std::string SettingsWrite(const Value& visit, const std::string& id) {
-  for (const auto& w : Member(visit, "settingsWrites").is<Array>() ? Member(visit, "settingsWrites").get<Array>() : Array()) {
+  for (const auto& w : MemberValue(visit, "settingsWrites").is<Array>() ? MemberValue(visit, "settingsWrites").get<Array>() : Array()) {
     if (MemberText(w, "id") != id) continue;
     std::string keys;
-    for (const auto& c : Member(w, "changes").is<Array>() ? Member(w, "changes").get<Array>() : Array()) {
+    for (const auto& c : MemberValue(w, "changes").is<Array>() ? MemberValue(w, "changes").get<Array>() : Array()) {
       keys += (keys.empty() ? "" : " ") + MemberText(c, "key");
     }
-    const bool ok = Member(w, "succeeded").is<bool>() && Member(w, "succeeded").get<bool>();
+    const bool ok = MemberValue(w, "succeeded").is<bool>() && MemberValue(w, "succeeded").get<bool>();
     return (keys.empty() ? std::string("no keys") : keys) + (ok ? ", accepted" : ", refused: " + MemberText(w, "message"));
   }
   return "";
@@ -70,16 +65,16 @@ std::string RecordContents(PageCalls& page, const Value& record, const Value& vi
   const std::string kind = MemberText(record, "kind");
   if (kind == "settings-write") return SettingsWrite(visit, MemberText(record, "id"));
   PageAnswer read = page.Query("LmRecordsReadRecord", lm::json::MakeObject({{"kind", lm::json::String(kind)},
-                                                                            {"id", Member(record, "id")}}));
+                                                                            {"id", MemberValue(record, "id")}}));
   if (!read.ok) return "";
   const Value& r = read.value;
-  const Value& decoded = Member(r, "decoded");
+  const Value& decoded = MemberValue(r, "decoded");
   if (kind == "registration") return Registration(decoded);
-  if (kind == "download") return CountOf(Base64Bytes(Member(r, "raw")), "byte") + " of recorded data";
+  if (kind == "download") return CountOf(Base64Bytes(MemberValue(r, "raw")), "byte") + " of recorded data";
   if (kind == "event-log") return CountOf(FirstListLength(decoded), "event");
   if (kind == "settings-readback") return CountOf(decoded.is<Object>() ? decoded.get<Object>().size() : 0, "value");
   if (kind == "route-survey" || kind == "site-survey") return Survey(r);
-  if (kind == "channel-scan") return CountOf(Length(Member(r, "rounds")), "round");
+  if (kind == "channel-scan") return CountOf(Length(MemberValue(r, "rounds")), "round");
   return "";
 }
 

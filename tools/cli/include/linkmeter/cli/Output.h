@@ -46,6 +46,8 @@ void WriteCsv(std::ostream& out, const Table& table);
 std::string NumberText(const lm::json::Value& v);
 // A member of an object as text ("" when missing or not an object).
 std::string MemberText(const lm::json::Value& object, const std::string& key);
+// A member of an object (null when missing or not an object).
+const lm::json::Value& MemberValue(const lm::json::Value& object, const std::string& key);
 // "1 logger", "2 loggers": a count with its noun (an English plural in -s).
 std::string CountOf(size_t n, const std::string& noun);
 
