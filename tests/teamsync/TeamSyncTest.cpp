@@ -9,6 +9,7 @@
 #include "../records/RecordsTestSupport.h"
 #include "PgServer.h"
 #include "lm/records/ContentId.h"
+#include "lm/records/Database.h"
 #include "lm/teamsync/PgConnection.h"
 #include "lm/teamsync/ServerSchema.h"
 #include "lm/teamsync/SyncFailure.h"
@@ -222,6 +223,26 @@ TEST_F(TeamSyncTest, ALinkDroppedMidSyncIsAFailureAndTheNextSyncGoesOn) {
   EXPECT_EQ(std::count_if(visits.begin(), visits.end(), [](const auto& v) { return v.synced; }), 1);
   EXPECT_EQ(Sync(a, "alice").pushedVisits, 2);
   EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.probes"), 18);
+}
+
+TEST_F(TeamSyncTest, AnEndGuessedAtALaterOpenStaysLocalAndTheRealOneReplacesIt) {
+  Laptop a, b;
+  const rec::RowId visit = *a.store->StartVisit({rec::test::kSiteSerial, "North plant", "VL-BS"}, {kT0, "Sato", "", ""});
+  Sync(a, "alice");
+  Sync(b, "bob");
+  {
+    rec::Database db(b.File());  // as an open does when the visit's program is gone
+    db.Exec("UPDATE visits SET ended_at = " + std::to_string(kT0 + 5) + ", ended_without_closing = 1");
+  }
+  Sync(b, "bob");
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.visit_ends"), 0);
+  a.store->EndVisit(visit, kT0 + 3'600'000);
+  Sync(a, "alice");
+  Sync(b, "bob");
+  const auto ended = Visits(b)[0];
+  EXPECT_EQ(ended.endedAt, kT0 + 3'600'000);
+  EXPECT_FALSE(ended.endedWithoutClosing);
+  EXPECT_TRUE(ended.synced);
 }
 
 TEST_F(TeamSyncTest, TwoEditsOfTheSameNotesAreBothKeptUntilOneIsChosen) {

@@ -21,7 +21,9 @@ const std::map<std::string, std::string> kInserts = {
     {"visit_versions",
      "INSERT INTO visit_versions(content_id, visit_id, replaces, made_at, technician, customer, notes) "
      "SELECT ?1, id, ?3, ?4, ?5, ?6, ?7 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
-    {"visit_ends", "UPDATE visits SET ended_at = ?2 WHERE content_id = ?1 AND ended_at IS NULL"},
+    {"visit_ends",
+     "UPDATE visits SET ended_at = ?2, ended_without_closing = 0 WHERE content_id = ?1 "
+     "AND (ended_at IS NULL OR ended_without_closing = 1)"},
     {"surveys",
      "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json, "
      "registration_content_id) SELECT ?1, id, ?3, ?4, ?5, ?6, ?7, ?8 FROM visits WHERE content_id = ?2 "

@@ -7,6 +7,9 @@ namespace {
 
 using T = ColumnType;
 
+// A visit closed at a later open because its program was gone has an end
+// this computer guessed: it never goes to the server, and the end its
+// program gave it, fetched from there, replaces the guess.
 // A survey's hop statistics change while it runs; they travel once the
 // survey, or its visit, has ended.
 #define LM_RAW(kind, table)                                                                          \
@@ -41,7 +44,8 @@ const std::vector<TableSpec> kSpecs = {
     {"visit_ends",
      {{"visit", T::kText}, {"ended_at", T::kInt}},
      ":end",
-     "SELECT content_id, ended_at, content_id FROM visits WHERE id = ?1 AND ended_at IS NOT NULL",
+     "SELECT content_id, ended_at, content_id FROM visits WHERE id = ?1 AND ended_at IS NOT NULL "
+     "AND ended_without_closing = 0",
      "SELECT visit, ended_at, visit FROM linkmeter.visit_ends WHERE visit = ANY($1)"},
     {"raw_records",
      {{"content_id", T::kText}, {"visit", T::kText}, {"kind", T::kText}, {"taken_at", T::kInt}, {"unit", T::kInt},
@@ -135,10 +139,11 @@ const TableSpec& SpecOf(const std::string& table) {
 }
 
 const char* const kLocalInventory = R"sql(
-WITH vs AS (SELECT v.id, v.content_id AS vc, v.ended_at FROM visits v JOIN sites s ON s.id = v.site_id
+WITH vs AS (SELECT v.id, v.content_id AS vc, v.ended_at, v.ended_without_closing AS guessed FROM visits v
+            JOIN sites s ON s.id = v.site_id
             WHERE (?1 IS NULL OR s.serial = ?1) AND (?2 IS NULL OR v.content_id = ?2))
 SELECT vc, vc, 1 FROM vs
-UNION ALL SELECT vc, vc || ':end', 1 FROM vs WHERE ended_at IS NOT NULL
+UNION ALL SELECT vc, vc || ':end', 1 FROM vs WHERE ended_at IS NOT NULL AND guessed = 0
 UNION ALL SELECT vc, x.content_id, 1 FROM visit_versions x JOIN vs ON vs.id = x.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM registration_snapshots r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM downloads r JOIN vs ON vs.id = r.visit_id
