@@ -58,6 +58,8 @@ class Postgres:
                        check=True, capture_output=True, timeout=60)
 
     def stop(self):
+        if not os.path.isdir(self.dir):
+            return
         subprocess.run(as_server_user([PG_BIN + "pg_ctl", "-D", os.path.join(self.dir, "data"), "-m", "immediate",
                                        "stop"]), capture_output=True, timeout=60)
         subprocess.run(["rm", "-rf", self.dir])
@@ -125,6 +127,16 @@ def sync_now_lists_the_colleague(page, pg):
     page.shot("team-sync-colleague-visit")
 
 
+def server_stopped(cli_path, env, pg, rows):
+    """No server: a clear message, exit status 1, the store as it was."""
+    pg.stop()
+    run = subprocess.run([cli_path, "records", "sync", "--server", pg.uri("sato")], env=env, capture_output=True,
+                         text=True, timeout=60)
+    check(run.returncode == 1, "a sync without its server fails: %d" % run.returncode)
+    check("could not be reached" in run.stderr, "and says why: %s" % run.stderr)
+    check(listed(cli_path, env) == rows, "the store is as it was")
+
+
 def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "540")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
@@ -151,6 +163,7 @@ def main(binary, artefacts):
             rows = listed(cli_path, mine)
             check([(r["site"], r["sent by"]) for r in rows] == [("00D00042", "tanaka")],
                   "records list on this laptop shows the colleague's visit: %s" % rows)
+            server_stopped(cli_path, mine, pg, rows)
     finally:
         pg.stop()
     print("team_sync: ok")
