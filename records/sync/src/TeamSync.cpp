@@ -29,69 +29,89 @@ auto Locally(F&& work) -> decltype(work()) {
   }
 }
 
+// One sync: both inventories read once, then each visit that differs moved
+// as one batch each way.
+class SyncRun {
+ public:
+  SyncRun(LocalSide& local, ServerSide& server, std::optional<int64_t> siteSerial, const TeamSync::Progress& progress)
+      : local_(local), server_(server), progress_(progress) {
+    counts_.user = server_.User();
+    mine_ = Locally([&] { return local_.Items(siteSerial); });
+    theirs_ = server_.Items(siteSerial);
+    senders_ = server_.Senders(siteSerial);
+    marks_ = Locally([&] { return local_.Marks(siteSerial); });
+    for (const auto& [visit, items] : mine_) visits_.push_back(visit);
+    for (const auto& [visit, items] : theirs_) {
+      if (!mine_.count(visit)) visits_.push_back(visit);
+    }
+    counts_.visits = static_cast<int>(visits_.size());
+    for (const auto& visit : visits_) step_.total += Of(mine_, visit) != Of(theirs_, visit);
+  }
+
+  SyncCounts Run() {
+    for (const auto& visit : visits_) Visit(visit);
+    return counts_;
+  }
+
+ private:
+  static const VisitItems& Of(const Inventory& side, const std::string& visit) {
+    static const VisitItems kNone;
+    const auto found = side.find(visit);
+    return found == side.end() ? kNone : found->second;
+  }
+
+  void Visit(const std::string& visit) {
+    const VisitItems& here = Of(mine_, visit);
+    const VisitItems& there = Of(theirs_, visit);
+    const auto toPush = ItemsAhead(here, there), toPull = ItemsAhead(there, here);
+    const bool moves = !toPush.empty() || !toPull.empty();
+    step_.visit = visit;
+    if (moves && progress_) progress_(step_);
+    if (!toPush.empty()) {
+      const VisitRows rows = Locally([&] { return local_.RowsFor(visit, toPush); });
+      server_.Push(rows);
+      counts_.pushedRows += RowCount(rows);
+      ++counts_.pushedVisits;
+    }
+    VisitRows pulled;
+    if (!toPull.empty()) {
+      pulled = server_.Fetch(toPull);
+      counts_.pulledRows += RowCount(pulled);
+      ++counts_.pulledVisits;
+    }
+    const auto sender = senders_.find(visit);
+    const std::optional<std::string> sentBy = sender != senders_.end() ? std::optional(sender->second)
+                                              : toPush.empty()        ? std::nullopt
+                                                                      : std::optional(counts_.user);
+    const auto mark = marks_.find(visit);
+    const bool settled = !moves && mark != marks_.end() && mark->second.synced && mark->second.sentBy == sentBy;
+    if (!settled) Locally([&] { local_.Write(visit, pulled, Union(here, there), sentBy); });
+    if (!moves) return;
+    ++step_.done;
+    if (progress_) progress_(step_);
+  }
+
+  LocalSide& local_;
+  ServerSide& server_;
+  const TeamSync::Progress& progress_;
+  Inventory mine_, theirs_;
+  std::map<std::string, std::string> senders_;
+  std::map<std::string, LocalSide::Mark> marks_;
+  std::vector<std::string> visits_;
+  SyncProgress step_;
+  SyncCounts counts_;
+};
+
 }  // namespace
 
 TeamSync::TeamSync(std::filesystem::path storeFile, std::string server)
     : storeFile_(std::move(storeFile)), server_(std::move(server)) {}
 
 SyncCounts TeamSync::Run(std::optional<int64_t> siteSerial, const Progress& progress) {
-  PgConnection conn(server_);
+  PgConnection conn(server_);  // first: a server that cannot be reached leaves the store unopened
   ServerSide server(conn);
   auto local = Locally([&] { return std::make_unique<LocalSide>(storeFile_); });
-  SyncCounts counts;
-  counts.user = server.User();
-  const Inventory mine = Locally([&] { return local->Items(siteSerial); });
-  const Inventory theirs = server.Items(siteSerial);
-  const auto senders = server.Senders(siteSerial);
-  static const VisitItems kNone;
-  std::vector<std::string> visits;
-  for (const auto& [visit, items] : mine) visits.push_back(visit);
-  for (const auto& [visit, items] : theirs) {
-    if (!mine.count(visit)) visits.push_back(visit);
-  }
-  counts.visits = static_cast<int>(visits.size());
-  SyncProgress step;
-  for (const auto& visit : visits) {
-    const auto m = mine.find(visit), t = theirs.find(visit);
-    if ((m == mine.end() ? kNone : m->second) != (t == theirs.end() ? kNone : t->second)) ++step.total;
-  }
-  const auto marks = Locally([&] { return local->Marks(siteSerial); });
-  for (const auto& visit : visits) {
-    const auto m = mine.find(visit), t = theirs.find(visit);
-    const VisitItems& here = m == mine.end() ? kNone : m->second;
-    const VisitItems& there = t == theirs.end() ? kNone : t->second;
-    const auto toPush = ItemsAhead(here, there);
-    const auto toPull = ItemsAhead(there, here);
-    if (!toPush.empty() || !toPull.empty()) {
-      step.visit = visit;
-      if (progress) progress(step);
-    }
-    if (!toPush.empty()) {
-      const VisitRows rows = Locally([&] { return local->RowsFor(visit, toPush); });
-      server.Push(rows);
-      counts.pushedRows += RowCount(rows);
-      ++counts.pushedVisits;
-    }
-    VisitRows pulled;
-    if (!toPull.empty()) {
-      pulled = server.Fetch(toPull);
-      counts.pulledRows += RowCount(pulled);
-      ++counts.pulledVisits;
-    }
-    const auto sender = senders.find(visit);
-    const std::optional<std::string> sentBy =
-        sender != senders.end() ? std::optional(sender->second)
-                                : (toPush.empty() ? std::nullopt : std::optional(counts.user));
-    const auto mark = marks.find(visit);
-    const bool settled = toPush.empty() && toPull.empty() && mark != marks.end() && mark->second.synced &&
-                         mark->second.sentBy == sentBy;
-    if (!settled) Locally([&] { local->Write(visit, pulled, Union(here, there), sentBy); });
-    if (!toPush.empty() || !toPull.empty()) {
-      ++step.done;
-      if (progress) progress(step);
-    }
-  }
-  return counts;
+  return SyncRun(*local, server, siteSerial, progress).Run();
 }
 
 }  // namespace lm::teamsync
