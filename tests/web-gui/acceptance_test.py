@@ -3,7 +3,7 @@ profile edited down to a quick acceptance survey of the RIVERSIDE site; the
 site FAIL with the unit that never answers, the far weak unit and the empty
 battery each failing with its remedy in words; waiving every failing unit
 with a reason turns it into PASS WITH WAIVERS, and withdrawing one waiver
-makes it FAIL again. Screenshots in both languages go to the artefact folder.
+makes it FAIL again; History reads the acceptances and waivers back. Screenshots in both languages go to the artefact folder.
 
 usage: acceptance_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import faulthandler
@@ -14,6 +14,7 @@ import pagedriver
 from page_flows_test import check
 from page_provenance_test import connect, LAN_UNIT
 from page_reading_test import language, both_languages
+from records_history_test import open_history_record
 
 PEAR_3 = "00B80505"  # never answers
 COLD_RM = "00C60507"  # battery 9 %
@@ -94,6 +95,20 @@ def waivers(page):
     page.shot("acceptance-withdrawn-en")
 
 
+def kept_in_records(page):
+    """Each acceptance and every waiver and withdrawal is a record of the
+    visit; the newest acceptance reads back as it was judged."""
+    open_history_record(page, "acceptance")
+    kinds = [r.get_attribute("data-kind") for r in page.all("#history-records tr[data-test=history-record]")]
+    failing = kinds.count("waiver") - 1  # every failing unit waived, one withdrawn
+    check(failing >= 3 and kinds.count("acceptance") >= 3, "acceptances and waivers kept: %s" % kinds, page)
+    shown = page.find("#history-viewer [data-test=history-acceptance]")
+    check(shown.get_attribute("data-verdict") == "fail" and shown.get_attribute("data-profile") == "Demo quick v1",
+          "the newest acceptance, with the profile it was judged by", page)
+    check(len(page.all("#history-viewer tr[data-test=history-acceptance-unit]")) == 20, "every unit kept", page)
+    page.shot("acceptance-history-en")
+
+
 def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
@@ -101,7 +116,7 @@ def main(binary, artefacts):
         page = pagedriver.Page(binary, root, artefacts)
         try:
             language(page, "en")
-            pagedriver.run_steps(page, (quick_profile, acceptance_survey, waivers))
+            pagedriver.run_steps(page, (quick_profile, acceptance_survey, waivers, kept_in_records))
         finally:
             page.quit()
     print("acceptance: ok; screenshots in " + artefacts)

@@ -4,7 +4,7 @@
 import { serialKey } from './compare.js';
 
 // The kinds readVisit lists; the ones a survey viewer or the comparison takes.
-export const RECORD_KINDS = ['site-survey', 'route-survey', 'channel-scan', 'download', 'event-log', 'registration', 'settings-readback', 'settings-write'];
+export const RECORD_KINDS = ['site-survey', 'route-survey', 'channel-scan', 'download', 'event-log', 'registration', 'settings-readback', 'settings-write', 'acceptance', 'waiver'];
 export const SURVEY_KINDS = ['site-survey', 'route-survey'];
 
 // The site the view opens on: the connected base unit's when the store has

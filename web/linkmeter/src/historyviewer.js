@@ -11,6 +11,7 @@ import { base64ToBytes } from './records.js';
 import { hex8 } from './historysurvey.js';
 import { logRows } from './eventlog.js';
 import './servicetexts.js';
+import { acceptanceRecordBody } from './views/acceptancerecord.js';
 
 const dateOf = (record) => record.takenAt ?? record.startedAt ?? record.writtenAt ?? null;
 
@@ -102,6 +103,7 @@ export function recordView(record, { survey = null, site = {}, state = {} } = {}
   else if (record.kind === 'channel-scan') body = scanBody(record);
   else if (record.kind === 'settings-write') body = writeBody(record);
   else if (record.kind === 'event-log' && record.decoded && Array.isArray(record.decoded.logs)) body = logBody(record);
+  else if (record.kind === 'acceptance') body = acceptanceRecordBody(record.decoded) || rawBody(record);
   else body = rawBody(record);
   return h('div', { class: 'history-record earlier', dataset: { kind: record.kind, recordId: String(record.id), readonly: 'true', source: 'records', taken: String(at ?? '') } },
     h('h3', { test: 'history-viewer-title', text: `${t('history.kind.' + record.kind)} — ${t('history.recordedOn', { date: at ? timeText(new Date(at)) : '—' })}` }),

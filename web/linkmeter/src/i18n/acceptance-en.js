@@ -2,6 +2,8 @@
 // acceptance section.
 export default {
   'tab.acceptance': 'Acceptance',
+  'history.kind.acceptance': 'Acceptance',
+  'history.kind.waiver': 'Waiver',
   'acceptance.title': 'Acceptance',
   'acceptance.start': 'Acceptance survey ({probes} probes per unit)',
   'acceptance.none': 'No site survey to judge yet: start an acceptance survey.',

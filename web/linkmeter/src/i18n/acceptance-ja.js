@@ -1,6 +1,8 @@
 // 受入判定の文言: 判定、規則、所見、対処と画面の受入判定欄。
 export default {
   'tab.acceptance': '受入判定',
+  'history.kind.acceptance': '受入判定',
+  'history.kind.waiver': '免除',
   'acceptance.title': '受入判定',
   'acceptance.start': '受入調査 (子機ごとに {probes} 回の試行)',
   'acceptance.none': '判定するサイト全体の調査がまだありません。受入調査を始めてください。',

@@ -91,7 +91,7 @@ class AcceptanceView {
     return h('tr', { test: 'acceptance-unit', class: `a-${waived ? 'waived' : u.verdict}`, dataset: { serial: u.serial, verdict: u.verdict, rule: u.rule || '', waived: String(waived) } },
       h('td', { test: 'unit-label', class: 'name', text: u.label }), h('td', { class: 'mono', text: u.serial }),
       h('td', { test: 'acceptance-verdict', class: 'verdict', text: u.verdictText }),
-      h('td', { test: 'acceptance-rule', text: u.ruleText }),
+      h('td', { test: 'acceptance-rule', class: 'rule', text: u.ruleText }),
       h('td', {}, remedyList(u)), h('td', {}, action));
   }
 
