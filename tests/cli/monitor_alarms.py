@@ -198,6 +198,33 @@ def repeater_mails(status=None):
 
 SURVEY = rf"^\S+Z unit={UNIT} answered=\d+ silent=\d+ .* record=\d+$"
 
+# 0. The configuration: checked, refused with status 2, and a test notice
+# through every channel.
+def run_cli(*extra, config=None):
+    args = ARGS + list(extra) + (["--config", config] if config else [])
+    return subprocess.run(args, capture_output=True, text=True, env=env, timeout=60)
+
+
+checked = run_cli("--check-config")
+if checked.returncode != 0 or "configuration ok" not in checked.stdout:
+    fail(f"--check-config: {checked.returncode} {checked.stdout} {checked.stderr}")
+for text, fault in (("[monitor]\nmail_too = x@example.org\n", "unknown key mail_too"),
+                    ("[monitor]\nraise_rounds = 9\n", "the rounds that raise")):
+    bad = os.path.join(work, "bad.conf")
+    with open(bad, "w") as f:
+        f.write(text)
+    refused = run_cli("--check-config", config=bad)
+    if refused.returncode != 2 or fault not in refused.stderr:
+        fail(f"a faulty configuration gave {refused.returncode}: {refused.stderr}")
+tested = run_cli("--test-alarm")
+if tested.returncode != 0 or tested.stdout.count("test notice sent") != 2:
+    fail(f"--test-alarm: {tested.returncode} {tested.stdout} {tested.stderr}")
+with Receivers.lock:
+    if [a["labels"]["alertname"] for a in Receivers.hooks] != ["LinkmeterTest"] or len(Receivers.mails) != 1:
+        fail("the test notice did not arrive once per channel")
+    Receivers.hooks.clear()
+    Receivers.mails.clear()
+
 # 1. Raised once, naming the units behind, and resolved once.
 monitor = Monitor()
 monitor.wait_line(SURVEY, 60)
