@@ -12,17 +12,23 @@ import { waiversInForce } from './waivers.js';
 
 export const SITE_VERDICTS = ['pass', 'passWithWaivers', 'fail'];
 
+// The waiver in force for a failing unit, as the result shows it; none for
+// a unit that does not fail.
+function waiverOf(verdict, serial, inForce) {
+  const w = verdict === 'fail' ? inForce.get(serial) : null;
+  return w ? { id: w.id ?? null, reason: w.reason, at: w.at } : null;
+}
+
 function unitEntry(target, result, ctx) {
   const groupName = (ctx.regInfo.groups[target.group] || {}).name || '';
   const findings = unitFindings(result, ctx);
   const { verdict, rule } = unitVerdict(findings);
-  const w = verdict === 'fail' ? ctx.waivers.get(target.serial) : null;
   return {
     key: targetKey(target), group: target.group, groupName, label: target.label, serial: target.serial,
     status: result ? result.status : 'notSurveyed',
     verdict, rule, findings,
     remedies: remediesFor(findings, { groupName, channels: ctx.channels }),
-    waiver: w ? { id: w.id ?? null, reason: w.reason, at: w.at } : null,
+    waiver: waiverOf(verdict, target.serial, ctx.waivers),
   };
 }
 
@@ -77,10 +83,7 @@ export function judgeAcceptance(survey, options = {}) {
 // The same judgement with other waivers (a waiver given or withdrawn).
 export function withWaivers(acceptance, waiverRecords) {
   const inForce = waiversInForce(waiverRecords);
-  const units = acceptance.units.map((u) => {
-    const w = u.verdict === 'fail' ? inForce.get(u.serial) : null;
-    return { ...u, waiver: w ? { id: w.id ?? null, reason: w.reason, at: w.at } : null };
-  });
+  const units = acceptance.units.map((u) => ({ ...u, waiver: waiverOf(u.verdict, u.serial, inForce) }));
   const counts = siteCounts(units);
   return { ...acceptance, units, counts, verdict: siteVerdict(counts) };
 }
