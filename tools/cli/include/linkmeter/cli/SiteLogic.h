@@ -47,6 +47,15 @@
 //   compareSiteSurveys(previous, current, {worseBy, thresholds})
 //       previous/current: {prov, results} with results as siteSurvey gives
 //       them -> the visit comparison, hop by hop
+//   defaultProfile()                    -> the acceptance profile Standard v1 (docs/acceptance.md)
+//   profileFromText(text)               -> a profile from a file's JSON; throws "profile: <why>"
+//   acceptance(regInfo, units, options)
+//       units as siteSurvey takes them; options may also carry `profile`,
+//       `channels` (the channel advice's recommendation), `waivers`,
+//       `base` ({serial, name}: the base unit the remedies name) and
+//       `stopped` -> {verdict, counts, profile, thresholds, units: [{verdict,
+//       rule, findings, remedies, waiver, verdictText, ruleText,
+//       findingTexts, remedyTexts, ...}], siteText, countsText, rules}
 // Results carry each hop's statistics with the level histogram as
 // `levels`: [[level, count], ...].
 
