@@ -72,7 +72,7 @@ function collectHops(survey) {
       const key = `${from.id}>${to.id}`;
       let entry = hops.get(key);
       if (!entry) {
-        entry = { key, from, to, levels: [], stats: null, statsOnly: true, battery: null, measured: false, order: hops.size };
+        entry = { key, from, to, levels: [], stats: null, statsOnly: true, battery: null, measured: false, asked: 0, answered: 0, order: hops.size };
         hops.set(key, entry);
       }
       addHop(entry, hop);
@@ -88,6 +88,8 @@ function addHop(entry, hop) {
   const st = hop.stats;
   if ((st && st.asked > 0) || hop.reading !== undefined) entry.measured = true;
   if (st && st.bins) {
+    entry.asked += st.asked;
+    entry.answered += st.answered;
     const merged = entry.stats || emptyStats();
     const bins = Uint32Array.from(merged.bins);
     for (let v = 0; v < bins.length; v++) bins[v] += st.bins[v] || 0;
@@ -96,7 +98,9 @@ function addHop(entry, hop) {
     return;
   }
   entry.statsOnly = false;
+  if (hop.reading !== undefined) entry.asked += 1;
   if (hop.reading && finite(hop.reading.level)) {
+    entry.answered += 1;
     entry.levels.push(hop.reading.level);
     if (finite(hop.reading.battery)) entry.battery = hop.reading.battery;
   }
@@ -154,6 +158,14 @@ function byConcern(x, y) {
   const cy = fall(y);
   if (cx !== cy) return cx < cy ? -1 : 1;
   return x.order - y.order;
+}
+
+// Every hop one survey measured, in route order: {key, from, to, level
+// (median, null when it never answered), asked, lost, battery}.
+export function surveyHops(survey) {
+  return [...collectHops(survey).values()].map((e) => ({
+    key: e.key, from: e.from, to: e.to, level: hopLevel(e), asked: e.asked, lost: e.asked - e.answered, battery: e.battery,
+  }));
 }
 
 const oneSide = (e) => ({ key: e.key, label: label(e), from: e.from, to: e.to, level: hopLevel(e) });

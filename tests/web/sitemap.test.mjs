@@ -1,0 +1,135 @@
+// The site map's logic: where units stand (tray, planned, placed, moved, per
+// visit), how each link is drawn from the last survey, the filters and the
+// changes since the previous visit.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { positionsAt, mapUnits, trayUnits, movedUnits, editHistory, editProblem } from '../../web/linkmeter/src/site/mapplacement.js';
+import { planLinks, linkStyle, linkWidth, surveyMeasures, scaleWarning, unitMarks, MIN_WIDTH } from '../../web/linkmeter/src/site/maplinks.js';
+import { keptUnits, routeToBase } from '../../web/linkmeter/src/site/mapfilters.js';
+import { mapChanges } from '../../web/linkmeter/src/site/mapchanges.js';
+import { emptyStats, addProbe } from '../../web/linkmeter/src/linkstats.js';
+
+// G1: R1 under the base, R2 under R1; TANK under R2, PUMP under R1, COLD
+// under the base.
+const REG = { groups: [{ repeaters: [{ num: 1, parent: 0, serial: 'C80201' }, { num: 2, parent: 1, serial: 'C80202' }],
+  remoteUnits: [{ num: 1, parent: 2, serial: 'B80201', name: 'TANK' }, { num: 2, parent: 1, serial: 'B80202', name: 'PUMP' },
+    { num: 3, parent: 0, serial: 'B80203', name: 'COLD' }] }] };
+const BASE = '9C0021';
+const units = mapUnits(REG, BASE);
+const place = (serial, at, x, y, plan = 'P1', action = 'place', by = 'ana') => ({ at, by, action, serial, plan, x, y });
+
+test('positions: the tray, planned and placed units, moves, removals and a visit\'s own positions', () => {
+  const edits = [
+    place('C80201', 100, 10, 10),
+    place('B80201', 200, 50, 50, 'P1', 'plan'),
+    place('C80201', 300, 20, 20), // moved
+    { at: 400, by: 'ben', action: 'unplace', serial: 'B80201' },
+    place('B80203', 150, 5, 5, 'P2'),
+    place('B80202', 250, -1, 3), // unusable: passed over
+  ];
+  const cases = [
+    // [until, expected serial → [plan, x, y, state]]
+    [50, {}],
+    [200, { C80201: ['P1', 10, 10, 'placed'], B80201: ['P1', 50, 50, 'planned'], B80203: ['P2', 5, 5, 'placed'] }],
+    [300, { C80201: ['P1', 20, 20, 'placed'], B80201: ['P1', 50, 50, 'planned'], B80203: ['P2', 5, 5, 'placed'] }],
+    [Infinity, { C80201: ['P1', 20, 20, 'placed'], B80203: ['P2', 5, 5, 'placed'] }],
+  ];
+  for (const [until, want] of cases) {
+    const got = Object.fromEntries([...positionsAt(edits, until)].map(([k, p]) => [k, [p.plan, p.x, p.y, p.state]]));
+    assert.deepEqual(got, want, `until ${until}`);
+  }
+  const now = positionsAt(edits);
+  assert.deepEqual(trayUnits(units, now).map((u) => u.label), ['BASE', 'G1 R2', 'G1 TANK', 'G1 PUMP']);
+  // Edits made in one millisecond keep their order.
+  assert.equal(positionsAt([place('C80201', 1, 1, 1), place('C80201', 1, 2, 2)]).get('C80201').x, 2);
+  assert.deepEqual(movedUnits(positionsAt(edits, 200), now).map((m) => m.serial).sort(), ['B80201', 'C80201']);
+  assert.deepEqual(editHistory(edits).map((e) => [e.at, e.by, e.action]).slice(0, 2), [[400, 'ben', 'unplace'], [300, 'ana', 'place']]);
+  assert.equal(editProblem(place('0012', 1, 1, 1, '')), 'plan');
+  assert.equal(editProblem({ at: 1, action: 'move', serial: '12' }), 'action');
+});
+
+const stats = (levels) => levels.reduce((s, l, i) => addProbe(s, l === null ? null : { level: l, battery: 60 }, i), emptyStats());
+const hop = (kind, num, serial, levels) => ({ kind, num, serial, stats: stats(levels) });
+const R1 = (l) => hop('repeater', 1, 'C80201', l);
+const R2 = (l) => hop('repeater', 2, 'C80202', l);
+const result = (...hops) => ({ group: { index: 0 }, status: 'ok', hops });
+const survey = (r1, r2, tank, pump) => ({ prov: { base: { serial: BASE } }, results: [
+  result(R1(r1), R2(r2), hop('remote', 1, 'B80201', tank)),
+  result(R1(r1), hop('remote', 2, 'B80202', pump)),
+] });
+
+test('link style: class of the median in fixed bands, width by level, dashed when not measured, lost-probe badge', () => {
+  const cases = [
+    // [measure, cls, dashed, lost]
+    [undefined, 'none', true, 0],
+    [{ level: null, lost: 5 }, 'silent', true, 5],
+    [{ level: 150, lost: 0 }, 'good', false, 0],
+    [{ level: 130, lost: 0 }, 'good', false, 0],
+    [{ level: 129.5, lost: 1 }, 'fair', false, 1],
+    [{ level: 90, lost: 0 }, 'weak', false, 0],
+    [{ level: 20, lost: 2 }, 'bad', false, 2],
+  ];
+  for (const [m, cls, dashed, lost] of cases) {
+    const s = linkStyle(m);
+    assert.deepEqual([s.cls, s.dashed, s.lost], [cls, dashed, lost], JSON.stringify(m));
+  }
+  // One scale for every plan: a level's width never depends on the others.
+  assert.ok(linkWidth(200) > linkWidth(100) && linkWidth(100) > linkWidth(10));
+  assert.equal(linkWidth(null), MIN_WIDTH);
+  assert.equal(linkWidth(999), linkWidth(255));
+  // Thresholds in force decide the class.
+  assert.equal(linkStyle({ level: 120, lost: 0 }, { level: { good: 110, fair: 100, weak: 80 }, battery: { ok: 30, low: 10 } }).cls, 'good');
+});
+
+test('plan links: along registered routes, from the survey, to the edge for another plan, in metres with a scale', () => {
+  const positions = positionsAt([
+    place(BASE, 1, 0, 0), place('C80201', 1, 300, 400), place('C80202', 1, 600, 800),
+    place('B80201', 1, 100, 50, 'P2'), place('B80202', 1, 900, 100),
+  ]);
+  const measures = surveyMeasures(survey([150, 151, 149], [90, 91, 89], [null, null], [120, null, 121]));
+  const plan = { id: 'P1', width: 1000, height: 1000, scale: { x1: 0, y1: 0, x2: 500, y2: 0, metres: 50 } };
+  const links = planLinks({ units, positions, measures, plan, planNames: new Map([['P2', 'Cellar']]) });
+  const byTo = Object.fromEntries(links.map((l) => [l.to, l]));
+  assert.deepEqual(Object.keys(byTo).sort(), ['B80201', 'B80202', 'C80201', 'C80202']); // COLD is in the tray
+  assert.deepEqual([byTo.C80201.cls, byTo.C80201.metres, byTo.C80201.from], ['good', 50, BASE]);
+  assert.deepEqual([byTo.C80202.cls, byTo.C80202.from], ['weak', 'C80201']);
+  assert.deepEqual([byTo.B80202.cls, byTo.B80202.lost], ['fair', 1]);
+  const cellar = byTo.B80201;
+  assert.deepEqual([cellar.cls, cellar.dashed, cellar.otherPlan, cellar.x2, cellar.y2], ['silent', true, 'Cellar', 600, 1000]);
+  assert.equal(cellar.metres, null);
+  // On the other plan the same hop runs from TANK to that plan's edge.
+  const onP2 = planLinks({ units, positions, measures, plan: { id: 'P2', width: 200, height: 400 } });
+  assert.deepEqual(onP2.map((l) => [l.to, l.x1, l.y1, l.x2, l.y2, l.otherPlan]), [['B80201', 100, 50, 100, 0, 'P1']]);
+  // Without a survey every placed hop is dashed, not measured.
+  assert.ok(planLinks({ units, positions, measures: new Map(), plan }).every((l) => l.dashed && l.cls === 'none'));
+  assert.equal(scaleWarning(plan.scale, plan), null);
+  assert.equal(scaleWarning({ x1: 0, y1: 0, x2: 90, y2: 0, metres: 1 }, plan), 'short');
+});
+
+test('filters: problems only, a unit\'s route to the base unit, text', () => {
+  const measures = surveyMeasures(survey([150], [150], [null], [150]));
+  const marks = unitMarks(units, measures);
+  assert.equal(marks.get('B80201').verdict, 'silent');
+  const keys = (set) => [...set].sort();
+  // TANK is silent: kept with the repeater it hangs from.
+  assert.deepEqual(keys(keptUnits(units, marks, { problems: true })), [BASE, 'B80201', 'C80202'].sort());
+  assert.deepEqual(keys(keptUnits(units, marks, { text: 'pump' })), ['B80202']);
+  assert.deepEqual(keys(keptUnits(units, marks, { text: 'c8020' })), ['C80201', 'C80202']);
+  const route = routeToBase(units, 'B80201');
+  assert.deepEqual(keys(route.units), [BASE, 'B80201', 'C80201', 'C80202'].sort());
+  assert.deepEqual(keys(route.hops), ['C80201>C80202', 'C80202>B80201', 'base>C80201']);
+  assert.equal(routeToBase(units, 'nobody').units.size, 0);
+});
+
+test('changes overlay: hops worse and better since the previous survey, units moved since', () => {
+  const before = survey([150], [120], [95], [120]);
+  const after = survey([150], [85], [140], [121]);
+  const { hops, moved } = mapChanges({
+    previous: before, current: after,
+    positionsBefore: positionsAt([place('C80202', 1, 10, 10)]),
+    positionsAfter: positionsAt([place('C80202', 1, 10, 10), place('C80202', 2, 40, 10)]),
+  });
+  assert.deepEqual(Object.fromEntries(hops), { 'C80201>C80202': 'worse', 'C80202>B80201': 'better' });
+  assert.deepEqual(moved.map((m) => [m.serial, m.before.x, m.after.x]), [['C80202', 10, 40]]);
+  assert.equal(mapChanges({ previous: null, current: after }).hops.size, 0);
+});
