@@ -10,6 +10,7 @@
 #include "sorrel/cef/Exception.h"
 #include "sorrel/cef/PagePrinter.h"
 #include "sorrel/js/FileNames.h"
+#include "sorrel/js/PdfTextRepair.h"
 
 namespace Sorrel::Js {
 
@@ -49,15 +50,21 @@ void SaveReportPdf::Execute(const cef::BrowserPtr& browser, const lm::json::Valu
   cef::ArgReader r(args);
   std::string text;
   r.String("path", text);
+  PdfInfo info;
+  r.String("title", info.title, cef::ArgReader::Need::Optional);
+  r.String("author", info.author, cef::ArgReader::Need::Optional);
+  r.String("subject", info.subject, cef::ArgReader::Need::Optional);
   auto name = TextToFileName(text);
   cef::Ensure(name.has_value(), kBadPath, "the path has no file-system form");
   const PdfTargetCheck check = CheckPdfTarget(*name);
   if (check.code != 0) return reply->Failure(0, Failure(check.code, check.problem + ": " + text));
   auto printer = cef::CurrentPagePrinter();
   if (!printer || !browser) return reply->Failure(0, Failure(kPrintFailed, "printing is not available here"));
-  printer->PrintToPdf(browser, *name, [reply](const std::string& error) {
-    if (error.empty()) reply->Success("null");
-    else reply->Failure(0, Failure(kPrintFailed, error));
+  printer->PrintToPdf(browser, *name, [reply, path = *name, info](const std::string& error) {
+    // The file is printed; its text maps and metadata are put right after.
+    const std::string problem = error.empty() ? RepairPdfFile(path, info) : error;
+    if (problem.empty()) reply->Success("null");
+    else reply->Failure(0, Failure(kPrintFailed, problem));
   });
 }
 
@@ -65,9 +72,13 @@ const HostDoc& SaveReportPdf::Doc() const {
   static const HostDoc doc{
       "Reports", "",
       "Prints the calling page's view to a PDF file on A4 paper, without the print dialog; the page's print style "
-      "decides what is printed. The print runs on the window thread and answers once, when the file is written.",
+      "decides what is printed. The text of every glyph is set as the page wrote it (a CJK ideograph, never its "
+      "radical form) and the metadata given is written. The print runs on the window thread and answers once, when the file is written.",
       {{"path", "string", "required", "an absolute path ending in \".pdf\" in an existing, writable folder; an "
-                                      "existing file is replaced"}},
+                                      "existing file is replaced"},
+       {"title", "string", "optional", "the document's title in the PDF's metadata (else the page's title)"},
+       {"author", "string", "optional", "the document's author in the PDF's metadata"},
+       {"subject", "string", "optional", "the document's subject in the PDF's metadata"}},
       "null once the file is written.",
       {{"-1", "path missing"},
        {"-2", "arg is not an object, or path is not a string"},

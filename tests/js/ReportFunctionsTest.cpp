@@ -77,6 +77,8 @@ class FakePrinter : public Sorrel::cef::PagePrinter {
       std::lock_guard lock(mutex_);
       printed_.push_back(path);
     }
+    // Like the engine, a print that succeeds leaves a file behind.
+    if (error_.empty()) std::ofstream(path) << "%PDF-1.4\n";
     std::thread([done, e = error_] { done(e); }).detach();
   }
   std::vector<std::string> Printed() {
