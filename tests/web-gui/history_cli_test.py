@@ -104,8 +104,8 @@ def cli_monitor(cli, env, surveys=2):
 
 
 def store_path(root):
-    paths = glob.glob(os.path.join(root, "home", "**", "site-records.sqlite"), recursive=True)
-    check(len(paths) == 1, "one site-records store under the temporary HOME: %s" % paths)
+    paths = glob.glob(os.path.join(root, "home", "**", "site-records-demo.sqlite"), recursive=True)
+    check(len(paths) == 1, "one demo store under the temporary HOME: %s" % paths)
     return paths[0]
 
 

@@ -28,7 +28,8 @@ UNITS_BEFORE_KILL = 4
 
 
 def store_path(root):
-    found = glob.glob(os.path.join(root, "**", "site-records.sqlite"), recursive=True)
+    """The demo's own store: every test here runs the program with --demo."""
+    found = glob.glob(os.path.join(root, "**", "site-records-demo.sqlite"), recursive=True)
     return found[0] if len(found) == 1 else None
 
 
@@ -172,7 +173,7 @@ def restart_opens_store(binary, root, artefacts, path):
         page.shot("restarted")
     finally:
         page.quit()
-    aside = [p for p in os.listdir(os.path.dirname(path)) if p.startswith("site-records.") and "-20" in p]
+    aside = [p for p in os.listdir(os.path.dirname(path)) if p.startswith("site-records-demo.") and "-20" in p]
     check(not aside, "nothing set aside: %s" % aside)
 
 
