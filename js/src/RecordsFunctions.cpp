@@ -95,7 +95,7 @@ Value UpdateVisit(rec::RecordStore& s, const ArgReader& r) {
 }
 
 // recordRegistration, recordDownload, recordLog, recordSettingsRead,
-// recordAcceptance, recordWaiver.
+// recordAcceptance, recordWaiver, recordPlan, recordMapEdit.
 RecordsQuery::Work RawWork(rec::RawKind kind) {
   return [kind](rec::RecordStore& s, const ArgReader& r) {
     const rec::RowId visit = rj::Int64(r, "visitId");
@@ -154,7 +154,8 @@ Value ReadRecord(rec::RecordStore& s, const ArgReader& r) {
   if (kind == "route-survey" || kind == "site-survey") return rj::SurveyJson(Take(s.ReadSurvey(id)));
   if (kind == "channel-scan") return rj::ScanJson(Take(s.ReadScan(id)));
   for (rec::RawKind k : {rec::RawKind::kRegistration, rec::RawKind::kDownload, rec::RawKind::kEventLog,
-                         rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver}) {
+                         rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver,
+                         rec::RawKind::kPlan, rec::RawKind::kMapEdit}) {
     if (kind == rec::RawKindName(k)) return rj::RawJson(Take(s.ReadRaw(k, id)));
   }
   throw cef::JsArgumentException(-2, cef::MsgInvalid("kind"));

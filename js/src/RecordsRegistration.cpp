@@ -110,6 +110,15 @@ void AddRecordingFunctions(const std::function<void(const char*, RecordsQuery::W
           "({action: 'withdraw', withdraws: the waiver's id, serial, at}) as decoded (raw empty); neither is "
           "ever changed.",
           kRawArgs, kRawResult, "linkmeter.records.recordWaiver({visitId, unit, raw: [], decoded: waiver});"));
+  add("recordPlan", w::RawWork(RawKind::kPlan),
+      Doc("Keeps a site plan: raw is the image (PNG, JPEG or SVG; a PDF page as the PNG it was rendered to), "
+          "decoded is {name, format, width, height, sha256 (of raw, hex)}; both make its content id.",
+          kRawArgs, kRawResult, "linkmeter.records.recordPlan({visitId, source: 'file', raw, decoded: plan});"));
+  add("recordMapEdit", w::RawWork(RawKind::kMapEdit),
+      Doc("Keeps one edit of the site map as decoded (raw empty), never changed: {action: 'place' | 'plan' | "
+          "'unplace', serial, plan (the plan's sha256), x, y (plan pixels), by} or {action: 'scale', plan, x1, y1, "
+          "x2, y2, metres, by}.",
+          kRawArgs, kRawResult, "linkmeter.records.recordMapEdit({visitId, raw: [], decoded: edit});"));
   std::vector<HostArgDoc> surveyArgs{
       kVisitId,
       {"kind", "string", "optional", "\"route\" (default) or \"site\""},
@@ -155,13 +164,18 @@ void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Wor
   add("readRecord", w::ReadRecord,
       Doc("One record in full, bytes as base64 text.",
           {{"kind", "string", "required",
-            "registration, download, event-log, settings-readback, route-survey, site-survey, channel-scan, acceptance "
-            "or waiver"},
+            "registration, download, event-log, settings-readback, route-survey, site-survey, channel-scan, acceptance, "
+            "waiver, plan or map-edit"},
            {"id", "integer", "required", "the record's id from readVisit"}},
           "A raw record {id, contentId, visitId, kind, takenAt, unit, source, header, raw, decoded}; a survey {…, "
           "registrationId, registrationContentId, probes, hops} (the registration it was measured with; its id is "
           "null when this store lacks it); a scan {…, rounds}.",
           "linkmeter.records.readRecord({kind: 'site-survey', id}, s => showSurvey(s));"));
+  add("readSiteMap", w::ReadSiteMap,
+      Doc("A site's plans and map edits from every visit, oldest first, without the images (readRecord of kind "
+          "plan gives one in full).",
+          {kSerial}, "{plans: [raw record without raw/header], edits: [raw record without raw/header]}",
+          "linkmeter.records.readSiteMap({serial}, m => drawMap(m));"));
   add("unitTrend", w::UnitTrend,
       Doc("One unit's hop statistics in every survey of a site, oldest first.",
           {kSerial, {"unit", "integer", "required", "the unit's serial"}},

@@ -31,6 +31,8 @@ lm::json::Value Import(Store& s, const Arg& r);
 lm::json::Value Sync(Store& s, const Arg& r);
 lm::json::Value SyncProgress(Store& s, const Arg& r);
 lm::json::Value ServerInit(Store& s, const Arg& r);
+// SiteMapRecords.cpp
+lm::json::Value ReadSiteMap(Store& s, const Arg& r);
 // AlarmRecords.cpp
 lm::json::Value AlarmTimeline(Store& s, const Arg& r);
 lm::json::Value AlarmsFiring(Store& s, const Arg& r);

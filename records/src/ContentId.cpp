@@ -61,7 +61,8 @@ std::string RawContentId(const std::string& visitId, const RawRecord& r) {
   // A record kept without bytes (an event log or settings read the program
   // hands over decoded only) is its decoded answer: two different answers
   // taken in the same millisecond must not share an id.
-  if (r.header.empty() && r.raw.empty()) h.Add(r.decodedJson);
+  // A plan's decoded form (its name, size and hash) is part of what it is.
+  if ((r.header.empty() && r.raw.empty()) || r.kind == RawKind::kPlan) h.Add(r.decodedJson);
   return h.Finish();
 }
 
@@ -103,6 +104,8 @@ const char* RawKindName(RawKind kind) {
     case RawKind::kSettingsReadback: return "settings-readback";
     case RawKind::kAcceptance: return "acceptance";
     case RawKind::kWaiver: return "waiver";
+    case RawKind::kPlan: return "plan";
+    case RawKind::kMapEdit: return "map-edit";
   }
   throw std::logic_error("unknown record kind");
 }
@@ -115,6 +118,8 @@ const char* RawKindTable(RawKind kind) {
     case RawKind::kSettingsReadback: return "settings_readbacks";
     case RawKind::kAcceptance: return "acceptances";
     case RawKind::kWaiver: return "waivers";
+    case RawKind::kPlan: return "site_plans";
+    case RawKind::kMapEdit: return "map_edits";
   }
   throw std::logic_error("unknown record kind");
 }

@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 // The tables that hang off a visit, and those that hang off one of them.
 constexpr const char* kVisitTables[] = {"registration_snapshots", "downloads", "event_logs", "settings_readbacks",
                                         "surveys", "channel_scans", "settings_writes", "acceptances", "waivers",
+                                        "site_plans", "map_edits",
                                         "visit_versions"};
 struct ChildTable {
   const char* table;

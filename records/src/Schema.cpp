@@ -5,6 +5,7 @@
 #include "SchemaV3Alarms.h"
 #include "SchemaV4TeamRecords.h"
 #include "SchemaV5Acceptance.h"
+#include "SchemaV6SiteMap.h"
 
 namespace lm::records {
 namespace {
@@ -139,6 +140,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {3, ApplySchemaV3Alarms},
       {4, ApplySchemaV4TeamRecords},
       {5, ApplySchemaV5Acceptance},
+      {6, ApplySchemaV6SiteMap},
   };
   return steps;
 }

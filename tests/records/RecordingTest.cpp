@@ -18,7 +18,7 @@ TEST(RecordsRecording, EveryRawKindReadsBackByteForByte) {
   auto store = OpenStore(dir.path());
   const RowId visit = *store->StartVisit({kSiteSerial, "North plant", "VL-BS"}, {1000, "Sato", "Acme", ""});
   for (RawKind kind : {RawKind::kRegistration, RawKind::kDownload, RawKind::kEventLog, RawKind::kSettingsReadback,
-                       RawKind::kAcceptance, RawKind::kWaiver}) {
+                       RawKind::kAcceptance, RawKind::kWaiver, RawKind::kPlan, RawKind::kMapEdit}) {
     SCOPED_TRACE(RawKindName(kind));
     const RawRecord in = SampleRaw(kind, 2000);
     auto id = store->AddRaw(visit, in);
@@ -36,7 +36,7 @@ TEST(RecordsRecording, EveryRawKindReadsBackByteForByte) {
   }
   auto read = store->ReadVisit(visit);
   ASSERT_TRUE(read);
-  EXPECT_EQ(read->records.size(), 6u);
+  EXPECT_EQ(read->records.size(), 8u);
 }
 
 TEST(RecordsRecording, SurveyKeepsEveryProbeAndItsHopStatistics) {

@@ -29,8 +29,9 @@ struct VisitInfo {
 };
 
 // Records that are bytes as read plus their decoded form.
-// kAcceptance: a site's acceptance; kWaiver: a waiver or its withdrawal.
-enum class RawKind { kRegistration, kDownload, kEventLog, kSettingsReadback, kAcceptance, kWaiver };
+// kAcceptance: a site's acceptance; kWaiver: a waiver or its withdrawal;
+// kPlan: a site plan's image; kMapEdit: a unit placed on a plan or taken off.
+enum class RawKind { kRegistration, kDownload, kEventLog, kSettingsReadback, kAcceptance, kWaiver, kPlan, kMapEdit };
 
 struct RawRecord {
   RawKind kind = RawKind::kRegistration;

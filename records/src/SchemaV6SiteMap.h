@@ -1,0 +1,9 @@
+#pragma once
+
+namespace lm::records {
+
+class Database;
+
+void ApplySchemaV6SiteMap(Database& db);
+
+}  // namespace lm::records
