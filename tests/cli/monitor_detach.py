@@ -125,7 +125,7 @@ if not any("monitor stopped by SIGTERM" in l for l in stderr_text):
 
 # The site records: one visit per survey, each survey finished with its
 # hop statistics, one of them after the unit came back.
-stores = glob.glob(os.path.join(work, "**", "site-records.sqlite"), recursive=True)
+stores = glob.glob(os.path.join(work, "**", "site-records-demo.sqlite"), recursive=True)  # a demo run's own store
 if len(stores) != 1:
     fail(f"site records: {stores}")
 db = sqlite3.connect(stores[0])
