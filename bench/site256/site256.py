@@ -10,7 +10,9 @@
 # Private memory is the process's own pages; anonymous memory is what its
 # heaps hold, which other processes sharing a library cannot move (a library
 # page turns private when the last other process mapping it exits).
-# usage: site256.py LINKMETER LINKMETER-SIM [minutes of the repeat survey, 10] [memory]
+# "report": a one-probe site survey, then the customer's report saved as PDF:
+# its pages and the time the page takes to lay it out.
+# usage: site256.py LINKMETER LINKMETER-SIM [minutes of the repeat survey, 10] [memory|report]
 # ("memory": the repeat survey alone, after one registration read)
 import json, os, re, subprocess, sys, tempfile, time
 from selenium import webdriver
@@ -19,6 +21,7 @@ from selenium.webdriver.webkitgtk.options import Options
 
 MINUTES = float(sys.argv[3]) if len(sys.argv) > 3 else 10.0
 MEMORY_ONLY = sys.argv[4:5] == ["memory"]
+REPORT_ONLY = sys.argv[4:5] == ["report"]
 HOP_MS = 40
 PASSWORD = "bench256"
 MODELS = (92, 94, 97, 98)
@@ -285,6 +288,36 @@ def memory_phase(b):
         points, fmt(late_tabs or [0]), late, stalls))
 
 
+def report_phase(b, root):
+    """The customer's report of a one-probe survey of all 256 units, saved
+    as PDF: pages and the page's layout time (the save dialog answered as a
+    person would)."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tests/web-gui"))
+    import pagedriver
+    b.tab("sitesurvey")
+    b.js("const p = document.getElementById('sitesurvey-probes'); p.value = '1'; p.dispatchEvent(new Event('input')); p.dispatchEvent(new Event('change'));")
+    started = time.monotonic()
+    b.find("#sitesurvey-start").click()
+    b.wait(lambda: b.js("return document.getElementById('sitesurvey-state').dataset.state") in ("complete", "incomplete"), 1800, "the site survey")
+    print("site survey of 256 units at one probe: %.0f s" % (time.monotonic() - started), flush=True)
+    b.tab("report")
+    target = os.path.join(root, "report-256.pdf")
+    for _ in range(3):
+        b.js("const p = document.getElementById('report-pages'); delete p.dataset.layoutMs;")
+        clicked = time.monotonic()
+        b.find("#report-pdf").click()
+        pagedriver.save_dialog_answer(target)
+        b.wait(lambda: any(target in e.text for e in b.driver.find_elements(By.CSS_SELECTOR, "#messages [data-test=notice]")), 120, "the saved notice")
+        saved = time.monotonic() - clicked
+        layout_ms = b.js("return document.getElementById('report-pages').dataset.layoutMs")
+        pages = int(b.js("return document.getElementById('report-pages').dataset.pages"))
+        info = subprocess.run(["pdfinfo", target], capture_output=True, text=True, check=True).stdout
+        pdf_pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
+        print("report of 256 units: %d A4 pages (PDF %d, %.0f kB); layout %s ms; click to saved %.1f s (save dialog typed)" % (
+            pages, pdf_pages, os.path.getsize(target) / 1024, layout_ms, saved), flush=True)
+        b.js("for (const n of document.querySelectorAll('#messages [data-test=notice]')) n.remove();")
+
+
 def main(binary, sim_binary):
     root = tempfile.mkdtemp(prefix="site256-")
     for d in ("home", "config", "runtime"):
@@ -309,9 +342,11 @@ def main(binary, sim_binary):
         b.find("#password-ok").click()
         b.wait(lambda: "BIG-SITE" in b.find("#connected-unit").text, 30, "the connection")
 
-        if MEMORY_ONLY:
+        if MEMORY_ONLY or REPORT_ONLY:
             b.tab("site")
             b.read("#site-read", "site", 1)
+            if REPORT_ONLY:
+                report_phase(b, root)
         else:
             registration_phase(b)
             site_survey_phase(b)

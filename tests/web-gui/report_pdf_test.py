@@ -84,9 +84,12 @@ def print_layout(page):
 
 
 def check_pages(page, target, layout, texts, lang):
-    """The PDF's pages are the layout's, each numbered, each row where the
-    layout put it, once."""
+    """The PDF's pages are the layout's, each numbered and carrying the
+    report id, each row where the layout put it, once."""
     pages = len(texts)
+    report_id = page.attr("#report-pages", "data-report-id")
+    check(re.fullmatch(r"[0-9a-f]{12}", report_id or ""), "the report's id: %r" % report_id, page)
+    footer = ("報告書 %s · %%d / %%d ページ" if lang == "ja" else "Report %s · %%d / %%d") % report_id
     check(sum(p["sheets"] for p in layout) == pages, "the layout's %d page(s) are the PDF's %d" %
           (sum(p["sheets"] for p in layout), pages), page)
     check(pages >= 2, "a report of several pages: %d" % pages, page)
@@ -95,6 +98,7 @@ def check_pages(page, target, layout, texts, lang):
         # pdftotext's layout may close up the spaces around the slash.
         number = r"\b%d\s*/\s*%d\b%s" % (n, pages, r"\s*ページ" if suffix else "")
         check(re.search(number, text), "page %d says %d / %d%s" % (n, n, pages, suffix), page)
+        check(report_id in text, "page %d carries the report id %s" % (n, report_id), page)
     rows = [s for p in layout for s in p["serials"]]
     # A route row's serial is in its third cell, its time in its last: each as
     # often on the PDF's page as on the layout's page, so no row was split,
@@ -105,7 +109,7 @@ def check_pages(page, target, layout, texts, lang):
         for token in tokens:
             check(text.count(token) == p["text"].count(token), "%s on page %d %d time(s), laid out %d" % (
                 token, p["page"], text.count(token), p["text"].count(token)), page)
-        check(p["footers"] == ["%d / %d%s" % (p["page"] + k, pages, suffix) for k in range(p["sheets"])],
+        check(p["footers"] == [footer % (p["page"] + k, pages) for k in range(p["sheets"])],
               "the footers of page %d: %s" % (p["page"], p["footers"]), page)
     check(len(rows) == len(set(rows)) and rows, "every route row printed once: %s" % rows, page)
 
@@ -149,11 +153,42 @@ def save_pdf(page, folder, artefacts, lang):
     line = r"%s\s.*%s" % (r"\s+".join(map(re.escape, worse[0].split())), re.escape(mark))
     check(re.search(line, whole), "the worse hop %r printed with %r" % (worse[0], mark), page)
     check_pages(page, target, layout, texts, lang)
-    for other in ("#tab-channels", "#report-pdf"):
+    check(pages <= 3, "the 20-unit site on at most 3 A4 pages: %d" % pages, page)
+    for other in ("#tab-channels", "#report-pdf", "#report-print"):
         words = page.text(other).strip()
         check(words and words not in whole, "only the report is printed, not %r" % words, page)
+    check_customer_pages(page, target, layout, texts, whole)
     print("pdf %s: %d A4 page(s), rows per page %s; images %s" % (
         lang, pages, [len(p["serials"]) for p in layout], ", ".join(os.path.basename(p) for p in pngs)), flush=True)
+
+
+def pdf_fields(path, tool):
+    out = subprocess.run([tool, path], capture_output=True, text=True, check=True, timeout=30).stdout
+    return dict((k.strip(), v.strip()) for k, _, v in (line.partition(":") for line in out.splitlines()) if v)
+
+
+def check_customer_pages(page, target, layout, texts, whole):
+    """Page 1 gives the site verdict against its profile and the failing
+    units' remedies; no on-screen mark is printed; the fonts are embedded and
+    the metadata names the site, the technician and the verdict."""
+    verdict = page.js("return document.querySelector('#report-pages [data-test=paper-verdict] strong').textContent")
+    check(verdict and verdict in texts[0], "the site verdict %r on page 1" % verdict, page)
+    remedies = page.js("""return [...document.querySelectorAll('#report-pages [data-test=paper-remedy]')]
+        .map((r) => r.textContent)""")
+    flat = re.sub(r"\s+", "", whole)
+    check(remedies and all(re.sub(r"\s+", "", r) in flat for r in remedies), "the remedies printed: %s" % remedies, page)
+    waived = page.js("return [...document.querySelectorAll('#report-pages [data-test=paper-waiver]')].map((w) => w.dataset.units)")
+    check(waived == ["00BC0302"] and WAIVER_REASON in whole, "the waiver printed with its reason: %s" % waived, page)
+    for mark in ("▾", "▸", page.js("return (document.querySelector('#report .provenance.earlier') || {}).textContent || ''")):
+        check(not mark or mark not in whole, "the on-screen mark %r is not printed" % mark, page)
+    fonts = subprocess.run(["pdffonts", target], capture_output=True, text=True, check=True, timeout=30).stdout
+    rows = fonts.splitlines()[2:]
+    check(rows and all(" yes " in r for r in rows), "every font embedded:\n%s" % fonts, page)
+    info = pdf_fields(target, "pdfinfo")
+    site = page.text("#report-site").split()[0]
+    check(site in info.get("Title", ""), "the title names the site: %r" % info.get("Title"), page)
+    check(info.get("Author") == page.attr("#report-technician", "value"), "the author: %r" % info.get("Author"), page)
+    check(verdict in info.get("Subject", ""), "the subject gives the verdict: %r" % info.get("Subject"), page)
 
 
 # The print's sheet in CSS px, as views/reportprint.js takes it: A4 less
@@ -225,6 +260,21 @@ def technician_fields(page):
     page.js("window.scrollTo(0, 0)")
 
 
+WAIVER_REASON = "Cable to G2 FAR-WELL on order"
+
+
+def waive_far_well(page):
+    """A waiver given on the Acceptance tab, kept in the visit's records,
+    is printed with its reason."""
+    page.click("#tab-acceptance")
+    row = "#acceptance-units tr[data-test=acceptance-unit][data-serial='00BC0302']"
+    page.wait_for(lambda: page.all(row + " [data-test=acceptance-waive]"), 30, "FAR-WELL's waive button")
+    page.click(row + " [data-test=acceptance-waive]")
+    page.type_into("#acceptance-waive-reason", WAIVER_REASON)
+    page.click("#acceptance-waive-ok")
+    page.wait_attr(row, "data-waived", ("true",), 10)
+
+
 def language(page, lang):
     if page.js("return document.documentElement.lang") == lang:
         return
@@ -248,6 +298,7 @@ def main(binary, artefacts):
             print("step: second visit", flush=True)
             second_visit(page, control)
             technician_fields(page)
+            waive_far_well(page)
             for lang in ("en", "ja"):
                 print("step: save_pdf " + lang, flush=True)
                 language(page, lang)

@@ -19,21 +19,62 @@ import { lossBound } from '../linkstats.js';
 import { thresholdEditor } from './thresholdeditor.js';
 import { layoutPages } from './reportprint.js';
 import { comparisonSection } from './reportcompare.js';
+import { judgeAcceptance } from '../site/acceptance.js';
+import { loadProfile } from '../site/acceptanceprofile.js';
+import { describeAcceptance } from '../site/acceptancetexts.js';
+import { customerReport } from '../report/customerreport.js';
+import { customerPaper } from '../report/customerpaper.js';
+import { recordedWaivers } from '../report/reportwaivers.js';
 
-addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}', 'report.pageOf': '{page} / {pages}' });
-addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました', 'report.pageOf': '{page} / {pages} ページ' });
+addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}' });
+addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました' });
 
 function withExtension(path, ext) {
   return path.split('/').pop().toLowerCase().endsWith(ext) ? path : path + ext;
 }
 
-// The program prints this page to `path` with the report laid out as
-// numbered A4 pages (the print style shows them alone).
-async function printPages(report, pages, path) {
-  layoutPages(report, pages, (page, total) => t('report.pageOf', { page, pages: total }));
+// The customer's report of `survey` on paper, judged with `waivers` (the
+// visit's waiver records), with its report id and the PDF's metadata; null
+// for no survey. The same layout is printed and saved as PDF.
+function paperOf(ctx, survey, screen, waivers) {
+  if (!survey || !survey.results.length) return null;
+  const s = ctx.store.get();
+  const th = currentThresholds(s);
+  const advice = s.channelAdvice && s.channelAdvice.base === String(survey.prov.base.serial) ? s.channelAdvice.channels : [];
+  const acceptance = describeAcceptance(judgeAcceptance(survey, { profile: s.acceptanceProfile || loadProfile(ctx.storage), thresholds: th, channels: advice, waivers }));
+  const report = customerReport(survey, acceptance, th);
+  const typed = (k) => screen.querySelector('#report-' + k)?.value ?? '';
+  // The comparison prints its hops; each unit's battery now is in its row.
+  const comparison = screen.querySelector('#report-comparison')?.cloneNode(true);
+  for (const x of comparison ? comparison.querySelectorAll('#report-compare-units, h4') : []) x.remove();
+  const weakest = screen.querySelector('#report-weakest');
+  const el = customerPaper({
+    acceptance, report, survey, made: Date.now(),
+    facts: { site: `${baseText(survey.prov)} ${survey.prov.base.model}`, technician: typed('technician'), customer: typed('customer'), notes: typed('notes') },
+    comparison: comparison || null,
+    weakest: weakest && weakest.children.length ? weakest.cloneNode(true) : null,
+    thresholdsLine: t('report.thresholdsLine', { ...th.level, ok: th.battery.ok, low: th.battery.low }),
+  });
+  const siteName = survey.prov.base.name || String(survey.prov.base.serial);
+  const meta = {
+    title: `${t('paper.title')} — ${siteName}`,
+    author: typed('technician'),
+    subject: t('paper.subject', { verdict: acceptance.siteText, profile: acceptance.profileTitle, time: timeText(survey.started), id: report.id }),
+  };
+  return { el, id: report.id, meta };
+}
+
+// Lays the customer's report out as numbered A4 pages (the print style
+// shows them alone) and runs `print` on them: the program's PDF print or
+// the print dialog.
+async function printPaper(paper, pages, print) {
+  const started = performance.now();
+  layoutPages(paper.el, pages, (page, total) => t('paper.footer', { id: paper.id, page, pages: total }));
+  pages.dataset.reportId = paper.id;
+  pages.dataset.layoutMs = String(Math.round(performance.now() - started));
   document.documentElement.classList.add('paged-print');
   try {
-    await query('JsReportSavePdf', { path });
+    await print(paper.meta);
   } finally {
     document.documentElement.classList.remove('paged-print');
   }
@@ -42,7 +83,7 @@ async function printPages(report, pages, path) {
 // The report of `survey` written to a PDF file the technician names, once
 // the comparison with the previous visit has been read and the fields
 // stored on the visit as the PDF shows them.
-async function savePdf(survey, report, pages, comparison, bound) {
+async function savePdf(ctx, survey, report, pages, comparison, bound) {
   try {
     if (bound) await bound.save(Object.fromEntries(FIELD_KEYS.map((k) => [k, report.querySelector('#report-' + k)?.value ?? bound.get()[k]])), true);
     const initFile = exportFileName('survey-report', survey ? survey.prov : null, '.pdf');
@@ -50,7 +91,8 @@ async function savePdf(survey, report, pages, comparison, bound) {
     if (!Array.isArray(paths) || paths.length === 0) return null;
     const path = withExtension(paths[0], '.pdf');
     await comparison.ready();
-    await printPages(report, pages, path);
+    const waivers = await recordedWaivers(ctx, survey);
+    await printPaper(paperOf(ctx, survey, report, waivers), pages, (meta) => query('JsReportSavePdf', { path, ...meta }));
     notify(t('report.pdfSaved', { path }));
     return path;
   } catch (e) {
@@ -199,8 +241,18 @@ export default {
     const body = h('div', { id: 'report' });
     const which = h('select', { id: 'report-which', hidden: true, onchange: () => render(ctx.store.get(), true) },
       h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
-    const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => window.print() });
-    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(shown, body, printed, comparison, bound) });
+    const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => printNow() });
+    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(ctx, shown, body, printed, comparison, bound) });
+    const printNow = async () => {
+      if (!shown || !shown.results.length) return window.print();
+      try {
+        await comparison.ready();
+        const paper = paperOf(ctx, shown, body, await recordedWaivers(ctx, shown));
+        return await printPaper(paper, printed, () => window.print());
+      } catch (e) {
+        return showError(e, t('report.print'));
+      }
+    };
     const fieldsOf = visitFields(ctx);
     let bound = null;
     const printed = h('div', { id: 'report-pages' });
