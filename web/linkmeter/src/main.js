@@ -9,6 +9,7 @@ import { installExitGuard } from './busy.js';
 import * as host from './host.js';
 import * as api from './api.js';
 import { VIEWS } from './views/index.js';
+import { guideButton } from './views/guide.js';
 import { loadThresholds } from './thresholds.js';
 import { createRecorder } from './recorder.js';
 import { createRecords } from './records.js';
@@ -32,6 +33,8 @@ function made(v) {
   if (!v.element) {
     const m = v.view.create(v.ctx);
     m.element.dataset.view = v.view.id;
+    // Every flow's "?" opens its section of the guide.
+    if (v.view.id !== 'guide') m.element.prepend(guideButton(v.ctx, v.view.id));
     v.element = m.element;
     v.show = m.show;
     v.container.append(m.element);

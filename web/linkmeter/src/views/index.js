@@ -15,5 +15,8 @@ import sibling from './sibling.js';
 import routes from './routes.js';
 import history from './history.js';
 import acceptance from './acceptance.js';
+import { guideView } from './guide.js';
 
-export const VIEWS = [units, site, channels, survey, sitesurvey, acceptance, report, settings, registration, recorded, eventlog, sibling, routes, history];
+const FLOWS = [units, site, channels, survey, sitesurvey, acceptance, report, settings, registration, recorded, eventlog, sibling, routes, history];
+// The guide comes last, with a section for each flow.
+export const VIEWS = [...FLOWS, guideView(FLOWS)];

@@ -61,7 +61,7 @@ function paperOf(ctx, survey, screen, waivers) {
     author: typed('technician'),
     subject: t('paper.subject', { verdict: acceptance.siteText, profile: acceptance.profileTitle, time: timeText(survey.started), id: report.id }),
   };
-  return { el, id: report.id, meta };
+  return { el, id: report.id, meta, acceptance };
 }
 
 // Lays the customer's report out as numbered A4 pages (the print style
@@ -80,6 +80,15 @@ async function printPaper(paper, pages, print) {
   }
 }
 
+// The report id stays with the visit: the acceptance the report was made
+// from is recorded with it (records never change, so a report made again
+// after a waiver is a record of its own).
+function keepReportId(ctx, survey, paper, pages) {
+  if (!ctx.recorder) return;
+  const { rules, ...judged } = paper.acceptance;
+  ctx.recorder.recordFor(survey, 'recordAcceptance', { takenAt: Date.now(), raw: [], decoded: { ...judged, report: { id: paper.id, pages } } });
+}
+
 // The report of `survey` written to a PDF file the technician names, once
 // the comparison with the previous visit has been read and the fields
 // stored on the visit as the PDF shows them.
@@ -91,8 +100,9 @@ async function savePdf(ctx, survey, report, pages, comparison, bound) {
     if (!Array.isArray(paths) || paths.length === 0) return null;
     const path = withExtension(paths[0], '.pdf');
     await comparison.ready();
-    const waivers = await recordedWaivers(ctx, survey);
-    await printPaper(paperOf(ctx, survey, report, waivers), pages, (meta) => query('JsReportSavePdf', { path, ...meta }));
+    const paper = paperOf(ctx, survey, report, await recordedWaivers(ctx, survey));
+    await printPaper(paper, pages, (meta) => query('JsReportSavePdf', { path, ...meta }));
+    keepReportId(ctx, survey, paper, Number(pages.dataset.pages));
     notify(t('report.pdfSaved', { path }));
     return path;
   } catch (e) {

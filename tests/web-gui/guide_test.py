@@ -1,0 +1,92 @@
+"""The technician's guide in the real program on the demo site, driven
+through WebDriver: the "?" of a tab opens that tab's section of the guide,
+in English and in Japanese, with the commissioning checklist, the reading
+of chips, classes, bands and verdicts, and every remedy. The guide's
+pictures are taken here from the demo site (a quick site survey, its
+acceptance and report) into ARTEFACTS/pictures, named by what they show and
+the language, so they always show the page as it is.
+
+usage: guide_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
+import faulthandler
+import os
+import shutil
+import sys
+
+import pagedriver
+from page_flows_test import check
+from link_quality_test import read_site
+from report_pdf_test import quick_site_survey, language
+from page_shell_test import start
+
+STEPS = ["find", "scan", "register", "survey", "fix", "accept", "report"]
+# Tabs whose "?" is tried, and the pictures the guide shows: tab → picture name.
+PICTURES = {"site": "site-tree", "sitesurvey": "site-survey", "acceptance": "acceptance", "report": "report"}
+
+
+def open_from_tab(page, tab):
+    """The tab's "?" opens the guide at that tab's section."""
+    page.click("#tab-" + tab)
+    page.click("#view-%s [data-test=guide-open]" % tab)
+    page.wait_for(lambda: page.attr("#guide", "data-section") == tab, 10, "the guide at " + tab)
+    check(page.js("return !document.getElementById('view-guide').hidden"), "the guide is shown", page)
+    current = page.js("return [...document.querySelectorAll('#guide .guide-current')].map((s) => s.dataset.section)")
+    check(current == [tab], "only the %s section is marked: %s" % (tab, current), page)
+    # In view below the header and tabs, which stay at the top.
+    top = page.js("return document.getElementById('guide-' + arguments[0]).getBoundingClientRect().top", tab)
+    header = page.js("return document.getElementById('page-top').getBoundingClientRect().bottom")
+    check(header <= top < page.js("return window.innerHeight"), "the %s section is in view (top %s, header to %s)" % (tab, top, header), page)
+
+
+def guide_content(page, lang):
+    steps = page.js("return [...document.querySelectorAll('#guide [data-test=guide-step]')].map((s) => s.dataset.step)")
+    check(steps == STEPS, "the commissioning steps in order: %s" % steps, page)
+    for part in ("read", "remedy"):
+        texts = page.js("return [...document.querySelectorAll('#guide [data-test=guide-%s]')].map((x) => x.textContent)" % part)
+        check(len(texts) >= 4 and all(texts), "the guide's %s texts: %d" % (part, len(texts)), page)
+    whole = page.text("#guide")
+    japanese = any("\u3040" <= ch <= "\u30ff" for ch in whole)
+    check(japanese == (lang == "ja"), "the guide is in %s" % lang, page)
+    check("guide." not in whole and "{" not in whole, "every text of the guide found", page)
+    tabs = page.js("return [...document.querySelectorAll('nav#tabs [data-test=tab]')].map((t) => t.dataset.view)")
+    sections = page.js("return [...document.querySelectorAll('#guide [data-test=guide-section]')].map((s) => s.dataset.section)")
+    check(all(t in sections for t in tabs if t != "guide"), "a section for every tab: %s" % sections, page)
+
+
+def pictures(page, folder, lang):
+    """The guide's pictures from the demo site, as the technician sees it."""
+    os.makedirs(folder, exist_ok=True)
+    for tab, name in PICTURES.items():
+        page.click("#tab-" + tab)
+        page.js("window.scrollTo(0, 0)")
+        shutil.copy(page.shot("guide-picture-%s-%s" % (name, lang)), os.path.join(folder, "%s-%s.png" % (name, lang)))
+
+
+def main(binary, artefacts):
+    faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "540")), exit=True)
+    pagedriver.fresh_artefacts(artefacts)
+    with pagedriver.shelltest.temp_root() as root:
+        page = start(binary, root, artefacts, "en_US.UTF-8")
+        try:
+            language(page, "en")
+            read_site(page)
+            quick_site_survey(page)
+            for lang in ("en", "ja"):
+                print("step: guide " + lang, flush=True)
+                language(page, lang)
+                for tab in PICTURES:
+                    open_from_tab(page, tab)
+                guide_content(page, lang)
+                page.shot("guide-" + lang)
+                if lang == "en":
+                    page.js("document.getElementById('guide-step-find').scrollIntoView({block: 'center'})")
+                    page.find("#guide-step-find").click()
+                # Ticked once, it stays so across the language switch.
+                check(page.js("return document.getElementById('guide-step-find').checked"), "a step ticked", page)
+                pictures(page, os.path.join(artefacts, "pictures"), lang)
+        finally:
+            page.quit()
+    print("guide: ok; pictures in " + os.path.join(artefacts, "pictures"))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])

@@ -1,0 +1,67 @@
+// The technician's guide: the commissioning checklist, how to read the
+// page's marks, what each remedy means on site, and a section per tab that
+// the "?" on the tab opens (show({section})). The checklist's ticks are the
+// technician's own, kept while the page runs.
+import { h, fill } from '../dom.js';
+import { t, addMessages } from '../i18n.js';
+import ja from '../i18n/guide-ja.js';
+import en from '../i18n/guide-en.js';
+
+addMessages('ja', ja);
+addMessages('en', en);
+
+export const STEPS = ['find', 'scan', 'register', 'survey', 'fix', 'accept', 'report'];
+const READING = ['chips', 'classes', 'bands', 'verdicts'];
+export const REMEDIES = ['raiseAntenna', 'raiseRepeater', 'addRepeater', 'changeChannel', 'replaceBattery', 'moreProbes', 'surveyAgain', 'moveRepeater', 'shareRepeater'];
+
+const ticked = new Set(); // kept across a language switch
+
+function checklist() {
+  return h('ol', { id: 'guide-steps', class: 'guide-steps' }, STEPS.map((step) => {
+    const box = h('input', { type: 'checkbox', id: 'guide-step-' + step, checked: ticked.has(step),
+      onchange: (e) => (e.target.checked ? ticked.add(step) : ticked.delete(step)) });
+    return h('li', { test: 'guide-step', dataset: { step } }, box, ' ', h('label', { for: 'guide-step-' + step, text: t('guide.step.' + step) }));
+  }));
+}
+
+const section = (id, title, ...body) => h('section', { id: 'guide-' + id, class: 'guide-section', test: 'guide-section', dataset: { section: id } }, h('h3', { text: title }), ...body);
+const list = (keys, prefix) => h('ul', {}, keys.map((k) => h('li', { test: 'guide-' + prefix, dataset: { key: k }, text: t(`guide.${prefix}.${k}`) })));
+
+function content(views) {
+  return [
+    h('h2', { text: t('guide.title') }),
+    h('p', { text: t('guide.intro') }),
+    section('steps', t('guide.steps'), checklist()),
+    section('reading', t('guide.reading'), list(READING, 'read')),
+    section('remedies', t('guide.remedies'), list(REMEDIES, 'remedy')),
+    h('h2', { text: t('guide.tabs') }),
+    views.filter((v) => v.id !== 'guide').map((v) => section(v.id, t(v.title), h('p', { text: t('guide.tab.' + v.id) }))),
+  ];
+}
+
+// The "?" a tab's view carries: opens that tab's section of the guide.
+export function guideButton(ctx, viewId) {
+  return h('button', { class: 'guide-open no-print', test: 'guide-open', dataset: { section: viewId }, title: t('guide.open'), 'aria-label': t('guide.open'), text: '?',
+    onclick: () => ctx.go('guide', { section: viewId }) });
+}
+
+// views: the page's views ({id, title}), in tab order.
+export function guideView(views) {
+  return {
+    id: 'guide',
+    title: 'tab.guide',
+    create() {
+      const body = h('div', { id: 'guide' });
+      fill(body, content(views));
+      const el = h('section', { id: 'view-guide' }, body);
+      const show = (options) => {
+        const id = options && options.section;
+        for (const s of body.querySelectorAll('[data-test=guide-section]')) s.classList.toggle('guide-current', s.dataset.section === id);
+        body.dataset.section = id || '';
+        const target = id ? body.querySelector(`#guide-${id}`) : null;
+        if (target && target.scrollIntoView) target.scrollIntoView({ block: 'start' });
+      };
+      return { element: el, show };
+    },
+  };
+}
