@@ -14,7 +14,7 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Progress.h"
-#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/AnswerFilters.h"
 #include "linkmeter/cli/UnitConnection.h"
 
 using namespace linkmeter::cli;
@@ -196,60 +196,6 @@ TEST(SubcommandRecords, AnswerDataHidesSecretsAndFrame) {
   EXPECT_EQ(SerialNumber("009C0021"), 0x009C0021);
   EXPECT_EQ(SerialNumber("XYZ"), std::nullopt);
   EXPECT_EQ(SerialNumber("123456789"), std::nullopt);
-}
-
-// Takes the records calls and answers each with an id.
-class RecordsCalls : public PageCalls {
- public:
-  std::vector<std::pair<std::string, lm::json::Value>> calls;
-  PageAnswer Query(const std::string& name, const lm::json::Value& arg) override {
-    calls.emplace_back(name, arg);
-    return {true, Json(R"({"id":5})"), 0};
-  }
-};
-
-// Each kind of answer as the page's recorder keeps it: the same function,
-// the bytes apart from the decoded members, the frame and secrets left out.
-TEST(SubcommandRecords, AnswersBecomeThePagesRecords) {
-  struct Case {
-    const char* mnemonic;
-    const char* answer;
-    const char* function;  // "" when nothing is kept
-    const char* raw;
-    const char* decoded;
-    const char* header;  // "" when the record has none
-  };
-  const Case cases[] = {
-      {"RSETF", R"({"isSuccess":true,"regInfo":{"groups":[]},"SAVE":1,"DATA":[65,0,255],"comInfo":{"lanPassword":"x"}})",
-       "LmRecordsRecordRegistration", "[65,0,255]", R"({"SAVE":1,"regInfo":{"groups":[]}})", ""},
-      {"RSETF", R"({"isSuccess":true,"regInfo":{"groups":[]}})", "LmRecordsRecordRegistration", "[]",
-       R"({"regInfo":{"groups":[]}})", ""},
-      {"ELOGS", R"({"isSuccess":true,"logs":[{"number":1}]})", "LmRecordsRecordLog", "[]", R"({"logs":[{"number":1}]})",
-       ""},
-      {"EWSUC", R"({"isSuccess":true,"Header":[1,2],"Data":[3,4,5],"FirstDataTime":10})", "LmRecordsRecordDownload",
-       "[3,4,5]", R"({"FirstDataTime":10})", "[1,2]"},
-      {"RNETP", R"({"isSuccess":true,"IP":"10.0.0.2","PW":"vela1234"})", "LmRecordsRecordSettingsRead", "[]",
-       R"({"IP":"10.0.0.2","PW":{"hidden":true}})", ""},
-      {"EBSTS", R"({"isSuccess":true,"STATUS":"0002-0000"})", "", "", "", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.mnemonic);
-    RecordsCalls page;
-    std::ostringstream err;
-    Progress progress(err, false);
-    SiteRecorder recorder(page, progress, true);
-    recorder.BeginVisit(Json(R"({"serial":"009C0021","name":"RIVERSIDE","model":"VL-B7"})"));
-    recorder.Answer(c.mnemonic, Json(c.answer), 0x009C0021, 1000);
-    ASSERT_EQ(page.calls.size(), *c.function ? 2u : 1u);
-    if (!*c.function) continue;
-    const auto& [name, arg] = page.calls[1];
-    EXPECT_EQ(name, c.function);
-    EXPECT_EQ(lm::json::ToText(arg.get("raw")), c.raw);
-    EXPECT_EQ(lm::json::ToText(arg.get("decoded")), c.decoded);
-    EXPECT_EQ(arg.contains("header") ? lm::json::ToText(arg.get("header")) : "", c.header);
-    EXPECT_EQ(arg.get("source").get<std::string>(), "unit");
-    EXPECT_EQ(arg.get("unit").get<double>(), 0x009C0021);
-  }
 }
 
 }  // namespace

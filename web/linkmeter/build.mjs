@@ -1,8 +1,10 @@
 // Bundles the page into one folder: index.html, app.js and app.css; and/or
 // the site logic the command line runs (src/sitelogic.js, no DOM) into one
-// script that sets the global LinkmeterSite.
+// script that sets the global LinkmeterSite; and/or the flows it runs
+// (src/cliflows.js) as the global LinkmeterFlows.
 //   node build.mjs --modules DIR/node_modules --out DIR --rules catalogue-rules.json
 //   node build.mjs --modules DIR/node_modules --site FILE
+//   node build.mjs --modules DIR/node_modules --flows FILE --rules catalogue-rules.json
 // Minified, no source map and no absolute paths, so two builds give the
 // same bytes wherever the trees are.
 import { createRequire } from 'node:module';
@@ -24,27 +26,33 @@ function option(name, required = true) {
 
 const modules = option('--modules');
 const site = option('--site', false);
-const out = option('--out', site === null);
+const flows = option('--flows', false);
+const out = option('--out', site === null && flows === null);
 // The command catalogue's write checks, made at build time (lm-apidoc).
-const rules = out === null ? null : option('--rules');
+const rules = out === null && flows === null ? null : option('--rules');
 const esbuild = createRequire(join(modules, 'entry.js'))('esbuild');
 
-if (site !== null) {
+// One script for JavaScriptCore that sets the global `globalName`.
+async function commandLineScript(entry, outfile, globalName) {
   await esbuild.build({
     absWorkingDir: here,
-    entryPoints: ['src/sitelogic.js'],
-    outfile: site,
+    entryPoints: [entry],
+    outfile,
     bundle: true,
     minify: true,
     format: 'iife',
-    globalName: 'LinkmeterSite',
+    globalName,
     target: ['es2020'],
     charset: 'utf8',
     legalComments: 'none',
     nodePaths: [modules],
+    alias: rules === null ? {} : { 'catalogue-rules': rules },
     logLevel: 'warning',
   });
 }
+
+if (site !== null) await commandLineScript('src/sitelogic.js', site, 'LinkmeterSite');
+if (flows !== null) await commandLineScript('src/cliflows.js', flows, 'LinkmeterFlows');
 if (out === null) process.exit(0);
 
 mkdirSync(out, { recursive: true });

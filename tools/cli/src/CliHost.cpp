@@ -42,6 +42,27 @@ class PromiseCallback : public Sorrel::cef::QueryCallback {
   std::promise<Reply> promise_;
 };
 
+// Hands the answer to the loop's thread.
+class LoopCallback : public Sorrel::cef::QueryCallback {
+ public:
+  LoopCallback(CliLoop& loop, std::function<void(CliHost::Answer)> done) : loop_(loop), done_(std::move(done)) {}
+  void Success(const std::string& text) override { Set({CliHost::Outcome::kSuccess, 0, text}); }
+  void Failure(int32_t code, const std::string& text) override { Set({CliHost::Outcome::kFailure, code, text}); }
+
+ private:
+  void Set(CliHost::Answer answer) {
+    std::function<void(CliHost::Answer)> done;
+    {
+      std::lock_guard lock(mutex_);
+      done.swap(done_);
+    }
+    if (done) loop_.Post([done = std::move(done), answer = std::move(answer)] { done(answer); });
+  }
+  CliLoop& loop_;
+  std::mutex mutex_;
+  std::function<void(CliHost::Answer)> done_;
+};
+
 }  // namespace
 
 std::string FailureLine(int32_t code, const std::string& text, const std::string& queryName) {
@@ -68,6 +89,26 @@ CliHost::Answer CliHost::Call(const std::string& request) {
   if (loop_) loop_->RunUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
   Reply reply = future.get();
   return {reply.success ? Outcome::kSuccess : Outcome::kFailure, reply.code, std::move(reply.text)};
+}
+
+int64_t CliHost::Send(const std::string& request, std::function<void(Answer)> done) {
+  std::erase_if(sent_, [](const auto& entry) { return entry.second.expired(); });
+  const int64_t id = nextQueryId_++;
+  auto callback = std::make_shared<LoopCallback>(*loop_, done);
+  if (!router_.OnQuery(browser_, id, request, false, callback)) {
+    done(Answer{});
+    return id;
+  }
+  sent_.emplace(id, callback);
+  return id;
+}
+
+void CliHost::Cancel(int64_t queryId) {
+  router_.OnQueryCanceled(browser_, queryId);
+  auto it = sent_.find(queryId);
+  if (it == sent_.end()) return;
+  if (auto callback = it->second.lock()) callback->Failure(kGivenUpCode, "");
+  sent_.erase(it);
 }
 
 CliHost::Outcome CliHost::Run(const std::string& request, std::ostream& out) {

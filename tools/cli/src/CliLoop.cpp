@@ -35,9 +35,32 @@ uint16_t CliLoop::Post(Task task) {
   return lastId_;
 }
 
+uint64_t CliLoop::PostAfter(std::chrono::milliseconds delay, Task task) {
+  std::lock_guard lock(mutex_);
+  if (stopped_) return 0;
+  const uint64_t id = ++lastTimer_;
+  timers_.emplace(std::make_pair(std::chrono::steady_clock::now() + delay, id), std::move(task));
+  changed_.notify_all();
+  return id;
+}
+
+void CliLoop::CancelTimer(uint64_t id) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(timers_, [id](const auto& timer) { return timer.first.second == id; });
+}
+
+void CliLoop::QueueDueTimers() {
+  const auto now = std::chrono::steady_clock::now();
+  while (!timers_.empty() && timers_.begin()->first.first <= now) {
+    queue_.push_back({std::move(timers_.begin()->second), nullptr});
+    timers_.erase(timers_.begin());
+  }
+}
+
 void CliLoop::RunUntil(const std::function<bool()>& done) {
   std::unique_lock lock(mutex_);
   for (;;) {
+    QueueDueTimers();
     while (!queue_.empty()) {
       Item item = std::move(queue_.front());
       queue_.pop_front();
@@ -58,7 +81,8 @@ void CliLoop::RunUntil(const std::function<bool()>& done) {
       }
     }
     if (stopped_ || done()) return;
-    changed_.wait(lock);
+    if (timers_.empty()) changed_.wait(lock);
+    else changed_.wait_until(lock, timers_.begin()->first.first);
   }
 }
 
@@ -69,10 +93,12 @@ void CliLoop::Wake() {
 
 void CliLoop::Stop() {
   std::deque<Item> dropped;
+  decltype(timers_) droppedTimers;  // their captures go outside the lock
   {
     std::lock_guard lock(mutex_);
     stopped_ = true;
     dropped.swap(queue_);
+    droppedTimers.swap(timers_);
     for (Item& item : dropped) {
       if (item.waiter) item.waiter->dropped = true;
     }

@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "linkmeter/cli/CliHost.h"
+#include "linkmeter/cli/PageFlows.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -53,22 +53,34 @@ PageAnswer PageCalls::Command(std::string_view mnemonic, lm::json::Object arg) {
   return answer;
 }
 
-PageAnswer HostPageCalls::Query(const std::string& name, const lm::json::Value& arg) {
-  CliHost::Answer a = host_.Call("jsquery:" + name + " " + lm::json::ToText(arg));
+// The program's "method error : " heading off a failure's msg: it names
+// the kind of failure, not what went wrong.
+std::string WithoutKind(std::string msg) {
+  constexpr std::string_view kKind = "method error";
+  if (msg.rfind(kKind, 0) != 0) return msg;
+  msg.erase(0, kKind.size());
+  if (msg.rfind(" : ", 0) == 0) msg.erase(0, 3);
+  return msg;
+}
+
+PageAnswer FlowPageCalls::Query(const std::string& name, const lm::json::Value& arg) {
+  std::string error;
+  auto done = flows_.Run("query", {lm::json::MakeObject({{"name", lm::json::String(name)}, {"arg", arg}})}, &error);
   PageAnswer answer;
-  answer.ok = a.outcome == CliHost::Outcome::kSuccess;
-  answer.code = a.code;
-  if (a.outcome == CliHost::Outcome::kUnhandled) {
-    answer.value = lm::json::ErrorObject(-1, "unhandled query " + name);
+  if (!done) {
+    answer.value = lm::json::ErrorObject(-1, error);
     return answer;
   }
-  auto parsed = lm::json::Parse(a.text);
-  answer.value = parsed ? *parsed : lm::json::String(a.text);
+  const lm::json::Object* o = AsObject(*done);
+  auto ok = o ? o->find("ok") : lm::json::Object::const_iterator();
+  answer.ok = o && ok != o->end() && ok->second.is<bool>() && ok->second.get<bool>();
+  if (o && o->count("value")) answer.value = o->at("value");
+  if (!answer.ok) answer.code = static_cast<int32_t>(NumberMember(answer.value, "code1"));
   return answer;
 }
 
 std::string FailureText(const PageAnswer& answer) {
-  std::string msg = Member(answer.value, "msg");
+  std::string msg = WithoutKind(Member(answer.value, "msg"));
   const std::string status = Member(answer.value, "STATUS");
   if (Member(answer.value, "isTimeout") == "true") msg = msg.empty() ? "no answer in time" : msg;
   if (msg.empty()) msg = answer.value.is<std::string>() ? answer.value.get<std::string>() : "failed";

@@ -1,5 +1,6 @@
 #include "linkmeter/cli/SiteLogic.h"
 
+#include "JscSupport.h"
 #include "SiteLogicBundle.h"
 
 #include <jsc/jsc.h>
@@ -12,39 +13,13 @@ namespace linkmeter::cli {
 
 namespace {
 
+using jsc::GRef;
+using jsc::GText;
+using jsc::TakeException;
+
 // The global the bundle sets (build.mjs globalName).
 constexpr const char* kGlobal = "LinkmeterSite";
 constexpr const char* kSourceUri = "linkmeter:sitelogic.js";
-
-struct GObjectUnref {
-  void operator()(gpointer p) const {
-    if (p) g_object_unref(p);
-  }
-};
-template <typename T>
-using GRef = std::unique_ptr<T, GObjectUnref>;
-
-struct GFree {
-  void operator()(gpointer p) const { g_free(p); }
-};
-using GText = std::unique_ptr<char, GFree>;
-
-// "Name: message" of the context's pending exception, which is cleared.
-std::string TakeException(JSCContext* context) {
-  JSCException* exception = jsc_context_get_exception(context);
-  if (!exception) return {};
-  const char* name = jsc_exception_get_name(exception);
-  const char* message = jsc_exception_get_message(exception);
-  std::string text = name && *name ? name : "Error";
-  if (message && *message) {
-    text += std::string(": ") + message;
-  } else if (GText whole(jsc_exception_to_string(exception)); whole && *whole) {
-    // A thrown value that is no Error: its own text.
-    text += std::string(": ") + whole.get();
-  }
-  jsc_context_clear_exception(context);
-  return text;
-}
 
 void SetError(std::string* error, std::string text) {
   if (error) *error = std::move(text);

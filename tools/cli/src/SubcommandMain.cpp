@@ -8,11 +8,16 @@
 
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
+#include "linkmeter/cli/CliHost.h"
 #include "linkmeter/cli/PageCalls.h"
+#include "linkmeter/cli/PageFlows.h"
 #include "linkmeter/cli/Progress.h"
 #include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/StoreSetAside.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/UnitSession.h"
+#include "lm/records/StoreOpener.h"
+#include "sorrel/js/Folders.h"
 #include "linkmeter/cli/VisitJoining.h"
 
 namespace linkmeter::cli {
@@ -53,6 +58,12 @@ std::string ResolveFiles(const Subcommand& command, ParsedArgs& args) {
   std::string error;
   if (auto file = args.Get("--registration"); file && !ReadRegistrationFile(*file, error)) return error;
   return "";
+}
+
+// The site-records store of this run, as the records functions open it.
+std::filesystem::path StorePath(bool demo) {
+  return std::filesystem::path(Sorrel::Js::AppDocumentsFolder()) /
+         (demo ? lm::records::kDemoStoreFileName : lm::records::kStoreFileName);
 }
 
 }  // namespace
@@ -106,10 +117,19 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
 
 int RunSubcommand(const SubcommandCall& call, CliHost& host, const std::string& demoSummary, std::ostream& out,
                   std::ostream& err, VisitJoining* visits) {
-  HostPageCalls page(host);
   Output output(out, ParseFormat(call.args.Get("--format").value_or("table")).value_or(Format::kTable));
   Progress progress(err, &err == &std::cerr && isatty(STDERR_FILENO));
+  if (!host.Loop()) return Fail(err, kExitFailed, "the page's flows need the command line's loop");
+  // Every page function goes through the page's api in the flows, so the
+  // page's recorder sees what the subcommand does once it records.
+  PageFlows flows(host, *host.Loop(), progress, PendingWritesFile(StorePath(call.args.Has("--demo"))));
+  std::string error;
+  if (!flows.Ready() || !BeginRecording(flows, false, error)) {
+    return Fail(err, kExitFailed, flows.Ready() ? error : flows.LoadError());
+  }
+  FlowPageCalls page(flows);
   CommandContext ctx{page, call.args, output, err, progress, DemoUnits(demoSummary)};
+  ctx.flows = &flows;
   if (visits) visits->StartRun(!call.args.Has("--new-visit"));
   const bool setAside = KeepsRecords(*call.command, call.args) && StoreWasSetAside(page, err);
   const int status = call.command->run(ctx);

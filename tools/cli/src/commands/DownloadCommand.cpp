@@ -7,9 +7,8 @@
 #include "linkmeter/cli/Progress.h"
 #include "linkmeter/cli/RecordedTable.h"
 #include "linkmeter/cli/SiteLogic.h"
-#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/AnswerFilters.h"
 #include "linkmeter/cli/SiteRegistration.h"
-#include "linkmeter/cli/SiteSurveyRun.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
@@ -34,7 +33,7 @@ std::optional<Object> RemoteFields(CommandContext& ctx, UnitSession& session, co
     error = "the site logic did not load: " + logic.LoadError();
     return std::nullopt;
   }
-  auto regInfo = SiteRegistration(ctx.page, session.Unit(), session.Recorder(), ctx.args.Get("--registration"), error);
+  auto regInfo = SiteRegistration(ctx.page, session.Unit(), session.Flows(), ctx.args.Get("--registration"), error);
   if (!regInfo) return std::nullopt;
   Value target = TargetOfSerial(*regInfo, serial);
   if (target.is<picojson::null>() || MemberText(target, "kind") != "remote") {
@@ -52,13 +51,11 @@ int Run(CommandContext& ctx) {
   if (!session) return status;
   const auto remote = ctx.args.Get("--remote");
   Object arg{{"MODE", lm::json::Number(0)}, {"RANGE", lm::json::Number(0)}};
-  std::optional<int64_t> unit = SerialNumber(session->Unit().Serial());
   if (remote) {
     std::string error;
     auto fields = RemoteFields(ctx, *session, *remote, error);
     if (!fields) return session->Finish(Fail(ctx.err, kExitFailed, error));
     arg.insert(fields->begin(), fields->end());
-    unit = SerialNumber(*remote);
   }
   arg["comInfo"] = session->Unit().ComInfo();
   const std::string mnemonic = remote ? "EWSUC" : "EISUC";
@@ -67,7 +64,6 @@ int Run(CommandContext& ctx) {
   PageAnswer answer = ctx.page.Command(mnemonic, std::move(arg));
   ctx.progress.Finish();
   if (!answer.ok) return session->Finish(Fail(ctx.err, kExitFailed, "the download failed: " + FailureText(answer)));
-  session->Recorder().Answer(mnemonic, answer.value, unit, NowMs());
   RecordedTable recorded = DecodeRecorded(answer.value);
   if (!recorded.error.empty()) return session->Finish(Fail(ctx.err, kExitFailed, recorded.error));
   Value json = lm::json::MakeObject({{"baseUnit", lm::json::String(session->Unit().Serial())},

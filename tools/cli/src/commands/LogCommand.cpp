@@ -4,7 +4,7 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Progress.h"
-#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/AnswerFilters.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"

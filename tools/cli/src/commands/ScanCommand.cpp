@@ -9,7 +9,7 @@
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Progress.h"
 #include "linkmeter/cli/SiteLogic.h"
-#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/PageFlows.h"
 #include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
@@ -53,54 +53,26 @@ struct ScanRun {
   Array rounds;  // per round, the readings [{freq, level}]
   bool cutOff = false;
   std::string error;
-  int64_t startedAt = NowMs();
 };
 
-void RecordRound(SiteRecorder& recorder, const UnitSession& session, const Array& channels, const ScanRun& scan,
-                 size_t round, bool partial, bool end) {
-  auto serial = SerialNumber(const_cast<UnitSession&>(session).Unit().Serial());
-  Object arg{{"startedAt", lm::json::Number(scan.startedAt)},
-             {"settings", lm::json::MakeObject({{"channels", Value(channels)}})},
-             {"rounds", Value(Array{lm::json::MakeObject(
-                            {{"round", lm::json::Number(static_cast<int>(round))}, {"at", lm::json::Number(NowMs())},
-                             {"raw", Value(Array())},
-                             {"decoded", lm::json::MakeObject({{"readings", scan.rounds[round]},
-                                                               {"partial", lm::json::Bool(partial)}})}})})}};
-  if (serial) arg["unit"] = lm::json::Number(*serial);
-  if (end) arg["endedAt"] = lm::json::Number(NowMs());
-  recorder.ScanRound(std::move(arg));
-}
-
+// The channel view's measuring, run by the page's flow (cliflows.js scan());
+// the page's recorder keeps each round as it ends.
 ScanRun Measure(CommandContext& ctx, UnitSession& session, const Array& channels, long rounds) {
   ScanRun scan;
-  const size_t total = static_cast<size_t>(rounds) * channels.size();
-  for (long round = 0; round < rounds && !scan.cutOff; ++round) {
-    Array readings;
-    for (size_t i = 0; i < channels.size(); i += kChunk) {
-      ctx.progress.Step(static_cast<double>(round * channels.size() + i), static_cast<double>(total),
-                        "round " + std::to_string(round + 1) + "/" + std::to_string(rounds) + ", channel " +
-                            std::to_string(i) + " of " + std::to_string(channels.size()));
-      Array chunk(channels.begin() + static_cast<long>(i),
-                  channels.begin() + static_cast<long>(std::min(i + kChunk, channels.size())));
-      PageAnswer a = ctx.Stopped() ? PageAnswer{false, lm::json::MakeObject({{"msg", lm::json::String("stopped")}})}
-                                   : ctx.page.Query("ComTcmdGetRsLevel",
-                                                    lm::json::MakeObject({{"comInfo", session.Unit().ComInfo()},
-                                                                          {"freqs", Value(chunk)}}));
-      if (!a.ok || !a.value.is<Array>()) {
-        scan.cutOff = true;
-        scan.error = FailureText(a);
-        break;
-      }
-      for (const auto& r : a.value.get<Array>()) readings.push_back(r);
-    }
-    if (readings.empty()) break;
-    scan.rounds.push_back(Value(std::move(readings)));
-    RecordRound(session.Recorder(), session, channels, scan, scan.rounds.size() - 1, scan.cutOff,
-                scan.cutOff || round + 1 == rounds);
+  std::string error;
+  auto done = session.Flows().Run(
+      "scan",
+      {lm::json::MakeObject({{"comInfo", session.Unit().ComInfo()}, {"channels", Value(channels)},
+                             {"rounds", lm::json::Number(static_cast<double>(rounds))},
+                             {"chunk", lm::json::Number(static_cast<double>(kChunk))}})},
+      &error, ctx.stop);
+  if (!done) {
+    scan.error = error;
+    return scan;
   }
-  ctx.progress.Step(1, 1, std::to_string(scan.rounds.size()) + " rounds of " + std::to_string(channels.size()) +
-                              " channels measured");
-  ctx.progress.Finish();
+  if (done->get("rounds").is<Array>()) scan.rounds = done->get("rounds").get<Array>();
+  scan.cutOff = done->get("cutOff").is<bool>() && done->get("cutOff").get<bool>();
+  if (scan.cutOff) scan.error = FailureText(PageAnswer{false, done->get("failure"), 0});
   return scan;
 }
 
@@ -147,7 +119,7 @@ int Run(CommandContext& ctx) {
   auto session = UnitSession::Open(ctx, status);
   if (!session) return status;
   // The site's own channels are never recommended: they come from its registration.
-  auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Recorder(), ctx.args.Get("--registration"), error);
+  auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Flows(), ctx.args.Get("--registration"), error);
   if (!regInfo) ctx.progress.Line("warning: " + error + "; the site's own channels are not known");
   const Array& list = channels->get<Array>();
   ScanRun scan = Measure(ctx, *session, list, rounds);

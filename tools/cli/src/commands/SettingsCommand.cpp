@@ -5,7 +5,7 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Progress.h"
-#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/AnswerFilters.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
@@ -55,7 +55,6 @@ int Run(CommandContext& ctx) {
   auto session = UnitSession::Open(ctx, status);
   if (!session) return status;
   const auto blocks = Blocks(ctx.args);
-  const auto serial = SerialNumber(session->Unit().Serial());
   Table table{{"block", "key", "value"}, {}};
   lm::json::Object json;
   size_t done = 0, failed = 0;
@@ -69,7 +68,6 @@ int Run(CommandContext& ctx) {
       json[std::string(b->name)] = lm::json::MakeObject({{"error", lm::json::String(FailureText(answer))}});
       continue;
     }
-    session->Recorder().Answer(mnemonic, answer.value, serial, NowMs());
     lm::json::Value data = AnswerData(answer.value);  // secrets hidden, as the records keep it
     for (const auto& [key, value] : data.get<lm::json::Object>()) {
       const bool hidden = value.is<lm::json::Object>() && value.contains("hidden");

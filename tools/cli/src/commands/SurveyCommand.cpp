@@ -9,7 +9,7 @@
 #include "linkmeter/cli/Progress.h"
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/SiteRegistration.h"
-#include "linkmeter/cli/SiteSurveyRun.h"
+#include "linkmeter/cli/SurveyFlow.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
@@ -143,7 +143,7 @@ int Run(CommandContext& ctx) {
   auto session = UnitSession::Open(ctx, status);
   if (!session) return status;
   std::string error;
-  auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Recorder(), ctx.args.Get("--registration"), error);
+  auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Flows(), ctx.args.Get("--registration"), error);
   if (!regInfo) return session->Finish(Fail(ctx.err, kExitFailed, error));
   SurveyPlan plan;
   plan.regInfo = *regInfo;
@@ -165,9 +165,10 @@ int Run(CommandContext& ctx) {
   }
   auto th = logic.Call("defaultThresholds", {}, nullptr);
   plan.thresholds = th ? *th : Value();
-  SiteSurveyRun run(ctx.page, logic, session->Recorder(), ctx.progress);
-  SurveyOutcome outcome = run.Run(session->Unit().ComInfo(), plan, ctx.stop);
+  SurveyOutcome outcome = RunSurveyFlow(session->Flows(), session->Unit().ComInfo(), plan, ctx.stop);
   if (outcome.survey.is<picojson::null>()) return session->Finish(Fail(ctx.err, kExitFailed, outcome.error));
+  // The survey's record id is known once the writes are settled.
+  outcome.recordId = session->EndRecords().surveyId;
   ctx.output.Write(ctx.output.format() == Format::kCsv ? HopTable(outcome.survey) : UnitTable(outcome.survey),
                    Json(*session, plan, outcome, plan.thresholds), Notes(outcome.survey, outcome));
   if (outcome.stopped) ctx.err << "linkmeter-cli: survey cut short: " << outcome.error << "\n";

@@ -5,9 +5,10 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/Progress.h"
 #include "linkmeter/cli/SiteLogic.h"
-#include "linkmeter/cli/SiteRecorder.h"
+#include "linkmeter/cli/PageFlows.h"
 #include "linkmeter/cli/SiteRegistration.h"
-#include "linkmeter/cli/SiteSurveyRun.h"
+#include "linkmeter/cli/SurveyFlow.h"
+#include "linkmeter/cli/UnitSession.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/UnitConnection.h"
 
@@ -74,7 +75,15 @@ SurveySummary SummaryOfSurvey(const Value& survey, const std::string& baseName) 
 SiteMonitor::SiteMonitor(CommandContext& ctx, SiteLogic& logic, int probes)
     : ctx_(ctx), logic_(logic), probes_(probes) {}
 
-SiteMonitor::~SiteMonitor() = default;
+SiteMonitor::~SiteMonitor() {
+  if (recording_ && ctx_.flows) {
+    const RecordsEnd end = EndRecording(*ctx_.flows);
+    if (!end.Written()) {
+      ctx_.progress.Line("warning: site records not written: " +
+                         (end.file.empty() ? end.failed : std::to_string(end.pending) + " writes kept in " + end.file));
+    }
+  }
+}
 
 bool SiteMonitor::Connected(std::string& why) {
   if (unit_ && !linkLost_) return true;
@@ -98,10 +107,19 @@ bool SiteMonitor::Connected(std::string& why) {
 AttemptResult SiteMonitor::Survey(CancelToken& stop) {
   std::string why;
   if (!Connected(why)) return Failed(why);
+  if (!ctx_.flows) return Failed("the page's flows are not running");
+  PageFlows& flows = *ctx_.flows;
+  if (!recording_) recording_ = BeginRecording(flows, ctx_.record(), why);
   // A visit per survey: the history lists each and compares it with the last.
-  SiteRecorder recorder(ctx_.page, ctx_.progress, ctx_.record());
-  recorder.BeginVisit(unit_->ComInfo());
-  auto regInfo = SiteRegistration(ctx_.page, *unit_, recorder, ctx_.args.Get("--registration"), why);
+  flows.Run("connected", {lm::json::MakeObject({{"unit", unit_->ComInfo()}})}, nullptr);
+  struct VisitEnd {
+    PageFlows& flows;
+    std::optional<Value> ids;
+    ~VisitEnd() {
+      if (!ids) flows.Run("disconnected", {}, nullptr);
+    }
+  } visit{flows, std::nullopt};
+  auto regInfo = SiteRegistration(ctx_.page, *unit_, flows, ctx_.args.Get("--registration"), why);
   if (!regInfo) {
     linkLost_ = true;  // open it afresh: the registration read is the first exchange
     return Failed(why);
@@ -112,10 +130,13 @@ AttemptResult SiteMonitor::Survey(CancelToken& stop) {
   auto targets = logic_.Call("siteTargets", {plan.regInfo}, &why);
   if (!targets || !targets->is<Array>()) return Failed("site targets: " + why);
   plan.targets = targets->get<Array>();
-  SiteSurveyRun run(ctx_.page, logic_, recorder, ctx_.progress);
-  SurveyOutcome outcome = run.Run(unit_->ComInfo(), plan, &stop.Flag());
-  recorder.EndVisit();
-  if (recorder.Failed()) ctx_.progress.Line("warning: site records: " + recorder.Error());
+  SurveyOutcome outcome = RunSurveyFlow(flows, unit_->ComInfo(), plan, &stop.Flag());
+  visit.ids = flows.Run("disconnected", {}, nullptr);
+  const Value& ids = visit.ids ? Member(*visit.ids, "surveyIds") : Value();
+  if (ids.is<Array>() && !ids.get<Array>().empty() && ids.get<Array>().size() > surveysSeen_) {
+    surveysSeen_ = ids.get<Array>().size();
+    outcome.recordId = static_cast<int64_t>(ids.get<Array>().back().get<double>());
+  }
   if (outcome.linkLost) {
     linkLost_ = true;
     return Failed(outcome.error.empty() ? "the link to the base unit was lost" : outcome.error);

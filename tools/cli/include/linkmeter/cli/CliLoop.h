@@ -3,9 +3,12 @@
 // loop runs the calls and posts of other threads while it waits for an
 // answer, so functions that need the window thread work without a window.
 
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -28,11 +31,17 @@ class CliLoop : public Sorrel::cef::UiThread {
   // checked again whenever a task ran or Wake was called.
   void RunUntil(const std::function<bool()>& done);
   void Wake();
+  // Runs `task` on the loop's thread once `delay` has passed (while RunUntil
+  // runs); the id cancels it. Timers are dropped by Stop.
+  uint64_t PostAfter(std::chrono::milliseconds delay, Task task);
+  void CancelTimer(uint64_t id);
   // Queued tasks are dropped, waiting calls give up, new ones are refused.
   void Stop();
 
  private:
   struct Waiter;
+  // Moves the timers whose time has come to the queue (mutex_ held).
+  void QueueDueTimers();
   struct Item {
     Task task;
     std::shared_ptr<Waiter> waiter;  // null for a post
@@ -42,6 +51,9 @@ class CliLoop : public Sorrel::cef::UiThread {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Item> queue_;
+  // Due time and id → task; ids only grow, so equal times keep their order.
+  std::map<std::pair<std::chrono::steady_clock::time_point, uint64_t>, Task> timers_;
+  uint64_t lastTimer_ = 0;
   bool stopped_ = false;
   uint16_t lastId_ = 0;
 };

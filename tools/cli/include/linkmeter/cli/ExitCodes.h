@@ -13,6 +13,7 @@ enum ExitCode : int {
   kExitPartly = 5,         // partly done: some units did not answer, or the work was cut short
   kExitRecords = 6,        // the work was done but the site records could not be written
   kExitStoreSetAside = 8,  // done, but the store was damaged or newer: set aside and a new one started
+  kExitPartlyRecords = 7,  // partly done (as 5) and the site records could not be written (as 6)
 };
 
 }  // namespace linkmeter::cli

@@ -11,7 +11,7 @@
 
 namespace linkmeter::cli {
 
-class CliHost;
+class PageFlows;
 
 struct PageAnswer {
   bool ok = false;
@@ -28,13 +28,15 @@ class PageCalls {
   PageAnswer Command(std::string_view mnemonic, lm::json::Object arg);
 };
 
-class HostPageCalls : public PageCalls {
+// Through the page's own api in the flows' JavaScriptCore, so the page's
+// recorder sees every device call as the page's does.
+class FlowPageCalls : public PageCalls {
  public:
-  explicit HostPageCalls(CliHost& host) : host_(host) {}
+  explicit FlowPageCalls(PageFlows& flows) : flows_(flows) {}
   PageAnswer Query(const std::string& name, const lm::json::Value& arg) override;
 
  private:
-  CliHost& host_;
+  PageFlows& flows_;
 };
 
 // One line saying why a call failed: the msg, with the unit's STATUS when it

@@ -12,7 +12,7 @@
 namespace linkmeter::cli {
 
 class PageCalls;
-class SiteRecorder;
+class PageFlows;
 class UnitConnection;
 
 // The regInfo a registration file holds, or nullopt with `error` set.
@@ -20,7 +20,13 @@ std::optional<lm::json::Value> ReadRegistrationFile(const std::string& path, std
 
 // The regInfo, or nullopt with `error` set. `file` is a JSON file holding
 // a regInfo ({groups: […]}) or an answer carrying one ({regInfo: …}).
-std::optional<lm::json::Value> SiteRegistration(PageCalls& page, const UnitConnection& unit, SiteRecorder& recorder,
+// A registration from a file is kept on the visit open in `flows` (the
+// unit's own is kept by the page's recorder as it is read).
+std::optional<lm::json::Value> SiteRegistration(PageCalls& page, const UnitConnection& unit, PageFlows& flows,
                                                 const std::optional<std::string>& file, std::string& error);
+
+// {group, kind, num} of the unit with serial `serial` (a remote unit or a
+// repeater) in the registration, or null.
+lm::json::Value TargetOfSerial(const lm::json::Value& regInfo, const std::string& serial);
 
 }  // namespace linkmeter::cli

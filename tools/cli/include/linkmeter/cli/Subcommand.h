@@ -15,6 +15,7 @@
 namespace linkmeter::cli {
 
 class PageCalls;
+class PageFlows;
 class Output;
 class Progress;
 
@@ -38,6 +39,9 @@ struct CommandContext {
   std::vector<lm::json::Value> demoUnits;
   // Set (by a signal) to end long work between steps.
   const std::atomic<bool>* stop = nullptr;
+  // The page's flows (surveys, scans, the recorder) in this run's
+  // JavaScriptCore; `page` goes through them.
+  PageFlows* flows = nullptr;
 
   bool demo() const { return args.Has("--demo"); }
   bool record() const { return !args.Has("--no-record"); }

@@ -21,6 +21,8 @@ namespace linkmeter::cli::monitor {
 class SiteMonitor {
  public:
   SiteMonitor(CommandContext& ctx, SiteLogic& logic, int probes);
+  // Ends the recording session; writes the store could not take are said
+  // on the progress lines.
   ~SiteMonitor();
   SiteMonitor(const SiteMonitor&) = delete;
   SiteMonitor& operator=(const SiteMonitor&) = delete;
@@ -36,6 +38,8 @@ class SiteMonitor {
   int probes_;
   std::unique_ptr<UnitConnection> unit_;
   bool linkLost_ = false;
+  bool recording_ = false;   // the flows' recording session is open
+  size_t surveysSeen_ = 0;   // surveys the store took so far
 };
 
 // What the log line says of a judged site survey (siteSurvey()'s answer):
