@@ -5,6 +5,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { createRecorder } from '../../web/linkmeter/src/recorder.js';
+import { useSecretKeys } from '../../web/linkmeter/src/recorderkinds.js';
 import { createStore } from '../../web/linkmeter/src/state.js';
 import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
 import { runSurvey, probeRoute } from '../../web/linkmeter/src/survey.js';
@@ -13,6 +14,9 @@ import { siteTargets, newSurvey, surveyTargets, surveyPatch } from '../../web/li
 import { provenance } from '../../web/linkmeter/src/provenance.js';
 import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
 import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+
+// The program sets the catalogue's secret keys; these tests name the one they use.
+useSecretKeys(['PW']);
 
 setLanguage('en');
 

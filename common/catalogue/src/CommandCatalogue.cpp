@@ -117,6 +117,22 @@ std::vector<const CommandRow*> SurveyRows() {
   return rows;
 }
 
+std::vector<std::string_view> SecretKeys() {
+  std::vector<std::string_view> keys;
+  for (const CommandRow& row : kCatalogue) {
+    for (const ArgDef& def : row.args) {
+      if (def.secret && std::find(keys.begin(), keys.end(), def.key) == keys.end()) keys.push_back(def.key);
+    }
+  }
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+bool IsSecretKey(std::string_view key) {
+  static const std::vector<std::string_view> keys = SecretKeys();
+  return std::binary_search(keys.begin(), keys.end(), key);
+}
+
 std::string QueryName(const CommandRow& row) { return "ComTcmd" + std::string(row.name); }
 std::string ScriptName(const CommandRow& row) { return "app.com.tcmd" + std::string(row.name); }
 

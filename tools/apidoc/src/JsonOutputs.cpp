@@ -47,6 +47,7 @@ Value RowJson(const cat::CommandRow& row) {
                                       {"need", Str(def.need == cat::Need::kRequired ? "required" : "optional")},
                                       {"sent", lm::json::Bool(def.encoding != cat::Encoding::kKept)},
                                       {"check", CheckJson(def.check)}});
+    if (def.secret) arg.get<lm::json::Object>()["secret"] = lm::json::Bool(true);
     // An object packed into one field: its integer members and their ranges.
     if (const auto members = cat::PackedMembers(def.packing); !members.empty()) {
       lm::json::Array list;

@@ -14,6 +14,9 @@ import { loadThresholds } from './thresholds.js';
 import { createRecorder } from './recorder.js';
 import { createRecords } from './records.js';
 import { createAlarmBadge } from './views/alarmbadge.js';
+import { useSecretKeys } from './recorderkinds.js';
+import { secretKeys } from './cataloguelists.js';
+import rules from 'catalogue-rules';
 
 const LANGUAGE_KEY = 'linkmeter.language';
 let current = VIEWS[0].id;
@@ -82,6 +85,8 @@ function showRecordsStatus(st) {
   recordsStatus.textContent = st.state === 'ok' ? '' : t('records.' + st.state);
   recordsStatus.title = st.state === 'ok' ? '' : [st.message, st.code].filter((x) => x !== null && x !== '').join(' · ');
 }
+// The records never keep what the catalogue marks secret.
+useSecretKeys(secretKeys(rules));
 const recorder = createRecorder({ api, store, onStatus: showRecordsStatus });
 const connection = createConnection({ store, api: recorder.api, storage, ui: { askPassword, showError, notify, clearMessages } });
 

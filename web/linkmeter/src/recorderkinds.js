@@ -2,11 +2,16 @@
 // site-records functions. Pure functions: no store, no api.
 import { serialNumber, buildRoute, matchSignals } from './route.js';
 
-// Keys whose values are secrets (LAN, server and wireless passwords): the
-// records note that they were read or written, never their values.
-const SECRET = /^(PW|FTPPW|AUTHPW|POPPW|WEP|PSK)$/;
+// Keys whose values are secrets (LAN, server and wireless passwords), as
+// the command catalogue marks them (cataloguelists.js secretKeys): the
+// records note that they were read or written, never their values. Whoever
+// builds the program's recorder sets them first.
+let secretKeys = new Set();
+export function useSecretKeys(keys) {
+  secretKeys = new Set(keys);
+}
 export const HIDDEN = Object.freeze({ hidden: true });
-export const isSecret = (key) => SECRET.test(key);
+export const isSecret = (key) => secretKeys.has(key);
 
 // Members of a device answer that say nothing about the unit's data.
 const FRAME = new Set(['comInfo', 'cmdName', 'isSuccess', 'isCancel', 'isTimeout']);

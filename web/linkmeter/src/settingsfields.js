@@ -8,8 +8,6 @@ import { fieldKind, parseText, valueText } from './forms.js';
 import { codeChoices, EVENT_MEMBERS, dstMeaning } from './settingcodes.js';
 import { valueForm } from './fieldchecks.js';
 
-const SECRET = /PW$|PSK$|WEP$/;
-
 // "Security SEC": the name, the key small; the key alone when unnamed.
 export function keyLabel(key) {
   const text = t('key.' + key);
@@ -53,7 +51,7 @@ export function fieldInput(blockId, arg) {
   if (kind === 'choice') return h('select', { id, dataset: { key: arg.key } }, h('option', { value: '' }), arg.check.words.map((w) => h('option', { value: w, text: w })));
   const hi = arg.check && arg.check.hi;
   const size = kind === 'number' ? 8 : Math.min(48, Math.max(16, Number(hi) || 24));
-  return h('input', { id, type: SECRET.test(arg.key) ? 'password' : 'text', autocomplete: 'off', size, dataset: { key: arg.key } });
+  return h('input', { id, type: arg.secret ? 'password' : 'text', autocomplete: 'off', size, dataset: { key: arg.key } });
 }
 
 // A field: its label, input, range, meaning readout and message.

@@ -82,6 +82,12 @@ std::vector<std::string_view> SentFields(const CommandRow& row);
 // catalogue order (the first is the usual one).
 std::vector<const CommandRow*> SurveyRows();
 
+// The keys the catalogue marks secret (passwords, keys), sorted: what the
+// records, exports, logs and printed answers hide. A read answers a block's
+// values under the keys its write takes, so the marks cover both.
+std::vector<std::string_view> SecretKeys();
+bool IsSecretKey(std::string_view key);
+
 // The row of a mnemonic at run time; nullptr when there is none.
 const CommandRow* FindRow(std::string_view name);
 // The argument key of a row, or nullptr.

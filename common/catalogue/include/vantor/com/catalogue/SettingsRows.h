@@ -28,14 +28,14 @@ inline constexpr std::array<ArgDef, 2> kEncdArgs{Int("MAIL", kOpt, Range(0, 1)),
 inline constexpr std::array<ArgDef, 7> kNetpArgs{
     Text("IP", kOpt, Length(1, 15)),   Text("MASK", kOpt, Length(1, 15)), Text("GW", kOpt, Length(1, 15)),
     Text("DNS1", kOpt, Length(1, 15)), Text("DNS2", kOpt, Length(1, 15)), Int("DHCP", kOpt, Range(0, 1)),
-    Text("PW", kOpt, Length(6, 64))};
+    Secret(Text("PW", kOpt, Length(6, 64)))};
 // Servers: each service's address, account and port together.
 inline constexpr std::array<ArgDef, 22> kNsrvArgs{
-    Text("FTPSV", kOpt, AtMost(64)),  Text("FTPID", kOpt, AtMost(64)),  Text("FTPPW", kOpt, AtMost(64)),
+    Text("FTPSV", kOpt, AtMost(64)),  Text("FTPID", kOpt, AtMost(64)),  Secret(Text("FTPPW", kOpt, AtMost(64))),
     Int("FTPPT", kOpt, Range(0, 65535)), Int("PASV", kOpt, Range(0, 1)), Text("SMTPSV", kOpt, AtMost(64)),
     Int("SMTPPT", kOpt, Range(0, 65535)), Int("AUTHEN", kOpt, Range(0, 1)), Text("AUTHID", kOpt, AtMost(64)),
-    Text("AUTHPW", kOpt, AtMost(64)), Int("BEFORE", kOpt, Range(0, 1)), Text("POPSV", kOpt, AtMost(64)),
-    Text("POPID", kOpt, AtMost(64)),  Text("POPPW", kOpt, AtMost(64)),  Int("POPPT", kOpt, Range(0, 65535)),
+    Secret(Text("AUTHPW", kOpt, AtMost(64))), Int("BEFORE", kOpt, Range(0, 1)), Text("POPSV", kOpt, AtMost(64)),
+    Text("POPID", kOpt, AtMost(64)),  Secret(Text("POPPW", kOpt, AtMost(64))),  Int("POPPT", kOpt, Range(0, 65535)),
     Text("FROM", kOpt, AtMost(64)),   Text("DESCF", kOpt, AtMost(64)),  Text("SNTP1", kOpt, AtMost(64)),
     Text("SNTP2", kOpt, AtMost(64)),  Int("SOCPT", kOpt, Range(0, 65535)), Int("UDPPT", kOpt, Range(0, 65535)),
     Int("RESPT", kOpt, Range(0, 65535))};
@@ -65,8 +65,8 @@ inline constexpr std::array<ArgDef, 14> kWarpArgs{
     Int("FN1", kOpt, Range(0, 255)),  Int("FN2", kOpt, Range(0, 255)), Int("FN3", kOpt, Range(0, 255)),
     Int("FN4", kOpt, Range(0, 255)),  Int("EXT", kOpt, Range(0, 255))};
 inline constexpr std::array<ArgDef, 5> kWlanArgs{Int("CH", kOpt, Range(0, 13)), Text("SSID", kOpt, AtMost(32)),
-                                                  Int("SEC", kOpt, Range(0, 4)), Text("WEP", kOpt, Length(1, 26)),
-                                                  Text("PSK", kOpt, Length(1, 64))};
+                                                  Int("SEC", kOpt, Range(0, 4)), Secret(Text("WEP", kOpt, Length(1, 26))),
+                                                  Secret(Text("PSK", kOpt, Length(1, 64)))};
 
 inline constexpr auto kCurpResults = ReadBack(kCurpArgs);
 inline constexpr auto kEncdResults = ReadBack(kEncdArgs);

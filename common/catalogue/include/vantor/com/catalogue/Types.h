@@ -124,6 +124,9 @@ struct ArgDef {
   Encoding encoding = Encoding::kDecimal;
   FixedField alsoSets{};   // another field set when this key is given
   Packing packing = Packing::kNone;  // Reader::kObject: how its members make the field
+  // The value is a secret (a password, a key): records, exports, logs and
+  // printed answers say it was there, never what it is.
+  bool secret = false;
 };
 
 // How a result member is made from the last answer.
@@ -196,6 +199,10 @@ constexpr ArgDef Text(std::string_view key, Need need, Check check, std::string_
 }
 constexpr ArgDef Packed(std::string_view key, Need need, Packing packing, std::string_view field = {}) {
   return {key, Reader::kObject, need, Any(), field.empty() ? key : field, Encoding::kPacked, {}, packing};
+}
+constexpr ArgDef Secret(ArgDef def) {
+  def.secret = true;
+  return def;
 }
 constexpr ArgDef AlsoSets(ArgDef def, std::string_view field, std::string_view value) {
   def.alsoSets = {field, value};
