@@ -27,6 +27,7 @@ const char* const kCliUsage =
     "Exit status of requests: 0 when every request succeeded, 1 when any failed, 2 on a usage error.\n"
     "Exit status of subcommands: 0 done, 1 failed, 2 usage error, 3 unit not found,\n"
     "4 wrong password, 5 partly done, 6 done but the site records could not be written,\n"
+    "7 partly done and the site records could not be written,\n"
     "8 done but the site records were damaged or newer: set aside and a new store started.\n";
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
