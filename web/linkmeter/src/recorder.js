@@ -34,7 +34,7 @@ const fieldsOf = (from = {}) => Object.fromEntries(FIELDS.map((k) => [k, typeof 
 
 // api: the page's api (api.js); store: the page's store; onStatus: the
 // write queue's status (recorderqueue.js). Returns {api, watch, visitFor,
-// visitIdOf, fields, setFields, close, idle, status}.
+// recordNow, openVisit, visitIdOf, fields, setFields, close, idle, status}.
 export function createRecorder({ api, store, onStatus, sleep }) {
   const records = createRecords({ api });
   const queue = createWriteQueue({ onStatus, sleep });
@@ -159,6 +159,15 @@ export function createRecorder({ api, store, onStatus, sleep }) {
       if (!v) return Promise.resolve(undefined);
       return push(() => (v.id === null ? SKIP : records[fn]({ visitId: v.id, ...arg })));
     },
+    // A record of the visit open now (the map's edits): resolves with the
+    // store's answer; null when no visit is open (no base unit connected).
+    recordNow(fn, arg) {
+      const v = visit;
+      if (!v) return Promise.resolve(null);
+      return push(() => (v.id === null ? SKIP : records[fn]({ visitId: v.id, ...arg })));
+    },
+    // The site of the visit open now and who works on it, or null.
+    openVisit: () => (visit ? { serial: visit.serial, technician: visit.fields.technician } : null),
     // The id of that visit once stored, or null.
     visitIdOf: async (survey) => {
       const v = surveys.visitOf(survey);

@@ -14,9 +14,10 @@ import eventlog from './eventlog.js';
 import sibling from './sibling.js';
 import routes from './routes.js';
 import history from './history.js';
+import map from './map.js';
 import acceptance from './acceptance.js';
 import { guideView } from './guide.js';
 
-const FLOWS = [units, site, channels, survey, sitesurvey, acceptance, report, settings, registration, recorded, eventlog, sibling, routes, history];
+const FLOWS = [units, site, map, channels, survey, sitesurvey, acceptance, report, settings, registration, recorded, eventlog, sibling, routes, history];
 // The guide comes last, with a section for each flow.
 export const VIEWS = [...FLOWS, guideView(FLOWS)];

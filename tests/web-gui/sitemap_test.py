@@ -1,0 +1,185 @@
+"""The site map in the real program on the demo site, driven through
+WebDriver: a PNG plan of RIVERSIDE imported, its units dragged from the
+unplaced tray onto it (one marked planned), a site survey colouring the links
+(repeater 2 of the third group weak, the unit that never answers silent and dashed);
+after a restart the positions are still there; on a second visit, with
+repeater 3 of the first group moved far away in the simulator and its pin
+moved on the plan, the changes overlay marks its hop worse and the pin moved.
+Screenshots go to the artefact folder.
+
+usage: sitemap_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
+import faulthandler
+import os
+import struct
+import sys
+import zlib
+
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.support.ui import Select
+
+import pagedriver
+from page_flows_test import check
+from page_provenance_test import connect, LAN_UNIT
+from page_shell_test import DemoControl, start
+from history_test import recorder_idle, MOVE
+
+PLAN_SIZE = (1200, 800)
+# Units as the map keys them (serial, upper-case hex without leading zeros)
+# and where they go on the plan, in plan pixels.
+PLACES = {
+    "9C0021": (600, 740),  # the base unit
+    "C80201": (300, 600), "C80202": (250, 400), "C80203": (200, 150), "C20203": (120, 80),
+    "C80301": (800, 600), "BC0302": (1100, 120),
+    "C80501": (600, 450), "C80502": (650, 250), "B80505": (720, 90),
+}
+PLANNED = ("C40204", (500, 700))  # SUN-LX, not installed yet
+WEAK_HOP = ("C80501", "C80502")  # G3 R1 → R2, 3.3 km
+SILENT_HOP = ("C80502", "B80505")  # G3 R2 → PEAR-3, never answers
+MOVED_HOP = ("C80202", "C80203")  # G1 R2 → R3, moved 3.8 km away before the second visit
+
+
+def png(path, size):
+    """A plain PNG of `size`: a light yard with a darker band, enough to see."""
+    w, h = size
+    rows = b"".join(b"\0" + bytes([230 if (y // 100) % 2 else 210, 225, 200]) * w for y in range(h))
+    chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def pins(page):
+    return {p.get_attribute("data-serial"): p for p in page.all("#sitemap [data-pin]")}
+
+
+def link(page, hop):
+    found = page.all("#sitemap [data-link][data-from='%s'][data-to='%s']" % hop)
+    return found[0] if found else None
+
+
+def screen_offset(page, x, y):
+    """Where plan point (x, y) is, from the middle of the part of the plan's
+    SVG in view (where WebDriver's offsets start)."""
+    return page.js("const s = document.getElementById('sitemap-svg'); const m = s.getScreenCTM();"
+                   "const r = s.getBoundingClientRect(); const p = new DOMPoint(arguments[0], arguments[1]).matrixTransform(m);"
+                   "const top = Math.max(r.top, 0), bottom = Math.min(r.bottom, innerHeight);"
+                   "const left = Math.max(r.left, 0), right = Math.min(r.right, innerWidth);"
+                   "return [Math.round(p.x - (left + right) / 2), Math.round(p.y - (top + bottom) / 2)];", x, y)
+
+
+def drag_to(page, source, x, y):
+    dx, dy = screen_offset(page, x, y)
+    svg = page.find("#sitemap-svg")
+    ActionChains(page.driver).click_and_hold(source).move_by_offset(5, 5).move_to_element_with_offset(svg, dx, dy) \
+        .release().perform()
+
+
+def open_map(page):
+    connect(page, LAN_UNIT)
+    page.click("#tab-site")
+    page.click("#site-read")
+    page.wait_for(lambda: len(page.all("#site-tree [data-test=group]")) == 3, 30, "the site's groups")
+    page.click("#tab-map")
+
+
+def import_plan(page, folder):
+    path = os.path.join(folder, "riverside-yard.png")
+    png(path, PLAN_SIZE)
+    page.type_into("#map-plan-name", "Yard")
+    page.find("#map-plan-file").send_keys(path)
+    page.wait_for(lambda: page.all("#sitemap-svg image[href]"), 20, "the plan drawn")
+    box = page.js("return document.getElementById('sitemap-svg').getAttribute('viewBox')")
+    check(box == "0 0 %d %d" % PLAN_SIZE, "the plan whole, in its pixels: %s" % box, page)
+    check("Yard" in page.text("#map-plan"), "the plan by its name", page)
+
+
+def place_units(page):
+    check(len(page.all("#map-tray [data-tray-unit]")) == 27, "every unit starts unplaced (26 and the base unit)", page)
+    for serial, (x, y) in PLACES.items():
+        drag_to(page, page.find("#map-tray [data-serial='%s']" % serial), x, y)
+        page.wait_for(lambda: serial in pins(page), 10, serial + " placed")
+    Select(page.find("#map-mode")).select_by_value("plan")
+    drag_to(page, page.find("#map-tray [data-serial='%s']" % PLANNED[0]), *PLANNED[1])
+    page.wait_for(lambda: PLANNED[0] in pins(page), 10, "the planned unit")
+    shown = pins(page)
+    check(shown[PLANNED[0]].get_attribute("data-state") == "planned", "marked planned", page)
+    for serial, (x, y) in PLACES.items():
+        p = shown[serial]
+        check(p.get_attribute("data-state") == "placed", serial + " placed", page)
+        at = (float(p.get_attribute("data-x")), float(p.get_attribute("data-y")))
+        check(abs(at[0] - x) <= 3 and abs(at[1] - y) <= 3, "%s where it was dropped: %s" % (serial, at), page)
+    check(link(page, WEAK_HOP).get_attribute("data-class") == "none", "not measured yet: dashed", page)
+    recorder_idle(page)
+    page.shot("sitemap-placed")
+
+
+def survey(page):
+    page.click("#tab-sitesurvey")
+    Select(page.find("#sitesurvey-probe-preset")).select_by_value("quick")
+    page.click("#sitesurvey-start")
+    page.wait_attr("#sitesurvey-state", "data-state", ("complete",), 240)
+    page.click("#tab-map")
+
+
+def survey_colours_links(page):
+    survey(page)
+    weak = link(page, WEAK_HOP).get_attribute("data-class")
+    check(weak == "weak", "the long hop to G3 R2 weak: %s" % weak, page)
+    silent = link(page, SILENT_HOP)
+    check(silent.get_attribute("data-class") == "silent", "the silent unit's hop silent", page)
+    check(silent.find_element("css selector", "line").get_attribute("stroke-dasharray"), "and dashed", page)
+    check(link(page, ("C80201", "C80202")).get_attribute("data-class") in ("good", "fair"), "a sound hop", page)
+    page.click("#map-problems")
+    check(set(pins(page)) >= {"B80505", "C80502"} and "C20203" not in pins(page), "problems only", page)
+    page.click("#map-problems")
+    page.shot("sitemap-surveyed")
+
+
+def disconnect(page):
+    recorder_idle(page)
+    page.click("#tab-units")
+    page.click("#disconnect-button")
+    page.wait_attr("#connected-unit", "data-state", ("none",), 20)
+    recorder_idle(page)
+
+
+def kept_after_restart(page):
+    open_map(page)
+    page.wait_for(lambda: len(pins(page)) == len(PLACES) + 1, 20, "the positions read back")
+    check(pins(page)[PLANNED[0]].get_attribute("data-state") == "planned", "still planned", page)
+
+
+def second_visit(page):
+    drag_to(page, pins(page)["C80203"].find_element("css selector", "circle"), 150, 100)
+    page.wait_for(lambda: float(pins(page)["C80203"].get_attribute("data-x")) < 170, 10, "the repeater moved")
+    survey(page)
+    page.click("#map-changes")
+    page.wait_for(lambda: link(page, MOVED_HOP).get_attribute("data-change") == "worse", 30, "the moved hop worse")
+    check(pins(page)["C80203"].get_attribute("data-moved") == "true", "the pin moved since the last visit", page)
+    page.shot("sitemap-changes")
+    check(len(page.all("#map-edits li")) >= len(PLACES) + 2, "who moved what", page)
+
+
+def main(binary, artefacts):
+    faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
+    pagedriver.fresh_artefacts(artefacts)
+    with pagedriver.shelltest.temp_root() as root:
+        control = DemoControl(os.path.join(root, "demo-control"))
+        page = start(binary, root, artefacts, "en_US.UTF-8", control.path)
+        try:
+            open_map(page)
+            pagedriver.run_steps(page, [lambda p: import_plan(p, root), place_units, survey_colours_links, disconnect])
+        finally:
+            page.quit()
+        page = start(binary, root, artefacts, "en_US.UTF-8", control.path)
+        try:
+            check(control.send(MOVE) == ["ok"], MOVE)  # the demo site lives in the program: moved once it runs
+            pagedriver.run_steps(page, [kept_after_restart, second_visit])
+            check(not page.errors(), "no errors shown: %s" % page.errors(), page)
+        finally:
+            page.quit()
+    print("sitemap: ok")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])

@@ -1,0 +1,302 @@
+// Map: the site's plans with every unit of the registration in use placed
+// on them (or waiting in the unplaced tray), the registered links drawn with
+// the last site survey's quality, filters, a unit's route to the base unit on
+// a click, the changes since the last visit, and who moved what. Positions
+// are edits kept in the site records, so a restart, an export or another
+// computer shows the same map.
+import { h, fill, timeText } from '../dom.js';
+import { t } from '../i18n.js';
+import { showError, notify } from '../ui.js';
+import { legend } from '../legend.js';
+import { surveyRegistration } from '../state.js';
+import { currentThresholds, levelBands } from '../thresholds.js';
+import { serialKey } from '../compare.js';
+import { createRecords } from '../records.js';
+import { previousSiteSurvey } from '../reportprevious.js';
+import { positionsAt, mapUnits, trayUnits, unitsOnPlan, editHistory } from '../site/mapplacement.js';
+import { planLinks, surveyMeasures, unitMarks, scaleWarning } from '../site/maplinks.js';
+import { keptUnits, routeToBase } from '../site/mapfilters.js';
+import { mapChanges } from '../site/mapchanges.js';
+import { SiteMapSource, imageFormat, dataUrl } from '../site/mapsource.js';
+import { bytesToBase64 } from '../records.js';
+import { svg, planUnit, linkElement, pinElement, scaleElement } from '../site/mapdraw.js';
+import { PlanPointer } from '../site/mapinteract.js';
+import '../site/maptexts.js';
+
+const DOWNSCALE_TO = 4096; // the longest side of a plan's image as drawn
+
+class MapView {
+  constructor(ctx) {
+    this.ctx = ctx;
+    this.store = ctx.store;
+    this.source = new SiteMapSource({ records: createRecords(ctx), recorder: ctx.recorder });
+    this.site = null; // serial key of the site shown
+    this.map = { plans: [], edits: [] };
+    this.planId = null;
+    this.selected = null;
+    this.changes = null;
+    this.drawn = new Map(); // plan id → URL of the image as drawn
+    this.controls();
+    this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' });
+    this.pointer = new PlanPointer(this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k) => this.clicked(k) });
+    this.tray = h('ul', { id: 'map-tray', class: 'map-tray' });
+    this.legendBox = h('div', { id: 'map-legend' });
+    this.selectedBox = h('div', { id: 'map-selected', class: 'map-selected', hidden: true });
+    this.editsBox = h('ol', { id: 'map-edits', class: 'map-edits' });
+    this.note = h('p', { id: 'map-note', class: 'note' });
+    this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note,
+      h('div', { class: 'map-body' },
+        h('aside', { class: 'map-side' }, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
+        h('div', { id: 'sitemap', class: 'sitemap' }, this.svg)),
+      this.legendBox, h('h3', { text: t('map.edits') }), this.editsBox);
+    this.store.subscribe(() => this.redrawIfShown());
+  }
+
+  controls() {
+    this.planSelect = h('select', { id: 'map-plan', onchange: () => { this.planId = this.planSelect.value; this.render(); } });
+    this.planName = h('input', { id: 'map-plan-name', type: 'text', size: 14, placeholder: t('map.planName') });
+    this.planFile = h('input', { id: 'map-plan-file', type: 'file', accept: '.png,.jpg,.jpeg,.svg,image/png,image/jpeg,image/svg+xml', onchange: () => this.importPlan() });
+    this.mode = h('select', { id: 'map-mode' }, ['place', 'plan'].map((v) => h('option', { value: v, text: t('map.mode.' + v) })));
+    this.problems = h('input', { id: 'map-problems', type: 'checkbox', onchange: () => this.render() });
+    this.filter = h('input', { id: 'map-filter', type: 'search', size: 14, placeholder: t('map.filter'), oninput: () => this.render() });
+    this.showChanges = h('input', { id: 'map-changes', type: 'checkbox', onchange: () => this.loadChanges() });
+    this.bar = h('div', { class: 'toolbar map-bar' },
+      h('label', {}, t('map.plan'), ' ', this.planSelect), this.planName,
+      h('label', { class: 'file-button' }, t('map.addPlan'), ' ', this.planFile),
+      h('label', {}, t('map.mode'), ' ', this.mode),
+      h('button', { id: 'map-zoom-in', text: '+', onclick: () => this.pointer.zoomIn() }),
+      h('button', { id: 'map-zoom-out', text: '−', onclick: () => this.pointer.zoomOut() }),
+      h('label', {}, this.problems, ' ', t('map.problems')), this.filter,
+      h('label', {}, this.showChanges, ' ', t('map.changes')));
+  }
+
+  redrawIfShown() {
+    if (!this.element.hidden) this.show();
+  }
+
+  // The site is the connected base unit's; its map is read again when it
+  // changes.
+  async show() {
+    const s = this.store.get();
+    const serial = s.unit && s.unit.serial ? serialKey(s.unit.serial) : null;
+    if (serial !== this.site) {
+      this.site = serial;
+      this.map = { plans: [], edits: [] };
+      this.changes = null;
+      if (serial) await this.reload();
+    }
+    this.render();
+  }
+
+  async reload() {
+    try {
+      this.map = await this.source.load(parseInt(this.site, 16));
+    } catch (e) {
+      showError(e, t('map.saveFailed'));
+    }
+    if (!this.map.plans.some((p) => p.id === this.planId)) this.planId = this.map.plans.length ? this.map.plans[0].id : null;
+    this.render();
+  }
+
+  // What the page shows now: the registration in use, its units, the last
+  // site survey of that registration.
+  scene() {
+    const s = this.store.get();
+    const reg = surveyRegistration(s);
+    const units = mapUnits(reg && reg.regInfo, s.unit && s.unit.serial);
+    const survey = [s.siteSurvey, s.siteSurveyDone].find((x) => x && x.results && x.results.length) || null;
+    return { s, units, survey, th: currentThresholds(s), positions: positionsAt(this.map.edits) };
+  }
+
+  render() {
+    if (this.element.hidden) return;
+    const plan = this.map.plans.find((p) => p.id === this.planId) || null;
+    fill(this.planSelect, this.map.plans.map((p) => h('option', { value: p.id, selected: p.id === this.planId, text: p.name || p.id.slice(0, 8) })));
+    const sc = this.scene();
+    this.noteText(sc, plan);
+    this.drawTray(sc);
+    this.drawPlan(sc, plan);
+    this.drawLegend(sc);
+    this.drawEdits(sc);
+  }
+
+  noteText(sc, plan) {
+    const lines = [];
+    if (!this.site) lines.push(t('map.noSite'));
+    else if (!plan) lines.push(t('map.noPlan'));
+    lines.push(sc.survey ? t('map.surveyOf', { time: timeText(new Date(sc.survey.started)) }) : t('map.noSurvey'));
+    if (plan && scaleWarning(plan.scale, plan)) lines.push(t('map.scaleShort'));
+    this.note.textContent = lines.join(' ');
+  }
+
+  drawTray(sc) {
+    const tray = trayUnits(sc.units, sc.positions);
+    fill(this.tray, tray.length ? tray.map((u) => h('li', {
+      class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
+      onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
+    })) : h('li', { class: 'note', text: t('map.trayEmpty') }));
+  }
+
+  drawPlan(sc, plan) {
+    this.svg.textContent = '';
+    if (!plan) return;
+    const u = planUnit(plan);
+    this.pointer.show(plan);
+    const image = svg('image', { x: 0, y: 0, width: plan.width, height: plan.height, class: 'map-image', preserveAspectRatio: 'none' });
+    this.imageFor(plan).then((url) => url && image.setAttribute('href', url)).catch((e) => showError(e, t('map.badImage')));
+    const measures = surveyMeasures(sc.survey);
+    const marks = unitMarks(sc.units, measures, sc.th);
+    const kept = keptUnits(sc.units, marks, { problems: this.problems.checked, text: this.filter.value });
+    const route = this.selected ? routeToBase(sc.units, this.selected) : null;
+    const names = new Map(this.map.plans.map((p) => [p.id, p.name || p.id.slice(0, 8)]));
+    const links = planLinks({ units: sc.units, positions: sc.positions, measures, plan, planNames: names, th: sc.th })
+      .filter((l) => kept.has(l.from) && kept.has(l.to));
+    const change = this.changes && this.showChanges.checked ? this.changes : null;
+    const moved = new Set(change ? change.moved.map((m) => m.serial) : []);
+    const linkLayer = svg('g', { class: 'map-links' }, links.map((l) => linkElement(l, u, { mark: change ? change.hops.get(l.key) || null : null, onRoute: Boolean(route && route.hops.has(l.key)) })));
+    const pins = unitsOnPlan(sc.units, sc.positions, plan.id).filter((p) => kept.has(p.key));
+    const pinLayer = svg('g', { class: 'map-pins' }, pins.map((p) => pinElement(p, marks.get(p.key), u,
+      { selected: p.key === this.selected, moved: moved.has(p.key), dim: Boolean(route && !route.units.has(p.key)) })));
+    this.svg.append(image, scaleElement(plan, u) || '', linkLayer, pinLayer);
+    this.drawSelected(sc);
+  }
+
+  // The plan's image as drawn: a large one once downscaled, the rest as read.
+  async imageFor(plan) {
+    if (this.drawn.has(plan.id)) return this.drawn.get(plan.id);
+    const url = await this.source.image(plan);
+    let shown = url;
+    if (plan.format !== 'svg' && Math.max(plan.width, plan.height) > DOWNSCALE_TO) shown = await downscaled(url, plan, DOWNSCALE_TO);
+    this.drawn.set(plan.id, shown);
+    return shown;
+  }
+
+  drawLegend(sc) {
+    const b = levelBands(sc.th);
+    const items = b.slice().reverse().map((band) => ({ key: band.name, shape: 'line', text: `${t('quality.' + band.name)} (${band.from}–${band.to})` }));
+    items.push({ key: 'silent', shape: 'line', text: t('map.legend.silent') }, { key: 'notMeasured', shape: 'line', text: t('map.legend.notMeasured') },
+      { key: 'lost', shape: 'point', text: t('map.legend.lost') }, { key: 'planned', shape: 'point', text: t('map.legend.planned') });
+    if (this.showChanges.checked) items.push({ key: 'worse', shape: 'line', text: t('map.legend.worse') }, { key: 'better', shape: 'line', text: t('map.legend.better') }, { key: 'moved', shape: 'point', text: t('map.legend.moved') });
+    fill(this.legendBox, legend('map-legend-list', items));
+  }
+
+  drawEdits(sc) {
+    const label = new Map(sc.units.map((u) => [u.key, u.label]));
+    const plans = new Map(this.map.plans.map((p) => [p.id, p.name]));
+    fill(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => h('li', { dataset: { edit: e.action, serial: e.serial } },
+      `${timeText(new Date(e.at))} — `, t('map.edit.' + e.action, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' }))));
+  }
+
+  drawSelected(sc) {
+    const at = this.selected && sc.positions.get(this.selected);
+    this.selectedBox.hidden = !at;
+    if (!at) return;
+    const unit = sc.units.find((u) => u.key === this.selected);
+    const other = at.state === 'planned' ? 'place' : 'plan';
+    fill(this.selectedBox, h('p', { text: unit ? unit.label : this.selected }),
+      h('button', { id: 'map-mark', text: t(other === 'place' ? 'map.markPlaced' : 'map.markPlanned'), onclick: () => this.edit({ action: other, serial: this.selected, plan: at.plan, x: at.x, y: at.y }) }),
+      h('button', { id: 'map-unplace', text: t('map.unplace'), onclick: () => this.edit({ action: 'unplace', serial: this.selected }) }));
+  }
+
+  clicked(key) {
+    this.selected = key === this.selected ? null : key;
+    this.render();
+  }
+
+  // A unit from the tray dropped on the plan is placed (or planned, by the
+  // mode); a pin dragged keeps its state at its new place.
+  dropped(key, point, kind) {
+    if (!point || !this.planId) return this.render();
+    const now = positionsAt(this.map.edits).get(key);
+    const action = kind === 'pin' && now ? (now.state === 'planned' ? 'plan' : 'place') : this.mode.value;
+    return this.edit({ action, serial: key, plan: this.planId, x: point.x, y: point.y });
+  }
+
+  async edit(fields) {
+    const open = this.ctx.recorder && this.ctx.recorder.openVisit();
+    if (!open) {
+      notify(t('map.noVisit'));
+      return this.render();
+    }
+    const edit = { ...fields, by: open.technician || '', at: Date.now() };
+    this.map.edits = [...this.map.edits, edit];
+    this.render();
+    try {
+      if (!(await this.source.addEdit(edit))) notify(t('map.noVisit'));
+    } catch (e) {
+      showError(e, t('map.saveFailed'));
+    }
+  }
+
+  async importPlan() {
+    const file = this.planFile.files && this.planFile.files[0];
+    this.planFile.value = '';
+    if (!file) return;
+    try {
+      const bytes = new Uint8Array(await file.arrayBuffer());
+      const format = imageFormat(bytes);
+      if (!format) throw new Error(t('map.badImage'));
+      const size = await imageSize(bytes, format);
+      const name = this.planName.value.trim() || file.name.replace(/\.[^.]*$/, '');
+      const plan = await this.source.addPlan({ name, format, bytes, ...size }, this.map.plans);
+      if (!plan) return notify(t('map.noVisit'));
+      if (!this.map.plans.some((p) => p.id === plan.id)) this.map.plans = [...this.map.plans, plan];
+      this.planId = plan.id;
+      this.render();
+    } catch (e) {
+      showError(e, t('map.badImage'));
+    }
+  }
+
+  // The previous visit's survey and positions, for the changes overlay.
+  async loadChanges() {
+    const sc = this.scene();
+    if (this.showChanges.checked && sc.survey && !this.changes) {
+      try {
+        const found = await previousSiteSurvey(createRecords(this.ctx), sc.survey, { regInfo: sc.survey.regInfo, th: sc.th });
+        const until = found && found.visit ? found.visit.endedAt ?? sc.survey.started : -Infinity;
+        this.changes = mapChanges({ previous: found && found.survey, current: sc.survey, positionsBefore: positionsAt(this.map.edits, until), positionsAfter: sc.positions });
+      } catch (e) {
+        showError(e, t('map.saveFailed'));
+      }
+    }
+    this.render();
+  }
+}
+
+function loadImage(url) {
+  return new Promise((resolve, reject) => {
+    const img = new Image();
+    img.onload = () => resolve(img);
+    img.onerror = () => reject(new Error('image'));
+    img.src = url;
+  });
+}
+
+// {width, height} of an image file; an SVG without a size of its own is
+// taken as 1000 × 1000.
+async function imageSize(bytes, format) {
+  const img = await loadImage(dataUrl(format, bytesToBase64(bytes)));
+  return { width: img.naturalWidth || 1000, height: img.naturalHeight || 1000 };
+}
+
+// A smaller copy of a large image, made once: panning a 48-megapixel photo
+// redraws 16 at most.
+async function downscaled(url, plan, longest) {
+  const img = await loadImage(url);
+  const k = longest / Math.max(plan.width, plan.height);
+  const canvas = document.createElement('canvas');
+  canvas.width = Math.round(plan.width * k);
+  canvas.height = Math.round(plan.height * k);
+  canvas.getContext('2d').drawImage(img, 0, 0, canvas.width, canvas.height);
+  return canvas.toDataURL('image/jpeg', 0.9);
+}
+
+export default {
+  id: 'map',
+  title: 'tab.map',
+  create: (ctx) => {
+    const v = new MapView(ctx);
+    return { element: v.element, show: () => v.show() };
+  },
+};
