@@ -106,6 +106,17 @@ export function registrationFile({ regInfo }) {
   return null;
 }
 
+// A site's acceptance of the latest site survey (the site logic's
+// acceptance()), kept on that survey's visit as the page keeps one.
+export function recordAcceptance({ acceptance }) {
+  const { recorder, store } = session;
+  const latest = store.get().siteSurvey;
+  if (!recorder || !latest || !acceptance) return null;
+  const { rules, ...kept } = acceptance;
+  recorder.recordFor(latest, 'recordAcceptance', { takenAt: Number.isFinite(kept.judgedAt) ? kept.judgedAt : Date.now(), raw: [], decoded: kept });
+  return null;
+}
+
 // One page function through the session's api, which the recorder watches:
 // {ok, value} with the answer or the failure object.
 export async function query({ name, arg }) {
@@ -239,7 +250,7 @@ export async function close() {
 
 // The command line's entry: runs flow `name` with the arguments of JSON
 // text `args`; done(true, JSON answer) or done(false, why).
-const FLOWS = { open, connected, disconnected, registrationFile, query, abort, survey, scan, close };
+const FLOWS = { open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close };
 export function run(name, args, done) {
   Promise.resolve()
     .then(() => {

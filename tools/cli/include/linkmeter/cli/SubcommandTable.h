@@ -12,6 +12,7 @@ namespace linkmeter::cli {
 
 Subcommand UnitsCommand();
 Subcommand SurveyCommand();
+Subcommand AcceptCommand();
 Subcommand ScanCommand();
 Subcommand DownloadCommand();
 Subcommand LogCommand();
