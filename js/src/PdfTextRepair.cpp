@@ -64,15 +64,24 @@ char16_t Repaired(char16_t c) {
   return it != end && it->first == c ? it->second : c;
 }
 
-// A hex string of UTF-16 code units ("2F47", "D835DC00"), each repaired.
-std::string RepairedHex(const std::string& hex) {
+// A Latin ligature's glyph (ff, fi, fl, ffi, ffl) stands for its letters:
+// text searched for "office" must find them. Null for another character.
+const char* LigatureLetters(char16_t c) {
+  static const char* const kLetters[] = {"00660066", "00660069", "0066006C", "006600660069", "00660066006C"};
+  return c >= 0xFB00 && c <= 0xFB04 ? kLetters[c - 0xFB00] : nullptr;
+}
+
+// A hex string of UTF-16 code units ("2F47", "D835DC00"), each repaired; a
+// single code's text (not a range's) may become several characters.
+std::string RepairedHex(const std::string& hex, bool single) {
   if (hex.size() % 4 != 0) return hex;
   std::string out;
   for (size_t i = 0; i < hex.size(); i += 4) {
     const auto unit = static_cast<char16_t>(std::stoul(hex.substr(i, 4), nullptr, 16));
+    const char* letters = single ? LigatureLetters(unit) : nullptr;
     char buf[5];
     std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(Repaired(unit)));
-    out += buf;
+    out += letters ? letters : buf;
   }
   return out;
 }
@@ -187,7 +196,7 @@ bool ReadTrailer(const std::string& pdf, Trailer& t) {
 std::string RepairToUnicode(const std::string& cmap) {
   // Inside a bfchar or bfrange block each line is "<code> <text>" or
   // "<low> <high> <text>": the last hex string is the text.
-  static const std::regex entry(R"(^(\s*<[0-9A-Fa-f]+>\s+(?:<[0-9A-Fa-f]+>\s+)?)<([0-9A-Fa-f]{4,})>(\s*)$)");
+  static const std::regex entry(R"(^(\s*<[0-9A-Fa-f]+>\s+(<[0-9A-Fa-f]+>\s+)?)<([0-9A-Fa-f]{4,})>(\s*)$)");
   std::istringstream in(cmap);
   std::string out;
   std::string text;
@@ -196,7 +205,7 @@ std::string RepairToUnicode(const std::string& cmap) {
     std::smatch m;
     if (text.find("beginbf") != std::string::npos) inBlock = true;
     else if (text.find("endbf") != std::string::npos) inBlock = false;
-    else if (inBlock && std::regex_match(text, m, entry)) text = m[1].str() + "<" + RepairedHex(m[2]) + ">" + m[3].str();
+    else if (inBlock && std::regex_match(text, m, entry)) text = m[1].str() + "<" + RepairedHex(m[3], !m[2].matched) + ">" + m[4].str();
     out += text + "\n";
   }
   if (!cmap.empty() && cmap.back() != '\n') out.pop_back();

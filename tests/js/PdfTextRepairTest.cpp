@@ -39,6 +39,9 @@ TEST(PdfTextRepair, TextMapsGiveIdeographsNotRadicals) {
       // A range's first text; an en dash the engine wrote as a figure dash.
       {"1 beginbfrange\n<10> <12> <002F>\nendbfrange\n1 beginbfchar\n<D3> <2012>\nendbfchar\n",
        "1 beginbfrange\n<10> <12> <002F>\nendbfrange\n1 beginbfchar\n<D3> <2013>\nendbfchar\n"},
+      // A ligature's glyph is its letters again; in a range it stays as it is.
+      {"2 beginbfchar\n<20> <FB00>\n<21> <FB03>\nendbfchar\n1 beginbfrange\n<30> <31> <FB01>\nendbfrange\n",
+       "2 beginbfchar\n<20> <00660066>\n<21> <006600660069>\nendbfchar\n1 beginbfrange\n<30> <31> <FB01>\nendbfrange\n"},
       // A character outside the basic plane (two code units) stays.
       {"1 beginbfchar\n<05> <D840DC0B>\nendbfchar\n", "1 beginbfchar\n<05> <D840DC0B>\nendbfchar\n"},
   };

@@ -62,8 +62,8 @@ test('a compact row per unit: route with each hop\'s median, weakest hop, probes
   const rows = Object.fromEntries(report.units.map((r) => [r.serial, r]));
   const cases = [
     // serial, route, weakest, probes, battery, verdict
-    ['00B80101', 'BASE → G1 HOUSE-1 140', 'BASE → G1 HOUSE-1 140', { asked: 20, answered: 20, lost: 0 }, 90, 'pass'],
-    ['00BC0102', 'BASE → G1 R1 115 → G1 R2 109 → G1 FIELD 140', 'G1 R1 → G1 R2 109', { asked: 20, answered: 20, lost: 0 }, 80, 'marginal'],
+    ['00B80101', 'BASE → G1 HOUSE-1 140', '→ G1 HOUSE-1 140', { asked: 20, answered: 20, lost: 0 }, 90, 'pass'],
+    ['00BC0102', 'BASE → G1 R1 115 → G1 R2 109 → G1 FIELD 140', '→ G1 R2 109', { asked: 20, answered: 20, lost: 0 }, 80, 'marginal'],
     ['00BC0103', 'BASE → G1 R1 120 → G1 SOIL —', null, { asked: 20, answered: 0, lost: 20 }, null, 'fail'],
   ];
   for (const [serial, route, weakest, probes, battery, verdict] of cases) {
@@ -76,7 +76,7 @@ test('a compact row per unit: route with each hop\'s median, weakest hop, probes
   }
   const [group] = report.groups;
   assert.deepEqual([group.name, group.units, group.pass, group.marginal, group.fail, group.waived], ['NORTH', 3, 1, 1, 1, 0]);
-  assert.equal(group.weakest.text, 'G1 R1 → G1 R2 109');
+  assert.equal(group.weakest.text, '→ G1 R2 109');
 });
 
 test('the report id follows the records it was made from, and only them', () => {

@@ -3,7 +3,8 @@
 // engine works out each glyph's character from the font's character map,
 // and where a map gives one glyph to several characters it takes the
 // lowest: the CJK face then turns 比, 日, 行 … into their radical forms
-// (U+2F00 block) and an en dash into a figure dash. This rewrites those
+// (U+2F00 block), an en dash into a figure dash and the ff, fi, fl …
+// ligatures into single characters. This rewrites those
 // text maps and sets the document's title, author and subject, as an
 // incremental update appended to the file (the pages stay as printed).
 

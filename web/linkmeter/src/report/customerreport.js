@@ -17,13 +17,12 @@ export function routeText(result, baseName) {
   return [baseName, ...hops.map((hop) => `${hop.label} ${hop.reading ? hop.reading.level : NO_ANSWER}`)].join(' → ');
 }
 
-// The weakest hop of a unit that answered: "R2 → UNIT 109" with its class.
-function weakestOf(result, baseName) {
+// The weakest hop of a unit that answered, named by the unit it reaches
+// as the route names it ("→ R2 109"), with its class.
+function weakestOf(result) {
   const hop = result ? unitWeakestHop(result) : null;
   if (!hop) return null;
-  const at = result.hops.indexOf(hop);
-  const from = at > 0 ? result.hops[at - 1].label : baseName;
-  return { text: `${from} → ${hop.label} ${hop.reading.level}`, level: hop.reading.level, levelClass: hop.reading.levelClass };
+  return { text: `→ ${hop.label} ${hop.reading.level}`, level: hop.reading.level, levelClass: hop.reading.levelClass };
 }
 
 // The far unit's own battery (its last reading), null when it did not answer.
@@ -37,7 +36,7 @@ function unitRow(u, result, baseName) {
   return {
     serial: u.serial, label: u.label, group: u.group, groupName: u.groupName,
     route: result ? routeText(result, baseName) : '',
-    weakest: weakestOf(result, baseName),
+    weakest: weakestOf(result),
     probes: { asked: far.asked, answered: far.answered, lost: far.asked - far.answered },
     battery: batteryOf(result),
     verdict: u.verdict, waived: Boolean(u.waiver), verdictText: u.verdictText || u.verdict,

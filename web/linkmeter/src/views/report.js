@@ -258,7 +258,12 @@ export default {
       try {
         await comparison.ready();
         const paper = paperOf(ctx, shown, body, await recordedWaivers(ctx, shown));
-        return await printPaper(paper, printed, () => window.print());
+        // The dialog may print after window.print() returns: the pages stay
+        // the print's until it is over (the class acts on print media only).
+        return await printPaper(paper, printed, () => new Promise((resolve) => {
+          window.addEventListener('afterprint', resolve, { once: true });
+          window.print();
+        }));
       } catch (e) {
         return showError(e, t('report.print'));
       }
