@@ -25,6 +25,7 @@ from page_flows_test import check
 from link_quality_test import read_site
 from page_provenance_test import LAN_UNIT
 from page_shell_test import DemoControl, start
+from records_kill_test import records_call
 
 # Between the visits G1 R3 moves from 800 m to 3.8 km of G1 R2: that hop
 # falls by about 27 levels, well beyond the report's threshold of 10.
@@ -158,6 +159,7 @@ def save_pdf(page, folder, artefacts, lang):
         words = page.text(other).strip()
         check(words and words not in whole, "only the report is printed, not %r" % words, page)
     check_customer_pages(page, target, layout, texts, whole)
+    report_id_kept(page)
     print("pdf %s: %d A4 page(s), rows per page %s; images %s" % (
         lang, pages, [len(p["serials"]) for p in layout], ", ".join(os.path.basename(p) for p in pngs)), flush=True)
 
@@ -165,6 +167,25 @@ def save_pdf(page, folder, artefacts, lang):
 def pdf_fields(path, tool):
     out = subprocess.run([tool, path], capture_output=True, text=True, check=True, timeout=30).stdout
     return dict((k.strip(), v.strip()) for k, _, v in (line.partition(":") for line in out.splitlines()) if v)
+
+
+def report_id_kept(page):
+    """The report's id is kept with the visit: the acceptance the report was
+    made from, recorded with it."""
+    report_id = page.attr("#report-pages", "data-report-id")
+    (sites, _) = records_call(page, "listSites")
+    site = [x for x in sites if x["name"] == "RIVERSIDE"][0]
+    (visits, _) = records_call(page, "listVisits", {"serial": site["serial"]})
+    visit = max(visits, key=lambda v: v["startedAt"])
+    kept = []
+    def find():
+        (answer, _) = records_call(page, "readVisit", {"visitId": visit["id"]})
+        for r in answer["records"]:
+            if r["kind"] == "acceptance":
+                (record, _) = records_call(page, "readRecord", {"kind": "acceptance", "id": r["id"]})
+                kept.append(((record["decoded"] or {}).get("report") or {}).get("id"))
+        return report_id in kept
+    page.wait_for(find, 20, "the report id %s kept with the visit" % report_id)
 
 
 def check_customer_pages(page, target, layout, texts, whole):
