@@ -8,6 +8,9 @@ import { planLinks, linkStyle, linkWidth, surveyMeasures, scaleWarning, unitMark
 import { keptUnits, routeToBase } from '../../web/linkmeter/src/site/mapfilters.js';
 import { mapChanges } from '../../web/linkmeter/src/site/mapchanges.js';
 import { emptyStats, addProbe } from '../../web/linkmeter/src/linkstats.js';
+import { loadDom } from './dom-support.mjs';
+
+const dom = loadDom();
 
 // G1: R1 under the base, R2 under R1; TANK under R2, PUMP under R1, COLD
 // under the base.
@@ -132,4 +135,20 @@ test('changes overlay: hops worse and better since the previous survey, units mo
   assert.deepEqual(Object.fromEntries(hops), { 'C80201>C80202': 'worse', 'C80202>B80201': 'better' });
   assert.deepEqual(moved.map((m) => [m.serial, m.before.x, m.after.x]), [['C80202', 10, 40]]);
   assert.equal(mapChanges({ previous: null, current: after }).hops.size, 0);
+});
+
+test('a redrawn plan keeps the elements that did not change, in the new order', { skip: !dom && 'no DOM module' }, async () => {
+  const { document } = dom.parseHTML('<html><body></body></html>');
+  globalThis.document = document;
+  const { reconcile, svg } = await import('../../web/linkmeter/src/site/mapdraw.js');
+  const layer = svg('g');
+  const item = (key, sig) => ({ key, sig, make: () => svg('circle', { 'data-made': `${key}${sig}` }) });
+  reconcile(layer, [item('a', 1), item('b', 1), item('c', 1)]);
+  const [a, b] = layer.children;
+  reconcile(layer, [item('c', 1), item('a', 2), item('b', 1), item('d', 1)]);
+  assert.deepEqual([...layer.children].map((el) => el.getAttribute('data-made')), ['c1', 'a2', 'b1', 'd1']);
+  assert.equal(layer.children[2], b, 'an unchanged element is kept, not made again');
+  assert.notEqual(layer.children[1], a);
+  reconcile(layer, [item('d', 1)]);
+  assert.deepEqual([...layer.children].map((el) => el.getAttribute('data-made')), ['d1']);
 });

@@ -61,6 +61,29 @@ export function pinElement(unit, mark, u, { selected = false, moved = false, dim
   return g;
 }
 
+// Makes `layer` hold one element per item, in order, replacing only those
+// whose signature changed: a unit placed repaints its own corner of the
+// plan, not all of it. items: [{key, sig, make()}].
+export function reconcile(layer, items) {
+  const old = new Map([...layer.children].map((el) => [el.dataset.key, el]));
+  let at = layer.firstChild;
+  for (const item of items) {
+    let el = old.get(item.key);
+    old.delete(item.key);
+    if (!el || el.dataset.sig !== String(item.sig)) {
+      const made = item.make();
+      made.dataset.key = item.key;
+      made.dataset.sig = item.sig;
+      if (el && at === el) at = made;
+      if (el) el.replaceWith(made);
+      el = made;
+    }
+    if (el !== at) layer.insertBefore(el, at);
+    at = el.nextSibling;
+  }
+  for (const el of old.values()) el.remove();
+}
+
 // The scale line and its length, when the plan has one.
 export function scaleElement(plan, u) {
   const s = plan.scale;

@@ -1,11 +1,15 @@
 // Pointer work on a plan's SVG: pan by dragging the background, zoom with
 // the wheel (around the pointer) or by steps, and drags that end on the
-// plan (a unit from the tray, a pin moved) in plan coordinates. Pan and zoom
-// change the viewBox alone, so a frame redraws nothing else.
+// plan (a unit from the tray, a pin moved) in plan coordinates. While the
+// pointer pans or the wheel turns, the drawing as painted is only moved and
+// scaled (a transform of its layer, no repaint of hundreds of pins and
+// links, whose labels hide meanwhile); the viewBox takes the result when
+// the gesture ends.
 
 const ZOOM_STEP = 1.25;
 const MIN_SHARE = 0.02; // the closest view shows 2 % of the plan's width
 const DRAG_SLOP = 3; // pixels a press may wander and still be a click
+const WHEEL_SETTLE_MS = 150; // a wheel burst ends after this long without a turn
 
 export class PlanPointer {
   // svg: the plan's <svg>; onDrop(key, {x, y}, kind) when a drag of a tray
@@ -18,6 +22,7 @@ export class PlanPointer {
     this.plan = null;
     this.view = null; // {x, y, w, h}
     this.drag = null;
+    this.wheeling = null; // {k, origin (client), at (plan), timer}
     svg.addEventListener('pointerdown', (e) => this.down(e));
     svg.addEventListener('wheel', (e) => this.wheel(e), { passive: false });
     this.move = (e) => this.moved(e);
@@ -59,9 +64,33 @@ export class PlanPointer {
   zoomIn() { this.zoom(ZOOM_STEP); }
   zoomOut() { this.zoom(1 / ZOOM_STEP); }
 
+  // The wheel scales the painted drawing around the pointer where the burst
+  // began; the zoom itself is made once the wheel rests.
   wheel(e) {
     e.preventDefault();
-    this.zoom(e.deltaY < 0 ? ZOOM_STEP : 1 / ZOOM_STEP, this.toPlan(e.clientX, e.clientY));
+    if (!this.view || !this.plan) return;
+    const w = this.wheeling || (this.wheeling = { k: 1, at: this.toPlan(e.clientX, e.clientY), origin: this.local(e.clientX, e.clientY) });
+    const k = w.k * (e.deltaY < 0 ? ZOOM_STEP : 1 / ZOOM_STEP);
+    const width = this.view.w / k;
+    if (width >= this.plan.width * MIN_SHARE && width <= this.plan.width * 4) w.k = k;
+    this.svg.classList.add('moving');
+    this.svg.style.transformOrigin = `${w.origin.x}px ${w.origin.y}px`;
+    this.svg.style.transform = `scale(${w.k})`;
+    clearTimeout(w.timer);
+    w.timer = setTimeout(() => this.settleWheel(), WHEEL_SETTLE_MS);
+  }
+
+  settleWheel() {
+    const w = this.wheeling;
+    this.wheeling = null;
+    this.svg.style.transform = '';
+    this.svg.classList.remove('moving');
+    if (w && w.k !== 1) this.zoom(w.k, w.at);
+  }
+
+  local(cx, cy) {
+    const r = this.svg.getBoundingClientRect();
+    return { x: cx - r.left, y: cy - r.top };
   }
 
   // A drag of a tray unit starts outside the SVG; it ends on the plan.
@@ -88,21 +117,25 @@ export class PlanPointer {
     if (!d) return;
     if (Math.hypot(e.clientX - d.x0, e.clientY - d.y0) > DRAG_SLOP) d.far = true;
     if (d.kind === 'pan' && d.far) {
-      const a = this.toPlanFrom(d.view, d.x0, d.y0);
-      const b = this.toPlanFrom(d.view, e.clientX, e.clientY);
-      this.view = { ...d.view, x: d.view.x - (b.x - a.x), y: d.view.y - (b.y - a.y) };
-      this.apply();
+      d.dx = e.clientX - d.x0;
+      d.dy = e.clientY - d.y0;
+      this.svg.classList.add('moving');
+      this.svg.style.transform = `translate(${d.dx}px, ${d.dy}px)`;
     } else if (d.kind === 'pin' && d.far) {
       const p = this.toPlan(e.clientX, e.clientY);
       d.el.setAttribute('transform', `translate(${p.x} ${p.y})`);
     }
   }
 
-  // The plan point under a client point as view `v` showed it.
-  toPlanFrom(v, cx, cy) {
+  // The pan a drag made, taken by the viewBox.
+  settlePan(d) {
+    this.svg.style.transform = '';
+    this.svg.classList.remove('moving');
+    if (!d.far || !d.dx && !d.dy) return;
     const r = this.svg.getBoundingClientRect();
-    const k = Math.max(v.w / r.width, v.h / r.height);
-    return { x: (cx - r.left) * k, y: (cy - r.top) * k };
+    const k = Math.max(d.view.w / r.width, d.view.h / r.height); // plan units per pixel
+    this.view = { ...d.view, x: d.view.x - d.dx * k, y: d.view.y - d.dy * k };
+    this.apply();
   }
 
   released(e) {
@@ -112,6 +145,7 @@ export class PlanPointer {
     document.removeEventListener('pointerup', this.up);
     if (!d) return;
     if (d.kind === 'pan') {
+      this.settlePan(d);
       if (!d.far) this.onClick(null);
       return;
     }

@@ -19,7 +19,7 @@ import { keptUnits, routeToBase } from '../site/mapfilters.js';
 import { mapChanges } from '../site/mapchanges.js';
 import { SiteMapSource, imageFormat, dataUrl } from '../site/mapsource.js';
 import { bytesToBase64 } from '../records.js';
-import { svg, planUnit, linkElement, pinElement, scaleElement } from '../site/mapdraw.js';
+import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile } from '../site/mapdraw.js';
 import { PlanPointer } from '../site/mapinteract.js';
 import '../site/maptexts.js';
 
@@ -37,7 +37,13 @@ class MapView {
     this.changes = null;
     this.drawn = new Map(); // plan id → URL of the image as drawn
     this.controls();
-    this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' });
+    this.image = svg('image', { x: 0, y: 0, class: 'map-image', preserveAspectRatio: 'none' });
+    this.imagePlan = null;
+    this.scaleLayer = svg('g', { class: 'map-scale-layer' });
+    this.linkLayer = svg('g', { class: 'map-links' });
+    this.pinLayer = svg('g', { class: 'map-pins' });
+    this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' },
+      this.image, this.scaleLayer, this.linkLayer, this.pinLayer);
     this.pointer = new PlanPointer(this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k) => this.clicked(k) });
     this.tray = h('ul', { id: 'map-tray', class: 'map-tray' });
     this.legendBox = h('div', { id: 'map-legend' });
@@ -137,13 +143,19 @@ class MapView {
     })) : h('li', { class: 'note', text: t('map.trayEmpty') }));
   }
 
+  // The plan's layers are kept and only what changed in them is made
+  // again, so placing a unit repaints its corner of the plan.
   drawPlan(sc, plan) {
-    this.svg.textContent = '';
-    if (!plan) return;
+    this.svg.classList.toggle('empty', !plan);
+    if (!plan) {
+      for (const layer of [this.scaleLayer, this.linkLayer, this.pinLayer]) layer.textContent = '';
+      this.image.removeAttribute('href');
+      this.imagePlan = null;
+      return;
+    }
     const u = planUnit(plan);
     this.pointer.show(plan);
-    const image = svg('image', { x: 0, y: 0, width: plan.width, height: plan.height, class: 'map-image', preserveAspectRatio: 'none' });
-    this.imageFor(plan).then((url) => url && image.setAttribute('href', url)).catch((e) => showError(e, t('map.badImage')));
+    this.showImage(plan);
     const measures = surveyMeasures(sc.survey);
     const marks = unitMarks(sc.units, measures, sc.th);
     const kept = keptUnits(sc.units, marks, { problems: this.problems.checked, text: this.filter.value });
@@ -153,12 +165,29 @@ class MapView {
       .filter((l) => kept.has(l.from) && kept.has(l.to));
     const change = this.changes && this.showChanges.checked ? this.changes : null;
     const moved = new Set(change ? change.moved.map((m) => m.serial) : []);
-    const linkLayer = svg('g', { class: 'map-links' }, links.map((l) => linkElement(l, u, { mark: change ? change.hops.get(l.key) || null : null, onRoute: Boolean(route && route.hops.has(l.key)) })));
+    reconcile(this.linkLayer, links.map((l) => {
+      const opts = { mark: change ? change.hops.get(l.key) || null : null, onRoute: Boolean(route && route.hops.has(l.key)) };
+      return { key: l.key, sig: JSON.stringify([l, opts, u]), make: () => linkElement(l, u, opts) };
+    }));
     const pins = unitsOnPlan(sc.units, sc.positions, plan.id).filter((p) => kept.has(p.key));
-    const pinLayer = svg('g', { class: 'map-pins' }, pins.map((p) => pinElement(p, marks.get(p.key), u,
-      { selected: p.key === this.selected, moved: moved.has(p.key), dim: Boolean(route && !route.units.has(p.key)) })));
-    this.svg.append(image, scaleElement(plan, u) || '', linkLayer, pinLayer);
+    reconcile(this.pinLayer, pins.map((p) => {
+      const mark = marks.get(p.key);
+      const opts = { selected: p.key === this.selected, moved: moved.has(p.key), dim: Boolean(route && !route.units.has(p.key)) };
+      return { key: p.key, sig: JSON.stringify([p.label, p.at, mark, opts, u]), make: () => pinElement(p, mark, u, opts) };
+    }));
+    fill(this.scaleLayer, scaleElement(plan, u));
     this.drawSelected(sc);
+  }
+
+  showImage(plan) {
+    if (this.imagePlan === plan.id) return;
+    this.imagePlan = plan.id;
+    this.image.setAttribute('width', plan.width);
+    this.image.setAttribute('height', plan.height);
+    this.image.removeAttribute('href');
+    this.imageFor(plan).then((url) => {
+      if (url && this.imagePlan === plan.id) this.image.setAttribute('href', url);
+    }).catch((e) => showError(e, t('map.badImage')));
   }
 
   // The plan's image as drawn: a large one once downscaled, the rest as read.
@@ -206,6 +235,8 @@ class MapView {
   // A unit from the tray dropped on the plan is placed (or planned, by the
   // mode); a pin dragged keeps its state at its new place.
   dropped(key, point, kind) {
+    // A pin dragged was moved by hand: it is made again from its position.
+    if (kind === 'pin') for (const el of this.pinLayer.querySelectorAll('[data-pin]')) if (el.dataset.serial === key) el.remove();
     if (!point || !this.planId) return this.render();
     const now = positionsAt(this.map.edits).get(key);
     const action = kind === 'pin' && now ? (now.state === 'planned' ? 'plan' : 'place') : this.mode.value;

@@ -1,0 +1,151 @@
+# The site map of the 256-unit site (site256.py's simulator site) in the real
+# program, measured in the page: two plans of 2000 x 1500 with the 289 units
+# (base unit, 32 repeaters, 256 remote units) placed half on each, each
+# placement timed from the drop to the next frame (the edit kept, the plan
+# redrawn with its links); frame intervals while panning and zooming by
+# pointer and wheel; an 8000 x 6000 photo imported (read, hashed, kept,
+# downscaled once) and panned.
+# usage: sitemap256.py LINKMETER LINKMETER-SIM  (bin/bench-sitemap256, under
+# xvfb-run -a dbus-run-session)
+import os, re, struct, subprocess, sys, tempfile, time, zlib
+
+sys.argv = sys.argv[:3]  # site256's own options are not ours
+from site256 import site, Bench, fmt, PASSWORD
+
+
+def png(path, size, band=100):
+    w, h = size
+    row = lambda y: b"\0" + bytes([230 if (y // band) % 2 else 200, 220, 205]) * w
+    raw = b"".join(row(y) for y in range(h))
+    chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(raw, 1)) + chunk(b"IEND", b""))
+
+
+FRAME = """window.__frame = () => new Promise((ok) => requestAnimationFrame(() => setTimeout(ok, 0)));"""
+
+# A drop of tray unit `serial` at plan point (x, y), as the pointer makes
+# it; resolves with the milliseconds to the next frame.
+DROP = """
+const [serial, x, y] = arguments;
+const svg = document.getElementById('sitemap-svg');
+const item = document.querySelector(`#map-tray [data-serial='${serial}']`);
+const p = new DOMPoint(x, y).matrixTransform(svg.getScreenCTM());
+const t0 = performance.now();
+item.dispatchEvent(new PointerEvent('pointerdown', {bubbles: true, button: 0, clientX: 1, clientY: 1}));
+document.dispatchEvent(new PointerEvent('pointerup', {bubbles: true, button: 0, clientX: p.x, clientY: p.y}));
+return __frame().then(() => performance.now() - t0);
+"""
+
+# Sixty frames of panning (a pointer drag over the background) and sixty of
+# wheel zoom; resolves with each frame's interval. The redraw once a gesture
+# ends (the viewBox takes the pan or zoom) is timed apart.
+PAN_ZOOM = """
+const svg = document.getElementById('sitemap-svg');
+const r = svg.getBoundingClientRect();
+const cx = r.left + 5, cy = r.top + 5;
+const times = [];
+let last = null;
+const step = (i) => new Promise((ok) => requestAnimationFrame((t) => {
+  if (last !== null) times.push(t - last);
+  last = t;
+  if (i < 60) document.dispatchEvent(new PointerEvent('pointermove', {clientX: cx + 4 * i, clientY: cy + 2 * i}));
+  else if (i === 60) document.dispatchEvent(new PointerEvent('pointerup', {clientX: cx + 240, clientY: cy + 120}));
+  else svg.dispatchEvent(new WheelEvent('wheel', {deltaY: i % 2 ? -100 : 100, clientX: r.left + r.width / 2, clientY: r.top + r.height / 2, cancelable: true}));
+  ok();
+}));
+svg.dispatchEvent(new PointerEvent('pointerdown', {bubbles: true, button: 0, clientX: cx, clientY: cy}));
+return (async () => { for (let i = 0; i < 120; i++) await step(i); return times; })();
+"""
+
+
+def import_plan(b, path, name):
+    n = len(b.js("return [...document.querySelectorAll('#map-plan option')]"))
+    b.find("#map-plan-name").clear()
+    b.find("#map-plan-name").send_keys(name)
+    t0 = time.monotonic()
+    b.find("#map-plan-file").send_keys(path)
+    b.wait(lambda: len(b.js("return [...document.querySelectorAll('#map-plan option')]")) > n, 120, "the plan kept")
+    b.wait(lambda: b.js("const i = document.querySelector('#sitemap-svg image'); return i && i.getAttribute('href')"), 120, "the plan drawn")
+    b.js("return __frame()")
+    return time.monotonic() - t0
+
+
+def place_all(b, plans):
+    """The first half of the units on one plan, the rest on the other, in a
+    grid; the drop-to-frame times."""
+    serials = b.js("return [...document.querySelectorAll('#map-tray [data-serial]')].map((e) => e.dataset.serial)")
+    times = []
+    for i, serial in enumerate(serials):
+        plan = plans[0] if i < len(serials) // 2 else plans[1]
+        if b.js("return document.getElementById('map-plan').value") != plan:
+            b.js("const s = document.getElementById('map-plan'); s.value = arguments[0]; s.dispatchEvent(new Event('change'));", plan)
+        k = i % (len(serials) // 2)
+        times.append(b.js("return (async () => {" + DROP + "})()", serial, 60 + (k % 12) * 160, 60 + (k // 12) * 100))
+    return serials, times
+
+
+SETTLE = """
+const t0 = performance.now();
+document.getElementById('map-zoom-in').click();
+return __frame().then(() => performance.now() - t0);
+"""
+
+
+def frames(b, what):
+    times = b.js("return (async () => {" + PAN_ZOOM + "})()")
+    time.sleep(0.5)
+    settle = [b.js("return (async () => {" + SETTLE + "})()") for _ in range(5)]
+    print("%s: frame interval %s, frames over 33 ms: %d; a zoom step redrawn in %s" % (
+        what, fmt(times), sum(t > 33.4 for t in times), fmt(settle)), flush=True)
+
+
+def main(binary, sim_binary):
+    root = tempfile.mkdtemp(prefix="sitemap256-")
+    for d in ("home", "config", "runtime"):
+        os.makedirs(os.path.join(root, d), exist_ok=True)
+    os.chmod(os.path.join(root, "runtime"), 0o700)
+    os.environ.update(HOME=root + "/home", XDG_CONFIG_HOME=root + "/config", XDG_RUNTIME_DIR=root + "/runtime")
+    site_path = os.path.join(root, "site256.json")
+    site(site_path)
+    sim = subprocess.Popen([sim_binary, "--site", site_path, "--no-usb", "--control"], stdin=subprocess.PIPE,
+                           stdout=subprocess.PIPE, text=True)
+    port = int(re.search(r"lan [\d.]+:(\d+)", sim.stdout.readline()).group(1))
+    b = Bench(binary, root)
+    try:
+        b.js(FRAME)
+        for css, text in (("#address-input", "127.0.0.1"), ("#port-input", str(port))):
+            b.find(css).clear()
+            b.find(css).send_keys(text)
+        b.find("#address-connect").click()
+        b.wait(lambda: b.find("#password-dialog").is_displayed(), 20, "the password dialog")
+        b.find("#password-input").send_keys(PASSWORD)
+        b.find("#password-ok").click()
+        b.wait(lambda: "BIG-SITE" in b.find("#connected-unit").text, 30, "the connection")
+        b.find("#tab-site").click()
+        b.find("#site-read").click()
+        b.wait(lambda: b.js("return document.querySelectorAll('#site-tree [data-test=group]').length") == 8, 60, "the registration")
+        b.find("#tab-map").click()
+        for band, name in ((100, "floor-1"), (150, "floor-2")):  # two different images: the same one is one plan
+            png(os.path.join(root, name + ".png"), (2000, 1500), band)
+            print("plan %s (2000 x 1500) imported and drawn in %.2f s" % (name, import_plan(b, os.path.join(root, name + ".png"), name)), flush=True)
+        plans = b.js("return [...document.querySelectorAll('#map-plan option')].map((o) => o.value)")
+        serials, times = place_all(b, plans)
+        print("placing each of %d units (drop to next frame, plan redrawn with its links): %s" % (len(serials), fmt(times)), flush=True)
+        print("pins on the plan shown: %d, links: %d" % (b.js("return document.querySelectorAll('#sitemap [data-pin]').length"),
+                                                        b.js("return document.querySelectorAll('#sitemap [data-link]').length")))
+        frames(b, "pan and zoom on a 2000 x 1500 plan with %d pins" % b.js("return document.querySelectorAll('#sitemap [data-pin]').length"))
+        photo = os.path.join(root, "photo.png")
+        png(photo, (8000, 6000), band=400)
+        print("8000 x 6000 photo (%.1f MB) imported, hashed, kept and drawn downscaled in %.2f s" % (
+            os.path.getsize(photo) / 1e6, import_plan(b, photo, "aerial")), flush=True)
+        frames(b, "pan and zoom on the 8000 x 6000 photo")
+    finally:
+        b.driver.quit()
+        sim.stdin.close()
+        sim.wait(timeout=10)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])
