@@ -176,6 +176,14 @@ void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Wor
           "plan gives one in full).",
           {kSerial}, "{plans: [raw record without raw/header], edits: [raw record without raw/header]}",
           "linkmeter.records.readSiteMap({serial}, m => drawMap(m));"));
+  add("renderPlanPage", w::RenderPlanPage,
+      Doc("One page of a PDF plan as a PNG (poppler's pdftoppm, the longest side at most 8000 pixels, within a "
+          "minute); the store is not touched.",
+          {{"pdf", "string or array", "required", "the PDF file's bytes, like raw"},
+           {"page", "integer", "optional", "the page, from 1 (1 when absent)"}},
+          "{png}: the page's PNG as base64 text.",
+          "linkmeter.records.renderPlanPage({pdf, page: 2}, p => addPlan(p.png));",
+          {kArgBad, {"-22", "pdftoppm could not render that page (not a PDF, no such page)"}}));
   add("unitTrend", w::UnitTrend,
       Doc("One unit's hop statistics in every survey of a site, oldest first.",
           {kSerial, {"unit", "integer", "required", "the unit's serial"}},

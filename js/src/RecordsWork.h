@@ -33,6 +33,8 @@ lm::json::Value SyncProgress(Store& s, const Arg& r);
 lm::json::Value ServerInit(Store& s, const Arg& r);
 // SiteMapRecords.cpp
 lm::json::Value ReadSiteMap(Store& s, const Arg& r);
+// PlanPages.cpp
+lm::json::Value RenderPlanPage(Store& s, const Arg& r);
 // AlarmRecords.cpp
 lm::json::Value AlarmTimeline(Store& s, const Arg& r);
 lm::json::Value AlarmsFiring(Store& s, const Arg& r);

@@ -102,7 +102,7 @@ TEST(RecordsFunctions, EveryFunctionIsAQueryUnderTheRecordsNamespaceAndDescribed
       "status", "listSites", "listVisits", "beginVisit", "endVisit", "updateVisit", "recordRegistration",
       "recordDownload", "recordLog", "recordSettingsRead", "recordSurvey", "surveyProbes", "recordScan",
       "recordSettingsWrite", "readVisit", "readRecord", "unitTrend", "exportSite", "exportVisit", "import",
-      "recordAcceptance", "recordWaiver", "recordPlan", "recordMapEdit", "readSiteMap", "sync", "syncProgress",
+      "recordAcceptance", "recordWaiver", "recordPlan", "recordMapEdit", "readSiteMap", "renderPlanPage", "sync", "syncProgress",
       "serverInit", "alarmTimeline", "alarmsFiring"};
   EXPECT_EQ(b.manager().Factory().Size(), functions.size());
   for (const auto& f : functions) {

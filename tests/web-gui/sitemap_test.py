@@ -1,5 +1,5 @@
 """The site map in the real program on the demo site, driven through
-WebDriver: a PNG plan of RIVERSIDE imported, its units dragged from the
+WebDriver: a PNG plan of RIVERSIDE and a PDF page imported, its units dragged from the
 unplaced tray onto it (one marked planned), a site survey colouring the links
 (repeater 2 of the third group weak, the unit that never answers silent and dashed);
 after a restart the positions are still there; on a second visit, with
@@ -48,6 +48,26 @@ def png(path, size):
                 + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
+def pdf(path, pages):
+    """A PDF of `pages` A4 pages, each a filled rectangle of its own size."""
+    objects = ["<< /Type /Catalog /Pages 2 0 R >>",
+               "<< /Type /Pages /Kids [%s] /Count %d >>" % (" ".join("%d 0 R" % (3 + 2 * i) for i in range(pages)), pages)]
+    for i in range(pages):
+        draw = ("0.8 0.85 0.9 rg 40 40 %d %d re f" % (500 - 100 * i, 700 - 100 * i)).encode()
+        objects.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents %d 0 R >>" % (4 + 2 * i))
+        objects.append("<< /Length %d >>\nstream\n%s\nendstream" % (len(draw), draw.decode()))
+    out, offsets = b"%PDF-1.4\n", []
+    for n, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += ("%d 0 obj\n%s\nendobj\n" % (n, body)).encode()
+    xref = len(out)
+    out += ("xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)).encode()
+    out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
+    out += ("trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)).encode()
+    with open(path, "wb") as f:
+        f.write(out)
+
+
 def pins(page):
     return {p.get_attribute("data-serial"): p for p in page.all("#sitemap [data-pin]")}
 
@@ -91,6 +111,23 @@ def import_plan(page, folder):
     box = page.js("return document.getElementById('sitemap-svg').getAttribute('viewBox')")
     check(box == "0 0 %d %d" % PLAN_SIZE, "the plan whole, in its pixels: %s" % box, page)
     check("Yard" in page.text("#map-plan"), "the plan by its name", page)
+
+
+def import_pdf_plan(page, folder):
+    """Page 2 of a PDF becomes a plan of its own, drawn from the PNG the
+    program rendered; then the yard is shown again for placing."""
+    path = os.path.join(folder, "riverside-floors.pdf")
+    pdf(path, 2)
+    page.type_into("#map-plan-name", "Pump house")
+    page.type_into("#map-plan-page", "2")
+    page.find("#map-plan-file").send_keys(path)
+    page.wait_for(lambda: "Pump house" in page.text("#map-plan"), 30, "the PDF plan kept")
+    page.wait_for(lambda: page.all("#sitemap-svg image[href]"), 20, "the PDF page drawn")
+    box = [float(v) for v in page.js("return document.getElementById('sitemap-svg').getAttribute('viewBox')").split()]
+    check(box[2] < box[3], "a portrait page: %s" % box, page)
+    page.shot("sitemap-pdf-plan")
+    Select(page.find("#map-plan")).select_by_visible_text("Yard")
+    page.wait_for(lambda: page.js("return document.getElementById('sitemap-svg').getAttribute('viewBox')") == "0 0 %d %d" % PLAN_SIZE, 10, "the yard again")
 
 
 def place_units(page):
@@ -168,7 +205,7 @@ def main(binary, artefacts):
         page = start(binary, root, artefacts, "en_US.UTF-8", control.path)
         try:
             open_map(page)
-            pagedriver.run_steps(page, [lambda p: import_plan(p, root), place_units, survey_colours_links, disconnect])
+            pagedriver.run_steps(page, [lambda p: import_plan(p, root), lambda p: import_pdf_plan(p, root), place_units, survey_colours_links, disconnect])
         finally:
             page.quit()
         page = start(binary, root, artefacts, "en_US.UTF-8", control.path)

@@ -19,7 +19,7 @@ export const RECORDS_FUNCTIONS = Object.freeze([
   'recordSurvey', 'surveyProbes', 'recordScan', 'recordSettingsWrite',
   'readVisit', 'readRecord', 'unitTrend', 'exportSite', 'exportVisit', 'import',
   'sync', 'syncProgress', 'serverInit', 'recordAcceptance', 'recordWaiver',
-  'recordPlan', 'recordMapEdit', 'readSiteMap',
+  'recordPlan', 'recordMapEdit', 'readSiteMap', 'renderPlanPage',
   'alarmTimeline', 'alarmsFiring',
 ]);
 

@@ -47,6 +47,14 @@ export class SiteMapSource {
     return url;
   }
 
+  // The image a plan file gives: a PDF's page rendered to PNG by the
+  // program (poppler), any other file as it is.
+  async planImage(bytes, page = 1) {
+    if (!isPdf(bytes)) return bytes;
+    const { png } = await this.records.renderPlanPage({ pdf: bytesToBase64(bytes), page });
+    return base64ToBytes(png);
+  }
+
   // Keeps a plan on the visit open now unless the site has it already;
   // resolves with the plan, or null when no visit is open.
   async addPlan({ name, format, bytes, width, height }, known = []) {
@@ -71,6 +79,8 @@ export class SiteMapSource {
 const MIME = { png: 'image/png', jpeg: 'image/jpeg', svg: 'image/svg+xml' };
 export const mimeOf = (format) => MIME[format] || 'application/octet-stream';
 export const dataUrl = (format, base64) => `data:${mimeOf(format)};base64,${base64}`;
+
+export const isPdf = (bytes) => bytes[0] === 0x25 && bytes[1] === 0x50 && bytes[2] === 0x44 && bytes[3] === 0x46;
 
 // The format of an image file from its first bytes, or null: PNG and JPEG
 // by their signatures, SVG by an <svg element near the start.

@@ -61,7 +61,8 @@ class MapView {
   controls() {
     this.planSelect = h('select', { id: 'map-plan', onchange: () => { this.planId = this.planSelect.value; this.render(); } });
     this.planName = h('input', { id: 'map-plan-name', type: 'text', size: 14, placeholder: t('map.planName') });
-    this.planFile = h('input', { id: 'map-plan-file', type: 'file', accept: '.png,.jpg,.jpeg,.svg,image/png,image/jpeg,image/svg+xml', onchange: () => this.importPlan() });
+    this.planFile = h('input', { id: 'map-plan-file', type: 'file', accept: '.png,.jpg,.jpeg,.svg,.pdf,image/png,image/jpeg,image/svg+xml,application/pdf', onchange: () => this.importPlan() });
+    this.planPage = h('input', { id: 'map-plan-page', type: 'number', min: 1, value: 1, size: 3, title: t('map.pdfPage') });
     this.mode = h('select', { id: 'map-mode' }, ['place', 'plan'].map((v) => h('option', { value: v, text: t('map.mode.' + v) })));
     this.problems = h('input', { id: 'map-problems', type: 'checkbox', onchange: () => this.render() });
     this.filter = h('input', { id: 'map-filter', type: 'search', size: 14, placeholder: t('map.filter'), oninput: () => this.render() });
@@ -69,6 +70,7 @@ class MapView {
     this.bar = h('div', { class: 'toolbar map-bar' },
       h('label', {}, t('map.plan'), ' ', this.planSelect), this.planName,
       h('label', { class: 'file-button' }, t('map.addPlan'), ' ', this.planFile),
+      h('label', {}, t('map.pdfPage'), ' ', this.planPage),
       h('label', {}, t('map.mode'), ' ', this.mode),
       h('button', { id: 'map-zoom-in', text: '+', onclick: () => this.pointer.zoomIn() }),
       h('button', { id: 'map-zoom-out', text: '−', onclick: () => this.pointer.zoomOut() }),
@@ -264,7 +266,7 @@ class MapView {
     this.planFile.value = '';
     if (!file) return;
     try {
-      const bytes = new Uint8Array(await file.arrayBuffer());
+      const bytes = await this.source.planImage(new Uint8Array(await file.arrayBuffer()), Number(this.planPage.value) || 1);
       const format = imageFormat(bytes);
       if (!format) throw new Error(t('map.badImage'));
       const size = await imageSize(bytes, format);
