@@ -1,5 +1,7 @@
 #include "sorrel/js/Folders.h"
 
+#include "sorrel/js/FileNames.h"
+
 #include <dlfcn.h>
 #include <glib.h>
 #include <sys/stat.h>
@@ -82,7 +84,10 @@ std::string AppDocumentsFolder() {
   auto& s = State();
   std::lock_guard lock(s.mutex);
   if (s.appDocuments.empty()) {
-    if (auto docs = DocumentsFolder()) s.appDocuments = *docs + "/" + s.texts.companyFolder + "/" + s.texts.productFolder;
+    // The folder names are text; on disk they take GLib's file-name encoding.
+    auto onDisk = [](const std::string& text) { return TextToFileName(text).value_or(text); };
+    if (auto docs = DocumentsFolder())
+      s.appDocuments = *docs + "/" + onDisk(s.texts.companyFolder) + "/" + onDisk(s.texts.productFolder);
   }
   return s.appDocuments;
 }
