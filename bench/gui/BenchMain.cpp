@@ -40,6 +40,7 @@ int StartupProbe(int argc, char** argv, const char* url) {
   config.url = url;
   config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
   config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
+  config.mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
   static Sorrel::cef::QueryTaskGroup tasks;
   linkmeter::shell::ShellApp app(config, manager, tasks, callbacks);
   std::string error;

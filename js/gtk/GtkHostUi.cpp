@@ -6,7 +6,6 @@
 
 #include "GtkHostWindow.h"
 #include "sorrel/cef/Manager.h"
-#include "sorrel/cef/webkit/LoopPoster.h"
 #include "sorrel/cef/webkit/WebKitBrowser.h"
 
 namespace Sorrel::Js::gtk {
@@ -31,10 +30,6 @@ GtkWindow* FirstBrowserWindow(cef::Manager& manager) {
   return top && GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
 }
 
-// Work handed to the main thread, in order; work queued behind a task that
-// runs a nested loop (a modal dialog) still runs inside that loop.
-void RunLater(std::function<void()> fn) { cef::webkit::LoopPoster::Main().Post(std::move(fn)); }
-
 }  // namespace
 
 // One waiting call. The caller gives up only while the work has not
@@ -46,8 +41,11 @@ struct GtkHostUi::Waiter {
   bool started = false, done = false, abandoned = false;
 };
 
-GtkHostUi::GtkHostUi(cef::Manager& manager, Options options)
-    : manager_(manager), options_(std::move(options)), uiThread_(std::this_thread::get_id()) {}
+GtkHostUi::GtkHostUi(cef::Manager& manager, std::shared_ptr<cef::webkit::LoopPoster> mainLoop, Options options)
+    : manager_(manager),
+      mainLoop_(std::move(mainLoop)),
+      options_(std::move(options)),
+      uiThread_(std::this_thread::get_id()) {}
 
 GtkHostUi::~GtkHostUi() {
   if (watched_) g_signal_handlers_disconnect_by_data(watched_, this);

@@ -27,7 +27,8 @@ linkmeter::shell::ProcessObjects TestProcess() {
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  return {manager, tasks, *devices, callbacks};
+  static auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
+  return {manager, tasks, *devices, callbacks, mainLoop};
 }
 
 fs::path g_root;

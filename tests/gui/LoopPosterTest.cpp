@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sorrel/cef/webkit/LoopPoster.h"
+#include "sorrel/cef/webkit/PdfPrinter.h"
 
 using Sorrel::cef::webkit::LoopPoster;
 using namespace std::chrono_literals;
@@ -162,4 +163,32 @@ TEST(LoopPoster, DelayedWorkWaitsItsTime) {
   }
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
+}
+
+// Posters are made by whoever owns the loop and handed down: two in one
+// process stay apart, and what is given one (the printer here) runs only on
+// that poster's loop.
+TEST(LoopPoster, EachPosterFeedsOnlyItsOwnLoop) {
+  GMainContext* first = g_main_context_new();
+  GMainContext* second = g_main_context_new();
+  {
+    auto a = std::make_shared<LoopPoster>(first);
+    auto b = std::make_shared<LoopPoster>(second);
+    std::vector<char> ran;
+    a->Post([&] { ran.push_back('a'); });
+    b->Post([&] { ran.push_back('b'); });
+    std::string printError = "not yet";
+    Sorrel::cef::webkit::PdfPrinter(b).PrintToPdf(nullptr, "/nonexistent/x.pdf",
+                                                  [&](const std::string& error) { printError = error; });
+    EXPECT_EQ(printError, "not yet");  // never inside the call
+    while (g_main_context_iteration(first, FALSE)) {
+    }
+    EXPECT_EQ(ran, std::vector<char>{'a'});
+    EXPECT_EQ(printError, "not yet");
+    ASSERT_TRUE(IterateUntil(second, [&] { return ran.size() == 2 && printError != "not yet"; }));
+    EXPECT_EQ(ran, (std::vector<char>{'a', 'b'}));
+    EXPECT_EQ(printError, "the page has no view to print");
+  }
+  g_main_context_unref(first);
+  g_main_context_unref(second);
 }

@@ -90,6 +90,8 @@ PageRun RunSelfTestPage(const std::string& url, int watchdogSeconds, std::functi
   config.extensionDir = Sorrel::cef::webkit::ExecutableDir() / "webext-selftest";
   config.resourceFolder = Sorrel::cef::webkit::ExecutableDir() / "res";
   config.console = std::getenv("LM_TEST_CONSOLE") != nullptr;
+  static auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
+  config.mainLoop = mainLoop;
   static Sorrel::cef::QueryTaskGroup tasks;  // the runner's, kept for the process
   linkmeter::shell::ShellApp app(config, manager, tasks, callbacks);
   int argc = 0;

@@ -45,7 +45,7 @@ void ClientBase::SetMessageHook(BrowserHost::MessageHook hook) {
 }
 
 void ClientBase::Track(WebKitWebView* view) {
-  auto host = std::make_unique<BrowserHost>(view, queries_, messages_);
+  auto host = std::make_unique<BrowserHost>(view, queries_, messages_, engine_.MainLoop());
   host->SetMessageHook(hook_);
   manager_.RegisterBrowser(host->GetBrowser(), queries_);
   OnBrowserCreated(*host);

@@ -47,7 +47,8 @@ LinkmeterApp::LinkmeterApp(ProgramConfig config, ProcessObjects objects)
     : config_(std::move(config)), manager_(objects.manager),
       tasks_(objects.tasks),
       callbacks_(objects.callbacks),
-      devices_(objects.devices) {}
+      devices_(objects.devices),
+      mainLoop_(std::move(objects.mainLoop)) {}
 
 LinkmeterApp::~LinkmeterApp() {
   Shutdown();
@@ -136,6 +137,7 @@ void LinkmeterApp::StartEngine() {
   options.pageMemory = {.limitMb = 64, .releaseCaches = 0.25, .releaseAll = 0.5, .checkSeconds = 5};
   // The engine's locale is fixed; the page learns the user's language here.
   options.extensionFlags["systemJapanese"] = SystemLanguage([](const char* name) { return std::getenv(name); }) == "ja";
+  options.mainLoop = mainLoop_;
   engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);
   if (o.automation) {
     automation_ = std::make_unique<Automation>(engine_->Context(), strings_.Get(strings::kProgramName), kVersion,
@@ -170,7 +172,7 @@ void LinkmeterApp::CreateMainFrame() {
   services_ = FrameServices::Create(g_main_context_default(), [this] { DestroyNow(); });
   manager_.SetUiThread(services_);
   // The host functions' windows, dialogs and menus go through the frame.
-  Sorrel::Js::InstallUi(std::make_shared<Sorrel::Js::gtk::GtkHostUi>(manager_));
+  Sorrel::Js::InstallUi(std::make_shared<Sorrel::Js::gtk::GtkHostUi>(manager_, mainLoop_));
   exit_ = std::make_unique<Sorrel::cef::ExitProtocol>(manager_, static_cast<Host&>(*this), callbacks_);
   client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_, callbacks_);
   client_->SetDeveloperKeys(DevtoolsAvailable(config_.exeDir, config_.options.devtools), [this] {
@@ -235,7 +237,7 @@ void LinkmeterApp::OnCloseRequest() {
 
 void LinkmeterApp::PostToWindowThread(std::function<void()> task) {
   // A task still queued when the program has shut down is dropped.
-  Sorrel::cef::webkit::PostToMainThread([alive = std::weak_ptr<int>(alive_), task = std::move(task)] {
+  mainLoop_->Post([alive = std::weak_ptr<int>(alive_), task = std::move(task)] {
     if (alive.lock()) task();
   });
 }

@@ -28,6 +28,7 @@ bool ShellApp::Start(int& argc, char**& argv, std::string& error) {
   options.extensionDir = config_.extensionDir;
   options.resourceFolder = config_.resourceFolder;
   options.console = config_.console;
+  options.mainLoop = config_.mainLoop;
   engine_ = std::make_unique<Sorrel::cef::webkit::WebEngine>(options);
   client_ = std::make_unique<MyClient>(*engine_, manager_, tasks_, callbacks_);
 

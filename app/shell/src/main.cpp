@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();
   static Sorrel::cef::CallbackTable callbacks;
-  linkmeter::shell::ProcessObjects objects{manager, tasks, *devices, callbacks};
+  auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
+  linkmeter::shell::ProcessObjects objects{manager, tasks, *devices, callbacks, mainLoop};
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {
     demo = linkmeter::sim::InProcessSite::StartDemo(&error);

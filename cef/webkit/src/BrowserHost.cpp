@@ -7,10 +7,11 @@
 
 namespace Sorrel::cef::webkit {
 
-BrowserHost::BrowserHost(WebKitWebView* view, BsmsgRouter& queries, const BsmsgMsgRouter& messages)
+BrowserHost::BrowserHost(WebKitWebView* view, BsmsgRouter& queries, const BsmsgMsgRouter& messages,
+                         std::shared_ptr<LoopPoster> mainLoop)
     : view_(view),
-      browser_(WebKitBrowser::Create(view)),
-      queries_(UserMessageQueryRouter::Create(queries, browser_)),
+      browser_(WebKitBrowser::Create(view, mainLoop)),
+      queries_(UserMessageQueryRouter::Create(queries, browser_, std::move(mainLoop))),
       messages_(messages) {
   handlers_[0] = g_signal_connect(view, "user-message-received", G_CALLBACK(OnUserMessage), this);
   handlers_[1] = g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), this);

@@ -60,11 +60,6 @@ LoopPoster::LoopPoster(GMainContext* context)
 
 LoopPoster::~LoopPoster() { g_main_context_unref(context_); }
 
-LoopPoster& LoopPoster::Main() {
-  static LoopPoster* poster = new LoopPoster(g_main_context_default());  // never destroyed: posts may come late
-  return *poster;
-}
-
 void LoopPoster::Post(Task task) {
   {
     std::lock_guard lock(queue_->mutex);

@@ -74,7 +74,7 @@ void PrintOnMainThread(const BrowserPtr& browser, const std::string& path, PageP
 }  // namespace
 
 void PdfPrinter::PrintToPdf(const BrowserPtr& browser, const std::string& path, Done done) {
-  PostToMainThread([browser, path, done = std::move(done)]() mutable { PrintOnMainThread(browser, path, std::move(done)); });
+  mainLoop_->Post([browser, path, done = std::move(done)]() mutable { PrintOnMainThread(browser, path, std::move(done)); });
 }
 
 }  // namespace Sorrel::cef::webkit

@@ -19,27 +19,31 @@ void Reply(WebKitUserMessage* message, bool success, int32_t code, const std::st
 // The engine callback of one query: answers travel to the main thread.
 class UserMessageQueryRouter::Callback : public QueryCallback {
  public:
-  Callback(std::weak_ptr<UserMessageQueryRouter> router, int64_t queryId)
-      : router_(std::move(router)), queryId_(queryId) {}
+  Callback(std::weak_ptr<UserMessageQueryRouter> router, std::shared_ptr<LoopPoster> mainLoop, int64_t queryId)
+      : router_(std::move(router)), mainLoop_(std::move(mainLoop)), queryId_(queryId) {}
   void Success(const std::string& text) override { Post(true, 0, text); }
   void Failure(int32_t code, const std::string& text) override { Post(false, code, text); }
 
  private:
   void Post(bool success, int32_t code, const std::string& text) {
-    PostToMainThread([router = router_, id = queryId_, success, code, text] {
+    mainLoop_->Post([router = router_, id = queryId_, success, code, text] {
       if (auto r = router.lock()) r->Answer(id, success, code, text);
     });
   }
   std::weak_ptr<UserMessageQueryRouter> router_;
+  std::shared_ptr<LoopPoster> mainLoop_;
   int64_t queryId_;
 };
 
-std::shared_ptr<UserMessageQueryRouter> UserMessageQueryRouter::Create(BsmsgRouter& router, BrowserPtr browser) {
-  return std::shared_ptr<UserMessageQueryRouter>(new UserMessageQueryRouter(router, std::move(browser)));
+std::shared_ptr<UserMessageQueryRouter> UserMessageQueryRouter::Create(BsmsgRouter& router, BrowserPtr browser,
+                                                                       std::shared_ptr<LoopPoster> mainLoop) {
+  return std::shared_ptr<UserMessageQueryRouter>(
+      new UserMessageQueryRouter(router, std::move(browser), std::move(mainLoop)));
 }
 
-UserMessageQueryRouter::UserMessageQueryRouter(BsmsgRouter& router, BrowserPtr browser)
-    : router_(router), browser_(std::move(browser)) {}
+UserMessageQueryRouter::UserMessageQueryRouter(BsmsgRouter& router, BrowserPtr browser,
+                                               std::shared_ptr<LoopPoster> mainLoop)
+    : router_(router), browser_(std::move(browser)), mainLoop_(std::move(mainLoop)) {}
 
 UserMessageQueryRouter::~UserMessageQueryRouter() { CancelAll(); }
 
@@ -55,7 +59,7 @@ void UserMessageQueryRouter::OnQuery(WebKitUserMessage* message) {
     return;
   }
   pending_[queryId] = Pending{WEBKIT_USER_MESSAGE(g_object_ref(message)), frameId};
-  auto callback = std::make_shared<Callback>(weak_from_this(), queryId);
+  auto callback = std::make_shared<Callback>(weak_from_this(), mainLoop_, queryId);
   if (!router_.OnQuery(browser_, queryId, std::string(query->request), false, callback)) {
     // Nobody takes it: the page still gets a failure object it can parse.
     Answer(queryId, false, -1, lm::json::ToText(lm::json::ErrorObject(-1, "unhandled query")));

@@ -1,5 +1,7 @@
 #include "sorrel/cef/webkit/WebEngine.h"
 
+#include <stdexcept>
+
 #include "sorrel/cef/webkit/PdfPrinter.h"
 #include "sorrel/cef/webkit/ResSchemeAdapter.h"
 #include "sorrel/cef/webkit/SanitizerChildren.h"
@@ -45,9 +47,11 @@ WebEngine::WebEngine(const EngineOptions& options)
     : context_(NewContext(options)),
       automation_(options.automation),
       developerExtras_(options.developerExtras),
+      mainLoop_(options.mainLoop),
       resources_(std::make_shared<ResSchemeHandlerFactory>(options.resourceFolder)) {
+  if (!mainLoop_) throw std::invalid_argument("WebEngine: no main loop poster");
   PrepareSanitizedChildren();
-  InstallPagePrinter(std::make_shared<PdfPrinter>());
+  InstallPagePrinter(std::make_shared<PdfPrinter>(mainLoop_));
   // The page process loads our extension; it stays unsandboxed because
   // native page functions open local files there.
   webkit_web_context_set_web_extensions_directory(context_, options.extensionDir.c_str());

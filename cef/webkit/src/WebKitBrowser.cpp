@@ -10,14 +10,13 @@ namespace Sorrel::cef::webkit {
 
 bool OnMainThread() { return g_main_context_is_owner(g_main_context_default()); }
 
-void PostToMainThread(std::function<void()> fn) { LoopPoster::Main().Post(std::move(fn)); }
-
-std::shared_ptr<WebKitBrowser> WebKitBrowser::Create(WebKitWebView* view) {
-  return std::shared_ptr<WebKitBrowser>(new WebKitBrowser(view));
+std::shared_ptr<WebKitBrowser> WebKitBrowser::Create(WebKitWebView* view, std::shared_ptr<LoopPoster> mainLoop) {
+  return std::shared_ptr<WebKitBrowser>(new WebKitBrowser(view, std::move(mainLoop)));
 }
 
-WebKitBrowser::WebKitBrowser(WebKitWebView* view)
+WebKitBrowser::WebKitBrowser(WebKitWebView* view, std::shared_ptr<LoopPoster> mainLoop)
     : view_(WEBKIT_WEB_VIEW(g_object_ref(view))),
+      mainLoop_(std::move(mainLoop)),
       id_(static_cast<int32_t>(webkit_web_view_get_page_id(view))) {
   const char* uri = webkit_web_view_get_uri(view);
   url_ = uri ? uri : "";
@@ -36,7 +35,7 @@ WebKitBrowser::~WebKitBrowser() {
       g_object_unref(view);
     };
     if (OnMainThread()) release();
-    else PostToMainThread(release);
+    else mainLoop_->Post(release);
   }
 }
 
@@ -84,7 +83,7 @@ bool WebKitBrowser::SendProcessMessage(const ProcessMessage& message) {
   if (OnMainThread()) {
     SendOnMainThread(message);
   } else {
-    PostToMainThread([self = weak_from_this(), message] {
+    mainLoop_->Post([self = weak_from_this(), message] {
       if (auto browser = self.lock()) browser->SendOnMainThread(message);
     });
   }

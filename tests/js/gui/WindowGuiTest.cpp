@@ -76,11 +76,11 @@ class HostGui : public ::testing::Test {
                      }),
                      this);
     ASSERT_TRUE(SpinUntil([&] { return Size().first == 400; }));
-    browser_ = Sorrel::cef::webkit::WebKitBrowser::Create(WEBKIT_WEB_VIEW(view_));
+    browser_ = Sorrel::cef::webkit::WebKitBrowser::Create(WEBKIT_WEB_VIEW(view_), mainLoop_);
     GtkHostUi::Options options;
     options.mainWindow = [this] { return GTK_WINDOW(window_); };
     options.exit = [this](bool force) { exits_.push_back(force); };
-    ui_ = std::make_shared<GtkHostUi>(manager_, options);
+    ui_ = std::make_shared<GtkHostUi>(manager_, mainLoop_, options);
     Sorrel::Js::InstallUi(ui_);
   }
   void TearDown() override {
@@ -121,6 +121,8 @@ class HostGui : public ::testing::Test {
   GtkWidget* window_ = nullptr;
   GtkWidget* view_ = nullptr;
   std::shared_ptr<Sorrel::cef::webkit::WebKitBrowser> browser_;
+  std::shared_ptr<Sorrel::cef::webkit::LoopPoster> mainLoop_ =
+      std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
   std::shared_ptr<GtkHostUi> ui_;
   std::vector<bool> exits_;
   int closeRequests_ = 0;

@@ -87,6 +87,7 @@ class LinkmeterApp : private Sorrel::cef::ExitProtocol::Host {
   Sorrel::cef::QueryTaskGroup& tasks_;
   Sorrel::cef::CallbackTable& callbacks_;
   Sorrel::Com::ComServices& devices_;
+  const std::shared_ptr<Sorrel::cef::webkit::LoopPoster> mainLoop_;
   StringTable strings_;
   std::string locale_;
   std::filesystem::path workspace_;

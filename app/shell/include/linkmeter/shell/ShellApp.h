@@ -22,6 +22,7 @@ struct ShellConfig {
   std::filesystem::path extensionDir;
   std::filesystem::path resourceFolder;
   std::string title = "Fieldgauge(VELA)";
+  std::shared_ptr<Sorrel::cef::webkit::LoopPoster> mainLoop;  // the process's main-loop poster (required)
 };
 
 class ShellApp {

@@ -20,7 +20,8 @@ class BrowserHost {
   // A user message no one else took; true when handled.
   using MessageHook = std::function<bool(WebKitUserMessage*)>;
 
-  BrowserHost(WebKitWebView* view, BsmsgRouter& queries, const BsmsgMsgRouter& messages);
+  BrowserHost(WebKitWebView* view, BsmsgRouter& queries, const BsmsgMsgRouter& messages,
+              std::shared_ptr<LoopPoster> mainLoop);
   ~BrowserHost();
   BrowserHost(const BrowserHost&) = delete;
   BrowserHost& operator=(const BrowserHost&) = delete;

@@ -4,6 +4,9 @@
 // inside the posting call. Posts that arrive while the loop has not yet
 // picked up earlier ones share one wake-up. Work still queued when the
 // context goes away is destroyed without running.
+//
+// A program's main makes the poster of its default context and hands it down
+// (shared, since work may be posted to it after main's own objects are gone).
 
 #include <glib.h>
 
@@ -21,9 +24,6 @@ class LoopPoster {
   ~LoopPoster();
   LoopPoster(const LoopPoster&) = delete;
   LoopPoster& operator=(const LoopPoster&) = delete;
-
-  // The poster of the default context, for the life of the process.
-  static LoopPoster& Main();
 
   void Post(Task task);
   // Runs the task once after `delay`, outside the ordered queue.

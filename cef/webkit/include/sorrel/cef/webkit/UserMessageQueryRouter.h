@@ -14,12 +14,15 @@
 #include <string>
 
 #include "sorrel/cef/BsmsgRouter.h"
+#include "sorrel/cef/webkit/LoopPoster.h"
 
 namespace Sorrel::cef::webkit {
 
 class UserMessageQueryRouter : public std::enable_shared_from_this<UserMessageQueryRouter> {
  public:
-  static std::shared_ptr<UserMessageQueryRouter> Create(BsmsgRouter& router, BrowserPtr browser);
+  // Answers reach the main thread through `mainLoop`.
+  static std::shared_ptr<UserMessageQueryRouter> Create(BsmsgRouter& router, BrowserPtr browser,
+                                                        std::shared_ptr<LoopPoster> mainLoop);
   ~UserMessageQueryRouter();
 
   // "lm.query": starts the query or fails it at once when nobody takes it.
@@ -37,7 +40,7 @@ class UserMessageQueryRouter : public std::enable_shared_from_this<UserMessageQu
     WebKitUserMessage* message;  // referenced until replied
     int64_t frameId;
   };
-  UserMessageQueryRouter(BsmsgRouter& router, BrowserPtr browser);
+  UserMessageQueryRouter(BsmsgRouter& router, BrowserPtr browser, std::shared_ptr<LoopPoster> mainLoop);
 
   class Callback;
   void Answer(int64_t queryId, bool success, int32_t code, const std::string& text);
@@ -45,6 +48,7 @@ class UserMessageQueryRouter : public std::enable_shared_from_this<UserMessageQu
 
   BsmsgRouter& router_;
   BrowserPtr browser_;
+  const std::shared_ptr<LoopPoster> mainLoop_;
   std::map<int64_t, Pending> pending_;  // by query id (the page's request id)
 };
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "sorrel/cef/ResSchemeHandlerFactory.h"
+#include "sorrel/cef/webkit/LoopPoster.h"
 
 namespace Sorrel::cef::webkit {
 
@@ -35,6 +36,7 @@ struct EngineOptions {
   std::map<std::string, bool> extensionFlags;  // more booleans for the extension's initialisation data
   std::map<uint32_t, std::string> strings;     // the program's string table, as "strings" (a{us}) there
   PageMemory pageMemory;
+  std::shared_ptr<LoopPoster> mainLoop;  // the process's poster of the default context (required)
 };
 
 class WebEngine {
@@ -46,6 +48,8 @@ class WebEngine {
 
   WebKitWebContext* Context() const { return context_; }
   const ResSchemeHandlerFactory& Resources() const { return *resources_; }
+  // Where work for the main thread goes.
+  const std::shared_ptr<LoopPoster>& MainLoop() const { return mainLoop_; }
 
   // A new view with its own page process (a floating reference).
   GtkWidget* CreateView() const;
@@ -59,6 +63,7 @@ class WebEngine {
   WebKitWebContext* context_;
   bool automation_;
   bool developerExtras_;
+  std::shared_ptr<LoopPoster> mainLoop_;
   std::shared_ptr<const ResSchemeHandlerFactory> resources_;
 };
 

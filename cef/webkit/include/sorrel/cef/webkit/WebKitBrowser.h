@@ -11,13 +11,15 @@
 
 #include "sorrel/cef/BsmsgHandlers.h"
 #include "sorrel/cef/Engine.h"
+#include "sorrel/cef/webkit/LoopPoster.h"
 
 namespace Sorrel::cef::webkit {
 
 class WebKitBrowser : public Browser, public ProcessMessageSink, public std::enable_shared_from_this<WebKitBrowser> {
  public:
-  // Main thread. Holds a reference on the view until Detach.
-  static std::shared_ptr<WebKitBrowser> Create(WebKitWebView* view);
+  // Main thread. Holds a reference on the view until Detach; `mainLoop`
+  // carries work from other threads to the main thread.
+  static std::shared_ptr<WebKitBrowser> Create(WebKitWebView* view, std::shared_ptr<LoopPoster> mainLoop);
   ~WebKitBrowser() override;
 
   int32_t Identifier() const override { return id_; }
@@ -33,13 +35,14 @@ class WebKitBrowser : public Browser, public ProcessMessageSink, public std::ena
   bool PageAlive() const;
 
  private:
-  explicit WebKitBrowser(WebKitWebView* view);
+  WebKitBrowser(WebKitWebView* view, std::shared_ptr<LoopPoster> mainLoop);
   static void OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer self);
   static void OnPageGone(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
   static void OnLoad(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   void SendOnMainThread(const ProcessMessage& message);
 
   WebKitWebView* view_;
+  const std::shared_ptr<LoopPoster> mainLoop_;
   const int32_t id_;
   gulong handlers_[3] = {0, 0, 0};
   mutable std::mutex mutex_;
@@ -50,7 +53,5 @@ class WebKitBrowser : public Browser, public ProcessMessageSink, public std::ena
 
 // True on the thread that runs the default GLib main context.
 bool OnMainThread();
-// Runs the function on the main thread later, never inside this call.
-void PostToMainThread(std::function<void()> fn);
 
 }  // namespace Sorrel::cef::webkit

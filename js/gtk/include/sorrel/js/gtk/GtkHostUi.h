@@ -1,7 +1,7 @@
 #pragma once
 // The host functions' user interface over GTK: the waiting call and the
-// post (the program frame's services when the Manager has them, else over
-// the default GLib main context), the calling window of a WebKit browser,
+// post (the program frame's services when the Manager has them, else the
+// main loop's poster it was given), the calling window of a WebKit browser,
 // and the dialogs, menus and message boxes. Created on the GTK main thread.
 
 #include <gtk/gtk.h>
@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "sorrel/cef/Manager.h"
+#include "sorrel/cef/webkit/LoopPoster.h"
 #include "sorrel/js/HostUi.h"
 
 namespace Sorrel::Js::gtk {
@@ -29,8 +30,9 @@ class GtkHostUi : public HostUi {
     std::function<void(bool force)> exit;
   };
 
-  // The manager knows the open browsers and the program's frame, if any.
-  explicit GtkHostUi(cef::Manager& manager, Options options = {});
+  // The manager knows the open browsers and the program's frame, if any;
+  // without a frame, work goes to the main thread through `mainLoop`.
+  GtkHostUi(cef::Manager& manager, std::shared_ptr<cef::webkit::LoopPoster> mainLoop, Options options = {});
   ~GtkHostUi() override;
 
   bool Call(const std::function<void()>& work) override;
@@ -66,7 +68,12 @@ class GtkHostUi : public HostUi {
   struct Waiter;
   void Shown(GtkWidget* widget);
 
+  // Work handed to the main thread, in order; work queued behind a task that
+  // runs a nested loop (a modal dialog) still runs inside that loop.
+  void RunLater(std::function<void()> fn) { mainLoop_->Post(std::move(fn)); }
+
   cef::Manager& manager_;
+  const std::shared_ptr<cef::webkit::LoopPoster> mainLoop_;
   Options options_;
   std::thread::id uiThread_;
   std::atomic<bool> stopped_{false};
