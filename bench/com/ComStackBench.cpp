@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
   linkmeter::sim::SiteSpec site = linkmeter::sim::DemoSite();
   site.radio.hopMs = 0;
   site.udp.enabled = false;
-  auto sim = bench::StartSimulator(site);
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
+  auto sim = bench::StartSimulator(site, commands);
   if (!sim) return 1;
   const int port = sim->LanPort(0x009C0021);
 

@@ -82,8 +82,9 @@ int main() {
   if (!mkdtemp(dir)) return 1;
   vcomm::usb::SetBusDirectory(dir);
   int status = 0;
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
   {
-    linkmeter::sim::Simulator sim(Site());
+    linkmeter::sim::Simulator sim(Site(), commands);
     sim.GetTranscript().Keep(false);
     std::string error;
     if (!sim.Start(&error)) {

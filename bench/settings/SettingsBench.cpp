@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
   const linkmeter::sim::SiteSpec site = Site();
   const std::size_t imageBytes = linkmeter::sim::BuildRegistrationImage(site.baseUnits[0]).size();
-  auto sim = bench::StartSimulator(site);
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
+  auto sim = bench::StartSimulator(site, commands);
   if (!sim) return 1;
   bench::PageRig page;
   const std::string comInfo = R"({"com":3,"ipAddr":"127.0.0.1","port":)" + std::to_string(sim->LanPort(kBase)) +

@@ -18,11 +18,13 @@
 
 namespace bench {
 
-// The started simulator, or null after printing why it did not start.
-inline std::unique_ptr<linkmeter::sim::Simulator> StartSimulator(const linkmeter::sim::SiteSpec& site) {
+// The started simulator, or null after printing why it did not start;
+// `commands` (made by the benchmark's main) outlives it.
+inline std::unique_ptr<linkmeter::sim::Simulator> StartSimulator(const linkmeter::sim::SiteSpec& site,
+                                                                 const linkmeter::sim::CommandTable& commands) {
   linkmeter::sim::SimulatorOptions options;
   options.attachUsb = false;
-  auto sim = std::make_unique<linkmeter::sim::Simulator>(site, options);
+  auto sim = std::make_unique<linkmeter::sim::Simulator>(site, commands, options);
   sim->GetTranscript().Keep(false);
   std::string error;
   if (!sim->Start(&error)) {

@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 1;
   linkmeter::sim::SimulatorOptions options;
   options.attachUsb = false;
-  linkmeter::sim::Simulator sim(Site(), options);
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
+  linkmeter::sim::Simulator sim(Site(), commands, options);
   sim.GetTranscript().Keep(false);
   std::string error;
   if (!sim.Start(&error)) {

@@ -3,5 +3,6 @@
 #include "linkmeter/sim/SimMain.h"
 
 int main(int argc, char** argv) {
-  return linkmeter::sim::SimMain({argv + 1, argv + argc}, std::cin, std::cout, std::cerr);
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
+  return linkmeter::sim::SimMain(commands, {argv + 1, argv + argc}, std::cin, std::cout, std::cerr);
 }

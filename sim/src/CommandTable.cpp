@@ -8,17 +8,14 @@
 
 namespace linkmeter::sim {
 
-const CommandTable& CommandTable::Instance() {
-  static const CommandTable table = [] {
-    CommandTable t;
-    AddSettingsCommands(t);
-    AddRegistrationCommands(t);
-    AddRadioCommands(t);
-    AddOpticalCommands(t);
-    AddRecordCommands(t);
-    AddBaseCommands(t);
-    return t;
-  }();
+CommandTable CommandTable::WithEveryCommand() {
+  CommandTable table;
+  AddSettingsCommands(table);
+  AddRegistrationCommands(table);
+  AddRadioCommands(table);
+  AddOpticalCommands(table);
+  AddRecordCommands(table);
+  AddBaseCommands(table);
   return table;
 }
 

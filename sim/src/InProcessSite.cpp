@@ -13,9 +13,12 @@
 
 namespace linkmeter::sim {
 
-std::unique_ptr<InProcessSite> InProcessSite::StartDemo(std::string* error) { return Start(DemoSite(), error); }
+std::unique_ptr<InProcessSite> InProcessSite::StartDemo(const CommandTable& commands, std::string* error) {
+  return Start(DemoSite(), commands, error);
+}
 
-std::unique_ptr<InProcessSite> InProcessSite::Start(SiteSpec site, std::string* error) {
+std::unique_ptr<InProcessSite> InProcessSite::Start(SiteSpec site, const CommandTable& commands,
+                                                    std::string* error) {
   std::unique_ptr<InProcessSite> self(new InProcessSite);
   std::string pattern = (std::filesystem::temp_directory_path() / "linkmeter-demo-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) {
@@ -31,7 +34,7 @@ std::unique_ptr<InProcessSite> InProcessSite::Start(SiteSpec site, std::string* 
   options.udp = true;
   options.udpAddress = "127.0.0.1";
   options.udpPort = 0;
-  self->simulator_ = std::make_unique<Simulator>(std::move(site), options);
+  self->simulator_ = std::make_unique<Simulator>(std::move(site), commands, options);
   // A long demo session keeps no frames in memory; they go to a file on request.
   Transcript& transcript = self->simulator_->GetTranscript();
   transcript.Keep(false);

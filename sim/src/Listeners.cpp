@@ -26,26 +26,25 @@ vcomm::UniqueFd AcceptOne(int listener, const StopSignal& stop) {
 }
 
 void ServeConnections(int listener, ConnectionPool& pool, const StopSignal& stop, UnitState& unit,
-                      const RadioModel& radio, Transcript& transcript, StreamRules rules) {
+                      const SiteShared& site, StreamRules rules) {
   for (;;) {
     vcomm::UniqueFd fd = AcceptOne(listener, stop);
     if (!fd) {
-      if (!stop.Raised()) transcript.Note(unit.design.serial, "no longer accepting connections");
+      if (!stop.Raised()) site.transcript.Note(unit.design.serial, "no longer accepting connections");
       return;
     }
-    transcript.Note(unit.design.serial, "connection opened");
+    site.transcript.Note(unit.design.serial, "connection opened");
     auto shared = std::make_shared<vcomm::UniqueFd>(std::move(fd));
-    pool.Run([shared, &unit, &radio, &transcript, rules](const StopSignal& s) {
-      UnitSession session(unit, radio, transcript);
-      ServeStream(std::move(*shared), session, rules, s, transcript, unit.design.serial);
+    pool.Run([shared, &unit, site, rules](const StopSignal& s) {
+      UnitSession session(unit, site.radio, site.commands, site.transcript);
+      ServeStream(std::move(*shared), session, rules, s, site.transcript, unit.design.serial);
     });
   }
 }
 
 }  // namespace
 
-std::unique_ptr<LanListener> LanListener::Start(UnitState& unit, const RadioModel& radio, Transcript& transcript,
-                                                std::string* error) {
+std::unique_ptr<LanListener> LanListener::Start(UnitState& unit, const SiteShared& site, std::string* error) {
   auto fail = [&](const std::string& what) -> std::unique_ptr<LanListener> {
     if (error) *error = what + " (" + unit.design.lanAddress + ":" + std::to_string(unit.design.lanPort) + "): " +
                         std::strerror(errno);
@@ -66,44 +65,42 @@ std::unique_ptr<LanListener> LanListener::Start(UnitState& unit, const RadioMode
   socklen_t length = sizeof address;
   ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length);
   int port = ntohs(address.sin_port);
-  return std::unique_ptr<LanListener>(new LanListener(unit, radio, transcript, std::move(fd), port));
+  return std::unique_ptr<LanListener>(new LanListener(unit, site, std::move(fd), port));
 }
 
-LanListener::LanListener(UnitState& unit, const RadioModel& radio, Transcript& transcript, vcomm::UniqueFd listener,
-                         int port)
-    : unit_(unit), radio_(radio), transcript_(transcript), listener_(std::move(listener)), port_(port) {
+LanListener::LanListener(UnitState& unit, const SiteShared& site, vcomm::UniqueFd listener, int port)
+    : unit_(unit), site_(site), listener_(std::move(listener)), port_(port) {
   pool_.Run([this](const StopSignal& stop) { AcceptLoop(stop); });
 }
 
 LanListener::~LanListener() { pool_.Stop(); }
 
 void LanListener::AcceptLoop(const StopSignal& stop) {
-  ServeConnections(listener_.Get(), pool_, stop, unit_, radio_, transcript_, StreamRules{.login = true});
+  ServeConnections(listener_.Get(), pool_, stop, unit_, site_, StreamRules{.login = true});
 }
 
-std::unique_ptr<UsbAttachment> UsbAttachment::Attach(UnitState& unit, const RadioModel& radio,
-                                                     Transcript& transcript, std::string* error) {
+std::unique_ptr<UsbAttachment> UsbAttachment::Attach(UnitState& unit, const SiteShared& site, std::string* error) {
   std::uint16_t type = ModelCode(unit.design.serial) == 41 ? vcomm::usb::kDeviceTypeVlb3 : vcomm::usb::kDeviceTypeVela;
   auto attached = vcomm::usb::AttachedUnit::Attach(type, unit.design.serial, error);
   if (!attached) return nullptr;
-  transcript.Note(unit.design.serial, "attached to the USB bus");
-  return std::unique_ptr<UsbAttachment>(new UsbAttachment(unit, radio, transcript, std::move(attached)));
+  site.transcript.Note(unit.design.serial, "attached to the USB bus");
+  return std::unique_ptr<UsbAttachment>(new UsbAttachment(unit, site, std::move(attached)));
 }
 
-UsbAttachment::UsbAttachment(UnitState& unit, const RadioModel& radio, Transcript& transcript,
+UsbAttachment::UsbAttachment(UnitState& unit, const SiteShared& site,
                              std::unique_ptr<vcomm::usb::AttachedUnit> attached)
-    : unit_(unit), radio_(radio), transcript_(transcript), attached_(std::move(attached)) {
+    : unit_(unit), site_(site), attached_(std::move(attached)) {
   pool_.Run([this](const StopSignal& stop) { AcceptLoop(stop); });
 }
 
 UsbAttachment::~UsbAttachment() {
   pool_.Stop();  // stops accepting and closes the streams the host holds
   attached_->Detach();
-  transcript_.Note(unit_.design.serial, "detached from the USB bus");
+  site_.transcript.Note(unit_.design.serial, "detached from the USB bus");
 }
 
 void UsbAttachment::AcceptLoop(const StopSignal& stop) {
-  ServeConnections(attached_->ListenFd(), pool_, stop, unit_, radio_, transcript_, StreamRules{.login = false});
+  ServeConnections(attached_->ListenFd(), pool_, stop, unit_, site_, StreamRules{.login = false});
 }
 
 }  // namespace linkmeter::sim

@@ -165,7 +165,8 @@ bool RunControlLine(Simulator& simulator, const std::string& line, std::ostream&
   return true;
 }
 
-int SimMain(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int SimMain(const CommandTable& commands, const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err) {
   Args a;
   std::string error;
   if (!ParseArgs(args, a, error)) return err << "linkmeter-sim: " << error << "\n\n" << kUsage, 2;
@@ -178,7 +179,7 @@ int SimMain(const std::vector<std::string>& args, std::istream& in, std::ostream
 
   if (!a.control) BlockStopSignals();
 
-  Simulator simulator(std::move(*site), a.options);
+  Simulator simulator(std::move(*site), commands, a.options);
   if (a.transcript == "-") simulator.GetTranscript().WriteTo(&err);
   else if (!a.transcript.empty() && !simulator.GetTranscript().WriteToFile(a.transcript)) {
     return err << "linkmeter-sim: cannot write " << a.transcript << '\n', 1;

@@ -20,8 +20,11 @@ SiteSpec Adjusted(SiteSpec site, const SimulatorOptions& options) {
 
 }  // namespace
 
-Simulator::Simulator(SiteSpec site, SimulatorOptions options)
-    : site_(Adjusted(std::move(site), options)), options_(std::move(options)), radio_(site_.radio, UnixNow()) {
+Simulator::Simulator(SiteSpec site, const CommandTable& commands, SimulatorOptions options)
+    : site_(Adjusted(std::move(site), options)),
+      commands_(commands),
+      options_(std::move(options)),
+      radio_(site_.radio, UnixNow()) {
   const std::int64_t start = UnixNow();
   for (const auto& design : site_.baseUnits) units_.push_back(std::make_unique<UnitState>(design, start));
 }
@@ -31,7 +34,7 @@ Simulator::~Simulator() { Stop(); }
 bool Simulator::Start(std::string* error) {
   for (auto& unit : units_) {
     if (!unit->design.usb && options_.listenLan) {
-      auto listener = LanListener::Start(*unit, radio_, transcript_, error);
+      auto listener = LanListener::Start(*unit, Shared(), error);
       if (!listener) return false;
       lan_[unit->design.serial] = std::move(listener);
     }
@@ -78,7 +81,7 @@ bool Simulator::AttachUsb(std::uint32_t serial, std::string* error) {
   }
   std::lock_guard lock(usbMutex_);
   if (usb_.count(serial)) return true;
-  auto attachment = UsbAttachment::Attach(*unit, radio_, transcript_, error);
+  auto attachment = UsbAttachment::Attach(*unit, Shared(), error);
   if (!attachment) return false;
   usb_[serial] = std::move(attachment);
   return true;

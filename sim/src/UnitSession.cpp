@@ -12,11 +12,12 @@ std::int64_t UnixNow() {
 
 }  // namespace
 
-UnitSession::UnitSession(UnitState& unit, const RadioModel& radio, Transcript& transcript)
-    : unit_(unit), radio_(radio), transcript_(transcript) {}
+UnitSession::UnitSession(UnitState& unit, const RadioModel& radio, const CommandTable& commands,
+                         Transcript& transcript)
+    : unit_(unit), radio_(radio), commands_(commands), transcript_(transcript) {}
 
 sim::Answer UnitSession::Compose(const com::vantor::TBody& request) {
-  const Handler* handler = CommandTable::Instance().Find(request.name);
+  const Handler* handler = commands_.Find(request.name);
   if (!handler) return WithStatus(status::kUnknownCommand);
   std::lock_guard lock(unit_.mutex);
   Exchange x{request, unit_, conversation_, radio_, UnixNow(), std::chrono::steady_clock::now()};

@@ -4,6 +4,7 @@
 
 #include "linkmeter/cli/CliMain.h"
 #include "linkmeter/cli/CliOptions.h"
+#include "linkmeter/sim/CommandTable.h"
 #include "sorrel/cef/BsmsgRouterCallback.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/cef/Manager.h"
@@ -38,6 +39,7 @@ struct CliRun {
 
 CliRun Cli(std::vector<std::string> args, const std::string& input = "") {
   static Manager manager;
+  static const auto demoCommands = linkmeter::sim::CommandTable::WithEveryCommand();
   static bool registered = [] {
     manager.AddQuery(std::make_shared<EchoHandler>());
     manager.AddQuery(std::make_shared<PlainFailure>());
@@ -46,7 +48,7 @@ CliRun Cli(std::vector<std::string> args, const std::string& input = "") {
   (void)registered;
   std::istringstream in(input);
   std::ostringstream out, err;
-  int status = CliMain(manager, args, in, out, err);
+  int status = CliMain({manager, demoCommands}, args, in, out, err);
   return {status, out.str(), err.str()};
 }
 

@@ -30,7 +30,7 @@ ComSimRig::ComSimRig(int hopMs) {
   char dir[] = "/tmp/lm-comsim-XXXXXX";
   busDir_ = mkdtemp(dir);
   vcomm::usb::SetBusDirectory(busDir_);
-  sim_ = std::make_unique<linkmeter::sim::Simulator>(TestSite(hopMs));
+  sim_ = std::make_unique<linkmeter::sim::Simulator>(TestSite(hopMs), commands_);
   std::string error;
   if (!sim_->Start(&error)) ADD_FAILURE() << "simulator: " << error;
   Sorrel::Com::RegisterComFunctions(manager_, devices_);

@@ -43,6 +43,7 @@ class ComSimRig {
 
  private:
   std::string busDir_;
+  const linkmeter::sim::CommandTable commands_ = linkmeter::sim::CommandTable::WithEveryCommand();
   std::unique_ptr<linkmeter::sim::Simulator> sim_;
   Sorrel::Com::ComServices devices_;  // the rig's own units
   Sorrel::cef::Manager manager_;

@@ -38,7 +38,7 @@ const Unit kUnits[] = {
 
 class RecordTimes : public ::testing::Test {
  protected:
-  RecordTimes() : sim_(Site(), Options()) {
+  RecordTimes() : sim_(Site(), commands_, Options()) {
     std::string error;
     if (!sim_.Start(&error)) ADD_FAILURE() << error;
     Sorrel::Com::RegisterComFunctions(manager_, devices_);
@@ -114,6 +114,7 @@ class RecordTimes : public ::testing::Test {
     EXPECT_EQ(static_cast<std::int64_t>(r.at("FirstDataTime").get<double>()), last - (records - 1) * kInterval);
   }
 
+  const linkmeter::sim::CommandTable commands_ = linkmeter::sim::CommandTable::WithEveryCommand();
   linkmeter::sim::Simulator sim_;
   Sorrel::Com::ComServices devices_;
   Sorrel::cef::Manager manager_;

@@ -93,7 +93,7 @@ SearchRig::SearchRig(linkmeter::sim::SiteSpec site)
   char dir[] = "/tmp/lm-search-XXXXXX";
   busDir_ = mkdtemp(dir);
   vcomm::usb::SetBusDirectory(busDir_);
-  sim_ = std::make_unique<linkmeter::sim::Simulator>(std::move(site));
+  sim_ = std::make_unique<linkmeter::sim::Simulator>(std::move(site), commands_);
   std::string error;
   if (!sim_->Start(&error)) ADD_FAILURE() << "simulator: " << error;
   manager_.AddQuery(std::make_shared<Sorrel::Com::Open>(table_));

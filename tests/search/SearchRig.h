@@ -75,6 +75,7 @@ class SearchRig {
 
  private:
   std::string busDir_;
+  const linkmeter::sim::CommandTable commands_ = linkmeter::sim::CommandTable::WithEveryCommand();
   std::unique_ptr<linkmeter::sim::Simulator> sim_;
   HookedBus bus_;
   Sorrel::Com::ComExecutorTable table_;

@@ -33,7 +33,7 @@ class AnswerTables : public ::testing::Test {
         lanUnit(site.baseUnits[1], UnixNow()) {}
 
   TBody Ask(linkmeter::sim::UnitState& unit, const std::string& name, const FieldMap& fields = {}) {
-    if (!sessions.count(&unit)) sessions.emplace(&unit, linkmeter::sim::UnitSession(unit, radio, transcript));
+    if (!sessions.count(&unit)) sessions.emplace(&unit, linkmeter::sim::UnitSession(unit, radio, commands, transcript));
     auto reply = sessions.at(&unit).Answer(*com::vantor::BuildFrame(name, fields));
     auto body = com::vantor::ParseFrame(reply.bytes);
     EXPECT_TRUE(body) << name;
@@ -46,6 +46,7 @@ class AnswerTables : public ::testing::Test {
   linkmeter::sim::RadioModel radio;
   linkmeter::sim::Transcript transcript;
   linkmeter::sim::UnitState usbUnit, lanUnit;
+  const linkmeter::sim::CommandTable commands = linkmeter::sim::CommandTable::WithEveryCommand();
   std::map<linkmeter::sim::UnitState*, linkmeter::sim::UnitSession> sessions;
 };
 
@@ -57,9 +58,23 @@ TEST_F(AnswerTables, EveryRegisteredMnemonicIsAnswered) {
       "RPRXY", "RRUST", "RSETF", "RSUCP", "RUINF", "RUSRD", "RWARP", "RWLAN", "WCURP", "WDTIM", "WENCD", "WNETP",
       "WNSRV", "WPRXY", "WRUST", "WSETF", "WSUCP", "WUINF", "WUSRD", "WWARP", "WWLAN", "VLB1"};
   for (const char* name : mnemonics) {
-    EXPECT_NE(linkmeter::sim::CommandTable::Instance().Find(name), nullptr) << name;
+    EXPECT_NE(commands.Find(name), nullptr) << name;
   }
   EXPECT_EQ(Status(Ask(usbUnit, "QQQQQ")), "0009-0099");
+}
+
+// Each session answers from the table it was given: two tables in one
+// process do not see each other's commands.
+TEST_F(AnswerTables, ASessionAnswersFromItsOwnTable) {
+  linkmeter::sim::CommandTable baseOnly;
+  linkmeter::sim::AddBaseCommands(baseOnly);
+  linkmeter::sim::UnitSession narrow(usbUnit, radio, baseOnly, transcript);
+  auto ask = [](linkmeter::sim::UnitSession& session, const std::string& name) {
+    return Status(com::vantor::ParseFrame(session.Answer(*com::vantor::BuildFrame(name, {})).bytes).value_or(TBody{}));
+  };
+  EXPECT_EQ(ask(narrow, "EBSTS"), Status(Ask(usbUnit, "EBSTS")));
+  EXPECT_EQ(ask(narrow, "RNETP"), "0009-0099") << "not in this session's table";
+  EXPECT_NE(Status(Ask(usbUnit, "RNETP")), "0009-0099") << "the full table still answers it";
 }
 
 TEST_F(AnswerTables, SettingsWritesChangeWhatReadsReturn) {

@@ -29,7 +29,7 @@ class RadioConversation : public ::testing::Test {
       : site(Design()),
         radio(site.radio, Now()),
         unit(site.baseUnits[0], Now()),
-        session(unit, radio, transcript) {}
+        session(unit, radio, commands, transcript) {}
 
   static linkmeter::sim::SiteSpec Design() {
     auto s = linkmeter::sim::DemoSite();
@@ -65,6 +65,7 @@ class RadioConversation : public ::testing::Test {
   linkmeter::sim::RadioModel radio;
   linkmeter::sim::Transcript transcript;
   linkmeter::sim::UnitState unit;
+  const linkmeter::sim::CommandTable commands = linkmeter::sim::CommandTable::WithEveryCommand();
   linkmeter::sim::UnitSession session;
 };
 

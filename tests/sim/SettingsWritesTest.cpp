@@ -9,6 +9,7 @@
 #include <set>
 
 #include "linkmeter/sim/SiteFile.h"
+#include "linkmeter/sim/CommandTable.h"
 #include "linkmeter/sim/UnitSession.h"
 #include "vantor/com/CommandCatalogue.h"
 
@@ -58,7 +59,7 @@ class SettingsWrites : public ::testing::Test {
       : site(linkmeter::sim::DemoSite()),
         radio(site.radio, Now()),
         unit(site.baseUnits[1], Now()),
-        session(unit, radio, transcript) {}
+        session(unit, radio, commands, transcript) {}
 
   static std::int64_t Now() {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -74,6 +75,7 @@ class SettingsWrites : public ::testing::Test {
   linkmeter::sim::RadioModel radio;
   linkmeter::sim::Transcript transcript;
   linkmeter::sim::UnitState unit;
+  const linkmeter::sim::CommandTable commands = linkmeter::sim::CommandTable::WithEveryCommand();
   linkmeter::sim::UnitSession session;
 };
 

@@ -13,6 +13,7 @@
 namespace {
 
 TEST(SimProgram, ControlLinesDriveTheRunningSite) {
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
   char pattern[] = "/tmp/lm-sim-prog-XXXXXX";
   std::string bus = ::mkdtemp(pattern);
   std::istringstream in(
@@ -25,7 +26,7 @@ TEST(SimProgram, ControlLinesDriveTheRunningSite) {
       "quit\n"
       "ports\n");
   std::ostringstream out, err;
-  int rc = linkmeter::sim::SimMain({"--control", "--usb-bus", bus, "--hop-ms", "10"}, in, out, err);
+  int rc = linkmeter::sim::SimMain(commands, {"--control", "--usb-bus", bus, "--hop-ms", "10"}, in, out, err);
   vcomm::usb::SetBusDirectory("");
   std::filesystem::remove_all(bus);
 
@@ -45,13 +46,14 @@ TEST(SimProgram, ControlLinesDriveTheRunningSite) {
 }
 
 TEST(SimProgram, UsageErrorsAndTheDemoFile) {
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
   std::istringstream in;
   std::ostringstream out, err;
-  EXPECT_EQ(linkmeter::sim::SimMain({"--udp", "nowhere"}, in, out, err), 2);
-  EXPECT_EQ(linkmeter::sim::SimMain({"--site", "/nonexistent/site.json"}, in, out, err), 1);
+  EXPECT_EQ(linkmeter::sim::SimMain(commands, {"--udp", "nowhere"}, in, out, err), 2);
+  EXPECT_EQ(linkmeter::sim::SimMain(commands, {"--site", "/nonexistent/site.json"}, in, out, err), 1);
   EXPECT_NE(err.str().find("cannot open /nonexistent/site.json"), std::string::npos);
   std::ostringstream demo;
-  EXPECT_EQ(linkmeter::sim::SimMain({"--print-demo"}, in, demo, err), 0);
+  EXPECT_EQ(linkmeter::sim::SimMain(commands, {"--print-demo"}, in, demo, err), 0);
   EXPECT_EQ(demo.str(), linkmeter::sim::DemoSiteText());
 }
 

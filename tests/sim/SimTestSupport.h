@@ -61,7 +61,7 @@ class DemoSite {
     linkmeter::sim::SimulatorOptions options;
     options.hopMs = hopMs;
     options.udp = false;
-    sim_ = std::make_unique<linkmeter::sim::Simulator>(linkmeter::sim::DemoSite(), options);
+    sim_ = std::make_unique<linkmeter::sim::Simulator>(linkmeter::sim::DemoSite(), commands_, options);
     std::string error;
     started_ = sim_->Start(&error);
     error_ = error;
@@ -83,6 +83,7 @@ class DemoSite {
 
  private:
   std::string bus_;
+  const linkmeter::sim::CommandTable commands_ = linkmeter::sim::CommandTable::WithEveryCommand();
   std::unique_ptr<linkmeter::sim::Simulator> sim_;
   bool started_ = false;
   std::string error_;

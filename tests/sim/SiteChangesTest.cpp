@@ -31,7 +31,8 @@ TEST(SiteChanges, ControlLinesMoveAUnitOrPinItsLevel) {
   linkmeter::sim::SimulatorOptions options;
   options.attachUsb = false;
   options.listenLan = false;
-  Simulator sim(linkmeter::sim::DemoSite(), options);
+  const auto commands = linkmeter::sim::CommandTable::WithEveryCommand();
+  Simulator sim(linkmeter::sim::DemoSite(), commands, options);
   const int designed = *Level(sim, kR2, 650);
   const int house = *Level(sim, kHouse, 60);
   struct Case {

@@ -19,7 +19,7 @@ class UdpResponderTest : public ::testing::Test {
     options.udpAddress = "127.0.0.1";
     options.udpPort = 0;
     options.attachUsb = false;
-    sim = std::make_unique<linkmeter::sim::Simulator>(linkmeter::sim::DemoSite(), options);
+    sim = std::make_unique<linkmeter::sim::Simulator>(linkmeter::sim::DemoSite(), commands, options);
     std::string error;
     ASSERT_TRUE(sim->Start(&error)) << error;
     client.Reset(::socket(AF_INET, SOCK_DGRAM, 0));
@@ -42,6 +42,7 @@ class UdpResponderTest : public ::testing::Test {
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
   }
 
+  const linkmeter::sim::CommandTable commands = linkmeter::sim::CommandTable::WithEveryCommand();
   std::unique_ptr<linkmeter::sim::Simulator> sim;
   vcomm::UniqueFd client;
 };

@@ -36,9 +36,10 @@ int main(int argc, char** argv) {
   static Sorrel::cef::CallbackTable callbacks;
   auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
   linkmeter::shell::ProcessObjects objects{manager, tasks, *devices, callbacks, mainLoop};
+  const auto demoCommands = linkmeter::sim::CommandTable::WithEveryCommand();  // what the demo units answer
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {
-    demo = linkmeter::sim::InProcessSite::StartDemo(&error);
+    demo = linkmeter::sim::InProcessSite::StartDemo(demoCommands, &error);
     if (!demo) {
       std::fprintf(stderr, "linkmeter: demo site: %s\n", error.c_str());
       return 1;

@@ -22,8 +22,9 @@
 
 namespace linkmeter::cli {
 
-int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args, std::istream& in,
-            std::ostream& out, std::ostream& err) {
+int CliMain(const CliProcess& process, const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err) {
+  Sorrel::cef::Manager& manager = process.manager;
   std::string error;
   // A subcommand ("survey …") or raw requests ("jsquery:…"); a subcommand's
   // arguments are checked before the site is touched.
@@ -52,7 +53,7 @@ int CliMain(Sorrel::cef::Manager& manager, const std::vector<std::string>& args,
   // The demo site runs in this process; libvcomm reaches it like any site.
   std::unique_ptr<sim::InProcessSite> demo;
   if (options->demo) {
-    demo = sim::InProcessSite::StartDemo(&error);
+    demo = sim::InProcessSite::StartDemo(process.demoCommands, &error);
     if (!demo) {
       err << "linkmeter-cli: the demo site did not start: " << error << "\n";
       return 1;

@@ -1,8 +1,12 @@
 #include <iostream>
 
 #include "linkmeter/cli/CliMain.h"
+#include "linkmeter/sim/CommandTable.h"
 
 int main(int argc, char** argv) {
-  static Sorrel::cef::Manager manager;  // the process's, kept until it ends
-  return linkmeter::cli::CliMain(manager, {argv + 1, argv + argc}, std::cin, std::cout, std::cerr);
+  // The process's objects, kept until it ends.
+  static Sorrel::cef::Manager manager;
+  static const auto demoCommands = linkmeter::sim::CommandTable::WithEveryCommand();
+  const linkmeter::cli::CliProcess process{manager, demoCommands};
+  return linkmeter::cli::CliMain(process, {argv + 1, argv + argc}, std::cin, std::cout, std::cerr);
 }

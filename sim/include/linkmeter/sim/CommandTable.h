@@ -1,6 +1,8 @@
 #pragma once
 // The answer of every command a simulated base unit knows, by mnemonic.
 // Families of alike commands are registered from tables in their own files.
+// A process's main builds the table once and hands it to every simulator
+// it starts; the table does not change after that.
 
 #include <map>
 #include <string>
@@ -12,8 +14,8 @@ namespace linkmeter::sim {
 
 class CommandTable {
  public:
-  // The table with every command, built on first use.
-  static const CommandTable& Instance();
+  // A table with every command.
+  static CommandTable WithEveryCommand();
 
   void Add(const std::string& name, Handler handler);
   const Handler* Find(const std::string& name) const;

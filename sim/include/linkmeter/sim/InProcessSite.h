@@ -15,8 +15,9 @@ namespace linkmeter::sim {
 class InProcessSite {
  public:
   // The built-in demo site; none with *error when it cannot be brought up.
-  static std::unique_ptr<InProcessSite> StartDemo(std::string* error);
-  static std::unique_ptr<InProcessSite> Start(SiteSpec site, std::string* error);
+  // `commands` (the process's answer table) outlives the site.
+  static std::unique_ptr<InProcessSite> StartDemo(const CommandTable& commands, std::string* error);
+  static std::unique_ptr<InProcessSite> Start(SiteSpec site, const CommandTable& commands, std::string* error);
   // Takes the site down and points libvcomm back at the default bus.
   ~InProcessSite();
   InProcessSite(const InProcessSite&) = delete;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "linkmeter/sim/CommandTable.h"
 #include "linkmeter/sim/Listeners.h"
 #include "linkmeter/sim/RadioModel.h"
 #include "linkmeter/sim/Site.h"
@@ -31,7 +32,8 @@ struct SimulatorOptions {
 
 class Simulator {
  public:
-  explicit Simulator(SiteSpec site, SimulatorOptions options = {});
+  // `commands` answers every unit's requests; it outlives the simulator.
+  Simulator(SiteSpec site, const CommandTable& commands, SimulatorOptions options = {});
   ~Simulator();
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
@@ -59,8 +61,10 @@ class Simulator {
 
  private:
   bool StartUdp(std::string* error);
+  SiteShared Shared() { return {radio_, commands_, transcript_}; }
 
   SiteSpec site_;
+  const CommandTable& commands_;
   SimulatorOptions options_;
   Transcript transcript_;
   RadioModel radio_;

@@ -11,6 +11,8 @@
 
 namespace linkmeter::sim {
 
+class CommandTable;
+
 // What the connection does with one request.
 struct Reply {
   std::string bytes;  // sent as they are; empty = nothing to send
@@ -20,7 +22,7 @@ struct Reply {
 
 class UnitSession {
  public:
-  UnitSession(UnitState& unit, const RadioModel& radio, Transcript& transcript);
+  UnitSession(UnitState& unit, const RadioModel& radio, const CommandTable& commands, Transcript& transcript);
 
   // The reply to one whole request frame.
   Reply Answer(const std::string& frame);
@@ -37,6 +39,7 @@ class UnitSession {
 
   UnitState& unit_;
   const RadioModel& radio_;
+  const CommandTable& commands_;
   Transcript& transcript_;
   Conversation conversation_;
   // DATA bytes a withhold fault kept back, per command, for its next answer.
