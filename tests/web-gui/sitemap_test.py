@@ -195,6 +195,11 @@ def second_visit(page):
     check(pins(page)["C80203"].get_attribute("data-moved") == "true", "the pin moved since the last visit", page)
     page.shot("sitemap-changes")
     check(len(page.all("#map-edits li")) >= len(PLACES) + 2, "who moved what", page)
+    # The first visit's map: the repeater where it stood then.
+    first = page.all("#map-visit option")[-1].get_attribute("value")
+    Select(page.find("#map-visit")).select_by_value(first)
+    page.wait_for(lambda: abs(float(pins(page)["C80203"].get_attribute("data-x")) - 200) <= 3, 10, "the first visit's position")
+    Select(page.find("#map-visit")).select_by_value("")
 
 
 def main(binary, artefacts):

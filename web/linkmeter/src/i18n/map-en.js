@@ -1,6 +1,8 @@
 // Texts of the site map.
 export default {
   'tab.map': 'Map',
+  'history.kind.plan': 'Site plan',
+  'history.kind.map-edit': 'Map edit (who moved what)',
   'map.title': 'Site map',
   'map.noSite': 'Connect a base unit (or start the demo) to see its site map.',
   'map.addPlan': 'Add a plan (PNG, JPEG, SVG, PDF)',

@@ -1,6 +1,8 @@
 // 現場の配置図の文言。
 export default {
   'tab.map': '配置図',
+  'history.kind.plan': '図面',
+  'history.kind.map-edit': '配置図の編集(だれが何を移動したか)',
   'map.title': '現場の配置図',
   'map.noSite': '親機を接続する(またはデモを開始する)と配置図を表示します。',
   'map.addPlan': '図面を追加(PNG・JPEG・SVG・PDF)',

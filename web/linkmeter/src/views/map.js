@@ -67,6 +67,9 @@ class MapView {
     this.problems = h('input', { id: 'map-problems', type: 'checkbox', onchange: () => this.render() });
     this.filter = h('input', { id: 'map-filter', type: 'search', size: 14, placeholder: t('map.filter'), oninput: () => this.render() });
     this.showChanges = h('input', { id: 'map-changes', type: 'checkbox', onchange: () => this.loadChanges() });
+    // A past visit's map: the positions in force when it ended.
+    this.until = Infinity;
+    this.visitSelect = h('select', { id: 'map-visit', onchange: () => { this.until = Number(this.visitSelect.value) || Infinity; this.render(); } });
     this.bar = h('div', { class: 'toolbar map-bar' },
       h('label', {}, t('map.plan'), ' ', this.planSelect), this.planName,
       h('label', { class: 'file-button' }, t('map.addPlan'), ' ', this.planFile),
@@ -75,7 +78,8 @@ class MapView {
       h('button', { id: 'map-zoom-in', text: '+', onclick: () => this.pointer.zoomIn() }),
       h('button', { id: 'map-zoom-out', text: '−', onclick: () => this.pointer.zoomOut() }),
       h('label', {}, this.problems, ' ', t('map.problems')), this.filter,
-      h('label', {}, this.showChanges, ' ', t('map.changes')));
+      h('label', {}, this.showChanges, ' ', t('map.changes')),
+      h('label', {}, t('map.visit'), ' ', this.visitSelect));
   }
 
   redrawIfShown() {
@@ -99,6 +103,11 @@ class MapView {
   async reload() {
     try {
       this.map = await this.source.load(parseInt(this.site, 16));
+      const visits = await this.source.records.listVisits({ serial: parseInt(this.site, 16) });
+      this.until = Infinity;
+      fill(this.visitSelect, h('option', { value: '', text: t('map.visit.now') }),
+        visits.filter((v) => v.endedAt).sort((a, b) => b.startedAt - a.startedAt)
+          .map((v) => h('option', { value: String(v.endedAt), text: timeText(new Date(v.startedAt)) })));
     } catch (e) {
       showError(e, t('map.saveFailed'));
     }
@@ -113,7 +122,7 @@ class MapView {
     const reg = surveyRegistration(s);
     const units = mapUnits(reg && reg.regInfo, s.unit && s.unit.serial);
     const survey = [s.siteSurvey, s.siteSurveyDone].find((x) => x && x.results && x.results.length) || null;
-    return { s, units, survey, th: currentThresholds(s), positions: positionsAt(this.map.edits) };
+    return { s, units, survey, th: currentThresholds(s), positions: positionsAt(this.map.edits, this.until) };
   }
 
   render() {
