@@ -146,6 +146,15 @@ def place_units(page):
         at = (float(p.get_attribute("data-x")), float(p.get_attribute("data-y")))
         check(abs(at[0] - x) <= 3 and abs(at[1] - y) <= 3, "%s where it was dropped: %s" % (serial, at), page)
     check(link(page, WEAK_HOP).get_attribute("data-class") == "none", "not measured yet: dashed", page)
+    # A scale: 100 m over the plan's width, then distances on the links.
+    page.type_into("#map-scale-metres", "100")
+    page.click("#map-scale")
+    svg = page.find("#sitemap-svg")
+    for x in (100, 1100):
+        dx, dy = screen_offset(page, x, 20)
+        ActionChains(page.driver).move_to_element_with_offset(svg, dx, dy).click().perform()
+    page.wait_for(lambda: page.all("#sitemap [data-scale='100']"), 10, "the scale line")
+    check(" m" in link(page, ("C80201", "C80202")).text, "the distance on a link", page)
     recorder_idle(page)
     page.shot("sitemap-placed")
 

@@ -13,8 +13,9 @@ const WHEEL_SETTLE_MS = 150; // a wheel burst ends after this long without a tur
 
 export class PlanPointer {
   // svg: the plan's <svg>; onDrop(key, {x, y}, kind) when a drag of a tray
-  // unit ('tray') or a pin ('pin') ends on the plan; onClick(key) for a pin
-  // pressed and let go in place (null for the background).
+  // unit ('tray') or a pin ('pin') ends on the plan; onClick(key, point) for
+  // a pin pressed and let go in place (key null and the plan point for the
+  // background).
   constructor(svg, { onDrop, onClick }) {
     this.svg = svg;
     this.onDrop = onDrop;
@@ -146,7 +147,7 @@ export class PlanPointer {
     if (!d) return;
     if (d.kind === 'pan') {
       this.settlePan(d);
-      if (!d.far) this.onClick(null);
+      if (!d.far) this.onClick(null, this.toPlan(e.clientX, e.clientY));
       return;
     }
     if (d.kind === 'pin' && !d.far) {

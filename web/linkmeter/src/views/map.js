@@ -44,7 +44,7 @@ class MapView {
     this.pinLayer = svg('g', { class: 'map-pins' });
     this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' },
       this.image, this.scaleLayer, this.linkLayer, this.pinLayer);
-    this.pointer = new PlanPointer(this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k) => this.clicked(k) });
+    this.pointer = new PlanPointer(this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k, p) => this.clicked(k, p) });
     this.tray = h('ul', { id: 'map-tray', class: 'map-tray' });
     this.legendBox = h('div', { id: 'map-legend' });
     this.selectedBox = h('div', { id: 'map-selected', class: 'map-selected', hidden: true });
@@ -67,6 +67,10 @@ class MapView {
     this.problems = h('input', { id: 'map-problems', type: 'checkbox', onchange: () => this.render() });
     this.filter = h('input', { id: 'map-filter', type: 'search', size: 14, placeholder: t('map.filter'), oninput: () => this.render() });
     this.showChanges = h('input', { id: 'map-changes', type: 'checkbox', onchange: () => this.loadChanges() });
+    // The scale: a line of known length, its two ends clicked on the plan.
+    this.scalePoints = null;
+    this.scaleMetres = h('input', { id: 'map-scale-metres', type: 'number', min: 0.1, step: 'any', placeholder: t('map.scaleMetres') });
+    this.scaleButton = h('button', { id: 'map-scale', text: t('map.setScale'), onclick: () => { this.scalePoints = []; this.note.textContent = t('map.scaleHelp'); } });
     // A past visit's map: the positions in force when it ended.
     this.until = Infinity;
     this.visitSelect = h('select', { id: 'map-visit', onchange: () => { this.until = Number(this.visitSelect.value) || Infinity; this.render(); } });
@@ -79,7 +83,7 @@ class MapView {
       h('button', { id: 'map-zoom-out', text: '−', onclick: () => this.pointer.zoomOut() }),
       h('label', {}, this.problems, ' ', t('map.problems')), this.filter,
       h('label', {}, this.showChanges, ' ', t('map.changes')),
-      h('label', {}, t('map.visit'), ' ', this.visitSelect));
+      h('label', {}, t('map.visit'), ' ', this.visitSelect), this.scaleMetres, this.scaleButton);
   }
 
   redrawIfShown() {
@@ -238,9 +242,21 @@ class MapView {
       h('button', { id: 'map-unplace', text: t('map.unplace'), onclick: () => this.edit({ action: 'unplace', serial: this.selected }) }));
   }
 
-  clicked(key) {
+  clicked(key, point) {
+    if (this.scalePoints && !key && point) return this.scalePoint(point);
     this.selected = key === this.selected ? null : key;
-    this.render();
+    return this.render();
+  }
+
+  // A scale end clicked; the second keeps the line with its length.
+  scalePoint(point) {
+    this.scalePoints.push(point);
+    if (this.scalePoints.length < 2) return undefined;
+    const [a, b] = this.scalePoints;
+    this.scalePoints = null;
+    const metres = Number(this.scaleMetres.value);
+    if (!(metres > 0) || !this.planId) return this.render();
+    return this.edit({ action: 'scale', plan: this.planId, x1: Math.round(a.x), y1: Math.round(a.y), x2: Math.round(b.x), y2: Math.round(b.y), metres });
   }
 
   // A unit from the tray dropped on the plan is placed (or planned, by the
@@ -262,6 +278,8 @@ class MapView {
     }
     const edit = { ...fields, by: open.technician || '', at: Date.now() };
     this.map.edits = [...this.map.edits, edit];
+    const plan = edit.action === 'scale' && this.map.plans.find((p) => p.id === edit.plan);
+    if (plan) plan.scale = edit;
     this.render();
     try {
       if (!(await this.source.addEdit(edit))) notify(t('map.noVisit'));
