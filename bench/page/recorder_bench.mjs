@@ -5,13 +5,13 @@
 // survey's time without and with the recorder (median of the runs), the
 // records calls made and the most writes ever waiting.
 // usage: node recorder_bench.mjs [runs, 5]
-import { createRecorder } from '../../web/linkmeter/src/recorder.js';
-import { createStore } from '../../web/linkmeter/src/state.js';
-import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
-import { runSurvey } from '../../web/linkmeter/src/survey.js';
-import { siteTargets, newSurvey, surveyTargets, surveyPatch } from '../../web/linkmeter/src/sitesurveybook.js';
-import { provenance } from '../../web/linkmeter/src/provenance.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
+import { createRecorder } from '../../web/linkmeter/src/records/recorder.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
+import { CancelledError, DeviceError } from '../../web/linkmeter/src/device/api.js';
+import { runSurvey } from '../../web/linkmeter/src/site/survey.js';
+import { siteTargets, newSurvey, surveyTargets, surveyPatch } from '../../web/linkmeter/src/site/sitesurveybook.js';
+import { provenance } from '../../web/linkmeter/src/ui/provenance.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
 
 const RUNS = Number(process.argv[2]) || 5;
 const PROBES = 20;

@@ -8,8 +8,8 @@ import { spawnSync } from 'node:child_process';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { summarize } from '../../web/linkmeter/src/reportsummary.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
+import { summarize } from '../../web/linkmeter/src/site/reportsummary.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
 import { pageSurvey, pageScan, assertSameSurvey } from './page_flows.mjs';
 
 const [cli] = process.argv.slice(2);

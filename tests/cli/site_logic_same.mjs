@@ -13,11 +13,11 @@ import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { siteTargets } from '../../web/linkmeter/src/sitesurveybook.js';
-import { summarize } from '../../web/linkmeter/src/reportsummary.js';
-import { compareSiteSurveys } from '../../web/linkmeter/src/compare.js';
-import { parseChannels } from '../../web/linkmeter/src/channels.js';
+import { buildRoute } from '../../web/linkmeter/src/device/route.js';
+import { siteTargets } from '../../web/linkmeter/src/site/sitesurveybook.js';
+import { summarize } from '../../web/linkmeter/src/site/reportsummary.js';
+import { compareSiteSurveys } from '../../web/linkmeter/src/site/compare.js';
+import { parseChannels } from '../../web/linkmeter/src/site/channels.js';
 import { pageSurvey, pageScan, assertSameSurvey } from './page_flows.mjs';
 
 const [tool, demoPath, benchDir, shim] = process.argv.slice(2);

@@ -4,13 +4,13 @@
 // turns FAIL into PASS WITH WAIVERS and back.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRecorder } from '../../web/linkmeter/src/recorder.js';
-import { createStore } from '../../web/linkmeter/src/state.js';
-import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
-import { runSurvey } from '../../web/linkmeter/src/survey.js';
-import { siteTargets, newSurvey, surveyTargets, surveyPatch } from '../../web/linkmeter/src/sitesurveybook.js';
-import { provenance } from '../../web/linkmeter/src/provenance.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
+import { createRecorder } from '../../web/linkmeter/src/records/recorder.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
+import { CancelledError, DeviceError } from '../../web/linkmeter/src/device/api.js';
+import { runSurvey } from '../../web/linkmeter/src/site/survey.js';
+import { siteTargets, newSurvey, surveyTargets, surveyPatch } from '../../web/linkmeter/src/site/sitesurveybook.js';
+import { provenance } from '../../web/linkmeter/src/ui/provenance.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
 import { judgeAcceptance } from '../../web/linkmeter/src/site/acceptance.js';
 import { DEFAULT_PROFILE } from '../../web/linkmeter/src/site/acceptanceprofile.js';
 import { VisitWaivers } from '../../web/linkmeter/src/views/acceptancewaivers.js';

@@ -4,15 +4,15 @@
 // in both languages.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { addAnswer, resultFromStats } from '../../web/linkmeter/src/survey.js';
-import { siteTargets, failedResult } from '../../web/linkmeter/src/sitesurveybook.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
+import { buildRoute } from '../../web/linkmeter/src/device/route.js';
+import { addAnswer, resultFromStats } from '../../web/linkmeter/src/site/survey.js';
+import { siteTargets, failedResult } from '../../web/linkmeter/src/site/sitesurveybook.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
 import { judgeAcceptance, withWaivers } from '../../web/linkmeter/src/site/acceptance.js';
 import { DEFAULT_PROFILE, profileProblem, loadProfile, saveProfile, parseProfile, lostAllowedOf, PROFILE_KEY } from '../../web/linkmeter/src/site/acceptanceprofile.js';
 import { waiverRecord, withdrawalRecord, waiverProblem } from '../../web/linkmeter/src/site/waivers.js';
 import { describeAcceptance, remedyText } from '../../web/linkmeter/src/site/acceptancetexts.js';
-import { setLanguage, messageTable } from '../../web/linkmeter/src/i18n.js';
+import { setLanguage, messageTable } from '../../web/linkmeter/src/i18n/i18n.js';
 import * as site from '../../web/linkmeter/src/sitelogic.js';
 
 // G1: HOUSE-1 at the base unit; FIELD behind R1 → R2; SOIL behind R1.

@@ -11,9 +11,9 @@ if (dom) {
   Object.assign(globalThis, { document: window.document, Node: window.Node });
 }
 const skip = !dom && 'no DOM module';
-const { alarmRows, alarmKeyParts } = await import('../../web/linkmeter/src/alarmlist.js');
-const { createRecords } = await import('../../web/linkmeter/src/records.js');
-const { createStore } = await import('../../web/linkmeter/src/state.js');
+const { alarmRows, alarmKeyParts } = await import('../../web/linkmeter/src/records/alarmlist.js');
+const { createRecords } = await import('../../web/linkmeter/src/records/records.js');
+const { createStore } = await import('../../web/linkmeter/src/page/state.js');
 const { AlarmTimeline } = dom ? await import('../../web/linkmeter/src/views/historyalarms.js') : {};
 const { createAlarmBadge } = dom ? await import('../../web/linkmeter/src/views/alarmbadge.js') : {};
 

@@ -1,7 +1,7 @@
 // The promise wrapper over app.jsQuery: answers, failures and cancel.
 import { test, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
-import { query, command, nativeError, CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
+import { query, command, nativeError, CancelledError, DeviceError } from '../../web/linkmeter/src/device/api.js';
 
 // A stand-in for the program's glue: records each query and lets the test
 // answer it later.

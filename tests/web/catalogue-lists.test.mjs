@@ -4,7 +4,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import { settingsBlocks, surveyCommands } from '../../web/linkmeter/src/cataloguelists.js';
+import { settingsBlocks, surveyCommands } from '../../web/linkmeter/src/device/cataloguelists.js';
 
 const rulesPath = process.env.LM_CATALOGUE_RULES;
 const rules = rulesPath ? JSON.parse(readFileSync(rulesPath, 'utf8')) : null;

@@ -2,7 +2,7 @@
 // rule, the site's own channels left out, and scans cut off by a cancel.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { emptyTally, addReadings, endRound, siteChannels, channelStats, recommend, knownSiteChannels, suitability, channelBands } from '../../web/linkmeter/src/channels.js';
+import { emptyTally, addReadings, endRound, siteChannels, channelStats, recommend, knownSiteChannels, suitability, channelBands } from '../../web/linkmeter/src/site/channels.js';
 
 // Runs `rounds` (each a list of [freq, level]); `cut` ends the last round
 // cut off instead of whole.

@@ -2,8 +2,8 @@
 // failure gets.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { parseChannels, quietest } from '../../web/linkmeter/src/channels.js';
-import { adviceKey } from '../../web/linkmeter/src/errors.js';
+import { parseChannels, quietest } from '../../web/linkmeter/src/site/channels.js';
+import { adviceKey } from '../../web/linkmeter/src/device/errors.js';
 
 test('channel lists: single channels, ranges, separators, repeats', () => {
   const cases = [

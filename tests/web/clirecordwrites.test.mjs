@@ -3,8 +3,8 @@
 // the next run writes that list first, giving later writes the real ids.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRecordWrites } from '../../web/linkmeter/src/clirecordwrites.js';
-import { DeviceError } from '../../web/linkmeter/src/api.js';
+import { createRecordWrites } from '../../web/linkmeter/src/records/clirecordwrites.js';
+import { DeviceError } from '../../web/linkmeter/src/device/api.js';
 
 const BUSY = () => new DeviceError({ code1: -20, msg: 'the site records are busy' });
 

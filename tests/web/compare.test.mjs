@@ -2,8 +2,8 @@
 // unit's level and battery moved, hops only one visit measured.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { compareSiteSurveys, loadWorseBy, saveWorseBy, DEFAULT_WORSE_BY, serialKey } from '../../web/linkmeter/src/compare.js';
-import { emptyStats, addProbe } from '../../web/linkmeter/src/linkstats.js';
+import { compareSiteSurveys, loadWorseBy, saveWorseBy, DEFAULT_WORSE_BY, serialKey } from '../../web/linkmeter/src/site/compare.js';
+import { emptyStats, addProbe } from '../../web/linkmeter/src/site/linkstats.js';
 
 const BASE = { serial: '009C0021', name: 'RIVERSIDE' };
 const R1 = { kind: 'repeater', num: 1, serial: '00C80201', label: 'G1 R1' };

@@ -1,8 +1,8 @@
 // CSV text of site-survey results.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { csvField, csvText, surveyCsv, SURVEY_HEADER } from '../../web/linkmeter/src/csv.js';
-import { provenance, PROVENANCE_HEADER } from '../../web/linkmeter/src/provenance.js';
+import { csvField, csvText, surveyCsv, SURVEY_HEADER } from '../../web/linkmeter/src/page/csv.js';
+import { provenance, PROVENANCE_HEADER } from '../../web/linkmeter/src/ui/provenance.js';
 
 test('fields are quoted and defused where a spreadsheet would misread them', () => {
   const cases = [

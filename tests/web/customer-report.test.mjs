@@ -5,15 +5,15 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { createHash } from 'node:crypto';
-import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { addAnswer, resultFromStats } from '../../web/linkmeter/src/survey.js';
-import { siteTargets } from '../../web/linkmeter/src/sitesurveybook.js';
+import { buildRoute } from '../../web/linkmeter/src/device/route.js';
+import { addAnswer, resultFromStats } from '../../web/linkmeter/src/site/survey.js';
+import { siteTargets } from '../../web/linkmeter/src/site/sitesurveybook.js';
 import { judgeAcceptance } from '../../web/linkmeter/src/site/acceptance.js';
 import { waiverRecord } from '../../web/linkmeter/src/site/waivers.js';
 import { describeAcceptance } from '../../web/linkmeter/src/site/acceptancetexts.js';
-import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
 import { customerReport, reportId } from '../../web/linkmeter/src/report/customerreport.js';
-import { sha256Hex } from '../../web/linkmeter/src/report/sha256.js';
+import { sha256Hex } from '../../web/linkmeter/src/ui/sha256.js';
 import { loadDom } from './dom-support.mjs';
 
 // G1: HOUSE-1 at the base unit; FIELD behind R1 → R2; SOIL behind R1.

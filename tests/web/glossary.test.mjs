@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { readdirSync, readFileSync } from 'node:fs';
 import { join, dirname } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
-import { messageTable } from '../../web/linkmeter/src/i18n.js';
+import { messageTable } from '../../web/linkmeter/src/i18n/i18n.js';
 import { glossary as ja } from '../../web/linkmeter/src/i18n/ja.js';
 import { glossary as en } from '../../web/linkmeter/src/i18n/en.js';
 

@@ -3,7 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import { messageTable } from '../../web/linkmeter/src/i18n.js';
+import { messageTable } from '../../web/linkmeter/src/i18n/i18n.js';
 import { STEPS, REMEDIES } from '../../web/linkmeter/src/views/guide.js';
 import '../../web/linkmeter/src/site/acceptancetexts.js';
 

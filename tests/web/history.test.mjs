@@ -3,14 +3,14 @@
 // comparison of two stored visits, the lists and the trend's series.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { surveyFromRecord, signalsOf, regInfoOf } from '../../web/linkmeter/src/historysurvey.js';
-import { defaultSite, recordRows, siteSurveys, defaultPair, snapshotCandidates, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/historylist.js';
-import { compareSiteSurveys } from '../../web/linkmeter/src/compare.js';
-import { SurveyReader, JUDGED } from '../../web/linkmeter/src/surveyreader.js';
-import { bytesToBase64 } from '../../web/linkmeter/src/records.js';
-import { isCurrent } from '../../web/linkmeter/src/provenance.js';
-import { HISTORY_TEXTS } from '../../web/linkmeter/src/historytexts.js';
-import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import { surveyFromRecord, signalsOf, regInfoOf } from '../../web/linkmeter/src/records/historysurvey.js';
+import { defaultSite, recordRows, siteSurveys, defaultPair, snapshotCandidates, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/records/historylist.js';
+import { compareSiteSurveys } from '../../web/linkmeter/src/site/compare.js';
+import { SurveyReader, JUDGED } from '../../web/linkmeter/src/records/surveyreader.js';
+import { bytesToBase64 } from '../../web/linkmeter/src/records/records.js';
+import { isCurrent } from '../../web/linkmeter/src/ui/provenance.js';
+import { HISTORY_TEXTS } from '../../web/linkmeter/src/records/historytexts.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
 import { loadDom } from './dom-support.mjs';
 
 setLanguage('en');
@@ -212,7 +212,7 @@ const dom = loadDom();
 test('any record opens read-only, dated, from the records, never current; each kind in its own form', { skip: !dom && 'no DOM module' }, async () => {
   const { window } = dom.parseHTML('<!DOCTYPE html><html><body></body></html>');
   Object.assign(globalThis, { document: window.document, Node: window.Node });
-  const { recordView } = await import('../../web/linkmeter/src/historyviewer.js');
+  const { recordView } = await import('../../web/linkmeter/src/records/historyviewer.js');
   const at = new Date(2026, 11, 9, 4, 15, 0).getTime();
   const state = { unit: { serial: '009A0011' } }; // the same site connected now
   const survey = surveyFromRecord(record(7, at, 117), { site, regInfo });

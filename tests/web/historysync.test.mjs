@@ -12,7 +12,7 @@ if (dom) {
 }
 const skip = !dom && 'no DOM module';
 const { SyncBar, SERVER_KEY, competingVersions, visitTeamCells } = dom ? await import('../../web/linkmeter/src/views/historysync.js') : {};
-const { createRecords } = await import('../../web/linkmeter/src/records.js');
+const { createRecords } = await import('../../web/linkmeter/src/records/records.js');
 
 function storage() {
   const kept = new Map();

@@ -2,11 +2,11 @@
 // under boundaries set by hand; a survey of several probes per unit.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { emptyStats, addProbe, median, successRate, batteryTrend, lossBound, hopVerdict, routeVerdict, hopFigures } from '../../web/linkmeter/src/linkstats.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
-import { runSurvey, judgeResult } from '../../web/linkmeter/src/survey.js';
-import { surveyRows } from '../../web/linkmeter/src/csv.js';
-import { summarize } from '../../web/linkmeter/src/reportsummary.js';
+import { emptyStats, addProbe, median, successRate, batteryTrend, lossBound, hopVerdict, routeVerdict, hopFigures } from '../../web/linkmeter/src/site/linkstats.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
+import { runSurvey, judgeResult } from '../../web/linkmeter/src/site/survey.js';
+import { surveyRows } from '../../web/linkmeter/src/page/csv.js';
+import { summarize } from '../../web/linkmeter/src/site/reportsummary.js';
 
 // Stats of probes given as levels (null: no answer), batteries optional.
 function probes(levels, batteries = [], start = 0, step = 1000) {
@@ -177,7 +177,7 @@ test('boundaries set by hand rejudge a result, its report and its CSV', async ()
 });
 
 test('a level history keeps only its latest points however long it runs', async () => {
-  const { cappedSeries, HISTORY_POINTS } = await import('../../web/linkmeter/src/cappedseries.js');
+  const { cappedSeries, HISTORY_POINTS } = await import('../../web/linkmeter/src/ui/cappedseries.js');
   const cases = [[0, 3, [[], []]], [2, 3, [[0, 1], [0, 10]]], [3, 3, [[0, 1, 2], [0, 10, 20]]], [5, 3, [[2, 3, 4], [20, 30, 40]]]];
   for (const [n, cap, want] of cases) {
     const s = cappedSeries(cap);

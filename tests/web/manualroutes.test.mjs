@@ -5,9 +5,9 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
   checkRoute, manualRegistration, routesFromRegistration, loadRoutes, saveRoutes, routeTarget, modelOfSerial, parseRelays,
-} from '../../web/linkmeter/src/manualroutes.js';
-import { buildRoute, unitId } from '../../web/linkmeter/src/route.js';
-import { runSurvey } from '../../web/linkmeter/src/survey.js';
+} from '../../web/linkmeter/src/site/manualroutes.js';
+import { buildRoute, unitId } from '../../web/linkmeter/src/device/route.js';
+import { runSurvey } from '../../web/linkmeter/src/site/survey.js';
 
 const entry = (over = {}) => ({ freq: '12', band: '0', relays: '1 2', num: '3', serial: '00BC0103', name: 'FIELD-TH', ...over });
 const firstProblem = (checked) => (checked.problems ? Object.entries(checked.problems).map(([f, p]) => `${f} ${p[0]}`)[0] : 'ok');

@@ -4,13 +4,13 @@
 // program, and unit texts drawn as text.
 import { test, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
-import { setLanguage, t, tn, addMessages, startLanguage } from '../../web/linkmeter/src/i18n.js';
-import { describeError, failureCause } from '../../web/linkmeter/src/errors.js';
-import { errorParts } from '../../web/linkmeter/src/ui.js';
-import * as api from '../../web/linkmeter/src/api.js';
-import { createStore } from '../../web/linkmeter/src/state.js';
-import { createConnection, parseIPv4, parsePort, rememberedAddress, DEFAULT_LAN_PORT } from '../../web/linkmeter/src/connection.js';
-import { RouteError } from '../../web/linkmeter/src/route.js';
+import { setLanguage, t, tn, addMessages, startLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
+import { describeError, failureCause } from '../../web/linkmeter/src/device/errors.js';
+import { errorParts } from '../../web/linkmeter/src/page/ui.js';
+import * as api from '../../web/linkmeter/src/device/api.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
+import { createConnection, parseIPv4, parsePort, rememberedAddress, DEFAULT_LAN_PORT } from '../../web/linkmeter/src/page/connection.js';
+import { RouteError } from '../../web/linkmeter/src/device/route.js';
 import { loadDom } from './dom-support.mjs';
 
 const SEND_LOST = { isSuccess: false, cmdName: 'EBSTS', STATUS: '', msg: 'STATUS= (EBSTS 1025 102 Vcomm_SendComm : SEND_ERR(-25))' };

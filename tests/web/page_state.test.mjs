@@ -6,10 +6,10 @@ import ja from '../../web/linkmeter/src/i18n/ja.js';
 import en from '../../web/linkmeter/src/i18n/en.js';
 import serviceJa from '../../web/linkmeter/src/i18n/service-ja.js';
 import serviceEn from '../../web/linkmeter/src/i18n/service-en.js';
-import { pickLanguage, setLanguage, t } from '../../web/linkmeter/src/i18n.js';
-import { runSurvey } from '../../web/linkmeter/src/survey.js';
-import { beginBusy, installExitGuard } from '../../web/linkmeter/src/busy.js';
-import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
+import { pickLanguage, setLanguage, t } from '../../web/linkmeter/src/i18n/i18n.js';
+import { runSurvey } from '../../web/linkmeter/src/site/survey.js';
+import { beginBusy, installExitGuard } from '../../web/linkmeter/src/page/busy.js';
+import { CancelledError, DeviceError } from '../../web/linkmeter/src/device/api.js';
 
 test('both languages carry the same keys and placeholders', () => {
   const holes = (text) => (text.match(/\{\w+\}/g) || []).sort().join();

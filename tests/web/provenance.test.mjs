@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { provenance, isCurrent, provenanceCells, exportFileName, PROVENANCE_HEADER, notCurrentReason, provenanceText } from '../../web/linkmeter/src/provenance.js';
-import { t } from '../../web/linkmeter/src/i18n.js';
+import { provenance, isCurrent, provenanceCells, exportFileName, PROVENANCE_HEADER, notCurrentReason, provenanceText } from '../../web/linkmeter/src/ui/provenance.js';
+import { t } from '../../web/linkmeter/src/i18n/i18n.js';
 
 const riverside = { serial: '0A5C0012', name: 'RIVERSIDE', model: 'VL-B7' };
 const usb = { serial: '009A0001', name: 'BENCH', model: 'VL-B1' };

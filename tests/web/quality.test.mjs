@@ -2,8 +2,8 @@
 // survey answer turns into a result.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { levelClass, batteryClass, batteryLow, levelPoor, LEVEL_CLASSES, BATTERY_CLASSES } from '../../web/linkmeter/src/quality.js';
-import { surveyResult, weakestHop } from '../../web/linkmeter/src/survey.js';
+import { levelClass, batteryClass, batteryLow, levelPoor, LEVEL_CLASSES, BATTERY_CLASSES } from '../../web/linkmeter/src/site/quality.js';
+import { surveyResult, weakestHop } from '../../web/linkmeter/src/site/survey.js';
 
 test('level classes change exactly at the thresholds', () => {
   const cases = [[255, 'good'], [130, 'good'], [129, 'fair'], [100, 'fair'], [99, 'weak'], [80, 'weak'], [79, 'bad'], [0, 'bad'],

@@ -4,16 +4,16 @@
 // failing or busy store never stops a measurement.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRecorder } from '../../web/linkmeter/src/recorder.js';
-import { useSecretKeys } from '../../web/linkmeter/src/recorderkinds.js';
-import { createStore } from '../../web/linkmeter/src/state.js';
-import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
-import { runSurvey, probeRoute } from '../../web/linkmeter/src/survey.js';
-import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { siteTargets, newSurvey, surveyTargets, surveyPatch } from '../../web/linkmeter/src/sitesurveybook.js';
-import { provenance } from '../../web/linkmeter/src/provenance.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
-import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import { createRecorder } from '../../web/linkmeter/src/records/recorder.js';
+import { useSecretKeys } from '../../web/linkmeter/src/records/recorderkinds.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
+import { CancelledError, DeviceError } from '../../web/linkmeter/src/device/api.js';
+import { runSurvey, probeRoute } from '../../web/linkmeter/src/site/survey.js';
+import { buildRoute } from '../../web/linkmeter/src/device/route.js';
+import { siteTargets, newSurvey, surveyTargets, surveyPatch } from '../../web/linkmeter/src/site/sitesurveybook.js';
+import { provenance } from '../../web/linkmeter/src/ui/provenance.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
 
 // The program sets the catalogue's secret keys; these tests name the one they use.
 useSecretKeys(['PW']);

@@ -4,7 +4,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
   createRecords, recordsQueryName, recordsFailure, bytesToBase64, base64ToBytes, RECORDS_FUNCTIONS, RECORDS_FAILURE,
-} from '../../web/linkmeter/src/records.js';
+} from '../../web/linkmeter/src/records/records.js';
 
 // Answers each query from `answers` (a function of name and arg); a thrown
 // value becomes a rejection, as api.query rejects with the program's failure.

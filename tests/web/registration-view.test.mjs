@@ -5,9 +5,9 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { dirname, join } from 'node:path';
-import { createStore } from '../../web/linkmeter/src/state.js';
-import { CancelledError } from '../../web/linkmeter/src/api.js';
-import { provenance } from '../../web/linkmeter/src/provenance.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
+import { CancelledError } from '../../web/linkmeter/src/device/api.js';
+import { provenance } from '../../web/linkmeter/src/ui/provenance.js';
 import { loadDom } from './dom-support.mjs';
 
 const dom = loadDom();

@@ -4,7 +4,7 @@
 // page running over sheets of its own.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { paginate, sheetNumbers, sheetsFor } from '../../web/linkmeter/src/reportpages.js';
+import { paginate, sheetNumbers, sheetsFor } from '../../web/linkmeter/src/report/reportpages.js';
 
 const SIZE = { body: 100, sheet: 120 };
 const block = (height, keepWithNext = false) => ({ height, keepWithNext });

@@ -5,7 +5,7 @@
 // picked, and never one taken after the reported survey.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { visitAt, earlierVisits, siteSurveysBefore, previousSiteSurvey } from '../../web/linkmeter/src/reportprevious.js';
+import { visitAt, earlierVisits, siteSurveysBefore, previousSiteSurvey } from '../../web/linkmeter/src/report/reportprevious.js';
 
 const visit = (id, startedAt, endedAt = startedAt + 50) => ({ id, startedAt, endedAt });
 const VISITS = [visit(1, 100), visit(2, 200), visit(3, 300, null)];

@@ -20,7 +20,7 @@ if (dom) {
     return { width: 100, height: height(this) };
   };
   ({ layoutPages } = await import('../../web/linkmeter/src/views/reportprint.js'));
-  ({ h } = await import('../../web/linkmeter/src/dom.js'));
+  ({ h } = await import('../../web/linkmeter/src/ui/dom.js'));
 }
 
 const SIZE = { width: 600, sheet: 300, box: 290, footer: 20 };

@@ -1,7 +1,7 @@
 // Survey routes built from a registration, and answers matched to hops.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { buildRoute, matchSignals, allRemoteTargets, unitId, RouteError } from '../../web/linkmeter/src/route.js';
+import { buildRoute, matchSignals, allRemoteTargets, unitId, RouteError } from '../../web/linkmeter/src/device/route.js';
 
 // Two groups; in the first, R2 hangs from R1 and units hang from the base
 // unit, from R1 and from R2.
@@ -84,8 +84,8 @@ test('every remote unit of every group is a site-survey target', () => {
 });
 
 test('a probed hop names every figure in its tooltip, the loss bound only when all answered', async () => {
-  const { figuresTitle } = await import('../../web/linkmeter/src/views/routeview.js');
-  const { setLanguage } = await import('../../web/linkmeter/src/i18n.js');
+  const { figuresTitle } = await import('../../web/linkmeter/src/ui/routeview.js');
+  const { setLanguage } = await import('../../web/linkmeter/src/i18n/i18n.js');
   setLanguage('en');
   const cases = [
     [{ asked: 5, answered: 5, min: 107, median: 107, max: 109, lossBound: 0.451 }, ['5 of 5 answered', 'minimum 107, median 107, maximum 109', '45.1 %']],

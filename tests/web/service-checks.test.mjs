@@ -3,10 +3,10 @@
 // the confirmation of a LAN unit's own link, and repeater trees.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { ipv4Parts, maskPrefix, isHostName, isEmail, checkForm, checkNetwork } from '../../web/linkmeter/src/fieldchecks.js';
-import { planWrite } from '../../web/linkmeter/src/forms.js';
-import { treeProblems, parentLoops, durationText, pathCode, readField, unitFields, parseDuration } from '../../web/linkmeter/src/regedit.js';
-import { codeChoices } from '../../web/linkmeter/src/settingcodes.js';
+import { ipv4Parts, maskPrefix, isHostName, isEmail, checkForm, checkNetwork } from '../../web/linkmeter/src/settings/fieldchecks.js';
+import { planWrite } from '../../web/linkmeter/src/settings/forms.js';
+import { treeProblems, parentLoops, durationText, pathCode, readField, unitFields, parseDuration } from '../../web/linkmeter/src/settings/regedit.js';
+import { codeChoices } from '../../web/linkmeter/src/settings/settingcodes.js';
 
 test('IPv4 addresses: four numbers 0..255, nothing else', () => {
   const cases = [

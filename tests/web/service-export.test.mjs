@@ -2,7 +2,7 @@
 // call, so the text goes out in slices that together are the whole file.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { saveTextFile } from '../../web/linkmeter/src/export.js';
+import { saveTextFile } from '../../web/linkmeter/src/page/export.js';
 
 test('a text longer than one call carries is written whole, in slices', async () => {
   const writes = [];

@@ -5,9 +5,9 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import {
   ansiLength, checkValue, checkWrite, changedValues, compareReadBack, fieldKind, parseText, valueText, unstorableChar,
-} from '../../web/linkmeter/src/forms.js';
-import { setLanguage, t } from '../../web/linkmeter/src/i18n.js';
-import '../../web/linkmeter/src/servicetexts.js';
+} from '../../web/linkmeter/src/settings/forms.js';
+import { setLanguage, t } from '../../web/linkmeter/src/i18n/i18n.js';
+import '../../web/linkmeter/src/i18n/servicetexts.js';
 
 const rulesPath = process.env.LM_CATALOGUE_RULES;
 const rules = rulesPath ? JSON.parse(readFileSync(rulesPath, 'utf8')) : null;

@@ -2,15 +2,15 @@
 // error numbers on fields; the sibling application's registration compared.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { logRows, filterLogs, logTable, categories, categoryText } from '../../web/linkmeter/src/eventlog.js';
-import { csvText } from '../../web/linkmeter/src/csv.js';
+import { logRows, filterLogs, logTable, categories, categoryText } from '../../web/linkmeter/src/device/eventlog.js';
+import { csvText } from '../../web/linkmeter/src/page/csv.js';
 import {
   conversionError, errorTargets, changedPaths, pathCode, setPath, readField, unitFields, GROUP_FIELDS,
-} from '../../web/linkmeter/src/regedit.js';
-import { compareRegistrations, compareSummary } from '../../web/linkmeter/src/siblingdiff.js';
-import { siblingFailureText } from '../../web/linkmeter/src/errors.js';
-import { setLanguage } from '../../web/linkmeter/src/i18n.js';
-import '../../web/linkmeter/src/servicetexts.js';
+} from '../../web/linkmeter/src/settings/regedit.js';
+import { compareRegistrations, compareSummary } from '../../web/linkmeter/src/settings/siblingdiff.js';
+import { siblingFailureText } from '../../web/linkmeter/src/device/errors.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
+import '../../web/linkmeter/src/i18n/servicetexts.js';
 
 const logs = [
   { number: 12, category: 1, utctime: 1700000000, localtime: 1700032400, str: 'Power on' },

@@ -2,9 +2,9 @@
 // the CSV text of a recording.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { decodeRecorded, recordedTable, RecordedError } from '../../web/linkmeter/src/recorded.js';
-import { csvText } from '../../web/linkmeter/src/csv.js';
-import { timeTicks } from '../../web/linkmeter/src/timeaxis.js';
+import { decodeRecorded, recordedTable, RecordedError } from '../../web/linkmeter/src/device/recorded.js';
+import { csvText } from '../../web/linkmeter/src/page/csv.js';
+import { timeTicks } from '../../web/linkmeter/src/ui/timeaxis.js';
 
 // Stand-in channel types: 13 tenths of a degree (no value 0xEEEE), 208
 // humidity, 250 a 32-bit counter; 0 the null type (width 0).

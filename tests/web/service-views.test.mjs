@@ -3,8 +3,8 @@
 // is kept, and whose the shown values are.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createStore } from '../../web/linkmeter/src/state.js';
-import { CancelledError } from '../../web/linkmeter/src/api.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
+import { CancelledError } from '../../web/linkmeter/src/device/api.js';
 import { loadDom } from './dom-support.mjs';
 
 const dom = loadDom();
@@ -50,7 +50,7 @@ function type(el, value) {
 }
 
 test('a settings block: refused before sending, a LAN unit asked first, read back, cleared for another unit', { skip }, async () => {
-  const { SettingsBlock } = await import('../../web/linkmeter/src/settingsblock.js');
+  const { SettingsBlock } = await import('../../web/linkmeter/src/settings/settingsblock.js');
   let box = 4; // No
   const unit = fakeUnit(() => box);
   const store = createStore({ unit: LAN, linkLost: false });

@@ -2,8 +2,8 @@
 // the 24-hour clock.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { barRange, timeRange, historyRange, trendRange } from '../../web/linkmeter/src/chartscales.js';
-import { legendTime, clockText } from '../../web/linkmeter/src/timeaxis.js';
+import { barRange, timeRange, historyRange, trendRange } from '../../web/linkmeter/src/ui/chartscales.js';
+import { legendTime, clockText } from '../../web/linkmeter/src/ui/timeaxis.js';
 
 test('the first and last channel bars are whole; a short or one-point history spans a readable minute', () => {
   const bars = [

@@ -8,9 +8,9 @@ import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import vm from 'node:vm';
 import * as site from '../../web/linkmeter/src/sitelogic.js';
-import { surveyResult } from '../../web/linkmeter/src/survey.js';
-import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { compareSiteSurveys } from '../../web/linkmeter/src/compare.js';
+import { surveyResult } from '../../web/linkmeter/src/site/survey.js';
+import { buildRoute } from '../../web/linkmeter/src/device/route.js';
+import { compareSiteSurveys } from '../../web/linkmeter/src/site/compare.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 

@@ -7,7 +7,7 @@ import { positionsAt, mapUnits, trayUnits, movedUnits, editHistory, editProblem 
 import { planLinks, linkStyle, linkWidth, surveyMeasures, scaleWarning, unitMarks, MIN_WIDTH } from '../../web/linkmeter/src/site/maplinks.js';
 import { keptUnits, routeToBase } from '../../web/linkmeter/src/site/mapfilters.js';
 import { mapChanges } from '../../web/linkmeter/src/site/mapchanges.js';
-import { emptyStats, addProbe } from '../../web/linkmeter/src/linkstats.js';
+import { emptyStats, addProbe } from '../../web/linkmeter/src/site/linkstats.js';
 import { loadDom } from './dom-support.mjs';
 
 const dom = loadDom();

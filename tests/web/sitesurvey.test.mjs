@@ -2,16 +2,16 @@
 // labels, and when the site views may survey or show a result as current.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { unitLabel, labelOf } from '../../web/linkmeter/src/names.js';
-import { surveyResult } from '../../web/linkmeter/src/survey.js';
-import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { surveyedLinks, weakestLinks } from '../../web/linkmeter/src/weaklinks.js';
-import { summarize } from '../../web/linkmeter/src/reportsummary.js';
-import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch, targetKey, resultKey } from '../../web/linkmeter/src/sitesurveybook.js';
-import { surveyBlock, madeFromOther, routeSources, refusesRegistration } from '../../web/linkmeter/src/surveyrules.js';
-import { provenance } from '../../web/linkmeter/src/provenance.js';
-import { CancelledError, DeviceError } from '../../web/linkmeter/src/api.js';
-import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import { unitLabel, labelOf } from '../../web/linkmeter/src/site/names.js';
+import { surveyResult } from '../../web/linkmeter/src/site/survey.js';
+import { buildRoute } from '../../web/linkmeter/src/device/route.js';
+import { surveyedLinks, weakestLinks } from '../../web/linkmeter/src/site/weaklinks.js';
+import { summarize } from '../../web/linkmeter/src/site/reportsummary.js';
+import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch, targetKey, resultKey } from '../../web/linkmeter/src/site/sitesurveybook.js';
+import { surveyBlock, madeFromOther, routeSources, refusesRegistration } from '../../web/linkmeter/src/page/surveyrules.js';
+import { provenance } from '../../web/linkmeter/src/ui/provenance.js';
+import { CancelledError, DeviceError } from '../../web/linkmeter/src/device/api.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
 
 setLanguage('en');
 
@@ -158,7 +158,7 @@ async function runOnce({ state, api, survey, targets, abortAt = -1, lost = () =>
     Object.assign(state, surveyPatch(state, s));
     if (++published === abortAt) controller.abort();
   };
-  const { runSurvey } = await import('../../web/linkmeter/src/survey.js');
+  const { runSurvey } = await import('../../web/linkmeter/src/site/survey.js');
   const run = (target, signal) => runSurvey({ api, comInfo: riverside, regInfo: reg.regInfo, target, signal });
   return surveyTargets({ survey, targets, run, signal: controller.signal, publish, linkLost: lost });
 }

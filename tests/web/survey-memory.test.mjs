@@ -5,11 +5,11 @@
 import { test, mock } from 'node:test';
 import assert from 'node:assert/strict';
 import { register } from 'node:module';
-import { createStore } from '../../web/linkmeter/src/state.js';
-import * as api from '../../web/linkmeter/src/api.js';
-import { setLanguage } from '../../web/linkmeter/src/i18n.js';
-import { provenance } from '../../web/linkmeter/src/provenance.js';
-import { HISTORY_POINTS } from '../../web/linkmeter/src/cappedseries.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
+import * as api from '../../web/linkmeter/src/device/api.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
+import { provenance } from '../../web/linkmeter/src/ui/provenance.js';
+import { HISTORY_POINTS } from '../../web/linkmeter/src/ui/cappedseries.js';
 import { loadDom } from './dom-support.mjs';
 
 // The bundle's aliases: the catalogue's survey commands, and a chart that

@@ -3,12 +3,12 @@
 // already shown.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { matches, sortKey, groupCounts, rowShown } from '../../web/linkmeter/src/surveylist.js';
-import { surveyResult } from '../../web/linkmeter/src/survey.js';
-import { buildRoute } from '../../web/linkmeter/src/route.js';
-import { newSurvey, withResult } from '../../web/linkmeter/src/sitesurveybook.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
-import { setLanguage } from '../../web/linkmeter/src/i18n.js';
+import { matches, sortKey, groupCounts, rowShown } from '../../web/linkmeter/src/site/surveylist.js';
+import { surveyResult } from '../../web/linkmeter/src/site/survey.js';
+import { buildRoute } from '../../web/linkmeter/src/device/route.js';
+import { newSurvey, withResult } from '../../web/linkmeter/src/site/sitesurveybook.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
+import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
 import { probeCount } from '../../web/linkmeter/src/views/probes.js';
 import { loadDom } from './dom-support.mjs';
 

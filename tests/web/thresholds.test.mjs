@@ -5,8 +5,8 @@ import assert from 'node:assert/strict';
 import {
   DEFAULT_THRESHOLDS, THRESHOLDS_KEY, loadThresholds, saveThresholds, resetThresholds, applyThresholds,
   levelClass, batteryClass, thresholdProblem, levelBands,
-} from '../../web/linkmeter/src/thresholds.js';
-import { createStore } from '../../web/linkmeter/src/state.js';
+} from '../../web/linkmeter/src/site/thresholds.js';
+import { createStore } from '../../web/linkmeter/src/page/state.js';
 
 const memory = (init = {}) => {
   const m = new Map(Object.entries(init));

@@ -2,8 +2,8 @@
 // batteries, the thresholds in force, a unit's route and the filters.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { surveyOverlay, overlaySurvey, linkInto, nodeKey, routeNodes, isProblem, matchesText } from '../../web/linkmeter/src/topology.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/thresholds.js';
+import { surveyOverlay, overlaySurvey, linkInto, nodeKey, routeNodes, isProblem, matchesText } from '../../web/linkmeter/src/site/topology.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
 
 // Group 0: base → R1 → R2; remote 1 under R1, remote 2 under R2, remote 3
 // under the base; remote 4 names a repeater that is not there.

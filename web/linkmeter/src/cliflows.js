@@ -6,18 +6,18 @@
 // done) and serves the timers and queries until the flow's promise settles.
 // One session per run: open() before the base unit is connected, close()
 // at the end, which hands back what the store could not take.
-import { installRuntime } from './cliruntime.js';
-import * as pageApi from './api.js';
-import { createStore } from './state.js';
-import { DEFAULT_THRESHOLDS } from './thresholds.js';
-import { createRecorder } from './recorder.js';
-import { createRecordWrites } from './clirecordwrites.js';
-import { runSurvey } from './survey.js';
-import { buildRoute } from './route.js';
-import { newSurvey, surveyTargets, surveyPatch } from './sitesurveybook.js';
+import { installRuntime } from './device/cliruntime.js';
+import * as pageApi from './device/api.js';
+import { createStore } from './page/state.js';
+import { DEFAULT_THRESHOLDS } from './site/thresholds.js';
+import { createRecorder } from './records/recorder.js';
+import { createRecordWrites } from './records/clirecordwrites.js';
+import { runSurvey } from './site/survey.js';
+import { buildRoute } from './device/route.js';
+import { newSurvey, surveyTargets, surveyPatch } from './site/sitesurveybook.js';
 import { siteSurvey } from './sitelogic.js';
-import { useSecretKeys } from './recorderkinds.js';
-import { secretKeys } from './cataloguelists.js';
+import { useSecretKeys } from './records/recorderkinds.js';
+import { secretKeys } from './device/cataloguelists.js';
 import rules from 'catalogue-rules';
 
 installRuntime();

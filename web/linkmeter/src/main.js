@@ -1,21 +1,21 @@
 // The page: header (unit and its link, DEMO mark, language), a tab per
 // flow, messages.
-import { h, fill } from './dom.js';
-import { t, startLanguage, setLanguage, language, LANGUAGES, onLanguageChange } from './i18n.js';
-import { store } from './state.js';
-import { mountMessages, notify, showError, askPassword, clearMessages } from './ui.js';
-import { createConnection } from './connection.js';
-import { installExitGuard } from './busy.js';
-import * as host from './host.js';
-import * as api from './api.js';
+import { h, fill } from './ui/dom.js';
+import { t, startLanguage, setLanguage, language, LANGUAGES, onLanguageChange } from './i18n/i18n.js';
+import { store } from './page/state.js';
+import { mountMessages, notify, showError, askPassword, clearMessages } from './page/ui.js';
+import { createConnection } from './page/connection.js';
+import { installExitGuard } from './page/busy.js';
+import * as host from './device/host.js';
+import * as api from './device/api.js';
 import { VIEWS } from './views/index.js';
 import { guideButton } from './views/guide.js';
-import { loadThresholds } from './thresholds.js';
-import { createRecorder } from './recorder.js';
-import { createRecords } from './records.js';
+import { loadThresholds } from './site/thresholds.js';
+import { createRecorder } from './records/recorder.js';
+import { createRecords } from './records/records.js';
 import { createAlarmBadge } from './views/alarmbadge.js';
-import { useSecretKeys } from './recorderkinds.js';
-import { secretKeys } from './cataloguelists.js';
+import { useSecretKeys } from './records/recorderkinds.js';
+import { secretKeys } from './device/cataloguelists.js';
 import rules from 'catalogue-rules';
 
 const LANGUAGE_KEY = 'linkmeter.language';

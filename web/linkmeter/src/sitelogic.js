@@ -5,25 +5,25 @@
 // program calls its functions by name with plain JSON arguments and reads
 // plain JSON back (tools/cli SiteLogic.h lists them), so nothing here may
 // answer a Map, a Set or a typed array.
-import { buildRoute, RouteError } from './route.js';
-import { resultFromStats, addAnswer } from './survey.js';
-import { siteTargets as bookTargets, newSurvey, withResult, finished, failedResult, resultKey } from './sitesurveybook.js';
-import { summarize } from './reportsummary.js';
-import { weakestLinks as reportLinks } from './weaklinks.js';
-import { DEFAULT_THRESHOLDS, thresholdProblem as problemOf } from './thresholds.js';
-import { parseChannels as parseChannelText, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from './channels.js';
-import { compareSiteSurveys as compareSurveys } from './compare.js';
-import { DeviceError } from './api.js';
-import { setLanguage, language } from './i18n.js';
-import { DEFAULT_PROBES } from './probedefaults.js';
+import { buildRoute, RouteError } from './device/route.js';
+import { resultFromStats, addAnswer } from './site/survey.js';
+import { siteTargets as bookTargets, newSurvey, withResult, finished, failedResult, resultKey } from './site/sitesurveybook.js';
+import { summarize } from './site/reportsummary.js';
+import { weakestLinks as reportLinks } from './site/weaklinks.js';
+import { DEFAULT_THRESHOLDS, thresholdProblem as problemOf } from './site/thresholds.js';
+import { parseChannels as parseChannelText, emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from './site/channels.js';
+import { compareSiteSurveys as compareSurveys } from './site/compare.js';
+import { DeviceError } from './device/api.js';
+import { setLanguage, language } from './i18n/i18n.js';
+import { DEFAULT_PROBES } from './site/probedefaults.js';
 import { judgeAcceptance } from './site/acceptance.js';
 import { describeAcceptance } from './site/acceptancetexts.js';
 import { DEFAULT_PROFILE, parseProfile } from './site/acceptanceprofile.js';
 
-export { levelClass, batteryClass } from './quality.js';
-export { hopVerdict, routeVerdict, VERDICTS } from './linkstats.js';
+export { levelClass, batteryClass } from './site/quality.js';
+export { hopVerdict, routeVerdict, VERDICTS } from './site/linkstats.js';
 // Whether a base unit ({model}) refuses RSETF, so its routes must come from a file.
-export { refusesRegistration } from './surveyrules.js';
+export { refusesRegistration } from './page/surveyrules.js';
 // The probes per route a survey sends unless told otherwise.
 export const defaultProbes = () => DEFAULT_PROBES;
 

@@ -4,8 +4,8 @@
 // the previous visit, the groups in brief and a legend of every mark used.
 // Only what is printed is here (no buttons, no collapse controls, no
 // earlier-result line); reportprint.js cuts it into A4 pages.
-import { h, timeText } from '../dom.js';
-import { t, addMessages } from '../i18n.js';
+import { h, timeText } from '../ui/dom.js';
+import { t, addMessages } from '../i18n/i18n.js';
 import { profileRules } from '../site/acceptancetexts.js';
 import ja from '../i18n/paper-ja.js';
 import en from '../i18n/paper-en.js';

@@ -3,10 +3,10 @@
 // median, weakest hop, probes and losses, battery, verdict), the groups in
 // brief, and the report id that names the records it was made from. No DOM:
 // the paper layout (customerpaper.js) and the tests take it as it is.
-import { judgeResult, unitWeakestHop } from '../survey.js';
-import { DEFAULT_THRESHOLDS } from '../thresholds.js';
-import { resultKey } from '../sitesurveybook.js';
-import { sha256Hex } from './sha256.js';
+import { judgeResult, unitWeakestHop } from '../site/survey.js';
+import { DEFAULT_THRESHOLDS } from '../site/thresholds.js';
+import { resultKey } from '../site/sitesurveybook.js';
+import { sha256Hex } from '../ui/sha256.js';
 
 export const NO_ANSWER = '—';
 

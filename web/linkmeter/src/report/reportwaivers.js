@@ -1,7 +1,7 @@
 // The waivers of the visit a report's survey was taken in, read back from
 // the site records (the Acceptance tab writes each one there), so the paper
 // prints the waivers in force however the page got to the report.
-import { createRecords } from '../records.js';
+import { createRecords } from '../records/records.js';
 
 // → waiver and withdrawal records ({id, action, serial, reason, at, …}) in
 // the store's order; [] for a survey the records did not keep.

@@ -2,8 +2,8 @@
 // acceptance profile, with the rule that decided, the remedies and any
 // waiver in force, and the site's verdict with counts. The answer is plain
 // data (the report, the command line and the records take it as it is).
-import { DEFAULT_THRESHOLDS } from '../thresholds.js';
-import { targetKey, resultKey } from '../sitesurveybook.js';
+import { DEFAULT_THRESHOLDS } from './thresholds.js';
+import { targetKey, resultKey } from './sitesurveybook.js';
 import { DEFAULT_PROFILE, profileProblem } from './acceptanceprofile.js';
 import { repeaterLoads } from './repeaterload.js';
 import { unitFindings, unitVerdict } from './acceptancerules.js';

@@ -1,8 +1,8 @@
 // The rules of an acceptance profile applied to one unit's route survey:
 // a list of findings, each naming its rule, whether it fails the unit or
 // only warns, and the figures behind it. Pure: no DOM, no store.
-import { median } from '../linkstats.js';
-import { levelClass, batteryClass } from '../thresholds.js';
+import { median } from './linkstats.js';
+import { levelClass, batteryClass } from './thresholds.js';
 import { lostAllowedOf } from './acceptanceprofile.js';
 import { repeaterKey } from './repeaterload.js';
 

@@ -1,7 +1,7 @@
 // An acceptance in words, in the page's language: the site verdict, each
 // unit's verdict, deciding rule, findings and remedies, and the profile's
 // rules. The command line prints these; the page and the report show them.
-import { addMessages, t } from '../i18n.js';
+import { addMessages, t } from '../i18n/i18n.js';
 import { lossBound95, profileTitle } from './acceptanceprofile.js';
 import ja from '../i18n/acceptance-ja.js';
 import en from '../i18n/acceptance-en.js';

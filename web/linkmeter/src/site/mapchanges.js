@@ -1,7 +1,7 @@
 // The changes overlay: hops worse or better since the previous visit's
 // survey (judged by the comparison of surveys, so the map and History agree)
 // and units moved on the plans since that visit. Pure logic, no DOM.
-import { compareSiteSurveys } from '../compare.js';
+import { compareSiteSurveys } from './compare.js';
 import { movedUnits } from './mapplacement.js';
 
 const RANK = { good: 0, fair: 1, weak: 2, bad: 3, none: 4 };

@@ -1,7 +1,7 @@
 // The SVG of one plan: its image, the links and the pins, in the plan's own
 // coordinates (pixels of its image), so the view pans and zooms by its
 // viewBox alone and the report prints the same drawing.
-import { t } from '../i18n.js';
+import { t } from '../i18n/i18n.js';
 
 const SVG = 'http://www.w3.org/2000/svg';
 

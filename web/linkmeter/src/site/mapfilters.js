@@ -1,7 +1,7 @@
 // Which pins and links a plan shows under its filters: only the problems
 // (a weak, bad or silent hop into the unit, or a low battery), the route of
 // one unit to the base unit, and typed text. Pure logic, no DOM.
-import { matchesText } from '../topology.js';
+import { matchesText } from './topology.js';
 import { registeredHops } from './maplinks.js';
 
 const PROBLEM_CLASSES = new Set(['weak', 'bad', 'silent']);

@@ -5,8 +5,8 @@
 // plan holds; the width follows the median level on one fixed scale; a hop
 // the survey did not measure is dashed, one that never answered is silent;
 // lost probes give a badge. Pure logic, no DOM.
-import { levelClass, batteryClass, DEFAULT_THRESHOLDS } from '../thresholds.js';
-import { surveyHops } from '../compare.js';
+import { levelClass, batteryClass, DEFAULT_THRESHOLDS } from './thresholds.js';
+import { surveyHops } from './compare.js';
 
 const LEVEL_MAX = 255;
 export const MIN_WIDTH = 1.5;

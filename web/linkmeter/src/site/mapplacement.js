@@ -3,8 +3,8 @@
 // its own with its time and who made it, and the positions at any moment are
 // what the edits up to then leave. A visit's map is the edits up to that
 // visit's end; History lists the edits themselves. Pure logic, no DOM.
-import { serialKey } from '../compare.js';
-import { labelOf } from '../names.js';
+import { serialKey } from './compare.js';
+import { labelOf } from './names.js';
 
 // An edit: {at (ms), by, action, serial, plan, x, y}. `place` puts an
 // installed unit at (x, y) of `plan` (plan coordinates, pixels of the plan's

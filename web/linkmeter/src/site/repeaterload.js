@@ -1,6 +1,6 @@
 // The units a repeater carries: every remote unit whose route goes through
 // it, so the units stranded if it fails. From the registration alone.
-import { labelOf } from '../names.js';
+import { labelOf } from './names.js';
 
 export const repeaterKey = (group, num) => `${group}:${num}`;
 

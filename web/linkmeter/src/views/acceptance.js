@@ -5,12 +5,12 @@
 // remedies, and lets the technician waive a failing unit with a reason.
 // Each acceptance of a finished survey, and every waiver, goes into the
 // site records on the survey's visit.
-import { h, fill, timeText } from '../dom.js';
-import { t } from '../i18n.js';
-import { currentThresholds } from '../thresholds.js';
-import { markResult } from '../provenance.js';
-import { madeFromOther } from '../surveyrules.js';
-import { resultLine } from './routeview.js';
+import { h, fill, timeText } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { currentThresholds } from '../site/thresholds.js';
+import { markResult } from '../ui/provenance.js';
+import { madeFromOther } from '../page/surveyrules.js';
+import { resultLine } from '../ui/routeview.js';
 import { judgeAcceptance } from '../site/acceptance.js';
 import { loadProfile, profileTitle } from '../site/acceptanceprofile.js';
 import { describeAcceptance } from '../site/acceptancetexts.js';

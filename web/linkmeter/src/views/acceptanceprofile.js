@@ -2,8 +2,8 @@
 // figure, checked before they are applied; applying keeps the profile in
 // the page's storage (per computer) and in the store as
 // `acceptanceProfile`, and the acceptance is judged again at once.
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
 import { DEFAULT_PROFILE, PROFILE_RANGES, profileProblem, saveProfile, profileTitle } from '../site/acceptanceprofile.js';
 import { profileRules } from '../site/acceptancetexts.js';
 

@@ -2,7 +2,7 @@
 // withdrawn this session, each written to the site records on the visit the
 // survey was taken in (never changed: a withdrawal is a record of its own).
 import { waiverRecord, withdrawalRecord } from '../site/waivers.js';
-import { serialKey } from '../recorderkinds.js';
+import { serialKey } from '../records/recorderkinds.js';
 
 export class VisitWaivers {
   constructor(recorder) {

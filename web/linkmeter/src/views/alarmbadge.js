@@ -3,10 +3,10 @@
 // from the monitor's site records (linkmeter.records.alarmsFiring). Read
 // again when another unit connects and every minute; hidden when none
 // fire or the store cannot say.
-import { h } from '../dom.js';
-import { t } from '../i18n.js';
-import { serialKey } from '../recorderkinds.js';
-import '../alarmtexts.js';
+import { h } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { serialKey } from '../records/recorderkinds.js';
+import '../i18n/alarmtexts.js';
 
 export const ALARM_POLL_MS = 60000;
 

@@ -5,17 +5,17 @@
 // each channel's suitability: quiet is good.
 // The scan says whose it is; a newer scan that fails before its first
 // readings leaves the older one marked as earlier.
-import { h, fill } from '../dom.js';
-import { t, tn } from '../i18n.js';
-import { showError, progressBar } from '../ui.js';
-import { provenance, markResult } from '../provenance.js';
-import { resultLine } from './routeview.js';
-import { cancellableJob } from '../job.js';
-import { parseChannels, emptyTally, addReadings, endRound, knownSiteChannels, channelStats, recommend, channelBands, suitability, SUITABILITY } from '../channels.js';
-import { levelBars } from '../chart.js';
-import { legend } from '../legend.js';
-import { surveyRegistration } from '../state.js';
-import { currentThresholds } from '../thresholds.js';
+import { h, fill } from '../ui/dom.js';
+import { t, tn } from '../i18n/i18n.js';
+import { showError, progressBar } from '../page/ui.js';
+import { provenance, markResult } from '../ui/provenance.js';
+import { resultLine } from '../ui/routeview.js';
+import { cancellableJob } from '../page/job.js';
+import { parseChannels, emptyTally, addReadings, endRound, knownSiteChannels, channelStats, recommend, channelBands, suitability, SUITABILITY } from '../site/channels.js';
+import { levelBars } from '../ui/chart.js';
+import { legend } from '../ui/legend.js';
+import { surveyRegistration } from '../page/state.js';
+import { currentThresholds } from '../site/thresholds.js';
 
 // Channels per measuring call: progress and cancel act between calls.
 const CHUNK = 8;

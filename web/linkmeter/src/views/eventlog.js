@@ -1,15 +1,15 @@
 // Event log: the base unit's log (ELOGS) as a table of time (this
 // computer's zone, from the record's UTC time), the unit's own local time
 // with its offset, category, number and text, with a filter, exported as CSV.
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import { showError } from '../ui.js';
-import { provenance, markResult, provenanceLine, exportFileName } from '../provenance.js';
-import { logRows, filterLogs, logTable, categories, categoryText } from '../eventlog.js';
-import { csvText } from '../csv.js';
-import { exportCsv, provenanceTable } from '../export.js';
-import { cancellableJob } from '../job.js';
-import '../servicetexts.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { showError } from '../page/ui.js';
+import { provenance, markResult, provenanceLine, exportFileName } from '../ui/provenance.js';
+import { logRows, filterLogs, logTable, categories, categoryText } from '../device/eventlog.js';
+import { csvText } from '../page/csv.js';
+import { exportCsv, provenanceTable } from '../page/export.js';
+import { cancellableJob } from '../page/job.js';
+import '../i18n/servicetexts.js';
 
 class EventLogView {
   constructor(ctx) {

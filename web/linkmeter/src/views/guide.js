@@ -2,8 +2,8 @@
 // page's marks, what each remedy means on site, and a section per tab that
 // the "?" on the tab opens (show({section})). The checklist's ticks are the
 // technician's own, kept while the page runs.
-import { h, fill } from '../dom.js';
-import { t, addMessages } from '../i18n.js';
+import { h, fill } from '../ui/dom.js';
+import { t, addMessages } from '../i18n/i18n.js';
 import ja from '../i18n/guide-ja.js';
 import en from '../i18n/guide-en.js';
 

@@ -2,18 +2,18 @@
 // unit's site, or any other picked without a unit), each visit's records,
 // any of them opened read-only with its date, two site surveys compared hop
 // by hop, and one unit's level and battery across visits as a chart.
-import { h, fill, timeText } from '../dom.js';
-import { t } from '../i18n.js';
-import { createRecords, recordsFailure } from '../records.js';
-import { currentThresholds, levelBands } from '../thresholds.js';
-import { compareSiteSurveys, loadWorseBy, saveWorseBy, worseByProblem, serialKey } from '../compare.js';
-import { hex8 } from '../historysurvey.js';
-import { defaultSite, visitsNewestFirst, recordRows, siteSurveys, defaultPair, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../historylist.js';
-import { SurveyReader, JUDGED } from '../surveyreader.js';
-import { recordView } from '../historyviewer.js';
-import { compareView } from '../historycompare.js';
-import { trendChart } from '../historytrend.js';
-import '../historytexts.js';
+import { h, fill, timeText } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { createRecords, recordsFailure } from '../records/records.js';
+import { currentThresholds, levelBands } from '../site/thresholds.js';
+import { compareSiteSurveys, loadWorseBy, saveWorseBy, worseByProblem, serialKey } from '../site/compare.js';
+import { hex8 } from '../records/historysurvey.js';
+import { defaultSite, visitsNewestFirst, recordRows, siteSurveys, defaultPair, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../records/historylist.js';
+import { SurveyReader, JUDGED } from '../records/surveyreader.js';
+import { recordView } from '../records/historyviewer.js';
+import { compareView } from '../records/historycompare.js';
+import { trendChart } from '../records/historytrend.js';
+import '../records/historytexts.js';
 import { SyncBar, visitTeamCells, competingVersions } from './historysync.js';
 import { AlarmTimeline } from './historyalarms.js';
 

@@ -1,10 +1,10 @@
 // History's alarm timeline: what the unattended monitor raised for the
 // site on the tab in the last 30 days (linkmeter.records.alarmTimeline),
 // each alarm with its start, end, acknowledgement and flapping mark.
-import { h, fill, timeText } from '../dom.js';
-import { t } from '../i18n.js';
-import { alarmRows } from '../alarmlist.js';
-import '../alarmtexts.js';
+import { h, fill, timeText } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { alarmRows } from '../records/alarmlist.js';
+import '../i18n/alarmtexts.js';
 
 const stateOf = (row) => (row.endedAt === null ? 'firing' : 'resolved');
 

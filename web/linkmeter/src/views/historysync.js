@@ -3,10 +3,10 @@
 // far it is twice a second), who sent each visit and whether it is synced,
 // and a visit's competing versions of its fields for the technician to
 // choose from. Everything here works from the store, so offline too.
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import { recordsFailure } from '../records.js';
-import '../teamsynctexts.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { recordsFailure } from '../records/records.js';
+import '../i18n/teamsynctexts.js';
 
 export const SERVER_KEY = 'linkmeter.teamServer';
 const POLL_MS = 500;

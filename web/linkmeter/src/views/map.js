@@ -4,21 +4,21 @@
 // a click, the changes since the last visit, and who moved what. Positions
 // are edits kept in the site records, so a restart, an export or another
 // computer shows the same map.
-import { h, fill, timeText } from '../dom.js';
-import { t } from '../i18n.js';
-import { showError, notify } from '../ui.js';
-import { legend } from '../legend.js';
-import { surveyRegistration } from '../state.js';
-import { currentThresholds, levelBands } from '../thresholds.js';
-import { serialKey } from '../compare.js';
-import { createRecords } from '../records.js';
-import { previousSiteSurvey } from '../reportprevious.js';
+import { h, fill, timeText } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { showError, notify } from '../page/ui.js';
+import { legend } from '../ui/legend.js';
+import { surveyRegistration } from '../page/state.js';
+import { currentThresholds, levelBands } from '../site/thresholds.js';
+import { serialKey } from '../site/compare.js';
+import { createRecords } from '../records/records.js';
+import { previousSiteSurvey } from '../report/reportprevious.js';
 import { positionsAt, mapUnits, trayUnits, unitsOnPlan, editHistory } from '../site/mapplacement.js';
 import { planLinks, surveyMeasures, unitMarks, scaleWarning } from '../site/maplinks.js';
 import { keptUnits, routeToBase } from '../site/mapfilters.js';
 import { mapChanges } from '../site/mapchanges.js';
-import { SiteMapSource, imageFormat, dataUrl } from '../site/mapsource.js';
-import { bytesToBase64 } from '../records.js';
+import { SiteMapSource, imageFormat, dataUrl } from '../records/mapsource.js';
+import { bytesToBase64 } from '../records/records.js';
 import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile } from '../site/mapdraw.js';
 import { PlanPointer } from '../site/mapinteract.js';
 import '../site/maptexts.js';

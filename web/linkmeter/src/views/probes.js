@@ -1,9 +1,9 @@
 // How many probes a site survey sends each unit: a preset (quick 1,
 // standard 5, thorough 20) or any number from 1 to MAX_PROBES in the
 // input #sitesurvey-probes. The choice is kept in the page's storage.
-import { h } from '../dom.js';
-import { t } from '../i18n.js';
-import { DEFAULT_PROBES } from '../probedefaults.js';
+import { h } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { DEFAULT_PROBES } from '../site/probedefaults.js';
 
 export const PRESETS = { quick: 1, standard: DEFAULT_PROBES, thorough: 20 };
 export const MAX_PROBES = 100;

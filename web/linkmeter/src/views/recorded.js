@@ -2,20 +2,20 @@
 // port (EISUC) or by radio from a far remote unit (EWSUC), plotted per
 // channel in display units over time, exported as CSV. Neither command
 // reports progress while it runs, so the bar shows the time running.
-import { h, fill, timeText } from '../dom.js';
-import { t } from '../i18n.js';
-import { showError } from '../ui.js';
-import { provenance, markResult, provenanceLine, exportFileName } from '../provenance.js';
-import { surveyRegistration } from '../state.js';
-import { unitLabel } from '../names.js';
-import { cancellableJob } from '../job.js';
-import { buildRoute, allRemoteTargets } from '../route.js';
-import { decodeRecorded, recordedTable } from '../recorded.js';
-import { recordedCharts } from '../recordchart.js';
-import { channelTypes } from '../native.js';
-import { csvText } from '../csv.js';
-import { exportCsv, provenanceTable } from '../export.js';
-import '../servicetexts.js';
+import { h, fill, timeText } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { showError } from '../page/ui.js';
+import { provenance, markResult, provenanceLine, exportFileName } from '../ui/provenance.js';
+import { surveyRegistration } from '../page/state.js';
+import { unitLabel } from '../site/names.js';
+import { cancellableJob } from '../page/job.js';
+import { buildRoute, allRemoteTargets } from '../device/route.js';
+import { decodeRecorded, recordedTable } from '../device/recorded.js';
+import { recordedCharts } from '../ui/recordchart.js';
+import { channelTypes } from '../device/native.js';
+import { csvText } from '../page/csv.js';
+import { exportCsv, provenanceTable } from '../page/export.js';
+import '../i18n/servicetexts.js';
 
 const nextFrame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
 

@@ -3,18 +3,18 @@
 // units), written with WSETF after a confirmation and read back with RSETF.
 // A value the conversion refuses comes back as its number on the field;
 // repeater trees that loop or name missing parents are refused before.
-import { h, fill } from '../dom.js';
-import { t, tn } from '../i18n.js';
-import { showError, notify } from '../ui.js';
-import { provenance, markResult, provenanceLine, isCurrent } from '../provenance.js';
-import { channelTypes } from '../native.js';
+import { h, fill } from '../ui/dom.js';
+import { t, tn } from '../i18n/i18n.js';
+import { showError, notify } from '../page/ui.js';
+import { provenance, markResult, provenanceLine, isCurrent } from '../ui/provenance.js';
+import { channelTypes } from '../device/native.js';
 import {
   GROUP_FIELDS, REPEATER_FIELDS, UNIT_PARENT, unitFields, getPath, setPath, memberPath, readField, limitText,
   conversionError, errorTargets, changedPaths, pathCode, treeProblems, rangeText, durationText,
-} from '../regedit.js';
-import { labelOf, groupTag } from '../names.js';
-import { refusesRegistration } from '../surveyrules.js';
-import '../servicetexts.js';
+} from '../settings/regedit.js';
+import { labelOf, groupTag } from '../site/names.js';
+import { refusesRegistration } from '../page/surveyrules.js';
+import '../i18n/servicetexts.js';
 
 // A registration of up to this many remote units shows every group open.
 const OPEN_UP_TO = 64;

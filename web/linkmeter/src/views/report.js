@@ -5,17 +5,17 @@
 // the comparison with the previous visit.
 // Every verdict says how many probes stand behind it, and the report states
 // the class boundaries it was judged by (editable here, kept by the page).
-import { h, fill, timeText } from '../dom.js';
-import { t, tn, addMessages } from '../i18n.js';
-import { markResult, baseText, exportFileName } from '../provenance.js';
-import { fileDialog, query } from '../api.js';
-import { showError, notify } from '../ui.js';
-import { summarize, unitClass } from '../reportsummary.js';
+import { h, fill, timeText } from '../ui/dom.js';
+import { t, tn, addMessages } from '../i18n/i18n.js';
+import { markResult, baseText, exportFileName } from '../ui/provenance.js';
+import { fileDialog, query } from '../device/api.js';
+import { showError, notify } from '../page/ui.js';
+import { summarize, unitClass } from '../site/reportsummary.js';
 import { ResultTable, listControls } from './resulttable.js';
-import { madeFromOther } from '../surveyrules.js';
-import { routeLine, resultLine } from './routeview.js';
-import { currentThresholds, isDefault } from '../thresholds.js';
-import { lossBound } from '../linkstats.js';
+import { madeFromOther } from '../page/surveyrules.js';
+import { routeLine, resultLine } from '../ui/routeview.js';
+import { currentThresholds, isDefault } from '../site/thresholds.js';
+import { lossBound } from '../site/linkstats.js';
 import { thresholdEditor } from './thresholdeditor.js';
 import { layoutPages } from './reportprint.js';
 import { comparisonSection } from './reportcompare.js';

@@ -1,12 +1,12 @@
 // The report's last section: the reported site survey against the last one
 // of the previous visit, hop by hop (the hops that got worse first and
 // marked) and each unit's level and battery then and now.
-import { h, fill, timeText } from '../dom.js';
-import { t, addMessages } from '../i18n.js';
-import { createRecords } from '../records.js';
-import { compareSiteSurveys, loadWorseBy } from '../compare.js';
-import { currentThresholds } from '../thresholds.js';
-import { previousSiteSurvey } from '../reportprevious.js';
+import { h, fill, timeText } from '../ui/dom.js';
+import { t, addMessages } from '../i18n/i18n.js';
+import { createRecords } from '../records/records.js';
+import { compareSiteSurveys, loadWorseBy } from '../site/compare.js';
+import { currentThresholds } from '../site/thresholds.js';
+import { previousSiteSurvey } from '../report/reportprevious.js';
 
 addMessages('en', {
   'report.compare.title': 'Compared with the previous visit',

@@ -5,8 +5,8 @@
 // sheet high, each with its page number at the bottom. Only the PDF print
 // uses them (html.paged-print); the screen and the print dialog keep the
 // report as it is.
-import { h, fill } from '../dom.js';
-import { paginate, sheetNumbers } from '../reportpages.js';
+import { h, fill } from '../ui/dom.js';
+import { paginate, sheetNumbers } from '../report/reportpages.js';
 
 // The print lays A4 with 15 mm margins (510 × 757 pt to print on) out at
 // 1.25 CSS px per point as long as nothing is wider: 637.8 × 946 px a sheet.

@@ -3,11 +3,11 @@
 // does not grow with the rows already shown. Groups collapse; a filter and
 // a sort apply to every row. The table element carries the id; rows are
 // [data-test=result-row] inside one tbody per group.
-import { h } from '../dom.js';
-import { t, tn } from '../i18n.js';
-import { resultKey, targetKey } from '../sitesurveybook.js';
-import { judgeResult } from '../survey.js';
-import { sortKey, groupCounts, rowShown, COLLAPSE_OVER } from '../surveylist.js';
+import { h } from '../ui/dom.js';
+import { t, tn } from '../i18n/i18n.js';
+import { resultKey, targetKey } from '../site/sitesurveybook.js';
+import { judgeResult } from '../site/survey.js';
+import { sortKey, groupCounts, rowShown, COLLAPSE_OVER } from '../site/surveylist.js';
 
 export class ResultTable {
   // rowOf(judged result) → <tr>; columns: heading keys.

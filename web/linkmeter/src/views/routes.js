@@ -2,14 +2,14 @@
 // registration cannot be read: a list of routes (edit, delete, survey), a
 // form for one route, taking the routes from the sibling application's
 // settings, and the choice to survey from these routes.
-import { h, fill } from '../dom.js';
-import { t, tn } from '../i18n.js';
-import { notify } from '../ui.js';
-import { provenance, markResult, provenanceLine } from '../provenance.js';
+import { h, fill } from '../ui/dom.js';
+import { t, tn } from '../i18n/i18n.js';
+import { notify } from '../page/ui.js';
+import { provenance, markResult, provenanceLine } from '../ui/provenance.js';
 import {
   checkRoute, manualRegistration, routesFromRegistration, loadRoutes, saveRoutes, routeTarget, modelOfSerial,
-} from '../manualroutes.js';
-import '../servicetexts.js';
+} from '../site/manualroutes.js';
+import '../i18n/servicetexts.js';
 
 const FIELDS = ['freq', 'band', 'relays', 'num', 'serial', 'name'];
 

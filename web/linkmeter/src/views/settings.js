@@ -4,11 +4,11 @@
 // link asks first) → read back, showing what changed. The clock block
 // compares the unit's clock with this computer's and sets it.
 import rules from 'catalogue-rules';
-import { h } from '../dom.js';
-import { t } from '../i18n.js';
-import { SettingsBlock } from '../settingsblock.js';
-import { settingsBlocks } from '../cataloguelists.js';
-import '../servicetexts.js';
+import { h } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { SettingsBlock } from '../settings/settingsblock.js';
+import { settingsBlocks } from '../device/cataloguelists.js';
+import '../i18n/servicetexts.js';
 
 export const BLOCKS = settingsBlocks(rules);
 

@@ -1,15 +1,15 @@
 // Sibling import: the groups, repeaters and remote units the sibling
 // application keeps, compared with the connected unit's registration; a
 // warning while that application runs (it may be changing them).
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import { showError } from '../ui.js';
-import { provenance, markResult, provenanceLine } from '../provenance.js';
-import { siblingFailureText } from '../errors.js';
-import { callNative } from '../native.js';
-import { compareRegistrations, compareSummary } from '../siblingdiff.js';
-import { labelOf } from '../names.js';
-import '../servicetexts.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { showError } from '../page/ui.js';
+import { provenance, markResult, provenanceLine } from '../ui/provenance.js';
+import { siblingFailureText } from '../device/errors.js';
+import { callNative } from '../device/native.js';
+import { compareRegistrations, compareSummary } from '../settings/siblingdiff.js';
+import { labelOf } from '../site/names.js';
+import '../i18n/servicetexts.js';
 
 function running() {
   try {

@@ -7,19 +7,19 @@
 // unit's route is highlighted. Groups collapse (a large site starts
 // collapsed and builds a group when it is opened) and a filter keeps units
 // by text or only the problems: silent units, weak links, low batteries.
-import { h, fill } from '../dom.js';
-import { t, tn } from '../i18n.js';
-import { surveyRegistration } from '../state.js';
-import { showError, notify } from '../ui.js';
-import { adviceKey, siblingFailureText } from '../errors.js';
-import { provenance, markResult } from '../provenance.js';
-import { resultLine } from './routeview.js';
-import { legend } from '../legend.js';
-import { labelOf, groupTag } from '../names.js';
-import { currentThresholds } from '../thresholds.js';
-import { overlaySurvey, surveyOverlay, linkInto, nodeKey, routeNodes, isProblem, isSilent, matchesText } from '../topology.js';
-import { surveyBlock, routeSources, refusesRegistration } from '../surveyrules.js';
-import '../servicetexts.js';
+import { h, fill } from '../ui/dom.js';
+import { t, tn } from '../i18n/i18n.js';
+import { surveyRegistration } from '../page/state.js';
+import { showError, notify } from '../page/ui.js';
+import { adviceKey, siblingFailureText } from '../device/errors.js';
+import { provenance, markResult } from '../ui/provenance.js';
+import { resultLine } from '../ui/routeview.js';
+import { legend } from '../ui/legend.js';
+import { labelOf, groupTag } from '../site/names.js';
+import { currentThresholds } from '../site/thresholds.js';
+import { overlaySurvey, surveyOverlay, linkInto, nodeKey, routeNodes, isProblem, isSilent, matchesText } from '../site/topology.js';
+import { surveyBlock, routeSources, refusesRegistration } from '../page/surveyrules.js';
+import '../i18n/servicetexts.js';
 
 // A site with up to this many remote units shows every group open.
 const OPEN_UP_TO = 64;

@@ -6,22 +6,22 @@
 // surveyed again, and the last complete survey stays on show, marked
 // earlier, until a newer one completes.
 import rules from 'catalogue-rules';
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import { surveyRegistration } from '../state.js';
-import { showError, progressBar } from '../ui.js';
-import { cancellableJob } from '../job.js';
-import { runSurvey, unitWeakestHop, judgeResult } from '../survey.js';
-import { currentThresholds } from '../thresholds.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { surveyRegistration } from '../page/state.js';
+import { showError, progressBar } from '../page/ui.js';
+import { cancellableJob } from '../page/job.js';
+import { runSurvey, unitWeakestHop, judgeResult } from '../site/survey.js';
+import { currentThresholds } from '../site/thresholds.js';
 import { ResultTable, listControls } from './resulttable.js';
 import { probesControl } from './probes.js';
-import { surveyCsv } from '../csv.js';
-import { exportCsv } from '../export.js';
-import { provenance, markResult, exportFileName } from '../provenance.js';
-import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch } from '../sitesurveybook.js';
-import { surveyBlock, madeFromOther } from '../surveyrules.js';
-import { surveyCommands } from '../cataloguelists.js';
-import { routeLine, commandChoice, routesNote, resultLine, routeLegend } from './routeview.js';
+import { surveyCsv } from '../page/csv.js';
+import { exportCsv } from '../page/export.js';
+import { provenance, markResult, exportFileName } from '../ui/provenance.js';
+import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch } from '../site/sitesurveybook.js';
+import { surveyBlock, madeFromOther } from '../page/surveyrules.js';
+import { surveyCommands } from '../device/cataloguelists.js';
+import { routeLine, commandChoice, routesNote, resultLine, routeLegend } from '../ui/routeview.js';
 
 const num = (v) => (v === null || v === undefined ? '' : String(v));
 

@@ -4,20 +4,20 @@
 // and a capped history. The result says whose it is; a later run that fails
 // or is cancelled leaves it marked as earlier.
 import rules from 'catalogue-rules';
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import { surveyRegistration } from '../state.js';
-import { showError } from '../ui.js';
-import { cancellableJob } from '../job.js';
-import { probeRoute, addAnswer, resultFromStats, judgeResult } from '../survey.js';
-import { buildRoute } from '../route.js';
-import { levelHistory } from '../historychart.js';
-import { currentThresholds } from '../thresholds.js';
-import { labelOf, unitLabel } from '../names.js';
-import { provenance, markResult } from '../provenance.js';
-import { surveyBlock, madeFromOther } from '../surveyrules.js';
-import { surveyCommands } from '../cataloguelists.js';
-import { routeLine, warnings, commandChoice, routesNote, resultLine, routeLegend, historyLegend } from './routeview.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { surveyRegistration } from '../page/state.js';
+import { showError } from '../page/ui.js';
+import { cancellableJob } from '../page/job.js';
+import { probeRoute, addAnswer, resultFromStats, judgeResult } from '../site/survey.js';
+import { buildRoute } from '../device/route.js';
+import { levelHistory } from '../records/historychart.js';
+import { currentThresholds } from '../site/thresholds.js';
+import { labelOf, unitLabel } from '../site/names.js';
+import { provenance, markResult } from '../ui/provenance.js';
+import { surveyBlock, madeFromOther } from '../page/surveyrules.js';
+import { surveyCommands } from '../device/cataloguelists.js';
+import { routeLine, warnings, commandChoice, routesNote, resultLine, routeLegend, historyLegend } from '../ui/routeview.js';
 
 const MIN_INTERVAL_S = 2;
 

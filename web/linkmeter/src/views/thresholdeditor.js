@@ -2,9 +2,9 @@
 // before they are applied; applying saves them in the page's storage and
 // every view redraws from the store. "Reset to defaults" puts the defaults
 // back the same way.
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import { DEFAULT_THRESHOLDS, LEVEL_NAMES, BATTERY_NAMES, thresholdProblem, applyThresholds, currentThresholds, isDefault, thresholdsText } from '../thresholds.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { DEFAULT_THRESHOLDS, LEVEL_NAMES, BATTERY_NAMES, thresholdProblem, applyThresholds, currentThresholds, isDefault, thresholdsText } from '../site/thresholds.js';
 
 const FIELDS = [...LEVEL_NAMES.map((k) => ['level', k, 255]), ...BATTERY_NAMES.map((k) => ['battery', k, 100])];
 

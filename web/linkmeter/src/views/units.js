@@ -1,10 +1,10 @@
 // Units: find base units (USB, LAN) and loggers, connect one (found, or a LAN
 // unit by its address), and see its information, status and clock at a
 // glance. The flows live in connection.js; this module only draws.
-import { h, fill } from '../dom.js';
-import { t } from '../i18n.js';
-import { progressBar } from '../ui.js';
-import { parseIPv4, parsePort, rememberedAddress, sameUnit, DEFAULT_LAN_PORT } from '../connection.js';
+import { h, fill } from '../ui/dom.js';
+import { t } from '../i18n/i18n.js';
+import { progressBar } from '../page/ui.js';
+import { parseIPv4, parsePort, rememberedAddress, sameUnit, DEFAULT_LAN_PORT } from '../page/connection.js';
 
 function address(entry) {
   return entry.com === 1 ? `USB ${entry.port ?? ''}`.trim() : `${entry.ipAddr}:${entry.port}`;

@@ -1,7 +1,0 @@
-// Adds the monitor's alarm texts to the page's message tables.
-import { addMessages } from './i18n.js';
-import ja from './i18n/alarms-ja.js';
-import en from './i18n/alarms-en.js';
-
-addMessages('ja', ja);
-addMessages('en', en);

@@ -1,8 +1,0 @@
-// Adds the texts of the settings, registration, recorded-data, event-log
-// and sibling-import flows to the page's message tables.
-import { addMessages } from './i18n.js';
-import ja from './i18n/service-ja.js';
-import en from './i18n/service-en.js';
-
-addMessages('ja', ja);
-addMessages('en', en);

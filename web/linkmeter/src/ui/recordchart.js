@@ -1,0 +1,94 @@
+// Recorded data as uPlot charts: one per channel in its display unit, over
+// time, with zoom (drag a range; double-click resets), pan (Shift+drag or
+// the arrow buttons) and mouse-wheel zoom, all charts on one time range.
+import uPlot from 'uplot';
+import { timeTicks, legendTime } from './timeaxis.js';
+import { t } from '../i18n/i18n.js';
+
+const width = (el) => Math.max(360, Math.min(el.clientWidth || 800, 1200));
+
+// Zooms by the wheel around the cursor and pans by Shift+drag.
+function wheelAndPan(group) {
+  return {
+    hooks: {
+      ready(u) {
+        const over = u.over;
+        over.addEventListener('wheel', (e) => {
+          e.preventDefault();
+          const { min, max } = u.scales.x;
+          const at = u.posToVal(e.offsetX, 'x');
+          const k = e.deltaY < 0 ? 0.8 : 1.25;
+          group.setRange(at - (at - min) * k, at + (max - at) * k);
+        }, { passive: false });
+        over.addEventListener('mousedown', (e) => {
+          if (!e.shiftKey) return;
+          e.stopPropagation();
+          const { min, max } = u.scales.x;
+          const perPx = (max - min) / over.clientWidth;
+          const x0 = e.clientX;
+          const move = (m) => group.setRange(min - (m.clientX - x0) * perPx, max - (m.clientX - x0) * perPx);
+          const up = () => { document.removeEventListener('mousemove', move); document.removeEventListener('mouseup', up); };
+          document.addEventListener('mousemove', move);
+          document.addEventListener('mouseup', up);
+        }, true);
+      },
+    },
+  };
+}
+
+// Channel k's chart, its drag-selection zooming every chart of the group.
+function chartOptions(channel, k, title, chartWidth, group) {
+  return {
+    title,
+    width: chartWidth,
+    height: 220,
+    scales: { x: { time: true } },
+    cursor: { sync: { key: 'recorded', setSeries: false }, drag: { x: true, y: false, setScale: true } },
+    series: [{ label: t('chart.time'), value: legendTime }, { label: channel.unit || `ch${k + 1}`, stroke: k ? '#a0522d' : '#1f4e79', width: 1.5, spanGaps: false }],
+    axes: [{ values: timeTicks }, { label: channel.unit }],
+    plugins: [wheelAndPan(group)],
+    hooks: {
+      setSelect: [(u) => {
+        if (u.select.width <= 0) return;
+        group.setRange(u.posToVal(u.select.left, 'x'), u.posToVal(u.select.left + u.select.width, 'x'));
+      }],
+    },
+  };
+}
+
+// Charts for a decoded recording in `el`; labels(k) gives channel k's title.
+export function recordedCharts(el, decoded, labels) {
+  const plots = [];
+  const full = [decoded.first, decoded.last];
+  // The time range on show, for whoever looks at the page from outside.
+  const showRange = (min, max) => { el.dataset.viewFrom = String(min); el.dataset.viewTo = String(max); };
+  showRange(full[0], full[1]);
+  const group = {
+    setRange(min, max) {
+      for (const p of plots) p.setScale('x', { min, max });
+      showRange(min, max);
+    },
+    reset() {
+      group.setRange(full[0], full[1] === full[0] ? full[0] + 1 : full[1]);
+    },
+    range: () => (plots.length ? { min: plots[0].scales.x.min, max: plots[0].scales.x.max } : null),
+    // The first and last times the charts hold.
+    span: () => (plots.length ? [plots[0].data[0][0], plots[0].data[0][plots[0].data[0].length - 1]] : null),
+    destroy() {
+      for (const p of plots) p.destroy();
+      plots.length = 0;
+    },
+  };
+  decoded.channels.forEach((c, k) => {
+    const box = document.createElement('div');
+    box.className = 'record-chart';
+    box.dataset.channel = String(k + 1);
+    el.append(box);
+    // No value (NaN) becomes a gap.
+    const ys = Array.from(c.values, (v) => (Number.isNaN(v) ? null : v));
+    const plot = new uPlot(chartOptions(c, k, labels(k), width(el), group), [decoded.times, ys], box);
+    plot.over.addEventListener('dblclick', () => group.reset());
+    plots.push(plot);
+  });
+  return group;
+}
