@@ -74,7 +74,10 @@ def open_history_record(page, kind, index=0):
     page.wait_attr("#history-status", "data-state", ("ready",), 30)
     rows = "#history-records tr[data-test=history-record][data-kind=%s]" % kind
     page.wait_for(lambda: len(page.all(rows)) > index, 20, "a %s record" % kind)
-    page.all(rows)[index].find_element("css selector", "[data-test=history-open]").click()
+    button = page.all(rows)[index].find_element("css selector", "[data-test=history-open]")
+    # Out from under the sticky header before the click.
+    page.js("arguments[0].scrollIntoView({block: 'center'})", button)
+    button.click()
     page.wait_for(lambda: page.all("#history-viewer [data-kind=%s]" % kind), 20, "the viewer")
 
 
