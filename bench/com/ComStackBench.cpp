@@ -29,6 +29,7 @@
 #include "sorrel/com/ComServices.h"
 #include "vantor/com/ExecutorVela.h"
 #include "vantor/com/TcmdEBSTS.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ void Compare(const Ways& ways, int n, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   const char* only = nullptr;
   if (argc > 2 && std::strcmp(argv[1], "--only") == 0) {
     only = argv[2];

@@ -26,6 +26,7 @@
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/ShellApp.h"
 #include "sorrel/com/ComServices.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -92,6 +93,7 @@ void ComparePages(const char* self) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   if (argc > 2 && std::strcmp(argv[1], "--startup-probe") == 0) return StartupProbe(1, argv, argv[2]);
   const bool bridgeOnly = argc > 1 && std::strcmp(argv[1], "--bridge-only") == 0;
 

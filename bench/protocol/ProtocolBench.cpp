@@ -14,6 +14,7 @@
 #include "vantor/com/TFrame.h"
 #include "vantor/com/TFrameReader.h"
 #include "vantor/com/TcmdWireless.h"
+#include "vcomm/Library.h"
 #include "vcomm/Vcomm.h"
 
 namespace {
@@ -163,4 +164,11 @@ BENCHMARK(BM_LoopbackOpenClose)->UseRealTime();
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -19,6 +19,7 @@
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/SearchHandlers.h"
 #include "vcomm/UsbBus.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ class Bench {
 }  // namespace
 
 int main() {
+  vcomm::Library vcommLibrary;  // the process's device connections
   char dir[] = "/tmp/lm-bench-search-XXXXXX";
   if (!mkdtemp(dir)) return 1;
   vcomm::usb::SetBusDirectory(dir);

@@ -11,6 +11,7 @@
 #include "PageRig.h"
 #include "linkmeter/sim/Registration.h"
 #include "vantor/com/TcmdRSETFAnalyze.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 }  // namespace
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
   const linkmeter::sim::SiteSpec site = Site();
   const std::size_t imageBytes = linkmeter::sim::BuildRegistrationImage(site.baseUnits[0]).size();

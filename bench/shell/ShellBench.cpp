@@ -24,6 +24,7 @@
 #include "linkmeter/shell/LinkmeterApp.h"
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComServices.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -168,6 +169,7 @@ T Median(std::vector<T> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   if (argc > 1 && std::strcmp(argv[1], "--bare-probe") == 0) return BareProbe(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--program-probe") == 0) return ProgramProbe(argc, argv);
   prctl(PR_SET_CHILD_SUBREAPER, 1);

@@ -16,6 +16,7 @@
 #include "sorrel/com/ComRegistration.h"
 #include "sorrel/com/ComServices.h"
 #include "vantor/com/TcmdWireless.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 }  // namespace
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 1;
   linkmeter::sim::SimulatorOptions options;
   options.attachUsb = false;

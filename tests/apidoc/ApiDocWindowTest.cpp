@@ -15,6 +15,7 @@
 #include "sorrel/com/ComServices.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/cef/webkit/WebEngine.h"
+#include "vcomm/Library.h"
 
 using namespace linkmeter::shell;
 namespace fs = std::filesystem;
@@ -167,6 +168,7 @@ TEST(ApiDocWindow, TheKeyOpensTheGeneratedDocumentsListingEveryPageFunction) {
 }
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   ::testing::InitGoogleTest(&argc, argv);
   char tmpl[] = "/tmp/lm-apidoc-XXXXXX";
   g_root = mkdtemp(tmpl);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "SelfTestPage.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ bool HasProbeLine(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   std::string url = "app://res/selftest/index.html";
   bool console = argc > 1 && std::string(argv[1]) == "--console";
   if (argc > 1 + console) url += std::string("?only=") + argv[1 + console];

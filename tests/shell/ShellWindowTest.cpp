@@ -18,6 +18,7 @@
 #include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComServices.h"
 #include "sorrel/cef/webkit/WebEngine.h"
+#include "vcomm/Library.h"
 
 using namespace linkmeter::shell;
 namespace fs = std::filesystem;
@@ -525,6 +526,7 @@ TEST(ShellWindow, AFailedStartIsReportedInAWarningDialog) {
 }
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   ::testing::InitGoogleTest(&argc, argv);
   char tmpl[] = "/tmp/lm-shellwin-XXXXXX";
   g_root = mkdtemp(tmpl);

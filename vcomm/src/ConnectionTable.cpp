@@ -4,13 +4,6 @@
 
 namespace vcomm {
 
-ConnectionTable& ConnectionTable::Instance() {
-  // Never destroyed, so a handle closed during static destruction (by any
-  // library's statics, in any order) still finds its table.
-  static ConnectionTable* table = new ConnectionTable;
-  return *table;
-}
-
 std::int64_t ConnectionTable::AddLan(std::shared_ptr<StreamConnection> connection) {
   std::lock_guard lock(mutex_);
   std::int64_t handle = nextLanHandle_++;
@@ -49,6 +42,15 @@ bool ConnectionTable::Remove(std::int64_t handle) {
 std::size_t ConnectionTable::Size() const {
   std::lock_guard lock(mutex_);
   return connections_.size();
+}
+
+void ConnectionTable::ShutdownAll() {
+  std::map<std::int64_t, std::shared_ptr<StreamConnection>> removed;
+  {
+    std::lock_guard lock(mutex_);
+    removed.swap(connections_);
+  }
+  for (auto& [handle, connection] : removed) connection->Shutdown();
 }
 
 }  // namespace vcomm

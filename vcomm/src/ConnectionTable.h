@@ -1,5 +1,5 @@
 #pragma once
-// The process's open connections by handle. USB connections are keyed by
+// A library's open connections by handle. USB connections are keyed by
 // the unit's serial number; LAN connections get handles above the 32-bit
 // range, counted up and never reused.
 
@@ -14,8 +14,6 @@ namespace vcomm {
 
 class ConnectionTable {
  public:
-  static ConnectionTable& Instance();
-
   // Stores a LAN connection under a fresh handle.
   std::int64_t AddLan(std::shared_ptr<StreamConnection> connection);
   // Stores a USB connection under its serial, shutting a previous one down.
@@ -25,6 +23,8 @@ class ConnectionTable {
   // Removes and shuts down a connection; false when the handle is unknown.
   bool Remove(std::int64_t handle);
   std::size_t Size() const;
+  // Removes and shuts down every connection.
+  void ShutdownAll();
 
  private:
   static constexpr std::int64_t kFirstLanHandle = std::int64_t{1} << 32;

@@ -25,9 +25,6 @@ class SocketBusProvider final : public UsbProvider {
 
 }  // namespace
 
-UsbProvider& UsbProvider::Current() {
-  static SocketBusProvider* provider = new SocketBusProvider;  // never destroyed, like the table
-  return *provider;
-}
+std::unique_ptr<UsbProvider> MakeSocketBusProvider() { return std::make_unique<SocketBusProvider>(); }
 
 }  // namespace vcomm

@@ -1,7 +1,7 @@
 #pragma once
 // Where USB units come from. The socket bus is today's provider; a real
-// USB driver would be another implementation of this interface, chosen in
-// UsbProvider::Current, with nothing above it changing.
+// USB driver would be another implementation of this interface, made by
+// the library in place of it, with nothing above it changing.
 
 #include <cstdint>
 #include <memory>
@@ -23,8 +23,9 @@ class UsbProvider {
   virtual std::vector<UsbUnit> List(std::uint16_t deviceType) = 0;
   // Opens a unit's byte stream; 0 and `stream` set, or a VCOMM_* error.
   virtual int Open(std::uint32_t serial, UniqueFd& stream) = 0;
-
-  static UsbProvider& Current();
 };
+
+// The provider over the socket bus of vcomm/UsbBus.h.
+std::unique_ptr<UsbProvider> MakeSocketBusProvider();
 
 }  // namespace vcomm

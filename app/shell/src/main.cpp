@@ -14,6 +14,7 @@
 #include "sorrel/com/ComServices.h"
 #include "sorrel/js/Folders.h"
 #include "sorrel/js/RecordsAccess.h"
+#include "vcomm/Library.h"
 
 int main(int argc, char** argv) {
   std::string error;
@@ -28,8 +29,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The process's objects, kept until the process ends. The units are never
-  // destroyed: they are closed at shutdown, not by static destruction, whose
-  // order against the communication library's tables is unknown.
+  // destroyed: they are closed at shutdown, not by static destruction. The
+  // communication library's state is made first so it is destroyed last.
+  static vcomm::Library vcommLibrary;
   static Sorrel::cef::Manager manager;
   static Sorrel::cef::QueryTaskGroup tasks;
   static auto* devices = new Sorrel::Com::ComServices();

@@ -20,6 +20,7 @@
 #include "sorrel/js/FileNames.h"
 #include "sorrel/js/Folders.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
+#include "vcomm/Library.h"
 
 using namespace linkmeter::shell;
 namespace fs = std::filesystem;
@@ -320,6 +321,7 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
 }
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   ::testing::InitGoogleTest(&argc, argv);
   char tmpl[] = "/tmp/lm-hostprog-XXXXXX";
   g_root = mkdtemp(tmpl);

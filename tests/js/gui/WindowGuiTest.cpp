@@ -20,6 +20,7 @@
 #include "sorrel/com/ComServices.h"
 #include "sorrel/js/ShellFunctions.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
+#include "vcomm/Library.h"
 
 using Sorrel::Js::gtk::GtkHostUi;
 
@@ -360,6 +361,7 @@ void MakeTestDesktop() {
 }
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   ::testing::InitGoogleTest(&argc, argv);
   MakeTestDesktop();
   if (!gtk_init_check(&argc, &argv)) {

@@ -13,6 +13,7 @@
 #include "linkmeter/apidoc/Outputs.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComServices.h"
+#include "vcomm/Library.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ bool WriteDocs(const std::filesystem::path& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vcomm::Library vcommLibrary;  // the process's device connections
   if (argc != 3) {
     std::cerr << "usage: lm-apidoc --docs DIR | --rules FILE\n";
     return 2;
