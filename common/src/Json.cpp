@@ -155,4 +155,9 @@ bool IsIntegral(const Value& value, double lo, double hi) {
   return std::isfinite(d) && std::trunc(d) == d && d >= lo && d <= hi;
 }
 
+const Value& Member(const Value& value, const std::string& key) {
+  static const Value null;
+  return value.is<Object>() && value.contains(key) ? value.get(key) : null;
+}
+
 }  // namespace lm::json

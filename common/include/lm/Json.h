@@ -45,4 +45,8 @@ Value ErrorObject(int code, std::string msg);
 // True when the value is a number with no fractional part inside [lo, hi].
 bool IsIntegral(const Value& value, double lo, double hi);
 
+// The member `key` of an object; a null value when there is none or `value`
+// is not an object.
+const Value& Member(const Value& value, const std::string& key);
+
 }  // namespace lm::json

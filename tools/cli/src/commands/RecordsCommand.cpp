@@ -63,10 +63,7 @@ std::string TimeText(const Value& ms) {
   return buf;
 }
 
-const Value& Member(const Value& v, const std::string& key) {
-  static const Value null;
-  return v.is<lm::json::Object>() && v.contains(key) ? v.get(key) : null;
-}
+using lm::json::Member;
 
 int Refused(CommandContext& ctx, const std::string& what, const PageAnswer& a) {
   return Fail(ctx.err, kExitFailed, what + ": " + FailureText(a));

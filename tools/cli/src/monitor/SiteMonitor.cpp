@@ -19,10 +19,7 @@ using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;
 
-const Value& Member(const Value& v, const std::string& key) {
-  static const Value null;
-  return v.is<Object>() && v.contains(key) ? v.get(key) : null;
-}
+using lm::json::Member;
 
 int Count(const Value& v, const std::string& key) {
   const Value& m = Member(v, key);
