@@ -19,8 +19,14 @@ import { siteSurvey } from './sitelogic.js';
 import { useSecretKeys } from './records/recorderkinds.js';
 import { secretKeys } from './device/cataloguelists.js';
 import rules from 'catalogue-rules';
+import { installTextDocument } from './ui/svgtext.js';
+import { createRecords } from './records/records.js';
+import { exportSiteMap } from './records/mapexport.js';
+import { setLanguage } from './i18n/i18n.js';
 
 installRuntime();
+// The map's drawing makes its elements through `document`: here, text.
+installTextDocument();
 // The records never keep what the catalogue marks secret.
 useSecretKeys(secretKeys(rules));
 
@@ -248,9 +254,21 @@ export async function close() {
   return { pending: pending.length, file: saved, failed: pending.length && !saved ? failed || 'no file for the pending writes' : failed, surveyIds: session.surveyIds };
 }
 
+// A site's map as a standalone SVG (records/mapexport.js): serial (a
+// number), plan (name or number), language ('ja' | 'en').
+// Resolves with {svg, plan, surveyStarted, links} or {failure: why}.
+export async function mapExport({ serial, plan, language = 'en' }) {
+  try {
+    setLanguage(language);
+    return await exportSiteMap(createRecords({ api: session.api }), { serial, which: plan });
+  } catch (e) {
+    return { failure: (e && e.detail && e.detail.msg) || (e && e.message) || String(e) };
+  }
+}
+
 // The command line's entry: runs flow `name` with the arguments of JSON
 // text `args`; done(true, JSON answer) or done(false, why).
-const FLOWS = { open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close };
+const FLOWS = { open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close, mapExport };
 export function run(name, args, done) {
   Promise.resolve()
     .then(() => {

@@ -15,6 +15,7 @@
 #include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/UserLanguage.h"
 #include "linkmeter/cli/SurveyFlow.h"
 #include "linkmeter/cli/UnitSession.h"
 #include "linkmeter/cli/monitor/CancelToken.h"
@@ -47,15 +48,6 @@ std::string Check(const ParsedArgs& args) {
   }
   if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
   return "";
-}
-
-// The words in Japanese when this computer's language is, else English.
-std::string Language() {
-  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* v = std::getenv(name);
-    if (v && *v) return std::string(v).rfind("ja", 0) == 0 ? "ja" : "en";
-  }
-  return "en";
 }
 
 // The profile of --profile FILE checked by the site logic, or the default.
@@ -143,7 +135,7 @@ int Run(CommandContext& ctx) {
   const Value options = lm::json::MakeObject({{"profile", *profile}, {"thresholds", plan->thresholds},
                                               {"targets", Value(plan->targets)}, {"base", base},
                                               {"stopped", lm::json::Bool(outcome.stopped)},
-                                              {"language", lm::json::String(Language())}});
+                                              {"language", lm::json::String(UserLanguage())}});
   auto acceptance = logic.Call("acceptance", {plan->regInfo, Value(outcome.units), options}, &error);
   if (!acceptance) return session->Finish(Fail(ctx.err, kExitFailed, "the acceptance could not be judged: " + error));
   if (ctx.record()) session->Flows().Run("recordAcceptance", {lm::json::MakeObject({{"acceptance", *acceptance}})}, nullptr);

@@ -75,6 +75,27 @@ function hostQuery(host) {
   };
 }
 
+const BASE64 = 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/';
+
+// atob of the browser (base64 text → a string of byte codes) where the
+// engine has none; text that is not base64 throws as the browser's does.
+export function decodeBase64(text) {
+  const clean = String(text).replace(/[\t\n\f\r ]/g, '').replace(/={1,2}$/, '');
+  if (clean.length % 4 === 1 || /[^A-Za-z0-9+/]/.test(clean)) throw new Error('not base64');
+  let out = '';
+  let bits = 0;
+  let value = 0;
+  for (const c of clean) {
+    value = (value << 6) | BASE64.indexOf(c);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += String.fromCharCode((value >> bits) & 0xff);
+    }
+  }
+  return out;
+}
+
 export function installRuntime(host = globalThis.lmHost) {
   if (!host) return;
   globalThis.setTimeout = (f, ms = 0, ...args) => host.setTimer(Math.max(0, Number(ms) || 0), () => f(...args));
@@ -83,5 +104,6 @@ export function installRuntime(host = globalThis.lmHost) {
   };
   if (typeof globalThis.queueMicrotask !== 'function') globalThis.queueMicrotask = (f) => Promise.resolve().then(f);
   if (typeof globalThis.AbortController !== 'function') globalThis.AbortController = HostAbortController;
+  if (typeof globalThis.atob !== 'function') globalThis.atob = decodeBase64;
   globalThis.app = { jsQuery: hostQuery(host) };
 }

@@ -9,7 +9,7 @@ import { t } from '../i18n/i18n.js';
 import { showError, notify } from '../page/ui.js';
 import { legend } from '../ui/legend.js';
 import { surveyRegistration } from '../page/state.js';
-import { currentThresholds, levelBands } from '../site/thresholds.js';
+import { currentThresholds } from '../site/thresholds.js';
 import { serialKey } from '../site/compare.js';
 import { createRecords } from '../records/records.js';
 import { previousSiteSurvey } from '../report/reportprevious.js';
@@ -20,6 +20,7 @@ import { mapChanges } from '../site/mapchanges.js';
 import { SiteMapSource, imageFormat, dataUrl } from '../records/mapsource.js';
 import { bytesToBase64 } from '../records/records.js';
 import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile } from '../site/mapdraw.js';
+import { legendItems } from '../site/maplegend.js';
 import { PlanPointer } from '../site/mapinteract.js';
 import '../site/maptexts.js';
 
@@ -216,12 +217,7 @@ class MapView {
   }
 
   drawLegend(sc) {
-    const b = levelBands(sc.th);
-    const items = b.slice().reverse().map((band) => ({ key: band.name, shape: 'line', text: `${t('quality.' + band.name)} (${band.from}–${band.to})` }));
-    items.push({ key: 'silent', shape: 'line', text: t('map.legend.silent') }, { key: 'notMeasured', shape: 'line', text: t('map.legend.notMeasured') },
-      { key: 'lost', shape: 'point', text: t('map.legend.lost') }, { key: 'planned', shape: 'point', text: t('map.legend.planned') });
-    if (this.showChanges.checked) items.push({ key: 'worse', shape: 'line', text: t('map.legend.worse') }, { key: 'better', shape: 'line', text: t('map.legend.better') }, { key: 'moved', shape: 'point', text: t('map.legend.moved') });
-    fill(this.legendBox, legend('map-legend-list', items));
+    fill(this.legendBox, legend('map-legend-list', legendItems(sc.th, { changes: this.showChanges.checked })));
   }
 
   drawEdits(sc) {

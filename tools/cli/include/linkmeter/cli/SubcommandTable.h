@@ -20,6 +20,7 @@ Subcommand SettingsCommand();
 Subcommand RecordsCommand();
 Subcommand MonitorCommand();  // src/monitor/MonitorCommand.cpp
 Subcommand AlarmsCommand();
+Subcommand MapCommand();
 
 // Every subcommand, in the order the usage lists them.
 const std::vector<Subcommand>& SubcommandTable();

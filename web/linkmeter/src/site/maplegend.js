@@ -1,0 +1,49 @@
+// The map's legend: what each link colour, line and mark means, the same
+// fixed bands as the links are drawn in. The Map tab lists the items; a
+// drawing made to stand alone (the exported map, the report's plan page)
+// draws them as SVG beside the plan.
+import { t } from '../i18n/i18n.js';
+import { levelBands } from './thresholds.js';
+import { svg } from './mapdraw.js';
+
+// [{key, shape ('line' | 'point'), text}]; `changes` adds the overlay's marks.
+export function legendItems(th, { changes = false } = {}) {
+  const items = levelBands(th).slice().reverse().map((band) => ({ key: band.name, shape: 'line', text: `${t('quality.' + band.name)} (${band.from}–${band.to})` }));
+  items.push({ key: 'silent', shape: 'line', text: t('map.legend.silent') }, { key: 'notMeasured', shape: 'line', text: t('map.legend.notMeasured') },
+    { key: 'lost', shape: 'point', text: t('map.legend.lost') }, { key: 'planned', shape: 'point', text: t('map.legend.planned') });
+  if (changes) items.push({ key: 'worse', shape: 'line', text: t('map.legend.worse') }, { key: 'better', shape: 'line', text: t('map.legend.better') }, { key: 'moved', shape: 'point', text: t('map.legend.moved') });
+  return items;
+}
+
+const LINE_CLASS = { notMeasured: 'none', worse: 'none change-worse', better: 'none change-better' };
+
+// One legend swatch drawn with the map's own classes, so it has the link's
+// or pin's colour wherever the map's style applies.
+function swatch(item, x, y, u) {
+  if (item.shape === 'line') {
+    const cls = LINE_CLASS[item.key] || item.key;
+    const dashed = item.key === 'silent' || item.key === 'notMeasured';
+    return svg('g', { class: `map-link c-${cls}` }, svg('line', { x1: x, y1: y, x2: x + 28 * u, y2: y, 'stroke-width': 4 * u, 'stroke-dasharray': dashed ? `${6 * u} ${4 * u}` : null }));
+  }
+  if (item.key === 'lost') return svg('circle', { cx: x + 14 * u, cy: y, r: 7 * u, class: 'map-lost' });
+  const cls = item.key === 'planned' ? 'planned' : 'placed';
+  return svg('g', { class: `map-pin${item.key === 'moved' ? ' moved' : ''}` }, svg('circle', { cx: x + 14 * u, cy: y, r: 7 * u, class: cls }));
+}
+
+// The legend as an SVG group at (x, y) of the drawing: heading lines
+// (plan, survey date) then a row per item. `u`: the drawing's size unit.
+export function legendElement(items, { x, y, u, heading = [] }) {
+  const g = svg('g', { class: 'map-legend', 'data-legend': '' });
+  let at = y + 16 * u;
+  for (const line of heading) {
+    g.append(svg('text', { x, y: at, 'font-size': 13 * u, class: 'map-legend-heading' }, document.createTextNode(line)));
+    at += 20 * u;
+  }
+  for (const item of items) {
+    at += 6 * u;
+    g.append(swatch(item, x, at - 4 * u, u));
+    g.append(svg('text', { x: x + 36 * u, y: at, 'font-size': 12 * u, 'data-key': item.key }, document.createTextNode(item.text)));
+    at += 14 * u;
+  }
+  return g;
+}
