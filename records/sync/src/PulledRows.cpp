@@ -119,8 +119,7 @@ void PulledRows::Verify(const std::string& table, const Row& r, const VisitRows&
                                               BytesOf(r[7]), Text(r[8])});
   } else if (table == "surveys") {
     rec::SurveyInfo s{Text(r[2]) == "site" ? rec::SurveyKind::kSite : rec::SurveyKind::kRoute, IntOf(r[3]),
-                      static_cast<int>(IntOf(r[4])), Text(r[5]), Text(r[6])};
-    s.registrationContentId = Text(r[7]);
+                      static_cast<int>(IntOf(r[4])), Text(r[5]), Text(r[6]), std::nullopt, Text(r[7])};
     if (Text(r[2]) != "site" && Text(r[2]) != "route") Unverified("survey", id);
     expected = rec::SurveyContentId(Text(r[1]), s);
   } else if (table == "channel_scans") {
