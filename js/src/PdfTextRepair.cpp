@@ -136,7 +136,7 @@ std::vector<char32_t> CodePoints(const std::string& utf8) {
 // A PDF text string: UTF-16BE with its mark, as hex.
 std::string PdfText(const std::string& utf8) {
   std::string out = "<FEFF";
-  char buf[10];
+  char buf[24];  // room for two full-width %X as far as the compiler can tell
   for (char32_t c : CodePoints(utf8)) {
     if (c >= 0x10000) std::snprintf(buf, sizeof buf, "%04X%04X", 0xD800 + ((c - 0x10000) >> 10), 0xDC00 + ((c - 0x10000) & 0x3FF));
     else std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(c));
