@@ -59,7 +59,7 @@ double RecordVisit(RecordStore& store, int v) {
   store.AddRaw(visit, {RawKind::kRegistration, start, kBase, "unit", {}, Bytes(kUnits * 48, 0x11), "{}"});
   const auto begin = Clock::now();
   const RowId survey =
-      *store.BeginSurvey(visit, {SurveyKind::kSite, start + 1000, kProbesPerRoute, "[]", R"({"levelWeak":-80})"});
+      *store.BeginSurvey(visit, {SurveyKind::kSite, start + 1000, kProbesPerRoute, "[]", R"({"levelWeak":-80})", std::nullopt, ""});
   std::vector<HopStats> allHops;
   for (int r = 0; r < kUnits; ++r) {
     std::vector<Probe> probes;
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   std::printf("read one past survey, %zu probes: %.1f ms\n", survey->probes.size(), surveyReadMs);
   // The same survey committed probe by probe, the finest grain a caller can pick.
   const RowId extra = *store->StartVisit({kBase, "", ""}, {1, "", "", ""});
-  const RowId perProbe = *store->BeginSurvey(extra, {SurveyKind::kSite, 2, kProbesPerRoute, "[]", "{}"});
+  const RowId perProbe = *store->BeginSurvey(extra, {SurveyKind::kSite, 2, kProbesPerRoute, "[]", "{}", std::nullopt, ""});
   const double perProbeMs = Time([&] {
     for (int i = 0; i < kUnits * kProbesPerRoute; ++i) {
       const Probe probe{i / kProbesPerRoute, i % kProbesPerRoute, i, true, Bytes(32, 1)};

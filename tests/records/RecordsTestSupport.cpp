@@ -44,7 +44,8 @@ RawRecord SampleRaw(RawKind kind, Millis at) {
 }
 
 SurveyInfo SampleSurvey(Millis at) {
-  return {SurveyKind::kSite, at, 3, R"([[10485761,11534352],[10485761,11534353]])", R"({"levelWeak":-80})"};
+  return {SurveyKind::kSite, at, 3, R"([[10485761,11534352],[10485761,11534353]])", R"({"levelWeak":-80})",
+          std::nullopt, ""};
 }
 
 std::vector<Probe> SampleProbes(int routes, int perRoute, Millis at) {
