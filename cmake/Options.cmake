@@ -16,6 +16,9 @@ endif()
 option(LM_THREAD_CHECKS "Abort when device I/O runs on the window thread" ${lm_thread_checks_default})
 
 add_compile_options(-Wall -Wextra)
+# Options and records are aggregates whose later members have defaults;
+# leaving those out of a brace list is the intended use, not a slip.
+add_compile_options(-Wno-missing-field-initializers)
 if(LM_WERROR)
   add_compile_options(-Werror)
 endif()
