@@ -75,15 +75,15 @@ VisitRows LocalSide::RowsFor(const std::string& visitContentId, const std::set<s
   rec::Transaction tx(db_, rec::Transaction::Mode::kRead);
   const auto visit = VisitId(visitContentId);
   if (!visit) return out;
-  for (const auto& spec : TableSpecs()) {
-    auto st = db_.Prepare(spec.localSelect);
+  for (const auto& layout : TableLayouts()) {
+    auto st = db_.Prepare(layout.localSelect);
     st.BindAll(*visit);
-    const int keyColumn = static_cast<int>(spec.columns.size());
+    const int keyColumn = static_cast<int>(layout.columns.size());
     while (st.Step()) {
-      if (!items.count(st.Text(keyColumn) + spec.suffix)) continue;
+      if (!items.count(st.Text(keyColumn) + layout.suffix)) continue;
       Row row;
-      for (int c = 0; c < keyColumn; ++c) row.push_back(LocalValue(st, c, spec.columns[c].type));
-      out[spec.table].push_back(std::move(row));
+      for (int c = 0; c < keyColumn; ++c) row.push_back(LocalValue(st, c, layout.columns[c].type));
+      out[layout.table].push_back(std::move(row));
     }
   }
   return out;

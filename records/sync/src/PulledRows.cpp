@@ -137,10 +137,10 @@ void PulledRows::Write(const VisitRows& rows) {
     for (const auto& r : w->second) writes.insert(Text(r[0]));
   }
   std::map<std::string, rec::Statement> statements;
-  for (const auto& spec : TableSpecs()) {
-    const auto found = rows.find(spec.table);
+  for (const auto& layout : TableLayouts()) {
+    const auto found = rows.find(layout.table);
     if (found == rows.end()) continue;
-    const std::string table = spec.table;
+    const std::string table = layout.table;
     for (const Row& r : found->second) {
       if (table == "settings_write_keys" && !writes.count(Text(r[0]))) continue;
       Verify(table, r, rows);
@@ -148,9 +148,9 @@ void PulledRows::Write(const VisitRows& rows) {
           table == "raw_records" ? RawInsert(rec::RawKindTable(*RawKindNamed(Text(r[2])))) : kInserts.at(table);
       auto st = statements.find(sql);
       if (st == statements.end()) st = statements.emplace(sql, db_.Prepare(sql)).first;
-      for (size_t c = 0; c < spec.columns.size(); ++c) {
+      for (size_t c = 0; c < layout.columns.size(); ++c) {
         if (table == "raw_records" && c == 2) continue;  // the kind names the table
-        BindLocal(st->second, static_cast<int>(c + 1), spec.columns[c].type, r[c]);
+        BindLocal(st->second, static_cast<int>(c + 1), layout.columns[c].type, r[c]);
       }
       st->second.Run();
       st->second.Reset();

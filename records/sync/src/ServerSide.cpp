@@ -10,9 +10,9 @@ PgValue SerialParam(std::optional<int64_t> serial) {
   return serial ? PgValue(std::to_string(*serial)) : std::nullopt;
 }
 
-std::string ColumnList(const TableSpec& spec) {
+std::string ColumnList(const TableLayout& layout) {
   std::string out;
-  for (const auto& c : spec.columns) out += std::string(out.empty() ? "" : ", ") + c.name;
+  for (const auto& c : layout.columns) out += std::string(out.empty() ? "" : ", ") + c.name;
   return out;
 }
 
@@ -49,27 +49,27 @@ std::map<std::string, std::string> ServerSide::Senders(std::optional<int64_t> si
 
 std::string ServerSide::User() { return conn_.Exec("SELECT session_user").Text(0, 0); }
 
-void ServerSide::Stage(const TableSpec& spec, const Rows& rows) {
-  const std::string columns = ColumnList(spec);
-  conn_.CopyIn(std::string("COPY stage_") + spec.table + " (" + columns + ") FROM STDIN",
-               CopyText(rows, spec.columns.size()));
-  conn_.Exec(std::string("INSERT INTO linkmeter.") + spec.table + " (" + columns + ") SELECT " + columns +
-             " FROM stage_" + spec.table + " ON CONFLICT DO NOTHING");
+void ServerSide::Stage(const TableLayout& layout, const Rows& rows) {
+  const std::string columns = ColumnList(layout);
+  conn_.CopyIn(std::string("COPY stage_") + layout.table + " (" + columns + ") FROM STDIN",
+               CopyText(rows, layout.columns.size()));
+  conn_.Exec(std::string("INSERT INTO linkmeter.") + layout.table + " (" + columns + ") SELECT " + columns +
+             " FROM stage_" + layout.table + " ON CONFLICT DO NOTHING");
 }
 
 void ServerSide::Push(const VisitRows& rows) {
   if (!staged_) {
     // One temporary table per table, emptied at every commit.
-    for (const auto& s : TableSpecs()) {
+    for (const auto& s : TableLayouts()) {
       conn_.Exec(std::string("CREATE TEMP TABLE IF NOT EXISTS stage_") + s.table + " (LIKE linkmeter." + s.table +
                  " INCLUDING DEFAULTS) ON COMMIT DELETE ROWS");
     }
     staged_ = true;
   }
   PgTransaction tx(conn_);
-  for (const auto& spec : TableSpecs()) {
-    const auto found = rows.find(spec.table);
-    if (found != rows.end() && !found->second.empty()) Stage(spec, found->second);
+  for (const auto& layout : TableLayouts()) {
+    const auto found = rows.find(layout.table);
+    if (found != rows.end() && !found->second.empty()) Stage(layout, found->second);
   }
   tx.Commit();
 }
@@ -78,23 +78,23 @@ VisitRows ServerSide::Fetch(const std::set<std::string>& items) {
   VisitRows out;
   PgTransaction tx(conn_);  // one snapshot for the whole visit
   conn_.Exec("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
-  for (const auto& spec : TableSpecs()) {
-    const std::string suffix = spec.suffix;
+  for (const auto& layout : TableLayouts()) {
+    const std::string suffix = layout.suffix;
     std::set<std::string> keys;
     for (const auto& item : items) {
       const bool parentItem = item.find(':') == std::string::npos;
       if (suffix.empty() ? parentItem : item.size() > suffix.size() && item.ends_with(suffix)) {
-        keys.insert(ItemKey(item, spec.suffix));
+        keys.insert(ItemKey(item, layout.suffix));
       }
     }
     if (keys.empty()) continue;
-    PgResult r = conn_.Exec(spec.serverSelect, {ArrayLiteral(keys)});
-    const int n = static_cast<int>(spec.columns.size());
+    PgResult r = conn_.Exec(layout.serverSelect, {ArrayLiteral(keys)});
+    const int n = static_cast<int>(layout.columns.size());
     for (int i = 0; i < r.Rows(); ++i) {
       if (!items.count(r.Text(i, n) + suffix)) continue;
       Row row;
       for (int c = 0; c < n; ++c) row.push_back(r.Get(i, c));
-      out[spec.table].push_back(std::move(row));
+      out[layout.table].push_back(std::move(row));
     }
   }
   tx.Commit();

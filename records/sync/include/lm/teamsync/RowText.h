@@ -9,7 +9,7 @@
 
 #include "lm/records/Statement.h"
 #include "lm/teamsync/PgConnection.h"
-#include "lm/teamsync/TableSpecs.h"
+#include "lm/teamsync/TableLayouts.h"
 
 namespace lm::teamsync {
 

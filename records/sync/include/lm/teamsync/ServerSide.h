@@ -27,7 +27,7 @@ class ServerSide {
   VisitRows Fetch(const std::set<std::string>& items);
 
  private:
-  void Stage(const TableSpec& spec, const Rows& rows);
+  void Stage(const TableLayout& layout, const Rows& rows);
 
   PgConnection& conn_;
   bool staged_ = false;

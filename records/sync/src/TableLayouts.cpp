@@ -1,4 +1,4 @@
-#include "lm/teamsync/TableSpecs.h"
+#include "lm/teamsync/TableLayouts.h"
 
 #include <stdexcept>
 
@@ -17,7 +17,7 @@ using T = ColumnType;
 
 #define LM_HOPS_FINAL "(su.ended_at IS NOT NULL OR v.ended_at IS NOT NULL)"
 
-const std::vector<TableSpec> kSpecs = {
+const std::vector<TableLayout> kLayouts = {
     {"sites",
      {{"content_id", T::kText}, {"serial", T::kInt}, {"name", T::kText}, {"model", T::kText}},
      "",
@@ -129,10 +129,10 @@ const std::vector<TableSpec> kSpecs = {
 
 }  // namespace
 
-std::span<const TableSpec> TableSpecs() { return kSpecs; }
+std::span<const TableLayout> TableLayouts() { return kLayouts; }
 
-const TableSpec& SpecOf(const std::string& table) {
-  for (const auto& s : kSpecs) {
+const TableLayout& LayoutOf(const std::string& table) {
+  for (const auto& s : kLayouts) {
     if (table == s.table) return s;
   }
   throw std::logic_error("no table " + table);

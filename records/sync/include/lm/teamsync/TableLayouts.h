@@ -22,7 +22,7 @@ struct Column {
   ColumnType type;
 };
 
-struct TableSpec {
+struct TableLayout {
   const char* table;  // on the server (schema linkmeter)
   std::vector<Column> columns;
   const char* suffix;
@@ -30,8 +30,8 @@ struct TableSpec {
   const char* serverSelect;  // $1: the keys wanted, a text[]
 };
 
-std::span<const TableSpec> TableSpecs();
-const TableSpec& SpecOf(const std::string& table);
+std::span<const TableLayout> TableLayouts();
+const TableLayout& LayoutOf(const std::string& table);
 
 // Every item of the visits in scope with its count: (visit content id,
 // item, count). ?1 / $1: a site serial, or NULL for every site; locally
