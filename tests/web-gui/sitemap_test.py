@@ -5,12 +5,15 @@ unplaced tray onto it (one marked planned), a site survey colouring the links
 after a restart the positions are still there; on a second visit, with
 repeater 3 of the first group moved far away in the simulator and its pin
 moved on the plan, the changes overlay marks its hop worse and the pin moved.
-Screenshots go to the artefact folder.
+The customer's report saved as PDF has a page per plan (the yard's rendered
+to PNG). Screenshots and the PDF go to the artefact folder.
 
 usage: sitemap_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import faulthandler
 import os
+import shutil
 import struct
+import subprocess
 import sys
 import zlib
 
@@ -22,6 +25,7 @@ from page_flows_test import check
 from page_provenance_test import connect, LAN_UNIT
 from page_shell_test import DemoControl, start
 from history_test import recorder_idle, MOVE
+from report_pdf_test import pdf_info, page_text
 
 PLAN_SIZE = (1200, 800)
 # Units as the map keys them (serial, upper-case hex without leading zeros)
@@ -181,6 +185,37 @@ def survey_colours_links(page):
     page.shot("sitemap-surveyed")
 
 
+def plan_pages_in_pdf(page, folder, artefacts):
+    """The customer's report saved as PDF ends with a page per plan: the yard
+    with its legend, its scale bar (100 m over 1000 of its 1200 pixels: a
+    20 m bar) and the survey's date, then the pump house without a scale.
+    The yard's page is rendered to PNG and kept."""
+    page.click("#tab-report")
+    page.wait_for(lambda: page.all("#report-time"), 20, "the report")
+    day = page.text("#report-time").split()[0]
+    target = os.path.join(folder, "survey-report-map.pdf")
+    page.click("#report-pdf")
+    pagedriver.save_dialog_answer(target)
+    page.wait_for(lambda: any(target in e.text for e in page.all("#messages [data-test=notice]")) or page.errors(), 60, "the saved notice")
+    check(not page.errors(), "no failure shown: %s" % page.errors(), page)
+    plans = page.js("""return [...document.querySelectorAll('#report-pages [data-test=print-page]')].flatMap((p) =>
+        [...p.querySelectorAll('[data-test=paper-plan]')].map((x) => [Number(p.dataset.page), x.dataset.scale,
+        x.querySelectorAll('[data-pin]').length, x.querySelectorAll('[data-link]').length]))""")
+    pages, _ = pdf_info(target)
+    check([p[1] for p in plans] == ["20", ""] and plans[1][0] == pages, "the yard then the pump house, last: %s of %d" % (plans, pages), page)
+    check(plans[0][2] == len(PLACES) + 1 and plans[0][3] >= 9, "the yard's pins and links: %s" % plans[0], page)
+    yard, pump = page_text(target, plans[0][0]), page_text(target, plans[1][0])
+    for words in ("Site plan: Yard", "site survey of " + day, "not measured", "no answer", "planned", "Scale", "20 m"):
+        check(words in yard, "the yard's page says %r:\n%s" % (words, yard), page)
+    check("Site plan: Pump house" in pump and "Scale" not in pump and "no answer" in pump, "the pump house's page, no scale:\n%s" % pump, page)
+    shutil.copy(target, os.path.join(artefacts, "survey-report-map.pdf"))
+    prefix = os.path.join(artefacts, "report-plan-yard")
+    subprocess.run(["pdftoppm", "-png", "-r", "100", "-singlefile", "-f", str(plans[0][0]), "-l", str(plans[0][0]), target, prefix],
+                   check=True, timeout=60)
+    check(os.path.getsize(prefix + ".png") > 20000, "the yard's page rendered", page)
+    page.click("#tab-map")
+
+
 def disconnect(page):
     recorder_idle(page)
     page.click("#tab-units")
@@ -219,7 +254,8 @@ def main(binary, artefacts):
         page = start(binary, root, artefacts, "en_US.UTF-8", control.path)
         try:
             open_map(page)
-            pagedriver.run_steps(page, [lambda p: import_plan(p, root), lambda p: import_pdf_plan(p, root), place_units, survey_colours_links, disconnect])
+            pagedriver.run_steps(page, [lambda p: import_plan(p, root), lambda p: import_pdf_plan(p, root), place_units, survey_colours_links,
+                                   lambda p: plan_pages_in_pdf(p, root, artefacts), disconnect])
         finally:
             page.quit()
         page = start(binary, root, artefacts, "en_US.UTF-8", control.path)

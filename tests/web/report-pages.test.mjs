@@ -69,6 +69,8 @@ test('pages: rows never split, headers repeat, headings stay with what follows',
     ['a group row that fits with its row stays', [rows(10, 30, groupRow(20), 40)], ['0.0-3 h']],
     ['group rows in a chain move together', [rows(10, 30, groupRow(20), groupRow(20), 30)], ['0.0-1 h', '0.1-4 h']],
     ['a group row before an over-tall row stays', [rows(10, 30, groupRow(20), 150)], ['0.0-2 h', '0.2-3 h']],
+    ['a new-page block starts a page, even with room', [block(10), { height: 20, newPage: true }, { height: 20, newPage: true }, block(10)], ['0', '1', '2 3']],
+    ['a new-page block first takes the first page', [{ height: 20, newPage: true }, block(10)], ['0 1']],
   ];
   for (const [name, sections, expected] of cases) {
     const layout = paginate(sections, SIZE);

@@ -45,5 +45,4 @@ export default {
   'map.otherPlan': 'to {plan}',
   'map.battery': 'battery {value} %',
   'map.scaleShort': 'The scale line is short for this plan: distances are rough.',
-  'guide.tab.map': 'Put each unit where it stands: add a plan, drag units from the unplaced tray onto it (planned for units not yet installed). The links take the colour of the last site survey, in the same bands on every plan; a dashed link was not measured. Click a unit to see its route to the base unit; tick the changes to see what got worse or moved since the last visit.',
 };

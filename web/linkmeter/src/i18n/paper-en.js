@@ -29,4 +29,10 @@ export default {
   'paper.rules': 'Rules of {profile}',
   'paper.subject': 'Site verdict {verdict} against {profile}, measured {time}; report {id}',
   'paper.footer': 'Report {id} · {page} / {pages}',
+  'paper.plan.title': 'Site plan: {plan}',
+  'paper.plan.survey': 'Links as measured by the site survey of {time}.',
+  'paper.plan.positions': 'Units where they stood at the end of the visit, {time}.',
+  'paper.plan.positionsNow': 'Units where they stand as the report is made.',
+  'paper.plan.scale': 'Scale',
+  'paper.plan.unplaced': 'Not on any plan: {units}.',
 };

@@ -29,4 +29,10 @@ export default {
   'paper.rules': '{profile} の規則',
   'paper.subject': 'サイトの判定 {verdict} ({profile})、測定 {time}、報告書 {id}',
   'paper.footer': '報告書 {id} · {page} / {pages} ページ',
+  'paper.plan.title': '図面: {plan}',
+  'paper.plan.survey': '{time} のサイト全体の調査で測定したリンク。',
+  'paper.plan.positions': '機器の位置は訪問の終了時 ({time}) のもの。',
+  'paper.plan.positionsNow': '機器の位置は報告書の作成時のもの。',
+  'paper.plan.scale': '縮尺',
+  'paper.plan.unplaced': 'どの図面にもない機器: {units}。',
 };

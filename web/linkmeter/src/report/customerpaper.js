@@ -1,17 +1,14 @@
 // The customer's report laid out for paper: page 1 says who, when, the site
 // verdict against the named profile with counts and what to do about each
 // failing or waived unit; then a compact row per unit, the comparison with
-// the previous visit, the groups in brief and a legend of every mark used.
+// the previous visit, the groups in brief and a legend of every mark used;
+// then a page per plan of the site (planpaper.js).
 // Only what is printed is here (no buttons, no collapse controls, no
 // earlier-result line); reportprint.js cuts it into A4 pages.
 import { h, timeText } from '../ui/dom.js';
-import { t, addMessages } from '../i18n/i18n.js';
+import { t } from '../i18n/i18n.js';
 import { profileRules } from '../site/acceptancetexts.js';
-import ja from '../i18n/paper-ja.js';
-import en from '../i18n/paper-en.js';
-
-addMessages('ja', ja);
-addMessages('en', en);
+import './papertexts.js';
 
 const dateOnly = (ms) => timeText(ms).split(' ')[0];
 
@@ -94,7 +91,9 @@ function legend(a, thresholdsLine) {
 // The report on paper. input: {acceptance (described), report
 // (customerReport), facts {site, customer, technician, notes}, survey,
 // made (ms), comparison (element or null), weakest (element or null),
-// thresholdsLine}. → an element whose children reportprint.js lays out.
+// thresholdsLine, plans ([element] of planpaper.js, each a page of its
+// own after the legend)}. → an element whose children reportprint.js lays
+// out.
 export function customerPaper(input) {
   const { acceptance: a, report, facts, survey } = input;
   const visitDate = dateOnly(survey.started);
@@ -112,5 +111,6 @@ export function customerPaper(input) {
     h('h3', { text: t('paper.groups') }),
     h('table', { class: 'list paper-groups' }, head(['group', 'units', 'counts', 'weakest', 'lowBatteries']), h('tbody', {}, report.groups.map(groupRow))),
     input.weakest ? [h('h4', { text: t('paper.weakest') }), input.weakest] : null,
-    legend(a, input.thresholdsLine));
+    legend(a, input.thresholdsLine),
+    input.plans || null);
 }

@@ -3,7 +3,8 @@
 // decides where each page ends.
 //
 // The report is a list of sections, in order, each one of
-//   { height, keepWithNext }        a block that never splits (a heading, a paragraph)
+//   { height, keepWithNext }        a block that never splits (a heading, a paragraph);
+//                                   with newPage it starts a page (a plan page)
 //   { header, rows: [height, …] }   rows of a table or list; `header` (0 for none)
 //                                   is printed again on every page the rows go on to;
 //                                   a row may be { height, keepWithNext } (a group's
@@ -85,7 +86,7 @@ class Layout {
   }
 
   block(section, index, need) {
-    if (!this.fits(need <= this.body ? need : section.height)) this.next();
+    if (section.newPage || !this.fits(need <= this.body ? need : section.height)) this.next();
     this.add({ section: index }, section.height);
     this.closeIfOver();
   }

@@ -22,9 +22,12 @@ import { bytesToBase64 } from '../records/records.js';
 import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile } from '../site/mapdraw.js';
 import { legendItems } from '../site/maplegend.js';
 import { PlanPointer } from '../site/mapinteract.js';
+import { loadImage, downscaled } from '../ui/imagescale.js';
 import '../site/maptexts.js';
 
-const DOWNSCALE_TO = 4096; // the longest side of a plan's image as drawn
+// The longest side of a plan's image as drawn: panning a 48-megapixel
+// photo redraws 16 at most.
+const DOWNSCALE_TO = 4096;
 
 class MapView {
   constructor(ctx) {
@@ -210,8 +213,7 @@ class MapView {
   async imageFor(plan) {
     if (this.drawn.has(plan.id)) return this.drawn.get(plan.id);
     const url = await this.source.image(plan);
-    let shown = url;
-    if (plan.format !== 'svg' && Math.max(plan.width, plan.height) > DOWNSCALE_TO) shown = await downscaled(url, plan, DOWNSCALE_TO);
+    const shown = plan.format === 'svg' ? url : await downscaled(url, plan, DOWNSCALE_TO);
     this.drawn.set(plan.id, shown);
     return shown;
   }
@@ -320,32 +322,11 @@ class MapView {
   }
 }
 
-function loadImage(url) {
-  return new Promise((resolve, reject) => {
-    const img = new Image();
-    img.onload = () => resolve(img);
-    img.onerror = () => reject(new Error('image'));
-    img.src = url;
-  });
-}
-
 // {width, height} of an image file; an SVG without a size of its own is
 // taken as 1000 × 1000.
 async function imageSize(bytes, format) {
   const img = await loadImage(dataUrl(format, bytesToBase64(bytes)));
   return { width: img.naturalWidth || 1000, height: img.naturalHeight || 1000 };
-}
-
-// A smaller copy of a large image, made once: panning a 48-megapixel photo
-// redraws 16 at most.
-async function downscaled(url, plan, longest) {
-  const img = await loadImage(url);
-  const k = longest / Math.max(plan.width, plan.height);
-  const canvas = document.createElement('canvas');
-  canvas.width = Math.round(plan.width * k);
-  canvas.height = Math.round(plan.height * k);
-  canvas.getContext('2d').drawImage(img, 0, 0, canvas.width, canvas.height);
-  return canvas.toDataURL('image/jpeg', 0.9);
 }
 
 export default {

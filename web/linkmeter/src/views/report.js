@@ -17,7 +17,7 @@ import { routeLine, resultLine } from '../ui/routeview.js';
 import { currentThresholds, isDefault } from '../site/thresholds.js';
 import { lossBound } from '../site/linkstats.js';
 import { thresholdEditor } from './thresholdeditor.js';
-import { layoutPages } from './reportprint.js';
+import { layoutPages, imagesReady } from './reportprint.js';
 import { comparisonSection } from './reportcompare.js';
 import { judgeAcceptance } from '../site/acceptance.js';
 import { loadProfile } from '../site/acceptanceprofile.js';
@@ -25,6 +25,9 @@ import { describeAcceptance } from '../site/acceptancetexts.js';
 import { customerReport } from '../report/customerreport.js';
 import { customerPaper } from '../report/customerpaper.js';
 import { recordedWaivers } from '../report/reportwaivers.js';
+import { reportPlans } from '../report/reportplans.js';
+import { planPaper } from '../report/planpaper.js';
+import { createRecords } from '../records/records.js';
 
 addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}' });
 addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました' });
@@ -33,10 +36,18 @@ function withExtension(path, ext) {
   return path.split('/').pop().toLowerCase().endsWith(ext) ? path : path + ext;
 }
 
+// The site's plans as the report's pages: none without site records.
+async function planPapers(ctx, survey) {
+  if (!ctx.api || typeof ctx.api.query !== 'function') return [];
+  const plans = await reportPlans({ records: createRecords(ctx), recorder: ctx.recorder }, survey, currentThresholds(ctx.store.get()));
+  return plans.map(({ page, image }) => planPaper(page, image));
+}
+
 // The customer's report of `survey` on paper, judged with `waivers` (the
-// visit's waiver records), with its report id and the PDF's metadata; null
-// for no survey. The same layout is printed and saved as PDF.
-function paperOf(ctx, survey, screen, waivers) {
+// visit's waiver records) and followed by `plans` (planPapers), with its
+// report id and the PDF's metadata; null for no survey. The same layout is
+// printed and saved as PDF.
+function paperOf(ctx, survey, screen, waivers, plans) {
   if (!survey || !survey.results.length) return null;
   const s = ctx.store.get();
   const th = currentThresholds(s);
@@ -54,6 +65,7 @@ function paperOf(ctx, survey, screen, waivers) {
     comparison: comparison || null,
     weakest: weakest && weakest.children.length ? weakest.cloneNode(true) : null,
     thresholdsLine: t('report.thresholdsLine', { ...th.level, ok: th.battery.ok, low: th.battery.low }),
+    plans,
   });
   const siteName = survey.prov.base.name || String(survey.prov.base.serial);
   const meta = {
@@ -72,6 +84,7 @@ async function printPaper(paper, pages, print) {
   layoutPages(paper.el, pages, (page, total) => t('paper.footer', { id: paper.id, page, pages: total }));
   pages.dataset.reportId = paper.id;
   pages.dataset.layoutMs = String(Math.round(performance.now() - started));
+  await imagesReady(pages);
   document.documentElement.classList.add('paged-print');
   try {
     await print(paper.meta);
@@ -100,7 +113,7 @@ async function savePdf(ctx, survey, report, pages, comparison, bound) {
     if (!Array.isArray(paths) || paths.length === 0) return null;
     const path = withExtension(paths[0], '.pdf');
     await comparison.ready();
-    const paper = paperOf(ctx, survey, report, await recordedWaivers(ctx, survey));
+    const paper = paperOf(ctx, survey, report, await recordedWaivers(ctx, survey), await planPapers(ctx, survey));
     await printPaper(paper, pages, (meta) => query('JsReportSavePdf', { path, ...meta }));
     keepReportId(ctx, survey, paper, Number(pages.dataset.pages));
     notify(t('report.pdfSaved', { path }));
@@ -257,7 +270,7 @@ export default {
       if (!shown || !shown.results.length) return window.print();
       try {
         await comparison.ready();
-        const paper = paperOf(ctx, shown, body, await recordedWaivers(ctx, shown));
+        const paper = paperOf(ctx, shown, body, await recordedWaivers(ctx, shown), await planPapers(ctx, shown));
         // The dialog may print after window.print() returns: the pages stay
         // the print's until it is over (the class acts on print media only).
         return await printPaper(paper, printed, () => new Promise((resolve) => {

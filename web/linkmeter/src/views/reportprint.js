@@ -56,7 +56,8 @@ function tableRows(table) {
 }
 
 // The parts of the report in order: blocks, and tables and lists whose rows
-// may go on different pages; a .print-flow box is taken apart likewise.
+// may go on different pages; a .print-flow box is taken apart likewise; a
+// .print-new-page block starts a page.
 function partsOf(source, parts = []) {
   for (const el of source.children) {
     if (el.classList.contains('no-print') || el.hidden) continue;
@@ -68,7 +69,7 @@ function partsOf(source, parts = []) {
     } else if ((el.tagName === 'UL' || el.tagName === 'OL') && el.children.length) {
       parts.push({ kind: 'list', shell: el.cloneNode(false), header: null, rows: [...el.children].map((li) => printable(li)) });
     } else {
-      parts.push({ kind: 'block', el: printable(el), keepWithNext: HEADINGS.has(el.tagName) });
+      parts.push({ kind: 'block', el: printable(el), keepWithNext: HEADINGS.has(el.tagName), newPage: el.classList.contains('print-new-page') });
     }
   }
   for (const p of parts) if (p.shell) p.shell.removeAttribute('id');
@@ -84,7 +85,7 @@ function measure(parts, sheet) {
   }
   const height = (el) => el.getBoundingClientRect().height;
   return parts.map((p) => {
-    if (p.kind === 'block') return { height: height(p.el), keepWithNext: p.keepWithNext };
+    if (p.kind === 'block') return { height: height(p.el), keepWithNext: p.keepWithNext, newPage: p.newPage };
     if (p.kind === 'table') {
       const first = p.header || p.rows[0];
       p.widths = first ? [...first.children].map((c) => c.getBoundingClientRect().width) : [];
@@ -159,4 +160,10 @@ export function layoutPages(source, target, footerText, size = PRINT_PAGE) {
     }
     room -= Math.ceil(over);
   }
+}
+
+// Resolves once every image of the laid-out pages can be drawn (a plan's
+// image printed before it is decoded would be left blank).
+export async function imagesReady(target) {
+  await Promise.all([...target.querySelectorAll('img')].map((img) => img.decode().catch(() => undefined)));
 }
