@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <fstream>
 #include <set>
 #include <string>
 #include <tuple>
@@ -31,6 +32,23 @@ fs::path MakePrivateFolder() {
     throw fs::filesystem_error("making a private folder", pattern, std::error_code(errno, std::generic_category()));
   }
   return pattern;  // mkdtemp makes it 0700
+}
+
+// A copy that stops at `limit` bytes, for a file that grew after it was sized.
+void CopyAtMost(const fs::path& from, const fs::path& to, std::uintmax_t limit, const std::string& name) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  std::vector<char> buffer(1 << 20);
+  std::uintmax_t copied = 0;
+  while (in && out) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto got = static_cast<std::uintmax_t>(in.gcount());
+    if (got == 0) break;
+    copied += got;
+    if (copied > limit) Refuse(name, "larger than 1 GiB");
+    out.write(buffer.data(), static_cast<std::streamsize>(got));
+  }
+  if (in.bad() || !out.flush()) Refuse(name, "it could not be read or copied");
 }
 
 using SchemaEntry = std::tuple<std::string, std::string, std::string, std::string>;
@@ -126,10 +144,11 @@ CheckedImport::CheckedImport(const fs::path& file, std::chrono::steady_clock::du
   if (!fs::is_regular_file(file, ec)) {
     throw StoreFailure{{StoreErrorCode::kDamagedFile, name_ + " is missing or is not a file; nothing was imported"}};
   }
+  if (fs::file_size(file, ec) > kMaxFileBytes) Refuse(name_, "larger than 1 GiB");
   folder_ = MakePrivateFolder();
   copy_ = folder_ / "import.sqlite";
   try {
-    fs::copy_file(file, copy_);
+    CopyAtMost(file, copy_, kMaxFileBytes, name_);
     fs::permissions(copy_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
     Check(deadline);
   } catch (...) {

@@ -95,6 +95,26 @@ TEST(RecordsImportCheck, ReadingPastTheTimeLimitIsARefusal) {
   EXPECT_NO_THROW(CheckedImport(file, CheckedImport::kTimeLimit));
 }
 
+TEST(RecordsImportCheck, AFileOverTheCapIsRefusedBeforeItIsCopied) {
+  // Sparse: a size past the cap without the disk space.
+  ScratchDir files;
+  const fs::path file = CraftedExport(files, "huge.sqlite", "SELECT 1");
+  fs::resize_file(file, CheckedImport::kMaxFileBytes + 1);
+  ScratchDir temp;  // where a copy would go, seen by no other test
+  const char* oldTemp = getenv("TMPDIR");
+  const std::string keptTemp = oldTemp ? oldTemp : "";
+  setenv("TMPDIR", temp.path().c_str(), 1);
+  try {
+    CheckedImport checked(file);
+    FAIL() << "a file over the cap was taken";
+  } catch (const StoreFailure& f) {
+    EXPECT_EQ(f.error.code, StoreErrorCode::kDamagedFile);
+    EXPECT_NE(f.error.message.find("larger than 1 GiB"), std::string::npos) << f.error.message;
+  }
+  EXPECT_TRUE(fs::is_empty(temp.path()));
+  if (oldTemp) setenv("TMPDIR", keptTemp.c_str(), 1); else unsetenv("TMPDIR");
+}
+
 TEST(RecordsImportCheck, AForgedFileNeverBlocksAUnitLater) {
   // A file carrying this site's id under another serial once kept the unit
   // out of the store for good; now it is refused and the unit records on.

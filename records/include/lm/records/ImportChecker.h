@@ -9,9 +9,11 @@
 // - every value's type against its column, no value over 64 MiB, JSON columns
 //   valid, every row's parent present;
 // - every content id recomputed from its row.
+// A file over kMaxFileBytes is refused before it is copied.
 // Throws StoreFailure (kNewerFile, kDamagedFile) saying what was refused.
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 
 namespace lm::records {
@@ -20,6 +22,9 @@ class CheckedImport {
  public:
   // How long reading and checking a file may take.
   static constexpr std::chrono::seconds kTimeLimit{20};
+  // The largest file taken: a copy of anything larger could fill the
+  // temporary folder before a single check ran.
+  static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{1} << 30;
 
   explicit CheckedImport(const std::filesystem::path& file,
                          std::chrono::steady_clock::duration timeLimit = kTimeLimit);
