@@ -35,4 +35,5 @@ export default {
   'paper.plan.positionsNow': 'Units where they stand as the report is made.',
   'paper.plan.scale': 'Scale',
   'paper.plan.unplaced': 'Not on any plan: {units}.',
+  'paper.plan.unread': 'The site\'s plans could not be read: the report is printed without them.',
 };

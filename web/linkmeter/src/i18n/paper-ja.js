@@ -35,4 +35,5 @@ export default {
   'paper.plan.positionsNow': '機器の位置は報告書の作成時のもの。',
   'paper.plan.scale': '縮尺',
   'paper.plan.unplaced': 'どの図面にもない機器: {units}。',
+  'paper.plan.unread': '現場の図面を読めませんでした。報告書は図面なしで印刷します。',
 };

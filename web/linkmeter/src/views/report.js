@@ -36,11 +36,18 @@ function withExtension(path, ext) {
   return path.split('/').pop().toLowerCase().endsWith(ext) ? path : path + ext;
 }
 
-// The site's plans as the report's pages: none without site records.
+// The site's plans as the report's pages: none without site records. Site
+// records that cannot be read do not stop the report: it is printed
+// without its plans, and the page says so.
 async function planPapers(ctx, survey) {
   if (!ctx.api || typeof ctx.api.query !== 'function') return [];
-  const plans = await reportPlans({ records: createRecords(ctx), recorder: ctx.recorder }, survey, currentThresholds(ctx.store.get()));
-  return plans.map(({ page, image }) => planPaper(page, image));
+  try {
+    const plans = await reportPlans({ records: createRecords(ctx), recorder: ctx.recorder }, survey, currentThresholds(ctx.store.get()));
+    return plans.map(({ page, image }) => planPaper(page, image));
+  } catch (e) {
+    showError(e, t('paper.plan.unread'));
+    return [];
+  }
 }
 
 // The customer's report of `survey` on paper, judged with `waivers` (the
