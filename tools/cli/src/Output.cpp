@@ -112,6 +112,12 @@ const lm::json::Value& MemberValue(const lm::json::Value& object, const std::str
   return object.is<lm::json::Object>() && object.contains(key) ? object.get(key) : null;
 }
 
+const lm::json::Array& MemberArray(const lm::json::Value& object, const std::string& key) {
+  static const lm::json::Array empty;
+  const lm::json::Value& member = MemberValue(object, key);
+  return member.is<lm::json::Array>() ? member.get<lm::json::Array>() : empty;
+}
+
 std::string CountOf(size_t n, const std::string& noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }

@@ -3,6 +3,7 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/PageFlows.h"
+#include "linkmeter/cli/SiteLogic.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -11,17 +12,30 @@ using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;
 
-const Value& Get(const Value& v, const std::string& key) {
-  static const Value null;
-  return v.is<Object>() && v.contains(key) ? v.get(key) : null;
-}
-
 bool Flag(const Value& v, const std::string& key) {
-  const Value& m = Get(v, key);
+  const Value& m = MemberValue(v, key);
   return m.is<bool>() && m.get<bool>();
 }
 
 }  // namespace
+
+std::optional<SurveyPlan> PlanSurvey(SiteLogic& logic, const Value& regInfo, int probes, const Value& routeTarget,
+                                     std::string& error) {
+  SurveyPlan plan;
+  plan.regInfo = regInfo;
+  plan.probes = probes;
+  if (!routeTarget.is<picojson::null>()) {
+    plan.kind = "route";
+    plan.targets.push_back(routeTarget);
+  } else {
+    auto targets = logic.Call("siteTargets", {plan.regInfo}, &error);
+    if (!targets || !targets->is<Array>()) return std::nullopt;
+    plan.targets = targets->get<Array>();
+  }
+  auto th = logic.Call("defaultThresholds", {}, nullptr);
+  plan.thresholds = th ? *th : Value();
+  return plan;
+}
 
 SurveyOutcome RunSurveyFlow(PageFlows& flows, const Value& comInfo, const SurveyPlan& plan,
                             const std::atomic<bool>* stop) {
@@ -36,16 +50,15 @@ SurveyOutcome RunSurveyFlow(PageFlows& flows, const Value& comInfo, const Survey
     outcome.error = "the survey could not be run: " + error;
     return outcome;
   }
-  if (Get(*done, "units").is<Array>()) outcome.units = Get(*done, "units").get<Array>();
-  outcome.survey = Get(*done, "survey");
+  outcome.units = MemberArray(*done, "units");
+  outcome.survey = MemberValue(*done, "survey");
   outcome.stopped = Flag(*done, "stopped");
   outcome.linkLost = Flag(*done, "linkLost");
   if (outcome.stopped) {
-    const std::string why = FailureText(PageAnswer{false, Get(*done, "failure"), 0});
+    const std::string why = FailureText(PageAnswer{false, MemberValue(*done, "failure"), 0});
     outcome.error = outcome.linkLost ? "the link to the base unit was lost: " + why : why;
   }
-  for (const auto& result : Get(outcome.survey, "results").is<Array>() ? Get(outcome.survey, "results").get<Array>()
-                                                                        : Array()) {
+  for (const auto& result : MemberArray(outcome.survey, "results")) {
     if (MemberText(result, "status") == "ok") ++outcome.answered;
     else ++outcome.notAnswered;
   }

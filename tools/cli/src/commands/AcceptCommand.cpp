@@ -11,6 +11,7 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageFlows.h"
 #include "linkmeter/cli/ProbeCount.h"
+#include "linkmeter/cli/SiteCommandStart.h"
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/Subcommand.h"
@@ -18,29 +19,14 @@
 #include "linkmeter/cli/UserLanguage.h"
 #include "linkmeter/cli/SurveyFlow.h"
 #include "linkmeter/cli/UnitSession.h"
-#include "linkmeter/cli/monitor/CancelToken.h"
-#include "linkmeter/cli/monitor/StopSignals.h"
 
 namespace linkmeter::cli {
 namespace {
 
-using lm::json::Array;
-using lm::json::Object;
 using lm::json::Value;
 
 // A profile is a few hundred bytes; anything far larger is not one.
 constexpr std::streamsize kProfileMaxBytes = 64 * 1024;
-
-const Value& Get(const Value& v, const std::string& key) {
-  static const Value null;
-  return v.is<Object>() && v.contains(key) ? v.get(key) : null;
-}
-
-const Array& List(const Value& v, const std::string& key) {
-  static const Array empty;
-  const Value& m = Get(v, key);
-  return m.is<Array>() ? m.get<Array>() : empty;
-}
 
 std::string Check(const ParsedArgs& args) {
   if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbesPerRoute)) {
@@ -73,14 +59,14 @@ std::optional<Value> Profile(const ParsedArgs& args, SiteLogic& logic, std::stri
 
 std::string Joined(const Value& unit, const std::string& key) {
   std::string out;
-  for (const auto& text : List(unit, key)) out += (out.empty() ? "" : " ") + (text.is<std::string>() ? text.get<std::string>() : "");
+  for (const auto& text : MemberArray(unit, key)) out += (out.empty() ? "" : " ") + (text.is<std::string>() ? text.get<std::string>() : "");
   return out;
 }
 
 // One row per unit: its verdict, the rule that decided and what to do.
 Table UnitTable(const Value& acceptance) {
   Table t{{"group", "unit", "serial", "verdict", "rule", "findings", "remedy"}, {}};
-  for (const auto& u : List(acceptance, "units")) {
+  for (const auto& u : MemberArray(acceptance, "units")) {
     t.rows.push_back({MemberText(u, "groupName"), MemberText(u, "label"), MemberText(u, "serial"),
                       MemberText(u, "verdictText"), MemberText(u, "ruleText"), Joined(u, "findingTexts"),
                       Joined(u, "remedyTexts")});
@@ -91,30 +77,15 @@ Table UnitTable(const Value& acceptance) {
 std::vector<std::string> Notes(const Value& acceptance, const SurveyOutcome& outcome) {
   std::vector<std::string> notes{"", MemberText(acceptance, "siteText") + " — " + MemberText(acceptance, "countsText"),
                                  "profile: " + MemberText(acceptance, "profileTitle")};
-  for (const auto& rule : List(acceptance, "rules")) notes.push_back("  " + MemberText(rule, "text"));
+  for (const auto& rule : MemberArray(acceptance, "rules")) notes.push_back("  " + MemberText(rule, "text"));
   if (outcome.stopped) notes.push_back("the acceptance survey was cut short: " + outcome.error);
   return notes;
 }
 
-// The survey plan of every remote unit with `probes` probes each.
-std::optional<SurveyPlan> Plan(SiteLogic& logic, const Value& regInfo, int probes, std::string& error) {
-  SurveyPlan plan;
-  plan.regInfo = regInfo;
-  plan.probes = probes;
-  auto targets = logic.Call("siteTargets", {plan.regInfo}, &error);
-  if (!targets || !targets->is<Array>()) return std::nullopt;
-  plan.targets = targets->get<Array>();
-  auto th = logic.Call("defaultThresholds", {}, nullptr);
-  plan.thresholds = th ? *th : Value();
-  return plan;
-}
-
 int Run(CommandContext& ctx) {
-  monitor::CancelToken stop;
-  monitor::StopSignals signals(stop);
-  if (!ctx.stop) ctx.stop = &stop.Flag();
-  SiteLogic logic;
-  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
+  SiteCommandStart start(ctx);
+  if (start.Status() != kExitOk) return start.Status();
+  SiteLogic& logic = start.Logic();
   std::string error;
   auto profile = Profile(ctx.args, logic, error);
   if (!profile) return Fail(ctx.err, kExitFailed, error);
@@ -123,10 +94,10 @@ int Run(CommandContext& ctx) {
   if (!session) return status;
   auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Flows(), ctx.args.Get("--registration"), error);
   if (!regInfo) return session->Finish(Fail(ctx.err, kExitFailed, error));
-  const int profileProbes = static_cast<int>(Get(*profile, "probes").get<double>());
+  const int profileProbes = static_cast<int>(MemberValue(*profile, "probes").get<double>());
   const auto given = ctx.args.Get("--probes");
   const int probes = given ? static_cast<int>(*ParseCount(*given, 1, kMaxProbesPerRoute)) : profileProbes;
-  auto plan = Plan(logic, *regInfo, probes, error);
+  auto plan = PlanSurvey(logic, *regInfo, probes, Value(), error);
   if (!plan) return session->Finish(Fail(ctx.err, kExitFailed, error));
   SurveyOutcome outcome = RunSurveyFlow(session->Flows(), session->Unit().ComInfo(), *plan, ctx.stop);
   if (outcome.survey.is<picojson::null>()) return session->Finish(Fail(ctx.err, kExitFailed, outcome.error));

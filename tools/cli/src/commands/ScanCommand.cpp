@@ -8,14 +8,13 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Progress.h"
+#include "linkmeter/cli/SiteCommandStart.h"
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/PageFlows.h"
 #include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
-#include "linkmeter/cli/monitor/CancelToken.h"
-#include "linkmeter/cli/monitor/StopSignals.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -104,13 +103,9 @@ void Report(CommandContext& ctx, UnitSession& session, const Value& result, cons
 }
 
 int Run(CommandContext& ctx) {
-  // SIGINT or SIGTERM ends the work between two probes or calls; what was
-  // gathered is printed and kept, the visit ended.
-  monitor::CancelToken stop;
-  monitor::StopSignals signals(stop);
-  if (!ctx.stop) ctx.stop = &stop.Flag();
-  SiteLogic logic;
-  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
+  SiteCommandStart start(ctx);
+  if (start.Status() != kExitOk) return start.Status();
+  SiteLogic& logic = start.Logic();
   std::string error;
   auto channels = Channels(logic, ctx.args, error);
   if (!channels) return Fail(ctx.err, kExitUsage, error);

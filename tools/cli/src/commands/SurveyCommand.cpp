@@ -7,14 +7,13 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/ProbeCount.h"
 #include "linkmeter/cli/Progress.h"
+#include "linkmeter/cli/SiteCommandStart.h"
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/SurveyFlow.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
-#include "linkmeter/cli/monitor/CancelToken.h"
-#include "linkmeter/cli/monitor/StopSignals.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -22,18 +21,6 @@ namespace {
 using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;
-
-
-const Value& Get(const Value& v, const std::string& key) {
-  static const Value null;
-  return v.is<Object>() && v.contains(key) ? v.get(key) : null;
-}
-
-const Array& List(const Value& v, const std::string& key) {
-  static const Array empty;
-  const Value& m = Get(v, key);
-  return m.is<Array>() ? m.get<Array>() : empty;
-}
 
 std::string Check(const ParsedArgs& args) {
   if (args.Has("--remote") == args.Has("--site")) return "give either --remote SERIAL or --site";
@@ -47,12 +34,12 @@ std::string Check(const ParsedArgs& args) {
 
 std::string RouteText(const Value& result) {
   std::string text;
-  for (const auto& hop : List(result, "hops")) text += (text.empty() ? "" : " > ") + MemberText(hop, "label");
+  for (const auto& hop : MemberArray(result, "hops")) text += (text.empty() ? "" : " > ") + MemberText(hop, "label");
   return text;
 }
 
 std::string ProbesText(const Value& result) {
-  const Value& far = Get(result, "far");
+  const Value& far = MemberValue(result, "far");
   return MemberText(far, "asked").empty() || MemberText(far, "asked") == "0"
              ? "-"
              : MemberText(far, "answered") + "/" + MemberText(far, "asked");
@@ -61,18 +48,19 @@ std::string ProbesText(const Value& result) {
 // One row per unit: where it is, its route, weakest hop, probes and verdict.
 Table UnitTable(const Value& survey) {
   Table t{{"group", "unit", "serial", "model", "route", "weakest", "probes", "verdict", "status"}, {}};
-  const Array& units = List(Get(survey, "summary"), "units");
-  const Array& results = List(survey, "results");
+  const Array& units = MemberArray(MemberValue(survey, "summary"), "units");
+  const Array& results = MemberArray(survey, "results");
   for (size_t i = 0; i < results.size(); ++i) {
     const Value& r = results[i];
     const Value& unit = i < units.size() ? units[i] : Value();
-    const Value& hop = Get(unit, "hop");
+    const Value& hop = MemberValue(unit, "hop");
     std::string weakest = hop.is<Object>() ? MemberText(hop, "label") + " " + MemberText(unit, "level") : "-";
     std::string status = MemberText(r, "status");
     if (status == "failed" && !MemberText(r, "msg").empty()) status += ": " + MemberText(r, "msg");
-    t.rows.push_back({MemberText(Get(r, "group"), "name"), MemberText(Get(r, "target"), "label"),
-                      MemberText(Get(r, "target"), "serial"), MemberText(Get(r, "target"), "model"), RouteText(r),
-                      weakest, ProbesText(r), MemberText(r, "verdict"), status});
+    const Value& target = MemberValue(r, "target");
+    t.rows.push_back({MemberText(MemberValue(r, "group"), "name"), MemberText(target, "label"),
+                      MemberText(target, "serial"), MemberText(target, "model"), RouteText(r), weakest, ProbesText(r),
+                      MemberText(r, "verdict"), status});
   }
   return t;
 }
@@ -82,11 +70,11 @@ Table HopTable(const Value& survey) {
   Table t{{"unit", "unit serial", "hop", "hop label", "hop serial", "sent", "answered", "min", "median", "max",
            "battery", "verdict"},
           {}};
-  for (const auto& r : List(survey, "results")) {
+  for (const auto& r : MemberArray(survey, "results")) {
     int n = 0;
-    for (const auto& hop : List(r, "hops")) {
-      const Value& f = Get(hop, "figures");
-      t.rows.push_back({MemberText(Get(r, "target"), "label"), MemberText(Get(r, "target"), "serial"),
+    for (const auto& hop : MemberArray(r, "hops")) {
+      const Value& f = MemberValue(hop, "figures");
+      t.rows.push_back({MemberText(MemberValue(r, "target"), "label"), MemberText(MemberValue(r, "target"), "serial"),
                         std::to_string(++n), MemberText(hop, "label"), MemberText(hop, "serial"),
                         MemberText(f, "asked"), MemberText(f, "answered"), MemberText(f, "min"),
                         MemberText(f, "median"), MemberText(f, "max"), MemberText(f, "battery"),
@@ -102,11 +90,11 @@ std::vector<std::string> Notes(const Value& survey, const SurveyOutcome& outcome
   std::vector<std::string> notes{""};
   std::istringstream lines(hops.str());
   for (std::string line; std::getline(lines, line);) notes.push_back(line);
-  const Value& s = Get(survey, "summary");
+  const Value& s = MemberValue(survey, "summary");
   notes.push_back("");
   notes.push_back(MemberText(s, "answered") + " of " + MemberText(s, "total") + " units answered" +
                   (outcome.stopped ? " (cut short: " + outcome.error + ")" : ""));
-  for (const auto& silent : List(s, "silent")) {
+  for (const auto& silent : MemberArray(s, "silent")) {
     notes.push_back("did not answer: " + MemberText(silent, "label") + " (" + MemberText(silent, "serial") + ", " +
                     MemberText(silent, "status") + ")");
   }
@@ -132,39 +120,28 @@ Value Json(const UnitSession& session, const SurveyPlan& plan, const SurveyOutco
 }
 
 int Run(CommandContext& ctx) {
-  // SIGINT or SIGTERM ends the work between two probes or calls; what was
-  // gathered is printed and kept, the visit ended.
-  monitor::CancelToken stop;
-  monitor::StopSignals signals(stop);
-  if (!ctx.stop) ctx.stop = &stop.Flag();
-  SiteLogic logic;
-  if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
+  SiteCommandStart start(ctx);
+  if (start.Status() != kExitOk) return start.Status();
+  SiteLogic& logic = start.Logic();
   int status = kExitOk;
   auto session = UnitSession::Open(ctx, status);
   if (!session) return status;
   std::string error;
   auto regInfo = SiteRegistration(ctx.page, session->Unit(), session->Flows(), ctx.args.Get("--registration"), error);
   if (!regInfo) return session->Finish(Fail(ctx.err, kExitFailed, error));
-  SurveyPlan plan;
-  plan.regInfo = *regInfo;
   auto probes = ProbesPerRoute(ctx.args, logic);
   if (!probes) return session->Finish(Fail(ctx.err, kExitFailed, "the site logic gives no default probe count"));
-  plan.probes = *probes;
-  plan.mnemonic = ctx.args.Get("--command").value_or("EWLEX");
+  Value routeTarget;
   if (auto remote = ctx.args.Get("--remote")) {
-    Value target = TargetOfSerial(plan.regInfo, *remote);
-    if (target.is<picojson::null>()) {
+    routeTarget = TargetOfSerial(*regInfo, *remote);
+    if (routeTarget.is<picojson::null>()) {
       return session->Finish(Fail(ctx.err, kExitFailed, "no remote unit or repeater " + *remote + " in the registration"));
     }
-    plan.kind = "route";
-    plan.targets.push_back(target);
-  } else {
-    auto targets = logic.Call("siteTargets", {plan.regInfo}, &error);
-    if (!targets || !targets->is<Array>()) return session->Finish(Fail(ctx.err, kExitFailed, error));
-    plan.targets = targets->get<Array>();
   }
-  auto th = logic.Call("defaultThresholds", {}, nullptr);
-  plan.thresholds = th ? *th : Value();
+  auto planned = PlanSurvey(logic, *regInfo, *probes, routeTarget, error);
+  if (!planned) return session->Finish(Fail(ctx.err, kExitFailed, error));
+  SurveyPlan& plan = *planned;
+  plan.mnemonic = ctx.args.Get("--command").value_or("EWLEX");
   SurveyOutcome outcome = RunSurveyFlow(session->Flows(), session->Unit().ComInfo(), plan, ctx.stop);
   if (outcome.survey.is<picojson::null>()) return session->Finish(Fail(ctx.err, kExitFailed, outcome.error));
   // The survey's record id is known once the writes are settled.

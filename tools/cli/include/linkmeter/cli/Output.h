@@ -48,6 +48,8 @@ std::string NumberText(const lm::json::Value& v);
 std::string MemberText(const lm::json::Value& object, const std::string& key);
 // A member of an object (null when missing or not an object).
 const lm::json::Value& MemberValue(const lm::json::Value& object, const std::string& key);
+// A member of an object that is a list (empty when missing or not a list).
+const lm::json::Array& MemberArray(const lm::json::Value& object, const std::string& key);
 // "1 logger", "2 loggers": a count with its noun (an English plural in -s).
 std::string CountOf(size_t n, const std::string& noun);
 

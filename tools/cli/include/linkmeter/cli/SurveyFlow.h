@@ -15,6 +15,7 @@
 namespace linkmeter::cli {
 
 class PageFlows;
+class SiteLogic;
 
 struct SurveyPlan {
   lm::json::Value regInfo;
@@ -39,6 +40,13 @@ struct SurveyOutcome {
   int answered = 0;       // targets whose far unit answered a probe
   int notAnswered = 0;    // targets that stayed silent, partly answered or failed
 };
+
+// The plan for `regInfo` with `probes` per target and the page's default
+// thresholds: a route survey of `routeTarget`, or, when it is null, a site
+// survey of every remote unit (the site logic's siteTargets). nullopt, with
+// `error`, when the site logic cannot list the site's units.
+std::optional<SurveyPlan> PlanSurvey(SiteLogic& logic, const lm::json::Value& regInfo, int probes,
+                                     const lm::json::Value& routeTarget, std::string& error);
 
 // Surveys plan.targets through the base unit `comInfo`; once `*stop`
 // holds, the flow stops between two probes.
