@@ -1,6 +1,6 @@
 #include "SchemaV6SiteMap.h"
 
-#include "lm/records/Database.h"
+#include "RawRecordTables.h"
 
 namespace lm::records {
 
@@ -12,26 +12,7 @@ namespace lm::records {
 // planned or sends it back to the tray, with time and who (raw empty); edits
 // are never changed, the positions at a moment are the edits up to then.
 void ApplySchemaV6SiteMap(Database& db) {
-  db.Exec(R"sql(
-CREATE TABLE site_plans (
-  id INTEGER PRIMARY KEY, content_id TEXT NOT NULL UNIQUE,
-  visit_id INTEGER NOT NULL REFERENCES visits(id) ON DELETE CASCADE,
-  taken_at INTEGER NOT NULL, unit INTEGER, source TEXT NOT NULL DEFAULT '',
-  header BLOB, raw BLOB NOT NULL, decoded_json TEXT
-);
-CREATE TABLE map_edits (
-  id INTEGER PRIMARY KEY, content_id TEXT NOT NULL UNIQUE,
-  visit_id INTEGER NOT NULL REFERENCES visits(id) ON DELETE CASCADE,
-  taken_at INTEGER NOT NULL, unit INTEGER, source TEXT NOT NULL DEFAULT '',
-  header BLOB, raw BLOB NOT NULL, decoded_json TEXT
-);
-CREATE INDEX site_plans_by_visit ON site_plans(visit_id);
-CREATE INDEX map_edits_by_visit ON map_edits(visit_id);
-CREATE TRIGGER unmark_site_plans AFTER INSERT ON site_plans
-  BEGIN DELETE FROM sync_marks WHERE visit_id = NEW.visit_id; END;
-CREATE TRIGGER unmark_map_edits AFTER INSERT ON map_edits
-  BEGIN DELETE FROM sync_marks WHERE visit_id = NEW.visit_id; END;
-)sql");
+  CreateRawRecordTables(db, {"site_plans", "map_edits"});
 }
 
 }  // namespace lm::records
