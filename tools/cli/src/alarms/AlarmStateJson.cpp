@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "linkmeter/cli/alarms/TextList.h"
+
 namespace linkmeter::cli::alarms {
 namespace {
 
@@ -58,12 +60,6 @@ std::deque<RoundSample> SamplesFrom(const Array& list) {
   return samples;
 }
 
-Value Texts(const std::vector<std::string>& texts) {
-  Array list;
-  for (const std::string& t : texts) list.emplace_back(t);
-  return Value(list);
-}
-
 std::vector<std::string> TextsFrom(const Array& list) {
   std::vector<std::string> texts;
   for (const Value& v : list) {
@@ -78,7 +74,7 @@ Value SubjectJson(const SubjectState& s) {
   return MakeObject({{"rule", Value(s.rule)}, {"subject", Value(s.subject)}, {"unit", Value(s.unit)},
                      {"label", Value(s.label)}, {"history", Samples(s.history)}, {"firing", Value(s.firing)},
                      {"since", Number(s.since)}, {"endedAt", Number(s.endedAt)}, {"flapping", Value(s.flapping)},
-                     {"announced", Value(s.announced)}, {"unreachable", Texts(s.unreachable)},
+                     {"announced", Value(s.announced)}, {"unreachable", TextList(s.unreachable)},
                      {"evidence", Samples(evidence)}});
 }
 

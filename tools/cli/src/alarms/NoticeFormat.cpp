@@ -3,8 +3,10 @@
 #include <glib.h>
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
+
+#include "linkmeter/cli/alarms/TextList.h"
+#include "linkmeter/cli/alarms/WallTime.h"
 
 namespace linkmeter::cli::alarms {
 namespace {
@@ -30,12 +32,6 @@ const Array& List(const Value& v, const std::string& key) {
   return v.is<Object>() && v.contains(key) && v.get(key).is<Array>() ? v.get(key).get<Array>() : empty;
 }
 
-Value Texts(const std::vector<std::string>& texts) {
-  Array list;
-  for (const std::string& t : texts) list.emplace_back(t);
-  return Value(list);
-}
-
 // Line breaks and other control bytes in a header field would start a new
 // field: each becomes a space.
 std::string HeaderValue(std::string text) {
@@ -55,14 +51,7 @@ std::string EncodedSubject(const std::string& subject) {
   return std::string("=?UTF-8?B?") + b64.get() + "?=";
 }
 
-std::string MailDate(int64_t ms) {
-  const std::time_t t = static_cast<std::time_t>(ms / 1000);
-  std::tm utc{};
-  gmtime_r(&t, &utc);
-  char text[64];
-  std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S +0000", &utc);
-  return text;
-}
+std::string MailDate(int64_t ms) { return UtcFormat(ms, "%a, %d %b %Y %H:%M:%S +0000"); }
 
 std::string Head(const MailHeader& h, const std::string& subject) {
   std::string to;
@@ -109,7 +98,7 @@ Value NoticeToJson(const Notice& n) {
                      {"rule", Value(n.rule)}, {"site", Value(n.site)}, {"siteName", Value(n.siteName)},
                      {"unit", Value(n.unit)}, {"hop", Value(n.hop)}, {"summary", Value(n.summary)},
                      {"startsAt", Number(n.startsAt)}, {"endsAt", Number(n.endsAt)}, {"evidence", Value(evidence)},
-                     {"unreachable", Texts(n.unreachable)}});
+                     {"unreachable", TextList(n.unreachable)}});
 }
 
 Notice NoticeFromJson(const Value& v) {
@@ -137,13 +126,8 @@ Notice TestNotice(const std::string& site, int64_t at) {
 
 std::string Rfc3339(int64_t ms) {
   if (ms <= 0) return "0001-01-01T00:00:00Z";
-  const std::time_t t = static_cast<std::time_t>(ms / 1000);
-  std::tm utc{};
-  gmtime_r(&t, &utc);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
   char full[48];
-  std::snprintf(full, sizeof full, "%s.%03dZ", text, static_cast<int>(ms % 1000));
+  std::snprintf(full, sizeof full, "%s.%03dZ", UtcFormat(ms, "%Y-%m-%dT%H:%M:%S").c_str(), static_cast<int>(ms % 1000));
   return full;
 }
 

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "linkmeter/cli/alarms/NoticeFormat.h"
+#include "linkmeter/cli/alarms/WallTime.h"
 #include "linkmeter/cli/monitor/MonitorLog.h"
 #include "lm/records/AlarmLedger.h"
 
@@ -10,11 +11,6 @@ namespace linkmeter::cli::alarms {
 namespace {
 
 constexpr int kDigestLimit = 500;
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string Seconds(std::chrono::milliseconds ms) { return std::to_string((ms.count() + 999) / 1000) + "s"; }
 
@@ -76,7 +72,7 @@ OutboxDispatcher::Clock::time_point OutboxDispatcher::Deliver(Channel& c) {
       return c.nextTry = Clock::now() + c.backoff.Next();
     }
     if (rows.empty()) return idle;
-    const int64_t waited = NowMs() - rows.front().createdAt;
+    const int64_t waited = WallNowMs() - rows.front().createdAt;
     if (waited < gather.count()) return Clock::now() + std::chrono::milliseconds(gather.count() - waited);
     std::vector<Notice> notices;
     std::vector<int64_t> ids;
@@ -94,7 +90,7 @@ OutboxDispatcher::Clock::time_point OutboxDispatcher::Deliver(Channel& c) {
       return c.nextTry = Clock::now() + wait;
     }
     try {
-      ledger_.MarkDelivered(ids, NowMs());
+      ledger_.MarkDelivered(ids, WallNowMs());
     } catch (const std::exception& e) {
       // Sent but not marked: it goes again at the next try rather than never.
       Line("outbox channel=" + c.channel->Name() + " failed=\"site records: " + e.what() + "\"");

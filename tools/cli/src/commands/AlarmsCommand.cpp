@@ -1,8 +1,8 @@
 // linkmeter-cli alarms: what the monitor's rules raised, kept in the site
 // records: the list, one alarm with its events, an acknowledgement, and a
 // silence of a unit or a hop for a while.
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
@@ -10,6 +10,7 @@
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/alarms/AlarmMonitor.h"
+#include "linkmeter/cli/alarms/WallTime.h"
 #include "linkmeter/cli/monitor/Duration.h"
 #include "lm/records/AlarmLedger.h"
 
@@ -50,19 +51,7 @@ std::string Check(const ParsedArgs& args) {
   return "";
 }
 
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
-std::string TimeText(std::optional<int64_t> ms) {
-  if (!ms) return "";
-  const std::time_t t = static_cast<std::time_t>(*ms / 1000);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%SZ", &tm);
-  return buf;
-}
+std::string TimeText(std::optional<int64_t> ms) { return ms ? alarms::UtcFormat(*ms, "%Y-%m-%d %H:%M:%SZ") : ""; }
 
 Value OptNumber(std::optional<int64_t> n) { return n ? Number(*n) : Value(); }
 
@@ -113,7 +102,7 @@ int Show(CommandContext& ctx, AlarmLedger& ledger) {
 int Ack(CommandContext& ctx, AlarmLedger& ledger) {
   const int64_t id = *ParseCount(ctx.args.positionals[1], 1, 1L << 52);
   const char* user = std::getenv("USER");
-  if (!ledger.Acknowledge(id, NowMs(), user ? user : "")) return Fail(ctx.err, kExitFailed, "no alarm " + std::to_string(id));
+  if (!ledger.Acknowledge(id, alarms::WallNowMs(), user ? user : "")) return Fail(ctx.err, kExitFailed, "no alarm " + std::to_string(id));
   ctx.output.Write(Table{{"acknowledged"}, {{std::to_string(id)}}}, MakeObject({{"acknowledged", Number(id)}}));
   return kExitOk;
 }
@@ -124,7 +113,7 @@ int Silence(CommandContext& ctx, AlarmLedger& ledger) {
   std::string named = ctx.args.Has("--unit") ? *ctx.args.Get("--unit") : *ctx.args.Get("--hop");
   for (char& c : named) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   silence.subject = (ctx.args.Has("--unit") ? "unit:" : "hop:") + named;
-  silence.createdAt = NowMs();
+  silence.createdAt = alarms::WallNowMs();
   silence.untilAt = silence.createdAt + std::chrono::milliseconds(*monitor::ParseDuration(*ctx.args.Get("--for"))).count();
   const int64_t id = ledger.AddSilence(silence);
   ctx.output.Write(Table{{"silence", "subject", "until"}, {{std::to_string(id), silence.subject, TimeText(silence.untilAt)}}},
