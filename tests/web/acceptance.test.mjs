@@ -5,7 +5,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { buildRoute } from '../../web/linkmeter/src/device/route.js';
-import { addAnswer, resultFromStats } from '../../web/linkmeter/src/site/survey.js';
 import { siteTargets, failedResult } from '../../web/linkmeter/src/site/sitesurveybook.js';
 import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
 import { judgeAcceptance, withWaivers } from '../../web/linkmeter/src/site/acceptance.js';
@@ -14,38 +13,15 @@ import { waiverRecord, withdrawalRecord, waiverProblem } from '../../web/linkmet
 import { describeAcceptance, remedyText } from '../../web/linkmeter/src/site/acceptancetexts.js';
 import { setLanguage, messageTable } from '../../web/linkmeter/src/i18n/i18n.js';
 import * as site from '../../web/linkmeter/src/sitelogic.js';
+import { northSite, resultOfProbes } from './site-fixture.mjs';
 
 // G1: HOUSE-1 at the base unit; FIELD behind R1 → R2; SOIL behind R1.
-const regInfo = {
-  groups: [{
-    name: 'NORTH', freq: 12, band: 0,
-    repeaters: [{ num: 1, parent: 0, serial: '00C80101' }, { num: 2, parent: 1, serial: '00C80102' }],
-    remoteUnits: [
-      { num: 1, parent: 0, serial: '00B80101', name: 'HOUSE-1' },
-      { num: 2, parent: 2, serial: '00BC0102', name: 'FIELD' },
-      { num: 3, parent: 1, serial: '00BC0103', name: 'SOIL' },
-    ],
-  }],
-};
+const regInfo = northSite();
 const targets = siteTargets(regInfo);
 const targetOf = (num) => targets.find((x) => x.num === num);
 
-// A probe: per hop [level, battery] or null (no answer from that hop on).
-function answer(route, hops) {
-  const Signals = [];
-  route.hops.forEach((hop, i) => {
-    if (hops[i]) Signals.push({ number: hop.num, level: hops[i][0], battery: hops[i][1] ?? 80 });
-  });
-  return { isSuccess: true, Signals };
-}
-
 // The result of unit `num` from `probes` (lists of per-hop readings).
-function resultOf(num, probes) {
-  const route = buildRoute(regInfo, targetOf(num));
-  let stats = [];
-  for (const p of probes) stats = addAnswer(route, stats, answer(route, p), 0);
-  return resultFromStats(route, stats, null, new Date(0));
-}
+const resultOf = (num, probes) => resultOfProbes(regInfo, targetOf(num), probes);
 
 const times = (n, p) => Array.from({ length: n }, () => p);
 const steady = (n, ...hops) => times(n, hops);

@@ -5,8 +5,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { createHash } from 'node:crypto';
-import { buildRoute } from '../../web/linkmeter/src/device/route.js';
-import { addAnswer, resultFromStats } from '../../web/linkmeter/src/site/survey.js';
 import { siteTargets } from '../../web/linkmeter/src/site/sitesurveybook.js';
 import { judgeAcceptance } from '../../web/linkmeter/src/site/acceptance.js';
 import { waiverRecord } from '../../web/linkmeter/src/site/waivers.js';
@@ -15,33 +13,15 @@ import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
 import { customerReport, reportId } from '../../web/linkmeter/src/report/customerreport.js';
 import { sha256Hex } from '../../web/linkmeter/src/ui/sha256.js';
 import { loadDom } from './dom-support.mjs';
+import { northSite, resultOfProbes } from './site-fixture.mjs';
 
 // G1: HOUSE-1 at the base unit; FIELD behind R1 → R2; SOIL behind R1.
-const regInfo = {
-  groups: [{
-    name: 'NORTH', freq: 12, band: 0,
-    repeaters: [{ num: 1, parent: 0, serial: '00C80101' }, { num: 2, parent: 1, serial: '00C80102' }],
-    remoteUnits: [
-      { num: 1, parent: 0, serial: '00B80101', name: 'HOUSE-1' },
-      { num: 2, parent: 2, serial: '00BC0102', name: 'FIELD' },
-      { num: 3, parent: 1, serial: '00BC0103', name: 'SOIL' },
-    ],
-  }],
-};
+const regInfo = northSite();
 const targets = siteTargets(regInfo);
 const targetOf = (num) => targets.find((x) => x.num === num);
 
 // `n` probes of unit `num`, each hop answering [level, battery] (null: no answer from there on).
-function resultOf(num, n, hops) {
-  const route = buildRoute(regInfo, targetOf(num));
-  let stats = [];
-  for (let i = 0; i < n; i++) {
-    const Signals = [];
-    route.hops.forEach((hop, k) => { if (hops[k]) Signals.push({ number: hop.num, level: hops[k][0], battery: hops[k][1] }); });
-    stats = addAnswer(route, stats, { isSuccess: true, Signals }, 0);
-  }
-  return resultFromStats(route, stats, null, new Date(0));
-}
+const resultOf = (num, n, hops) => resultOfProbes(regInfo, targetOf(num), Array.from({ length: n }, () => hops));
 
 const survey = (complete = true, fieldBattery = 80) => ({
   targets, regInfo, complete, started: Date.UTC(2026, 11, 9, 9), finished: Date.UTC(2026, 11, 9, 9, 20),

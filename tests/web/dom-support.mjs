@@ -4,13 +4,19 @@ import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-export function loadDom() {
+// One of the page's development modules (linkedom, esbuild), or null when
+// none of the places has it.
+export function pageModule(name) {
   const here = dirname(fileURLToPath(import.meta.url));
   const places = [process.env.LM_PAGE_MODULES, join(here, '../../web/linkmeter/node_modules'), join(here, '../../build/web/linkmeter-npm/node_modules')];
   for (const place of places.filter(Boolean)) {
     try {
-      return createRequire(join(place, 'index.js'))('linkedom');
+      return createRequire(join(place, 'index.js'))(name);
     } catch (e) { /* next place */ }
   }
   return null;
+}
+
+export function loadDom() {
+  return pageModule('linkedom');
 }

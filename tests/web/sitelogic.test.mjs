@@ -3,7 +3,6 @@
 // statistics that went out as JSON come back in as the page keeps them.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import vm from 'node:vm';
@@ -11,32 +10,16 @@ import * as site from '../../web/linkmeter/src/sitelogic.js';
 import { surveyResult } from '../../web/linkmeter/src/site/survey.js';
 import { buildRoute } from '../../web/linkmeter/src/device/route.js';
 import { compareSiteSurveys } from '../../web/linkmeter/src/site/compare.js';
+import { pageModule } from './dom-support.mjs';
+import { northSite } from './site-fixture.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 
-function loadEsbuild() {
-  const places = [process.env.LM_PAGE_MODULES, join(here, '../../web/linkmeter/node_modules'), join(here, '../../build/web/linkmeter-npm/node_modules')];
-  for (const place of places.filter(Boolean)) {
-    try {
-      return createRequire(join(place, 'index.js'))('esbuild');
-    } catch (e) { /* next place */ }
-  }
-  return null;
-}
+const loadEsbuild = () => pageModule('esbuild');
 
 // R1 -> R2 chain; unit 1 at the base unit, 2 behind R2, 3 behind a
 // repeater the registration lacks.
-const regInfo = {
-  groups: [{
-    name: 'NORTH', freq: 12, band: 0,
-    repeaters: [{ num: 1, parent: 0, serial: '00C80101' }, { num: 2, parent: 1, serial: '00C80102' }],
-    remoteUnits: [
-      { num: 1, parent: 0, serial: '00B80101', name: 'HOUSE-1' },
-      { num: 2, parent: 2, serial: '00BC0102', name: 'FIELD' },
-      { num: 3, parent: 9, serial: '00BC0103', name: 'LOST' },
-    ],
-  }],
-};
+const regInfo = northSite({ thirdParent: 9, thirdName: 'LOST' });
 const target = (num) => ({ group: 0, kind: 'remote', num });
 const answer = (...levels) => ({ isSuccess: true, Signals: levels.map(([number, level]) => ({ number, level, battery: 50 })) });
 const probes = (...answers) => answers.map((a) => ({ answer: a }));
