@@ -14,7 +14,7 @@
 # its pages and the time the page takes to lay it out.
 # usage: site256.py LINKMETER LINKMETER-SIM [minutes of the repeat survey, 10] [memory|report]
 # ("memory": the repeat survey alone, after one registration read)
-import json, os, re, subprocess, sys, tempfile, time
+import contextlib, json, os, re, subprocess, sys, tempfile, time
 from selenium import webdriver
 from selenium.webdriver.common.by import By
 from selenium.webdriver.webkitgtk.options import Options
@@ -318,8 +318,12 @@ def report_phase(b, root):
         b.js("for (const n of document.querySelectorAll('#messages [data-test=notice]')) n.remove();")
 
 
-def main(binary, sim_binary):
-    root = tempfile.mkdtemp(prefix="site256-")
+@contextlib.contextmanager
+def connected_site(binary, sim_binary, prefix, script):
+    """The program in a folder of its own (HOME and XDG folders) connected to
+    the simulated 256-unit site, `script` run in the page first; yields the
+    Bench and the folder, and ends the program and the simulator."""
+    root = tempfile.mkdtemp(prefix=prefix)
     for d in ("home", "config", "runtime"):
         os.makedirs(os.path.join(root, d), exist_ok=True)
     os.chmod(os.path.join(root, "runtime"), 0o700)
@@ -331,17 +335,24 @@ def main(binary, sim_binary):
     port = int(re.search(r"lan [\d.]+:(\d+)", sim.stdout.readline()).group(1))
     b = Bench(binary, root)
     try:
-        b.js(INSTRUMENT)
-        b.find("#address-input").clear()
-        b.find("#address-input").send_keys("127.0.0.1")
-        b.find("#port-input").clear()
-        b.find("#port-input").send_keys(str(port))
+        b.js(script)
+        for css, text in (("#address-input", "127.0.0.1"), ("#port-input", str(port))):
+            b.find(css).clear()
+            b.find(css).send_keys(text)
         b.find("#address-connect").click()
         b.wait(lambda: b.find("#password-dialog").is_displayed(), 20, "the password dialog")
         b.find("#password-input").send_keys(PASSWORD)
         b.find("#password-ok").click()
         b.wait(lambda: "BIG-SITE" in b.find("#connected-unit").text, 30, "the connection")
+        yield b, root
+    finally:
+        b.driver.quit()
+        sim.stdin.close()
+        sim.wait(timeout=10)
 
+
+def main(binary, sim_binary):
+    with connected_site(binary, sim_binary, "site256-", INSTRUMENT) as (b, root):
         if MEMORY_ONLY or REPORT_ONLY:
             b.tab("site")
             b.read("#site-read", "site", 1)
@@ -352,10 +363,6 @@ def main(binary, sim_binary):
             site_survey_phase(b)
         if MINUTES > 0:
             memory_phase(b)
-    finally:
-        b.driver.quit()
-        sim.stdin.close()
-        sim.wait(timeout=10)
 
 
 if __name__ == "__main__":

@@ -7,10 +7,10 @@
 # downscaled once) and panned.
 # usage: sitemap256.py LINKMETER LINKMETER-SIM  (bin/bench-sitemap256, under
 # xvfb-run -a dbus-run-session)
-import os, re, struct, subprocess, sys, tempfile, time, zlib
+import os, struct, sys, time, zlib
 
 sys.argv = sys.argv[:3]  # site256's own options are not ours
-from site256 import site, Bench, fmt, PASSWORD
+from site256 import connected_site, fmt
 
 
 def png(path, size, band=100):
@@ -102,27 +102,7 @@ def frames(b, what):
 
 
 def main(binary, sim_binary):
-    root = tempfile.mkdtemp(prefix="sitemap256-")
-    for d in ("home", "config", "runtime"):
-        os.makedirs(os.path.join(root, d), exist_ok=True)
-    os.chmod(os.path.join(root, "runtime"), 0o700)
-    os.environ.update(HOME=root + "/home", XDG_CONFIG_HOME=root + "/config", XDG_RUNTIME_DIR=root + "/runtime")
-    site_path = os.path.join(root, "site256.json")
-    site(site_path)
-    sim = subprocess.Popen([sim_binary, "--site", site_path, "--no-usb", "--control"], stdin=subprocess.PIPE,
-                           stdout=subprocess.PIPE, text=True)
-    port = int(re.search(r"lan [\d.]+:(\d+)", sim.stdout.readline()).group(1))
-    b = Bench(binary, root)
-    try:
-        b.js(FRAME)
-        for css, text in (("#address-input", "127.0.0.1"), ("#port-input", str(port))):
-            b.find(css).clear()
-            b.find(css).send_keys(text)
-        b.find("#address-connect").click()
-        b.wait(lambda: b.find("#password-dialog").is_displayed(), 20, "the password dialog")
-        b.find("#password-input").send_keys(PASSWORD)
-        b.find("#password-ok").click()
-        b.wait(lambda: "BIG-SITE" in b.find("#connected-unit").text, 30, "the connection")
+    with connected_site(binary, sim_binary, "sitemap256-", FRAME) as (b, root):
         b.find("#tab-site").click()
         b.find("#site-read").click()
         b.wait(lambda: b.js("return document.querySelectorAll('#site-tree [data-test=group]').length") == 8, 60, "the registration")
@@ -141,10 +121,6 @@ def main(binary, sim_binary):
         print("8000 x 6000 photo (%.1f MB) imported, hashed, kept and drawn downscaled in %.2f s" % (
             os.path.getsize(photo) / 1e6, import_plan(b, photo, "aerial")), flush=True)
         frames(b, "pan and zoom on the 8000 x 6000 photo")
-    finally:
-        b.driver.quit()
-        sim.stdin.close()
-        sim.wait(timeout=10)
 
 
 if __name__ == "__main__":
