@@ -14,36 +14,22 @@ import os
 import sqlite3
 import subprocess
 import sys
-import tempfile
+
+from cli_run import Failures, RunFolder
 
 CLI = sys.argv[1]
-ROOT = tempfile.mkdtemp(prefix="lm-accept-")
-STORE = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)", "site-records-demo.sqlite")
+RUN = RunFolder("lm-accept-")
+ROOT, STORE = RUN.root, RUN.store
 RIVERSIDE = "009C0021"
-FAILURES = []
+FAILURES = Failures(3000)
+check = FAILURES.check
 QUICK = {"name": "CLI quick", "version": 1, "probes": 3, "hopMedian": "fair", "lostAllowed": 1, "lostPer": 20,
          "maxHops": 4, "repeaterUnits": 6}
 
 
-def env():
-    e = dict(os.environ, LANG="C.UTF-8")
-    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_RUNTIME_DIR", "runtime")):
-        path = os.path.join(ROOT, sub)
-        os.makedirs(path, mode=0o700, exist_ok=True)
-        e[name] = path
-    for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "LINKMETER_PASSWORD"):
-        e.pop(name, None)
-    return e
-
-
 def run(*args):
-    p = subprocess.run([CLI, "--demo", "accept", "--unit", RIVERSIDE, *args], capture_output=True, text=True, timeout=200, env=env())
+    p = subprocess.run([CLI, "--demo", "accept", "--unit", RIVERSIDE, *args], capture_output=True, text=True, timeout=200, env=RUN.env(c_locale=True))
     return p.returncode, p.stdout, p.stderr
-
-
-def check(what, condition, detail=""):
-    if not condition:
-        FAILURES.append(f"{what}: {detail}"[:3000])
 
 
 def write(name, value):

@@ -11,17 +11,18 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import time
 
+from cli_run import Failures, RunFolder
+
 CLI = sys.argv[1]
-ROOT = tempfile.mkdtemp(prefix="lm-cli-busy-")
-RECORDS = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)")
-STORE = os.path.join(RECORDS, "site-records-demo.sqlite")
+RUN = RunFolder("lm-cli-busy-")
+RECORDS, STORE = RUN.records, RUN.store
 PENDING = os.path.join(RECORDS, "site-records-demo.pending.json")
 LOCK_SECONDS = 45
 PARTLY, PARTLY_NOT_RECORDED = 5, 7
-FAILURES = []
+FAILURES = Failures()
+check = FAILURES.check
 
 # Holds BEGIN IMMEDIATE (the write lock) for a while, as another program
 # writing the store would; says "locked" once it has it.
@@ -35,25 +36,10 @@ db.execute("ROLLBACK")
 """
 
 
-def env():
-    e = dict(os.environ)
-    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_RUNTIME_DIR", "runtime")):
-        path = os.path.join(ROOT, sub)
-        os.makedirs(path, mode=0o700, exist_ok=True)
-        e[name] = path
-    e.pop("LINKMETER_PASSWORD", None)
-    return e
-
-
-def check(what, condition, detail=""):
-    if not condition:
-        FAILURES.append(f"{what}: {detail}"[:2000])
-
-
 def survey():
     start = time.monotonic()
     p = subprocess.run([CLI, "--demo", "survey", "--site", "--probes", "1", "--format", "json"], capture_output=True, text=True,
-                       timeout=180, env=env())
+                       timeout=180, env=RUN.env())
     return p.returncode, json.loads(p.stdout) if p.stdout.strip() else {}, p.stderr, time.monotonic() - start
 
 

@@ -17,38 +17,24 @@ import sqlite3
 import struct
 import subprocess
 import sys
-import tempfile
 import xml.etree.ElementTree as ET
 import zlib
 
+from cli_run import Failures, RunFolder
+
 CLI = sys.argv[1]
-ROOT = tempfile.mkdtemp(prefix="lm-map-export-")
-STORE = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)", "site-records-demo.sqlite")
+RUN = RunFolder("lm-map-export-")
+ROOT, STORE = RUN.root, RUN.store
 SITE = "009C0021"
 SVG = "{http://www.w3.org/2000/svg}"
 CLASSES = {"good", "fair", "weak", "bad", "silent", "none"}
-FAILURES = []
-
-
-def env():
-    e = dict(os.environ, LANG="C.UTF-8")
-    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_RUNTIME_DIR", "runtime")):
-        path = os.path.join(ROOT, sub)
-        os.makedirs(path, mode=0o700, exist_ok=True)
-        e[name] = path
-    for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "LINKMETER_PASSWORD"):
-        e.pop(name, None)
-    return e
+FAILURES = Failures(3000)
+check = FAILURES.check
 
 
 def cli(*args, timeout=60):
-    p = subprocess.run([CLI, "--demo", *args], capture_output=True, text=True, timeout=timeout, env=env())
+    p = subprocess.run([CLI, "--demo", *args], capture_output=True, text=True, timeout=timeout, env=RUN.env(c_locale=True))
     return p.returncode, p.stdout, p.stderr
-
-
-def check(what, condition, detail=""):
-    if not condition:
-        FAILURES.append(f"{what}: {detail}"[:3000])
 
 
 def png(width, height, rgb):

@@ -15,32 +15,26 @@ import email.policy
 import glob
 import json
 import os
-import queue
 import re
 import signal
 import socket
 import sqlite3
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 from aiosmtpd.controller import Controller
 
+from demo_monitor import DemoControl, DemoWork, OutputLines
+
 cli, demo_site = sys.argv[1], sys.argv[2]
 UNIT = "009A0011"
 REPEATER = "00C80102"
 BEHIND = ["00BC0103", "00C20104"]
-work = tempfile.mkdtemp(prefix="lm-alarms-")
-control = os.path.join(work, "control")
-open(control, "w").close()
-with open(demo_site) as f:
-    base = next(b for b in json.load(f)["baseUnits"] if b["serial"] == UNIT)
-registration = os.path.join(work, "registration.json")
-with open(registration, "w") as f:
-    json.dump({"groups": base["groups"]}, f)
+demo = DemoWork("lm-alarms-", demo_site, UNIT)
+work, registration = demo.folder, demo.registration
 metrics = os.path.join(work, "linkmeter.prom")
 
 
@@ -92,9 +86,7 @@ smtp = Controller(Mailbox(), hostname="127.0.0.1", port=smtp_port)
 smtp.start()
 
 # -- the monitor -------------------------------------------------------------
-env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, ".config"),
-           XDG_DATA_HOME=os.path.join(work, ".local"), LINKMETER_DEMO_CONTROL=control)
-env.pop("LINKMETER_PASSWORD", None)
+env = demo.env()
 ARGS = [cli, "--demo", "monitor", "--unit", UNIT, "--every", "2s", "--probes", "1", "--registration", registration,
         "--webhook", f"http://127.0.0.1:{http.server_address[1]}/hook", "--mail-to", "ops@example.org",
         "--mail-from", "monitor@example.org", "--smtp", f"smtp://127.0.0.1:{smtp_port}", "--smtp-tls", "none",
@@ -104,23 +96,11 @@ ARGS = [cli, "--demo", "monitor", "--unit", UNIT, "--every", "2s", "--probes", "
 class Monitor:
     def __init__(self):
         self.proc = subprocess.Popen(ARGS, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-        self.lines = queue.Queue()
-        self.seen = []
-        self.err = []
-        threading.Thread(target=lambda: [self.lines.put(l.rstrip("\n")) for l in self.proc.stdout], daemon=True).start()
-        threading.Thread(target=lambda: [self.err.append(l) for l in self.proc.stderr], daemon=True).start()
+        self.out = OutputLines(self.proc, fail)
+        self.seen, self.err = self.out.seen, self.out.err
 
     def wait_line(self, pattern, within):
-        deadline = time.monotonic() + within
-        while time.monotonic() < deadline:
-            try:
-                line = self.lines.get(timeout=max(0.05, deadline - time.monotonic()))
-            except queue.Empty:
-                break
-            self.seen.append(line)
-            if re.search(pattern, line):
-                return line
-        fail(f"no line matching {pattern!r} within {within} s")
+        return self.out.wait(pattern, within)
 
     def stop(self):
         self.proc.send_signal(signal.SIGTERM)
@@ -146,27 +126,11 @@ def fail(message):
     sys.exit("FAIL: " + message)
 
 
-control_count = 0
+control = DemoControl(demo.control, fail)
 
 
 def control_line(text):
-    global control_count
-    with open(control, "a") as f:
-        f.write(text + "\n")
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        try:
-            with open(control + ".out") as f:
-                answers = f.read().splitlines()
-            if len(answers) >= control_count + 1:
-                control_count += 1
-                if answers[-1] != "ok":
-                    fail(f"control line {text!r}: {answers[-1]}")
-                return
-        except FileNotFoundError:
-            pass
-        time.sleep(0.05)
-    fail(f"the demo did not take {text!r}")
+    control.send(text)
 
 
 def silence_repeater():
@@ -179,10 +143,7 @@ def wait_for(what, check, within):
         with Receivers.lock:
             if check():
                 return
-        try:
-            monitor.seen.append(monitor.lines.get(timeout=0.2))
-        except queue.Empty:
-            pass
+        monitor.out.read_for(0.2)
     fail(f"{what} not within {within} s")
 
 
@@ -280,10 +241,9 @@ if pending < 2:
 Receivers.down = False
 # The demo lives in the monitor's process: the next one starts with a fresh
 # site (the repeater answering again) and a control file of its own.
-control = os.path.join(work, "control-2")
-open(control, "w").close()
-env["LINKMETER_DEMO_CONTROL"] = control
-control_count = 0
+control = DemoControl(os.path.join(work, "control-2"), fail)
+open(control.path, "w").close()
+env["LINKMETER_DEMO_CONTROL"] = control.path
 monitor = Monitor()
 wait_for("the notices left by the stopped monitor", lambda: len(repeater_hooks("firing")) == 3
          and len(repeater_mails("firing")) == 3, 60)

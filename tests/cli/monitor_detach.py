@@ -5,87 +5,36 @@ the monitor backing off and resuming, every survey kept in the site records
 (read back with sqlite3), and SIGTERM answered at once with exit status 0.
 usage: monitor_detach.py LINKMETER-CLI DEMO-SITE.json"""
 import glob
-import json
 import os
-import queue
 import re
 import signal
 import sqlite3
 import subprocess
 import sys
-import tempfile
-import threading
 import time
+
+from demo_monitor import DemoControl, DemoWork, OutputLines
 
 cli, demo_site = sys.argv[1], sys.argv[2]
 UNIT = "009A0011"
-work = tempfile.mkdtemp(prefix="lm-monitor-")
-control = os.path.join(work, "control")
-open(control, "w").close()
-
-# The demo's USB unit cannot give its registration (RSETF): its site-file
-# groups stand for it, as the technician's file would.
-with open(demo_site) as f:
-    base = next(b for b in json.load(f)["baseUnits"] if b["serial"] == UNIT)
-registration = os.path.join(work, "registration.json")
-with open(registration, "w") as f:
-    json.dump({"groups": base["groups"]}, f)
-
-env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, ".config"),
-           XDG_DATA_HOME=os.path.join(work, ".local"), LINKMETER_DEMO_CONTROL=control)
-env.pop("LINKMETER_PASSWORD", None)
+demo = DemoWork("lm-monitor-", demo_site, UNIT)
+work = demo.folder
 proc = subprocess.Popen([cli, "--demo", "monitor", "--unit", UNIT, "--every", "2s", "--probes", "1",
-                         "--registration", registration],
-                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-lines = queue.Queue()
-seen = []
-stderr_text = []
-threading.Thread(target=lambda: [lines.put((time.monotonic(), l.rstrip("\n"))) for l in proc.stdout],
-                 daemon=True).start()
-threading.Thread(target=lambda: stderr_text.extend(proc.stderr), daemon=True).start()
+                         "--registration", demo.registration],
+                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=demo.env())
 
 
 def fail(message):
     if proc.poll() is None:
         proc.kill()
-    print("stdout:\n" + "\n".join(l for _, l in seen))
-    print("stderr:\n" + "".join(stderr_text[-40:]))
+    print("stdout:\n" + "\n".join(out.seen))
+    print("stderr:\n" + "".join(out.err[-40:]))
     sys.exit("FAIL: " + message)
 
 
-def next_line(pattern, within):
-    deadline = time.monotonic() + within
-    while time.monotonic() < deadline:
-        try:
-            at, line = lines.get(timeout=max(0.05, deadline - time.monotonic()))
-        except queue.Empty:
-            break
-        seen.append((at, line))
-        if re.search(pattern, line):
-            return at, line
-    fail(f"no line matching {pattern!r} within {within} s")
-
-
-def control_line(text):
-    with open(control, "a") as f:
-        f.write(text + "\n")
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        try:
-            with open(control + ".out") as f:
-                answers = f.read().splitlines()
-            if len(answers) >= control_line.count + 1:
-                control_line.count += 1
-                if answers[-1] != "ok":
-                    fail(f"control line {text!r}: {answers[-1]}")
-                return
-        except FileNotFoundError:
-            pass
-        time.sleep(0.05)
-    fail(f"the demo did not take {text!r}")
-
-
-control_line.count = 0
+out = OutputLines(proc, fail)
+next_line = out.wait
+control_line = DemoControl(demo.control, fail).send
 SURVEY = rf"^\d{{4}}-\d\d-\d\dT\d\d:\d\d:\d\dZ unit={UNIT} answered=7 silent=0 weakest=\S.* level=\d+ duration=\d+\.\ds record=\d+$"
 FAILED = rf"^\S+Z unit={UNIT} failed=.* retry=(\d+)s$"
 
@@ -93,8 +42,8 @@ next_line(SURVEY, 60)
 next_line(SURVEY, 60)  # a second one: the schedule goes on
 control_line(f"detach {UNIT}")
 pulled_ms = time.time() * 1000
-_, first_failure = next_line(FAILED, 60)
-_, second_failure = next_line(FAILED, 30)
+first_failure = next_line(FAILED, 60)
+second_failure = next_line(FAILED, 30)
 retries = [int(re.search(FAILED, l).group(1)) for l in (first_failure, second_failure)]
 if retries not in ([1, 2], [2, 2]):  # doubling, capped at the 2 s interval
     fail(f"back-off waits {retries}, wanted 1 s then 2 s")
@@ -114,13 +63,12 @@ except subprocess.TimeoutExpired:
     fail("SIGTERM did not end the monitor within 15 s")
 took = time.monotonic() - sent
 print(f"SIGTERM answered in {took:.3f} s")
-while not lines.empty():
-    seen.append(lines.get())
+out.drain()
 if status != 0:
     fail(f"exit status {status}")
 if took >= 3:
     fail(f"SIGTERM took {took:.2f} s")
-if not any("monitor stopped by SIGTERM" in l for l in stderr_text):
+if not any("monitor stopped by SIGTERM" in l for l in out.err):
     fail("no stop line on standard error")
 
 # The site records: one visit per survey, each survey finished with its
@@ -134,7 +82,7 @@ rows = db.execute(
     " (SELECT COUNT(*) FROM hop_stats h WHERE h.survey_id = s.id)"
     " FROM surveys s JOIN visits v ON v.id = s.visit_id JOIN sites t ON t.id = v.site_id"
     " WHERE t.serial = ? ORDER BY s.id", (int(UNIT, 16),)).fetchall()
-logged = [int(m.group(1)) for _, l in seen if (m := re.search(r" record=(\d+)$", l))]
+logged = [int(m.group(1)) for l in out.seen if (m := re.search(r" record=(\d+)$", l))]
 finished = [r for r in rows if r[3] is not None]
 if [r[0] for r in finished] != logged:
     fail(f"finished surveys in the store {[r[0] for r in finished]}, logged {logged}")
@@ -146,5 +94,5 @@ if not any(r[2] >= plugged_ms for r in finished):
     fail("no survey recorded after the unit was plugged back in")
 if not all(r[2] < pulled_ms or r[2] >= plugged_ms for r in finished):
     fail("a survey finished while the unit was out")
-print("\n".join(l for _, l in seen))
+print("\n".join(out.seen))
 print(f"{len(finished)} surveys recorded, {len(rows) - len(finished)} cut short")

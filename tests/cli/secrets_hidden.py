@@ -13,35 +13,22 @@ import os
 import sqlite3
 import subprocess
 import sys
-import tempfile
+
+from cli_run import Failures, RunFolder
 
 CLI, RULES = sys.argv[1], sys.argv[2]
-ROOT = tempfile.mkdtemp(prefix="lm-cli-secrets-")
-RECORDS = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)")
-STORE = os.path.join(RECORDS, "site-records-demo.sqlite")
+RUN = RunFolder("lm-cli-secrets-")
+ROOT, STORE = RUN.root, RUN.store
 HIDDEN = {"hidden": True}
-FAILURES = []
-
-
-def env():
-    e = dict(os.environ)
-    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_RUNTIME_DIR", "runtime")):
-        path = os.path.join(ROOT, sub)
-        os.makedirs(path, mode=0o700, exist_ok=True)
-        e[name] = path
-    return e
+FAILURES = Failures()
+check = FAILURES.check
 
 
 def run(*args):
-    p = subprocess.run([CLI, "--demo", *args], capture_output=True, text=True, timeout=120, env=env())
+    p = subprocess.run([CLI, "--demo", *args], capture_output=True, text=True, timeout=120, env=RUN.env())
     if p.returncode != 0:
         FAILURES.append(f"{' '.join(args)}: exit {p.returncode}\n{p.stderr}")
     return p.stdout
-
-
-def check(what, condition, detail=""):
-    if not condition:
-        FAILURES.append(f"{what}: {detail}"[:2000])
 
 
 def catalogue():

@@ -15,40 +15,24 @@ import signal
 import sqlite3
 import subprocess
 import sys
-import tempfile
 import time
 
+from cli_run import Failures, RunFolder
+
 CLI = sys.argv[1]
-ROOT = tempfile.mkdtemp(prefix="lm-cli-")
-# Demo runs keep their records in the demo store; the technician's store
-# beside it stays untouched.
-RECORDS = os.path.join(ROOT, "home", "Documents", "Vantor Corp", "Fieldgauge(VELA)")
-STORE = os.path.join(RECORDS, "site-records-demo.sqlite")
+RUN = RunFolder("lm-cli-")
+ROOT, RECORDS, STORE = RUN.root, RUN.records, RUN.store
 REAL_STORE = os.path.join(RECORDS, "site-records.sqlite")
-FAILURES = []
+FAILURES = Failures()
+check = FAILURES.check
+env = RUN.env
 
 USAGE, FAILED, NOT_FOUND, PASSWORD, PARTLY, SET_ASIDE = 2, 1, 3, 4, 5, 8
-
-
-def env(**extra):
-    e = dict(os.environ)
-    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_RUNTIME_DIR", "runtime")):
-        path = os.path.join(ROOT, sub)
-        os.makedirs(path, mode=0o700, exist_ok=True)
-        e[name] = path
-    e.pop("LINKMETER_PASSWORD", None)
-    e.update(extra)
-    return e
 
 
 def run(*args, timeout=120, **extra):
     p = subprocess.run([CLI, *args], capture_output=True, text=True, timeout=timeout, env=env(**extra))
     return p.returncode, p.stdout, p.stderr
-
-
-def check(what, condition, detail=""):
-    if not condition:
-        FAILURES.append(f"{what}: {detail}"[:2000])
 
 
 def expect(args, status, out_has=(), err_has=(), **extra):
