@@ -11,9 +11,8 @@ import os
 import sys
 
 import pagedriver
-from page_flows_test import check
 from page_provenance_test import connect, LAN_UNIT
-from page_reading_test import language, both_languages
+from pagesupport import both_languages, check, english, language, run_page
 from records_history_test import open_history_record
 
 PEAR_3 = "00B80505"  # never answers
@@ -25,18 +24,18 @@ def units(page):
     return {tr.get_attribute("data-serial"): tr for tr in page.all("#acceptance-units tr[data-test=acceptance-unit]")}
 
 
-def quick_profile(page):
+def quick_profile(page, probes=PROBES):
     page.click("#tab-acceptance")
     page.click("#acceptance-profile summary")
     check(page.text("#acceptance-profile-title") == "Standard v1", "the default profile", page)
     check(len(page.all("#acceptance-rules li")) >= 8, "every rule in words", page)
-    page.type_into("#acceptance-profile-probes", PROBES)
+    page.type_into("#acceptance-profile-probes", probes)
     page.click("#acceptance-profile-apply")
     check(page.find("#acceptance-profile-problem").is_displayed(), "changed rules under Standard v1 are refused", page)
     page.type_into("#acceptance-profile-name", "Demo quick")
     page.click("#acceptance-profile-apply")
     page.wait_for(lambda: page.text("#acceptance-profile-title") == "Demo quick v1", 10, "the profile applied")
-    check(PROBES in page.text("#acceptance-start"), "the survey takes the profile's probes", page)
+    check(probes in page.text("#acceptance-start"), "the survey takes the profile's probes", page)
     page.click("#acceptance-profile summary")  # closed again: the verdict in view
 
 
@@ -113,12 +112,7 @@ def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
     with pagedriver.shelltest.temp_root() as root:
-        page = pagedriver.Page(binary, root, artefacts)
-        try:
-            language(page, "en")
-            pagedriver.run_steps(page, (quick_profile, acceptance_survey, waivers, kept_in_records))
-        finally:
-            page.quit()
+        run_page(binary, root, artefacts, (english, quick_profile, acceptance_survey, waivers, kept_in_records))
     print("acceptance: ok; screenshots in " + artefacts)
 
 

@@ -13,18 +13,12 @@ import os
 import sys
 
 import pagedriver
+from pagesupport import check, run_page
 
 LAN_UNIT = "009C0021"  # RIVERSIDE: groups on 24, 25 and 31; an interferer on 28
 PASSWORD = "vela1234"
 SITE_CHANNELS = {24, 25, 31}
 INTERFERER = 28
-
-
-def check(condition, what, page=None):
-    if not condition:
-        if page:
-            page.shot("failed")
-        raise AssertionError(what + ("\n" + page.messages() if page else ""))
 
 
 def connect_and_read(page):
@@ -142,11 +136,7 @@ def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
     with pagedriver.shelltest.temp_root() as root:
-        page = pagedriver.Page(binary, root, artefacts)
-        try:
-            pagedriver.run_steps(page, (connect_and_read, ten_rounds, cancelled_rounds, topology_after_survey))
-        finally:
-            page.quit()
+        run_page(binary, root, artefacts, (connect_and_read, ten_rounds, cancelled_rounds, topology_after_survey))
     print("channel advice: ok; screenshots in " + artefacts)
 
 

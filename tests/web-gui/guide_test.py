@@ -4,7 +4,10 @@ in English and in Japanese, with the commissioning checklist, the reading
 of chips, classes, bands and verdicts, and every remedy. The guide's
 pictures are taken here from the demo site (a quick site survey, its
 acceptance and report) into ARTEFACTS/pictures, named by what they show and
-the language, so they always show the page as it is.
+the language; scripts/guide-pictures runs this test and puts them, made
+smaller, into web/linkmeter/guide-pictures, which the page carries. The
+test checks that those are exactly the pictures it takes and that each
+tab's section shows its own, loaded, in the page's language.
 
 usage: guide_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import faulthandler
@@ -13,14 +16,17 @@ import shutil
 import sys
 
 import pagedriver
-from page_flows_test import check
+from pagesupport import check, language
 from link_quality_test import read_site
-from report_pdf_test import quick_site_survey, language
+from report_pdf_test import quick_site_survey
 from page_shell_test import start
+from acceptance_test import quick_profile
 
 STEPS = ["find", "scan", "register", "survey", "fix", "accept", "report"]
+LANGUAGES = ("en", "ja")
 # Tabs whose "?" is tried, and the pictures the guide shows: tab → picture name.
 PICTURES = {"site": "site-tree", "sitesurvey": "site-survey", "acceptance": "acceptance", "report": "report"}
+COMMITTED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "web", "linkmeter", "guide-pictures")
 
 
 def open_from_tab(page, tab):
@@ -61,6 +67,33 @@ def pictures(page, folder, lang):
         shutil.copy(page.shot("guide-picture-%s-%s" % (name, lang)), os.path.join(folder, "%s-%s.png" % (name, lang)))
 
 
+def committed_pictures():
+    """The page carries exactly the pictures this test takes."""
+    taken = sorted("%s-%s.png" % (name, lang) for name in PICTURES.values() for lang in LANGUAGES)
+    committed = sorted(f for f in os.listdir(COMMITTED) if f.endswith(".png")) if os.path.isdir(COMMITTED) else []
+    check(committed == taken, "web/linkmeter/guide-pictures holds %s but the test takes %s: run scripts/guide-pictures "
+          "and commit the pictures" % (committed, taken))
+
+
+def shown_pictures(page, lang):
+    """Each section with a picture shows its own, loaded, in the page's language."""
+    shown = page.js("return [...document.querySelectorAll('#guide [data-test=guide-picture]')]"
+                    ".map((f) => [f.closest('[data-test=guide-section]').dataset.section, f.dataset.picture])")
+    check(sorted(map(tuple, shown)) == sorted(PICTURES.items()), "the sections' pictures: %s" % shown, page)
+    for name in PICTURES.values():
+        img = "#guide [data-test=guide-picture][data-picture='%s'] img" % name
+        # Loaded lazily: in view first.
+        page.js("document.querySelector(arguments[0]).scrollIntoView({block: 'center'})", img)
+        page.wait_for(lambda: page.js("return document.querySelector(arguments[0]).complete", img), 10, "the picture " + name)
+        got = page.js("const i = document.querySelector(arguments[0]); return {src: i.currentSrc, w: i.naturalWidth, h: i.naturalHeight,"
+                      " dw: i.getAttribute('width'), dh: i.getAttribute('height'), alt: i.alt, lazy: i.loading,"
+                      " caption: i.closest('figure').querySelector('figcaption').textContent}", img)
+        check(got["w"] > 0 and got["src"].endswith("/guide/%s-%s.png" % (name, lang)),
+              "the %s picture of %s loaded (%s); is it in web/linkmeter/guide-pictures (scripts/guide-pictures)?" % (lang, name, got), page)
+        check([got["dw"], got["dh"]] == [str(got["w"]), str(got["h"])], "the size the page gives %s is its own: %s" % (name, got), page)
+        check(got["alt"] and got["caption"] and got["lazy"] == "lazy", "%s has an alt text, a caption and loads lazily: %s" % (name, got), page)
+
+
 def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "540")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
@@ -70,19 +103,27 @@ def main(binary, artefacts):
             language(page, "en")
             read_site(page)
             quick_site_survey(page)
-            for lang in ("en", "ja"):
+            # Judged with as many probes as the quick survey took: the verdicts and remedies of the demo site.
+            quick_profile(page, "1")
+            # Every picture first: scripts/guide-pictures takes them even where the page lacks one.
+            for lang in LANGUAGES:
+                print("step: pictures " + lang, flush=True)
+                language(page, lang)
+                pictures(page, os.path.join(artefacts, "pictures"), lang)
+            committed_pictures()
+            for lang in LANGUAGES:
                 print("step: guide " + lang, flush=True)
                 language(page, lang)
                 for tab in PICTURES:
                     open_from_tab(page, tab)
                 guide_content(page, lang)
                 page.shot("guide-" + lang)
+                shown_pictures(page, lang)
                 if lang == "en":
                     page.js("document.getElementById('guide-step-find').scrollIntoView({block: 'center'})")
                     page.find("#guide-step-find").click()
                 # Ticked once, it stays so across the language switch.
                 check(page.js("return document.getElementById('guide-step-find').checked"), "a step ticked", page)
-                pictures(page, os.path.join(artefacts, "pictures"), lang)
         finally:
             page.quit()
     print("guide: ok; pictures in " + os.path.join(artefacts, "pictures"))

@@ -14,7 +14,7 @@ import sys
 from selenium.webdriver.support.ui import Select
 
 import pagedriver
-from page_flows_test import check
+from pagesupport import check, run_page
 from page_provenance_test import connect, LAN_UNIT
 
 APPLE_2 = "00BC0502"  # ORCHARD, behind repeater 2 and its 3.3 km hop
@@ -175,11 +175,7 @@ def main(binary, artefacts):
     faulthandler.dump_traceback_later(int(os.environ.get("LM_GUI_HANG_S", "840")), exit=True)
     pagedriver.fresh_artefacts(artefacts)
     with pagedriver.shelltest.temp_root() as root:
-        page = pagedriver.Page(binary, root, artefacts)
-        try:
-            pagedriver.run_steps(page, (read_site, five_probe_site_survey, thresholds_change_everything))
-        finally:
-            page.quit()
+        run_page(binary, root, artefacts, (read_site, five_probe_site_survey, thresholds_change_everything))
         print("step: kept_after_restart", flush=True)
         kept_after_restart(binary, root, artefacts)
     print("link quality: ok; screenshots in " + artefacts)

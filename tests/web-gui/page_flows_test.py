@@ -13,16 +13,10 @@ import sys
 from selenium.webdriver.support.ui import Select
 
 import pagedriver
+from pagesupport import check, settled
 
 LAN_UNIT = "009C0021"  # RIVERSIDE, the demo unit whose registration RSETF reads
 PASSWORD = "vela1234"
-
-
-def check(condition, what, page=None):
-    if not condition:
-        if page:
-            page.shot("failed")
-        raise AssertionError(what + ("\n" + page.messages() if page else ""))
 
 
 def _hex(text):
@@ -162,7 +156,7 @@ def export_csv(page, folder):
     page.click("#export-csv")
     pagedriver.save_dialog_answer(target)
     page.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, 20, "the CSV file")
-    page.wait_for(lambda: _settled(target), 10, "the CSV file to be complete")
+    page.wait_for(lambda: settled(target), 10, "the CSV file to be complete")
     with open(target, "rb") as f:
         data = f.read()
     check(data.startswith(b"\xef\xbb\xbf"), "UTF-8 with a byte-order mark")
@@ -171,12 +165,6 @@ def export_csv(page, folder):
     check(len(lines) >= 21, "a header and a line per unit, got %d" % len(lines))
     check("PEAR-3" in text and "APPLE-2" in text, "the rows name the units")
     page.shot("exported")
-
-
-def _settled(path):
-    size = os.path.getsize(path)
-    pagedriver.time.sleep(0.3)
-    return os.path.getsize(path) == size
 
 
 def report(page):

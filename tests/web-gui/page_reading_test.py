@@ -20,28 +20,11 @@ import sys
 from selenium.webdriver.support.ui import Select
 
 import pagedriver
-from page_flows_test import check
+from pagesupport import both_languages, check, english, run_page
 from page_provenance_test import connect, LAN_UNIT
 
 USB_UNIT = "009A0011"  # GREENHOUSE, a VL-B1: no registration to read; its clock at UTC+09:00
 PEAR_3 = "00B80505"  # RIVERSIDE's unit that never answers
-
-
-def language(page, lang):
-    Select(page.find("#language")).select_by_value(lang)
-    page.wait_for(lambda: page.js("return document.documentElement.lang") == lang, 10, "the page in " + lang)
-
-
-def both_languages(page, name, again=None):
-    """A screenshot of what is on show in English, then in Japanese; the
-    page rebuilds its views in the other language, so `again` redoes what a
-    view kept only for itself."""
-    page.shot(name + "-en")
-    language(page, "ja")
-    if again:
-        again(page)
-    page.shot(name + "-ja")
-    language(page, "en")
 
 
 def font(page):
@@ -212,13 +195,8 @@ def main(binary, artefacts):
     pagedriver.fresh_artefacts(artefacts)
     os.environ["TZ"] = "UTC"  # this computer's zone; the demo units' clocks are at UTC+09:00
     with pagedriver.shelltest.temp_root() as root:
-        page = pagedriver.Page(binary, root, artefacts)
-        try:
-            language(page, "en")
-            pagedriver.run_steps(page, (font, unit_without_registration, event_log, refused_character,
-                                        wrong_password_keeps_connection, site_survey_marks, route_chips))
-        finally:
-            page.quit()
+        run_page(binary, root, artefacts, (english, font, unit_without_registration, event_log, refused_character,
+                                           wrong_password_keeps_connection, site_survey_marks, route_chips))
     print("page reading: ok; screenshots in " + artefacts)
 
 

@@ -17,18 +17,12 @@ import sys
 import time
 
 import pagedriver
+from pagesupport import check
 
 LAN_UNIT = "009C0021"  # RIVERSIDE on loopback
 USB_UNIT = "009A0011"  # GREENHOUSE on the demo's USB bus
 PASSWORD = "vela1234"
 LANGUAGE_VARIABLES = ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG")
-
-
-def check(condition, what, page=None):
-    if not condition:
-        if page:
-            page.shot("failed")
-        raise AssertionError(what + ("\n" + page.messages() if page else ""))
 
 
 class DemoControl:

@@ -16,7 +16,8 @@ import sys
 import time
 
 import pagedriver
-from page_flows_test import check, PASSWORD, LAN_UNIT
+from page_flows_test import PASSWORD, LAN_UNIT
+from pagesupport import check, settled
 
 USB_UNIT = "009A0011"  # GREENHOUSE, with a logger on its optical port
 # The sibling application's instance name, one per user.
@@ -232,15 +233,9 @@ def recorded_data_of_the_usb_logger(page):
 
 
 def _csv_lines(page, path):
-    page.wait_for(lambda: _settled(path), 10, path + " to be complete")
+    page.wait_for(lambda: settled(path), 10, path + " to be complete")
     with open(path, encoding="utf-8-sig", newline="") as f:
         return [line for line in f.read().split("\r\n") if line]
-
-
-def _settled(path):
-    size = os.path.getsize(path)
-    time.sleep(0.3)
-    return os.path.getsize(path) == size
 
 
 def event_log_table(page, folder):
