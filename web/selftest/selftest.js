@@ -242,7 +242,9 @@
         var err = JSON.parse(e.message);
         same([err.api, err.code1 < 0, err.msg.indexOf('Invalid arguments : ') === 0], [c[0], true, true], what);
         check(v[2] === '' || err.msg.indexOf(v[2]) > 0, what + ': ' + err.msg);
-        check(took < (v[2] === 'contains itself' ? 100 : 2000), what + ' took ' + took + ' ms');
+        // Bounded, not timed: an unbounded walk of these would take hours,
+        // a loaded machine only makes the bounded one a few times slower.
+        check(took < 15000, what + ' took ' + took + ' ms');
       }
     }
     // Shared members that do not loop are fine.
