@@ -79,12 +79,24 @@ struct PageFlows::Impl : std::enable_shared_from_this<Impl> {
   JSCValue* Number(double n) { return jsc_value_new_number(context.get(), n); }
   JSCValue* Text(const std::string& s) { return jsc_value_new_string(context.get(), s.c_str()); }
 
+  // lmHost: the page's queries, timers on the loop, progress and the
+  // pending writes' file, as the flows call them.
   void DefineHost();
+  void DefineQueries(JSCValue* lmHost);
+  void DefineTimers(JSCValue* lmHost);
+  void DefineProgressAndPending(JSCValue* lmHost);
 };
 
 void PageFlows::Impl::DefineHost() {
   GRef<JSCValue> lmHost(jsc_value_new_object(context.get(), nullptr, nullptr));
-  Define(lmHost.get(), "query", [this](GPtrArray* args) {
+  DefineQueries(lmHost.get());
+  DefineTimers(lmHost.get());
+  DefineProgressAndPending(lmHost.get());
+  jsc_context_set_value(context.get(), "lmHost", lmHost.get());
+}
+
+void PageFlows::Impl::DefineQueries(JSCValue* lmHost) {
+  Define(lmHost, "query", [this](GPtrArray* args) {
     GRef<JSCValue> onAnswer(JSC_VALUE(g_object_ref(Arg(args, 1))));
     auto shared = std::make_shared<GRef<JSCValue>>(std::move(onAnswer));
     std::weak_ptr<Impl> self = weak_from_this();
@@ -101,11 +113,14 @@ void PageFlows::Impl::DefineHost() {
     });
     return Number(static_cast<double>(id));
   });
-  Define(lmHost.get(), "cancel", [this](GPtrArray* args) {
+  Define(lmHost, "cancel", [this](GPtrArray* args) {
     host.Cancel(static_cast<int64_t>(NumberArg(args, 0)));
     return Undefined();
   });
-  Define(lmHost.get(), "setTimer", [this](GPtrArray* args) {
+}
+
+void PageFlows::Impl::DefineTimers(JSCValue* lmHost) {
+  Define(lmHost, "setTimer", [this](GPtrArray* args) {
     GRef<JSCValue> fn(JSC_VALUE(g_object_ref(Arg(args, 1))));
     auto shared = std::make_shared<GRef<JSCValue>>(std::move(fn));
     std::weak_ptr<Impl> self = weak_from_this();
@@ -118,22 +133,24 @@ void PageFlows::Impl::DefineHost() {
     });
     return Number(static_cast<double>(id));
   });
-  Define(lmHost.get(), "clearTimer", [this](GPtrArray* args) {
+  Define(lmHost, "clearTimer", [this](GPtrArray* args) {
     loop.CancelTimer(static_cast<uint64_t>(NumberArg(args, 0)));
     return Undefined();
   });
-  Define(lmHost.get(), "progress", [this](GPtrArray* args) {
+}
+
+void PageFlows::Impl::DefineProgressAndPending(JSCValue* lmHost) {
+  Define(lmHost, "progress", [this](GPtrArray* args) {
     progress.Step(NumberArg(args, 0), NumberArg(args, 1), TextArg(args, 2));
     if (NumberArg(args, 0) >= NumberArg(args, 1)) progress.Finish();
     return Undefined();
   });
-  Define(lmHost.get(), "loadPending", [this](GPtrArray*) { return Text(pending.Load()); });
+  Define(lmHost, "loadPending", [this](GPtrArray*) { return Text(pending.Load()); });
   // The file written, or "" when none is left (or it could not be written).
-  Define(lmHost.get(), "savePending", [this](GPtrArray* args) {
+  Define(lmHost, "savePending", [this](GPtrArray* args) {
     const std::string text = TextArg(args, 0);
     return Text(pending.Save(text) && !text.empty() ? pending.Path().string() : std::string());
   });
-  jsc_context_set_value(context.get(), "lmHost", lmHost.get());
 }
 
 PageFlows::PageFlows(CliHost& host, CliLoop& loop, Progress& progress, PendingWritesFile pending)
