@@ -3,7 +3,7 @@
 // path or order of the build tree may leak into it.
 //   node bundle_reproducible.mjs PACKAGE NODE_MODULES RULES
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -11,12 +11,21 @@ import { fileURLToPath } from 'node:url';
 const [built, modules, rules] = process.argv.slice(2);
 const web = join(dirname(fileURLToPath(import.meta.url)), '..', '..', 'web');
 const scratch = mkdtempSync(join(tmpdir(), 'lm-bundle-'));
+
+// Every file under `dir`, as paths relative to it, in name order as the build packs them.
+function files(dir, prefix = '') {
+  return readdirSync(dir, { withFileTypes: true }).flatMap((e) =>
+    e.isDirectory() ? files(join(dir, e.name), prefix + e.name + '/') : [prefix + e.name]).sort();
+}
+
 try {
   const out = join(scratch, 'somewhere', 'else');
   execFileSync(process.execPath, [join(web, 'linkmeter', 'build.mjs'), '--modules', modules, '--out', out, '--rules', rules],
     { cwd: scratch, stdio: 'inherit' });
   const again = join(scratch, 'again.appres');
-  execFileSync(process.execPath, [join(web, 'pack.mjs'), again, out, 'app-style.css', 'app.js', 'index.html'], { stdio: 'inherit' });
+  const names = files(out);
+  if (!names.some((n) => n.startsWith('guide/'))) throw new Error('the second build has no guide pictures');
+  execFileSync(process.execPath, [join(web, 'pack.mjs'), again, out, ...names], { stdio: 'inherit' });
   if (!readFileSync(again).equals(readFileSync(built))) {
     console.error(`${built} differs from a second build (${again})`);
     process.exitCode = 1;

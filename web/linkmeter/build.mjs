@@ -1,4 +1,5 @@
-// Bundles the page into one folder: index.html, app.js and app.css; and/or
+// Bundles the page into one folder: index.html, app.js, app.css and the
+// guide's pictures (guide-pictures/*.png as guide/*.png); and/or
 // the site logic the command line runs (src/sitelogic.js, no DOM) into one
 // script that sets the global LinkmeterSite; and/or the flows it runs
 // (src/cliflows.js) as the global LinkmeterFlows.
@@ -8,7 +9,7 @@
 // Minified, no source map and no absolute paths, so two builds give the
 // same bytes wherever the trees are.
 import { createRequire } from 'node:module';
-import { copyFileSync, mkdirSync } from 'node:fs';
+import { copyFileSync, mkdirSync, readdirSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -71,3 +72,8 @@ await esbuild.build({
   logLevel: 'warning',
 });
 copyFileSync(join(here, 'index.html'), join(out, 'index.html'));
+const pictures = join(here, 'guide-pictures');
+mkdirSync(join(out, 'guide'), { recursive: true });
+for (const name of readdirSync(pictures).filter((n) => n.endsWith('.png')).sort()) {
+  copyFileSync(join(pictures, name), join(out, 'guide', name));
+}

@@ -6,7 +6,7 @@
 // Each acceptance of a finished survey, and every waiver, goes into the
 // site records on the survey's visit.
 import { h, fill, timeText } from '../ui/dom.js';
-import { t } from '../i18n/i18n.js';
+import { t, tn } from '../i18n/i18n.js';
 import { currentThresholds } from '../site/thresholds.js';
 import { markResult } from '../ui/provenance.js';
 import { madeFromOther } from '../page/surveyrules.js';
@@ -150,7 +150,7 @@ class AcceptanceView {
 
   render(s, force) {
     this.editor.update(this.profile(s), currentThresholds(s));
-    this.start.textContent = t('acceptance.start', { probes: this.profile(s).probes });
+    this.start.textContent = tn('acceptance.start', this.profile(s).probes);
     this.start.disabled = Boolean(s.siteSurvey && s.siteSurvey.running) || !s.unit;
     if (this.section.hidden && !force) return;
     const survey = s.siteSurvey;

@@ -1,9 +1,10 @@
 // The technician's guide: the commissioning checklist, how to read the
 // page's marks, what each remedy means on site, and a section per tab that
 // the "?" on the tab opens (show({section})). The checklist's ticks are the
-// technician's own, kept while the page runs.
+// technician's own, kept while the page runs. Some tabs' sections show a
+// picture of that tab on the demo site.
 import { h, fill } from '../ui/dom.js';
-import { t, addMessages } from '../i18n/i18n.js';
+import { t, addMessages, language } from '../i18n/i18n.js';
 import ja from '../i18n/guide-ja.js';
 import en from '../i18n/guide-en.js';
 
@@ -15,6 +16,27 @@ const READING = ['chips', 'classes', 'bands', 'verdicts'];
 export const REMEDIES = ['raiseAntenna', 'raiseRepeater', 'addRepeater', 'changeChannel', 'replaceBattery', 'moreProbes', 'surveyAgain', 'moveRepeater', 'shareRepeater'];
 
 const ticked = new Set(); // kept across a language switch
+
+// Tab → picture, packed as guide/<picture>-<language>.png. The GUI test
+// web_gui.guide takes them from the demo site; scripts/guide-pictures makes
+// them anew in web/linkmeter/guide-pictures at PICTURE_SIZE.
+export const PICTURES = { site: 'site-tree', sitesurvey: 'site-survey', acceptance: 'acceptance', report: 'report' };
+export const PICTURE_SIZE = { width: 800, height: 538 };
+const PICTURE_FALLBACK = 'en';
+
+const pictureFile = (name, lang) => `guide/${name}-${lang}.png`;
+
+// The tab's picture in the page's language, English where that one is missing.
+function picture(viewId, title) {
+  const name = PICTURES[viewId];
+  if (!name) return null;
+  const fallback = pictureFile(name, PICTURE_FALLBACK);
+  const img = h('img', { src: pictureFile(name, language()), alt: t('guide.pictureAlt', { tab: title }), loading: 'lazy',
+    width: String(PICTURE_SIZE.width), height: String(PICTURE_SIZE.height),
+    onerror: () => { if (img.getAttribute('src') !== fallback) img.setAttribute('src', fallback); } });
+  return h('figure', { class: 'guide-picture', test: 'guide-picture', dataset: { picture: name } },
+    img, h('figcaption', { text: t('guide.picture.' + name) }));
+}
 
 function checklist() {
   return h('ol', { id: 'guide-steps', class: 'guide-steps' }, STEPS.map((step) => {
@@ -35,7 +57,7 @@ function content(views) {
     section('reading', t('guide.reading'), list(READING, 'read')),
     section('remedies', t('guide.remedies'), list(REMEDIES, 'remedy')),
     h('h2', { text: t('guide.tabs') }),
-    views.filter((v) => v.id !== 'guide').map((v) => section(v.id, t(v.title), h('p', { text: t('guide.tab.' + v.id) }))),
+    views.filter((v) => v.id !== 'guide').map((v) => section(v.id, t(v.title), h('p', { text: t('guide.tab.' + v.id) }), picture(v.id, t(v.title)))),
   ];
 }
 
