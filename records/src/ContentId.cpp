@@ -2,7 +2,10 @@
 
 #include <glib.h>
 
+#include <memory>
 #include <stdexcept>
+
+#include "lm/Json.h"
 
 namespace lm::records {
 
@@ -61,8 +64,11 @@ std::string RawContentId(const std::string& visitId, const RawRecord& r) {
   // A record kept without bytes (an event log or settings read the program
   // hands over decoded only) is its decoded answer: two different answers
   // taken in the same millisecond must not share an id.
-  // A plan's decoded form (its name, size and hash) is part of what it is.
-  if ((r.header.empty() && r.raw.empty()) || r.kind == RawKind::kPlan) h.Add(r.decodedJson);
+  // A plan's decoded form (its name, size and hash) and a map edit's (the
+  // position) are part of what they are, whatever bytes come with them.
+  if ((r.header.empty() && r.raw.empty()) || r.kind == RawKind::kPlan || r.kind == RawKind::kMapEdit) {
+    h.Add(r.decodedJson);
+  }
   return h.Finish();
 }
 
@@ -94,6 +100,20 @@ std::string VisitVersionContentId(const std::string& visitId, const VisitVersion
   h.Add(visitId).Add(int64_t(v.replaces.size()));
   for (const auto& r : v.replaces) h.Add(r);
   return h.Add(v.madeAt).Add(v.technician).Add(v.customer).Add(v.notes).Finish();
+}
+
+std::string Sha256Hex(std::span<const uint8_t> bytes) {
+  const std::unique_ptr<GChecksum, decltype(&g_checksum_free)> checksum(g_checksum_new(G_CHECKSUM_SHA256),
+                                                                        &g_checksum_free);
+  g_checksum_update(checksum.get(), bytes.data(), static_cast<gssize>(bytes.size()));
+  return g_checksum_get_string(checksum.get());
+}
+
+bool PlanMatchesItsImage(const RawRecord& plan) {
+  const auto decoded = json::Parse(plan.decodedJson);
+  if (!decoded) return false;
+  const json::Value& named = json::Member(*decoded, "sha256");
+  return named.is<std::string>() && named.get<std::string>() == Sha256Hex(plan.raw);
 }
 
 const char* RawKindName(RawKind kind) {

@@ -25,7 +25,12 @@ std::string RecordId(RecordReader& reader, const std::string& visitId, const Rec
                      const std::vector<StoredSettingsWrite>& writes) {
   for (RawKind kind : {RawKind::kRegistration, RawKind::kDownload, RawKind::kEventLog, RawKind::kSettingsReadback,
                         RawKind::kAcceptance, RawKind::kWaiver, RawKind::kPlan, RawKind::kMapEdit}) {
-    if (r.kind == RawKindName(kind)) return RawContentId(visitId, reader.ReadRaw(kind, r.id).record);
+    if (r.kind != RawKindName(kind)) continue;
+    const RawRecord record = reader.ReadRaw(kind, r.id).record;
+    if (kind == RawKind::kPlan && !PlanMatchesItsImage(record)) {
+      throw Mismatch{"the image of " + Named("plan", r.id) + " does not match its SHA-256"};
+    }
+    return RawContentId(visitId, record);
   }
   if (r.kind == "route-survey" || r.kind == "site-survey") return SurveyContentId(visitId, reader.ReadSurvey(r.id).info);
   if (r.kind == "channel-scan") return ScanContentId(visitId, reader.ReadScan(r.id).info);

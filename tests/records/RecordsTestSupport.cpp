@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
 
 namespace lm::records::test {
@@ -41,6 +42,31 @@ RawRecord SampleRaw(RawKind kind, Millis at) {
   r.raw = {0x00, 0xff, 0x10, 0x00, 0x7f};  // embedded zero bytes must survive
   r.decodedJson = R"({"n":1})";
   return r;
+}
+
+RawRecord SamplePlan(Millis at) {
+  RawRecord r;
+  r.kind = RawKind::kPlan;
+  r.takenAt = at;
+  r.source = "file";
+  r.raw = {0x89, 'P', 'N', 'G', 0x00, 0x0d};
+  r.decodedJson = std::string(R"({"name":"Pump house","format":"png","width":800,"height":600,"sha256":")") +
+                  Sha256Hex(r.raw) + "\"}";
+  return r;
+}
+
+RawRecord SampleMapEdit(Millis at, const std::string& json) {
+  RawRecord r;
+  r.kind = RawKind::kMapEdit;
+  r.takenAt = at;
+  r.decodedJson = json;
+  return r;
+}
+
+std::string IdWithoutDecoded(const std::string& visitId, const RawRecord& r) {
+  ContentHasher h(RawKindName(r.kind));
+  h.Add(visitId).Add(r.takenAt).Add(r.unit).Add(r.source);
+  return h.Add(std::span<const uint8_t>(r.header)).Add(std::span<const uint8_t>(r.raw)).Finish();
 }
 
 SurveyInfo SampleSurvey(Millis at) {

@@ -25,6 +25,12 @@ constexpr int64_t kSiteSerial = 0x00A00001;
 std::unique_ptr<RecordStore> OpenStore(const std::filesystem::path& folder);
 Bytes BytesOf(const std::string& text);
 RawRecord SampleRaw(RawKind kind, Millis at);
+// A plan: a few bytes of image and a decoded form naming their SHA-256.
+RawRecord SamplePlan(Millis at);
+RawRecord SampleMapEdit(Millis at, const std::string& json);
+// A record's id with its decoded form left out, as a forger who hopes bytes
+// keep the decoded form out of the id would compute it.
+std::string IdWithoutDecoded(const std::string& visitId, const RawRecord& record);
 SurveyInfo SampleSurvey(Millis at);
 std::vector<Probe> SampleProbes(int routes, int perRoute, Millis at);
 std::vector<HopStats> SampleHops(int routes, double level, double battery);

@@ -4,16 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 
-#include "../records/RecordsTestSupport.h"
-#include "PgServer.h"
+#include "TeamSyncFixture.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
-#include "lm/teamsync/PgConnection.h"
-#include "lm/teamsync/ServerSchema.h"
 #include "lm/teamsync/SyncFailure.h"
-#include "lm/teamsync/TeamSync.h"
 
 namespace lm::teamsync::test {
 namespace {
@@ -23,59 +18,9 @@ using rec::test::ScratchDir;
 
 constexpr rec::Millis kT0 = 1'765'000'000'000;
 
-class TeamSyncTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { server_ = new PgServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-
-  void SetUp() override {
-    static int n = 0;
-    db_ = "team" + std::to_string(++n);
-    PgConnection admin(server_->Uri("postgres"));
-    admin.Exec("CREATE DATABASE " + db_);
-    PgConnection owner(server_->Uri(db_));
-    ServerSchema::Init(owner);
-    for (const char* who : {"alice", "bob"}) CreateRole(admin, who, "linkmeter_technician");
-    CreateRole(admin, "boss", "linkmeter_admin");
-  }
-
-  static void CreateRole(PgConnection& admin, const std::string& name, const std::string& group) {
-    if (admin.Exec("SELECT 1 FROM pg_roles WHERE rolname = $1", {name}).Rows() == 0) {
-      admin.Exec("CREATE ROLE " + name + " LOGIN IN ROLE " + group);
-    }
-  }
-
-  struct Laptop {
-    ScratchDir dir;
-    std::unique_ptr<rec::RecordStore> store = rec::test::OpenStore(dir.path());
-    std::filesystem::path File() const { return dir / "site-records.sqlite"; }
-  };
-
-  SyncCounts Sync(Laptop& laptop, const std::string& user, const TeamSync::Progress& progress = {}) {
-    return TeamSync(laptop.File(), server_->Uri(db_, user)).Run(std::nullopt, progress);
-  }
-
-  int64_t ServerCount(const std::string& sql) {
-    PgConnection owner(server_->Uri(db_));
-    return std::stoll(owner.Exec(sql).Text(0, 0));
-  }
-
-  static std::vector<rec::VisitRow> Visits(Laptop& laptop, int64_t serial = rec::test::kSiteSerial) {
-    return *laptop.store->ListVisits(serial);
-  }
-
-  static PgServer* server_;
-  std::string db_;
-};
-
-PgServer* TeamSyncTest::server_ = nullptr;
-
 // A visit with one record of every kind, plus what the full sample leaves
 // out: a record kept without bytes, a survey naming its registration, a scan
-// of no unit and an edit of the visit's notes.
+// of no unit, a plan and a map edit, and an edit of the visit's notes.
 rec::RowId RecordEveryKind(rec::RecordStore& store, rec::Millis at) {
   const rec::RowId visit = rec::test::RecordFullVisit(store, at);
   rec::RawRecord decodedOnly{rec::RawKind::kEventLog, at + 5, std::nullopt, "unit", {}, {}, R"({"logs":["ü"]})"};
@@ -83,6 +28,8 @@ rec::RowId RecordEveryKind(rec::RecordStore& store, rec::Millis at) {
   for (auto kind : {rec::RawKind::kAcceptance, rec::RawKind::kWaiver}) {
     store.AddRaw(visit, {kind, at + 90, std::nullopt, "page", {}, {}, R"({"profile":"Standard v1"})"});
   }
+  store.AddRaw(visit, rec::test::SamplePlan(at + 95));
+  store.AddRaw(visit, rec::test::SampleMapEdit(at + 96, R"({"action":"place","serial":"B80201","x":5,"y":6})"));
   rec::SurveyInfo s = rec::test::SampleSurvey(at + 70);
   s.registrationContentId = std::string(64, 'a');
   store.BeginSurvey(visit, s);
@@ -147,6 +94,16 @@ TEST_F(TeamSyncTest, ServerRefusesForgedIdsChangesAndDeletionsByTechnicians) {
   Sync(a, "alice");
   const std::string site = rec::SiteContentId(rec::test::kSiteSerial);
   const std::string write = *PgConnection(server_->Uri(db_)).Exec("SELECT content_id FROM linkmeter.settings_writes").Get(0, 0);
+  const std::string visit = rec::VisitContentId(rec::test::kSiteSerial, kT0);
+  rec::RawRecord swapped = rec::test::SamplePlan(kT0 + 1);  // an image the hash it names is not of
+  swapped.raw = {0x00};
+  rec::RawRecord moved = rec::test::SampleMapEdit(kT0 + 2, R"({"action":"place","serial":"B80201","x":5,"y":6})");
+  moved.raw = {0x01};
+  const auto rawInsert = [&](const rec::RawRecord& r, const std::string& id, const char* hex) {
+    return "INSERT INTO linkmeter.raw_records(content_id, visit, kind, taken_at, source, raw, decoded_json) VALUES ('" +
+           id + "', '" + visit + "', '" + rec::RawKindName(r.kind) + "', " + std::to_string(r.takenAt) + ", '" +
+           r.source + "', '" + hex + "', '" + r.decodedJson + "')";
+  };
   struct Case {
     const char* what;
     std::string sql;
@@ -160,6 +117,9 @@ TEST_F(TeamSyncTest, ServerRefusesForgedIdsChangesAndDeletionsByTechnicians) {
       {"a key added to a kept write",
        "INSERT INTO linkmeter.settings_write_keys(write_id, position, key, new_json) VALUES ('" + write +
            "', 9, 'extra', '1')"},
+      {"a plan under another image's hash", rawInsert(swapped, rec::RawContentId(visit, swapped), "\\x00")},
+      {"a map edit whose id leaves its position out",
+       rawInsert(moved, rec::test::IdWithoutDecoded(visit, moved), "\\x01")},
   };
   PgConnection alice(server_->Uri(db_, "alice"));
   for (const auto& c : refused) {

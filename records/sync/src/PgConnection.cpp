@@ -1,5 +1,7 @@
 #include "lm/teamsync/PgConnection.h"
 
+#include <algorithm>
+
 #include <libpq-fe.h>
 
 #include "lm/teamsync/SyncFailure.h"
@@ -109,9 +111,14 @@ void PgConnection::CopyIn(const std::string& copySql, const std::string& data) {
   PGresult* r = PQexec(conn_, copySql.c_str());
   if (!r || PQresultStatus(r) != PGRES_COPY_IN) Fail("the team server refused", r);
   PQclear(r);
-  if (PQputCopyData(conn_, data.data(), static_cast<int>(data.size())) != 1 || PQputCopyEnd(conn_, nullptr) != 1) {
-    Fail("the team server", nullptr);
+  // In pieces: libpq counts a piece in an int, and a visit with large plans
+  // can send more than 2 GiB.
+  constexpr size_t kPiece = size_t{1} << 20;
+  for (size_t at = 0; at < data.size(); at += kPiece) {
+    const size_t n = std::min(kPiece, data.size() - at);
+    if (PQputCopyData(conn_, data.data() + at, static_cast<int>(n)) != 1) Fail("the team server", nullptr);
   }
+  if (PQputCopyEnd(conn_, nullptr) != 1) Fail("the team server", nullptr);
   PGresult* done = PQgetResult(conn_);
   if (!done || PQresultStatus(done) != PGRES_COMMAND_OK) Fail("the team server refused", done);
   PQclear(done);

@@ -59,7 +59,8 @@ std::string RawInsert(const std::string& table) {
 
 std::optional<rec::RawKind> RawKindNamed(const std::string& name) {
   for (auto k : {rec::RawKind::kRegistration, rec::RawKind::kDownload, rec::RawKind::kEventLog,
-                 rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver}) {
+                 rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver,
+                 rec::RawKind::kPlan, rec::RawKind::kMapEdit}) {
     if (name == rec::RawKindName(k)) return k;
   }
   return std::nullopt;
@@ -115,8 +116,14 @@ void PulledRows::Verify(const std::string& table, const Row& r, const VisitRows&
   } else if (table == "raw_records") {
     const auto kind = RawKindNamed(Text(r[2]));
     if (!kind) Unverified("record", id);
-    expected = rec::RawContentId(Text(r[1]), {*kind, IntOf(r[3]), OptIntOf(r[4]), Text(r[5]), BytesOf(r[6]),
-                                              BytesOf(r[7]), Text(r[8])});
+    const rec::RawRecord record{*kind, IntOf(r[3]), OptIntOf(r[4]), Text(r[5]), BytesOf(r[6]), BytesOf(r[7]),
+                                Text(r[8])};
+    if (*kind == rec::RawKind::kPlan && !rec::PlanMatchesItsImage(record)) {
+      throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a plan (" + id.substr(0, 12) +
+                                                          "…) whose image does not match its SHA-256; "
+                                                          "nothing of that visit was kept");
+    }
+    expected = rec::RawContentId(Text(r[1]), record);
   } else if (table == "surveys") {
     rec::SurveyInfo s{Text(r[2]) == "site" ? rec::SurveyKind::kSite : rec::SurveyKind::kRoute, IntOf(r[3]),
                       static_cast<int>(IntOf(r[4])), Text(r[5]), Text(r[6]), std::nullopt, Text(r[7])};

@@ -55,7 +55,8 @@ const std::vector<TableLayout> kLayouts = {
      "r.content_id FROM (" LM_RAW("registration", "registration_snapshots") " UNION ALL "
      LM_RAW("download", "downloads") " UNION ALL " LM_RAW("event-log", "event_logs") " UNION ALL "
      LM_RAW("settings-readback", "settings_readbacks") " UNION ALL " LM_RAW("acceptance", "acceptances")
-     " UNION ALL " LM_RAW("waiver", "waivers") ") r JOIN visits v ON v.id = r.visit_id WHERE v.id = ?1",
+     " UNION ALL " LM_RAW("waiver", "waivers") " UNION ALL " LM_RAW("plan", "site_plans") " UNION ALL "
+     LM_RAW("map-edit", "map_edits") ") r JOIN visits v ON v.id = r.visit_id WHERE v.id = ?1",
      "SELECT content_id, visit, kind, taken_at, unit, source, header, raw, decoded_json, content_id "
      "FROM linkmeter.raw_records WHERE content_id = ANY($1)"},
     {"surveys",
@@ -151,6 +152,8 @@ UNION ALL SELECT vc, r.content_id, 1 FROM event_logs r JOIN vs ON vs.id = r.visi
 UNION ALL SELECT vc, r.content_id, 1 FROM settings_readbacks r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM acceptances r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM waivers r JOIN vs ON vs.id = r.visit_id
+UNION ALL SELECT vc, r.content_id, 1 FROM site_plans r JOIN vs ON vs.id = r.visit_id
+UNION ALL SELECT vc, r.content_id, 1 FROM map_edits r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, su.content_id, 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
 UNION ALL SELECT vc, su.content_id || ':end', 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
   WHERE su.ended_at IS NOT NULL

@@ -42,5 +42,11 @@ std::string SurveyContentId(const std::string& visitId, const SurveyInfo& info);
 std::string ScanContentId(const std::string& visitId, const ScanInfo& info);
 std::string SettingsWriteContentId(const std::string& visitId, const SettingsWrite& write);
 std::string VisitVersionContentId(const std::string& visitId, const VisitVersion& version);
+// The SHA-256 of some bytes, in hex.
+std::string Sha256Hex(std::span<const uint8_t> bytes);
+// Whether a plan's decoded form names the SHA-256 of its image: the map
+// keys a plan by that hash, so an image under another image's hash would
+// show on every position placed on that one.
+bool PlanMatchesItsImage(const RawRecord& plan);
 
 }  // namespace lm::records
