@@ -1,5 +1,7 @@
 #include "sorrel/js/PdfTextRepair.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -276,6 +278,14 @@ std::string RepairPdfFile(const std::string& path, const PdfInfo& info) {
       std::remove(temp.c_str());
       return "cannot write " + temp;
     }
+  }
+  // On the disk before it replaces the printed file, so a crash leaves one or the other whole.
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  if (fd >= 0) ::close(fd);
+  if (!synced) {
+    std::remove(temp.c_str());
+    return "cannot write " + temp;
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());

@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 
 #include "sorrel/cef/ArgReader.h"
 #include "sorrel/cef/BsmsgRouterCallback.h"
@@ -30,6 +33,31 @@ bool EndsWithPdf(const std::string& path) {
 }
 
 std::string Failure(int32_t code, const std::string& text) { return cef::JsExecuteException(code, text).Text(); }
+
+// The print's answer ("" when the file is written, else why not), or none
+// when the call was cancelled first (the page went, the program closes).
+std::optional<std::string> WaitForPrint(cef::PagePrinter& printer, const cef::BrowserPtr& browser,
+                                        const std::string& path, lm::CancelToken& cancel) {
+  struct Outcome {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<std::string> error;
+    bool cancelled = false;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  auto settle = [outcome](auto&& set) {
+    {
+      std::lock_guard lock(outcome->mutex);
+      set(*outcome);
+    }
+    outcome->changed.notify_all();
+  };
+  printer.PrintToPdf(browser, path, [settle](const std::string& error) { settle([&](Outcome& o) { o.error = error; }); });
+  const auto listening = cancel.Listen([settle](bool) { settle([](Outcome& o) { o.cancelled = true; }); });
+  std::unique_lock lock(outcome->mutex);
+  outcome->changed.wait(lock, [&] { return outcome->error.has_value() || outcome->cancelled; });
+  return outcome->error;
+}
 
 }  // namespace
 
@@ -60,12 +88,13 @@ void SaveReportPdf::Execute(const cef::BrowserPtr& browser, const lm::json::Valu
   if (check.code != 0) return reply->Failure(0, Failure(check.code, check.problem + ": " + text));
   auto printer = cef::CurrentPagePrinter();
   if (!printer || !browser) return reply->Failure(0, Failure(kPrintFailed, "printing is not available here"));
-  printer->PrintToPdf(browser, *name, [reply, path = *name, info](const std::string& error) {
-    // The file is printed; its text maps and metadata are put right after.
-    const std::string problem = error.empty() ? RepairPdfFile(path, info) : error;
-    if (problem.empty()) reply->Success("null");
-    else reply->Failure(0, Failure(kPrintFailed, problem));
-  });
+  const auto printed = WaitForPrint(*printer, browser, *name, *reply->Cancellation());
+  if (!printed) return reply->Failure(0, Failure(kPrintFailed, "the print was given up"));
+  // The file is printed; its text maps and metadata are put right after,
+  // here on the query's worker: the repair reads and rewrites the whole file.
+  const std::string problem = printed->empty() ? RepairPdfFile(*name, info) : *printed;
+  if (problem.empty()) reply->Success("null");
+  else reply->Failure(0, Failure(kPrintFailed, problem));
 }
 
 const HostDoc& SaveReportPdf::Doc() const {
@@ -73,7 +102,8 @@ const HostDoc& SaveReportPdf::Doc() const {
       "Reports", "",
       "Prints the calling page's view to a PDF file on A4 paper, without the print dialog; the page's print style "
       "decides what is printed. The text of every glyph is set as the page wrote it (a CJK ideograph, never its "
-      "radical form) and the metadata given is written. The print runs on the window thread and answers once, when the file is written.",
+      "radical form) and the metadata given is written. The print runs on the window thread, the text repair on the "
+      "query's worker; it answers once, when the file is written.",
       {{"path", "string", "required", "an absolute path ending in \".pdf\" in an existing, writable folder; an "
                                       "existing file is replaced"},
        {"title", "string", "optional", "the document's title in the PDF's metadata (else the page's title)"},
