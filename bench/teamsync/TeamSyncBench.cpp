@@ -1,17 +1,22 @@
 // Team records at the size of a busy site: the bench-records store (60
 // visits of a 256-unit site, 20 probes per route, 307,200 probes) sent to an
 // empty team server, fetched from it into an empty store, and a sync with
-// nothing new. The server is a PostgreSQL 15 started in a scratch folder.
+// nothing new; first, a site map of large plans (three 40 MiB photos and
+// 1,000 map edits in one visit) sent and fetched, with the process's peak
+// memory. The server is a PostgreSQL 15 started in a scratch folder.
 // Usage: bench-teamsync FOLDER   (FOLDER holds bench-records' store: run
 // `bench-records FOLDER` first)
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "../../tests/teamsync/PgServer.h"
+#include "lm/records/ContentId.h"
 #include "lm/records/RecordStore.h"
 #include "lm/teamsync/PgConnection.h"
 #include "lm/teamsync/ServerSchema.h"
@@ -34,6 +39,54 @@ SyncCounts Timed(const char* what, const fs::path& store, const std::string& ser
   return c;
 }
 
+long PeakMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+fs::path ScratchStore() {
+  std::string pattern = (fs::temp_directory_path() / "lm-teamsync-bench-XXXXXX").string();
+  const fs::path folder = mkdtemp(pattern.data());
+  if (!lm::records::RecordStore::Open(folder)) throw std::runtime_error("no store in " + folder.string());
+  return folder;
+}
+
+// Three photos that do not compress, and edits placing 250 units four times.
+void RecordLargePlans(const fs::path& folder) {
+  namespace rec = lm::records;
+  auto store = rec::RecordStore::Open(folder);
+  const rec::RowId visit = *(*store)->StartVisit({0x00A00002, "Yard", "VL-BS"}, {1'766'000'000'000, "", "", ""});
+  uint32_t x = 2463534242u;
+  for (int p = 0; p < 3; ++p) {
+    rec::RawRecord plan{rec::RawKind::kPlan, 1'766'000'000'100 + p, std::nullopt, "file", {}, {}, ""};
+    plan.raw.resize(40u << 20);
+    for (auto& b : plan.raw) x ^= x << 13, x ^= x >> 17, x ^= x << 5, b = static_cast<uint8_t>(x);
+    plan.decodedJson = R"({"name":"Photo","format":"png","width":8000,"height":6000,"sha256":")" +
+                       rec::Sha256Hex(plan.raw) + "\"}";
+    (*store)->AddRaw(visit, plan);
+  }
+  for (int i = 0; i < 1000; ++i) {
+    (*store)->AddRaw(visit, {rec::RawKind::kMapEdit, 1'766'000'001'000 + i, std::nullopt, "", {}, {},
+                             R"({"action":"place","serial":")" + std::to_string(i % 250) + R"(","x":)" +
+                                 std::to_string(i) + R"(,"y":5})"});
+  }
+}
+
+void LargePlans(test::PgServer& pg) {
+  PgConnection(pg.Uri("postgres")).Exec("CREATE DATABASE plans");
+  PgConnection owner(pg.Uri("plans"));
+  ServerSchema::Init(owner);
+  const fs::path made = ScratchStore(), pulled = ScratchStore();
+  RecordLargePlans(made);
+  std::printf("site map of 3 plans of 40 MiB and 1,000 edits (peak %ld MiB before)\n", PeakMiB());
+  Timed("  sent to an empty server", made / "site-records.sqlite", pg.Uri("plans"));
+  Timed("  fetched into an empty store", pulled / "site-records.sqlite", pg.Uri("plans"));
+  std::printf("  peak memory of the process: %ld MiB\n", PeakMiB());
+  fs::remove_all(made);
+  fs::remove_all(pulled);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,11 +103,10 @@ int main(int argc, char** argv) {
   }
   PgConnection owner(pg.Uri("team"));
   ServerSchema::Init(owner);
+  LargePlans(pg);
   const std::string server = pg.Uri("team");
   Timed("full sync, store to an empty server", full / "site-records.sqlite", server);
-  std::string pattern = (fs::temp_directory_path() / "lm-teamsync-bench-XXXXXX").string();
-  const fs::path empty = mkdtemp(pattern.data());
-  if (!lm::records::RecordStore::Open(empty)) return 1;
+  const fs::path empty = ScratchStore();
   Timed("full sync, server to an empty store", empty / "site-records.sqlite", server);
   Timed("unchanged sync (the full store)", full / "site-records.sqlite", server);
   Timed("unchanged sync (the fetched store)", empty / "site-records.sqlite", server);

@@ -1,5 +1,7 @@
 #include "lm/teamsync/RowText.h"
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 
 #include "lm/teamsync/SyncFailure.h"
@@ -12,23 +14,36 @@ namespace {
                                                       text.substr(0, 40));
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// Each character's value as a hex digit, -1 for none: a table, since a
+// plan's image comes as tens of millions of digits.
+const std::array<int8_t, 256> kHexDigits = [] {
+  std::array<int8_t, 256> t{};
+  t.fill(-1);
+  for (int c = 0; c < 10; ++c) t['0' + c] = static_cast<int8_t>(c);
+  for (int c = 0; c < 6; ++c) t['a' + c] = t['A' + c] = static_cast<int8_t>(10 + c);
+  return t;
+}();
 
+int HexDigit(char c) { return kHexDigits[static_cast<uint8_t>(c)]; }
+
+bool NeedsEscape(char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; }
+
+// COPY's text form of a value; runs without a character to escape (a plan's
+// hex digits are one) are appended whole.
 void AppendEscaped(std::string& out, const std::string& value) {
-  for (char c : value) {
-    switch (c) {
+  size_t from = 0;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (!NeedsEscape(value[i])) continue;
+    out.append(value, from, i - from);
+    switch (value[i]) {
       case '\\': out += "\\\\"; break;
       case '\t': out += "\\t"; break;
       case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      default: out += "\\r";
     }
+    from = i + 1;
   }
+  out.append(value, from, std::string::npos);
 }
 
 }  // namespace
@@ -47,11 +62,12 @@ PgValue LocalValue(const records::Statement& st, int column, ColumnType type) {
     case ColumnType::kBytes: {
       static const char* const kHex = "0123456789abcdef";
       const records::Bytes bytes = st.Blob(column);
-      std::string out = "\\x";
-      out.reserve(2 + bytes.size() * 2);
+      std::string out(2 + bytes.size() * 2, 'x');
+      out[0] = '\\';
+      char* digit = out.data() + 2;
       for (uint8_t b : bytes) {
-        out += kHex[b >> 4];
-        out += kHex[b & 15];
+        *digit++ = kHex[b >> 4];
+        *digit++ = kHex[b & 15];
       }
       return out;
     }
@@ -84,12 +100,11 @@ records::Bytes BytesOf(const PgValue& v) {
   if (!v) return {};
   const std::string& s = *v;
   if (s.size() < 2 || s[0] != '\\' || s[1] != 'x' || s.size() % 2) BadValue(s);
-  records::Bytes out;
-  out.reserve((s.size() - 2) / 2);
-  for (size_t i = 2; i < s.size(); i += 2) {
+  records::Bytes out((s.size() - 2) / 2);
+  for (size_t i = 2, o = 0; i < s.size(); i += 2, ++o) {
     const int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);
-    if (hi < 0 || lo < 0) BadValue(s);
-    out.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    if ((hi | lo) < 0) BadValue(s);
+    out[o] = static_cast<uint8_t>(hi * 16 + lo);
   }
   return out;
 }
