@@ -231,7 +231,7 @@ void AddTeamFunctions(const std::function<void(const char*, RecordsQuery::Work, 
   add("serverInit", w::ServerInit,
       Doc("Sets up the team records on a server (its schema and roles), run by the database's owner; a server "
           "that has them already is left as it is.",
-          {server}, "{created, version}: whether the schema was applied now, and its version.",
+          {server}, "{created, from, version}: whether the schema was set up or brought up to date now, the version the server had (0: none), and its version now.",
           "linkmeter.records.serverInit({server: 'office'});", {kArgBad, kStoreBad, teamBad}));
 }
 

@@ -107,8 +107,11 @@ Value ServerInit(Store&, const Arg& r) {
   const std::string server = ServerArg(r);
   return Team([&] {
     ts::PgConnection conn(server);
-    const bool created = ts::ServerSchema::Init(conn);
-    return MakeObject({{"created", lm::json::Bool(created)}, {"version", Number(ts::ServerSchema::kVersion)}});
+    const int before = ts::ServerSchema::Found(conn);
+    const bool changed = ts::ServerSchema::Init(conn);
+    // "created": the schema was set up or brought up to date; "from": the version it had (0: none).
+    return MakeObject({{"created", lm::json::Bool(changed)}, {"from", Number(before)},
+                       {"version", Number(ts::ServerSchema::kVersion)}});
   });
 }
 

@@ -149,6 +149,8 @@ def main(binary, artefacts):
             theirs = pagedriver.shelltest.private_env(os.path.join(root, "tanaka"))
             out = cli(cli_path, mine, "records", "server-init", "--server", pg.uri("lmadmin"), "--format", "csv")
             check("created" in out, "server-init sets the schema up: %s" % out)
+            again = cli(cli_path, mine, "records", "server-init", "--server", pg.uri("lmadmin"), "--format", "csv")
+            check("already there" in again, "a second server-init changes nothing: %s" % again)
             pg.sql("CREATE ROLE sato LOGIN IN ROLE linkmeter_technician;"
                    "CREATE ROLE tanaka LOGIN IN ROLE linkmeter_technician")
             colleague_sends_a_visit(cli_path, theirs, pg)

@@ -172,9 +172,10 @@ int ServerInit(CommandContext& ctx) {
   PageAnswer done =
       ctx.page.Query("LmRecordsServerInit", lm::json::MakeObject({{"server", lm::json::String(*ctx.args.Get("--server"))}}));
   if (!done.ok) return Refused(ctx, "the team server could not be set up", done);
-  const bool created = Member(done.value, "created").is<bool>() && Member(done.value, "created").get<bool>();
-  ctx.output.Write(Table{{"schema", "version"}, {{created ? "created" : "already there", MemberText(done.value, "version")}}},
-                   done.value);
+  const bool changed = Member(done.value, "created").is<bool>() && Member(done.value, "created").get<bool>();
+  const std::string from = MemberText(done.value, "from");
+  const std::string state = !changed ? "already there" : from.empty() || from == "0" ? "created" : "upgraded from version " + from;
+  ctx.output.Write(Table{{"schema", "version"}, {{state, MemberText(done.value, "version")}}}, done.value);
   return kExitOk;
 }
 
