@@ -13,7 +13,7 @@ import sys
 from selenium.webdriver.support.ui import Select
 
 import pagedriver
-from pagesupport import check, settled
+from pagesupport import check, saved
 
 LAN_UNIT = "009C0021"  # RIVERSIDE, the demo unit whose registration RSETF reads
 PASSWORD = "vela1234"
@@ -156,7 +156,7 @@ def export_csv(page, folder):
     page.click("#export-csv")
     pagedriver.save_dialog_answer(target)
     page.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, 20, "the CSV file")
-    page.wait_for(lambda: settled(target), 10, "the CSV file to be complete")
+    page.wait_for(lambda: saved(page, target), 30, "the CSV file to be complete")
     with open(target, "rb") as f:
         data = f.read()
     check(data.startswith(b"\xef\xbb\xbf"), "UTF-8 with a byte-order mark")

@@ -15,7 +15,7 @@ import sys
 
 import pagedriver
 from page_flows_test import PASSWORD, LAN_UNIT, quick_probes
-from pagesupport import check, settled
+from pagesupport import check, saved
 from service_flows_test import sibling_document, USB_UNIT
 
 # Every query's argument and the number of calls, kept in the page.
@@ -116,7 +116,7 @@ def export_names_unit(page, folder, name, button="#export-csv"):
     page.js("window.__args.JsFileDialog = null")
     page.click(button)
     pagedriver.save_dialog_answer(target)
-    page.wait_for(lambda: os.path.exists(target) and settled(target), 20, "the CSV file")
+    page.wait_for(lambda: saved(page, target), 30, "the CSV file")
     initial = page.js("return window.__args.JsFileDialog.initFile")
     with open(target, encoding="utf-8-sig") as f:
         rows = list(csv.reader(io.StringIO(f.read())))

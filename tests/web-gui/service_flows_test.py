@@ -17,7 +17,7 @@ import time
 
 import pagedriver
 from page_flows_test import PASSWORD, LAN_UNIT
-from pagesupport import check, settled
+from pagesupport import check, saved
 
 USB_UNIT = "009A0011"  # GREENHOUSE, with a logger on its optical port
 # The sibling application's instance name, one per user.
@@ -233,7 +233,7 @@ def recorded_data_of_the_usb_logger(page):
 
 
 def _csv_lines(page, path):
-    page.wait_for(lambda: settled(path), 10, path + " to be complete")
+    page.wait_for(lambda: saved(page, path), 30, path + " to be complete")
     with open(path, encoding="utf-8-sig", newline="") as f:
         return [line for line in f.read().split("\r\n") if line]
 
