@@ -70,6 +70,20 @@ bool WaitForSends(ReceivingChannel::Shared& shared, size_t count) {
   return shared.changed.wait_for(lock, 10s, [&] { return shared.sends.size() >= count; });
 }
 
+// Runs the outbox's thread over `ledger` with one channel until `count`
+// sends arrived, then `quiet` more, in which nothing else may come; the
+// dispatcher's lines in `log`.
+void DeliverUntil(lm::records::AlarmLedger& ledger, ReceivingChannel::Shared& shared, std::chrono::milliseconds gather,
+                  RetryPlan retry, size_t count, std::chrono::milliseconds quiet, std::ostringstream& log) {
+  std::vector<std::unique_ptr<NoticeChannel>> channels;
+  channels.push_back(std::make_unique<ReceivingChannel>(shared, gather));
+  OutboxDispatcher dispatcher(ledger, std::move(channels), retry, log);
+  dispatcher.Start();
+  ASSERT_TRUE(WaitForSends(shared, count));
+  std::this_thread::sleep_for(quiet);
+  dispatcher.Stop();
+}
+
 TEST(OutboxDispatcher, DigestWaitsForTheOldestNoticeThenSendsEveryOneWaitingOnce) {
   lm::records::AlarmLedger ledger("");
   ReceivingChannel::Shared shared;
@@ -78,13 +92,7 @@ TEST(OutboxDispatcher, DigestWaitsForTheOldestNoticeThenSendsEveryOneWaitingOnce
   Queue(ledger, "S/silent-unit/B", "firing");
   Queue(ledger, "S/silent-unit/A", "resolved");
   std::ostringstream log;
-  std::vector<std::unique_ptr<NoticeChannel>> channels;
-  channels.push_back(std::make_unique<ReceivingChannel>(shared, 600ms));
-  OutboxDispatcher dispatcher(ledger, std::move(channels), RetryPlan{50ms, 200ms}, log);
-  dispatcher.Start();
-  ASSERT_TRUE(WaitForSends(shared, 1));
-  std::this_thread::sleep_for(300ms);  // nothing more may follow
-  dispatcher.Stop();
+  DeliverUntil(ledger, shared, 600ms, RetryPlan{50ms, 200ms}, 1, 300ms, log);
   ASSERT_EQ(shared.sends.size(), 1u) << log.str();
   EXPECT_EQ(shared.sends[0], (std::vector<std::string>{"S/silent-unit/A", "S/silent-unit/B", "S/silent-unit/A"}));
   EXPECT_GE(shared.sentAt[0] - queued, 590ms);
@@ -98,13 +106,7 @@ TEST(OutboxDispatcher, RefusedSendsAreRetriedAndEachNoticeGoesOnceInOrder) {
   Queue(ledger, "S/degraded-hop/A-B", "firing");
   Queue(ledger, "S/degraded-hop/A-B", "resolved");
   std::ostringstream log;
-  std::vector<std::unique_ptr<NoticeChannel>> channels;
-  channels.push_back(std::make_unique<ReceivingChannel>(shared, 0ms));
-  OutboxDispatcher dispatcher(ledger, std::move(channels), RetryPlan{20ms, 80ms}, log);
-  dispatcher.Start();
-  ASSERT_TRUE(WaitForSends(shared, 2));
-  std::this_thread::sleep_for(200ms);
-  dispatcher.Stop();
+  DeliverUntil(ledger, shared, 0ms, RetryPlan{20ms, 80ms}, 2, 200ms, log);
   ASSERT_EQ(shared.sends.size(), 2u) << log.str();
   EXPECT_EQ(shared.sends[0], std::vector<std::string>{"S/degraded-hop/A-B"});
   EXPECT_EQ(shared.sends[1], std::vector<std::string>{"S/degraded-hop/A-B"});
