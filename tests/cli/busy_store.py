@@ -62,7 +62,9 @@ def main():
         rc, data, err, locked = survey()
         check("locked: partly done and not recorded", rc == PARTLY_NOT_RECORDED, f"{rc}\n{err}")
         check("locked: says where the writes wait", "not written" in err and PENDING in err, err)
-        check("locked: as quick as unlocked", locked < unlocked + 5, f"{locked:.1f} s against {unlocked:.1f} s")
+        # Held up by the lock, the run would wait out its 45 s; a loaded
+        # machine alone makes the two runs differ by ten seconds or so.
+        check("locked: not held up by the lock", locked < unlocked + 20, f"{locked:.1f} s against {unlocked:.1f} s")
         check("locked: every unit measured", len(data.get("units", [])) == 20, len(data.get("units", [])))
         check("locked: the lock outlived the run", time.monotonic() - locked_at < LOCK_SECONDS, "the lock ended first")
         check("pending file kept 0600", os.path.exists(PENDING) and os.stat(PENDING).st_mode & 0o777 == 0o600)
