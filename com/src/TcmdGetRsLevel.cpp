@@ -47,6 +47,14 @@ bool TcmdGetRsLevel::ExecuteChecked(com::vantor::Executor& executor, com::vantor
   const int status = command.GetResult().status;
   if (status == ExecResult::kCancelled) return false;
   if (status == ExecResult::kCompleted && command.IsStatus(4, 0)) return true;
+  if (status == ExecResult::kError) {
+    // The link failed under the exchange (a unit unplugged, a network gone):
+    // its library failure goes out as it is, so the page tells a lost link
+    // from a measurement the unit refused.
+    const ExecResult& r = command.GetResult();
+    throw JsExecuteException::FromText(lm::json::ToText(lm::json::MakeObject(
+        {{"code1", lm::json::Number(r.code1)}, {"code2", lm::json::Number(r.code2)}, {"msg", lm::json::String(r.message)}})));
+  }
   std::string msg = "通信が失敗しました。(" + command.GetName() + " STATUS=" + command.GetStatusText() + ")";
   throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(-22, msg)));
 }

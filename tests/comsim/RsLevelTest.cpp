@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ComSimRig.h"
 
 using namespace comsim;
@@ -78,6 +80,37 @@ TEST_F(RsLevel, RefusedMeasurementFailsWithItsStatus) {
   rig.Sim().InjectFault(kUsbUnit, rule);
   auto answer = Measure("[10]");
   EXPECT_EQ(answer.text, R"x({"code1":-22,"msg":"通信が失敗しました。(VLB1 STATUS=0004-0001)"})x");
+}
+
+// A link that fails under the scan is told by its library failure, never as
+// a measurement the unit refused: the page then shows a lost link with
+// Reconnect instead of advising a restart of the base unit.
+TEST_F(RsLevel, LostLinkFailsWithTheLibraryFailure) {
+  struct Case {
+    const char* what;
+    std::function<void()> lose;
+  };
+  const Case cases[] = {
+      {"the stream closed after the first channel", [&] {
+         FaultRule close = Fault("VLB1", FaultKind::kClose);
+         close.after = 1;
+         rig.Sim().InjectFault(kUsbUnit, close);
+       }},
+      {"the unit unplugged while open", [&] { ASSERT_TRUE(rig.Sim().DetachUsb(kUsbUnit)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(rig.Query("jsquery:ComOpen {\"comInfo\":" + rig.UsbComInfo() + "}").success);
+    c.lose();
+    auto answer = Measure("[10, 20, 30]");
+    ASSERT_FALSE(answer.success);
+    auto failure = Obj(answer);
+    const std::string msg = failure["msg"].get<std::string>();
+    EXPECT_TRUE(msg.rfind("Vcomm_SendComm : ", 0) == 0 || msg.rfind("Vcomm_RecvComm : ", 0) == 0) << msg;
+    EXPECT_GT(failure["code1"].get<double>(), 1000);
+    EXPECT_TRUE(failure.count("code2")) << answer.text;
+    rig.Query("jsquery:ComClose {\"comInfo\":" + rig.UsbComInfo() + "}");
+  }
 }
 
 }  // namespace

@@ -42,6 +42,10 @@ test('a failure is told by its cause, in the page language, with the program tex
     [UNSUPPORTED, 'unsupported', 'VL-B1'],
     [{ code1: -2, msg: "Invalid arguments : 'CH' value is invalid." }, 'arguments', "'CH'"],
     [{ code1: -22, msg: '通信が失敗しました。(VLB1 STATUS=0004-0001)' }, 'measure', 'STATUS=0004-0001'],
+    // A channel scan whose USB unit was unplugged under it: a lost link.
+    [{ code1: 1026, code2: 103, msg: 'Vcomm_RecvComm : RECVDATA_ERR(-26)' }, 'linkLost', 'RECVDATA_ERR(-26)'],
+    // Other -22 failures (a PDF plan, a record) are no channel measurement.
+    [{ code1: -22, msg: 'the PDF page could not be rendered: Syntax Error' }, 'retry', 'PDF page'],
     [{ code1: -5, msg: 'method error', api: 'app.fileOpen' }, 'file', 'app.fileOpen'],
     [{ code1: 7, msg: 'something else' }, 'retry', 'something else'],
   ];
@@ -71,6 +75,8 @@ test('the failure box: a plain context leads the main line, a command name goes 
     [new api.DeviceError({ pageText: 'The file holds no registration.', code1: -5 }), undefined, 'The file holds no registration.', ''],
     [new api.DeviceError({ msg: 'ファイルを開けません' }), 'Sibling import', 'Sibling import: The operation failed.', 'ファイル'],
     [new RouteError('loop', 3), 'Route survey', 'Route survey: The repeaters of this group form a loop at repeater 3.', ''],
+    // A context the sentence already says is said once.
+    [new api.DeviceError({ pageText: 'The plan could not be read as an image.' }), 'The plan could not be read as an image.', 'The plan could not be read as an image.', ''],
   ];
   for (const [error, context, main, details] of cases) {
     const parts = errorParts(error, context);
@@ -322,4 +328,24 @@ test('routes entered by hand for a base unit are ready for surveys as soon as it
   await conn.disconnect();
   assert.equal(store.get().manualReg, null);
   stop();
+});
+
+test('a message stays on the tab where it happened; a lost link is told on every tab', { skip: !dom && 'no DOM module' }, async () => {
+  const { window, document } = dom.parseHTML('<!DOCTYPE html><html><body><div id="messages"></div></body></html>');
+  Object.assign(globalThis, { document, Node: window.Node });
+  const ui = await import('../../web/linkmeter/src/page/ui.js');
+  setLanguage('en');
+  const box = document.getElementById('messages');
+  ui.mountMessages(box);
+  ui.showMessagesOf('map');
+  ui.showError(new api.DeviceError({ pageText: 'The plan could not be read as an image.' }));
+  ui.showError(new api.DeviceError({ code1: 1026, code2: 103, msg: 'Vcomm_RecvComm : RECVDATA_ERR(-26)' }), 'Channels', 'channels');
+  ui.showError(new api.DeviceError({ code1: -22, msg: '通信が失敗しました。(VLB1 STATUS=0004-0001)' }), 'Channels', 'channels');
+  const shown = () => [...box.children].filter((b) => !b.hidden).map((b) => b.dataset.cause);
+  const cases = [['map', ['linkLost', 'page']], ['channels', ['measure', 'linkLost']], ['units', ['linkLost']]];
+  for (const [tab, causes] of cases) {
+    ui.showMessagesOf(tab);
+    assert.deepEqual(shown(), causes, tab);
+  }
+  ui.clearMessages();
 });

@@ -3,7 +3,7 @@
 import { h, fill } from './ui/dom.js';
 import { t, startLanguage, setLanguage, language, LANGUAGES, onLanguageChange } from './i18n/i18n.js';
 import { store } from './page/state.js';
-import { mountMessages, notify, showError, askPassword, clearMessages } from './page/ui.js';
+import { mountMessages, notify, showError, askPassword, clearMessages, showMessagesOf } from './page/ui.js';
 import { createConnection } from './page/connection.js';
 import { installExitGuard } from './page/busy.js';
 import * as host from './device/host.js';
@@ -47,6 +47,7 @@ function made(v) {
 // `options` go to the view's show(), e.g. {start: true} to start its work.
 function go(id, options) {
   current = id;
+  showMessagesOf(id);
   for (const v of built) {
     v.tab.classList.toggle('active', v.id === id);
     v.tab.setAttribute('aria-selected', String(v.id === id));

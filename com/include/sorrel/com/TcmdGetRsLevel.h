@@ -29,7 +29,8 @@ class TcmdGetRsLevel : public ComExecutorBase {
 
  private:
   // Runs one VLB1 exchange: true when accepted, false when cancelled before
-  // it went out; anything else raises the -22 failure.
+  // it went out; a failed link raises its library failure (code1, code2,
+  // msg as the library says it), anything else the -22 failure.
   static bool ExecuteChecked(com::vantor::Executor& executor, com::vantor::TcmdVLB1& command);
   void SendClosing(PrmExecutor& prm);
   static Sorrel::cef::JsExecuteException CancelledFailure();

@@ -53,7 +53,9 @@ export function failureCause(detail) {
   if (msg.includes('このAPIは指定したcomInfo')) return 'unsupported';
   if (msg === 'unhandled query') return 'missing';
   if (msg.startsWith('Invalid arguments')) return 'arguments';
-  if (d.code1 === -22) return 'measure';
+  // The base unit's refusal of a channel measurement (its library text);
+  // other -22 failures (a plan, a record) are not measurements.
+  if (d.code1 === -22 && msg.startsWith('通信が失敗しました')) return 'measure';
   const byStatus = typeof d.STATUS === 'string' ? statusCause(d.STATUS) : null;
   if (byStatus) return byStatus;
   if (msg.includes('bridge is not available')) return 'bridge';

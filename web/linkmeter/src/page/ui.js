@@ -6,9 +6,22 @@ import { describeError } from '../device/errors.js';
 import { CancelledError } from '../device/api.js';
 
 let messages = null;
+let shownView = ''; // the tab on show: a message belongs to the tab it happened on
 
 export function mountMessages(el) {
   messages = el;
+}
+
+// Failures of the link itself concern every tab; the others belong to the
+// tab where they happened.
+const EVERY_TAB = new Set(['linkLost', 'unitGone']);
+
+// The tab on show changed: only its own messages, and those of every tab,
+// stay in view; the others wait until their tab is shown again.
+export function showMessagesOf(view) {
+  shownView = view || '';
+  if (!messages) return;
+  for (const box of messages.children) box.hidden = Boolean(box.dataset.view) && box.dataset.view !== shownView;
 }
 
 // A context that is a command or block name (RSETF, EWSUC…) is the
@@ -22,34 +35,44 @@ function isMnemonic(context) {
 export function errorParts(error, context) {
   const d = describeError(error);
   const technical = isMnemonic(context);
-  const main = context && !technical ? `${context}: ${d.title}` : d.title;
+  // A context the sentence already says is not said twice.
+  const said = !context || technical || String(d.title).startsWith(String(context).replace(/[.。]$/, ''));
+  const main = said ? d.title : `${context}: ${d.title}`;
   const details = [technical ? context : '', d.details].filter(Boolean).join(' · ');
   return { main, advice: d.advice, details, cause: d.cause };
 }
 
-// Shows a failure in plain words, the program's text apart. Cancels are
-// shown as a short notice.
-export function showError(error, context) {
-  if (!messages) return;
-  if (error instanceof CancelledError) {
-    notify(t('error.cancelled'));
-    return;
-  }
-  const d = errorParts(error, context);
-  const box = h('div', { class: 'message error', role: 'alert', test: 'error', dataset: { cause: d.cause } },
-    h('button', { class: 'close', title: t('common.close'), onclick: () => box.remove(), text: '×' }),
-    h('strong', { test: 'error-main', text: d.main }),
-    d.advice ? h('div', { class: 'advice', test: 'error-advice', text: d.advice }) : null,
-    d.details ? h('div', { class: 'details', test: 'error-details', text: d.details }) : null);
+// A message box in the area, kept to the tab `view` (every tab for '').
+function put(box, view) {
+  box.dataset.view = view;
+  box.hidden = Boolean(view) && view !== shownView;
   messages.prepend(box);
   while (messages.children.length > 4) messages.lastElementChild.remove();
 }
 
-export function notify(text) {
+// Shows a failure in plain words, the program's text apart, on the tab
+// `view` (by default the tab on show: a flow running on another tab names
+// its own). Cancels are shown as a short notice.
+export function showError(error, context, view = shownView) {
+  if (!messages) return;
+  if (error instanceof CancelledError) {
+    notify(t('error.cancelled'), view);
+    return;
+  }
+  const d = errorParts(error, context);
+  const box = h('div', { class: 'message error', role: 'alert', test: 'error', dataset: { cause: d.cause } },
+    h('button', { class: 'close', title: t('common.close'), 'aria-label': t('common.close'), onclick: () => box.remove(), text: '×' }),
+    h('strong', { test: 'error-main', text: d.main }),
+    d.advice ? h('div', { class: 'advice', test: 'error-advice', text: d.advice }) : null,
+    d.details ? h('div', { class: 'details', test: 'error-details', text: d.details }) : null);
+  put(box, EVERY_TAB.has(d.cause) ? '' : view);
+}
+
+export function notify(text, view = shownView) {
   if (!messages) return;
   const box = h('div', { class: 'message info', test: 'notice' },
-    h('button', { class: 'close', onclick: () => box.remove(), text: '×' }), text);
-  messages.prepend(box);
+    h('button', { class: 'close', title: t('common.close'), 'aria-label': t('common.close'), onclick: () => box.remove(), text: '×' }), text);
+  put(box, view);
   setTimeout(() => box.remove(), 6000);
 }
 

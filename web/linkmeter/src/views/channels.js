@@ -143,7 +143,7 @@ class ChannelsView {
         this.show();
       }
       this.progress.set(this.tally.rounds, rounds, e instanceof this.api.CancelledError ? t('error.cancelled') : t('channels.failed'));
-      showError(e, t('tab.channels'));
+      showError(e, t('tab.channels'), 'channels');
     }
     this.mark(this.store.get());
   }

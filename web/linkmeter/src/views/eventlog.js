@@ -66,7 +66,7 @@ class EventLogView {
       this.setRows(logRows(result.logs));
     } catch (e) {
       this.earlier = Boolean(this.prov); // the rows on show are not this read's
-      showError(e, 'ELOGS');
+      showError(e, 'ELOGS', 'eventlog');
     }
   }
 

@@ -206,7 +206,7 @@ class MapView {
     this.image.removeAttribute('href');
     this.imageFor(plan).then((url) => {
       if (url && this.imagePlan === plan.id) this.image.setAttribute('href', url);
-    }).catch((e) => showError(e, t('map.badImage')));
+    }).catch((e) => showError(new this.ctx.api.DeviceError({ ...(e && e.detail), pageText: t('map.badImage', { file: plan.name }) }), '', 'map'));
   }
 
   // The plan's image as drawn: a large one once downscaled, the rest as read.
@@ -290,11 +290,21 @@ class MapView {
     const file = this.planFile.files && this.planFile.files[0];
     this.planFile.value = '';
     if (!file) return;
+    const page = Number(this.planPage.value) || 1;
+    // Each step that can fail says so in its own words, once.
+    const step = async (key, work) => {
+      try {
+        return await work();
+      } catch (e) {
+        throw new this.ctx.api.DeviceError({ ...(e && e.detail), pageText: t(key, { file: file.name, page }) });
+      }
+    };
     try {
-      const bytes = await this.source.planImage(new Uint8Array(await file.arrayBuffer()), Number(this.planPage.value) || 1);
+      const read = new Uint8Array(await file.arrayBuffer());
+      const bytes = await step('map.badPdf', () => this.source.planImage(read, page));
       const format = imageFormat(bytes);
-      if (!format) throw new Error(t('map.badImage'));
-      const size = await imageSize(bytes, format);
+      if (!format) throw new this.ctx.api.DeviceError({ pageText: t('map.badImage', { file: file.name }) });
+      const size = await step('map.badImage', () => imageSize(bytes, format));
       const name = this.planName.value.trim() || file.name.replace(/\.[^.]*$/, '');
       const plan = await this.source.addPlan({ name, format, bytes, ...size }, this.map.plans);
       if (!plan) return notify(t('map.noVisit'));
@@ -302,7 +312,7 @@ class MapView {
       this.planId = plan.id;
       this.render();
     } catch (e) {
-      showError(e, t('map.badImage'));
+      showError(e, '', 'map');
     }
   }
 

@@ -112,7 +112,7 @@ class RecordedView {
       this.earlier = Boolean(this.prov); // what is on show is not this download's
       this.caption.textContent = e instanceof api.CancelledError ? t('error.cancelled') : t('rec.failed');
       this.bar.hidden = true;
-      showError(e, source.target ? 'EWSUC' : 'EISUC');
+      showError(e, source.target ? 'EWSUC' : 'EISUC', 'recorded');
     } finally {
       clearInterval(tick);
     }

@@ -37,7 +37,10 @@ function fieldInput(ctx, path, field) {
   const duration = field.kind === 'seconds' ? h('span', { class: 'dim duration', text: durationText(value) }) : null;
   el.addEventListener('change', () => {
     const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
-    msg.textContent = read.error ? t('reg.error', { code: read.code, what: t(read.error, read.params) }) : '';
+    // The technician's words; the number the program would refuse it with
+    // only in the tooltip.
+    msg.textContent = read.error ? t(read.error, read.params) : '';
+    msg.title = read.error ? t('reg.errorCode', { code: read.code }) : '';
     el.classList.toggle('invalid', Boolean(read.error));
     if (duration) duration.textContent = read.error ? '' : durationText(read.value);
     // Nothing is written while a field holds what the unit would refuse.
@@ -124,7 +127,8 @@ function markConversion(ctx, error) {
   for (const path of targets) {
     const f = ctx.fields.get(path);
     if (!f) continue;
-    f.msg.textContent = t('reg.error', { code: conv.code, what: t('regerr.' + conv.code) });
+    f.msg.textContent = t('reg.refusedField', { what: t('regerr.' + conv.code) });
+    f.msg.title = t('reg.errorCode', { code: conv.code });
     f.el.classList.add('invalid');
   }
   return true;

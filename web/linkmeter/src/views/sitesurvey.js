@@ -131,7 +131,7 @@ class SiteSurveyView {
     const { survey, error } = await surveyTargets({ survey: base, targets, run, signal, publish, progress, linkLost });
     const gathered = survey.results.length;
     this.progress.set(gathered, survey.targets.length, error ? stateText(survey) : t('sitesurvey.done', { total: targets.length }));
-    if (error) showError(error, t('tab.sitesurvey'));
+    if (error) showError(error, t('tab.sitesurvey'), 'sitesurvey');
   }
 
   exportSurvey(survey) {

@@ -179,7 +179,7 @@ class SurveyView {
     } catch (e) {
       const cancelled = e instanceof this.ctx.api.CancelledError;
       this.setStatus(cancelled ? 'cancelled' : 'failed', cancelled ? t('error.cancelled') : t('survey.failed'));
-      showError(e, t('tab.survey'));
+      showError(e, t('tab.survey'), 'survey');
     }
   }
 
