@@ -4,7 +4,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { surveyFromRecord, signalsOf, regInfoOf } from '../../web/linkmeter/src/records/historysurvey.js';
-import { defaultSite, recordRows, siteSurveys, defaultPair, snapshotCandidates, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/records/historylist.js';
+import { defaultSite, recordRows, kindCounts, rowsOfKind, siteSurveys, defaultPair, snapshotCandidates, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/records/historylist.js';
 import { compareSiteSurveys } from '../../web/linkmeter/src/site/compare.js';
 import { SurveyReader, JUDGED } from '../../web/linkmeter/src/records/surveyreader.js';
 import { bytesToBase64 } from '../../web/linkmeter/src/records/records.js';
@@ -237,4 +237,19 @@ test('any record opens read-only, dated, from the records, never current; each k
   assert.equal(write.querySelector('[data-test=history-write-outcome]').dataset.succeeded, 'false');
   assert.match(write.querySelector('[data-test=history-write-outcome]').textContent, /refused/);
   assert.deepEqual([...write.querySelectorAll('[data-test=history-write-key] td')].map((td) => td.textContent), ['Interval', '60', '30', 'clock', '—', '"x"']);
+});
+
+test("a visit's records by kind: the kinds it holds, counted, and the rows of the one chosen", () => {
+  const records = [['map-edit', 5], ['site-survey', 1], ['map-edit', 6], ['plan', 4], ['registration', 2], ['map-edit', 7]]
+    .map(([kind, id]) => ({ kind, id, at: id * 10 }));
+  const rows = recordRows({ records, settingsWrites: [{ id: 3, writtenAt: 30, unit: 5, succeeded: true, changes: [] }] });
+  assert.deepEqual(kindCounts(rows), [
+    { kind: 'site-survey', count: 1 }, { kind: 'registration', count: 1 }, { kind: 'settings-write', count: 1 },
+    { kind: 'map-edit', count: 3 }, { kind: 'plan', count: 1 }]);
+  const cases = [['', 7], ['map-edit', 3], ['settings-write', 1], ['download', 0]];
+  for (const [kind, n] of cases) {
+    const shown = rowsOfKind(rows, kind);
+    assert.equal(shown.length, n, kind);
+    assert.ok(shown.every((r) => !kind || r.kind === kind), kind);
+  }
 });

@@ -32,7 +32,7 @@ test('exports name the base unit, the unit and the time', () => {
   assert.equal(exportFileName('recorded', nameless), 'recorded-0A5C0012-20260102-0905.csv');
 });
 
-test('a result that is not current says why: earlier run, another unit, a file, no unit, a lost link', () => {
+test('a result that is not current says why: earlier run, another unit, a file, the site records, no unit, a lost link', () => {
   const fromUnit = provenance(riverside, { time: 0 });
   const fromFile = provenance(riverside, { source: 'sibling', time: 0 });
   const cases = [
@@ -42,7 +42,9 @@ test('a result that is not current says why: earlier run, another unit, a file, 
     [fromUnit, { unit: null }, {}, 'noUnit'],
     [fromUnit, { unit: riverside, linkLost: true }, {}, 'linkLost'],
     [fromFile, { unit: usb }, {}, 'file'],
-    [provenance(riverside, { source: 'records', time: 0 }), { unit: riverside }, { earlier: true }, 'file'],
+    // Records from the store are kept ones, not a file's.
+    [provenance(riverside, { source: 'records', time: 0 }), { unit: riverside }, { earlier: true }, 'records'],
+    [provenance(riverside, { source: 'records', time: 0 }), { unit: usb }, {}, 'records'],
   ];
   for (const [prov, state, options, want] of cases) {
     assert.equal(notCurrentReason(prov, state, options), want, JSON.stringify([prov.source, state, options]));

@@ -79,7 +79,7 @@ function setup(options = {}) {
   const program = fakeProgram(options);
   const store = createStore({ unit: null, busy: 0, regInfo: null, regProv: null, routesFrom: 'unit', thresholds: DEFAULT_THRESHOLDS, siteSurvey: null, siteSurveyDone: null });
   const statuses = [];
-  const recorder = createRecorder({ api: program.api, store, details: () => ({ technician: 'Aki' }), onStatus: (s) => statuses.push(s), sleep: async () => {} });
+  const recorder = createRecorder({ api: program.api, store, details: () => ({ technician: 'Aki' }), onStatus: (s) => statuses.push(s), sleep: async () => {}, storage: options.storage });
   recorder.watch();
   return { ...program, store, recorder, statuses };
 }
@@ -380,4 +380,19 @@ test('a failing store never stops the measurement; a busy one is tried again', a
       assert.equal(env.records('SurveyProbes').length, 4, c.name);
     }
   }
+});
+
+test("the technician's name outlives a restart: the next start's first visit begins with it", async () => {
+  const kept = new Map();
+  const storage = { getItem: (k) => kept.get(k) ?? null, setItem: (k, v) => kept.set(k, String(v)) };
+  const first = setup({ storage, device: (m, arg) => probeAnswer(arg) });
+  connect(first, usbUnit);
+  await siteSurvey(first);
+  await first.recorder.setFields(first.recorder.visitFor(first.store.get().siteSurvey), { technician: '佐藤' });
+  await first.recorder.close();
+  const again = setup({ storage }); // the program started again
+  connect(again, lanUnit);
+  await again.recorder.idle();
+  assert.equal(again.records('BeginVisit')[0].technician, '佐藤');
+  assert.equal(again.recorder.openVisit().technician, '佐藤');
 });

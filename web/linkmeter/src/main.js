@@ -88,7 +88,7 @@ function showRecordsStatus(st) {
 }
 // The records never keep what the catalogue marks secret.
 useSecretKeys(secretKeys(rules));
-const recorder = createRecorder({ api, store, onStatus: showRecordsStatus });
+const recorder = createRecorder({ api, store, onStatus: showRecordsStatus, storage });
 const connection = createConnection({ store, api: recorder.api, storage, ui: { askPassword, showError, notify, clearMessages } });
 
 // The connected unit in the header: its name, whether its link holds, and

@@ -271,6 +271,7 @@ export default {
   'prov.why.noUnit': 'no base unit is connected',
   'prov.why.linkLost': 'the link to this base unit is lost',
   'prov.why.file': 'from a file, not read from the connected unit',
+  'prov.why.records': 'kept in the site records, not read from the connected unit now',
   'survey.probes': "({answered}/{asked} probes answered)",
   'hop.level': 'level {level}',
   'hop.levelTitle': 'Signal level of this link (the median over every probe); the colour is its class',

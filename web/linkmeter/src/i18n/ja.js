@@ -271,6 +271,7 @@ export default {
   'prov.why.noUnit': '親機が接続されていません',
   'prov.why.linkLost': 'この親機との接続が切れています',
   'prov.why.file': 'ファイルから読み込んだ結果（接続中の親機から読んだものではありません）',
+  'prov.why.records': '現場記録に残された結果（接続中の親機から今読んだものではありません）',
   'survey.probes': "（{asked} 回中 {answered} 回応答）",
   'hop.level': 'レベル {level}',
   'hop.levelTitle': 'このリンクの電波レベル（全試行の中央値）。色はその区分です',

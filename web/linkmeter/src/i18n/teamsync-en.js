@@ -7,6 +7,8 @@ export default {
   'history.sync.starting': 'Connecting to the team server…',
   'history.sync.running': 'Syncing… {done} of {total} visits',
   'history.sync.done': 'Synced as {user}: {sent} visits sent, {fetched} fetched.',
+  'history.sync.password': 'The team server name carries a password: it is not used or kept. Keep the password in ~/.pgpass and enter the name without it.',
+  'history.sync.demo': "The demo site's records are made up: they are not sent to a team server.",
   'history.sync.noServer': 'Enter the team server first (a service name or a postgresql:// address).',
   'history.sync.failed': 'The sync stopped: {msg} What was synced before stays; the next sync goes on from there.',
   'history.author': 'Sent by',

@@ -7,6 +7,8 @@ export default {
   'history.sync.starting': 'チームサーバーに接続中…',
   'history.sync.running': '同期中… 訪問 {total} 件中 {done} 件',
   'history.sync.done': '{user} として同期しました: 訪問の送信 {sent} 件、受信 {fetched} 件。',
+  'history.sync.password': 'チームサーバーの名前にパスワードが含まれています。使わず、保存もしません。パスワードは ~/.pgpass に置き、名前はパスワードなしで入力してください。',
+  'history.sync.demo': 'デモ現場の記録は作り物のため、チームサーバーには送りません。',
   'history.sync.noServer': '先にチームサーバー (サービス名または postgresql:// アドレス) を入力してください。',
   'history.sync.failed': '同期が止まりました: {msg} それまでに同期した分は残り、次の同期はその続きから行います。',
   'history.author': '送信者',

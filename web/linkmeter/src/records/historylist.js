@@ -33,6 +33,18 @@ export function recordRows(visitRecords) {
   return rows.sort((a, b) => b.at - a.at || RECORD_KINDS.indexOf(a.kind) - RECORD_KINDS.indexOf(b.kind) || b.id - a.id);
 }
 
+// The kinds among a visit's rows with how many of each, in the list's
+// order of kinds (others after, by name): [{kind, count}].
+export function kindCounts(rows) {
+  const counts = new Map();
+  for (const r of rows) counts.set(r.kind, (counts.get(r.kind) || 0) + 1);
+  const order = (k) => (RECORD_KINDS.includes(k) ? RECORD_KINDS.indexOf(k) : RECORD_KINDS.length);
+  return [...counts].sort((a, b) => order(a[0]) - order(b[0]) || a[0].localeCompare(b[0])).map(([kind, count]) => ({ kind, count }));
+}
+
+// The rows of one kind; every row for '' (all kinds).
+export const rowsOfKind = (rows, kind) => (kind ? rows.filter((r) => r.kind === kind) : rows);
+
 // The site surveys of a site's visits ([{visit, records}]), oldest first:
 // [{id, visitId, at}].
 export function siteSurveys(visitRecords) {

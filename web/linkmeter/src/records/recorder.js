@@ -32,10 +32,24 @@ export function failureText(e) {
 const FIELDS = ['technician', 'customer', 'notes'];
 const fieldsOf = (from = {}) => Object.fromEntries(FIELDS.map((k) => [k, typeof from[k] === 'string' ? from[k] : '']));
 
+// The technician's name, kept in the page's storage across restarts: the
+// next visit (and the PDF's author) has it without typing it again.
+export const TECHNICIAN_KEY = 'linkmeter.technician';
+
+function keptTechnician(storage) {
+  try {
+    const name = storage ? storage.getItem(TECHNICIAN_KEY) : null;
+    return typeof name === 'string' ? name : '';
+  } catch (e) {
+    return '';
+  }
+}
+
 // api: the page's api (api.js); store: the page's store; onStatus: the
-// write queue's status (recorderqueue.js). Returns {api, watch, visitFor,
+// write queue's status (recorderqueue.js); storage: the page's storage,
+// which keeps the technician's name. Returns {api, watch, visitFor,
 // recordNow, openVisit, visitIdOf, fields, setFields, close, idle, status}.
-export function createRecorder({ api, store, onStatus, sleep }) {
+export function createRecorder({ api, store, onStatus, sleep, storage }) {
   const records = createRecords({ api });
   const queue = createWriteQueue({ onStatus, sleep });
   const push = (task) => queue.push(task);
@@ -47,7 +61,7 @@ export function createRecorder({ api, store, onStatus, sleep }) {
   let waiting = []; // captures of a unit whose serial is not known yet
   let busy = 0;
   let siblingSeen = null;
-  let technician = ''; // carried over to the next visit
+  let technician = keptTechnician(storage); // carried over to the next visit, and the next start
 
   function beginVisit(unit, serial) {
     // A visit starts with empty fields but the technician's name: the
@@ -180,7 +194,10 @@ export function createRecorder({ api, store, onStatus, sleep }) {
     // next visit. Resolves once written.
     setFields(v, patch, { write = true } = {}) {
       v.fields = fieldsOf({ ...v.fields, ...patch });
-      technician = v.fields.technician;
+      if (technician !== v.fields.technician) {
+        technician = v.fields.technician;
+        try { if (storage) storage.setItem(TECHNICIAN_KEY, technician); } catch (e) { /* private mode: not kept */ }
+      }
       if (!write || FIELDS.every((k) => v.fields[k] === v.written[k])) return queue.idle();
       const fields = v.fields;
       v.written = fields;

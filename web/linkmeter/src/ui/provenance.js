@@ -46,15 +46,16 @@ export function baseText(prov) {
 }
 
 // Why a result is not current, in the order a technician needs it: the
-// link is gone, nothing is connected, it came from a file, it is another
-// base unit's, or a later run of this unit did not replace it. Null when
-// it is current.
+// link is gone, nothing is connected, it came from a file or from the site
+// records, it is another base unit's, or a later run of this unit did not
+// replace it. Null when it is current.
 export function notCurrentReason(prov, state, options) {
   if (!prov || isCurrent(prov, state, options)) return null;
   if (!state || !state.unit) return 'noUnit';
   const sameBase = prov.base.serial !== '' && prov.base.serial === String(state.unit.serial || '');
   if (sameBase && state.linkLost) return 'linkLost';
-  if (prov.source === 'sibling' || prov.source === 'records') return 'file';
+  if (prov.source === 'records') return 'records';
+  if (prov.source === 'sibling') return 'file';
   return sameBase ? 'earlier' : 'otherUnit';
 }
 

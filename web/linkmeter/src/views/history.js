@@ -8,7 +8,7 @@ import { createRecords, recordsFailure } from '../records/records.js';
 import { currentThresholds, levelBands } from '../site/thresholds.js';
 import { compareSiteSurveys, loadWorseBy, saveWorseBy, worseByProblem, serialKey } from '../site/compare.js';
 import { hex8 } from '../records/historysurvey.js';
-import { defaultSite, visitsNewestFirst, recordRows, siteSurveys, defaultPair, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../records/historylist.js';
+import { defaultSite, visitsNewestFirst, recordRows, kindCounts, rowsOfKind, siteSurveys, defaultPair, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../records/historylist.js';
 import { SurveyReader, JUDGED } from '../records/surveyreader.js';
 import { recordView } from '../records/historyviewer.js';
 import { compareView } from '../records/historycompare.js';
@@ -41,6 +41,8 @@ class HistoryView {
     this.refreshButton = h('button', { id: 'history-refresh', text: t('history.refresh'), onclick: () => this.refresh() });
     this.visitList = h('tbody', { id: 'history-visits' });
     this.recordList = h('tbody', { id: 'history-records' });
+    this.rows = []; // the open visit's records
+    this.kind = h('select', { id: 'history-kind', onchange: () => this.showRows() });
     this.viewer = h('div', { id: 'history-viewer', class: 'card', hidden: true });
     this.before = h('select', { id: 'history-compare-before' });
     this.after = h('select', { id: 'history-compare-after' });
@@ -131,8 +133,20 @@ class HistoryView {
 
   async loadVisit(visitId) {
     for (const tr of this.visitList.children) tr.dataset.selected = String(tr.dataset.visitId === String(visitId));
-    const v = await this.records.visitHistory(visitId);
-    fill(this.recordList, recordRows(v).map((row) => h('tr', { test: 'history-record', dataset: { kind: row.kind, recordId: String(row.id), unit: row.unit === null ? '' : hex8(row.unit) } },
+    this.rows = recordRows(await this.records.visitHistory(visitId));
+    // The kind chosen stays while the visit has records of it.
+    const keep = this.kind.value;
+    const kinds = kindCounts(this.rows);
+    fill(this.kind, h('option', { value: '', text: t('history.kind.all', { count: this.rows.length }) }),
+      kinds.map((k) => h('option', { value: k.kind, selected: k.kind === keep, text: `${t('history.kind.' + k.kind)} (${k.count})` })));
+    this.showRows();
+  }
+
+  // The open visit's records of the kind chosen.
+  showRows() {
+    const rows = rowsOfKind(this.rows, this.kind.value);
+    this.recordList.dataset.kind = this.kind.value;
+    fill(this.recordList, rows.map((row) => h('tr', { test: 'history-record', dataset: { kind: row.kind, recordId: String(row.id), unit: row.unit === null ? '' : hex8(row.unit) } },
       h('td', { class: 'mono', text: timeText(new Date(row.at)) }),
       h('td', { text: t('history.kind.' + row.kind) }),
       h('td', { class: 'mono', text: row.unit === null ? '' : hex8(row.unit) }),
@@ -251,7 +265,8 @@ class HistoryView {
       this.status,
       h('div', { class: 'history-columns' },
         h('div', {}, h('h3', { text: t('history.visitsTitle') }), table(['history.when', 'report.technician', 'report.customer', 'report.notes', 'history.author', 'history.synced', ''], this.visitList, 'history-visit-table')),
-        h('div', {}, h('h3', { text: t('history.recordsTitle') }), table(['history.at', 'history.kind', 'history.unit', ''], this.recordList, 'history-record-table'))),
+        h('div', {}, h('h3', { text: t('history.recordsTitle') }),
+          h('div', { class: 'toolbar' }, h('label', { for: 'history-kind', text: t('history.kindFilter') }), ' ', this.kind), table(['history.at', 'history.kind', 'history.unit', ''], this.recordList, 'history-record-table'))),
       this.viewer,
       this.alarms.element(),
       h('h3', { text: t('history.compare.title') }),

@@ -11,16 +11,41 @@ import '../i18n/teamsynctexts.js';
 export const SERVER_KEY = 'linkmeter.teamServer';
 const POLL_MS = 500;
 
+// Whether a team server's name carries a password (a postgresql:// address
+// with user:password@ or ?password=, or password= among key=value words):
+// the program refuses such a name, and the page never keeps it.
+export function carriesPassword(text) {
+  const s = String(text || '').trim();
+  const uri = /^postgres(?:ql)?:\/\/([^/?#]*)(.*)$/i.exec(s);
+  if (uri) return /^[^@]*:[^@]*@/.test(uri[1]) || /[?&]password=/i.test(uri[2]);
+  return /(^|\s)password\s*=/i.test(s);
+}
+
+// The demo site's records are made up: they never go to a real server.
+function demoRunning(ctx) {
+  return Boolean(ctx.host && typeof ctx.host.isDemo === 'function' && ctx.host.isDemo());
+}
+
 export class SyncBar {
   // onSynced(): called after a sync that fetched or sent something.
   constructor(ctx, records, onSynced) {
     this.ctx = ctx;
     this.records = records;
     this.onSynced = onSynced;
-    const kept = ctx.storage ? ctx.storage.getItem(SERVER_KEY) : null;
+    let kept = ctx.storage ? ctx.storage.getItem(SERVER_KEY) : null;
+    // A name with a password kept by an earlier version is let go.
+    if (kept && carriesPassword(kept)) {
+      ctx.storage.setItem(SERVER_KEY, '');
+      kept = '';
+    }
     this.server = h('input', { id: 'history-sync-server', type: 'text', size: 28, value: kept || '', placeholder: t('history.sync.serverHint') });
     this.button = h('button', { id: 'history-sync-now', text: t('history.sync.now'), onclick: () => this.run() });
     this.status = h('span', { id: 'history-sync-status', class: 'dim', dataset: { state: 'idle', code: '' } });
+    if (demoRunning(ctx)) {
+      this.button.disabled = true;
+      this.button.title = t('history.sync.demo');
+      this.say('refused', t('history.sync.demo'));
+    }
   }
 
   say(state, text, code = '') {
@@ -31,8 +56,16 @@ export class SyncBar {
 
   async run() {
     const server = this.server.value.trim();
+    if (demoRunning(this.ctx)) {
+      this.say('refused', t('history.sync.demo'));
+      return;
+    }
     if (!server) {
       this.say('failed', t('history.sync.noServer'));
+      return;
+    }
+    if (carriesPassword(server)) {
+      this.say('failed', t('history.sync.password'));
       return;
     }
     if (this.ctx.storage) this.ctx.storage.setItem(SERVER_KEY, server);
