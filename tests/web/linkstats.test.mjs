@@ -190,3 +190,23 @@ test('a level history keeps only its latest points however long it runs', async 
   assert.equal(s.count(), HISTORY_POINTS);
   assert.equal(s.data()[0][0], (1800 - HISTORY_POINTS) * 2);
 });
+
+test('a verdict on fewer probes than a standard survey sends says it is a quick check', async () => {
+  const { setLanguage } = await import('../../web/linkmeter/src/i18n/i18n.js');
+  const { verdictText } = await import('../../web/linkmeter/src/ui/routeview.js');
+  const cases = [
+    // [verdict, probes asked, English, Japanese]
+    ['good', 1, 'Good (quick check: 1 probe)', '良好（簡易確認: 試行 1 回）'],
+    ['weak', 4, 'Weak (quick check: 4 probes)', '弱い（簡易確認: 試行 4 回）'],
+    ['good', 5, 'Good', '良好'],
+    ['silent', 20, 'No answer', '応答なし'],
+    ['none', 0, 'Not surveyed', '未調査'],
+  ];
+  for (const [verdict, asked, en, ja] of cases) {
+    setLanguage('en');
+    assert.equal(verdictText(verdict, asked), en);
+    setLanguage('ja');
+    assert.equal(verdictText(verdict, asked), ja);
+  }
+  setLanguage('en');
+});

@@ -6,6 +6,7 @@
 // counted in a 256-bin histogram (levels are 0..255), which gives an exact
 // median over every probe; nothing else grows with the number of probes.
 import { DEFAULT_THRESHOLDS, levelClass } from './thresholds.js';
+import { DEFAULT_PROBES } from './probedefaults.js';
 
 const BINS = 256;
 
@@ -106,6 +107,13 @@ export function hopVerdict(stats, th = DEFAULT_THRESHOLDS) {
   if (stats.min < th.level.weak || stats.answered < stats.asked) v = worse(v, 'weak');
   if ((stats.asked - stats.answered) / stats.asked > BAD_LOSS) v = 'bad';
   return v;
+}
+
+// A verdict on fewer probes than a standard survey sends says little about
+// reliability (one probe leaves up to 95 % loss plausible): it is shown as
+// a quick check, never as a plain verdict.
+export function isQuickCheck(asked) {
+  return asked > 0 && asked < DEFAULT_PROBES;
 }
 
 // The verdict of a route: its worst hop; a route whose far unit never

@@ -233,11 +233,15 @@ function linkItem(link, baseName) {
     t('report.weakLink', { from, to: link.to.label, level: link.level, quality: t('quality.' + link.levelClass), units }) + probes);
 }
 
+// The units asked that did not answer; those a stop left out were never
+// asked, and are listed apart as not surveyed.
 function silentList(sum) {
   const probes = (u) => (u.far && u.far.asked ? ' ' + t('survey.probes', { answered: u.far.answered, asked: u.far.asked }) : '');
-  const items = sum.silent.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial } }, `${u.label} (${u.serial}): ${t('survey.status.' + u.status, { time: '', msg: '' })}${probes(u)}`))
-    .concat(sum.notSurveyed.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial, status: 'notSurveyed' } }, `${u.label} (${u.serial}): ${t('report.notSurveyed')}`)));
-  return h('ul', { id: 'report-silent' }, items.length ? items : h('li', { text: t('report.allAnswered') }));
+  const items = sum.silent.map((u) => h('li', { test: 'report-silent-unit', dataset: { serial: u.serial } }, `${u.label} (${u.serial}): ${t('survey.status.' + u.status, { time: '', msg: '' })}${probes(u)}`));
+  const silent = h('ul', { id: 'report-silent' }, items.length ? items : h('li', { text: t('report.allAnswered') }));
+  if (!sum.notSurveyed.length) return [silent];
+  return [silent, h('h3', { id: 'report-not-surveyed-head', text: t('report.notSurveyedTitle') }),
+    h('ul', { id: 'report-not-surveyed' }, sum.notSurveyed.map((u) => h('li', { test: 'report-not-surveyed-unit', dataset: { serial: u.serial, status: 'notSurveyed' } }, `${u.label} (${u.serial})`)))];
 }
 
 function content(survey, s, routes, comparison, bound) {
@@ -254,7 +258,7 @@ function content(survey, s, routes, comparison, bound) {
       h('tr', {}, h('th', { text: t('report.answered') }), counts(sum)),
       ...basisCells(sum),
       field(bound, 'technician'), field(bound, 'customer'), field(bound, 'notes', true)),
-    h('h3', { text: t('report.silent') }), silentList(sum),
+    h('h3', { text: t('report.silent') }), ...silentList(sum),
     h('h3', { text: t('report.routes') }), routes.controls, routes.table.el,
     h('h3', { text: t('report.weakest') }),
     h('ol', { id: 'report-weakest' }, sum.links.map((l) => linkItem(l, baseName))),

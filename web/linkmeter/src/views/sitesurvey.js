@@ -21,7 +21,8 @@ import { provenance, markResult, exportFileName } from '../ui/provenance.js';
 import { siteTargets, newSurvey, retryTargets, retryList, surveyTargets, surveyPatch } from '../site/sitesurveybook.js';
 import { surveyBlock, madeFromOther } from '../page/surveyrules.js';
 import { surveyCommands } from '../device/cataloguelists.js';
-import { routeLine, commandChoice, routesNote, resultLine, routeLegend } from '../ui/routeview.js';
+import { routeLine, commandChoice, routesNote, resultLine, routeLegend, verdictText } from '../ui/routeview.js';
+import { isQuickCheck } from '../site/linkstats.js';
 
 const num = (v) => (v === null || v === undefined ? '' : String(v));
 
@@ -30,7 +31,8 @@ function resultRow(r) {
   const weakest = unitWeakestHop(r);
   const far = r.far || { asked: 0, answered: 0 };
   const verdict = r.verdict || 'none';
-  return h('tr', { test: 'result-row', class: `s-${r.status} v-${verdict}`, dataset: { status: r.status, serial: r.target.serial, asked: num(far.asked), answered: num(far.answered), verdict } },
+  const quick = verdict !== 'none' && isQuickCheck(far.asked);
+  return h('tr', { test: 'result-row', class: `s-${r.status} v-${verdict}`, dataset: { status: r.status, serial: r.target.serial, asked: num(far.asked), answered: num(far.answered), verdict, quick: String(quick) } },
     h('td', { text: r.group.name }),
     h('td', { class: 'name' }, r.status === 'ok' ? null : h('span', { class: 'silent-mark', test: 'silent-mark', text: `⊘ ${t('verdict.silent')}` }),
       h('span', { test: 'unit-label', text: r.target.label })),
@@ -38,7 +40,7 @@ function resultRow(r) {
     h('td', {}, routeLine(r, '')),
     h('td', { text: weakest ? `${weakest.label} ${weakest.reading.level}` : '—' }),
     h('td', { test: 'probes', class: 'num', text: far.asked ? `${far.answered}/${far.asked}` : '—' }),
-    h('td', { test: 'verdict', class: `verdict q-${verdict}`, text: t('verdict.' + verdict) }),
+    h('td', { test: 'verdict', class: `verdict q-${verdict}`, text: verdictText(verdict, far.asked) }),
     h('td', { title: r.details || r.msg || '', text: t('survey.status.' + r.status, { time: r.time, msg: r.status === 'failed' ? r.msg : '' }) }));
 }
 
@@ -46,8 +48,8 @@ function resultRow(r) {
 // probes, or one a stop left out.
 function silentItem({ target, result }, th) {
   if (!result) {
-    return h('li', { test: 'silent-unit', dataset: { serial: target.serial, status: 'notSurveyed' } },
-      t('sitesurvey.silentUnit', { name: target.label, serial: target.serial, status: t('report.notSurveyed') }));
+    return h('li', { test: 'not-surveyed-unit', dataset: { serial: target.serial, status: 'notSurveyed' } },
+      t('sitesurvey.notSurveyedUnit', { name: target.label, serial: target.serial }));
   }
   const r = judgeResult(result, th);
   const status = t('survey.status.' + r.status, { time: '', msg: '' });
@@ -89,6 +91,9 @@ class SiteSurveyView {
     this.probes = probesControl(ctx.storage);
     this.silentHead = h('h3', { id: 'sitesurvey-silent-head', text: t('sitesurvey.silent'), hidden: true });
     this.silent = h('ul', { id: 'sitesurvey-silent', class: 'warnings' });
+    // The units a stop left out were never asked: not surveyed, listed apart.
+    this.notSurveyedHead = h('h3', { id: 'sitesurvey-not-surveyed-head', text: t('sitesurvey.notSurveyed'), hidden: true });
+    this.notSurveyed = h('ul', { id: 'sitesurvey-not-surveyed', class: 'warnings' });
     this.silentShown = '';
     this.doneTable = new ResultTable({ id: 'sitesurvey-done-results', rowOf: resultRow, columns: COLUMNS });
     this.doneRows = this.doneTable.el;
@@ -164,18 +169,23 @@ class SiteSurveyView {
     fill(this.doneProv, resultLine(done.prov, s, true));
   }
 
-  // The units that did not answer and those a stop left out, above the
-  // table: the very list "survey again" counts. Redrawn only when that list
-  // changed; no heading before any survey.
+  // The units that did not answer, and apart those a stop left out, above
+  // the table: together the very list "survey again" counts. Redrawn only
+  // when that list changed; no heading before any survey.
   renderSilent(survey, th) {
     const list = retryList(survey);
+    const asked = list.filter((x) => x.result);
+    const left = list.filter((x) => !x.result);
     const shown = list.map((x) => `${x.target.serial}:${x.result ? x.result.when : ''}`).join(',');
-    this.silentHead.hidden = !list.length;
+    this.silentHead.hidden = !asked.length;
+    this.notSurveyedHead.hidden = !left.length;
     if (shown === this.silentShown && th === this.silentTh) return;
     this.silentShown = shown;
     this.silentTh = th;
-    fill(this.silent, list.map((x) => silentItem(x, th)));
-    this.silent.dataset.count = String(list.length);
+    fill(this.silent, asked.map((x) => silentItem(x, th)));
+    fill(this.notSurveyed, left.map((x) => silentItem(x, th)));
+    this.silent.dataset.count = String(asked.length);
+    this.notSurveyed.dataset.count = String(left.length);
   }
 
   render(s) {
@@ -208,7 +218,7 @@ class SiteSurveyView {
     return h('section', { id: 'view-sitesurvey' },
       h('div', { class: 'toolbar' }, this.probes.el, this.start, this.retry, this.cancel, this.exportButton, this.report, this.progress.el, this.command.el),
       this.using, this.state, this.prov,
-      this.silentHead, this.silent,
+      this.silentHead, this.silent, this.notSurveyedHead, this.notSurveyed,
       h('div', { class: 'toolbar' }, this.controls), routeLegend(), this.rows, this.done);
   }
 }

@@ -10,6 +10,7 @@ import { surveyRegistration } from '../page/state.js';
 import { showError } from '../page/ui.js';
 import { cancellableJob } from '../page/job.js';
 import { probeRoute, addAnswer, resultFromStats, judgeResult } from '../site/survey.js';
+import { DEFAULT_PROBES } from '../site/probedefaults.js';
 import { buildRoute } from '../device/route.js';
 import { levelHistory } from '../records/historychart.js';
 import { currentThresholds } from '../site/thresholds.js';
@@ -134,21 +135,25 @@ class SurveyView {
     this.histories.forEach((x) => x.redraw());
   }
 
-  // `levels`: what this probe read per hop (null: no answer).
-  showResult(result, round, levels) {
+  // `levels`: what this probe read per hop (null: no answer); `last`: the
+  // round's last probe, which says how the survey went.
+  showResult(result, round, levels, last) {
     this.result = result;
     if (round === 1) this.resetHistory(result);
     this.drawResult(this.store.get());
     levels.forEach((level, i) => this.histories[i] && this.histories[i].add(result.when / 1000, level));
     this.historyBox.dataset.points = String(round);
     this.shown = { prov: result.prov, regSource: result.regSource, earlier: false };
-    const far = result.hops[result.hops.length - 1].stats;
-    const text = t('survey.status.' + result.status, { time: result.time, msg: '' }) + (round > 1 ? ' ' + t('survey.probes', { answered: far.answered, asked: far.asked }) : '');
-    this.setStatus(result.status === 'ok' ? 'done' : 'noAnswer', text);
     this.mark(this.store.get());
+    if (!last) return;
+    const far = result.hops[result.hops.length - 1].stats;
+    const text = t('survey.status.' + result.status, { time: result.time, msg: '' }) + ' ' + t('survey.probes', { answered: far.answered, asked: far.asked });
+    this.setStatus(result.status === 'ok' ? 'done' : 'noAnswer', text);
   }
 
-  // Rounds until done (once, or every N seconds until cancelled).
+  // Rounds until done (once, or every N seconds until cancelled). A single
+  // survey sends the probes a verdict needs; a repeat survey one a round,
+  // its verdict a quick check until it has as many.
   async run(signal) {
     const s = this.store.get();
     const reg = surveyRegistration(s);
@@ -161,16 +166,20 @@ class SurveyView {
     try {
       const route = buildRoute(reg.regInfo, target);
       let stats = [];
-      for (let round = 1; !signal.aborted; round++) {
-        this.setStatus('running', t('survey.running', { round }));
-        const answer = await probeRoute({ api: this.ctx.api, comInfo: s.unit, route, mnemonic: this.command.value(), signal });
-        const before = stats;
-        stats = addAnswer(route, stats, answer, Date.now());
-        const levels = stats.map((st, i) => (st.answered > (before[i] ? before[i].answered : 0) ? st.last : null));
-        const result = resultFromStats(route, stats, answer, new Date());
-        const prov = provenance(s.unit, { unit: { serial: result.target.serial, label: unitLabelText }, time: result.when });
-        this.showResult({ ...result, prov, regSource: reg.prov.source }, round, levels);
-        if (!this.repeat.checked) break;
+      const repeat = this.repeat.checked;
+      const probes = repeat ? 1 : DEFAULT_PROBES;
+      for (let round = 1, point = 0; !signal.aborted; round++) {
+        for (let probe = 1; probe <= probes && !signal.aborted; probe++) {
+          this.setStatus('running', repeat ? t('survey.running', { round }) : t('survey.runningProbe', { probe, probes }));
+          const answer = await probeRoute({ api: this.ctx.api, comInfo: s.unit, route, mnemonic: this.command.value(), signal });
+          const before = stats;
+          stats = addAnswer(route, stats, answer, Date.now());
+          const levels = stats.map((st, i) => (st.answered > (before[i] ? before[i].answered : 0) ? st.last : null));
+          const result = resultFromStats(route, stats, answer, new Date());
+          const prov = provenance(s.unit, { unit: { serial: result.target.serial, label: unitLabelText }, time: result.when });
+          this.showResult({ ...result, prov, regSource: reg.prov.source }, ++point, levels, probe === probes);
+        }
+        if (!repeat) break;
         const seconds = Math.max(MIN_INTERVAL_S, Number(this.interval.value) || MIN_INTERVAL_S);
         this.setStatus('waiting', t('survey.waiting', { round, seconds }));
         await pause(seconds * 1000, signal);
