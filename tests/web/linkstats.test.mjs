@@ -194,6 +194,7 @@ test('a level history keeps only its latest points however long it runs', async 
 test('a verdict on fewer probes than a standard survey sends says it is a quick check', async () => {
   const { setLanguage } = await import('../../web/linkmeter/src/i18n/i18n.js');
   const { verdictText } = await import('../../web/linkmeter/src/ui/routeview.js');
+  const { isQuickCheck } = await import('../../web/linkmeter/src/site/linkstats.js');
   const cases = [
     // [verdict, probes asked, English, Japanese]
     ['good', 1, 'Good (quick check: 1 probe)', '良好（簡易確認: 試行 1 回）'],
@@ -204,9 +205,11 @@ test('a verdict on fewer probes than a standard survey sends says it is a quick 
   ];
   for (const [verdict, asked, en, ja] of cases) {
     setLanguage('en');
-    assert.equal(verdictText(verdict, asked), en);
+    const quick = isQuickCheck(asked) ? asked : 0;
+    assert.equal(hopFigures(probes(Array(asked).fill(150))).quick, quick > 0, `${asked} probes`);
+    assert.equal(verdictText(verdict, quick), en);
     setLanguage('ja');
-    assert.equal(verdictText(verdict, asked), ja);
+    assert.equal(verdictText(verdict, quick), ja);
   }
   setLanguage('en');
 });

@@ -63,7 +63,7 @@ test('links and pins take the report\'s survey; the legend is the map\'s fixed b
   assert.equal(yard.links.find((l) => l.to === 'B80201').dashed, true);
   assert.equal(yard.pins.find((p) => p.key === 'C80202').mark.verdict, 'weak');
   assert.equal(yard.surveyStarted, SURVEY.started);
-  assert.deepEqual(yard.legend.map((i) => i.key), ['good', 'fair', 'weak', 'bad', 'silent', 'notMeasured', 'lost', 'planned']);
+  assert.deepEqual(yard.legend.map((i) => i.key), ['good', 'fair', 'weak', 'bad', 'silent', 'notMeasured', 'lost', 'planned', 'lowBattery']);
   const bare = planPages({ map: MAP, until: 500, units, survey: null })[0];
   assert.equal(bare.surveyStarted, null);
   assert.ok(bare.links.every((l) => l.cls === 'none' && l.dashed));

@@ -152,3 +152,56 @@ test('a redrawn plan keeps the elements that did not change, in the new order', 
   reconcile(layer, [item('d', 1)]);
   assert.deepEqual([...layer.children].map((el) => el.getAttribute('data-made')), ['d1']);
 });
+
+test('labels of pins standing close and the distances between them are placed so none covers another', async () => {
+  const { placeLabels, labelBoxes, boxesOverlap } = await import('../../web/linkmeter/src/site/maplabels.js');
+  const pin = (key, x, y, text) => ({ key, at: { x, y }, text });
+  const cases = [
+    ['a row of pins a label apart', [pin('A', 100, 100, 'G1 TANK-A · battery 80 %'), pin('B', 130, 100, 'G1 TANK-B · battery 81 %'), pin('C', 160, 100, 'G1 R3')], []],
+    ['a column with a distance between', [pin('A', 100, 100, 'G1 北倉庫'), pin('B', 100, 118, 'G1 南倉庫'), pin('C', 100, 136, 'BASE')],
+      [{ key: 'A>B', x1: 100, y1: 100, x2: 100, y2: 118, text: '12.5 m' }, { key: 'B>C', x1: 100, y1: 118, x2: 100, y2: 136, text: '9 m' }]],
+    ['a cluster on a large plan', [pin('A', 1000, 1000, 'G2 APPLE-2'), pin('B', 1060, 1020, 'G2 PEAR-3'), pin('C', 980, 1050, 'G2 R1'), pin('D', 1070, 960, 'G2 R2')],
+      [{ key: 'A>B', x1: 1000, y1: 1000, x2: 1060, y2: 1020, text: '4 m' }]],
+  ];
+  for (const [what, pins, notes] of cases) {
+    const u = what.includes('large') ? 1.5 : 1;
+    const boxes = labelBoxes({ pins, notes, u }, placeLabels({ pins, notes, u }));
+    assert.equal(boxes.length, pins.length + notes.length, what);
+    for (let i = 0; i < boxes.length; i++) {
+      for (let j = i + 1; j < boxes.length; j++) assert.ok(!boxesOverlap(boxes[i].box, boxes[j].box), `${what}: ${boxes[i].key} covers ${boxes[j].key}`);
+      for (const p of pins) {
+        const dot = { x1: p.at.x - 7 * u, y1: p.at.y - 7 * u, x2: p.at.x + 7 * u, y2: p.at.y + 7 * u };
+        assert.ok(!boxesOverlap(boxes[i].box, dot), `${what}: ${boxes[i].key} covers pin ${p.key}`);
+      }
+    }
+  }
+  // A lone pin keeps its label on the right, as before.
+  assert.deepEqual(placeLabels({ pins: [pin('A', 50, 50, 'BASE')], u: 1 }).pins.get('A'), { dx: 11, dy: 4, anchor: 'start' });
+});
+
+test('a pin with a low battery by the site rule is ringed; a changed link keeps its class colour and is marked', { skip: !dom && 'no DOM module' }, async () => {
+  const { document } = dom.parseHTML('<html><body></body></html>');
+  globalThis.document = document;
+  const { pinElement, linkElement } = await import('../../web/linkmeter/src/site/mapdraw.js');
+  const battery = (b) => ({ group: { index: 0 }, status: 'ok', hops: [{ kind: 'remote', num: 3, serial: 'B80203', stats: [150, 151].reduce((s, l, i) => addProbe(s, { level: l, battery: b }, i), emptyStats()) }] });
+  const cases = [[9, true, 'empty'], [25, true, 'low'], [30, false, 'ok'], [80, false, 'ok']];
+  const cold = units.find((x) => x.key === 'B80203');
+  for (const [b, low, cls] of cases) {
+    const marks = unitMarks(units, surveyMeasures({ prov: { base: { serial: BASE } }, results: [battery(b)] }));
+    const el = pinElement({ ...cold, at: { x: 10, y: 10, state: 'placed' } }, marks.get('B80203'), 1);
+    assert.equal(marks.get('B80203').lowBattery, low, `${b} %`);
+    assert.equal(el.getAttribute('data-battery'), cls, `${b} %`);
+    assert.equal(Boolean(el.querySelector('[data-badge=battery]')), low, `${b} %`);
+    assert.equal(el.querySelector('text').textContent.includes('⚠'), low, `${b} %`);
+  }
+  const link = { key: 'k', from: 'a', to: 'b', x1: 0, y1: 0, x2: 100, y2: 0, cls: 'weak', width: 3, dashed: false, lost: 0, metres: null, otherPlan: null };
+  for (const mark of ['worse', 'better']) {
+    const el = linkElement(link, 1, { mark });
+    assert.equal(el.getAttribute('data-class'), 'weak');
+    assert.equal(el.getAttribute('data-change'), mark);
+    assert.match(el.getAttribute('class'), /\bc-weak\b/);
+    assert.ok(el.querySelector('line.map-change-halo') && el.querySelector('line.map-link-line'), mark);
+    assert.equal(el.querySelector('[data-badge]').getAttribute('data-badge'), mark);
+  }
+  assert.equal(linkElement(link, 1).querySelector('.map-change-halo'), null);
+});

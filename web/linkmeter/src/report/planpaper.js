@@ -4,7 +4,7 @@
 // and is sized to fit one (reportprint.js never splits it).
 import { h, timeText } from '../ui/dom.js';
 import { t } from '../i18n/i18n.js';
-import { svg, planUnit, linkElement, pinElement } from '../site/mapdraw.js';
+import { svg, planUnit, linkElement, pinElement, labelPlaces } from '../site/mapdraw.js';
 import { legendElement } from '../site/maplegend.js';
 import '../site/maptexts.js';
 import './papertexts.js';
@@ -24,9 +24,10 @@ export function drawnSize(plan, room = PLAN_ROOM) {
 function drawing(page, image, size) {
   const { plan } = page;
   const u = planUnit(plan);
+  const places = labelPlaces(page.links, page.pins, new Map(page.pins.map((p) => [p.key, p.mark])), u);
   const over = svg('svg', { class: 'paper-plan-svg', viewBox: `0 0 ${plan.width} ${plan.height}`, width: size.width, height: size.height, preserveAspectRatio: 'none' },
-    svg('g', { class: 'map-links' }, page.links.map((l) => linkElement(l, u))),
-    svg('g', { class: 'map-pins' }, page.pins.map((p) => pinElement(p, p.mark, u))));
+    svg('g', { class: 'map-links' }, page.links.map((l) => linkElement(l, u, { note: places.notes.get(l.key) }))),
+    svg('g', { class: 'map-pins' }, page.pins.map((p) => pinElement(p, p.mark, u, { label: places.pins.get(p.key) }))));
   const box = h('div', { class: 'paper-plan-drawing', test: 'paper-plan-drawing' },
     image ? h('img', { class: 'paper-plan-image', src: image, alt: page.name }) : h('p', { class: 'warn', text: t('map.badImage') }), over);
   box.style.width = `${size.width}px`;

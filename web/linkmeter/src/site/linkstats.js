@@ -126,11 +126,11 @@ export function routeVerdict(hopStats, th = DEFAULT_THRESHOLDS) {
 }
 
 // The numbers a hop shows and exports: {asked, answered, rate, min, median,
-// max, last, battery, trend, lossBound}.
+// max, last, battery, trend, lossBound, quick (a quick check's figures)}.
 export function hopFigures(stats) {
   return {
     asked: stats.asked, answered: stats.answered, rate: successRate(stats),
     min: stats.min, median: median(stats), max: stats.max, last: stats.last,
-    battery: stats.batteryLast, trend: batteryTrend(stats), lossBound: lossBound(stats),
+    battery: stats.batteryLast, trend: batteryTrend(stats), lossBound: lossBound(stats), quick: isQuickCheck(stats.asked),
   };
 }

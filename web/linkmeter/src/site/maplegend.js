@@ -10,22 +10,33 @@ import { svg } from './mapdraw.js';
 export function legendItems(th, { changes = false } = {}) {
   const items = levelBands(th).slice().reverse().map((band) => ({ key: band.name, shape: 'line', text: `${t('quality.' + band.name)} (${band.from}–${band.to})` }));
   items.push({ key: 'silent', shape: 'line', text: t('map.legend.silent') }, { key: 'notMeasured', shape: 'line', text: t('map.legend.notMeasured') },
-    { key: 'lost', shape: 'point', text: t('map.legend.lost') }, { key: 'planned', shape: 'point', text: t('map.legend.planned') });
+    { key: 'lost', shape: 'point', text: t('map.legend.lost') }, { key: 'planned', shape: 'point', text: t('map.legend.planned') },
+    { key: 'lowBattery', shape: 'point', text: t('map.legend.lowBattery', { low: th.battery.ok }) });
   if (changes) items.push({ key: 'worse', shape: 'line', text: t('map.legend.worse') }, { key: 'better', shape: 'line', text: t('map.legend.better') }, { key: 'moved', shape: 'point', text: t('map.legend.moved') });
   return items;
 }
 
 const LINE_CLASS = { notMeasured: 'none', worse: 'none change-worse', better: 'none change-better' };
+const CHANGES = new Set(['worse', 'better']);
 
 // One legend swatch drawn with the map's own classes, so it has the link's
-// or pin's colour wherever the map's style applies.
+// or pin's colour wherever the map's style applies. A change is its outline
+// and arrow around a line of any class.
 function swatch(item, x, y, u) {
   if (item.shape === 'line') {
     const cls = LINE_CLASS[item.key] || item.key;
     const dashed = item.key === 'silent' || item.key === 'notMeasured';
-    return svg('g', { class: `map-link c-${cls}` }, svg('line', { x1: x, y1: y, x2: x + 28 * u, y2: y, 'stroke-width': 4 * u, 'stroke-dasharray': dashed ? `${6 * u} ${4 * u}` : null }));
+    const ends = { x1: x, y1: y, x2: x + 28 * u, y2: y };
+    return svg('g', { class: `map-link c-${cls}` },
+      CHANGES.has(item.key) ? svg('line', { ...ends, class: 'map-change-halo', 'stroke-width': 10 * u }) : null,
+      svg('line', { ...ends, 'stroke-width': 4 * u, 'stroke-dasharray': dashed ? `${6 * u} ${4 * u}` : null }),
+      CHANGES.has(item.key) ? svg('text', { x: x + 9 * u, y: y + 4 * u, 'font-size': 12 * u, class: 'map-change-mark' }, document.createTextNode(item.key === 'worse' ? '▼' : '▲')) : null);
   }
   if (item.key === 'lost') return svg('circle', { cx: x + 14 * u, cy: y, r: 7 * u, class: 'map-lost' });
+  if (item.key === 'lowBattery') {
+    return svg('g', { class: 'map-pin battery-low' }, svg('circle', { cx: x + 14 * u, cy: y, r: 11 * u, class: 'map-battery-ring' }),
+      svg('circle', { cx: x + 14 * u, cy: y, r: 7 * u, class: 'placed' }));
+  }
   const cls = item.key === 'planned' ? 'planned' : 'placed';
   return svg('g', { class: `map-pin${item.key === 'moved' ? ' moved' : ''}` }, svg('circle', { cx: x + 14 * u, cy: y, r: 7 * u, class: cls }));
 }

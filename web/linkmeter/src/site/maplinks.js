@@ -6,6 +6,7 @@
 // the survey did not measure is dashed, one that never answered is silent;
 // lost probes give a badge. Pure logic, no DOM.
 import { levelClass, batteryClass, DEFAULT_THRESHOLDS } from './thresholds.js';
+import { batteryLow } from './quality.js';
 import { surveyHops } from './compare.js';
 
 const LEVEL_MAX = 255;
@@ -104,13 +105,13 @@ export function planLinks({ units, positions, measures, plan, planNames = new Ma
 }
 
 // Each unit's pin figures, by unit key: the verdict of the hop into it and
-// its battery as the survey last heard it.
+// its battery as the survey last heard it, low by the site's battery rule.
 export function unitMarks(units, measures, th = DEFAULT_THRESHOLDS) {
   const marks = new Map();
   for (const hop of registeredHops(units)) {
     const m = measures.get(hop.key);
     const battery = m && typeof m.battery === 'number' ? m.battery : null;
-    marks.set(hop.to, { verdict: linkStyle(m, th).cls, battery, batteryClass: batteryClass(battery, th) });
+    marks.set(hop.to, { verdict: linkStyle(m, th).cls, battery, batteryClass: batteryClass(battery, th), lowBattery: battery !== null && batteryLow(battery, th) });
   }
   return marks;
 }

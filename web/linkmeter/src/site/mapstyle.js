@@ -7,8 +7,12 @@ export const MAP_SVG_STYLE = `
 .map-link.c-weak line { stroke: #e09b1b; }
 .map-link.c-bad line { stroke: #c8362d; }
 .map-link.c-silent line { stroke: #c8362d; opacity: 0.8; }
-.map-link.change-worse line { stroke: #7a0aa8; }
-.map-link.change-better line { stroke: #1565c0; }
+.map-link line.map-change-halo { stroke-opacity: 0.4; }
+.map-link.change-worse line.map-change-halo { stroke: #7a0aa8; }
+.map-link.change-better line.map-change-halo { stroke: #1565c0; }
+.map-link text.map-change-mark { text-anchor: middle; }
+.map-link.change-worse text.map-change-mark { fill: #7a0aa8; }
+.map-link.change-better text.map-change-mark { fill: #1565c0; }
 text { font-family: "Noto Sans CJK JP", sans-serif; fill: #222; }
 .map-link text, .map-pin text { paint-order: stroke; stroke: #fff; stroke-width: 3px; }
 .map-lost { fill: #c8362d; stroke: #fff; }
@@ -20,6 +24,8 @@ text { font-family: "Noto Sans CJK JP", sans-serif; fill: #222; }
 .map-pin.v-bad circle, .map-pin.v-silent circle { fill: #c8362d; }
 .map-pin circle.planned { fill: #fff; stroke-dasharray: 3 2; }
 .map-pin.moved circle { stroke: #1565c0; stroke-width: 3px; }
+.map-pin circle.map-battery-ring { fill: none; stroke: #c8362d; stroke-width: 2.5px; }
+.map-pin text.battery-low { fill: #8a1c16; font-weight: bold; }
 .map-scale line { stroke: #111; }
 .map-legend-back { fill: #fff; }
 `;

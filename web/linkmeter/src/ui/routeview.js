@@ -5,7 +5,6 @@ import { h } from './dom.js';
 import { t, tn } from '../i18n/i18n.js';
 import { baseText, provenanceLine } from './provenance.js';
 import { legend } from './legend.js';
-import { isQuickCheck } from '../site/linkstats.js';
 
 // The class a hop is drawn in: its verdict over every probe when it was
 // probed, 'planned' when not surveyed, 'none' when it never answered.
@@ -54,7 +53,7 @@ export function hopNode(hop) {
   const f = hop.figures;
   const trend = f && f.trend && f.trend.direction !== 'none' ? f.trend.direction : '';
   const verdict = hop.verdict && hop.verdict !== 'none' ? hop.verdict : r === null ? 'silent' : '';
-  const quick = Boolean(verdict && f && isQuickCheck(f.asked));
+  const quick = Boolean(verdict && f && f.quick);
   return h('span', { class: `hop ${hop.kind} ${r === null ? 'silent' : ''}`, test: 'hop', title: figuresTitle(f),
     dataset: { num: String(hop.num), kind: hop.kind, quality: r ? hopQuality(hop) : 'none', verdict: hop.verdict || '', battery: r ? r.batteryClass : 'none', trend, quick: String(quick), ...statsData(f) } },
     h('strong', { text: hop.label }),
@@ -62,14 +61,14 @@ export function hopNode(hop) {
     r ? batteryChip(r, trend) : null,
     r && r.lowBattery ? h('span', { class: 'warn-icon', title: t('survey.lowBattery'), text: ' ⚠' }) : null,
     f && f.asked > 1 ? h('span', { class: 'probes dim', test: 'hop-probes', text: ` ${t('hop.answered', { answered: f.answered, asked: f.asked })}` }) : null,
-    verdict ? h('span', { class: `hop-verdict v-${verdict}`, test: 'hop-verdict', text: ` ${verdictText(verdict, f && f.asked)}` }) : null);
+    verdict ? h('span', { class: `hop-verdict v-${verdict}`, test: 'hop-verdict', text: ` ${verdictText(verdict, quick ? f.asked : 0)}` }) : null);
 }
 
-// A verdict in words; one on fewer probes than the rule asks says it is a
-// quick check and on how many.
-export function verdictText(verdict, asked) {
+// A verdict in words; one that is a quick check (on fewer probes than the
+// rule asks: site/linkstats.js isQuickCheck) says so, and on how many.
+export function verdictText(verdict, quickProbes = 0) {
   const text = t('verdict.' + verdict);
-  return isQuickCheck(asked) && verdict !== 'none' ? tn('verdict.quick', asked, { verdict: text }) : text;
+  return quickProbes > 0 && verdict !== 'none' ? tn('verdict.quick', quickProbes, { verdict: text }) : text;
 }
 
 // What the chips of a route say, once above them: the link colours by

@@ -19,7 +19,7 @@ import { keptUnits, routeToBase } from '../site/mapfilters.js';
 import { mapChanges } from '../site/mapchanges.js';
 import { SiteMapSource, imageFormat, dataUrl } from '../records/mapsource.js';
 import { bytesToBase64 } from '../records/records.js';
-import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile } from '../site/mapdraw.js';
+import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile, labelPlaces } from '../site/mapdraw.js';
 import { legendItems } from '../site/maplegend.js';
 import { PlanPointer } from '../site/mapinteract.js';
 import { loadImage, downscaled } from '../ui/imagescale.js';
@@ -184,14 +184,15 @@ class MapView {
       .filter((l) => kept.has(l.from) && kept.has(l.to));
     const change = this.changes && this.showChanges.checked ? this.changes : null;
     const moved = new Set(change ? change.moved.map((m) => m.serial) : []);
+    const pins = unitsOnPlan(sc.units, sc.positions, plan.id).filter((p) => kept.has(p.key));
+    const places = labelPlaces(links, pins, marks, u);
     reconcile(this.linkLayer, links.map((l) => {
-      const opts = { mark: change ? change.hops.get(l.key) || null : null, onRoute: Boolean(route && route.hops.has(l.key)) };
+      const opts = { mark: change ? change.hops.get(l.key) || null : null, onRoute: Boolean(route && route.hops.has(l.key)), note: places.notes.get(l.key) || null };
       return { key: l.key, sig: JSON.stringify([l, opts, u]), make: () => linkElement(l, u, opts) };
     }));
-    const pins = unitsOnPlan(sc.units, sc.positions, plan.id).filter((p) => kept.has(p.key));
     reconcile(this.pinLayer, pins.map((p) => {
       const mark = marks.get(p.key);
-      const opts = { selected: p.key === this.selected, moved: moved.has(p.key), dim: Boolean(route && !route.units.has(p.key)) };
+      const opts = { selected: p.key === this.selected, moved: moved.has(p.key), dim: Boolean(route && !route.units.has(p.key)), label: places.pins.get(p.key) };
       return { key: p.key, sig: JSON.stringify([p.label, p.at, mark, opts, u]), make: () => pinElement(p, mark, u, opts) };
     }));
     fill(this.scaleLayer, scaleElement(plan, u));

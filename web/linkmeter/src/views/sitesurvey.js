@@ -40,7 +40,7 @@ function resultRow(r) {
     h('td', {}, routeLine(r, '')),
     h('td', { text: weakest ? `${weakest.label} ${weakest.reading.level}` : '—' }),
     h('td', { test: 'probes', class: 'num', text: far.asked ? `${far.answered}/${far.asked}` : '—' }),
-    h('td', { test: 'verdict', class: `verdict q-${verdict}`, text: verdictText(verdict, far.asked) }),
+    h('td', { test: 'verdict', class: `verdict q-${verdict}`, text: verdictText(verdict, quick ? far.asked : 0) }),
     h('td', { title: r.details || r.msg || '', text: t('survey.status.' + r.status, { time: r.time, msg: r.status === 'failed' ? r.msg : '' }) }));
 }
 
