@@ -292,6 +292,7 @@ export default {
   'verdict.weak': "弱い",
   'verdict.bad': "不良",
   'verdict.silent': "応答なし",
+  'verdict.quick.one': "{verdict}（簡易確認: 試行 {count} 回）",
   'verdict.quick.other': "{verdict}（簡易確認: 試行 {count} 回）",
   'verdict.none': "未調査",
   'sitesurvey.col.probes': "試行",
