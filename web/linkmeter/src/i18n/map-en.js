@@ -15,6 +15,8 @@ export default {
   'map.noPlan': 'No plan yet: add an image of the floor, yard or an aerial photo.',
   'map.tray': 'Unplaced',
   'map.trayEmpty': 'Every unit is on a plan.',
+  'map.trayNoRegistration': 'The units are not known until the registration is read.',
+  'map.noRegistration': 'The registration of this base unit has not been read since it was connected: the map shows only the base unit until it is.',
   'map.mode': 'Drop as',
   'map.mode.place': 'installed',
   'map.mode.plan': 'planned',

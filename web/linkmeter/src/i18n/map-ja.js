@@ -15,6 +15,8 @@ export default {
   'map.noPlan': '図面がありません。フロア・敷地の図や航空写真を追加してください。',
   'map.tray': '未配置',
   'map.trayEmpty': 'すべての機器が図面上にあります。',
+  'map.trayNoRegistration': '登録情報を読み込むまで機器はわかりません。',
+  'map.noRegistration': '接続してからこの親機の登録情報を読み込んでいません。読み込むまで配置図には親機だけが表示されます。',
   'map.mode': '置き方',
   'map.mode.place': '設置済み',
   'map.mode.plan': '設置予定',

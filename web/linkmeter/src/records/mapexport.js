@@ -27,15 +27,17 @@ export function pickPlan(plans, which) {
 
 // The newest site survey of site `serial` ({serial, name, model}) in the
 // page's shape, judged as it was then, with its registration; null when
-// the site has none.
-export async function lastSiteSurvey(records, site) {
-  const visits = (await records.listVisits({ serial: site.serial })).slice().sort((a, b) => b.startedAt - a.startedAt || b.id - a.id);
+// the site has none. With `until` (ms), the newest taken by then: a past
+// visit's map shows the links as they were measured then.
+export async function lastSiteSurvey(records, site, { until = Infinity } = {}) {
+  const visits = (await records.listVisits({ serial: site.serial })).filter((v) => !(v.startedAt > until))
+    .sort((a, b) => b.startedAt - a.startedAt || b.id - a.id);
   const kept = new Map();
   const reader = new SurveyReader(records, { site, visits: (r) => (kept.has(r.visitId) ? [kept.get(r.visitId)] : []) });
   for (const visit of visits) {
     const read = await records.readVisit({ visitId: visit.id });
     kept.set(visit.id, read);
-    const newest = (read.records || []).filter((r) => r.kind === 'site-survey').sort((a, b) => b.at - a.at || b.id - a.id)[0];
+    const newest = (read.records || []).filter((r) => r.kind === 'site-survey' && !(r.at > until)).sort((a, b) => b.at - a.at || b.id - a.id)[0];
     if (!newest) continue;
     const { record, survey } = await reader.survey('site-survey', newest.id, { judged: JUDGED.then, today: DEFAULT_THRESHOLDS });
     return { survey, regInfo: await reader.regInfoFor(record) };

@@ -9,6 +9,7 @@ import { t } from '../i18n/i18n.js';
 import { showError, notify } from '../page/ui.js';
 import { legend } from '../ui/legend.js';
 import { surveyRegistration } from '../page/state.js';
+import { refusesRegistration } from '../page/surveyrules.js';
 import { currentThresholds } from '../site/thresholds.js';
 import { serialKey } from '../site/compare.js';
 import { createRecords } from '../records/records.js';
@@ -18,6 +19,8 @@ import { planLinks, surveyMeasures, unitMarks, scaleWarning } from '../site/mapl
 import { keptUnits, routeToBase } from '../site/mapfilters.js';
 import { mapChanges } from '../site/mapchanges.js';
 import { SiteMapSource, imageFormat, dataUrl } from '../records/mapsource.js';
+import { lastSiteSurvey } from '../records/mapexport.js';
+import { provenance } from '../ui/provenance.js';
 import { bytesToBase64 } from '../records/records.js';
 import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile, labelPlaces } from '../site/mapdraw.js';
 import { legendItems } from '../site/maplegend.js';
@@ -54,7 +57,7 @@ class MapView {
     this.selectedBox = h('div', { id: 'map-selected', class: 'map-selected', hidden: true });
     this.editsBox = h('ol', { id: 'map-edits', class: 'map-edits' });
     this.note = h('p', { id: 'map-note', class: 'note' });
-    this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note,
+    this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note, this.noReg,
       h('div', { class: 'map-body' },
         h('aside', { class: 'map-side' }, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
         h('div', { id: 'sitemap', class: 'sitemap' }, this.svg)),
@@ -77,7 +80,12 @@ class MapView {
     this.scaleButton = h('button', { id: 'map-scale', text: t('map.setScale'), onclick: () => { this.scalePoints = []; this.note.textContent = t('map.scaleHelp'); } });
     // A past visit's map: the positions in force when it ended.
     this.until = Infinity;
-    this.visitSelect = h('select', { id: 'map-visit', onchange: () => { this.until = Number(this.visitSelect.value) || Infinity; this.render(); } });
+    this.past = null; // {until, survey, regInfo}: the site survey in force when the visit shown ended
+    this.visitSelect = h('select', { id: 'map-visit', onchange: () => this.pickVisit() });
+    // Without a registration in use the map knows only the base unit: it says
+    // so, with the read at hand.
+    this.readReg = h('button', { id: 'map-read-registration', text: t('site.read'), onclick: () => this.readRegistration() });
+    this.noReg = h('p', { id: 'map-no-registration', class: 'warning', hidden: true }, t('map.noRegistration'), ' ', this.readReg);
     this.bar = h('div', { class: 'toolbar map-bar' },
       h('label', {}, t('map.plan'), ' ', this.planSelect), this.planName,
       h('label', { class: 'file-button' }, t('map.addPlan'), ' ', this.planFile),
@@ -95,15 +103,21 @@ class MapView {
   }
 
   // The site is the connected base unit's; its map is read again when it
-  // changes.
-  async show() {
+  // changes, and its ended visits each time the tab is shown or another
+  // connection begins (a visit ends on a disconnect).
+  async show({ fresh = false } = {}) {
     const s = this.store.get();
     const serial = s.unit && s.unit.serial ? serialKey(s.unit.serial) : null;
+    const connection = s.unit;
     if (serial !== this.site) {
       this.site = serial;
       this.map = { plans: [], edits: [] };
       this.changes = null;
+      this.connection = connection;
       if (serial) await this.reload();
+    } else if (serial && (fresh || connection !== this.connection)) {
+      this.connection = connection;
+      await this.loadVisits();
     }
     this.render();
   }
@@ -111,11 +125,9 @@ class MapView {
   async reload() {
     try {
       this.map = await this.source.load(parseInt(this.site, 16));
-      const visits = await this.source.records.listVisits({ serial: parseInt(this.site, 16) });
       this.until = Infinity;
-      fill(this.visitSelect, h('option', { value: '', text: t('map.visit.now') }),
-        visits.filter((v) => v.endedAt).sort((a, b) => b.startedAt - a.startedAt)
-          .map((v) => h('option', { value: String(v.endedAt), text: timeText(new Date(v.startedAt)) })));
+      this.past = null;
+      await this.loadVisits();
     } catch (e) {
       showError(e, t('map.saveFailed'));
     }
@@ -123,14 +135,61 @@ class MapView {
     this.render();
   }
 
-  // What the page shows now: the registration in use, its units, the last
-  // site survey of that registration.
+  // The site's ended visits, newest first, once the recorder has written
+  // what it had (the end of the visit just closed among it).
+  async loadVisits() {
+    const recorder = this.ctx.recorder;
+    if (recorder && recorder.idle) await Promise.race([recorder.idle(), new Promise((resolve) => setTimeout(resolve, 2000))]);
+    const visits = await this.source.records.listVisits({ serial: parseInt(this.site, 16) });
+    const keep = this.visitSelect.value;
+    const ended = visits.filter((v) => v.endedAt).sort((a, b) => b.startedAt - a.startedAt);
+    fill(this.visitSelect, h('option', { value: '', text: t('map.visit.now') }),
+      ended.map((v) => h('option', { value: String(v.endedAt), selected: String(v.endedAt) === keep, text: timeText(new Date(v.startedAt)) })));
+  }
+
+  // A past visit picked: its positions, and the links of the site survey in
+  // force when it ended, read from the site records.
+  async pickVisit() {
+    this.until = Number(this.visitSelect.value) || Infinity;
+    if (Number.isFinite(this.until) && !(this.past && this.past.until === this.until)) {
+      const until = this.until;
+      try {
+        const found = await lastSiteSurvey(this.source.records, { serial: parseInt(this.site, 16) }, { until });
+        if (until === this.until) this.past = { until, survey: found ? found.survey : null, regInfo: found ? found.regInfo : null };
+      } catch (e) {
+        showError(e, t('map.saveFailed'), 'map');
+      }
+    }
+    this.render();
+  }
+
+  // The connected unit's registration, read here when the map has none.
+  async readRegistration() {
+    const unit = this.store.get().unit;
+    if (!unit) return;
+    this.readReg.disabled = true;
+    try {
+      const result = await this.ctx.api.command('RSETF', { comInfo: unit });
+      if (!result.regInfo) throw new this.ctx.api.DeviceError({ pageText: t('site.noRegistration') });
+      this.store.set({ regInfo: result.regInfo, regProv: provenance(unit, { source: 'unit' }), routesFrom: 'unit' });
+    } catch (e) {
+      showError(e, t('site.read'), 'map');
+    } finally {
+      this.readReg.disabled = false;
+    }
+  }
+
+  // What the page shows: the registration in use, its units, the last site
+  // survey of that registration; for a past visit, the survey in force
+  // then and the registration it was measured with.
   scene() {
     const s = this.store.get();
     const reg = surveyRegistration(s);
-    const units = mapUnits(reg && reg.regInfo, s.unit && s.unit.serial);
-    const survey = [s.siteSurvey, s.siteSurveyDone].find((x) => x && x.results && x.results.length) || null;
-    return { s, units, survey, th: currentThresholds(s), positions: positionsAt(this.map.edits, this.until) };
+    const past = Number.isFinite(this.until) && this.past && this.past.until === this.until ? this.past : null;
+    const regInfo = past && past.regInfo ? past.regInfo : reg && reg.regInfo;
+    const units = mapUnits(regInfo, s.unit && s.unit.serial);
+    const survey = past ? past.survey : [s.siteSurvey, s.siteSurveyDone].find((x) => x && x.results && x.results.length) || null;
+    return { s, units, survey, noRegistration: Boolean(this.site) && !regInfo, th: currentThresholds(s), positions: positionsAt(this.map.edits, this.until) };
   }
 
   render() {
@@ -155,11 +214,14 @@ class MapView {
   }
 
   drawTray(sc) {
+    this.noReg.hidden = !sc.noRegistration;
+    this.readReg.hidden = refusesRegistration(sc.s.unit); // its routes come from a file or by hand
     const tray = trayUnits(sc.units, sc.positions);
+    const empty = sc.noRegistration ? t('map.trayNoRegistration') : t('map.trayEmpty');
     fill(this.tray, tray.length ? tray.map((u) => h('li', {
       class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
       onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
-    })) : h('li', { class: 'note', text: t('map.trayEmpty') }));
+    })) : h('li', { class: 'note', text: empty }));
   }
 
   // The plan's layers are kept and only what changed in them is made
@@ -345,6 +407,6 @@ export default {
   title: 'tab.map',
   create: (ctx) => {
     const v = new MapView(ctx);
-    return { element: v.element, show: () => v.show() };
+    return { element: v.element, show: () => v.show({ fresh: true }) };
   },
 };
