@@ -35,7 +35,9 @@ PLACES = {
     "C80201": (300, 600), "C80202": (250, 400), "C80203": (200, 150), "C20203": (120, 80),
     "C80301": (800, 600), "BC0302": (1100, 120),
     "C80501": (600, 450), "C80502": (650, 250), "B80505": (720, 90),
+    "C60507": (540, 520),  # COLD-RM, its battery at 9 %
 }
+LOW_BATTERY = "C60507"
 PLANNED = ("C40204", (500, 700))  # SUN-LX, not installed yet
 WEAK_HOP = ("C80501", "C80502")  # G3 R1 → R2, 3.3 km
 SILENT_HOP = ("C80502", "B80505")  # G3 R2 → PEAR-3, never answers
@@ -179,6 +181,10 @@ def survey_colours_links(page):
     check(silent.get_attribute("data-class") == "silent", "the silent unit's hop silent", page)
     check(silent.find_element("css selector", "line").get_attribute("stroke-dasharray"), "and dashed", page)
     check(link(page, ("C80201", "C80202")).get_attribute("data-class") in ("good", "fair"), "a sound hop", page)
+    low = pins(page)[LOW_BATTERY]
+    check(low.get_attribute("data-battery") in ("low", "empty") and low.find_elements("css selector", "[data-badge=battery]"),
+          "the 9 %% battery's pin is marked: %s" % low.get_attribute("data-battery"), page)
+    check(not pins(page)["C80201"].find_elements("css selector", "[data-badge=battery]"), "a full battery is not", page)
     page.click("#map-problems")
     check(set(pins(page)) >= {"B80505", "C80502"} and "C20203" not in pins(page), "problems only", page)
     page.click("#map-problems")
@@ -224,6 +230,21 @@ def disconnect(page):
     recorder_idle(page)
 
 
+def reconnected(page):
+    """Connected again in the same run: the visit just ended is listed at
+    once, and until the registration is read the map says so (never that
+    every unit is on a plan); read from the map, the pins are back."""
+    connect(page, LAN_UNIT)
+    page.click("#tab-map")
+    page.wait_for(lambda: page.find("#map-no-registration").is_displayed(), 20, "the registration asked for")
+    check("Every unit is on a plan" not in page.text("#map-tray"), "the tray does not claim every unit placed", page)
+    page.wait_for(lambda: len(page.all("#map-visit option")) >= 2, 20, "the visit just ended listed")
+    page.shot("sitemap-no-registration")
+    page.click("#map-read-registration")
+    page.wait_for(lambda: len(pins(page)) == len(PLACES) + 1, 30, "the pins back once read")
+    check(not page.find("#map-no-registration").is_displayed(), "no longer asked", page)
+
+
 def kept_after_restart(page):
     open_map(page)
     page.wait_for(lambda: len(pins(page)) == len(PLACES) + 1, 20, "the positions read back")
@@ -236,6 +257,10 @@ def second_visit(page):
     survey(page)
     page.click("#map-changes")
     page.wait_for(lambda: link(page, MOVED_HOP).get_attribute("data-change") == "worse", 30, "the moved hop worse")
+    moved = link(page, MOVED_HOP)
+    check(moved.get_attribute("data-class") in ("weak", "bad", "silent") and moved.find_elements("css selector", ".map-change-halo")
+          and moved.find_elements("css selector", "[data-badge=worse]"), "its class kept, the change marked: %s"
+          % moved.get_attribute("data-class"), page)
     check(pins(page)["C80203"].get_attribute("data-moved") == "true", "the pin moved since the last visit", page)
     page.shot("sitemap-changes")
     check(len(page.all("#map-edits li")) >= len(PLACES) + 2, "who moved what", page)
@@ -243,6 +268,11 @@ def second_visit(page):
     first = page.all("#map-visit option")[-1].get_attribute("value")
     Select(page.find("#map-visit")).select_by_value(first)
     page.wait_for(lambda: abs(float(pins(page)["C80203"].get_attribute("data-x")) - 200) <= 3, 10, "the first visit's position")
+    # Its links as its own survey measured them, not dashed as unmeasured.
+    page.wait_for(lambda: link(page, WEAK_HOP).get_attribute("data-class") == "weak", 20, "the first visit's survey on its map")
+    check(link(page, MOVED_HOP).get_attribute("data-class") in ("good", "fair"), "the moved hop as it was then", page)
+    check("No site survey yet" not in page.text("#map-note"), "the note names the survey: " + page.text("#map-note"), page)
+    page.shot("sitemap-past-visit")
     Select(page.find("#map-visit")).select_by_value("")
 
 
@@ -255,7 +285,7 @@ def main(binary, artefacts):
         try:
             open_map(page)
             pagedriver.run_steps(page, [lambda p: import_plan(p, root), lambda p: import_pdf_plan(p, root), place_units, survey_colours_links,
-                                   lambda p: plan_pages_in_pdf(p, root, artefacts), disconnect])
+                                   lambda p: plan_pages_in_pdf(p, root, artefacts), disconnect, reconnected, disconnect])
         finally:
             page.quit()
         page = start(binary, root, artefacts, "en_US.UTF-8", control.path)

@@ -36,6 +36,9 @@ function made(v) {
   if (!v.element) {
     const m = v.view.create(v.ctx);
     m.element.dataset.view = v.view.id;
+    // Every view is headed by its tab's name (for assistive technology where
+    // the view shows none), so its own headings never skip a level.
+    if (!m.element.querySelector('h2')) m.element.prepend(h('h2', { class: 'sr-only', text: t(v.view.title) }));
     // Every flow's "?" opens its section of the guide.
     if (v.view.id !== 'guide') m.element.prepend(guideButton(v.ctx, v.view.id));
     v.element = m.element;
@@ -111,7 +114,9 @@ function build(root) {
   // What every view works with: it takes these from its context, never
   // from the modules' singletons, so its logic runs under Node with fakes.
   const ctx = { go, store, api: recorder.api, host, connection, storage, recorder };
-  const tabs = h('nav', { id: 'tabs', role: 'tablist' });
+  // The tab bar is the page's navigation landmark holding the tab list.
+  const tabs = h('div', { class: 'tablist', role: 'tablist' });
+  const nav = h('nav', { id: 'tabs', 'aria-label': t('common.tabs') }, tabs);
   const views = h('main', { id: 'views' });
   built = VIEWS.map((view) => {
     const tab = h('button', { id: 'tab-' + view.id, role: 'tab', test: 'tab', dataset: { view: view.id }, onclick: () => go(view.id), text: t(view.title) });
@@ -123,7 +128,7 @@ function build(root) {
   recordsStatus = h('span', { id: 'records-status', hidden: true });
   if (alarmBadge) alarmBadge.stop();
   alarmBadge = createAlarmBadge(ctx, createRecords(ctx));
-  const lang = h('select', { id: 'language', title: t('common.language') },
+  const lang = h('select', { id: 'language', title: t('common.language'), 'aria-label': t('common.language') },
     LANGUAGES.map((l) => h('option', { value: l, selected: l === language(), text: t('language.' + l) })));
   lang.addEventListener('change', () => {
     if (store.get().busy) {
@@ -134,7 +139,7 @@ function build(root) {
     try { localStorage.setItem(LANGUAGE_KEY, lang.value); } catch (e) { /* private mode */ }
     setLanguage(lang.value);
   });
-  const messages = h('div', { id: 'messages', 'aria-live': 'polite' });
+  const messages = h('div', { id: 'messages', role: 'region', 'aria-label': t('common.messages'), 'aria-live': 'polite' });
   // The header and tabs stay in view however far a long page scrolls.
   fill(root,
     h('div', { id: 'page-top' },
@@ -142,7 +147,7 @@ function build(root) {
         h('h1', { text: 'Linkmeter' }),
         host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
         ...status.elements, busy, recordsStatus, alarmBadge.element, lang),
-      tabs),
+      nav),
     messages, views);
   mountMessages(messages);
   const update = (s) => {

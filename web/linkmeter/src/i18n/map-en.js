@@ -14,6 +14,7 @@ export default {
   'map.plan': 'Plan',
   'map.noPlan': 'No plan yet: add an image of the floor, yard or an aerial photo.',
   'map.tray': 'Unplaced',
+  'map.trayKeys': 'Drag onto the plan, or press Enter to put it in the middle of the plan as shown.',
   'map.trayEmpty': 'Every unit is on a plan.',
   'map.trayNoRegistration': 'The units are not known until the registration is read.',
   'map.noRegistration': 'The registration of this base unit has not been read since it was connected: the map shows only the base unit until it is.',

@@ -14,6 +14,7 @@ export default {
   'map.plan': '図面',
   'map.noPlan': '図面がありません。フロア・敷地の図や航空写真を追加してください。',
   'map.tray': '未配置',
+  'map.trayKeys': '図面へドラッグするか、Enter キーで表示中の図面の中央に置きます。',
   'map.trayEmpty': 'すべての機器が図面上にあります。',
   'map.trayNoRegistration': '登録情報を読み込むまで機器はわかりません。',
   'map.noRegistration': '接続してからこの親機の登録情報を読み込んでいません。読み込むまで配置図には親機だけが表示されます。',

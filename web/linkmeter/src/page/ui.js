@@ -90,7 +90,7 @@ export function askPassword(unitName) {
       resolve(value);
     };
     const form = h('form', { class: 'dialog', id: 'password-dialog', onsubmit: (e) => { e.preventDefault(); done(input.value); } },
-      h('h3', { text: t('units.passwordTitle') }),
+      h('h2', { text: t('units.passwordTitle') }),
       h('p', { text: t('units.passwordFor', { name: unitName }) }),
       input,
       h('div', { class: 'row' },

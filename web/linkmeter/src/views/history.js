@@ -258,7 +258,9 @@ class HistoryView {
   }
 
   element() {
-    const table = (heads, body, id) => h('table', { class: 'list', id }, h('thead', {}, h('tr', {}, heads.map((k) => h('th', { text: t(k) })))), body);
+    // A column of buttons is named for assistive technology only.
+    const head = (k) => (k ? h('th', { text: t(k) }) : h('th', {}, h('span', { class: 'sr-only', text: t('history.actions') })));
+    const table = (heads, body, id) => h('table', { class: 'list', id }, h('thead', {}, h('tr', {}, heads.map(head))), body);
     return h('section', { id: 'view-history' },
       h('div', { class: 'toolbar' }, h('label', { for: 'history-site', text: t('history.site') }), ' ', this.siteSelect, this.refreshButton, this.demo,
         h('label', { for: 'history-judged', text: t('history.judged') }), ' ', this.judged, ' ', this.sync.element()),

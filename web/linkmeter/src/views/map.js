@@ -220,8 +220,19 @@ class MapView {
     const empty = sc.noRegistration ? t('map.trayNoRegistration') : t('map.trayEmpty');
     fill(this.tray, tray.length ? tray.map((u) => h('li', {
       class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
+      tabindex: 0, role: 'button', title: t('map.trayKeys'),
       onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
+      onkeydown: (e) => this.trayKey(e, u.key),
     })) : h('li', { class: 'note', text: empty }));
+  }
+
+  // From the keyboard, Enter or Space drops a tray unit in the middle of the
+  // plan as shown; it is then dragged or marked like any other pin.
+  trayKey(e, key) {
+    if (e.key !== 'Enter' && e.key !== ' ') return;
+    e.preventDefault();
+    const v = this.pointer.view;
+    if (v) this.dropped(key, { x: Math.round(v.x + v.w / 2), y: Math.round(v.y + v.h / 2) }, 'tray');
   }
 
   // The plan's layers are kept and only what changed in them is made

@@ -23,7 +23,7 @@ export function probesControl(storage) {
   try { stored = storage ? storage.getItem(KEY) : null; } catch (e) { stored = null; }
   const start = probeCount(stored);
   const input = h('input', { id: 'sitesurvey-probes', type: 'number', min: 1, max: MAX_PROBES, step: 1, value: start, size: 3 });
-  const preset = h('select', { id: 'sitesurvey-probe-preset', title: t('sitesurvey.probes') },
+  const preset = h('select', { id: 'sitesurvey-probe-preset', title: t('sitesurvey.probes'), 'aria-label': t('sitesurvey.probePreset') },
     [...Object.keys(PRESETS), 'custom'].map((k) => h('option', { value: k, text: t('sitesurvey.preset.' + k, { n: PRESETS[k] }) })));
   preset.value = presetOf(start);
   const keep = (n) => {
