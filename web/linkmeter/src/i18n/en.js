@@ -148,7 +148,7 @@ export default {
   'survey.command.EWLRU': 'EWLRU',
   'survey.routesFrom': 'Routes: {source} · base unit {base}',
   'survey.noRoutes': 'No registration to survey from yet: read it on the Site tab.',
-  'sitesurvey.retry': 'Survey again the units that did not answer',
+  'sitesurvey.retry': 'Survey the units that did not answer or were not surveyed',
   'sitesurvey.lastComplete': 'Last complete survey (earlier)',
   'sitesurvey.state.running': 'Surveying: {done} of {total} units',
   'sitesurvey.state.complete': 'Complete: {done} of {total} units surveyed',

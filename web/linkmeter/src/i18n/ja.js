@@ -148,7 +148,7 @@ export default {
   'survey.command.EWLRU': 'EWLRU',
   'survey.routesFrom': '経路: {source} · 親機 {base}',
   'survey.noRoutes': '調査に使う登録情報がまだありません。「サイト」タブで読み込んでください。',
-  'sitesurvey.retry': '応答しなかった機器を再調査',
+  'sitesurvey.retry': '応答しなかった機器と未調査の機器を調査',
   'sitesurvey.lastComplete': '前回の完了した調査（以前の結果）',
   'sitesurvey.state.running': '調査中: {total} 台中 {done} 台',
   'sitesurvey.state.complete': '完了: {total} 台中 {done} 台を調査',

@@ -55,7 +55,8 @@ class MapView {
     this.tray = h('ul', { id: 'map-tray', class: 'map-tray' });
     this.legendBox = h('div', { id: 'map-legend' });
     this.selectedBox = h('div', { id: 'map-selected', class: 'map-selected', hidden: true });
-    this.editsBox = h('ol', { id: 'map-edits', class: 'map-edits' });
+    // A list that scrolls is reached by the keyboard too.
+    this.editsBox = h('ol', { id: 'map-edits', class: 'map-edits', tabindex: 0, 'aria-label': t('map.edits') });
     this.note = h('p', { id: 'map-note', class: 'note' });
     this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note, this.noReg,
       h('div', { class: 'map-body' },
