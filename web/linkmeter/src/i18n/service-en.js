@@ -96,7 +96,7 @@ export default {
   'log.filter': 'Filter',
   'log.anyCategory': 'Every category',
   'log.count': '{shown} of {total} entries',
-  'log.time': 'Time (this computer)', 'log.unitTime': "Base unit's local time (its offset)", 'log.category': 'Category', 'log.number': 'Number', 'log.text': 'Text',
+  'log.which': 'Records to read', 'log.time': 'Time (this computer)', 'log.unitTime': "Base unit's local time (its offset)", 'log.category': 'Category', 'log.number': 'Number', 'log.text': 'Text',
   'log.cat.1': 'Power and restarts', 'log.cat.2': 'Warnings', 'log.cat.3': 'Registration', 'log.cat.4': 'Mail and transfers', 'log.cat.5': 'Clock and settings',
   'log.catOther': 'Category {n}',
 

@@ -95,7 +95,7 @@ export default {
   'log.filter': '絞り込み',
   'log.anyCategory': 'すべての分類',
   'log.count': '{total} 件中 {shown} 件',
-  'log.time': '日時 (このコンピューター)', 'log.unitTime': '親機の現地時刻 (時差)', 'log.category': '分類', 'log.number': '番号', 'log.text': '内容',
+  'log.which': '読み出す記録', 'log.time': '日時 (このコンピューター)', 'log.unitTime': '親機の現地時刻 (時差)', 'log.category': '分類', 'log.number': '番号', 'log.text': '内容',
   'log.cat.1': '電源・再起動', 'log.cat.2': '警告', 'log.cat.3': '登録情報', 'log.cat.4': 'メール・送信', 'log.cat.5': '時計・設定',
   'log.catOther': '分類 {n}',
 

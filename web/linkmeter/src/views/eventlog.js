@@ -18,12 +18,12 @@ class EventLogView {
     this.earlier = false; // a later read failed or was cancelled
     this.origin = h('div', { class: 'origin' });
     this.table = null;
-    this.mode = h('select', { id: 'log-mode' },
+    this.mode = h('select', { id: 'log-mode', 'aria-label': t('log.which') },
       h('option', { value: '0', text: t('log.all') }), h('option', { value: '1', text: t('log.latest') }));
     this.read = h('button', { id: 'log-read', class: 'primary', text: t('log.read') });
     this.cancel = h('button', { id: 'log-cancel', text: t('common.cancel') });
     this.filter = h('input', { id: 'log-filter', type: 'search', placeholder: t('log.filter'), size: 24, oninput: () => this.show() });
-    this.category = h('select', { id: 'log-category', onchange: () => this.show() });
+    this.category = h('select', { id: 'log-category', 'aria-label': t('log.category'), onchange: () => this.show() });
     this.csv = h('button', { id: 'log-csv', text: t('sitesurvey.csv'), disabled: true, onclick: () => this.saveCsv() });
     this.count = h('span', { id: 'log-count', class: 'dim' });
     this.body = h('tbody', { id: 'log-rows' });

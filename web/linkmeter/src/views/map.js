@@ -221,7 +221,7 @@ class MapView {
     const empty = sc.noRegistration ? t('map.trayNoRegistration') : t('map.trayEmpty');
     fill(this.tray, tray.length ? tray.map((u) => h('li', {
       class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
-      tabindex: 0, role: 'button', title: t('map.trayKeys'),
+      tabindex: 0, title: t('map.trayKeys'),
       onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
       onkeydown: (e) => this.trayKey(e, u.key),
     })) : h('li', { class: 'note', text: empty }));

@@ -21,7 +21,8 @@ const OPEN_UP_TO = 64;
 
 const dotted = (path) => path.replace(/\[(\d+)\]/g, '.$1');
 
-function fieldInput(ctx, path, field) {
+// `name`: the input's accessible name where no label wraps it (a parent).
+function fieldInput(ctx, path, field, name) {
   const value = getPath(ctx.draft, dotted(path));
   const msg = h('span', { class: 'field-msg', test: 'field-msg' });
   let el;
@@ -33,6 +34,7 @@ function fieldInput(ctx, path, field) {
   }
   el.dataset.path = path;
   el.dataset.test = 'reg-field';
+  if (name) el.setAttribute('aria-label', name);
   const range = rangeText(field);
   const duration = field.kind === 'seconds' ? h('span', { class: 'dim duration', text: durationText(value) }) : null;
   el.addEventListener('change', () => {
@@ -70,7 +72,8 @@ function unitRow(ctx, gi, ui, unit) {
   });
   return h('tr', { test: 'reg-unit', dataset: { group: String(gi), num: String(unit.num) } },
     h('td', { text: labelOf(gi, 'remote', unit.num, '') }), h('td', { text: unit.model }), h('td', { class: 'mono', text: unit.serial }),
-    h('td', {}, fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, 'parent'), UNIT_PARENT)), h('td', {}, h('div', { class: 'fields' }, cells)));
+    h('td', {}, fieldInput(ctx, memberPath(gi, 'remoteUnits', ui, 'parent'), UNIT_PARENT, `${labelOf(gi, 'remote', unit.num, '')}: ${t('reg.parent')}`)),
+    h('td', {}, h('div', { class: 'fields' }, cells)));
 }
 
 function groupBody(ctx, group, gi) {
@@ -78,7 +81,7 @@ function groupBody(ctx, group, gi) {
     h('span', { class: 'label', text: t('reg.group.' + f.member) }), fieldInput(ctx, memberPath(gi, null, 0, f.member), f)));
   const repeaters = (group.repeaters || []).map((r, ri) => h('tr', { test: 'reg-repeater', dataset: { group: String(gi), num: String(r.num) } },
     h('td', { text: labelOf(gi, 'repeater', r.num) }), h('td', { class: 'mono', text: r.serial }),
-    h('td', {}, fieldInput(ctx, memberPath(gi, 'repeaters', ri, 'parent'), REPEATER_FIELDS[0]))));
+    h('td', {}, fieldInput(ctx, memberPath(gi, 'repeaters', ri, 'parent'), REPEATER_FIELDS[0], `${labelOf(gi, 'repeater', r.num)}: ${t('reg.parent')}`))));
   return [
     h('div', { class: 'fields' }, groupFields),
     repeaters.length ? h('table', { class: 'list small' }, h('thead', {}, h('tr', {}, h('th', { text: t('reg.repeater') }),

@@ -60,7 +60,7 @@ class SurveyView {
     this.select = h('select', { id: 'survey-target', onchange: () => this.pick(parseTarget(this.select.value)) });
     this.command = commandChoice('survey', surveyCommands(rules));
     this.repeat = h('input', { id: 'survey-repeat', type: 'checkbox' });
-    this.interval = h('input', { id: 'survey-interval', type: 'number', min: MIN_INTERVAL_S, value: 10, size: 4 });
+    this.interval = h('input', { id: 'survey-interval', type: 'number', min: MIN_INTERVAL_S, value: 10, size: 4, 'aria-label': t('survey.intervalName') });
     this.start = h('button', { id: 'survey-start', class: 'primary', text: t('survey.start') });
     this.cancel = h('button', { id: 'survey-cancel', text: t('common.cancel') });
     this.status = h('div', { id: 'survey-status', dataset: { state: 'idle' } });

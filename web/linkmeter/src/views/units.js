@@ -108,7 +108,7 @@ export default {
     const element = h('section', { id: 'view-units' },
       h('div', { class: 'toolbar' }, button, progress.el),
       h('table', { class: 'list' },
-        h('thead', {}, h('tr', {}, ...['kind', 'model', 'name', 'descr', 'serial', 'address', ''].map((k) => h('th', { text: k ? t('units.' + k) : '' })))),
+        h('thead', {}, h('tr', {}, ...['kind', 'model', 'name', 'descr', 'serial', 'address', ''].map((k) => (k ? h('th', { text: t('units.' + k) }) : h('th', {}, h('span', { class: 'sr-only', text: t('units.connectColumn') })))))),
         list),
       h('h3', { text: t('units.byAddress') }), addressForm(conn, ctx.storage),
       h('h3', { text: t('units.loggers') }), loggers,
