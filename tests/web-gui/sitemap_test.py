@@ -108,10 +108,17 @@ def open_map(page):
     page.click("#tab-map")
 
 
+def plan_name(page, name):
+    """The plan's name set as typed: under some X servers WebDriver's keys
+    lose the Shift of capitals ("Yard" arrives as "yard")."""
+    page.js("const e = document.getElementById('map-plan-name'); e.value = arguments[0];"
+            "e.dispatchEvent(new Event('input', {bubbles: true}))", name)
+
+
 def import_plan(page, folder):
     path = os.path.join(folder, "riverside-yard.png")
     png(path, PLAN_SIZE)
-    page.type_into("#map-plan-name", "Yard")
+    plan_name(page, "Yard")
     page.find("#map-plan-file").send_keys(path)
     page.wait_for(lambda: page.all("#sitemap-svg image[href]"), 20, "the plan drawn")
     box = page.js("return document.getElementById('sitemap-svg').getAttribute('viewBox')")
@@ -124,7 +131,7 @@ def import_pdf_plan(page, folder):
     program rendered; then the yard is shown again for placing."""
     path = os.path.join(folder, "riverside-floors.pdf")
     pdf(path, 2)
-    page.type_into("#map-plan-name", "Pump house")
+    plan_name(page, "Pump house")
     page.type_into("#map-plan-page", "2")
     page.find("#map-plan-file").send_keys(path)
     page.wait_for(lambda: "Pump house" in page.text("#map-plan"), 30, "the PDF plan kept")

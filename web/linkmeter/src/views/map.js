@@ -117,8 +117,11 @@ class MapView {
       this.connection = connection;
       if (serial) await this.reload();
     } else if (serial && (fresh || connection !== this.connection)) {
+      // Drawn at once; the list of visits follows once the recorder wrote.
       this.connection = connection;
+      this.render();
       await this.loadVisits();
+      return;
     }
     this.render();
   }
@@ -128,12 +131,12 @@ class MapView {
       this.map = await this.source.load(parseInt(this.site, 16));
       this.until = Infinity;
       this.past = null;
-      await this.loadVisits();
     } catch (e) {
       showError(e, t('map.saveFailed'));
     }
     if (!this.map.plans.some((p) => p.id === this.planId)) this.planId = this.map.plans.length ? this.map.plans[0].id : null;
     this.render();
+    await this.loadVisits().catch((e) => showError(e, t('map.saveFailed'), 'map'));
   }
 
   // The site's ended visits, newest first, once the recorder has written
