@@ -12,17 +12,16 @@
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/alarms/MonitorAlarms.h"
-#include "linkmeter/cli/alarms/MonitorConfig.h"
-#include "linkmeter/cli/monitor/Duration.h"
-#include "linkmeter/cli/monitor/MonitorLoop.h"
+#include "lm/monitor/config/Duration.h"
+#include "lm/monitor/loop/MonitorLoop.h"
 #include "linkmeter/cli/monitor/RoundSync.h"
 #include "linkmeter/cli/monitor/SiteMonitor.h"
-#include "linkmeter/cli/monitor/StopSignals.h"
+#include "lm/monitor/loop/StopSignals.h"
 
 namespace linkmeter::cli {
 namespace {
 
-using monitor::ParseDuration;
+using lm::monitor::ParseDuration;
 
 
 std::string Check(const ParsedArgs& args) {
@@ -51,32 +50,32 @@ bool RecordsUsable(CommandContext& ctx) {
 
 int Run(CommandContext& ctx) {
   // A stop from here on ends the run with status 0, never by the signal.
-  monitor::CancelToken stop;
-  monitor::StopSignals signals(stop);
+  lm::monitor::CancelToken stop;
+  lm::monitor::StopSignals signals(stop);
   ctx.stop = &stop.Flag();
   SiteLogic logic;
   if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
   if (ctx.record() && !RecordsUsable(ctx)) return kExitRecords;
 
-  monitor::MonitorPlan plan;
+  lm::monitor::MonitorPlan plan;
   plan.unit = *ctx.args.Get("--unit");
   plan.every = ParseDuration(ctx.args.Get("--every").value_or("1h")).value_or(std::chrono::hours(1));
   const auto probes = ProbesPerRoute(ctx.args, logic);
   if (!probes) return Fail(ctx.err, kExitFailed, "the site logic gives no default probe count");
   monitor::SiteMonitor site(ctx, logic, *probes);
-  monitor::SystemMonitorClock clock;
-  monitor::MonitorLoop loop(plan, clock, [&](monitor::CancelToken& t) { return site.Survey(t); },
+  lm::monitor::SystemMonitorClock clock;
+  lm::monitor::MonitorLoop loop(plan, clock, [&](lm::monitor::CancelToken& t) { return site.Survey(t); },
                             ctx.output.Stream());
   int status = kExitOk;
   auto alarms = alarms::StartAlarms(ctx, logic, status);
   if (!alarms) return status;
   monitor::RoundSync teamSync(ctx);
-  loop.OnSurvey([&](const monitor::AttemptResult& r, std::chrono::system_clock::time_point at) {
+  loop.OnSurvey([&](const lm::monitor::AttemptResult& r, std::chrono::system_clock::time_point at) {
     teamSync.AfterRound(r.summary.siteSerial);
     alarms->OnRound(r.summary.survey, r.summary.siteSerial, r.summary.siteName,
                     std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count());
   });
-  const monitor::MonitorTotals totals = loop.Run(stop);
+  const lm::monitor::MonitorTotals totals = loop.Run(stop);
   alarms->Stop();
   ctx.err << "linkmeter-cli: monitor stopped" << (signals.Received() == SIGINT ? " by SIGINT" : " by SIGTERM")
           << (totals.stoppedInSurvey ? " during a survey" : "") << " after " << totals.surveys << " surveys and "

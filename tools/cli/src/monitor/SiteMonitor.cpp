@@ -15,6 +15,7 @@
 namespace linkmeter::cli::monitor {
 namespace {
 
+using lm::monitor::WeakestHop;
 using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;

@@ -6,9 +6,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "linkmeter/cli/ArgParser.h"
-#include "linkmeter/cli/alarms/AlarmMonitor.h"
+#include "lm/monitor/AlarmMonitor.h"
 
 namespace linkmeter::cli {
 struct CommandContext;
@@ -16,6 +17,12 @@ class SiteLogic;
 }  // namespace linkmeter::cli
 
 namespace linkmeter::cli::alarms {
+
+// The monitor's options besides those of every subcommand, for its table.
+std::vector<OptionRule> MonitorConfigOptions();
+
+// The configuration file's settings under the options given (MonitorConfig.h).
+std::string MergeConfig(const ParsedArgs& args, ParsedArgs& merged);
 
 // The alarm settings of merged options: "" or the first fault.
 std::string CheckAlarmOptions(const ParsedArgs& merged);
@@ -28,6 +35,6 @@ std::optional<int> RunConfigAction(CommandContext& ctx);
 // The alarms of a run, delivering what a previous run left; nullptr with
 // `status` set (and said on ctx.err) when the site records cannot hold
 // them. Without records (--no-record) they are kept in memory only.
-std::unique_ptr<AlarmMonitor> StartAlarms(CommandContext& ctx, SiteLogic& logic, int& status);
+std::unique_ptr<lm::monitor::AlarmMonitor> StartAlarms(CommandContext& ctx, SiteLogic& logic, int& status);
 
 }  // namespace linkmeter::cli::alarms
