@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "lm/monitor/metrics/MetricsFile.h"
+#include "lm/monitor/config/Secrets.h"
 #include "lm/monitor/outbox/NoticeFormat.h"
 #include "lm/monitor/loop/MonitorLog.h"
 #include "lm/records/AlarmLedger.h"
@@ -10,14 +11,15 @@
 namespace lm::monitor {
 namespace {
 
-std::vector<std::string> ChannelNames(const AlarmSettings& s) {
-  std::vector<std::string> names;
-  for (const auto& c : MakeChannels(s)) names.push_back(c->Name());
-  return names;
+std::vector<AlarmMonitor::Receiver> ReceiversOf(const AlarmSettings& s) {
+  std::vector<AlarmMonitor::Receiver> receivers;
+  for (const auto& c : MakeChannels(s)) receivers.push_back({c->Name(), c->Destination()});
+  return receivers;
 }
 
 lm::records::AlarmRoundWrite RoundWrite(int64_t serial, int64_t at, const EngineState& state,
-                                        const RoundOutcome& outcome, const std::vector<std::string>& channels) {
+                                        const RoundOutcome& outcome, const std::string& monitor,
+                                        const std::vector<AlarmMonitor::Receiver>& receivers) {
   lm::records::AlarmRoundWrite w;
   w.siteSerial = serial;
   w.at = at;
@@ -27,7 +29,7 @@ lm::records::AlarmRoundWrite RoundWrite(int64_t serial, int64_t at, const Engine
   }
   for (const Notice& n : outcome.notices) {
     const std::string json = lm::json::ToText(NoticeToJson(n));
-    for (const std::string& channel : channels) w.notices.push_back({0, channel, n.key, n.status, at, json});
+    for (const auto& r : receivers) w.notices.push_back({0, r.kind, n.key, n.status, at, json, monitor, r.destination});
   }
   return w;
 }
@@ -65,8 +67,8 @@ AlarmMonitor::AlarmMonitor(AlarmSettings settings, std::unique_ptr<lm::records::
     : settings_(std::move(settings)),
       engine_(settings_.rules),
       ledger_(std::move(ledger)),
-      channels_(ChannelNames(settings_)),
-      dispatcher_(*ledger_, MakeChannels(settings_), settings_.retry, err),
+      receivers_(ReceiversOf(settings_)),
+      dispatcher_(*ledger_, settings_.monitor, MakeChannels(settings_), settings_.retry, err),
       log_(log) {}
 
 AlarmMonitor::~AlarmMonitor() { Stop(); }
@@ -75,9 +77,23 @@ void AlarmMonitor::Start() { dispatcher_.Start(); }
 
 void AlarmMonitor::Stop() { dispatcher_.Stop(); }
 
+int AlarmMonitor::Firing() const {
+  int firing = 0;
+  for (const auto& [serial, state] : states_) {
+    for (const auto& [key, s] : state.subjects) firing += s.firing ? 1 : 0;
+  }
+  return firing;
+}
+
 EngineState& AlarmMonitor::StateOf(int64_t serial) {
   auto it = states_.find(serial);
   if (it != states_.end()) return it->second;
+  // Notices an older build left unaddressed: this site's monitor sends them.
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "%08llX/", static_cast<unsigned long long>(serial));
+  for (const auto& r : receivers_) {
+    if (ledger_->ClaimUnaddressed(settings_.monitor, r.destination, r.kind, prefix) > 0) dispatcher_.Wake();
+  }
   EngineState state;
   if (auto text = ledger_->LoadState(serial)) {
     if (auto json = lm::json::Parse(*text)) state = StateFromJson(*json);
@@ -103,33 +119,35 @@ void AlarmMonitor::OnRound(const lm::json::Value& survey, const std::string& sit
     // the rules where the records have them.
     EngineState next = StateOf(*serial);
     const RoundOutcome outcome = engine_.Step(next, round, ActiveSilences(*serial, at));
-    ledger_->SaveRound(RoundWrite(*serial, at, next, outcome, channels_));
+    ledger_->SaveRound(RoundWrite(*serial, at, next, outcome, settings_.monitor, receivers_));
     states_[*serial] = std::move(next);
     for (const AlarmEvent& e : outcome.events) {
+      // Names come from the units: quoted so no name can split the line.
       log_ << UtcText(std::chrono::system_clock::time_point(std::chrono::milliseconds(e.at))) << " alarm="
-           << e.kind << " key=" << e.key << " summary=\"" << e.summary << "\"\n";
+           << e.kind << " key=" << LogWord(e.key) << " summary=" << QuotedLogWord(e.summary) << "\n";
     }
     log_ << std::flush;
     if (!outcome.notices.empty()) dispatcher_.Wake();
   } catch (const std::exception& e) {
-    log_ << UtcText(std::chrono::system_clock::now()) << " alarms failed=\"site records: " << e.what()
-         << "\"\n" << std::flush;
+    log_ << UtcText(std::chrono::system_clock::now()) << " alarms failed="
+         << QuotedLogWord(std::string("site records: ") + e.what()) << "\n" << std::flush;
   }
   if (settings_.metricsFile) {
     const std::string why = WriteFileAtomically(*settings_.metricsFile, MetricsText(round, StateOf(*serial)));
-    if (!why.empty()) log_ << UtcText(std::chrono::system_clock::now()) << " metrics failed=\"" << why << "\"\n" << std::flush;
+    if (!why.empty()) log_ << UtcText(std::chrono::system_clock::now()) << " metrics failed=" << QuotedLogWord(why) << "\n" << std::flush;
   }
 }
 
-bool SendTestNotices(const AlarmSettings& settings, const std::string& site, std::ostream& out) {
+bool SendTestNotices(const AlarmSettings& settings, const std::string& site, const std::string& siteName,
+                     std::ostream& out) {
   const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::system_clock::now().time_since_epoch()).count();
-  const Notice notice = TestNotice(site, now);
+  const Notice notice = TestNotice(site, siteName, now);
   const std::atomic<bool> never{false};
   bool all = true;
   for (const auto& channel : MakeChannels(settings)) {
     const std::string why = channel->Send({notice}, now, never);
-    out << channel->Name() << ": " << (why.empty() ? "test notice sent" : "failed: " + why) << "\n";
+    out << channel->Name() << ": " << (why.empty() ? "test notice sent" : "failed: " + Scrubbed(why, settings.secrets)) << "\n";
     all = all && why.empty();
   }
   return all;

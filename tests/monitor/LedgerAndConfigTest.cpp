@@ -17,23 +17,38 @@ namespace {
 TEST(AlarmLedger, OutboxEventsAcksAndSilences) {
   lm::records::AlarmLedger ledger("");
   const std::string key = "009A0011/silent-unit/00B80101";
+  // Monitor A tells its webhook and its mail relay; monitor B, sharing the
+  // store, has a webhook of its own.
+  const std::string a = "monitor-009A0011", b = "monitor-009C0021";
   lm::records::AlarmRoundWrite raise{0x009A0011, 1000, "{}", {{0, 0x009A0011, key, "raised", 1000, {}, "silent", "{}"}},
-                                     {{0, "webhook", key, "firing", 1000, "{\"n\":1}"}, {0, "mail", key, "firing", 1000, "{}"}}};
+                                     {{0, "webhook", key, "firing", 1000, "{\"n\":1}", a, "webhook:a"},
+                                      {0, "mail", key, "firing", 1000, "{}", a, "mail:a"}}};
   ledger.SaveRound(raise);
   lm::records::AlarmRoundWrite resolve{0x009A0011, 2000, "{\"s\":2}", {{0, 0x009A0011, key, "resolved", 2000, {}, "back", "{}"}},
-                                       {{0, "webhook", key, "resolved", 2000, "{\"n\":2}"}}};
+                                       {{0, "webhook", key, "resolved", 2000, "{\"n\":2}", a, "webhook:a"}}};
   ledger.SaveRound(resolve);
+  ledger.AddNotice({0, "webhook", "009C0021/silent-unit/00B80201", "firing", 2100, "{\"n\":3}", b, "webhook:b"});
   EXPECT_EQ(ledger.LoadState(0x009A0011), "{\"s\":2}");
-  // Oldest first, one channel at a time, until marked delivered.
-  auto pending = ledger.Pending("webhook", 10);
+  // Oldest first, one receiver of one monitor at a time, until marked delivered.
+  auto pending = ledger.Pending(a, "webhook:a", 10);
   ASSERT_EQ(pending.size(), 2u);
   EXPECT_EQ(pending[0].noticeJson, "{\"n\":1}");
   ledger.MarkDelivered({pending[0].id}, 1500);
   ledger.MarkDelivered({pending[0].id}, 1600);  // twice is once
-  pending = ledger.Pending("webhook", 10);
+  pending = ledger.Pending(a, "webhook:a", 10);
   ASSERT_EQ(pending.size(), 1u);
   EXPECT_EQ(pending[0].status, "resolved");
-  EXPECT_EQ(ledger.Pending("mail", 10).size(), 1u);
+  EXPECT_EQ(ledger.Pending(a, "mail:a", 10).size(), 1u);
+  ASSERT_EQ(ledger.Pending(b, "webhook:b", 10).size(), 1u);  // B sees its own only
+  EXPECT_EQ(ledger.Pending(b, "webhook:b", 10)[0].noticeJson, "{\"n\":3}");
+  EXPECT_TRUE(ledger.Pending(b, "webhook:a", 10).empty());
+  EXPECT_TRUE(ledger.Pending(a, "webhook:b", 10).empty());
+  // A notice an older build left unaddressed goes to the monitor of its site.
+  ledger.AddNotice({0, "webhook", "009C0021/silent-unit/00B80202", "firing", 2200, "{\"n\":4}", "", ""});
+  EXPECT_EQ(ledger.ClaimUnaddressed(a, "webhook:a", "webhook", "009A0011/"), 0);
+  EXPECT_EQ(ledger.ClaimUnaddressed(b, "webhook:b", "mail", "009C0021/"), 0);
+  EXPECT_EQ(ledger.ClaimUnaddressed(b, "webhook:b", "webhook", "009C0021/"), 1);
+  EXPECT_EQ(ledger.Pending(b, "webhook:b", 10).size(), 2u);
 
   auto alarms = ledger.Alarms(std::nullopt, false, 10);
   ASSERT_EQ(alarms.size(), 1u);

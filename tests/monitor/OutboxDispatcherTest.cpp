@@ -32,6 +32,8 @@ class ReceivingChannel : public NoticeChannel {
   };
   ReceivingChannel(Shared& shared, std::chrono::milliseconds gather) : shared_(shared), gather_(gather) {}
   std::string Name() const override { return "mail"; }
+  std::string Destination() const override { return "mail:test"; }
+  std::string Describe() const override { return "mail to the test"; }
   std::chrono::milliseconds Gather() const override { return gather_; }
   std::string Send(const std::vector<Notice>& notices, int64_t, const std::atomic<bool>&) override {
     std::lock_guard lock(shared_.mutex);
@@ -61,7 +63,7 @@ void Queue(lm::records::AlarmLedger& ledger, const std::string& key, const std::
   Notice notice;
   notice.key = key;
   notice.status = status;
-  ledger.AddNotice({0, "mail", key, status, NowMs(), lm::json::ToText(NoticeToJson(notice))});
+  ledger.AddNotice({0, "mail", key, status, NowMs(), lm::json::ToText(NoticeToJson(notice)), "monitor-T", "mail:test"});
 }
 
 // Waits, bounded, until `count` sends arrived.
@@ -77,7 +79,7 @@ void DeliverUntil(lm::records::AlarmLedger& ledger, ReceivingChannel::Shared& sh
                   RetryPlan retry, size_t count, std::chrono::milliseconds quiet, std::ostringstream& log) {
   std::vector<std::unique_ptr<NoticeChannel>> channels;
   channels.push_back(std::make_unique<ReceivingChannel>(shared, gather));
-  OutboxDispatcher dispatcher(ledger, std::move(channels), retry, log);
+  OutboxDispatcher dispatcher(ledger, "monitor-T", std::move(channels), retry, log);
   dispatcher.Start();
   ASSERT_TRUE(WaitForSends(shared, count));
   std::this_thread::sleep_for(quiet);
@@ -96,7 +98,7 @@ TEST(OutboxDispatcher, DigestWaitsForTheOldestNoticeThenSendsEveryOneWaitingOnce
   ASSERT_EQ(shared.sends.size(), 1u) << log.str();
   EXPECT_EQ(shared.sends[0], (std::vector<std::string>{"S/silent-unit/A", "S/silent-unit/B", "S/silent-unit/A"}));
   EXPECT_GE(shared.sentAt[0] - queued, 590ms);
-  EXPECT_TRUE(ledger.Pending("mail", 10).empty());
+  EXPECT_TRUE(ledger.Pending("monitor-T", "mail:test", 10).empty());
 }
 
 TEST(OutboxDispatcher, RefusedSendsAreRetriedAndEachNoticeGoesOnceInOrder) {
@@ -115,7 +117,7 @@ TEST(OutboxDispatcher, RefusedSendsAreRetriedAndEachNoticeGoesOnceInOrder) {
   EXPECT_NE(lines.find("failed=\"421 try again later\" retry="), std::string::npos) << lines;
   EXPECT_NE(lines.find("delivered firing"), std::string::npos) << lines;
   EXPECT_LT(lines.find("delivered firing"), lines.find("delivered resolved")) << lines;
-  EXPECT_TRUE(ledger.Pending("mail", 10).empty());
+  EXPECT_TRUE(ledger.Pending("monitor-T", "mail:test", 10).empty());
 }
 
 }  // namespace

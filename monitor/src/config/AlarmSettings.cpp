@@ -3,9 +3,12 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "lm/monitor/config/Duration.h"
+#include "lm/monitor/config/Secrets.h"
+#include "lm/monitor/mail/MailChannel.h"
 
 namespace lm::monitor {
 namespace {
@@ -80,22 +83,39 @@ std::string ReadMail(const OptionValues& a, AlarmSettings& s) {
   const std::string tls = a.Get("--smtp-tls").value_or("starttls");
   if (tls != "starttls" && tls != "none") return "--smtp-tls takes starttls or none";
   m.startTls = tls == "starttls";
+  const UrlParts url = SplitUrl(m.smtpUrl);
+  if (!url.ok) return "--smtp takes smtp://HOST[:PORT] or smtps://HOST[:PORT]";
+  const bool clear = !m.startTls && url.scheme == "smtp";
+  if (clear && !url.password.empty()) {
+    return "--smtp " + HiddenUrl(m.smtpUrl) + " carries a password and --smtp-tls none would send it in the clear: "
+           "use smtps:// or STARTTLS";
+  }
+  s.secrets.push_back(url.password);
   if (auto file = a.Get("--smtp-credentials")) {
-    if (!m.startTls && StartsWith(m.smtpUrl, "smtp://")) return "--smtp-credentials needs TLS: a password is never sent in the clear";
+    if (clear) return "--smtp-credentials needs TLS: a password is never sent in the clear";
     std::string why;
     auto credentials = ReadSmtpCredentials(*file, why);
     if (!credentials) return why;
     m.user = credentials->user;
     m.password = credentials->password;
+    s.secrets.push_back(m.password);
   }
   m.digest = a.Has("--mail-digest");
+  m.messageDomain = MessageDomain(s.monitor);
   s.mail = m;
   return "";
 }
 
 std::string ReadOutputs(const OptionValues& a, AlarmSettings& s) {
   if (auto url = a.Get("--webhook")) {
-    if (!StartsWith(*url, "http://") && !StartsWith(*url, "https://")) return "--webhook takes an http:// or https:// URL";
+    const UrlParts parts = SplitUrl(*url);
+    if (!parts.ok || (parts.scheme != "http" && parts.scheme != "https")) return "--webhook takes an http:// or https:// URL";
+    if (parts.scheme == "http" && CarriesSecret(*url) && !IsLoopbackHost(parts.host)) {
+      return "--webhook " + HiddenUrl(*url) + " carries a token and http:// would send it in the clear to " +
+             parts.host + ": use https:// (plain http:// only to a receiver on this computer)";
+    }
+    s.secrets.push_back(parts.password);
+    if (!parts.query.empty()) s.secrets.push_back(parts.query);
     s.webhook = *url;
   }
   if (auto file = a.Get("--metrics-file")) {
@@ -112,13 +132,53 @@ std::string ReadOutputs(const OptionValues& a, AlarmSettings& s) {
   return "";
 }
 
+std::string Timeout(const OptionValues& a, const char* option, std::chrono::milliseconds& field) {
+  auto text = a.Get(option);
+  if (!text) return "";
+  auto d = ParseDuration(*text);
+  if (!d || *d > std::chrono::hours(1)) return std::string(option) + " takes a duration from 1s to 1h such as 10s or 1m";
+  field = *d;
+  return "";
+}
+
+std::string ReadSync(const OptionValues& a, AlarmSettings& s) {
+  auto server = a.Get("--sync-server");
+  if (!server) return "";
+  SyncSettings sync;
+  sync.server = *server;
+  const std::string tls = a.Get("--sync-tls").value_or("verify-full");
+  if (tls != "verify-full" && tls != "accept-unverified") return "--sync-tls takes verify-full or accept-unverified";
+  sync.acceptUnverifiedTls = tls == "accept-unverified";
+  for (const std::string& why : {Timeout(a, "--sync-statement-timeout", sync.statementTimeout),
+                                 Timeout(a, "--sync-lock-timeout", sync.lockTimeout)}) {
+    if (!why.empty()) return why;
+  }
+  if (auto max = a.Get("--retry-max")) sync.retryCeiling = *ParseDuration(*max);
+  try {
+    lm::teamsync::PgConnection::ConnInfo(sync.server);  // a password in it is refused, never echoed
+  } catch (const std::exception& e) {
+    return std::string("--sync-server: ") + e.what();
+  }
+  s.sync = sync;
+  return "";
+}
+
 }  // namespace
+
+std::string MessageDomain(const std::string& monitor) {
+  std::string domain;
+  for (char c : monitor) domain += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '-';
+  return (domain.empty() ? "" : domain + ".") + "linkmeter";
+}
 
 std::optional<AlarmSettings> ReadAlarmSettings(const OptionValues& merged, std::string& problem) {
   AlarmSettings s;
+  if (auto unit = merged.Get("--unit")) s.monitor = "monitor-" + *unit;
   problem = ReadRules(merged, s.rules);
   if (problem.empty()) problem = ReadMail(merged, s);
   if (problem.empty()) problem = ReadOutputs(merged, s);
+  if (problem.empty()) problem = ReadSync(merged, s);
+  problem = Scrubbed(problem, s.secrets);
   if (!problem.empty()) return std::nullopt;
   return s;
 }
@@ -133,14 +193,10 @@ std::vector<std::unique_ptr<NoticeChannel>> MakeChannels(const AlarmSettings& s)
 std::string ChannelsText(const AlarmSettings& s) {
   std::string text;
   auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
-  if (s.webhook) add("webhook " + *s.webhook);
-  if (s.mail) {
-    std::string to;
-    for (const std::string& a : s.mail->to) to += (to.empty() ? "" : ",") + a;
-    add("mail to " + to + " via " + s.mail->smtpUrl + (s.mail->digest ? " (daily digest)" : ""));
-  }
+  for (const auto& channel : MakeChannels(s)) add(channel->Describe());
   if (s.metricsFile) add("metrics " + *s.metricsFile);
-  return text.empty() ? "none" : text;
+  if (s.sync) add("team server " + lm::teamsync::PgConnection::Printable(s.sync->server));
+  return Scrubbed(text.empty() ? "none" : text, s.secrets);
 }
 
 }  // namespace lm::monitor

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "lm/monitor/config/Secrets.h"
+
 namespace lm::monitor {
 namespace {
 
@@ -49,6 +51,21 @@ std::string TakeKey(GKeyFile* file, const std::filesystem::path& folder, const C
   return "";
 }
 
+// A URL with a password or token, or a team server with a password (which
+// the settings refuse anyway, but the file must not show it around).
+bool HoldsSecrets(GKeyFile* file) {
+  for (const char* key : {"webhook", "smtp", "sync_server"}) {
+    std::unique_ptr<gchar, decltype(&g_free)> value(g_key_file_get_string(file, kGroup, key, nullptr), g_free);
+    if (!value) continue;
+    const std::string text = value.get();
+    if (std::string(key) == "sync_server" ? text.find("password") != std::string::npos || SplitUrl(text).password != ""
+                                          : CarriesSecret(text)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string ReadFile(const std::string& path, OptionValues& merged) {
   std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
   GError* raw = nullptr;
@@ -60,7 +77,7 @@ std::string ReadFile(const std::string& path, OptionValues& merged) {
   for (gchar** g = groups.get(); *g; ++g) {
     if (std::string(*g) != kGroup) return path + ": unknown group [" + *g + "] (the settings go in [monitor])";
   }
-  if (!g_key_file_has_group(file.get(), kGroup)) return "";
+  if (!g_key_file_has_group(file.get(), kGroup)) return FileModeProblem(path, false);
   std::unique_ptr<gchar*, StrvFree> keys(g_key_file_get_keys(file.get(), kGroup, nullptr, nullptr));
   for (gchar** k = keys.get(); k && *k; ++k) {
     const ConfigKey* known = KeyNamed(*k);
@@ -68,7 +85,7 @@ std::string ReadFile(const std::string& path, OptionValues& merged) {
     const auto folder = std::filesystem::absolute(path).parent_path();
     if (std::string why = TakeKey(file.get(), folder, *known, merged); !why.empty()) return path + ": " + why;
   }
-  return "";
+  return FileModeProblem(path, HoldsSecrets(file.get()));
 }
 
 }  // namespace
@@ -82,6 +99,8 @@ const std::vector<ConfigKey>& MonitorConfigKeys() {
       {"--raise-rounds", "raise_rounds"}, {"--window-rounds", "window_rounds"}, {"--clear-rounds", "clear_rounds"},
       {"--level-hysteresis", "level_hysteresis"}, {"--battery-hysteresis", "battery_hysteresis"},
       {"--flap-changes", "flap_changes"}, {"--retry-max", "retry_max"}, {"--sync-server", "sync_server"},
+      {"--sync-tls", "sync_tls"}, {"--sync-statement-timeout", "sync_statement_timeout"},
+      {"--sync-lock-timeout", "sync_lock_timeout"}, {"--round-limit", "round_limit"},
   };
   return keys;
 }

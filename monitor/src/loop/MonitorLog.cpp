@@ -7,20 +7,7 @@
 namespace lm::monitor {
 namespace {
 
-// A word without spaces, quotes or control bytes stays bare; anything else
-// is quoted with \" and \\ escaped and control bytes dropped.
-std::string Word(const std::string& text) {
-  bool bare = !text.empty();
-  for (unsigned char c : text) bare = bare && c > ' ' && c != '"' && c != '\\' && c != 0x7f;
-  if (bare) return text;
-  std::string quoted = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') quoted += '\\';
-    if (c >= ' ' && c != 0x7f) quoted += static_cast<char>(c);
-    else if (c == '\n' || c == '\t') quoted += ' ';
-  }
-  return quoted + "\"";
-}
+std::string Word(const std::string& text) { return LogWord(text); }
 
 std::string Seconds1(std::chrono::milliseconds ms) {
   std::ostringstream text;
@@ -35,6 +22,22 @@ std::string WholeSeconds(std::chrono::milliseconds ms) {
 }
 
 }  // namespace
+
+std::string QuotedLogWord(const std::string& text) {
+  std::string quoted = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    if (c >= ' ' && c != 0x7f) quoted += static_cast<char>(c);
+    else if (c == '\n' || c == '\r' || c == '\t') quoted += ' ';
+  }
+  return quoted + "\"";
+}
+
+std::string LogWord(const std::string& text) {
+  bool bare = !text.empty();
+  for (unsigned char c : text) bare = bare && c > ' ' && c != '"' && c != '\\' && c != 0x7f;
+  return bare ? text : QuotedLogWord(text);
+}
 
 std::string UtcText(std::chrono::system_clock::time_point at) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "lm/monitor/mail/MailChannel.h"
+#include "lm/monitor/config/Secrets.h"
 #include "lm/monitor/outbox/NoticeFormat.h"
 
 namespace lm::monitor {
@@ -28,6 +29,18 @@ std::string Angle(const std::string& address) { return "<" + address + ">"; }
 
 }  // namespace
 
+std::string MailChannel::Destination() const {
+  std::string text = settings_.smtpUrl + " " + settings_.user;
+  for (const std::string& to : settings_.to) text += " " + to;
+  return ReceiverId("mail", text);
+}
+
+std::string MailChannel::Describe() const {
+  std::string to;
+  for (const std::string& a : settings_.to) to += (to.empty() ? "" : ",") + a;
+  return "mail to " + to + " via " + HiddenUrl(settings_.smtpUrl) + (settings_.digest ? " (daily digest)" : "");
+}
+
 std::chrono::milliseconds MailChannel::Gather() const {
   return settings_.digest ? std::chrono::hours(24) : std::chrono::milliseconds(0);
 }
@@ -37,7 +50,9 @@ std::string MailChannel::Send(const std::vector<Notice>& notices, int64_t id, co
   MailHeader header{settings_.from, settings_.to, notices.front().startsAt, ""};
   header.date = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::system_clock::now().time_since_epoch()).count();
-  header.messageId = "notice-" + std::to_string(id) + "." + Fingerprint(notices.front().key) + "@linkmeter";
+  // The same notice sent again (after a kill between the send and its mark)
+  // keeps its Message-ID, so a mail reader can drop the repeat.
+  header.messageId = "notice-" + std::to_string(id) + "." + Fingerprint(notices.front().key) + "@" + settings_.messageDomain;
   const std::string message = settings_.digest || notices.size() > 1 ? DigestMessage(header, notices)
                                                                      : MailMessage(header, notices.front());
   CurlTransfer transfer(settings_.smtpUrl, "smtp,smtps", limits_, &stop);
@@ -61,14 +76,7 @@ std::string MailChannel::Send(const std::vector<Notice>& notices, int64_t id, co
 }
 
 std::optional<SmtpCredentials> ReadSmtpCredentials(const std::string& path, std::string& error) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return error = path + " cannot be read: " + std::strerror(errno), std::nullopt;
-  if ((st.st_mode & 077) != 0) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    error = path + " may be read by others (mode " + mode + "): make it 0600";
-    return std::nullopt;
-  }
+  if (std::string why = FileModeProblem(path, true); !why.empty()) return error = why, std::nullopt;
   std::ifstream in(path);
   SmtpCredentials c;
   if (!in || !std::getline(in, c.user) || !std::getline(in, c.password) || c.user.empty()) {

@@ -112,14 +112,16 @@ Notice NoticeFromJson(const Value& v) {
   return n;
 }
 
-Notice TestNotice(const std::string& site, int64_t at) {
+Notice TestNotice(const std::string& site, const std::string& siteName, int64_t at) {
   Notice n;
   n.key = site + "/test/" + std::to_string(at);
   n.status = "firing";
   n.alertname = "LinkmeterTest";
   n.rule = "test";
   n.site = site;
-  n.summary = "Test notice from the Linkmeter monitor of " + site + ": this channel works";
+  n.siteName = siteName;
+  const std::string named = site.empty() ? siteName : siteName.empty() ? site : siteName + " (" + site + ")";
+  n.summary = "Test notice from the Linkmeter monitor of " + named + ": this channel works";
   n.startsAt = at;
   return n;
 }

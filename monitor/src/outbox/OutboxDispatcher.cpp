@@ -16,10 +16,10 @@ std::string Seconds(std::chrono::milliseconds ms) { return std::to_string((ms.co
 
 }  // namespace
 
-OutboxDispatcher::OutboxDispatcher(lm::records::AlarmLedger& ledger,
+OutboxDispatcher::OutboxDispatcher(lm::records::AlarmLedger& ledger, std::string monitor,
                                    std::vector<std::unique_ptr<NoticeChannel>> channels, RetryPlan retry,
                                    std::ostream& log)
-    : ledger_(ledger), log_(log) {
+    : ledger_(ledger), monitor_(std::move(monitor)), log_(log) {
   for (auto& c : channels) channels_.push_back({std::move(c), Backoff(retry.first, retry.ceiling), {}});
 }
 
@@ -66,9 +66,9 @@ OutboxDispatcher::Clock::time_point OutboxDispatcher::Deliver(Channel& c) {
     const auto gather = c.channel->Gather();
     std::vector<lm::records::NoticeRow> rows;
     try {
-      rows = ledger_.Pending(c.channel->Name(), gather.count() > 0 ? kDigestLimit : 1);
+      rows = ledger_.Pending(monitor_, c.channel->Destination(), gather.count() > 0 ? kDigestLimit : 1);
     } catch (const std::exception& e) {
-      Line("outbox channel=" + c.channel->Name() + " failed=\"site records: " + e.what() + "\"");
+      Line("outbox channel=" + c.channel->Name() + " failed=" + QuotedLogWord(std::string("site records: ") + e.what()));
       return c.nextTry = Clock::now() + c.backoff.Next();
     }
     if (rows.empty()) return idle;
@@ -85,15 +85,15 @@ OutboxDispatcher::Clock::time_point OutboxDispatcher::Deliver(Channel& c) {
     if (!error.empty()) {
       if (stop_.load()) break;
       const auto wait = c.backoff.Next();
-      Line("outbox channel=" + c.channel->Name() + " notice=" + std::to_string(ids.front()) + " failed=\"" + error +
-           "\" retry=" + Seconds(wait));
+      Line("outbox channel=" + c.channel->Name() + " notice=" + std::to_string(ids.front()) + " failed=" + QuotedLogWord(error) +
+           " retry=" + Seconds(wait));
       return c.nextTry = Clock::now() + wait;
     }
     try {
       ledger_.MarkDelivered(ids, WallNowMs());
     } catch (const std::exception& e) {
       // Sent but not marked: it goes again at the next try rather than never.
-      Line("outbox channel=" + c.channel->Name() + " failed=\"site records: " + e.what() + "\"");
+      Line("outbox channel=" + c.channel->Name() + " failed=" + QuotedLogWord(std::string("site records: ") + e.what()));
       return c.nextTry = Clock::now() + c.backoff.Next();
     }
     c.backoff.Reset();

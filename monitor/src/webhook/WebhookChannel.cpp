@@ -3,7 +3,13 @@
 #include "lm/monitor/webhook/WebhookChannel.h"
 #include "lm/monitor/outbox/NoticeFormat.h"
 
+#include "lm/monitor/config/Secrets.h"
+
 namespace lm::monitor {
+
+std::string WebhookChannel::Destination() const { return ReceiverId("webhook", url_); }
+
+std::string WebhookChannel::Describe() const { return "webhook " + HiddenUrl(url_); }
 
 std::string WebhookChannel::Send(const std::vector<Notice>& notices, int64_t, const std::atomic<bool>& stop) {
   for (const Notice& notice : notices) {

@@ -24,6 +24,12 @@ namespace lm::monitor {
 
 class AlarmMonitor {
  public:
+  // A channel as the outbox addresses it.
+  struct Receiver {
+    std::string kind;         // "webhook", "mail"
+    std::string destination;  // NoticeChannel::Destination()
+  };
+
   // `log` takes the alarm lines (the survey thread's stream), `err` the
   // outbox's lines (its own thread).
   AlarmMonitor(AlarmSettings settings, std::unique_ptr<lm::records::AlarmLedger> ledger, std::ostream& log,
@@ -39,6 +45,8 @@ class AlarmMonitor {
   void OnRound(const lm::json::Value& survey, const std::string& site, const std::string& siteName, int64_t at);
   // Ends delivery; what is left stays in the outbox for the next start.
   void Stop();
+  // Alarms firing over every site watched (the round thread's view).
+  int Firing() const;
 
  private:
   EngineState& StateOf(int64_t serial);
@@ -47,7 +55,7 @@ class AlarmMonitor {
   AlarmSettings settings_;
   AlarmEngine engine_;
   std::unique_ptr<lm::records::AlarmLedger> ledger_;
-  std::vector<std::string> channels_;
+  std::vector<Receiver> receivers_;
   OutboxDispatcher dispatcher_;
   std::ostream& log_;
   std::map<int64_t, EngineState> states_;
@@ -60,7 +68,9 @@ void TakeThresholds(AlarmRules& rules, const lm::json::Value& thresholds);
 std::optional<int64_t> SerialNumberOf(const std::string& hex);
 
 // One test notice through every channel, sent at once (not through the
-// outbox); a line per channel on `out`. True when every channel took it.
-bool SendTestNotices(const AlarmSettings& settings, const std::string& site, std::ostream& out);
+// outbox), naming the site as real notices do (its serial, its name); a
+// line per channel on `out`. True when every channel took it.
+bool SendTestNotices(const AlarmSettings& settings, const std::string& site, const std::string& siteName,
+                     std::ostream& out);
 
 }  // namespace lm::monitor

@@ -9,6 +9,14 @@
 
 namespace lm::monitor {
 
+// A value of a key=value word: bare when it holds no space, quote,
+// backslash or control byte; else quoted with \" and \\ escaped, line
+// breaks and tabs made spaces and other control bytes dropped, so no value
+// can end the line or start a word of its own.
+std::string LogWord(const std::string& text);
+// The same, always quoted (summary="…").
+std::string QuotedLogWord(const std::string& text);
+
 // "2026-12-09T06:00:00Z" (whole seconds, UTC).
 std::string UtcText(std::chrono::system_clock::time_point at);
 

@@ -21,6 +21,9 @@ struct MonitorPlan {
   std::string unit;  // how the log names the base unit
   std::chrono::milliseconds every = std::chrono::hours(1);
   std::chrono::milliseconds firstRetry = std::chrono::seconds(1);
+  // How often a wait between rounds reports that the loop lives (the
+  // watchdog's); zero: only around rounds.
+  std::chrono::milliseconds beatEvery{0};
 };
 
 struct MonitorTotals {
@@ -40,8 +43,18 @@ class MonitorLoop {
   using RoundObserver = std::function<void(const AttemptResult&, std::chrono::system_clock::time_point)>;
   void OnSurvey(RoundObserver observer) { observer_ = std::move(observer); }
 
+  // What the loop is doing, for the watchdog and the service's status:
+  // waiting (every plan.beatEvery), a round started, a round ended (with
+  // what it gave, done or failed, after its log line).
+  enum class Phase { kWaiting, kRoundStarted, kRoundEnded };
+  using BeatObserver = std::function<void(Phase, const AttemptResult*)>;
+  void OnBeat(BeatObserver observer) { beat_ = std::move(observer); }
+
  private:
   AttemptResult Attempt(CancelToken& stop);
+  // Waits until `deadline` in slices of plan.beatEvery; true when stopped.
+  bool Wait(MonitorClock::TimePoint deadline, CancelToken& stop);
+  void Beat(Phase phase, const AttemptResult* result = nullptr);
 
   MonitorPlan plan_;
   MonitorClock& clock_;
@@ -49,6 +62,7 @@ class MonitorLoop {
   std::ostream& log_;
   Backoff backoff_;
   RoundObserver observer_;
+  BeatObserver beat_;
 };
 
 }  // namespace lm::monitor

@@ -18,12 +18,15 @@ struct MailSettings {
   std::vector<std::string> to;
   std::string user, password;  // from the credentials file; empty: none
   bool digest = false;         // one message a day with every notice
+  std::string messageDomain = "linkmeter";  // the Message-IDs' right-hand side: the monitor's
 };
 
 class MailChannel : public NoticeChannel {
  public:
   MailChannel(MailSettings settings, TransferLimits limits) : settings_(std::move(settings)), limits_(limits) {}
   std::string Name() const override { return "mail"; }
+  std::string Destination() const override;
+  std::string Describe() const override;
   std::chrono::milliseconds Gather() const override;
   std::string Send(const std::vector<Notice>& notices, int64_t id, const std::atomic<bool>& stop) override;
 

@@ -16,8 +16,14 @@ namespace lm::monitor {
 class NoticeChannel {
  public:
   virtual ~NoticeChannel() = default;
-  // "webhook", "mail": the outbox keeps each channel's notices apart.
+  // "webhook", "mail": the kind of channel.
   virtual std::string Name() const = 0;
+  // The receiver, as the outbox keys its notices: "webhook:1f2e…" (an id of
+  // the whole URL or relay and recipients, secrets included, but not
+  // showing them). Two channels with one destination share a queue.
+  virtual std::string Destination() const = 0;
+  // The receiver for people: the URL with its secrets hidden.
+  virtual std::string Describe() const = 0;
   // How long the oldest notice waits before a send (a daily digest: a day).
   virtual std::chrono::milliseconds Gather() const { return std::chrono::milliseconds(0); }
   // Sends `notices` (one, unless Gather() collects); "" when the receiver

@@ -19,8 +19,9 @@ lm::json::Value NoticeToJson(const Notice& notice);
 // behind it.
 Notice NoticeFromJson(const lm::json::Value& json);
 
-// A test notice: says which channel it came through.
-Notice TestNotice(const std::string& site, int64_t at);
+// A test notice of base unit `site` (its serial; "" when not known yet)
+// named `siteName`, labelled as real notices are.
+Notice TestNotice(const std::string& site, const std::string& siteName, int64_t at);
 
 // "2026-12-09T06:00:00.000Z"; 0 gives the "0001-01-01T00:00:00Z" that means
 // "not ended".

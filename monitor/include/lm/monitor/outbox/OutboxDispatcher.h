@@ -33,8 +33,10 @@ class OutboxDispatcher {
  public:
   // `log` takes one line per failed or delivered send (from the
   // dispatcher's thread; the caller keeps it usable until Stop()).
-  OutboxDispatcher(lm::records::AlarmLedger& ledger, std::vector<std::unique_ptr<NoticeChannel>> channels,
-                   RetryPlan retry, std::ostream& log);
+  // `monitor`: whose notices it sends (AlarmSettings::monitor); each
+  // channel takes that monitor's notices to its own destination only.
+  OutboxDispatcher(lm::records::AlarmLedger& ledger, std::string monitor,
+                   std::vector<std::unique_ptr<NoticeChannel>> channels, RetryPlan retry, std::ostream& log);
   ~OutboxDispatcher();
   OutboxDispatcher(const OutboxDispatcher&) = delete;
   OutboxDispatcher& operator=(const OutboxDispatcher&) = delete;
@@ -59,6 +61,7 @@ class OutboxDispatcher {
   void Line(const std::string& text);
 
   lm::records::AlarmLedger& ledger_;
+  std::string monitor_;
   std::vector<Channel> channels_;
   std::ostream& log_;
   std::mutex mutex_;

@@ -13,6 +13,8 @@ class WebhookChannel : public NoticeChannel {
  public:
   WebhookChannel(std::string url, TransferLimits limits) : url_(std::move(url)), limits_(limits) {}
   std::string Name() const override { return "webhook"; }
+  std::string Destination() const override;
+  std::string Describe() const override;
   std::string Send(const std::vector<Notice>& notices, int64_t id, const std::atomic<bool>& stop) override;
 
  private:

@@ -32,9 +32,14 @@ std::string CheckAlarmOptions(const ParsedArgs& merged);
 // configured); nullopt for an ordinary run.
 std::optional<int> RunConfigAction(CommandContext& ctx);
 
-// The alarms of a run, delivering what a previous run left; nullptr with
-// `status` set (and said on ctx.err) when the site records cannot hold
-// them. Without records (--no-record) they are kept in memory only.
-std::unique_ptr<lm::monitor::AlarmMonitor> StartAlarms(CommandContext& ctx, SiteLogic& logic, int& status);
+// The settings of a run (alarms, channels, team sync) with the page's
+// boundaries; nullopt with `status` set (and said on ctx.err).
+std::optional<lm::monitor::AlarmSettings> ReadSettings(CommandContext& ctx, SiteLogic& logic, int& status);
+
+// The alarms of a run on the site records in `storeFile` ("": kept in
+// memory only, for --no-record), delivering what a previous run left;
+// nullptr with `status` set when the records cannot hold them.
+std::unique_ptr<lm::monitor::AlarmMonitor> StartAlarms(CommandContext& ctx, const lm::monitor::AlarmSettings& settings,
+                                                       const std::string& storeFile, int& status);
 
 }  // namespace linkmeter::cli::alarms
