@@ -71,8 +71,8 @@ if took >= 3:
 if not any("monitor stopped by SIGTERM" in l for l in out.err):
     fail("no stop line on standard error")
 
-# The site records: one visit per survey, each survey finished with its
-# hop statistics, one of them after the unit came back.
+# The site records: each survey finished with its hop statistics, one of
+# them after the unit came back.
 stores = glob.glob(os.path.join(work, "**", "site-records-demo.sqlite"), recursive=True)  # a demo run's own store
 if len(stores) != 1:
     fail(f"site records: {stores}")
@@ -88,8 +88,13 @@ if [r[0] for r in finished] != logged:
     fail(f"finished surveys in the store {[r[0] for r in finished]}, logged {logged}")
 if any(r[4] != "site" or r[5] is None or r[6] == 0 for r in finished):
     fail(f"a survey that is not a whole-site survey in an ended visit with hop statistics: {finished}")
-if len({r[1] for r in rows}) != len(rows):
-    fail(f"surveys share a visit: {rows}")
+# One visit of the monitor's own per day of its run, never one per round.
+days = {time.strftime("%Y-%m-%d", time.localtime(r[2] / 1000)) for r in rows}
+if len({r[1] for r in rows}) != len(days):
+    fail(f"the surveys of {len(days)} days are in visits {sorted({r[1] for r in rows})}")
+technicians = db.execute("SELECT DISTINCT v.technician FROM visits v JOIN surveys s ON s.visit_id = v.id").fetchall()
+if technicians != [("monitor",)]:
+    fail(f"the monitor's visits are not marked as its own: {technicians}")
 if not any(r[2] >= plugged_ms for r in finished):
     fail("no survey recorded after the unit was plugged back in")
 if not all(r[2] < pulled_ms or r[2] >= plugged_ms for r in finished):

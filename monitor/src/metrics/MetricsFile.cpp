@@ -1,10 +1,12 @@
 #include "lm/monitor/metrics/MetricsFile.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -88,9 +90,21 @@ std::string MetricsText(const RoundObservation& round, const EngineState& state)
 }
 
 std::string WriteFileAtomically(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".tmp." + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return temporary + ": " + std::strerror(errno);
+  // An unpredictable name made here and nowhere else: O_EXCL refuses a file
+  // (or a symbolic link) someone planted under it, so the write can never
+  // land in another file; the rename then replaces the name itself.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
+    uint64_t nonce = 0;
+    if (::getrandom(&nonce, sizeof nonce, 0) != sizeof nonce) return path + ": no random name: " + std::strerror(errno);
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(nonce));
+    temporary = path + suffix;
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) return temporary + ": " + std::strerror(errno);
+  }
+  if (fd < 0) return path + ": no temporary name was free";
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

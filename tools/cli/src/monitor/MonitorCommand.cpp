@@ -117,7 +117,8 @@ std::string CheckWithConfig(const ParsedArgs& args) {
 int RunWithConfig(CommandContext& ctx) {
   ParsedArgs merged;
   if (std::string why = alarms::MergeConfig(ctx.args, merged); !why.empty()) return Fail(ctx.err, kExitUsage, why);
-  CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop, ctx.flows};
+  CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop, ctx.flows,
+                            ctx.visits};
   if (auto status = alarms::RunConfigAction(configured)) return *status;
   return Run(configured);
 }
