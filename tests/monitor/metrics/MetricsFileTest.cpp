@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "MonitorTestSupport.h"
+#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -88,6 +89,28 @@ TEST(AlarmMetrics, FileParsesAsExpositionFormatAndIsReplacedWhole) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);  // no temporary left
   EXPECT_NE(WriteFileAtomically((dir.path / "no" / "such").string(), "x"), "");
+}
+
+// A symbolic link planted where the monitor writes (its file, or a
+// temporary name an older build would have used) never makes it write
+// into the file the link points to.
+TEST(AlarmMetrics, PlantedLinksNeverRedirectTheWrite) {
+  TempDir dir;
+  const fs::path victim = dir.path / "victim";
+  WriteText(victim, "keep me");
+  const fs::path file = dir.path / "linkmeter.prom";
+  fs::create_symlink(victim, file.string() + ".tmp." + std::to_string(::getpid()));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(WriteFileAtomically(file, "round " + std::to_string(i) + "\n"), "");
+  }
+  fs::remove(file);
+  fs::create_symlink(victim, file);  // the file itself a link: replaced, never followed
+  EXPECT_EQ(WriteFileAtomically(file, "last\n"), "");
+  EXPECT_FALSE(fs::is_symlink(file));
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  std::ifstream written(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "last\n");
 }
 
 }  // namespace
