@@ -183,6 +183,8 @@ if tested.returncode != 0 or tested.stdout.count("test notice sent") != 2:
 with Receivers.lock:
     if [a["labels"]["alertname"] for a in Receivers.hooks] != ["LinkmeterTest"] or len(Receivers.mails) != 1:
         fail("the test notice did not arrive once per channel")
+    if Receivers.hooks[0]["labels"]["site"] != UNIT:  # labelled as real alarms are: the serial
+        fail(f"the test notice's labels {Receivers.hooks[0]['labels']}")
     Receivers.hooks.clear()
     Receivers.mails.clear()
 
@@ -309,6 +311,13 @@ alarms("ack", str(listed[0]["id"]))
 shown = alarms("show", str(listed[0]["id"]))
 if [e["kind"] for e in shown["events"]] != ["raised", "resolved", "ack"] or not shown["detail"]["evidence"]:
     fail(f"alarms show: {shown}")
+# Without --format json, one alarm reads as text in the computer's own time.
+readable = subprocess.run([cli, "--demo", "alarms", "show", str(listed[0]["id"])], capture_output=True, text=True,
+                          env=dict(env, TZ="Asia/Tokyo"), timeout=60)
+if readable.returncode != 0 or "{" in readable.stdout or "raised by the round of" not in readable.stdout \
+        or not re.search(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d JST", readable.stdout) \
+        or ", ".join(BEHIND) not in readable.stdout:
+    fail(f"alarms show as text:\n{readable.stdout}{readable.stderr}")
 silence = alarms("silence", "--unit", REPEATER.lower(), "--for", "2h")
 if silence["subject"] != "unit:" + REPEATER:
     fail(f"alarms silence: {silence}")

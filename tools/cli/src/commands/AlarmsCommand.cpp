@@ -3,6 +3,7 @@
 // silence of a unit or a hop for a while.
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
@@ -51,7 +52,38 @@ std::string Check(const ParsedArgs& args) {
   return "";
 }
 
-std::string TimeText(std::optional<int64_t> ms) { return ms ? lm::monitor::UtcFormat(*ms, "%Y-%m-%d %H:%M:%SZ") : ""; }
+// The computer's own time, as the technician reads a clock ("2026-12-09
+// 15:00:00 JST"); JSON keeps milliseconds since 1970.
+std::string TimeText(std::optional<int64_t> ms) {
+  if (!ms) return "";
+  const std::time_t t = static_cast<std::time_t>(*ms / 1000);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[64];
+  return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %Z", &local) ? text : "";
+}
+
+// What a raise's detail says, in words: the rounds that raised it and the
+// units a silent repeater cut off.
+std::vector<std::string> DetailLines(const std::string& detailJson) {
+  std::vector<std::string> lines;
+  auto detail = lm::json::Parse(detailJson);
+  if (!detail) return lines;
+  for (const Value& round : MemberArray(*detail, "evidence")) {
+    const Value& at = lm::json::Member(round, "at");
+    const Value& value = lm::json::Member(round, "value");
+    if (!at.is<double>()) continue;
+    std::string line = "raised by the round of " + TimeText(static_cast<int64_t>(at.get<double>()));
+    if (value.is<double>() && value.get<double>() != 0) line += " (" + NumberText(value) + ")";
+    lines.push_back(line);
+  }
+  std::string unreachable;
+  for (const Value& u : MemberArray(*detail, "unreachable")) {
+    if (u.is<std::string>()) unreachable += (unreachable.empty() ? "" : ", ") + u.get<std::string>();
+  }
+  if (!unreachable.empty()) lines.push_back("unreachable behind it: " + unreachable);
+  return lines;
+}
 
 Value OptNumber(std::optional<int64_t> n) { return n ? Number(*n) : Value(); }
 
@@ -95,7 +127,14 @@ int Show(CommandContext& ctx, AlarmLedger& ledger) {
   }
   Value json = AlarmJson(*alarm);
   json.get<lm::json::Object>()["events"] = Value(events);
-  ctx.output.Write(table, json, {"", "alarm " + std::to_string(id) + ": " + alarm->raised.key, alarm->raised.detailJson});
+  std::vector<std::string> notes{"", "alarm " + std::to_string(id) + ": " + alarm->raised.key,
+                                 alarm->raised.summary,
+                                 std::string(alarm->endedAt ? "resolved " + TimeText(alarm->endedAt) : "firing") +
+                                     (alarm->ackedAt ? ", acknowledged " + TimeText(alarm->ackedAt) +
+                                                           (alarm->ackedBy.empty() ? "" : " by " + alarm->ackedBy)
+                                                     : "")};
+  for (const std::string& line : DetailLines(alarm->raised.detailJson)) notes.push_back(line);
+  ctx.output.Write(table, json, notes);
   return kExitOk;
 }
 
