@@ -138,8 +138,8 @@ Subcommand MonitorCommand() {
           "monitor --unit U [--every 1h] [--probes N] [--registration FILE] [--password-file FILE]\n"
           "                      [--no-record]",
           "Surveys every remote unit of the base unit's site every interval (default 1h; 30s, 5m,\n"
-          "1h30m …), each with N probes (default 5, as the page's site survey), and keeps each\n"
-          "survey in the site records as a visit of its own. One line per survey on standard output:\n"
+          "1h30m …), each with N probes (default 5, as the page's site survey), and keeps a day's\n"
+          "surveys in the site records as one visit of its own. One line per survey on standard output:\n"
           "  TIME unit=U answered=N silent=N weakest=FROM>TO level=N duration=Ns record=ID\n"
           "A unit not found, a lost link or a silent remote unit never ends it: a failed try gives\n"
           "a line with failed=\"why\" and the next comes after 1s, 2s, 4s … up to the interval.\n"
