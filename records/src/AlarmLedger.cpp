@@ -37,8 +37,9 @@ std::optional<int64_t> LatestRaiseOf(Database& db, const std::string& key) {
 }
 
 int64_t InsertNotice(Database& db, const NoticeRow& n) {
-  db.Prepare("INSERT INTO alarm_outbox(channel, alarm_key, status, created_at, notice_json) VALUES (?, ?, ?, ?, ?)")
-      .BindAll(n.channel, n.key, n.status, n.createdAt, n.noticeJson)
+  db.Prepare("INSERT INTO alarm_outbox(channel, alarm_key, status, created_at, notice_json, monitor, destination) "
+             "VALUES (?, ?, ?, ?, ?, ?, ?)")
+      .BindAll(n.channel, n.key, n.status, n.createdAt, n.noticeJson, n.monitor, n.destination)
       .Run();
   return db.LastInsertId();
 }
@@ -94,16 +95,28 @@ void AlarmLedger::SaveRound(const AlarmRoundWrite& round) {
   tx.Commit();
 }
 
-std::vector<NoticeRow> AlarmLedger::Pending(const std::string& channel, int limit) {
+std::vector<NoticeRow> AlarmLedger::Pending(const std::string& monitor, const std::string& destination, int limit) {
   std::lock_guard lock(mutex_);
   Statement s = db_.Prepare(
-      "SELECT o.id, o.channel, o.alarm_key, o.status, o.created_at, o.notice_json FROM alarm_outbox o "
-      "WHERE o.channel = ? AND NOT EXISTS (SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id) "
-      "ORDER BY o.id LIMIT ?");
-  s.BindAll(channel, limit);
+      "SELECT o.id, o.channel, o.alarm_key, o.status, o.created_at, o.notice_json, o.monitor, o.destination "
+      "FROM alarm_outbox o WHERE o.monitor = ? AND o.destination = ? "
+      "AND NOT EXISTS (SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id) ORDER BY o.id LIMIT ?");
+  s.BindAll(monitor, destination, limit);
   std::vector<NoticeRow> rows;
-  while (s.Step()) rows.push_back({s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Int(4), s.Text(5)});
+  while (s.Step()) rows.push_back({s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Int(4), s.Text(5), s.Text(6), s.Text(7)});
   return rows;
+}
+
+int AlarmLedger::ClaimUnaddressed(const std::string& monitor, const std::string& destination,
+                                  const std::string& channel, const std::string& keyPrefix) {
+  std::lock_guard lock(mutex_);
+  // Only those never delivered: what went out stays as it was recorded.
+  db_.Prepare("UPDATE alarm_outbox SET monitor = ?, destination = ? WHERE monitor = '' AND channel = ? "
+              "AND substr(alarm_key, 1, length(?4)) = ?4 "
+              "AND NOT EXISTS (SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = alarm_outbox.id)")
+      .BindAll(monitor, destination, channel, keyPrefix)
+      .Run();
+  return db_.Changes();
 }
 
 void AlarmLedger::MarkDelivered(const std::vector<int64_t>& outboxIds, int64_t at) {

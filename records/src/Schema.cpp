@@ -6,6 +6,7 @@
 #include "SchemaV4TeamRecords.h"
 #include "SchemaV5Acceptance.h"
 #include "SchemaV6SiteMap.h"
+#include "SchemaV7MonitorOutbox.h"
 
 namespace lm::records {
 namespace {
@@ -141,6 +142,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {4, ApplySchemaV4TeamRecords},
       {5, ApplySchemaV5Acceptance},
       {6, ApplySchemaV6SiteMap},
+      {7, ApplySchemaV7MonitorOutbox},
   };
   return steps;
 }

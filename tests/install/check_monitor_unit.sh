@@ -16,6 +16,8 @@ exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
   fail "ExecStart is '$exec_start'"
 grep -q '^EnvironmentFile=-%E/linkmeter/monitor-%i.env$' "$unit" || fail "no EnvironmentFile under the user's config folder"
 grep -qi 'password' <<<"$exec_start" && fail "a password on the command line"
+grep -q '^Type=notify$' "$unit" || fail "not Type=notify: readiness and status come from the monitor"
+grep -q '^WatchdogSec=' "$unit" || fail "no WatchdogSec=: a hung round would never be restarted"
 [ -x "$prefix/bin/linkmeter-cli" ] || fail "bin/linkmeter-cli missing"
 
 if command -v systemd-analyze >/dev/null; then
@@ -27,6 +29,12 @@ if command -v systemd-analyze >/dev/null; then
                systemd-analyze verify --man=no --user ./linkmeter-monitor@009A0011.service 2>&1) || [ -n "$out" ]; then
     fail "systemd-analyze verify: $out"
   fi
+  # The hardening holds: the exposure systemd's own analysis gives (9.6
+  # "UNSAFE" before it) stays low.
+  exposure=$(cd "$scratch" && timeout 30 systemd-analyze security --offline=true ./linkmeter-monitor@009A0011.service 2>&1 |
+             sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+  echo "systemd-analyze security: exposure $exposure"
+  awk -v e="$exposure" 'BEGIN { exit !(e != "" && e + 0 <= 3.0) }' || fail "exposure '$exposure', over 3.0"
 fi
 
 [ "$failures" -eq 0 ] && echo "monitor unit ok" || exit 1

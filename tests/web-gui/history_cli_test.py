@@ -272,7 +272,7 @@ def main(binary, artefacts):
         check(all(silent == len(SILENT) for _, silent, _ in monitored),
               "each monitor line counts the silent units: %s" % monitored)
         visits, levels, ended, trend = store_facts(store_path(root))
-        check(len(visits) >= 3, "the survey's visit and one per monitor survey: %s" % visits)
+        check(len(visits) == 2, "the survey's visit and the monitor's one visit of its run: %s" % visits)
         page = start(binary, root, artefacts, "en_US.UTF-8")
         try:
             flow = Flow(page, routes, monitored, visits, levels, ended, trend)

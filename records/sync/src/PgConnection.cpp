@@ -1,6 +1,8 @@
 #include "lm/teamsync/PgConnection.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include <libpq-fe.h>
 
@@ -29,7 +31,111 @@ std::string Trimmed(const char* text) {
   return s;
 }
 
+// The password a server text carries (a URI's user info, or password=),
+// found without libpq so that a text libpq cannot parse is covered too.
+std::string PasswordIn(const std::string& server) {
+  const size_t scheme = server.find("://");
+  if (scheme != std::string::npos) {
+    const size_t end = server.find_first_of("/?", scheme + 3);
+    const std::string authority = server.substr(scheme + 3, end == std::string::npos ? end : end - scheme - 3);
+    const size_t at = authority.rfind('@');
+    const size_t colon = authority.find(':');
+    if (at != std::string::npos && colon != std::string::npos && colon < at) return authority.substr(colon + 1, at - colon - 1);
+    const size_t key = server.find("password=", scheme);
+    if (key == std::string::npos) return "";
+    const size_t stop = server.find('&', key);
+    return server.substr(key + 9, stop == std::string::npos ? stop : stop - key - 9);
+  }
+  const size_t key = server.find("password");
+  if (key == std::string::npos) return "";
+  size_t at = server.find('=', key);
+  if (at == std::string::npos) return "";
+  at = server.find_first_not_of(' ', at + 1);
+  if (at == std::string::npos) return "";
+  if (server[at] == '\'') {
+    const size_t close = server.find('\'', at + 1);
+    return server.substr(at + 1, close == std::string::npos ? close : close - at - 1);
+  }
+  const size_t stop = server.find(' ', at);
+  return server.substr(at, stop == std::string::npos ? stop : stop - at);
+}
+
+std::string Scrub(std::string text, const std::string& server) {
+  const std::string password = PasswordIn(server);
+  if (password.empty()) return text;
+  for (size_t at = text.find(password); at != std::string::npos; at = text.find(password, at + 3)) {
+    text.replace(at, password.size(), "***");
+  }
+  return text;
+}
+
+// The connect options for the session limits; the texts live as long as this.
+class SessionOptions {
+ public:
+  explicit SessionOptions(const PgSessionLimits& l)
+      : idle_(std::to_string(l.keepaliveIdleS)),
+        interval_(std::to_string(l.keepaliveIntervalS)),
+        count_(std::to_string(l.keepaliveCount)),
+        userTimeout_(std::to_string(l.tcpUserTimeoutMs)) {
+    if (l.statementTimeoutMs > 0) options_ += "-c statement_timeout=" + std::to_string(l.statementTimeoutMs);
+    if (l.lockTimeoutMs > 0) options_ += std::string(options_.empty() ? "" : " ") + "-c lock_timeout=" + std::to_string(l.lockTimeoutMs);
+  }
+  void AddTo(std::vector<const char*>& keys, std::vector<const char*>& values) const {
+    const std::pair<const char*, const std::string*> all[] = {
+        {"keepalives_idle", &idle_}, {"keepalives_interval", &interval_}, {"keepalives_count", &count_},
+        {"tcp_user_timeout", &userTimeout_}};
+    keys.push_back("keepalives");
+    values.push_back("1");
+    for (const auto& [key, value] : all) keys.push_back(key), values.push_back(value->c_str());
+    if (!options_.empty()) keys.push_back("options"), values.push_back(options_.c_str());
+  }
+
+ private:
+  std::string idle_, interval_, count_, userTimeout_, options_;
+};
+
+bool OnThisComputer(const std::string& host) {
+  if (host.empty() || host.front() == '/' || host.front() == '@') return true;  // a Unix socket
+  if (host == "localhost" || host == "::1") return true;
+  return host.rfind("127.", 0) == 0;
+}
+
+// The settings libpq would use (service file, environment and defaults
+// taken in), read from a connection started but never polled: no byte of
+// the startup, and so no password, has left when a server is refused.
+void RequireVerifiedTls(const char* const* keys, const char* const* values, const std::string& server) {
+  PGconn* probe = PQconnectStartParams(keys, values, 1);
+  std::string host, hostaddr, sslmode;
+  if (PQconninfoOption* in = probe ? PQconninfo(probe) : nullptr) {
+    for (PQconninfoOption* o = in; o->keyword; ++o) {
+      const std::string key = o->keyword, value = o->val ? o->val : "";
+      if (key == "host") host = value;
+      if (key == "hostaddr") hostaddr = value;
+      if (key == "sslmode") sslmode = value;
+    }
+    PQconninfoFree(in);
+  }
+  PQfinish(probe);
+  bool local = true;
+  for (const std::string& list : {host, hostaddr}) {
+    for (size_t at = 0; at <= list.size();) {
+      const size_t comma = std::min(list.find(',', at), list.size());
+      const std::string one = list.substr(at, comma - at);
+      if (!one.empty() && !OnThisComputer(one)) local = false;
+      at = comma + 1;
+    }
+  }
+  if (local || sslmode == "verify-full") return;
+  throw SyncFailure(SyncFailureKind::kUsage,
+                    "the team server " + PgConnection::Printable(server) + " is reached with sslmode=" +
+                        (sslmode.empty() ? "prefer" : sslmode) +
+                        ": a server off this computer needs sslmode=verify-full (or the monitor's configuration "
+                        "must accept an unverified server in words: sync_tls = accept-unverified)");
+}
+
 }  // namespace
+
+std::string PgConnection::Printable(const std::string& server) { return Scrub(server, server); }
 
 PgResult::~PgResult() { PQclear(result_); }
 int PgResult::Rows() const { return PQntuples(result_); }
@@ -47,7 +153,9 @@ std::string PgConnection::ConnInfo(const std::string& server) {
   if (!options) {
     const std::string why = Trimmed(error);
     PQfreemem(error);
-    throw SyncFailure(SyncFailureKind::kUsage, "the team server " + server + " is not a service name or URI: " + why);
+    // libpq's reason may quote the text itself: neither may show a password.
+    throw SyncFailure(SyncFailureKind::kUsage, "the team server " + Printable(server) +
+                                                   " is not a service name or URI: " + Scrub(why, server));
   }
   bool password = false;
   for (PQconninfoOption* o = options; o->keyword; ++o) {
@@ -61,16 +169,23 @@ std::string PgConnection::ConnInfo(const std::string& server) {
   return info;
 }
 
-PgConnection::PgConnection(const std::string& server) {
+PgConnection::PgConnection(const std::string& server, const PgSessionLimits& limits) {
   const std::string info = ConnInfo(server);
-  const char* keys[] = {"connect_timeout", "application_name", "client_encoding", "dbname", nullptr};
-  const char* values[] = {"10", "linkmeter", "UTF8", info.c_str(), nullptr};
-  conn_ = PQconnectdbParams(keys, values, 1);
+  const SessionOptions session(limits);
+  // The server text comes last: what it says itself wins over these.
+  std::vector<const char*> keys{"connect_timeout", "application_name", "client_encoding"}, values{"10", "linkmeter", "UTF8"};
+  session.AddTo(keys, values);
+  keys.push_back("dbname");
+  values.push_back(info.c_str());
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+  if (limits.verifiedTlsOnly) RequireVerifiedTls(keys.data(), values.data(), server);
+  conn_ = PQconnectdbParams(keys.data(), values.data(), 1);
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     const std::string why = conn_ ? Trimmed(PQerrorMessage(conn_)) : "out of memory";
     PQfinish(conn_);
     conn_ = nullptr;
-    throw SyncFailure(SyncFailureKind::kUnreachable, "the team server " + server + " could not be reached: " + why);
+    throw SyncFailure(SyncFailureKind::kUnreachable, "the team server " + Printable(server) + " could not be reached: " + why);
   }
   // The server's notices (a shutdown warning, say) are not the user's
   // business: what fails is answered as a failure.

@@ -104,11 +104,11 @@ class SyncRun {
 
 }  // namespace
 
-TeamSync::TeamSync(std::filesystem::path storeFile, std::string server)
-    : storeFile_(std::move(storeFile)), server_(std::move(server)) {}
+TeamSync::TeamSync(std::filesystem::path storeFile, std::string server, PgSessionLimits limits)
+    : storeFile_(std::move(storeFile)), server_(std::move(server)), limits_(limits) {}
 
 SyncCounts TeamSync::Run(std::optional<int64_t> siteSerial, const Progress& progress) {
-  PgConnection conn(server_);  // first: a server that cannot be reached leaves the store unopened
+  PgConnection conn(server_, limits_);  // first: a server that cannot be reached leaves the store unopened
   ServerSide server(conn);
   auto local = Locally([&] { return std::make_unique<LocalSide>(storeFile_); });
   return SyncRun(*local, server, siteSerial, progress).Run();

@@ -84,7 +84,10 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
   std::vector<OptionRule> known = kCommonOptions;
   known.insert(known.end(), call.command->options.begin(), call.command->options.end());
   // A command that records may ask for a visit of its own (VisitJoining.h).
-  if (Knows(*call.command, "--no-record")) known.push_back({"--new-visit", false});
+  // The monitor always keeps visits of its own.
+  if (Knows(*call.command, "--no-record") && std::string_view(call.command->name) != "monitor") {
+    known.push_back({"--new-visit", false});
+  }
   std::vector<std::string> rest(args.begin() + static_cast<long>(at) + 1, args.end());
   if (at > 0) rest.push_back("--demo");
   std::string error;
@@ -130,9 +133,13 @@ int RunSubcommand(const SubcommandCall& call, CliHost& host, const std::string& 
   FlowPageCalls page(flows);
   CommandContext ctx{page, call.args, output, err, progress, DemoUnits(demoSummary)};
   ctx.flows = &flows;
-  if (visits) visits->StartRun(!call.args.Has("--new-visit"));
+  ctx.visits = visits;
+  const bool monitor = std::string_view(call.command->name) == "monitor";
+  using Mode = VisitJoining::Mode;
+  if (visits) visits->StartRun(monitor ? Mode::kMonitor : call.args.Has("--new-visit") ? Mode::kOwn : Mode::kJoinOpen);
   const bool setAside = KeepsRecords(*call.command, call.args) && StoreWasSetAside(page, err);
   const int status = call.command->run(ctx);
+
   if (visits) err << UsedVisitsText(visits->UsedVisits());
   return setAside && status == kExitOk ? kExitStoreSetAside : status;
 }

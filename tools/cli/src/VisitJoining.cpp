@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "sorrel/cef/Exception.h"
 #include "sorrel/cef/Manager.h"
@@ -28,6 +29,14 @@ rec::Millis Now() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+// year * 1000 + day of the year, in the computer's time zone.
+int LocalDay(rec::Millis at) {
+  const std::time_t t = static_cast<std::time_t>(at / 1000);
+  std::tm local{};
+  localtime_r(&t, &local);
+  return (local.tm_year + 1900) * 1000 + local.tm_yday;
+}
+
 std::string Serial(int64_t serial) {
   char text[16];
   std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(serial));
@@ -50,10 +59,41 @@ std::shared_ptr<VisitJoining> VisitJoining::Register(Sorrel::cef::Manager& manag
   return joining;
 }
 
-void VisitJoining::StartRun(bool joinOpenVisits) {
+void VisitJoining::StartRun(Mode mode) {
   std::lock_guard lock(mutex_);
-  join_ = joinOpenVisits;
+  mode_ = mode;
   used_.clear();
+  monitorVisits_.clear();
+  closing_ = false;
+}
+
+std::vector<int64_t> VisitJoining::CloseMonitorVisits() {
+  std::lock_guard lock(mutex_);
+  closing_ = true;
+  std::vector<int64_t> open;
+  for (const auto& [serial, v] : monitorVisits_) open.push_back(v.id);
+  return open;
+}
+
+lm::json::Value VisitJoining::BeginMonitorVisit(rec::RecordStore& store, const rec::SiteInfo& site,
+                                                const Sorrel::cef::ArgReader& r) {
+  const rec::Millis now = Now();
+  const int today = LocalDay(now);
+  auto it = monitorVisits_.find(site.serial);
+  if (it != monitorVisits_.end() && it->second.day == today) {
+    return lm::json::MakeObject({{"id", lm::json::Number(it->second.id)}});
+  }
+  if (it != monitorVisits_.end()) {
+    Take(store.EndVisit(it->second.id, now));  // the day turned: yesterday's rounds are one visit
+    monitorVisits_.erase(it);
+  }
+  rec::VisitInfo info = rj::ReadVisitInfo(r, now);
+  info.technician = kMonitorTechnician;
+  info.notes = "Unattended monitor (linkmeter-cli monitor): the rounds of one day";
+  const rec::RowId id = Take(store.StartVisit(site, info));
+  monitorVisits_[site.serial] = {id, today};
+  used_.push_back({id, site.serial, false});
+  return lm::json::MakeObject({{"id", lm::json::Number(id)}});
 }
 
 std::vector<VisitJoining::Used> VisitJoining::UsedVisits() const {
@@ -65,11 +105,12 @@ lm::json::Value VisitJoining::Begin(rec::RecordStore& store, const Sorrel::cef::
   r.Object("site");
   const rec::SiteInfo site = rj::ReadSite(r);
   std::lock_guard lock(mutex_);
-  if (join_) {
+  if (mode_ == Mode::kMonitor) return BeginMonitorVisit(store, site, r);
+  if (mode_ == Mode::kJoinOpen) {
     // Visits left open by programs that are gone were closed when the store
     // opened: an open one is kept by a program still running.
     for (const rec::VisitRow& v : Take(store.ListVisits(site.serial))) {
-      if (v.endedAt) continue;
+      if (v.endedAt || v.info.technician == kMonitorTechnician) continue;  // the monitor's day is its own
       joined_.insert(v.id);
       used_.push_back({v.id, site.serial, true});
       return lm::json::MakeObject({{"id", lm::json::Number(v.id)}, {"joined", lm::json::Bool(true)}});
@@ -85,6 +126,10 @@ lm::json::Value VisitJoining::End(rec::RecordStore& store, const Sorrel::cef::Ar
   {
     std::lock_guard lock(mutex_);
     if (joined_.count(visit)) return lm::json::Bool(true);  // its owner ends it
+    // The monitor's visit of the day stays open between its rounds.
+    for (const auto& [serial, v] : monitorVisits_) {
+      if (v.id == visit && !closing_) return lm::json::Bool(true);
+    }
   }
   Take(store.EndVisit(visit, rj::TimeOr(r, "endedAt", Now())));
   return lm::json::Bool(true);

@@ -47,6 +47,11 @@ struct NoticeRow {
   std::string status;  // firing, resolved, test
   int64_t createdAt = 0;
   std::string noticeJson;
+  // Whose it is: the monitor that raised it ("monitor-009A0011") and the
+  // receiver it goes to (a channel's destination id); each pair has its
+  // own queue.
+  std::string monitor;
+  std::string destination;
 };
 
 struct SilenceRow {
@@ -74,8 +79,13 @@ class AlarmLedger {
   std::optional<std::string> LoadState(int64_t siteSerial);
   void SaveRound(const AlarmRoundWrite& round);
 
-  // Notices of `channel` not yet delivered, oldest first.
-  std::vector<NoticeRow> Pending(const std::string& channel, int limit);
+  // Notices of one monitor to one receiver not yet delivered, oldest first.
+  std::vector<NoticeRow> Pending(const std::string& monitor, const std::string& destination, int limit);
+  // Notices written before they were addressed (an older build's), of
+  // `channel` and alarm keys starting with `keyPrefix` (a site's "SITE/"),
+  // given to `monitor` and `destination`; answers how many.
+  int ClaimUnaddressed(const std::string& monitor, const std::string& destination, const std::string& channel,
+                       const std::string& keyPrefix);
   void MarkDelivered(const std::vector<int64_t>& outboxIds, int64_t at);
   // Adds a notice outside a round (a test notice); answers its id.
   int64_t AddNotice(const NoticeRow& notice);

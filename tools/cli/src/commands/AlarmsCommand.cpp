@@ -3,15 +3,16 @@
 // silence of a unit or a hop for a while.
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
-#include "linkmeter/cli/alarms/AlarmMonitor.h"
-#include "linkmeter/cli/alarms/WallTime.h"
-#include "linkmeter/cli/monitor/Duration.h"
+#include "lm/monitor/AlarmMonitor.h"
+#include "lm/monitor/rules/WallTime.h"
+#include "lm/monitor/config/Duration.h"
 #include "lm/records/AlarmLedger.h"
 
 namespace linkmeter::cli {
@@ -23,7 +24,7 @@ using lm::json::Value;
 using lm::records::AlarmLedger;
 using lm::records::AlarmRow;
 
-bool IsSerial(const std::string& s) { return alarms::SerialNumberOf(s).has_value(); }
+bool IsSerial(const std::string& s) { return lm::monitor::SerialNumberOf(s).has_value(); }
 
 bool IsHop(const std::string& s) {
   const auto dash = s.find('-');
@@ -47,11 +48,42 @@ std::string Check(const ParsedArgs& args) {
   if (args.Has("--unit") == args.Has("--hop")) return "silence takes --unit SERIAL or --hop SERIAL-SERIAL";
   if (auto u = args.Get("--unit"); u && !IsSerial(*u)) return "--unit takes a unit's serial (8 hex digits)";
   if (auto h = args.Get("--hop"); h && !IsHop(*h)) return "--hop takes two serials joined by '-' (00C80101-00BA0102)";
-  if (!args.Has("--for") || !monitor::ParseDuration(*args.Get("--for"))) return "silence needs --for such as 30m, 2h or 1d (up to 7d)";
+  if (!args.Has("--for") || !lm::monitor::ParseDuration(*args.Get("--for"))) return "silence needs --for such as 30m, 2h or 1d (up to 7d)";
   return "";
 }
 
-std::string TimeText(std::optional<int64_t> ms) { return ms ? alarms::UtcFormat(*ms, "%Y-%m-%d %H:%M:%SZ") : ""; }
+// The computer's own time, as the technician reads a clock ("2026-12-09
+// 15:00:00 JST"); JSON keeps milliseconds since 1970.
+std::string TimeText(std::optional<int64_t> ms) {
+  if (!ms) return "";
+  const std::time_t t = static_cast<std::time_t>(*ms / 1000);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[64];
+  return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %Z", &local) ? text : "";
+}
+
+// What a raise's detail says, in words: the rounds that raised it and the
+// units a silent repeater cut off.
+std::vector<std::string> DetailLines(const std::string& detailJson) {
+  std::vector<std::string> lines;
+  auto detail = lm::json::Parse(detailJson);
+  if (!detail) return lines;
+  for (const Value& round : MemberArray(*detail, "evidence")) {
+    const Value& at = lm::json::Member(round, "at");
+    const Value& value = lm::json::Member(round, "value");
+    if (!at.is<double>()) continue;
+    std::string line = "raised by the round of " + TimeText(static_cast<int64_t>(at.get<double>()));
+    if (value.is<double>() && value.get<double>() != 0) line += " (" + NumberText(value) + ")";
+    lines.push_back(line);
+  }
+  std::string unreachable;
+  for (const Value& u : MemberArray(*detail, "unreachable")) {
+    if (u.is<std::string>()) unreachable += (unreachable.empty() ? "" : ", ") + u.get<std::string>();
+  }
+  if (!unreachable.empty()) lines.push_back("unreachable behind it: " + unreachable);
+  return lines;
+}
 
 Value OptNumber(std::optional<int64_t> n) { return n ? Number(*n) : Value(); }
 
@@ -70,7 +102,7 @@ std::vector<std::string> AlarmCells(const AlarmRow& a) {
 
 int List(CommandContext& ctx, AlarmLedger& ledger) {
   std::optional<int64_t> site;
-  if (auto s = ctx.args.Get("--site")) site = alarms::SerialNumberOf(*s);
+  if (auto s = ctx.args.Get("--site")) site = lm::monitor::SerialNumberOf(*s);
   Table table{{"id", "state", "started", "ended", "ack", "alarm", "summary"}, {}};
   lm::json::Array list;
   for (const AlarmRow& a : ledger.Alarms(site, ctx.args.Has("--firing"), 1000)) {
@@ -95,26 +127,33 @@ int Show(CommandContext& ctx, AlarmLedger& ledger) {
   }
   Value json = AlarmJson(*alarm);
   json.get<lm::json::Object>()["events"] = Value(events);
-  ctx.output.Write(table, json, {"", "alarm " + std::to_string(id) + ": " + alarm->raised.key, alarm->raised.detailJson});
+  std::vector<std::string> notes{"", "alarm " + std::to_string(id) + ": " + alarm->raised.key,
+                                 alarm->raised.summary,
+                                 std::string(alarm->endedAt ? "resolved " + TimeText(alarm->endedAt) : "firing") +
+                                     (alarm->ackedAt ? ", acknowledged " + TimeText(alarm->ackedAt) +
+                                                           (alarm->ackedBy.empty() ? "" : " by " + alarm->ackedBy)
+                                                     : "")};
+  for (const std::string& line : DetailLines(alarm->raised.detailJson)) notes.push_back(line);
+  ctx.output.Write(table, json, notes);
   return kExitOk;
 }
 
 int Ack(CommandContext& ctx, AlarmLedger& ledger) {
   const int64_t id = *ParseCount(ctx.args.positionals[1], 1, 1L << 52);
   const char* user = std::getenv("USER");
-  if (!ledger.Acknowledge(id, alarms::WallNowMs(), user ? user : "")) return Fail(ctx.err, kExitFailed, "no alarm " + std::to_string(id));
+  if (!ledger.Acknowledge(id, lm::monitor::WallNowMs(), user ? user : "")) return Fail(ctx.err, kExitFailed, "no alarm " + std::to_string(id));
   ctx.output.Write(Table{{"acknowledged"}, {{std::to_string(id)}}}, MakeObject({{"acknowledged", Number(id)}}));
   return kExitOk;
 }
 
 int Silence(CommandContext& ctx, AlarmLedger& ledger) {
   lm::records::SilenceRow silence;
-  if (auto s = ctx.args.Get("--site")) silence.siteSerial = alarms::SerialNumberOf(*s);
+  if (auto s = ctx.args.Get("--site")) silence.siteSerial = lm::monitor::SerialNumberOf(*s);
   std::string named = ctx.args.Has("--unit") ? *ctx.args.Get("--unit") : *ctx.args.Get("--hop");
   for (char& c : named) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   silence.subject = (ctx.args.Has("--unit") ? "unit:" : "hop:") + named;
-  silence.createdAt = alarms::WallNowMs();
-  silence.untilAt = silence.createdAt + std::chrono::milliseconds(*monitor::ParseDuration(*ctx.args.Get("--for"))).count();
+  silence.createdAt = lm::monitor::WallNowMs();
+  silence.untilAt = silence.createdAt + std::chrono::milliseconds(*lm::monitor::ParseDuration(*ctx.args.Get("--for"))).count();
   const int64_t id = ledger.AddSilence(silence);
   ctx.output.Write(Table{{"silence", "subject", "until"}, {{std::to_string(id), silence.subject, TimeText(silence.untilAt)}}},
                    MakeObject({{"id", Number(id)}, {"subject", Value(silence.subject)}, {"untilAt", Number(silence.untilAt)}}));

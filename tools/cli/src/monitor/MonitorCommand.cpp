@@ -12,17 +12,18 @@
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/alarms/MonitorAlarms.h"
-#include "linkmeter/cli/alarms/MonitorConfig.h"
-#include "linkmeter/cli/monitor/Duration.h"
-#include "linkmeter/cli/monitor/MonitorLoop.h"
-#include "linkmeter/cli/monitor/RoundSync.h"
+#include "lm/monitor/config/Duration.h"
+#include "lm/monitor/loop/MonitorLoop.h"
 #include "linkmeter/cli/monitor/SiteMonitor.h"
-#include "linkmeter/cli/monitor/StopSignals.h"
+#include "lm/monitor/loop/StopSignals.h"
+#include "lm/monitor/service/MonitorRun.h"
+#include "lm/monitor/service/ServiceNotifier.h"
+#include "lm/monitor/sync/TeamSyncWorker.h"
 
 namespace linkmeter::cli {
 namespace {
 
-using monitor::ParseDuration;
+using lm::monitor::ParseDuration;
 
 
 std::string Check(const ParsedArgs& args) {
@@ -34,6 +35,7 @@ std::string Check(const ParsedArgs& args) {
     return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbesPerRoute);
   }
   if (auto f = args.Get("--format"); f && *f != "table") return "the monitor writes log lines; --format is not taken";
+  if (auto l = args.Get("--round-limit"); l && !ParseDuration(*l)) return "--round-limit takes a duration such as 30m or 2h";
   if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
   return "";
 }
@@ -49,38 +51,58 @@ bool RecordsUsable(CommandContext& ctx) {
   return true;
 }
 
+// The store's file, "" without records (--no-record: alarms in memory).
+bool StoreFile(CommandContext& ctx, std::string& file) {
+  file.clear();
+  if (!ctx.record()) return true;
+  PageAnswer records = ctx.page.Query("LmRecordsStatus", lm::json::Value(lm::json::Object()));
+  file = records.ok ? MemberText(records.value, "path") : "";
+  return !file.empty();
+}
+
+std::string StoppedLine(int signal, const lm::monitor::MonitorTotals& totals, bool syncLeft) {
+  return std::string("linkmeter-cli: monitor stopped") + (signal == SIGINT ? " by SIGINT" : " by SIGTERM") +
+         (totals.stoppedInSurvey ? " during a survey" : "") + " after " + std::to_string(totals.surveys) +
+         " surveys and " + std::to_string(totals.failures) + " failed tries" +
+         (syncLeft ? "; a team sync still waiting on the server was left (the next start goes on)" : "") + "\n";
+}
+
 int Run(CommandContext& ctx) {
   // A stop from here on ends the run with status 0, never by the signal.
-  monitor::CancelToken stop;
-  monitor::StopSignals signals(stop);
+  lm::monitor::CancelToken stop;
+  lm::monitor::StopSignals signals(stop);
   ctx.stop = &stop.Flag();
   SiteLogic logic;
   if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
   if (ctx.record() && !RecordsUsable(ctx)) return kExitRecords;
+  int status = kExitOk;
+  auto settings = alarms::ReadSettings(ctx, logic, status);
+  if (!settings) return status;
+  std::string store;
+  if (!StoreFile(ctx, store)) return Fail(ctx.err, kExitRecords, "the site records cannot hold the alarms");
 
-  monitor::MonitorPlan plan;
+  lm::monitor::MonitorPlan plan;
   plan.unit = *ctx.args.Get("--unit");
   plan.every = ParseDuration(ctx.args.Get("--every").value_or("1h")).value_or(std::chrono::hours(1));
   const auto probes = ProbesPerRoute(ctx.args, logic);
   if (!probes) return Fail(ctx.err, kExitFailed, "the site logic gives no default probe count");
   monitor::SiteMonitor site(ctx, logic, *probes);
-  monitor::SystemMonitorClock clock;
-  monitor::MonitorLoop loop(plan, clock, [&](monitor::CancelToken& t) { return site.Survey(t); },
-                            ctx.output.Stream());
-  int status = kExitOk;
-  auto alarms = alarms::StartAlarms(ctx, logic, status);
+  auto alarms = alarms::StartAlarms(ctx, *settings, store, status);
   if (!alarms) return status;
-  monitor::RoundSync teamSync(ctx);
-  loop.OnSurvey([&](const monitor::AttemptResult& r, std::chrono::system_clock::time_point at) {
-    teamSync.AfterRound(r.summary.siteSerial);
-    alarms->OnRound(r.summary.survey, r.summary.siteSerial, r.summary.siteName,
-                    std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count());
-  });
-  const monitor::MonitorTotals totals = loop.Run(stop);
+  ctx.err << "linkmeter-cli: alarms: " << lm::monitor::ChannelsText(*settings) << "\n";
+  std::unique_ptr<lm::monitor::TeamSyncWorker> sync;
+  if (settings->sync && !store.empty()) sync = std::make_unique<lm::monitor::TeamSyncWorker>(*settings->sync, store, ctx.err);
+  lm::monitor::SystemMonitorClock clock;
+  lm::monitor::ServiceNotifier notifier;
+  lm::monitor::MonitorParts parts{plan, clock, [&](lm::monitor::CancelToken& t) { return site.Survey(t); },
+                                  ctx.output.Stream(), alarms.get(), sync.get(), &notifier};
+  if (auto limit = ctx.args.Get("--round-limit")) parts.roundLimit = *ParseDuration(*limit);
+  const lm::monitor::MonitorTotals totals = lm::monitor::RunMonitor(parts, stop);
+  notifier.Stopping("stopping: keeping what was surveyed and the notices not yet sent");
   alarms->Stop();
-  ctx.err << "linkmeter-cli: monitor stopped" << (signals.Received() == SIGINT ? " by SIGINT" : " by SIGTERM")
-          << (totals.stoppedInSurvey ? " during a survey" : "") << " after " << totals.surveys << " surveys and "
-          << totals.failures << " failed tries\n";
+  // The sync gets a moment; a server that does not answer keeps nothing here.
+  const bool syncLeft = sync && sync->Stop(std::chrono::milliseconds(500));
+  ctx.err << StoppedLine(signals.Received(), totals, syncLeft) << std::flush;
   return kExitOk;
 }
 
@@ -95,7 +117,8 @@ std::string CheckWithConfig(const ParsedArgs& args) {
 int RunWithConfig(CommandContext& ctx) {
   ParsedArgs merged;
   if (std::string why = alarms::MergeConfig(ctx.args, merged); !why.empty()) return Fail(ctx.err, kExitUsage, why);
-  CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop, ctx.flows};
+  CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop, ctx.flows,
+                            ctx.visits};
   if (auto status = alarms::RunConfigAction(configured)) return *status;
   return Run(configured);
 }
@@ -115,8 +138,8 @@ Subcommand MonitorCommand() {
           "monitor --unit U [--every 1h] [--probes N] [--registration FILE] [--password-file FILE]\n"
           "                      [--no-record]",
           "Surveys every remote unit of the base unit's site every interval (default 1h; 30s, 5m,\n"
-          "1h30m …), each with N probes (default 5, as the page's site survey), and keeps each\n"
-          "survey in the site records as a visit of its own. One line per survey on standard output:\n"
+          "1h30m …), each with N probes (default 5, as the page's site survey), and keeps a day's\n"
+          "surveys in the site records as one visit of its own. One line per survey on standard output:\n"
           "  TIME unit=U answered=N silent=N weakest=FROM>TO level=N duration=Ns record=ID\n"
           "A unit not found, a lost link or a silent remote unit never ends it: a failed try gives\n"
           "a line with failed=\"why\" and the next comes after 1s, 2s, 4s … up to the interval.\n"

@@ -11,10 +11,13 @@
 #include "linkmeter/cli/UnitSession.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/UnitConnection.h"
+#include "linkmeter/cli/VisitJoining.h"
+#include "linkmeter/cli/PageCalls.h"
 
 namespace linkmeter::cli::monitor {
 namespace {
 
+using lm::monitor::WeakestHop;
 using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;
@@ -73,6 +76,12 @@ SiteMonitor::SiteMonitor(CommandContext& ctx, SiteLogic& logic, int probes)
     : ctx_(ctx), logic_(logic), probes_(probes) {}
 
 SiteMonitor::~SiteMonitor() {
+  // The visit of the day ends with the run, through the recorder while it
+  // still writes.
+  for (const int64_t id : ctx_.visits ? ctx_.visits->CloseMonitorVisits() : std::vector<int64_t>{}) {
+    const PageAnswer ended = ctx_.page.Query("LmRecordsEndVisit", lm::json::MakeObject({{"visitId", lm::json::Number(id)}}));
+    if (!ended.ok) ctx_.progress.Line("warning: the monitor's visit " + std::to_string(id) + " was left open: " + FailureText(ended));
+  }
   if (recording_ && ctx_.flows) {
     const RecordsEnd end = EndRecording(*ctx_.flows);
     if (!end.Written()) {

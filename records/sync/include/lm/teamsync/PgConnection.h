@@ -37,12 +37,27 @@ class PgResult {
   pg_result* result_;
 };
 
+// How long the server may keep one statement waiting, and how a link that
+// went silent is found out: TCP keepalives, and a limit on data sent but
+// never acknowledged. Zero timeouts leave the server's own.
+struct PgSessionLimits {
+  int statementTimeoutMs = 0;
+  int lockTimeoutMs = 0;
+  int keepaliveIdleS = 30, keepaliveIntervalS = 10, keepaliveCount = 3;
+  int tcpUserTimeoutMs = 60000;
+  // Refuse, before any password is sent, a server that is neither on this
+  // computer (loopback, a Unix socket) nor reached with sslmode=verify-full.
+  bool verifiedTlsOnly = false;
+};
+
 class PgConnection {
  public:
   // The libpq settings for a server text; refuses one that carries a password.
   static std::string ConnInfo(const std::string& server);
+  // The server text with any password in it shown as "***", for messages.
+  static std::string Printable(const std::string& server);
 
-  explicit PgConnection(const std::string& server);
+  explicit PgConnection(const std::string& server, const PgSessionLimits& limits = {});
   ~PgConnection();
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "lm/teamsync/PgConnection.h"
+
 namespace lm::teamsync {
 
 struct SyncCounts {
@@ -32,7 +34,8 @@ class TeamSync {
  public:
   using Progress = std::function<void(const SyncProgress&)>;
 
-  TeamSync(std::filesystem::path storeFile, std::string server);
+  // `limits`: the server session's timeouts and TLS rule (PgConnection.h).
+  TeamSync(std::filesystem::path storeFile, std::string server, PgSessionLimits limits = {});
 
   // Throws SyncFailure; what was committed before a failure (or an
   // exception from `progress`) stays. Progress comes before and after each
@@ -42,6 +45,7 @@ class TeamSync {
  private:
   std::filesystem::path storeFile_;
   std::string server_;
+  PgSessionLimits limits_;
 };
 
 }  // namespace lm::teamsync

@@ -6,8 +6,8 @@
 
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/Subcommand.h"
-#include "linkmeter/cli/monitor/CancelToken.h"
-#include "linkmeter/cli/monitor/StopSignals.h"
+#include "lm/monitor/loop/CancelToken.h"
+#include "lm/monitor/loop/StopSignals.h"
 
 namespace linkmeter::cli {
 
@@ -25,8 +25,8 @@ class SiteCommandStart {
   SiteLogic& Logic() { return logic_; }
 
  private:
-  monitor::CancelToken stop_;
-  monitor::StopSignals signals_;
+  lm::monitor::CancelToken stop_;
+  lm::monitor::StopSignals signals_;
   SiteLogic logic_;
   int status_;
 };

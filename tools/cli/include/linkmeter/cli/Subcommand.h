@@ -15,6 +15,7 @@
 namespace linkmeter::cli {
 
 class PageCalls;
+class VisitJoining;
 class PageFlows;
 class Output;
 class Progress;
@@ -42,6 +43,9 @@ struct CommandContext {
   // The page's flows (surveys, scans, the recorder) in this run's
   // JavaScriptCore; `page` goes through them.
   PageFlows* flows = nullptr;
+  // Which visits the run records in (VisitJoining.h); the monitor ends its
+  // own through it.
+  VisitJoining* visits = nullptr;
 
   bool demo() const { return args.Has("--demo"); }
   bool record() const { return !args.Has("--no-record"); }

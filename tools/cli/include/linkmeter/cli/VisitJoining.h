@@ -5,6 +5,10 @@
 // unless the run asks for a visit of its own (--new-visit). A visit joined
 // that way is never ended by the run: its owner ends it.
 //
+// The monitor never joins: it keeps one visit of its own per site and day,
+// marked as the monitor's, open across its rounds and ended when the day
+// turns or the run ends, so History shows a day of rounds as one visit.
+//
 // It takes linkmeter.records.beginVisit and endVisit for the command line,
 // registered ahead of the page's own functions, so every flow that records
 // (the command line's or the page's run here) goes through it.
@@ -12,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,8 +34,17 @@ class RecordsAccess;
 
 namespace linkmeter::cli {
 
+// How the monitor's visits name their technician: History's column shows it.
+inline constexpr const char* kMonitorTechnician = "monitor";
+
 class VisitJoining {
  public:
+  enum class Mode {
+    kJoinOpen,  // join another program's open visit of the site
+    kOwn,       // --new-visit: a visit of its own each time
+    kMonitor,   // one visit of its own per site and day, never joining
+  };
+
   struct Used {
     int64_t visitId = 0;
     int64_t siteSerial = 0;
@@ -41,8 +55,11 @@ class VisitJoining {
   static std::shared_ptr<VisitJoining> Register(Sorrel::cef::Manager& manager,
                                                 std::shared_ptr<Sorrel::Js::RecordsAccess> access);
 
-  // A run starts: whether it joins open visits; forgets the last run's.
-  void StartRun(bool joinOpenVisits);
+  // A run starts: how it finds its visits; forgets the last run's.
+  void StartRun(Mode mode);
+  // The run is ending: the monitor's visits still open, which endVisit
+  // ends from now on (the run calls it for each).
+  std::vector<int64_t> CloseMonitorVisits();
   // The visits this run began or joined, in order.
   std::vector<Used> UsedVisits() const;
 
@@ -50,8 +67,17 @@ class VisitJoining {
   lm::json::Value End(lm::records::RecordStore& store, const Sorrel::cef::ArgReader& r);
 
  private:
+  struct MonitorVisit {
+    int64_t id = 0;
+    int day = 0;  // the local day it was begun on (year * 1000 + day of year)
+  };
+  lm::json::Value BeginMonitorVisit(lm::records::RecordStore& store, const lm::records::SiteInfo& site,
+                                    const Sorrel::cef::ArgReader& r);
+
   mutable std::mutex mutex_;
-  bool join_ = true;
+  Mode mode_ = Mode::kJoinOpen;
+  std::map<int64_t, MonitorVisit> monitorVisits_;  // by site serial
+  bool closing_ = false;
   std::set<int64_t> joined_;  // of every run: never ended by this process
   std::vector<Used> used_;
 };

@@ -6,9 +6,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "linkmeter/cli/ArgParser.h"
-#include "linkmeter/cli/alarms/AlarmMonitor.h"
+#include "lm/monitor/AlarmMonitor.h"
 
 namespace linkmeter::cli {
 struct CommandContext;
@@ -16,6 +17,12 @@ class SiteLogic;
 }  // namespace linkmeter::cli
 
 namespace linkmeter::cli::alarms {
+
+// The monitor's options besides those of every subcommand, for its table.
+std::vector<OptionRule> MonitorConfigOptions();
+
+// The configuration file's settings under the options given (MonitorConfig.h).
+std::string MergeConfig(const ParsedArgs& args, ParsedArgs& merged);
 
 // The alarm settings of merged options: "" or the first fault.
 std::string CheckAlarmOptions(const ParsedArgs& merged);
@@ -25,9 +32,14 @@ std::string CheckAlarmOptions(const ParsedArgs& merged);
 // configured); nullopt for an ordinary run.
 std::optional<int> RunConfigAction(CommandContext& ctx);
 
-// The alarms of a run, delivering what a previous run left; nullptr with
-// `status` set (and said on ctx.err) when the site records cannot hold
-// them. Without records (--no-record) they are kept in memory only.
-std::unique_ptr<AlarmMonitor> StartAlarms(CommandContext& ctx, SiteLogic& logic, int& status);
+// The settings of a run (alarms, channels, team sync) with the page's
+// boundaries; nullopt with `status` set (and said on ctx.err).
+std::optional<lm::monitor::AlarmSettings> ReadSettings(CommandContext& ctx, SiteLogic& logic, int& status);
+
+// The alarms of a run on the site records in `storeFile` ("": kept in
+// memory only, for --no-record), delivering what a previous run left;
+// nullptr with `status` set when the records cannot hold them.
+std::unique_ptr<lm::monitor::AlarmMonitor> StartAlarms(CommandContext& ctx, const lm::monitor::AlarmSettings& settings,
+                                                       const std::string& storeFile, int& status);
 
 }  // namespace linkmeter::cli::alarms

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "linkmeter/cli/monitor/SurveyAttempt.h"
+#include "lm/monitor/loop/SurveyAttempt.h"
 #include "lm/Json.h"
 
 namespace linkmeter::cli {
@@ -17,6 +17,10 @@ class UnitConnection;
 }  // namespace linkmeter::cli
 
 namespace linkmeter::cli::monitor {
+
+using lm::monitor::AttemptResult;
+using lm::monitor::CancelToken;
+using lm::monitor::SurveySummary;
 
 class SiteMonitor {
  public:

@@ -1,0 +1,211 @@
+// A time-compressed soak of the monitor's round loop, rules, site records
+// and outbox: a 256-unit site (16 repeaters, 15 units behind each) surveyed
+// every 10 minutes on a clock the test drives, with units and repeaters
+// going silent and the webhook receiver (an HTTP server on 127.0.0.1)
+// refusing for hours at a time. At the end every notice reached the
+// receiver, once, in order, and the figures are printed: store size, RSS
+// growth, notices lost and repeated, rounds missed. LM_SOAK_ROUNDS sets the
+// rounds (default half a day, 72, for CI; a year is 52560).
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "MonitorTestSupport.h"
+#include "lm/monitor/AlarmMonitor.h"
+#include "lm/monitor/config/Secrets.h"
+#include "lm/monitor/service/MonitorRun.h"
+#include "lm/records/AlarmLedger.h"
+
+using namespace lm::monitor;
+using namespace std::chrono_literals;
+
+namespace {
+
+class DrivenClock : public MonitorClock {
+ public:
+  TimePoint Now() override { return now_; }
+  std::chrono::system_clock::time_point WallNow() override {
+    return std::chrono::system_clock::time_point(std::chrono::hours(493200)) + (now_ - TimePoint());
+  }
+  bool WaitUntil(TimePoint deadline, CancelToken& stop) override {
+    if (stop.Cancelled()) return true;
+    if (deadline > now_) now_ = deadline;
+    return false;
+  }
+
+ private:
+  TimePoint now_{};
+};
+
+// A webhook receiver: answers 503 while down, else takes each notice.
+class Receiver {
+ public:
+  Receiver() {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    listen(fd_, 16);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~Receiver() {
+    shutdown(fd_, SHUT_RDWR);
+    close(fd_);
+    thread_.join();
+  }
+  int Port() const { return port_; }
+  std::atomic<bool> down{false};
+  std::vector<std::string> Taken() {
+    std::lock_guard lock(mutex_);
+    return taken_;
+  }
+
+ private:
+  void Serve() {
+    for (;;) {
+      const int c = accept(fd_, nullptr, nullptr);
+      if (c < 0) return;
+      std::string request;
+      char buffer[65536];
+      size_t need = std::string::npos;
+      while (need == std::string::npos || request.size() < need) {
+        const ssize_t n = read(c, buffer, sizeof buffer);
+        if (n <= 0) break;
+        request.append(buffer, n);
+        const size_t head = request.find("\r\n\r\n");
+        const size_t length = request.find("Content-Length: ");
+        if (head != std::string::npos && length != std::string::npos) {
+          need = head + 4 + std::stoul(request.substr(length + 16));
+        }
+      }
+      const bool refuse = down.load();
+      if (!refuse && need != std::string::npos) {
+        auto body = lm::json::Parse(request.substr(request.find("\r\n\r\n") + 4));
+        const auto& alert = body->get("alerts").get<lm::json::Array>().at(0);
+        std::lock_guard lock(mutex_);
+        taken_.push_back(alert.get("fingerprint").get<std::string>() + " " + alert.get("status").get<std::string>() +
+                         " " + alert.get("startsAt").get<std::string>());
+      }
+      const std::string answer = refuse ? "HTTP/1.1 503 Busy\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"
+                                        : "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+      (void)!write(c, answer.data(), answer.size());
+      close(c);
+    }
+  }
+  int fd_ = -1, port_ = 0;
+  std::mutex mutex_;
+  std::vector<std::string> taken_;
+  std::thread thread_;
+};
+
+std::string Serial(int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", n);
+  return text;
+}
+
+// Round `round` of the site: repeater r silent for 3 rounds every 97+r
+// rounds, unit u silent for 4 rounds every 131+u, levels wandering.
+lm::json::Value SiteSurvey(int round) {
+  using lm::json::MakeObject;
+  using lm::json::Number;
+  using lm::json::Value;
+  lm::json::Array results;
+  auto hop = [&](const std::string& serial, const std::string& kind, bool heard, int level) {
+    return MakeObject({{"serial", Value(serial)}, {"label", Value(kind + "-" + serial.substr(4))}, {"kind", Value(kind)},
+                       {"verdict", Value(heard ? (level < 80 ? "bad" : "good") : "silent")},
+                       {"reading", MakeObject({{"battery", Number(90)}, {"batteryClass", Value("ok")}})},
+                       {"figures", MakeObject({{"asked", Number(1)}, {"answered", Number(heard ? 1 : 0)},
+                                               {"median", heard ? Number(level) : Value()}})}});
+  };
+  for (int r = 0; r < 16; ++r) {
+    const bool repeaterHeard = round % (97 + r) >= 3;
+    for (int u = 0; u < 15; ++u) {
+      const int unit = r * 15 + u;
+      const bool heard = repeaterHeard && round % (131 + unit) >= 4;
+      const int level = 100 + (round * 7 + unit * 13) % 60;
+      lm::json::Array hops{hop(Serial(0x00C80000 + r), "repeater", repeaterHeard, 150),
+                           hop(Serial(0x00BC0000 + unit), "remote", heard, level)};
+      results.push_back(MakeObject({{"status", Value("ok")}, {"hops", Value(hops)}}));
+    }
+  }
+  return MakeObject({{"results", Value(results)}});
+}
+
+long RssKb() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
+  const char* asked = std::getenv("LM_SOAK_ROUNDS");
+  const int rounds = asked ? std::atoi(asked) : 72;
+  test::TempDir dir;
+  const auto store = dir.path / "site-records.sqlite";
+  Receiver receiver;
+  AlarmSettings settings;
+  settings.monitor = "monitor-009A0011";
+  settings.webhook = "http://127.0.0.1:" + std::to_string(receiver.Port()) + "/hook";
+  settings.retry = {20ms, 100ms};
+  std::ostringstream log, err;
+  AlarmMonitor alarms(settings, std::make_unique<lm::records::AlarmLedger>(store), log, err);
+  alarms.Start();
+  DrivenClock clock;
+  CancelToken stop;
+  int done = 0;
+  long rssAfterWarmUp = 0;
+  MonitorParts parts{MonitorPlan{"009A0011", 10min}, clock, [&](CancelToken& t) {
+                       AttemptResult r;
+                       r.kind = AttemptResult::Kind::kDone;
+                       r.summary.survey = SiteSurvey(done);
+                       r.summary.siteSerial = "009A0011";
+                       // The receiver is down for 4 hours of every 3 days.
+                       receiver.down = done % 432 >= 20 && done % 432 < 44;
+                       if (done == 50) rssAfterWarmUp = RssKb();
+                       if (++done == rounds) t.Cancel();
+                       return r;
+                     },
+                     log};
+  parts.alarms = &alarms;
+  const auto totals = RunMonitor(parts, stop);
+  receiver.down = false;
+  lm::records::AlarmLedger ledger(store);
+  const std::string destination = ReceiverId("webhook", *settings.webhook);
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  while (!ledger.Pending(settings.monitor, destination, 1).empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  alarms.Stop();
+  const auto lost = ledger.Pending(settings.monitor, destination, 1'000'000).size();
+  const auto taken = receiver.Taken();
+  std::map<std::string, int> seen;
+  int repeated = 0;
+  for (const std::string& t : taken) repeated += seen[t]++ > 0;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(store, ec) + std::filesystem::file_size(store.string() + "-wal", ec);
+  std::printf("soak: %d rounds (%.1f days), store %.1f MB, RSS growth %ld kB after round 50, notices %zu taken, "
+              "%zu lost, %d repeated, %d rounds missed\n",
+              totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, taken.size(), lost, repeated,
+              rounds - totals.surveys);
+  EXPECT_EQ(totals.surveys, rounds);
+  EXPECT_EQ(lost, 0u);
+  EXPECT_EQ(repeated, 0);
+  EXPECT_GT(taken.size(), 10u);
+}
+
+}  // namespace
