@@ -48,7 +48,7 @@ bool TcmdGetRsLevel::ExecuteChecked(com::vantor::Executor& executor, com::vantor
   if (status == ExecResult::kCancelled) return false;
   if (status == ExecResult::kCompleted && command.IsStatus(4, 0)) return true;
   std::string msg = "通信が失敗しました。(" + command.GetName() + " STATUS=" + command.GetStatusText() + ")";
-  throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(-22, msg)));
+  throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(kMeasureFailed, msg)));
 }
 
 void TcmdGetRsLevel::RunCancelled(PrmExecutor& prm) {
