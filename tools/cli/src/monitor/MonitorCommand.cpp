@@ -54,7 +54,7 @@ int Run(CommandContext& ctx) {
   monitor::CancelToken stop;
   monitor::StopSignals signals(stop);
   ctx.stop = &stop.Flag();
-  SiteLogic logic;
+  SiteLogic& logic = *ctx.logic;
   if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
   if (ctx.record() && !RecordsUsable(ctx)) return kExitRecords;
 
@@ -95,7 +95,7 @@ std::string CheckWithConfig(const ParsedArgs& args) {
 int RunWithConfig(CommandContext& ctx) {
   ParsedArgs merged;
   if (std::string why = alarms::MergeConfig(ctx.args, merged); !why.empty()) return Fail(ctx.err, kExitUsage, why);
-  CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop, ctx.flows};
+  CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop, ctx.flows, ctx.logic};
   if (auto status = alarms::RunConfigAction(configured)) return *status;
   return Run(configured);
 }

@@ -16,6 +16,7 @@ namespace linkmeter::cli {
 
 class PageCalls;
 class PageFlows;
+class SiteLogic;
 class Output;
 class Progress;
 
@@ -39,9 +40,11 @@ struct CommandContext {
   std::vector<lm::json::Value> demoUnits;
   // Set (by a signal) to end long work between steps.
   const std::atomic<bool>* stop = nullptr;
-  // The page's flows (surveys, scans, the recorder) in this run's
-  // JavaScriptCore; `page` goes through them.
+  // The page's flows (surveys, scans, the recorder) and its site logic,
+  // both in this run's one JavaScriptCore context; `page` goes through the
+  // flows.
   PageFlows* flows = nullptr;
+  SiteLogic* logic = nullptr;
 
   bool demo() const { return args.Has("--demo"); }
   bool record() const { return !args.Has("--no-record"); }
