@@ -27,7 +27,7 @@
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComRegistration.h"
 #include "sorrel/com/ComServices.h"
-#include "vantor/com/ExecutorVela.h"
+#include "vantor/vcomm/ExecutorVela.h"
 #include "vantor/com/TcmdEBSTS.h"
 #include "vcomm/Library.h"
 

@@ -10,7 +10,7 @@
 
 #include <thread>
 
-#include "vantor/com/ExecutorVela.h"
+#include "vantor/vcomm/ExecutorVela.h"
 #include "vantor/com/TFrame.h"
 #include "vantor/com/TFrameReader.h"
 #include "vantor/com/TcmdWireless.h"

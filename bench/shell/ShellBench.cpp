@@ -22,21 +22,9 @@
 
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/LinkmeterApp.h"
-#include "sorrel/cef/QueryTaskGroup.h"
-#include "sorrel/com/ComServices.h"
-#include "vcomm/Library.h"
+#include "linkmeter/shell/ProcessObjects.h"
 
 namespace {
-
-// The test process's objects, made once as the program's main makes them.
-linkmeter::shell::ProcessObjects TestProcess() {
-  static Sorrel::cef::Manager manager;
-  static Sorrel::cef::QueryTaskGroup tasks;
-  static auto* devices = new Sorrel::Com::ComServices();
-  static Sorrel::cef::CallbackTable callbacks;
-  static auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
-  return {manager, tasks, *devices, callbacks, mainLoop};
-}
 
 constexpr const char* kPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>blank</title></head>"
                               "<body>blank</body></html>";
@@ -72,7 +60,8 @@ int BareProbe(int argc, char** argv) {
 }
 
 int ProgramProbe(int argc, char** argv) {
-  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
+  const linkmeter::shell::ProcessObjects process = linkmeter::shell::ProcessObjectsOnce();
+  linkmeter::RegisterPageFunctions(process.manager, process.devices);
   linkmeter::shell::ShellOptions options;
   options.url = "app://res/selftest/blank.html";
   auto config = linkmeter::shell::DefaultProgramConfig(options);
@@ -82,7 +71,7 @@ int ProgramProbe(int argc, char** argv) {
     done = [&] { appPtr->Frame()->Destroy(); };
     g_signal_connect(appPtr->Client()->MainView(), "load-changed", G_CALLBACK(OnLoaded), &done);
   };
-  linkmeter::shell::LinkmeterApp app(config, TestProcess());
+  linkmeter::shell::LinkmeterApp app(config, process);
   appPtr = &app;
   return app.Run(argc, argv);
 }
@@ -169,7 +158,6 @@ T Median(std::vector<T> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  vcomm::Library vcommLibrary;  // the process's device connections
   if (argc > 1 && std::strcmp(argv[1], "--bare-probe") == 0) return BareProbe(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--program-probe") == 0) return ProgramProbe(argc, argv);
   prctl(PR_SET_CHILD_SUBREAPER, 1);

@@ -56,7 +56,7 @@ bool TcmdGetRsLevel::ExecuteChecked(com::vantor::Executor& executor, com::vantor
         {{"code1", lm::json::Number(r.code1)}, {"code2", lm::json::Number(r.code2)}, {"msg", lm::json::String(r.message)}})));
   }
   std::string msg = "通信が失敗しました。(" + command.GetName() + " STATUS=" + command.GetStatusText() + ")";
-  throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(-22, msg)));
+  throw JsExecuteException::FromText(lm::json::ToText(lm::json::ErrorObject(kMeasureFailed, msg)));
 }
 
 void TcmdGetRsLevel::RunCancelled(PrmExecutor& prm) {

@@ -7,6 +7,7 @@
 #include "lm/records/AlarmLedger.h"
 #include "lm/records/SqlError.h"
 #include "sorrel/cef/Exception.h"
+#include "sorrel/js/RecordsFailures.h"
 #include "sorrel/js/RecordsJson.h"
 
 namespace Sorrel::Js::records_work {
@@ -42,7 +43,7 @@ Value WithLedger(Store& s, F&& read) {
     lm::records::AlarmLedger ledger(s.report().path);
     return read(ledger);
   } catch (const lm::records::SqlError& e) {
-    throw cef::JsExecuteException(-25, std::string("the alarms could not be read: ") + e.what());
+    throw cef::JsExecuteException(records_failure::kIo, std::string("the alarms could not be read: ") + e.what());
   }
 }
 

@@ -1,17 +1,18 @@
 #include "sorrel/js/PdfTextRepair.h"
 
 #include <fcntl.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <map>
-#include <regex>
-#include <sstream>
-#include <vector>
 #include <iterator>
+#include <set>
+#include <utility>
 
 namespace Sorrel::Js {
 
@@ -76,7 +77,8 @@ const char* LigatureLetters(char16_t c) {
 // A hex string of UTF-16 code units ("2F47", "D835DC00"), each repaired; a
 // single code's text (not a range's) may become several characters.
 std::string RepairedHex(const std::string& hex, bool single) {
-  if (hex.size() % 4 != 0) return hex;
+  const bool plain = std::all_of(hex.begin(), hex.end(), [](unsigned char c) { return std::isxdigit(c); });
+  if (!plain || hex.empty() || hex.size() % 4 != 0) return hex;
   std::string out;
   for (size_t i = 0; i < hex.size(); i += 4) {
     const auto unit = static_cast<char16_t>(std::stoul(hex.substr(i, 4), nullptr, 16));
@@ -88,178 +90,119 @@ std::string RepairedHex(const std::string& hex, bool single) {
   return out;
 }
 
-std::string Inflate(const std::string& in) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return {};
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-  z.avail_in = static_cast<uInt>(in.size());
-  std::string out;
-  char buf[16384];
-  int rc = Z_OK;
-  while (rc == Z_OK) {
-    z.next_out = reinterpret_cast<Bytef*>(buf);
-    z.avail_out = sizeof buf;
-    rc = inflate(&z, Z_NO_FLUSH);
-    out.append(buf, sizeof buf - z.avail_out);
+// Where a CMap's tokens stand: outside the mapping blocks, or at the n-th
+// token of a bfchar entry (code, text) or bfrange entry (low, high, text
+// or [texts]).
+struct CmapPlace {
+  enum class Block { kNone, kChar, kRange } block = Block::kNone;
+  int slot = 0;
+  bool inArray = false;
+
+  void Word(const std::string& word) {
+    if (word == "beginbfchar") *this = {Block::kChar, 0, false};
+    else if (word == "beginbfrange") *this = {Block::kRange, 0, false};
+    else if (word == "endbfchar" || word == "endbfrange") *this = {};
   }
-  inflateEnd(&z);
-  return rc == Z_STREAM_END ? out : std::string();
-}
-
-std::string Deflate(const std::string& in) {
-  uLongf size = compressBound(static_cast<uLong>(in.size()));
-  std::string out(size, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(in.data()),
-                static_cast<uLong>(in.size()), Z_BEST_COMPRESSION) != Z_OK)
-    return {};
-  out.resize(size);
-  return out;
-}
-
-// The code points of UTF-8 text (a broken sequence reads as U+FFFD).
-std::vector<char32_t> CodePoints(const std::string& utf8) {
-  std::vector<char32_t> out;
-  for (size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const int extra = b < 0x80 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-    char32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-    bool ok = extra >= 0 && i + extra < utf8.size();
-    for (int k = 1; ok && k <= extra; k++) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      ok = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
-    }
-    out.push_back(ok ? c : 0xFFFD);
-    i += ok ? extra + 1 : 1;
+  // Whether the hex string here is a text, and whether it maps one code.
+  bool AtText() const { return (block == Block::kChar && slot == 1) || (block == Block::kRange && (slot == 2 || inArray)); }
+  bool Single() const { return block == Block::kChar || inArray; }
+  void Next() {
+    if (!inArray) slot = (slot + 1) % (block == Block::kChar ? 2 : 3);
   }
-  return out;
-}
-
-// A PDF text string: UTF-16BE with its mark, as hex.
-std::string PdfText(const std::string& utf8) {
-  std::string out = "<FEFF";
-  char buf[24];  // room for two full-width %X as far as the compiler can tell
-  for (char32_t c : CodePoints(utf8)) {
-    if (c >= 0x10000) std::snprintf(buf, sizeof buf, "%04X%04X", 0xD800 + ((c - 0x10000) >> 10), 0xDC00 + ((c - 0x10000) & 0x3FF));
-    else std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out + ">";
-}
-
-struct StreamObject {
-  int number = 0;
-  std::string data;  // inflated
 };
 
-// Object `number`'s stream, inflated, when it is a FlateDecode stream with
-// a direct length inside the file.
-bool ReadStream(const std::string& pdf, int number, StreamObject& out) {
-  const std::string head = "\n" + std::to_string(number) + " 0 obj";
-  const size_t at = pdf.rfind(head);  // the newest version of the object
-  if (at == std::string::npos) return false;
-  const size_t dictEnd = pdf.find("stream", at);
-  if (dictEnd == std::string::npos) return false;
-  const std::string dict = pdf.substr(at, dictEnd - at);
-  std::smatch m;
-  if (dict.find("/FlateDecode") == std::string::npos || !std::regex_search(dict, m, std::regex(R"(/Length (\d+)[^ 0-9])")))
-    return false;
-  size_t start = dictEnd + 6;
-  if (pdf.compare(start, 2, "\r\n") == 0) start += 2;
-  else if (start < pdf.size() && pdf[start] == '\n') start += 1;
-  const size_t length = std::stoul(m[1]);
-  if (start + length > pdf.size()) return false;
-  out = {number, Inflate(pdf.substr(start, length))};
-  return !out.data.empty();
+// The page's metadata in the document's information dictionary (made when
+// the file has none); false when nothing is given.
+bool SetInfo(QPDF& pdf, const PdfInfo& info) {
+  if (info.title.empty() && info.author.empty() && info.subject.empty()) return false;
+  QPDFObjectHandle trailer = pdf.getTrailer();
+  QPDFObjectHandle dict = trailer.getKey("/Info");
+  if (!dict.isDictionary()) {
+    dict = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    trailer.replaceKey("/Info", dict);
+  }
+  dict.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString("Linkmeter"));
+  const std::pair<const char*, const std::string*> fields[] = {
+      {"/Title", &info.title}, {"/Author", &info.author}, {"/Subject", &info.subject}};
+  for (const auto& [key, value] : fields) {
+    if (!value->empty()) dict.replaceKey(key, QPDFObjectHandle::newUnicodeString(*value));
+  }
+  return true;
 }
 
-struct Trailer {
-  std::string root, info;
-  long size = 0, xref = 0;
-};
-
-bool ReadTrailer(const std::string& pdf, Trailer& t) {
-  const size_t at = pdf.rfind("trailer");
-  const size_t sx = pdf.rfind("startxref");
-  if (at == std::string::npos || sx == std::string::npos || sx < at) return false;
-  const std::string dict = pdf.substr(at, sx - at);
-  std::smatch m;
-  if (!std::regex_search(dict, m, std::regex(R"(/Size (\d+))"))) return false;
-  t.size = std::stol(m[1]);
-  if (!std::regex_search(dict, m, std::regex(R"(/Root (\d+ \d+ R))"))) return false;
-  t.root = m[1];
-  if (std::regex_search(dict, m, std::regex(R"(/Info (\d+ \d+ R))"))) t.info = m[1];
-  t.xref = std::atol(pdf.c_str() + sx + 9);
-  return t.xref > 0;
+// Every font's text map repaired in place; whether any changed.
+bool RepairTextMaps(QPDF& pdf) {
+  bool changed = false;
+  std::set<QPDFObjGen> seen;
+  for (QPDFObjectHandle object : pdf.getAllObjects()) {
+    if (!object.isDictionary() || !object.hasKey("/ToUnicode")) continue;
+    QPDFObjectHandle map = object.getKey("/ToUnicode");
+    if (!map.isStream() || !seen.insert(map.getObjGen()).second) continue;
+    const auto data = map.getStreamData(qpdf_dl_generalized);
+    const std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    const std::string fixed = RepairToUnicode(text);
+    if (fixed == text) continue;
+    // Unfiltered here; the writer compresses it.
+    map.replaceStreamData(fixed, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+    changed = true;
+  }
+  return changed;
 }
 
 }  // namespace
 
 std::string RepairToUnicode(const std::string& cmap) {
-  // Inside a bfchar or bfrange block each line is "<code> <text>" or
-  // "<low> <high> <text>": the last hex string is the text.
-  static const std::regex entry(R"(^(\s*<[0-9A-Fa-f]+>\s+(<[0-9A-Fa-f]+>\s+)?)<([0-9A-Fa-f]{4,})>(\s*)$)");
-  std::istringstream in(cmap);
   std::string out;
-  std::string text;
-  bool inBlock = false;
-  while (std::getline(in, text)) {
-    std::smatch m;
-    if (text.find("beginbf") != std::string::npos) inBlock = true;
-    else if (text.find("endbf") != std::string::npos) inBlock = false;
-    else if (inBlock && std::regex_match(text, m, entry)) text = m[1].str() + "<" + RepairedHex(m[3], !m[2].matched) + ">" + m[4].str();
-    out += text + "\n";
+  out.reserve(cmap.size());
+  CmapPlace place;
+  for (size_t i = 0; i < cmap.size();) {
+    const char c = cmap[i];
+    if (std::isalpha(static_cast<unsigned char>(c))) {
+      size_t end = i;
+      while (end < cmap.size() && std::isalnum(static_cast<unsigned char>(cmap[end]))) ++end;
+      place.Word(cmap.substr(i, end - i));
+      out.append(cmap, i, end - i);
+      i = end;
+    } else if (c == '<' && place.block != CmapPlace::Block::kNone) {
+      const size_t end = cmap.find('>', i);
+      if (end == std::string::npos) {
+        out.append(cmap, i, std::string::npos);
+        break;
+      }
+      const std::string hex = cmap.substr(i + 1, end - i - 1);
+      out += "<" + (place.AtText() ? RepairedHex(hex, place.Single()) : hex) + ">";
+      place.Next();
+      i = end + 1;
+    } else {
+      if (c == '[' && place.block == CmapPlace::Block::kRange && place.slot == 2) place.inArray = true;
+      if (c == ']' && place.inArray) place.inArray = false, place.slot = 0;
+      out += c;
+      ++i;
+    }
   }
-  if (!cmap.empty() && cmap.back() != '\n') out.pop_back();
   return out;
 }
 
 std::string RepairPdf(const std::string& pdf, const PdfInfo& info) {
-  Trailer trailer;
-  if (!ReadTrailer(pdf, trailer)) return pdf;
-  std::vector<int> numbers;
-  static const std::regex toUnicode(R"(/ToUnicode (\d+) 0 R)");
-  for (std::sregex_iterator it(pdf.begin(), pdf.end(), toUnicode), end; it != end; ++it) numbers.push_back(std::stoi((*it)[1]));
-  std::sort(numbers.begin(), numbers.end());
-  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-  std::map<long, long> offsets;  // object number → offset of its new version
-  std::string tail = pdf.back() == '\n' ? "" : "\n";
-  auto add = [&](long number, const std::string& body) {
-    offsets[number] = static_cast<long>(pdf.size() + tail.size());
-    tail += std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
-  };
-  for (int n : numbers) {
-    StreamObject object;
-    if (!ReadStream(pdf, n, object)) continue;
-    const std::string fixed = RepairToUnicode(object.data);
-    if (fixed == object.data) continue;
-    const std::string packed = Deflate(fixed);
-    if (packed.empty()) continue;
-    add(n, "<</Filter /FlateDecode /Length " + std::to_string(packed.size()) + ">>\nstream\n" + packed + "\nendstream");
+  try {
+    QPDF doc;
+    doc.setSuppressWarnings(true);
+    doc.processMemoryFile("printed report", pdf.data(), pdf.size());
+    const bool maps = RepairTextMaps(doc);
+    if (!SetInfo(doc, info) && !maps) return pdf;
+    QPDFWriter writer(doc);
+    writer.setOutputMemory();
+    // Streams are never decoded: the printed pages' stay as they are, and
+    // those without a filter (the repaired maps) are compressed.
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.setDeterministicID(true);
+    writer.write();
+    const auto buffer = writer.getBufferSharedPointer();
+    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+  } catch (const std::exception&) {
+    // Not a PDF the library can read: left as printed.
+    return pdf;
   }
-  long size = trailer.size;
-  std::string infoRef = trailer.info;
-  if (!info.title.empty() || !info.author.empty() || !info.subject.empty()) {
-    const long number = trailer.info.empty() ? size++ : std::stol(trailer.info);
-    std::string dict = "<</Producer " + PdfText("Linkmeter");
-    if (!info.title.empty()) dict += " /Title " + PdfText(info.title);
-    if (!info.author.empty()) dict += " /Author " + PdfText(info.author);
-    if (!info.subject.empty()) dict += " /Subject " + PdfText(info.subject);
-    add(number, dict + ">>");
-    infoRef = std::to_string(number) + " 0 R";
-  }
-  if (offsets.empty()) return pdf;
-  const long xref = static_cast<long>(pdf.size() + tail.size());
-  tail += "xref\n";
-  char entry[24];
-  for (const auto& [number, offset] : offsets) {
-    std::snprintf(entry, sizeof entry, "%010ld 00000 n\r\n", offset);
-    tail += std::to_string(number) + " 1\n" + entry;
-  }
-  tail += "trailer\n<</Size " + std::to_string(size) + " /Root " + trailer.root +
-          (infoRef.empty() ? "" : " /Info " + infoRef) + " /Prev " + std::to_string(trailer.xref) + ">>\nstartxref\n" +
-          std::to_string(xref) + "\n%%EOF\n";
-  return pdf + tail;
 }
 
 std::string RepairPdfFile(const std::string& path, const PdfInfo& info) {
@@ -268,7 +211,7 @@ std::string RepairPdfFile(const std::string& path, const PdfInfo& info) {
   const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   in.close();
   const std::string fixed = RepairPdf(pdf, info);
-  if (fixed.size() == pdf.size()) return {};
+  if (fixed == pdf) return {};
   const std::string temp = path + ".part";
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);

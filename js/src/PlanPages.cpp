@@ -12,6 +12,7 @@
 
 #include "RecordsWork.h"
 #include "sorrel/cef/Exception.h"
+#include "sorrel/js/RecordsFailures.h"
 #include "sorrel/js/RecordsJson.h"
 
 namespace Sorrel::Js::records_work {
@@ -34,7 +35,7 @@ class ScratchFolder {
     if (!made) {
       const std::string why = error ? error->message : "no temporary folder";
       g_clear_error(&error);
-      throw cef::JsExecuteException(-25, "the PDF could not be rendered: " + why);
+      throw cef::JsExecuteException(records_failure::kIo, "the PDF could not be rendered: " + why);
     }
     path_ = made;
     g_free(made);
@@ -54,7 +55,7 @@ class ScratchFolder {
 void WriteBytes(const fs::path& path, const lm::records::Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw cef::JsExecuteException(-25, "the PDF could not be rendered: the temporary file was not written");
+  if (!out) throw cef::JsExecuteException(records_failure::kIo, "the PDF could not be rendered: the temporary file was not written");
 }
 
 lm::records::Bytes ReadBytes(const fs::path& path) {
@@ -80,7 +81,7 @@ void Render(const fs::path& pdf, const fs::path& prefix, int64_t page) {
   g_clear_error(&error);
   g_free(err);
   if (!ran || !g_spawn_check_wait_status(status, nullptr)) {
-    throw cef::JsExecuteException(-22, "the PDF page could not be rendered: " + (why.empty() ? "pdftoppm failed" : why));
+    throw cef::JsExecuteException(records_failure::kRefused, "the PDF page could not be rendered: " + (why.empty() ? "pdftoppm failed" : why));
   }
 }
 
@@ -94,7 +95,7 @@ Value RenderPlanPage(Store&, const Arg& r) {
   WriteBytes(folder.path() / "plan.pdf", pdf);
   Render(folder.path() / "plan.pdf", folder.path() / "page", page);
   const auto png = ReadBytes(folder.path() / "page.png");
-  if (png.empty()) throw cef::JsExecuteException(-22, "the PDF page could not be rendered");
+  if (png.empty()) throw cef::JsExecuteException(records_failure::kRefused, "the PDF page could not be rendered");
   return MakeObject({{"png", lm::json::String(rj::Base64(png))}});
 }
 

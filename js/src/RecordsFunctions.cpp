@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "sorrel/cef/Exception.h"
+#include "sorrel/js/RecordsFailures.h"
 #include "sorrel/js/RecordsJson.h"
 #include "RecordsWork.h"
 
@@ -18,13 +19,6 @@ using lm::json::MakeObject;
 using lm::json::Number;
 using lm::json::Value;
 using Need = ArgReader::Need;
-
-// The value of a store call, or its failure raised for the page.
-template <class T>
-T Take(rec::Result<T> result) {
-  if (!result) throw cef::JsExecuteException(RecordsQuery::StoreCode(result.error().code), result.error().message);
-  return std::move(*result);
-}
 
 rec::Millis Now() {
   using namespace std::chrono;
@@ -193,23 +187,25 @@ void RecordsQuery::Execute(const cef::BrowserPtr&, const lm::json::Value& args,
   // A call without an argument (listSites()) reads as an empty object.
   const lm::json::Value arg = args.is<picojson::null>() ? lm::json::Value(lm::json::Object{}) : args;
   const ArgReader reader(arg, -1, -2, "arg");
-  rec::RecordStore* store = Take(access_ ? access_->Store()
-                                          : rec::Result<rec::RecordStore*>(rec::StoreError{
-                                                rec::StoreErrorCode::kIo, "this process keeps no site records"}));
+  rec::RecordStore* store =
+      records_work::Take(access_ ? access_->Store()
+                                 : rec::Result<rec::RecordStore*>(rec::StoreError{
+                                       rec::StoreErrorCode::kIo, "this process keeps no site records"}));
   reply->Success(lm::json::ToText(work_(*store, reader)));
 }
 
 int32_t RecordsQuery::StoreCode(rec::StoreErrorCode code) {
+  namespace f = records_failure;
   switch (code) {
-    case rec::StoreErrorCode::kBusy: return -20;
-    case rec::StoreErrorCode::kNotFound: return -21;
-    case rec::StoreErrorCode::kInvalid: return -22;
-    case rec::StoreErrorCode::kNewerFile: return -23;
-    case rec::StoreErrorCode::kDamagedFile: return -24;
-    case rec::StoreErrorCode::kIo: return -25;
-    case rec::StoreErrorCode::kInternal: return -26;
+    case rec::StoreErrorCode::kBusy: return f::kBusy;
+    case rec::StoreErrorCode::kNotFound: return f::kNotFound;
+    case rec::StoreErrorCode::kInvalid: return f::kRefused;
+    case rec::StoreErrorCode::kNewerFile: return f::kNewerFile;
+    case rec::StoreErrorCode::kDamagedFile: return f::kDamagedFile;
+    case rec::StoreErrorCode::kIo: return f::kIo;
+    case rec::StoreErrorCode::kInternal: return f::kInternal;
   }
-  return -26;
+  return f::kInternal;
 }
 
 }  // namespace Sorrel::Js

@@ -2,14 +2,25 @@
 // The work of each linkmeter.records function, shared by the functions'
 // file and their registration with its descriptions.
 
+#include <utility>
+
 #include "lm/Json.h"
 #include "lm/records/RecordStore.h"
+#include "sorrel/cef/Exception.h"
 #include "sorrel/js/RecordsFunctions.h"
 
 namespace Sorrel::Js::records_work {
 
 using Arg = cef::ArgReader;
 using Store = lm::records::RecordStore;
+
+// The value of a store call, or its failure raised for the page: the one
+// place the store's failures become the bridge's.
+template <class T>
+T Take(lm::records::Result<T> result) {
+  if (!result) throw cef::JsExecuteException(RecordsQuery::StoreCode(result.error().code), result.error().message);
+  return std::move(*result);
+}
 
 lm::json::Value Status(Store& s, const Arg& r);
 lm::json::Value ListSites(Store& s, const Arg& r);

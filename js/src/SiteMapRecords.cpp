@@ -16,12 +16,6 @@ using lm::json::MakeObject;
 using lm::json::Number;
 using lm::json::Value;
 
-template <class T>
-T Take(rec::Result<T> result) {
-  if (!result) throw cef::JsExecuteException(RecordsQuery::StoreCode(result.error().code), result.error().message);
-  return std::move(*result);
-}
-
 // A record's JSON without its bytes: the map needs a plan's image only when
 // it draws that plan.
 Value WithoutBytes(const rec::StoredRaw& r) {

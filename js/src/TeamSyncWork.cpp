@@ -10,6 +10,7 @@
 #include "lm/teamsync/SyncFailure.h"
 #include "lm/teamsync/TeamSync.h"
 #include "sorrel/cef/Exception.h"
+#include "sorrel/js/RecordsFailures.h"
 #include "sorrel/js/RecordsJson.h"
 
 namespace Sorrel::Js::records_work {
@@ -56,15 +57,16 @@ RunningSync& Running() {
 }
 
 int32_t FailureCode(ts::SyncFailureKind kind) {
+  namespace f = records_failure;
   switch (kind) {
-    case ts::SyncFailureKind::kUsage: return -2;
-    case ts::SyncFailureKind::kUnreachable: return -27;
+    case ts::SyncFailureKind::kUsage: return f::kInvalid;
+    case ts::SyncFailureKind::kUnreachable: return f::kServerUnreachable;
     case ts::SyncFailureKind::kRefused:
-    case ts::SyncFailureKind::kSchema: return -28;
-    case ts::SyncFailureKind::kUnverified: return -29;
-    case ts::SyncFailureKind::kStore: return -25;
+    case ts::SyncFailureKind::kSchema: return f::kServerRefused;
+    case ts::SyncFailureKind::kUnverified: return f::kUnverified;
+    case ts::SyncFailureKind::kStore: return f::kIo;
   }
-  return -26;
+  return f::kInternal;
 }
 
 template <class F>
@@ -88,7 +90,7 @@ std::string ServerArg(const cef::ArgReader& r) {
 Value Sync(Store& s, const Arg& r) {
   const std::string server = ServerArg(r);
   const auto site = records_json::OptInt64(r, "serial");
-  if (!Running().Begin()) throw cef::JsExecuteException(-20, "a sync with the team server is already running");
+  if (!Running().Begin()) throw cef::JsExecuteException(records_failure::kBusy, "a sync with the team server is already running");
   struct Ender {
     ~Ender() { Running().End(); }
   } ender;

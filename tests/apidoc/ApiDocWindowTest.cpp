@@ -9,30 +9,16 @@
 #include <sstream>
 #include <string>
 
-#include "linkmeter/Registration.h"
+#include "ProgramTestMain.h"
 #include "linkmeter/shell/LinkmeterApp.h"
-#include "sorrel/cef/QueryTaskGroup.h"
-#include "sorrel/com/ComServices.h"
+#include "linkmeter/shell/ProcessObjects.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/cef/webkit/WebEngine.h"
-#include "vcomm/Library.h"
 
 using namespace linkmeter::shell;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The test process's objects, made once as the program's main makes them.
-linkmeter::shell::ProcessObjects TestProcess() {
-  static Sorrel::cef::Manager manager;
-  static Sorrel::cef::QueryTaskGroup tasks;
-  static auto* devices = new Sorrel::Com::ComServices();
-  static Sorrel::cef::CallbackTable callbacks;
-  static auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
-  return {manager, tasks, *devices, callbacks, mainLoop};
-}
-
-fs::path g_root;
 
 // The page's answer to a script, as text; empty until it arrives.
 struct Answer {
@@ -70,16 +56,6 @@ GtkWindow* DocWindow() {
   return found;
 }
 
-void PressCtrlShiftH(WebKitWebView* view) {
-  GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
-  event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(view))));
-  event->key.keyval = GDK_KEY_H;
-  event->key.state = GDK_CONTROL_MASK | GDK_SHIFT_MASK;
-  event->key.send_event = TRUE;
-  gtk_widget_event(GTK_WIDGET(view), event);
-  gdk_event_free(event);
-}
-
 // One check after another on the main loop: load, key, window, names, filter.
 struct DocChecks {
   LinkmeterApp* app = nullptr;
@@ -108,7 +84,7 @@ struct DocChecks {
     switch (stage) {
       case 0:
         if (main && !webkit_web_view_is_loading(main) && webkit_web_view_get_uri(main)) {
-          PressCtrlShiftH(main);
+          linkmeter::testing::PressApiDocKey(main);
           stage = 1;
         }
         return true;
@@ -137,17 +113,10 @@ struct DocChecks {
 TEST(ApiDocWindow, TheKeyOpensTheGeneratedDocumentsListingEveryPageFunction) {
   const fs::path exe = Sorrel::cef::webkit::ExecutableDir();
   ASSERT_TRUE(fs::exists(exe / "res" / "ApiDoc.appres")) << "build lm_apidoc_package first";
-  ProgramConfig config;
-  config.url = "app://res/selftest/blank.html";
-  config.extensionDir = exe / "webext-selftest";
-  config.resourceFolder = exe / "res";
-  config.exeDir = g_root / "apidoc";
-  config.replacementTable = g_root / "apidoc" / "linkmeter.strings";
-  config.singleInstance = false;
-  fs::create_directories(config.exeDir);
+  ProgramConfig config = linkmeter::testing::SelfTestConfig("apidoc");
   DocChecks run;
   config.onStarted = [&] { g_timeout_add(20, DocChecks::Tick, &run); };
-  LinkmeterApp app(config, TestProcess());
+  LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
   run.app = &app;
   int argc = 0;
   char** argv = nullptr;
@@ -158,28 +127,11 @@ TEST(ApiDocWindow, TheKeyOpensTheGeneratedDocumentsListingEveryPageFunction) {
   std::istringstream lines(run.names.text);
   for (std::string line; std::getline(lines, line);) shown.insert(line);
   std::set<std::string> registered;
-  auto& manager = TestProcess().manager;
+  auto& manager = linkmeter::shell::ProcessObjectsOnce().manager;
   for (const auto& native : manager.NativeHandlers()) registered.insert(native->ScriptName());
   for (const auto& [query, handler] : manager.Factory()) {
     if (!handler->Script().empty()) registered.insert(handler->ScriptName());
   }
   EXPECT_EQ(shown, registered);
   EXPECT_EQ(run.filtered.text, "app.com.tcmdEWLEX");
-}
-
-int main(int argc, char** argv) {
-  vcomm::Library vcommLibrary;  // the process's device connections
-  ::testing::InitGoogleTest(&argc, argv);
-  char tmpl[] = "/tmp/lm-apidoc-XXXXXX";
-  g_root = mkdtemp(tmpl);
-  for (const char* dir : {"home", "config", "runtime"}) fs::create_directories(g_root / dir);
-  fs::permissions(g_root / "runtime", fs::perms::owner_all);
-  setenv("HOME", (g_root / "home").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
-  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
-  const int rc = RUN_ALL_TESTS();
-  std::error_code ec;
-  fs::remove_all(g_root, ec);
-  return rc;
 }

@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "DemoRegistration.h"
 #include "linkmeter/cli/SiteLogic.h"
 
 using linkmeter::cli::SiteLogic;
@@ -15,20 +14,6 @@ using lm::json::Array;
 using lm::json::Value;
 
 namespace {
-
-// The demo site's registrations: a site file's groups carry the fields a
-// registration gives a route (num, parent, serial, name, freq, band).
-Value DemoRegistration(const std::string& baseName) {
-  std::ifstream in(LM_DEMO_SITE);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::optional<Value> site = lm::json::Parse(text.str());
-  if (!site) return Value();
-  for (const Value& base : site->get("baseUnits").get<Array>()) {
-    if (base.get("name").to_str() == baseName) return lm::json::MakeObject({{"groups", base.get("groups")}});
-  }
-  return Value();
-}
 
 Value Target(int group, const char* kind, int num) {
   return lm::json::MakeObject({{"group", lm::json::Number(group)}, {"kind", lm::json::String(kind)},
@@ -64,7 +49,8 @@ TEST_F(SiteLogicTest, LoadsAndOffersTheDocumentedFunctions) {
   ASSERT_TRUE(logic.Ready()) << logic.LoadError();
   std::vector<std::string> names = logic.Functions();
   for (const char* name : {"defaultThresholds", "thresholdProblem", "siteTargets", "route", "siteRoutes", "routeResult",
-                           "siteSurvey", "parseChannels", "channelScan", "weakestLinks", "compareSiteSurveys"}) {
+                           "siteSurvey", "parseChannels", "channelScan", "weakestLinks", "compareSiteSurveys",
+                           "recordedTable", "eventLog", "limits"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   }
   // The page's site survey, `survey` and `monitor` share one default.
@@ -217,14 +203,14 @@ TEST_F(SiteLogicTest, FailuresComeBackAsErrorTexts) {
 
 // Answers and throws no page module gives, from a stand-in script.
 TEST(SiteLogicScript, OddAnswersAndThrowsAreErrorsOrNull) {
-  SiteLogic logic(R"(var LinkmeterSite = {
+  SiteLogic logic(R"(var LinkmeterCli = { site: {
     nothing() {},
     fn() { return () => 1; },
     cycle() { const a = {}; a.a = a; return a; },
     text() { throw 'plain text'; },
     typed() { throw new TypeError('bad type'); },
     echo(...args) { return args; },
-  };)");
+  } };)");
   ASSERT_TRUE(logic.Ready()) << logic.LoadError();
   struct Case {
     const char* function;
@@ -259,8 +245,8 @@ TEST(SiteLogicScript, OddAnswersAndThrowsAreErrorsOrNull) {
 TEST(SiteLogicScript, AScriptThatFailsToLoadSaysWhy) {
   const std::pair<const char*, const char*> cases[] = {
       {"throw new Error('broken bundle');", "Error: broken bundle"},
-      {"var LinkmeterSite = ;", "SyntaxError"},
-      {"var Other = {};", "no LinkmeterSite"},
+      {"var LinkmeterCli = ;", "SyntaxError"},
+      {"var Other = {};", "no LinkmeterCli"},
   };
   for (auto [script, why] : cases) {
     SiteLogic logic{std::string_view(script)};

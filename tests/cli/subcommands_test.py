@@ -60,7 +60,7 @@ def usage():
         (["units", "--bogus"], "unknown option: --bogus"),
         (["survey"], "give either --remote SERIAL or --site"),
         (["survey", "--site", "--remote", "00C20201"], "give either --remote SERIAL or --site"),
-        (["survey", "--site", "--probes", "0"], "--probes takes a whole number from 1 to 1000"),
+        (["survey", "--site", "--probes", "0"], "--probes takes a whole number from 1 to 100"),
         (["survey", "--site", "--probes", "2x"], "--probes takes a whole number"),
         (["survey", "--site", "--command", "RUINF"], "--command takes EWLEX or EWLRU"),
         (["survey", "--site", "--unit"], "--unit needs a value"),

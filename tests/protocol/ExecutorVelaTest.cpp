@@ -6,7 +6,7 @@
 
 #include "PeerServer.h"
 #include "TestCommands.h"
-#include "vantor/com/ExecutorVela.h"
+#include "vantor/vcomm/ExecutorVela.h"
 #include "vantor/com/TcmdWireless.h"
 #include "vcomm/UsbBus.h"
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "vantor/com/VcommError.h"
+#include "vantor/vcomm/VcommError.h"
 #include "vcomm/Vcomm.h"
 
 namespace com::vantor::testing {

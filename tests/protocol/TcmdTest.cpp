@@ -5,7 +5,7 @@
 #include "TestCommands.h"
 #include "vantor/com/TcmdVLB1.h"
 #include "vantor/com/TcmdWireless.h"
-#include "vantor/com/VcommError.h"
+#include "vantor/vcomm/VcommError.h"
 
 namespace com::vantor::testing {
 namespace {

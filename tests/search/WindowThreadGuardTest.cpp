@@ -12,7 +12,7 @@
 #include "MainLoopWindow.h"
 #include "lm/ThreadRole.h"
 #include "sorrel/com/UnitLease.h"
-#include "vantor/com/ExecutorVela.h"
+#include "vantor/vcomm/ExecutorVela.h"
 #include "vantor/com/Tcmd.h"
 
 namespace search_test {

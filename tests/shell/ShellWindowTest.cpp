@@ -13,29 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "linkmeter/Registration.h"
+#include "ProgramTestMain.h"
 #include "linkmeter/shell/LinkmeterApp.h"
-#include "sorrel/cef/QueryTaskGroup.h"
-#include "sorrel/com/ComServices.h"
+#include "linkmeter/shell/ProcessObjects.h"
 #include "sorrel/cef/webkit/WebEngine.h"
-#include "vcomm/Library.h"
 
 using namespace linkmeter::shell;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The test process's objects, made once as the program's main makes them.
-linkmeter::shell::ProcessObjects TestProcess() {
-  static Sorrel::cef::Manager manager;
-  static Sorrel::cef::QueryTaskGroup tasks;
-  static auto* devices = new Sorrel::Com::ComServices();
-  static Sorrel::cef::CallbackTable callbacks;
-  static auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
-  return {manager, tasks, *devices, callbacks, mainLoop};
-}
-
-fs::path g_root;
 
 // Polls each step every 20 ms until it holds, then goes to the next; gives
 // up (and ends the program) after `limitSeconds`.
@@ -98,19 +84,6 @@ std::function<bool()> JsTrue(std::function<WebKitWebView*()> view, std::string s
   };
 }
 
-ProgramConfig TestConfig(const std::string& name) {
-  const fs::path exe = Sorrel::cef::webkit::ExecutableDir();
-  ProgramConfig config;
-  config.url = "app://res/selftest/blank.html";
-  config.extensionDir = exe / "webext-selftest";
-  config.resourceFolder = exe / "res";
-  config.exeDir = g_root / name;
-  config.replacementTable = g_root / name / "linkmeter.strings";
-  config.singleInstance = false;
-  fs::create_directories(config.exeDir);
-  return config;
-}
-
 // A resource folder of the test's own holding only the self-test package.
 void OnlySelftestPackage(ProgramConfig& config) {
   const fs::path res = config.exeDir / "res";
@@ -120,17 +93,6 @@ void OnlySelftestPackage(ProgramConfig& config) {
 }
 
 void Close(LinkmeterApp& app) { gtk_window_close(GTK_WINDOW(app.Frame()->Window())); }
-
-// Ctrl+Shift+H as the view would receive it.
-void PressApiDocKey(WebKitWebView* view) {
-  GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
-  event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(view))));
-  event->key.keyval = GDK_KEY_H;
-  event->key.state = GDK_CONTROL_MASK | GDK_SHIFT_MASK;
-  event->key.send_event = TRUE;
-  gtk_widget_event(GTK_WIDGET(view), event);
-  gdk_event_free(event);
-}
 
 // The visible top-level windows with that title.
 int WindowsTitled(const std::string& title) {
@@ -151,7 +113,7 @@ constexpr const char* kDocTitle = "API ドキュメント";
 TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   std::vector<std::string> questions;
   bool answerYes = false;
-  ProgramConfig config = TestConfig("exit");
+  ProgramConfig config = linkmeter::testing::SelfTestConfig("exit");
   OnlySelftestPackage(config);
   config.askForceExit = [&](const std::string& text) {
     questions.push_back(text);
@@ -159,11 +121,11 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   };
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config, TestProcess());
+  LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
   auto popup = [&] { return app.Client()->Popup(0); };
-  auto exiting = [&] { return TestProcess().manager.WithExitState([](auto& s) { return s.exiting; }); };
+  auto exiting = [&] { return linkmeter::shell::ProcessObjectsOnce().manager.WithExitState([](auto& s) { return s.exiting; }); };
   const char* ready = "typeof app == 'object' && typeof app.sendProcessMessage == 'function'";
 
   steps->Add("main page", JsTrue(main, ready));
@@ -175,7 +137,7 @@ TEST(ShellWindow, CloseAsksBothPagesAndListsThePageThatNeverAnswers) {
   steps->Add("handlers 1", JsTrue(popup, "app.onConfirmExit = function(cb){ window.__asked = (window.__asked||0)+1;"
                                          " cb(false); }; true"));
   steps->Add("close 1", [&] {
-    PressApiDocKey(main());  // no documentation package: nothing opens
+    linkmeter::testing::PressApiDocKey(main());  // no documentation package: nothing opens
     Close(app);
     return true;
   });
@@ -221,18 +183,18 @@ TEST(ShellWindow, PagesWithoutTheAppObjectAgreeToCloseAtOnce) {
     bool blankPopup;   // a popup is sent to about:blank
     const char* drop;  // script run in the main page first
   };
-  const fs::path plain = g_root / "plain.html";
+  const fs::path plain = linkmeter::testing::ProgramTestRoot() / "plain.html";
   std::ofstream(plain) << "<!DOCTYPE html><title>plain</title>no app here";
   for (const Case& c : {Case{"file page", true, false, nullptr}, Case{"blank popup", false, true, nullptr},
                         Case{"app dropped", false, false, "app = undefined; true"}}) {
     int questions = 0;
-    ProgramConfig config = TestConfig(std::string("bare-") + c.name);
+    ProgramConfig config = linkmeter::testing::SelfTestConfig(std::string("bare-") + c.name);
     OnlySelftestPackage(config);
     if (c.fileUrl) config.url = "file://" + plain.string();
     config.askForceExit = [&](const std::string&) { return ++questions, true; };
     std::unique_ptr<Steps> steps;
     config.onStarted = [&] { steps->Start(); };
-    LinkmeterApp app(config, TestProcess());
+    LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
     steps = std::make_unique<Steps>(app, 30);
     auto main = [&] { return app.Client()->MainView(); };
     auto popup = [&] { return app.Client()->Popup(0); };
@@ -266,15 +228,15 @@ TEST(ShellWindow, PagesWithoutTheAppObjectAgreeToCloseAtOnce) {
 
 TEST(ShellWindow, APageWhoseProcessEndsWhileAskedNoLongerHoldsTheClose) {
   int questions = 0;
-  ProgramConfig config = TestConfig("page-gone");
+  ProgramConfig config = linkmeter::testing::SelfTestConfig("page-gone");
   OnlySelftestPackage(config);
   config.askForceExit = [&](const std::string&) { return ++questions, true; };
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config, TestProcess());
+  LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
   steps = std::make_unique<Steps>(app, 30);
   auto main = [&] { return app.Client()->MainView(); };
-  auto exiting = [&] { return TestProcess().manager.WithExitState([](auto& s) { return s.exiting; }); };
+  auto exiting = [&] { return linkmeter::shell::ProcessObjectsOnce().manager.WithExitState([](auto& s) { return s.exiting; }); };
   steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
   steps->Add("silent page", JsTrue(main, "app.onConfirmExit = function(cb){ window.__held = cb; }; true"));
   steps->Add("close", [&] {
@@ -297,14 +259,14 @@ TEST(ShellWindow, APageWhoseProcessEndsWhileAskedNoLongerHoldsTheClose) {
 }
 
 TEST(ShellWindow, WindowCloseInTheMainPageGoesThroughTheCloseProtocol) {
-  ProgramConfig config = TestConfig("window-close");
+  ProgramConfig config = linkmeter::testing::SelfTestConfig("window-close");
   OnlySelftestPackage(config);
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config, TestProcess());
+  LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
-  auto exiting = [&] { return TestProcess().manager.WithExitState([](auto& s) { return s.exiting; }); };
+  auto exiting = [&] { return linkmeter::shell::ProcessObjectsOnce().manager.WithExitState([](auto& s) { return s.exiting; }); };
   steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
   steps->Add("refusing close", JsTrue(main, "app.onConfirmExit = function(cb){ window.__asked = (window.__asked||0)+1;"
                                             " cb(false); }; window.close(); true"));
@@ -364,11 +326,11 @@ TEST(ShellWindow, AMessageBoxClosedWithoutAButtonAnswersAsItsButtonsSay) {
   };
   const Case cases[] = {{0, true, 1, 0}, {0, false, 1, 0}, {1, true, 2, 0},
                         {1, false, 2, 0}, {2, true, 0, 4},  {2, false, 0, 3}};
-  ProgramConfig config = TestConfig("msgbox");
+  ProgramConfig config = linkmeter::testing::SelfTestConfig("msgbox");
   OnlySelftestPackage(config);
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config, TestProcess());
+  LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
   steps = std::make_unique<Steps>(app, 90);
   auto main = [&] { return app.Client()->MainView(); };
   steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
@@ -410,19 +372,19 @@ TEST(ShellWindow, AMessageBoxClosedWithoutAButtonAnswersAsItsButtonsSay) {
 }
 
 TEST(ShellWindow, TheDocumentationKeyOpensOneKeptWindowThatRemembersItsPlace) {
-  ProgramConfig config = TestConfig("apidoc");
+  ProgramConfig config = linkmeter::testing::SelfTestConfig("apidoc");
   OnlySelftestPackage(config);
   fs::create_directories(config.resourceFolder / "ApiDoc.appres");
   std::ofstream(config.resourceFolder / "ApiDoc.appres" / "index.html") << "<!DOCTYPE html><title>apidoc</title>docs";
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config, TestProcess());
+  LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
   steps = std::make_unique<Steps>(app, 60);
   auto main = [&] { return app.Client()->MainView(); };
   GtkWindow* doc = nullptr;
   steps->Add("main page", JsTrue(main, "typeof app == 'object'"));
   steps->Add("key", [&] {
-    PressApiDocKey(main());
+    linkmeter::testing::PressApiDocKey(main());
     return true;
   });
   steps->Add("window", [&] { return WindowsTitled(kDocTitle) == 1; });
@@ -445,7 +407,7 @@ TEST(ShellWindow, TheDocumentationKeyOpensOneKeptWindowThatRemembersItsPlace) {
   });
   steps->Add("hidden", [&] { return WindowsTitled(kDocTitle) == 0; });
   steps->Add("again", [&] {
-    PressApiDocKey(main());
+    linkmeter::testing::PressApiDocKey(main());
     return true;
   });
   steps->Add("the same window", [&] { return WindowsTitled(kDocTitle) == 1 && gtk_widget_get_visible(GTK_WIDGET(doc)); });
@@ -509,11 +471,11 @@ TEST(ShellWindow, AFailedStartIsReportedInAWarningDialog) {
                 "Failure to create folder.\r\n" + (docs / "Vantor Corp" / "Fieldgauge(VELA)").string()},
        }) {
     fs::create_directories(docs);
-    ProgramConfig config = TestConfig(c.name);
+    ProgramConfig config = linkmeter::testing::SelfTestConfig(c.name);
     c.breakIt(config);
     DialogWatch watch;
     guint source = g_timeout_add(20, DialogWatch::Poll, &watch);
-    LinkmeterApp app(config, TestProcess());
+    LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
     int argc = 0;
     char** argv = nullptr;
     EXPECT_EQ(app.Run(argc, argv), 1) << c.name;
@@ -523,22 +485,4 @@ TEST(ShellWindow, AFailedStartIsReportedInAWarningDialog) {
     EXPECT_EQ(watch.title, "Fieldgauge(VELA)");
     fs::remove_all(docs);
   }
-}
-
-int main(int argc, char** argv) {
-  vcomm::Library vcommLibrary;  // the process's device connections
-  ::testing::InitGoogleTest(&argc, argv);
-  char tmpl[] = "/tmp/lm-shellwin-XXXXXX";
-  g_root = mkdtemp(tmpl);
-  for (const char* dir : {"home", "config", "runtime"}) fs::create_directories(g_root / dir);
-  fs::permissions(g_root / "runtime", fs::perms::owner_all);
-  setenv("HOME", (g_root / "home").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
-  unsetenv("XDG_DOCUMENTS_DIR");
-  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
-  int rc = RUN_ALL_TESTS();
-  std::error_code ec;
-  fs::remove_all(g_root, ec);
-  return rc;
 }

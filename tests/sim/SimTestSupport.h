@@ -11,7 +11,7 @@
 
 #include "linkmeter/sim/Simulator.h"
 #include "linkmeter/sim/SiteFile.h"
-#include "vantor/com/ExecutorVela.h"
+#include "vantor/vcomm/ExecutorVela.h"
 #include "vantor/com/Tcmd.h"
 #include "vantor/com/TcmdWireless.h"
 #include "vcomm/UsbBus.h"

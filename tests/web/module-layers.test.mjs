@@ -10,7 +10,7 @@ const src = join(dirname(fileURLToPath(import.meta.url)), '../../web/linkmeter/s
 // Lowest first; the entry points at the top of src/ may import anything.
 const LAYERS = ['i18n', 'ui', 'device', 'site', 'page', ['settings', 'records'], 'report', 'views'];
 const rankOf = new Map(LAYERS.flatMap((l, i) => [l].flat().map((name) => [name, i])));
-const ENTRIES = new Set(['main.js', 'sitelogic.js', 'cliflows.js']);
+const ENTRIES = new Set(['main.js', 'sitelogic.js', 'cliflows.js', 'cli.js']);
 
 const walk = (d) => readdirSync(d).flatMap((n) => {
   const p = join(d, n);

@@ -63,7 +63,20 @@ test('a header that cannot be read is refused, an empty recording has no times',
 test('CSV of a recording: unit in the column, channel-type text, empty for no value', () => {
   const d = decodeRecorded({ Header: header({ interval: 60, ch1: 13, ch2: 208 }), Data: [...le16(0xfff6), ...le16(40), ...le16(0xeeee), ...le16(41)], FirstDataTime: 60 }, types);
   const { header: cols, rows } = recordedTable(d, types, (ms) => `t${ms / 1000}`);
-  assert.equal(csvText(cols, rows), 'time,unix time,ch1 (°C),ch2 (%)\r\nt60,60,-1,40\r\nt120,120,,41\r\n');
+  // The channel type's own text, a negative number no formula.
+  assert.equal(csvText(cols, rows), 'time,unix time,ch1 (°C),ch2 (%)\r\nt60,60,-1.0,40\r\nt120,120,,41\r\n');
+});
+
+test('a value the type writes in another unit than its column keeps that unit', () => {
+  // A cumulative type that moves from lxh to klxh at 1000.
+  const lux = {
+    describe: () => ({ width: 4, unit: 'lxh' }),
+    toReal: (c, raw) => raw,
+    format: (c, raw, withUnit) => (raw < 1000 ? `${raw}` + (withUnit ? ' lxh' : '') : `${raw / 1000}` + (withUnit ? ' klxh' : '')),
+  };
+  const le32 = (n) => [...le16(n & 0xffff), ...le16(n >>> 16)];
+  const d = decodeRecorded({ Header: header({ interval: 60, ch1: 250 }), Data: [...le32(500), ...le32(2500)], FirstDataTime: 0 }, lux);
+  assert.deepEqual(recordedTable(d, lux, String).rows.map((r) => r[2]), ['500', '2.5 klxh']);
 });
 
 test('time-axis labels: 24-hour clock, the date under the first label of a day, dates alone for day steps', () => {

@@ -66,7 +66,7 @@ function result(group, num, levels, battery = 80) {
   return surveyResult(route, { isSuccess: all, STATUS: all ? '0004-0000' : '0004-0002', Signals: signals.sort((a, b) => a.number - b.number) });
 }
 
-test('weak links are listed once per link, with the units behind them and the lowest level measured', () => {
+test('weak links are listed once per link, with the units behind them, at the median of every probe through them', () => {
   const results = [
     result(0, 1, [150, 95, 140]), // TANK-A answers; R1→R2 is weak
     result(0, 2, [150, 88, null]), // PEAR-3 silent, the hops before it answered
@@ -80,8 +80,8 @@ test('weak links are listed once per link, with the units behind them and the lo
   const cases = [
     // key, level, class, units behind it (answered?)
     ['1:repeater1>remote1', 70, 'bad', [['G2 TANK-A', true]]],
-    ['0:repeater1>repeater2', 88, 'weak', [['G1 TANK-A', true], ['G1 PEAR-3', false], ['G1 #12', true]]],
-    ['0:base0>repeater1', 149, 'good', [['G1 TANK-A', true], ['G1 PEAR-3', false], ['G1 #12', true]]],
+    ['0:repeater1>repeater2', 92, 'weak', [['G1 TANK-A', true], ['G1 PEAR-3', false], ['G1 #12', true]]],
+    ['0:base0>repeater1', 150, 'good', [['G1 TANK-A', true], ['G1 PEAR-3', false], ['G1 #12', true]]],
   ];
   for (const [key, level, quality, units] of cases) {
     const link = links.find((l) => l.key === key);

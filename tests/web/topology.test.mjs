@@ -1,5 +1,6 @@
-// The site tree's survey overlay: each link once at its lowest level, the
-// batteries, the thresholds in force, a unit's route and the filters.
+// The site tree's survey overlay: each link once at the median of every
+// probe through it, the batteries, the thresholds in force, a unit's route
+// and the filters.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { surveyOverlay, overlaySurvey, linkInto, nodeKey, routeNodes, isProblem, matchesText } from '../../web/linkmeter/src/site/topology.js';
@@ -14,16 +15,16 @@ const hop = (kind, num, level, battery) => ({ kind, num, label: `${kind}${num}`,
 const result = (num, status, hops) => ({ group: { index: 0 }, target: { kind: 'remote', num, serial: `S${num}`, label: `#${num}` }, status, hops });
 const survey = { regInfo: reg, started: 1, results: [
   result(1, 'ok', [hop('repeater', 1, 140, 90), hop('remote', 1, 120, 25)]),
-  // The shared link base→R1 read lower on this route: the lowest stays.
+  // The shared link base→R1 read lower on this route: both probes count.
   result(2, 'ok', [hop('repeater', 1, 131, 88), hop('repeater', 2, 92, 70), hop('remote', 2, 150, 60)]),
   result(3, 'noAnswer', [hop('remote', 3, null)]),
 ] };
 
-test('every link once at its lowest level, every unit its last battery, classed by the thresholds in force', () => {
+test('every link once at the median of its probes, every unit its last battery, classed by the thresholds in force', () => {
   const strict = { level: { good: 160, fair: 125, weak: 95 }, battery: { ok: 60, low: 20 } };
   const cases = [
-    { th: DEFAULT_THRESHOLDS, link: ['base', 0, 'repeater', 1, 131, 'good'], r2: [92, 'weak', true], bat: [1, 25, 'low', true], r2bat: [70, 'ok'] },
-    { th: strict, link: ['base', 0, 'repeater', 1, 131, 'fair'], r2: [92, 'bad', true], bat: [1, 25, 'low', true], r2bat: [70, 'ok'] },
+    { th: DEFAULT_THRESHOLDS, link: ['base', 0, 'repeater', 1, 135.5, 'good'], r2: [92, 'weak', true], bat: [1, 25, 'low', true], r2bat: [70, 'ok'] },
+    { th: strict, link: ['base', 0, 'repeater', 1, 135.5, 'fair'], r2: [92, 'bad', true], bat: [1, 25, 'low', true], r2bat: [70, 'ok'] },
   ];
   for (const c of cases) {
     const o = surveyOverlay(survey, c.th);

@@ -1,11 +1,9 @@
 // Bundles the page into one folder: index.html, app.js, app.css and the
-// guide's pictures (guide-pictures/*.png as guide/*.png); and/or
-// the site logic the command line runs (src/sitelogic.js, no DOM) into one
-// script that sets the global LinkmeterSite; and/or the flows it runs
-// (src/cliflows.js) as the global LinkmeterFlows.
+// guide's pictures (guide-pictures/*.png as guide/*.png); and/or the one
+// script the command line runs (src/cli.js, no DOM: the site logic and the
+// page's flows) as the global LinkmeterCli.
 //   node build.mjs --modules DIR/node_modules --out DIR --rules catalogue-rules.json
-//   node build.mjs --modules DIR/node_modules --site FILE
-//   node build.mjs --modules DIR/node_modules --flows FILE --rules catalogue-rules.json
+//   node build.mjs --modules DIR/node_modules --cli FILE --rules catalogue-rules.json
 // Minified, no source map and no absolute paths, so two builds give the
 // same bytes wherever the trees are.
 import { createRequire } from 'node:module';
@@ -26,11 +24,10 @@ function option(name, required = true) {
 }
 
 const modules = option('--modules');
-const site = option('--site', false);
-const flows = option('--flows', false);
-const out = option('--out', site === null && flows === null);
+const cli = option('--cli', false);
+const out = option('--out', cli === null);
 // The command catalogue's write checks, made at build time (lm-apidoc).
-const rules = out === null && flows === null ? null : option('--rules');
+const rules = option('--rules');
 const esbuild = createRequire(join(modules, 'entry.js'))('esbuild');
 
 // One script for JavaScriptCore that sets the global `globalName`.
@@ -47,13 +44,12 @@ async function commandLineScript(entry, outfile, globalName) {
     charset: 'utf8',
     legalComments: 'none',
     nodePaths: [modules],
-    alias: rules === null ? {} : { 'catalogue-rules': rules },
+    alias: { 'catalogue-rules': rules },
     logLevel: 'warning',
   });
 }
 
-if (site !== null) await commandLineScript('src/sitelogic.js', site, 'LinkmeterSite');
-if (flows !== null) await commandLineScript('src/cliflows.js', flows, 'LinkmeterFlows');
+if (cli !== null) await commandLineScript('src/cli.js', cli, 'LinkmeterCli');
 if (out === null) process.exit(0);
 
 mkdirSync(out, { recursive: true });

@@ -7,14 +7,13 @@
 
 #include "linkmeter/Registration.h"
 #include "linkmeter/shell/LinkmeterApp.h"
+#include "linkmeter/shell/ProcessObjects.h"
 #include "linkmeter/shell/ShellOptions.h"
 #include "linkmeter/sim/InProcessSite.h"
 #include "lm/Version.h"
-#include "sorrel/cef/QueryTaskGroup.h"
 #include "sorrel/com/ComServices.h"
 #include "sorrel/js/Folders.h"
 #include "sorrel/js/RecordsAccess.h"
-#include "vcomm/Library.h"
 
 int main(int argc, char** argv) {
   std::string error;
@@ -28,16 +27,8 @@ int main(int argc, char** argv) {
     else std::printf("%s\n", lm::kVersionText);
     return 0;
   }
-  // The process's objects, kept until the process ends. The units are never
-  // destroyed: they are closed at shutdown, not by static destruction. The
-  // communication library's state is made first so it is destroyed last.
-  static vcomm::Library vcommLibrary;
-  static Sorrel::cef::Manager manager;
-  static Sorrel::cef::QueryTaskGroup tasks;
-  static auto* devices = new Sorrel::Com::ComServices();
-  static Sorrel::cef::CallbackTable callbacks;
-  auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
-  linkmeter::shell::ProcessObjects objects{manager, tasks, *devices, callbacks, mainLoop};
+  // The process's objects, kept until the process ends.
+  const linkmeter::shell::ProcessObjects objects = linkmeter::shell::ProcessObjectsOnce();
   const auto demoCommands = linkmeter::sim::CommandTable::WithEveryCommand();  // what the demo units answer
   std::unique_ptr<linkmeter::sim::InProcessSite> demo;
   if (options->demo) {

@@ -33,7 +33,9 @@ void OnFinished(WebKitPrintOperation*, gpointer data) {
 
 GtkPrintSettings* PdfSettings(const std::string& path) {
   GtkPrintSettings* settings = gtk_print_settings_new();
-  gtk_print_settings_set_printer(settings, "Print to File");
+  // The file backend's printer carries GTK's translated name: in a Japanese
+  // session "Print to File" names no printer at all.
+  gtk_print_settings_set_printer(settings, g_dgettext("gtk30", "Print to File"));
   gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
   gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
   g_free(uri);

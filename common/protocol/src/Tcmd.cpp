@@ -3,12 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "vantor/com/VcommError.h"
 
 namespace com::vantor {
 namespace {
 
 constexpr std::size_t kStatusLength = 9;  // "gggg-dddd"
+
+// A request too large to frame fails as the communication library fails a
+// send with a bad argument (ARGUMENT_ERR, -16): code1 1016, code2 of a send.
+constexpr std::int32_t kArgumentCode1 = 1016;
+constexpr std::int32_t kSendCode2 = 102;
 
 std::uint16_t LeadingNumber(std::string_view digits) {
   return static_cast<std::uint16_t>(std::atoi(std::string(digits).c_str()));
@@ -52,7 +56,7 @@ Bytes Tcmd::BuildFrame(const FieldMap& fields) const {
   auto frame = com::vantor::BuildFrame(name_, fields, LengthForm::Two);
   // A value or body of 64 KiB or more cannot be framed; truncating would
   // send a corrupt request.
-  if (!frame) throw ExecResult::Error("Tcmd::BuildSendData : ARGUMENT_ERR(-16)", VcommErrorCode1(-16), kCodeSend);
+  if (!frame) throw ExecResult::Error("Tcmd::BuildSendData : ARGUMENT_ERR(-16)", kArgumentCode1, kSendCode2);
   return std::move(*frame);
 }
 

@@ -29,18 +29,6 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// A hop seen on several routes keeps the figures of the route that heard
-// it most; asked and answered are summed.
-void MergeHop(std::map<std::string, HopSample>& hops, std::vector<std::string>& order, HopSample h) {
-  auto [it, added] = hops.try_emplace(h.from + "-" + h.to, h);
-  if (added) return order.push_back(it->first);
-  HopSample& kept = it->second;
-  const bool better = h.answered > kept.answered;
-  kept.asked += h.asked;
-  kept.answered += h.answered;
-  if (better) kept.median = h.median, kept.verdict = h.verdict;
-}
-
 void MergeUnit(std::map<std::string, UnitSample>& units, std::vector<std::string>& order, UnitSample u) {
   auto [it, added] = units.try_emplace(u.serial, u);
   if (added) return order.push_back(u.serial);
@@ -50,30 +38,40 @@ void MergeUnit(std::map<std::string, UnitSample>& units, std::vector<std::string
 }
 
 struct Collected {
-  std::map<std::string, HopSample> hops;
-  std::vector<std::string> hopOrder;
   std::map<std::string, UnitSample> units;
   std::vector<std::string> unitOrder;
 };
 
-void CollectResult(const Value& result, const std::string& site, Collected& c) {
+// Every hop as the site survey merged it over the routes through it, by the
+// page's one rule (siteSurvey's `hops`, site/hopmerge.js): every probe
+// pooled, judged once.
+std::vector<HopSample> MergedHops(const Value& survey, const std::string& site) {
+  std::vector<HopSample> out;
+  const Value& hops = Member(survey, "hops");
+  if (!hops.is<Array>()) return out;
+  for (const Value& hop : hops.get<Array>()) {
+    const Value& from = Member(hop, "from");
+    HopSample h{Text(from, "kind") == "base" ? site : Upper(Text(from, "serial")), Upper(Text(Member(hop, "to"), "serial")),
+                static_cast<int>(Number(hop, "asked").value_or(0)), static_cast<int>(Number(hop, "answered").value_or(0)),
+                Number(hop, "level"), Text(hop, "verdict")};
+    if (h.asked > 0 && !h.from.empty() && !h.to.empty()) out.push_back(std::move(h));
+  }
+  return out;
+}
+
+void CollectResult(const Value& result, Collected& c) {
   const Value& hops = Member(result, "hops");
   if (!hops.is<Array>()) return;
-  std::string from = site;
   std::vector<std::string> via;
   for (const Value& hop : hops.get<Array>()) {
     const std::string serial = Upper(Text(hop, "serial"));
     if (serial.empty()) break;
-    const Value& figures = Member(hop, "figures");
     const Value& reading = Member(hop, "reading");
-    HopSample h{from, serial, static_cast<int>(Number(figures, "asked").value_or(0)),
-                static_cast<int>(Number(figures, "answered").value_or(0)), Number(figures, "median"), Text(hop, "verdict")};
-    UnitSample u{serial, Text(hop, "label"), Text(hop, "kind") == "repeater", h.answered > 0, std::nullopt, "none", via};
+    const bool heard = Number(Member(hop, "figures"), "answered").value_or(0) > 0;
+    UnitSample u{serial, Text(hop, "label"), Text(hop, "kind") == "repeater", heard, std::nullopt, "none", via};
     if (u.heard) u.battery = Number(reading, "battery"), u.batteryClass = Text(reading, "batteryClass");
-    if (h.asked > 0) MergeHop(c.hops, c.hopOrder, h);
     MergeUnit(c.units, c.unitOrder, u);
     via.push_back(serial);
-    from = serial;
   }
 }
 
@@ -85,10 +83,10 @@ RoundObservation ObserveSurvey(const Value& survey, const std::string& site, con
   const Value& results = Member(survey, "results");
   if (results.is<Array>()) {
     for (const Value& r : results.get<Array>()) {
-      if (Text(r, "status") != "failed") CollectResult(r, round.site, c);
+      if (Text(r, "status") != "failed") CollectResult(r, c);
     }
   }
-  for (const std::string& key : c.hopOrder) round.hops.push_back(c.hops[key]);
+  round.hops = MergedHops(survey, round.site);
   for (const std::string& serial : c.unitOrder) round.units.push_back(c.units[serial]);
   return round;
 }

@@ -12,32 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "linkmeter/Registration.h"
+#include "ProgramTestMain.h"
 #include "linkmeter/shell/LinkmeterApp.h"
-#include "sorrel/cef/QueryTaskGroup.h"
-#include "sorrel/com/ComServices.h"
+#include "linkmeter/shell/ProcessObjects.h"
 #include "sorrel/cef/webkit/WebEngine.h"
 #include "sorrel/js/FileNames.h"
 #include "sorrel/js/Folders.h"
 #include "sorrel/js/gtk/GtkHostUi.h"
-#include "vcomm/Library.h"
 
 using namespace linkmeter::shell;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The test process's objects, made once as the program's main makes them.
-linkmeter::shell::ProcessObjects TestProcess() {
-  static Sorrel::cef::Manager manager;
-  static Sorrel::cef::QueryTaskGroup tasks;
-  static auto* devices = new Sorrel::Com::ComServices();
-  static Sorrel::cef::CallbackTable callbacks;
-  static auto mainLoop = std::make_shared<Sorrel::cef::webkit::LoopPoster>(g_main_context_default());
-  return {manager, tasks, *devices, callbacks, mainLoop};
-}
-
-fs::path g_root;
 
 // Evaluates the script in the page; `out` gets its value as a string once
 // done ("!" + message when it threw).
@@ -105,19 +91,6 @@ class Steps {
   std::vector<std::pair<std::string, std::function<bool()>>> steps_;
 };
 
-ProgramConfig TestConfig() {
-  const fs::path exe = Sorrel::cef::webkit::ExecutableDir();
-  ProgramConfig config;
-  config.url = "app://res/selftest/blank.html";
-  config.extensionDir = exe / "webext-selftest";
-  config.resourceFolder = exe / "res";
-  config.exeDir = g_root / "exe";
-  config.replacementTable = g_root / "exe" / "linkmeter.strings";
-  config.singleInstance = false;
-  fs::create_directories(config.exeDir);
-  return config;
-}
-
 // "what/who" of logind's blocking locks, or "" without a logind on the system bus.
 std::string LogindLocks() {
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
@@ -182,26 +155,26 @@ const char* kNatives = R"JS((function(){
 }  // namespace
 
 TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
-  ProgramConfig config = TestConfig();
+  ProgramConfig config = linkmeter::testing::SelfTestConfig("exe");
   // A replacement string table: the page process follows it as the
   // workspace does (folders 1003 and 1004; 1001 picks the sibling's folder).
   std::ofstream(config.replacementTable) << "[Strings]\n1001=C.UTF-8\n1003=Test Co\n1004=Gauge \xe3\x88\xb1\n";
-  const fs::path docs = g_root / "home" / "Documents";
+  const fs::path docs = linkmeter::testing::ProgramTestRoot() / "home" / "Documents";
   const fs::path sibling = docs / "Vantor Corp" / "VELA for Windows" / "Settings" / "BaseUnit.dat";
   fs::create_directories(sibling.parent_path());
   std::ofstream(sibling) << "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><BaseUnit><SETF><NAME>\x87\x40</NAME></SETF></BaseUnit>";
   // A file as media written on Windows name it: CP932 bytes (あ.csv).
-  const fs::path media = g_root / "media";
+  const fs::path media = linkmeter::testing::ProgramTestRoot() / "media";
   const std::string cp932Name = (media / "\x82\xa0.csv").string();
   fs::create_directories(media);
   std::ofstream(cp932Name) << "LM";
   std::unique_ptr<Steps> steps;
   config.onStarted = [&] { steps->Start(); };
-  LinkmeterApp app(config, TestProcess());
+  LinkmeterApp app(config, linkmeter::shell::ProcessObjectsOnce());
   steps = std::make_unique<Steps>(app);
   auto window = [&] { return GTK_WINDOW(app.Frame()->Window()); };
   auto ui = [] { return std::dynamic_pointer_cast<Sorrel::Js::gtk::GtkHostUi>(Sorrel::Js::CurrentUi()); };
-  const std::string dir = (g_root / "files").string();
+  const std::string dir = (linkmeter::testing::ProgramTestRoot() / "files").string();
   fs::create_directories(dir);
 
   steps->AddJs("page", "String(typeof app == 'object' && typeof app.fileOpen == 'function')", "true");
@@ -318,22 +291,4 @@ TEST(HostProgram, PageCallsEveryKindOfHostFunction) {
   EXPECT_EQ(o.at("appDoc").get<std::string>(), (docs / "Test Co" / "Gauge \xe3\x88\xb1").string());
   EXPECT_EQ(text("running"), "false");
   EXPECT_EQ(text("state"), R"({"continuous":true,"displayRequired":false,"systemRequired":false})");
-}
-
-int main(int argc, char** argv) {
-  vcomm::Library vcommLibrary;  // the process's device connections
-  ::testing::InitGoogleTest(&argc, argv);
-  char tmpl[] = "/tmp/lm-hostprog-XXXXXX";
-  g_root = mkdtemp(tmpl);
-  for (const char* dir : {"home", "config", "runtime"}) fs::create_directories(g_root / dir);
-  fs::permissions(g_root / "runtime", fs::perms::owner_all);
-  setenv("HOME", (g_root / "home").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (g_root / "config").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (g_root / "runtime").c_str(), 1);
-  unsetenv("XDG_DOCUMENTS_DIR");
-  linkmeter::RegisterPageFunctions(TestProcess().manager, TestProcess().devices);
-  int rc = RUN_ALL_TESTS();
-  std::error_code ec;
-  fs::remove_all(g_root, ec);
-  return rc;
 }

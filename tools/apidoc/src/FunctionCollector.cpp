@@ -53,14 +53,8 @@ FunctionDoc Describe(const std::string& script, const std::string& name, const s
 // A host function describes itself beside its checks.
 FunctionDoc FromHost(const Sorrel::Js::HostDoc& host, const std::string& script) {
   FunctionDoc doc;
+  static_cast<Sorrel::Js::HostDoc&>(doc) = host;
   doc.script = script;
-  doc.group = host.group;
-  doc.call = host.call;
-  doc.summary = host.summary;
-  for (const auto& a : host.args) doc.args.push_back({a.name, a.type, a.need, a.accepted});
-  doc.result = host.result;
-  for (const auto& f : host.failures) doc.failures.push_back({f.code, f.cause});
-  doc.example = host.example;
   return doc;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// What the command line's two JavaScriptCore hosts (SiteLogic, PageFlows)
-// share: owning pointers for GLib objects and texts, and the pending
-// exception of a context as one line.
+// What the command line's JavaScriptCore host (ScriptContext) needs of GLib
+// and JavaScriptCore: owning pointers for objects and texts, arguments of a
+// variadic function, and the pending exception of a context as one line.
 
 #include <jsc/jsc.h>
 
@@ -22,6 +22,23 @@ struct GFree {
   void operator()(gpointer p) const { g_free(p); }
 };
 using GText = std::unique_ptr<char, GFree>;
+
+inline JSCValue* Arg(GPtrArray* args, guint i) {
+  return args && i < args->len ? static_cast<JSCValue*>(g_ptr_array_index(args, i)) : nullptr;
+}
+
+// An argument as text; "" for none, undefined or null.
+inline std::string TextArg(GPtrArray* args, guint i) {
+  JSCValue* v = Arg(args, i);
+  if (!v || jsc_value_is_undefined(v) || jsc_value_is_null(v)) return {};
+  GText text(jsc_value_to_string(v));
+  return text ? text.get() : std::string();
+}
+
+inline double NumberArg(GPtrArray* args, guint i) {
+  JSCValue* v = Arg(args, i);
+  return v && jsc_value_is_number(v) ? jsc_value_to_double(v) : 0;
+}
 
 // "Name: message" of the context's pending exception, which is cleared;
 // "" when none is pending.

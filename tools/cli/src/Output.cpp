@@ -100,6 +100,19 @@ std::string NumberText(const lm::json::Value& v) {
   return lm::json::ToText(v);
 }
 
+Table TableOf(const lm::json::Value& table) {
+  Table out;
+  for (const auto& c : MemberArray(table, "header")) out.columns.push_back(NumberText(c));
+  for (const auto& row : MemberArray(table, "rows")) {
+    std::vector<std::string> cells;
+    if (row.is<lm::json::Array>()) {
+      for (const auto& cell : row.get<lm::json::Array>()) cells.push_back(NumberText(cell));
+    }
+    out.rows.push_back(std::move(cells));
+  }
+  return out;
+}
+
 std::string MemberText(const lm::json::Value& object, const std::string& key) {
   if (!object.is<lm::json::Object>()) return "";
   const auto& o = object.get<lm::json::Object>();

@@ -12,6 +12,8 @@
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/PageFlows.h"
 #include "linkmeter/cli/Progress.h"
+#include "linkmeter/cli/ScriptContext.h"
+#include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/SiteRegistration.h"
 #include "linkmeter/cli/StoreSetAside.h"
 #include "linkmeter/cli/SubcommandTable.h"
@@ -123,17 +125,21 @@ int RunSubcommand(const SubcommandCall& call, CliHost& host, const std::string& 
   Output output(out, ParseFormat(call.args.Get("--format").value_or("table")).value_or(Format::kTable));
   Progress progress(err, &err == &std::cerr && isatty(STDERR_FILENO));
   if (!host.Loop()) return Fail(err, kExitFailed, "the page's flows need the command line's loop");
-  // Every page function goes through the page's api in the flows, so the
-  // page's recorder sees what the subcommand does once it records.
-  PageFlows flows(host, *host.Loop(), progress, PendingWritesFile(StorePath(call.args.Has("--demo"))));
+  // One JavaScriptCore context for the run: the page's flows and its site
+  // logic. Every page function goes through the page's api in the flows, so
+  // the page's recorder sees what the subcommand does once it records.
+  ScriptContext script;
+  SiteLogic logic(script);
+  PageFlows flows(script, host, *host.Loop(), progress, PendingWritesFile(StorePath(call.args.Has("--demo"))));
   std::string error;
-  if (!flows.Ready() || !BeginRecording(flows, false, error)) {
-    return Fail(err, kExitFailed, flows.Ready() ? error : flows.LoadError());
+  if (!script.Ready() || !BeginRecording(flows, false, error)) {
+    return Fail(err, kExitFailed, script.Ready() ? error : script.LoadError());
   }
   FlowPageCalls page(flows);
   CommandContext ctx{page, call.args, output, err, progress, DemoUnits(demoSummary)};
   ctx.flows = &flows;
   ctx.visits = visits;
+  ctx.logic = &logic;
   const bool monitor = std::string_view(call.command->name) == "monitor";
   using Mode = VisitJoining::Mode;
   if (visits) visits->StartRun(monitor ? Mode::kMonitor : call.args.Has("--new-visit") ? Mode::kOwn : Mode::kJoinOpen);

@@ -4,7 +4,9 @@
  * libvcomm: connections to base units over the LAN and USB.
  *
  * Every operation returns a signed number: negative is one of the error
- * numbers below, anything else success. Operations are safe to call from
+ * numbers below, anything else success. The program reads these numbers in
+ * one place, vcomm/executor (vantor/vcomm/VcommError.h), which makes them
+ * the protocol's results. Operations are safe to call from
  * several threads; one connection serves one conversation at a time.
  *
  * Handles: a USB connection's handle is the unit's serial number

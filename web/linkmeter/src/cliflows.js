@@ -204,7 +204,7 @@ export async function survey({ comInfo, regInfo: given, targets, kind = 'site', 
   controller = null;
   store.set({ busy: store.get().busy - 1 });
   progress(units.length, total, `surveyed ${units.length} of ${total} units`);
-  const judged = siteSurvey(regInfo, units, { targets, thresholds: th, when: Date.now() });
+  const judged = siteSurvey(regInfo, units, { targets, thresholds: th, when: Date.now(), base: prov.base });
   return { units, survey: judged, ...stoppedBy(error, error !== null && linkLost()), surveyIds: session.surveyIds.slice(first) };
 }
 

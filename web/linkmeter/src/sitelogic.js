@@ -1,10 +1,11 @@
 // The site logic the command line runs (JavaScriptCore, no DOM): routes from
 // a registration, per-hop statistics and verdicts, the site report summary,
-// weak links and the channel recommendation, all from the page's own
-// modules. build.mjs bundles this file as the global LinkmeterSite; the
-// program calls its functions by name with plain JSON arguments and reads
-// plain JSON back (tools/cli SiteLogic.h lists them), so nothing here may
-// answer a Map, a Set or a typed array.
+// weak links, the one rule for a hop heard on several routes, the channel
+// recommendation, the decoders of recorded data and event logs and the
+// limits, all from the page's own modules. cli.js bundles this file as
+// LinkmeterCli.site; the program calls its functions by name with plain
+// JSON arguments and reads plain JSON back (tools/cli SiteLogic.h lists
+// them), so nothing here may answer a Map, a Set or a typed array.
 import { buildRoute, RouteError } from './device/route.js';
 import { resultFromStats, addAnswer } from './site/survey.js';
 import { siteTargets as bookTargets, newSurvey, withResult, finished, failedResult, resultKey } from './site/sitesurveybook.js';
@@ -16,6 +17,12 @@ import { compareSiteSurveys as compareSurveys } from './site/compare.js';
 import { DeviceError } from './device/api.js';
 import { setLanguage, language } from './i18n/i18n.js';
 import { DEFAULT_PROBES } from './site/probedefaults.js';
+import * as siteLimits from './site/limits.js';
+import { plainHops } from './site/hopmerge.js';
+import { decodeRecorded, recordedTable as recordedRows, RecordedError } from './device/recorded.js';
+import { logRows, logTable } from './device/eventlog.js';
+import { channelTypes } from './device/native.js';
+import { timeText, utcTimeText } from './ui/formats.js';
 import { judgeAcceptance } from './site/acceptance.js';
 import { describeAcceptance } from './site/acceptancetexts.js';
 import { DEFAULT_PROFILE, parseProfile } from './site/acceptanceprofile.js';
@@ -26,6 +33,8 @@ export { hopVerdict, routeVerdict, VERDICTS } from './site/linkstats.js';
 export { refusesRegistration } from './page/surveyrules.js';
 // The probes per route a survey sends unless told otherwise.
 export const defaultProbes = () => DEFAULT_PROBES;
+// The limits of what a technician may ask for (site/limits.js).
+export const limits = () => ({ ...siteLimits });
 
 // A level histogram as [level, count] pairs of the levels seen.
 function histogram(bins) {
@@ -180,6 +189,7 @@ function judgedSite(regInfo, units, options) {
     results: survey.results.map(plainResult),
     complete: survey.complete,
     summary: { ...summary, units: summary.units.map(plainUnit) },
+    hops: plainHops(survey.results, { base: options.base }, th),
   };
 }
 
@@ -215,4 +225,28 @@ export function channelScan(regInfo, rounds, options = {}) {
   });
   const channels = channelStats(tally, siteChannels(regInfo));
   return { rounds: tally.rounds, partial: tally.partial, channels, recommendation: recommend(channels, options.count || 3) };
+}
+
+// A download (the EISUC/EWSUC answer: Header, Data, FirstDataTime) as the
+// page's recorded-data CSV has it, its values written by the program's
+// channel types: {header, rows, decoded: {interval, chTypes, count, first,
+// last}}, or {error: 'header' | 'width'} for bytes that are no recording.
+// Times in UTC unless options.zone is 'local' (this computer's, as the page).
+export function recordedTable(answer, options = {}) {
+  const types = channelTypes();
+  try {
+    const decoded = decodeRecorded(answer || {}, types);
+    const { header, rows } = recordedRows(decoded, types, options.zone === 'local' ? timeText : utcTimeText);
+    const { interval, chTypes, count, first, last } = decoded;
+    return { header, rows, decoded: { interval, chTypes, count, first, last } };
+  } catch (e) {
+    if (e instanceof RecordedError) return { error: e.code };
+    throw e;
+  }
+}
+
+// An event log (the ELOGS answer's `logs`) as the page's event-log table,
+// newest first: {header, rows}.
+export function eventLog(answer) {
+  return logTable(logRows(answer && Array.isArray(answer.logs) ? answer.logs : []));
 }

@@ -1,7 +1,9 @@
 #pragma once
 // A synchronous native page function that runs inside the page's process.
 // The engine adapter fills a call with converted arguments and reads back the
-// return value or the exception text.
+// return value or the exception text. Failures at this door: as a query's,
+// the bridge's exceptions, made into the exception text once
+// (JsFunctionHandler::Execute).
 
 #include <memory>
 #include <string>

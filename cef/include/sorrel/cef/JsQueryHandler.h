@@ -1,6 +1,13 @@
 #pragma once
 // One asynchronous page function: its page name, its query name and the work
 // it does on the query task group.
+//
+// Failures at this door: Execute raises the bridge's exceptions
+// (sorrel/cef/Exception.h: a bad argument, a failure of the work) or, when
+// it ends later, answers reply->Failure itself; the router turns whatever
+// is raised into the failure answer, once (BsmsgRouter.cpp ExecuteQuery).
+// Libraries below speak their own idioms (ExecResult, records' Result); a
+// handler converts them once, at its own boundary.
 
 #include <atomic>
 #include <cstdint>

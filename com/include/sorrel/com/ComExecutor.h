@@ -10,7 +10,7 @@
 
 #include "sorrel/com/ComInfo.h"
 #include "sorrel/com/UnitLease.h"
-#include "vantor/com/ExecutorVela.h"
+#include "vantor/vcomm/ExecutorVela.h"
 
 namespace Sorrel::Com {
 

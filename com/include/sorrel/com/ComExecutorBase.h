@@ -4,6 +4,11 @@
 // needed, runs the command while holding it, and closes a connection it
 // opened itself. All per-call state lives in the PrmExecutor of the call,
 // so one registered handler serves any number of calls at once.
+//
+// Failures at this door: an argument or unit the program cannot use raises
+// the bridge's exceptions (sorrel/cef/Exception.h); a device's own failure
+// is no exception but the command's ExecResult, written into the answer's
+// result object once (TcmdResult.cpp).
 
 #include <memory>
 

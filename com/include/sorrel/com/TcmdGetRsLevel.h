@@ -27,10 +27,14 @@ class TcmdGetRsLevel : public ComExecutorBase {
   // Nothing measured: the cancelled failure.
   void RunCancelled(PrmExecutor& prm) override;
 
+  // code1 of a measurement the unit refused or could not make (the page's
+  // device/failures.js MEASURE_FAILED).
+  static constexpr int32_t kMeasureFailed = -22;
+
  private:
   // Runs one VLB1 exchange: true when accepted, false when cancelled before
   // it went out; a failed link raises its library failure (code1, code2,
-  // msg as the library says it), anything else the -22 failure.
+  // msg as the library says it), anything else the kMeasureFailed failure.
   static bool ExecuteChecked(com::vantor::Executor& executor, com::vantor::TcmdVLB1& command);
   void SendClosing(PrmExecutor& prm);
   static Sorrel::cef::JsExecuteException CancelledFailure();

@@ -28,11 +28,7 @@ std::string Check(const ParsedArgs& args) {
 // EWSUC's fields: the route to the remote unit, from the page's route logic.
 std::optional<Object> RemoteFields(CommandContext& ctx, UnitSession& session, const std::string& serial,
                                    std::string& error) {
-  SiteLogic logic;
-  if (!logic.Ready()) {
-    error = "the site logic did not load: " + logic.LoadError();
-    return std::nullopt;
-  }
+  SiteLogic& logic = *ctx.logic;
   auto regInfo = SiteRegistration(ctx.page, session.Unit(), session.Flows(), ctx.args.Get("--registration"), error);
   if (!regInfo) return std::nullopt;
   Value target = TargetOfSerial(*regInfo, serial);
@@ -64,7 +60,7 @@ int Run(CommandContext& ctx) {
   PageAnswer answer = ctx.page.Command(mnemonic, std::move(arg));
   ctx.progress.Finish();
   if (!answer.ok) return session->Finish(Fail(ctx.err, kExitFailed, "the download failed: " + FailureText(answer)));
-  RecordedTable recorded = DecodeRecorded(answer.value);
+  RecordedTable recorded = DecodeRecorded(*ctx.logic, answer.value);
   if (!recorded.error.empty()) return session->Finish(Fail(ctx.err, kExitFailed, recorded.error));
   Value json = lm::json::MakeObject({{"baseUnit", lm::json::String(session->Unit().Serial())},
                                      {"source", lm::json::String(remote ? "remote" : "logger")},

@@ -15,6 +15,7 @@
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitSession.h"
+#include "lm/SiteLimits.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -23,7 +24,6 @@ using lm::json::Array;
 using lm::json::Object;
 using lm::json::Value;
 
-constexpr long kMaxRounds = 100;
 constexpr size_t kChunk = 8;  // channels per measuring call: progress and stop act between calls
 
 std::optional<Value> Channels(SiteLogic& logic, const ParsedArgs& args, std::string& error) {
@@ -36,15 +36,11 @@ std::optional<Value> Channels(SiteLogic& logic, const ParsedArgs& args, std::str
 }
 
 std::string Check(const ParsedArgs& args) {
-  if (auto n = args.Get("--rounds"); n && !ParseCount(*n, 1, kMaxRounds)) {
-    return "--rounds takes a whole number from 1 to " + std::to_string(kMaxRounds);
+  if (auto n = args.Get("--rounds"); n && !ParseCount(*n, lm::site::kScanRoundsMin, lm::site::kScanRoundsMax)) {
+    return "--rounds takes a whole number from " + std::to_string(lm::site::kScanRoundsMin) + " to " +
+           std::to_string(lm::site::kScanRoundsMax);
   }
   if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
-  SiteLogic logic;
-  std::string error;
-  if (logic.Ready() && !Channels(logic, args, error)) {
-    return "--channels takes channels 0..255 like \"5, 12, 20-25\" (" + error + ")";
-  }
   return "";
 }
 
@@ -107,9 +103,15 @@ int Run(CommandContext& ctx) {
   if (start.Status() != kExitOk) return start.Status();
   SiteLogic& logic = start.Logic();
   std::string error;
+  // The channels are read by the site logic, the run's one context: a
+  // usage error still, before any unit is reached.
   auto channels = Channels(logic, ctx.args, error);
-  if (!channels) return Fail(ctx.err, kExitUsage, error);
-  const long rounds = ParseCount(ctx.args.Get("--rounds").value_or("10"), 1, kMaxRounds).value_or(10);
+  if (!channels) {
+    return UsageError(ctx.err, ScanCommand(), "--channels takes channels 0..255 like \"5, 12, 20-25\" (" + error + ")");
+  }
+  const long rounds = ParseCount(ctx.args.Get("--rounds").value_or(std::to_string(lm::site::kScanRoundsDefault)),
+                                lm::site::kScanRoundsMin, lm::site::kScanRoundsMax)
+                         .value_or(lm::site::kScanRoundsDefault);
   int status = kExitOk;
   auto session = UnitSession::Open(ctx, status);
   if (!session) return status;
@@ -136,7 +138,8 @@ Subcommand ScanCommand() {
           "scan [--unit U] [--channels 0-39] [--rounds N] [--registration FILE] [--no-record]\n"
           "                   [--format table|csv|json]",
           "Measures the level the base unit hears on each channel (default 0-39), N rounds\n"
-          "(default 10, at most 100), and recommends the three quietest channels the site does\n"
+          "(default " + std::to_string(lm::site::kScanRoundsDefault) + ", at most " +
+              std::to_string(lm::site::kScanRoundsMax) + "), and recommends the three quietest channels the site does\n"
           "not already use: the lowest maximum seen, then the lowest mean. JSON carries every\n"
           "round's readings. Exit status 5 when the scan was cut short.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--channels", true}, {"--rounds", true},

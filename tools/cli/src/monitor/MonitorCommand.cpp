@@ -72,7 +72,7 @@ int Run(CommandContext& ctx) {
   lm::monitor::CancelToken stop;
   lm::monitor::StopSignals signals(stop);
   ctx.stop = &stop.Flag();
-  SiteLogic logic;
+  SiteLogic& logic = *ctx.logic;
   if (!logic.Ready()) return Fail(ctx.err, kExitFailed, "the site logic did not load: " + logic.LoadError());
   if (ctx.record() && !RecordsUsable(ctx)) return kExitRecords;
   int status = kExitOk;
@@ -118,7 +118,7 @@ int RunWithConfig(CommandContext& ctx) {
   ParsedArgs merged;
   if (std::string why = alarms::MergeConfig(ctx.args, merged); !why.empty()) return Fail(ctx.err, kExitUsage, why);
   CommandContext configured{ctx.page, merged, ctx.output, ctx.err, ctx.progress, ctx.demoUnits, ctx.stop, ctx.flows,
-                            ctx.visits};
+                            ctx.logic, ctx.visits};
   if (auto status = alarms::RunConfigAction(configured)) return *status;
   return Run(configured);
 }

@@ -1,15 +1,11 @@
 // The base unit's event log (ELOGS): the table's rows, its filter and CSV.
 import { t } from '../i18n/i18n.js';
-import { timeText } from '../ui/formats.js';
+import { timeText, utcTimeText, pad2 } from '../ui/formats.js';
 
 // A log time: seconds as a number, or decimal text when too large for one.
 export function logSeconds(value) {
   const n = typeof value === 'number' ? value : Number(value);
   return Number.isFinite(n) ? n : null;
-}
-
-function pad(n, w = 2) {
-  return String(n).padStart(w, '0');
 }
 
 const fitsDate = (s) => s !== null && Math.abs(s) <= 8.64e12;
@@ -19,10 +15,7 @@ const fitsDate = (s) => s !== null && Math.abs(s) <= 8.64e12;
 // given as their seconds.
 export function logTimeText(value) {
   const s = logSeconds(value);
-  if (!fitsDate(s)) return String(value);
-  const d = new Date(s * 1000);
-  return `${d.getUTCFullYear()}-${pad(d.getUTCMonth() + 1)}-${pad(d.getUTCDate())} ` +
-    `${pad(d.getUTCHours())}:${pad(d.getUTCMinutes())}:${pad(d.getUTCSeconds())}`;
+  return fitsDate(s) ? utcTimeText(s * 1000) : String(value);
 }
 
 // The record's UTC time in this computer's time zone.
@@ -40,7 +33,7 @@ export function offsetText(utc, local) {
   const minutes = Math.round((l - u) / 60);
   const sign = minutes < 0 ? '-' : '+';
   const m = Math.abs(minutes);
-  return `UTC${sign}${pad(Math.floor(m / 60))}:${pad(m % 60)}`;
+  return `UTC${sign}${pad2(Math.floor(m / 60))}:${pad2(m % 60)}`;
 }
 
 // Seconds a date can show (up to the year 275760); others sort last.

@@ -4,11 +4,22 @@
 
 // "Vcomm_SendComm : SEND_ERR(-25)" inside a program text.
 const LIBRARY_TEXT = /\b(Vcomm_\w+) : ([A-Z_]+)\((-?\d+)\)/;
+// The communication library's error numbers this module tells apart, by
+// the library's names (the program's table, vcomm/executor VcommError.cpp;
+// tests/apidoc PageListsTest.cpp holds the two together).
+export const LIBRARY_ERRORS = Object.freeze({
+  SERIALNUM_ERR: -12, ARGUMENT_ERR: -16, CONNECT_ERR: -20, COMOPEN_ERR: -22, COM_IN_PROGRESS: -24,
+  SEND_ERR: -25, RECVDATA_ERR: -26, TIMEOUT_ERR: -28, LOGIN_ERR: -29,
+});
+const E = LIBRARY_ERRORS;
 // code2 of a library failure: the call that failed.
-const LIBRARY_CALLS = { 101: 'Vcomm_OpenUSBComm', 102: 'Vcomm_SendComm', 103: 'Vcomm_RecvComm', 105: 'Vcomm_OpenLANComm' };
+export const LIBRARY_CALLS = Object.freeze({ 101: 'Vcomm_OpenUSBComm', 102: 'Vcomm_SendComm', 103: 'Vcomm_RecvComm', 105: 'Vcomm_OpenLANComm' });
+// code1 of a channel measurement (GetRsLevel) the unit could not make
+// (com/ TcmdGetRsLevel.h).
+export const MEASURE_FAILED = -22;
 // The send/receive failures that mean the unit is no longer there: the peer
 // gone, a handle the library no longer knows, or no frame at all.
-const LINK_GONE = new Set([-16, -25, -26, -28]);
+const LINK_GONE = new Set([E.ARGUMENT_ERR, E.SEND_ERR, E.RECVDATA_ERR, E.TIMEOUT_ERR]);
 
 // {call, name, number} of the library failure a detail carries, or null.
 // Command failures name it in their msg; open failures carry code1 = 1000 +
@@ -24,10 +35,10 @@ export function libraryFailure(detail) {
 
 function libraryCause(lib) {
   if (!/Open/.test(lib.call)) return LINK_GONE.has(lib.number) ? 'linkLost' : 'retry';
-  if (lib.number === -29) return 'password';
-  if (lib.number === -24) return 'busy';
-  if (lib.number === -12 || lib.number === -22) return 'unitGone';
-  if (lib.number === -20) return 'unreachable';
+  if (lib.number === E.LOGIN_ERR) return 'password';
+  if (lib.number === E.COM_IN_PROGRESS) return 'busy';
+  if (lib.number === E.SERIALNUM_ERR || lib.number === E.COMOPEN_ERR) return 'unitGone';
+  if (lib.number === E.CONNECT_ERR) return 'unreachable';
   return 'open';
 }
 
@@ -49,13 +60,13 @@ export function failureCause(detail) {
   if (lib) return libraryCause(lib);
   if (d.isTimeout || msg === 'timeout') return 'timeout';
   if (String(d.api || '').startsWith('app.file')) return 'file';
-  if (msg.startsWith('fail to open')) return d.code2 === -29 || /LOGIN/i.test(msg) ? 'password' : 'open';
+  if (msg.startsWith('fail to open')) return d.code2 === E.LOGIN_ERR || /LOGIN/i.test(msg) ? 'password' : 'open';
   if (msg.includes('このAPIは指定したcomInfo')) return 'unsupported';
   if (msg === 'unhandled query') return 'missing';
   if (msg.startsWith('Invalid arguments')) return 'arguments';
   // The base unit's refusal of a channel measurement (its library text);
-  // other -22 failures (a plan, a record) are not measurements.
-  if (d.code1 === -22 && msg.startsWith('通信が失敗しました')) return 'measure';
+  // other failures with that code (a plan, a record) are not measurements.
+  if (d.code1 === MEASURE_FAILED && msg.startsWith('通信が失敗しました')) return 'measure';
   const byStatus = typeof d.STATUS === 'string' ? statusCause(d.STATUS) : null;
   if (byStatus) return byStatus;
   if (msg.includes('bridge is not available')) return 'bridge';

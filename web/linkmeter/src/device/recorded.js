@@ -5,7 +5,6 @@
 // format(chType, raw, withUnit) → text}), never through formulas here.
 
 export const HEADER_BYTES = 64;
-const NUMBER = /^-?\d+(\.\d+)?$/;
 
 function u16(bytes, at) {
   return (bytes[at] | (bytes[at + 1] << 8)) >>> 0;
@@ -81,9 +80,20 @@ export function decodeRecorded(result, types) {
   };
 }
 
-// The CSV columns and rows of a decoded recording; values as the channel
-// types write them (no unit; numbers as numbers), empty where a record
-// holds no value.
+// The text of one value under its column: as the channel type writes it,
+// and with its own unit when that is not the column's (a cumulative type
+// moves to a prefixed unit higher up its range).
+function cellText(types, channel, raw) {
+  const bare = String(types.format(channel.chType, raw, false));
+  const whole = String(types.format(channel.chType, raw, true));
+  const unit = whole.startsWith(bare) ? whole.slice(bare.length).trim() : '';
+  return unit && unit !== channel.unit ? whole : bare;
+}
+
+// The CSV columns and rows of a decoded recording: the time as
+// `timeText(ms)` writes it, the Unix time, and each value as the channel
+// type writes it, empty where a record holds no value. The page's CSV and
+// the command line's `download` both come from here.
 export function recordedTable(decoded, types, timeText) {
   const header = ['time', 'unix time', ...decoded.channels.map((c, k) => `ch${k + 1}${c.unit ? ` (${c.unit})` : ''}`)];
   const rows = [];
@@ -97,9 +107,7 @@ export function recordedTable(decoded, types, timeText) {
       }
       let cell = texts[k].get(c.raw[i]);
       if (cell === undefined) {
-        const text = String(types.format(c.chType, c.raw[i], false));
-        // Numbers stay numbers, so a negative value is no formula-guarded text.
-        cell = NUMBER.test(text) ? Number(text) : text;
+        cell = cellText(types, c, c.raw[i]);
         texts[k].set(c.raw[i], cell);
       }
       row.push(cell);

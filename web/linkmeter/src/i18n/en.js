@@ -140,7 +140,7 @@ export default {
   'site.noMatch': 'No unit of this group matches.',
   'site.showRoute': 'Show this unit’s route',
   'site.battery': 'battery',
-  'site.legend': '▲ n: the level of the link into a unit, the lowest the last site survey measured, coloured by its class · battery n% · ⊘ no answer: the unit did not answer · ▶ the route of the chosen unit (click a name)',
+  'site.legend': '▲ n: the level of the link into a unit, the median of every probe the last site survey sent through it, coloured by its class · battery n% · ⊘ no answer: the unit did not answer · ▶ the route of the chosen unit (click a name)',
   'site.units.one': '{count} remote unit',
   'site.units.other': '{count} remote units',
   'survey.advanced': 'Advanced',

@@ -1,19 +1,20 @@
 // CSV text (RFC 4180: CRLF lines, fields quoted when they hold a comma, a
 // quote or a line break). Text that a spreadsheet would run as a formula
-// (starting with = + - @ or a tab) gets a leading apostrophe; numbers are
-// written as they are.
+// (starting with = + - @ or a tab) gets a leading apostrophe; numbers, and
+// text that is a plain number ("-1.5"), are written as they are.
 import { PROVENANCE_HEADER, provenanceCells } from '../ui/provenance.js';
 import { judgeResult } from '../site/survey.js';
 import { DEFAULT_THRESHOLDS, thresholdsText } from '../site/thresholds.js';
 
 const FORMULA_START = /^[=+\-@\t\r]/;
+const PLAIN_NUMBER = /^-?\d+(\.\d+)?$/;
 
 export function csvField(value) {
   if (value === null || value === undefined) return '';
   if (typeof value === 'number') return Number.isFinite(value) ? String(value) : '';
   if (typeof value === 'boolean') return value ? 'true' : 'false';
   let text = String(value);
-  if (FORMULA_START.test(text)) text = "'" + text;
+  if (FORMULA_START.test(text) && !PLAIN_NUMBER.test(text)) text = "'" + text;
   return /[",\r\n]/.test(text) ? '"' + text.replace(/"/g, '""') + '"' : text;
 }
 

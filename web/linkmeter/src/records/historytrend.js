@@ -3,6 +3,7 @@
 // right, a point per survey.
 import uPlot from 'uplot';
 import { bandsPlugin } from '../ui/chart.js';
+import { PALETTE } from '../ui/palette.js';
 import { timeTicks, legendTime } from '../ui/timeaxis.js';
 import { t } from '../i18n/i18n.js';
 import { trendRange } from '../ui/chartscales.js';
@@ -24,8 +25,8 @@ export function trendChart(el, bands) {
     plugins: [bandsPlugin(bands)],
     series: [
       { label: t('chart.time'), value: legendTime },
-      { label: t('history.level'), stroke: '#1f4e79', width: 2, points: point('#1f4e79'), spanGaps: false },
-      { label: t('history.battery'), scale: 'battery', stroke: '#b5651d', width: 2, dash: [6, 4], points: point('#b5651d'), spanGaps: false },
+      { label: t('history.level'), stroke: PALETTE.accent, width: 2, points: point(PALETTE.accent), spanGaps: false },
+      { label: t('history.battery'), scale: 'battery', stroke: PALETTE.battery, width: 2, dash: [6, 4], points: point(PALETTE.battery), spanGaps: false },
     ],
   };
   const plot = new uPlot(opts, [[], [], []], el);

@@ -4,6 +4,8 @@
 // so a record is read with the rules in force when it was taken.
 // docs/acceptance.md gives every rule and why.
 
+import { PROBES } from './limits.js';
+
 export const PROFILE_KEY = 'linkmeter.acceptance.profile';
 
 export const DEFAULT_PROFILE = Object.freeze({
@@ -24,7 +26,7 @@ export const DEFAULT_PROFILE = Object.freeze({
 
 // The rule fields and their ranges (whole numbers).
 export const PROFILE_RANGES = Object.freeze({
-  probes: [1, 100], lostAllowed: [0, 100], lostPer: [1, 100], maxHops: [1, 16], repeaterUnits: [1, 255],
+  probes: [PROBES.min, PROBES.max], lostAllowed: [0, 100], lostPer: [1, 100], maxHops: [1, 16], repeaterUnits: [1, 255],
 });
 const MEDIAN_CLASSES = ['good', 'fair'];
 const NAME_MAX = 40;

@@ -3,14 +3,16 @@
 // shared by the history view and the report.
 //
 // A hop is the link between two units on a route (the base unit or a
-// repeater, and the next unit). Many routes share their first hops, so a
-// hop's level is the median of every probe of every route through it
-// (levels merged exactly when the results keep their statistics). Hops are
-// keyed by the serials of their two ends, so a renumbered registration still
-// lines up with the last visit.
+// repeater, and the next unit). Many routes share their first hops; a hop
+// is judged by the one rule for a hop heard on several routes (hopmerge.js):
+// its level is the median of every probe of every route through it. Hops
+// are keyed by the serials of their two ends, so a renumbered registration
+// still lines up with the last visit.
 import { DEFAULT_THRESHOLDS, levelClass } from './thresholds.js';
-import { emptyStats, median } from './linkstats.js';
-import { serialNumber } from '../device/route.js';
+import { median } from './linkstats.js';
+import { mergeHops, serialKey } from './hopmerge.js';
+
+export { serialKey };
 
 // A fall of more than this many level steps makes a hop worse, whatever its
 // class. About half of the narrowest default class, so ordinary day-to-day
@@ -43,83 +45,20 @@ export function saveWorseBy(storage, v) {
 const CLASS_RANK = { good: 0, fair: 1, weak: 2, bad: 3, none: 4 };
 const finite = (v) => typeof v === 'number' && Number.isFinite(v);
 
-// A serial as one spelling (upper-case hex without leading zeros), whether
-// it came as page text or as the store's number.
-export function serialKey(serial) {
-  if (typeof serial === 'number' && Number.isInteger(serial)) return (serial >>> 0).toString(16).toUpperCase();
-  const n = serialNumber(String(serial || '').trim());
-  return n === null ? String(serial || '') : n.toString(16).toUpperCase();
-}
+const side = ({ id, serial, label }) => ({ id, serial, label });
 
-function endOf(hop, groupIndex) {
-  const id = hop.serial ? serialKey(hop.serial) : `${groupIndex}:${hop.kind}${hop.num}`;
-  return { id, serial: hop.serial ? serialKey(hop.serial) : '', label: hop.label || '' };
-}
-
-// Every hop of a survey's results: key → {key, from, to, levels, stats,
-// battery, order}. A hop's levels and statistics gather every route through it.
+// Every hop a survey measured: key → {key, from, to, stats, battery,
+// order}, in route order.
 function collectHops(survey) {
-  const base = survey && survey.prov && survey.prov.base;
-  const baseEnd = { id: 'base', serial: base && base.serial ? serialKey(base.serial) : '', label: (base && (base.name || base.serial)) || '' };
   const hops = new Map();
-  for (const r of (survey && survey.results) || []) {
-    // A survey that could not be sent measured nothing, not silence.
-    if (r.status === 'failed' || r.status === 'cancelled') continue;
-    const g = r.group ? r.group.index : 0;
-    (r.hops || []).forEach((hop, i) => {
-      const from = i === 0 ? baseEnd : endOf(r.hops[i - 1], g);
-      const to = endOf(hop, g);
-      const key = `${from.id}>${to.id}`;
-      let entry = hops.get(key);
-      if (!entry) {
-        entry = { key, from, to, levels: [], stats: null, statsOnly: true, battery: null, measured: false, asked: 0, answered: 0, order: hops.size };
-        hops.set(key, entry);
-      }
-      addHop(entry, hop);
-    });
-  }
-  // A hop no probe reached (a survey cut short before it) was not measured:
-  // it is missing from that side, not silent.
-  for (const [key, entry] of hops) if (!entry.measured) hops.delete(key);
+  mergeHops(survey && survey.results, { base: survey && survey.prov && survey.prov.base }).forEach((h, order) => {
+    hops.set(h.key, { key: h.key, from: side(h.from), to: side(h.to), stats: h.stats, battery: h.stats.batteryLast, order });
+  });
   return hops;
 }
 
-function addHop(entry, hop) {
-  const st = hop.stats;
-  if ((st && st.asked > 0) || hop.reading !== undefined) entry.measured = true;
-  if (st && st.bins) {
-    entry.asked += st.asked;
-    entry.answered += st.answered;
-    const merged = entry.stats || emptyStats();
-    const bins = Uint32Array.from(merged.bins);
-    for (let v = 0; v < bins.length; v++) bins[v] += st.bins[v] || 0;
-    entry.stats = { ...merged, asked: merged.asked + st.asked, answered: merged.answered + st.answered, bins };
-    if (finite(st.batteryLast)) entry.battery = st.batteryLast;
-    return;
-  }
-  entry.statsOnly = false;
-  if (hop.reading !== undefined) entry.asked += 1;
-  if (hop.reading && finite(hop.reading.level)) {
-    entry.answered += 1;
-    entry.levels.push(hop.reading.level);
-    if (finite(hop.reading.battery)) entry.battery = hop.reading.battery;
-  }
-}
-
-function middle(values) {
-  if (!values.length) return null;
-  const s = [...values].sort((a, b) => a - b);
-  const m = Math.floor(s.length / 2);
-  return s.length % 2 ? s[m] : (s[m - 1] + s[m]) / 2;
-}
-
 // The median level of a hop, or null when it never answered.
-function hopLevel(entry) {
-  if (entry.statsOnly && entry.stats) return median(entry.stats);
-  const levels = entry.levels.slice();
-  if (entry.stats && entry.stats.answered) levels.push(median(entry.stats));
-  return middle(levels);
-}
+const hopLevel = (entry) => median(entry.stats);
 
 const label = (e) => `${e.from.label} → ${e.to.label}`;
 
@@ -164,7 +103,7 @@ function byConcern(x, y) {
 // (median, null when it never answered), asked, lost, battery}.
 export function surveyHops(survey) {
   return [...collectHops(survey).values()].map((e) => ({
-    key: e.key, from: e.from, to: e.to, level: hopLevel(e), asked: e.asked, lost: e.asked - e.answered, battery: e.battery,
+    key: e.key, from: e.from, to: e.to, level: hopLevel(e), asked: e.stats.asked, lost: e.stats.asked - e.stats.answered, battery: e.battery,
   }));
 }
 

@@ -1,3 +1,6 @@
 // How many probes a survey sends each route when the technician does not
-// say: one number for the page's site survey, `survey` and `monitor`.
-export const DEFAULT_PROBES = 5;
+// say: one number for the page's site survey, `survey` and `monitor`
+// (site/limits.js holds it with its bounds).
+import { PROBES } from './limits.js';
+
+export const DEFAULT_PROBES = PROBES.default;

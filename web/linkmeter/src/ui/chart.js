@@ -1,19 +1,13 @@
-// Charts on uPlot: channel levels as bars, and a live level history.
+// Charts on uPlot: channel levels as bars, and a live level history, in
+// the palette's colours (legends beside them use the same, style.css
+// .swatch.c-*).
 import uPlot from 'uplot';
 import { timeTicks, legendTime } from './timeaxis.js';
 import { barRange, historyRange } from './chartscales.js';
 import { t } from '../i18n/i18n.js';
+import { PALETTE, bandFill } from './palette.js';
 
 const width = (el) => Math.max(320, Math.min(el.clientWidth || 640, 1100));
-
-const BAND_FILL = {
-  good: 'rgba(46,157,79,0.10)', fair: 'rgba(140,200,90,0.12)', weak: 'rgba(230,160,30,0.14)', bad: 'rgba(200,50,40,0.10)',
-  // A channel's suitability: quiet is good.
-  quiet: 'rgba(46,157,79,0.12)', noisy: 'rgba(230,160,30,0.14)', busy: 'rgba(200,50,40,0.12)',
-};
-// The colours of the bars and lines; legends beside the charts use the same
-// ones (style.css, .swatch.c-*).
-const CHART_COLOURS = { level: '#7a8fa8', quiet: '#2e9d4f', inUse: '#4a78c2', history: '#1f4e79' };
 
 // A uPlot plugin painting the level class bands ({name, from, to}, as
 // thresholds.js levelBands gives them) behind the series; `bands()` is asked
@@ -27,7 +21,7 @@ export function bandsPlugin(bands) {
         for (const b of bands()) {
           const y0 = u.valToPos(b.to, 'y', true);
           const y1 = u.valToPos(b.from, 'y', true);
-          ctx.fillStyle = BAND_FILL[b.name] || 'rgba(0,0,0,0.05)';
+          ctx.fillStyle = bandFill(b.name);
           ctx.fillRect(bbox.left, y0, bbox.width, y1 - y0);
         }
         ctx.restore();
@@ -53,9 +47,9 @@ export function levelBars(el, labels, bands) {
     plugins: [bandsPlugin(bands)],
     series: [
       { label: labels.channel },
-      bar(labels.level, CHART_COLOURS.level, '#52667d'),
-      bar(labels.quiet, CHART_COLOURS.quiet, '#1e6e36'),
-      bar(labels.inUse, CHART_COLOURS.inUse, '#2d4f8a'),
+      bar(labels.level, PALETTE.level, PALETTE.levelEdge),
+      bar(labels.quiet, PALETTE.good, PALETTE.goodText),
+      bar(labels.inUse, PALETTE.inUse, PALETTE.inUseEdge),
       { label: labels.mean, stroke: '#222', width: 0, points: { show: true, size: 6, fill: '#fff', stroke: '#222' } },
     ],
   };
@@ -86,7 +80,7 @@ export function levelHistory(el, title, bands) {
     axes: [{ values: timeTicks }, {}],
     legend: { show: false },
     plugins: bands ? [bandsPlugin(bands)] : [],
-    series: [{ label: t('chart.time'), value: legendTime }, { label: t('survey.levelHistory'), stroke: CHART_COLOURS.history, width: 2, spanGaps: false }],
+    series: [{ label: t('chart.time'), value: legendTime }, { label: t('survey.levelHistory'), stroke: PALETTE.accent, width: 2, spanGaps: false }],
   };
   const plot = new uPlot(opts, [xs, ys], el);
   return {

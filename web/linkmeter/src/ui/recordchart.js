@@ -4,6 +4,7 @@
 import uPlot from 'uplot';
 import { timeTicks, legendTime } from './timeaxis.js';
 import { t } from '../i18n/i18n.js';
+import { PALETTE } from './palette.js';
 
 const width = (el) => Math.max(360, Math.min(el.clientWidth || 800, 1200));
 
@@ -44,7 +45,7 @@ function chartOptions(channel, k, title, chartWidth, group) {
     height: 220,
     scales: { x: { time: true } },
     cursor: { sync: { key: 'recorded', setSeries: false }, drag: { x: true, y: false, setScale: true } },
-    series: [{ label: t('chart.time'), value: legendTime }, { label: channel.unit || `ch${k + 1}`, stroke: k ? '#a0522d' : '#1f4e79', width: 1.5, spanGaps: false }],
+    series: [{ label: t('chart.time'), value: legendTime }, { label: channel.unit || `ch${k + 1}`, stroke: k ? PALETTE.secondChannel : PALETTE.accent, width: 1.5, spanGaps: false }],
     axes: [{ values: timeTicks }, { label: channel.unit }],
     plugins: [wheelAndPan(group)],
     hooks: {

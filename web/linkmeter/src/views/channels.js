@@ -16,10 +16,11 @@ import { levelBars } from '../ui/chart.js';
 import { legend } from '../ui/legend.js';
 import { surveyRegistration } from '../page/state.js';
 import { currentThresholds } from '../site/thresholds.js';
+import { SCAN_ROUNDS } from '../site/limits.js';
 
 // Channels per measuring call: progress and cancel act between calls.
 const CHUNK = 8;
-const MAX_ROUNDS = 100;
+const MAX_ROUNDS = SCAN_ROUNDS.max;
 
 class ChannelsView {
   constructor(ctx) {
@@ -29,7 +30,7 @@ class ChannelsView {
     this.tally = emptyTally();
     this.provBox = h('div', { id: 'channel-prov' });
     this.input = h('input', { id: 'channels-input', value: '0-39', size: 24, spellcheck: false });
-    this.rounds = h('input', { id: 'scan-rounds', type: 'number', min: 1, max: MAX_ROUNDS, value: 10, size: 4 });
+    this.rounds = h('input', { id: 'scan-rounds', type: 'number', min: SCAN_ROUNDS.min, max: MAX_ROUNDS, value: SCAN_ROUNDS.default, size: 4 });
     this.start = h('button', { id: 'scan-button', class: 'primary', text: t('channels.scan') });
     this.cancel = h('button', { id: 'scan-cancel', text: t('common.cancel') });
     this.progress = progressBar('scan-progress');
@@ -91,7 +92,7 @@ class ChannelsView {
 
   readRounds() {
     const n = Number(this.rounds.value);
-    if (!Number.isInteger(n) || n < 1 || n > MAX_ROUNDS) throw new RangeError(this.rounds.value);
+    if (!Number.isInteger(n) || n < SCAN_ROUNDS.min || n > MAX_ROUNDS) throw new RangeError(this.rounds.value);
     return n;
   }
 

@@ -4,7 +4,7 @@
 // by hop, and one unit's level and battery across visits as a chart.
 import { h, fill, timeText } from '../ui/dom.js';
 import { t } from '../i18n/i18n.js';
-import { createRecords, recordsFailure } from '../records/records.js';
+import { createRecords, recordsFailure, RECORDS_FAILURE } from '../records/records.js';
 import { currentThresholds, levelBands } from '../site/thresholds.js';
 import { compareSiteSurveys, loadWorseBy, saveWorseBy, worseByProblem, serialKey } from '../site/compare.js';
 import { hex8 } from '../records/historysurvey.js';
@@ -65,7 +65,7 @@ class HistoryView {
 
   failed(e) {
     const code = recordsFailure(e);
-    this.say('failed', t(code === -25 ? 'history.noStore' : 'history.failed', { msg: (e && e.message) || String(e) }), code);
+    this.say('failed', t(code === RECORDS_FAILURE.io ? 'history.noStore' : 'history.failed', { msg: (e && e.message) || String(e) }), code);
   }
 
   // Runs `work`, showing its failure on the status line (never a dialog:

@@ -1,18 +1,18 @@
 // How many probes a site survey sends each unit: a preset (quick 1,
-// standard 5, thorough 20) or any number from 1 to MAX_PROBES in the
+// standard 5, thorough 20) or any number within PROBES (site/limits.js) in the
 // input #sitesurvey-probes. The choice is kept in the page's storage.
 import { h } from '../ui/dom.js';
 import { t } from '../i18n/i18n.js';
-import { DEFAULT_PROBES } from '../site/probedefaults.js';
+import { PROBES } from '../site/limits.js';
 
-export const PRESETS = { quick: 1, standard: DEFAULT_PROBES, thorough: 20 };
-export const MAX_PROBES = 100;
+export const PRESETS = { quick: 1, standard: PROBES.default, thorough: 20 };
+export const MAX_PROBES = PROBES.max;
 const KEY = 'linkmeter.probes';
 
 // A usable probe count from what was typed or stored, else `fallback`.
 export function probeCount(value, fallback = PRESETS.standard) {
   const n = Number(value);
-  return Number.isInteger(n) && n >= 1 && n <= MAX_PROBES ? n : fallback;
+  return Number.isInteger(n) && n >= PROBES.min && n <= MAX_PROBES ? n : fallback;
 }
 
 const presetOf = (n) => Object.keys(PRESETS).find((k) => PRESETS[k] === n) || 'custom';
@@ -22,7 +22,7 @@ export function probesControl(storage) {
   let stored = null;
   try { stored = storage ? storage.getItem(KEY) : null; } catch (e) { stored = null; }
   const start = probeCount(stored);
-  const input = h('input', { id: 'sitesurvey-probes', type: 'number', min: 1, max: MAX_PROBES, step: 1, value: start, size: 3 });
+  const input = h('input', { id: 'sitesurvey-probes', type: 'number', min: PROBES.min, max: MAX_PROBES, step: 1, value: start, size: 3 });
   const preset = h('select', { id: 'sitesurvey-probe-preset', title: t('sitesurvey.probes'), 'aria-label': t('sitesurvey.probePreset') },
     [...Object.keys(PRESETS), 'custom'].map((k) => h('option', { value: k, text: t('sitesurvey.preset.' + k, { n: PRESETS[k] }) })));
   preset.value = presetOf(start);

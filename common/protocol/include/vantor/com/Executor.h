@@ -3,6 +3,11 @@
 // exchanges: send, receive, decide, pause, send again — until the command
 // is done, the caller cancels or the deadline passes. The outcome is left
 // in the command's result.
+//
+// Failures at this door: none is thrown. A device's failure, a timeout or a
+// cancel is the command's ExecResult; a command's steps may raise an
+// ExecResult from deep inside (ExecResult::Error, ::Timeout), and Execute
+// catches it once and makes it the result.
 
 #include <atomic>
 #include <cstdint>

@@ -37,8 +37,9 @@ struct RoundObservation {
 };
 
 // The round of a judged site survey (siteSurvey()'s answer) of base unit
-// `site`: hops keyed by their two ends, merged over every route through
-// them; a unit counts as heard when any hop ending at it answered.
+// `site`: its hops as the site logic merged them over every route through
+// them (its `hops`, the page's one rule); a unit counts as heard when any
+// hop ending at it answered.
 RoundObservation ObserveSurvey(const lm::json::Value& survey, const std::string& site, const std::string& siteName,
                                int64_t at);
 

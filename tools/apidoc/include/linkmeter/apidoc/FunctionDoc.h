@@ -7,36 +7,25 @@
 #include <string>
 #include <vector>
 
+#include "sorrel/js/HostDoc.h"
+
 namespace Sorrel::cef {
 class Manager;
 }
 
 namespace linkmeter::apidoc {
 
-struct ArgDoc {
-  std::string name;
-  std::string type;
-  std::string need;      // "required" or "optional"
-  std::string accepted;  // what passes the checks
-};
+// One definition of a description, the host functions' (sorrel/js/HostDoc.h).
+using ArgDoc = Sorrel::Js::HostArgDoc;
+using FailureDoc = Sorrel::Js::HostFailureDoc;
 
-struct FailureDoc {
-  std::string code;  // code1, or a code range
-  std::string cause;
-};
-
-struct FunctionDoc {
+// A function's description (group, call, summary, args, result, failures,
+// example) with the names and kind its registration gives it.
+struct FunctionDoc : Sorrel::Js::HostDoc {
   std::string script;  // "app.com.open"
   std::string name;    // query or native name: "ComOpen", "FileOpen"
   std::string kind;    // "query" or "native"
   bool cancellable = false;
-  std::string group;
-  std::string call;  // the parameter list of the page call
-  std::string summary;
-  std::vector<ArgDoc> args;
-  std::string result;
-  std::vector<FailureDoc> failures;
-  std::string example;
   bool described = true;  // false: registered, but no description exists yet
 };
 

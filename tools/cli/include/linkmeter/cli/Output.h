@@ -42,6 +42,10 @@ void WriteAligned(std::ostream& out, const Table& table);
 // for a formula gets a leading apostrophe.
 void WriteCsv(std::ostream& out, const Table& table);
 
+// The table a site-logic function answers ({header: [...], rows: [[...]]}),
+// every cell as text (NumberText).
+Table TableOf(const lm::json::Value& table);
+
 // Number text without a needless fraction ("12", "12.5"); "" for null.
 std::string NumberText(const lm::json::Value& v);
 // A member of an object as text ("" when missing or not an object).

@@ -5,13 +5,14 @@
 #include <optional>
 
 #include "linkmeter/cli/ArgParser.h"
+#include "lm/SiteLimits.h"
 
 namespace linkmeter::cli {
 
 class SiteLogic;
 
-// The most probes per route a command-line survey takes.
-inline constexpr long kMaxProbesPerRoute = 1000;
+// The most probes per route a survey takes: the page's limit.
+inline constexpr long kMaxProbesPerRoute = lm::site::kProbesMax;
 
 // The count in force; nullopt when the site logic gives no default.
 std::optional<int> ProbesPerRoute(const ParsedArgs& args, SiteLogic& logic);

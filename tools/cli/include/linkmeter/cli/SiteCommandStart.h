@@ -2,7 +2,7 @@
 // What the commands that visit a site's units (survey, accept, scan) set up
 // before anything else, for their whole run: SIGINT or SIGTERM ending the
 // work between two probes or calls (what was gathered is printed and kept,
-// the visit ended), and the page's site logic.
+// the visit ended), and the run's site logic ready.
 
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/Subcommand.h"
@@ -14,7 +14,7 @@ namespace linkmeter::cli {
 class SiteCommandStart {
  public:
   // Points ctx.stop at the signals' flag unless the caller gave one; says
-  // on ctx.err when the site logic did not load.
+  // on ctx.err when the run has no site logic or it did not load.
   explicit SiteCommandStart(CommandContext& ctx);
   SiteCommandStart(const SiteCommandStart&) = delete;
   SiteCommandStart& operator=(const SiteCommandStart&) = delete;
@@ -22,12 +22,12 @@ class SiteCommandStart {
   // kExitOk once the site logic is ready; otherwise the exit status of the
   // failure already reported.
   int Status() const { return status_; }
-  SiteLogic& Logic() { return logic_; }
+  SiteLogic& Logic() { return *logic_; }
 
  private:
   lm::monitor::CancelToken stop_;
   lm::monitor::StopSignals signals_;
-  SiteLogic logic_;
+  SiteLogic* logic_;
   int status_;
 };
 

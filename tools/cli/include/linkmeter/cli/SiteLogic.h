@@ -1,12 +1,15 @@
 #pragma once
 // The page's site logic, run by JavaScriptCore: routes built from a
 // registration, per-hop statistics and verdicts, the site report summary,
-// weak links and the channel recommendation come from the page's own modules
-// (web/linkmeter/src/sitelogic.js, bundled into the program at build time),
-// so the command line and the page can never judge a site differently.
+// weak links, the channel recommendation, the decoders of recorded data and
+// event logs and the one rule for a hop heard on several routes come from
+// the page's own modules (web/linkmeter/src/sitelogic.js, bundled into the
+// program at build time), so the command line and the page can never judge
+// a site differently.
 //
-// Thread-confined: an instance belongs to the thread that made it and
-// refuses calls from any other (one instance per thread that needs one).
+// The functions run in a ScriptContext, the run's one JavaScriptCore
+// context, shared with the page's flows; a SiteLogic made on its own has a
+// context of its own (tools and tests). Thread-confined as its context is.
 // Loading takes a few milliseconds; keep one per run, not one per call.
 //
 // The functions, by name (arguments positional, every value plain JSON;
@@ -35,8 +38,12 @@
 //       failure. options may also name `targets` (default: every remote
 //       unit of the registration) and `language` ("ja", "en") for the
 //       failure sentences
-//       -> {targets, results, complete, summary} (summary: the report's,
-//          its units by key/label/serial instead of the whole result)
+//       -> {targets, results, complete, summary, hops} (summary: the
+//          report's, its units by key/label/serial instead of the whole
+//          result; hops: every hop measured, merged over the routes through
+//          it by the one rule (site/hopmerge.js): [{key, from, to, routes,
+//          level, verdict, asked, answered, battery}], each end {serial,
+//          kind, num, label}, the base unit's serial from options.base)
 //   parseChannels(text)                 -> [channel...] ("5, 12, 20-25"), throws on a bad part
 //   channelScan(regInfo, rounds, options)
 //       rounds: [[{freq, level}...] per round]; options {cutOff: the last
@@ -56,6 +63,13 @@
 //       `stopped` -> {verdict, counts, profile, thresholds, units: [{verdict,
 //       rule, findings, remedies, waiver, verdictText, ruleText,
 //       findingTexts, remedyTexts, ...}], siteText, countsText, rules}
+//   limits()                            -> {PROBES: {min, max, default}, SCAN_ROUNDS: ...}
+//   recordedTable(answer, options)      -> a download (EISUC/EWSUC answer) as the page's
+//       recorded-data CSV: {header, rows, decoded: {interval, chTypes, count,
+//       first, last}} or {error: "header" | "width"}; times in UTC unless
+//       options.zone is "local"
+//   eventLog(answer)                    -> an ELOGS answer's logs as the page's event-log
+//       table, newest first: {header, rows}
 // Results carry each hop's statistics with the level histogram as
 // `levels`: [[level, count], ...].
 
@@ -65,24 +79,28 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace linkmeter::cli {
 
+class ScriptContext;
+
 class SiteLogic {
  public:
-  // Loads the bundle into a fresh context; Ready() says whether it worked.
+  // Loads the bundle into a context of its own; Ready() says whether it worked.
   SiteLogic();
-  // Loads `script` instead, which must set the global LinkmeterSite (tests).
+  // Loads `script` instead, which must set the global LinkmeterCli with its
+  // functions under `site` (tests).
   explicit SiteLogic(std::string_view script);
+  // The functions of `context`, which outlives this.
+  explicit SiteLogic(ScriptContext& context);
   ~SiteLogic();
   SiteLogic(const SiteLogic&) = delete;
   SiteLogic& operator=(const SiteLogic&) = delete;
 
-  bool Ready() const { return context_ != nullptr; }
+  bool Ready() const;
   // Why the bundle could not be loaded ("" when Ready()).
-  const std::string& LoadError() const { return loadError_; }
+  const std::string& LoadError() const;
 
   // Calls the site-logic function `function` with `args`. The answer, or
   // nullopt with `error` (may be null) set: an unknown function, a thrown
@@ -96,10 +114,8 @@ class SiteLogic {
   std::vector<std::string> Functions();
 
  private:
-  struct Context;
-  std::unique_ptr<Context> context_;
-  std::string loadError_;
-  std::thread::id owner_;
+  std::unique_ptr<ScriptContext> own_;
+  ScriptContext& context_;
 };
 
 }  // namespace linkmeter::cli

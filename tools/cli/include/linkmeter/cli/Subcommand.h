@@ -17,6 +17,7 @@ namespace linkmeter::cli {
 class PageCalls;
 class VisitJoining;
 class PageFlows;
+class SiteLogic;
 class Output;
 class Progress;
 
@@ -40,9 +41,11 @@ struct CommandContext {
   std::vector<lm::json::Value> demoUnits;
   // Set (by a signal) to end long work between steps.
   const std::atomic<bool>* stop = nullptr;
-  // The page's flows (surveys, scans, the recorder) in this run's
-  // JavaScriptCore; `page` goes through them.
+  // The page's flows (surveys, scans, the recorder) and its site logic,
+  // both in this run's one JavaScriptCore context; `page` goes through the
+  // flows.
   PageFlows* flows = nullptr;
+  SiteLogic* logic = nullptr;
   // Which visits the run records in (VisitJoining.h); the monitor ends its
   // own through it.
   VisitJoining* visits = nullptr;

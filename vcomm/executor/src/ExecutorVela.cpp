@@ -1,10 +1,10 @@
-#include "vantor/com/ExecutorVela.h"
+#include "vantor/vcomm/ExecutorVela.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "lm/ThreadRole.h"
-#include "vantor/com/VcommError.h"
+#include "vantor/vcomm/VcommError.h"
 
 namespace com::vantor {
 namespace {

@@ -1,4 +1,4 @@
-#include "vantor/com/VcommError.h"
+#include "vantor/vcomm/VcommError.h"
 
 #include <string>
 

@@ -1,7 +1,9 @@
 #pragma once
 // Turns a negative result of the communication library into an error
 // result: "<operation> : <error name>(<number>)" with the table's code1
-// and the operation's code2.
+// and the operation's code2. The program's one table of the library's
+// numbers and names: no folder above this one reads a library number
+// (the page's device/failures.js is checked against it).
 
 #include <cstdint>
 
