@@ -8,7 +8,7 @@
 
 #include "DemoRegistration.h"
 #include "linkmeter/cli/SiteLogic.h"
-#include "linkmeter/cli/alarms/RoundObservation.h"
+#include "lm/monitor/rules/RoundObservation.h"
 
 using lm::json::Array;
 using lm::json::Value;
@@ -54,7 +54,7 @@ TEST(MonitorHops, ARoundTakesTheSiteLogicsMergedHops) {
   auto survey = logic.Call("siteSurvey", {reg, Value(units), lm::json::MakeObject({{"base", base}})}, &error);
   ASSERT_TRUE(survey) << error;
 
-  const auto round = linkmeter::cli::alarms::ObserveSurvey(*survey, "009c0021", "RIVERSIDE", 1);
+  const auto round = lm::monitor::ObserveSurvey(*survey, "009c0021", "RIVERSIDE", 1);
   const Array& hops = survey->get("hops").get<Array>();
   ASSERT_EQ(round.hops.size(), hops.size());
   std::map<std::string, int> routesThrough;
