@@ -33,7 +33,9 @@ void OnFinished(WebKitPrintOperation*, gpointer data) {
 
 GtkPrintSettings* PdfSettings(const std::string& path) {
   GtkPrintSettings* settings = gtk_print_settings_new();
-  gtk_print_settings_set_printer(settings, "Print to File");
+  // The printer is looked up in this process by the name GTK gives it here,
+  // translated into this process's language ("ファイルに出力する" in ja_JP).
+  gtk_print_settings_set_printer(settings, g_dgettext("gtk30", "Print to File"));
   gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
   gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
   g_free(uri);
