@@ -11,6 +11,7 @@ import io
 import json
 import os
 import pty
+import re
 import signal
 import sqlite3
 import subprocess
@@ -194,10 +195,10 @@ def names():
 
 
 def survey_site():
-    # The summary flags a battery the site logic calls low or empty; the
-    # tables fit 100 columns.
-    out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--no-record"], PARTLY,
-                    out_has=["battery empty: G3 COLD-RM (00C60507) at 9 %"])
+    # The summary flags a battery the site logic calls low or empty (the
+    # demo's COLD-RM reads 8 or 9 %); the tables fit 100 columns.
+    out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--no-record"], PARTLY)
+    check("the empty battery flagged", re.search(r"^battery empty: G3 COLD-RM \(00C60507\) at [0-9] %$", out, re.M), out[-600:])
     wide = [line for line in out.splitlines() if len(line) > 100]
     check("site table: lines fit 100 columns", not wide, wide)
     out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--format", "json"], PARTLY)
