@@ -4,7 +4,8 @@ Xvfb chooses a free display itself and reports it on a pipe (-displayfd), so
 tests started side by side never race for a display number the way
 'xvfb-run -a' does. The server never resets (-noreset): a reset whenever the
 last client leaves refuses a client that connects meanwhile, such as a
-program starting just as a test's xwininfo disconnects.
+program starting just as a test's xwininfo disconnects. Programs under it
+type through GTK's own input method.
 
 usage: xvfb_session.py [--screen WxHxD] [--] COMMAND [ARGS...]"""
 import os
@@ -68,6 +69,12 @@ def main(argv):
                 return 1
             env = dict(os.environ, DISPLAY=":" + number)
             env.pop("XAUTHORITY", None)
+            # GTK's own input method, whatever the locale: once en_US.UTF-8
+            # and ja_JP.UTF-8 are installed, the input method GTK picks for
+            # them drops the key presses WebDriver makes up (as the X input
+            # method does), and typed fields stay empty.
+            env["GTK_IM_MODULE"] = "gtk-im-context-simple"
+            env.pop("XMODIFIERS", None)
             code = subprocess.run(command, env=env).returncode
             return code if code >= 0 else 128 - code
         finally:

@@ -15,7 +15,7 @@ import sqlite3
 import subprocess
 import sys
 
-from cli_run import Failures, RunFolder
+from cli_run import Failures, RunFolder, table_rows
 
 CLI = sys.argv[1]
 RUN = RunFolder("lm-accept-")
@@ -60,9 +60,10 @@ def site_fails():
     rc, out, err = run("--profile", write("quick.json", QUICK))
     check("whole site: exit 5 for FAIL", rc == 5, f"{rc}\n{err}")
     check("whole site: the verdict", "FAIL — 20 units:" in out, out)
-    rows = {line.split()[3]: line for line in out.splitlines() if line.startswith(("RIVER", "WELLS", "ORCHARD"))}
+    rows = {r["serial"]: r["remedy"] for r in table_rows(out)}
     check("whole site: every unit", len(rows) == 20, out)
     check("silent unit's remedy", "Add a repeater between G3 R2 and G3 PEAR-3." in rows.get("00B80505", ""), out)
+    check("the table fits 100 columns", all(len(line) <= 100 for line in out.splitlines()), out)
     check("empty battery's remedy", "Replace the battery of G3 COLD-RM." in rows.get("00C60507", ""), out)
     check("profile named", "profile: CLI quick v1" in out, out)
     kept = acceptances()

@@ -40,3 +40,38 @@ class Failures(list):
     def check(self, what, condition, detail=""):
         if not condition:
             self.append(f"{what}: {detail}"[:self.width])
+
+
+def table_rows(text):
+    """The rows of an aligned table as the command line prints it, each a
+    dict by column: a table wider than 100 columns wraps its cells onto
+    lines of their own, which are joined again here (a line whose first
+    cell is empty goes on the row above). The rule line of dashes under the
+    header gives where each column starts; the text read is ASCII."""
+    lines = text.splitlines()
+    rule_at = next((i for i, l in enumerate(lines) if l and set(l) <= {"-", " "}), None)
+    if rule_at is None:
+        return []
+    spans, at = [], 0
+    for dashes in lines[rule_at].split():
+        start = lines[rule_at].index(dashes, at)
+        spans.append((start, start + len(dashes)))
+        at = start + len(dashes)
+
+    def cells(line):
+        return [line[a:b].strip() if i + 1 < len(spans) else line[a:].strip() for i, (a, b) in enumerate(spans)]
+
+    def joined(rows_of_cells):
+        return [" ".join(c for c in column if c) for column in zip(*rows_of_cells)]
+
+    header = joined([cells(l) for l in lines[:rule_at]])
+    rows = []
+    for line in lines[rule_at + 1:]:
+        if not line.strip():
+            break  # the notes after the table
+        parts = cells(line)
+        if parts[0] or not rows:
+            rows.append([parts])
+        else:
+            rows[-1].append(parts)
+    return [dict(zip(header, joined(r))) for r in rows]

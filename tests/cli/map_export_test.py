@@ -63,8 +63,8 @@ def place(visit, serial, plan, x, y):
         "action": "place", "serial": serial, "plan": plan, "x": x, "y": y, "by": "map test"}})
 
 
-def export(path, *plan):
-    rc, out, err = cli("map", "export", "--site", SITE, *plan, path)
+def export(path, *plan, site=SITE):
+    rc, out, err = cli("map", "export", "--site", site, *plan, path)
     check(f"export {plan}: exit 0", rc == 0, f"{rc}\n{err}")
     return ET.parse(path).getroot() if rc == 0 else None
 
@@ -110,8 +110,9 @@ def main():
         if again is not None:
             edge = [g for g in links(again) if g.get("data-to") == moved]
             check("the moved unit's link names the other plan", edge and "to Yard" in texts(edge[0]), texts(again)[:300])
-    for which in ("Yard", "2"):
-        root = export(os.path.join(ROOT, f"yard-{which}.svg"), "--plan", which)
+    # The site by its name or its serial without the leading zeros, too.
+    for which, site in (("Yard", SITE), ("2", "riverside"), ("2", "9C0021")):
+        root = export(os.path.join(ROOT, f"yard-{which}.svg"), "--plan", which, site=site)
         if root is not None:
             check(f"--plan {which}: the yard's image", root.find(SVG + "image").get("href").endswith(base64.b64encode(yard_png).decode()))
 

@@ -11,13 +11,14 @@ import io
 import json
 import os
 import pty
+import re
 import signal
 import sqlite3
 import subprocess
 import sys
 import time
 
-from cli_run import Failures, RunFolder
+from cli_run import Failures, RunFolder, table_rows
 
 CLI = sys.argv[1]
 RUN = RunFolder("lm-cli-")
@@ -58,8 +59,8 @@ def usage():
         (["survy"], "unknown subcommand: survy"),
         (["units", "--format", "xml"], "--format takes table, csv or json"),
         (["units", "--bogus"], "unknown option: --bogus"),
-        (["survey"], "give either --remote SERIAL or --site"),
-        (["survey", "--site", "--remote", "00C20201"], "give either --remote SERIAL or --site"),
+        (["survey"], "give either --remote UNIT or --site"),
+        (["survey", "--site", "--remote", "00C20201"], "give either --remote UNIT or --site"),
         (["survey", "--site", "--probes", "0"], "--probes takes a whole number from 1 to 100"),
         (["survey", "--site", "--probes", "2x"], "--probes takes a whole number"),
         (["survey", "--site", "--command", "RUINF"], "--command takes EWLEX or EWLRU"),
@@ -69,8 +70,8 @@ def usage():
         (["scan", "--rounds", "101"], "--rounds takes a whole number from 1 to 100"),
         (["scan", "--channels", "5,300"], "--channels takes channels 0..255"),
         (["scan", "--channels", "9-3"], "--channels takes channels 0..255"),
-        (["download"], "give either --logger or --remote SERIAL"),
-        (["download", "--logger", "--remote", "00C20201"], "give either --logger or --remote SERIAL"),
+        (["download"], "give either --logger or --remote UNIT"),
+        (["download", "--logger", "--remote", "00C20201"], "give either --logger or --remote UNIT"),
         (["log", "--mode", "x"], "--mode takes a number"),
         (["settings"], "say what to do: read [BLOCK]"),
         (["settings", "read", "nosuch"], "no settings block nosuch"),
@@ -79,16 +80,22 @@ def usage():
         (["records", "show", "abc"], "show takes a visit id"),
         (["records", "export"], "export needs a file name"),
         (["records", "list", "--site", "009C0021"], "--site and --visit go with export"),
-        (["records", "export", "f", "--site", "nothex"], "--site takes a base unit's serial"),
         (["units", "--no-record"], "unknown option: --no-record"),
     ]
     for args, message in cases:
         expect(args, USAGE, err_has=[message, "usage: linkmeter-cli"])
     # --help of a subcommand is its usage on stdout, status 0.
-    expect(["survey", "--help"], 0, out_has=["usage: linkmeter-cli survey", "--remote SERIAL"])
+    expect(["survey", "--help"], 0, out_has=["usage: linkmeter-cli survey", "--remote UNIT"])
+    # The subcommands first, the raw page requests after them.
     out, _ = expect(["--help"], 0, out_has=["jsquery:"])
-    for name in ("units", "survey", "scan", "download", "log", "settings", "records"):
-        check(f"--help lists {name}", f"linkmeter-cli {name}" in out, out)
+    check("--help starts with the subcommands' usage", out.startswith("usage: linkmeter-cli [--demo] SUBCOMMAND"), out)
+    for name in ("units", "survey", "scan", "download", "log", "settings", "records", "map", "alarms"):
+        check(f"--help lists {name} before the raw requests", out.find(f"linkmeter-cli {name}") in range(0, out.find("jsquery:")), out)
+    # Every help fits 100 columns.
+    for args in [["--help"]] + [[name, "--help"] for name in ("survey", "accept", "download", "records", "map", "alarms", "monitor")]:
+        help_text = run(*args)[1]
+        wide = [line for line in help_text.splitlines() if len(line) > 100]
+        check(f"{' '.join(args)}: lines fit 100 columns", not wide, wide)
 
 
 def units():
@@ -114,7 +121,7 @@ def choose_unit():
     nothing is 'unit not found'; a wrong password is its own status."""
     for unit in ("009C0021", "riverside", "127.0.0.1"):
         expect(["--demo", "log", "--unit", unit, "--no-record"], 0, out_has=["Power on"])
-    expect(["--demo", "log", "--unit", "NOWHERE"], NOT_FOUND, err_has=["no base unit matches 'NOWHERE'", "GREENHOUSE"])
+    expect(["--demo", "log", "--unit", "NOWHERE"], NOT_FOUND, err_has=["no base unit named 'NOWHERE'", "GREENHOUSE (009A0011, USB)"])
     expect(["--demo", "log", "--unit", "RIVERSIDE"], PASSWORD, err_has=["refused the password"],
            LINKMETER_PASSWORD="wrong")
     pw = os.path.join(ROOT, "pw")
@@ -149,7 +156,8 @@ def survey_route():
     data = json.loads(out)
     check("silent unit: status", data["survey"]["results"][0]["status"] in ("partial", "noAnswer"), out)
     expect(["--demo", "survey", "--remote", "00BC0302"], PARTLY, out_has=["did not answer: G2 FAR-WELL"])
-    expect(["--demo", "survey", "--remote", "FFFFFFFF"], FAILED, err_has=["no remote unit or repeater FFFFFFFF"])
+    expect(["--demo", "survey", "--remote", "FFFFFFFF"], FAILED,
+           err_has=["no remote unit or repeater of the registration named 'FFFFFFFF'", "G1 LEVEL-V (00C20202)"])
     # GREENHOUSE's registration cannot be read: it is given from a file.
     expect(["--demo", "survey", "--unit", "GREENHOUSE", "--remote", "00B80101"], FAILED, err_has=["--registration FILE"])
     reg = os.path.join(ROOT, "reg.json")
@@ -160,7 +168,39 @@ def survey_route():
            out_has=["G1 R1 > G1 HOUSE-2"])
 
 
+def names():
+    """Every unit option takes a unit's name, a label the program prints or
+    its serial in any form; a name several units share lists them."""
+    for remote in ("LEVEL-V", "level-v", "G1 LEVEL-V", "C20202", "00c20202"):
+        expect(["--demo", "survey", "--remote", remote, "--probes", "1", "--no-record"], 0, out_has=["LEVEL-V", "00C20202"])
+    expect(["--demo", "survey", "--remote", "R1", "--probes", "1", "--no-record"], FAILED,
+           err_has=["'R1' names 3 of them: G1 R1 (00C80201), G2 R1 (00C80301), G3 R1 (00C80501)"])
+    expect(["--demo", "survey", "--remote", "G2 R1", "--probes", "1", "--no-record"], 0, out_has=["00C80301"])
+    out, _ = expect(["--demo", "download", "--remote", "flow-ma", "--no-record", "--format", "json"], 0)
+    check("download by name: the unit's serial", json.loads(out)["unit"] == "00C20201", out)
+    # A repeater keeps no recorded data: not a remote unit to download.
+    expect(["--demo", "download", "--remote", "G1 R1", "--no-record"], FAILED,
+           err_has=["no remote unit of the registration named 'G1 R1'"])
+    expect(["--demo", "log", "--unit", "9c0021"], 0, out_has=["Power on"])
+    # Sites by name or serial, among the site records'.
+    export = os.path.join(ROOT, "by-name.lmrec")
+    for site in ("RIVERSIDE", "riverside", "9C0021"):
+        expect(["--demo", "records", "export", export, "--site", site], 0)
+    expect(["--demo", "records", "export", export, "--site", "NOWHERE"], NOT_FOUND,
+           err_has=["no site named 'NOWHERE' (known: RIVERSIDE (009C0021))"])
+    expect(["--demo", "alarms", "list", "--site", "riverside"], 0)
+    out, _ = expect(["--demo", "alarms", "silence", "--unit", "bc0502", "--for", "1h", "--site", "RIVERSIDE",
+                     "--format", "json"], 0)
+    check("a silence names the unit by its whole serial", json.loads(out)["subject"] == "unit:00BC0502", out)
+
+
 def survey_site():
+    # The summary flags a battery the site logic calls low or empty (the
+    # demo's COLD-RM reads 8 or 9 %); the tables fit 100 columns.
+    out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--no-record"], PARTLY)
+    check("the empty battery flagged", re.search(r"^battery empty: G3 COLD-RM \(00C60507\) at [0-9] %$", out, re.M), out[-600:])
+    wide = [line for line in out.splitlines() if len(line) > 100]
+    check("site table: lines fit 100 columns", not wide, wide)
     out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--format", "json"], PARTLY)
     data = json.loads(out)
     results = data["survey"]["results"]
@@ -210,8 +250,8 @@ def download_log_settings():
     out, _ = expect(["--demo", "log", "--unit", "GREENHOUSE", "--format", "json"], 0)
     check("log json", len(json.loads(out)["answer"]["logs"]) == 3, out)
     out, _ = expect(["--demo", "log", "--unit", "GREENHOUSE"], 0)
-    lines = [l for l in out.splitlines() if "battery low" in l or "Power on" in l]
-    check("log: newest first", "battery low" in lines[0], out)
+    texts = [r["text"] for r in table_rows(out)]
+    check("log: newest first", "battery low" in texts[0] and texts[-1] == "Power on", out)
     # The first column is the computer's own time from UTC, whatever the
     # unit's clock is set to; the unit's time is beside it, labelled.
     for zone, hours in (("UTC", 0), ("Asia/Tokyo", 9)):
@@ -249,6 +289,12 @@ def records():
     out, _ = expect(["--demo", "records", "list", "--format", "json"], 0)
     visits = json.loads(out)["visits"]
     check("records list: two visits", len(visits) == 2, out)
+    # Times in the computer's time zone, as the page shows them.
+    for zone, hours in (("UTC", 0), ("Asia/Tokyo", 9)):
+        out, _ = expect(["--demo", "records", "list", "--format", "csv"], 0, TZ=zone)
+        started = [r["started"] for r in csv.DictReader(io.StringIO(out))]
+        want = [time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(v["startedAt"] // 1000 + hours * 3600)) for v in visits]
+        check(f"records list in {zone}: the computer's time", started == want, (started, want))
     vid = str(visits[0]["id"])
     # Each record with what it holds, not its kind alone.
     out, _ = expect(["--demo", "records", "show", vid], 0, out_has=["event-log", "visit " + vid, "holds", "3 events"])
@@ -364,7 +410,7 @@ def interrupt():
     check("visits ended", store_rows("select count(*) from visits where ended_at is null") == [(0,)])
 
 
-GROUPS = {f.__name__: f for f in (usage, units, choose_unit, survey_route, survey_site, scan, download_log_settings,
+GROUPS = {f.__name__: f for f in (usage, units, choose_unit, names, survey_route, survey_site, scan, download_log_settings,
                                   silent_base_unit, records, store_set_aside, visit_joining, progress, interrupt)}
 
 if __name__ == "__main__":

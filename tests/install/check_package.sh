@@ -3,10 +3,16 @@
 # unpacks the .deb with dpkg -x and runs the programs from there, and installs
 # and purges it in a scratch root.
 # usage: check_package.sh SOURCE_DIR BUILD_DIR WORK_DIR
+# LM_PACKAGE_TREE names a tree to pack instead of BUILD_DIR: scripts/test
+# sets it to the package's own build (tests off), built beside the tests.
 set -uo pipefail
-src=$1 build=$2 work=$3
+src=$1 build=${LM_PACKAGE_TREE:-$2} work=$3
 rm -rf "$work"
 mkdir -p "$work"
+if [ -n "${LM_PACKAGE_TREE:-}" ] && ! grep -qx 'LM_TESTS:BOOL=OFF' "$build/CMakeCache.txt"; then
+  echo "FAIL: $build is not the package's tree (configured with its tests)"
+  exit 1
+fi
 "$src/scripts/package" --prebuilt "$build" --out "$work" || { echo "FAIL: scripts/package"; exit 1; }
 deb=$(ls "$work"/*.deb)
 failures=0

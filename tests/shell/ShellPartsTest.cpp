@@ -134,6 +134,16 @@ TEST(LocaleChoice, JapaneseWhenInstalledOtherwiseCUtf8AndNumbersStayC) {
   std::setlocale(LC_ALL, "C");
 }
 
+// The GUI tests run the program in both languages; scripts/install-deps
+// generates these locales, without which it would fall back to C.UTF-8.
+TEST(LocaleChoice, TheTestLanguagesAreInstalled) {
+  for (const std::string name : {"en_US.UTF-8", "ja_JP.UTF-8"}) {
+    EXPECT_EQ(SelectLocale(name), name) << "run scripts/install-deps";
+  }
+  EXPECT_EQ(SelectLocale("Japanese"), "ja_JP.UTF-8");
+  std::setlocale(LC_ALL, "C");
+}
+
 TEST(LocaleChoice, PageLanguageFollowsTheMessageLanguageOfTheEnvironment) {
   using Env = std::map<std::string, std::string>;
   const std::vector<std::pair<Env, std::string>> cases = {

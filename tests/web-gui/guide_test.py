@@ -1,6 +1,7 @@
 """The technician's guide in the real program on the demo site, driven
 through WebDriver: the "?" of a tab opens that tab's section of the guide,
-in English and in Japanese, with the commissioning checklist, the reading
+in English and in Japanese, below the header also when a narrower window
+wraps the tabs onto more rows, with the commissioning checklist, the reading
 of chips, classes, bands and verdicts, and every remedy. The guide's
 pictures are taken here from the demo site (a quick site survey, its
 acceptance and report) into ARTEFACTS/pictures, named by what they show and
@@ -41,6 +42,23 @@ def open_from_tab(page, tab):
     top = page.js("return document.getElementById('guide-' + arguments[0]).getBoundingClientRect().top", tab)
     header = page.js("return document.getElementById('page-top').getBoundingClientRect().bottom")
     check(header <= top < page.js("return window.innerHeight"), "the %s section is in view (top %s, header to %s)" % (tab, top, header), page)
+
+
+def narrow_window(page):
+    """Narrower, the tabs wrap onto more rows and the header grows: a section
+    opened from "?" still starts below it."""
+    wide = page.js("return document.getElementById('page-top').getBoundingClientRect().height")
+    width, height = pagedriver.SIZE
+    page.js("app.setWindowSize(%d, %d)" % (width // 2, height))
+    try:
+        page.wait_for(lambda: page.js("return innerWidth") == width // 2, 10, "the narrower window")
+        page.wait_for(lambda: page.js("return document.getElementById('page-top').getBoundingClientRect().height") > wide + 20,
+                      10, "the header to grow as the tabs wrap")
+        open_from_tab(page, "acceptance")
+        page.shot("guide-narrow")
+    finally:
+        page.js("app.setWindowSize(%d, %d)" % (width, height))
+        page.wait_for(lambda: page.js("return innerWidth") == width, 10, "the window's size again")
 
 
 def guide_content(page, lang):
@@ -124,6 +142,7 @@ def main(binary, artefacts):
                     page.find("#guide-step-find").click()
                 # Ticked once, it stays so across the language switch.
                 check(page.js("return document.getElementById('guide-step-find').checked"), "a step ticked", page)
+            narrow_window(page)
         finally:
             page.quit()
     print("guide: ok; pictures in " + os.path.join(artefacts, "pictures"))

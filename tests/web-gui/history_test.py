@@ -156,7 +156,8 @@ def in_japanese(page):
     # The tab is drawn again in the new language: wait for the Japanese
     # summary itself, not for rows the English drawing may still show.
     page.wait_for(lambda: "悪化" in page.text("#history-compare-summary"), 30, "the summary in Japanese")
-    check(page.all("#history-compare tr[data-worse=true]"), "the worse hop marked in Japanese too", page)
+    # The summary and the table are drawn in turn: the rows may follow.
+    page.wait_for(lambda: page.all("#history-compare tr[data-worse=true]"), 10, "the worse hop marked in Japanese too")
     check(page.text("#tab-history") == "履歴", "the tab's name in Japanese", page)
     page.shot("history-ja")
     Select(page.find("#language")).select_by_value("en")

@@ -33,8 +33,8 @@ void OnFinished(WebKitPrintOperation*, gpointer data) {
 
 GtkPrintSettings* PdfSettings(const std::string& path) {
   GtkPrintSettings* settings = gtk_print_settings_new();
-  // The file backend's printer carries GTK's translated name: in a Japanese
-  // session "Print to File" names no printer at all.
+  // The printer is looked up in this process by the name GTK gives it here,
+  // translated into this process's language ("ファイルに出力する" in ja_JP).
   gtk_print_settings_set_printer(settings, g_dgettext("gtk30", "Print to File"));
   gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
   gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);

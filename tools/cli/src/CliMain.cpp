@@ -39,11 +39,11 @@ int CliMain(const CliProcess& process, const std::vector<std::string>& args, std
     options = ParseCliOptions(args, error);
   }
   if (!options) {
-    err << "linkmeter-cli: " << error << "\n\n" << kCliUsage;
+    err << "linkmeter-cli: " << error << "\n\n" << CliUsage(SubcommandOverview());
     return 2;
   }
   if (options->help) {
-    out << kCliUsage << "\nSubcommands (linkmeter-cli SUBCOMMAND --help for each):\n" << SubcommandOverview();
+    out << CliUsage(SubcommandOverview());
     return 0;
   }
   if (options->version) {

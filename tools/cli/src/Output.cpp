@@ -3,15 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <ostream>
 
 namespace linkmeter::cli {
 namespace {
-
-// Code points, so names with accents or kana line up.
-size_t Width(const std::string& s) {
-  return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
 
 bool LooksNumeric(const std::string& s) {
   if (s.empty()) return false;
@@ -36,29 +32,6 @@ std::optional<Format> ParseFormat(const std::string& text) {
   if (text == "csv") return Format::kCsv;
   if (text == "json") return Format::kJson;
   return std::nullopt;
-}
-
-void WriteAligned(std::ostream& out, const Table& table) {
-  std::vector<size_t> widths;
-  for (const auto& c : table.columns) widths.push_back(Width(c));
-  for (const auto& row : table.rows) {
-    for (size_t i = 0; i < row.size() && i < widths.size(); ++i) widths[i] = std::max(widths[i], Width(row[i]));
-  }
-  auto line = [&](const std::vector<std::string>& cells) {
-    std::string text;
-    for (size_t i = 0; i < widths.size(); ++i) {
-      const std::string cell = i < cells.size() ? cells[i] : std::string();
-      text += cell;
-      if (i + 1 < widths.size()) text += std::string(widths[i] - Width(cell) + 2, ' ');
-    }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    out << text << "\n";
-  };
-  line(table.columns);
-  std::vector<std::string> rule;
-  for (size_t w : widths) rule.push_back(std::string(w, '-'));
-  line(rule);
-  for (const auto& row : table.rows) line(row);
 }
 
 void WriteCsv(std::ostream& out, const Table& table) {
@@ -129,6 +102,15 @@ const lm::json::Array& MemberArray(const lm::json::Value& object, const std::str
   static const lm::json::Array empty;
   const lm::json::Value& member = MemberValue(object, key);
   return member.is<lm::json::Array>() ? member.get<lm::json::Array>() : empty;
+}
+
+std::string LocalTimeText(int64_t ms) {
+  const std::time_t t = static_cast<std::time_t>(ms / 1000);
+  std::tm tm{};
+  if (!localtime_r(&t, &tm)) return std::to_string(ms);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
 }
 
 std::string CountOf(size_t n, const std::string& noun) {

@@ -6,7 +6,9 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/PageFlows.h"
+#include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/UnitConnection.h"
+#include "linkmeter/cli/UnitNames.h"
 
 namespace linkmeter::cli {
 namespace {
@@ -56,22 +58,27 @@ std::optional<lm::json::Value> SiteRegistration(PageCalls& page, const UnitConne
   return answer.value.get("regInfo");
 }
 
-Value TargetOfSerial(const Value& regInfo, const std::string& serial) {
-  const Value& groups = regInfo.is<lm::json::Object>() && regInfo.contains("groups") ? regInfo.get("groups") : Value();
-  if (!groups.is<lm::json::Array>()) return {};
-  const lm::json::Array& list = groups.get<lm::json::Array>();
-  for (size_t g = 0; g < list.size(); ++g) {
-    for (const auto& [kind, member] : {std::pair{"remote", "remoteUnits"}, {"repeater", "repeaters"}}) {
-      const Value& units = list[g].is<lm::json::Object>() && list[g].contains(member) ? list[g].get(member) : Value();
-      if (!units.is<lm::json::Array>()) continue;
-      for (const auto& u : units.get<lm::json::Array>()) {
-        if (MemberText(u, "serial") != serial) continue;
-        return lm::json::MakeObject({{"group", lm::json::Number(static_cast<int>(g))},
-                                     {"kind", lm::json::String(kind)}, {"num", u.get("num")}});
-      }
-    }
+std::optional<Value> TargetNamed(SiteLogic& logic, const Value& regInfo, const std::string& wanted, bool repeaters,
+                                 std::string& error, std::string* serial) {
+  auto listed = logic.Call("namedUnits", {regInfo}, &error);
+  if (!listed || !listed->is<lm::json::Array>()) return std::nullopt;
+  std::vector<Value> targets;
+  std::vector<NamedUnit> named;
+  for (const auto& u : listed->get<lm::json::Array>()) {
+    if (!repeaters && MemberText(u, "kind") != "remote") continue;
+    NamedUnit unit{MemberText(u, "serial"), {}, ""};
+    for (const auto& name : MemberArray(u, "names")) unit.names.push_back(NumberText(name));
+    named.push_back(std::move(unit));
+    targets.push_back(lm::json::MakeObject({{"group", MemberValue(u, "group")}, {"kind", MemberValue(u, "kind")},
+                                            {"num", MemberValue(u, "num")}}));
   }
-  return {};
+  const UnitPick pick = PickUnit(named, wanted, repeaters ? "remote unit or repeater of the registration" : "remote unit of the registration");
+  if (!pick.index) {
+    error = pick.error;
+    return std::nullopt;
+  }
+  if (serial) *serial = pick.serial;
+  return targets[*pick.index];
 }
 
 }  // namespace linkmeter::cli

@@ -95,8 +95,8 @@ std::optional<SubcommandCall> FindSubcommandCall(const std::vector<std::string>&
   std::string error;
   auto parsed = ParseArgs(rest, known, error);
   if (parsed && parsed->Has("--help")) {
-    out << "usage: linkmeter-cli " << call.command->usage << "\n\n" << call.command->summary << "\n"
-        << call.command->details;
+    out << FitLines("usage: linkmeter-cli " + call.command->usage + "\n\n" + call.command->summary + "\n" +
+                    call.command->details);
     status = kExitOk;
     call.command = nullptr;
     return call;

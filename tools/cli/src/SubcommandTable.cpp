@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "linkmeter/cli/Output.h"
+
 namespace linkmeter::cli {
 
 const std::vector<Subcommand>& SubcommandTable() {
@@ -23,11 +25,11 @@ const Subcommand* FindSubcommand(std::string_view name) {
 std::string SubcommandOverview() {
   std::string text;
   for (const Subcommand& c : SubcommandTable()) text += "  linkmeter-cli " + c.usage + "\n      " + c.summary + "\n";
-  return text;
+  return FitLines(text);
 }
 
 int UsageError(std::ostream& err, const Subcommand& command, const std::string& message) {
-  err << "linkmeter-cli " << command.name << ": " << message << "\nusage: linkmeter-cli " << command.usage << "\n";
+  err << "linkmeter-cli " << command.name << ": " << message << "\n" << FitLines("usage: linkmeter-cli " + command.usage) << "\n";
   return 2;
 }
 

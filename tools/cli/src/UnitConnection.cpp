@@ -1,7 +1,6 @@
 #include "linkmeter/cli/UnitConnection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -11,30 +10,32 @@
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/Progress.h"
 #include "linkmeter/cli/Subcommand.h"
+#include "linkmeter/cli/UnitNames.h"
 
 namespace linkmeter::cli {
 namespace {
 
 constexpr int kDefaultLanPort = 62500;
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
 bool IsUsbEntry(const lm::json::Value& entry) { return MemberText(entry, "com") == "1"; }
 
-std::string Describe(const lm::json::Value& u) {
-  std::string address = IsUsbEntry(u) ? "USB" : MemberText(u, "ipAddr") + ":" + MemberText(u, "port");
-  return MemberText(u, "name") + " (" + MemberText(u, "serial") + ", " + address + ")";
+std::string Address(const lm::json::Value& u) {
+  return IsUsbEntry(u) ? "USB" : MemberText(u, "ipAddr") + ":" + MemberText(u, "port");
 }
 
-bool Matches(const lm::json::Value& u, const std::string& wanted) {
-  const std::string w = Lower(wanted);
-  if (Lower(MemberText(u, "serial")) == w || Lower(MemberText(u, "name")) == w) return true;
-  if (IsUsbEntry(u)) return false;
+std::string Describe(const lm::json::Value& u) {
+  return MemberText(u, "name") + " (" + MemberText(u, "serial") + ", " + Address(u) + ")";
+}
+
+bool AtAddress(const lm::json::Value& u, const std::string& wanted) {
   const std::string ip = MemberText(u, "ipAddr");
-  return ip == wanted || ip + ":" + MemberText(u, "port") == wanted;
+  return !IsUsbEntry(u) && (ip == wanted || ip + ":" + MemberText(u, "port") == wanted);
+}
+
+std::vector<NamedUnit> NamedBaseUnits(const std::vector<lm::json::Value>& units) {
+  std::vector<NamedUnit> named;
+  for (const auto& u : units) named.push_back({MemberText(u, "serial"), {MemberText(u, "name")}, Address(u)});
+  return named;
 }
 
 // {com 3, ipAddr, port} for "a.b.c.d[:port]", as the page connects by address.
@@ -59,11 +60,6 @@ std::string FoundList(const FoundUnits& found) {
 }
 
 }  // namespace
-
-std::optional<int64_t> SerialNumber(const std::string& text) {
-  if (text.empty() || text.size() > 8 || !std::all_of(text.begin(), text.end(), ::isxdigit)) return std::nullopt;
-  return static_cast<int64_t>(std::stoull(text, nullptr, 16));
-}
 
 FoundUnits SearchUnits(PageCalls& page, Progress& progress, const std::atomic<bool>* stop) {
   const lm::json::Value usbFlags = lm::json::MakeObject({{"vlb1", lm::json::Bool(true)}, {"vlb2", lm::json::Bool(true)},
@@ -96,41 +92,55 @@ FoundUnits SearchUnits(PageCalls& page, Progress& progress, const std::atomic<bo
   return found;
 }
 
-UnitChoice ChooseUnit(const FoundUnits& found, const std::optional<std::string>& wanted,
-                      const std::vector<lm::json::Value>& demoUnits) {
+namespace {
+
+// Without --unit: the only unit found, or with a demo site its LAN unit.
+UnitChoice DefaultUnit(const FoundUnits& found, const std::vector<lm::json::Value>& demoUnits) {
   UnitChoice choice;
-  if (!wanted) {
-    if (found.units.size() == 1) {
-      choice.entry = found.units.front();
-      return choice;
-    }
-    auto lan = std::find_if(demoUnits.begin(), demoUnits.end(), [](const auto& u) { return !IsUsbEntry(u); });
-    if (lan != demoUnits.end()) {
-      auto it = std::find_if(found.units.begin(), found.units.end(),
-                             [&](const auto& u) { return MemberText(u, "serial") == MemberText(*lan, "serial"); });
-      if (it != found.units.end()) {
-        choice.entry = *it;
-        return choice;
-      }
-    }
-    choice.status = found.units.empty() ? kExitUnitNotFound : kExitUsage;
-    choice.error = found.units.empty() ? "no base unit found"
-                                       : "several base units found; pick one with --unit: " + FoundList(found);
+  if (found.units.size() == 1) {
+    choice.entry = found.units.front();
     return choice;
   }
-  std::vector<lm::json::Value> matches;
-  std::copy_if(found.units.begin(), found.units.end(), std::back_inserter(matches),
-               [&](const auto& u) { return Matches(u, *wanted); });
-  if (matches.size() == 1) {
-    choice.entry = matches.front();
-  } else if (matches.size() > 1) {
+  auto lan = std::find_if(demoUnits.begin(), demoUnits.end(), [](const auto& u) { return !IsUsbEntry(u); });
+  if (lan != demoUnits.end()) {
+    auto it = std::find_if(found.units.begin(), found.units.end(),
+                           [&](const auto& u) { return MemberText(u, "serial") == MemberText(*lan, "serial"); });
+    if (it != found.units.end()) {
+      choice.entry = *it;
+      return choice;
+    }
+  }
+  choice.status = found.units.empty() ? kExitUnitNotFound : kExitUsage;
+  choice.error = found.units.empty() ? "no base unit found"
+                                     : "several base units found; pick one with --unit: " + FoundList(found);
+  return choice;
+}
+
+}  // namespace
+
+UnitChoice ChooseUnit(const FoundUnits& found, const std::optional<std::string>& wanted,
+                      const std::vector<lm::json::Value>& demoUnits) {
+  if (!wanted) return DefaultUnit(found, demoUnits);
+  UnitChoice choice;
+  // By address: a unit found there, else the address itself.
+  if (auto byAddress = AddressEntry(*wanted)) {
+    std::vector<lm::json::Value> there;
+    std::copy_if(found.units.begin(), found.units.end(), std::back_inserter(there),
+                 [&](const auto& u) { return AtAddress(u, *wanted); });
+    if (there.size() <= 1) {
+      choice.entry = there.empty() ? *byAddress : there.front();
+      return choice;
+    }
     choice.status = kExitUsage;
-    choice.error = "several base units match '" + *wanted + "'; give its serial instead";
-  } else if (auto byAddress = AddressEntry(*wanted)) {
-    choice.entry = *byAddress;
+    choice.error = "several base units answer at " + *wanted + ": " + FoundList({there, {}, {}}) + "; give its serial";
+    return choice;
+  }
+  const UnitPick pick = PickUnit(NamedBaseUnits(found.units), *wanted, "base unit");
+  if (pick.index) {
+    choice.entry = found.units[*pick.index];
   } else {
-    choice.status = kExitUnitNotFound;
-    choice.error = "no base unit matches '" + *wanted + "' (found: " + FoundList(found) + ")";
+    choice.status = pick.ambiguous ? kExitUsage : kExitUnitNotFound;
+    choice.error = pick.error;
   }
   return choice;
 }

@@ -1,6 +1,7 @@
 // The page: header (unit and its link, DEMO mark, language), a tab per
 // flow, messages.
 import { h, fill } from './ui/dom.js';
+import { followHeight } from './ui/followheight.js';
 import { t, startLanguage, setLanguage, language, LANGUAGES, onLanguageChange } from './i18n/i18n.js';
 import { store } from './page/state.js';
 import { mountMessages, notify, showError, askPassword, clearMessages, showMessagesOf } from './page/ui.js';
@@ -21,6 +22,7 @@ import rules from 'catalogue-rules';
 const LANGUAGE_KEY = 'linkmeter.language';
 let current = VIEWS[0].id;
 let built = [];
+let stopFollowingTop = () => {};
 
 function savedLanguage() {
   try {
@@ -141,14 +143,16 @@ function build(root) {
   });
   const messages = h('div', { id: 'messages', role: 'region', 'aria-label': t('common.messages'), 'aria-live': 'polite' });
   // The header and tabs stay in view however far a long page scrolls.
-  fill(root,
-    h('div', { id: 'page-top' },
-      h('header', { class: 'no-print' },
-        h('h1', { text: 'Linkmeter' }),
-        host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
-        ...status.elements, busy, recordsStatus, alarmBadge.element, lang),
-      nav),
-    messages, views);
+  const top = h('div', { id: 'page-top' },
+    h('header', { class: 'no-print' },
+      h('h1', { text: 'Linkmeter' }),
+      host.isDemo() ? h('span', { id: 'demo-mark', class: 'demo', title: t('demo.title'), text: 'DEMO' }) : null,
+      ...status.elements, busy, recordsStatus, alarmBadge.element, lang),
+    nav);
+  fill(root, top, messages, views);
+  // Sections scrolled to (the guide's) stop below it, however tall it is drawn.
+  stopFollowingTop();
+  stopFollowingTop = followHeight(top, '--page-top-height');
   mountMessages(messages);
   const update = (s) => {
     status.update(s);

@@ -94,6 +94,8 @@ export const defaultProfile = () => DEFAULT_PROFILE;
 export const profileFromText = (text) => parseProfile(text);
 export const thresholdProblem = (th) => problemOf(th);
 export const siteTargets = (regInfo) => bookTargets(regInfo);
+// Every repeater and remote unit with the names the page shows it by.
+export { namedUnits } from './site/names.js';
 export const route = (regInfo, target) => buildRoute(regInfo, target);
 
 // Every route of `targets` (default: every remote unit) in one call, so a

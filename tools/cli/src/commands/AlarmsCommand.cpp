@@ -8,6 +8,8 @@
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
+#include "linkmeter/cli/SiteChoice.h"
+#include "linkmeter/cli/SilenceSubject.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "lm/monitor/AlarmMonitor.h"
@@ -24,13 +26,6 @@ using lm::json::Value;
 using lm::records::AlarmLedger;
 using lm::records::AlarmRow;
 
-bool IsSerial(const std::string& s) { return lm::monitor::SerialNumberOf(s).has_value(); }
-
-bool IsHop(const std::string& s) {
-  const auto dash = s.find('-');
-  return dash != std::string::npos && IsSerial(s.substr(0, dash)) && IsSerial(s.substr(dash + 1));
-}
-
 std::string Check(const ParsedArgs& args) {
   const auto& w = args.positionals;
   if (w.empty()) return "say what to do: list, show ID, ack ID or silence (--unit U | --hop A-B) --for 2h";
@@ -40,28 +35,20 @@ std::string Check(const ParsedArgs& args) {
   if (w.size() < want) return what + " needs an alarm id";
   if (w.size() > want) return "unexpected argument: " + w[want];
   if (want == 2 && !ParseCount(w[1], 1, 1L << 52)) return what + " takes an alarm id (a whole number)";
-  if (auto s = args.Get("--site"); s && !IsSerial(*s)) return "--site takes a base unit's serial (8 hex digits)";
   const bool silencing = what == "silence";
   if (!silencing && (args.Has("--unit") || args.Has("--hop") || args.Has("--for"))) return "--unit, --hop and --for go with silence";
   if (args.Has("--firing") && what != "list") return "--firing goes with list";
   if (!silencing) return "";
-  if (args.Has("--unit") == args.Has("--hop")) return "silence takes --unit SERIAL or --hop SERIAL-SERIAL";
-  if (auto u = args.Get("--unit"); u && !IsSerial(*u)) return "--unit takes a unit's serial (8 hex digits)";
-  if (auto h = args.Get("--hop"); h && !IsHop(*h)) return "--hop takes two serials joined by '-' (00C80101-00BA0102)";
+  if (args.Has("--unit") == args.Has("--hop")) return "silence takes --unit UNIT or --hop UNIT-UNIT";
+  if (auto h = args.Get("--hop"); h && h->find('-') == std::string::npos) {
+    return "--hop takes two units joined by '-' (00C80101-00BA0102)";
+  }
   if (!args.Has("--for") || !lm::monitor::ParseDuration(*args.Get("--for"))) return "silence needs --for such as 30m, 2h or 1d (up to 7d)";
   return "";
 }
 
-// The computer's own time, as the technician reads a clock ("2026-12-09
-// 15:00:00 JST"); JSON keeps milliseconds since 1970.
-std::string TimeText(std::optional<int64_t> ms) {
-  if (!ms) return "";
-  const std::time_t t = static_cast<std::time_t>(*ms / 1000);
-  std::tm local{};
-  localtime_r(&t, &local);
-  char text[64];
-  return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %Z", &local) ? text : "";
-}
+// In this computer's time zone, as the page shows times.
+std::string TimeText(std::optional<int64_t> ms) { return ms ? LocalTimeText(*ms) : ""; }
 
 // What a raise's detail says, in words: the rounds that raised it and the
 // units a silent repeater cut off.
@@ -100,9 +87,16 @@ std::vector<std::string> AlarmCells(const AlarmRow& a) {
           a.ackedAt ? "yes" : "", a.raised.key, a.raised.summary};
 }
 
+// The site --site names, none without it; false when it names none.
+bool SiteOption(CommandContext& ctx, std::optional<int64_t>& site, int& status) {
+  auto s = ctx.args.Get("--site");
+  if (s) site = ChooseSite(ctx, *s, status);
+  return !s || site;
+}
+
 int List(CommandContext& ctx, AlarmLedger& ledger) {
   std::optional<int64_t> site;
-  if (auto s = ctx.args.Get("--site")) site = lm::monitor::SerialNumberOf(*s);
+  if (int status = kExitOk; !SiteOption(ctx, site, status)) return status;
   Table table{{"id", "state", "started", "ended", "ack", "alarm", "summary"}, {}};
   lm::json::Array list;
   for (const AlarmRow& a : ledger.Alarms(site, ctx.args.Has("--firing"), 1000)) {
@@ -146,12 +140,27 @@ int Ack(CommandContext& ctx, AlarmLedger& ledger) {
   return kExitOk;
 }
 
+// The sites whose units a silence may name: the one of --site, else every
+// site of the records.
+std::vector<int64_t> SitesOf(CommandContext& ctx, std::optional<int64_t> site) {
+  if (site) return {*site};
+  std::vector<int64_t> sites;
+  PageAnswer listed = ctx.page.Query("LmRecordsListSites", Value(lm::json::Object()));
+  for (const auto& s : listed.ok && listed.value.is<lm::json::Array>() ? listed.value.get<lm::json::Array>() : lm::json::Array()) {
+    if (MemberValue(s, "serial").is<double>()) sites.push_back(static_cast<int64_t>(MemberValue(s, "serial").get<double>()));
+  }
+  return sites;
+}
+
 int Silence(CommandContext& ctx, AlarmLedger& ledger) {
   lm::records::SilenceRow silence;
-  if (auto s = ctx.args.Get("--site")) silence.siteSerial = lm::monitor::SerialNumberOf(*s);
-  std::string named = ctx.args.Has("--unit") ? *ctx.args.Get("--unit") : *ctx.args.Get("--hop");
-  for (char& c : named) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  silence.subject = (ctx.args.Has("--unit") ? "unit:" : "hop:") + named;
+  if (int status = kExitOk; !SiteOption(ctx, silence.siteSerial, status)) return status;
+  const auto units = AlarmUnits(ledger, SitesOf(ctx, silence.siteSerial));
+  std::string error;
+  auto subject = ctx.args.Has("--unit") ? UnitSubject(units, *ctx.args.Get("--unit"), error)
+                                        : HopSubject(units, *ctx.args.Get("--hop"), error);
+  if (!subject) return Fail(ctx.err, kExitUsage, error);
+  silence.subject = *subject;
   silence.createdAt = lm::monitor::WallNowMs();
   silence.untilAt = silence.createdAt + std::chrono::milliseconds(*lm::monitor::ParseDuration(*ctx.args.Get("--for"))).count();
   const int64_t id = ledger.AddSilence(silence);
@@ -181,14 +190,15 @@ int Run(CommandContext& ctx) {
 Subcommand AlarmsCommand() {
   return {"alarms",
           "the monitor's alarms: list, show one, acknowledge, silence a unit or hop",
-          "alarms (list [--site SERIAL] [--firing] | show ID | ack ID |\n"
-          "                      silence (--unit SERIAL | --hop SERIAL-SERIAL) --for 2h [--site SERIAL])\n"
+          "alarms (list [--site SITE] [--firing] | show ID | ack ID |\n"
+          "                      silence (--unit UNIT | --hop UNIT-UNIT) --for 2h [--site SITE])\n"
           "                      [--format table|csv|json]",
           "list: every alarm the monitor raised, newest first (--firing: those not resolved).\n"
           "show ID: one alarm with its events (raised, flapping, stable, acknowledged, resolved)\n"
           "and the rounds that raised it. ack ID: marks it acknowledged (kept in the records).\n"
           "silence: no notices for a unit (its silence, battery and repeater alarms) or a hop\n"
-          "(either direction) for a while; the alarms are still kept. docs/alarms.md has the rules.\n",
+          "(either direction) for a while; the alarms are still kept. docs/alarms.md has the rules.\n"
+          "A UNIT or SITE is its name or its serial (00BC0502, bc0502).\n",
           {{"--site", true}, {"--firing", false}, {"--unit", true}, {"--hop", true}, {"--for", true}},
           Check,
           Run,

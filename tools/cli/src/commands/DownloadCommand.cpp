@@ -20,23 +20,21 @@ using lm::json::Object;
 using lm::json::Value;
 
 std::string Check(const ParsedArgs& args) {
-  if (args.Has("--logger") == args.Has("--remote")) return "give either --logger or --remote SERIAL";
+  if (args.Has("--logger") == args.Has("--remote")) return "give either --logger or --remote UNIT";
   if (!args.positionals.empty()) return "unexpected argument: " + args.positionals.front();
   return "";
 }
 
-// EWSUC's fields: the route to the remote unit, from the page's route logic.
-std::optional<Object> RemoteFields(CommandContext& ctx, UnitSession& session, const std::string& serial,
-                                   std::string& error) {
+// EWSUC's fields: the route to the remote unit `wanted` names, from the
+// page's route logic; `serial` set to the unit's.
+std::optional<Object> RemoteFields(CommandContext& ctx, UnitSession& session, const std::string& wanted,
+                                   std::string& serial, std::string& error) {
   SiteLogic& logic = *ctx.logic;
   auto regInfo = SiteRegistration(ctx.page, session.Unit(), session.Flows(), ctx.args.Get("--registration"), error);
   if (!regInfo) return std::nullopt;
-  Value target = TargetOfSerial(*regInfo, serial);
-  if (target.is<picojson::null>() || MemberText(target, "kind") != "remote") {
-    error = "no remote unit " + serial + " in the registration";
-    return std::nullopt;
-  }
-  auto route = logic.Call("route", {*regInfo, target}, &error);
+  auto target = TargetNamed(logic, *regInfo, wanted, false, error, &serial);
+  if (!target) return std::nullopt;
+  auto route = logic.Call("route", {*regInfo, *target}, &error);
   if (!route || !route->get("fields").is<Object>()) return std::nullopt;
   return route->get("fields").get<Object>();
 }
@@ -47,9 +45,10 @@ int Run(CommandContext& ctx) {
   if (!session) return status;
   const auto remote = ctx.args.Get("--remote");
   Object arg{{"MODE", lm::json::Number(0)}, {"RANGE", lm::json::Number(0)}};
+  std::string serial;
   if (remote) {
     std::string error;
-    auto fields = RemoteFields(ctx, *session, *remote, error);
+    auto fields = RemoteFields(ctx, *session, *remote, serial, error);
     if (!fields) return session->Finish(Fail(ctx.err, kExitFailed, error));
     arg.insert(fields->begin(), fields->end());
   }
@@ -64,7 +63,7 @@ int Run(CommandContext& ctx) {
   if (!recorded.error.empty()) return session->Finish(Fail(ctx.err, kExitFailed, recorded.error));
   Value json = lm::json::MakeObject({{"baseUnit", lm::json::String(session->Unit().Serial())},
                                      {"source", lm::json::String(remote ? "remote" : "logger")},
-                                     {"unit", remote ? lm::json::String(*remote) : Value()},
+                                     {"unit", remote ? lm::json::String(serial) : Value()},
                                      {"answer", WithoutComInfo(answer.value)},
                                      {"decoded", recorded.decoded}});
   ctx.output.Write(recorded.table, json,
@@ -78,11 +77,11 @@ int Run(CommandContext& ctx) {
 Subcommand DownloadCommand() {
   return {"download",
           "the recorded data of a logger on the optical port or of a remote unit by radio",
-          "download [--unit U] (--logger | --remote SERIAL) [--registration FILE] [--no-record]\n"
-          "                       [--format table|csv|json]",
+          "download [--unit U] (--logger | --remote UNIT) [--registration FILE]\n"
+          "                       [--no-record] [--format table|csv|json]",
           "--logger reads the logger on the base unit's optical port (EISUC; without --unit, the\n"
-          "base unit where the only logger was found); --remote SERIAL\n"
-          "reads a remote unit of the registration by radio (EWSUC). One row per record: its\n"
+          "base unit where the only logger was found); --remote UNIT reads a remote unit of the\n"
+          "registration (its name, label or serial) by radio (EWSUC). One row per record: its\n"
           "time (UTC), Unix time and each channel's value. JSON carries the header and data bytes.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--logger", false}, {"--remote", true},
            kRegistrationOption},

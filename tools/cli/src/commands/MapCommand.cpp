@@ -10,6 +10,7 @@
 #include "linkmeter/cli/ExitCodes.h"
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageFlows.h"
+#include "linkmeter/cli/SiteChoice.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UserLanguage.h"
@@ -28,9 +29,7 @@ std::string Check(const ParsedArgs& args) {
   if (w.empty() || w[0] != "export") return "map takes export";
   if (w.size() < 2) return "map export needs the SVG file to write";
   if (w.size() > 2) return "unexpected argument: " + w[2];
-  auto site = args.Get("--site");
-  if (!site) return "map export needs --site SERIAL";
-  if (!SerialNumber(*site)) return "--site takes a base unit's serial (8 hex digits)";
+  if (!args.Has("--site")) return "map export needs --site SITE";
   return "";
 }
 
@@ -61,7 +60,10 @@ std::string WriteWhole(const fs::path& target, const std::string& text) {
 int Run(CommandContext& ctx) {
   if (!ctx.flows) return Fail(ctx.err, kExitFailed, "the page's flows are not running");
   const fs::path target = ctx.args.positionals[1];
-  lm::json::Object arg{{"serial", lm::json::Number(static_cast<double>(*SerialNumber(*ctx.args.Get("--site"))))},
+  int status = kExitOk;
+  auto serial = ChooseSite(ctx, *ctx.args.Get("--site"), status);
+  if (!serial) return status;
+  lm::json::Object arg{{"serial", lm::json::Number(static_cast<double>(*serial))},
                        {"language", lm::json::String(UserLanguage())}};
   if (auto plan = ctx.args.Get("--plan")) arg["plan"] = lm::json::String(*plan);
   std::string error;
@@ -84,9 +86,9 @@ int Run(CommandContext& ctx) {
 Subcommand MapCommand() {
   return {"map",
           "the site map: a plan with the last site survey's links as an SVG file",
-          "map export --site SERIAL [--plan PLAN] FILE.svg",
-          "Writes the map of site SERIAL as one SVG file: the plan (its name, or its number in\n"
-          "the order the site's plans were added, 1 for the first; the first when not given)\n"
+          "map export --site SITE [--plan PLAN] FILE.svg",
+          "Writes the map of site SITE (its name or serial) as one SVG file: the plan (its name,\n"
+          "or its number in the order the site's plans were added, 1 for the first; the first when not given)\n"
           "with its image, the units placed on it and the links of the site's last site survey\n"
           "coloured by class as the Map tab draws them, with a legend and the survey's date.\n"
           "The file is written whole or not at all, never onto the site records.\n",

@@ -7,6 +7,7 @@
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 #include "linkmeter/cli/RecordContents.h"
+#include "linkmeter/cli/SiteChoice.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
 #include "linkmeter/cli/UnitConnection.h"
@@ -24,7 +25,6 @@ std::string CheckTeam(const ParsedArgs& args) {
   if (!args.Has("--server")) return w[0] + " needs --server (a service name from pg_service.conf or a postgresql:// URI)";
   if (args.Has("--visit")) return "--visit goes with export";
   if (w[0] == "server-init" && args.Has("--site")) return "--site goes with export or sync";
-  if (auto s = args.Get("--site"); s && !SerialNumber(*s)) return "--site takes a base unit's serial (8 hex digits)";
   return "";
 }
 
@@ -41,7 +41,6 @@ std::string Check(const ParsedArgs& args) {
   if (what == "show" && !ParseCount(w[1], 1, 1L << 52)) return "show takes a visit id (a whole number)";
   if (args.Has("--site") && args.Has("--visit")) return "give --site or --visit, not both";
   if ((args.Has("--site") || args.Has("--visit")) && what != "export") return "--site and --visit go with export";
-  if (auto s = args.Get("--site"); s && !SerialNumber(*s)) return "--site takes a base unit's serial (8 hex digits)";
   if (auto v = args.Get("--visit"); v && !ParseCount(*v, 1, 1L << 52)) return "--visit takes a visit id";
   return "";
 }
@@ -53,15 +52,8 @@ std::string Serial(const Value& n) {
   return buf;
 }
 
-std::string TimeText(const Value& ms) {
-  if (!ms.is<double>()) return "";
-  std::time_t t = static_cast<std::time_t>(ms.get<double>() / 1000);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%SZ", &tm);
-  return buf;
-}
+// In this computer's time zone, as the page shows times.
+std::string TimeText(const Value& ms) { return ms.is<double>() ? LocalTimeText(static_cast<int64_t>(ms.get<double>())) : ""; }
 
 using lm::json::Member;
 
@@ -112,7 +104,9 @@ std::optional<std::pair<std::string, Value>> ExportWhat(CommandContext& ctx, int
                           lm::json::MakeObject({{"visitId", lm::json::Number(static_cast<int64_t>(*ParseCount(*v, 1, 1L << 52)))}}));
   }
   if (auto s = ctx.args.Get("--site")) {
-    return std::make_pair(std::string("LmRecordsExportSite"), lm::json::MakeObject({{"serial", lm::json::Number(*SerialNumber(*s))}}));
+    auto serial = ChooseSite(ctx, *s, status);
+    if (!serial) return std::nullopt;
+    return std::make_pair(std::string("LmRecordsExportSite"), lm::json::MakeObject({{"serial", lm::json::Number(*serial)}}));
   }
   PageAnswer sites = ctx.page.Query("LmRecordsListSites", Value(lm::json::Object()));
   if (!sites.ok || !sites.value.is<Array>()) {
@@ -123,7 +117,7 @@ std::optional<std::pair<std::string, Value>> ExportWhat(CommandContext& ctx, int
     std::string names;
     for (const auto& s : sites.value.get<Array>()) names += " " + Serial(Member(s, "serial"));
     status = Fail(ctx.err, kExitUsage, "the store holds " + std::to_string(sites.value.get<Array>().size()) +
-                                           " sites; name one with --site SERIAL (or a visit with --visit ID):" + names);
+                                           " sites; name one with --site SITE (or a visit with --visit ID):" + names);
     return std::nullopt;
   }
   return std::make_pair(std::string("LmRecordsExportSite"),
@@ -157,7 +151,12 @@ int Import(CommandContext& ctx) {
 
 int Sync(CommandContext& ctx) {
   Value arg = lm::json::MakeObject({{"server", lm::json::String(*ctx.args.Get("--server"))}});
-  if (auto s = ctx.args.Get("--site")) arg.get<lm::json::Object>()["serial"] = lm::json::Number(*SerialNumber(*s));
+  if (auto s = ctx.args.Get("--site")) {
+    int status = kExitOk;
+    auto serial = ChooseSite(ctx, *s, status);
+    if (!serial) return status;
+    arg.get<lm::json::Object>()["serial"] = lm::json::Number(*serial);
+  }
   PageAnswer done = ctx.page.Query("LmRecordsSync", arg);
   if (!done.ok) return Refused(ctx, "the sync with the team server failed", done);
   ctx.output.Write(Table{{"visits", "sent", "fetched", "rows sent", "rows fetched", "user"},
@@ -194,15 +193,17 @@ int Run(CommandContext& ctx) {
 Subcommand RecordsCommand() {
   return {"records",
           "the site records: list visits, show one, export or import a file",
-          "records (list | show VISIT | export FILE [--site SERIAL | --visit VISIT] | import FILE |\n"
-          "                      sync --server SERVER [--site SERIAL] | server-init --server SERVER)\n"
+          "records (list | show VISIT | export FILE [--site SITE | --visit VISIT] |\n"
+          "                      import FILE | sync --server SERVER [--site SITE] |\n"
+          "                      server-init --server SERVER)\n"
           "                      [--format table|csv|json]",
           "list: every visit of every site. show VISIT: the records of one visit. export FILE:\n"
-          "a site (the store's only one, or --site SERIAL) or one visit (--visit VISIT) as one\n"
-          "file. import FILE: merges a file in; what the store has already is skipped.\n"
+          "a site (the store's only one, or --site SITE: its name or serial) or one visit\n"
+          "(--visit VISIT) as one file. import FILE: merges a file in; what the store has\n"
+          "already is skipped.\n"
           "sync: sends the team server (--server, a pg_service.conf name or postgresql:// URI;\n"
           "passwords only in ~/.pgpass) what it lacks and fetches what the store lacks, for\n"
-          "every site or --site SERIAL. server-init: sets up the team records on a server.\n"
+          "every site or --site SITE. server-init: sets up the team records on a server.\n"
           "The store is the program's (site-records.sqlite in its Documents folder).\n",
           {{"--site", true}, {"--visit", true}, {"--server", true}},
           Check,

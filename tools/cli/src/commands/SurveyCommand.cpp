@@ -23,7 +23,7 @@ using lm::json::Object;
 using lm::json::Value;
 
 std::string Check(const ParsedArgs& args) {
-  if (args.Has("--remote") == args.Has("--site")) return "give either --remote SERIAL or --site";
+  if (args.Has("--remote") == args.Has("--site")) return "give either --remote UNIT or --site";
   if (auto n = args.Get("--probes"); n && !ParseCount(*n, 1, kMaxProbesPerRoute)) {
     return "--probes takes a whole number from 1 to " + std::to_string(kMaxProbesPerRoute);
   }
@@ -98,6 +98,11 @@ std::vector<std::string> Notes(const Value& survey, const SurveyOutcome& outcome
     notes.push_back("did not answer: " + MemberText(silent, "label") + " (" + MemberText(silent, "serial") + ", " +
                     MemberText(silent, "status") + ")");
   }
+  // Batteries the site logic's battery classes call low or empty, once per unit.
+  for (const auto& b : MemberArray(s, "batteries")) {
+    notes.push_back("battery " + MemberText(b, "batteryClass") + ": " + MemberText(b, "label") + " (" +
+                    MemberText(b, "serial") + ") at " + MemberText(b, "battery") + " %");
+  }
   return notes;
 }
 
@@ -133,10 +138,9 @@ int Run(CommandContext& ctx) {
   if (!probes) return session->Finish(Fail(ctx.err, kExitFailed, "the site logic gives no default probe count"));
   Value routeTarget;
   if (auto remote = ctx.args.Get("--remote")) {
-    routeTarget = TargetOfSerial(*regInfo, *remote);
-    if (routeTarget.is<picojson::null>()) {
-      return session->Finish(Fail(ctx.err, kExitFailed, "no remote unit or repeater " + *remote + " in the registration"));
-    }
+    auto target = TargetNamed(logic, *regInfo, *remote, true, error);
+    if (!target) return session->Finish(Fail(ctx.err, kExitFailed, error));
+    routeTarget = *target;
   }
   auto planned = PlanSurvey(logic, *regInfo, *probes, routeTarget, error);
   if (!planned) return session->Finish(Fail(ctx.err, kExitFailed, error));
@@ -157,15 +161,17 @@ int Run(CommandContext& ctx) {
 Subcommand SurveyCommand() {
   return {"survey",
           "a route survey or a whole-site survey with per-hop statistics",
-          "survey [--unit U] (--remote SERIAL | --site) [--probes N] [--command EWLEX|EWLRU]\n"
+          "survey [--unit U] (--remote UNIT | --site) [--probes N] [--command EWLEX|EWLRU]\n"
           "                     [--registration FILE] [--no-record] [--format table|csv|json]",
-          "--remote SERIAL surveys the route to one remote unit or repeater of the base unit's\n"
-          "registration; --site surveys every remote unit in turn. Each target gets N probes\n"
-          "(default 5, as the page's site survey); the table gives each unit's route, weakest hop, probes answered and\n"
-          "verdict, then every hop's statistics (CSV: the hops). JSON carries the registration,\n"
-          "every probe's raw answer and the judged results. --registration FILE takes the routes\n"
-          "from a file for a base unit whose registration cannot be read. Exit status 5 when a\n"
-          "unit did not answer or the survey was cut short.\n",
+          "--remote UNIT surveys the route to one remote unit or repeater of the base unit's\n"
+          "registration (its name, label or serial: APPLE-2, \"G1 R3\", 00BC0502 or BC0502);\n"
+          "--site surveys every remote unit in turn. Each target gets N probes (default 5, as\n"
+          "the page's site survey); the table gives each unit's route, weakest hop, probes\n"
+          "answered and verdict, then every hop's statistics and the batteries the site logic\n"
+          "calls low or empty (CSV: the hops). JSON carries the registration, every probe's raw\n"
+          "answer and the judged results. --registration FILE takes the routes from a file for a\n"
+          "base unit whose registration cannot be read. Exit status 5 when a unit did not answer\n"
+          "or the survey was cut short.\n",
           {kUnitOptions[0], kUnitOptions[1], kRecordOptions[0], {"--remote", true}, {"--site", false},
            {"--probes", true}, {"--command", true}, kRegistrationOption},
           Check,

@@ -33,3 +33,16 @@ export function unitLabel(regInfo, groupIndex, kind, num) {
   const unit = Array.isArray(list) ? list.find((u) => u.num === num) : null;
   return labelOf(groupIndex, kind, num, unit ? unit.name : '');
 }
+
+// Every repeater and remote unit of `regInfo` with the names the page shows
+// it by (its label, then its own part: "G1 APPLE-2", "APPLE-2"; "G1 R3",
+// "R3"): [{group, kind, num, serial, names}]. The command line's unit
+// options take any of them.
+export function namedUnits(regInfo) {
+  const groups = regInfo && Array.isArray(regInfo.groups) ? regInfo.groups : [];
+  return groups.flatMap((g, group) => [['repeater', g.repeaters], ['remote', g.remoteUnits]].flatMap(([kind, list]) =>
+    (Array.isArray(list) ? list : []).map((u) => ({
+      group, kind, num: u.num, serial: String(u.serial || ''),
+      names: [labelOf(group, kind, u.num, u.name), ownLabel(kind, u.num, u.name)],
+    }))));
+}

@@ -18,7 +18,9 @@ struct CliOptions {
 // Nullopt with `error` set on a usage error.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
-extern const char* const kCliUsage;
+// The usage --help prints: the subcommands (`subcommands`, as
+// SubcommandOverview() lists them) first, the raw request mode after.
+std::string CliUsage(const std::string& subcommands);
 
 // The version text and a newline, for --version; the same in every program.
 std::string CliVersionLine();

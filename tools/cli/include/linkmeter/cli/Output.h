@@ -2,6 +2,8 @@
 // What a subcommand prints on standard output: a table a person reads, CSV
 // or JSON for scripts (--format table|csv|json).
 
+#include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -36,8 +38,15 @@ class Output {
   Format format_;
 };
 
-// Aligned columns under a header line and a rule.
+// Aligned columns under a header line and a rule, at most kTableWidth
+// columns wide: the widest columns wrap their cells onto more lines (at
+// spaces where they can) until the table fits. Kana and kanji count two.
+inline constexpr size_t kTableWidth = 100;
 void WriteAligned(std::ostream& out, const Table& table);
+// `text` with every line wider than `width` columns broken at a space
+// (between bracketed options rather than inside one), the rest of it on a
+// line of its own indented by `indent` spaces.
+std::string FitLines(const std::string& text, size_t width = kTableWidth, size_t indent = 8);
 // RFC 4180 CSV with a header row; a text cell that a spreadsheet would take
 // for a formula gets a leading apostrophe.
 void WriteCsv(std::ostream& out, const Table& table);
@@ -54,6 +63,9 @@ std::string MemberText(const lm::json::Value& object, const std::string& key);
 const lm::json::Value& MemberValue(const lm::json::Value& object, const std::string& key);
 // A member of an object that is a list (empty when missing or not a list).
 const lm::json::Array& MemberArray(const lm::json::Value& object, const std::string& key);
+// A time (ms since 1970 UTC) as "YYYY-MM-DD hh:mm:ss" in this computer's
+// time zone, as the page shows times.
+std::string LocalTimeText(int64_t ms);
 // "1 logger", "2 loggers": a count with its noun (an English plural in -s).
 std::string CountOf(size_t n, const std::string& noun);
 

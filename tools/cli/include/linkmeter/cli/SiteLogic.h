@@ -22,6 +22,8 @@
 //   defaultProbes()                     -> the probes per route a survey sends unless told (5)
 //   refusesRegistration({model})        -> true for a base unit whose registration RSETF refuses
 //   siteTargets(regInfo)                -> [{group, kind, num, serial, name, model, label}]
+//   namedUnits(regInfo)                 -> [{group, kind, num, serial, names}]: every repeater and
+//       remote unit with its label and own name ("G1 APPLE-2", "APPLE-2"; "G1 R3", "R3")
 //   route(regInfo, target)              -> {fields: {CH, ID, RELAY, ROUTE, BAND}, group, hops}
 //   siteRoutes(regInfo, targets)        -> [{target, route} or {target, error: "noParent"...}]
 //       every route in one call (targets default to every remote unit);

@@ -13,6 +13,7 @@ namespace linkmeter::cli {
 
 class PageCalls;
 class PageFlows;
+class SiteLogic;
 class UnitConnection;
 
 // The regInfo a registration file holds, or nullopt with `error` set.
@@ -25,8 +26,11 @@ std::optional<lm::json::Value> ReadRegistrationFile(const std::string& path, std
 std::optional<lm::json::Value> SiteRegistration(PageCalls& page, const UnitConnection& unit, PageFlows& flows,
                                                 const std::optional<std::string>& file, std::string& error);
 
-// {group, kind, num} of the unit with serial `serial` (a remote unit or a
-// repeater) in the registration, or null.
-lm::json::Value TargetOfSerial(const lm::json::Value& regInfo, const std::string& serial);
+// {group, kind, num} of the remote unit (or repeater, with `repeaters`)
+// that `wanted` names in the registration: its serial in any form, its
+// name or its label (PickUnit), with its serial in `serial` (may be null);
+// nullopt with `error` saying why not, the candidates listed.
+std::optional<lm::json::Value> TargetNamed(SiteLogic& logic, const lm::json::Value& regInfo, const std::string& wanted,
+                                           bool repeaters, std::string& error, std::string* serial = nullptr);
 
 }  // namespace linkmeter::cli

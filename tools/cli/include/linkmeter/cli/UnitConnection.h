@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "linkmeter/cli/UnitNames.h"
 #include "lm/Json.h"
 
 namespace linkmeter::cli {
@@ -34,8 +35,8 @@ struct UnitChoice {
   std::string error;
 };
 
-// The unit `wanted` names by serial, name or address (a.b.c.d or
-// a.b.c.d:port, which may be a unit no search found). Without `wanted`:
+// The unit `wanted` names by serial, name (PickUnit) or address (a.b.c.d
+// or a.b.c.d:port, which may be a unit no search found). Without `wanted`:
 // the only unit found, or with a demo site its LAN unit.
 UnitChoice ChooseUnit(const FoundUnits& found, const std::optional<std::string>& wanted,
                       const std::vector<lm::json::Value>& demoUnits);
@@ -76,8 +77,5 @@ class UnitConnection {
   lm::json::Value comInfo_;
   lm::json::Value info_;
 };
-
-// Serial text "009A0011" as the number the site records key units by.
-std::optional<int64_t> SerialNumber(const std::string& text);
 
 }  // namespace linkmeter::cli

@@ -1,6 +1,7 @@
 #pragma once
 // The page printer of the WebKit engine: the view's print operation sent to
-// the "Print to File" printer as PDF on A4, with no dialog shown.
+// GTK's "Print to File" printer (named as GTK names it in the program's
+// language) as PDF on A4, with no dialog shown.
 
 #include <memory>
 
