@@ -3,7 +3,7 @@
 #include <regex>
 #include <set>
 
-#include "linkmeter/cli/alarms/AlarmState.h"
+#include "lm/monitor/rules/AlarmState.h"
 #include "lm/records/AlarmLedger.h"
 
 namespace linkmeter::cli {
@@ -27,7 +27,7 @@ std::vector<NamedUnit> AlarmUnits(lm::records::AlarmLedger& ledger, const std::v
     const auto text = ledger.LoadState(site);
     const auto json = text ? lm::json::Parse(*text) : std::nullopt;
     if (!json) continue;
-    for (const auto& [key, s] : alarms::StateFromJson(*json).subjects) {
+    for (const auto& [key, s] : lm::monitor::StateFromJson(*json).subjects) {
       if (s.unit.empty() || !seen.insert(s.unit).second) continue;
       units.push_back({s.unit, {s.label, OwnPart(s.label)}, ""});
     }
