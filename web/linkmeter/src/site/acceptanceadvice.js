@@ -77,7 +77,8 @@ export function adviseAcceptance(entries, survey, { profile, th, regInfo, baseNa
     proposals,
     propagation: fitSummary(ev.fit),
     predictions: ev.predictions,
-    geometry: { given: ev.given && Boolean(evidence.map), missing: ev.geo ? geometryMissing(ev.geo) : 'noPlan' },
+    evidenceGathered: Boolean(evidence),
+    geometry: { missing: ev.geo ? geometryMissing(ev.geo) : 'noPlan' },
     ...lists,
   };
 }

@@ -59,7 +59,7 @@ export const confidenceText = (d) => t('diagnosis.confidence.' + d.confidence);
 // `evidence` (the data stays in `facts`).
 export function describeDiagnosis(d) {
   if (!d) return null;
-  return { ...d, causeText: causeText(d), confidenceText: confidenceText(d), line: t('diagnosis.causeLine', { cause: causeText(d), confidence: confidenceText(d) }), evidence: d.facts.map(factText) };
+  return { ...d, causeText: causeText(d), causeShort: t('diagnosis.causeShort.' + d.cause), confidenceText: confidenceText(d), line: t('diagnosis.causeLine', { cause: causeText(d), confidence: confidenceText(d) }), evidence: d.facts.map(factText) };
 }
 
 // A ranked action in words, with the units it fixes.

@@ -21,5 +21,9 @@ text { font-family: "Noto Sans CJK JP", sans-serif; fill: #222; }
 .map-pin circle.planned { fill: #fff; stroke-dasharray: 3 2; }
 .map-pin.moved circle { stroke: #1565c0; stroke-width: 3px; }
 .map-scale line { stroke: #111; }
+.map-proposal-leg { stroke: #5c6bc0; fill: none; stroke-linecap: round; }
+.map-proposal-pin { fill: #fff; stroke: #5c6bc0; }
+.map-proposal.infeasible .map-proposal-pin { stroke-dasharray: 2 2; }
+.map-proposal text { fill: #5c6bc0; paint-order: stroke; stroke: #fff; stroke-width: 3px; font-style: italic; }
 .map-legend-back { fill: #fff; }
 `;

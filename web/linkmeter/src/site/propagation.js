@@ -82,3 +82,16 @@ export function fitSummary(fit) {
   if (!fit.usable) return { usable: false, problem: fit.problem, n: fit.n, hops: used, setAside: fit.setAside || [] };
   return { usable: true, problem: null, n: fit.n, slope: round1(fit.slope), intercept: round1(fit.intercept), spread: round1(2 * fit.sigma), hops: used, setAside: fit.setAside };
 }
+
+// A fit summary (fitSummary) as a chart's columns: the hops' lengths with
+// their levels, and the line with its spread from the shortest hop to the
+// longest, on the same x. Null for a fit that is not usable.
+export function fitChartData(summary) {
+  if (!summary || !summary.usable || !summary.hops.length) return null;
+  const spread = summary.spread;
+  const at = (m) => summary.intercept + summary.slope * Math.log10(Math.max(m, NEAR_METRES));
+  const hops = [...summary.hops].sort((a, b) => a.metres - b.metres);
+  const x = hops.map((h) => Math.max(h.metres, NEAR_METRES));
+  const line = x.map((m) => round1(at(m)));
+  return { x, hops: hops.map((h) => h.level), line, upper: line.map((v) => round1(v + spread)), lower: line.map((v) => round1(v - spread)) };
+}

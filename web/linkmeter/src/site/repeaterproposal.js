@@ -102,7 +102,7 @@ function missingOf(geo, fit, parent, ends) {
 function parentProposals(geo, fit, hops, boundary) {
   const parent = geo ? placedEnd(geo, hops[0].fromKey, hops[0].from) : null;
   const ends = hops.map((h) => (geo ? placedEnd(geo, h.toKey, h.to) : null));
-  const base = (hs) => ({ hopKeys: hs.map((h) => h.key), from: hs[0].from, to: hs.map((h) => h.to), serves: hs.flatMap((h) => h.units), serials: hs.flatMap((h) => h.serials) });
+  const base = (hs) => ({ hopKeys: hs.map((h) => h.key), fromKey: hs[0].fromKey, toKeys: hs.map((h) => h.toKey), from: hs[0].from, to: hs.map((h) => h.to), serves: hs.flatMap((h) => h.units), serials: hs.flatMap((h) => h.serials) });
   const missing = missingOf(geo, fit, parent, ends);
   if (missing) return [{ ...base(hops), plan: null, planName: '', positions: [], legs: [], feasible: false, missing }];
   const plan = geo.plans.get(parent.plan);
