@@ -28,12 +28,12 @@ export function findingText(f) {
 const dateText = (ms) => timeText(ms).split(' ')[0];
 
 // The predicted legs of a proposal: "420 m: 131 ± 7; 380 m: 133 ± 7".
-export const legsText = (legs) => (legs || []).map((l) => t('acceptance.remedy.leg', l)).join('; ');
+export const legsText = (legs) => (legs || []).map((l) => t('acceptance.remedyText.leg', l)).join('; ');
 
 function repeaterText(r) {
   const params = { ...r, legs: legsText(r.predicted), plan: r.planName || '', count: r.repeaters };
-  if (!r.feasible) return t('acceptance.remedy.addRepeaterFar', params);
-  return t(r.repeaters > 1 ? 'acceptance.remedy.addRepeatersAt' : 'acceptance.remedy.addRepeaterAt', params);
+  if (!r.feasible) return t('acceptance.remedyText.addRepeaterFar', params);
+  return t(r.repeaters > 1 ? 'acceptance.remedyText.addRepeatersAt' : 'acceptance.remedyText.addRepeaterAt', params);
 }
 
 export function remedyText(r) {
@@ -41,7 +41,7 @@ export function remedyText(r) {
   if (r.kind === 'changeChannel' && !r.channels) text = t('acceptance.remedy.changeChannelNoScan', r);
   else if (r.kind === 'addRepeater' && r.proposal) text = repeaterText(r);
   else text = t('acceptance.remedy.' + r.kind, r);
-  return r.alternative ? t('acceptance.remedy.alternative', { text }) : text;
+  return r.alternative ? t('acceptance.remedyText.alternative', { text }) : text;
 }
 
 // One fact behind a cause in words: times as dates, classes by name.
@@ -77,12 +77,13 @@ export function fitLines(fit) {
   return lines;
 }
 
-// Every rule of `profile` in words and figures (boundaries from `th`).
-export function profileRules(profile, th) {
+// Every rule of `profile` in words and figures (boundaries from `th`);
+// `prefix` picks the wording ('paper.rule.' for the customer's paper).
+export function profileRules(profile, th, prefix = 'acceptance.rule.') {
   const params = { ...profile, cls: className(profile.hopMedian), fair: th.level.fair, weak: th.level.weak, ok: th.battery.ok,
     bound: Math.round(lossBound95(profile.probes) * 100) };
   return ['complete', 'probes', 'median', 'minimum', 'loss', 'battery', 'hops', 'repeaterLoad', 'margin']
-    .map((rule) => ({ rule, text: t('acceptance.rule.' + rule, params) }));
+    .map((rule) => ({ rule, text: t(prefix + rule, params) }));
 }
 
 // The acceptance with its words added: {siteText, countsText, profileTitle,
