@@ -25,6 +25,7 @@ import { exportSiteMap } from './records/mapexport.js';
 import { gatherEvidence } from './records/diagnosisgather.js';
 import { siteOf, addPlanFile, setPlanScale, placeUnits, placementRows } from './records/mapcommands.js';
 import { base64ToBytes } from './records/records.js';
+import { reportableVisits } from './records/visitreport.js';
 import { setLanguage } from './i18n/i18n.js';
 
 installRuntime();
@@ -306,9 +307,21 @@ export const mapPlace = ({ site, plan, csv, by }) => mapWork(async (records) => 
   return { site: found, plan: { id: done.plan.id, name: done.plan.name }, placed: done.placed };
 });
 
+// The visit a report is made of: site `site` (serial or name), visit
+// `visit` (its id; the newest ended visit with a site survey when not
+// given). {site, visit: {id, startedAt, endedAt}} or {failure: why}.
+export const reportVisit = ({ site, visit }) => mapWork(async (records) => {
+  const found = await siteOf(records, site);
+  const visits = await reportableVisits(records, found.serial);
+  if (!visits.length) throw new Error('the site has no ended visit with a site survey');
+  const chosen = visit === undefined || visit === null ? visits[0] : visits.find((v) => v.id === visit);
+  if (!chosen) throw new Error(`the site has no ended visit ${visit} with a site survey (its visits: ${visits.map((v) => v.id).join(', ')})`);
+  return { site: found, visit: { id: chosen.id, startedAt: chosen.startedAt, endedAt: chosen.endedAt } };
+});
+
 // The command line's entry: runs flow `name` with the arguments of JSON
 // text `args`; done(true, JSON answer) or done(false, why).
-const FLOWS = { mapPlan, mapScale, mapPlace, open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close, mapExport, diagnosisEvidence };
+const FLOWS = { mapPlan, mapScale, mapPlace, reportVisit, open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close, mapExport, diagnosisEvidence };
 export function run(name, args, done) {
   Promise.resolve()
     .then(() => {

@@ -21,12 +21,13 @@ export function adviceFor(s, survey) {
 }
 
 // The described acceptance of `survey` (null before any result). waivers:
-// the visit's waiver records; until: the end of a past visit.
-export function acceptanceNow(ctx, survey, { waivers = [], until = Infinity } = {}) {
+// the visit's waiver records; until: the end of a past visit; profile: the
+// one a past visit was judged by (the technician's own when not given).
+export function acceptanceNow(ctx, survey, { waivers = [], until = Infinity, profile = null } = {}) {
   if (!survey || !survey.results || !survey.results.length) return null;
   const s = ctx.store.get();
   const inputs = {
-    profile: s.acceptanceProfile || loadProfile(ctx.storage), th: currentThresholds(s), channels: adviceFor(s, survey),
+    profile: profile || s.acceptanceProfile || loadProfile(ctx.storage), th: currentThresholds(s), channels: adviceFor(s, survey),
     evidence: evidenceOf(ctx, survey, { until }), results: survey.results, language: language(),
     waivers: waivers.map((w) => `${w.id}:${w.action}:${w.at}`).join(','),
   };

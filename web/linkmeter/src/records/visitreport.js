@@ -5,6 +5,7 @@
 // technician's fields and when it ended.
 import { SurveyReader, JUDGED } from './surveyreader.js';
 import { DEFAULT_THRESHOLDS } from '../site/thresholds.js';
+import { profileProblem } from '../site/acceptanceprofile.js';
 
 const newestFirst = (a, b) => b.at - a.at || b.id - a.id;
 
@@ -29,8 +30,9 @@ export async function reportableVisits(records, serial) {
 }
 
 // The report material of visit `visitId` of site `serial`: {visit, site,
-// survey (with visitId), waivers, fields {technician, customer, notes},
-// until (the visit's end)}; throws when the visit has no site survey.
+// survey (with visitId), waivers, profile (its last acceptance's, or
+// null), fields {technician, customer, notes}, until (the visit's end)};
+// throws when the visit has no site survey.
 export async function visitReport(records, { serial, visitId }) {
   const read = await records.readVisit({ visitId });
   const visit = read.visit;
@@ -39,14 +41,18 @@ export async function visitReport(records, { serial, visitId }) {
   const site = await siteOf(records, serial);
   const reader = new SurveyReader(records, { site, visits: () => [read] });
   const { survey } = await reader.survey('site-survey', newest.id, { judged: JUDGED.then, today: DEFAULT_THRESHOLDS });
+  // The profile the visit's last acceptance was judged by, when it kept one.
+  const acceptance = (read.records || []).filter((r) => r.kind === 'acceptance').sort(newestFirst)[0];
+  const kept = acceptance ? (await records.readRecord({ kind: 'acceptance', id: acceptance.id })).decoded : null;
+  const profile = kept && kept.profile && !profileProblem(kept.profile) ? kept.profile : null;
   const waivers = [];
   for (const r of (read.records || []).filter((x) => x.kind === 'waiver')) {
     const w = await records.readRecord({ kind: 'waiver', id: r.id });
     if (w && w.decoded && typeof w.decoded === 'object') waivers.push({ ...w.decoded, id: r.id });
   }
   return {
-    visit, site, waivers,
-    survey: { ...survey, visitId: visit.id, complete: survey.complete !== false },
+    visit, site, waivers, profile,
+    survey: { ...survey, visitId: visit.id },
     fields: { technician: visit.technician || '', customer: visit.customer || '', notes: visit.notes || '' },
     until: typeof visit.endedAt === 'number' ? visit.endedAt : Infinity,
   };

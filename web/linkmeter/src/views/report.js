@@ -42,17 +42,20 @@ function withExtension(path, ext) {
   return path.split('/').pop().toLowerCase().endsWith(ext) ? path : path + ext;
 }
 
-// The visit's waivers: a past visit's as read with it, else the recorder's.
-const waiversOf = async (ctx, survey, past) => (past ? past.waivers : recordedWaivers(ctx, survey));
+// How a report is judged: a past visit's waivers, end and profile as read
+// with it, else the recorder's waivers of this visit.
+async function judging(ctx, survey, past) {
+  if (past) return { waivers: past.waivers, until: past.until, profile: past.profile };
+  return { waivers: await recordedWaivers(ctx, survey), until: Infinity, profile: null };
+}
 
 // The report of `survey` as a PDF at `path`, once the comparison with the
 // previous visit has been read: {path, pages, id}.
 export async function writePdf(ctx, survey, screen, pages, comparison, past, path) {
   await comparison.ready();
-  const until = past ? past.until : Infinity;
-  const waivers = await waiversOf(ctx, survey, past);
-  const { proposals } = acceptanceNow(ctx, survey, { waivers, until });
-  const paper = paperOf(ctx, survey, screen, { waivers, until, plans: await planPapers(ctx, survey, proposals) });
+  const how = await judging(ctx, survey, past);
+  const { proposals } = acceptanceNow(ctx, survey, how);
+  const paper = paperOf(ctx, survey, screen, { ...how, plans: await planPapers(ctx, survey, proposals) });
   await printPaper(paper, pages, (meta) => query('JsReportSavePdf', { path, ...meta }));
   keepReportId(ctx, survey, paper, Number(pages.dataset.pages));
   return { path, pages: Number(pages.dataset.pages), id: paper.id };
@@ -265,10 +268,8 @@ export default {
       if (!shown || !shown.results.length) return window.print();
       try {
         await comparison.ready();
-        const material = past && past.material;
-        const waivers = await waiversOf(ctx, shown, material);
-        const until = material ? material.until : Infinity;
-        const paper = paperOf(ctx, shown, body, { waivers, until, plans: await planPapers(ctx, shown, acceptanceNow(ctx, shown, { waivers, until }).proposals) });
+        const how = await judging(ctx, shown, past && past.material);
+        const paper = paperOf(ctx, shown, body, { ...how, plans: await planPapers(ctx, shown, acceptanceNow(ctx, shown, how).proposals) });
         // The dialog may print after window.print() returns: the pages stay
         // the print's until it is over (the class acts on print media only).
         return await printPaper(paper, printed, () => new Promise((resolve) => {
@@ -299,10 +300,9 @@ export default {
         const survey = shown;
         if (section.hidden || !survey || !survey.results.length || survey.running) return;
         try {
-          const material = past && past.material;
-          const waivers = await waiversOf(ctx, survey, material);
+          const how = await judging(ctx, survey, past && past.material);
           if (mine !== previewToken) return;
-          const paper = paperOf(ctx, survey, body, { waivers, until: material ? material.until : Infinity });
+          const paper = paperOf(ctx, survey, body, how);
           if (paper) previewPageOne(paper, pageOne);
         } catch (e) {
           pageOne.textContent = '';

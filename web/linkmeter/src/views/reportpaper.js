@@ -32,13 +32,14 @@ export async function planPapers(ctx, survey, proposals = []) {
 }
 
 // The customer's report of `survey` on paper, judged with `waivers` (the
-// visit's waiver records), `until` the end of a past visit, and followed
+// visit's waiver records), `until` the end of a past visit and `profile`
+// the one it was judged by (the technician's own when null), followed
 // by `plans` (planPapers), with its report id and the PDF's metadata; null
 // for no survey. The same layout is printed, saved as PDF and previewed.
-export function paperOf(ctx, survey, screen, { waivers = [], plans = [], until = Infinity } = {}) {
+export function paperOf(ctx, survey, screen, { waivers = [], plans = [], until = Infinity, profile = null } = {}) {
   if (!survey || !survey.results.length) return null;
   const th = currentThresholds(ctx.store.get());
-  const acceptance = acceptanceNow(ctx, survey, { waivers, until });
+  const acceptance = acceptanceNow(ctx, survey, { waivers, until, profile });
   const report = customerReport(survey, acceptance, th);
   const typed = (k) => screen.querySelector('#report-' + k)?.value ?? '';
   // The comparison prints its hops; each unit's battery now is in its row.
