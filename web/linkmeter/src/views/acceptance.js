@@ -145,8 +145,8 @@ class AcceptanceView {
     this.problem.hidden = true;
     this.form.hidden = false;
     this.render(this.store.get(), true);
-    this.form.scrollIntoView({ block: 'center' });
-    this.reason.focus({ preventScroll: true });
+    if (this.form.scrollIntoView) this.form.scrollIntoView({ block: 'center' });
+    if (this.reason.focus) this.reason.focus({ preventScroll: true });
   }
 
   closeForm() {

@@ -4,7 +4,6 @@
 // levels, and what the map lacks to tell distance from obstruction.
 import { h } from '../ui/dom.js';
 import { t } from '../i18n/i18n.js';
-import { fitChart } from '../ui/fitchart.js';
 import { fitChartData } from '../site/propagation.js';
 import { levelClass } from '../site/thresholds.js';
 
@@ -37,10 +36,14 @@ export function fitSection(a) {
   if (data) {
     const el = h('div', { id: 'acceptance-fit-chart', role: 'img', 'aria-label': t('acceptance.fit.chart'), dataset: { points: String(data.x.length) } });
     box.append(el);
-    // Drawn once the box is in the page (its width is known then).
-    requestAnimationFrame(() => {
-      if (el.isConnected) fitChart(el, data, { metres: 'm', level: t('channels.level'), hops: t('acceptance.fit.chartHops'), fit: t('acceptance.fit.chartLine'), spread: t('acceptance.fit.chartSpread') });
-    });
+    // Drawn once the box is in the page (its width is known then); the
+    // chart's module is loaded then, so the view runs without it elsewhere.
+    const labels = { metres: 'm', level: t('channels.level'), hops: t('acceptance.fit.chartHops'), fit: t('acceptance.fit.chartLine'), spread: t('acceptance.fit.chartSpread') };
+    if (typeof requestAnimationFrame === 'function') {
+      requestAnimationFrame(() => {
+        if (el.isConnected) import('../ui/fitchart.js').then(({ fitChart }) => fitChart(el, data, labels));
+      });
+    }
   }
   return box;
 }
