@@ -45,7 +45,7 @@ function sharedPosition(geo, fit, plan, parent, ends) {
       const legs = [leg(geo, fit, plan.id, parent.at, at, parent.label, null), ...ends.map((e) => leg(geo, fit, plan.id, at, e.at, null, e.label))];
       if (legs.some((l) => !l)) continue;
       const low = worstLeg(legs);
-      if (!best || low > best.low) best = { at, legs, low };
+      if (!best || low > best.low) best = { at: [at], legs, low };
     }
   }
   return best;
@@ -99,6 +99,33 @@ function missingOf(geo, fit, parent, ends) {
   return null;
 }
 
+// Hops from one parent served by shared repeaters where one position keeps
+// them all good: the longest hop first, the others joining it while the
+// shared position still serves every one; what is left, in turn.
+function sharedGroups(geo, fit, plan, parent, hops, ends, boundary) {
+  const left = hops.map((h, i) => ({ h, end: ends[i], far: Math.hypot(ends[i].at.x - parent.at.x, ends[i].at.y - parent.at.y) }))
+    .sort((a, b) => b.far - a.far);
+  const groups = [];
+  while (left.length) {
+    let group = [left.shift()];
+    for (const next of [...left]) {
+      const tried = sharedPosition(geo, fit, plan, parent, [...group, next].map((x) => x.end));
+      if (tried && tried.low >= boundary) {
+        group = [...group, next];
+        left.splice(left.indexOf(next), 1);
+      }
+    }
+    groups.push({ members: group });
+  }
+  return groups;
+}
+
+function chainFor(geo, fit, plan, parent, end, boundary) {
+  let found = null;
+  for (let k = 1; k <= MAX_CHAIN && !(found && found.low >= boundary); k++) found = chainPositions(geo, fit, plan, parent, end, k);
+  return found;
+}
+
 function parentProposals(geo, fit, hops, boundary) {
   const parent = geo ? placedEnd(geo, hops[0].fromKey, hops[0].from) : null;
   const ends = hops.map((h) => (geo ? placedEnd(geo, h.toKey, h.to) : null));
@@ -107,13 +134,14 @@ function parentProposals(geo, fit, hops, boundary) {
   if (missing) return [{ ...base(hops), plan: null, planName: '', positions: [], legs: [], feasible: false, missing }];
   const plan = geo.plans.get(parent.plan);
   const named = { plan: plan.id, planName: plan.name || '', missing: null };
-  if (hops.length > 1) {
-    const shared = sharedPosition(geo, fit, plan, parent, ends);
-    if (shared && shared.low >= boundary) return [finish({ ...base(hops), ...named }, shared, boundary)];
-  }
-  return hops.map((h, i) => {
-    let found = null;
-    for (let k = 1; k <= MAX_CHAIN && !(found && found.low >= boundary); k++) found = chainPositions(geo, fit, plan, parent, ends[i], k);
-    return finish({ ...base([h]), ...named }, found, boundary);
-  });
+  const order = new Map(hops.map((h, i) => [h.key, i]));
+  return sharedGroups(geo, fit, plan, parent, hops, ends, boundary)
+    .map(({ members }) => {
+      const sorted = [...members].sort((a, b) => order.get(a.h.key) - order.get(b.h.key));
+      const hs = sorted.map((m) => m.h);
+      // The legs in the hops' order: parent first, then each unit served.
+      const at = sorted.length > 1 ? sharedPosition(geo, fit, plan, parent, sorted.map((m) => m.end)) : chainFor(geo, fit, plan, parent, sorted[0].end, boundary);
+      return finish({ ...base(hs), ...named }, at, boundary);
+    })
+    .sort((a, b) => order.get(a.hopKeys[0]) - order.get(b.hopKeys[0]));
 }
