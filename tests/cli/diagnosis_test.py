@@ -18,12 +18,11 @@ Each run gets its own HOME and XDG folders, so its site records are its own."""
 import json
 import math
 import os
-import struct
 import subprocess
 import sys
-import zlib
 
 from cli_run import Failures, RunFolder
+from riverside_plan import METRES_PER_PIXEL, PLAN, PLANNED_METRES, WELL_2, layout, place_rows, png
 
 CLI = sys.argv[1]
 RUN = RunFolder("lm-diagnosis-")
@@ -33,56 +32,11 @@ FAILURES = Failures(3000)
 check = FAILURES.check
 QUICK = {"name": "CLI quick", "version": 1, "probes": 3, "hopMedian": "fair", "lostAllowed": 1, "lostPer": 20,
          "maxHops": 4, "repeaterUnits": 6}
-SITE_JSON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "sim", "sites", "demo.json")
-METRES_PER_PIXEL = 5.0
-PLAN = 2400  # pixels a side: 12 km
-WELL_2 = "00BC0303"
-PLANNED_METRES = 700.0
 
 
 def cli(*args, timeout=300, env=None):
     p = subprocess.run([CLI, "--demo", *args], capture_output=True, text=True, timeout=timeout, env=env or RUN.env(c_locale=True))
     return p.returncode, p.stdout, p.stderr
-
-
-def png(width, height):
-    row = b"\x00" + b"\xee\xee\xe6" * width
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-    head = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
-    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(row * height, 9)) + chunk(b"IEND", b"")
-
-
-def layout():
-    """Plan pixels of every unit of RIVERSIDE at its designed distance from
-    its parent: each group out along its own bearing, remote units fanned
-    around their parent's bearing. → {serial: (x, y)}, WELL-2's planned
-    place, and the designed distances."""
-    with open(SITE_JSON, encoding="utf-8") as f:
-        base = next(b for b in json.load(f)["baseUnits"] if b["serial"] == SITE)
-    centre = (PLAN / 2, PLAN / 2)
-    at = {SITE: centre}
-    designed = {}
-    for g, group in enumerate(base["groups"]):
-        bearing = math.radians(90 + 120 * g)
-        rep = {0: centre}
-        for r in group["repeaters"]:
-            p = rep[r["parent"]]
-            d = r["distanceM"] / METRES_PER_PIXEL
-            rep[r["num"]] = (p[0] + d * math.cos(bearing), p[1] + d * math.sin(bearing))
-            at[r["serial"]] = rep[r["num"]]
-            designed[r["serial"]] = r["distanceM"]
-        for i, u in enumerate(group["remoteUnits"]):
-            p = rep[u["parent"]]
-            fan = bearing + math.radians(25 * (i + 1) * (-1) ** i)
-            d = u["distanceM"] / METRES_PER_PIXEL
-            at[u["serial"]] = (p[0] + d * math.cos(fan), p[1] + d * math.sin(fan))
-            designed[u["serial"]] = u["distanceM"]
-        if group["name"] == "WELLS":
-            r1 = rep[1]
-            d = PLANNED_METRES / METRES_PER_PIXEL
-            planned = (r1[0] + d * math.cos(bearing + 0.3), r1[1] + d * math.sin(bearing + 0.3))
-    return at, planned, designed
 
 
 def write(name, text):
@@ -119,7 +73,7 @@ def without_map():
 
 
 def place_on_plan():
-    at, planned, _ = layout()
+    at, _, _ = layout()
     path = os.path.join(ROOT, "riverside.png")
     with open(path, "wb") as f:
         f.write(png(PLAN, PLAN))
@@ -128,10 +82,9 @@ def place_on_plan():
                   str(2000 * METRES_PER_PIXEL)]):
         rc, out, err = cli(*args, timeout=60)
         check(f"{args[1]}: done", rc == 0, f"{rc}\n{out}\n{err}")
-    rows = ["unit,x,y,state"] + [f"{s},{x:.2f},{y:.2f},placed" for s, (x, y) in at.items() if s != WELL_2]
-    rows.append(f"WELL-2,{planned[0]:.2f},{planned[1]:.2f},planned")
-    rc, out, err = cli("map", "place", "--site", SITE, "--plan", "1", write("places.csv", "\n".join(rows) + "\n"), "--format", "json", timeout=60)
-    check("place: every unit", rc == 0 and len(json.loads(out or "{}").get("placed", [])) == len(rows) - 1, f"{rc}\n{out[-500:]}\n{err}")
+    rows = place_rows()
+    rc, out, err = cli("map", "place", "--site", SITE, "--plan", "1", write("places.csv", rows), "--format", "json", timeout=60)
+    check("place: every unit", rc == 0 and len(json.loads(out or "{}").get("placed", [])) == len(at), f"{rc}\n{out[-500:]}\n{err}")
     # A name the registration does not have is refused, and nothing placed.
     rc, out, err = cli("map", "place", "--site", SITE, "--plan", "1", write("bad.csv", "unit,x,y\nNO-SUCH,1,1\n"), timeout=60)
     check("place: an unknown unit refused with its line", rc == 1 and "line 2" in err and "NO-SUCH" in err, f"{rc}\n{err}")
