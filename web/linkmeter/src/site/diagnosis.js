@@ -26,13 +26,17 @@ function distanceOf(result, i, ev) {
   return { metres, predicted: metres === null ? null : predictLevel(ev.fit, metres) };
 }
 
-// Where the prediction stands against the boundary: 'in' (its low end
-// clears it), 'out' (its high end misses the weak boundary) or 'edge'.
+// Where the prediction stands against the profile's class: 'in' (its low
+// end clears it), 'out' (even its high end misses it) or 'edge'.
 function rangeOf(p, ctx) {
   if (p.level - p.spread >= boundaryOf(ctx)) return 'in';
-  if (p.level + p.spread < ctx.th.level.weak) return 'out';
+  if (p.level + p.spread < boundaryOf(ctx)) return 'out';
   return 'edge';
 }
+
+// How sure "out of range" is: sure when even the high end misses the weak
+// boundary, likely when it misses the profile's class.
+const outConfidence = (p, ctx) => (p.level + p.spread < ctx.th.level.weak ? 'high' : 'medium');
 
 function predictionFact(p, parent, ctx) {
   const where = rangeOf(p, ctx);
@@ -81,7 +85,7 @@ function silentCause(f, result, ev, ctx) {
   const before = Boolean(h && h.lastAnswer);
   const where = predicted ? rangeOf(predicted, ctx) : null;
   const kindOf = far.kind === 'repeater' && i < result.hops.length - 1 ? 'parentSilent' : 'unitSilent';
-  if (where === 'out') return { cause: 'outOfRange', confidence: before ? 'medium' : 'high', facts, ...target };
+  if (where === 'out') return { cause: 'outOfRange', confidence: before ? 'medium' : outConfidence(predicted, ctx), facts, ...target };
   if (where === 'in' || before) return { cause: kindOf, confidence: where === 'in' && before ? 'high' : 'medium', facts, ...target };
   if (kindOf === 'parentSilent') return { cause: kindOf, confidence: 'medium', facts, ...target };
   if (where === 'edge') return { cause: 'outOfRange', confidence: 'low', facts, ...target };
@@ -102,7 +106,7 @@ function weakCause(f, result, ev, ctx) {
     const where = rangeOf(predicted, ctx);
     facts.push(predictionFact(predicted, f.from, ctx));
     const shortfall = predicted.level - f.level;
-    if (where !== 'in' && shortfall <= predicted.spread) return { cause: 'outOfRange', confidence: where === 'out' ? 'high' : 'medium', facts, ...target };
+    if (where !== 'in' && shortfall <= predicted.spread) return { cause: 'outOfRange', confidence: where === 'out' ? outConfidence(predicted, ctx) : 'low', facts, ...target };
     if (shortfall > predicted.spread) {
       facts.push(fact('weakForDistance', { level: f.level, below: round(shortfall), metres: round(predicted.metres), predicted: round(predicted.level), spread: round(predicted.spread) }));
       return { cause: 'obstructed', confidence: shortfall > 2 * predicted.spread ? 'high' : 'medium', facts, ...target };
