@@ -102,10 +102,10 @@ test('Fix these first: grouped by action, cheapest first; margin apart; a waived
   // Each unit's remedy knows the units the same action fixes.
   assert.deepEqual(unitOf(a, '00BC0502').remedies[0].units, ['G3 APPLE-2', 'G3 PEAR-LX']);
   // COLD-RM fails only on its battery: no antenna or repeater work for it;
-  // its fair repeater is margin, listed apart.
+  // its fair repeater (which also carries 7 units) is margin, listed apart.
   const cold = unitOf(a, COLD_RM);
   assert.deepEqual(cold.remedies.map((r) => r.kind), ['replaceBattery']);
-  assert.deepEqual(cold.marginRemedies.map((r) => [r.kind, r.unit]), [['raiseRepeater', 'G3 R1']]);
+  assert.deepEqual(cold.marginRemedies.map((r) => [r.kind, r.unit || r.repeater]), [['raiseRepeater', 'G3 R1'], ['shareRepeater', 'G3 R1']]);
   assert.ok(a.gainMargin.some((x) => x.units.includes('G3 GATE-TH')), 'a marginal unit\'s advice gains margin');
   assert.ok(!a.fixFirst.some((x) => x.units.includes('G3 GATE-TH')), 'and is never work');
   // Waived, FAR-WELL's repeater is no longer work; the verdict counts it waived.
