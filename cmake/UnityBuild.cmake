@@ -20,5 +20,5 @@ lm_unity_alone(tests/teamsync SiteMapSyncTest.cpp)
 # Every command keeps its own Check and Run.
 lm_unity_alone(tools/cli src/commands/SurveyCommand.cpp src/commands/AcceptCommand.cpp
                src/commands/ScanCommand.cpp src/commands/DownloadCommand.cpp src/commands/LogCommand.cpp
-               src/commands/SettingsCommand.cpp src/commands/RecordsCommand.cpp src/commands/MapCommand.cpp
+               src/commands/SettingsCommand.cpp src/commands/RecordsCommand.cpp src/commands/MapCommand.cpp src/commands/ReportCommand.cpp
                src/commands/AlarmsCommand.cpp src/alarms/MetricsFile.cpp src/alarms/NoticeFormat.cpp)

@@ -28,7 +28,8 @@ export function acceptanceNow(ctx, survey, { waivers = [], until = Infinity, pro
   const s = ctx.store.get();
   const inputs = {
     profile: profile || s.acceptanceProfile || loadProfile(ctx.storage), th: currentThresholds(s), channels: adviceFor(s, survey),
-    evidence: evidenceOf(ctx, survey, { until }), results: survey.results, language: language(),
+    // A running survey publishes every answer: its evidence is read once it ends.
+    evidence: survey.running ? null : evidenceOf(ctx, survey, { until }), results: survey.results, language: language(),
     waivers: waivers.map((w) => `${w.id}:${w.action}:${w.at}`).join(','),
   };
   const k = kept.get(survey);

@@ -102,6 +102,6 @@ export function describeAcceptance(a) {
       marginTexts: (u.marginRemedies || []).map(remedyText), diagnosis: describeDiagnosis(u.diagnosis) })),
     fixFirst: (a.fixFirst || []).map((x) => ({ ...x, text: actionText(x) })),
     gainMargin: (a.gainMargin || []).map((x) => ({ ...x, text: actionText(x) })),
-    fitLines: fitLines(a.propagation),
+    fitLines: a.propagation ? fitLines(a.propagation) : a.geometry && a.geometry.missing ? [t('acceptance.missing.' + a.geometry.missing)] : [],
   };
 }

@@ -57,7 +57,8 @@ export function evidenceFor(survey, evidence, th) {
   const e = evidence || {};
   const started = typeof survey.started === 'number' ? survey.started : Infinity;
   const base = survey.prov && survey.prov.base ? survey.prov.base.serial : null;
-  const geo = e.map ? siteGeometry({ regInfo: survey.regInfo, baseSerial: base, map: e.map }) : null;
+  // A site without plans has no geometry at all (nothing to fit).
+  const geo = e.map && (e.map.plans || []).length ? siteGeometry({ regInfo: survey.regInfo, baseSerial: base, map: e.map }) : null;
   const fit = geo ? siteFit(geo, survey) : null;
   const lengths = new Map(geo ? hopLengths(geo).map((h) => [h.key, h]) : []);
   const history = new Map(Object.entries(e.history || {}).map(([k, points]) => [serialKey(k), unitHistory(points, started)]));

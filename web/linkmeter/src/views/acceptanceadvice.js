@@ -31,7 +31,10 @@ export function fitSection(a) {
     intercept: fit && fit.usable ? String(fit.intercept) : '', spread: fit && fit.usable ? String(fit.spread) : '', missing: missing || '' } },
   h('h4', { text: t('acceptance.fit.title') }),
   missing ? h('p', { id: 'acceptance-missing', class: 'hint', dataset: { missing }, text: t('acceptance.missing.' + missing) }) : null,
-  (a.fitLines || []).map((line) => h('p', { class: 'dim', text: line })));
+  (fit ? a.fitLines || [] : []).map((line) => h('p', { class: 'dim', text: line })),
+  // A repeater that cannot be placed says why instead of a guess.
+  (a.proposals || []).filter((p) => p.missing && p.missing !== missing).map((p) => h('p', { class: 'hint', test: 'acceptance-proposal-missing', dataset: { missing: p.missing },
+    text: t('acceptance.proposalMissing', { to: p.to.join(', '), why: t('acceptance.missing.' + p.missing) }) })));
   const data = fitChartData(fit);
   if (data) {
     const el = h('div', { id: 'acceptance-fit-chart', role: 'img', 'aria-label': t('acceptance.fit.chart'), dataset: { points: String(data.x.length) } });
