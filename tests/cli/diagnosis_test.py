@@ -144,12 +144,26 @@ def moved_and_measured(planned):
     return measured
 
 
+def report_refusals():
+    """The PDF itself needs the program's page engine (the GUI test makes
+    one); what is wrong is said before it starts."""
+    for args, status, text in [
+        (["--visit", "99", os.path.join(ROOT, "x.pdf")], 1, "no ended visit 99"),
+        (["--site", "NOWHERE", os.path.join(ROOT, "x.pdf")], 1, "no site NOWHERE"),
+        ([os.path.join(ROOT, "x.txt")], 2, "must end in .pdf"),
+    ]:
+        site = [] if "--site" in args else ["--site", SITE]
+        rc, out, err = cli("report", *site, *args, timeout=60)
+        check(f"report {args}: refused", rc == status and text in err, f"{rc}\n{err}")
+
+
 def main():
     write("quick.json", json.dumps(QUICK))
     without_map()
     place_on_plan()
     figures, planned = with_map()
     measured = moved_and_measured(planned)
+    report_refusals()
     _, _, designed = layout()
     model = 230 - 40 * math.log10(PLANNED_METRES)
     print(f"fit: slope {figures.get('slope')} per decade (model -40), intercept {figures.get('intercept')} (model 230), "
