@@ -6,7 +6,7 @@ import { createRecords } from './records.js';
 import { gatherEvidence } from './diagnosisgather.js';
 
 let revision = 0;
-const held = new WeakMap(); // survey → {revision, evidence, asked}
+const held = new WeakMap(); // survey → {revision, evidence, asked, settled (a promise)}
 
 // The map changed (an edit, a plan, a scale) or a scan ended: gather again.
 export function evidenceChanged(store) {
@@ -19,12 +19,12 @@ export function evidenceChanged(store) {
 // the end of the survey's visit for a past visit.
 export function evidenceOf(ctx, survey, { until = Infinity } = {}) {
   if (!survey || !ctx.api || typeof ctx.api.query !== 'function') return null;
-  const entry = held.get(survey) || { revision: -1, evidence: null, asked: -1 };
+  const entry = held.get(survey) || { revision: -1, evidence: null, asked: -1, settled: Promise.resolve() };
   held.set(survey, entry);
   if (entry.revision !== revision && entry.asked !== revision) {
     const asked = revision;
     entry.asked = asked;
-    gatherEvidence(createRecords(ctx), survey, { until })
+    entry.settled = gatherEvidence(createRecords(ctx), survey, { until })
       .catch(() => ({}))
       .then((evidence) => {
         if (asked < entry.revision) return;
@@ -33,4 +33,13 @@ export function evidenceOf(ctx, survey, { until = Infinity } = {}) {
       });
   }
   return entry.evidence;
+}
+
+// Resolves once the evidence of `survey` is gathered (at once when it is):
+// what is printed is judged with it, never before it arrived.
+export async function evidenceReady(ctx, survey, options) {
+  if (!survey || !ctx.api || typeof ctx.api.query !== 'function') return null;
+  evidenceOf(ctx, survey, options);
+  await held.get(survey).settled;
+  return held.get(survey).evidence;
 }

@@ -27,8 +27,14 @@ export function findingText(f) {
 
 const dateText = (ms) => timeText(ms).split(' ')[0];
 
-// The predicted legs of a proposal: "420 m: 131 ± 7; 380 m: 133 ± 7".
-export const legsText = (legs) => (legs || []).map((l) => t('acceptance.remedyText.leg', l)).join('; ');
+// The predicted legs of a proposal: "420 m: 131 ± 7; 380 m: 133 ± 7", or
+// "3 legs of 825 m: 112 ± 8 each" when they are alike.
+export function legsText(legs) {
+  const list = legs || [];
+  const same = list.length > 1 && list.every((l) => l.metres === list[0].metres && l.level === list[0].level && l.spread === list[0].spread);
+  if (same) return t('acceptance.remedyText.legsEqual', { ...list[0], count: list.length });
+  return list.map((l) => t('acceptance.remedyText.leg', l)).join('; ');
+}
 
 function repeaterText(r) {
   const params = { ...r, legs: legsText(r.predicted), plan: r.planName || '', count: r.repeaters };

@@ -24,6 +24,7 @@ import { createRecords } from '../records/records.js';
 import { reportableVisits, visitReport } from '../records/visitreport.js';
 import { paperOf, printPaper, planPapers, previewPageOne, keepReportId } from './reportpaper.js';
 import { acceptanceNow } from '../records/acceptancenow.js';
+import { evidenceReady } from '../records/evidencestore.js';
 
 addMessages('en', {
   'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}',
@@ -44,9 +45,11 @@ function withExtension(path, ext) {
 
 // How a report is judged: a past visit's waivers, end and profile as read
 // with it, else the recorder's waivers of this visit.
+// Printed judgements wait for the records' evidence.
 async function judging(ctx, survey, past) {
-  if (past) return { waivers: past.waivers, until: past.until, profile: past.profile };
-  return { waivers: await recordedWaivers(ctx, survey), until: Infinity, profile: null };
+  const how = past ? { waivers: past.waivers, until: past.until, profile: past.profile } : { waivers: await recordedWaivers(ctx, survey), until: Infinity, profile: null };
+  await evidenceReady(ctx, survey, { until: how.until });
+  return how;
 }
 
 // The report of `survey` as a PDF at `path`, once the comparison with the
@@ -364,8 +367,8 @@ export default {
     // command line's print job).
     const show = async (options = {}) => {
       if (options.visit) {
-        const done = await pick(options.visit);
         chooser.list(options.visit.serial, options.visit.visitId);
+        const done = await pick(options.visit);
         if (options.pdf) {
           if (!done || !done.material) throw new Error(done && done.error ? done.error : 'the visit could not be read');
           return writePdf(ctx, done.material.survey, body, printed, comparison, done.material, options.pdf);
