@@ -165,8 +165,9 @@ def past_visit_from_history(visit):
                       "the command line's visit")
         page.click("#history-visits tr[data-visit-id='%d'] [data-test=history-visit-report]" % visit)
         page.wait_attr("#report", "data-visit", (str(visit),), 30)
-        page.wait_for(lambda: page.all("#report-page1 [data-test=paper-action][data-proposal]"), 60,
-                      "the past visit's page 1 with a proposed repeater")
+        page.wait_attr("#report-page1", "data-visit", (str(visit),), 60)
+        check(page.all("#report-page1 [data-test=paper-action][data-proposal]"), "the past visit's page 1 with a proposed repeater", page)
+        check("Demo quick v1" in page.text("#report-page1 [data-test=paper-verdict]"), "judged by the profile it was judged by then", page)
         page.wait_for(lambda: page.attr("#report-visit", "value") == str(visit), 20, "the visit chosen on the Report tab")
         scroll_to(page, "report-page1-box")
         page.shot("report-past-visit-page1")

@@ -22,7 +22,7 @@ export function fitChart(el, data, labels) {
     height: 200,
     scales: { x: { time: false, distr: 3, log: 10 }, y: { range: [0, 255] } },
     axes: [{ label: labels.metres }, { label: labels.level }],
-    legend: { show: true },
+    legend: { show: false }, // the page's legend is beside it
     cursor: { show: false },
     series: [
       { label: labels.metres },

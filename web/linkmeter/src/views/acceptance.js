@@ -129,7 +129,7 @@ class AcceptanceView {
       h('p', { id: 'acceptance-judged', class: 'dim', text: t('acceptance.judged', { profile: a.profileTitle, time: timeText(survey.started) }) }),
       survey.complete || survey.running ? null : h('p', { id: 'acceptance-incomplete', class: 'message warning', text: t('acceptance.incomplete') }),
       actionLists(a),
-      h('table', { id: 'acceptance-units', class: 'results', dataset: { failingOnly: String(this.failingOnly.checked) } },
+      h('table', { id: 'acceptance-units', class: 'results', dataset: { failingOnly: String(this.failingOnly.checked), evidence: a.evidenceGathered ? 'gathered' : 'pending' } },
         h('thead', {}, h('tr', {}, COLUMNS.map((c) => h('th', { text: t('acceptance.col.' + c) })))),
         h('tbody', {}, this.rows(a, survey))),
       fitSection(a),

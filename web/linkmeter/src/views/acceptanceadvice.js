@@ -3,6 +3,7 @@
 // site's own propagation fit with its chart, the planned units' predicted
 // levels, and what the map lacks to tell distance from obstruction.
 import { h } from '../ui/dom.js';
+import { legend } from '../ui/legend.js';
 import { t } from '../i18n/i18n.js';
 import { fitChartData } from '../site/propagation.js';
 import { levelClass } from '../site/thresholds.js';
@@ -38,7 +39,10 @@ export function fitSection(a) {
   const data = fitChartData(fit);
   if (data) {
     const el = h('div', { id: 'acceptance-fit-chart', role: 'img', 'aria-label': t('acceptance.fit.chart'), dataset: { points: String(data.x.length) } });
-    box.append(el);
+    box.append(el, legend('acceptance-fit-legend', [
+      { key: 'fitHop', shape: 'point', text: t('acceptance.fit.chartHops') },
+      { key: 'fitLine', shape: 'line', text: t('acceptance.fit.chartLine') },
+      { key: 'fitSpread', shape: 'line', text: t('acceptance.fit.chartSpread') }]));
     // Drawn once the box is in the page (its width is known then); the
     // chart's module is loaded then, so the view runs without it elsewhere.
     const labels = { metres: 'm', level: t('channels.level'), hops: t('acceptance.fit.chartHops'), fit: t('acceptance.fit.chartLine'), spread: t('acceptance.fit.chartSpread') };

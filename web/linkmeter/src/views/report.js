@@ -306,7 +306,10 @@ export default {
           const how = await judging(ctx, survey, past && past.material);
           if (mine !== previewToken) return;
           const paper = paperOf(ctx, survey, body, how);
-          if (paper) previewPageOne(paper, pageOne);
+          if (paper && mine === previewToken) {
+            previewPageOne(paper, pageOne);
+            pageOne.dataset.visit = past ? String(past.visitId) : '';
+          }
         } catch (e) {
           pageOne.textContent = '';
         }
