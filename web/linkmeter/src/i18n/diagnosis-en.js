@@ -4,7 +4,7 @@ export default {
   'diagnosis.cause.unitSilent': 'The unit itself does not answer (power, battery or a fault)',
   'diagnosis.cause.parentSilent': 'The repeater before it does not answer',
   'diagnosis.cause.outOfRange': 'Too far for one radio link',
-  'diagnosis.cause.obstructed': 'Weak for its distance: something is in the way',
+  'diagnosis.cause.obstructed': 'Something is in the way: weaker than it should be',
   'diagnosis.cause.interference': 'Interference on the group\'s channel',
   'diagnosis.cause.batteryLow': 'Low battery',
   'diagnosis.cause.tooManyHops': 'Too many repeaters on the way',

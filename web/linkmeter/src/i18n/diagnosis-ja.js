@@ -4,7 +4,7 @@ export default {
   'diagnosis.cause.unitSilent': '子機そのものが応答しません (電源・電池・故障)',
   'diagnosis.cause.parentSilent': '手前の中継機が応答しません',
   'diagnosis.cause.outOfRange': '1 つの無線リンクには遠すぎます',
-  'diagnosis.cause.obstructed': '距離の割に弱く、間に障害物があります',
+  'diagnosis.cause.obstructed': '途中に障害物があります: 本来より弱くなっています',
   'diagnosis.cause.interference': 'グループのチャンネルに混信があります',
   'diagnosis.cause.batteryLow': '電池の低下',
   'diagnosis.cause.tooManyHops': '途中の中継機が多すぎます',
