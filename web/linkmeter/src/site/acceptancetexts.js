@@ -37,7 +37,7 @@ export function legsText(legs) {
 }
 
 function repeaterText(r) {
-  const params = { ...r, legs: legsText(r.predicted), plan: r.planName || '', count: r.repeaters };
+  const params = { ...r, legs: legsText(r.predicted), plan: r.planName || '', count: r.repeaters, id: r.proposal };
   if (!r.feasible) return t('acceptance.remedyText.addRepeaterFar', params);
   return t(r.repeaters > 1 ? 'acceptance.remedyText.addRepeatersAt' : 'acceptance.remedyText.addRepeaterAt', params);
 }
