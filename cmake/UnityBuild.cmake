@@ -37,6 +37,6 @@ lm_unity_alone(tests/teamsync SiteMapSyncTest.cpp)
 lm_unity_alone(tools/cli src/commands/SurveyCommand.cpp src/commands/AcceptCommand.cpp
                src/commands/ScanCommand.cpp src/commands/DownloadCommand.cpp src/commands/LogCommand.cpp
                src/commands/SettingsCommand.cpp src/commands/RecordsCommand.cpp src/commands/MapCommand.cpp
-               src/commands/AlarmsCommand.cpp src/monitor/MonitorCommand.cpp)
+               src/commands/ReportCommand.cpp src/commands/AlarmsCommand.cpp src/monitor/MonitorCommand.cpp)
 lm_unity_alone(monitor src/metrics/MetricsFile.cpp src/outbox/NoticeFormat.cpp src/rules/RoundObservation.cpp
                src/AlarmMonitor.cpp src/outbox/OutboxDispatcher.cpp)

@@ -11,8 +11,13 @@
 
 namespace linkmeter::sim {
 
+// Lines already in the file run before the site answers anything, so a
+// site can start changed (a unit moved) without a race.
 ControlFile::ControlFile(Simulator& simulator, std::filesystem::path path)
-    : simulator_(simulator), path_(std::move(path)), watcher_([this] { Watch(); }) {}
+    : simulator_(simulator), path_(std::move(path)) {
+  Poll();
+  watcher_ = std::thread([this] { Watch(); });
+}
 
 ControlFile::~ControlFile() {
   {

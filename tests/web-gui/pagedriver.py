@@ -26,6 +26,10 @@ class Page:
         env = shelltest.private_env(root)
         # WebKitWebDriver starts the program with its own environment.
         os.environ.update({k: env[k] for k in ("HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR")})
+        # GTK's own input method: once ja_JP.UTF-8 is generated GTK picks XIM
+        # on Xvfb, which lower-cases typed capitals and stops the window
+        # repainting (its screenshots freeze) after a text field has focus.
+        os.environ["GTK_IM_MODULE"] = "gtk-im-context-simple"
         self.artefacts = artefacts
         self.shots = []
         options = Options()

@@ -100,18 +100,48 @@ test('the paper: page 1 first, rows, legend; no on-screen controls; both languag
       assert.equal(verdict.dataset.verdict, waivers.length ? 'passWithWaivers' : 'fail', what);
       if (!waivers.length) assert.ok(text.indexOf(verdictWord) < text.indexOf('G1 HOUSE-1 140'), `${what}: the verdict before the rows`);
       assert.equal(el.querySelectorAll('[data-test=report-unit]').length, 3, what);
-      // SOIL failed: listed by its rule, or with its waiver's reason; its remedy either way.
+      // SOIL failed: listed by what was found, or with its waiver's reason;
+      // its work is page 1's only while it is not waived.
       const failing = [...el.querySelectorAll('[data-test=paper-failing]')].map((li) => li.dataset.units);
       const waived = [...el.querySelectorAll('[data-test=paper-waiver]')].map((li) => li.dataset.units);
       assert.deepEqual([failing, waived], waivers.length ? [[], ['00BC0103']] : [['00BC0103'], []], what);
-      const remedies = [...el.querySelectorAll('[data-test=paper-remedy]')].map((li) => li.dataset.units);
-      assert.ok(remedies.length && remedies.every((units) => units === '00BC0103'), `${what}: its remedies, waived or not: ${remedies}`);
+      const actions = [...el.querySelectorAll('[data-test=paper-action]')].map((li) => li.dataset.units);
+      assert.deepEqual(actions, waivers.length ? [] : ['00BC0103'], `${what}: the work of units not waived`);
       assert.equal(text.includes('cable pending'), waivers.length > 0, what);
       assert.equal(text.includes(incompleteWord), !complete, `${what}: the incomplete survey said on page 1 only when so`);
       assert.ok(text.includes('→') && text.includes('—'), what);
       assert.equal(el.querySelectorAll('button, select, input, .no-print').length, 0, what);
-      assert.doesNotMatch(text, /paper\.|acceptance\.|\{[a-z]+\}/, `${what}: every text found and filled`);
+      assert.doesNotMatch(text, /paper\.|acceptance\.|diagnosis\.|\{[a-z]+\}/, `${what}: every text found and filled`);
     }
   }
   setLanguage('en');
+});
+
+test('page 1 says what was found and what to do in the customer\'s words, at most five actions', { skip: !dom && 'linkedom missing' }, async () => {
+  const { window } = dom.parseHTML('<!DOCTYPE html><html><body></body></html>');
+  Object.assign(globalThis, { document: window.document, Node: window.Node });
+  const { customerPaper, PAGE_ONE_ACTIONS } = await import('../../web/linkmeter/src/report/customerpaper.js');
+  setLanguage('en');
+  // HOUSE-1's battery at 9 %, FIELD weak behind R2, SOIL silent: three findings, three actions.
+  const s = { ...survey(), results: [resultOf(1, 20, [[140, 9]]), resultOf(2, 20, [[115, 80], [90, 70], [140, 80]]), resultOf(3, 20, [[120, 80], null])] };
+  const a = judged(s);
+  const paper = (acceptance) => customerPaper({ acceptance, report: customerReport(s, acceptance), survey: s, made: s.finished,
+    facts: { site: 'BASE', customer: '', technician: '', notes: '' }, comparison: null, weakest: null, thresholdsLine: '' });
+  const el = paper(a);
+  const failing = [...el.querySelectorAll('[data-test=paper-failing]')];
+  const words = failing.map((li) => li.textContent).join(' | ');
+  assert.match(words, /Low battery \(1\): G1 HOUSE-1/, words);
+  // The finding, never the rule's name or the jargon of the rules.
+  assert.doesNotMatch(words, /battery not low|hop median|median/i, words);
+  const actions = [...el.querySelectorAll('[data-test=paper-action]')];
+  assert.deepEqual(actions.map((li) => li.dataset.kind), ['replaceBattery', 'checkUnit', 'raiseRepeater'], 'cheapest first');
+  // Page 1 (everything before the table of units) uses no "hop" and no "median".
+  const pageOne = [...el.children].slice(0, [...el.children].findIndex((c) => c.tagName === 'TABLE' && c.classList.contains('paper-units')));
+  for (const part of pageOne) assert.doesNotMatch(part.textContent, /\bhop|median/i, part.textContent);
+  // More than five actions: five on page 1, the rest after the units.
+  const many = { ...a, fixFirst: Array.from({ length: 7 }, (_, i) => ({ ...a.fixFirst[0], key: `k${i}`, text: `action ${i}` })) };
+  const more = paper(many);
+  assert.equal(more.querySelectorAll('[data-test=paper-fix-first] [data-test=paper-action]').length, PAGE_ONE_ACTIONS);
+  assert.equal(more.querySelectorAll('[data-test=paper-action]').length, 7);
+  assert.ok(more.querySelector('[data-test=paper-more-actions]'));
 });

@@ -88,3 +88,20 @@ test('bytes and base64 round trip at every padding length', () => {
 test('a context without an api is refused at once', () => {
   assert.throws(() => createRecords({}), TypeError);
 });
+
+test('base64 by hand where the engine has no btoa or atob (the command line), the same text', async () => {
+  const { bytesToBase64, base64ToBytes } = await import('../../web/linkmeter/src/records/records.js');
+  const engine = { atob: globalThis.atob, btoa: globalThis.btoa };
+  try {
+    delete globalThis.atob;
+    delete globalThis.btoa;
+    for (const n of [0, 1, 2, 3, 4, 5, 257, 10001]) {
+      const bytes = Uint8Array.from({ length: n }, (_, i) => (i * 37 + 11) & 255);
+      const text = bytesToBase64(bytes);
+      assert.equal(text, Buffer.from(bytes).toString('base64'), `${n} bytes`);
+      assert.deepEqual([...base64ToBytes(text)], [...bytes], `${n} bytes back`);
+    }
+  } finally {
+    Object.assign(globalThis, engine);
+  }
+});

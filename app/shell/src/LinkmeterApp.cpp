@@ -36,6 +36,7 @@ ProgramConfig DefaultProgramConfig(const ShellOptions& options) {
   ProgramConfig config;
   config.options = options;
   config.url = options.url.empty() ? StartUrl("linkmeter") : options.url;
+  if (!options.printJob.empty()) config.url = StartUrl("linkmeter") + options.printJob;
   config.exeDir = Sorrel::cef::webkit::ExecutableDir();
   config.extensionDir = config.exeDir / "webext";
   config.resourceFolder = Sorrel::cef::ResSchemeHandlerFactory::DefaultResourceFolder();
@@ -148,7 +149,8 @@ void LinkmeterApp::StartEngine() {
 bool LinkmeterApp::CheckSingleInstance() {
   app_ = gtk_application_new(lm::kApplicationId, G_APPLICATION_DEFAULT_FLAGS);
   // WebDriver starts a program of its own for each session.
-  const bool unique = config_.singleInstance && !config_.options.automation;
+  // A print job runs beside an open window, never handed over to it.
+  const bool unique = config_.singleInstance && !config_.options.automation && config_.options.printJob.empty();
   auto mode = unique ? SingleInstance::Mode::kUnique : SingleInstance::Mode::kNonUnique;
   instance_ = std::make_unique<SingleInstance>(app_, g_get_user_runtime_dir(), mode);
   if (instance_->Acquire() == SingleInstance::Role::kHandedOver) return false;
@@ -194,7 +196,9 @@ void LinkmeterApp::CreateMainFrame() {
   frame_->SetDestroyedHandler([this] {
     if (loop_) g_main_loop_quit(loop_);
   });
-  frame_->Show();
+  // A print job's window is never shown: the page lays the report out and
+  // prints it all the same.
+  if (config_.options.printJob.empty()) frame_->Show();
   // A termination request ends the window like a forced exit: open dialogs
   // and menus answered as cancelled, layout saved, units closed.
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {

@@ -9,6 +9,7 @@ const char* const kShellUsage =
     "  --demo         run the built-in demo site inside the program\n"
     "  --devtools     enable the inspector (Ctrl+Shift+I) and reload (F5) keys\n"
     "  --automation   let WebDriver (WebKitWebDriver) drive the window; allows remote control\n"
+    "  --print-job J  print a report as PDF without showing a window (J from linkmeter-cli report)\n"
     "  --version      print the version and exit\n"
     "  --help         print this text and exit\n";
 
@@ -24,6 +25,13 @@ std::optional<ShellOptions> ParseShellOptions(const std::vector<std::string>& ar
       options.devtools = true;
     } else if (a == "--automation") {
       options.automation = true;
+    } else if (a == "--print-job") {
+      // Only the page's own job: the address part it reads, nothing else.
+      if (i + 1 >= args.size() || args[i + 1].rfind("#report-pdf?", 0) != 0) {
+        error = "--print-job needs a report job (#report-pdf?...)";
+        return std::nullopt;
+      }
+      options.printJob = args[++i];
     } else if (a == "--help" || a == "-h") {
       options.help = true;
     } else if (a == "--version") {

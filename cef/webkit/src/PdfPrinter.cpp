@@ -8,15 +8,28 @@ namespace Sorrel::cef::webkit {
 
 namespace {
 
+// Right after the program starts GTK may not have listed its printers yet,
+// "Print to File" among them: the print is tried again a moment later, for
+// a few seconds at most.
+constexpr int kNotFoundRetries = 20;
+constexpr guint kRetryMs = 250;
+
 // One print in flight: keeps the operation and the answer until a signal ends it.
 struct PrintJob {
+  BrowserPtr browser;
+  std::string path;
   WebKitPrintOperation* operation = nullptr;
   PagePrinter::Done done;
   std::string error;
+  bool printerMissing = false;
+  int retries = 0;
 };
+
+void Start(PrintJob* job);
 
 void OnFailed(WebKitPrintOperation*, GError* error, gpointer data) {
   auto* job = static_cast<PrintJob*>(data);
+  job->printerMissing = g_error_matches(error, WEBKIT_PRINT_ERROR, WEBKIT_PRINT_ERROR_PRINTER_NOT_FOUND);
   job->error = std::string("print failed: ") + (error ? error->message : "unknown error");
 }
 
@@ -25,6 +38,14 @@ void OnFinished(WebKitPrintOperation*, gpointer data) {
   auto* job = static_cast<PrintJob*>(data);
   g_signal_handlers_disconnect_by_data(job->operation, job);
   g_object_unref(job->operation);
+  job->operation = nullptr;
+  if (job->printerMissing && job->retries < kNotFoundRetries) {
+    ++job->retries;
+    job->printerMissing = false;
+    job->error.clear();
+    g_timeout_add(kRetryMs, [](gpointer j) -> gboolean { Start(static_cast<PrintJob*>(j)); return G_SOURCE_REMOVE; }, job);
+    return;
+  }
   auto done = std::move(job->done);
   std::string error = std::move(job->error);
   delete job;
@@ -58,11 +79,15 @@ GtkPageSetup* A4Setup() {
   return setup;
 }
 
-void PrintOnMainThread(const BrowserPtr& browser, const std::string& path, PagePrinter::Done done) {
-  auto view = std::dynamic_pointer_cast<WebKitBrowser>(browser);
-  if (!view || !view->View()) return done("the page has no view to print");
-  auto* job = new PrintJob{webkit_print_operation_new(view->View()), std::move(done), {}};
-  GtkPrintSettings* settings = PdfSettings(path);
+void Start(PrintJob* job) {
+  auto view = std::dynamic_pointer_cast<WebKitBrowser>(job->browser);
+  if (!view || !view->View()) {
+    auto done = std::move(job->done);
+    delete job;
+    return done("the page has no view to print");
+  }
+  job->operation = webkit_print_operation_new(view->View());
+  GtkPrintSettings* settings = PdfSettings(job->path);
   GtkPageSetup* setup = A4Setup();
   webkit_print_operation_set_print_settings(job->operation, settings);
   webkit_print_operation_set_page_setup(job->operation, setup);
@@ -71,6 +96,10 @@ void PrintOnMainThread(const BrowserPtr& browser, const std::string& path, PageP
   g_signal_connect(job->operation, "failed", G_CALLBACK(OnFailed), job);
   g_signal_connect(job->operation, "finished", G_CALLBACK(OnFinished), job);
   webkit_print_operation_print(job->operation);
+}
+
+void PrintOnMainThread(const BrowserPtr& browser, const std::string& path, PagePrinter::Done done) {
+  Start(new PrintJob{browser, path, nullptr, std::move(done), {}, false, 0});
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ const std::vector<Subcommand>& SubcommandTable() {
   static const std::vector<Subcommand> table{
       UnitsCommand(), SurveyCommand(), ScanCommand(),    DownloadCommand(),
       LogCommand(),   SettingsCommand(), RecordsCommand(), MonitorCommand(),
-      AlarmsCommand(), AcceptCommand(), MapCommand(),
+      AlarmsCommand(), AcceptCommand(), MapCommand(), ReportCommand(),
   };
   return table;
 }

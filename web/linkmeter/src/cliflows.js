@@ -22,6 +22,10 @@ import rules from 'catalogue-rules';
 import { installTextDocument } from './ui/svgtext.js';
 import { createRecords } from './records/records.js';
 import { exportSiteMap } from './records/mapexport.js';
+import { gatherEvidence } from './records/diagnosisgather.js';
+import { siteOf, addPlanFile, setPlanScale, placeUnits, placementRows } from './records/mapcommands.js';
+import { base64ToBytes } from './records/records.js';
+import { reportableVisits } from './records/visitreport.js';
 import { setLanguage } from './i18n/i18n.js';
 
 installRuntime();
@@ -204,7 +208,7 @@ export async function survey({ comInfo, regInfo: given, targets, kind = 'site', 
   controller = null;
   store.set({ busy: store.get().busy - 1 });
   progress(units.length, total, `surveyed ${units.length} of ${total} units`);
-  const judged = siteSurvey(regInfo, units, { targets, thresholds: th, when: Date.now(), base: prov.base });
+  const judged = { ...siteSurvey(regInfo, units, { targets, thresholds: th, when: Date.now(), base: prov.base }), started: base.started, finished: Date.now() };
   return { units, survey: judged, ...stoppedBy(error, error !== null && linkLost()), surveyIds: session.surveyIds.slice(first) };
 }
 
@@ -266,9 +270,58 @@ export async function mapExport({ serial, plan, language = 'en' }) {
   }
 }
 
+// What the site records add to the acceptance of a survey (the base unit
+// {serial, name}, its registration, when it started and finished): the
+// map, earlier surveys, the channel scan and the log near it; the survey's
+// own records (this session's) are no earlier survey.
+export async function diagnosisEvidence({ base, regInfo, started, finished }) {
+  const records = createRecords({ api: session.api });
+  return gatherEvidence(records, { prov: { base }, regInfo, started, finished }, { exclude: session.surveyIds });
+}
+
+// The map from the shell (records/mapcommands.js), each answering what it
+// kept or {failure: why}: `site` a serial or name; `by` who edits.
+async function mapWork(f) {
+  try {
+    return await f(createRecords({ api: session.api }));
+  } catch (e) {
+    return { failure: (e && e.detail && e.detail.msg) || (e && e.message) || String(e) };
+  }
+}
+
+export const mapPlan = ({ site, image, name, page, by }) => mapWork(async (records) => {
+  const found = await siteOf(records, site);
+  const { plan, added } = await addPlanFile(records, { site: found, bytes: base64ToBytes(image), name, page, by });
+  return { site: found, plan: { id: plan.id, name: plan.name, width: plan.width, height: plan.height }, added };
+});
+
+export const mapScale = ({ site, plan, from, to, metres, by }) => mapWork(async (records) => {
+  const found = await siteOf(records, site);
+  const done = await setPlanScale(records, { site: found, plan, from, to, metres, by });
+  return { site: found, plan: { id: done.plan.id, name: done.plan.name }, metresPerPixel: done.metresPerPixel };
+});
+
+export const mapPlace = ({ site, plan, csv, by }) => mapWork(async (records) => {
+  const found = await siteOf(records, site);
+  const done = await placeUnits(records, { site: found, plan, rows: placementRows(csv), by });
+  return { site: found, plan: { id: done.plan.id, name: done.plan.name }, placed: done.placed };
+});
+
+// The visit a report is made of: site `site` (serial or name), visit
+// `visit` (its id; the newest ended visit with a site survey when not
+// given). {site, visit: {id, startedAt, endedAt}} or {failure: why}.
+export const reportVisit = ({ site, visit }) => mapWork(async (records) => {
+  const found = await siteOf(records, site);
+  const visits = await reportableVisits(records, found.serial);
+  if (!visits.length) throw new Error('the site has no ended visit with a site survey');
+  const chosen = visit === undefined || visit === null ? visits[0] : visits.find((v) => v.id === visit);
+  if (!chosen) throw new Error(`the site has no ended visit ${visit} with a site survey (its visits: ${visits.map((v) => v.id).join(', ')})`);
+  return { site: found, visit: { id: chosen.id, startedAt: chosen.startedAt, endedAt: chosen.endedAt } };
+});
+
 // The command line's entry: runs flow `name` with the arguments of JSON
 // text `args`; done(true, JSON answer) or done(false, why).
-const FLOWS = { open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close, mapExport };
+const FLOWS = { mapPlan, mapScale, mapPlace, reportVisit, open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close, mapExport, diagnosisEvidence };
 export function run(name, args, done) {
   Promise.resolve()
     .then(() => {

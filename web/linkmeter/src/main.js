@@ -18,6 +18,7 @@ import { createAlarmBadge } from './views/alarmbadge.js';
 import { useSecretKeys } from './records/recorderkinds.js';
 import { secretKeys } from './device/cataloguelists.js';
 import rules from 'catalogue-rules';
+import { printJob, runPrintJob } from './views/reportjob.js';
 
 const LANGUAGE_KEY = 'linkmeter.language';
 let current = VIEWS[0].id;
@@ -49,18 +50,21 @@ function made(v) {
   }
 }
 
-// `options` go to the view's show(), e.g. {start: true} to start its work.
+// `options` go to the view's show(), e.g. {start: true} to start its work;
+// its answer is the shown view's show() answer.
 function go(id, options) {
   current = id;
   showMessagesOf(id);
+  let answer;
   for (const v of built) {
     v.tab.classList.toggle('active', v.id === id);
     v.tab.setAttribute('aria-selected', String(v.id === id));
     if (v.id === id) made(v);
     if (!v.element) continue;
     v.element.hidden = v.id !== id;
-    if (v.id === id && v.show) v.show(options);
+    if (v.id === id && v.show) answer = v.show(options);
   }
+  return answer;
 }
 
 function unitText(s) {
@@ -190,7 +194,8 @@ function endVisitOnExit() {
 
 function start() {
   const root = document.getElementById('app');
-  setLanguage(savedLanguage() || startLanguage(host.systemLanguage(), navigator.language));
+  const job = printJob(location.hash);
+  setLanguage((job && job.lang) || savedLanguage() || startLanguage(host.systemLanguage(), navigator.language));
   document.documentElement.lang = language();
   if (typeof globalThis.app !== 'object') {
     fill(root, h('p', { class: 'message error', id: 'no-bridge', text: t('error.noBridge') }));
@@ -203,6 +208,7 @@ function start() {
   build(root);
   onLanguageChange(() => build(root));
   root.dataset.ready = 'true';
+  if (job) runPrintJob(job, go);
 }
 
 start();

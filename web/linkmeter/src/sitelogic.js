@@ -170,10 +170,12 @@ function inLanguage(lang, f) {
   }
 }
 
-// The survey in the page's form, every unit's probes judged.
+// The survey in the page's form, every unit's probes judged; it began at
+// `options.started` when given (the recorded survey's start), else `at`.
 function surveyOf(regInfo, units, options, th, at) {
   const targets = options.targets || bookTargets(regInfo);
-  let survey = newSurvey({ prov: options.base ? { base: options.base } : null, reg: { regInfo }, targets, now: at.getTime() });
+  const started = Number.isFinite(options.started) ? options.started : at.getTime();
+  let survey = newSurvey({ prov: options.base ? { base: options.base } : null, reg: { regInfo }, targets, now: started });
   for (const u of units || []) {
     const known = targets.find((x) => x.group === u.target.group && x.kind === u.target.kind && x.num === u.target.num) || u.target;
     survey = withResult(survey, unitResult(regInfo, u, known, at, th));
@@ -197,13 +199,15 @@ function judgedSite(regInfo, units, options) {
 
 // A site's acceptance against `options.profile` (the default profile
 // without) from every unit's probes, with its words in `options.language`:
-// the site verdict, counts and each unit's verdict, rule and remedies.
+// the site verdict, counts, each unit's verdict, rule, cause and remedies,
+// and the ranked work. `options.evidence` is what the site records add
+// (the flows' diagnosisEvidence), `options.started` the survey's start.
 export function acceptance(regInfo, units, options = {}) {
   return inLanguage(options.language, () => {
     const th = thresholdsOf(options);
     const at = whenOf(options);
     const survey = surveyOf(regInfo, units, options, th, at);
-    const judged = judgeAcceptance(survey, { profile: options.profile, thresholds: th, channels: options.channels, waivers: options.waivers, at: at.getTime() });
+    const judged = judgeAcceptance(survey, { profile: options.profile, thresholds: th, channels: options.channels, waivers: options.waivers, evidence: options.evidence, at: at.getTime() });
     return describeAcceptance(judged);
   });
 }

@@ -3,7 +3,8 @@
 // linkmeter --demo), read from a file: each line appended to the file runs
 // once, as linkmeter-sim --control runs it ("detach 009A0011", "attach …",
 // "fault …", "clear …", "move …", "level …"), and its answer line is appended to FILE.out. Lets a
-// test plug a demo unit out and in while the program runs.
+// test plug a demo unit out and in while the program runs. Lines already in
+// the file when the site starts run before it answers anything.
 
 #include <condition_variable>
 #include <cstddef>

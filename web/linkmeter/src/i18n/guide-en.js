@@ -19,6 +19,7 @@ export default {
   'guide.read.bands': 'Bands: the channel advice marks each channel quiet (suits a new group), noisy (usable with care) or busy (as strong as a weak link, unsuitable).',
   'guide.read.verdicts': 'Verdicts: a unit passes, is marginal (passes with little margin) or fails; the site is PASS, PASS WITH WAIVERS or FAIL with its counts. A unit that was not surveyed to the end never passes.',
   'guide.remedies': 'What each remedy means in practice',
+  'guide.remedy.checkUnit': 'Check the unit on site: it answered before or stands well within range, so look at its power, battery, antenna and registration before adding anything.',
   'guide.remedy.raiseAntenna': 'Raise or move the antenna: lift it clear of metal, walls and crops, keep it vertical and in sight of the unit it talks to.',
   'guide.remedy.raiseRepeater': 'Raise or move a repeater: mount it higher or where it sees both its parent and its units.',
   'guide.remedy.addRepeater': 'Add a repeater between two units: place it about halfway where it sees both, register it, then survey again.',

@@ -33,18 +33,53 @@ export function recordsFailure(e) {
   return typeof code === 'number' ? code : null;
 }
 
+// Base64: the engine's btoa and atob where there are (the page), by hand
+// where not (the command line's JavaScriptCore).
+const B64 = 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/';
+const B64_VALUE = new Uint8Array(128);
+for (let i = 0; i < B64.length; i++) B64_VALUE[B64.charCodeAt(i)] = i;
+
 // Bytes (Uint8Array or an array of 0..255) as the base64 text the store takes.
 export function bytesToBase64(bytes) {
-  let text = '';
-  for (const b of bytes) text += String.fromCharCode(b & 255);
-  return globalThis.btoa(text);
+  if (typeof globalThis.btoa === 'function') {
+    let text = '';
+    for (const b of bytes) text += String.fromCharCode(b & 255);
+    return globalThis.btoa(text);
+  }
+  const parts = [];
+  let chunk = '';
+  for (let i = 0; i < bytes.length; i += 3) {
+    const a = bytes[i] & 255;
+    const b = i + 1 < bytes.length ? bytes[i + 1] & 255 : 0;
+    const c = i + 2 < bytes.length ? bytes[i + 2] & 255 : 0;
+    chunk += B64[a >> 2] + B64[((a & 3) << 4) | (b >> 4)] +
+      (i + 1 < bytes.length ? B64[((b & 15) << 2) | (c >> 6)] : '=') + (i + 2 < bytes.length ? B64[c & 63] : '=');
+    if (chunk.length >= 8192) {
+      parts.push(chunk);
+      chunk = '';
+    }
+  }
+  parts.push(chunk);
+  return parts.join('');
 }
 
 export function base64ToBytes(text) {
-  const bin = globalThis.atob(text || '');
-  const out = new Uint8Array(bin.length);
-  for (let i = 0; i < bin.length; i++) out[i] = bin.charCodeAt(i);
-  return out;
+  if (typeof globalThis.atob === 'function') {
+    const bin = globalThis.atob(text || '');
+    const out = new Uint8Array(bin.length);
+    for (let i = 0; i < bin.length; i++) out[i] = bin.charCodeAt(i);
+    return out;
+  }
+  const clean = String(text || '').replace(/[^A-Za-z0-9+/]/g, '');
+  const out = new Uint8Array(Math.floor((clean.length * 3) / 4));
+  let n = 0;
+  for (let i = 0; i < clean.length; i += 4) {
+    const v = (k) => (i + k < clean.length ? B64_VALUE[clean.charCodeAt(i + k)] : 0);
+    const triple = (v(0) << 18) | (v(1) << 12) | (v(2) << 6) | v(3);
+    const got = Math.min(3, Math.floor(((Math.min(4, clean.length - i)) * 3) / 4));
+    for (let k = 0; k < got; k++) out[n++] = (triple >> (16 - 8 * k)) & 255;
+  }
+  return out.subarray(0, n);
 }
 
 // An object with one promise function per records function: f(arg, options)

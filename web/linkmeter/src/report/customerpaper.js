@@ -1,6 +1,6 @@
 // The customer's report laid out for paper: page 1 says who, when, the site
-// verdict against the named profile with counts and what to do about each
-// failing or waived unit; then a compact row per unit, the comparison with
+// verdict against the named profile with counts, what was found, "Fix these
+// first" and the waivers; then a compact row per unit, the comparison with
 // the previous visit, the groups in brief and a legend of every mark used;
 // then a page per plan of the site (planpaper.js).
 // Only what is printed is here (no buttons, no collapse controls, no
@@ -26,39 +26,54 @@ function verdictBlock(a) {
     h('span', { text: ` (${t('paper.against', { profile: a.profileTitle })}) — ${a.countsText}` }));
 }
 
-// Page 1 says what is wrong and what to do, each once: the failing units
-// by the rule that decided, every remedy with the units it is for, and each
-// waiver with its reason. A site failing for one cause keeps page 1 short.
-function byKey(units, keysOf) {
+// Page 1 says what is wrong and what to do, each once, in the customer's
+// words: the failing units by what was found (the cause, not the rule's
+// name), "Fix these first" (at most PAGE_ONE_ACTIONS actions, cheapest
+// first, each with the units it fixes and where a proposed repeater goes)
+// and each waiver with its reason. The rest of the work follows the units.
+export const PAGE_ONE_ACTIONS = 5;
+
+const names = (units) => units.map((u) => u.label).join(', ');
+const serials = (units) => units.map((u) => u.serial).join(',');
+
+// The failing units not waived, by cause ("Low battery (1): G3 COLD-RM").
+function failingByCause(open) {
   const groups = new Map();
-  for (const u of units) {
-    for (const [key, text, data] of keysOf(u)) {
-      if (!groups.has(key)) groups.set(key, { text, data, units: [] });
-      groups.get(key).units.push(u);
-    }
+  for (const u of open) {
+    const key = u.diagnosis ? u.diagnosis.cause : `rule:${u.rule}`;
+    if (!groups.has(key)) groups.set(key, { cause: u.diagnosis ? u.diagnosis.cause : '', rule: u.rule || '', text: u.diagnosis ? u.diagnosis.causeText : u.ruleText, units: [] });
+    groups.get(key).units.push(u);
   }
   return [...groups.values()];
 }
 
-const names = (units) => units.map((u) => u.label).join(', ');
-const serials = (units) => units.map((u) => u.serial).join(',');
+function actionItem(a) {
+  const at = a.position ? { proposal: a.proposal, x: String(a.position.x), y: String(a.position.y) } : {};
+  return h('li', { test: 'paper-action', dataset: { kind: a.kind, units: a.serials.join(','), ...at } }, a.text);
+}
 
 function actOn(a) {
   const failing = a.units.filter((u) => u.verdict === 'fail');
   if (!failing.length) return h('p', { text: t('paper.noneToAct') });
   const open = failing.filter((u) => !u.waiver);
-  const rules = byKey(open, (u) => [[u.rule, u.ruleText, { rule: u.rule || '' }]]);
-  const remedies = byKey(failing, (u) => u.remedyTexts.map((text, i) => [text, text, { kind: u.remedies[i].kind }]));
+  const first = (a.fixFirst || []).slice(0, PAGE_ONE_ACTIONS);
   return [
     h('ul', { class: 'paper-failing' },
-      rules.map((r) => h('li', { test: 'paper-failing', dataset: { ...r.data, units: serials(r.units) } },
-        h('strong', { text: t('paper.failing', { rule: r.text, count: r.units.length }) }), ' ', names(r.units))),
+      failingByCause(open).map((g) => h('li', { test: 'paper-failing', dataset: { cause: g.cause, rule: g.rule, units: serials(g.units) } },
+        h('strong', { text: t('paper.failing', { finding: g.text, count: g.units.length }) }), ' ', names(g.units))),
       failing.filter((u) => u.waiver).map((u) => h('li', { test: 'paper-waiver', dataset: { units: u.serial } },
         h('strong', { text: `${u.label}: ` }), t('paper.waived', { reason: u.waiver.reason })))),
-    remedies.length ? h('h4', { text: t('paper.whatToDo') }) : null,
-    remedies.length ? h('ul', { class: 'paper-remedies' }, remedies.map((r) => h('li', { test: 'paper-remedy', dataset: { ...r.data, units: serials(r.units) } },
-      t('paper.remedy', { text: r.text, units: names(r.units) })))) : null,
+    first.length ? h('h4', { text: t('acceptance.fixFirst') }) : null,
+    first.length ? h('ol', { class: 'paper-actions', test: 'paper-fix-first' }, first.map(actionItem)) : null,
+    a.fixFirst && a.fixFirst.length > first.length ? h('p', { class: 'dim', test: 'paper-more-actions', text: t('paper.moreActions', { count: a.fixFirst.length - first.length }) }) : null,
   ];
+}
+
+// The work page 1 had no room for.
+function moreWork(a) {
+  const rest = (a.fixFirst || []).slice(PAGE_ONE_ACTIONS);
+  if (!rest.length) return null;
+  return [h('h3', { text: t('paper.allWork') }), h('ol', { class: 'paper-actions', start: String(PAGE_ONE_ACTIONS + 1) }, rest.map(actionItem))];
 }
 
 function unitRow(r) {
@@ -84,7 +99,7 @@ function legend(a, thresholdsLine) {
     h('ul', { class: 'paper-legend' }, ['route', 'noAnswer', 'probes', 'verdicts', 'colours'].map((k) => h('li', { text: t('paper.legend.' + k) })),
       h('li', { text: t('paper.legend.classes', { line: thresholdsLine }) })),
     h('h4', { text: t('paper.rules', { profile: a.profileTitle }) }),
-    h('ul', { class: 'paper-rules' }, profileRules(a.profile, a.thresholds).map((r) => h('li', { text: r.text }))),
+    h('ul', { class: 'paper-rules' }, profileRules(a.profile, a.thresholds, 'paper.rule.').map((r) => h('li', { text: r.text }))),
   ];
 }
 
@@ -105,6 +120,7 @@ export function customerPaper(input) {
     verdictBlock(a),
     h('h3', { text: t('paper.actOn') }),
     actOn(a),
+    moreWork(input.acceptance),
     h('h3', { text: t('paper.units') }),
     h('table', { class: 'list paper-units' }, head(['group', 'unit', 'route', 'weakest', 'probes', 'battery', 'verdict']), h('tbody', {}, report.units.map(unitRow))),
     input.comparison,

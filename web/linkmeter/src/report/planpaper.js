@@ -6,6 +6,7 @@ import { h, timeText } from '../ui/dom.js';
 import { t } from '../i18n/i18n.js';
 import { svg, planUnit, linkElement, pinElement, labelPlaces } from '../site/mapdraw.js';
 import { legendElement } from '../site/maplegend.js';
+import { proposalElements } from '../site/mapadvice.js';
 import '../site/maptexts.js';
 import './papertexts.js';
 
@@ -21,13 +22,15 @@ export function drawnSize(plan, room = PLAN_ROOM) {
   return { width: Math.round(plan.width * k), height: Math.round(plan.height * k) };
 }
 
-function drawing(page, image, size) {
+function drawing(page, image, size, proposals) {
   const { plan } = page;
   const u = planUnit(plan);
   const places = labelPlaces(page.links, page.pins, new Map(page.pins.map((p) => [p.key, p.mark])), u);
+  const ends = new Map(page.pins.map((p) => [p.key, p.at]));
   const over = svg('svg', { class: 'paper-plan-svg', viewBox: `0 0 ${plan.width} ${plan.height}`, width: size.width, height: size.height, preserveAspectRatio: 'none' },
     svg('g', { class: 'map-links' }, page.links.map((l) => linkElement(l, u, { note: places.notes.get(l.key) }))),
-    svg('g', { class: 'map-pins' }, page.pins.map((p) => pinElement(p, p.mark, u, { label: places.pins.get(p.key) }))));
+    svg('g', { class: 'map-pins' }, page.pins.map((p) => pinElement(p, p.mark, u, { label: places.pins.get(p.key) }))),
+    svg('g', { class: 'map-proposals' }, proposalElements(proposals, plan.id, ends, u)));
   const box = h('div', { class: 'paper-plan-drawing', test: 'paper-plan-drawing' },
     image ? h('img', { class: 'paper-plan-image', src: image, alt: page.name }) : h('p', { class: 'warn', text: t('map.badImage') }), over);
   box.style.width = `${size.width}px`;
@@ -59,17 +62,20 @@ function scaleDrawing(bar, drawnWidth) {
 }
 
 // One plan page from planPages' entry and the plan's image as a data: URL
-// (null when it could not be read).
-export function planPaper(page, image) {
+// (null when it could not be read); `proposals` the acceptance's proposed
+// repeaters, drawn on their plan as predictions.
+export function planPaper(page, image, proposals = []) {
   const size = drawnSize(page.plan);
+  const proposed = proposals.some((p) => p.plan === page.plan.id && p.positions.length);
+  const legend = proposed ? [...page.legend, { key: 'proposal', shape: 'point', text: t('map.legend.proposal') }] : page.legend;
   const when = (ms) => timeText(new Date(ms));
   return h('div', { class: 'paper-plan print-new-page', test: 'paper-plan', dataset: { plan: page.plan.id, scale: page.scaleBar ? String(page.scaleBar.metres) : '' } },
     h('h3', { test: 'paper-plan-title', text: t('paper.plan.title', { plan: page.name }) }),
     h('p', { test: 'paper-plan-survey', dataset: { started: page.surveyStarted ?? '' },
       text: page.surveyStarted === null ? t('map.noSurvey') : t('paper.plan.survey', { time: when(page.surveyStarted) }) }),
     h('p', { class: 'paper-plan-positions', text: page.positionsAt === null ? t('paper.plan.positionsNow') : t('paper.plan.positions', { time: when(page.positionsAt) }) }),
-    drawing(page, image, size),
-    h('div', { class: 'paper-plan-foot' }, legendDrawing(page.legend),
+    drawing(page, image, size, proposals),
+    h('div', { class: 'paper-plan-foot' }, legendDrawing(legend),
       page.scaleBar ? h('div', {}, scaleDrawing(page.scaleBar, size.width), page.roughScale ? h('p', { class: 'paper-plan-note', text: t('map.scaleShort') }) : null) : null),
     page.unplaced.length ? h('p', { class: 'paper-plan-note', test: 'paper-plan-unplaced', text: t('paper.plan.unplaced', { units: page.unplaced.join(', ') }) }) : null);
 }

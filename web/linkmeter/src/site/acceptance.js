@@ -1,13 +1,15 @@
 // A site's acceptance: every remote unit of a site survey judged against an
-// acceptance profile, with the rule that decided, the remedies and any
-// waiver in force, and the site's verdict with counts. The answer is plain
-// data (the report, the command line and the records take it as it is).
+// acceptance profile, with the rule that decided, the cause of each failure
+// and the remedies that follow it (acceptanceadvice.js), any waiver in
+// force, the ranked work, and the site's verdict with counts. The answer is
+// plain data (the report, the command line and the records take it as it
+// is).
 import { DEFAULT_THRESHOLDS } from './thresholds.js';
 import { targetKey, resultKey } from './sitesurveybook.js';
 import { DEFAULT_PROFILE, profileProblem } from './acceptanceprofile.js';
 import { repeaterLoads } from './repeaterload.js';
 import { unitFindings, unitVerdict } from './acceptancerules.js';
-import { remediesFor } from './remedies.js';
+import { adviseAcceptance, reRanked } from './acceptanceadvice.js';
 import { waiversInForce } from './waivers.js';
 
 export const SITE_VERDICTS = ['pass', 'passWithWaivers', 'fail'];
@@ -27,8 +29,8 @@ function unitEntry(target, result, ctx) {
     key: targetKey(target), group: target.group, groupName, label: target.label, serial: target.serial,
     status: result ? result.status : 'notSurveyed',
     verdict, rule, findings,
-    remedies: remediesFor(findings, { groupName, channels: ctx.channels }),
     waiver: waiverOf(verdict, target.serial, ctx.waivers),
+    result,
   };
 }
 
@@ -52,7 +54,8 @@ export function siteVerdict(counts) {
 
 // survey: the page's site survey ({targets, results, regInfo, complete,
 // started, finished, prov}); options: {profile, thresholds, channels (the
-// channel advice's recommendation), waivers (waiver records), at}.
+// channel advice's recommendation), waivers (waiver records), evidence
+// (what the site records add: diagnosisgather.js), at}.
 export function judgeAcceptance(survey, options = {}) {
   const profile = options.profile || DEFAULT_PROFILE;
   const problem = profileProblem(profile);
@@ -66,7 +69,8 @@ export function judgeAcceptance(survey, options = {}) {
     waivers: waiversInForce(options.waivers),
   };
   const results = new Map(survey.results.map((r) => [resultKey(r), r]));
-  const units = survey.targets.map((x) => unitEntry(x, results.get(targetKey(x)) || null, ctx));
+  const entries = survey.targets.map((x) => unitEntry(x, results.get(targetKey(x)) || null, ctx));
+  const { units, ...advice } = adviseAcceptance(entries, survey, { ...ctx, evidence: options.evidence || null });
   const counts = siteCounts(units);
   return {
     profile: { ...profile },
@@ -77,13 +81,14 @@ export function judgeAcceptance(survey, options = {}) {
     verdict: siteVerdict(counts),
     counts,
     units,
+    ...advice,
   };
 }
 
 // The same judgement with other waivers (a waiver given or withdrawn).
 export function withWaivers(acceptance, waiverRecords) {
   const inForce = waiversInForce(waiverRecords);
-  const units = acceptance.units.map((u) => ({ ...u, waiver: waiverOf(u.verdict, u.serial, inForce) }));
+  const { units, ...lists } = reRanked(acceptance.units.map((u) => ({ ...u, waiver: waiverOf(u.verdict, u.serial, inForce) })));
   const counts = siteCounts(units);
-  return { ...acceptance, units, counts, verdict: siteVerdict(counts) };
+  return { ...acceptance, units, ...lists, counts, verdict: siteVerdict(counts) };
 }

@@ -6,13 +6,15 @@ import { t } from '../i18n/i18n.js';
 import { levelBands } from './thresholds.js';
 import { svg } from './mapdraw.js';
 
-// [{key, shape ('line' | 'point'), text}]; `changes` adds the overlay's marks.
-export function legendItems(th, { changes = false } = {}) {
+// [{key, shape ('line' | 'point'), text}]; `changes` adds the overlay's
+// marks, `predictions` what is predicted (proposed repeaters, coverage).
+export function legendItems(th, { changes = false, predictions = false } = {}) {
   const items = levelBands(th).slice().reverse().map((band) => ({ key: band.name, shape: 'line', text: `${t('quality.' + band.name)} (${band.from}–${band.to})` }));
   items.push({ key: 'silent', shape: 'line', text: t('map.legend.silent') }, { key: 'notMeasured', shape: 'line', text: t('map.legend.notMeasured') },
     { key: 'lost', shape: 'point', text: t('map.legend.lost') }, { key: 'planned', shape: 'point', text: t('map.legend.planned') },
     { key: 'lowBattery', shape: 'point', text: t('map.legend.lowBattery', { low: th.battery.ok }) });
   if (changes) items.push({ key: 'worse', shape: 'line', text: t('map.legend.worse') }, { key: 'better', shape: 'line', text: t('map.legend.better') }, { key: 'moved', shape: 'point', text: t('map.legend.moved') });
+  if (predictions) items.push({ key: 'proposal', shape: 'point', text: t('map.legend.proposal') }, { key: 'coverage', shape: 'point', text: t('map.legend.coverage') });
   return items;
 }
 
@@ -36,6 +38,10 @@ function swatch(item, x, y, u) {
   if (item.key === 'lowBattery') {
     return svg('g', { class: 'map-pin battery-low' }, svg('circle', { cx: x + 14 * u, cy: y, r: 11 * u, class: 'map-battery-ring' }),
       svg('circle', { cx: x + 14 * u, cy: y, r: 7 * u, class: 'placed' }));
+  }
+  if (item.key === 'proposal') {
+    const cx = x + 14 * u;
+    return svg('g', { class: 'map-proposal' }, svg('polygon', { points: `${cx},${y - 7 * u} ${cx + 7 * u},${y} ${cx},${y + 7 * u} ${cx - 7 * u},${y}`, class: 'map-proposal-pin' }));
   }
   const cls = item.key === 'planned' ? 'planned' : 'placed';
   return svg('g', { class: `map-pin${item.key === 'moved' ? ' moved' : ''}` }, svg('circle', { cx: x + 14 * u, cy: y, r: 7 * u, class: cls }));

@@ -30,5 +30,9 @@ text { font-family: "Noto Sans CJK JP", sans-serif; fill: #222; }
 .map-pin circle.map-battery-ring { fill: none; stroke: ${P.bad}; stroke-width: 2.5px; }
 .map-pin text.battery-low { fill: ${P.badText}; font-weight: bold; }
 .map-scale line { stroke: #111; }
+.map-proposal-leg { stroke: ${P.prediction}; fill: none; stroke-linecap: round; }
+.map-proposal-pin { fill: #fff; stroke: ${P.prediction}; }
+.map-proposal.infeasible .map-proposal-pin { stroke-dasharray: 2 2; }
+.map-proposal text { fill: ${P.prediction}; paint-order: stroke; stroke: #fff; stroke-width: 3px; font-style: italic; }
 .map-legend-back { fill: #fff; }
 `;

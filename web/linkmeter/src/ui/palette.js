@@ -30,6 +30,9 @@ export const PALETTE = Object.freeze({
   accent: '#1f4e79',
   // The route of the unit chosen in the tree.
   route: '#d9480f',
+  // What is predicted, never measured: proposed repeaters, coverage, the
+  // site's fitted line.
+  prediction: '#5c6bc0',
   // Chart series: channel levels, the site's own channels, a unit's
   // battery, a recording's second channel.
   level: '#7a8fa8',

@@ -13,7 +13,7 @@ addMessages('en', en);
 
 export const STEPS = ['find', 'scan', 'register', 'survey', 'fix', 'accept', 'report'];
 const READING = ['chips', 'classes', 'bands', 'verdicts'];
-export const REMEDIES = ['raiseAntenna', 'raiseRepeater', 'addRepeater', 'changeChannel', 'replaceBattery', 'moreProbes', 'surveyAgain', 'moveRepeater', 'shareRepeater'];
+export const REMEDIES = ['raiseAntenna', 'raiseRepeater', 'checkUnit', 'addRepeater', 'changeChannel', 'replaceBattery', 'moreProbes', 'surveyAgain', 'moveRepeater', 'shareRepeater'];
 
 const ticked = new Set(); // kept across a language switch
 

@@ -114,7 +114,8 @@ class HistoryView {
     fill(this.visitList, this.visits.map((v) => h('tr', { test: 'history-visit', dataset: { visitId: String(v.id), endedWithoutClosing: String(Boolean(v.endedWithoutClosing)) } },
       h('td', { class: 'mono', text: visitText(v) }), h('td', { text: v.technician || '' }), h('td', { text: v.customer || '' }),
       h('td', {}, v.notes || '', competingVersions(v, (fields, replaces) => this.chooseVersion(v, fields, replaces))), ...visitTeamCells(v),
-      h('td', {}, h('button', { test: 'history-visit-open', text: t('history.showRecords'), onclick: () => this.guarded(() => this.loadVisit(v.id)) })))));
+      h('td', {}, h('button', { test: 'history-visit-open', text: t('history.showRecords'), onclick: () => this.guarded(() => this.loadVisit(v.id)) }),
+        typeof v.endedAt === 'number' ? [' ', h('button', { test: 'history-visit-report', text: t('history.visitReport'), onclick: () => this.ctx.go('report', { visit: { serial: site.serial, visitId: v.id } }) })] : null))));
     this.say('ready', t('history.visits', { count: this.visits.length, site: siteText(site) }));
     if (this.visits.length) await this.loadVisit(this.visits[0].id);
     await this.alarms.load(site);

@@ -26,6 +26,8 @@ import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile, labelP
 import { legendItems } from '../site/maplegend.js';
 import { PlanPointer } from '../site/mapinteract.js';
 import { loadImage, downscaled } from '../ui/imagescale.js';
+import { evidenceChanged } from '../records/evidencestore.js';
+import { MapAdvice } from './mapadvice.js';
 import '../site/maptexts.js';
 
 // The longest side of a plan's image as drawn: panning a 48-megapixel
@@ -49,8 +51,11 @@ class MapView {
     this.scaleLayer = svg('g', { class: 'map-scale-layer' });
     this.linkLayer = svg('g', { class: 'map-links' });
     this.pinLayer = svg('g', { class: 'map-pins' });
+    // What is predicted (coverage under the links, proposals over the pins)
+    // in layers of its own, drawn by its own module.
+    this.advice = new MapAdvice(ctx, this.showCoverage);
     this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' },
-      this.image, this.scaleLayer, this.linkLayer, this.pinLayer);
+      this.advice.defs, this.image, this.advice.coverageLayer, this.scaleLayer, this.linkLayer, this.pinLayer, this.advice.proposalLayer);
     this.pointer = new PlanPointer(this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k, p) => this.clicked(k, p) });
     this.tray = h('ul', { id: 'map-tray', class: 'map-tray' });
     this.legendBox = h('div', { id: 'map-legend' });
@@ -58,7 +63,7 @@ class MapView {
     // A list that scrolls is reached by the keyboard too.
     this.editsBox = h('ol', { id: 'map-edits', class: 'map-edits', tabindex: 0, 'aria-label': t('map.edits') });
     this.note = h('p', { id: 'map-note', class: 'note' });
-    this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note, this.noReg,
+    this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note, this.noReg, this.advice.note,
       h('div', { class: 'map-body' },
         h('aside', { class: 'map-side' }, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
         h('div', { id: 'sitemap', class: 'sitemap' }, this.svg)),
@@ -75,6 +80,7 @@ class MapView {
     this.problems = h('input', { id: 'map-problems', type: 'checkbox', onchange: () => this.render() });
     this.filter = h('input', { id: 'map-filter', type: 'search', size: 14, placeholder: t('map.filter'), oninput: () => this.render() });
     this.showChanges = h('input', { id: 'map-changes', type: 'checkbox', onchange: () => this.loadChanges() });
+    this.showCoverage = h('input', { id: 'map-coverage', type: 'checkbox', onchange: () => this.render() });
     // The scale: a line of known length, its two ends clicked on the plan.
     this.scalePoints = null;
     this.scaleMetres = h('input', { id: 'map-scale-metres', type: 'number', min: 0.1, step: 'any', placeholder: t('map.scaleMetres') });
@@ -96,6 +102,7 @@ class MapView {
       h('button', { id: 'map-zoom-out', text: '−', onclick: () => this.pointer.zoomOut() }),
       h('label', {}, this.problems, ' ', t('map.problems')), this.filter,
       h('label', {}, this.showChanges, ' ', t('map.changes')),
+      h('label', {}, this.showCoverage, ' ', t('map.coverage')),
       h('label', {}, t('map.visit'), ' ', this.visitSelect), this.scaleMetres, this.scaleButton);
   }
 
@@ -245,6 +252,7 @@ class MapView {
     this.svg.classList.toggle('empty', !plan);
     if (!plan) {
       for (const layer of [this.scaleLayer, this.linkLayer, this.pinLayer]) layer.textContent = '';
+      this.advice.clear();
       this.image.removeAttribute('href');
       this.imagePlan = null;
       return;
@@ -273,6 +281,7 @@ class MapView {
       return { key: p.key, sig: JSON.stringify([p.label, p.at, mark, opts, u]), make: () => pinElement(p, mark, u, opts) };
     }));
     fill(this.scaleLayer, scaleElement(plan, u));
+    this.advice.draw({ survey: sc.survey, map: this.map, plan, positions: sc.positions, th: sc.th, u, past: Number.isFinite(this.until) });
     this.drawSelected(sc);
   }
 
@@ -297,7 +306,7 @@ class MapView {
   }
 
   drawLegend(sc) {
-    fill(this.legendBox, legend('map-legend-list', legendItems(sc.th, { changes: this.showChanges.checked })));
+    fill(this.legendBox, legend('map-legend-list', legendItems(sc.th, { changes: this.showChanges.checked, predictions: this.advice.shown() })));
   }
 
   drawEdits(sc) {
@@ -362,6 +371,8 @@ class MapView {
     } catch (e) {
       showError(e, t('map.saveFailed'));
     }
+    // The causes and proposals read the map from the records: again now.
+    evidenceChanged(this.store);
   }
 
   async importPlan() {
@@ -389,6 +400,7 @@ class MapView {
       if (!this.map.plans.some((p) => p.id === plan.id)) this.map.plans = [...this.map.plans, plan];
       this.planId = plan.id;
       this.render();
+      evidenceChanged(this.store);
     } catch (e) {
       showError(e, '', 'map');
     }

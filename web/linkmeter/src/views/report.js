@@ -16,113 +16,64 @@ import { madeFromOther } from '../page/surveyrules.js';
 import { routeLine, resultLine } from '../ui/routeview.js';
 import { currentThresholds, isDefault } from '../site/thresholds.js';
 import { lossBound } from '../site/linkstats.js';
+import { serialKey } from '../site/compare.js';
 import { thresholdEditor } from './thresholdeditor.js';
-import { layoutPages, imagesReady } from './reportprint.js';
 import { comparisonSection } from './reportcompare.js';
-import { judgeAcceptance } from '../site/acceptance.js';
-import { loadProfile } from '../site/acceptanceprofile.js';
-import { describeAcceptance } from '../site/acceptancetexts.js';
-import { customerReport } from '../report/customerreport.js';
-import { customerPaper } from '../report/customerpaper.js';
 import { recordedWaivers } from '../report/reportwaivers.js';
-import { reportPlans } from '../report/reportplans.js';
-import { planPaper } from '../report/planpaper.js';
 import { createRecords } from '../records/records.js';
+import { reportableVisits, visitReport } from '../records/visitreport.js';
+import { paperOf, printPaper, planPapers, previewPageOne, keepReportId } from './reportpaper.js';
+import { acceptanceNow } from '../records/acceptancenow.js';
+import { evidenceReady } from '../records/evidencestore.js';
 
-addMessages('en', { 'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}' });
-addMessages('ja', { 'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました' });
+addMessages('en', {
+  'report.savePdf': 'Save as PDF', 'report.pdfSaved': 'Saved {path}',
+  'report.visit': 'Report of', 'report.visitNow': 'this visit\'s survey', 'report.visitPast': 'visit of {date}',
+  'report.visitLoading': 'Reading the visit from the site records…', 'report.visitFailed': 'The visit could not be read from the site records: {msg}',
+  'report.pageOne': 'Page 1 as it will print',
+});
+addMessages('ja', {
+  'report.savePdf': 'PDFで保存', 'report.pdfSaved': '{path} に保存しました',
+  'report.visit': '報告書の対象', 'report.visitNow': '今回の訪問の調査', 'report.visitPast': '{date} の訪問',
+  'report.visitLoading': '現場記録から訪問を読んでいます…', 'report.visitFailed': '訪問を現場記録から読めませんでした: {msg}',
+  'report.pageOne': '印刷される 1 ページ目',
+});
 
 function withExtension(path, ext) {
   return path.split('/').pop().toLowerCase().endsWith(ext) ? path : path + ext;
 }
 
-// The site's plans as the report's pages: none without site records. Site
-// records that cannot be read do not stop the report: it is printed
-// without its plans, and the page says so.
-async function planPapers(ctx, survey) {
-  if (!ctx.api || typeof ctx.api.query !== 'function') return [];
-  try {
-    const plans = await reportPlans({ records: createRecords(ctx), recorder: ctx.recorder }, survey, currentThresholds(ctx.store.get()));
-    return plans.map(({ page, image }) => planPaper(page, image));
-  } catch (e) {
-    showError(e, t('paper.plan.unread'));
-    return [];
-  }
+// How a report is judged: a past visit's waivers, end and profile as read
+// with it, else the recorder's waivers of this visit.
+// Printed judgements wait for the records' evidence.
+async function judging(ctx, survey, past) {
+  const how = past ? { waivers: past.waivers, until: past.until, profile: past.profile } : { waivers: await recordedWaivers(ctx, survey), until: Infinity, profile: null };
+  await evidenceReady(ctx, survey, { until: how.until });
+  return how;
 }
 
-// The customer's report of `survey` on paper, judged with `waivers` (the
-// visit's waiver records) and followed by `plans` (planPapers), with its
-// report id and the PDF's metadata; null for no survey. The same layout is
-// printed and saved as PDF.
-function paperOf(ctx, survey, screen, waivers, plans) {
-  if (!survey || !survey.results.length) return null;
-  const s = ctx.store.get();
-  const th = currentThresholds(s);
-  const advice = s.channelAdvice && s.channelAdvice.base === String(survey.prov.base.serial) ? s.channelAdvice.channels : [];
-  const acceptance = describeAcceptance(judgeAcceptance(survey, { profile: s.acceptanceProfile || loadProfile(ctx.storage), thresholds: th, channels: advice, waivers }));
-  const report = customerReport(survey, acceptance, th);
-  const typed = (k) => screen.querySelector('#report-' + k)?.value ?? '';
-  // The comparison prints its hops; each unit's battery now is in its row.
-  const comparison = screen.querySelector('#report-comparison')?.cloneNode(true);
-  for (const x of comparison ? comparison.querySelectorAll('#report-compare-units, h4') : []) x.remove();
-  const weakest = screen.querySelector('#report-weakest');
-  const el = customerPaper({
-    acceptance, report, survey, made: Date.now(),
-    facts: { site: `${baseText(survey.prov)} ${survey.prov.base.model}`, technician: typed('technician'), customer: typed('customer'), notes: typed('notes') },
-    comparison: comparison || null,
-    weakest: weakest && weakest.children.length ? weakest.cloneNode(true) : null,
-    thresholdsLine: t('report.thresholdsLine', { ...th.level, ok: th.battery.ok, low: th.battery.low }),
-    plans,
-  });
-  const siteName = survey.prov.base.name || String(survey.prov.base.serial);
-  const meta = {
-    title: `${t('paper.title')} — ${siteName}`,
-    author: typed('technician'),
-    subject: t('paper.subject', { verdict: acceptance.siteText, profile: acceptance.profileTitle, time: timeText(survey.started), id: report.id }),
-  };
-  return { el, id: report.id, meta, acceptance };
+// The report of `survey` as a PDF at `path`, once the comparison with the
+// previous visit has been read: {path, pages, id}.
+export async function writePdf(ctx, survey, screen, pages, comparison, past, path) {
+  await comparison.ready();
+  const how = await judging(ctx, survey, past);
+  const { proposals } = acceptanceNow(ctx, survey, how);
+  const paper = paperOf(ctx, survey, screen, { ...how, plans: await planPapers(ctx, survey, proposals) });
+  await printPaper(paper, pages, (meta) => query('JsReportSavePdf', { path, ...meta }));
+  keepReportId(ctx, survey, paper, Number(pages.dataset.pages));
+  return { path, pages: Number(pages.dataset.pages), id: paper.id };
 }
 
-// Lays the customer's report out as numbered A4 pages (the print style
-// shows them alone) and runs `print` on them: the program's PDF print or
-// the print dialog.
-async function printPaper(paper, pages, print) {
-  const started = performance.now();
-  layoutPages(paper.el, pages, (page, total) => t('paper.footer', { id: paper.id, page, pages: total }));
-  pages.dataset.reportId = paper.id;
-  pages.dataset.layoutMs = String(Math.round(performance.now() - started));
-  await imagesReady(pages);
-  document.documentElement.classList.add('paged-print');
-  try {
-    await print(paper.meta);
-  } finally {
-    document.documentElement.classList.remove('paged-print');
-  }
-}
-
-// The report id stays with the visit: the acceptance the report was made
-// from is recorded with it (records never change, so a report made again
-// after a waiver is a record of its own).
-function keepReportId(ctx, survey, paper, pages) {
-  if (!ctx.recorder) return;
-  const { rules, ...judged } = paper.acceptance;
-  ctx.recorder.recordFor(survey, 'recordAcceptance', { takenAt: Date.now(), raw: [], decoded: { ...judged, report: { id: paper.id, pages } } });
-}
-
-// The report of `survey` written to a PDF file the technician names, once
-// the comparison with the previous visit has been read and the fields
-// stored on the visit as the PDF shows them.
-async function savePdf(ctx, survey, report, pages, comparison, bound) {
+// The report of `survey` written to a PDF file the technician names, the
+// fields stored on the visit as the PDF shows them.
+async function savePdf(ctx, survey, report, pages, comparison, bound, past) {
   try {
     if (bound) await bound.save(Object.fromEntries(FIELD_KEYS.map((k) => [k, report.querySelector('#report-' + k)?.value ?? bound.get()[k]])), true);
     const initFile = exportFileName('survey-report', survey ? survey.prov : null, '.pdf');
     const paths = await fileDialog({ mode: 'save', title: t('report.savePdf'), initFile, filter: ['PDF (*.pdf)', '*.pdf'] });
     if (!Array.isArray(paths) || paths.length === 0) return null;
     const path = withExtension(paths[0], '.pdf');
-    await comparison.ready();
-    const paper = paperOf(ctx, survey, report, await recordedWaivers(ctx, survey), await planPapers(ctx, survey));
-    await printPaper(paper, pages, (meta) => query('JsReportSavePdf', { path, ...meta }));
-    keepReportId(ctx, survey, paper, Number(pages.dataset.pages));
+    await writePdf(ctx, survey, report, pages, comparison, past, path);
     notify(t('report.pdfSaved', { path }));
     return path;
   } catch (e) {
@@ -138,7 +89,16 @@ async function savePdf(ctx, survey, report, pages, comparison, bound) {
 const FIELD_KEYS = ['technician', 'customer', 'notes'];
 const loose = new Map(); // kept while the page runs (a language switch rebuilds the views)
 function visitFields(ctx) {
-  return (survey) => {
+  return (survey, past) => {
+    // A past visit's fields as kept with it; a change is a new version.
+    if (past) {
+      const own = { ...past.fields };
+      const records = createRecords(ctx);
+      return { visit: null, get: () => ({ ...own }), save: (patch, write) => {
+        Object.assign(own, patch);
+        return write ? records.updateVisit({ visitId: past.visit.id, ...own }) : Promise.resolve(own);
+      } };
+    }
     const rec = ctx.recorder;
     const visit = rec && survey ? rec.visitFor(survey) : null;
     if (visit) return { visit, get: () => rec.fields(visit), save: (patch, write) => rec.setFields(visit, patch, { write }) };
@@ -268,6 +228,37 @@ function content(survey, s, routes, comparison, bound) {
   ];
 }
 
+// The report's choice of visit: this visit's survey, or an ended visit of
+// the same site read again from the site records.
+function visitChooser(ctx, onPick) {
+  const select = h('select', { id: 'report-visit', onchange: () => onPick(select.value ? Number(select.value) : null) });
+  const label = h('label', { class: 'no-print' }, t('report.visit'), ' ', select);
+  let site = null;
+  return {
+    el: label,
+    // Lists the visits of site `serial` (a number), `chosen` selected.
+    async list(serial, chosen) {
+      site = serial;
+      let visits = [];
+      try {
+        visits = serial === null ? [] : await reportableVisits(createRecords(ctx), serial);
+      } catch (e) {
+        visits = [];
+      }
+      if (site !== serial) return;
+      fill(select, h('option', { value: '', text: t('report.visitNow') }),
+        visits.map((v) => h('option', { value: String(v.id), selected: v.id === chosen, text: t('report.visitPast', { date: timeText(v.startedAt) }) })));
+      select.value = chosen === null || chosen === undefined ? '' : String(chosen);
+    },
+  };
+}
+
+const siteSerialOf = (s, survey) => {
+  const text = survey && survey.prov && survey.prov.base ? survey.prov.base.serial : s.unit && s.unit.serial;
+  const key = text ? serialKey(text) : '';
+  return /^[0-9A-F]+$/.test(key) ? parseInt(key, 16) : null;
+};
+
 export default {
   id: 'report',
   title: 'tab.report',
@@ -276,12 +267,16 @@ export default {
     const which = h('select', { id: 'report-which', hidden: true, onchange: () => render(ctx.store.get(), true) },
       h('option', { value: 'latest', text: t('report.latest') }), h('option', { value: 'done', text: t('report.lastComplete') }));
     const print = h('button', { id: 'report-print', class: 'primary', text: t('report.print'), onclick: () => printNow() });
-    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(ctx, shown, body, printed, comparison, bound) });
+    const pdf = h('button', { id: 'report-pdf', text: t('report.savePdf'), onclick: () => savePdf(ctx, shown, body, printed, comparison, bound, past && past.material) });
+    const pageOne = h('div', { id: 'report-page1', class: 'report-page1' });
+    const pageOneBox = h('details', { id: 'report-page1-box', class: 'card no-print', open: true }, h('summary', { text: t('report.pageOne') }), pageOne);
+    const visitNote = h('p', { id: 'report-visit-state', class: 'hint', hidden: true });
     const printNow = async () => {
       if (!shown || !shown.results.length) return window.print();
       try {
         await comparison.ready();
-        const paper = paperOf(ctx, shown, body, await recordedWaivers(ctx, shown), await planPapers(ctx, shown));
+        const how = await judging(ctx, shown, past && past.material);
+        const paper = paperOf(ctx, shown, body, { ...how, plans: await planPapers(ctx, shown, acceptanceNow(ctx, shown, how).proposals) });
         // The dialog may print after window.print() returns: the pages stay
         // the print's until it is over (the class acts on print media only).
         return await printPaper(paper, printed, () => new Promise((resolve) => {
@@ -297,15 +292,41 @@ export default {
     const printed = h('div', { id: 'report-pages' });
     let shown = null;
     let judgedBy = null;
+    let past = null; // {serial, visitId, material, error, loading}
     const routes = routesTable();
     const comparison = comparisonSection(ctx);
     const section = h('section', { id: 'view-report' });
     let pending = false;
+    // Page 1 as printed, made again a moment after the report changed.
+    let previewTimer = null;
+    let previewToken = 0;
+    const preview = () => {
+      clearTimeout(previewTimer);
+      previewTimer = setTimeout(async () => {
+        const mine = ++previewToken;
+        const survey = shown;
+        if (section.hidden || !survey || !survey.results.length || survey.running) return;
+        try {
+          const how = await judging(ctx, survey, past && past.material);
+          if (mine !== previewToken) return;
+          const paper = paperOf(ctx, survey, body, how);
+          if (paper && mine === previewToken) {
+            previewPageOne(paper, pageOne);
+            pageOne.dataset.visit = past ? String(past.visitId) : '';
+          }
+        } catch (e) {
+          pageOne.textContent = '';
+        }
+      }, 300);
+    };
+    const chooser = visitChooser(ctx, (visitId) => pick(visitId === null ? null : { serial: siteSerialOf(ctx.store.get(), shown), visitId }));
     const render = (s, force) => {
-      const both = s.siteSurveyDone && s.siteSurvey && s.siteSurveyDone !== s.siteSurvey;
+      const both = !past && s.siteSurveyDone && s.siteSurvey && s.siteSurveyDone !== s.siteSurvey;
       which.hidden = !both;
       if (!both) which.value = 'latest';
-      const survey = which.value === 'done' && both ? s.siteSurveyDone : s.siteSurvey;
+      const survey = past ? (past.material ? past.material.survey : null) : which.value === 'done' && both ? s.siteSurveyDone : s.siteSurvey;
+      visitNote.hidden = !past || Boolean(past.material);
+      if (past && !past.material) visitNote.textContent = past.error ? t('report.visitFailed', { msg: past.error }) : t('report.visitLoading');
       // Typing in the fields must not rebuild them: rebuild only for another
       // survey. A hidden report waits for its tab to rebuild (a running
       // survey publishes every answer) but is marked at once.
@@ -316,17 +337,56 @@ export default {
         judgedBy = currentThresholds(s);
         routes.update(survey && survey.results.length ? survey : null, judgedBy);
         if (survey && survey.results.length) comparison.update(survey, s);
-        bound = survey ? fieldsOf(survey) : null;
+        bound = survey ? fieldsOf(survey, past && past.material) : null;
         fill(body, content(survey, s, routes, comparison, bound));
+        body.dataset.visit = past ? String(past.visitId) : '';
       }
-      const earlier = !survey || madeFromOther(survey, s) || (which.value === 'done' && both);
+      const earlier = !survey || Boolean(past) || madeFromOther(survey, s) || (which.value === 'done' && both);
       markResult(body, survey ? survey.prov : null, s, { earlier });
       const line = body.querySelector('[data-test=provenance]');
       if (line && survey) line.replaceWith(resultLine(survey.prov, s, earlier));
+      if (!section.hidden) preview();
+    };
+    // A past visit chosen (here or from History), or back to this visit.
+    const pick = async (choice) => {
+      if (!choice || choice.visitId === null) {
+        past = null;
+        render(ctx.store.get(), true);
+        return null;
+      }
+      past = { ...choice, material: null, error: null };
+      const mine = past;
+      render(ctx.store.get(), true);
+      try {
+        mine.material = await visitReport(createRecords(ctx), choice);
+      } catch (e) {
+        mine.error = (e && e.detail && e.detail.msg) || (e && e.message) || String(e);
+      }
+      if (past === mine) render(ctx.store.get(), true);
+      return mine;
     };
     ctx.store.subscribe((s) => render(s));
     render(ctx.store.get());
-    section.append(h('div', { class: 'toolbar no-print' }, which, print, pdf), thresholdEditor(ctx), body, printed);
-    return { element: section, show: () => { if (pending) render(ctx.store.get(), true); } };
+    body.addEventListener('input', () => preview());
+    section.append(h('div', { class: 'toolbar no-print' }, chooser.el, which, print, pdf), visitNote, thresholdEditor(ctx), pageOneBox, body, printed);
+    // options.visit {serial, visitId}: that visit's report (History);
+    // options.pdf: written there at once, resolving {path, pages, id} (the
+    // command line's print job).
+    const show = async (options = {}) => {
+      if (options.visit) {
+        chooser.list(options.visit.serial, options.visit.visitId);
+        const done = await pick(options.visit);
+        if (options.pdf) {
+          if (!done || !done.material) throw new Error(done && done.error ? done.error : 'the visit could not be read');
+          return writePdf(ctx, done.material.survey, body, printed, comparison, done.material, options.pdf);
+        }
+        return null;
+      }
+      chooser.list(siteSerialOf(ctx.store.get(), shown), past ? past.visitId : null);
+      if (pending) render(ctx.store.get(), true);
+      else preview();
+      return null;
+    };
+    return { element: section, show };
   },
 };

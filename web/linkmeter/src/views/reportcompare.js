@@ -140,7 +140,7 @@ export function comparisonSection(ctx) {
   const read = async (mine, survey, s, picked) => {
     let answer;
     try {
-      const visitId = ctx.recorder ? await ctx.recorder.visitIdOf(survey) : null;
+      const visitId = survey.visitId ?? (ctx.recorder ? await ctx.recorder.visitIdOf(survey) : null);
       answer = await previousSiteSurvey(records, survey, { visitId, pick: picked, regInfo: s.regInfo || null, th: currentThresholds(s) });
     } catch (e) {
       answer = { failed: failureText(e) };

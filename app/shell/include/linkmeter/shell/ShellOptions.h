@@ -13,6 +13,9 @@ struct ShellOptions {
   bool demo = false;     // run the built-in demo site inside the program
   bool devtools = false;     // developer keys without devtools_resources.pak
   bool automation = false;   // let WebDriver drive the window; no single-instance check
+  // "#report-pdf?…": the page's print job (linkmeter-cli report); a window
+  // of its own, never shown, that ends once the PDF is written.
+  std::string printJob;
   bool help = false;
   bool version = false;
 };

@@ -61,10 +61,15 @@
 //   acceptance(regInfo, units, options)
 //       units as siteSurvey takes them; options may also carry `profile`,
 //       `channels` (the channel advice's recommendation), `waivers`,
-//       `base` ({serial, name}: the base unit the remedies name) and
-//       `stopped` -> {verdict, counts, profile, thresholds, units: [{verdict,
-//       rule, findings, remedies, waiver, verdictText, ruleText,
-//       findingTexts, remedyTexts, ...}], siteText, countsText, rules}
+//       `base` ({serial, name}: the base unit the remedies name),
+//       `stopped`, `started` (the survey's start, ms) and `evidence` (what
+//       the site records add: the flows' diagnosisEvidence) -> {verdict,
+//       counts, profile, thresholds, units: [{verdict, rule, findings,
+//       diagnosis {cause, confidence, facts, evidence (words), ...},
+//       remedies [{kind, units, position?, predicted?, ...}], marginRemedies,
+//       waiver, verdictText, ruleText, findingTexts, remedyTexts, ...}],
+//       fixFirst, gainMargin, proposals, propagation, predictions,
+//       geometry, siteText, countsText, rules, fitLines}
 //   limits()                            -> {PROBES: {min, max, default}, SCAN_ROUNDS: ...}
 //   recordedTable(answer, options)      -> a download (EISUC/EWSUC answer) as the page's
 //       recorded-data CSV: {header, rows, decoded: {interval, chTypes, count,

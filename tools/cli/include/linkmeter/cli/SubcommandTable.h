@@ -21,6 +21,7 @@ Subcommand RecordsCommand();
 Subcommand MonitorCommand();  // src/monitor/MonitorCommand.cpp
 Subcommand AlarmsCommand();
 Subcommand MapCommand();
+Subcommand ReportCommand();
 
 // Every subcommand, in the order the usage lists them.
 const std::vector<Subcommand>& SubcommandTable();
