@@ -52,7 +52,7 @@ const step = (i) => new Promise((ok) => requestAnimationFrame((t) => {
   last = t;
   if (i < 60) document.dispatchEvent(new PointerEvent('pointermove', {clientX: cx + 4 * i, clientY: cy + 2 * i}));
   else if (i === 60) document.dispatchEvent(new PointerEvent('pointerup', {clientX: cx + 240, clientY: cy + 120}));
-  else svg.dispatchEvent(new WheelEvent('wheel', {deltaY: i % 2 ? -100 : 100, clientX: r.left + r.width / 2, clientY: r.top + r.height / 2, cancelable: true}));
+  else svg.dispatchEvent(new WheelEvent('wheel', {bubbles: true, deltaY: i % 2 ? -100 : 100, clientX: r.left + r.width / 2, clientY: r.top + r.height / 2, cancelable: true}));
   ok();
 }));
 svg.dispatchEvent(new PointerEvent('pointerdown', {bubbles: true, button: 0, clientX: cx, clientY: cy}));

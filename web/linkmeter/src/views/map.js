@@ -13,13 +13,13 @@ import { currentThresholds } from '../site/thresholds.js';
 import { serialKey } from '../site/compare.js';
 import { createRecords } from '../records/records.js';
 import { previousSiteSurvey } from '../report/reportprevious.js';
-import { positionsAt, mapUnits, trayUnits, unitsOnPlan, editHistory } from '../site/mapplacement.js';
-import { planLinks, surveyMeasures, unitMarks, scaleWarning } from '../site/maplinks.js';
-import { keptUnits, routeToBase } from '../site/mapfilters.js';
+import { positionsAt, mapUnits, trayUnits, editHistory } from '../site/mapplacement.js';
+import { scaleWarning } from '../site/maplinks.js';
 import { mapChanges } from '../site/mapchanges.js';
 import { SiteMapSource, imageFormat, dataUrl } from '../records/mapsource.js';
 import { bytesToBase64 } from '../records/records.js';
-import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile } from '../site/mapdraw.js';
+import { svg, reconcile } from '../site/mapdraw.js';
+import { PlanLayers, planScene } from '../site/maplayers.js';
 import { legendItems } from '../site/maplegend.js';
 import { PlanPointer } from '../site/mapinteract.js';
 import { loadImage, downscaled } from '../ui/imagescale.js';
@@ -43,12 +43,11 @@ class MapView {
     this.controls();
     this.image = svg('image', { x: 0, y: 0, class: 'map-image', preserveAspectRatio: 'none' });
     this.imagePlan = null;
-    this.scaleLayer = svg('g', { class: 'map-scale-layer' });
-    this.linkLayer = svg('g', { class: 'map-links' });
-    this.pinLayer = svg('g', { class: 'map-pins' });
-    this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' },
-      this.image, this.scaleLayer, this.linkLayer, this.pinLayer);
-    this.pointer = new PlanPointer(this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k, p) => this.clicked(k, p) });
+    this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' }, this.image);
+    this.layers = new PlanLayers(this.svg);
+    this.box = h('div', { id: 'sitemap', class: 'sitemap' }, this.svg);
+    this.pointer = new PlanPointer(this.box, this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k, p) => this.clicked(k, p) });
+    this.shownParts = {}; // part → the signature of what it shows now
     this.tray = h('ul', { id: 'map-tray', class: 'map-tray' });
     this.legendBox = h('div', { id: 'map-legend' });
     this.selectedBox = h('div', { id: 'map-selected', class: 'map-selected', hidden: true });
@@ -57,7 +56,7 @@ class MapView {
     this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note,
       h('div', { class: 'map-body' },
         h('aside', { class: 'map-side' }, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
-        h('div', { id: 'sitemap', class: 'sitemap' }, this.svg)),
+        this.box),
       this.legendBox, h('h3', { text: t('map.edits') }), this.editsBox);
     this.store.subscribe(() => this.redrawIfShown());
   }
@@ -133,10 +132,14 @@ class MapView {
     return { s, units, survey, th: currentThresholds(s), positions: positionsAt(this.map.edits, this.until) };
   }
 
+  // Each part of the tab is made again only when what it shows changed, and
+  // the plan's layers only where they changed: placing a unit remakes its
+  // pin, its links, its tray item and the newest edit.
   render() {
     if (this.element.hidden) return;
     const plan = this.map.plans.find((p) => p.id === this.planId) || null;
-    fill(this.planSelect, this.map.plans.map((p) => h('option', { value: p.id, selected: p.id === this.planId, text: p.name || p.id.slice(0, 8) })));
+    this.part('plans', [this.map.plans.map((p) => [p.id, p.name]), this.planId], () => fill(this.planSelect,
+      this.map.plans.map((p) => h('option', { value: p.id, selected: p.id === this.planId, text: p.name || p.id.slice(0, 8) }))));
     const sc = this.scene();
     this.noteText(sc, plan);
     this.drawTray(sc);
@@ -145,56 +148,53 @@ class MapView {
     this.drawEdits(sc);
   }
 
+  // Runs draw() when `what` differs from what the part was last drawn from.
+  part(name, what, draw) {
+    const key = JSON.stringify(what);
+    if (this.shownParts[name] === key) return;
+    this.shownParts[name] = key;
+    draw();
+  }
+
   noteText(sc, plan) {
     const lines = [];
     if (!this.site) lines.push(t('map.noSite'));
     else if (!plan) lines.push(t('map.noPlan'));
     lines.push(sc.survey ? t('map.surveyOf', { time: timeText(new Date(sc.survey.started)) }) : t('map.noSurvey'));
     if (plan && scaleWarning(plan.scale, plan)) lines.push(t('map.scaleShort'));
-    this.note.textContent = lines.join(' ');
+    const text = lines.join(' ');
+    if (this.note.textContent !== text) this.note.textContent = text;
   }
 
   drawTray(sc) {
     const tray = trayUnits(sc.units, sc.positions);
-    fill(this.tray, tray.length ? tray.map((u) => h('li', {
-      class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
-      onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
-    })) : h('li', { class: 'note', text: t('map.trayEmpty') }));
+    if (!tray.length) return this.part('tray', 'empty', () => fill(this.tray, h('li', { class: 'note', text: t('map.trayEmpty') })));
+    this.shownParts.tray = null;
+    return reconcile(this.tray, tray.map((u) => ({
+      key: u.key, sig: `${u.kind} ${u.label}`,
+      make: () => h('li', {
+        class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
+        onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
+      }),
+    })));
   }
 
-  // The plan's layers are kept and only what changed in them is made
-  // again, so placing a unit repaints its corner of the plan.
   drawPlan(sc, plan) {
     this.svg.classList.toggle('empty', !plan);
     if (!plan) {
-      for (const layer of [this.scaleLayer, this.linkLayer, this.pinLayer]) layer.textContent = '';
+      this.layers.clear();
       this.image.removeAttribute('href');
       this.imagePlan = null;
       return;
     }
-    const u = planUnit(plan);
     this.pointer.show(plan);
     this.showImage(plan);
-    const measures = surveyMeasures(sc.survey);
-    const marks = unitMarks(sc.units, measures, sc.th);
-    const kept = keptUnits(sc.units, marks, { problems: this.problems.checked, text: this.filter.value });
-    const route = this.selected ? routeToBase(sc.units, this.selected) : null;
     const names = new Map(this.map.plans.map((p) => [p.id, p.name || p.id.slice(0, 8)]));
-    const links = planLinks({ units: sc.units, positions: sc.positions, measures, plan, planNames: names, th: sc.th })
-      .filter((l) => kept.has(l.from) && kept.has(l.to));
-    const change = this.changes && this.showChanges.checked ? this.changes : null;
-    const moved = new Set(change ? change.moved.map((m) => m.serial) : []);
-    reconcile(this.linkLayer, links.map((l) => {
-      const opts = { mark: change ? change.hops.get(l.key) || null : null, onRoute: Boolean(route && route.hops.has(l.key)) };
-      return { key: l.key, sig: JSON.stringify([l, opts, u]), make: () => linkElement(l, u, opts) };
+    this.layers.draw(planScene({
+      plan, units: sc.units, positions: sc.positions, survey: sc.survey, th: sc.th, planNames: names, selected: this.selected,
+      filters: { problems: this.problems.checked, text: this.filter.value },
+      changes: this.changes && this.showChanges.checked ? this.changes : null,
     }));
-    const pins = unitsOnPlan(sc.units, sc.positions, plan.id).filter((p) => kept.has(p.key));
-    reconcile(this.pinLayer, pins.map((p) => {
-      const mark = marks.get(p.key);
-      const opts = { selected: p.key === this.selected, moved: moved.has(p.key), dim: Boolean(route && !route.units.has(p.key)) };
-      return { key: p.key, sig: JSON.stringify([p.label, p.at, mark, opts, u]), make: () => pinElement(p, mark, u, opts) };
-    }));
-    fill(this.scaleLayer, scaleElement(plan, u));
     this.drawSelected(sc);
   }
 
@@ -219,14 +219,23 @@ class MapView {
   }
 
   drawLegend(sc) {
-    fill(this.legendBox, legend('map-legend-list', legendItems(sc.th, { changes: this.showChanges.checked })));
+    const items = legendItems(sc.th, { changes: this.showChanges.checked });
+    this.part('legend', items, () => fill(this.legendBox, legend('map-legend-list', items)));
   }
 
   drawEdits(sc) {
     const label = new Map(sc.units.map((u) => [u.key, u.label]));
     const plans = new Map(this.map.plans.map((p) => [p.id, p.name]));
-    fill(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => h('li', { dataset: { edit: e.action, serial: e.serial } },
-      `${timeText(new Date(e.at))} — `, t('map.edit.' + e.action, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' }))));
+    const seen = new Map();
+    reconcile(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => {
+      const text = t('map.edit.' + e.action, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' });
+      const base = `${e.at} ${e.action} ${e.serial}`;
+      seen.set(base, (seen.get(base) || 0) + 1);
+      return {
+        key: `${base} ${seen.get(base)}`, sig: text,
+        make: () => h('li', { dataset: { edit: e.action, serial: e.serial } }, `${timeText(new Date(e.at))} — `, text),
+      };
+    }));
   }
 
   drawSelected(sc) {
@@ -261,7 +270,7 @@ class MapView {
   // mode); a pin dragged keeps its state at its new place.
   dropped(key, point, kind) {
     // A pin dragged was moved by hand: it is made again from its position.
-    if (kind === 'pin') for (const el of this.pinLayer.querySelectorAll('[data-pin]')) if (el.dataset.serial === key) el.remove();
+    if (kind === 'pin') for (const el of this.layers.group('pins').querySelectorAll('[data-pin]')) if (el.dataset.serial === key) el.remove();
     if (!point || !this.planId) return this.render();
     const now = positionsAt(this.map.edits).get(key);
     const action = kind === 'pin' && now ? (now.state === 'planned' ? 'plan' : 'place') : this.mode.value;
