@@ -61,12 +61,15 @@ return (async () => { for (let i = 0; i < 120; i++) await step(i); return times;
 
 
 def import_plan(b, path, name):
-    n = len(b.js("return [...document.querySelectorAll('#map-plan option')]"))
+    # Counts, not elements: an element handed back while the view remade the
+    # list went stale on the way (the first run died so with the photo).
+    count = "return document.querySelectorAll('#map-plan option').length"
+    n = b.js(count)
     b.find("#map-plan-name").clear()
     b.find("#map-plan-name").send_keys(name)
     t0 = time.monotonic()
     b.find("#map-plan-file").send_keys(path)
-    b.wait(lambda: len(b.js("return [...document.querySelectorAll('#map-plan option')]")) > n, 120, "the plan kept")
+    b.wait(lambda: b.js(count) > n, 120, "the plan kept")
     b.wait(lambda: b.js("const i = document.querySelector('#sitemap-svg image'); return i && i.getAttribute('href')"), 120, "the plan drawn")
     b.js("return __frame()")
     return time.monotonic() - t0
