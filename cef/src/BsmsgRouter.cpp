@@ -18,11 +18,11 @@ std::string SeriousErrorText(const vantor::detail::SeriousError& e) {
 
 }  // namespace
 
-void ExecuteQuery(const JsQueryHandlerPtr& handler, const BrowserPtr& browser,
-                  const lm::json::Value& args, const std::shared_ptr<BsmsgRouterCallback>& reply) {
+void ExecuteQuery(const JsQueryHandlerPtr& handler, const BrowserPtr& browser, lm::json::Value&& args,
+                  const std::shared_ptr<BsmsgRouterCallback>& reply) {
   handler->MarkRunning();
   try {
-    handler->Execute(browser, args, reply);
+    handler->ExecuteTaking(browser, std::move(args), reply);
   } catch (const Exception& e) {
     reply->Failure(e.Code(), e.Text());
   } catch (const vantor::detail::SeriousError& e) {
@@ -79,7 +79,7 @@ bool BsmsgRouter::OnQuery(const BrowserPtr& browser, int64_t queryId, const std:
   // Recorded before the task starts, so a quick answer always finds its entry.
   reply->Bind(pending_->Insert(queryId, handler, reply->Cancellation()));
   tasks_.Run([handler, browser, args = std::move(parsed->argument), reply = std::move(reply)]() mutable {
-    ExecuteQuery(handler, browser, args, reply);
+    ExecuteQuery(handler, browser, std::move(args), reply);
   });
   pending_->Purge();
   return true;

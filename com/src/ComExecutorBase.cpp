@@ -39,9 +39,18 @@ void ComExecutorBase::RunCancelled(PrmExecutor& prm) { prm.reply->Success("null"
 
 void ComExecutorBase::Execute(const Sorrel::cef::BrowserPtr& browser, const lm::json::Value& args,
                               const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
-  auto prm = std::make_shared<PrmExecutor>(shared_from_this(), browser, args, reply);
+  Start(std::make_shared<PrmExecutor>(shared_from_this(), browser, args, reply));
+}
+
+void ComExecutorBase::ExecuteTaking(const Sorrel::cef::BrowserPtr& browser, lm::json::Value&& args,
+                                    const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) {
+  Start(std::make_shared<PrmExecutor>(shared_from_this(), browser, std::move(args), reply));
+}
+
+void ComExecutorBase::Start(const std::shared_ptr<PrmExecutor>& prm) {
+  const auto& reply = prm->reply;
   prm->cancel = reply ? reply->Cancellation() : std::make_shared<lm::CancelToken>();
-  prm->comInfo = ParseComInfo(args);
+  prm->comInfo = ParseComInfo(prm->args);
   if (!IsSupported(prm->comInfo)) {
     throw JsArgumentException(
         0, lm::text::Format("このAPIは指定したcomInfo(%s)に対応していません。", prm->comInfo.Model().c_str()));

@@ -23,11 +23,11 @@ lm::json::Value Error(const com::vantor::Tcmd& command) {
                                {"msg", lm::json::String(r.message)}});
 }
 
-void AddCommon(const com::vantor::Tcmd& command, const lm::json::Value& args, const std::string& message,
+void AddCommon(const com::vantor::Tcmd& command, lm::json::Value& args, const std::string& message,
                lm::json::Object& result) {
   const ExecResult& r = command.GetResult();
   result["cmdName"] = lm::json::String(command.GetName());
-  result["comInfo"] = args.get("comInfo");
+  if (args.is<lm::json::Object>()) result["comInfo"] = std::move(args.get<lm::json::Object>()["comInfo"]);
   if (auto status = command.GetRecvField("STATUS")) {
     auto text = lm::text::TryAnsiToUtf8(*status);
     result["STATUS"] = lm::json::String(text ? *text : command.GetStatusText());

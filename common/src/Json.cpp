@@ -62,6 +62,15 @@ class Writer {
   static bool Plain(unsigned char c) { return c >= 0x20 && c != '"' && c != '\\' && c != '/' && c != 0x7f; }
 
   void WriteString(const std::string& s) {
+    // Keys and most values need no escape: quoted in one step.
+    if (std::all_of(s.begin(), s.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); })) {
+      const size_t at = out_.size();
+      out_.resize(at + s.size() + 2);
+      out_[at] = '"';
+      s.copy(&out_[at + 1], s.size());
+      out_[at + 1 + s.size()] = '"';
+      return;
+    }
     out_ += '"';
     size_t run = 0;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -100,7 +109,7 @@ class Writer {
 
 std::string ToText(const Value& value) {
   std::string out;
-  out.reserve(128);
+  out.reserve(256);  // most answers without growing
   Writer(out).Write(value);
   return out;
 }
@@ -126,8 +135,9 @@ size_t NestingDepth(std::string_view text) {
 
 std::optional<Value> Parse(std::string_view text) {
   // The reader's own limit counts arrays only: deep objects would recurse
-  // until the stack runs out.
-  if (NestingDepth(text) > kMaxNesting) return std::nullopt;
+  // until the stack runs out. A text no longer than the limit cannot nest
+  // deeper than it (every query's argument is parsed here).
+  if (text.size() > kMaxNesting && NestingDepth(text) > kMaxNesting) return std::nullopt;
   Value out;
   std::string err;
   auto end = picojson::parse(out, text.begin(), text.end(), &err);

@@ -205,3 +205,62 @@ test('a pin with a low battery by the site rule is ringed; a changed link keeps 
   }
   assert.equal(linkElement(link, 1).querySelector('.map-change-halo'), null);
 });
+
+test('plan view: zoom keeps the point under the pointer, pan follows the drag, both bounded; box and plan points agree', async () => {
+  const { PlanViewport, MIN_SHARE, MAX_SHARE } = await import('../../web/linkmeter/src/site/mapviewport.js');
+  const v = new PlanViewport();
+  const box = { width: 900, height: 500 }; // wider than the plan: bands left and right
+  v.show({ id: 'P1', width: 2000, height: 1500 });
+  assert.deepEqual(v.transform(box), { k: 1, tx: 0, ty: 0 }, 'the whole plan is the drawing as laid out');
+  const near = (a, b) => assert.ok(Math.abs(a.x - b.x) < 1e-6 && Math.abs(a.y - b.y) < 1e-6, `${JSON.stringify(a)} ≠ ${JSON.stringify(b)}`);
+  near(v.toBox(1000, 750, box), { x: 450, y: 250 });
+  near(v.toBox(0, 0, box), { x: (900 - 2000 / 3) / 2, y: 0 });
+  const at = { x: 1500, y: 300 };
+  const before = v.toBox(at.x, at.y, box);
+  for (const f of [1.25, 1.25, 1.25, 0.8]) v.zoom(f, at);
+  near(v.toBox(at.x, at.y, box), before);
+  near(v.toPlan(before.x, before.y, box), at);
+  const k = v.scale;
+  v.pan(30, -20, box);
+  near(v.toBox(at.x, at.y, box), { x: before.x + 30, y: before.y - 20 });
+  assert.equal(v.scale, k, 'a pan keeps the zoom');
+  while (v.zoom(2)) { /* as close as it goes */ }
+  assert.equal(v.view.w, 2000 * MIN_SHARE);
+  while (v.zoom(0.5)) { /* as far */ }
+  assert.equal(v.view.w, 2000 * MAX_SHARE);
+  assert.equal(v.view.h / v.view.w, 0.75, 'the view keeps the plan\'s shape');
+  v.show({ id: 'P1', width: 2000, height: 1500 });
+  assert.equal(v.view.w, 2000 * MAX_SHARE, 'the same plan keeps its view');
+  v.show({ id: 'P2', width: 600, height: 800 });
+  assert.deepEqual(v.view, { x: 0, y: 0, w: 600, h: 800 }, 'another plan shows whole');
+});
+
+test('placing a unit remakes its pin and its links on the plan, nothing else', { skip: !dom && 'no DOM module' }, async () => {
+  const { document } = dom.parseHTML('<html><body></body></html>');
+  globalThis.document = document;
+  const { svg } = await import('../../web/linkmeter/src/site/mapdraw.js');
+  const { PlanLayers, planScene } = await import('../../web/linkmeter/src/site/maplayers.js');
+  const plan = { id: 'P1', width: 1000, height: 1000 };
+  const root = svg('svg');
+  const layers = new PlanLayers(root);
+  const edits = [place(BASE, 1, 50, 50), place('C80201', 2, 300, 400), place('B80202', 3, 900, 100), place('B80203', 4, 100, 900)];
+  const measures = survey([150, 151], [90, 91], [null, null], [120, 121]);
+  const draw = (list, opts = {}) => layers.draw(planScene({ plan, units, positions: positionsAt(list), survey: measures, planNames: new Map(), ...opts }));
+  const elements = () => new Map([...root.querySelectorAll('[data-pin], [data-link]')].map((el) => [el.dataset.key, el]));
+  draw(edits);
+  const first = elements();
+  assert.deepEqual([...first.keys()].sort(), [BASE, 'B80202', 'B80203', 'C80201', 'C80201>B80202', 'base>B80203', 'base>C80201'].sort());
+  // R2 placed between R1 and TANK's place (TANK still in the tray).
+  draw([...edits, place('C80202', 5, 600, 800)]);
+  const second = elements();
+  const remade = [...second.keys()].filter((key) => first.get(key) !== second.get(key));
+  assert.deepEqual(remade.sort(), ['C80201>C80202', 'C80202']);
+  // A pin moved remakes it and the links at either end of it.
+  draw([...edits, place('C80202', 5, 600, 800), place('C80201', 6, 310, 400)]);
+  const third = elements();
+  assert.deepEqual([...third.keys()].filter((key) => second.get(key) !== third.get(key)).sort(),
+    ['C80201', 'C80201>B80202', 'C80201>C80202', 'base>C80201']);
+  // Selecting a unit dims the units off its route to the base unit.
+  draw([...edits, place('C80202', 5, 600, 800)], { selected: 'C80202' });
+  assert.deepEqual([...root.querySelectorAll('.map-pin.dim')].map((el) => el.dataset.serial).sort(), ['B80202', 'B80203']);
+});

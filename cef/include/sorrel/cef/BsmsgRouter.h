@@ -17,9 +17,10 @@
 
 namespace Sorrel::cef {
 
-// Runs one query's Execute and turns every error escaping it into a failure.
+// Runs one query's Execute (handing it the arguments to keep) and turns
+// every error escaping it into a failure.
 void ExecuteQuery(const JsQueryHandlerPtr& handler, const BrowserPtr& browser,
-                  const lm::json::Value& args, const std::shared_ptr<BsmsgRouterCallback>& reply);
+                  lm::json::Value&& args, const std::shared_ptr<BsmsgRouterCallback>& reply);
 
 class BsmsgRouter {
  public:

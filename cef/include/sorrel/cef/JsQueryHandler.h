@@ -53,6 +53,12 @@ class JsQueryHandler : public std::enable_shared_from_this<JsQueryHandler> {
   // Does the work and answers through the reply, exactly once.
   virtual void Execute(const BrowserPtr& browser, const lm::json::Value& args,
                        const std::shared_ptr<BsmsgRouterCallback>& reply);
+  // The same, given the call's own arguments to keep: a handler that holds
+  // them for the call overrides it to take them without a copy.
+  virtual void ExecuteTaking(const BrowserPtr& browser, lm::json::Value&& args,
+                             const std::shared_ptr<BsmsgRouterCallback>& reply) {
+    Execute(browser, args, reply);
+  }
   // Cancel notification: routerCancel is true when the router gave up the
   // query (navigation, closed browser, the page's cancel function) and false
   // for an explicit "jsquery:cancel". Called under the pending-table lock:

@@ -34,7 +34,9 @@ class ComExecutorBase : public Sorrel::cef::JsQueryHandler {
                   ComExecutorTable& table);
 
   void Execute(const Sorrel::cef::BrowserPtr& browser, const lm::json::Value& args,
-               const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) override;
+               const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) final;
+  void ExecuteTaking(const Sorrel::cef::BrowserPtr& browser, lm::json::Value&& args,
+                     const std::shared_ptr<Sorrel::cef::BsmsgRouterCallback>& reply) final;
 
   // Model codes 41, 42 and 77 to 81, or a LAN unit reached without a serial.
   virtual bool IsSupported(const ComInfo& info) const;
@@ -48,6 +50,7 @@ class ComExecutorBase : public Sorrel::cef::JsQueryHandler {
   ComExecutorTable& Table() const { return table_; }
 
  private:
+  void Start(const std::shared_ptr<PrmExecutor>& prm);
   // Opens the unit when needed, runs the command, closes what it opened.
   void RunHeld(PrmExecutor& prm);
 

@@ -19,8 +19,9 @@ namespace tcmd_result {
 std::string Message(const com::vantor::Tcmd& command);
 // {"code1", "code2", "msg"} of the command's result.
 lm::json::Value Error(const com::vantor::Tcmd& command);
-// Adds cmdName, comInfo, STATUS, isSuccess, isCancel, isTimeout and msg.
-void AddCommon(const com::vantor::Tcmd& command, const lm::json::Value& args, const std::string& message,
+// Adds cmdName, comInfo, STATUS, isSuccess, isCancel, isTimeout and msg;
+// the call's comInfo is moved from `args` (the call's own, read no more).
+void AddCommon(const com::vantor::Tcmd& command, lm::json::Value& args, const std::string& message,
                lm::json::Object& result);
 }  // namespace tcmd_result
 

@@ -14,15 +14,15 @@ import { currentThresholds } from '../site/thresholds.js';
 import { serialKey } from '../site/compare.js';
 import { createRecords } from '../records/records.js';
 import { previousSiteSurvey } from '../report/reportprevious.js';
-import { positionsAt, mapUnits, trayUnits, unitsOnPlan, editHistory } from '../site/mapplacement.js';
-import { planLinks, surveyMeasures, unitMarks, scaleWarning } from '../site/maplinks.js';
-import { keptUnits, routeToBase } from '../site/mapfilters.js';
+import { positionsAt, mapUnits, trayUnits, editHistory } from '../site/mapplacement.js';
+import { scaleWarning } from '../site/maplinks.js';
 import { mapChanges } from '../site/mapchanges.js';
 import { SiteMapSource, imageFormat, dataUrl } from '../records/mapsource.js';
 import { lastSiteSurvey } from '../records/mapexport.js';
 import { provenance } from '../ui/provenance.js';
 import { bytesToBase64 } from '../records/records.js';
-import { svg, planUnit, linkElement, pinElement, scaleElement, reconcile, labelPlaces } from '../site/mapdraw.js';
+import { svg, reconcile } from '../site/mapdraw.js';
+import { PlanLayers, planScene } from '../site/maplayers.js';
 import { legendItems } from '../site/maplegend.js';
 import { PlanPointer } from '../site/mapinteract.js';
 import { loadImage, downscaled } from '../ui/imagescale.js';
@@ -48,15 +48,16 @@ class MapView {
     this.controls();
     this.image = svg('image', { x: 0, y: 0, class: 'map-image', preserveAspectRatio: 'none' });
     this.imagePlan = null;
-    this.scaleLayer = svg('g', { class: 'map-scale-layer' });
-    this.linkLayer = svg('g', { class: 'map-links' });
-    this.pinLayer = svg('g', { class: 'map-pins' });
     // What is predicted (coverage under the links, proposals over the pins)
     // in layers of its own, drawn by its own module.
     this.advice = new MapAdvice(ctx, this.showCoverage);
     this.svg = svg('svg', { id: 'sitemap-svg', class: 'sitemap-svg', preserveAspectRatio: 'xMidYMid meet' },
-      this.advice.defs, this.image, this.advice.coverageLayer, this.scaleLayer, this.linkLayer, this.pinLayer, this.advice.proposalLayer);
-    this.pointer = new PlanPointer(this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k, p) => this.clicked(k, p) });
+      this.advice.defs, this.image, this.advice.coverageLayer);
+    this.layers = new PlanLayers(this.svg);
+    this.svg.append(this.advice.proposalLayer);
+    this.box = h('div', { id: 'sitemap', class: 'sitemap' }, this.svg);
+    this.pointer = new PlanPointer(this.box, this.svg, { onDrop: (k, p, kind) => this.dropped(k, p, kind), onClick: (k, p) => this.clicked(k, p) });
+    this.shownParts = {}; // part → the signature of what it shows now
     this.tray = h('ul', { id: 'map-tray', class: 'map-tray' });
     this.legendBox = h('div', { id: 'map-legend' });
     this.selectedBox = h('div', { id: 'map-selected', class: 'map-selected', hidden: true });
@@ -66,7 +67,7 @@ class MapView {
     this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note, this.noReg, this.advice.note,
       h('div', { class: 'map-body' },
         h('aside', { class: 'map-side' }, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
-        h('div', { id: 'sitemap', class: 'sitemap' }, this.svg)),
+        this.box),
       this.legendBox, h('h3', { text: t('map.edits') }), this.editsBox);
     this.store.subscribe(() => this.redrawIfShown());
   }
@@ -203,10 +204,14 @@ class MapView {
     return { s, units, survey, noRegistration: Boolean(this.site) && !regInfo, th: currentThresholds(s), positions: positionsAt(this.map.edits, this.until) };
   }
 
+  // Each part of the tab is made again only when what it shows changed, and
+  // the plan's layers only where they changed: placing a unit remakes its
+  // pin, its links, its tray item and the newest edit.
   render() {
     if (this.element.hidden) return;
     const plan = this.map.plans.find((p) => p.id === this.planId) || null;
-    fill(this.planSelect, this.map.plans.map((p) => h('option', { value: p.id, selected: p.id === this.planId, text: p.name || p.id.slice(0, 8) })));
+    this.part('plans', [this.map.plans.map((p) => [p.id, p.name]), this.planId], () => fill(this.planSelect,
+      this.map.plans.map((p) => h('option', { value: p.id, selected: p.id === this.planId, text: p.name || p.id.slice(0, 8) }))));
     const sc = this.scene();
     this.noteText(sc, plan);
     this.drawTray(sc);
@@ -215,26 +220,42 @@ class MapView {
     this.drawEdits(sc);
   }
 
+  // Runs draw() when `what` differs from what the part was last drawn from.
+  part(name, what, draw) {
+    const key = JSON.stringify(what);
+    if (this.shownParts[name] === key) return;
+    this.shownParts[name] = key;
+    draw();
+  }
+
   noteText(sc, plan) {
     const lines = [];
     if (!this.site) lines.push(t('map.noSite'));
     else if (!plan) lines.push(t('map.noPlan'));
     lines.push(sc.survey ? t('map.surveyOf', { time: timeText(new Date(sc.survey.started)) }) : t('map.noSurvey'));
     if (plan && scaleWarning(plan.scale, plan)) lines.push(t('map.scaleShort'));
-    this.note.textContent = lines.join(' ');
+    const text = lines.join(' ');
+    if (this.note.textContent !== text) this.note.textContent = text;
   }
 
   drawTray(sc) {
     this.noReg.hidden = !sc.noRegistration;
     this.readReg.hidden = refusesRegistration(sc.s.unit); // its routes come from a file or by hand
     const tray = trayUnits(sc.units, sc.positions);
-    const empty = sc.noRegistration ? t('map.trayNoRegistration') : t('map.trayEmpty');
-    fill(this.tray, tray.length ? tray.map((u) => h('li', {
-      class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
-      tabindex: 0, title: t('map.trayKeys'),
-      onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
-      onkeydown: (e) => this.trayKey(e, u.key),
-    })) : h('li', { class: 'note', text: empty }));
+    if (!tray.length) {
+      const empty = sc.noRegistration ? t('map.trayNoRegistration') : t('map.trayEmpty');
+      return this.part('tray', empty, () => fill(this.tray, h('li', { class: 'note', text: empty })));
+    }
+    this.shownParts.tray = null;
+    return reconcile(this.tray, tray.map((u) => ({
+      key: u.key, sig: `${u.kind} ${u.label}`,
+      make: () => h('li', {
+        class: 'map-tray-unit', dataset: { trayUnit: '', serial: u.key, kind: u.kind }, text: u.label,
+        tabindex: 0, title: t('map.trayKeys'),
+        onpointerdown: (e) => { e.preventDefault(); this.pointer.startTrayDrag(u.key, e); },
+        onkeydown: (e) => this.trayKey(e, u.key),
+      }),
+    })));
   }
 
   // From the keyboard, Enter or Space drops a tray unit in the middle of the
@@ -242,46 +263,29 @@ class MapView {
   trayKey(e, key) {
     if (e.key !== 'Enter' && e.key !== ' ') return;
     e.preventDefault();
-    const v = this.pointer.view;
+    const v = this.pointer.viewport.view;
     if (v) this.dropped(key, { x: Math.round(v.x + v.w / 2), y: Math.round(v.y + v.h / 2) }, 'tray');
   }
 
-  // The plan's layers are kept and only what changed in them is made
-  // again, so placing a unit repaints its corner of the plan.
   drawPlan(sc, plan) {
     this.svg.classList.toggle('empty', !plan);
     if (!plan) {
-      for (const layer of [this.scaleLayer, this.linkLayer, this.pinLayer]) layer.textContent = '';
+      this.layers.clear();
       this.advice.clear();
       this.image.removeAttribute('href');
       this.imagePlan = null;
       return;
     }
-    const u = planUnit(plan);
     this.pointer.show(plan);
     this.showImage(plan);
-    const measures = surveyMeasures(sc.survey);
-    const marks = unitMarks(sc.units, measures, sc.th);
-    const kept = keptUnits(sc.units, marks, { problems: this.problems.checked, text: this.filter.value });
-    const route = this.selected ? routeToBase(sc.units, this.selected) : null;
     const names = new Map(this.map.plans.map((p) => [p.id, p.name || p.id.slice(0, 8)]));
-    const links = planLinks({ units: sc.units, positions: sc.positions, measures, plan, planNames: names, th: sc.th })
-      .filter((l) => kept.has(l.from) && kept.has(l.to));
-    const change = this.changes && this.showChanges.checked ? this.changes : null;
-    const moved = new Set(change ? change.moved.map((m) => m.serial) : []);
-    const pins = unitsOnPlan(sc.units, sc.positions, plan.id).filter((p) => kept.has(p.key));
-    const places = labelPlaces(links, pins, marks, u);
-    reconcile(this.linkLayer, links.map((l) => {
-      const opts = { mark: change ? change.hops.get(l.key) || null : null, onRoute: Boolean(route && route.hops.has(l.key)), note: places.notes.get(l.key) || null };
-      return { key: l.key, sig: JSON.stringify([l, opts, u]), make: () => linkElement(l, u, opts) };
-    }));
-    reconcile(this.pinLayer, pins.map((p) => {
-      const mark = marks.get(p.key);
-      const opts = { selected: p.key === this.selected, moved: moved.has(p.key), dim: Boolean(route && !route.units.has(p.key)), label: places.pins.get(p.key) };
-      return { key: p.key, sig: JSON.stringify([p.label, p.at, mark, opts, u]), make: () => pinElement(p, mark, u, opts) };
-    }));
-    fill(this.scaleLayer, scaleElement(plan, u));
-    this.advice.draw({ survey: sc.survey, map: this.map, plan, positions: sc.positions, th: sc.th, u, past: Number.isFinite(this.until) });
+    const scene = planScene({
+      plan, units: sc.units, positions: sc.positions, survey: sc.survey, th: sc.th, planNames: names, selected: this.selected,
+      filters: { problems: this.problems.checked, text: this.filter.value },
+      changes: this.changes && this.showChanges.checked ? this.changes : null,
+    });
+    this.layers.draw(scene);
+    this.advice.draw({ survey: sc.survey, map: this.map, plan, positions: sc.positions, th: sc.th, u: scene.u, past: Number.isFinite(this.until) });
     this.drawSelected(sc);
   }
 
@@ -306,14 +310,23 @@ class MapView {
   }
 
   drawLegend(sc) {
-    fill(this.legendBox, legend('map-legend-list', legendItems(sc.th, { changes: this.showChanges.checked, predictions: this.advice.shown() })));
+    const items = legendItems(sc.th, { changes: this.showChanges.checked, predictions: this.advice.shown() });
+    this.part('legend', items, () => fill(this.legendBox, legend('map-legend-list', items)));
   }
 
   drawEdits(sc) {
     const label = new Map(sc.units.map((u) => [u.key, u.label]));
     const plans = new Map(this.map.plans.map((p) => [p.id, p.name]));
-    fill(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => h('li', { dataset: { edit: e.action, serial: e.serial } },
-      `${timeText(new Date(e.at))} — `, t('map.edit.' + e.action, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' }))));
+    const seen = new Map();
+    reconcile(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => {
+      const text = t('map.edit.' + e.action, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' });
+      const base = `${e.at} ${e.action} ${e.serial}`;
+      seen.set(base, (seen.get(base) || 0) + 1);
+      return {
+        key: `${base} ${seen.get(base)}`, sig: text,
+        make: () => h('li', { dataset: { edit: e.action, serial: e.serial } }, `${timeText(new Date(e.at))} — `, text),
+      };
+    }));
   }
 
   drawSelected(sc) {
@@ -348,7 +361,7 @@ class MapView {
   // mode); a pin dragged keeps its state at its new place.
   dropped(key, point, kind) {
     // A pin dragged was moved by hand: it is made again from its position.
-    if (kind === 'pin') for (const el of this.pinLayer.querySelectorAll('[data-pin]')) if (el.dataset.serial === key) el.remove();
+    if (kind === 'pin') for (const el of this.layers.group('pins').querySelectorAll('[data-pin]')) if (el.dataset.serial === key) el.remove();
     if (!point || !this.planId) return this.render();
     const now = positionsAt(this.map.edits).get(key);
     const action = kind === 'pin' && now ? (now.state === 'planned' ? 'plan' : 'place') : this.mode.value;
