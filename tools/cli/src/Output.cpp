@@ -104,12 +104,12 @@ const lm::json::Array& MemberArray(const lm::json::Value& object, const std::str
   return member.is<lm::json::Array>() ? member.get<lm::json::Array>() : empty;
 }
 
-std::string LocalTimeText(int64_t ms) {
+std::string LocalTimeText(int64_t ms, bool withZone) {
   const std::time_t t = static_cast<std::time_t>(ms / 1000);
   std::tm tm{};
   if (!localtime_r(&t, &tm)) return std::to_string(ms);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  char buf[48];
+  std::strftime(buf, sizeof buf, withZone ? "%Y-%m-%d %H:%M:%S %Z" : "%Y-%m-%d %H:%M:%S", &tm);
   return buf;
 }
 

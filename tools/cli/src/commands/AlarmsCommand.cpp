@@ -47,8 +47,9 @@ std::string Check(const ParsedArgs& args) {
   return "";
 }
 
-// In this computer's time zone, as the page shows times.
-std::string TimeText(std::optional<int64_t> ms) { return ms ? LocalTimeText(*ms) : ""; }
+// In this computer's time zone, named: an alarm is often read far from the
+// site ("2026-12-09 15:00:00 JST").
+std::string TimeText(std::optional<int64_t> ms) { return ms ? LocalTimeText(*ms, true) : ""; }
 
 // What a raise's detail says, in words: the rounds that raised it and the
 // units a silent repeater cut off.

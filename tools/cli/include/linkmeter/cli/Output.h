@@ -64,8 +64,8 @@ const lm::json::Value& MemberValue(const lm::json::Value& object, const std::str
 // A member of an object that is a list (empty when missing or not a list).
 const lm::json::Array& MemberArray(const lm::json::Value& object, const std::string& key);
 // A time (ms since 1970 UTC) as "YYYY-MM-DD hh:mm:ss" in this computer's
-// time zone, as the page shows times.
-std::string LocalTimeText(int64_t ms);
+// time zone, as the page shows times; `withZone` adds the zone's name.
+std::string LocalTimeText(int64_t ms, bool withZone = false);
 // "1 logger", "2 loggers": a count with its noun (an English plural in -s).
 std::string CountOf(size_t n, const std::string& noun);
 
