@@ -119,9 +119,10 @@ def registration_edit_writes_and_reads_back(page):
     page.wait_for(lambda: page.all(name), 30, "the registration")
     enter(page, interval, "300")  # out of the record's 0..255
     check("invalid" in page.attr(interval, "class").split(), "the bad interval is marked", page)
-    message = page.js("return document.querySelector(arguments[0]).parentElement"
-                      ".querySelector('[data-test=field-msg]').textContent", interval)
-    check("3047" in message, "the message gives the conversion's number: " + message, page)
+    message = page.js("const m = document.querySelector(arguments[0]).parentElement"
+                      ".querySelector('[data-test=field-msg]'); return [m.textContent, m.title]", interval)
+    check(message[0] and "3047" not in message[0], "the message says it in words: %s" % message, page)
+    check("3047" in message[1], "its tooltip gives the conversion's number: %s" % message, page)
     check(page.attr("#reg-status", "data-changes") == "0", "a refused value changes nothing", page)
     enter(page, name, "FLOW-2")
     check(page.attr("#reg-status", "data-changes") == "1", "one change counted", page)

@@ -39,9 +39,10 @@ function fieldInput(ctx, path, field, name) {
   const duration = field.kind === 'seconds' ? h('span', { class: 'dim duration', text: durationText(value) }) : null;
   el.addEventListener('change', () => {
     const read = readField(field, el.type === 'checkbox' ? el.checked : el.value, ctx.types);
-    // The technician's words first; the conversion's number after them, so a
-    // call to the service desk can name it.
-    msg.textContent = read.error ? `${t(read.error, read.params)} (${t('reg.errorCode', { code: read.code })})` : '';
+    // The technician's words; the conversion's number (which a call to the
+    // service desk can name) in the tooltip.
+    msg.textContent = read.error ? t(read.error, read.params) : '';
+    msg.title = read.error ? t('reg.errorCode', { code: read.code }) : '';
     el.classList.toggle('invalid', Boolean(read.error));
     if (duration) duration.textContent = read.error ? '' : durationText(read.value);
     // Nothing is written while a field holds what the unit would refuse.
