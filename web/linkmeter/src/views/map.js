@@ -66,9 +66,9 @@ class MapView {
     // A list that scrolls is reached by the keyboard too.
     this.editsBox = h('ol', { id: 'map-edits', class: 'map-edits', tabindex: 0, 'aria-label': t('map.edits') });
     this.note = h('p', { id: 'map-note', class: 'note' });
-    this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.plans.element, this.note, this.noReg, this.advice.note,
+    this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note, this.noReg, this.advice.note,
       h('div', { class: 'map-body' },
-        h('aside', { class: 'map-side' }, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
+        h('aside', { class: 'map-side' }, this.plans.element, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
         this.box),
       this.legendBox, h('h3', { text: t('map.edits') }), this.editsBox);
     this.store.subscribe(() => this.redrawIfShown());

@@ -17,10 +17,12 @@ export class PlanControls {
     this.renameButton = h('button', { id: 'map-plan-rename-button', type: 'button', text: t('map.plan.rename'), onclick: () => this.rename() });
     this.hidden = h('input', { id: 'map-plan-hide', type: 'checkbox', onchange: () => this.hide() });
     this.removeButton = h('button', { id: 'map-plan-remove', type: 'button', text: t('map.plan.remove'), onclick: () => this.askRemove() });
-    this.ask = h('p', { id: 'map-plan-remove-ask', class: 'warning', role: 'alertdialog', hidden: true });
+    this.ask = h('p', { id: 'map-plan-remove-ask', class: 'warning', hidden: true });
     this.problem = h('span', { id: 'map-plan-problem', class: 'warning', role: 'status' });
-    this.element = h('div', { id: 'map-plan-controls', class: 'toolbar map-plan-controls', role: 'group', 'aria-label': t('map.plan.controls') },
-      this.name, this.renameButton, h('label', {}, this.hidden, ' ', t('map.plan.hide')), this.removeButton, this.problem, this.ask);
+    // Beside the plan, above the tray: the plan keeps its place on screen.
+    this.element = h('div', { id: 'map-plan-controls', class: 'map-plan-controls', role: 'group', 'aria-labelledby': 'map-plan-controls-title' },
+      h('h3', { id: 'map-plan-controls-title', text: t('map.plan.controls') }), this.name, this.renameButton,
+      h('label', {}, this.hidden, ' ', t('map.plan.hide')), this.removeButton, this.problem, this.ask);
   }
 
   // The plan shown now (or null); `past`: a past visit's map, not changed here.
