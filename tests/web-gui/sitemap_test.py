@@ -98,6 +98,7 @@ def screen_offset(page, x, y):
 
 
 def drag_to(page, source, x, y):
+    page.js("arguments[0].scrollIntoView({block: 'nearest'})", source)
     dx, dy = screen_offset(page, x, y)
     svg = page.find("#sitemap-svg")
     ActionChains(page.driver).click_and_hold(source).move_by_offset(5, 5).move_to_element_with_offset(svg, dx, dy) \
@@ -260,6 +261,8 @@ def plan_controls(page, folder, artefacts):
     after its confirmation; each listed under who moved what."""
     page.click("#tab-map")
     show_plan(page, "Pump house")
+    keys_to(page, "#map-plan-controls-open", Keys.ENTER)
+    page.wait_for(lambda: page.find("#map-plan-rename").is_displayed(), 10, "the plan's controls open")
     # Set as typed (see plan_name), then Enter in the field renames.
     page.js("document.getElementById('map-plan-rename').value = 'Pump room'")
     keys_to(page, "#map-plan-rename", Keys.ENTER)

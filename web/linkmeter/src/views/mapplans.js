@@ -19,10 +19,12 @@ export class PlanControls {
     this.removeButton = h('button', { id: 'map-plan-remove', type: 'button', text: t('map.plan.remove'), onclick: () => this.askRemove() });
     this.ask = h('p', { id: 'map-plan-remove-ask', class: 'warning', hidden: true });
     this.problem = h('span', { id: 'map-plan-problem', class: 'warning', role: 'status' });
-    // Beside the plan, above the tray: the plan keeps its place on screen.
-    this.element = h('div', { id: 'map-plan-controls', class: 'map-plan-controls', role: 'group', 'aria-labelledby': 'map-plan-controls-title' },
-      h('h3', { id: 'map-plan-controls-title', text: t('map.plan.controls') }), this.name, this.renameButton,
-      h('label', {}, this.hidden, ' ', t('map.plan.hide')), this.removeButton, this.problem, this.ask);
+    // Above the tray, folded to one line until opened: the plan keeps its
+    // place on screen and the tray its room.
+    this.element = h('details', { id: 'map-plan-controls', class: 'map-plan-controls' },
+      h('summary', { id: 'map-plan-controls-open', text: t('map.plan.controls') }),
+      h('div', { class: 'map-plan-controls-body' }, this.name, this.renameButton,
+        h('label', {}, this.hidden, ' ', t('map.plan.hide')), this.removeButton, this.problem, this.ask));
   }
 
   // The plan shown now (or null); `past`: a past visit's map, not changed here.
