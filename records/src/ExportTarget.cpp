@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+#include "lm/records/SiteRecordsFile.h"
+#include "lm/records/StoreOpener.h"
 #include "lm/records/StoreResult.h"
 
 namespace lm::records {
@@ -96,6 +98,30 @@ bool CompanionOfOpenDatabase(const fs::path& target) {
   return false;
 }
 
+// One of the names a workspace's store or its companions go by, in any
+// folder: a store no program has open yet is still the technician's records.
+bool IsStoreName(const fs::path& target) {
+  const std::string name = target.filename().string();
+  for (const char* store : {kStoreFileName, kDemoStoreFileName}) {
+    for (const char* companion : kCompanions) {
+      if (name == std::string(store) + companion) return true;
+    }
+  }
+  return false;
+}
+
+// An existing site-records database, or a -wal, -shm or -journal of one.
+bool HoldsOrBelongsToRecords(const fs::path& target) {
+  if (HoldsSiteRecords(target)) return true;
+  const std::string name = target.string();
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    if (name.ends_with(suffix) && HoldsSiteRecords(name.substr(0, name.size() - std::char_traits<char>::length(suffix)))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 [[noreturn]] void Refuse(const fs::path& target, const char* why) {
   throw StoreFailure{{StoreErrorCode::kInvalid, "Not exported: " + target.string() + " " + why +
                                                     ". An export never writes over the site records; choose "
@@ -127,6 +153,8 @@ void UnregisterOpenStore(const fs::path& storeFile) {
 }
 
 void RefuseStoreAsTarget(const fs::path& target) {
+  if (IsStoreName(target)) Refuse(target, "is named as the site records' own file");
+  if (HoldsOrBelongsToRecords(target)) Refuse(target, "already holds site records");
   Check(target, target);
   Check(fs::path(target) += ".part", target);
 }

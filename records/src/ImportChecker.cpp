@@ -51,6 +51,21 @@ void CopyAtMost(const fs::path& from, const fs::path& to, std::uintmax_t limit, 
   if (in.bad() || !out.flush()) Refuse(name, "it could not be read or copied");
 }
 
+// The file and the journal SQLite keeps beside it: a copy of a live store
+// holds its latest visits in its -wal, and a -journal undoes a write cut
+// short. Each goes with the copy so opening it replays (or rolls back) as
+// the source would; the copy's own files are its owner's alone.
+void CopyWithJournals(const fs::path& file, const fs::path& copy, const std::string& name) {
+  for (const char* suffix : {"", "-wal", "-journal"}) {
+    const fs::path from = fs::path(file) += suffix;
+    const fs::path to = fs::path(copy) += suffix;
+    std::error_code ec;
+    if (*suffix && !fs::is_regular_file(from, ec)) continue;
+    CopyAtMost(from, to, CheckedImport::kMaxFileBytes, name);
+    fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+  }
+}
+
 using SchemaEntry = std::tuple<std::string, std::string, std::string, std::string>;
 
 std::set<SchemaEntry> SchemaOf(Database& db) {
@@ -148,8 +163,7 @@ CheckedImport::CheckedImport(const fs::path& file, std::chrono::steady_clock::du
   folder_ = MakePrivateFolder();
   copy_ = folder_ / "import.sqlite";
   try {
-    CopyAtMost(file, copy_, kMaxFileBytes, name_);
-    fs::permissions(copy_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    CopyWithJournals(file, copy_, name_);
     Check(deadline);
   } catch (...) {
     fs::remove_all(folder_, ec);

@@ -179,6 +179,25 @@ TEST(SubcommandOutput, NumbersAsAPersonWritesThem) {
   EXPECT_EQ(MemberText(Json("[1]"), "a"), "");
 }
 
+TEST(SubcommandOutput, JsonWritesSerialsAsTheTextShownEverywhere) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {R"({"sites":[{"serial":10223649,"name":"RIVERSIDE"}]})", R"({"sites":[{"name":"RIVERSIDE","serial":"009C0021"}]})"},
+      {R"({"visit":{"siteSerial":10223649,"id":3}})", R"({"visit":{"id":3,"siteSerial":"009C0021"}})"},
+      {R"({"records":[{"unit":12322050},{"unit":null}]})", R"({"records":[{"unit":"00BC0502"},{"unit":null}]})"},
+      {R"({"serials":[10223649,"00BC0502"],"baseSerial":0})", R"({"baseSerial":"00000000","serials":["009C0021","00BC0502"]})"},
+      // Already text, not a serial's member, not a whole 32-bit number: as they are.
+      {R"({"serial":"009C0021","id":10223649,"unit":{"serial":"00BC0502"}})", R"({"id":10223649,"serial":"009C0021","unit":{"serial":"00BC0502"}})"},
+      {R"({"serial":-1,"unit":2.5,"siteSerial":4294967296})", R"({"serial":-1,"siteSerial":4294967296,"unit":2.5})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(lm::json::ToText(WithSerialText(Json(c.in))), c.out);
+  }
+}
+
 const FoundUnits kFound{{Json(R"({"com":1,"serial":"009A0011","name":"GREENHOUSE"})"),
                          Json(R"({"com":2,"serial":"009C0021","name":"RIVERSIDE","ipAddr":"127.0.0.1","port":4000})"),
                          Json(R"({"com":2,"serial":"009C0022","name":"RIVERSIDE","ipAddr":"10.0.0.7","port":62500})")},

@@ -89,6 +89,48 @@ TEST(RecordsExportTarget, NoFileOfAnOpenStoreIsEverATarget) {
   EXPECT_TRUE(store->ExportSite(kSiteSerial, elsewhere / "fine.sqlite"));
 }
 
+// No program has these open, yet each is (or is named as) someone's records.
+TEST(RecordsExportTarget, ClosedStoresAndExportsAreNeverReplaced) {
+  ScratchDir dir, closed, elsewhere;
+  auto store = OpenStore(dir.path());
+  RecordFullVisit(*store, 10'000);
+  OpenStore(closed.path()).reset();
+  ASSERT_TRUE(store->ExportSite(kSiteSerial, elsewhere / "earlier.sqlite"));
+  { Database plain(elsewhere / "other.db"); plain.Exec("CREATE TABLE t(x)"); }
+  WriteFile(elsewhere / "notes.txt", {'n'});
+  const struct {
+    const char* what;
+    fs::path target;
+    bool refused;
+  } cases[] = {
+      {"a closed workspace store", closed / kStoreFileName, true},
+      {"the demo store's name, not there yet", closed / kDemoStoreFileName, true},
+      {"the store's name in any folder", elsewhere / kStoreFileName, true},
+      {"the -wal name of a store", elsewhere / "site-records-demo.sqlite-wal", true},
+      {"an earlier export", elsewhere / "earlier.sqlite", true},
+      {"the -journal of an earlier export", elsewhere / "earlier.sqlite-journal", true},
+      {"a database of something else", elsewhere / "other.db", false},
+      {"a file that is no database", elsewhere / "notes.txt", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const bool existed = fs::exists(c.target);
+    const auto before = existed ? ReadFile(c.target) : std::vector<uint8_t>{};
+    const auto result = store->ExportVisit(1, c.target);
+    EXPECT_EQ(!result, c.refused);
+    if (!c.refused) continue;
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().code, StoreErrorCode::kInvalid);
+    EXPECT_NE(result.error().message.find("never writes over the site records"), std::string::npos)
+        << result.error().message;
+    EXPECT_EQ(fs::exists(c.target), existed);
+    if (existed) {
+      EXPECT_EQ(ReadFile(c.target), before);
+    }
+  }
+  EXPECT_FALSE(fs::exists(closed / kDemoStoreFileName));
+}
+
 TEST(RecordsExportTarget, StoreAndExportsAreTheOwnersAlone) {
   ScratchDir dir;
   auto store = OpenStore(dir.path());

@@ -151,6 +151,28 @@ TEST(RecordsImportCheck, ReadOnlyCopyOfAStoreInWalModeImports) {
   EXPECT_FALSE(fs::exists(fs::path(copy) += "-shm"));
 }
 
+// A store copied while its program had it open keeps its latest visits in
+// the -wal beside the copy: the import takes them, and leaves both alone.
+TEST(RecordsImportCheck, ACopiedLiveStoreBringsItsWal) {
+  ScratchDir source, shelf, alone, dir;
+  auto live = OpenStore(source.path());
+  for (Millis at : {10'000, 20'000, 30'000}) RecordFullVisit(*live, at);
+  const fs::path copy = shelf / "copy.sqlite";
+  fs::copy_file(source / kStoreFileName, copy);
+  fs::copy_file(source / "site-records.sqlite-wal", fs::path(copy) += "-wal");
+  fs::copy_file(source / kStoreFileName, alone / "copy.sqlite");
+  const auto walBefore = ReadFile(fs::path(copy) += "-wal");
+  auto store = OpenStore(dir.path());
+  // Without its -wal the file lacks visits (or even its tables): what the test is about.
+  const auto partial = store->Import(alone / "copy.sqlite");
+  ASSERT_TRUE(!partial || partial->visits < 3);
+  auto counts = store->Import(copy);
+  ASSERT_TRUE(counts) << counts.error().message;
+  EXPECT_EQ(counts->visits + (partial ? partial->visits : 0), 3);
+  EXPECT_EQ(store->ListVisits(kSiteSerial)->size(), 3u);
+  EXPECT_EQ(ReadFile(fs::path(copy) += "-wal"), walBefore);
+}
+
 TEST(RecordsImportCheck, EarlyThenFinishedExportUpdatesWhatGrewAndSaysSo) {
   ScratchDir a, b;
   auto source = OpenStore(a.path());

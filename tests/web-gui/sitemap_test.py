@@ -5,8 +5,11 @@ unplaced tray onto it (one marked planned), a site survey colouring the links
 after a restart the positions are still there; on a second visit, with
 repeater 3 of the first group moved far away in the simulator and its pin
 moved on the plan, the changes overlay marks its hop worse and the pin moved.
-The customer's report saved as PDF has a page per plan (the yard's rendered
-to PNG). Screenshots and the PDF go to the artefact folder.
+The customer's report saved as PDF has a page per plan with a unit on it
+(the yard's rendered to PNG; the empty PDF plan none). From the keyboard the
+empty plan is renamed and then removed, the yard left out of the report and
+put back, each an edit listed under who moved what and kept over a restart.
+Screenshots and the PDF go to the artefact folder.
 
 usage: sitemap_test.py LINKMETER ARTEFACTS  (under an X server and dbus-run-session)"""
 import faulthandler
@@ -18,6 +21,7 @@ import sys
 import zlib
 
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
 import pagedriver
@@ -94,6 +98,7 @@ def screen_offset(page, x, y):
 
 
 def drag_to(page, source, x, y):
+    page.js("arguments[0].scrollIntoView({block: 'nearest'})", source)
     dx, dy = screen_offset(page, x, y)
     svg = page.find("#sitemap-svg")
     ActionChains(page.driver).click_and_hold(source).move_by_offset(5, 5).move_to_element_with_offset(svg, dx, dy) \
@@ -198,15 +203,11 @@ def survey_colours_links(page):
     page.shot("sitemap-surveyed")
 
 
-def plan_pages_in_pdf(page, folder, artefacts):
-    """The customer's report saved as PDF ends with a page per plan: the yard
-    with its legend, its scale bar (100 m over 1000 of its 1200 pixels: a
-    20 m bar) and the survey's date, then the pump house without a scale.
-    The yard's page is rendered to PNG and kept."""
+def report_pdf(page, target):
+    """The customer's report saved as PDF: [page, scale, pins, links] of each
+    plan's page, and the PDF's page count."""
     page.click("#tab-report")
     page.wait_for(lambda: page.all("#report-time"), 20, "the report")
-    day = page.text("#report-time").split()[0]
-    target = os.path.join(folder, "survey-report-map.pdf")
     page.click("#report-pdf")
     pagedriver.save_dialog_answer(target)
     page.wait_for(lambda: any(target in e.text for e in page.all("#messages [data-test=notice]")) or page.errors(), 60, "the saved notice")
@@ -214,19 +215,84 @@ def plan_pages_in_pdf(page, folder, artefacts):
     plans = page.js("""return [...document.querySelectorAll('#report-pages [data-test=print-page]')].flatMap((p) =>
         [...p.querySelectorAll('[data-test=paper-plan]')].map((x) => [Number(p.dataset.page), x.dataset.scale,
         x.querySelectorAll('[data-pin]').length, x.querySelectorAll('[data-link]').length]))""")
-    pages, _ = pdf_info(target)
-    check([p[1] for p in plans] == ["20", ""] and plans[1][0] == pages, "the yard then the pump house, last: %s of %d" % (plans, pages), page)
+    return plans, pdf_info(target)[0]
+
+
+def plan_pages_in_pdf(page, folder, artefacts):
+    """The customer's report saved as PDF ends with a page per plan with a
+    unit on it: the yard with its legend, its scale bar (100 m over 1000 of
+    its 1200 pixels: a 20 m bar) and the survey's date; the pump house, no
+    unit on it, prints none. The yard's page is rendered to PNG and kept."""
+    target = os.path.join(folder, "survey-report-map.pdf")
+    plans, pages = report_pdf(page, target)
+    day = page.text("#report-time").split()[0]
+    check([p[1] for p in plans] == ["20"] and plans[0][0] == pages, "the yard alone, last: %s of %d" % (plans, pages), page)
     check(plans[0][2] == len(PLACES) + 1 and plans[0][3] >= 9, "the yard's pins and links: %s" % plans[0], page)
-    yard, pump = page_text(target, plans[0][0]), page_text(target, plans[1][0])
+    yard = page_text(target, plans[0][0])
     for words in ("Site plan: Yard", "site survey of " + day, "not measured", "no answer", "planned", "Scale", "20 m"):
         check(words in yard, "the yard's page says %r:\n%s" % (words, yard), page)
-    check("Site plan: Pump house" in pump and "Scale" not in pump and "no answer" in pump, "the pump house's page, no scale:\n%s" % pump, page)
+    check(all("Pump house" not in page_text(target, n) for n in range(1, pages + 1)), "no page of the empty plan", page)
     shutil.copy(target, os.path.join(artefacts, "survey-report-map.pdf"))
     prefix = os.path.join(artefacts, "report-plan-yard")
     subprocess.run(["pdftoppm", "-png", "-r", "100", "-singlefile", "-f", str(plans[0][0]), "-l", str(plans[0][0]), target, prefix],
                    check=True, timeout=60)
     check(os.path.getsize(prefix + ".png") > 20000, "the yard's page rendered", page)
     page.click("#tab-map")
+
+
+def plan_names(page):
+    return [o.text for o in page.all("#map-plan option")]
+
+
+def show_plan(page, name):
+    Select(page.find("#map-plan")).select_by_visible_text(name)
+    page.wait_for(lambda: page.find("#map-plan-controls").get_attribute("data-plan") == page.find("#map-plan").get_attribute("value"), 10, name + " shown")
+
+
+def keys_to(page, css, *keys):
+    element = page.find(css)
+    page.js("arguments[0].scrollIntoView({block: 'center'}); arguments[0].focus()", element)
+    element.send_keys(*keys)
+
+
+def plan_controls(page, folder, artefacts):
+    """From the keyboard: the empty PDF plan renamed, the yard left out of the
+    report (no plan page at all then) and put back, the renamed plan removed
+    after its confirmation; each listed under who moved what."""
+    page.click("#tab-map")
+    show_plan(page, "Pump house")
+    keys_to(page, "#map-plan-controls-open", Keys.ENTER)
+    page.wait_for(lambda: page.find("#map-plan-rename").is_displayed(), 10, "the plan's controls open")
+    # Set as typed (see plan_name), then Enter in the field renames.
+    page.js("document.getElementById('map-plan-rename').value = 'Pump room'")
+    keys_to(page, "#map-plan-rename", Keys.ENTER)
+    page.wait_for(lambda: "Pump room" in plan_names(page), 10, "the plan renamed")
+    check(page.all("#map-edits li[data-edit='plan-rename']"), "the rename listed", page)
+    show_plan(page, "Yard")
+    keys_to(page, "#map-plan-hide", Keys.SPACE)
+    page.wait_for(lambda: page.find("#map-plan-controls").get_attribute("data-hidden") == "true", 10, "the yard hidden")
+    check("Yard (not in the report)" in plan_names(page), "marked in the list: %s" % plan_names(page), page)
+    page.shot("sitemap-plan-hidden")
+    recorder_idle(page)
+    plans, pages = report_pdf(page, os.path.join(folder, "survey-report-hidden.pdf"))
+    check(plans == [], "no plan page with the yard hidden: %s of %d" % (plans, pages), page)
+    page.click("#tab-map")
+    keys_to(page, "#map-plan-hide", Keys.SPACE)
+    page.wait_for(lambda: page.find("#map-plan-controls").get_attribute("data-hidden") == "false", 10, "the yard back")
+    show_plan(page, "Pump room")
+    keys_to(page, "#map-plan-remove", Keys.ENTER)
+    page.wait_for(lambda: page.find("#map-plan-remove-ask").is_displayed(), 10, "the removal asked")
+    check("Pump room" in page.text("#map-plan-remove-ask"), "the question names the plan", page)
+    focused = page.js("return document.activeElement.id")
+    check(focused == "map-plan-remove-confirm", "the confirmation has the focus: %s" % focused, page)
+    page.shot("sitemap-plan-remove-ask")
+    page.driver.switch_to.active_element.send_keys(Keys.ENTER)
+    page.wait_for(lambda: plan_names(page) == ["Yard"], 10, "the plan removed")
+    check(page.all("#map-edits li[data-edit='plan-remove']") and page.all("#map-edits li[data-edit='plan-show']")
+          and page.all("#map-edits li[data-edit='plan-hide']"), "hide, show and remove listed", page)
+    check(len(pins(page)) == len(PLACES) + 1, "the yard's pins still there", page)
+    recorder_idle(page)
+    page.shot("sitemap-plan-controls")
 
 
 def disconnect(page):
@@ -255,6 +321,7 @@ def reconnected(page):
 def kept_after_restart(page):
     open_map(page)
     page.wait_for(lambda: len(pins(page)) == len(PLACES) + 1, 20, "the positions read back")
+    check(plan_names(page) == ["Yard"], "the removed plan stays removed: %s" % plan_names(page), page)
     check(pins(page)[PLANNED[0]].get_attribute("data-state") == "planned", "still planned", page)
 
 
@@ -292,7 +359,8 @@ def main(binary, artefacts):
         try:
             open_map(page)
             pagedriver.run_steps(page, [lambda p: import_plan(p, root), lambda p: import_pdf_plan(p, root), place_units, survey_colours_links,
-                                   lambda p: plan_pages_in_pdf(p, root, artefacts), disconnect, reconnected, disconnect])
+                                   lambda p: plan_pages_in_pdf(p, root, artefacts), lambda p: plan_controls(p, root, artefacts),
+                                   disconnect, reconnected, disconnect])
         finally:
             page.quit()
         page = start(binary, root, artefacts, "en_US.UTF-8", control.path)

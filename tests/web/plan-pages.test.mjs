@@ -7,6 +7,7 @@ import assert from 'node:assert/strict';
 import { mapUnits } from '../../web/linkmeter/src/site/mapplacement.js';
 import { emptyStats, addProbe } from '../../web/linkmeter/src/site/linkstats.js';
 import { planPages, scaleBar } from '../../web/linkmeter/src/report/planpages.js';
+import { plansInForce } from '../../web/linkmeter/src/site/mapplans.js';
 import { setLanguage } from '../../web/linkmeter/src/i18n/i18n.js';
 import { loadDom } from './dom-support.mjs';
 
@@ -54,6 +55,34 @@ test('a page per plan the site had by the end of the visit, with the positions a
     assert.equal(yard.positionsAt, Number.isFinite(until) ? until : null);
   }
   assert.deepEqual(planPages({ map: { plans: [], edits: MAP.edits }, units, survey: SURVEY }), [], 'no plans, no pages');
+});
+
+test('a plan hidden, removed or without a unit prints no page; renames and removals follow the visit\'s end', () => {
+  const edit = (at, action, p, more = {}) => ({ at, by: 'ana', action, plan: p, ...more });
+  const three = { plans: [plan('yard', 10), plan('shed', 12), plan('loft', 14)], edits: [...MAP.edits.slice(0, 4), place('B80202', 50, 5, 5, 'loft')] };
+  const cases = [
+    // [what, edits added, until, pages (names), unplaced]
+    ['as kept: the empty shed prints nothing', [], Infinity, ['YARD', 'LOFT'], []],
+    ['the loft renamed', [edit(60, 'plan-rename', 'loft', { name: ' Roof space ' })], Infinity, ['YARD', 'Roof space'], []],
+    ['the loft hidden from the report', [edit(60, 'plan-hide', 'loft', { hidden: true })], Infinity, ['YARD'], []],
+    ['hidden, then shown again', [edit(60, 'plan-hide', 'loft', { hidden: true }), edit(70, 'plan-hide', 'loft', { hidden: false })], Infinity, ['YARD', 'LOFT'], []],
+    ['the loft removed: PUMP back to the tray', [edit(60, 'plan-remove', 'loft')], Infinity, ['YARD'], ['G1 PUMP']],
+    ['removed after the visit ended', [edit(600, 'plan-remove', 'loft'), edit(600, 'plan-rename', 'yard', { name: 'Later' })], 500, ['YARD', 'LOFT'], []],
+    ['an edit of no plan, an empty name: passed over', [edit(60, 'plan-remove', 'attic'), edit(60, 'plan-rename', 'yard', { name: '  ' })], Infinity, ['YARD', 'LOFT'], []],
+  ];
+  for (const [what, edits, until, names, unplaced] of cases) {
+    const pages = planPages({ map: { ...three, edits: [...three.edits, ...edits] }, until, units, survey: SURVEY });
+    assert.deepEqual(pages.map((p) => p.name), names, what);
+    assert.deepEqual(pages[0].unplaced, unplaced, what);
+  }
+});
+
+test('a removed plan comes back when its image is added again', () => {
+  const yard = { ...plan('yard', 10), addedAt: [10, 90] };
+  const edits = [place(BASE, 20, 600, 740), { at: 60, by: 'ana', action: 'plan-remove', plan: 'yard' }];
+  assert.deepEqual(plansInForce([yard], edits, 70), []);
+  assert.deepEqual(plansInForce([yard], edits).map((p) => p.id), ['yard']);
+  assert.equal(planPages({ map: { plans: [yard], edits }, units, survey: SURVEY }).length, 1);
 });
 
 test('links and pins take the report\'s survey; the legend is the map\'s fixed bands; the survey\'s date is kept', () => {

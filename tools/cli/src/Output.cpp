@@ -1,5 +1,7 @@
 #include "linkmeter/cli/Output.h"
 
+#include "linkmeter/cli/UnitNames.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -25,7 +27,42 @@ std::string CsvCell(const std::string& raw) {
   return quoted + "\"";
 }
 
+bool IsSerialNumber(const lm::json::Value& v) {
+  if (!v.is<double>()) return false;
+  const double d = v.get<double>();
+  return d >= 0 && d <= 0xFFFFFFFF && d == std::floor(d);
+}
+
 }  // namespace
+
+bool IsSerialKey(const std::string& key) {
+  return key == "serial" || key == "siteSerial" || key == "baseSerial" || key == "unit" || key == "serials";
+}
+
+lm::json::Value WithSerialText(const lm::json::Value& json) {
+  if (json.is<lm::json::Array>()) {
+    lm::json::Array out;
+    for (const auto& item : json.get<lm::json::Array>()) out.push_back(WithSerialText(item));
+    return lm::json::Value(std::move(out));
+  }
+  if (!json.is<lm::json::Object>()) return json;
+  lm::json::Object out;
+  for (const auto& [key, value] : json.get<lm::json::Object>()) {
+    const bool serials = IsSerialKey(key);
+    if (serials && IsSerialNumber(value)) {
+      out[key] = lm::json::String(SerialText(static_cast<int64_t>(value.get<double>())));
+    } else if (serials && value.is<lm::json::Array>()) {
+      lm::json::Array list;
+      for (const auto& v : value.get<lm::json::Array>()) {
+        list.push_back(IsSerialNumber(v) ? lm::json::String(SerialText(static_cast<int64_t>(v.get<double>()))) : WithSerialText(v));
+      }
+      out[key] = lm::json::Value(std::move(list));
+    } else {
+      out[key] = WithSerialText(value);
+    }
+  }
+  return lm::json::Value(std::move(out));
+}
 
 std::optional<Format> ParseFormat(const std::string& text) {
   if (text == "table") return Format::kTable;
@@ -46,7 +83,7 @@ void WriteCsv(std::ostream& out, const Table& table) {
 void Output::Write(const Table& table, const lm::json::Value& json, const std::vector<std::string>& notes) {
   switch (format_) {
     case Format::kJson:
-      out_ << lm::json::ToText(json) << "\n";
+      out_ << lm::json::ToText(WithSerialText(json)) << "\n";
       break;
     case Format::kCsv:
       WriteCsv(out_, table);

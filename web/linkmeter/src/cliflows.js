@@ -23,7 +23,7 @@ import { installTextDocument } from './ui/svgtext.js';
 import { createRecords } from './records/records.js';
 import { exportSiteMap } from './records/mapexport.js';
 import { gatherEvidence } from './records/diagnosisgather.js';
-import { siteOf, addPlanFile, setPlanScale, placeUnits, placementRows } from './records/mapcommands.js';
+import { siteOf, addPlanFile, setPlanScale, placeUnits, placementRows, changePlan } from './records/mapcommands.js';
 import { base64ToBytes } from './records/records.js';
 import { reportableVisits } from './records/visitreport.js';
 import { setLanguage } from './i18n/i18n.js';
@@ -307,6 +307,12 @@ export const mapPlace = ({ site, plan, csv, by }) => mapWork(async (records) => 
   return { site: found, plan: { id: done.plan.id, name: done.plan.name }, placed: done.placed };
 });
 
+export const mapPlanChange = ({ site, plan, change, name, by }) => mapWork(async (records) => {
+  const found = await siteOf(records, site);
+  const done = await changePlan(records, { site: found, plan, change, name, by });
+  return { site: found, plan: { id: done.plan.id, name: done.name }, change: done.change };
+});
+
 // The visit a report is made of: site `site` (serial or name), visit
 // `visit` (its id; the newest ended visit with a site survey when not
 // given). {site, visit: {id, startedAt, endedAt}} or {failure: why}.
@@ -321,7 +327,7 @@ export const reportVisit = ({ site, visit }) => mapWork(async (records) => {
 
 // The command line's entry: runs flow `name` with the arguments of JSON
 // text `args`; done(true, JSON answer) or done(false, why).
-const FLOWS = { mapPlan, mapScale, mapPlace, reportVisit, open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close, mapExport, diagnosisEvidence };
+const FLOWS = { mapPlan, mapScale, mapPlace, mapPlanChange, reportVisit, open, connected, disconnected, registrationFile, recordAcceptance, query, abort, survey, scan, close, mapExport, diagnosisEvidence };
 export function run(name, args, done) {
   Promise.resolve()
     .then(() => {

@@ -1,8 +1,10 @@
 #pragma once
 // An import file read and verified before anything of it reaches the store.
 // The file is copied to a private folder (so it is never changed, and a copy
-// of a store in WAL mode reads like any other) and the copy is checked on its
-// own connection, under a time limit:
+// of a store in WAL mode reads like any other), with the -wal or -journal
+// beside it when there is one (so a copied live store brings its latest
+// visits, replayed into the copy), and the copy is checked on its own
+// connection, under a time limit:
 // - its version: a newer one is refused, an older one is migrated (in the copy);
 // - `quick_check`, and the schema exactly as this build's steps make it at
 //   the file's version (no view, trigger, virtual table or changed column);

@@ -60,8 +60,27 @@ std::string CheckScale(const ParsedArgs& args) {
   return "";
 }
 
+// map plan rename|hide|show|remove PLAN: a change to a plan rather than a
+// plan's file (a file of such a name is given as ./hide).
+bool IsPlanChange(const std::vector<std::string>& w) {
+  return w.size() >= 2 && w[0] == "plan" && (w[1] == "rename" || w[1] == "hide" || w[1] == "show" || w[1] == "remove");
+}
+
+std::string CheckPlanChange(const ParsedArgs& args) {
+  const auto& w = args.positionals;
+  const size_t want = w[1] == "rename" ? 4 : 3;
+  if (w.size() < want) return "map plan " + w[1] + " needs the plan (its name or number)" + (want == 4 ? " and its new name" : "");
+  if (w.size() > want) return "unexpected argument: " + w[want];
+  if (!args.Get("--site") || args.Get("--site")->empty()) return "map plan " + w[1] + " needs --site SITE";
+  for (const char* option : {"--plan", "--name", "--page"}) {
+    if (args.Has(option)) return std::string(option) + " does not go with map plan " + w[1];
+  }
+  return "";
+}
+
 std::string Check(const ParsedArgs& args) {
   const auto& w = args.positionals;
+  if (IsPlanChange(w)) return CheckPlanChange(args);
   if (w.empty() || (w[0] != "export" && w[0] != "plan" && w[0] != "scale" && w[0] != "place")) return "map takes export, plan, scale or place";
   const bool needsFile = w[0] != "scale";
   if (needsFile && w.size() < 2) return "map " + w[0] + (w[0] == "export" ? " needs the SVG file to write" : w[0] == "plan" ? " needs the plan's image file" : " needs the CSV file of positions");
@@ -167,6 +186,20 @@ int RunPlan(CommandContext& ctx) {
   return kExitOk;
 }
 
+int RunPlanChange(CommandContext& ctx) {
+  const auto& w = ctx.args.positionals;
+  lm::json::Object arg{{"plan", lm::json::String(w[2])}, {"change", lm::json::String(w[1])}};
+  if (w[1] == "rename") arg["name"] = lm::json::String(w[3]);
+  auto answer = MapFlow(ctx, "mapPlanChange", std::move(arg));
+  if (!answer) return kExitFailed;
+  const Value& plan = MemberValue(*answer, "plan");
+  ctx.output.Write(Table{{"plan", "name", "change"}, {{MemberText(plan, "id").substr(0, 12), MemberText(plan, "name"), w[1]}}}, *answer);
+  const char* done = w[1] == "rename" ? "renamed" : w[1] == "hide" ? "left out of the customer's report"
+                     : w[1] == "show" ? "put back in the customer's report" : "removed";
+  ctx.err << "plan " << MemberText(plan, "name") << " of " << SiteText(*answer) << " " << done << "\n";
+  return kExitOk;
+}
+
 int RunScale(CommandContext& ctx) {
   const auto from = *Point(*ctx.args.Get("--from"));
   const auto to = *Point(*ctx.args.Get("--to"));
@@ -220,6 +253,7 @@ int RunExport(CommandContext& ctx) {
 int Run(CommandContext& ctx) {
   if (!ctx.flows) return Fail(ctx.err, kExitFailed, "the page's flows are not running");
   const std::string& what = ctx.args.positionals[0];
+  if (IsPlanChange(ctx.args.positionals)) return RunPlanChange(ctx);
   if (what == "plan") return RunPlan(ctx);
   if (what == "scale") return RunScale(ctx);
   if (what == "place") return RunPlace(ctx);
@@ -233,6 +267,7 @@ Subcommand MapCommand() {
           "the site map: export a plan with the last survey's links; add a plan, its scale, positions",
           "map export --site SITE [--plan PLAN] FILE.svg\n"
           "                     map plan --site SITE FILE [--name N] [--page P] [--by NAME]\n"
+          "                     map plan rename|hide|show|remove --site SITE PLAN [NEW-NAME] [--by NAME]\n"
           "                     map scale --site SITE --plan PLAN --from X1,Y1 --to X2,Y2 --metres M [--by NAME]\n"
           "                     map place --site SITE --plan PLAN FILE.csv [--by NAME]",
           "SITE is the site's name or serial. export writes the map of site SITE as one SVG file:\n"
@@ -244,13 +279,16 @@ Subcommand MapCommand() {
           "(the file's name when not given); scale says the line X1,Y1 to X2,Y2 (plan pixels) is\n"
           "M metres long; place puts units where a CSV list says: a header unit,x,y[,state], then a\n"
           "row per unit (a name, label or serial as the page shows it; plan pixels; state placed or\n"
-          "planned, placed when left out), all rows or none. Each is kept as the Map tab keeps it,\n"
+          "planned, placed when left out), all rows or none. plan rename gives plan PLAN a new name;\n"
+          "plan hide leaves it out of the customer's report, plan show puts it back; plan remove takes\n"
+          "it off the site (its units back to unplaced; adding its image again brings it back). A plan\n"
+          "with no unit on it prints no page of the report. Each is kept as the Map tab keeps it,\n"
           "on a visit of its own, by NAME (the user's name).\n",
           {{"--site", true}, {"--plan", true}, {"--name", true}, {"--page", true}, {"--from", true},
            {"--to", true}, {"--metres", true}, {"--by", true}},
           Check,
           Run,
-          [](const ParsedArgs&, size_t i) { return i == 1; }};
+          [](const ParsedArgs& args, size_t i) { return i == 1 && !IsPlanChange(args.positionals); }};
 }
 
 }  // namespace linkmeter::cli

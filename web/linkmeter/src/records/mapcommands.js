@@ -10,6 +10,7 @@ import { pickPlan } from './mapexport.js';
 import { regInfoOf } from './historysurvey.js';
 import { serialKey } from '../site/compare.js';
 import { mapUnits } from '../site/mapplacement.js';
+import { renameEdit, hideEdit, removeEdit, planEditProblem, PLAN_NAME_MAX } from '../site/mapplans.js';
 
 const hex8 = (n) => n.toString(16).toUpperCase().padStart(8, '0');
 
@@ -77,6 +78,22 @@ export async function setPlanScale(records, { site, plan: which, from, to, metre
   const decoded = { action: 'scale', plan: plan.id, x1: from[0], y1: from[1], x2: to[0], y2: to[1], metres, by: by || '' };
   await onVisit(records, site, by, (visitId) => records.recordMapEdit({ visitId, raw: [], decoded }));
   return { plan, metresPerPixel: metres / Math.hypot(to[0] - from[0], to[1] - from[1]) };
+}
+
+// Renames plan `which` (change 'rename', to `name`), leaves it out of the
+// customer's report or puts it back ('hide', 'show'), or removes it
+// ('remove'): one map edit, as the Map tab keeps it. → {plan (as it was),
+// change, name}.
+export async function changePlan(records, { site, plan: which, change, name, by }) {
+  const plan = await planNamed(records, site, which);
+  const edits = { rename: () => renameEdit(plan, name), hide: () => hideEdit(plan, true), show: () => hideEdit(plan, false), remove: () => removeEdit(plan) };
+  if (!edits[change]) throw new Error(`a plan is renamed, hidden, shown or removed, not ${change}`);
+  const decoded = { ...edits[change](), by: by || '' };
+  const problem = planEditProblem({ ...decoded, at: 0 });
+  if (problem === 'name') throw new Error('the plan\'s new name is empty');
+  if (problem === 'long') throw new Error(`a plan's name has at most ${PLAN_NAME_MAX} characters`);
+  await onVisit(records, site, by, (visitId) => records.recordMapEdit({ visitId, raw: [], decoded }));
+  return { plan, change, name: change === 'rename' ? decoded.name : plan.name };
 }
 
 // The site's newest registration kept in the records, or null.

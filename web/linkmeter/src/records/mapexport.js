@@ -6,6 +6,7 @@ import { t } from '../i18n/i18n.js';
 import { timeText } from '../ui/formats.js';
 import { DEFAULT_THRESHOLDS } from '../site/thresholds.js';
 import { positionsAt, mapUnits, unitsOnPlan } from '../site/mapplacement.js';
+import { onPlans } from '../site/mapplans.js';
 import { planLinks, surveyMeasures, unitMarks } from '../site/maplinks.js';
 import { svg, planUnit, linkElement, pinElement, scaleElement, labelPlaces } from '../site/mapdraw.js';
 import { legendItems, legendElement } from '../site/maplegend.js';
@@ -89,6 +90,6 @@ export async function exportSiteMap(records, { serial, which }) {
   const planNames = new Map(map.plans.map((p) => [p.id, p.name || p.id.slice(0, 8)]));
   const th = (survey && survey.thresholds) || DEFAULT_THRESHOLDS;
   const image = await source.image(plan);
-  const drawn = mapSvgText({ plan, image, units, positions: positionsAt(map.edits), survey, planNames, th, siteName: site.name });
+  const drawn = mapSvgText({ plan, image, units, positions: onPlans(positionsAt(map.edits), map.plans), survey, planNames, th, siteName: site.name });
   return { ...drawn, plan: plan.name, surveyStarted: survey ? survey.started : null };
 }

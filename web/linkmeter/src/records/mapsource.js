@@ -3,6 +3,7 @@
 // new plans and edits kept on the visit open now.
 import { base64ToBytes, bytesToBase64 } from './records.js';
 import { sha256Bytes } from '../ui/sha256.js';
+import { plansInForce } from '../site/mapplans.js';
 
 // A plan record's decoded form as the map uses it, or null when it lacks
 // what a plan needs.
@@ -22,16 +23,23 @@ export class SiteMapSource {
     this.images = new Map(); // plan id → data URL of its image as read
   }
 
-  // {plans: [plan], edits: [edit]} of site `serial`: a plan once however
-  // often it was kept (the first keeps its name), its scale the last scale
-  // edit; edits oldest first.
+  // {plans: [plan], kept: [plan], edits: [edit]} of site `serial`: a plan
+  // once however often it was kept (the first keeps its name; addedAt has
+  // each time), its scale the last scale edit; `plans` those in force now
+  // (renamed, hidden, removed: mapplans.js), `kept` every one; edits oldest
+  // first.
   async load(serial) {
     const { plans, edits } = await this.records.readSiteMap({ serial });
     const byId = new Map();
-    for (const p of plans.map(planOf).filter(Boolean)) if (!byId.has(p.id)) byId.set(p.id, p);
+    // The records come newest visit first; plans are numbered as added.
+    for (const p of plans.map(planOf).filter(Boolean).sort((a, b) => a.at - b.at)) {
+      if (byId.has(p.id)) byId.get(p.id).addedAt.push(p.at);
+      else byId.set(p.id, { ...p, addedAt: [p.at] });
+    }
     const all = edits.map(editOf).sort((a, b) => a.at - b.at);
     for (const e of all) if (e.action === 'scale' && byId.has(e.plan)) byId.get(e.plan).scale = e;
-    return { plans: [...byId.values()], edits: all };
+    const kept = [...byId.values()];
+    return { plans: plansInForce(kept, all), kept, edits: all };
   }
 
   // The image of `plan` as a data URL (the page's policy loads images from

@@ -1,11 +1,13 @@
 // The plan pages of the customer's report, without the DOM: one per plan the
-// site had by the end of the report's visit, each with the links and pins
+// site had by the end of the report's visit that is not hidden from the
+// report and has a unit of the survey on it (mapplans.js), each with the links and pins
 // the Map tab draws on it from the report's survey and the positions in
 // force then, the map's legend, a scale bar when the plan had a scale, and
 // the survey's date.
 import { positionsAt, unitsOnPlan } from '../site/mapplacement.js';
 import { planLinks, surveyMeasures, unitMarks, metresPerPixel, scaleWarning } from '../site/maplinks.js';
 import { legendItems } from '../site/maplegend.js';
+import { plansInForce, onPlans, printsPage } from '../site/mapplans.js';
 import { DEFAULT_THRESHOLDS } from '../site/thresholds.js';
 
 // The scale bar covers at most this share of the plan's width.
@@ -39,18 +41,19 @@ function scaleAt(edits, planId, until) {
 // scaleBar, roughScale, surveyStarted, positionsAt}], in the plans' order.
 export function planPages({ map, until = Infinity, units, survey, th = DEFAULT_THRESHOLDS }) {
   const edits = map.edits || [];
-  const positions = positionsAt(edits, until);
+  const plans = plansInForce(map.kept || map.plans, edits, until).map((p) => ({ ...p, scale: scaleAt(edits, p.id, until) }));
+  const positions = onPlans(positionsAt(edits, until), plans);
   const measures = surveyMeasures(survey);
   const marks = unitMarks(units, measures, th);
-  const plans = map.plans.filter((p) => !(p.at > until)).map((p) => ({ ...p, scale: scaleAt(edits, p.id, until) }));
   const planNames = new Map(plans.map((p) => [p.id, p.name || p.id.slice(0, 8)]));
-  const unplaced = units.filter((u) => !positions.has(u.key) || !planNames.has(positions.get(u.key).plan)).map((u) => u.label);
+  const unplaced = units.filter((u) => !positions.has(u.key)).map((u) => u.label);
   const legend = legendItems(th);
-  return plans.map((plan) => ({
+  const pages = plans.map((plan) => ({ plan, pins: unitsOnPlan(units, positions, plan.id) }));
+  return pages.filter(({ plan, pins }) => printsPage(plan, pins)).map(({ plan, pins }) => ({
     plan,
     name: planNames.get(plan.id),
     links: planLinks({ units, positions, measures, plan, planNames, th }),
-    pins: unitsOnPlan(units, positions, plan.id).map((p) => ({ ...p, mark: marks.get(p.key) || null })),
+    pins: pins.map((p) => ({ ...p, mark: marks.get(p.key) || null })),
     unplaced,
     legend,
     scaleBar: scaleBar(plan.scale, plan.width),

@@ -40,7 +40,7 @@ export async function reportPlans({ records, recorder }, survey, th) {
   const serial = parseInt(key, 16);
   const source = new SiteMapSource({ records, recorder: null });
   const map = await source.load(serial);
-  if (!map.plans.length) return [];
+  if (!(map.kept || map.plans).length) return [];
   const until = await visitEnd(records, recorder, survey, serial);
   const pages = planPages({ map, until, units: mapUnits(survey.regInfo, key), survey, th });
   const out = [];

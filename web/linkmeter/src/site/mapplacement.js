@@ -5,6 +5,7 @@
 // visit's end; History lists the edits themselves. Pure logic, no DOM.
 import { serialKey } from './compare.js';
 import { labelOf } from './names.js';
+import { PLAN_ACTIONS, planEditProblem } from './mapplans.js';
 
 // An edit: {at (ms), by, action, serial, plan, x, y}. `place` puts an
 // installed unit at (x, y) of `plan` (plan coordinates, pixels of the plan's
@@ -83,8 +84,10 @@ export function movedUnits(before, after) {
 }
 
 // The edits as History lists them, newest first: who did what to which
-// unit, when.
+// unit or plan (renamed, hidden, removed), when.
 export function editHistory(edits) {
-  return chronological((edits || []).filter((e) => !editProblem(e))).reverse()
-    .map((e) => ({ at: e.at, by: e.by || '', action: e.action, serial: serialKey(e.serial), plan: e.plan || null, x: e.x, y: e.y }));
+  return chronological((edits || []).filter((e) => !editProblem(e) || !planEditProblem(e))).reverse()
+    .map((e) => PLAN_ACTIONS.includes(e.action)
+      ? { at: e.at, by: e.by || '', action: e.action, serial: null, plan: e.plan, name: e.name, hidden: e.hidden }
+      : { at: e.at, by: e.by || '', action: e.action, serial: serialKey(e.serial), plan: e.plan || null, x: e.x, y: e.y });
 }

@@ -28,6 +28,8 @@ import { PlanPointer } from '../site/mapinteract.js';
 import { loadImage, downscaled } from '../ui/imagescale.js';
 import { evidenceChanged } from '../records/evidencestore.js';
 import { MapAdvice } from './mapadvice.js';
+import { PlanControls } from './mapplans.js';
+import { plansInForce, onPlans } from '../site/mapplans.js';
 import '../site/maptexts.js';
 
 // The longest side of a plan's image as drawn: panning a 48-megapixel
@@ -40,7 +42,7 @@ class MapView {
     this.store = ctx.store;
     this.source = new SiteMapSource({ records: createRecords(ctx), recorder: ctx.recorder });
     this.site = null; // serial key of the site shown
-    this.map = { plans: [], edits: [] };
+    this.map = { plans: [], kept: [], edits: [] };
     this.planId = null;
     this.selected = null;
     this.changes = null;
@@ -66,7 +68,7 @@ class MapView {
     this.note = h('p', { id: 'map-note', class: 'note' });
     this.element = h('section', { id: 'map-view' }, h('h2', { text: t('map.title') }), this.bar, this.note, this.noReg, this.advice.note,
       h('div', { class: 'map-body' },
-        h('aside', { class: 'map-side' }, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
+        h('aside', { class: 'map-side' }, this.plans.element, h('h3', { text: t('map.tray') }), this.tray, this.selectedBox),
         this.box),
       this.legendBox, h('h3', { text: t('map.edits') }), this.editsBox);
     this.store.subscribe(() => this.redrawIfShown());
@@ -76,6 +78,8 @@ class MapView {
     this.planSelect = h('select', { id: 'map-plan', onchange: () => { this.planId = this.planSelect.value; this.render(); } });
     this.planName = h('input', { id: 'map-plan-name', type: 'text', size: 14, placeholder: t('map.planName') });
     this.planFile = h('input', { id: 'map-plan-file', type: 'file', accept: '.png,.jpg,.jpeg,.svg,.pdf,image/png,image/jpeg,image/svg+xml,application/pdf', onchange: () => this.importPlan() });
+    // Rename, hide from the report, remove: edits like a unit's move.
+    this.plans = new PlanControls((fields) => this.edit(fields));
     this.planPage = h('input', { id: 'map-plan-page', type: 'number', min: 1, value: 1, size: 3, title: t('map.pdfPage') });
     this.mode = h('select', { id: 'map-mode' }, ['place', 'plan'].map((v) => h('option', { value: v, text: t('map.mode.' + v) })));
     this.problems = h('input', { id: 'map-problems', type: 'checkbox', onchange: () => this.render() });
@@ -120,7 +124,7 @@ class MapView {
     const connection = s.unit;
     if (serial !== this.site) {
       this.site = serial;
-      this.map = { plans: [], edits: [] };
+      this.map = { plans: [], kept: [], edits: [] };
       this.changes = null;
       this.connection = connection;
       if (serial) await this.reload();
@@ -201,7 +205,9 @@ class MapView {
     const regInfo = past && past.regInfo ? past.regInfo : reg && reg.regInfo;
     const units = mapUnits(regInfo, s.unit && s.unit.serial);
     const survey = past ? past.survey : [s.siteSurvey, s.siteSurveyDone].find((x) => x && x.results && x.results.length) || null;
-    return { s, units, survey, noRegistration: Boolean(this.site) && !regInfo, th: currentThresholds(s), positions: positionsAt(this.map.edits, this.until) };
+    // A unit on a plan removed by then is back in the tray.
+    const positions = onPlans(positionsAt(this.map.edits, this.until), plansInForce(this.map.kept, this.map.edits, this.until));
+    return { s, units, survey, noRegistration: Boolean(this.site) && !regInfo, th: currentThresholds(s), positions };
   }
 
   // Each part of the tab is made again only when what it shows changed, and
@@ -210,8 +216,10 @@ class MapView {
   render() {
     if (this.element.hidden) return;
     const plan = this.map.plans.find((p) => p.id === this.planId) || null;
-    this.part('plans', [this.map.plans.map((p) => [p.id, p.name]), this.planId], () => fill(this.planSelect,
-      this.map.plans.map((p) => h('option', { value: p.id, selected: p.id === this.planId, text: p.name || p.id.slice(0, 8) }))));
+    this.part('plans', [this.map.plans.map((p) => [p.id, p.name, p.hidden]), this.planId], () => fill(this.planSelect,
+      this.map.plans.map((p) => h('option', { value: p.id, selected: p.id === this.planId, dataset: { hidden: String(p.hidden) },
+        text: (p.name || p.id.slice(0, 8)) + (p.hidden ? ' ' + t('map.plan.hiddenMark') : '') }))));
+    this.plans.show(plan, Number.isFinite(this.until));
     const sc = this.scene();
     this.noteText(sc, plan);
     this.drawTray(sc);
@@ -316,15 +324,16 @@ class MapView {
 
   drawEdits(sc) {
     const label = new Map(sc.units.map((u) => [u.key, u.label]));
-    const plans = new Map(this.map.plans.map((p) => [p.id, p.name]));
+    const plans = new Map(this.map.kept.map((p) => [p.id, p.name]));
     const seen = new Map();
     reconcile(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => {
-      const text = t('map.edit.' + e.action, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' });
-      const base = `${e.at} ${e.action} ${e.serial}`;
+      const what = e.action === 'plan-hide' && !e.hidden ? 'plan-show' : e.action;
+      const text = t('map.edit.' + what, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '', name: e.name || '' });
+      const base = `${e.at} ${e.action} ${e.serial || e.plan}`;
       seen.set(base, (seen.get(base) || 0) + 1);
       return {
         key: `${base} ${seen.get(base)}`, sig: text,
-        make: () => h('li', { dataset: { edit: e.action, serial: e.serial } }, `${timeText(new Date(e.at))} — `, text),
+        make: () => h('li', { dataset: e.serial ? { edit: e.action, serial: e.serial } : { edit: what, plan: e.plan } }, `${timeText(new Date(e.at))} — `, text),
       };
     }));
   }
@@ -376,8 +385,9 @@ class MapView {
     }
     const edit = { ...fields, by: open.technician || '', at: Date.now() };
     this.map.edits = [...this.map.edits, edit];
-    const plan = edit.action === 'scale' && this.map.plans.find((p) => p.id === edit.plan);
+    const plan = edit.action === 'scale' && this.map.kept.find((p) => p.id === edit.plan);
     if (plan) plan.scale = edit;
+    this.plansChanged();
     this.render();
     try {
       if (!(await this.source.addEdit(edit))) notify(t('map.noVisit'));
@@ -386,6 +396,13 @@ class MapView {
     }
     // The causes and proposals read the map from the records: again now.
     evidenceChanged(this.store);
+  }
+
+  // The plans in force again after an edit or a plan added; the one shown
+  // stays unless it was removed.
+  plansChanged() {
+    this.map.plans = plansInForce(this.map.kept, this.map.edits);
+    if (!this.map.plans.some((p) => p.id === this.planId)) this.planId = this.map.plans.length ? this.map.plans[0].id : null;
   }
 
   async importPlan() {
@@ -410,8 +427,11 @@ class MapView {
       const name = this.planName.value.trim() || file.name.replace(/\.[^.]*$/, '');
       const plan = await this.source.addPlan({ name, format, bytes, ...size }, this.map.plans);
       if (!plan) return notify(t('map.noVisit'));
-      if (!this.map.plans.some((p) => p.id === plan.id)) this.map.plans = [...this.map.plans, plan];
+      const kept = this.map.kept.find((p) => p.id === plan.id);
+      if (kept) kept.addedAt.push(plan.at);
+      else this.map.kept = [...this.map.kept, { ...plan, addedAt: [plan.at] }];
       this.planId = plan.id;
+      this.plansChanged();
       this.render();
       evidenceChanged(this.store);
     } catch (e) {

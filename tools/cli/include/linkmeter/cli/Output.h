@@ -29,7 +29,8 @@ class Output {
   // The stream itself, for output written line by line as it comes (monitor).
   std::ostream& Stream() const { return out_; }
 
-  // The result: `table` as aligned columns or CSV, `json` for --format json.
+  // The result: `table` as aligned columns or CSV, `json` for --format json
+  // (its serials as text: WithSerialText).
   // `notes` are lines a person reads after the table (table format only).
   void Write(const Table& table, const lm::json::Value& json, const std::vector<std::string>& notes = {});
 
@@ -50,6 +51,12 @@ std::string FitLines(const std::string& text, size_t width = kTableWidth, size_t
 // RFC 4180 CSV with a header row; a text cell that a spreadsheet would take
 // for a formula gets a leading apostrophe.
 void WriteCsv(std::ostream& out, const Table& table);
+
+// JSON as the command line writes it: a serial the page's functions give as
+// a number (the members IsSerialKey names, or a list under them) becomes
+// the text every other output and input shows, "009C0021".
+bool IsSerialKey(const std::string& key);
+lm::json::Value WithSerialText(const lm::json::Value& json);
 
 // The table a site-logic function answers ({header: [...], rows: [[...]]}),
 // every cell as text (NumberText).
