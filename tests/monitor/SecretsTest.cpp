@@ -72,7 +72,9 @@ TEST(MonitorSecrets, CredentialsTravelOnlyOverTlsOrToThisComputer) {
     const std::string what = c.options.begin()->second + " " + c.options.rbegin()->second;
     if (*c.fault == '\0') {
       EXPECT_TRUE(settings) << what << ": " << problem;
-      if (settings) EXPECT_EQ(ChannelsText(*settings).find("Secret"), std::string::npos) << ChannelsText(*settings);
+      if (settings) {
+        EXPECT_EQ(ChannelsText(*settings).find("Secret"), std::string::npos) << ChannelsText(*settings);
+      }
       continue;
     }
     EXPECT_NE(problem.find(c.fault), std::string::npos) << what << " gave: " << problem;
@@ -137,7 +139,9 @@ TEST(MonitorSecrets, ATeamServerOffThisComputerNeedsVerifiedTls) {
     } catch (const lm::teamsync::SyncFailure& f) {
       const std::string why = f.what();
       EXPECT_EQ(f.kind() == lm::teamsync::SyncFailureKind::kUsage, c.refused) << c.server << ": " << why;
-      if (c.refused) EXPECT_NE(why.find("needs sslmode=verify-full"), std::string::npos) << why;
+      if (c.refused) {
+        EXPECT_NE(why.find("needs sslmode=verify-full"), std::string::npos) << why;
+      }
     }
   }
 }

@@ -9,6 +9,7 @@ import email.policy
 import json
 import os
 import pwd
+import re
 import shutil
 import signal
 import socket
@@ -42,6 +43,15 @@ def enter_private_network():
     sys.exit(subprocess.run(unshare + [sys.executable] + sys.argv, env=env).returncode)
 
 
+def stop_all(*running):
+    """Stops what was started (the monitor killed), whatever failed."""
+    for part in running:
+        if isinstance(part, Monitor):
+            part.kill()
+        elif part is not None:
+            part.stop()
+
+
 def as_server_user(cmd):
     return (["runuser", "-u", "nobody", "--"] if os.geteuid() == 0 else []) + cmd
 
@@ -62,10 +72,13 @@ class Postgres:
                                        os.path.join(self.dir, "log"), "-o",
                                        "-k %s -c listen_addresses=127.0.0.1 -p 5432 -c fsync=off" % self.dir,
                                        "start"]), check=True, capture_output=True, timeout=120)
-        self.sql("CREATE DATABASE team", db="postgres")
-        env = dict(os.environ, HOME=work)
-        subprocess.run([cli, "records", "server-init", "--server", self.uri("lmadmin")], env=env, check=True,
-                       capture_output=True, timeout=120)
+        try:
+            self.sql("CREATE DATABASE team", db="postgres")
+            subprocess.run([cli, "records", "server-init", "--server", self.uri("lmadmin")],
+                           env=dict(os.environ, HOME=work), check=True, capture_output=True, timeout=120)
+        except BaseException:
+            self.stop()
+            raise
 
     @staticmethod
     def uri(user, db="team"):
@@ -118,7 +131,7 @@ class Simulator:
     """linkmeter-sim serving `site` (a site file's JSON) with every base unit
     on USB in the bus folder `bus`; control lines on its standard input."""
 
-    def __init__(self, sim, site, work, hop_ms=30):
+    def __init__(self, sim, site, work, hop_ms=20):
         self.bus = os.path.join(work, "usb-bus")
         os.makedirs(self.bus, exist_ok=True)
         site_file = os.path.join(work, "site.json")
@@ -242,6 +255,22 @@ def private_env(home, bus, **extra):
         if name not in extra:
             env.pop(name, None)
     return env
+
+
+# The monitor's lines: its surveys and tries, alarms, outbox, sync and
+# metrics words after a UTC time, quoted values whole; its own notes; the
+# survey's progress, which quotes nothing (a line split in a quoted value
+# leaves its closing quote on a line of its own).
+LOG_LINE = re.compile(r'^(\S+Z [a-z]+=?[^\s"]*( [^\s"]*("(?:[^"\\]|\\.)*")?)*'
+                      r'|linkmeter-cli: .*|[^0-9"=][^"=]*)$')
+
+
+def check_log(monitor, fail):
+    """Every line the monitor wrote is one of its own (none split by a text
+    it quotes), and none shows the webhook's token."""
+    for line in monitor.out.seen + [l.rstrip("\n") for l in monitor.out.err]:
+        if not LOG_LINE.match(line) or "abc123" in line:
+            fail(f"the monitor wrote {line!r}")
 
 
 class Monitor:

@@ -67,8 +67,9 @@ def cycle(down_name):
         fail(f"receiver {down_name} was never tried while down")
 
 
-sim = parts.Simulator(sim_path, site, work)
+sim = None
 try:
+    sim = parts.Simulator(sim_path, site, work)
     env = parts.private_env(work, sim.bus)
     for name, (unit, _) in SITES.items():
         receivers[name] = parts.Receivers()
@@ -89,6 +90,7 @@ try:
     for m in monitors.values():
         m.out.read_for(4)  # two more rounds: nothing more may come
         m.stop()
+        parts.check_log(m, fail)
     stores = glob.glob(os.path.join(work, "**", "site-records.sqlite"), recursive=True)
     if len(stores) != 1:
         fail(f"the monitors do not share one store: {stores}")
@@ -120,8 +122,4 @@ try:
     print({name: (len(r.hooks), len(r.mails)) for name, r in receivers.items()},
           "webhook notices and mails, each to its own receiver, once, in order")
 finally:
-    for m in monitors.values():
-        m.kill()
-    for r in receivers.values():
-        r.stop()
-    sim.stop()
+    parts.stop_all(*monitors.values(), *receivers.values(), sim)
