@@ -23,6 +23,8 @@ cli, sim_path, demo_site = sys.argv[1], sys.argv[2], sys.argv[3]
 SITES = {"A": ("009A0011", "00C80102"), "B": ("009C0021", "00C80203")}  # base unit, a repeater of its site
 work = tempfile.mkdtemp(prefix="lm-monitor-two-")
 site = parts.usb_site(demo_site)
+for base in site["baseUnits"]:
+    base["groups"] = base["groups"][:1]  # one group a site: rounds of a few seconds
 monitors, receivers = {}, {}
 
 
@@ -53,6 +55,13 @@ def count(name, status):
         return len([a for _, a in r.hooks if a["labels"]["alertname"] == "RepeaterSilent" and a["status"] == status])
 
 
+START = time.monotonic()
+
+
+def note(what):
+    print(f"{time.monotonic() - START:5.1f} s {what}", flush=True)
+
+
 def cycle(down_name):
     """Both repeaters silent until raised, then answering until resolved."""
     for name, (unit, repeater) in SITES.items():
@@ -63,6 +72,7 @@ def cycle(down_name):
         sim.send(f"clear {unit}")
     for name, (unit, repeater) in SITES.items():
         monitors[name].wait_line(r"alarm=resolved key=\S+/silent-repeater/" + repeater, 30)
+    note("cycle done")
     if receivers[down_name].refused == 0:
         fail(f"receiver {down_name} was never tried while down")
 
@@ -119,6 +129,8 @@ try:
                              "(SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id)").fetchone()[0]
     if undelivered:
         fail(f"{undelivered} notices never delivered")
+    for name, r in receivers.items():
+        print(name, [(a["labels"]["alertname"], a["labels"].get("unit"), a["status"]) for _, a in r.hooks])
     print({name: (len(r.hooks), len(r.mails)) for name, r in receivers.items()},
           "webhook notices and mails, each to its own receiver, once, in order")
 finally:

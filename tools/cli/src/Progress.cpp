@@ -11,20 +11,20 @@ void Progress::Step(double done, double total, const std::string& text) {
   if (!terminal_) {
     if (text == lastText_) return;  // a bar would only have moved
     lastText_ = text;
-    err_ << text << "\n" << std::flush;
+    // One write a line: a monitor's outbox and sync threads log to the same stream.
+    err_ << (text + "\n") << std::flush;
     return;
   }
   constexpr int kWidth = 24;
   const int filled = static_cast<int>(std::lround(share * kWidth));
   std::string line = "\r[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
                      std::to_string(static_cast<int>(std::lround(share * 100))) + "% " + text;
-  err_ << line << "\x1b[K" << std::flush;
+  err_ << (line + "\x1b[K") << std::flush;
   barShown_ = true;
 }
 
 void Progress::Line(const std::string& text) {
-  if (barShown_) err_ << "\r\x1b[K";
-  err_ << text << "\n" << std::flush;
+  err_ << ((barShown_ ? "\r\x1b[K" : "") + text + "\n") << std::flush;
   if (barShown_) barShown_ = false;
 }
 
