@@ -248,6 +248,32 @@ class Receivers:
         self.http.shutdown()
 
 
+class NotifySocket:
+    """The service manager's end of NOTIFY_SOCKET: every datagram kept."""
+
+    def __init__(self, path):
+        self.path = path
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self.sock.bind(path)
+        self.sock.settimeout(0.2)
+        self.got = []
+        self.running = True
+        threading.Thread(target=self.read, daemon=True).start()
+
+    def count(self, message):
+        return sum(1 for m in list(self.got) if m == message)
+
+    def stop(self):
+        self.running = False
+
+    def read(self):
+        while self.running:
+            try:
+                self.got.append(self.sock.recv(4096).decode())
+            except socket.timeout:
+                pass
+
+
 def private_env(home, bus, **extra):
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_DATA_HOME=os.path.join(home, ".local"), LINKMETER_USB_BUS=bus, LANG="C.UTF-8", **extra)

@@ -18,11 +18,9 @@ usage: monitor_team_stall.py LINKMETER-CLI LINKMETER-SIM DEMO-SITE.json"""
 import glob
 import os
 import re
-import socket
 import sqlite3
 import sys
 import tempfile
-import threading
 import time
 
 import monitor_parts as parts
@@ -48,26 +46,6 @@ def fail(message):
     sys.exit("FAIL: " + message)
 
 
-class NotifySocket:
-    """The service manager's end of NOTIFY_SOCKET: every datagram kept."""
-
-    def __init__(self, path):
-        self.path = path
-        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
-        self.sock.bind(path)
-        self.sock.settimeout(0.2)
-        self.got = []
-        self.running = True
-        threading.Thread(target=self.read, daemon=True).start()
-
-    def read(self):
-        while self.running:
-            try:
-                self.got.append(self.sock.recv(4096).decode())
-            except socket.timeout:
-                pass
-
-
 def wait_until(what, check, within):
     deadline = time.monotonic() + within
     while time.monotonic() < deadline:
@@ -84,7 +62,7 @@ try:
     sim = parts.Simulator(sim_path, site, work)
     receivers = parts.Receivers()
     pg.sql("CREATE ROLE tech LOGIN IN ROLE linkmeter_technician")
-    manager = NotifySocket(os.path.join(work, "notify"))
+    manager = parts.NotifySocket(os.path.join(work, "notify"))
     env = parts.private_env(work, sim.bus, NOTIFY_SOCKET=manager.path, WATCHDOG_USEC="2000000")
     args = ["--unit", UNIT, "--every", f"{EVERY_S}s", "--probes", "1",
             "--registration", parts.write_registration(site, UNIT, os.path.join(work, "registration.json")),
@@ -134,7 +112,7 @@ try:
           f"{rounds_locked} rounds and {syncs_failed} sync tries given up under it")
     if took > 2:
         fail(f"SIGTERM took {took:.2f} s")
-    manager.running = False
+    manager.stop()
     parts.check_log(monitor, fail)
     if not any(m.startswith("STATUS=") for m in manager.got) or "WATCHDOG=1" not in manager.got:
         fail(f"notify messages {manager.got}")
