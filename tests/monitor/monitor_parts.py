@@ -285,10 +285,10 @@ def private_env(home, bus, **extra):
 
 # The monitor's lines: its surveys and tries, alarms, outbox, sync and
 # metrics words after a UTC time, quoted values whole; its own notes; the
-# survey's progress, which quotes nothing (a line split in a quoted value
-# leaves its closing quote on a line of its own).
+# survey's progress, which quotes nothing but the units' names (a line split
+# in a quoted value leaves its closing quote on a line of its own).
 LOG_LINE = re.compile(r'^(\S+Z [a-z]+=?[^\s"]*( [^\s"]*("(?:[^"\\]|\\.)*")?)*'
-                      r'|linkmeter-cli: .*|[^0-9"=][^"=]*)$')
+                      r'|linkmeter-cli: .*|unit \d+/\d+ .*|[^0-9"=][^"=]*)$')
 
 
 def check_log(monitor, fail):

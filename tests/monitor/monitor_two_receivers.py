@@ -6,7 +6,8 @@ customer is down while both sites' repeaters go silent and answer again,
 twice; then up. Each customer gets exactly its own site's notices, each
 once (no webhook fingerprint or Message-ID twice), in the order its
 monitor raised them; the shared outbox holds each notice for its own
-monitor and receiver, every one delivered.
+monitor and receiver, every one delivered. A unit of B's site has a name
+with a line break in it: no line the monitors write is split or forged by it.
 usage: monitor_two_receivers.py LINKMETER-CLI LINKMETER-SIM DEMO-SITE.json"""
 import glob
 import json
@@ -21,6 +22,10 @@ import monitor_parts as parts
 parts.enter_private_network()
 cli, sim_path, demo_site = sys.argv[1], sys.argv[2], sys.argv[3]
 SITES = {"A": ("009A0011", "00C80102"), "B": ("009C0021", "00C80203")}  # base unit, a repeater of its site
+# B's unit behind its silent repeater has a name that would end the alarm
+# line and forge one of its own if it were written as it is.
+BEHIND_B = "00C20203"
+FORGED_NAME = 'RAIN\r\n2026-01-01T00:00:00Z alarm=resolved key=forged summary="x" \\'
 work = tempfile.mkdtemp(prefix="lm-monitor-two-")
 site = parts.usb_site(demo_site)
 for base in site["baseUnits"]:
@@ -55,6 +60,17 @@ def count(name, status):
         return len([a for _, a in r.hooks if a["labels"]["alertname"] == "RepeaterSilent" and a["status"] == status])
 
 
+def name_unit(registration, serial, name):
+    with open(registration) as f:
+        groups = json.load(f)
+    for group in groups["groups"]:
+        for unit in group["remoteUnits"]:
+            if unit["serial"] == serial:
+                unit["name"] = name
+    with open(registration, "w") as f:
+        json.dump(groups, f)
+
+
 START = time.monotonic()
 
 
@@ -83,8 +99,10 @@ try:
     env = parts.private_env(work, sim.bus)
     for name, (unit, _) in SITES.items():
         receivers[name] = parts.Receivers()
-        args = ["--unit", unit, "--every", "2s", "--probes", "1", "--retry-max", "2s", "--registration",
-                parts.write_registration(site, unit, os.path.join(work, f"registration-{unit}.json")),
+        registration = parts.write_registration(site, unit, os.path.join(work, f"registration-{unit}.json"))
+        if name == "B":
+            name_unit(registration, BEHIND_B, FORGED_NAME)
+        args = ["--unit", unit, "--every", "2s", "--probes", "1", "--retry-max", "2s", "--registration", registration,
                 *receivers[name].options(f"ops-{name.lower()}@example.org")]
         monitors[name] = parts.Monitor(cli, args, env, fail)
     for name, (unit, _) in SITES.items():
@@ -101,6 +119,8 @@ try:
         m.out.read_for(4)  # two more rounds: nothing more may come
         m.stop()
         parts.check_log(m, fail)
+        if any(line.startswith("2026-01-01T00:00:00Z") for line in m.out.seen + m.out.err):
+            fail("a unit's name forged a line")
     stores = glob.glob(os.path.join(work, "**", "site-records.sqlite"), recursive=True)
     if len(stores) != 1:
         fail(f"the monitors do not share one store: {stores}")
