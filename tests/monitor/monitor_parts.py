@@ -84,12 +84,16 @@ class Postgres:
     def uri(user, db="team"):
         return f"postgresql://{user}@127.0.0.1:5432/{db}"
 
+    def socket_uri(self, user, db="team"):
+        """The same server through its Unix socket, whatever befalls TCP."""
+        return f"postgresql://{user}@/{db}?host={self.dir}&port=5432"
+
     def sql(self, text, db="team"):
-        subprocess.run([PG_BIN + "psql", "-v", "ON_ERROR_STOP=1", "-q", self.uri("lmadmin", db), "-c", text],
+        subprocess.run([PG_BIN + "psql", "-v", "ON_ERROR_STOP=1", "-q", self.socket_uri("lmadmin", db), "-c", text],
                        check=True, capture_output=True, timeout=60)
 
     def count(self, query):
-        done = subprocess.run([PG_BIN + "psql", "-tA", self.uri("lmadmin"), "-c", query], check=True,
+        done = subprocess.run([PG_BIN + "psql", "-tA", self.socket_uri("lmadmin"), "-c", query], check=True,
                               capture_output=True, text=True, timeout=60)
         return int(done.stdout.strip())
 
