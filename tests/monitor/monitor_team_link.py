@@ -72,7 +72,7 @@ try:
     print(f"the dropped link found {gave_up - dropped:.0f} s after the drop, {rounds} rounds meanwhile: {reason}")
     if rounds < (gave_up - dropped) / 6:  # a round every 3 s, or a survey of up to 6 s
         fail(f"only {rounds} rounds while the sync waited")
-    if "retry=" not in reason:
+    if "retry=" not in reason or "the connection to the team server was lost" not in reason:
         fail(f"no back-off in {reason}")
     took = monitor.stop()
     print(f"SIGTERM ended the monitor in {took:.2f} s")

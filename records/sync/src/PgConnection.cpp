@@ -213,7 +213,9 @@ void PgConnection::Fail(const std::string& what, PGresult* result) {
   std::string message = Trimmed(result ? PQresultErrorMessage(result) : nullptr);
   if (message.empty()) message = conn_ ? Trimmed(PQerrorMessage(conn_)) : "the connection is closed";
   PQclear(result);
-  throw SyncFailure(kind, what + ": " + message);
+  // A link that died (keepalives, a reset) is no refusal of the server's.
+  const bool lost = kind == SyncFailureKind::kUnreachable && !state;
+  throw SyncFailure(kind, (lost ? std::string("the connection to the team server was lost") : what) + ": " + message);
 }
 
 PgResult PgConnection::Exec(const std::string& sql, const std::vector<PgValue>& params) {
