@@ -95,7 +95,8 @@ try:
           f"the lock")
     if longest_survey >= EVERY_S:
         fail(f"surveys of {longest_survey} s: the interval is too short for this machine")
-    if max(hook_latency, mail_latency) > 2 * EVERY_S + 1:
+    # Two intervals from the last round that heard it; 2 s for a slower survey and the delivery.
+    if max(hook_latency, mail_latency) > 2 * EVERY_S + 2:
         fail(f"the firing notice took {max(hook_latency, mail_latency):.1f} s, over two intervals")
 
     # 3. Receivers down, the repeater back: the resolve is queued; SIGTERM.
