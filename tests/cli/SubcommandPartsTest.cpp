@@ -105,6 +105,17 @@ TEST(SubcommandArgs, Counts) {
   for (const auto& c : cases) EXPECT_EQ(ParseCount(c.text, 1, 100), c.value) << c.text;
 }
 
+// A step names a unit: its name's line break must not end the log line
+// (a monitor's log reader would take what follows for a line of its own).
+TEST(SubcommandOutput, AProgressStepIsOneLineWhateverTheNameHolds) {
+  std::ostringstream err;
+  {
+    Progress progress(err, false);
+    progress.Step(1, 2, "unit 1/2 G1 RAIN\r\n2026-01-01T00:00:00Z alarm=resolved\t\x7f");
+  }
+  EXPECT_EQ(err.str(), "unit 1/2 G1 RAIN  2026-01-01T00:00:00Z alarm=resolved  \n");
+}
+
 TEST(SubcommandOutput, CsvQuotesAndGuardsFormulas) {
   std::ostringstream out;
   WriteCsv(out, {{"a", "b"}, {{"x,y", "say \"hi\""}, {"=SUM(A1)", "-12.5"}, {"@x", "+"}}});

@@ -10,24 +10,18 @@ control file, with a real SMTP server (aiosmtpd) and an HTTP receiver on
 3. SIGTERM with notices still in the outbox: sent after the next start;
 and the metrics file read back as the exposition format.
 usage: monitor_alarms.py LINKMETER-CLI DEMO-SITE.json"""
-import email
-import email.policy
 import glob
 import json
 import os
 import re
 import signal
-import socket
 import sqlite3
 import subprocess
 import sys
-import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-
-from aiosmtpd.controller import Controller
 
 from demo_monitor import DemoControl, DemoWork, OutputLines
+from monitor_parts import Receivers
 
 cli, demo_site = sys.argv[1], sys.argv[2]
 UNIT = "009A0011"
@@ -39,57 +33,24 @@ metrics = os.path.join(work, "linkmeter.prom")
 
 
 # -- receivers ---------------------------------------------------------------
-class Receivers:
-    down = False
-    hooks = []  # (notice key, status) taken with 200
-    mails = []  # email.message.EmailMessage taken with 250
-    lock = threading.Lock()
+receivers = Receivers()
 
 
-class Hook(BaseHTTPRequestHandler):
-    def do_POST(self):
-        body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
-        if Receivers.down:
-            self.send_response(503)
-            self.end_headers()
-            return
-        data = json.loads(body)
-        with Receivers.lock:
-            for alert in data["alerts"]:
-                Receivers.hooks.append(alert)
-        self.send_response(200)
-        self.end_headers()
-
-    def log_message(self, *args):
-        pass
+def hooks():
+    """The webhook notices taken with 200, in order."""
+    return [a for _, a in receivers.hooks]
 
 
-class Mailbox:
-    async def handle_DATA(self, server, session, envelope):
-        if Receivers.down:
-            return "451 try again later"
-        with Receivers.lock:
-            Receivers.mails.append(email.message_from_bytes(envelope.content, policy=email.policy.default))
-        return "250 OK"
+def mails():
+    """The e-mails taken with 250, in order."""
+    return [m for _, m in receivers.mails]
 
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-http = ThreadingHTTPServer(("127.0.0.1", 0), Hook)
-threading.Thread(target=http.serve_forever, daemon=True).start()
-smtp_port = free_port()
-smtp = Controller(Mailbox(), hostname="127.0.0.1", port=smtp_port)
-smtp.start()
 
 # -- the monitor -------------------------------------------------------------
 env = demo.env()
 ARGS = [cli, "--demo", "monitor", "--unit", UNIT, "--every", "2s", "--probes", "1", "--registration", registration,
-        "--webhook", f"http://127.0.0.1:{http.server_address[1]}/hook", "--mail-to", "ops@example.org",
-        "--mail-from", "monitor@example.org", "--smtp", f"smtp://127.0.0.1:{smtp_port}", "--smtp-tls", "none",
+        "--webhook", f"http://127.0.0.1:{receivers.http.server_address[1]}/hook", "--mail-to", "ops@example.org",
+        "--mail-from", "monitor@example.org", "--smtp", f"smtp://127.0.0.1:{receivers.smtp_port}", "--smtp-tls", "none",
         "--metrics-file", metrics, "--retry-max", "2s"]
 
 
@@ -121,8 +82,8 @@ def fail(message):
     if monitor:
         print("stdout:\n" + "\n".join(monitor.seen[-60:]))
         print("stderr:\n" + "".join(monitor.err[-60:]))
-    print("webhook:", [(a["status"], a["labels"]) for a in Receivers.hooks])
-    print("mail:", [m["Subject"] for m in Receivers.mails])
+    print("webhook:", [(a["status"], a["labels"]) for a in hooks()])
+    print("mail:", [m["Subject"] for m in mails()])
     sys.exit("FAIL: " + message)
 
 
@@ -140,7 +101,7 @@ def silence_repeater():
 def wait_for(what, check, within):
     deadline = time.monotonic() + within
     while time.monotonic() < deadline:
-        with Receivers.lock:
+        with receivers.lock:
             if check():
                 return
         monitor.out.read_for(0.2)
@@ -148,12 +109,12 @@ def wait_for(what, check, within):
 
 
 def repeater_hooks(status=None):
-    return [a for a in Receivers.hooks if a["labels"]["alertname"] == "RepeaterSilent"
+    return [a for a in hooks() if a["labels"]["alertname"] == "RepeaterSilent"
             and (status is None or a["status"] == status)]
 
 
 def repeater_mails(status=None):
-    return [m for m in Receivers.mails if "RepeaterSilent" in m["Subject"]
+    return [m for m in mails() if "RepeaterSilent" in m["Subject"]
             and (status is None or m["Subject"].startswith(f"[{status.upper()}]"))]
 
 
@@ -180,13 +141,13 @@ for text, fault in (("[monitor]\nmail_too = x@example.org\n", "unknown key mail_
 tested = run_cli("--test-alarm")
 if tested.returncode != 0 or tested.stdout.count("test notice sent") != 2:
     fail(f"--test-alarm: {tested.returncode} {tested.stdout} {tested.stderr}")
-with Receivers.lock:
-    if [a["labels"]["alertname"] for a in Receivers.hooks] != ["LinkmeterTest"] or len(Receivers.mails) != 1:
+with receivers.lock:
+    if [a["labels"]["alertname"] for a in hooks()] != ["LinkmeterTest"] or len(mails()) != 1:
         fail("the test notice did not arrive once per channel")
-    if Receivers.hooks[0]["labels"]["site"] != UNIT:  # labelled as real alarms are: the serial
-        fail(f"the test notice's labels {Receivers.hooks[0]['labels']}")
-    Receivers.hooks.clear()
-    Receivers.mails.clear()
+    if hooks()[0]["labels"]["site"] != UNIT:  # labelled as real alarms are: the serial
+        fail(f"the test notice's labels {hooks()[0]['labels']}")
+    receivers.hooks.clear()
+    receivers.mails.clear()
 
 # 1. Raised once, naming the units behind, and resolved once.
 monitor = Monitor()
@@ -207,15 +168,15 @@ if not all(serial in body for serial in BEHIND):
 control_line(f"clear {UNIT}")
 wait_for("the resolve by webhook and e-mail", lambda: repeater_hooks("resolved") and repeater_mails("resolved"), 60)
 time.sleep(4)  # two more rounds: nothing more may come
-with Receivers.lock:
+with receivers.lock:
     if len(repeater_hooks()) != 2 or len(repeater_mails()) != 2:
         fail("the repeater's alarm was told more than once a state")
-    behind = [a for a in Receivers.hooks if a["labels"].get("unit") in BEHIND and a["labels"]["alertname"] == "UnitSilent"]
+    behind = [a for a in hooks() if a["labels"].get("unit") in BEHIND and a["labels"]["alertname"] == "UnitSilent"]
     if behind:
         fail(f"units behind the silent repeater were alarmed themselves: {behind}")
 
 # 2. Receivers down for several rounds while the alarm comes and goes.
-Receivers.down = True
+receivers.down = True
 silence_repeater()
 monitor.wait_line(r"alarm=raised key=\S+/silent-repeater/" + REPEATER, 30)
 control_line(f"clear {UNIT}")
@@ -223,11 +184,11 @@ monitor.wait_line(r"alarm=resolved key=\S+/silent-repeater/" + REPEATER, 30)
 failures = sum(1 for l in monitor.err if "outbox channel=webhook" in l and "failed" in l)
 if failures < 2:
     fail(f"the webhook was tried {failures} times while down")
-Receivers.down = False
+receivers.down = False
 wait_for("the held notices", lambda: len(repeater_hooks()) == 4 and len(repeater_mails()) == 4, 60)
 
 # 3. SIGTERM with notices pending, sent after the next start.
-Receivers.down = True
+receivers.down = True
 silence_repeater()
 # Stopped between two surveys: the alarm line follows its survey's line.
 monitor.wait_line(r"alarm=raised key=\S+/silent-repeater/" + REPEATER, 30)
@@ -240,7 +201,7 @@ pending = db.execute("SELECT count(*) FROM alarm_outbox o WHERE NOT EXISTS "
                      "(SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id)").fetchone()[0]
 if pending < 2:
     fail(f"{pending} notices pending at the stop, wanted the firing one on both channels")
-Receivers.down = False
+receivers.down = False
 # The demo lives in the monitor's process: the next one starts with a fresh
 # site (the repeater answering again) and a control file of its own.
 control = DemoControl(os.path.join(work, "control-2"), fail)
@@ -261,9 +222,9 @@ undelivered = db.execute("SELECT count(*) FROM alarm_outbox o WHERE NOT EXISTS "
                          "(SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id)").fetchone()[0]
 if undelivered:
     fail(f"{undelivered} notices never delivered")
-with Receivers.lock:
-    got_hooks = [(a["labels"]["alertname"], a["labels"].get("unit"), a["status"]) for a in Receivers.hooks]
-    got_mails = [(m["Subject"].split("]")[0][1:].lower(), m["Subject"].split()[1]) for m in Receivers.mails]
+with receivers.lock:
+    got_hooks = [(a["labels"]["alertname"], a["labels"].get("unit"), a["status"]) for a in hooks()]
+    got_mails = [(m["Subject"].split("]")[0][1:].lower(), m["Subject"].split()[1]) for m in mails()]
 want_hooks = [(json.loads(n)["alertname"], json.loads(n)["unit"], s) for (n, s) in db.execute(
     "SELECT notice_json, status FROM alarm_outbox WHERE channel = 'webhook' ORDER BY id")]
 want_mails = [(s, json.loads(n)["alertname"]) for (n, s) in db.execute(
@@ -321,6 +282,5 @@ if readable.returncode != 0 or "{" in readable.stdout or "raised by the round of
 silence = alarms("silence", "--unit", REPEATER.lower(), "--for", "2h")
 if silence["subject"] != "unit:" + REPEATER:
     fail(f"alarms silence: {silence}")
-smtp.stop()
-http.shutdown()
+receivers.stop()
 print(f"{len(got_hooks)} webhook notices and {len(got_mails)} e-mails, each once and in order")

@@ -156,6 +156,8 @@ std::string ReadSync(const OptionValues& a, AlarmSettings& s) {
   if (auto max = a.Get("--retry-max")) sync.retryCeiling = *ParseDuration(*max);
   try {
     lm::teamsync::PgConnection::ConnInfo(sync.server);  // a password in it is refused, never echoed
+    // Refused at the start rather than at every try of a year of rounds.
+    if (!sync.acceptUnverifiedTls) lm::teamsync::PgConnection::RequireVerifiedTls(sync.server);
   } catch (const std::exception& e) {
     return std::string("--sync-server: ") + e.what();
   }

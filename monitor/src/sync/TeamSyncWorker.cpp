@@ -96,7 +96,7 @@ void Work(const std::shared_ptr<TeamSyncWorker::Shared>& shared) {
     const auto wait = backoff.Next();
     nextTry = Clock::now() + wait;
     lock.unlock();
-    s.Line("sync site=" + SerialText(serial) + " failed=\"" + why + "\" retry=" + Seconds(wait));
+    s.Line("sync site=" + SerialText(serial) + " failed=" + QuotedLogWord(why) + " retry=" + Seconds(wait));
     lock.lock();
   }
 }

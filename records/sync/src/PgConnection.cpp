@@ -103,7 +103,7 @@ bool OnThisComputer(const std::string& host) {
 // The settings libpq would use (service file, environment and defaults
 // taken in), read from a connection started but never polled: no byte of
 // the startup, and so no password, has left when a server is refused.
-void RequireVerifiedTls(const char* const* keys, const char* const* values, const std::string& server) {
+void RefuseUnverifiedTls(const char* const* keys, const char* const* values, const std::string& server) {
   PGconn* probe = PQconnectStartParams(keys, values, 1);
   std::string host, hostaddr, sslmode;
   if (PQconninfoOption* in = probe ? PQconninfo(probe) : nullptr) {
@@ -136,6 +136,13 @@ void RequireVerifiedTls(const char* const* keys, const char* const* values, cons
 }  // namespace
 
 std::string PgConnection::Printable(const std::string& server) { return Scrub(server, server); }
+
+void PgConnection::RequireVerifiedTls(const std::string& server) {
+  const std::string info = ConnInfo(server);
+  const char* keys[] = {"dbname", nullptr};
+  const char* values[] = {info.c_str(), nullptr};
+  RefuseUnverifiedTls(keys, values, server);
+}
 
 PgResult::~PgResult() { PQclear(result_); }
 int PgResult::Rows() const { return PQntuples(result_); }
@@ -179,7 +186,7 @@ PgConnection::PgConnection(const std::string& server, const PgSessionLimits& lim
   values.push_back(info.c_str());
   keys.push_back(nullptr);
   values.push_back(nullptr);
-  if (limits.verifiedTlsOnly) RequireVerifiedTls(keys.data(), values.data(), server);
+  if (limits.verifiedTlsOnly) RefuseUnverifiedTls(keys.data(), values.data(), server);
   conn_ = PQconnectdbParams(keys.data(), values.data(), 1);
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     const std::string why = conn_ ? Trimmed(PQerrorMessage(conn_)) : "out of memory";
@@ -206,7 +213,9 @@ void PgConnection::Fail(const std::string& what, PGresult* result) {
   std::string message = Trimmed(result ? PQresultErrorMessage(result) : nullptr);
   if (message.empty()) message = conn_ ? Trimmed(PQerrorMessage(conn_)) : "the connection is closed";
   PQclear(result);
-  throw SyncFailure(kind, what + ": " + message);
+  // A link that died (keepalives, a reset) is no refusal of the server's.
+  const bool lost = kind == SyncFailureKind::kUnreachable && !state;
+  throw SyncFailure(kind, (lost ? std::string("the connection to the team server was lost") : what) + ": " + message);
 }
 
 PgResult PgConnection::Exec(const std::string& sql, const std::vector<PgValue>& params) {

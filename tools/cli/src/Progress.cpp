@@ -5,26 +5,39 @@
 #include <ostream>
 
 namespace linkmeter::cli {
+namespace {
 
-void Progress::Step(double done, double total, const std::string& text) {
+// What is under way names units: a line break or other control byte in a
+// name stays a space, so the step stays one line of the log.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  return text;
+}
+
+}  // namespace
+
+void Progress::Step(double done, double total, const std::string& rawText) {
+  const std::string text = OneLine(rawText);
   const double share = total > 0 ? std::clamp(done / total, 0.0, 1.0) : 0.0;
   if (!terminal_) {
     if (text == lastText_) return;  // a bar would only have moved
     lastText_ = text;
-    err_ << text << "\n" << std::flush;
+    // One write a line: a monitor's outbox and sync threads log to the same stream.
+    err_ << (text + "\n") << std::flush;
     return;
   }
   constexpr int kWidth = 24;
   const int filled = static_cast<int>(std::lround(share * kWidth));
   std::string line = "\r[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
                      std::to_string(static_cast<int>(std::lround(share * 100))) + "% " + text;
-  err_ << line << "\x1b[K" << std::flush;
+  err_ << (line + "\x1b[K") << std::flush;
   barShown_ = true;
 }
 
 void Progress::Line(const std::string& text) {
-  if (barShown_) err_ << "\r\x1b[K";
-  err_ << text << "\n" << std::flush;
+  err_ << ((barShown_ ? "\r\x1b[K" : "") + text + "\n") << std::flush;
   if (barShown_) barShown_ = false;
 }
 

@@ -56,6 +56,10 @@ class PgConnection {
   static std::string ConnInfo(const std::string& server);
   // The server text with any password in it shown as "***", for messages.
   static std::string Printable(const std::string& server);
+  // Refuses, as a connection with verifiedTlsOnly would, a server that is
+  // neither on this computer nor reached with sslmode=verify-full: a
+  // configuration can be checked before its first connection.
+  static void RequireVerifiedTls(const std::string& server);
 
   explicit PgConnection(const std::string& server, const PgSessionLimits& limits = {});
   ~PgConnection();
