@@ -183,10 +183,10 @@ def names():
            err_has=["no remote unit of the registration named 'G1 R1'"])
     expect(["--demo", "log", "--unit", "9c0021"], 0, out_has=["Power on"])
     # Sites by name or serial, among the site records'.
-    export = os.path.join(ROOT, "by-name.lmrec")
+    # An export never writes over an earlier one: a file of its own for each.
     for site in ("RIVERSIDE", "riverside", "9C0021"):
-        expect(["--demo", "records", "export", export, "--site", site], 0)
-    expect(["--demo", "records", "export", export, "--site", "NOWHERE"], NOT_FOUND,
+        expect(["--demo", "records", "export", os.path.join(ROOT, f"by-name-{site}.lmrec"), "--site", site], 0)
+    expect(["--demo", "records", "export", os.path.join(ROOT, "nowhere.lmrec"), "--site", "NOWHERE"], NOT_FOUND,
            err_has=["no site named 'NOWHERE' (known: RIVERSIDE (009C0021))"])
     expect(["--demo", "alarms", "list", "--site", "riverside"], 0)
     out, _ = expect(["--demo", "alarms", "silence", "--unit", "bc0502", "--for", "1h", "--site", "RIVERSIDE",
@@ -195,10 +195,13 @@ def names():
 
 
 def survey_site():
-    # The summary flags a battery the site logic calls low or empty (the
-    # demo's COLD-RM reads 8 or 9 %); the tables fit 100 columns.
+    # The summary flags a battery the site logic calls low or empty; the
+    # tables fit 100 columns.
     out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--no-record"], PARTLY)
-    check("the empty battery flagged", re.search(r"^battery empty: G3 COLD-RM \(00C60507\) at [0-9] %$", out, re.M), out[-600:])
+    # The demo's nearly empty battery swings a point or so either side of 9 %
+    # with the time of day: empty below 10 %, low at 10 %.
+    check("the empty battery flagged",
+          re.search(r"^battery (empty|low): G3 COLD-RM \(00C60507\) at ([89]|10) %$", out, re.M), out[-600:])
     wide = [line for line in out.splitlines() if len(line) > 100]
     check("site table: lines fit 100 columns", not wide, wide)
     out, _ = expect(["--demo", "survey", "--site", "--probes", "1", "--format", "json"], PARTLY)
