@@ -1,0 +1,143 @@
+// The team server tried as a hostile technician would: bob attacks what
+// alice sent, boss (the administrator) looks on. After each attack an empty
+// third laptop syncs and must hold what alice's laptop holds, and alice's
+// store must be as it was.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TeamSyncFixture.h"
+#include "lm/records/ContentId.h"
+#include "lm/records/Database.h"
+#include "lm/teamsync/SyncFailure.h"
+
+namespace lm::teamsync::test {
+namespace {
+
+namespace rec = lm::records;
+
+constexpr rec::Millis kAliceAt = 1'765'000'000'000;
+
+class HostileServerTest : public TeamSyncTest {
+ protected:
+  PgConnection Session(const std::string& user) { return PgConnection(server_->Uri(db_, user)); }
+
+  // A temporary table of the session's own for every table of the schema,
+  // holding a copy of its rows: what an unqualified name would read first.
+  static void ShadowEveryTable(PgConnection& session) {
+    PgResult tables = session.Exec("SELECT tablename FROM pg_tables WHERE schemaname = 'linkmeter'");
+    ASSERT_GE(tables.Rows(), 14);
+    for (int i = 0; i < tables.Rows(); ++i) {
+      const std::string t = tables.Text(i, 0);
+      session.Exec("CREATE TEMP TABLE " + t + " (LIKE linkmeter." + t + ")");
+      session.Exec("INSERT INTO pg_temp." + t + " SELECT * FROM linkmeter." + t);
+    }
+  }
+
+  static void ExpectRefused(PgConnection& session, const std::string& what, const std::string& sql,
+                            const std::vector<PgValue>& params = {}) {
+    try {
+      session.Exec(sql, params);
+      ADD_FAILURE() << what << " was taken";
+    } catch (const SyncFailure& f) {
+      EXPECT_EQ(f.kind(), SyncFailureKind::kRefused) << what << ": " << f.what();
+    }
+  }
+
+  // What a store holds, as text both laptops must agree on: every record by
+  // content id, every part by its record's id, every end.
+  static std::string Holdings(const Laptop& laptop) {
+    rec::Database db(laptop.File());
+    std::string out;
+    for (const char* sql : {
+             "SELECT content_id, serial, name, model FROM sites",
+             "SELECT content_id, started_at, ended_at, ended_without_closing, technician, customer, notes FROM visits",
+             "SELECT content_id, replaces, notes FROM visit_versions",
+             "SELECT content_id FROM registration_snapshots UNION ALL SELECT content_id FROM downloads "
+             "UNION ALL SELECT content_id FROM event_logs UNION ALL SELECT content_id FROM settings_readbacks "
+             "UNION ALL SELECT content_id FROM acceptances UNION ALL SELECT content_id FROM waivers "
+             "UNION ALL SELECT content_id FROM site_plans UNION ALL SELECT content_id FROM map_edits",
+             "SELECT content_id, ended_at FROM surveys",
+             "SELECT su.content_id, p.route, p.seq, p.at, p.answered, hex(p.raw) FROM probes p "
+             "JOIN surveys su ON su.id = p.survey_id",
+             "SELECT su.content_id, h.route, h.hop, h.sent, h.answered, h.level_avg FROM hop_stats h "
+             "JOIN surveys su ON su.id = h.survey_id",
+             "SELECT content_id, ended_at FROM channel_scans",
+             "SELECT c.content_id, r.round, r.at, hex(r.raw) FROM scan_rounds r JOIN channel_scans c ON c.id = r.scan_id",
+             "SELECT content_id FROM settings_writes",
+             "SELECT w.content_id, k.position, k.key, k.new_json FROM settings_write_keys k "
+             "JOIN settings_writes w ON w.id = k.write_id",
+         }) {
+      auto st = db.Prepare(sql);
+      std::vector<std::string> lines;
+      while (st.Step()) {
+        std::string line;
+        for (int c = 0; c < st.ColumnCount(); ++c) line += (st.IsNull(c) ? "-" : st.Text(c)) + "|";
+        lines.push_back(line + "\n");
+      }
+      std::sort(lines.begin(), lines.end());
+      for (const auto& line : lines) out += line;
+      out += "--\n";
+    }
+    return out;
+  }
+
+  // alice's laptop with two full visits, sent.
+  void AliceSends(Laptop& a) {
+    rec::test::RecordFullVisit(*a.store, kAliceAt);
+    rec::test::RecordFullVisit(*a.store, kAliceAt + 86'400'000);
+    Sync(a, "alice");
+  }
+
+  // An empty laptop syncs and holds what alice holds; alice's store stays as it was.
+  void ExpectTheTeamUnharmed(Laptop& a, const std::string& aliceBefore) {
+    Laptop c;
+    Sync(c, "bob");
+    EXPECT_EQ(Holdings(c), Holdings(a));
+    Sync(a, "alice");
+    EXPECT_EQ(Holdings(a), aliceBefore);
+  }
+
+  std::string AnyWrite() {
+    return Session("lmadmin").Exec("SELECT min(content_id) FROM linkmeter.settings_writes").Text(0, 0);
+  }
+};
+
+TEST_F(HostileServerTest, TemporaryTablesShadowingTheSchemaFoolNoCheck) {
+  Laptop a;
+  AliceSends(a);
+  const std::string before = Holdings(a);
+  const std::string aliceSite = rec::SiteContentId(rec::test::kSiteSerial);
+  const std::string write = AnyWrite();
+  PgConnection bob = Session("bob");
+  ShadowEveryTable(bob);
+  // A site whose serial reads false in the shadow: a visit of serial 999 filed under alice's site.
+  bob.Exec("UPDATE pg_temp.sites SET serial = 999");
+  ExpectRefused(bob, "a visit under another site's id",
+                "INSERT INTO linkmeter.visits(content_id, site, started_at) VALUES ($1, $2, $3)",
+                {rec::VisitContentId(999, kAliceAt + 5), aliceSite, std::to_string(kAliceAt + 5)});
+  // Shadow copies of the write and its keys: the id computed over them matches whatever is added.
+  ExpectRefused(bob, "key PW added to a colleague's write",
+                "INSERT INTO linkmeter.settings_write_keys(write_id, position, key, new_json) "
+                "VALUES ($1, 9, 'PW', '\"0000\"')",
+                {write});
+  ExpectRefused(bob, "a write's head with shadowed keys",
+                "INSERT INTO linkmeter.settings_writes(content_id, visit, written_at, succeeded) "
+                "SELECT content_id, visit, written_at + 1, succeeded FROM pg_temp.settings_writes LIMIT 1");
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.visits"), 2);
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.settings_write_keys WHERE key = 'PW'"), 0);
+  ExpectTheTeamUnharmed(a, before);
+}
+
+TEST_F(HostileServerTest, EveryFunctionOfTheSchemaSearchesTemporaryTablesLast) {
+  PgResult r = Session("lmadmin").Exec(
+      "SELECT p.proname, coalesce(array_to_string(p.proconfig, ','), '') FROM pg_proc p "
+      "WHERE p.pronamespace = 'linkmeter'::regnamespace");
+  ASSERT_GT(r.Rows(), 20);
+  for (int i = 0; i < r.Rows(); ++i) {
+    EXPECT_EQ(r.Text(i, 1), "search_path=linkmeter, pg_catalog, pg_temp") << r.Text(i, 0);
+  }
+}
+
+}  // namespace
+}  // namespace lm::teamsync::test
