@@ -139,5 +139,85 @@ TEST_F(HostileServerTest, EveryFunctionOfTheSchemaSearchesTemporaryTablesLast) {
   }
 }
 
+// Rows a server took before it checked them (or an owner slipped in past
+// its triggers): each poisons one visit of alice's.
+TEST_F(HostileServerTest, ABadVisitOnTheServerIsSetAsideAndEveryOtherVisitSyncs) {
+  struct Case {
+    const char* what;
+    const char* table;  // the row that cannot be verified
+    const char* insert;  // $1: alice's first visit; run past every trigger
+    const char* clear;   // what the administrator deletes
+  };
+  const Case cases[] = {
+      {"a version whose replaces holds two spaces", "visit_versions",
+       "INSERT INTO linkmeter.visit_versions(content_id, visit, replaces, made_at, notes) "
+       "SELECT linkmeter.version_id($1, $1 || '  ' || $1, 5, '', '', 'forged'), $1, $1 || '  ' || $1, 5, 'forged'",
+       "DELETE FROM linkmeter.visit_versions WHERE notes = 'forged'"},
+      {"key PW added to a kept write", "settings_writes",
+       "INSERT INTO linkmeter.settings_write_keys(write_id, position, key, new_json) "
+       "SELECT content_id, 9, 'PW', '\"0000\"' FROM linkmeter.settings_writes WHERE visit = $1",
+       "DELETE FROM linkmeter.settings_write_keys WHERE key = 'PW'"},
+      {"a visit filed under a site whose serial is not its own", "visits",
+       "INSERT INTO linkmeter.visits(content_id, site, started_at) "
+       "SELECT linkmeter.visit_id(999, 7), site, 7 FROM linkmeter.visits WHERE content_id = $1",
+       "DELETE FROM linkmeter.visits WHERE started_at = 7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();  // a database of its own for each case
+    Laptop a, onlySecond;
+    AliceSends(a);
+    rec::test::RecordFullVisit(*onlySecond.store, kAliceAt + 86'400'000);
+    const std::string before = Holdings(a);
+    const std::string poisoned =
+        std::string(c.table) == "visits" ? rec::VisitContentId(999, 7) : rec::VisitContentId(rec::test::kSiteSerial, kAliceAt);
+    {
+      PgConnection owner = Session("lmadmin");
+      owner.Exec("SET session_replication_role = replica");
+      owner.Exec(c.insert, {rec::VisitContentId(rec::test::kSiteSerial, kAliceAt)});
+    }
+    Laptop empty;
+    const SyncCounts got = Sync(empty, "bob");
+    ASSERT_EQ(got.setAside.size(), 1u);
+    EXPECT_EQ(got.setAside[0].visit, poisoned);
+    EXPECT_NE(got.setAside[0].reason.find("nothing of that visit was kept"), std::string::npos) << got.setAside[0].reason;
+    EXPECT_EQ(got.setAside[0].row.rfind(c.table, 0), 0u) << got.setAside[0].row;
+    // A forged visit leaves alice's two alone; a poisoned one of hers is not kept.
+    EXPECT_EQ(Holdings(empty), std::string(c.table) == "visits" ? before : Holdings(onlySecond));
+    // alice's laptop keeps what it had, and her next visit still leaves.
+    Sync(a, "alice");
+    EXPECT_EQ(Holdings(a), before);
+    rec::test::RecordFullVisit(*a.store, kAliceAt + 2 * 86'400'000);
+    const SyncCounts later = Sync(a, "alice");
+    EXPECT_EQ(later.pushedVisits, 1);
+    EXPECT_LE(later.setAside.size(), 1u);
+    // The administrator deletes the row; then every laptop holds what alice holds.
+    Session("boss").Exec(c.clear);
+    EXPECT_TRUE(Sync(empty, "bob").setAside.empty());
+    EXPECT_EQ(Holdings(empty), Holdings(a));
+    EXPECT_TRUE(Sync(a, "alice").setAside.empty());
+  }
+}
+
+TEST_F(HostileServerTest, AVisitTheServerRefusesIsSetAsideAndTheOthersLeave) {
+  Laptop b;
+  const rec::RowId first = rec::test::RecordFullVisit(*b.store, kAliceAt);
+  rec::test::RecordFullVisit(*b.store, kAliceAt + 86'400'000);
+  // The store refuses at the field what the server could not keep...
+  EXPECT_FALSE(b.store->UpdateVisit(first, {0, "Ito", "", std::string("gate\0code", 9)}));
+  EXPECT_FALSE(b.store->UpdateVisit(first, {0, "Ito", "", "\xff\xfe"}));
+  // ...and a store written some other way holds it anyway.
+  rec::Database(b.File()).Exec("UPDATE visits SET notes = 'gate' || char(0) || 'code' WHERE id = " +
+                               std::to_string(first));
+  const SyncCounts got = Sync(b, "bob");
+  ASSERT_EQ(got.setAside.size(), 1u);
+  EXPECT_EQ(got.setAside[0].visit, rec::VisitContentId(rec::test::kSiteSerial, kAliceAt));
+  EXPECT_TRUE(got.setAside[0].row.empty());
+  EXPECT_EQ(got.pushedVisits, 1);
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.visits"), 1);
+  EXPECT_FALSE(Visits(b)[1].synced);
+  EXPECT_TRUE(Visits(b)[0].synced);
+}
+
 }  // namespace
 }  // namespace lm::teamsync::test

@@ -29,8 +29,22 @@ auto Locally(F&& work) -> decltype(work()) {
   }
 }
 
+// A pulled row the store will not take (a constraint of its schema) is the
+// server's fault, not the store's: that visit is set aside like an
+// unverified one.
+template <class F>
+void KeepingPulled(F&& work) {
+  try {
+    work();
+  } catch (const records::SqlError& e) {
+    if (e.Code() != 19) throw;  // SQLITE_CONSTRAINT
+    throw SyncFailure(SyncFailureKind::kUnverified,
+                      std::string("the team server sent a row this computer's records cannot hold: ") + e.what());
+  }
+}
+
 // One sync: both inventories read once, then each visit that differs moved
-// as one batch each way.
+// as one batch each way; a visit that cannot be moved is set aside.
 class SyncRun {
  public:
   SyncRun(LocalSide& local, ServerSide& server, std::optional<int64_t> siteSerial, const TeamSync::Progress& progress)
@@ -49,7 +63,16 @@ class SyncRun {
   }
 
   SyncCounts Run() {
-    for (const auto& visit : visits_) Visit(visit);
+    for (const auto& visit : visits_) {
+      try {
+        Visit(visit);
+      } catch (const SyncFailure& f) {
+        if (f.kind() != SyncFailureKind::kUnverified && f.kind() != SyncFailureKind::kRefused) throw;
+        counts_.setAside.push_back({visit, f.what(), f.row()});
+        ++step_.done;
+        if (progress_) progress_(step_);
+      }
+    }
     return counts_;
   }
 
@@ -85,7 +108,7 @@ class SyncRun {
                                                                       : std::optional(counts_.user);
     const auto mark = marks_.find(visit);
     const bool settled = !moves && mark != marks_.end() && mark->second.synced && mark->second.sentBy == sentBy;
-    if (!settled) Locally([&] { local_.Write(visit, pulled, Union(here, there), sentBy); });
+    if (!settled) Locally([&] { KeepingPulled([&] { local_.Write(visit, pulled, Union(here, there), sentBy); }); });
     if (!moves) return;
     ++step_.done;
     if (progress_) progress_(step_);
