@@ -35,7 +35,7 @@ bool SameFields(const VisitVersion& v, const VisitInfo& f) {
 
 std::string JoinIds(const std::vector<std::string>& ids) {
   std::string out;
-  for (const auto& id : ids) out += (out.empty() ? "" : " ") + id;
+  for (size_t i = 0; i < ids.size(); ++i) out += (i == 0 ? "" : " ") + ids[i];
   return out;
 }
 

@@ -18,6 +18,13 @@ namespace rec = lm::records;
 
 constexpr rec::Millis kAliceAt = 1'765'000'000'000;
 
+// The reasons a sync gave for the visits it set aside, for failure messages.
+std::string Reasons(const SyncCounts& c) {
+  std::string out;
+  for (const auto& v : c.setAside) out += v.reason + " [" + v.row + "]\n";
+  return out;
+}
+
 class HostileServerTest : public TeamSyncTest {
  protected:
   PgConnection Session(const std::string& user) { return PgConnection(server_->Uri(db_, user)); }
@@ -178,7 +185,7 @@ TEST_F(HostileServerTest, ABadVisitOnTheServerIsSetAsideAndEveryOtherVisitSyncs)
     }
     Laptop empty;
     const SyncCounts got = Sync(empty, "bob");
-    ASSERT_EQ(got.setAside.size(), 1u);
+    ASSERT_EQ(got.setAside.size(), 1u) << Reasons(got);
     EXPECT_EQ(got.setAside[0].visit, poisoned);
     EXPECT_NE(got.setAside[0].reason.find("nothing of that visit was kept"), std::string::npos) << got.setAside[0].reason;
     EXPECT_EQ(got.setAside[0].row.rfind(c.table, 0), 0u) << got.setAside[0].row;
@@ -210,13 +217,70 @@ TEST_F(HostileServerTest, AVisitTheServerRefusesIsSetAsideAndTheOthersLeave) {
   rec::Database(b.File()).Exec("UPDATE visits SET notes = 'gate' || char(0) || 'code' WHERE id = " +
                                std::to_string(first));
   const SyncCounts got = Sync(b, "bob");
-  ASSERT_EQ(got.setAside.size(), 1u);
+  ASSERT_EQ(got.setAside.size(), 1u) << Reasons(got);
   EXPECT_EQ(got.setAside[0].visit, rec::VisitContentId(rec::test::kSiteSerial, kAliceAt));
   EXPECT_TRUE(got.setAside[0].row.empty());
   EXPECT_EQ(got.pushedVisits, 1);
   EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.visits"), 1);
   EXPECT_FALSE(Visits(b)[1].synced);
   EXPECT_TRUE(Visits(b)[0].synced);
+}
+
+// The map edits of alice's site on a laptop, in the order they apply:
+// "x,y by sender" (sender "-" until the server took it).
+std::vector<std::string> EditsInOrder(rec::RecordStore& store) {
+  struct Edit {
+    int64_t order;
+    std::string text;
+  };
+  std::vector<Edit> edits;
+  const auto visits = *store.ListVisits(rec::test::kSiteSerial);
+  for (const auto& visit : visits) {
+    const auto read = *store.ReadVisit(visit.id);
+    for (const auto& r : read.records) {
+      if (r.kind != "map-edit") continue;
+      const auto edit = *store.ReadRaw(rec::RawKind::kMapEdit, r.id);
+      const std::string xy = edit.record.decodedJson.substr(edit.record.decodedJson.find("\"x\""));
+      edits.push_back({edit.receipt ? edit.receipt->number : (int64_t{1} << 62) + edit.id,
+                       xy + " by " + (edit.receipt ? edit.receipt->sentBy : "-")});
+    }
+  }
+  std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.order < b.order; });
+  std::vector<std::string> out;
+  for (const auto& e : edits) out.push_back(e.text);
+  return out;
+}
+
+TEST_F(HostileServerTest, MapEditsGoByWhoSentThemInTheOrderTheServerTookThem) {
+  Laptop a, b;
+  const rec::RowId aliceVisit = *a.store->StartVisit({rec::test::kSiteSerial, "North", "B"}, {kAliceAt, "Sato", "", ""});
+  const rec::RowId bobVisit = *b.store->StartVisit({rec::test::kSiteSerial, "North", "B"}, {kAliceAt + 1, "Ito", "", ""});
+  constexpr rec::Millis k2036 = 2'082'758'400'000, k2100 = 4'102'444'800'000;
+  // bob: a laptop clock in 2036, then an edit dated 2100 "by" alice.
+  b.store->AddRaw(bobVisit, rec::test::SampleMapEdit(k2036, R"({"action":"place","serial":"B1","by":"Sato","x":9,"y":9})"));
+  b.store->AddRaw(bobVisit, rec::test::SampleMapEdit(k2100, R"({"action":"place","serial":"B1","by":"Sato","x":8,"y":8})"));
+  Sync(b, "bob");
+  // Before it is sent an edit has no sender but this laptop's.
+  a.store->AddRaw(aliceVisit, rec::test::SampleMapEdit(kAliceAt + 5, R"({"action":"place","serial":"B1","x":1,"y":1})"));
+  EXPECT_EQ(EditsInOrder(*a.store), (std::vector<std::string>{R"("x":1,"y":1} by -)"}));
+  // A receipt number or sender a client writes is not taken.
+  PgConnection bobSession = Session("bob");
+  const rec::RawRecord forged = rec::test::SampleMapEdit(5, R"({"action":"place","serial":"B1","x":7,"y":7})");
+  const std::string bobVisitId = rec::VisitContentId(rec::test::kSiteSerial, kAliceAt + 1);
+  bobSession.Exec("INSERT INTO linkmeter.raw_records(content_id, visit, kind, taken_at, source, raw, decoded_json, "
+                  "sent_by, received) VALUES ($1, $2, 'map-edit', 5, '', '\\x', $3, 'alice', -1)",
+                  {rec::RawContentId(bobVisitId, forged), bobVisitId, forged.decodedJson});
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.raw_records WHERE sent_by = 'alice' OR received < 1"), 0);
+  Sync(a, "alice");  // alice's correct edit, the latest taken, wins on every laptop
+  Laptop c;
+  Sync(c, "boss");
+  Sync(b, "bob");
+  const std::vector<std::string> order = {R"("x":9,"y":9} by bob)", R"("x":8,"y":8} by bob)", R"("x":7,"y":7} by bob)",
+                                          R"("x":1,"y":1} by alice)"};
+  for (Laptop* laptop : {&a, &b, &c}) EXPECT_EQ(EditsInOrder(*laptop->store), order);
+  // Nothing new: nothing moves.
+  const SyncCounts again = Sync(c, "boss");
+  EXPECT_EQ(again.pushedRows + again.pulledRows, 0);
 }
 
 }  // namespace

@@ -15,6 +15,10 @@
 -- joined by exactly one space. Anything else is refused on insert; rows
 -- taken before this version are left as they are (NOT VALID), and laptops
 -- set their visit aside.
+--
+-- Records get a receipt number in the order the server takes them: map
+-- edits are ordered by it, and their sender is the session user that sent
+-- them, never what an edit says.
 
 SET LOCAL search_path = linkmeter, pg_catalog, pg_temp;
 
@@ -248,6 +252,36 @@ BEGIN
   PERFORM linkmeter.check_settings_write(NEW.write_id);
   RETURN NULL;
 END $$;
+
+-- ---- Receipts ----------------------------------------------------------------
+-- Every record gets a receipt number as the server takes it, from one
+-- sequence: the order of map edits is this order, never a time a client
+-- wrote. Records taken before this version are numbered in the order they
+-- came. Set by the server on insert, whatever the client sends.
+
+CREATE SEQUENCE linkmeter.receipts;
+ALTER TABLE linkmeter.raw_records ADD COLUMN received bigint;
+UPDATE linkmeter.raw_records r SET received = o.n
+FROM (SELECT content_id, pg_catalog.row_number() OVER (ORDER BY sent_at, content_id) AS n
+      FROM linkmeter.raw_records) o
+WHERE o.content_id = r.content_id;
+SELECT pg_catalog.setval('linkmeter.receipts', coalesce((SELECT max(received) FROM linkmeter.raw_records), 0) + 1,
+                         false);
+-- The default serves copies of the table (a sync's staging table); the
+-- trigger below sets the number whatever an insert names.
+ALTER TABLE linkmeter.raw_records ALTER COLUMN received SET DEFAULT pg_catalog.nextval('linkmeter.receipts'),
+  ALTER COLUMN received SET NOT NULL;
+CREATE UNIQUE INDEX raw_records_by_receipt ON linkmeter.raw_records(received);
+
+CREATE FUNCTION linkmeter.stamp_receipt() RETURNS trigger LANGUAGE plpgsql
+SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+BEGIN
+  NEW.received := pg_catalog.nextval('linkmeter.receipts');
+  RETURN NEW;
+END $$;
+
+CREATE TRIGGER receipt BEFORE INSERT ON linkmeter.raw_records FOR EACH ROW EXECUTE FUNCTION linkmeter.stamp_receipt();
+GRANT USAGE ON SEQUENCE linkmeter.receipts TO linkmeter_technician, linkmeter_admin;
 
 -- ---- The rule, kept ---------------------------------------------------------
 -- Any function of the schema, from this file or a later one, runs with

@@ -24,6 +24,9 @@ const std::map<std::string, std::string> kInserts = {
     {"visit_ends",
      "UPDATE visits SET ended_at = ?2, ended_without_closing = 0 WHERE content_id = ?1 "
      "AND (ended_at IS NULL OR ended_without_closing = 1)"},
+    {"map_edit_receipts",
+     "INSERT INTO map_edit_receipts(edit_id, received, sent_by) SELECT id, ?2, ?3 FROM map_edits "
+     "WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
     {"surveys",
      "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json, "
      "registration_content_id) SELECT ?1, id, ?3, ?4, ?5, ?6, ?7, ?8 FROM visits WHERE content_id = ?2 "

@@ -86,7 +86,9 @@ class SyncRun {
   void Visit(const std::string& visit) {
     const VisitItems& here = Of(mine_, visit);
     const VisitItems& there = Of(theirs_, visit);
-    const auto toPush = ItemsAhead(here, there), toPull = ItemsAhead(there, here);
+    auto toPush = ItemsAhead(here, there);
+    const auto toPull = ItemsAhead(there, here);
+    std::erase_if(toPush, [](const std::string& item) { return item.ends_with(":receipt"); });  // the server's to give
     const bool moves = !toPush.empty() || !toPull.empty();
     step_.visit = visit;
     if (moves && progress_) progress_(step_);
@@ -96,11 +98,20 @@ class SyncRun {
       counts_.pushedRows += RowCount(rows);
       ++counts_.pushedVisits;
     }
+    // What was just sent comes back with the server's receipts.
+    std::set<std::string> fetch = toPull;
+    for (const auto& item : toPush) {
+      if (item.find(':') == std::string::npos) fetch.insert(item + ":receipt");
+    }
     VisitRows pulled;
-    if (!toPull.empty()) {
-      pulled = server_.Fetch(toPull);
+    if (!fetch.empty()) {
+      pulled = server_.Fetch(fetch);
       counts_.pulledRows += RowCount(pulled);
-      ++counts_.pulledVisits;
+      counts_.pulledVisits += !toPull.empty();
+    }
+    VisitItems expected = Union(here, there);
+    if (const auto receipts = pulled.find("map_edit_receipts"); receipts != pulled.end()) {
+      for (const auto& row : receipts->second) expected[row[0].value_or("") + ":receipt"] = 1;
     }
     const auto sender = senders_.find(visit);
     const std::optional<std::string> sentBy = sender != senders_.end() ? std::optional(sender->second)
@@ -108,7 +119,7 @@ class SyncRun {
                                                                       : std::optional(counts_.user);
     const auto mark = marks_.find(visit);
     const bool settled = !moves && mark != marks_.end() && mark->second.synced && mark->second.sentBy == sentBy;
-    if (!settled) Locally([&] { KeepingPulled([&] { local_.Write(visit, pulled, Union(here, there), sentBy); }); });
+    if (!settled) Locally([&] { KeepingPulled([&] { local_.Write(visit, pulled, expected, sentBy); }); });
     if (!moves) return;
     ++step_.done;
     if (progress_) progress_(step_);

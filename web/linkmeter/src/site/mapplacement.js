@@ -26,15 +26,29 @@ export function editProblem(e) {
   return null;
 }
 
-// Edits oldest first; equal times keep the order they were made in.
-const chronological = (edits) => edits.map((e, i) => [e, i]).sort((a, b) => a[0].at - b[0].at || a[1] - b[1]).map(([e]) => e);
+// The order edits apply in: as the team server took them (their receipt
+// numbers), then those it has not taken yet in the order the store kept them
+// (recordId), then as given. No clock decides: an edit's time is whatever
+// the computer that made it said.
+export function editOrder(a, b) {
+  const ra = typeof a.receipt === 'number' ? a.receipt : null;
+  const rb = typeof b.receipt === 'number' ? b.receipt : null;
+  if (ra !== null && rb !== null) return ra - rb;
+  if (ra !== null || rb !== null) return ra !== null ? -1 : 1;
+  // An edit made now, not yet kept, comes after every kept one.
+  const ia = typeof a.recordId === 'number' ? a.recordId : Number.MAX_SAFE_INTEGER;
+  const ib = typeof b.recordId === 'number' ? b.recordId : Number.MAX_SAFE_INTEGER;
+  return ia - ib;
+}
+
+const inOrder = (edits) => edits.map((e, i) => [e, i]).sort((a, b) => editOrder(a[0], b[0]) || a[1] - b[1]).map(([e]) => e);
 
 // serial key → {serial, plan, x, y, state ('placed' | 'planned'), at, by}:
 // the positions the edits up to `until` (ms, inclusive; all when omitted)
 // leave. Edits that cannot be used are passed over.
 export function positionsAt(edits, until = Infinity) {
   const positions = new Map();
-  for (const e of chronological(edits || [])) {
+  for (const e of inOrder(edits || [])) {
     if (e.at > until || editProblem(e)) continue;
     const key = serialKey(e.serial);
     if (e.action === 'unplace') positions.delete(key);
@@ -82,9 +96,9 @@ export function movedUnits(before, after) {
   return moved;
 }
 
-// The edits as History lists them, newest first: who did what to which
-// unit, when.
+// The edits as History lists them, last applied first: who did what to
+// which unit, when (`sent` false: not taken by the team server yet).
 export function editHistory(edits) {
-  return chronological((edits || []).filter((e) => !editProblem(e))).reverse()
-    .map((e) => ({ at: e.at, by: e.by || '', action: e.action, serial: serialKey(e.serial), plan: e.plan || null, x: e.x, y: e.y }));
+  return inOrder((edits || []).filter((e) => !editProblem(e))).reverse()
+    .map((e) => ({ at: e.at, by: e.by || '', sent: e.sent !== false, action: e.action, serial: serialKey(e.serial), plan: e.plan || null, x: e.x, y: e.y }));
 }

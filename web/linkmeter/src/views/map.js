@@ -319,7 +319,9 @@ class MapView {
     const plans = new Map(this.map.plans.map((p) => [p.id, p.name]));
     const seen = new Map();
     reconcile(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => {
-      const text = t('map.edit.' + e.action, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' });
+      // Until the team server took it, the edit is this computer's technician's, and says so.
+      const by = e.sent ? e.by || '—' : t('map.edit.unsent', { name: e.by || '—' });
+      const text = t('map.edit.' + e.action, { by, unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '' });
       const base = `${e.at} ${e.action} ${e.serial}`;
       seen.set(base, (seen.get(base) || 0) + 1);
       return {
@@ -374,7 +376,7 @@ class MapView {
       notify(t('map.noVisit'));
       return this.render();
     }
-    const edit = { ...fields, by: open.technician || '', at: Date.now() };
+    const edit = { ...fields, by: open.technician || '', sent: false, at: Date.now() };
     this.map.edits = [...this.map.edits, edit];
     const plan = edit.action === 'scale' && this.map.plans.find((p) => p.id === edit.plan);
     if (plan) plan.scale = edit;
