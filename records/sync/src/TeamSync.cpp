@@ -98,17 +98,7 @@ class SyncRun {
       counts_.pushedRows += RowCount(rows);
       ++counts_.pushedVisits;
     }
-    // What was just sent comes back with the server's receipts.
-    std::set<std::string> fetch = toPull;
-    for (const auto& item : toPush) {
-      if (item.find(':') == std::string::npos) fetch.insert(item + ":receipt");
-    }
-    VisitRows pulled;
-    if (!fetch.empty()) {
-      pulled = server_.Fetch(fetch);
-      counts_.pulledRows += RowCount(pulled);
-      counts_.pulledVisits += !toPull.empty();
-    }
+    const VisitRows pulled = Pull(toPush, toPull);
     VisitItems expected = Union(here, there);
     if (const auto receipts = pulled.find("map_edit_receipts"); receipts != pulled.end()) {
       for (const auto& row : receipts->second) expected[row[0].value_or("") + ":receipt"] = 1;
@@ -123,6 +113,19 @@ class SyncRun {
     if (!moves) return;
     ++step_.done;
     if (progress_) progress_(step_);
+  }
+
+  // What the store lacks, and what was just sent back with the server's receipts.
+  VisitRows Pull(const std::set<std::string>& pushed, const std::set<std::string>& toPull) {
+    std::set<std::string> fetch = toPull;
+    for (const auto& item : pushed) {
+      if (item.find(':') == std::string::npos) fetch.insert(item + ":receipt");
+    }
+    if (fetch.empty()) return {};
+    VisitRows pulled = server_.Fetch(fetch);
+    counts_.pulledRows += RowCount(pulled);
+    counts_.pulledVisits += !toPull.empty();
+    return pulled;
   }
 
   LocalSide& local_;
