@@ -117,23 +117,29 @@ ts::VisitRows Mutated(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   HonestRows();
-  OpenStore("target");  // made once, with its schema
+  OpenStore("target");  // made once, with its schema, and closed
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const ts::VisitRows rows = Mutated(in);
-  static rec::Database db(Scratch() / "target" / "site-records.sqlite");
-  rec::Transaction tx(db);  // never committed: each input starts from the empty store
-  try {
-    ts::PulledRows(db).Write(rows);
-  } catch (const ts::SyncFailure& f) {
-    if (f.kind() != ts::SyncFailureKind::kUnverified) std::abort();
-    return 0;
-  } catch (const rec::SqlError& e) {
-    if (e.Code() != 19) std::abort();  // only a constraint of the store may refuse
-    return 0;
+  // Each input starts from a copy of the empty store made at the start.
+  const fs::path file = Scratch() / "work.sqlite";
+  fs::copy_file(Scratch() / "target" / "site-records.sqlite", file, fs::copy_options::overwrite_existing);
+  rec::Database db(file);
+  {
+    rec::Transaction tx(db);
+    try {
+      ts::PulledRows(db).Write(rows);
+    } catch (const ts::SyncFailure& f) {
+      if (f.kind() != ts::SyncFailureKind::kUnverified) std::abort();
+      return 0;
+    } catch (const rec::SqlError& e) {
+      if (e.Code() != 19) std::abort();  // only a constraint of the store may refuse
+      return 0;
+    }
+    tx.Commit();
   }
   rec::CheckContentIds(db, "pulled rows");  // a StoreFailure here is a forged record kept: it aborts
   return 0;
