@@ -280,11 +280,17 @@ Value VisitRecordsJson(const rec::VisitRecords& v) {
 }
 
 Value RawJson(const rec::StoredRaw& r) {
-  return MakeObject({{"id", Number(r.id)}, {"contentId", lm::json::String(r.contentId)},
-                     {"visitId", Number(r.visitId)}, {"kind", lm::json::String(rec::RawKindName(r.record.kind))},
-                     {"takenAt", Number(r.record.takenAt)}, {"unit", Opt(r.record.unit)},
-                     {"source", lm::json::String(r.record.source)}, {"header", lm::json::String(Base64(r.record.header))},
-                     {"raw", lm::json::String(Base64(r.record.raw))}, {"decoded", Parsed(r.record.decodedJson)}});
+  Value out = MakeObject({{"id", Number(r.id)}, {"contentId", lm::json::String(r.contentId)},
+                          {"visitId", Number(r.visitId)}, {"kind", lm::json::String(rec::RawKindName(r.record.kind))},
+                          {"takenAt", Number(r.record.takenAt)}, {"unit", Opt(r.record.unit)},
+                          {"source", lm::json::String(r.record.source)},
+                          {"header", lm::json::String(Base64(r.record.header))},
+                          {"raw", lm::json::String(Base64(r.record.raw))}, {"decoded", Parsed(r.record.decodedJson)}});
+  if (r.receipt) {  // a map edit the team server took: its number and who sent it
+    out.get<lm::json::Object>()["receipt"] =
+        MakeObject({{"number", Number(r.receipt->number)}, {"sentBy", lm::json::String(r.receipt->sentBy)}});
+  }
+  return out;
 }
 
 Value SurveyJson(const rec::StoredSurvey& s) {

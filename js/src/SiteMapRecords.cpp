@@ -1,7 +1,8 @@
 // linkmeter.records.readSiteMap: a site's plans and map edits from every
 // visit, oldest first, without the plans' images (readRecord of kind "plan"
 // gives one in full). The page works out the positions at any moment from
-// the edits.
+// the edits, in the order the team server took them (their receipts), then
+// this computer's own order for those not sent yet.
 #include "RecordsWork.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/js/RecordsJson.h"
@@ -36,7 +37,10 @@ Value ReadSiteMap(Store& s, const Arg& r) {
       if (rec.kind == rec::RawKindName(rec::RawKind::kPlan)) {
         plans.push_back(WithoutBytes(Take(s.ReadRaw(rec::RawKind::kPlan, rec.id))));
       } else if (rec.kind == rec::RawKindName(rec::RawKind::kMapEdit)) {
-        edits.push_back(WithoutBytes(Take(s.ReadRaw(rec::RawKind::kMapEdit, rec.id))));
+        // Who made it, until the server's receipt names who sent it.
+        Value edit = WithoutBytes(Take(s.ReadRaw(rec::RawKind::kMapEdit, rec.id)));
+        edit.get<lm::json::Object>()["technician"] = lm::json::String(read.visit.info.technician);
+        edits.push_back(std::move(edit));
       }
     }
   }

@@ -97,9 +97,15 @@ Value Sync(Store& s, const Arg& r) {
   return Team([&] {
     ts::TeamSync sync(s.report().path, server);
     const ts::SyncCounts c = sync.Run(site, [](const ts::SyncProgress& p) { Running().Set(p); });
+    lm::json::Array setAside;
+    for (const auto& v : c.setAside) {
+      setAside.push_back(MakeObject({{"visit", lm::json::String(v.visit)}, {"reason", lm::json::String(v.reason)},
+                                     {"row", lm::json::String(v.row)}}));
+    }
     return MakeObject({{"visits", Number(c.visits)}, {"pushedVisits", Number(c.pushedVisits)},
                        {"pulledVisits", Number(c.pulledVisits)}, {"pushedRows", Number(c.pushedRows)},
-                       {"pulledRows", Number(c.pulledRows)}, {"user", lm::json::String(c.user)}});
+                       {"pulledRows", Number(c.pulledRows)}, {"user", lm::json::String(c.user)},
+                       {"setAside", lm::json::Value(std::move(setAside))}});
   });
 }
 

@@ -45,6 +45,9 @@ void CheckVisit(Database& db, RecordReader& reader, const VisitRow& visit) {
   Expect(visit.contentId, VisitContentId(visit.siteSerial, visit.info.startedAt), Named("visit", visit.id));
   for (const auto& v : VisitVersions(db).All(visit)) {
     if (v.contentId != visit.contentId) {  // the first version is the visit's own
+      if (!CanonicalIds(v.replaces)) {
+        throw Mismatch{"a version of " + Named("visit", visit.id) + " names its replaced ids in a non-canonical form"};
+      }
       Expect(v.contentId, VisitVersionContentId(visit.contentId, v), "a version of " + Named("visit", visit.id));
     }
   }

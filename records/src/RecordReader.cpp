@@ -116,8 +116,14 @@ StoredRaw RecordReader::ReadRaw(RawKind kind, RowId id) {
                         RawKindTable(kind) + " WHERE id = ?");
   st.BindAll(id);
   if (!st.Step()) NotFound(RawKindName(kind), id);
-  return {st.Int(0), st.Text(1), st.Int(2),
-          {kind, st.Int(3), st.OptInt(4), st.Text(5), st.Blob(6), st.Blob(7), st.Text(8)}};
+  StoredRaw out{st.Int(0), st.Text(1), st.Int(2),
+                {kind, st.Int(3), st.OptInt(4), st.Text(5), st.Blob(6), st.Blob(7), st.Text(8)}, std::nullopt};
+  if (kind == RawKind::kMapEdit) {
+    auto receipt = db_.Prepare("SELECT received, sent_by FROM map_edit_receipts WHERE edit_id = ?");
+    receipt.BindAll(id);
+    if (receipt.Step()) out.receipt = Receipt{receipt.Int(0), receipt.Text(1)};
+  }
+  return out;
 }
 
 StoredSurvey RecordReader::ReadSurvey(RowId id) {

@@ -23,6 +23,21 @@ void RequireJsonOrEmpty(const std::string& text, const char* what) {
   throw StoreFailure{{StoreErrorCode::kInvalid, std::string(what) + " is not a JSON object or array"}};
 }
 
+// The team server keeps text as UTF-8 without U+0000: what it could not
+// store is refused here, at the field, not at a later sync.
+void RequireStorable(const std::string& text, const char* what) {
+  if (StorableText(text)) return;
+  throw StoreFailure{{StoreErrorCode::kInvalid, std::string(what) +
+                                                    " holds a character the team records cannot keep (U+0000, or "
+                                                    "bytes that are not UTF-8)"}};
+}
+
+void RequireStorable(const VisitInfo& info) {
+  RequireStorable(info.technician, "the technician's name");
+  RequireStorable(info.customer, "the customer");
+  RequireStorable(info.notes, "the notes");
+}
+
 }  // namespace
 
 std::string RecordWriter::VisitContentIdOf(RowId visit) {
@@ -48,6 +63,9 @@ RowId RecordWriter::InsertOnce(Statement& insert, const char* table, const std::
 }
 
 RowId RecordWriter::StartVisit(const SiteInfo& site, const VisitInfo& info) {
+  RequireStorable(info);
+  RequireStorable(site.name, "the site's name");
+  RequireStorable(site.model, "the site's model");
   Transaction tx(db_);
   const std::string siteId = SiteContentId(site.serial);
   auto upsert = db_.Prepare(
@@ -75,6 +93,7 @@ void RecordWriter::EndVisit(RowId visit, Millis endedAt) {
 }
 
 void RecordWriter::UpdateVisit(RowId visit, const VisitInfo& info, std::vector<std::string> replaces) {
+  RequireStorable(info);
   using namespace std::chrono;
   const Millis now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
   VisitVersions(db_).Add(visit, info, now, std::move(replaces));

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <set>
-#include <sstream>
+#include <functional>
 
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
 #include "lm/records/StoreResult.h"
 #include "lm/records/Transaction.h"
+#include "lm/Text.h"
 
 namespace lm::records {
 namespace {
@@ -34,15 +35,33 @@ bool SameFields(const VisitVersion& v, const VisitInfo& f) {
 
 std::string JoinIds(const std::vector<std::string>& ids) {
   std::string out;
-  for (const auto& id : ids) out += (out.empty() ? "" : " ") + id;
+  for (size_t i = 0; i < ids.size(); ++i) out += (i == 0 ? "" : " ") + ids[i];
   return out;
 }
 
 std::vector<std::string> SplitIds(const std::string& text) {
   std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string id; in >> id;) out.push_back(id);
+  if (text.empty()) return out;
+  size_t from = 0;
+  for (size_t space = text.find(' '); space != std::string::npos; space = text.find(' ', from)) {
+    out.push_back(text.substr(from, space - from));
+    from = space + 1;
+  }
+  out.push_back(text.substr(from));
   return out;
+}
+
+bool CanonicalIds(const std::vector<std::string>& ids) {
+  const auto hexId = [](const std::string& id) {
+    return id.size() == 64 &&
+           std::all_of(id.begin(), id.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+  };
+  if (ids.empty() || !std::all_of(ids.begin(), ids.end(), hexId)) return false;
+  return std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<>()) == ids.end();
+}
+
+bool StorableText(std::string_view text) {
+  return text.find('\0') == std::string_view::npos && lm::text::IsValidUtf8(text);
 }
 
 std::vector<VisitVersion> CurrentVersions(const std::vector<VisitVersion>& all) {

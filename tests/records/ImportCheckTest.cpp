@@ -59,6 +59,10 @@ TEST(RecordsImportCheck, CraftedFilesAreRefusedAndTheStoreIsLeftAlone) {
       {"text-time.sqlite", "UPDATE probes SET at = 'noon' WHERE seq = 1", "wrong type, or over 64 MiB, in probes"},
       {"bad-json.sqlite", "UPDATE surveys SET routes_json = '[[1,'", "wrong type, or over 64 MiB, in surveys"},
       {"orphans.sqlite", "DELETE FROM surveys", "without its surveys"},
+      {"two-spaces.sqlite",
+       "INSERT INTO visit_versions(content_id, visit_id, replaces, made_at, technician, customer, notes) "
+       "SELECT 'v', id, content_id || '  ' || content_id, 5, '', '', 'x' FROM visits",
+       "non-canonical form"},
   };
   auto store = OpenStore(dir.path());
   // Another program writing all along: a refusal never waits for the store.

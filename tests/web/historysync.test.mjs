@@ -44,6 +44,19 @@ test('Sync now: asks for a server first, then syncs with it and keeps its name',
   assert.equal(bar.button.disabled, false);
 });
 
+test('visits set aside are named with their reason and the server\'s row; the rest synced', { skip }, async () => {
+  const setAside = [{ visit: 'c'.repeat(64), reason: 'the team server sent a visit version whose replaced ids are not in the canonical form', row: 'visit_versions: content_id="x"' },
+    { visit: 'd'.repeat(64), reason: 'refused', row: '' }];
+  const { bar, synced } = rig(() => ({ user: 'sato', pushedVisits: 1, pulledVisits: 2, setAside }));
+  bar.server.value = 'office';
+  await bar.run();
+  assert.equal(bar.status.dataset.state, 'partly');
+  assert.match(bar.status.textContent, /sato.*\b2\b/);
+  assert.match(bar.status.textContent, /cccccccccccc…: the team server sent .*canonical form.+visit_versions: content_id="x"/);
+  assert.match(bar.status.textContent, /dddddddddddd…: refused\W*$/);
+  assert.equal(synced(), 1);
+});
+
 test('a sync that fails says why with its code and still shows what came before', { skip }, async () => {
   const failure = Object.assign(new Error('the team server office could not be reached'), { detail: { code1: -27 } });
   const { bar, synced } = rig((name) => { if (name === 'LmRecordsSync') throw failure; return {}; });

@@ -3,7 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  createRecords, recordsQueryName, recordsFailure, bytesToBase64, base64ToBytes, RECORDS_FUNCTIONS, RECORDS_FAILURE,
+  createRecords, recordsQueryName, recordsFailure, bytesToBase64, base64ToBytes, RECORDS_FUNCTIONS, RECORDS_FAILURE, unstorableText,
 } from '../../web/linkmeter/src/records/records.js';
 
 // Answers each query from `answers` (a function of name and arg); a thrown
@@ -104,4 +104,12 @@ test('base64 by hand where the engine has no btoa or atob (the command line), th
   } finally {
     Object.assign(globalThis, engine);
   }
+});
+
+test('text the team records cannot keep: U+0000 and lone surrogates; everything else is kept', () => {
+  const cases = [
+    ['', false], ['gate code 4711\ttab', false], ['  spaces  ', false], ['備考 \u{1F4E1} \u{2000B}', false],
+    ['a\u0000b', true], ['\u0000', true], ['\ud83d', true], ['x\udce1y', true], ['\udce1\ud83d', true],
+  ];
+  for (const [text, unstorable] of cases) assert.equal(unstorableText(text), unstorable, JSON.stringify(text));
 });

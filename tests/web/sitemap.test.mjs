@@ -21,14 +21,32 @@ const BASE = '9C0021';
 const units = mapUnits(REG, BASE);
 const place = (serial, at, x, y, plan = 'P1', action = 'place', by = 'ana') => ({ at, by, action, serial, plan, x, y });
 
+test('edits apply in the order the server took them, then this store\'s own order; never by their time', () => {
+  const edit = (x, at, receipt, recordId) => ({ ...place('C80201', at, x, x), receipt, recordId });
+  const cases = [
+    // [edits as read, the x the unit ends at, the x of the newest edit History lists]
+    [[edit(1, 2_082_758_400_000, 1, 7), edit(2, 100, 2, 3)], 2, 2], // a clock in 2036 taken first
+    [[edit(1, 4_102_444_800_000, 5, 1), edit(2, 5, 9, 2)], 2, 2], // an edit dated 2100
+    [[edit(3, 1, null, 9), edit(4, 9e12, 3, 2)], 3, 3], // not sent yet: after every edit the server took
+    [[edit(6, 9, null, 12), edit(5, 1, null, 11)], 6, 6], // neither sent: this store's order
+    [[edit(8, 1), edit(7, 2, null, 4)], 8, 8], // made just now, not kept yet: last
+  ];
+  for (const [edits, x, newest] of cases) {
+    assert.equal(positionsAt(edits).get('C80201').x, x, JSON.stringify(edits));
+    assert.equal(editHistory(edits)[0].x, newest);
+  }
+  // History marks an edit the server has not taken yet.
+  assert.deepEqual(editHistory([place('C80201', 1, 1, 1), { ...place('C80201', 1, 1, 1), sent: false }]).map((e) => e.sent), [false, true]);
+});
+
 test('positions: the tray, planned and placed units, moves, removals and a visit\'s own positions', () => {
   const edits = [
     place('C80201', 100, 10, 10),
+    place('B80203', 150, 5, 5, 'P2'),
     place('B80201', 200, 50, 50, 'P1', 'plan'),
+    place('B80202', 250, -1, 3), // unusable: passed over
     place('C80201', 300, 20, 20), // moved
     { at: 400, by: 'ben', action: 'unplace', serial: 'B80201' },
-    place('B80203', 150, 5, 5, 'P2'),
-    place('B80202', 250, -1, 3), // unusable: passed over
   ];
   const cases = [
     // [until, expected serial → [plan, x, y, state]]

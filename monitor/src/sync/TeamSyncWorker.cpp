@@ -54,11 +54,14 @@ std::string TryOnce(TeamSyncWorker::Shared& s, int64_t serial) {
       if (s.stop) throw Stopped{};
     });
     std::unique_lock lock(s.mutex);
-    if (!s.stop && (counts.pushedVisits > 0 || counts.pulledVisits > 0)) {
+    if (!s.stop && (counts.pushedVisits > 0 || counts.pulledVisits > 0 || !counts.setAside.empty())) {
       lock.unlock();
       const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
       s.Line("sync site=" + SerialText(serial) + " sent=" + std::to_string(counts.pushedVisits) +
-             " fetched=" + std::to_string(counts.pulledVisits) + " duration=" + Seconds(took));
+             " fetched=" + std::to_string(counts.pulledVisits) + " duration=" + Seconds(took) +
+             (counts.setAside.empty() ? "" : " set-aside=" + std::to_string(counts.setAside.size())));
+      // A visit set aside waits for an administrator: named once per try.
+      for (const auto& v : counts.setAside) s.Line("sync site=" + SerialText(serial) + " set-aside visit=" + v.visit);
     }
     return "";
   } catch (const Stopped&) {

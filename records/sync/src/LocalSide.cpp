@@ -76,6 +76,7 @@ VisitRows LocalSide::RowsFor(const std::string& visitContentId, const std::set<s
   const auto visit = VisitId(visitContentId);
   if (!visit) return out;
   for (const auto& layout : TableLayouts()) {
+    if (layout.pullOnly) continue;
     auto st = db_.Prepare(layout.localSelect);
     st.BindAll(*visit);
     const int keyColumn = static_cast<int>(layout.columns.size());

@@ -24,6 +24,9 @@ const std::map<std::string, std::string> kInserts = {
     {"visit_ends",
      "UPDATE visits SET ended_at = ?2, ended_without_closing = 0 WHERE content_id = ?1 "
      "AND (ended_at IS NULL OR ended_without_closing = 1)"},
+    {"map_edit_receipts",
+     "INSERT INTO map_edit_receipts(edit_id, received, sent_by) SELECT id, ?2, ?3 FROM map_edits "
+     "WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
     {"surveys",
      "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json, "
      "registration_content_id) SELECT ?1, id, ?3, ?4, ?5, ?6, ?7, ?8 FROM visits WHERE content_id = ?2 "
@@ -68,10 +71,14 @@ std::optional<rec::RawKind> RawKindNamed(const std::string& name) {
 
 std::string Text(const PgValue& v) { return v.value_or(""); }
 
+// Thrown by Verify, which names the row; Write adds the row's text.
+struct Refusal {
+  std::string reason;
+};
+
 [[noreturn]] void Unverified(const std::string& what, const std::string& id) {
-  throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a " + what + " (" + id.substr(0, 12) +
-                                                      "…) whose content id does not match its content; "
-                                                      "nothing of that visit was kept");
+  throw Refusal{"the team server sent a " + what + " (" + id.substr(0, 12) +
+                "…) whose content id does not match its content; nothing of that visit was kept"};
 }
 
 rec::SettingsWrite WriteOf(const Row& w, const Rows* keys) {
@@ -92,14 +99,14 @@ rec::SettingsWrite WriteOf(const Row& w, const Rows* keys) {
 int64_t PulledRows::SerialOfSite(const std::string& siteContentId) {
   auto st = db_.Prepare("SELECT serial FROM sites WHERE content_id = ?");
   st.BindAll(siteContentId);
-  if (!st.Step()) throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a visit without its site");
+  if (!st.Step()) throw Refusal{"the team server sent a visit without its site"};
   return st.Int(0);
 }
 
 int64_t PulledRows::SerialOfVisitSite(const std::string& visitContentId) {
   auto st = db_.Prepare("SELECT s.serial FROM visits v JOIN sites s ON s.id = v.site_id WHERE v.content_id = ?");
   st.BindAll(visitContentId);
-  if (!st.Step()) throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a record without its visit");
+  if (!st.Step()) throw Refusal{"the team server sent a record without its visit"};
   return st.Int(0);
 }
 
@@ -111,17 +118,20 @@ void PulledRows::Verify(const std::string& table, const Row& r, const VisitRows&
   } else if (table == "visits") {
     expected = rec::VisitContentId(SerialOfSite(Text(r[1])), IntOf(r[2]));
   } else if (table == "visit_versions") {
-    expected = rec::VisitVersionContentId(
-        Text(r[1]), {"", rec::SplitIds(Text(r[2])), IntOf(r[3]), Text(r[4]), Text(r[5]), Text(r[6])});
+    const auto replaces = rec::SplitIds(Text(r[2]));
+    if (!rec::CanonicalIds(replaces)) {
+      throw Refusal{"the team server sent a visit version (" + id.substr(0, 12) +
+                    "…) whose replaced ids are not in the canonical form; nothing of that visit was kept"};
+    }
+    expected = rec::VisitVersionContentId(Text(r[1]), {"", replaces, IntOf(r[3]), Text(r[4]), Text(r[5]), Text(r[6])});
   } else if (table == "raw_records") {
     const auto kind = RawKindNamed(Text(r[2]));
     if (!kind) Unverified("record", id);
     const rec::RawRecord record{*kind, IntOf(r[3]), OptIntOf(r[4]), Text(r[5]), BytesOf(r[6]), BytesOf(r[7]),
                                 Text(r[8])};
     if (*kind == rec::RawKind::kPlan && !rec::PlanMatchesItsImage(record)) {
-      throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent a plan (" + id.substr(0, 12) +
-                                                          "…) whose image does not match its SHA-256; "
-                                                          "nothing of that visit was kept");
+      throw Refusal{"the team server sent a plan (" + id.substr(0, 12) +
+                    "…) whose image does not match its SHA-256; nothing of that visit was kept"};
     }
     expected = rec::RawContentId(Text(r[1]), record);
   } else if (table == "surveys") {
@@ -150,7 +160,13 @@ void PulledRows::Write(const VisitRows& rows) {
     const std::string table = layout.table;
     for (const Row& r : found->second) {
       if (table == "settings_write_keys" && !writes.count(Text(r[0]))) continue;
-      Verify(table, r, rows);
+      try {
+        Verify(table, r, rows);
+      } catch (const Refusal& refusal) {
+        throw SyncFailure(SyncFailureKind::kUnverified, refusal.reason, ShownRow(layout, r));
+      } catch (const SyncFailure& f) {  // a value not of its column's type
+        throw SyncFailure(f.kind(), f.what(), ShownRow(layout, r));
+      }
       const std::string sql =
           table == "raw_records" ? RawInsert(rec::RawKindTable(*RawKindNamed(Text(r[2])))) : kInserts.at(table);
       auto st = statements.find(sql);

@@ -142,4 +142,34 @@ std::string CopyText(const Rows& rows, size_t columns) {
   return out;
 }
 
+namespace {
+
+std::string ShownValue(ColumnType type, const std::string& value) {
+  if (type == ColumnType::kBytes) return "<" + std::to_string(value.size() > 2 ? (value.size() - 2) / 2 : 0) + " bytes>";
+  constexpr size_t kLongest = 80;
+  std::string out = "\"";
+  for (size_t i = 0; i < value.size() && i < kLongest; ++i) {
+    const auto c = static_cast<unsigned char>(value[i]);
+    if (c < 0x20 || c == 0x7f || c == '"' || c == '\\') {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + (value.size() > kLongest ? "\"…" : "\"");
+}
+
+}  // namespace
+
+std::string ShownRow(const TableLayout& layout, const Row& row) {
+  std::string out = std::string(layout.table) + ":";
+  for (size_t c = 0; c < layout.columns.size() && c < row.size(); ++c) {
+    out += std::string(c == 0 ? " " : ", ") + layout.columns[c].name + "=";
+    out += row[c] ? ShownValue(layout.columns[c].type, *row[c]) : "NULL";
+  }
+  return out;
+}
+
 }  // namespace lm::teamsync

@@ -4,13 +4,14 @@
 
 #include "TeamRecordsSql1.h"
 #include "TeamRecordsSql2.h"
+#include "TeamRecordsSql3.h"
 #include "lm/teamsync/SyncFailure.h"
 
 namespace lm::teamsync {
 namespace {
 
 // The file that brings a server from version i to i + 1.
-constexpr const char* kSteps[] = {kTeamRecordsSql1, kTeamRecordsSql2};
+constexpr const char* kSteps[] = {kTeamRecordsSql1, kTeamRecordsSql2, kTeamRecordsSql3};
 static_assert(std::size(kSteps) == ServerSchema::kVersion);
 
 }  // namespace

@@ -61,6 +61,7 @@ void ServerSide::Push(const VisitRows& rows) {
   if (!staged_) {
     // One temporary table per table, emptied at every commit.
     for (const auto& s : TableLayouts()) {
+      if (s.pullOnly) continue;
       conn_.Exec(std::string("CREATE TEMP TABLE IF NOT EXISTS stage_") + s.table + " (LIKE linkmeter." + s.table +
                  " INCLUDING DEFAULTS) ON COMMIT DELETE ROWS");
     }
@@ -69,7 +70,7 @@ void ServerSide::Push(const VisitRows& rows) {
   PgTransaction tx(conn_);
   for (const auto& layout : TableLayouts()) {
     const auto found = rows.find(layout.table);
-    if (found != rows.end() && !found->second.empty()) Stage(layout, found->second);
+    if (!layout.pullOnly && found != rows.end() && !found->second.empty()) Stage(layout, found->second);
   }
   tx.Commit();
 }

@@ -59,6 +59,15 @@ const std::vector<TableLayout> kLayouts = {
      LM_RAW("map-edit", "map_edits") ") r JOIN visits v ON v.id = r.visit_id WHERE v.id = ?1",
      "SELECT content_id, visit, kind, taken_at, unit, source, header, raw, decoded_json, content_id "
      "FROM linkmeter.raw_records WHERE content_id = ANY($1)"},
+    // A map edit's receipt: the server's number for it and who sent it.
+    {"map_edit_receipts",
+     {{"edit", T::kText}, {"received", T::kInt}, {"sent_by", T::kText}},
+     ":receipt",
+     "SELECT e.content_id, x.received, x.sent_by, e.content_id FROM map_edit_receipts x "
+     "JOIN map_edits e ON e.id = x.edit_id WHERE e.visit_id = ?1",
+     "SELECT content_id, received, sent_by, content_id FROM linkmeter.raw_records "
+     "WHERE kind = 'map-edit' AND content_id = ANY($1)",
+     true},
     {"surveys",
      {{"content_id", T::kText}, {"visit", T::kText}, {"kind", T::kText}, {"started_at", T::kInt},
       {"probes_per_route", T::kInt}, {"routes_json", T::kText}, {"thresholds_json", T::kText},
@@ -154,6 +163,8 @@ UNION ALL SELECT vc, r.content_id, 1 FROM acceptances r JOIN vs ON vs.id = r.vis
 UNION ALL SELECT vc, r.content_id, 1 FROM waivers r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM site_plans r JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, r.content_id, 1 FROM map_edits r JOIN vs ON vs.id = r.visit_id
+UNION ALL SELECT vc, r.content_id || ':receipt', 1 FROM map_edit_receipts x JOIN map_edits r ON r.id = x.edit_id
+  JOIN vs ON vs.id = r.visit_id
 UNION ALL SELECT vc, su.content_id, 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
 UNION ALL SELECT vc, su.content_id || ':end', 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
   WHERE su.ended_at IS NOT NULL
@@ -178,6 +189,8 @@ SELECT vc, vc, 1::bigint FROM vs
 UNION ALL SELECT vc, vc || ':end', 1 FROM vs JOIN linkmeter.visit_ends e ON e.visit = vs.vc
 UNION ALL SELECT vc, x.content_id, 1 FROM linkmeter.visit_versions x JOIN vs ON vs.vc = x.visit
 UNION ALL SELECT vc, r.content_id, 1 FROM linkmeter.raw_records r JOIN vs ON vs.vc = r.visit
+UNION ALL SELECT vc, r.content_id || ':receipt', 1 FROM linkmeter.raw_records r JOIN vs ON vs.vc = r.visit
+  WHERE r.kind = 'map-edit'
 UNION ALL SELECT vc, su.content_id, 1 FROM linkmeter.surveys su JOIN vs ON vs.vc = su.visit
 UNION ALL SELECT vc, e.survey || ':end', 1 FROM linkmeter.survey_ends e JOIN linkmeter.surveys su
   ON su.content_id = e.survey JOIN vs ON vs.vc = su.visit

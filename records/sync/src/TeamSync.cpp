@@ -29,8 +29,22 @@ auto Locally(F&& work) -> decltype(work()) {
   }
 }
 
+// A pulled row the store will not take (a constraint of its schema) is the
+// server's fault, not the store's: that visit is set aside like an
+// unverified one.
+template <class F>
+void KeepingPulled(F&& work) {
+  try {
+    work();
+  } catch (const records::SqlError& e) {
+    if (e.Code() != 19) throw;  // SQLITE_CONSTRAINT
+    throw SyncFailure(SyncFailureKind::kUnverified,
+                      std::string("the team server sent a row this computer's records cannot hold: ") + e.what());
+  }
+}
+
 // One sync: both inventories read once, then each visit that differs moved
-// as one batch each way.
+// as one batch each way; a visit that cannot be moved is set aside.
 class SyncRun {
  public:
   SyncRun(LocalSide& local, ServerSide& server, std::optional<int64_t> siteSerial, const TeamSync::Progress& progress)
@@ -49,7 +63,16 @@ class SyncRun {
   }
 
   SyncCounts Run() {
-    for (const auto& visit : visits_) Visit(visit);
+    for (const auto& visit : visits_) {
+      try {
+        Visit(visit);
+      } catch (const SyncFailure& f) {
+        if (f.kind() != SyncFailureKind::kUnverified && f.kind() != SyncFailureKind::kRefused) throw;
+        counts_.setAside.push_back({visit, f.what(), f.row()});
+        ++step_.done;
+        if (progress_) progress_(step_);
+      }
+    }
     return counts_;
   }
 
@@ -63,7 +86,9 @@ class SyncRun {
   void Visit(const std::string& visit) {
     const VisitItems& here = Of(mine_, visit);
     const VisitItems& there = Of(theirs_, visit);
-    const auto toPush = ItemsAhead(here, there), toPull = ItemsAhead(there, here);
+    auto toPush = ItemsAhead(here, there);
+    const auto toPull = ItemsAhead(there, here);
+    std::erase_if(toPush, [](const std::string& item) { return item.ends_with(":receipt"); });  // the server's to give
     const bool moves = !toPush.empty() || !toPull.empty();
     step_.visit = visit;
     if (moves && progress_) progress_(step_);
@@ -73,11 +98,10 @@ class SyncRun {
       counts_.pushedRows += RowCount(rows);
       ++counts_.pushedVisits;
     }
-    VisitRows pulled;
-    if (!toPull.empty()) {
-      pulled = server_.Fetch(toPull);
-      counts_.pulledRows += RowCount(pulled);
-      ++counts_.pulledVisits;
+    const VisitRows pulled = Pull(toPush, toPull);
+    VisitItems expected = Union(here, there);
+    if (const auto receipts = pulled.find("map_edit_receipts"); receipts != pulled.end()) {
+      for (const auto& row : receipts->second) expected[row[0].value_or("") + ":receipt"] = 1;
     }
     const auto sender = senders_.find(visit);
     const std::optional<std::string> sentBy = sender != senders_.end() ? std::optional(sender->second)
@@ -85,10 +109,23 @@ class SyncRun {
                                                                       : std::optional(counts_.user);
     const auto mark = marks_.find(visit);
     const bool settled = !moves && mark != marks_.end() && mark->second.synced && mark->second.sentBy == sentBy;
-    if (!settled) Locally([&] { local_.Write(visit, pulled, Union(here, there), sentBy); });
+    if (!settled) Locally([&] { KeepingPulled([&] { local_.Write(visit, pulled, expected, sentBy); }); });
     if (!moves) return;
     ++step_.done;
     if (progress_) progress_(step_);
+  }
+
+  // What the store lacks, and what was just sent back with the server's receipts.
+  VisitRows Pull(const std::set<std::string>& pushed, const std::set<std::string>& toPull) {
+    std::set<std::string> fetch = toPull;
+    for (const auto& item : pushed) {
+      if (item.find(':') == std::string::npos) fetch.insert(item + ":receipt");
+    }
+    if (fetch.empty()) return {};
+    VisitRows pulled = server_.Fetch(fetch);
+    counts_.pulledRows += RowCount(pulled);
+    counts_.pulledVisits += !toPull.empty();
+    return pulled;
   }
 
   LocalSide& local_;

@@ -163,11 +163,18 @@ struct VisitRecords {
   std::vector<StoredSettingsWrite> settingsWrites;  // by time, in full
 };
 
+// The team server's receipt of a map edit (fetched by a sync).
+struct Receipt {
+  int64_t number = 0;  // the order the server took it in
+  std::string sentBy;  // the server's session user that sent it
+};
+
 struct StoredRaw {
   RowId id = 0;
   std::string contentId;
   RowId visitId = 0;
   RawRecord record;
+  std::optional<Receipt> receipt;  // map edits only, once synced
 };
 
 struct StoredSurvey {

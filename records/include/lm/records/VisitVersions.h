@@ -8,6 +8,7 @@
 // Throws SqlError and StoreFailure (RecordStore turns both into results).
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lm/records/Records.h"
@@ -37,7 +38,16 @@ class VisitVersions {
 
 // The versions of `all` that no other replaces, sorted by content id.
 std::vector<VisitVersion> CurrentVersions(const std::vector<VisitVersion>& all);
+// A version's replaced ids as text, the one form the laptops and the team
+// server (its canonical_ids() and version_id()) share: the ids joined by
+// exactly one space. SplitIds is its inverse on any text, splitting at
+// every single space as the server does ("" is no id; "a  b" is a, "", b).
 std::string JoinIds(const std::vector<std::string>& ids);
 std::vector<std::string> SplitIds(const std::string& text);
+// Whether `ids` is canonical: at least one id, each 64 lower-case hex
+// digits, in strictly ascending byte order (so none twice).
+bool CanonicalIds(const std::vector<std::string>& ids);
+// Text the team server can store as it is: valid UTF-8 without U+0000.
+bool StorableText(std::string_view text);
 
 }  // namespace lm::records

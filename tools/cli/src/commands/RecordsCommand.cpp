@@ -159,12 +159,25 @@ int Sync(CommandContext& ctx) {
   }
   PageAnswer done = ctx.page.Query("LmRecordsSync", arg);
   if (!done.ok) return Refused(ctx, "the sync with the team server failed", done);
-  ctx.output.Write(Table{{"visits", "sent", "fetched", "rows sent", "rows fetched", "user"},
+  // Visits set aside: named after the table and on standard error, each with
+  // its reason and the server's row; the others synced (exit status 5).
+  std::vector<std::string> notes;
+  const Value& setAside = Member(done.value, "setAside");
+  if (setAside.is<Array>()) {
+    for (const auto& v : setAside.get<Array>()) {
+      const std::string row = MemberText(v, "row");
+      notes.push_back("set aside: visit " + MemberText(v, "visit") + ": " + MemberText(v, "reason") +
+                      (row.empty() ? "" : "; the server's row: " + row));
+    }
+  }
+  ctx.output.Write(Table{{"visits", "sent", "fetched", "rows sent", "rows fetched", "set aside", "user"},
                          {{MemberText(done.value, "visits"), MemberText(done.value, "pushedVisits"),
                            MemberText(done.value, "pulledVisits"), MemberText(done.value, "pushedRows"),
-                           MemberText(done.value, "pulledRows"), MemberText(done.value, "user")}}},
-                   done.value);
-  return kExitOk;
+                           MemberText(done.value, "pulledRows"), std::to_string(notes.size()),
+                           MemberText(done.value, "user")}}},
+                   done.value, notes);
+  for (const auto& n : notes) ctx.err << "linkmeter-cli: " << n << "\n";
+  return notes.empty() ? kExitOk : kExitPartly;
 }
 
 int ServerInit(CommandContext& ctx) {
@@ -203,7 +216,10 @@ Subcommand RecordsCommand() {
           "already is skipped.\n"
           "sync: sends the team server (--server, a pg_service.conf name or postgresql:// URI;\n"
           "passwords only in ~/.pgpass) what it lacks and fetches what the store lacks, for\n"
-          "every site or --site SITE. server-init: sets up the team records on a server.\n"
+          "every site or --site SITE; a visit that cannot be moved (the server refused it, or\n"
+          "sent rows this computer cannot verify) is set aside, named with the reason and the\n"
+          "server's row, and the others go on (exit status 5). server-init: sets up the team\n"
+          "records on a server.\n"
           "The store is the program's (site-records.sqlite in its Documents folder).\n",
           {{"--site", true}, {"--visit", true}, {"--server", true}},
           Check,

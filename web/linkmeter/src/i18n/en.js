@@ -159,6 +159,7 @@ export default {
   'report.counts.other': '{surveyed} of {count} units surveyed, {answered} answered',
   'report.technician': 'Technician',
   'report.customer': 'Customer',
+  'report.unstorable': 'This text holds a character the team records cannot keep (U+0000, or half of a character pair); it is not kept. Remove it to keep the text.',
   'report.notes': 'Notes',
   'report.silent': 'Units that did not answer',
   'report.allAnswered': 'Every unit asked answered.',

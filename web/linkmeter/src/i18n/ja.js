@@ -159,6 +159,7 @@ export default {
   'report.counts.other': '{count} 台中 {surveyed} 台を調査、{answered} 台が応答',
   'report.technician': '担当者',
   'report.customer': 'お客様',
+  'report.unstorable': 'チーム記録に保存できない文字（U+0000、または対になっていないサロゲート）が含まれているため、この文は保存されません。その文字を取り除いてください。',
   'report.notes': '備考',
   'report.silent': '応答しなかった機器',
   'report.allAnswered': '調査したすべての機器が応答しました。',

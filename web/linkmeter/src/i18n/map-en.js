@@ -44,6 +44,7 @@ export default {
   'map.surveyOf': 'Links from the site survey of {time}',
   'map.noSurvey': 'No site survey yet: links are dashed until one is measured.',
   'map.edits': 'Who moved what',
+  'map.edit.unsent': '{name} (not sent yet)',
   'map.edit.place': '{by} placed {unit} on {plan}',
   'map.edit.plan': '{by} planned {unit} on {plan}',
   'map.edit.unplace': '{by} sent {unit} back to unplaced',

@@ -44,6 +44,7 @@ export default {
   'map.surveyOf': '{time} のサイト全体の調査によるリンク',
   'map.noSurvey': 'サイト全体の調査がまだありません。測定されるまでリンクは破線です。',
   'map.edits': '移動の履歴',
+  'map.edit.unsent': '{name}（未送信）',
   'map.edit.place': '{by} が {unit} を {plan} に配置',
   'map.edit.plan': '{by} が {unit} を {plan} に設置予定',
   'map.edit.unplace': '{by} が {unit} を未配置に戻しました',

@@ -4,6 +4,7 @@
 import { base64ToBytes, bytesToBase64 } from './records.js';
 import { sha256Bytes } from '../ui/sha256.js';
 import { plansInForce } from '../site/mapplans.js';
+import { editOrder } from '../site/mapplacement.js';
 
 // A plan record's decoded form as the map uses it, or null when it lacks
 // what a plan needs.
@@ -13,7 +14,14 @@ function planOf(record) {
   return { id: d.sha256, recordId: record.id, name: String(d.name || ''), format: String(d.format || ''), width: d.width, height: d.height, at: record.takenAt, scale: null };
 }
 
-const editOf = (record) => ({ ...(record.decoded || {}), at: record.takenAt, visitId: record.visitId });
+// An edit as the map uses it. Its sender is the team server's session user
+// once the server took it (its receipt), before that the technician of the
+// visit it was made on, marked not sent; never the `by` the edit itself says.
+const editOf = (record) => ({
+  ...(record.decoded || {}), at: record.takenAt, visitId: record.visitId, recordId: record.id,
+  receipt: record.receipt ? record.receipt.number : null,
+  by: record.receipt ? String(record.receipt.sentBy) : String(record.technician || ''), sent: Boolean(record.receipt),
+});
 
 export class SiteMapSource {
   // records: createRecords' functions; recorder: the page's recorder.
@@ -26,8 +34,8 @@ export class SiteMapSource {
   // {plans: [plan], kept: [plan], edits: [edit]} of site `serial`: a plan
   // once however often it was kept (the first keeps its name; addedAt has
   // each time), its scale the last scale edit; `plans` those in force now
-  // (renamed, hidden, removed: mapplans.js), `kept` every one; edits oldest
-  // first.
+  // (renamed, hidden, removed: mapplans.js), `kept` every one; edits in the order they apply
+  // (editOrder).
   async load(serial) {
     const { plans, edits } = await this.records.readSiteMap({ serial });
     const byId = new Map();
@@ -36,7 +44,7 @@ export class SiteMapSource {
       if (byId.has(p.id)) byId.get(p.id).addedAt.push(p.at);
       else byId.set(p.id, { ...p, addedAt: [p.at] });
     }
-    const all = edits.map(editOf).sort((a, b) => a.at - b.at);
+    const all = edits.map(editOf).sort(editOrder);
     for (const e of all) if (e.action === 'scale' && byId.has(e.plan)) byId.get(e.plan).scale = e;
     const kept = [...byId.values()];
     return { plans: plansInForce(kept, all), kept, edits: all };
@@ -78,7 +86,7 @@ export class SiteMapSource {
   // Keeps one edit on the visit open now; resolves with true once kept,
   // false when no visit is open.
   async addEdit(edit) {
-    const { at, ...decoded } = edit;
+    const { at, sent, ...decoded } = edit;
     const answer = await this.recorder.recordNow('recordMapEdit', { takenAt: at, raw: [], decoded });
     return Boolean(answer);
   }

@@ -28,6 +28,13 @@ export function recordsQueryName(name) {
 }
 
 // The failure code of a rejected records call, or null for another error.
+// Whether the team records could not keep `text`: U+0000 (PostgreSQL stores
+// none) or a lone surrogate (no UTF-8 for it). The store refuses such text
+// too; the page says so at the field, before anything is written.
+export function unstorableText(text) {
+  return /\u0000|[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/.test(String(text));
+}
+
 export function recordsFailure(e) {
   const code = e && e.detail && e.detail.code1;
   return typeof code === 'number' ? code : null;

@@ -6,6 +6,9 @@
 import { serialKey } from './compare.js';
 import { labelOf } from './names.js';
 import { PLAN_ACTIONS, planEditProblem } from './mapplans.js';
+import { editOrder, inOrder } from './editorder.js';
+
+export { editOrder };
 
 // An edit: {at (ms), by, action, serial, plan, x, y}. `place` puts an
 // installed unit at (x, y) of `plan` (plan coordinates, pixels of the plan's
@@ -27,15 +30,13 @@ export function editProblem(e) {
   return null;
 }
 
-// Edits oldest first; equal times keep the order they were made in.
-const chronological = (edits) => edits.map((e, i) => [e, i]).sort((a, b) => a[0].at - b[0].at || a[1] - b[1]).map(([e]) => e);
 
 // serial key → {serial, plan, x, y, state ('placed' | 'planned'), at, by}:
 // the positions the edits up to `until` (ms, inclusive; all when omitted)
 // leave. Edits that cannot be used are passed over.
 export function positionsAt(edits, until = Infinity) {
   const positions = new Map();
-  for (const e of chronological(edits || [])) {
+  for (const e of inOrder(edits || [])) {
     if (e.at > until || editProblem(e)) continue;
     const key = serialKey(e.serial);
     if (e.action === 'unplace') positions.delete(key);
@@ -83,11 +84,12 @@ export function movedUnits(before, after) {
   return moved;
 }
 
-// The edits as History lists them, newest first: who did what to which
-// unit or plan (renamed, hidden, removed), when.
+// The edits as History lists them, last applied first: who did what to
+// which unit or plan (renamed, hidden, removed), when (`sent` false: not
+// taken by the team server yet).
 export function editHistory(edits) {
-  return chronological((edits || []).filter((e) => !editProblem(e) || !planEditProblem(e))).reverse()
+  return inOrder((edits || []).filter((e) => !editProblem(e) || !planEditProblem(e))).reverse()
     .map((e) => PLAN_ACTIONS.includes(e.action)
-      ? { at: e.at, by: e.by || '', action: e.action, serial: null, plan: e.plan, name: e.name, hidden: e.hidden }
-      : { at: e.at, by: e.by || '', action: e.action, serial: serialKey(e.serial), plan: e.plan || null, x: e.x, y: e.y });
+      ? { at: e.at, by: e.by || '', sent: e.sent !== false, action: e.action, serial: null, plan: e.plan, name: e.name, hidden: e.hidden }
+      : { at: e.at, by: e.by || '', sent: e.sent !== false, action: e.action, serial: serialKey(e.serial), plan: e.plan || null, x: e.x, y: e.y });
 }

@@ -3,6 +3,7 @@
 // move (actions plan-rename, plan-hide, plan-remove), kept on the visit it
 // was made in, so History, an export and the team server carry it and a
 // past visit's map shows the plans as they were then. Pure logic, no DOM.
+import { inOrder } from './editorder.js';
 
 export const PLAN_ACTIONS = ['plan-rename', 'plan-hide', 'plan-remove'];
 export const PLAN_NAME_MAX = 80;
@@ -42,7 +43,7 @@ export function plansInForce(plans, edits, until = Infinity) {
     const added = (p.addedAt && p.addedAt.length ? p.addedAt : [p.at]).filter((at) => !(at > until));
     if (added.length) state.set(p.id, { plan: { ...p, hidden: false }, added, removedAt: null });
   }
-  const ordered = (edits || []).filter((e) => !(e.at > until) && !planEditProblem(e)).sort((a, b) => a.at - b.at);
+  const ordered = inOrder((edits || []).filter((e) => !(e.at > until) && !planEditProblem(e)));
   for (const e of ordered) {
     const s = state.get(e.plan);
     if (!s) continue;

@@ -75,7 +75,14 @@ export class SyncBar {
     try {
       const n = await this.records.sync({ server });
       clearInterval(poll);
-      this.say('done', t('history.sync.done', { user: n.user, sent: n.pushedVisits, fetched: n.pulledVisits }));
+      const aside = Array.isArray(n.setAside) ? n.setAside : [];
+      if (aside.length) {
+        // Visits set aside wait for an administrator; the others synced.
+        this.say('partly', [t('history.sync.setAside', { user: n.user, sent: n.pushedVisits, fetched: n.pulledVisits, count: aside.length }),
+          ...aside.map((v) => t(v.row ? 'history.sync.setAsideRow' : 'history.sync.setAsideVisit', { visit: String(v.visit).slice(0, 12), reason: v.reason, row: v.row }))].join(' '));
+      } else {
+        this.say('done', t('history.sync.done', { user: n.user, sent: n.pushedVisits, fetched: n.pulledVisits }));
+      }
       await this.onSynced();
     } catch (e) {
       clearInterval(poll);

@@ -328,7 +328,9 @@ class MapView {
     const seen = new Map();
     reconcile(this.editsBox, editHistory(this.map.edits).slice(0, 50).map((e) => {
       const what = e.action === 'plan-hide' && !e.hidden ? 'plan-show' : e.action;
-      const text = t('map.edit.' + what, { by: e.by || '—', unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '', name: e.name || '' });
+      // Until the team server took it, the edit is this computer's technician's, and says so.
+      const by = e.sent ? e.by || '—' : t('map.edit.unsent', { name: e.by || '—' });
+      const text = t('map.edit.' + what, { by, unit: label.get(e.serial) || e.serial, plan: plans.get(e.plan) || '', name: e.name || '' });
       const base = `${e.at} ${e.action} ${e.serial || e.plan}`;
       seen.set(base, (seen.get(base) || 0) + 1);
       return {
@@ -383,7 +385,7 @@ class MapView {
       notify(t('map.noVisit'));
       return this.render();
     }
-    const edit = { ...fields, by: open.technician || '', at: Date.now() };
+    const edit = { ...fields, by: open.technician || '', sent: false, at: Date.now() };
     this.map.edits = [...this.map.edits, edit];
     const plan = edit.action === 'scale' && this.map.kept.find((p) => p.id === edit.plan);
     if (plan) plan.scale = edit;

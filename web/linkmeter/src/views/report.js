@@ -20,7 +20,7 @@ import { serialKey } from '../site/compare.js';
 import { thresholdEditor } from './thresholdeditor.js';
 import { comparisonSection } from './reportcompare.js';
 import { recordedWaivers } from '../report/reportwaivers.js';
-import { createRecords } from '../records/records.js';
+import { createRecords, unstorableText } from '../records/records.js';
 import { reportableVisits, visitReport } from '../records/visitreport.js';
 import { paperOf, printPaper, planPapers, previewPageOne, keepReportId } from './reportpaper.js';
 import { acceptanceNow } from '../records/acceptancenow.js';
@@ -111,12 +111,18 @@ function visitFields(ctx) {
 
 function field(bound, key, multiline) {
   const value = bound.get()[key];
-  const props = { id: 'report-' + key, value,
-    oninput: (e) => bound.save({ [key]: e.target.value }, false),
-    onchange: (e) => bound.save({ [key]: e.target.value }, true) };
+  const refused = h('span', { class: 'hint', id: 'report-' + key + '-refused', role: 'alert' });
+  // Text the team records could not keep is refused here, said at the field, and never stored.
+  const keep = (e, write) => {
+    const bad = unstorableText(e.target.value);
+    refused.textContent = bad ? t('report.unstorable') : '';
+    e.target.dataset.refused = String(bad);
+    if (!bad) bound.save({ [key]: e.target.value }, write);
+  };
+  const props = { id: 'report-' + key, value, oninput: (e) => keep(e, false), onchange: (e) => keep(e, true) };
   const input = multiline ? h('textarea', { ...props, rows: 3 }) : h('input', { ...props, type: 'text' });
   if (multiline) input.value = value;
-  return h('tr', {}, h('th', {}, h('label', { for: 'report-' + key, text: t('report.' + key) })), h('td', {}, input));
+  return h('tr', {}, h('th', {}, h('label', { for: 'report-' + key, text: t('report.' + key) })), h('td', {}, input, ' ', refused));
 }
 
 function counts(sum) {

@@ -2,8 +2,9 @@
 // Writes rows pulled from the team server into the local store, verified
 // like an import: every record's content id is computed again from its
 // content, and one that does not match refuses the whole batch
-// (kUnverified). What the store holds already is kept as it is. Runs inside
-// the caller's transaction. Throws SyncFailure and SqlError.
+// (kUnverified, naming the row: SyncFailure::row()), as does a version whose
+// replaced ids are not canonical. What the store holds already is kept as it
+// is. Runs inside the caller's transaction. Throws SyncFailure and SqlError.
 
 #include <map>
 #include <string>

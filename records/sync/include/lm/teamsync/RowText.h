@@ -26,6 +26,10 @@ void BindLocal(records::Statement& st, int index, ColumnType type, const PgValue
 // The first `columns` values of each row as COPY text lines.
 std::string CopyText(const Rows& rows, size_t columns);
 
+// A row as a line for people: "table: column=value, ...", control
+// characters as \u escapes, long values cut, bytes as their count.
+std::string ShownRow(const TableLayout& layout, const Row& row);
+
 int64_t IntOf(const PgValue& v);
 std::optional<int64_t> OptIntOf(const PgValue& v);
 records::Bytes BytesOf(const PgValue& v);

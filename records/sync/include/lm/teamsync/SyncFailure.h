@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace lm::teamsync {
 
@@ -18,11 +19,15 @@ enum class SyncFailureKind {
 
 class SyncFailure : public std::runtime_error {
  public:
-  SyncFailure(SyncFailureKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+  SyncFailure(SyncFailureKind kind, const std::string& message, std::string row = {})
+      : std::runtime_error(message), kind_(kind), row_(std::move(row)) {}
   SyncFailureKind kind() const { return kind_; }
+  // kUnverified: the server's row that failed, as text for people ("" if none).
+  const std::string& row() const { return row_; }
 
  private:
   SyncFailureKind kind_;
+  std::string row_;
 };
 
 }  // namespace lm::teamsync

@@ -28,6 +28,7 @@ struct TableLayout {
   const char* suffix;
   const char* localSelect;   // ?1: the local visit id
   const char* serverSelect;  // $1: the keys wanted, a text[]
+  bool pullOnly = false;     // what the server says of a record (a receipt): fetched, never sent
 };
 
 std::span<const TableLayout> TableLayouts();

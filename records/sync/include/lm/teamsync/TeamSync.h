@@ -4,16 +4,28 @@
 // what the store lacks is fetched, one visit per batch and each batch one
 // transaction on each side, so a sync that is killed or loses its link
 // leaves whole visits behind and the next one goes on from there. A visit
-// both sides hold alike costs nothing but the two inventories.
+// that cannot be moved (refused by the server, or unverified here) is set
+// aside and the others go on. A visit both sides hold alike costs nothing
+// but the two inventories.
 
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "lm/teamsync/PgConnection.h"
 
 namespace lm::teamsync {
+
+// A visit this sync left alone: the server refused what this computer sent
+// for it, or sent something for it this computer could not verify. Nothing
+// of it was kept or marked; every other visit went on.
+struct SetAsideVisit {
+  std::string visit;   // its content id
+  std::string reason;  // for the user
+  std::string row;     // the server's row that failed, as text ("" when the refusal was the server's)
+};
 
 struct SyncCounts {
   int visits = 0;        // visits in scope on either side
@@ -22,6 +34,7 @@ struct SyncCounts {
   int64_t pushedRows = 0;
   int64_t pulledRows = 0;
   std::string user;      // who this computer sends as
+  std::vector<SetAsideVisit> setAside;
 };
 
 struct SyncProgress {
