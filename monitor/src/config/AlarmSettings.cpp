@@ -36,6 +36,15 @@ std::string ReadRules(const OptionValues& a, AlarmRules& r) {
   return problem.empty() ? "" : problem + " (--raise-rounds N of --window-rounds M)";
 }
 
+// Days; the hop statistics outlive the probes they were made from.
+std::string ReadRetention(const OptionValues& a, lm::records::RetentionPolicy& r) {
+  for (const std::string& why : {Count(a, "--keep-probes", 1, 36500, r.probeDays),
+                                 Count(a, "--keep-hop-stats", 1, 36500, r.hopDays)}) {
+    if (!why.empty()) return why;
+  }
+  return r.hopDays < r.probeDays ? "--keep-hop-stats must be at least --keep-probes (days)" : "";
+}
+
 std::vector<std::string> Addresses(const std::string& list) {
   std::vector<std::string> out;
   size_t start = 0;
@@ -178,6 +187,7 @@ std::optional<AlarmSettings> ReadAlarmSettings(const OptionValues& merged, std::
   if (problem.empty()) problem = ReadMail(merged, s);
   if (problem.empty()) problem = ReadOutputs(merged, s);
   if (problem.empty()) problem = ReadSync(merged, s);
+  if (problem.empty()) problem = ReadRetention(merged, s.retention);
   problem = Scrubbed(problem, s.secrets);
   if (!problem.empty()) return std::nullopt;
   return s;

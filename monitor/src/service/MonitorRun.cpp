@@ -4,6 +4,7 @@
 
 #include "lm/monitor/AlarmMonitor.h"
 #include "lm/monitor/loop/MonitorLog.h"
+#include "lm/monitor/retention/RetentionKeeper.h"
 #include "lm/monitor/rules/AlarmEngine.h"
 #include "lm/monitor/service/RoundWatchdog.h"
 #include "lm/monitor/service/ServiceNotifier.h"
@@ -44,6 +45,7 @@ MonitorTotals RunMonitor(MonitorParts& parts, CancelToken& stop) {
     if (parts.sync) {
       if (auto serial = SerialNumberOf(r.summary.siteSerial)) parts.sync->Request(*serial);
     }
+    if (parts.retention) parts.retention->AfterRound(at);
   });
   bool ready = false;
   loop.OnBeat([&](MonitorLoop::Phase phase, const AttemptResult* result) {
