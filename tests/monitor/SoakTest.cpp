@@ -4,8 +4,13 @@
 // going silent and the webhook receiver (an HTTP server on 127.0.0.1)
 // refusing for hours at a time. At the end every notice reached the
 // receiver, once, in order, and the figures are printed: store size, RSS
-// growth, notices lost and repeated, rounds missed. LM_SOAK_ROUNDS sets the
-// rounds (default half a day, 72, for CI; a year is 52560).
+// growth, notices lost and repeated, rounds missed, and the time History's
+// queries take on the store. Each round is recorded as the page records it
+// (SoakSiteRecords) and the retention policy thins on the driven clock.
+// LM_SOAK_ROUNDS sets the rounds (default three days, 432, for CI, with
+// probes kept 1 day and hop statistics 2 so that both tiers thin; a year is
+// 52560, with the policy's defaults: 30 days and a year). LM_SOAK_KEEP=P,H
+// sets the days.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -20,10 +25,13 @@
 #include <thread>
 
 #include "MonitorTestSupport.h"
+#include "SoakSiteRecords.h"
 #include "lm/monitor/AlarmMonitor.h"
 #include "lm/monitor/config/Secrets.h"
+#include "lm/monitor/retention/RetentionKeeper.h"
 #include "lm/monitor/service/MonitorRun.h"
 #include "lm/records/AlarmLedger.h"
+#include "lm/records/Database.h"
 
 using namespace lm::monitor;
 using namespace std::chrono_literals;
@@ -145,6 +153,25 @@ lm::json::Value SiteSurvey(int round) {
   return MakeObject({{"results", Value(results)}});
 }
 
+lm::records::RetentionPolicy SoakPolicy(int rounds) {
+  lm::records::RetentionPolicy policy = rounds >= 30 * 144 ? lm::records::RetentionPolicy{} : lm::records::RetentionPolicy{1, 2};
+  if (const char* keep = std::getenv("LM_SOAK_KEEP")) std::sscanf(keep, "%d,%d", &policy.probeDays, &policy.hopDays);
+  return policy;
+}
+
+// Bytes per table and index, when SQLite can say.
+std::string SizesByTable(const std::filesystem::path& store) {
+  std::string text;
+  try {
+    lm::records::Database db(store);
+    auto st = db.Prepare("SELECT name, sum(pgsize) FROM dbstat GROUP BY name ORDER BY 2 DESC LIMIT 8");
+    while (st.Step()) text += " " + st.Text(0) + "=" + std::to_string(st.Int(1) / 1'000'000) + "MB";
+  } catch (const std::exception& e) {
+    text = std::string(" (no sizes by table: ") + e.what() + ")";
+  }
+  return text;
+}
+
 long RssKb() {
   std::ifstream statm("/proc/self/statm");
   long size = 0, resident = 0;
@@ -154,7 +181,8 @@ long RssKb() {
 
 TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   const char* asked = std::getenv("LM_SOAK_ROUNDS");
-  const int rounds = asked ? std::atoi(asked) : 72;
+  const int rounds = asked ? std::atoi(asked) : 432;
+  const lm::records::RetentionPolicy policy = SoakPolicy(rounds);
   test::TempDir dir;
   const auto store = dir.path / "site-records.sqlite";
   Receiver receiver;
@@ -167,6 +195,9 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   alarms.Start();
   DrivenClock clock;
   CancelToken stop;
+  test::SoakSiteRecords records(dir.path);
+  std::ostringstream thinned;
+  RetentionKeeper retention(store, policy, {"monitor", settings.monitor, true}, thinned);
   int done = 0;
   long rssAfterWarmUp = 0;
   MonitorParts parts{MonitorPlan{"009A0011", 10min}, clock, [&](CancelToken& t) {
@@ -174,6 +205,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
                        r.kind = AttemptResult::Kind::kDone;
                        r.summary.survey = SiteSurvey(done);
                        r.summary.siteSerial = "009A0011";
+                       records.Round(done, clock.WallNow());
                        // The receiver is down for 4 hours of every 3 days.
                        receiver.down = done % 432 >= 20 && done % 432 < 44;
                        if (done == 50) rssAfterWarmUp = RssKb();
@@ -182,6 +214,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
                      },
                      log};
   parts.alarms = &alarms;
+  parts.retention = &retention;
   const auto totals = RunMonitor(parts, stop);
   receiver.down = false;
   lm::records::AlarmLedger ledger(store);
@@ -202,6 +235,15 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
               "%zu lost, %d repeated, %d rounds missed\n",
               totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, taken.size(), lost, repeated,
               rounds - totals.surveys);
+  std::printf("soak: retention %d/%d days, %d visits;%s\nsoak: History: %s\n", policy.probeDays, policy.hopDays,
+              records.Visits(), SizesByTable(store).c_str(), records.TimedHistory().c_str());
+  // What the policy keeps bounds the store: probes of the last probeDays
+  // (and the day under way), hop statistics of the last hopDays.
+  lm::records::Database db(store);
+  const int64_t perRound = 256 * 5, hopsPerRound = 16 + 240 * 2;
+  EXPECT_LE(db.QueryInt("SELECT count(*) FROM probes"), std::min(rounds, (policy.probeDays + 1) * 144) * perRound);
+  EXPECT_LE(db.QueryInt("SELECT count(*) FROM hop_stats"), std::min(rounds, (policy.hopDays + 1) * 144) * hopsPerRound);
+  if (rounds > (policy.hopDays + 1) * 144) EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinnings"), 0);
   EXPECT_EQ(totals.surveys, rounds);
   EXPECT_EQ(lost, 0u);
   EXPECT_EQ(repeated, 0);
