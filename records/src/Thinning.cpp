@@ -11,8 +11,6 @@
 namespace lm::records {
 namespace {
 
-constexpr Millis kDay = 86'400'000;
-
 struct Cutoffs {
   Millis probes = 0;  // surveys begun before this lose their probes
   Millis hops = 0;    // and before this their hop statistics
@@ -103,8 +101,8 @@ std::string DecodedText(const RetentionPolicy& policy, const std::vector<Part>& 
                                         {"count", json::Number(p.count)}, {"sha256", json::String(p.sha256)}}));
   }
   json::Value decoded = json::MakeObject(
-      {{"policy", json::MakeObject({{"probeDays", json::Number(policy.probeDays)},
-                                    {"hopDays", json::Number(policy.hopDays)}})},
+      {{"policy", json::MakeObject({{"probeDays", json::Number(policy.probes.count() / 24.0)},
+                                    {"hopDays", json::Number(policy.hops.count() / 24.0)}})},
        {"probes", json::Number(probes)}, {"hops", json::Number(hops)}, {"removed", json::Value(removed)}});
   if (!summary.is<picojson::null>()) decoded.get<json::Object>()["daySummary"] = summary;
   return json::ToText(decoded);
@@ -169,7 +167,8 @@ std::vector<RowId> VisitsToThin(Database& db, const ThinningScope& scope, const 
 }  // namespace
 
 ThinningCounts ThinVisits(Database& db, const RetentionPolicy& policy, const ThinningScope& scope, Millis now) {
-  const Cutoffs cut{now - policy.probeDays * kDay, now - policy.hopDays * kDay};
+  const Cutoffs cut{now - std::chrono::milliseconds(policy.probes).count(),
+                    now - std::chrono::milliseconds(policy.hops).count()};
   ThinningCounts total;
   // A visit at a time: each thinning is short and whole, and a stop between
   // two leaves every visit either thinned or as it was.

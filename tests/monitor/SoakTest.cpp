@@ -7,10 +7,10 @@
 // growth, notices lost and repeated, rounds missed, and the time History's
 // queries take on the store. Each round is recorded as the page records it
 // (SoakSiteRecords) and the retention policy thins on the driven clock.
-// LM_SOAK_ROUNDS sets the rounds (default three days, 432, for CI, with
-// probes kept 1 day and hop statistics 2 so that both tiers thin; a year is
-// 52560, with the policy's defaults: 30 days and a year). LM_SOAK_KEEP=P,H
-// sets the days.
+// LM_SOAK_ROUNDS sets the rounds (default half a day, 72, for CI, from
+// 20:00 UTC so that a day's visit ends and is thinned; a year is 52560,
+// with the policy's defaults: 30 days and a year). LM_SOAK_KEEP=P,H sets
+// the days.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -42,7 +42,7 @@ class DrivenClock : public MonitorClock {
  public:
   TimePoint Now() override { return now_; }
   std::chrono::system_clock::time_point WallNow() override {
-    return std::chrono::system_clock::time_point(std::chrono::hours(493200)) + (now_ - TimePoint());
+    return std::chrono::system_clock::time_point(std::chrono::hours(493200 - 4)) + (now_ - TimePoint());
   }
   bool WaitUntil(TimePoint deadline, CancelToken& stop) override {
     if (stop.Cancelled()) return true;
@@ -153,9 +153,17 @@ lm::json::Value SiteSurvey(int round) {
   return MakeObject({{"results", Value(results)}});
 }
 
+// A run shorter than the probes' 30 days keeps probes 1 hour and hop
+// statistics 2, so that the first day's visit, ended at midnight, is thinned
+// by both tiers the next round.
 lm::records::RetentionPolicy SoakPolicy(int rounds) {
-  lm::records::RetentionPolicy policy = rounds >= 30 * 144 ? lm::records::RetentionPolicy{} : lm::records::RetentionPolicy{1, 2};
-  if (const char* keep = std::getenv("LM_SOAK_KEEP")) std::sscanf(keep, "%d,%d", &policy.probeDays, &policy.hopDays);
+  using std::chrono::hours;
+  lm::records::RetentionPolicy policy = rounds >= 30 * 144 ? lm::records::RetentionPolicy{}
+                                                           : lm::records::RetentionPolicy{hours(1), hours(2)};
+  int probes = 0, hops = 0;
+  if (const char* keep = std::getenv("LM_SOAK_KEEP"); keep && std::sscanf(keep, "%d,%d", &probes, &hops) == 2) {
+    policy = {hours(probes * 24), hours(hops * 24)};
+  }
   return policy;
 }
 
@@ -164,8 +172,12 @@ std::string SizesByTable(const std::filesystem::path& store) {
   std::string text;
   try {
     lm::records::Database db(store);
-    auto st = db.Prepare("SELECT name, sum(pgsize) FROM dbstat GROUP BY name ORDER BY 2 DESC LIMIT 8");
-    while (st.Step()) text += " " + st.Text(0) + "=" + std::to_string(st.Int(1) / 1'000'000) + "MB";
+    auto st = db.Prepare("SELECT name, sum(pgsize) FROM dbstat GROUP BY name ORDER BY 2 DESC LIMIT 9");
+    char size[32];
+    while (st.Step()) {
+      std::snprintf(size, sizeof size, "=%.2fMB", st.Int(1) / 1e6);
+      text += " " + st.Text(0) + size;
+    }
   } catch (const std::exception& e) {
     text = std::string(" (no sizes by table: ") + e.what() + ")";
   }
@@ -181,7 +193,7 @@ long RssKb() {
 
 TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   const char* asked = std::getenv("LM_SOAK_ROUNDS");
-  const int rounds = asked ? std::atoi(asked) : 432;
+  const int rounds = asked ? std::atoi(asked) : 72;
   const lm::records::RetentionPolicy policy = SoakPolicy(rounds);
   test::TempDir dir;
   const auto store = dir.path / "site-records.sqlite";
@@ -235,15 +247,23 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
               "%zu lost, %d repeated, %d rounds missed\n",
               totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, taken.size(), lost, repeated,
               rounds - totals.surveys);
-  std::printf("soak: retention %d/%d days, %d visits;%s\nsoak: History: %s\n", policy.probeDays, policy.hopDays,
+  std::printf("soak: retention %ld/%ld hours, %d visits;%s\nsoak: History: %s\n", long(policy.probes.count()),
+              long(policy.hops.count()),
               records.Visits(), SizesByTable(store).c_str(), records.TimedHistory().c_str());
-  // What the policy keeps bounds the store: probes of the last probeDays
-  // (and the day under way), hop statistics of the last hopDays.
+  // What the policy keeps bounds the store: the probes and hop statistics
+  // of the visit under way and of the time each tier keeps.
   lm::records::Database db(store);
   const int64_t perRound = 256 * 5, hopsPerRound = 16 + 240 * 2;
-  EXPECT_LE(db.QueryInt("SELECT count(*) FROM probes"), std::min(rounds, (policy.probeDays + 1) * 144) * perRound);
-  EXPECT_LE(db.QueryInt("SELECT count(*) FROM hop_stats"), std::min(rounds, (policy.hopDays + 1) * 144) * hopsPerRound);
-  if (rounds > (policy.hopDays + 1) * 144) EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinnings"), 0);
+  const auto keptRounds = [&](std::chrono::hours keep) { return std::min<int64_t>(rounds, keep.count() * 6 + 144); };
+  EXPECT_LE(db.QueryInt("SELECT count(*) FROM probes"), keptRounds(policy.probes) * perRound);
+  EXPECT_LE(db.QueryInt("SELECT count(*) FROM hop_stats"), keptRounds(policy.hops) * hopsPerRound);
+  if (records.Visits() > 1) {
+    EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinnings"), 0);
+    EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinned_parts WHERE part = 'hops'"), 0);
+  }
+  const std::string lines = thinned.str();
+  const size_t last = lines.rfind('\n', lines.size() > 1 ? lines.size() - 2 : 0);
+  std::printf("soak: %s", (last == std::string::npos || lines.size() < 1000 ? lines : lines.substr(last + 1)).c_str());
   EXPECT_EQ(totals.surveys, rounds);
   EXPECT_EQ(lost, 0u);
   EXPECT_EQ(repeated, 0);

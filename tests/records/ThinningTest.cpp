@@ -16,7 +16,7 @@ using test::kSiteSerial;
 
 constexpr Millis kDay = 86'400'000;
 constexpr Millis kNow = 1'800'000'000'000;
-const RetentionPolicy kPolicy{30, 365};
+const RetentionPolicy kPolicy{std::chrono::hours(30 * 24), std::chrono::hours(365 * 24)};
 
 class RecordsThinning : public ::testing::Test {
  protected:

@@ -26,7 +26,7 @@ TEST_F(TeamSyncTest, AThinnedVisitIsNeitherFetchedBackNorResent) {
   ASSERT_TRUE(Visits(a)[0].synced);
 
   rec::Database db(a.File());
-  const auto thinned = rec::ThinVisits(db, {30, 365}, {"monitor", "monitor-00A00001", false}, kT0 + 400 * kDay);
+  const auto thinned = rec::ThinVisits(db, {}, {"monitor", "monitor-00A00001", false}, kT0 + 400 * kDay);
   EXPECT_EQ(thinned.probes + thinned.hops, 8);
   const SyncCounts again = Sync(a, "alice");
   EXPECT_EQ(again.pulledRows, 0);

@@ -38,11 +38,14 @@ std::string ReadRules(const OptionValues& a, AlarmRules& r) {
 
 // Days; the hop statistics outlive the probes they were made from.
 std::string ReadRetention(const OptionValues& a, lm::records::RetentionPolicy& r) {
-  for (const std::string& why : {Count(a, "--keep-probes", 1, 36500, r.probeDays),
-                                 Count(a, "--keep-hop-stats", 1, 36500, r.hopDays)}) {
+  int probeDays = static_cast<int>(r.probes.count() / 24), hopDays = static_cast<int>(r.hops.count() / 24);
+  for (const std::string& why : {Count(a, "--keep-probes", 1, 36500, probeDays),
+                                 Count(a, "--keep-hop-stats", 1, 36500, hopDays)}) {
     if (!why.empty()) return why;
   }
-  return r.hopDays < r.probeDays ? "--keep-hop-stats must be at least --keep-probes (days)" : "";
+  if (hopDays < probeDays) return "--keep-hop-stats must be at least --keep-probes (days)";
+  r = {std::chrono::hours(probeDays * 24), std::chrono::hours(hopDays * 24)};
+  return "";
 }
 
 std::vector<std::string> Addresses(const std::string& list) {

@@ -1,7 +1,7 @@
 #pragma once
 // The retention policy of the monitor's visits: every probe of a round is
-// kept for `probeDays`, then the round's hop statistics for `hopDays`, then
-// only a daily summary. Thinning touches nothing but those rows: a visit's
+// kept for `probes`, then the round's hop statistics until `hops`, then only
+// a daily summary. Thinning touches nothing but those rows: a visit's
 // surveys, their seals and every other record stay as they were.
 //
 // Only closed visits begun under the monitor's name are thinned, never a
@@ -12,6 +12,7 @@
 // names every survey part removed with its row count and SHA-256, and
 // carries the day's summary of the hop statistics removed.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -21,9 +22,11 @@ namespace lm::records {
 
 class Database;
 
+// Set in days (the monitor's configuration); held in hours so that a test
+// can thin within a day.
 struct RetentionPolicy {
-  int probeDays = 30;
-  int hopDays = 365;
+  std::chrono::hours probes{30 * 24};
+  std::chrono::hours hops{365 * 24};
 };
 
 struct ThinningScope {
