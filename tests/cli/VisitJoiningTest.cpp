@@ -30,7 +30,7 @@ int64_t BeforeMidnight() {
 
 class MonitorVisits : public ::testing::Test {
  protected:
-  MonitorVisits() : store_(*rec::RecordStore::Open(dir_)), joining_([this] { return now_; }) {}
+  MonitorVisits() : store_(std::move(*rec::RecordStore::Open(dir_))), joining_([this] { return now_; }) {}
   ~MonitorVisits() override { std::filesystem::remove_all(dir_); }
 
   int64_t Begin() {
@@ -44,13 +44,16 @@ class MonitorVisits : public ::testing::Test {
     joining_.End(*store_, Sorrel::cef::ArgReader(arg));
   }
   rec::VisitRow Row(int64_t visit) {
-    for (const auto& v : *store_->ListVisits(kSerial)) {
+    const auto visits = store_->ListVisits(kSerial);
+    if (!visits) throw std::runtime_error(visits.error().message);
+    for (const auto& v : *visits) {
       if (v.id == visit) return v;
     }
-    throw std::runtime_error("no visit");
+    throw std::runtime_error("no visit " + std::to_string(visit) + " of " + std::to_string(visits->size()));
   }
 
-  std::filesystem::path dir_ = std::filesystem::temp_directory_path() / ("lm-visits-" + std::to_string(getpid()));
+  std::filesystem::path dir_ = std::filesystem::temp_directory_path() /
+                               ("lm-visits-" + std::to_string(getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
   std::unique_ptr<rec::RecordStore> store_;
   int64_t now_ = BeforeMidnight();
   VisitJoining joining_;

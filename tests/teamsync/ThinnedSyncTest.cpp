@@ -13,20 +13,20 @@ namespace {
 
 namespace rec = lm::records;
 
-constexpr rec::Millis kT0 = 1'765'000'000'000, kDay = 86'400'000;
+constexpr rec::Millis kVisitAt = 1'765'000'000'000, kOneDay = 86'400'000;
 
 TEST_F(TeamSyncTest, AThinnedVisitIsNeitherFetchedBackNorResent) {
   Laptop a;
-  const rec::RowId visit = *a.store->StartVisit({rec::test::kSiteSerial, "Tank farm", ""}, {kT0, "monitor", "", ""});
-  const rec::RowId survey = *a.store->BeginSurvey(visit, rec::test::SampleSurvey(kT0 + 10));
-  a.store->AddProbes(survey, rec::test::SampleProbes(2, 3, kT0 + 20));
-  a.store->FinishSurvey(survey, kT0 + 30, rec::test::SampleHops(2, -60, 3.1));
-  a.store->EndVisit(visit, kT0 + 40);
+  const rec::RowId visit = *a.store->StartVisit({rec::test::kSiteSerial, "Tank farm", ""}, {kVisitAt, "monitor", "", ""});
+  const rec::RowId survey = *a.store->BeginSurvey(visit, rec::test::SampleSurvey(kVisitAt + 10));
+  a.store->AddProbes(survey, rec::test::SampleProbes(2, 3, kVisitAt + 20));
+  a.store->FinishSurvey(survey, kVisitAt + 30, rec::test::SampleHops(2, -60, 3.1));
+  a.store->EndVisit(visit, kVisitAt + 40);
   Sync(a, "alice");
   ASSERT_TRUE(Visits(a)[0].synced);
 
   rec::Database db(a.File());
-  const auto thinned = rec::ThinVisits(db, {}, {"monitor", "monitor-00A00001", false}, kT0 + 400 * kDay);
+  const auto thinned = rec::ThinVisits(db, {}, {"monitor", "monitor-00A00001", false}, kVisitAt + 400 * kOneDay);
   EXPECT_EQ(thinned.probes + thinned.hops, 8);
   const SyncCounts again = Sync(a, "alice");
   EXPECT_EQ(again.pulledRows, 0);
