@@ -71,7 +71,9 @@ TEST(MonitorSecrets, CredentialsTravelOnlyOverTlsOrToThisComputer) {
     const std::string what = c.options.begin()->second + " " + c.options.rbegin()->second;
     if (*c.fault == '\0') {
       EXPECT_TRUE(settings) << what << ": " << problem;
-      if (settings) EXPECT_EQ(ChannelsText(*settings).find("Secret"), std::string::npos) << ChannelsText(*settings);
+      if (settings) {
+        EXPECT_EQ(ChannelsText(*settings).find("Secret"), std::string::npos) << ChannelsText(*settings);
+      }
       continue;
     }
     EXPECT_NE(problem.find(c.fault), std::string::npos) << what << " gave: " << problem;
