@@ -8,6 +8,8 @@
 //   part held and the SHA-256 over them, so the survey's parts still add up
 //   to what was sealed and what the team server holds, and a sync never
 //   fetches back what was thinned on purpose.
+// - thinned_surveys: the surveys removed whole once only the day's summary
+//   is kept, with what the sync counted of them (ended, probes, hops).
 #include "lm/records/Database.h"
 #include "SchemaV8Thinning.h"
 
@@ -30,6 +32,15 @@ CREATE TABLE thinned_parts (
   thinning_id INTEGER NOT NULL REFERENCES thinnings(id) ON DELETE CASCADE,
   PRIMARY KEY (survey_id, part)
 ) WITHOUT ROWID;
+CREATE TABLE thinned_surveys (
+  content_id TEXT PRIMARY KEY,
+  visit_id INTEGER NOT NULL REFERENCES visits(id) ON DELETE CASCADE,
+  ended INTEGER NOT NULL,
+  probes INTEGER NOT NULL,
+  hops INTEGER NOT NULL,
+  thinning_id INTEGER NOT NULL REFERENCES thinnings(id) ON DELETE CASCADE
+) WITHOUT ROWID;
+CREATE INDEX thinned_surveys_by_visit ON thinned_surveys(visit_id);
 )sql");
 }
 

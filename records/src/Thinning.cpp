@@ -56,11 +56,13 @@ void Digest(Database& db, Part& p) {
   p.sha256 = hasher.Finish();
 }
 
-// The visit's surveys begun before `before` that still hold rows of `part`.
+// The visit's surveys begun before `before` that still hold probes, or
+// every one of them for the hop statistics (the surveys go with them).
 std::vector<Part> PartsOf(Database& db, RowId visit, const char* part, Millis before) {
-  const std::string table = std::string_view(part) == "probes" ? "probes" : "hop_stats";
-  auto st = db.Prepare("SELECT su.id, su.content_id FROM surveys su WHERE su.visit_id = ? AND su.started_at < ? "
-                       "AND EXISTS (SELECT 1 FROM " + table + " x WHERE x.survey_id = su.id) ORDER BY su.started_at, su.id");
+  const bool probes = std::string_view(part) == "probes";
+  auto st = db.Prepare(std::string("SELECT su.id, su.content_id FROM surveys su WHERE su.visit_id = ? AND su.started_at < ? ") +
+                       (probes ? "AND EXISTS (SELECT 1 FROM probes x WHERE x.survey_id = su.id) " : "") +
+                       "ORDER BY su.started_at, su.id");
   st.BindAll(visit, before);
   std::vector<Part> parts;
   while (st.Step()) parts.push_back({st.Int(0), st.Text(1), part, 0, ""});
@@ -94,16 +96,18 @@ json::Value DaySummary(Database& db, RowId visit, Millis before) {
 
 std::string DecodedText(const RetentionPolicy& policy, const std::vector<Part>& parts, const json::Value& summary) {
   json::Array removed;
-  int64_t probes = 0, hops = 0;
+  int64_t probes = 0, hops = 0, surveys = 0;
   for (const Part& p : parts) {
     (std::string_view(p.part) == "probes" ? probes : hops) += p.count;
+    surveys += std::string_view(p.part) == "hops";
     removed.push_back(json::MakeObject({{"survey", json::String(p.surveyId)}, {"part", json::String(p.part)},
                                         {"count", json::Number(p.count)}, {"sha256", json::String(p.sha256)}}));
   }
   json::Value decoded = json::MakeObject(
       {{"policy", json::MakeObject({{"probeDays", json::Number(policy.probes.count() / 24.0)},
                                     {"hopDays", json::Number(policy.hops.count() / 24.0)}})},
-       {"probes", json::Number(probes)}, {"hops", json::Number(hops)}, {"removed", json::Value(removed)}});
+       {"probes", json::Number(probes)}, {"hops", json::Number(hops)}, {"surveys", json::Number(surveys)},
+       {"removed", json::Value(removed)}});
   if (!summary.is<picojson::null>()) decoded.get<json::Object>()["daySummary"] = summary;
   return json::ToText(decoded);
 }
@@ -120,6 +124,19 @@ RowId AddRecord(Database& db, RowId visit, const std::string& by, Millis now, st
   return db.LastInsertId();
 }
 
+// A survey past the hop statistics' time goes whole; what the sync counted
+// of it stays, so the team server's copy is never fetched back.
+void RemoveSurvey(Database& db, RowId thinning, RowId survey) {
+  db.Prepare("INSERT INTO thinned_surveys(content_id, visit_id, ended, probes, hops, thinning_id) "
+             "SELECT su.content_id, su.visit_id, su.ended_at IS NOT NULL, "
+             "coalesce((SELECT t.count FROM thinned_parts t WHERE t.survey_id = su.id AND t.part = 'probes'), 0), "
+             "coalesce((SELECT t.count FROM thinned_parts t WHERE t.survey_id = su.id AND t.part = 'hops'), 0), ? "
+             "FROM surveys su WHERE su.id = ?")
+      .BindAll(thinning, survey)
+      .Run();
+  db.Prepare("DELETE FROM surveys WHERE id = ?").BindAll(survey).Run();
+}
+
 void RemoveParts(Database& db, RowId thinning, const std::vector<Part>& parts) {
   auto kept = db.Prepare("INSERT INTO thinned_parts(survey_id, part, count, sha256, thinning_id) VALUES (?, ?, ?, ?, ?)");
   auto probes = db.Prepare("DELETE FROM probes WHERE survey_id = ?");
@@ -130,6 +147,9 @@ void RemoveParts(Database& db, RowId thinning, const std::vector<Part>& parts) {
     Statement& remove = std::string_view(p.part) == "probes" ? probes : hops;
     remove.BindAll(p.survey).Run();
     remove.Reset();
+  }
+  for (const Part& p : parts) {
+    if (std::string_view(p.part) == "hops") RemoveSurvey(db, thinning, p.survey);
   }
 }
 
@@ -155,8 +175,7 @@ std::vector<RowId> VisitsToThin(Database& db, const ThinningScope& scope, const 
       "SELECT v.id FROM visits v WHERE v.technician = ?1 AND v.ended_at IS NOT NULL AND v.started_at < ?2 "
       "AND (EXISTS (SELECT 1 FROM sync_marks m WHERE m.visit_id = v.id) OR (?4 AND v.sent_by IS NULL)) "
       "AND EXISTS (SELECT 1 FROM surveys su WHERE su.visit_id = v.id AND ("
-      "(su.started_at < ?2 AND EXISTS (SELECT 1 FROM probes p WHERE p.survey_id = su.id)) OR "
-      "(su.started_at < ?3 AND EXISTS (SELECT 1 FROM hop_stats h WHERE h.survey_id = su.id)))) "
+      "(su.started_at < ?2 AND EXISTS (SELECT 1 FROM probes p WHERE p.survey_id = su.id)) OR su.started_at < ?3)) "
       "ORDER BY v.started_at, v.id");
   st.BindAll(scope.technician, cut.probes, cut.hops, int64_t{scope.unsentToo});
   std::vector<RowId> visits;

@@ -38,6 +38,9 @@ class RecordsThinning : public ::testing::Test {
     db_.Prepare("INSERT INTO sync_marks(visit_id, synced_at) VALUES (?, 0)").BindAll(visit).Run();
   }
   void MarkSent(RowId visit) { db_.Prepare("UPDATE visits SET sent_by = 'alice' WHERE id = ?").BindAll(visit).Run(); }
+  int64_t Surveys(RowId visit) {
+    return db_.QueryInt("SELECT count(*) FROM surveys WHERE visit_id = " + std::to_string(visit));
+  }
   int64_t Rows(const char* table, RowId visit) {
     auto st = db_.Prepare(std::string("SELECT count(*) FROM ") + table +
                           " x JOIN surveys su ON su.id = x.survey_id WHERE su.visit_id = ?");
@@ -57,18 +60,19 @@ class RecordsThinning : public ::testing::Test {
 TEST_F(RecordsThinning, EachTierEndsAtItsBoundaryToTheMillisecond) {
   struct Case {
     Millis surveyAt;
-    int64_t probes, hops;  // left of 6 and 2
+    int64_t probes, hops, surveys;  // left of 6, 2 and 1
   } cases[] = {
-      {kNow - 30 * kDay, 6, 2},       // 30 days old: every probe kept
-      {kNow - 30 * kDay - 1, 0, 2},   // older: the hop statistics alone
-      {kNow - 365 * kDay, 0, 2},      // a year old: still each round's statistics
-      {kNow - 365 * kDay - 1, 0, 0},  // older: the daily summary only
+      {kNow - 30 * kDay, 6, 2, 1},       // 30 days old: every probe kept
+      {kNow - 30 * kDay - 1, 0, 2, 1},   // older: the hop statistics alone
+      {kNow - 365 * kDay, 0, 2, 1},      // a year old: still each round's statistics
+      {kNow - 365 * kDay - 1, 0, 0, 0},  // older: the daily summary only
   };
   for (const Case& c : cases) {
     const RowId visit = Visit("monitor", c.surveyAt - 10, {c.surveyAt});
     Thin();
     EXPECT_EQ(Rows("probes", visit), c.probes) << (kNow - c.surveyAt);
     EXPECT_EQ(Rows("hop_stats", visit), c.hops) << (kNow - c.surveyAt);
+    EXPECT_EQ(Surveys(visit), c.surveys) << (kNow - c.surveyAt);
   }
 }
 
@@ -86,10 +90,10 @@ TEST_F(RecordsThinning, NeverTouchesATechniciansAnOpenOrAnUnsyncedVisit) {
   // With a team server: only what it holds whole.
   EXPECT_EQ(Thin(false).visits, 1);
   for (const RowId kept : {technician, open, sentNotWhole, neverSent}) EXPECT_EQ(Rows("probes", kept), 6) << kept;
-  EXPECT_EQ(Rows("hop_stats", synced), 0);
+  EXPECT_EQ(Surveys(synced), 0);
   // Without one, a visit never sent may go too; one sent in part still waits.
   EXPECT_EQ(Thin(true).visits, 1);
-  EXPECT_EQ(Rows("hop_stats", neverSent), 0);
+  EXPECT_EQ(Surveys(neverSent), 0);
   for (const RowId kept : {technician, open, sentNotWhole}) EXPECT_EQ(Rows("hop_stats", kept), 2) << kept;
   // The mark stays: what the server holds did not change.
   EXPECT_EQ(db_.QueryInt("SELECT count(*) FROM sync_marks WHERE visit_id = " + std::to_string(synced)), 1);
@@ -129,9 +133,9 @@ TEST_F(RecordsThinning, LeavesARecordOfWhatWentInTheVisitOnce) {
   ASSERT_EQ(summary.size(), 2u);
   EXPECT_EQ(json::Member(summary[0], "rounds").get<double>(), 2);
   EXPECT_EQ(json::Member(summary[0], "sent").get<double>(), 6);
-  // The surveys themselves stay: their ids, seals and ends are untouched.
-  EXPECT_EQ(db_.QueryInt("SELECT count(*) FROM surveys WHERE visit_id = " + std::to_string(visit)), 2);
-  EXPECT_EQ(db_.QueryInt("SELECT sum(count) FROM thinned_parts"), 16);
+  // The rounds went whole; what the team server holds of them is remembered.
+  EXPECT_EQ(Surveys(visit), 0);
+  EXPECT_EQ(db_.QueryInt("SELECT count(*) FROM thinned_surveys WHERE ended AND probes = 6 AND hops = 2"), 2);
 }
 
 }  // namespace
