@@ -173,11 +173,12 @@ ThinningCounts ThinVisit(Database& db, RowId visit, const RetentionPolicy& polic
 std::vector<RowId> VisitsToThin(Database& db, const ThinningScope& scope, const Cutoffs& cut) {
   auto st = db.Prepare(
       "SELECT v.id FROM visits v WHERE v.technician = ?1 AND v.ended_at IS NOT NULL AND v.started_at < ?2 "
+      "AND v.site_id = (SELECT s.id FROM sites s WHERE s.serial = ?5) "
       "AND (EXISTS (SELECT 1 FROM sync_marks m WHERE m.visit_id = v.id) OR (?4 AND v.sent_by IS NULL)) "
       "AND EXISTS (SELECT 1 FROM surveys su WHERE su.visit_id = v.id AND ("
       "(su.started_at < ?2 AND EXISTS (SELECT 1 FROM probes p WHERE p.survey_id = su.id)) OR su.started_at < ?3)) "
       "ORDER BY v.started_at, v.id");
-  st.BindAll(scope.technician, cut.probes, cut.hops, int64_t{scope.unsentToo});
+  st.BindAll(scope.technician, cut.probes, cut.hops, int64_t{scope.unsentToo}, scope.siteSerial);
   std::vector<RowId> visits;
   while (st.Step()) visits.push_back(st.Int(0));
   return visits;

@@ -209,7 +209,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   CancelToken stop;
   test::SoakSiteRecords records(dir.path);
   std::ostringstream thinned;
-  RetentionKeeper retention(store, policy, {"monitor", settings.monitor, true}, thinned);
+  RetentionKeeper retention(store, policy, {0, "monitor", settings.monitor, true}, thinned);
   int done = 0;
   long rssAfterWarmUp = 0;
   MonitorParts parts{MonitorPlan{"009A0011", 10min}, clock, [&](CancelToken& t) {

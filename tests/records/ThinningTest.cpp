@@ -24,8 +24,9 @@ class RecordsThinning : public ::testing::Test {
 
   // A visit whose surveys begin at each of `surveys`, each with probes and
   // hop statistics; ended unless `open`.
-  RowId Visit(const std::string& technician, Millis startedAt, std::vector<Millis> surveys, bool open = false) {
-    const RowId visit = *store_->StartVisit({kSiteSerial, "Tank farm", "LM-B"}, {startedAt, technician, "", ""});
+  RowId Visit(const std::string& technician, Millis startedAt, std::vector<Millis> surveys, bool open = false,
+              int64_t site = kSiteSerial) {
+    const RowId visit = *store_->StartVisit({site, "Tank farm", "LM-B"}, {startedAt, technician, "", ""});
     for (const Millis at : surveys) {
       const RowId survey = *store_->BeginSurvey(visit, test::SampleSurvey(at));
       store_->AddProbes(survey, test::SampleProbes(2, 3, at + 1));
@@ -49,7 +50,7 @@ class RecordsThinning : public ::testing::Test {
     return st.Int(0);
   }
   ThinningCounts Thin(bool unsentToo = true, Millis now = kNow) {
-    return ThinVisits(db_, kPolicy, {"monitor", "monitor-00A00001", unsentToo}, now);
+    return ThinVisits(db_, kPolicy, {kSiteSerial, "monitor", "monitor-00A00001", unsentToo}, now);
   }
 
   test::ScratchDir dir_;
@@ -76,9 +77,10 @@ TEST_F(RecordsThinning, EachTierEndsAtItsBoundaryToTheMillisecond) {
   }
 }
 
-TEST_F(RecordsThinning, NeverTouchesATechniciansAnOpenOrAnUnsyncedVisit) {
+TEST_F(RecordsThinning, NeverTouchesATechniciansAnOpenAnUnsyncedOrAnotherSitesVisit) {
   const Millis old = kNow - 400 * kDay;
   const RowId technician = Visit("Alice", old, {old + 10});
+  const RowId otherSite = Visit("monitor", old, {old + 10}, false, kSiteSerial + 1);
   const RowId open = Visit("monitor", old, {old + 10}, true);
   const RowId sentNotWhole = Visit("monitor", old + 1, {old + 11});
   MarkSent(sentNotWhole);
@@ -94,7 +96,7 @@ TEST_F(RecordsThinning, NeverTouchesATechniciansAnOpenOrAnUnsyncedVisit) {
   // Without one, a visit never sent may go too; one sent in part still waits.
   EXPECT_EQ(Thin(true).visits, 1);
   EXPECT_EQ(Surveys(neverSent), 0);
-  for (const RowId kept : {technician, open, sentNotWhole}) EXPECT_EQ(Rows("hop_stats", kept), 2) << kept;
+  for (const RowId kept : {technician, open, sentNotWhole, otherSite}) EXPECT_EQ(Rows("hop_stats", kept), 2) << kept;
   // The mark stays: what the server holds did not change.
   EXPECT_EQ(db_.QueryInt("SELECT count(*) FROM sync_marks WHERE visit_id = " + std::to_string(synced)), 1);
 }

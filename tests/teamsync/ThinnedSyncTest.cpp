@@ -26,7 +26,7 @@ TEST_F(TeamSyncTest, AThinnedVisitIsNeitherFetchedBackNorResent) {
   ASSERT_TRUE(Visits(a)[0].synced);
 
   rec::Database db(a.File());
-  const auto thinned = rec::ThinVisits(db, {}, {"monitor", "monitor-00A00001", false}, kVisitAt + 400 * kOneDay);
+  const auto thinned = rec::ThinVisits(db, {}, {rec::test::kSiteSerial, "monitor", "monitor-00A00001", false}, kVisitAt + 400 * kOneDay);
   EXPECT_EQ(thinned.probes + thinned.hops, 8);
   const SyncCounts again = Sync(a, "alice");
   EXPECT_EQ(again.pulledRows, 0);

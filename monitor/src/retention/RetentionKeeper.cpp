@@ -20,7 +20,7 @@ RetentionKeeper::RetentionKeeper(std::filesystem::path store, lm::records::Reten
                                  lm::records::ThinningScope scope, std::ostream& log)
     : store_(std::move(store)), policy_(policy), scope_(std::move(scope)), log_(log) {}
 
-lm::records::ThinningCounts RetentionKeeper::Thin(std::chrono::system_clock::time_point at) {
+lm::records::ThinningCounts RetentionKeeper::Thin(std::chrono::system_clock::time_point at, int64_t siteSerial) {
   if (!db_) {
     lm::records::Database db(store_);
     if (lm::records::Migrate(db) == lm::records::MigrateOutcome::kNewer) {
@@ -28,15 +28,17 @@ lm::records::ThinningCounts RetentionKeeper::Thin(std::chrono::system_clock::tim
     }
     db_.emplace(std::move(db));
   }
-  return lm::records::ThinVisits(*db_, policy_, scope_, MillisOf(at));
+  lm::records::ThinningScope scope = scope_;
+  scope.siteSerial = siteSerial;
+  return lm::records::ThinVisits(*db_, policy_, scope, MillisOf(at));
 }
 
-void RetentionKeeper::AfterRound(std::chrono::system_clock::time_point at) {
+void RetentionKeeper::AfterRound(std::chrono::system_clock::time_point at, int64_t siteSerial) {
   const int64_t day = MillisOf(at) / 86'400'000;
   if (day == lastDay_) return;
   lastDay_ = day;
   try {
-    const lm::records::ThinningCounts done = Thin(at);
+    const lm::records::ThinningCounts done = Thin(at, siteSerial);
     if (done.visits == 0) return;
     log_ << UtcText(at) << " thinned visits=" << done.visits << " probes=" << done.probes << " hops=" << done.hops
          << "\n" << std::flush;

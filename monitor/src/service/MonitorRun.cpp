@@ -45,7 +45,9 @@ MonitorTotals RunMonitor(MonitorParts& parts, CancelToken& stop) {
     if (parts.sync) {
       if (auto serial = SerialNumberOf(r.summary.siteSerial)) parts.sync->Request(*serial);
     }
-    if (parts.retention) parts.retention->AfterRound(at);
+    if (auto serial = SerialNumberOf(r.summary.siteSerial); serial && parts.retention) {
+      parts.retention->AfterRound(at, *serial);
+    }
   });
   bool ready = false;
   loop.OnBeat([&](MonitorLoop::Phase phase, const AttemptResult* result) {

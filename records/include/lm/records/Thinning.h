@@ -4,7 +4,7 @@
 // a daily summary. Thinning touches nothing but those rows: a visit's
 // surveys, their seals and every other record stay as they were.
 //
-// Only closed visits begun under the monitor's name are thinned, never a
+// Only closed visits of the site begun under the monitor's name are thinned, never a
 // technician's, and only once the team server holds them whole (the visit's
 // sync mark) — or, when no team server is configured, while the visit was
 // never sent to one. Each thinning of a visit is a record of the visit
@@ -30,6 +30,7 @@ struct RetentionPolicy {
 };
 
 struct ThinningScope {
+  int64_t siteSerial = 0;  // the site whose policy it is: no other site's visit is touched
   std::string technician;  // the visits thinned are those begun under this name
   std::string by;          // the thinning record's source: who thinned
   bool unsentToo = false;  // no team server: a visit never sent may be thinned

@@ -104,7 +104,7 @@ int Run(CommandContext& ctx) {
   std::unique_ptr<lm::monitor::RetentionKeeper> retention;
   if (ctx.record() && !store.empty()) {
     retention = std::make_unique<lm::monitor::RetentionKeeper>(
-        store, settings->retention, lm::records::ThinningScope{kMonitorTechnician, settings->monitor, !settings->sync},
+        store, settings->retention, lm::records::ThinningScope{0, kMonitorTechnician, settings->monitor, !settings->sync},
         ctx.output.Stream());
   }
   parts.retention = retention.get();

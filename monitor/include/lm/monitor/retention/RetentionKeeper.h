@@ -21,10 +21,11 @@ class RetentionKeeper {
   RetentionKeeper(std::filesystem::path store, lm::records::RetentionPolicy policy, lm::records::ThinningScope scope,
                   std::ostream& log);
 
-  // A round ended at `at`: thins when it is the day's first.
-  void AfterRound(std::chrono::system_clock::time_point at);
-  // Thins now, whatever the day; what it removed.
-  lm::records::ThinningCounts Thin(std::chrono::system_clock::time_point at);
+  // A round of the site `siteSerial` ended at `at`: thins the site's
+  // visits when it is the day's first.
+  void AfterRound(std::chrono::system_clock::time_point at, int64_t siteSerial);
+  // Thins the site's visits now, whatever the day; what it removed.
+  lm::records::ThinningCounts Thin(std::chrono::system_clock::time_point at, int64_t siteSerial);
 
  private:
   std::filesystem::path store_;
