@@ -149,7 +149,7 @@ Value ReadRecord(rec::RecordStore& s, const ArgReader& r) {
   if (kind == "channel-scan") return rj::ScanJson(Take(s.ReadScan(id)));
   for (rec::RawKind k : {rec::RawKind::kRegistration, rec::RawKind::kDownload, rec::RawKind::kEventLog,
                          rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver,
-                         rec::RawKind::kPlan, rec::RawKind::kMapEdit}) {
+                         rec::RawKind::kPlan, rec::RawKind::kMapEdit, rec::RawKind::kThinning}) {
     if (kind == rec::RawKindName(k)) return rj::RawJson(Take(s.ReadRaw(k, id)));
   }
   throw cef::JsArgumentException(-2, cef::MsgInvalid("kind"));

@@ -126,6 +126,7 @@ const char* RawKindName(RawKind kind) {
     case RawKind::kWaiver: return "waiver";
     case RawKind::kPlan: return "plan";
     case RawKind::kMapEdit: return "map-edit";
+    case RawKind::kThinning: return "thinning";
   }
   throw std::logic_error("unknown record kind");
 }
@@ -140,6 +141,7 @@ const char* RawKindTable(RawKind kind) {
     case RawKind::kWaiver: return "waivers";
     case RawKind::kPlan: return "site_plans";
     case RawKind::kMapEdit: return "map_edits";
+    case RawKind::kThinning: return "thinnings";
   }
   throw std::logic_error("unknown record kind");
 }

@@ -24,7 +24,7 @@ std::string Named(const std::string& kind, RowId id) { return kind + " " + std::
 std::string RecordId(RecordReader& reader, const std::string& visitId, const RecordSummary& r,
                      const std::vector<StoredSettingsWrite>& writes) {
   for (RawKind kind : {RawKind::kRegistration, RawKind::kDownload, RawKind::kEventLog, RawKind::kSettingsReadback,
-                        RawKind::kAcceptance, RawKind::kWaiver, RawKind::kPlan, RawKind::kMapEdit}) {
+                        RawKind::kAcceptance, RawKind::kWaiver, RawKind::kPlan, RawKind::kMapEdit, RawKind::kThinning}) {
     if (r.kind != RawKindName(kind)) continue;
     const RawRecord record = reader.ReadRaw(kind, r.id).record;
     if (kind == RawKind::kPlan && !PlanMatchesItsImage(record)) {

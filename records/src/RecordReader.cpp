@@ -42,6 +42,7 @@ UNION ALL SELECT id, content_id, 'acceptance', taken_at, unit, source FROM accep
 UNION ALL SELECT id, content_id, 'waiver', taken_at, unit, source FROM waivers WHERE visit_id = ?1
 UNION ALL SELECT id, content_id, 'plan', taken_at, unit, source FROM site_plans WHERE visit_id = ?1
 UNION ALL SELECT id, content_id, 'map-edit', taken_at, unit, source FROM map_edits WHERE visit_id = ?1
+UNION ALL SELECT id, content_id, 'thinning', taken_at, unit, source FROM thinnings WHERE visit_id = ?1
 UNION ALL SELECT id, content_id, kind || '-survey', started_at, NULL, '' FROM surveys WHERE visit_id = ?1
 UNION ALL SELECT id, content_id, 'channel-scan', started_at, unit, '' FROM channel_scans WHERE visit_id = ?1
 UNION ALL SELECT id, content_id, 'settings-write', written_at, unit, '' FROM settings_writes WHERE visit_id = ?1

@@ -8,6 +8,7 @@
 #include "SchemaV6SiteMap.h"
 #include "SchemaV7MonitorOutbox.h"
 #include "SchemaV8MapEditReceipts.h"
+#include "SchemaV9Thinning.h"
 
 namespace lm::records {
 namespace {
@@ -145,6 +146,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {6, ApplySchemaV6SiteMap},
       {7, ApplySchemaV7MonitorOutbox},
       {8, ApplySchemaV8MapEditReceipts},
+      {9, ApplySchemaV9Thinning},
   };
   return steps;
 }

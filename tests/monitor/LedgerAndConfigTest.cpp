@@ -70,7 +70,8 @@ TEST(AlarmSettingsFile, MergedUnderOptionsAndRefusedWhenWrong) {
   const fs::path conf = dir.path / "monitor-009A0011.conf";
   WriteText(dir.path / "smtp.cred", "relay-user\nsecret\n");
   WriteText(conf, "[monitor]\nevery = 30m\nwebhook = http://127.0.0.1:9/hook\nmail_to = a@example.org, b@example.org\n"
-                  "smtp = smtps://mail.example.org\nsmtp_credentials = smtp.cred\nmail_digest = true\nmetrics_file = m.prom\n");
+                  "smtp = smtps://mail.example.org\nsmtp_credentials = smtp.cred\nmail_digest = true\nmetrics_file = m.prom\n"
+                  "keep_probes = 14\n");
   OptionValues args;
   args.values = {{"--config", conf.string()}, {"--every", "5m"}};
   OptionValues merged;
@@ -84,6 +85,8 @@ TEST(AlarmSettingsFile, MergedUnderOptionsAndRefusedWhenWrong) {
   EXPECT_EQ(settings->mail->user, "relay-user");
   EXPECT_TRUE(settings->mail->digest);
   EXPECT_EQ(settings->metricsFile, (dir.path / "m.prom").string());
+  EXPECT_EQ(settings->retention.probes, std::chrono::hours(14 * 24));
+  EXPECT_EQ(settings->retention.hops, std::chrono::hours(365 * 24));  // the default
 
   struct Case {
     const char* text;
@@ -97,6 +100,8 @@ TEST(AlarmSettingsFile, MergedUnderOptionsAndRefusedWhenWrong) {
       {"[monitor]\nraise_rounds = 4\n", "the rounds that raise must be 1 to the window"},
       {"[monitor]\nmail_to = a@b\nsmtp = smtp://h\nsmtp_tls = none\nsmtp_credentials = smtp.cred\n", "never sent in the clear"},
       {"[monitor]\nmetrics_file = no/such/m.prom\n", "no folder"},
+      {"[monitor]\nkeep_probes = 0\n", "--keep-probes takes a whole number from 1"},
+      {"[monitor]\nkeep_probes = 60\nkeep_hop_stats = 30\n", "--keep-hop-stats must be at least --keep-probes"},
   };
   for (const Case& c : cases) {
     WriteText(conf, c.text);

@@ -4,8 +4,13 @@
 // going silent and the webhook receiver (an HTTP server on 127.0.0.1)
 // refusing for hours at a time. At the end every notice reached the
 // receiver, once, in order, and the figures are printed: store size, RSS
-// growth, notices lost and repeated, rounds missed. LM_SOAK_ROUNDS sets the
-// rounds (default half a day, 72, for CI; a year is 52560).
+// growth, notices lost and repeated, rounds missed, and the time History's
+// queries take on the store. Each round is recorded as the page records it
+// (SoakSiteRecords) and the retention policy thins on the driven clock.
+// LM_SOAK_ROUNDS sets the rounds (default half a day, 72, for CI, from
+// 20:00 UTC so that a day's visit ends and is thinned; a year is 52560,
+// with the policy's defaults: 30 days and a year). LM_SOAK_KEEP=P,H sets
+// the days.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -20,10 +25,13 @@
 #include <thread>
 
 #include "MonitorTestSupport.h"
+#include "SoakSiteRecords.h"
 #include "lm/monitor/AlarmMonitor.h"
 #include "lm/monitor/config/Secrets.h"
+#include "lm/monitor/retention/RetentionKeeper.h"
 #include "lm/monitor/service/MonitorRun.h"
 #include "lm/records/AlarmLedger.h"
+#include "lm/records/Database.h"
 
 using namespace lm::monitor;
 using namespace std::chrono_literals;
@@ -34,7 +42,7 @@ class DrivenClock : public MonitorClock {
  public:
   TimePoint Now() override { return now_; }
   std::chrono::system_clock::time_point WallNow() override {
-    return std::chrono::system_clock::time_point(std::chrono::hours(493200)) + (now_ - TimePoint());
+    return std::chrono::system_clock::time_point(std::chrono::hours(493200 - 4)) + (now_ - TimePoint());
   }
   bool WaitUntil(TimePoint deadline, CancelToken& stop) override {
     if (stop.Cancelled()) return true;
@@ -145,6 +153,37 @@ lm::json::Value SiteSurvey(int round) {
   return MakeObject({{"results", Value(results)}});
 }
 
+// A run shorter than the probes' 30 days keeps probes 1 hour and hop
+// statistics 2, so that the first day's visit, ended at midnight, is thinned
+// by both tiers the next round.
+lm::records::RetentionPolicy SoakPolicy(int rounds) {
+  using std::chrono::hours;
+  lm::records::RetentionPolicy policy = rounds >= 30 * 144 ? lm::records::RetentionPolicy{}
+                                                           : lm::records::RetentionPolicy{hours(1), hours(2)};
+  int probes = 0, hops = 0;
+  if (const char* keep = std::getenv("LM_SOAK_KEEP"); keep && std::sscanf(keep, "%d,%d", &probes, &hops) == 2) {
+    policy = {hours(probes * 24), hours(hops * 24)};
+  }
+  return policy;
+}
+
+// Bytes per table and index, when SQLite can say.
+std::string SizesByTable(const std::filesystem::path& store) {
+  std::string text;
+  try {
+    lm::records::Database db(store);
+    auto st = db.Prepare("SELECT name, sum(pgsize) FROM dbstat GROUP BY name ORDER BY 2 DESC LIMIT 9");
+    char size[32];
+    while (st.Step()) {
+      std::snprintf(size, sizeof size, "=%.2fMB", st.Int(1) / 1e6);
+      text += " " + st.Text(0) + size;
+    }
+  } catch (const std::exception& e) {
+    text = std::string(" (no sizes by table: ") + e.what() + ")";
+  }
+  return text;
+}
+
 long RssKb() {
   std::ifstream statm("/proc/self/statm");
   long size = 0, resident = 0;
@@ -155,6 +194,7 @@ long RssKb() {
 TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   const char* asked = std::getenv("LM_SOAK_ROUNDS");
   const int rounds = asked ? std::atoi(asked) : 72;
+  const lm::records::RetentionPolicy policy = SoakPolicy(rounds);
   test::TempDir dir;
   const auto store = dir.path / "site-records.sqlite";
   Receiver receiver;
@@ -167,6 +207,9 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   alarms.Start();
   DrivenClock clock;
   CancelToken stop;
+  test::SoakSiteRecords records(dir.path);
+  std::ostringstream thinned;
+  RetentionKeeper retention(store, policy, {0, "monitor", settings.monitor, true}, thinned);
   int done = 0;
   long rssAfterWarmUp = 0;
   MonitorParts parts{MonitorPlan{"009A0011", 10min}, clock, [&](CancelToken& t) {
@@ -174,6 +217,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
                        r.kind = AttemptResult::Kind::kDone;
                        r.summary.survey = SiteSurvey(done);
                        r.summary.siteSerial = "009A0011";
+                       records.Round(done, clock.WallNow());
                        // The receiver is down for 4 hours of every 3 days.
                        receiver.down = done % 432 >= 20 && done % 432 < 44;
                        if (done == 50) rssAfterWarmUp = RssKb();
@@ -182,6 +226,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
                      },
                      log};
   parts.alarms = &alarms;
+  parts.retention = &retention;
   const auto totals = RunMonitor(parts, stop);
   receiver.down = false;
   lm::records::AlarmLedger ledger(store);
@@ -202,6 +247,23 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
               "%zu lost, %d repeated, %d rounds missed\n",
               totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, taken.size(), lost, repeated,
               rounds - totals.surveys);
+  std::printf("soak: retention %ld/%ld hours, %d visits;%s\nsoak: History: %s\n", long(policy.probes.count()),
+              long(policy.hops.count()),
+              records.Visits(), SizesByTable(store).c_str(), records.TimedHistory().c_str());
+  // What the policy keeps bounds the store: the probes and hop statistics
+  // of the visit under way and of the time each tier keeps.
+  lm::records::Database db(store);
+  const int64_t perRound = 256 * 5, hopsPerRound = 16 + 240 * 2;
+  const auto keptRounds = [&](std::chrono::hours keep) { return std::min<int64_t>(rounds, keep.count() * 6 + 144); };
+  EXPECT_LE(db.QueryInt("SELECT count(*) FROM probes"), keptRounds(policy.probes) * perRound);
+  EXPECT_LE(db.QueryInt("SELECT count(*) FROM hop_stats"), keptRounds(policy.hops) * hopsPerRound);
+  if (records.Visits() > 1) {
+    EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinnings"), 0);
+    EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinned_surveys"), 0);  // the rounds past both tiers went whole
+  }
+  const std::string lines = thinned.str();
+  const size_t last = lines.rfind('\n', lines.size() > 1 ? lines.size() - 2 : 0);
+  std::printf("soak: %s", (last == std::string::npos || lines.size() < 1000 ? lines : lines.substr(last + 1)).c_str());
   EXPECT_EQ(totals.surveys, rounds);
   EXPECT_EQ(lost, 0u);
   EXPECT_EQ(repeated, 0);

@@ -36,6 +36,18 @@ std::string ReadRules(const OptionValues& a, AlarmRules& r) {
   return problem.empty() ? "" : problem + " (--raise-rounds N of --window-rounds M)";
 }
 
+// Days; the hop statistics outlive the probes they were made from.
+std::string ReadRetention(const OptionValues& a, lm::records::RetentionPolicy& r) {
+  int probeDays = static_cast<int>(r.probes.count() / 24), hopDays = static_cast<int>(r.hops.count() / 24);
+  for (const std::string& why : {Count(a, "--keep-probes", 1, 36500, probeDays),
+                                 Count(a, "--keep-hop-stats", 1, 36500, hopDays)}) {
+    if (!why.empty()) return why;
+  }
+  if (hopDays < probeDays) return "--keep-hop-stats must be at least --keep-probes (days)";
+  r = {std::chrono::hours(probeDays * 24), std::chrono::hours(hopDays * 24)};
+  return "";
+}
+
 std::vector<std::string> Addresses(const std::string& list) {
   std::vector<std::string> out;
   size_t start = 0;
@@ -180,6 +192,7 @@ std::optional<AlarmSettings> ReadAlarmSettings(const OptionValues& merged, std::
   if (problem.empty()) problem = ReadMail(merged, s);
   if (problem.empty()) problem = ReadOutputs(merged, s);
   if (problem.empty()) problem = ReadSync(merged, s);
+  if (problem.empty()) problem = ReadRetention(merged, s.retention);
   problem = Scrubbed(problem, s.secrets);
   if (!problem.empty()) return std::nullopt;
   return s;

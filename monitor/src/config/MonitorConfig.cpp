@@ -101,6 +101,7 @@ const std::vector<ConfigKey>& MonitorConfigKeys() {
       {"--flap-changes", "flap_changes"}, {"--retry-max", "retry_max"}, {"--sync-server", "sync_server"},
       {"--sync-tls", "sync_tls"}, {"--sync-statement-timeout", "sync_statement_timeout"},
       {"--sync-lock-timeout", "sync_lock_timeout"}, {"--round-limit", "round_limit"},
+      {"--keep-probes", "keep_probes"}, {"--keep-hop-stats", "keep_hop_stats"},
   };
   return keys;
 }

@@ -4,6 +4,7 @@
 
 #include "lm/monitor/AlarmMonitor.h"
 #include "lm/monitor/loop/MonitorLog.h"
+#include "lm/monitor/retention/RetentionKeeper.h"
 #include "lm/monitor/rules/AlarmEngine.h"
 #include "lm/monitor/service/RoundWatchdog.h"
 #include "lm/monitor/service/ServiceNotifier.h"
@@ -43,6 +44,9 @@ MonitorTotals RunMonitor(MonitorParts& parts, CancelToken& stop) {
     if (parts.alarms) parts.alarms->OnRound(r.summary.survey, r.summary.siteSerial, r.summary.siteName, Ms(at));
     if (parts.sync) {
       if (auto serial = SerialNumberOf(r.summary.siteSerial)) parts.sync->Request(*serial);
+    }
+    if (auto serial = SerialNumberOf(r.summary.siteSerial); serial && parts.retention) {
+      parts.retention->AfterRound(at, *serial);
     }
   });
   bool ready = false;

@@ -148,6 +148,9 @@ const TableLayout& LayoutOf(const std::string& table) {
   throw std::logic_error("no table " + table);
 }
 
+// A survey part the retention policy thinned counts as the rows it held, and
+// a survey it removed whole as what it was: the server keeps them, and a
+// sync never fetches them back.
 const char* const kLocalInventory = R"sql(
 WITH vs AS (SELECT v.id, v.content_id AS vc, v.ended_at, v.ended_without_closing AS guessed FROM visits v
             JOIN sites s ON s.id = v.site_id
@@ -168,10 +171,17 @@ UNION ALL SELECT vc, r.content_id || ':receipt', 1 FROM map_edit_receipts x JOIN
 UNION ALL SELECT vc, su.content_id, 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
 UNION ALL SELECT vc, su.content_id || ':end', 1 FROM surveys su JOIN vs ON vs.id = su.visit_id
   WHERE su.ended_at IS NOT NULL
-UNION ALL SELECT vc, su.content_id || ':probes', (SELECT count(*) FROM probes p WHERE p.survey_id = su.id)
+UNION ALL SELECT vc, su.content_id || ':probes', max((SELECT count(*) FROM probes p WHERE p.survey_id = su.id),
+  coalesce((SELECT t.count FROM thinned_parts t WHERE t.survey_id = su.id AND t.part = 'probes'), 0))
   FROM surveys su JOIN vs ON vs.id = su.visit_id
-UNION ALL SELECT vc, su.content_id || ':hops', (SELECT count(*) FROM hop_stats h WHERE h.survey_id = su.id)
+UNION ALL SELECT vc, su.content_id || ':hops', max((SELECT count(*) FROM hop_stats h WHERE h.survey_id = su.id),
+  coalesce((SELECT t.count FROM thinned_parts t WHERE t.survey_id = su.id AND t.part = 'hops'), 0))
   FROM surveys su JOIN vs ON vs.id = su.visit_id WHERE su.ended_at IS NOT NULL OR vs.ended_at IS NOT NULL
+UNION ALL SELECT vc, t.content_id, 1 FROM thinned_surveys t JOIN vs ON vs.id = t.visit_id
+UNION ALL SELECT vc, t.content_id || ':end', 1 FROM thinned_surveys t JOIN vs ON vs.id = t.visit_id WHERE t.ended
+UNION ALL SELECT vc, t.content_id || ':probes', t.probes FROM thinned_surveys t JOIN vs ON vs.id = t.visit_id
+UNION ALL SELECT vc, t.content_id || ':hops', t.hops FROM thinned_surveys t JOIN vs ON vs.id = t.visit_id
+  WHERE t.ended OR vs.ended_at IS NOT NULL
 UNION ALL SELECT vc, c.content_id, 1 FROM channel_scans c JOIN vs ON vs.id = c.visit_id
 UNION ALL SELECT vc, c.content_id || ':end', 1 FROM channel_scans c JOIN vs ON vs.id = c.visit_id
   WHERE c.ended_at IS NOT NULL

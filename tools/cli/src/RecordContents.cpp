@@ -1,5 +1,7 @@
 #include "linkmeter/cli/RecordContents.h"
 
+#include <set>
+
 #include "linkmeter/cli/Output.h"
 #include "linkmeter/cli/PageCalls.h"
 
@@ -59,6 +61,22 @@ std::string SettingsWrite(const Value& visit, const std::string& id) {
   return "";
 }
 
+// "1280 probes, 0 hop statistics of 1 survey removed (kept 30 and 365 days)".
+std::string Thinning(const Value& decoded) {
+  auto number = [&](const Value& v, const char* key) {
+    const Value& m = MemberValue(v, key);
+    return m.is<double>() ? static_cast<size_t>(m.get<double>()) : size_t{0};
+  };
+  std::set<std::string> surveys;
+  for (const auto& p : MemberValue(decoded, "removed").is<Array>() ? MemberValue(decoded, "removed").get<Array>() : Array()) {
+    surveys.insert(MemberText(p, "survey"));
+  }
+  const Value& policy = MemberValue(decoded, "policy");
+  return CountOf(number(decoded, "probes"), "probe") + ", " + std::to_string(number(decoded, "hops")) +
+         " hop statistics of " + CountOf(surveys.size(), "survey") + " removed (kept " +
+         std::to_string(number(policy, "probeDays")) + " and " + std::to_string(number(policy, "hopDays")) + " days)";
+}
+
 }  // namespace
 
 std::string RecordContents(PageCalls& page, const Value& record, const Value& visit) {
@@ -75,6 +93,7 @@ std::string RecordContents(PageCalls& page, const Value& record, const Value& vi
   if (kind == "settings-readback") return CountOf(decoded.is<Object>() ? decoded.get<Object>().size() : 0, "value");
   if (kind == "route-survey" || kind == "site-survey") return Survey(r);
   if (kind == "channel-scan") return CountOf(Length(MemberValue(r, "rounds")), "round");
+  if (kind == "thinning") return Thinning(decoded);
   return "";
 }
 

@@ -45,6 +45,8 @@ std::string Serial(int64_t serial) {
 
 }  // namespace
 
+VisitJoining::VisitJoining(Clock now) : now_(now ? std::move(now) : Clock(Now)) {}
+
 std::shared_ptr<VisitJoining> VisitJoining::Register(Sorrel::cef::Manager& manager,
                                                      std::shared_ptr<Sorrel::Js::RecordsAccess> access) {
   auto joining = std::make_shared<VisitJoining>();
@@ -77,7 +79,7 @@ std::vector<int64_t> VisitJoining::CloseMonitorVisits() {
 
 lm::json::Value VisitJoining::BeginMonitorVisit(rec::RecordStore& store, const rec::SiteInfo& site,
                                                 const Sorrel::cef::ArgReader& r) {
-  const rec::Millis now = Now();
+  const rec::Millis now = now_();
   const int today = LocalDay(now);
   auto it = monitorVisits_.find(site.serial);
   if (it != monitorVisits_.end() && it->second.day == today) {
@@ -116,7 +118,7 @@ lm::json::Value VisitJoining::Begin(rec::RecordStore& store, const Sorrel::cef::
       return lm::json::MakeObject({{"id", lm::json::Number(v.id)}, {"joined", lm::json::Bool(true)}});
     }
   }
-  const rec::RowId id = Take(store.StartVisit(site, rj::ReadVisitInfo(r, Now())));
+  const rec::RowId id = Take(store.StartVisit(site, rj::ReadVisitInfo(r, now_())));
   used_.push_back({id, site.serial, false});
   return lm::json::MakeObject({{"id", lm::json::Number(id)}});
 }
@@ -131,7 +133,7 @@ lm::json::Value VisitJoining::End(rec::RecordStore& store, const Sorrel::cef::Ar
       if (v.id == visit && !closing_) return lm::json::Bool(true);
     }
   }
-  Take(store.EndVisit(visit, rj::TimeOr(r, "endedAt", Now())));
+  Take(store.EndVisit(visit, rj::TimeOr(r, "endedAt", now_())));
   return lm::json::Bool(true);
 }
 

@@ -30,8 +30,12 @@ struct VisitInfo {
 
 // Records that are bytes as read plus their decoded form.
 // kAcceptance: a site's acceptance; kWaiver: a waiver or its withdrawal;
-// kPlan: a site plan's image; kMapEdit: a unit placed on a plan or taken off.
-enum class RawKind { kRegistration, kDownload, kEventLog, kSettingsReadback, kAcceptance, kWaiver, kPlan, kMapEdit };
+// kPlan: a site plan's image; kMapEdit: a unit placed on a plan or taken off;
+// kThinning: what the retention policy removed from a visit (Thinning.h),
+// kept on this computer only.
+enum class RawKind {
+  kRegistration, kDownload, kEventLog, kSettingsReadback, kAcceptance, kWaiver, kPlan, kMapEdit, kThinning
+};
 
 struct RawRecord {
   RawKind kind = RawKind::kRegistration;

@@ -88,7 +88,8 @@ std::optional<int> RunConfigAction(CommandContext& ctx) {
   std::ostream& out = ctx.output.Stream();
   if (ctx.args.Has("--check-config")) {
     out << "configuration ok: unit " << ctx.args.Get("--unit").value_or("?") << ", channels: " << ChannelsText(*settings)
-        << "\n";
+        << ", kept: every probe " << settings->retention.probes.count() / 24 << " days, hop statistics "
+        << settings->retention.hops.count() / 24 << " days\n";
     return kExitOk;
   }
   if (MakeChannels(*settings).empty()) {

@@ -11,6 +11,7 @@
 #include "linkmeter/cli/SiteLogic.h"
 #include "linkmeter/cli/Subcommand.h"
 #include "linkmeter/cli/SubcommandTable.h"
+#include "linkmeter/cli/VisitJoining.h"
 #include "linkmeter/cli/alarms/MonitorAlarms.h"
 #include "lm/monitor/config/Duration.h"
 #include "lm/monitor/loop/MonitorLoop.h"
@@ -18,6 +19,7 @@
 #include "lm/monitor/loop/StopSignals.h"
 #include "lm/monitor/service/MonitorRun.h"
 #include "lm/monitor/service/ServiceNotifier.h"
+#include "lm/monitor/retention/RetentionKeeper.h"
 #include "lm/monitor/sync/TeamSyncWorker.h"
 
 namespace linkmeter::cli {
@@ -97,6 +99,15 @@ int Run(CommandContext& ctx) {
   lm::monitor::MonitorParts parts{plan, clock, [&](lm::monitor::CancelToken& t) { return site.Survey(t); },
                                   ctx.output.Stream(), alarms.get(), sync.get(), &notifier};
   if (auto limit = ctx.args.Get("--round-limit")) parts.roundLimit = *ParseDuration(*limit);
+  // Without a team server nothing waits to be sent: a visit never sent may
+  // be thinned. With one, only what it holds whole.
+  std::unique_ptr<lm::monitor::RetentionKeeper> retention;
+  if (ctx.record() && !store.empty()) {
+    retention = std::make_unique<lm::monitor::RetentionKeeper>(
+        store, settings->retention, lm::records::ThinningScope{0, kMonitorTechnician, settings->monitor, !settings->sync},
+        ctx.output.Stream());
+  }
+  parts.retention = retention.get();
   const lm::monitor::MonitorTotals totals = lm::monitor::RunMonitor(parts, stop);
   notifier.Stopping("stopping: keeping what was surveyed and the notices not yet sent");
   alarms->Stop();

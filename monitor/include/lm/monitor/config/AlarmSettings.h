@@ -13,6 +13,7 @@
 #include "lm/monitor/outbox/NoticeChannel.h"
 #include "lm/monitor/outbox/OutboxDispatcher.h"
 #include "lm/monitor/sync/TeamSyncWorker.h"
+#include "lm/records/Thinning.h"
 
 namespace lm::monitor {
 
@@ -25,6 +26,7 @@ struct AlarmSettings {
   RetryPlan retry;
   TransferLimits limits;
   std::optional<SyncSettings> sync;
+  lm::records::RetentionPolicy retention;  // days: --keep-probes, --keep-hop-stats
   std::vector<std::string> secrets;  // every password and token the settings hold, never to be printed
 };
 

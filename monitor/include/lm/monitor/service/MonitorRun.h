@@ -2,7 +2,8 @@
 // One run of the monitor, its parts put together: the round loop surveys on
 // its schedule; after each round the alarm rules judge it (their notices
 // go out on the outbox's thread), the team sync is asked for (on its own
-// thread: no round ever waits for the server), systemd is told the round's
+// thread: no round ever waits for the server), the day's first round
+// thins what the retention policy no longer keeps, systemd is told the round's
 // summary, and the watchdog is fed while the loop lives.
 
 #include <chrono>
@@ -15,6 +16,7 @@
 namespace lm::monitor {
 
 class AlarmMonitor;
+class RetentionKeeper;
 class ServiceNotifier;
 class TeamSyncWorker;
 
@@ -26,6 +28,7 @@ struct MonitorParts {
   AlarmMonitor* alarms = nullptr;      // none: no alarms
   TeamSyncWorker* sync = nullptr;      // none: no team server
   ServiceNotifier* notifier = nullptr; // none: not a service
+  RetentionKeeper* retention = nullptr; // none: nothing thinned
   std::chrono::milliseconds roundLimit{std::chrono::minutes(30)};  // longer: hung, for the watchdog
 };
 

@@ -14,6 +14,7 @@
 // (the command line's or the page's run here) goes through it.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <map>
@@ -51,6 +52,11 @@ class VisitJoining {
     bool joined = false;  // another program's open visit
   };
 
+  // The time a visit begins and a day turns by: the computer's clock, or
+  // one a test drives.
+  using Clock = std::function<int64_t()>;
+  explicit VisitJoining(Clock now = nullptr);
+
   // Registers both functions over `access`; call before the page's functions.
   static std::shared_ptr<VisitJoining> Register(Sorrel::cef::Manager& manager,
                                                 std::shared_ptr<Sorrel::Js::RecordsAccess> access);
@@ -74,6 +80,7 @@ class VisitJoining {
   lm::json::Value BeginMonitorVisit(lm::records::RecordStore& store, const lm::records::SiteInfo& site,
                                     const Sorrel::cef::ArgReader& r);
 
+  Clock now_;
   mutable std::mutex mutex_;
   Mode mode_ = Mode::kJoinOpen;
   std::map<int64_t, MonitorVisit> monitorVisits_;  // by site serial
