@@ -51,7 +51,7 @@ function(lm_fuzz_target name)
 endfunction()
 
 # Folders (relative to the source root) to leave out of the build, e.g.
-# -DLM_SKIP_DIRS="cef/webkit;tests/gui" while one part is being reworked.
+# -DLM_SKIP_DIRS="cef/webkit;tests/cef/webkit" while one part is being reworked.
 set(LM_SKIP_DIRS "" CACHE STRING "Source folders to leave out")
 
 # Adds a component folder unless it is skipped. A listed folder without a

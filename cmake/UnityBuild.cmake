@@ -29,10 +29,10 @@ lm_unity_alone(common/reginfo src/RegInfoVelaAdapterVLRD.cpp src/RegInfoVelaAdap
                src/RegInfoVelaAdapterVLRH.cpp)
 lm_unity_alone(records src/RecordReader.cpp src/ImportChecker.cpp)
 lm_unity_alone(sim src/UnitSession.cpp)
-lm_unity_alone(tests/comsim CatalogueSimTest.cpp)
+lm_unity_alone(tests/com/sim CatalogueSimTest.cpp)
 lm_unity_alone(tests/netseek NetSeekAnswerPathTest.cpp NetSeekSendFailureTest.cpp)
 lm_unity_alone(app/shell src/Profile.cpp)
-lm_unity_alone(tests/teamsync SiteMapSyncTest.cpp)
+lm_unity_alone(tests/records/sync SiteMapSyncTest.cpp)
 # Every command keeps its own Check and Run.
 lm_unity_alone(tools/cli src/commands/SurveyCommand.cpp src/commands/AcceptCommand.cpp
                src/commands/ScanCommand.cpp src/commands/DownloadCommand.cpp src/commands/LogCommand.cpp

@@ -292,7 +292,7 @@ def report_phase(b, root):
     """The customer's report of a one-probe survey of all 256 units, saved
     as PDF: pages and the page's layout time (the save dialog answered as a
     person would)."""
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tests/web-gui"))
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tests/web/gui"))
     import pagedriver
     b.tab("sitesurvey")
     b.js("const p = document.getElementById('sitesurvey-probes'); p.value = '1'; p.dispatchEvent(new Event('input')); p.dispatchEvent(new Event('change'));")

@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "../../tests/teamsync/PgServer.h"
+#include "../../tests/records/sync/PgServer.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/RecordStore.h"
 #include "lm/teamsync/PgConnection.h"

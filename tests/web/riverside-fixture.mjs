@@ -2,7 +2,7 @@
 // riverside-survey.json: linkmeter-cli's site survey of the simulator, 5
 // probes a unit), rebuilt in the page's shape with any unit's hops
 // replaced; the site on a plan at 5 m a pixel with every unit at its
-// designed distance (sim/sites/demo.json), as tests/cli/riverside_plan.py
+// designed distance (sim/sites/demo.json), as tests/tools/cli/riverside_plan.py
 // lays it out; and earlier surveys of a unit as unitTrend answers them.
 import { readFileSync } from 'node:fs';
 import { buildRoute } from '../../web/linkmeter/src/device/route.js';

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "../../teamsync/TeamSyncFixture.h"
+#include "../../records/sync/TeamSyncFixture.h"
 #include "lm/monitor/loop/MonitorClock.h"
 #include "lm/monitor/service/MonitorRun.h"
 #include "lm/monitor/sync/TeamSyncWorker.h"

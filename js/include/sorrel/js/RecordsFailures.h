@@ -2,7 +2,7 @@
 // The failure codes (code1) of the site-records page functions
 // (linkmeter.records.*), once for the program. The page's RECORDS_FAILURE
 // (web/linkmeter/src/records/records.js) is checked against this table and
-// the functions' documented failures against both (tests/apidoc
+// the functions' documented failures against both (tests/tools/apidoc
 // PageListsTest.cpp).
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 const LIBRARY_TEXT = /\b(Vcomm_\w+) : ([A-Z_]+)\((-?\d+)\)/;
 // The communication library's error numbers this module tells apart, by
 // the library's names (the program's table, vcomm/executor VcommError.cpp;
-// tests/apidoc PageListsTest.cpp holds the two together).
+// tests/tools/apidoc PageListsTest.cpp holds the two together).
 export const LIBRARY_ERRORS = Object.freeze({
   SERIALNUM_ERR: -12, ARGUMENT_ERR: -16, CONNECT_ERR: -20, COMOPEN_ERR: -22, COM_IN_PROGRESS: -24,
   SEND_ERR: -25, RECVDATA_ERR: -26, TIMEOUT_ERR: -28, LOGIN_ERR: -29,

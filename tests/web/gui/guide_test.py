@@ -27,7 +27,7 @@ STEPS = ["find", "scan", "register", "survey", "fix", "accept", "report"]
 LANGUAGES = ("en", "ja")
 # Tabs whose "?" is tried, and the pictures the guide shows: tab → picture name.
 PICTURES = {"site": "site-tree", "sitesurvey": "site-survey", "acceptance": "acceptance", "report": "report"}
-COMMITTED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "web", "linkmeter", "guide-pictures")
+COMMITTED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "web", "linkmeter", "guide-pictures")
 
 
 def open_from_tab(page, tab):

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "../records/RecordsTestSupport.h"
+#include "../RecordsTestSupport.h"
 #include "PgServer.h"
 #include "lm/teamsync/PgConnection.h"
 #include "lm/teamsync/ServerSchema.h"

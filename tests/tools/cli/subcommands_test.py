@@ -161,7 +161,7 @@ def survey_route():
     # GREENHOUSE's registration cannot be read: it is given from a file.
     expect(["--demo", "survey", "--unit", "GREENHOUSE", "--remote", "00B80101"], FAILED, err_has=["--registration FILE"])
     reg = os.path.join(ROOT, "reg.json")
-    demo = json.load(open(os.path.join(os.path.dirname(__file__), "..", "..", "sim", "sites", "demo.json")))
+    demo = json.load(open(os.path.join(os.path.dirname(__file__), "..", "..", "..", "sim", "sites", "demo.json")))
     with open(reg, "w") as f:
         json.dump({"regInfo": {"groups": [{**g, "repeaters": [{"num": r["num"], "parent": r["parent"], "serial": r["serial"]} for r in g["repeaters"]]} for g in demo["baseUnits"][0]["groups"]]}}, f)
     expect(["--demo", "survey", "--unit", "GREENHOUSE", "--remote", "00BA0102", "--registration", reg], 0,

@@ -12,7 +12,7 @@ from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.webkitgtk.options import Options
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shell"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app", "shell"))
 import shelltest  # noqa: E402
 
 WEBDRIVER = "/usr/bin/WebKitWebDriver"

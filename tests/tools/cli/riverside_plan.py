@@ -9,7 +9,7 @@ import struct
 import zlib
 
 SITE = "009C0021"
-SITE_JSON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "sim", "sites", "demo.json")
+SITE_JSON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "sim", "sites", "demo.json")
 METRES_PER_PIXEL = 5.0
 PLAN = 2400  # pixels a side: 12 km
 WELL_2 = "00BC0303"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "../cef/BridgeTestSupport.h"
+#include "../../cef/BridgeTestSupport.h"
 #include "linkmeter/sim/Simulator.h"
 #include "sorrel/cef/Manager.h"
 #include "sorrel/com/ComServices.h"

@@ -31,7 +31,7 @@ WATCHED = ("label", "select-name", "region", "heading-order", "empty-table-heade
 
 def axe_source():
     places = [os.environ.get("LM_PAGE_MODULES"),
-              os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "web", "linkmeter", "node_modules")]
+              os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "web", "linkmeter", "node_modules")]
     for place in filter(None, places):
         path = os.path.join(place, "axe-core", "axe.min.js")
         if os.path.exists(path):

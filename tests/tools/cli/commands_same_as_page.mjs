@@ -10,11 +10,11 @@ import { spawnSync } from 'node:child_process';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { summarize } from '../../web/linkmeter/src/site/reportsummary.js';
-import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
-import { plainHops } from '../../web/linkmeter/src/site/hopmerge.js';
-import { logRows, logTable } from '../../web/linkmeter/src/device/eventlog.js';
-import { PROBES, SCAN_ROUNDS } from '../../web/linkmeter/src/site/limits.js';
+import { summarize } from '../../../web/linkmeter/src/site/reportsummary.js';
+import { DEFAULT_THRESHOLDS } from '../../../web/linkmeter/src/site/thresholds.js';
+import { plainHops } from '../../../web/linkmeter/src/site/hopmerge.js';
+import { logRows, logTable } from '../../../web/linkmeter/src/device/eventlog.js';
+import { PROBES, SCAN_ROUNDS } from '../../../web/linkmeter/src/site/limits.js';
 import { pageSurvey, pageScan, assertSameSurvey } from './page_flows.mjs';
 
 const [cli] = process.argv.slice(2);

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "../cef/BridgeTestSupport.h"
+#include "../../cef/BridgeTestSupport.h"
 #include "linkmeter/sim/Simulator.h"
 #include "lm/Text.h"
 #include "sorrel/cef/Manager.h"

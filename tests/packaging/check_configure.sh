@@ -7,7 +7,7 @@ set -uo pipefail
 src=$1 work=$2
 configurations=(
   "-DLM_TESTS=OFF -DLM_BENCH=OFF"
-  "-DLM_SKIP_DIRS=tests/teamsync -DCMAKE_UNITY_BUILD=ON"
+  "-DLM_SKIP_DIRS=tests/records/sync -DCMAKE_UNITY_BUILD=ON"
 )
 rm -rf "$work"
 mkdir -p "$work"

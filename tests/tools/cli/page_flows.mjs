@@ -2,10 +2,10 @@
 // view's surveyTargets/runSurvey over a stand-in api, and the channel view's
 // tally. The command line's answers are compared against these.
 import assert from 'node:assert/strict';
-import { runSurvey } from '../../web/linkmeter/src/site/survey.js';
-import { siteTargets, newSurvey, surveyTargets } from '../../web/linkmeter/src/site/sitesurveybook.js';
-import { emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from '../../web/linkmeter/src/site/channels.js';
-import { DeviceError } from '../../web/linkmeter/src/device/api.js';
+import { runSurvey } from '../../../web/linkmeter/src/site/survey.js';
+import { siteTargets, newSurvey, surveyTargets } from '../../../web/linkmeter/src/site/sitesurveybook.js';
+import { emptyTally, addReadings, endRound, siteChannels, channelStats, recommend } from '../../../web/linkmeter/src/site/channels.js';
+import { DeviceError } from '../../../web/linkmeter/src/device/api.js';
 
 // `units` as the command line gives them: [{target, probes: [{answer}]}] or
 // [{target, failed}] for a unit whose survey the base unit or the program

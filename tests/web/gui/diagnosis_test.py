@@ -29,7 +29,7 @@ from page_shell_test import start
 from history_cli_test import cli_env
 from history_test import scroll_to
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "cli"))
 from riverside_plan import METRES_PER_PIXEL, place_rows, png  # noqa: E402
 
 PEAR_3 = "00B80505"  # 160 m from its repeater, never answers

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../cef/BridgeTestSupport.h"
+#include "../../cef/BridgeTestSupport.h"
 #include "linkmeter/sim/RecordedData.h"
 #include "linkmeter/sim/Simulator.h"
 #include "sorrel/cef/BsmsgRouter.h"
