@@ -144,10 +144,11 @@ class HistoryView {
   }
 
   // rows with each map edit to a plan named by what it did: the visit's
-  // list has only the kind, the site map's edits have the action.
+  // list has only the kind, the edit's own record (small, no image) the
+  // action.
   async planEdits(rows) {
-    if (!this.site || !rows.some((r) => r.kind === 'map-edit')) return rows;
-    const { edits } = await this.records.readSiteMap({ serial: this.site.serial });
+    const ids = rows.filter((r) => r.kind === 'map-edit').map((r) => r.id);
+    const edits = await Promise.all(ids.map((id) => this.records.readRecord({ kind: 'map-edit', id })));
     return withPlanEdits(rows, edits);
   }
 
