@@ -1,14 +1,14 @@
 // linkmeter.records.sync, syncProgress and serverInit: the site records
-// shared on the team's PostgreSQL server (lm_teamsync). A sync runs on the
-// query worker that took the call; one at a time per process, and the page
-// asks syncProgress for how far it is.
+// shared on the team's PostgreSQL server, through linkmeter-teamsync.so
+// (TeamSyncModule.h) loaded on the first call. A sync runs on the query
+// worker that took the call; one at a time per process, and the page asks
+// syncProgress for how far it is.
 #include <mutex>
+#include <stdexcept>
 
 #include "RecordsWork.h"
-#include "lm/teamsync/PgConnection.h"
-#include "lm/teamsync/ServerSchema.h"
+#include "TeamSyncModule.h"
 #include "lm/teamsync/SyncFailure.h"
-#include "lm/teamsync/TeamSync.h"
 #include "sorrel/cef/Exception.h"
 #include "sorrel/js/RecordsFailures.h"
 #include "sorrel/js/RecordsJson.h"
@@ -28,12 +28,13 @@ class RunningSync {
     std::lock_guard lock(mutex_);
     if (running_) return false;
     running_ = true;
-    progress_ = {};
+    done_ = total_ = 0;
     return true;
   }
-  void Set(const ts::SyncProgress& p) {
+  void Set(int64_t done, int64_t total) {
     std::lock_guard lock(mutex_);
-    progress_ = p;
+    done_ = done;
+    total_ = total;
   }
   void End() {
     std::lock_guard lock(mutex_);
@@ -41,14 +42,15 @@ class RunningSync {
   }
   Value Snapshot() {
     std::lock_guard lock(mutex_);
-    return MakeObject({{"running", lm::json::Bool(running_)}, {"done", Number(progress_.done)},
-                       {"total", Number(progress_.total)}});
+    return MakeObject({{"running", lm::json::Bool(running_)}, {"done", Number(done_)},
+                       {"total", Number(total_)}});
   }
 
  private:
   std::mutex mutex_;
   bool running_ = false;
-  ts::SyncProgress progress_;
+  int64_t done_ = 0;
+  int64_t total_ = 0;
 };
 
 RunningSync& Running() {
@@ -69,13 +71,11 @@ int32_t FailureCode(ts::SyncFailureKind kind) {
   return f::kInternal;
 }
 
-template <class F>
-Value Team(F&& work) {
-  try {
-    return work();
-  } catch (const ts::SyncFailure& f) {
-    throw cef::JsExecuteException(FailureCode(f.kind()), f.what());
-  }
+// A failure the module answered, thrown as the page function's failure; one
+// that is no sync failure as what it was.
+[[noreturn]] void ThrowSyncFailure(const LmTeamSyncFailure& f) {
+  if (f.kind < 0) throw std::runtime_error(f.message);
+  throw cef::JsExecuteException(FailureCode(static_cast<ts::SyncFailureKind>(f.kind)), f.message);
 }
 
 std::string ServerArg(const cef::ArgReader& r) {
@@ -94,33 +94,35 @@ Value Sync(Store& s, const Arg& r) {
   struct Ender {
     ~Ender() { Running().End(); }
   } ender;
-  return Team([&] {
-    ts::TeamSync sync(s.report().path, server);
-    const ts::SyncCounts c = sync.Run(site, [](const ts::SyncProgress& p) { Running().Set(p); });
-    lm::json::Array setAside;
-    for (const auto& v : c.setAside) {
-      setAside.push_back(MakeObject({{"visit", lm::json::String(v.visit)}, {"reason", lm::json::String(v.reason)},
-                                     {"row", lm::json::String(v.row)}}));
-    }
-    return MakeObject({{"visits", Number(c.visits)}, {"pushedVisits", Number(c.pushedVisits)},
-                       {"pulledVisits", Number(c.pulledVisits)}, {"pushedRows", Number(c.pushedRows)},
-                       {"pulledRows", Number(c.pulledRows)}, {"user", lm::json::String(c.user)},
-                       {"setAside", lm::json::Value(std::move(setAside))}});
-  });
+  const auto& module = TeamSyncModule();
+  LmTeamSyncCounts c{};
+  LmTeamSyncFailure failure{};
+  lm::json::Array setAside;
+  const auto progress = [](void*, int64_t done, int64_t total) { Running().Set(done, total); };
+  const auto aside = [](void* context, const char* visit, const char* reason, const char* row) {
+    static_cast<lm::json::Array*>(context)->push_back(MakeObject(
+        {{"visit", lm::json::String(visit)}, {"reason", lm::json::String(reason)}, {"row", lm::json::String(row)}}));
+  };
+  if (module.run(s.report().path.c_str(), server.c_str(), site ? 1 : 0, site.value_or(0), progress, aside, &setAside,
+                 &c, &failure) != 0) {
+    ThrowSyncFailure(failure);
+  }
+  return MakeObject({{"visits", Number(c.visits)}, {"pushedVisits", Number(c.pushedVisits)},
+                     {"pulledVisits", Number(c.pulledVisits)}, {"pushedRows", Number(c.pushedRows)},
+                     {"pulledRows", Number(c.pulledRows)}, {"user", lm::json::String(c.user)},
+                     {"setAside", lm::json::Value(std::move(setAside))}});
 }
 
 Value SyncProgress(Store&, const Arg&) { return Running().Snapshot(); }
 
 Value ServerInit(Store&, const Arg& r) {
   const std::string server = ServerArg(r);
-  return Team([&] {
-    ts::PgConnection conn(server);
-    const int before = ts::ServerSchema::Found(conn);
-    const bool changed = ts::ServerSchema::Init(conn);
-    // "created": the schema was set up or brought up to date; "from": the version it had (0: none).
-    return MakeObject({{"created", lm::json::Bool(changed)}, {"from", Number(before)},
-                       {"version", Number(ts::ServerSchema::kVersion)}});
-  });
+  LmTeamSyncInit init{};
+  LmTeamSyncFailure failure{};
+  if (TeamSyncModule().serverInit(server.c_str(), &init, &failure) != 0) ThrowSyncFailure(failure);
+  // "created": the schema was set up or brought up to date; "from": the version it had (0: none).
+  return MakeObject({{"created", lm::json::Bool(init.created != 0)}, {"from", Number(init.from)},
+                     {"version", Number(init.version)}});
 }
 
 }  // namespace Sorrel::Js::records_work

@@ -19,7 +19,7 @@ done
 [ -d "$pkgdir/res" ] && [ -f "$pkgdir/res/linkmeter.appres" ] || fail "lib/linkmeter/res/linkmeter.appres not reachable"
 [ "$(readlink "$pkgdir/res")" = "../../share/linkmeter/res" ] || fail "lib/linkmeter/res is not the link to share/linkmeter/res"
 [ -f "$pkgdir/webext/linkmeter-webext.so" ] || fail "the page-process extension is missing"
-for lib in libvcomm.so libvcomm_usbbus.so libnetseek.so; do
+for lib in libvcomm.so libvcomm_usbbus.so libnetseek.so linkmeter-teamsync.so; do
   [ -f "$pkgdir/lib/$lib" ] || fail "lib/linkmeter/lib/$lib missing"
   [ -x "$pkgdir/lib/$lib" ] && fail "lib/linkmeter/lib/$lib is executable"
 done

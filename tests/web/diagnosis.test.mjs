@@ -22,6 +22,9 @@ const TANK_TH = '00C60304'; // 180 m from the base unit, group WELLS on channel 
 const APPLE_1 = '00BA0501'; // behind ORCHARD R1
 
 import { DEFAULT_PROFILE } from '../../web/linkmeter/src/site/acceptanceprofile.js';
+import { siteGeometry, siteFit } from '../../web/linkmeter/src/site/sitegeometry.js';
+import { coverageCells } from '../../web/linkmeter/src/site/mapcoverage.js';
+import { DEFAULT_THRESHOLDS } from '../../web/linkmeter/src/site/thresholds.js';
 
 // The recorded survey sent 5 probes a unit: judged by a profile asking 5.
 const QUICK = { ...DEFAULT_PROFILE, name: 'Quick', probes: 5 };
@@ -143,4 +146,31 @@ test('the fit and the planned unit\'s prediction from the recorded hops', () => 
   assert.equal(none.geometry.missing, 'noPlan');
   assert.equal(none.propagation, null);
   assert.equal(none.proposals.every((x) => x.missing === 'noPlan'), true);
+});
+
+test('units on a removed plan are unplaced: no distance, fit or coverage; a hidden or re-added plan keeps them', () => {
+  const edit = (e) => ({ ...map, edits: [...map.edits, { plan: 'P', at: STARTED - 800, ...e }] });
+  const removed = edit({ action: 'plan-remove' });
+  const addedAgain = { ...removed, plans: [{ ...map.plans[0], at: STARTED - 6000, addedAt: [STARTED - 6000, STARTED - 700] }] };
+  const s = survey({});
+  const geoOf = (m) => siteGeometry({ regInfo: s.regInfo, baseSerial: s.prov.base.serial, map: m });
+  const fit = siteFit(geoOf(map), s);
+  const cases = [
+    ['hidden from the report', edit({ action: 'plan-hide', hidden: true }), true],
+    ['removed', removed, false],
+    ['removed, its image added again', addedAgain, true],
+  ];
+  for (const [what, m, placed] of cases) {
+    const a = judge({}, { map: m });
+    const pear = unitOf(a, PEAR_3);
+    assert.equal(pear.diagnosis.cause, placed ? 'unitSilent' : 'unknown', what);
+    assert.ok(pear.diagnosis.facts.some((f) => f.key === (placed ? 'predictedInRange' : 'tellPlaceOnMap')), what);
+    assert.equal(a.geometry.missing, placed ? null : 'noPlan', what);
+    assert.equal(a.propagation.usable, placed, what);
+    const geo = geoOf(m);
+    assert.equal(geo.placed === geo.units.length, placed, `${what}: ${geo.placed} placed`);
+    assert.equal(geo.placed === 0, !placed, what);
+    const cover = coverageCells({ geo, fit, plan: map.plans[0], th: DEFAULT_THRESHOLDS, columns: 4 });
+    assert.equal(cover.missing, placed ? undefined : 'noSource', what);
+  }
 });

@@ -4,7 +4,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { surveyFromRecord, signalsOf, regInfoOf } from '../../web/linkmeter/src/records/historysurvey.js';
-import { defaultSite, recordRows, kindCounts, rowsOfKind, siteSurveys, defaultPair, snapshotCandidates, trendSeries, trendUnits, changeText } from '../../web/linkmeter/src/records/historylist.js';
+import { defaultSite, recordRows, kindCounts, rowsOfKind, siteSurveys, defaultPair, snapshotCandidates, trendSeries, trendUnits, changeText, withPlanEdits, kindKey }  from '../../web/linkmeter/src/records/historylist.js';
 import { compareSiteSurveys } from '../../web/linkmeter/src/site/compare.js';
 import { SurveyReader, JUDGED } from '../../web/linkmeter/src/records/surveyreader.js';
 import { bytesToBase64 } from '../../web/linkmeter/src/records/records.js';
@@ -252,4 +252,33 @@ test("a visit's records by kind: the kinds it holds, counted, and the rows of th
     assert.equal(shown.length, n, kind);
     assert.ok(shown.every((r) => !kind || r.kind === kind), kind);
   }
+});
+
+test('a map edit to a plan is listed by what it did, in both languages; a unit\'s move stays a map edit', async () => {
+  const { t } = await import('../../web/linkmeter/src/i18n/i18n.js');
+  await import('../../web/linkmeter/src/site/maptexts.js');
+  const records = [5, 6, 7, 8, 9, 10].map((id) => ({ kind: 'map-edit', id, at: id * 10 }));
+  const edits = [
+    [5, { action: 'place', serial: 1, plan: 'P' }, 'map-edit'],
+    [6, { action: 'plan-rename', plan: 'P', name: 'Yard' }, 'plan-rename'],
+    [7, { action: 'plan-hide', plan: 'P', hidden: true }, 'plan-hide'],
+    [8, { action: 'plan-hide', plan: 'P', hidden: false }, 'plan-show'],
+    [9, { action: 'plan-remove', plan: 'P' }, 'plan-remove'],
+    [10, { action: 'scale', plan: 'P' }, 'map-edit'],
+  ];
+  const rows = withPlanEdits(recordRows({ records, settingsWrites: [] }), [...edits.map(([id, decoded]) => ({ id, decoded })), { id: 99, decoded: { action: 'plan-remove' } }]);
+  assert.deepEqual(kindCounts(rows), [{ kind: 'map-edit', count: 6 }], 'the filter still groups every map edit');
+  const byId = new Map(rows.map((r) => [r.id, kindKey(r)]));
+  for (const lang of ['en', 'ja']) {
+    setLanguage(lang);
+    const texts = new Set();
+    for (const [id, , kind] of edits) {
+      assert.equal(byId.get(id), 'history.kind.' + kind, `${id}`);
+      const text = t(byId.get(id));
+      assert.notEqual(text, byId.get(id), `${lang} ${kind}: a text of its own`);
+      texts.add(text);
+    }
+    assert.equal(texts.size, 5, `${lang}: one text for each thing done`);
+  }
+  setLanguage('en');
 });

@@ -4,6 +4,7 @@
 // earlier surveys, the newest channel scan and event log near the survey.
 // Reads only; a part that cannot be read is left out, never guessed.
 import { SiteMapSource } from './mapsource.js';
+import { plansInForce } from '../site/mapplans.js';
 import { perSurvey } from './historylist.js';
 import { serialKey } from '../site/compare.js';
 import { emptyTally, addReadings, endRound, channelStats } from '../site/channels.js';
@@ -82,7 +83,8 @@ export async function gatherEvidence(records, survey, { until = Infinity, exclud
   };
   await part('map', async () => {
     const map = await new SiteMapSource({ records, recorder: null }).load(site);
-    return { plans: map.plans, edits: map.edits.filter((e) => e.at <= until) };
+    const edits = map.edits.filter((e) => e.at <= until);
+    return { plans: plansInForce(map.kept, edits, until), kept: map.kept, edits };
   });
   await part('history', () => historyOf(records, site, survey.regInfo, exclude));
   const visits = (await records.listVisits({ serial: site })).filter((v) => v.startedAt <= end && (!finite(v.endedAt) || v.endedAt >= started - LOG_WINDOW_MS));

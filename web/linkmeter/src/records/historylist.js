@@ -17,6 +17,26 @@ export function defaultSite(sites, unit) {
   return [...sites].sort((a, b) => (b.lastVisitAt ?? 0) - (a.lastVisitAt ?? 0))[0];
 }
 
+// The edit a map-edit record keeps to a plan, as its History text names it
+// (plan-rename, plan-hide, plan-show, plan-remove), or null for a unit's
+// move or a scale. decoded: the record's decoded edit.
+export function planEditOf(decoded) {
+  const action = decoded && decoded.action;
+  if (action === 'plan-hide') return decoded.hidden === false ? 'plan-show' : 'plan-hide';
+  return action === 'plan-rename' || action === 'plan-remove' ? action : null;
+}
+
+// The text key of a row's kind: a plan's edit by what it did, any other
+// record by its kind.
+export const kindKey = (row) => 'history.kind.' + (row.kind === 'map-edit' && row.planEdit ? row.planEdit : row.kind);
+
+// rows as recordRows gives them, each map edit to a plan marked with what
+// it did (planEdit) from the site map's edits ([{id, decoded}]).
+export function withPlanEdits(rows, edits) {
+  const byId = new Map((edits || []).map((e) => [e.id, planEditOf(e.decoded)]));
+  return rows.map((r) => (r.kind === 'map-edit' && byId.get(r.id) ? { ...r, planEdit: byId.get(r.id) } : r));
+}
+
 // Visits newest first.
 export const visitsNewestFirst = (visits) => [...(visits || [])].sort((a, b) => b.startedAt - a.startedAt || b.id - a.id);
 

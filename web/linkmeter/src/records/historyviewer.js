@@ -12,6 +12,7 @@ import { hex8 } from './historysurvey.js';
 import { logRows } from '../device/eventlog.js';
 import '../i18n/servicetexts.js';
 import { acceptanceRecordBody } from './acceptancerecord.js';
+import { kindKey, planEditOf } from './historylist.js';
 
 const dateOf = (record) => record.takenAt ?? record.startedAt ?? record.writtenAt ?? null;
 
@@ -106,7 +107,7 @@ export function recordView(record, { survey = null, site = {}, state = {} } = {}
   else if (record.kind === 'acceptance') body = acceptanceRecordBody(record.decoded) || rawBody(record);
   else body = rawBody(record);
   return h('div', { class: 'history-record earlier', dataset: { kind: record.kind, recordId: String(record.id), readonly: 'true', source: 'records', taken: String(at ?? '') } },
-    h('h3', { test: 'history-viewer-title', text: `${t('history.kind.' + record.kind)} — ${t('history.recordedOn', { date: at ? timeText(new Date(at)) : '—' })}` }),
+    h('h3', { test: 'history-viewer-title', text: `${t(kindKey({ ...record, planEdit: planEditOf(record.decoded) }))} — ${t('history.recordedOn', { date: at ? timeText(new Date(at)) : '—' })}` }),
     h('p', { class: 'readonly-note', test: 'history-readonly', text: t('history.readOnly') }),
     line, body);
 }

@@ -8,15 +8,19 @@ import { metresPerPixel, registeredHops } from './maplinks.js';
 import { surveyMeasures } from './maplinks.js';
 import { positionsAt, mapUnits } from './mapplacement.js';
 import { fitPropagation, predictLevel } from './propagation.js';
+import { plansInForce, onPlans } from './mapplans.js';
 
-// The geometry of a site from its map ({plans, edits} as the site records
-// keep them, positions up to `until`) and the units of its registration:
-// {units, positions, plans (id → plan with its scale), scaled (whether any
-// plan has a scale), placed (how many units stand on a plan)}.
+// The geometry of a site from its map ({plans, kept, edits} as the site
+// records keep them, positions up to `until`) and the units of its
+// registration: {units, positions, plans (id → plan in force with its
+// scale), scaled (whether any plan has a scale), placed (how many units
+// stand on a plan)}. A unit on a removed plan stands nowhere.
 export function siteGeometry({ regInfo, baseSerial, map, until = Infinity }) {
   const units = mapUnits(regInfo, baseSerial);
-  const positions = positionsAt((map && map.edits) || [], until);
-  const plans = new Map(((map && map.plans) || []).map((p) => [p.id, p]));
+  const edits = (map && map.edits) || [];
+  const inForce = plansInForce((map && (map.kept || map.plans)) || [], edits, until);
+  const positions = onPlans(positionsAt(edits, until), inForce);
+  const plans = new Map(inForce.map((p) => [p.id, p]));
   const scaled = [...plans.values()].some((p) => metresPerPixel(p.scale));
   const placed = units.filter((u) => positions.has(u.key)).length;
   return { units, positions, plans, scaled, placed };

@@ -8,7 +8,7 @@ import { createRecords, recordsFailure, RECORDS_FAILURE } from '../records/recor
 import { currentThresholds, levelBands } from '../site/thresholds.js';
 import { compareSiteSurveys, loadWorseBy, saveWorseBy, worseByProblem, serialKey } from '../site/compare.js';
 import { hex8 } from '../records/historysurvey.js';
-import { defaultSite, visitsNewestFirst, recordRows, kindCounts, rowsOfKind, siteSurveys, defaultPair, trendSeries, trendUnits, valueText, SURVEY_KINDS } from '../records/historylist.js';
+import { defaultSite, visitsNewestFirst, recordRows, kindCounts, rowsOfKind, siteSurveys, defaultPair, trendSeries, trendUnits, valueText, SURVEY_KINDS, kindKey, withPlanEdits } from '../records/historylist.js';
 import { SurveyReader, JUDGED } from '../records/surveyreader.js';
 import { recordView } from '../records/historyviewer.js';
 import { compareView } from '../records/historycompare.js';
@@ -134,7 +134,7 @@ class HistoryView {
 
   async loadVisit(visitId) {
     for (const tr of this.visitList.children) tr.dataset.selected = String(tr.dataset.visitId === String(visitId));
-    this.rows = recordRows(await this.records.visitHistory(visitId));
+    this.rows = await this.planEdits(recordRows(await this.records.visitHistory(visitId)));
     // The kind chosen stays while the visit has records of it.
     const keep = this.kind.value;
     const kinds = kindCounts(this.rows);
@@ -143,13 +143,22 @@ class HistoryView {
     this.showRows();
   }
 
+  // rows with each map edit to a plan named by what it did: the visit's
+  // list has only the kind, the edit's own record (small, no image) the
+  // action.
+  async planEdits(rows) {
+    const ids = rows.filter((r) => r.kind === 'map-edit').map((r) => r.id);
+    const edits = await Promise.all(ids.map((id) => this.records.readRecord({ kind: 'map-edit', id })));
+    return withPlanEdits(rows, edits);
+  }
+
   // The open visit's records of the kind chosen.
   showRows() {
     const rows = rowsOfKind(this.rows, this.kind.value);
     this.recordList.dataset.kind = this.kind.value;
     fill(this.recordList, rows.map((row) => h('tr', { test: 'history-record', dataset: { kind: row.kind, recordId: String(row.id), unit: row.unit === null ? '' : hex8(row.unit) } },
       h('td', { class: 'mono', text: timeText(new Date(row.at)) }),
-      h('td', { text: t('history.kind.' + row.kind) }),
+      h('td', { text: t(kindKey(row)) }),
       h('td', { class: 'mono', text: row.unit === null ? '' : hex8(row.unit) }),
       h('td', {}, h('button', { test: 'history-open', text: t('history.open'), onclick: () => this.guarded(() => this.open(row)) })))));
   }
