@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "../cef/BridgeTestSupport.h"
-#include "../records/RecordsTestSupport.h"
+#include "../../cef/BridgeTestSupport.h"
+#include "../RecordsTestSupport.h"
 #include "PgServer.h"
 #include "sorrel/cef/BsmsgRouter.h"
 #include "sorrel/cef/Manager.h"
