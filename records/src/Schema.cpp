@@ -7,6 +7,7 @@
 #include "SchemaV5Acceptance.h"
 #include "SchemaV6SiteMap.h"
 #include "SchemaV7MonitorOutbox.h"
+#include "SchemaV8Seals.h"
 
 namespace lm::records {
 namespace {
@@ -143,6 +144,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {5, ApplySchemaV5Acceptance},
       {6, ApplySchemaV6SiteMap},
       {7, ApplySchemaV7MonitorOutbox},
+      {8, ApplySchemaV8Seals},
   };
   return steps;
 }
