@@ -85,7 +85,10 @@ class SyncRun {
                                                                       : std::optional(counts_.user);
     const auto mark = marks_.find(visit);
     const bool settled = !moves && mark != marks_.end() && mark->second.synced && mark->second.sentBy == sentBy;
-    if (!settled) Locally([&] { local_.Write(visit, pulled, Union(here, there), sentBy); });
+    if (!settled) {
+      const auto refused = Locally([&] { return local_.Write(visit, pulled, Union(here, there), sentBy); });
+      counts_.refused.insert(counts_.refused.end(), refused.begin(), refused.end());
+    }
     if (!moves) return;
     ++step_.done;
     if (progress_) progress_(step_);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "lm/teamsync/PgConnection.h"
 
@@ -22,6 +23,10 @@ struct SyncCounts {
   int64_t pushedRows = 0;
   int64_t pulledRows = 0;
   std::string user;      // who this computer sends as
+  // What the server holds that was not kept, and why: parts or ends of a
+  // record from someone other than its sender, or different from a record
+  // that has ended here.
+  std::vector<std::string> refused;
 };
 
 struct SyncProgress {

@@ -1,0 +1,201 @@
+-- Linkmeter team records on PostgreSQL, server schema version 4: sealed parts.
+-- Brings a version-3 server up to date, keeping its records:
+--   linkmeter-cli records server-init --server SERVICE
+-- or: psql "service=SERVICE" -v ON_ERROR_STOP=1 -1 -f team-records-4.sql
+--
+-- A survey's probes and hop statistics, a scan's rounds, a settings write's
+-- keys and a visit's end belong to whoever sent the record they are part of:
+-- the server takes them from that sender only (sent_by, the session user,
+-- as for every record). A survey, scan or visit that has ended carries a
+-- seal, the content id over its head and every part in order, checked here
+-- over the parts the server holds; once sealed, a record takes no part.
+-- A settings write's id covers its keys already: it is its own seal.
+-- Every object is named with its schema, and functions run with
+-- search_path = linkmeter, pg_catalog, pg_temp, so no temporary table can
+-- stand in for one of ours.
+
+SET LOCAL search_path = linkmeter, pg_catalog, pg_temp;
+
+DO $$
+BEGIN
+  IF (SELECT max(version) FROM linkmeter.schema_version) >= 4 THEN
+    RAISE EXCEPTION 'team-records-4.sql applies to a server below schema version 4 only';
+  END IF;
+END $$;
+
+INSERT INTO linkmeter.schema_version VALUES (4);
+
+-- ---- The seal encoding ------------------------------------------------------
+-- A real is tagged 'r' and is its 8 IEEE 754 bytes, little-endian; an absent
+-- one is 'n' as for an integer.
+CREATE FUNCTION linkmeter.f_real(v double precision) RETURNS bytea LANGUAGE sql IMMUTABLE PARALLEL SAFE
+SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+  SELECT CASE WHEN v IS NULL THEN linkmeter.field('n', ''::bytea)
+         ELSE linkmeter.field('r', linkmeter.le64(('x' || encode(float8send(v), 'hex'))::bit(64)::bigint)) END
+$$;
+
+-- Probes by route and sequence, then hop statistics by route and hop, each
+-- list led by its length.
+CREATE FUNCTION linkmeter.survey_seal(sid text, ended_at bigint) RETURNS text LANGUAGE sql STABLE
+SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+  SELECT linkmeter.hex_id('survey-seal', linkmeter.f_text(sid) || linkmeter.f_int(ended_at)
+    || linkmeter.f_int((SELECT count(*) FROM linkmeter.probes p WHERE p.survey = sid))
+    || coalesce((SELECT string_agg(linkmeter.f_int(p.route) || linkmeter.f_int(p.seq) || linkmeter.f_int(p.at)
+                                   || linkmeter.f_int(CASE WHEN p.answered THEN 1 ELSE 0 END)
+                                   || linkmeter.f_bytes(p.raw), ''::bytea ORDER BY p.route, p.seq)
+                 FROM linkmeter.probes p WHERE p.survey = sid), ''::bytea)
+    || linkmeter.f_int((SELECT count(*) FROM linkmeter.hop_stats h WHERE h.survey = sid))
+    || coalesce((SELECT string_agg(linkmeter.f_int(h.route) || linkmeter.f_int(h.hop) || linkmeter.f_int(h.from_unit)
+                                   || linkmeter.f_int(h.unit) || linkmeter.f_int(h.sent)
+                                   || linkmeter.f_int(h.answered) || linkmeter.f_real(h.level_min)
+                                   || linkmeter.f_real(h.level_avg) || linkmeter.f_real(h.level_max)
+                                   || linkmeter.f_real(h.battery), ''::bytea ORDER BY h.route, h.hop)
+                 FROM linkmeter.hop_stats h WHERE h.survey = sid), ''::bytea))
+$$;
+
+CREATE FUNCTION linkmeter.scan_seal(sid text, ended_at bigint) RETURNS text LANGUAGE sql STABLE
+SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+  SELECT linkmeter.hex_id('scan-seal', linkmeter.f_text(sid) || linkmeter.f_int(ended_at)
+    || linkmeter.f_int((SELECT count(*) FROM linkmeter.scan_rounds r WHERE r.scan = sid))
+    || coalesce((SELECT string_agg(linkmeter.f_int(r.round) || linkmeter.f_int(r.at) || linkmeter.f_bytes(r.raw)
+                                   || linkmeter.f_text(r.decoded_json), ''::bytea ORDER BY r.round)
+                 FROM linkmeter.scan_rounds r WHERE r.scan = sid), ''::bytea))
+$$;
+
+CREATE FUNCTION linkmeter.visit_end_seal(visit text, ended_at bigint) RETURNS text LANGUAGE sql IMMUTABLE
+PARALLEL SAFE SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+  SELECT linkmeter.hex_id('visit-end', linkmeter.f_text(visit) || linkmeter.f_int(ended_at))
+$$;
+
+-- ---- Senders and seals of what was kept before ---------------------------
+-- Parts take the sender of their record; ends are sealed over what is held.
+ALTER TABLE linkmeter.probes ADD COLUMN sent_by name;
+ALTER TABLE linkmeter.hop_stats ADD COLUMN sent_by name;
+ALTER TABLE linkmeter.scan_rounds ADD COLUMN sent_by name;
+ALTER TABLE linkmeter.settings_write_keys ADD COLUMN sent_by name;
+ALTER TABLE linkmeter.visit_ends ADD COLUMN seal text, ADD COLUMN sent_by name;
+ALTER TABLE linkmeter.survey_ends ADD COLUMN seal text, ADD COLUMN sent_by name;
+ALTER TABLE linkmeter.scan_ends ADD COLUMN seal text, ADD COLUMN sent_by name;
+
+UPDATE linkmeter.probes x SET sent_by = h.sent_by FROM linkmeter.surveys h WHERE h.content_id = x.survey;
+UPDATE linkmeter.hop_stats x SET sent_by = h.sent_by FROM linkmeter.surveys h WHERE h.content_id = x.survey;
+UPDATE linkmeter.scan_rounds x SET sent_by = h.sent_by FROM linkmeter.channel_scans h WHERE h.content_id = x.scan;
+UPDATE linkmeter.settings_write_keys x SET sent_by = h.sent_by FROM linkmeter.settings_writes h
+  WHERE h.content_id = x.write_id;
+UPDATE linkmeter.visit_ends x SET sent_by = h.sent_by, seal = linkmeter.visit_end_seal(x.visit, x.ended_at)
+  FROM linkmeter.visits h WHERE h.content_id = x.visit;
+UPDATE linkmeter.survey_ends x SET sent_by = h.sent_by, seal = linkmeter.survey_seal(x.survey, x.ended_at)
+  FROM linkmeter.surveys h WHERE h.content_id = x.survey;
+UPDATE linkmeter.scan_ends x SET sent_by = h.sent_by, seal = linkmeter.scan_seal(x.scan, x.ended_at)
+  FROM linkmeter.channel_scans h WHERE h.content_id = x.scan;
+
+ALTER TABLE linkmeter.probes ALTER sent_by SET DEFAULT session_user, ALTER sent_by SET NOT NULL;
+ALTER TABLE linkmeter.hop_stats ALTER sent_by SET DEFAULT session_user, ALTER sent_by SET NOT NULL;
+ALTER TABLE linkmeter.scan_rounds ALTER sent_by SET DEFAULT session_user, ALTER sent_by SET NOT NULL;
+ALTER TABLE linkmeter.settings_write_keys ALTER sent_by SET DEFAULT session_user, ALTER sent_by SET NOT NULL;
+ALTER TABLE linkmeter.visit_ends ALTER sent_by SET DEFAULT session_user, ALTER sent_by SET NOT NULL,
+  ALTER seal SET NOT NULL;
+ALTER TABLE linkmeter.survey_ends ALTER sent_by SET DEFAULT session_user, ALTER sent_by SET NOT NULL,
+  ALTER seal SET NOT NULL;
+ALTER TABLE linkmeter.scan_ends ALTER sent_by SET DEFAULT session_user, ALTER sent_by SET NOT NULL,
+  ALTER seal SET NOT NULL;
+
+-- ---- Checks on insert -------------------------------------------------------
+
+CREATE FUNCTION linkmeter.refuse_part(what text, head text, why text) RETURNS void LANGUAGE plpgsql
+SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+BEGIN
+  RAISE EXCEPTION 'refused: % of % %', what, head, why
+    USING ERRCODE = 'check_violation',
+          HINT = 'only the sender of a record adds its parts and its end, and an ended record takes none';
+END $$;
+
+-- A part: stamped with the session user, who must be its record's sender;
+-- none once its record is sealed. A part the server holds already is
+-- skipped, as ON CONFLICT DO NOTHING would.
+CREATE FUNCTION linkmeter.check_part() RETURNS trigger LANGUAGE plpgsql
+SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+DECLARE
+  head text;
+  head_sender name;
+  sealed boolean;
+  held boolean;
+BEGIN
+  NEW.sent_by := session_user;
+  IF TG_TABLE_NAME = 'probes' THEN
+    head := NEW.survey;
+    held := EXISTS (SELECT FROM linkmeter.probes x WHERE x.survey = NEW.survey AND x.route = NEW.route
+                    AND x.seq = NEW.seq);
+    SELECT h.sent_by, EXISTS (SELECT FROM linkmeter.survey_ends e WHERE e.survey = h.content_id)
+      INTO head_sender, sealed FROM linkmeter.surveys h WHERE h.content_id = head;
+  ELSIF TG_TABLE_NAME = 'hop_stats' THEN
+    head := NEW.survey;
+    held := EXISTS (SELECT FROM linkmeter.hop_stats x WHERE x.survey = NEW.survey AND x.route = NEW.route
+                    AND x.hop = NEW.hop);
+    SELECT h.sent_by, EXISTS (SELECT FROM linkmeter.survey_ends e WHERE e.survey = h.content_id)
+      INTO head_sender, sealed FROM linkmeter.surveys h WHERE h.content_id = head;
+  ELSIF TG_TABLE_NAME = 'scan_rounds' THEN
+    head := NEW.scan;
+    held := EXISTS (SELECT FROM linkmeter.scan_rounds x WHERE x.scan = NEW.scan AND x.round = NEW.round);
+    SELECT h.sent_by, EXISTS (SELECT FROM linkmeter.scan_ends e WHERE e.scan = h.content_id)
+      INTO head_sender, sealed FROM linkmeter.channel_scans h WHERE h.content_id = head;
+  ELSE
+    head := NEW.write_id;
+    held := EXISTS (SELECT FROM linkmeter.settings_write_keys x WHERE x.write_id = NEW.write_id
+                    AND x.position = NEW.position);
+    SELECT h.sent_by, false INTO head_sender, sealed FROM linkmeter.settings_writes h WHERE h.content_id = head;
+  END IF;
+  IF held THEN RETURN NULL; END IF;
+  IF head_sender IS DISTINCT FROM session_user THEN
+    PERFORM linkmeter.refuse_part(TG_TABLE_NAME, head, 'sent by ' || coalesce(head_sender::text, 'nobody'));
+  END IF;
+  IF sealed THEN PERFORM linkmeter.refuse_part(TG_TABLE_NAME, head, 'which has ended and is sealed'); END IF;
+  RETURN NEW;
+END $$;
+
+-- An end: from its record's sender only, not before the record began, and
+-- with the seal of the parts held. An end held already is skipped.
+CREATE FUNCTION linkmeter.check_end() RETURNS trigger LANGUAGE plpgsql
+SET search_path = linkmeter, pg_catalog, pg_temp AS $$
+DECLARE
+  head text;
+  head_sender name;
+  began bigint;
+  want text;
+BEGIN
+  NEW.sent_by := session_user;
+  IF TG_TABLE_NAME = 'visit_ends' THEN
+    head := NEW.visit;
+    IF EXISTS (SELECT FROM linkmeter.visit_ends x WHERE x.visit = head) THEN RETURN NULL; END IF;
+    SELECT h.sent_by, h.started_at INTO head_sender, began FROM linkmeter.visits h WHERE h.content_id = head;
+    want := linkmeter.visit_end_seal(head, NEW.ended_at);
+  ELSIF TG_TABLE_NAME = 'survey_ends' THEN
+    head := NEW.survey;
+    IF EXISTS (SELECT FROM linkmeter.survey_ends x WHERE x.survey = head) THEN RETURN NULL; END IF;
+    SELECT h.sent_by, h.started_at INTO head_sender, began FROM linkmeter.surveys h WHERE h.content_id = head;
+    want := linkmeter.survey_seal(head, NEW.ended_at);
+  ELSE
+    head := NEW.scan;
+    IF EXISTS (SELECT FROM linkmeter.scan_ends x WHERE x.scan = head) THEN RETURN NULL; END IF;
+    SELECT h.sent_by, h.started_at INTO head_sender, began FROM linkmeter.channel_scans h
+      WHERE h.content_id = head;
+    want := linkmeter.scan_seal(head, NEW.ended_at);
+  END IF;
+  IF head_sender IS DISTINCT FROM session_user THEN
+    PERFORM linkmeter.refuse_part(TG_TABLE_NAME, head, 'sent by ' || coalesce(head_sender::text, 'nobody'));
+  END IF;
+  IF NEW.ended_at < began THEN PERFORM linkmeter.refuse_part(TG_TABLE_NAME, head, 'before it began'); END IF;
+  IF NEW.seal IS DISTINCT FROM want THEN
+    PERFORM linkmeter.refuse_part(TG_TABLE_NAME, head, 'whose seal does not match the parts the server holds');
+  END IF;
+  RETURN NEW;
+END $$;
+
+CREATE TRIGGER part BEFORE INSERT ON linkmeter.probes FOR EACH ROW EXECUTE FUNCTION linkmeter.check_part();
+CREATE TRIGGER part BEFORE INSERT ON linkmeter.hop_stats FOR EACH ROW EXECUTE FUNCTION linkmeter.check_part();
+CREATE TRIGGER part BEFORE INSERT ON linkmeter.scan_rounds FOR EACH ROW EXECUTE FUNCTION linkmeter.check_part();
+CREATE TRIGGER part BEFORE INSERT ON linkmeter.settings_write_keys FOR EACH ROW
+  EXECUTE FUNCTION linkmeter.check_part();
+CREATE TRIGGER seal BEFORE INSERT ON linkmeter.visit_ends FOR EACH ROW EXECUTE FUNCTION linkmeter.check_end();
+CREATE TRIGGER seal BEFORE INSERT ON linkmeter.survey_ends FOR EACH ROW EXECUTE FUNCTION linkmeter.check_end();
+CREATE TRIGGER seal BEFORE INSERT ON linkmeter.scan_ends FOR EACH ROW EXECUTE FUNCTION linkmeter.check_end();
