@@ -64,6 +64,8 @@ void Statement::Reset() {
   sqlite3_clear_bindings(stmt_);
 }
 
+int Statement::Columns() const { return sqlite3_column_count(stmt_); }
+
 bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
 int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }

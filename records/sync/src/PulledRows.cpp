@@ -95,12 +95,18 @@ const PartOf* PartOfTable(const std::string& table) {
   return nullptr;
 }
 
+// Whether a fetched part came from its record's sender: the two names
+// after its columns.
+bool SentByItsOwner(const Row& r, size_t columns) {
+  return r.size() >= columns + 2 && r[columns] && r[columns] == r[columns + 1];
+}
+
 rec::SettingsWrite WriteOf(const Row& w, const Rows* keys) {
   rec::SettingsWrite out{IntOf(w[2]), OptIntOf(w[3]), BoolOf(w[4]), Text(w[5]), {}};
   std::vector<const Row*> mine;
   if (keys) {
     for (const auto& k : *keys) {
-      if (k[0] == w[0]) mine.push_back(&k);
+      if (k[0] == w[0] && SentByItsOwner(k, LayoutOf("settings_write_keys").columns.size())) mine.push_back(&k);
     }
   }
   std::sort(mine.begin(), mine.end(), [](const Row* a, const Row* b) { return IntOf((*a)[1]) < IntOf((*b)[1]); });
@@ -198,7 +204,7 @@ void PulledRows::Write(const VisitRows& rows) {
 
 bool PulledRows::FromItsSender(const PartOf& part, const TableLayout& layout, const Row& r) {
   const size_t n = layout.columns.size();
-  if (r.size() >= n + 2 && r[n] && r[n] == r[n + 1]) return true;
+  if (SentByItsOwner(r, n)) return true;
   const std::string by = r.size() > n && r[n] ? *r[n] : "nobody";
   const std::string owner = r.size() > n + 1 && r[n + 1] ? *r[n + 1] : "nobody";
   Refuse(part, Text(r[0]), "came from " + by + ", not from its sender " + owner + "; not kept");

@@ -53,6 +53,7 @@ class Statement {
   // Makes the statement ready to run again with new bindings.
   void Reset();
 
+  int Columns() const;
   bool IsNull(int column) const;
   int64_t Int(int column) const;
   double Real(int column) const;
