@@ -221,8 +221,10 @@ void AddTeamFunctions(const std::function<void(const char*, RecordsQuery::Work, 
           "lacks and fetches those the store lacks, one visit per transaction on each side; an interrupted sync "
           "goes on from there next time. Nothing else changes on either side.",
           {server, {"serial", "integer", "optional", "only this site's visits; every site when absent"}},
-          "{visits, pushedVisits, pulledVisits, pushedRows, pulledRows, user}: the visits in scope, those "
-          "something was sent or fetched for, the rows moved, and the server user this computer sends as.",
+          "{visits, pushedVisits, pulledVisits, pushedRows, pulledRows, user, refused}: the visits in scope, those "
+          "something was sent or fetched for, the rows moved, the server user this computer sends as, and what "
+          "the server holds that was not kept (a part or end from someone other than its record's sender, or "
+          "different from a record that has ended here), one line each.",
           "linkmeter.records.sync({server: 'office'}, n => say(n.pulledVisits + ' visits fetched'));",
           {kArgBad, kStoreBad, {"-20", "a sync is already running"}, teamBad}));
   add("syncProgress", w::SyncProgress,

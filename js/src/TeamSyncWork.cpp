@@ -69,6 +69,12 @@ int32_t FailureCode(ts::SyncFailureKind kind) {
   return f::kInternal;
 }
 
+Value Lines(const std::vector<std::string>& lines) {
+  lm::json::Array out;
+  for (const auto& l : lines) out.push_back(lm::json::String(l));
+  return Value(std::move(out));
+}
+
 template <class F>
 Value Team(F&& work) {
   try {
@@ -99,7 +105,8 @@ Value Sync(Store& s, const Arg& r) {
     const ts::SyncCounts c = sync.Run(site, [](const ts::SyncProgress& p) { Running().Set(p); });
     return MakeObject({{"visits", Number(c.visits)}, {"pushedVisits", Number(c.pushedVisits)},
                        {"pulledVisits", Number(c.pulledVisits)}, {"pushedRows", Number(c.pushedRows)},
-                       {"pulledRows", Number(c.pulledRows)}, {"user", lm::json::String(c.user)}});
+                       {"pulledRows", Number(c.pulledRows)}, {"user", lm::json::String(c.user)},
+                       {"refused", Lines(c.refused)}});
   });
 }
 
