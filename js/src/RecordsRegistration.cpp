@@ -201,8 +201,9 @@ void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Wor
       Doc("Checks an export (content ids, schema, types, sizes, within a time limit) and merges it into the store; "
           "what the store has already is skipped, what the file completes is added.",
           {kPath},
-          "{sites, visits, records, updated, skipped}: how many were new, how many already kept were completed (an "
-          "end time, more probes), and how many were already kept unchanged.",
+          "{sites, visits, records, updated, skipped, refused}: how many were new, how many already kept were "
+          "completed (an end time, more probes), how many were already kept unchanged, and the records that have "
+          "ended here for which the file holds other parts or another end (kept as they are), one line each.",
           "linkmeter.records.import({path}, n => say(n.records + ' new'));",
           {kArgBad, kStoreBad, {"-23", "the file was written by a newer version"},
            {"-24", "the file is damaged or not a site-records file"}}));

@@ -13,7 +13,8 @@ namespace sealed {
 
 namespace rec = lm::records;
 
-constexpr rec::Millis kT0 = 1'765'000'000'000;
+constexpr rec::Millis kStart = 1'765'000'000'000;
+
 
 // Everything a laptop holds of the team's records, by content id, one line a row.
 std::string Dump(const std::filesystem::path& storeFile) {
@@ -142,10 +143,10 @@ const std::pair<const char*, std::string Ids::*> kAroundTheChecks[] = {
 
 TEST_F(SealedPartsTest, NobodyAddsToAnotherSendersRecordsAndWhatGetsAroundTheServerIsNotKept) {
   Laptop a, b, c;
-  rec::test::RecordFullVisit(*a.store, kT0);
-  const rec::RowId open = *a.store->StartVisit({rec::test::kSiteSerial, "", ""}, {kT0 + 1000, "Sato", "", ""});
-  const rec::RowId running = *a.store->BeginSurvey(open, rec::test::SampleSurvey(kT0 + 1010));
-  a.store->AddProbes(running, rec::test::SampleProbes(1, 2, kT0 + 1020));
+  rec::test::RecordFullVisit(*a.store, kStart);
+  const rec::RowId open = *a.store->StartVisit({rec::test::kSiteSerial, "", ""}, {kStart + 1000, "Sato", "", ""});
+  const rec::RowId running = *a.store->BeginSurvey(open, rec::test::SampleSurvey(kStart + 1010));
+  a.store->AddProbes(running, rec::test::SampleProbes(1, 2, kStart + 1020));
   Sync(a, "alice");
   Sync(b, "bob");
   const std::string honest = Dump(a.File());
@@ -172,8 +173,14 @@ TEST_F(SealedPartsTest, NobodyAddsToAnotherSendersRecordsAndWhatGetsAroundTheSer
   const SyncCounts again = Sync(a, "alice");
   EXPECT_FALSE(again.refused.empty());
   EXPECT_EQ(Dump(a.File()), honest);
+  {
+    rec::Database db(b.File());  // as an open does when the visit's program is gone
+    db.Exec("UPDATE visits SET ended_at = " + std::to_string(kStart + 1500) +
+            ", ended_without_closing = 1 WHERE ended_at IS NULL");
+  }
+  const std::string guessed = Dump(b.File());
   Sync(b, "bob");
-  EXPECT_EQ(Dump(b.File()), honest);
+  EXPECT_EQ(Dump(b.File()), guessed);  // the 1970 end, sent by no sender of the visit, never replaces the guess
   const SyncCounts fresh = Sync(c, "bob");
   EXPECT_EQ(Dump(c.File()), honest);
   ASSERT_FALSE(fresh.refused.empty());
