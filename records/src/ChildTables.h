@@ -1,23 +1,22 @@
 #pragma once
 // The tables of parts, each hanging off a record of another table: what an
-// export copies and an import merges after the records themselves.
+// export copies and an import merges after the records themselves. Derived
+// from the record kinds (RecordKinds.h): a part's table is its kind's store
+// table, its key the column linking it to its record.
+
+#include <string>
+#include <vector>
 
 namespace lm::records {
 
 struct ChildTable {
-  const char* table;
-  const char* key;      // the column naming the record
-  const char* parent;   // the record's table
-  const char* columns;  // after the key
+  std::string table;
+  std::string key;      // the column naming the record
+  std::string parent;   // the record's table
+  std::string columns;  // after the key, comma separated
   bool sealed;          // the record seals its parts when it ends (else its content id covers them)
 };
 
-inline constexpr ChildTable kChildTables[] = {
-    {"probes", "survey_id", "surveys", "route, seq, at, answered, raw", true},
-    {"hop_stats", "survey_id", "surveys",
-     "route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, battery", true},
-    {"scan_rounds", "scan_id", "channel_scans", "round, at, raw, decoded_json", true},
-    {"settings_write_keys", "write_id", "settings_writes", "position, key, old_json, new_json", false},
-};
+const std::vector<ChildTable>& ChildTables();
 
 }  // namespace lm::records

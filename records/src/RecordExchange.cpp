@@ -135,7 +135,7 @@ void RecordExchange::CopyRows(Scope scope, int64_t key) {
     db_.Exec(std::string("INSERT INTO ex.") + table + " SELECT " + ColumnsUnsealed(table) + " FROM main." + table +
              " WHERE visit_id IN (SELECT id FROM ex.visits)");
   }
-  for (const auto& c : kChildTables) {
+  for (const auto& c : ChildTables()) {
     db_.Exec(std::string("INSERT INTO ex.") + c.table + " SELECT * FROM main." + c.table + " WHERE " + c.key +
              " IN (SELECT id FROM ex." + c.parent + ")");
   }
@@ -225,7 +225,7 @@ void RecordExchange::MergeRecords(ImportCounts& counts) {
 }
 
 void RecordExchange::MergeChildren() {
-  for (const auto& c : kChildTables) {
+  for (const auto& c : ChildTables()) {
     const std::string parent = c.parent;
     const std::string table = c.table;
     // Hop statistics over more probes replace those over fewer; every other

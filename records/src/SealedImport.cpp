@@ -43,8 +43,8 @@ std::string PartMissing(const ChildTable& c, const std::string& from, const std:
 std::string AnyPartMissing(const char* parent, const std::string& from, const std::string& fromId,
                            const std::string& to, const std::string& toId, bool withChanging) {
   std::string out;
-  for (const auto& c : kChildTables) {
-    if (std::string(c.parent) != parent || (!withChanging && std::string(c.table) == "hop_stats")) continue;
+  for (const auto& c : ChildTables()) {
+    if (c.parent != parent || (!withChanging && c.table == "hop_stats")) continue;
     out += (out.empty() ? "" : " OR ") + PartMissing(c, from, fromId, to, toId);
   }
   return out.empty() ? "false" : "(" + out + ")";
