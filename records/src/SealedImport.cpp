@@ -59,7 +59,8 @@ SealedImport::SealedImport(Database& db) : db_(db) {
     db_.Exec("INSERT OR IGNORE INTO temp.import_refused SELECT m.content_id, '" + kind +
              " ' || substr(m.content_id, 1, 12) || '… has ended here; the file holds other " + parts +
              " or another end for it, so this computer''s are kept' FROM src." + table + " s JOIN main." + table +
-             " m ON m.content_id = s.content_id WHERE m.seal IS NOT NULL AND ((s.seal IS NOT NULL AND s.seal <> m.seal) "
+             " m ON m.content_id = s.content_id WHERE m.seal IS NOT NULL "
+             "AND ((s.seal IS NOT NULL AND s.seal <> m.seal) "
              "OR " + AnyPartMissing(t.table, "src", "s.id", "main", "m.id", true) + ")");
     db_.Exec("INSERT OR IGNORE INTO temp.import_refused SELECT m.content_id, '" + kind +
              " ' || substr(m.content_id, 1, 12) || '… has ended in the file without " + parts +

@@ -79,7 +79,9 @@ std::optional<std::string> Seals::OfVisitEnd(RowId visit) {
   return VisitEndSeal(head->first, head->second);
 }
 
-void Seals::SealSurvey(RowId survey) { Keep(db_, "UPDATE surveys SET seal = ? WHERE id = ?", OfSurvey(survey), survey); }
+void Seals::SealSurvey(RowId survey) {
+  Keep(db_, "UPDATE surveys SET seal = ? WHERE id = ?", OfSurvey(survey), survey);
+}
 
 void Seals::SealScan(RowId scan) { Keep(db_, "UPDATE channel_scans SET seal = ? WHERE id = ?", OfScan(scan), scan); }
 

@@ -79,7 +79,8 @@ class SealedPartsTest : public TeamSyncTest {
             Id("SELECT content_id FROM linkmeter.surveys WHERE content_id NOT IN "
                "(SELECT survey FROM linkmeter.survey_ends)"),
             Id("SELECT scan FROM linkmeter.scan_ends"), Id("SELECT content_id FROM linkmeter.settings_writes"),
-            Id("SELECT content_id FROM linkmeter.visits WHERE content_id NOT IN (SELECT visit FROM linkmeter.visit_ends)")};
+            Id("SELECT content_id FROM linkmeter.visits WHERE content_id NOT IN "
+               "(SELECT visit FROM linkmeter.visit_ends)")};
   }
 };
 

@@ -13,7 +13,10 @@ namespace {
 
 namespace rec = lm::records;
 
-// Each table's insert: ?N is the row's column N (from 1).
+// Each table's insert: ?N is the row's column N (from 1). Hop statistics
+// come from the survey's sender once it has ended (or its visit): they are
+// final, and replace those of a survey still running here (never those of a
+// sealed one: they are not kept for it, and the store refuses them).
 const std::map<std::string, std::string> kInserts = {
     {"sites", "INSERT INTO sites(content_id, serial, name, model) VALUES (?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING"},
     {"visits",
@@ -32,7 +35,9 @@ const std::map<std::string, std::string> kInserts = {
     {"hop_stats",
      "INSERT INTO hop_stats(survey_id, route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, "
      "battery) SELECT id, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11 FROM surveys WHERE content_id = ?1 "
-     "ON CONFLICT DO NOTHING"},
+     "ON CONFLICT DO UPDATE SET from_unit = excluded.from_unit, unit = excluded.unit, sent = excluded.sent, "
+     "answered = excluded.answered, level_min = excluded.level_min, level_avg = excluded.level_avg, "
+     "level_max = excluded.level_max, battery = excluded.battery"},
     {"channel_scans",
      "INSERT INTO channel_scans(content_id, visit_id, started_at, unit, settings_json) "
      "SELECT ?1, id, ?3, ?4, ?5 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
@@ -184,7 +189,7 @@ void PulledRows::Write(const VisitRows& rows) {
         continue;
       }
       if (part && part->sealedIn && Sealed(*part, Text(r[0]))) {
-        Refuse(*part, Text(r[0]), "has ended here and is sealed; the team server's differ, this computer's are kept");
+        Refuse(*part, Text(r[0]), "differ from what has ended here; this computer's are kept");
         continue;
       }
       Verify(table, r, rows);

@@ -91,7 +91,8 @@ const std::vector<TableLayout> kLayouts = {
      {{"survey", T::kText}, {"ended_at", T::kInt}, {"seal", T::kText}},
      ":end",
      "SELECT content_id, ended_at, seal, content_id FROM surveys WHERE visit_id = ?1 AND ended_at IS NOT NULL",
-     "SELECT e.survey, e.ended_at, e.seal, e.survey" LM_SENDERS("survey_ends", "surveys", "survey") " WHERE e.survey = ANY($1)"},
+     "SELECT e.survey, e.ended_at, e.seal, e.survey" LM_SENDERS("survey_ends", "surveys", "survey")
+     " WHERE e.survey = ANY($1)"},
     {"channel_scans",
      {{"content_id", T::kText}, {"visit", T::kText}, {"started_at", T::kInt}, {"unit", T::kInt},
       {"settings_json", T::kText}},
@@ -111,7 +112,8 @@ const std::vector<TableLayout> kLayouts = {
      {{"scan", T::kText}, {"ended_at", T::kInt}, {"seal", T::kText}},
      ":end",
      "SELECT content_id, ended_at, seal, content_id FROM channel_scans WHERE visit_id = ?1 AND ended_at IS NOT NULL",
-     "SELECT e.scan, e.ended_at, e.seal, e.scan" LM_SENDERS("scan_ends", "channel_scans", "scan") " WHERE e.scan = ANY($1)"},
+     "SELECT e.scan, e.ended_at, e.seal, e.scan" LM_SENDERS("scan_ends", "channel_scans", "scan")
+     " WHERE e.scan = ANY($1)"},
     {"settings_writes",
      {{"content_id", T::kText}, {"visit", T::kText}, {"written_at", T::kInt}, {"unit", T::kInt},
       {"succeeded", T::kBool}, {"message", T::kText}},
@@ -133,7 +135,8 @@ const std::vector<TableLayout> kLayouts = {
      ":end",
      "SELECT content_id, ended_at, end_seal, content_id FROM visits WHERE id = ?1 AND ended_at IS NOT NULL "
      "AND ended_without_closing = 0",
-     "SELECT e.visit, e.ended_at, e.seal, e.visit" LM_SENDERS("visit_ends", "visits", "visit") " WHERE e.visit = ANY($1)"},
+     "SELECT e.visit, e.ended_at, e.seal, e.visit" LM_SENDERS("visit_ends", "visits", "visit")
+     " WHERE e.visit = ANY($1)"},
 };
 
 }  // namespace
