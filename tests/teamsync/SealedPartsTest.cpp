@@ -188,5 +188,33 @@ TEST_F(SealedPartsTest, NobodyAddsToAnotherSendersRecordsAndWhatGetsAroundTheSer
   EXPECT_NE(fresh.refused[0].find("not from its sender alice"), std::string::npos) << fresh.refused[0];
 }
 
+// Rows written around the server's checks under the sender's own name: the
+// seal no longer holds, so a laptop that lacks the survey keeps nothing of
+// its visit, and the laptop that sealed it keeps its own.
+TEST_F(SealedPartsTest, APartForgedUnderTheSendersNameBreaksTheSealAndIsNeverKept) {
+  Laptop a, c;
+  rec::test::RecordFullVisit(*a.store, kStart);
+  Sync(a, "alice");
+  const std::string honest = Dump(a.File());
+  {
+    PgConnection owner(server_->Uri(db_));
+    owner.Exec("SET session_replication_role = replica");
+    owner.Exec("INSERT INTO linkmeter.probes (survey, route, seq, at, answered, raw, sent_by) "
+               "SELECT survey, 0, 99, 1, false, '', 'alice' FROM linkmeter.survey_ends");
+  }
+  const SyncCounts again = Sync(a, "alice");
+  EXPECT_EQ(Dump(a.File()), honest);
+  ASSERT_EQ(again.refused.size(), 1u);
+  EXPECT_NE(again.refused[0].find("differ from what has ended here"), std::string::npos) << again.refused[0];
+  try {
+    Sync(c, "bob");
+    ADD_FAILURE() << "a survey whose seal does not hold was kept";
+  } catch (const SyncFailure& f) {
+    EXPECT_EQ(f.kind(), SyncFailureKind::kUnverified);
+    EXPECT_NE(std::string(f.what()).find("seal that does not match"), std::string::npos) << f.what();
+  }
+  EXPECT_EQ(rec::test::CountRows(c.File(), "surveys"), 0);
+}
+
 }  // namespace sealed
 }  // namespace lm::teamsync::test
