@@ -110,47 +110,41 @@ BEGIN
           HINT = 'only the sender of a record adds its parts and its end, and an ended record takes none';
 END $$;
 
--- A part: stamped with the session user, who must be its record's sender;
--- none once its record is sealed. A part the server holds already is
--- skipped, as ON CONFLICT DO NOTHING would.
-CREATE FUNCTION linkmeter.check_part() RETURNS trigger LANGUAGE plpgsql
+-- Parts, checked once per statement over the rows it added (a sync adds a
+-- visit's parts of one table in one statement): each sent by the session
+-- user, who must be its record's sender, and none for a sealed record. A
+-- part the server holds already is skipped by ON CONFLICT before this.
+CREATE FUNCTION linkmeter.check_parts() RETURNS trigger LANGUAGE plpgsql
 SET search_path = linkmeter, pg_catalog, pg_temp AS $$
 DECLARE
-  head text;
-  head_sender name;
-  sealed boolean;
-  held boolean;
+  bad record;
 BEGIN
-  NEW.sent_by := session_user;
-  IF TG_TABLE_NAME = 'probes' THEN
-    head := NEW.survey;
-    held := EXISTS (SELECT FROM linkmeter.probes x WHERE x.survey = NEW.survey AND x.route = NEW.route
-                    AND x.seq = NEW.seq);
-    SELECT h.sent_by, EXISTS (SELECT FROM linkmeter.survey_ends e WHERE e.survey = h.content_id)
-      INTO head_sender, sealed FROM linkmeter.surveys h WHERE h.content_id = head;
-  ELSIF TG_TABLE_NAME = 'hop_stats' THEN
-    head := NEW.survey;
-    held := EXISTS (SELECT FROM linkmeter.hop_stats x WHERE x.survey = NEW.survey AND x.route = NEW.route
-                    AND x.hop = NEW.hop);
-    SELECT h.sent_by, EXISTS (SELECT FROM linkmeter.survey_ends e WHERE e.survey = h.content_id)
-      INTO head_sender, sealed FROM linkmeter.surveys h WHERE h.content_id = head;
+  IF TG_TABLE_NAME IN ('probes', 'hop_stats') THEN
+    SELECT n.survey AS head, n.sent_by AS sender, h.sent_by AS owner INTO bad
+      FROM new_rows n LEFT JOIN linkmeter.surveys h ON h.content_id = n.survey
+      WHERE n.sent_by IS DISTINCT FROM session_user OR h.sent_by IS DISTINCT FROM session_user
+         OR EXISTS (SELECT FROM linkmeter.survey_ends e WHERE e.survey = n.survey)
+      LIMIT 1;
   ELSIF TG_TABLE_NAME = 'scan_rounds' THEN
-    head := NEW.scan;
-    held := EXISTS (SELECT FROM linkmeter.scan_rounds x WHERE x.scan = NEW.scan AND x.round = NEW.round);
-    SELECT h.sent_by, EXISTS (SELECT FROM linkmeter.scan_ends e WHERE e.scan = h.content_id)
-      INTO head_sender, sealed FROM linkmeter.channel_scans h WHERE h.content_id = head;
+    SELECT n.scan AS head, n.sent_by AS sender, h.sent_by AS owner INTO bad
+      FROM new_rows n LEFT JOIN linkmeter.channel_scans h ON h.content_id = n.scan
+      WHERE n.sent_by IS DISTINCT FROM session_user OR h.sent_by IS DISTINCT FROM session_user
+         OR EXISTS (SELECT FROM linkmeter.scan_ends e WHERE e.scan = n.scan)
+      LIMIT 1;
   ELSE
-    head := NEW.write_id;
-    held := EXISTS (SELECT FROM linkmeter.settings_write_keys x WHERE x.write_id = NEW.write_id
-                    AND x.position = NEW.position);
-    SELECT h.sent_by, false INTO head_sender, sealed FROM linkmeter.settings_writes h WHERE h.content_id = head;
+    SELECT n.write_id AS head, n.sent_by AS sender, h.sent_by AS owner INTO bad
+      FROM new_rows n LEFT JOIN linkmeter.settings_writes h ON h.content_id = n.write_id
+      WHERE n.sent_by IS DISTINCT FROM session_user OR h.sent_by IS DISTINCT FROM session_user
+      LIMIT 1;
   END IF;
-  IF held THEN RETURN NULL; END IF;
-  IF head_sender IS DISTINCT FROM session_user THEN
-    PERFORM linkmeter.refuse_part(TG_TABLE_NAME, head, 'sent by ' || coalesce(head_sender::text, 'nobody'));
+  IF NOT FOUND THEN RETURN NULL; END IF;
+  IF bad.owner IS DISTINCT FROM session_user THEN
+    PERFORM linkmeter.refuse_part(TG_TABLE_NAME, bad.head, 'sent by ' || coalesce(bad.owner::text, 'nobody'));
+  ELSIF bad.sender IS DISTINCT FROM session_user THEN
+    PERFORM linkmeter.refuse_part(TG_TABLE_NAME, bad.head, 'sent in the name of ' || coalesce(bad.sender::text, 'nobody'));
   END IF;
-  IF sealed THEN PERFORM linkmeter.refuse_part(TG_TABLE_NAME, head, 'which has ended and is sealed'); END IF;
-  RETURN NEW;
+  PERFORM linkmeter.refuse_part(TG_TABLE_NAME, bad.head, 'which has ended and is sealed');
+  RETURN NULL;
 END $$;
 
 -- An end: from its record's sender only, not before the record began, and
@@ -191,11 +185,14 @@ BEGIN
   RETURN NEW;
 END $$;
 
-CREATE TRIGGER part BEFORE INSERT ON linkmeter.probes FOR EACH ROW EXECUTE FUNCTION linkmeter.check_part();
-CREATE TRIGGER part BEFORE INSERT ON linkmeter.hop_stats FOR EACH ROW EXECUTE FUNCTION linkmeter.check_part();
-CREATE TRIGGER part BEFORE INSERT ON linkmeter.scan_rounds FOR EACH ROW EXECUTE FUNCTION linkmeter.check_part();
-CREATE TRIGGER part BEFORE INSERT ON linkmeter.settings_write_keys FOR EACH ROW
-  EXECUTE FUNCTION linkmeter.check_part();
+CREATE TRIGGER parts AFTER INSERT ON linkmeter.probes REFERENCING NEW TABLE AS new_rows
+  FOR EACH STATEMENT EXECUTE FUNCTION linkmeter.check_parts();
+CREATE TRIGGER parts AFTER INSERT ON linkmeter.hop_stats REFERENCING NEW TABLE AS new_rows
+  FOR EACH STATEMENT EXECUTE FUNCTION linkmeter.check_parts();
+CREATE TRIGGER parts AFTER INSERT ON linkmeter.scan_rounds REFERENCING NEW TABLE AS new_rows
+  FOR EACH STATEMENT EXECUTE FUNCTION linkmeter.check_parts();
+CREATE TRIGGER parts AFTER INSERT ON linkmeter.settings_write_keys REFERENCING NEW TABLE AS new_rows
+  FOR EACH STATEMENT EXECUTE FUNCTION linkmeter.check_parts();
 CREATE TRIGGER seal BEFORE INSERT ON linkmeter.visit_ends FOR EACH ROW EXECUTE FUNCTION linkmeter.check_end();
 CREATE TRIGGER seal BEFORE INSERT ON linkmeter.survey_ends FOR EACH ROW EXECUTE FUNCTION linkmeter.check_end();
 CREATE TRIGGER seal BEFORE INSERT ON linkmeter.scan_ends FOR EACH ROW EXECUTE FUNCTION linkmeter.check_end();
