@@ -115,6 +115,10 @@ const Attack kAttacks[] = {
     // The sender herself, after the end.
     {"alice", "INSERT INTO linkmeter.probes (survey, route, seq, at, answered, raw) VALUES ($1, 0, 99, 1, false, '')",
      &Ids::sealedSurvey, "sealed"},
+    {"alice",
+     "INSERT INTO linkmeter.probes (survey, route, seq, at, answered, raw, sent_by) "
+     "VALUES ($1, 0, 77, 1, false, '', 'bob')",
+     &Ids::openSurvey, "in the name of bob"},
     {"alice", "INSERT INTO linkmeter.visit_ends (visit, ended_at, seal) VALUES ($1, 86400000, "
               "linkmeter.visit_end_seal($1, 86400000))",
      &Ids::openVisit, "before it began"},
