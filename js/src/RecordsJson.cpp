@@ -21,6 +21,12 @@ constexpr double kMaxExact = 9007199254740991.0;  // the largest integer a page 
 Value Opt(const std::optional<int64_t>& v) { return v ? Number(*v) : Value(); }
 Value Opt(const std::optional<double>& v) { return v ? Number(*v) : Value(); }
 
+Value Strings(const std::vector<std::string>& texts) {
+  Array out;
+  for (const auto& t : texts) out.push_back(lm::json::String(t));
+  return Value(std::move(out));
+}
+
 // Stored JSON text back as a value; text that does not parse stays text.
 Value Parsed(const std::string& text) {
   if (text.empty()) return Value();
@@ -340,7 +346,7 @@ Value TrendJson(const rec::TrendPoint& p) {
 
 Value CountsJson(const rec::ImportCounts& c) {
   return MakeObject({{"sites", Number(c.sites)}, {"visits", Number(c.visits)}, {"records", Number(c.records)},
-                     {"updated", Number(c.updated)}, {"skipped", Number(c.skipped)}});
+                     {"updated", Number(c.updated)}, {"skipped", Number(c.skipped)}, {"refused", Strings(c.refused)}});
 }
 
 }  // namespace Sorrel::Js::records_json

@@ -201,8 +201,9 @@ void AddReadingFunctions(const std::function<void(const char*, RecordsQuery::Wor
       Doc("Checks an export (content ids, schema, types, sizes, within a time limit) and merges it into the store; "
           "what the store has already is skipped, what the file completes is added.",
           {kPath},
-          "{sites, visits, records, updated, skipped}: how many were new, how many already kept were completed (an "
-          "end time, more probes), and how many were already kept unchanged.",
+          "{sites, visits, records, updated, skipped, refused}: how many were new, how many already kept were "
+          "completed (an end time, more probes), how many were already kept unchanged, and the records that have "
+          "ended here for which the file holds other parts or another end (kept as they are), one line each.",
           "linkmeter.records.import({path}, n => say(n.records + ' new'));",
           {kArgBad, kStoreBad, {"-23", "the file was written by a newer version"},
            {"-24", "the file is damaged or not a site-records file"}}));
@@ -221,8 +222,10 @@ void AddTeamFunctions(const std::function<void(const char*, RecordsQuery::Work, 
           "lacks and fetches those the store lacks, one visit per transaction on each side; an interrupted sync "
           "goes on from there next time. Nothing else changes on either side.",
           {server, {"serial", "integer", "optional", "only this site's visits; every site when absent"}},
-          "{visits, pushedVisits, pulledVisits, pushedRows, pulledRows, user}: the visits in scope, those "
-          "something was sent or fetched for, the rows moved, and the server user this computer sends as.",
+          "{visits, pushedVisits, pulledVisits, pushedRows, pulledRows, user, refused}: the visits in scope, those "
+          "something was sent or fetched for, the rows moved, the server user this computer sends as, and what "
+          "the server holds that was not kept (a part or end from someone other than its record's sender, or "
+          "different from a record that has ended here), one line each.",
           "linkmeter.records.sync({server: 'office'}, n => say(n.pulledVisits + ' visits fetched'));",
           {kArgBad, kStoreBad, {"-20", "a sync is already running"}, teamBad}));
   add("syncProgress", w::SyncProgress,

@@ -97,20 +97,26 @@ Value Sync(Store& s, const Arg& r) {
   const auto& module = TeamSyncModule();
   LmTeamSyncCounts c{};
   LmTeamSyncFailure failure{};
-  lm::json::Array setAside;
+  struct Lists {
+    lm::json::Array setAside, refused;
+  } lists;
   const auto progress = [](void*, int64_t done, int64_t total) { Running().Set(done, total); };
   const auto aside = [](void* context, const char* visit, const char* reason, const char* row) {
-    static_cast<lm::json::Array*>(context)->push_back(MakeObject(
+    static_cast<Lists*>(context)->setAside.push_back(MakeObject(
         {{"visit", lm::json::String(visit)}, {"reason", lm::json::String(reason)}, {"row", lm::json::String(row)}}));
   };
-  if (module.run(s.report().path.c_str(), server.c_str(), site ? 1 : 0, site.value_or(0), progress, aside, &setAside,
-                 &c, &failure) != 0) {
+  const auto refused = [](void* context, const char* line) {
+    static_cast<Lists*>(context)->refused.push_back(lm::json::String(line));
+  };
+  if (module.run(s.report().path.c_str(), server.c_str(), site ? 1 : 0, site.value_or(0), progress, aside, refused,
+                 &lists, &c, &failure) != 0) {
     ThrowSyncFailure(failure);
   }
   return MakeObject({{"visits", Number(c.visits)}, {"pushedVisits", Number(c.pushedVisits)},
                      {"pulledVisits", Number(c.pulledVisits)}, {"pushedRows", Number(c.pushedRows)},
                      {"pulledRows", Number(c.pulledRows)}, {"user", lm::json::String(c.user)},
-                     {"setAside", lm::json::Value(std::move(setAside))}});
+                     {"setAside", lm::json::Value(std::move(lists.setAside))},
+                     {"refused", lm::json::Value(std::move(lists.refused))}});
 }
 
 Value SyncProgress(Store&, const Arg&) { return Running().Snapshot(); }

@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -46,6 +48,16 @@ ContentHasher& ContentHasher::Add(std::string_view text) {
 
 ContentHasher& ContentHasher::Add(std::span<const uint8_t> bytes) {
   Feed('b', bytes.data(), bytes.size());
+  return *this;
+}
+
+ContentHasher& ContentHasher::Add(std::optional<double> value) {
+  if (!value) return Add(std::optional<int64_t>());
+  uint64_t bits = 0;
+  std::memcpy(&bits, &*value, sizeof bits);
+  uint8_t bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+  Feed('r', bytes, sizeof bytes);
   return *this;
 }
 
@@ -100,6 +112,53 @@ std::string VisitVersionContentId(const std::string& visitId, const VisitVersion
   h.Add(visitId).Add(int64_t(v.replaces.size()));
   for (const auto& r : v.replaces) h.Add(r);
   return h.Add(v.madeAt).Add(v.technician).Add(v.customer).Add(v.notes).Finish();
+}
+
+namespace {
+
+// The parts in their sealed order, whatever order they came in.
+template <class T, class Less>
+std::vector<const T*> Ordered(std::span<const T> parts, Less less) {
+  std::vector<const T*> out;
+  for (const auto& p : parts) out.push_back(&p);
+  std::sort(out.begin(), out.end(), [&](const T* a, const T* b) { return less(*a, *b); });
+  return out;
+}
+
+}  // namespace
+
+std::string SurveySeal(const std::string& surveyId, Millis endedAt, std::span<const Probe> probes,
+                       std::span<const HopStats> hops) {
+  ContentHasher h("survey-seal");
+  h.Add(surveyId).Add(endedAt).Add(static_cast<int64_t>(probes.size()));
+  for (const Probe* p : Ordered(probes, [](const Probe& a, const Probe& b) {
+         return std::pair(a.route, a.seq) < std::pair(b.route, b.seq);
+       })) {
+    h.Add(int64_t{p->route}).Add(int64_t{p->seq}).Add(p->at).Add(int64_t{p->answered});
+    h.Add(std::span<const uint8_t>(p->raw));
+  }
+  h.Add(static_cast<int64_t>(hops.size()));
+  for (const HopStats* s : Ordered(hops, [](const HopStats& a, const HopStats& b) {
+         return std::pair(a.route, a.hop) < std::pair(b.route, b.hop);
+       })) {
+    h.Add(int64_t{s->route}).Add(int64_t{s->hop}).Add(s->fromUnit).Add(s->unit).Add(int64_t{s->sent});
+    h.Add(int64_t{s->answered}).Add(s->levelMin).Add(s->levelAvg).Add(s->levelMax).Add(s->battery);
+  }
+  return h.Finish();
+}
+
+std::string ScanSeal(const std::string& scanId, Millis endedAt, std::span<const ScanRound> rounds) {
+  ContentHasher h("scan-seal");
+  h.Add(scanId).Add(endedAt).Add(static_cast<int64_t>(rounds.size()));
+  for (const ScanRound* r :
+       Ordered(rounds, [](const ScanRound& a, const ScanRound& b) { return a.round < b.round; })) {
+    h.Add(int64_t{r->round}).Add(r->at).Add(std::span<const uint8_t>(r->raw)).Add(r->decodedJson);
+  }
+  return h.Finish();
+}
+
+std::string VisitEndSeal(const std::string& visitId, Millis endedAt) {
+  return ContentHasher("visit-end").Add(visitId).Add(endedAt).Finish();
 }
 
 std::string Sha256Hex(std::span<const uint8_t> bytes) {

@@ -5,6 +5,7 @@
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
 #include "lm/records/RecordReader.h"
+#include "lm/records/Seals.h"
 #include "lm/records/StoreResult.h"
 #include "lm/records/VisitVersions.h"
 
@@ -68,6 +69,31 @@ void CheckContentIds(Database& db, const std::string& name) {
     }
   } catch (const Mismatch& m) {
     throw StoreFailure{{StoreErrorCode::kDamagedFile, name + ": " + m.what + "; nothing was imported"}};
+  }
+}
+
+void CheckSeals(Database& db, const std::string& name) {
+  Seals seals(db);
+  seals.SealAllEnded();
+  struct Sealed {
+    const char* kind;
+    const char* query;
+    std::optional<std::string> (Seals::*made)(RowId);
+  };
+  static const Sealed kSealed[] = {
+      {"survey", "SELECT id, content_id, seal FROM surveys WHERE seal IS NOT NULL", &Seals::OfSurvey},
+      {"channel scan", "SELECT id, content_id, seal FROM channel_scans WHERE seal IS NOT NULL", &Seals::OfScan},
+      {"visit", "SELECT id, content_id, end_seal FROM visits WHERE end_seal IS NOT NULL", &Seals::OfVisitEnd},
+  };
+  for (const auto& s : kSealed) {
+    auto st = db.Prepare(s.query);
+    while (st.Step()) {
+      if ((seals.*s.made)(st.Int(0)) == st.Text(2)) continue;
+      throw StoreFailure{{StoreErrorCode::kDamagedFile,
+                          name + ": the seal of " + s.kind + " " + st.Text(1).substr(0, 12) +
+                              "… does not match what it holds (its parts or its end were changed after it ended); "
+                              "nothing was imported"}};
+    }
   }
 }
 

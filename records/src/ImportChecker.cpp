@@ -191,6 +191,7 @@ void CheckedImport::Check(std::chrono::steady_clock::time_point deadline) {
     Migrate(db);
     CheckValues(db, name_);
     CheckContentIds(db, name_);
+    CheckSeals(db, name_);
     db.Exec("PRAGMA journal_mode=DELETE");  // one file to attach, whatever the copy's journal was
   } catch (const SqlError& e) {
     if (e.Code() == SQLITE_INTERRUPT) {

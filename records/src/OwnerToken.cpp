@@ -34,12 +34,22 @@ OwnerToken::OwnerToken(const fs::path& storeFile) : id_(RandomId()) {
   fs::create_directories(folder);
   fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
   // Locked under a private name first, then renamed: a sweeping opener never
-  // sees the final name unlocked.
-  const fs::path making = folder / ("." + id_);
-  file_ = std::make_unique<LockFile>(making);
-  file_->TryLock(LockFile::Kind::kExclusive);
-  path_ = folder / id_;
-  fs::rename(making, path_);
+  // sees the final name unlocked. An opener sweeping between the making and
+  // the lock may take the new file for a program gone and remove it: then
+  // the rename finds nothing, and a token is made again under a new id.
+  for (int attempt = 0;; ++attempt) {
+    const fs::path making = folder / ("." + id_);
+    file_ = std::make_unique<LockFile>(making);
+    file_->TryLock(LockFile::Kind::kExclusive);
+    path_ = folder / id_;
+    std::error_code ec;
+    fs::rename(making, path_, ec);
+    if (!ec) return;
+    if (ec != std::errc::no_such_file_or_directory || attempt == 4) {
+      throw fs::filesystem_error("cannot rename", making, path_, ec);
+    }
+    id_ = RandomId();
+  }
 }
 
 OwnerToken::~OwnerToken() {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "ChildTables.h"
+#include "SealedImport.h"
 #include "lm/records/Database.h"
 #include "lm/records/ExportTarget.h"
 #include "lm/records/ImportChecker.h"
@@ -24,19 +26,6 @@ constexpr const char* kVisitTables[] = {"registration_snapshots", "downloads", "
                                         "surveys", "channel_scans", "settings_writes", "acceptances", "waivers",
                                         "site_plans", "map_edits",
                                         "visit_versions"};
-struct ChildTable {
-  const char* table;
-  const char* key;
-  const char* parent;
-  const char* columns;  // after the parent key
-};
-constexpr ChildTable kChildTables[] = {
-    {"probes", "survey_id", "surveys", "route, seq, at, answered, raw"},
-    {"hop_stats", "survey_id", "surveys",
-     "route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, battery"},
-    {"scan_rounds", "scan_id", "channel_scans", "round, at, raw, decoded_json"},
-    {"settings_write_keys", "write_id", "settings_writes", "position, key, old_json, new_json"},
-};
 // The columns of each visit table after content_id and visit_id.
 constexpr const char* kRawColumns = "taken_at, unit, source, header, raw, decoded_json";
 const char* VisitTableColumns(const std::string& table) {
@@ -141,14 +130,28 @@ void RecordExchange::CopyRows(Scope scope, int64_t key) {
                                                        ? "no visits of site " + std::to_string(key) + " to export"
                                                        : "no visit " + std::to_string(key) + " to export"}};
   }
+  // A sealed record takes no part, there as here: seals follow their parts.
   for (const char* table : kVisitTables) {
-    db_.Exec(std::string("INSERT INTO ex.") + table + " SELECT * FROM main." + table +
+    db_.Exec(std::string("INSERT INTO ex.") + table + " SELECT " + ColumnsUnsealed(table) + " FROM main." + table +
              " WHERE visit_id IN (SELECT id FROM ex.visits)");
   }
-  for (const auto& c : kChildTables) {
+  for (const auto& c : ChildTables()) {
     db_.Exec(std::string("INSERT INTO ex.") + c.table + " SELECT * FROM main." + c.table + " WHERE " + c.key +
              " IN (SELECT id FROM ex." + c.parent + ")");
   }
+  for (const char* table : {"surveys", "channel_scans"}) {
+    db_.Exec(std::string("UPDATE ex.") + table + " SET seal = (SELECT m.seal FROM main." + table + " m WHERE m.id = " +
+             table + ".id)");
+  }
+}
+
+// Every column of a table in order, its seal (if it has one) as NULL.
+std::string RecordExchange::ColumnsUnsealed(const std::string& table) {
+  auto st = db_.Prepare("SELECT name FROM pragma_table_info(?)");
+  st.BindAll(table);
+  std::string out;
+  while (st.Step()) out += (out.empty() ? "" : ", ") + (st.Text(0) == "seal" ? std::string("NULL") : st.Text(0));
+  return out;
 }
 
 ImportCounts RecordExchange::Merge(const CheckedImport& file) {
@@ -157,14 +160,16 @@ ImportCounts RecordExchange::Merge(const CheckedImport& file) {
   QueryDeadline limit(db_, std::chrono::steady_clock::now() + kMergeTimeLimit);
   Transaction tx(db_);
   ImportCounts counts;
+  SealedImport sealed(db_);
   // What the file completes is counted before it is added.
   const int grown = CountGrown();
   MergeSites(counts);
   MergeRecords(counts);
   MergeChildren();
-  MergeEndTimes();
+  sealed.TakeEnds();
   counts.updated = grown;
   counts.skipped -= grown;
+  counts.refused = sealed.Refused();
   tx.Commit();
   return counts;
 }
@@ -173,22 +178,22 @@ ImportCounts RecordExchange::Merge(const CheckedImport& file) {
 // end time (or a real one for a visit closed at a later open), probes,
 // hop statistics over more probes, scan rounds.
 int RecordExchange::CountGrown() {
-  return static_cast<int>(db_.QueryInt(R"sql(
+  return static_cast<int>(db_.QueryInt(std::string(R"sql(
 SELECT (SELECT count(*) FROM src.visits s JOIN main.visits m ON m.content_id = s.content_id
         WHERE s.ended_at IS NOT NULL AND s.ended_without_closing = 0
           AND (m.ended_at IS NULL OR m.ended_without_closing = 1))
      + (SELECT count(*) FROM src.surveys s JOIN main.surveys m ON m.content_id = s.content_id
-        WHERE (m.ended_at IS NULL AND s.ended_at IS NOT NULL)
+        WHERE )sql" + SealedImport::TakesParts("m") + R"sql( AND ((m.ended_at IS NULL AND s.ended_at IS NOT NULL)
            OR EXISTS (SELECT 1 FROM src.probes p WHERE p.survey_id = s.id AND NOT EXISTS
                       (SELECT 1 FROM main.probes q WHERE q.survey_id = m.id AND q.route = p.route AND q.seq = p.seq))
            OR EXISTS (SELECT 1 FROM src.hop_stats h WHERE h.survey_id = s.id AND NOT EXISTS
                       (SELECT 1 FROM main.hop_stats g WHERE g.survey_id = m.id AND g.route = h.route
-                       AND g.hop = h.hop AND g.sent >= h.sent)))
+                       AND g.hop = h.hop AND g.sent >= h.sent))))
      + (SELECT count(*) FROM src.channel_scans s JOIN main.channel_scans m ON m.content_id = s.content_id
-        WHERE (m.ended_at IS NULL AND s.ended_at IS NOT NULL)
+        WHERE )sql" + SealedImport::TakesParts("m") + R"sql( AND ((m.ended_at IS NULL AND s.ended_at IS NOT NULL)
            OR EXISTS (SELECT 1 FROM src.scan_rounds r WHERE r.scan_id = s.id AND NOT EXISTS
-                      (SELECT 1 FROM main.scan_rounds q WHERE q.scan_id = m.id AND q.round = r.round)))
-)sql"));
+                      (SELECT 1 FROM main.scan_rounds q WHERE q.scan_id = m.id AND q.round = r.round))))
+)sql")));
 }
 
 void RecordExchange::MergeSites(ImportCounts& counts) {
@@ -220,7 +225,7 @@ void RecordExchange::MergeRecords(ImportCounts& counts) {
 }
 
 void RecordExchange::MergeChildren() {
-  for (const auto& c : kChildTables) {
+  for (const auto& c : ChildTables()) {
     const std::string parent = c.parent;
     const std::string table = c.table;
     // Hop statistics over more probes replace those over fewer; every other
@@ -233,23 +238,9 @@ void RecordExchange::MergeChildren() {
                              : " ON CONFLICT DO NOTHING";
     db_.Exec("INSERT INTO main." + table + "(" + c.key + ", " + c.columns + ") SELECT mp.id, " +
              Prefixed(c.columns, "r") + " FROM src." + table + " r JOIN src." + parent + " p ON p.id = r." + c.key +
-             " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE true" + onConflict);
+             " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE " +
+             (c.sealed ? SealedImport::TakesParts("mp") : std::string("true")) + onConflict);
   }
-}
-
-void RecordExchange::MergeEndTimes() {
-  // A survey or scan that was still open here and ended in the file.
-  for (const char* t : {"surveys", "channel_scans"}) {
-    const std::string table = t;
-    db_.Exec("UPDATE main." + table + " SET ended_at = (SELECT s.ended_at FROM src." + table +
-             " s WHERE s.content_id = " + table + ".content_id) WHERE ended_at IS NULL AND content_id IN "
-             "(SELECT content_id FROM src." + table + " WHERE ended_at IS NOT NULL)");
-  }
-  // A visit open here, or closed at a later open, that the file has closed by its program.
-  db_.Exec("UPDATE main.visits SET ended_without_closing = 0, open_by = NULL, ended_at = (SELECT s.ended_at FROM "
-           "src.visits s WHERE s.content_id = visits.content_id) WHERE (ended_at IS NULL OR ended_without_closing = 1) "
-           "AND content_id IN (SELECT content_id FROM src.visits WHERE ended_at IS NOT NULL "
-           "AND ended_without_closing = 0)");
 }
 
 }  // namespace lm::records

@@ -5,6 +5,7 @@
 #include "lm/Json.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
+#include "lm/records/Seals.h"
 #include "lm/records/StoreResult.h"
 #include "lm/records/Transaction.h"
 #include "lm/records/VisitVersions.h"
@@ -89,6 +90,7 @@ void RecordWriter::EndVisit(RowId visit, Millis endedAt) {
   db_.Prepare("UPDATE visits SET ended_at = ?, ended_without_closing = 0, open_by = NULL WHERE id = ?")
       .BindAll(endedAt, visit)
       .Run();
+  Seals(db_).SealVisitEnd(visit);
   tx.Commit();
 }
 
@@ -182,6 +184,7 @@ void RecordWriter::FinishSurvey(RowId survey, Millis endedAt, std::span<const Ho
   RequireRow("surveys", survey, "survey");
   PutHopStats(db_, survey, hops);
   db_.Prepare("UPDATE surveys SET ended_at = ? WHERE id = ?").BindAll(endedAt, survey).Run();
+  Seals(db_).SealSurvey(survey);
   tx.Commit();
 }
 
@@ -216,6 +219,7 @@ void RecordWriter::FinishScan(RowId scan, Millis endedAt) {
   Transaction tx(db_);
   RequireRow("channel_scans", scan, "channel scan");
   db_.Prepare("UPDATE channel_scans SET ended_at = ? WHERE id = ?").BindAll(endedAt, scan).Run();
+  Seals(db_).SealScan(scan);
   tx.Commit();
 }
 

@@ -226,5 +226,63 @@ TEST(RecordsImportCheck, EarlyThenFinishedExportUpdatesWhatGrewAndSaysSo) {
   EXPECT_EQ(merged->endedAt, 2000);
 }
 
+// The export of a finished visit changed the way a forger would: the seal
+// triggers dropped, `craft` run, the triggers put back as they were.
+fs::path ForgedFinishedExport(const ScratchDir& dir, const std::string& name, const std::string& craft) {
+  const fs::path file = dir / name;
+  {
+    ScratchDir source;
+    auto store = OpenStore(source.path());
+    RecordFullVisit(*store, 10'000);
+    EXPECT_TRUE(store->ExportSite(kSiteSerial, file));
+  }
+  Database db(file, Database::Mode::kPrivate);
+  std::vector<std::pair<std::string, std::string>> triggers;
+  auto st = db.Prepare("SELECT name, sql FROM sqlite_schema WHERE type = 'trigger' AND name LIKE 'sealed%'");
+  while (st.Step()) triggers.emplace_back(st.Text(0), st.Text(1));
+  for (const auto& [trigger, sql] : triggers) db.Exec("DROP TRIGGER " + trigger);
+  db.Exec(craft);
+  for (const auto& [trigger, sql] : triggers) db.Exec(sql);
+  return file;
+}
+
+TEST(RecordsImportCheck, AFinishedSurveyKeepsItsProbesAndStatisticsWhateverAFileSays) {
+  // Hop statistics raised and a dead-link probe added to the finished survey.
+  const std::string raise =
+      "UPDATE hop_stats SET sent = sent + 20, answered = answered + 20, level_avg = -30; "
+      "INSERT INTO probes(survey_id, route, seq, at, answered, raw) SELECT id, 0, 50, 10100, 0, x'' FROM surveys;";
+  const struct {
+    const char* file;
+    std::string craft;
+    bool imported;     // false: the whole file is refused
+    const char* says;  // in the refusal, or in the one refused record's line
+  } cases[] = {
+      {"seal-kept.sqlite", raise, false, "does not match what it holds"},
+      {"resealed.sqlite", raise + "UPDATE surveys SET seal = NULL;", true, "has ended here"},
+  };
+  ScratchDir files, dir;
+  auto target = OpenStore(dir.path());
+  RecordFullVisit(*target, 10'000);
+  const fs::path storeFile = dir / "site-records.sqlite";
+  const auto surveyId = Database(storeFile).QueryText("SELECT content_id FROM surveys");
+  const auto before = Database(storeFile).QueryText(
+      "SELECT group_concat(sent || ':' || answered || ':' || level_avg) FROM hop_stats");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    auto result = target->Import(ForgedFinishedExport(files, c.file, c.craft));
+    const std::string said = !result ? result.error().message : result->refused.empty() ? "" : result->refused[0];
+    EXPECT_EQ(bool(result), c.imported) << said;
+    if (result) {
+      EXPECT_EQ(result->refused.size(), 1u);
+    }
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    EXPECT_NE(said.find(surveyId.substr(0, 12)), std::string::npos) << said;  // names the survey
+    EXPECT_EQ(CountRows(storeFile, "probes"), 6);
+    EXPECT_EQ(Database(storeFile).QueryText(
+                  "SELECT group_concat(sent || ':' || answered || ':' || level_avg) FROM hop_stats"),
+              before);
+  }
+}
+
 }  // namespace
 }  // namespace lm::records::test

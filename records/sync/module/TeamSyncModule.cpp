@@ -46,7 +46,8 @@ extern "C" __attribute__((visibility("default"))) int lm_teamsync_abi(void) { re
 
 extern "C" __attribute__((visibility("default"))) int lm_teamsync_run(
     const char* storeFile, const char* server, int hasSite, int64_t site, LmTeamSyncProgressFn progress,
-    LmTeamSyncSetAsideFn setAside, void* context, LmTeamSyncCounts* counts, LmTeamSyncFailure* failure) {
+    LmTeamSyncSetAsideFn setAside, LmTeamSyncRefusedFn refused, void* context, LmTeamSyncCounts* counts,
+    LmTeamSyncFailure* failure) {
   return Guarded(failure, [&] {
     ts::TeamSync sync(storeFile, server);
     const auto c = sync.Run(hasSite ? std::optional<int64_t>(site) : std::nullopt, [&](const ts::SyncProgress& p) {
@@ -56,6 +57,9 @@ extern "C" __attribute__((visibility("default"))) int lm_teamsync_run(
     CopyText(counts->user, c.user);
     if (setAside) {
       for (const auto& v : c.setAside) setAside(context, v.visit.c_str(), v.reason.c_str(), v.row.c_str());
+    }
+    if (refused) {
+      for (const auto& line : c.refused) refused(context, line.c_str());
     }
   });
 }

@@ -90,10 +90,11 @@ VisitRows LocalSide::RowsFor(const std::string& visitContentId, const std::set<s
   return out;
 }
 
-void LocalSide::Write(const std::string& visitContentId, const VisitRows& rows, const VisitItems& expected,
+std::set<std::string> LocalSide::Write(const std::string& visitContentId, const VisitRows& rows, const VisitItems& expected,
                       const std::optional<std::string>& sentBy) {
   rec::Transaction tx(db_);
-  PulledRows(db_).Write(rows);
+  PulledRows pulled(db_);
+  pulled.Write(rows);
   if (sentBy) {
     db_.Prepare("UPDATE visits SET sent_by = ?1 WHERE content_id = ?2 AND sent_by IS NOT ?1")
         .BindAll(*sentBy, visitContentId)
@@ -105,6 +106,7 @@ void LocalSide::Write(const std::string& visitContentId, const VisitRows& rows, 
         .Run();
   }
   tx.Commit();
+  return pulled.refused();
 }
 
 }  // namespace lm::teamsync

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "lm/records/ContentId.h"
+#include "lm/records/Seals.h"
 #include "lm/records/VisitVersions.h"
 #include "lm/teamsync/SyncFailure.h"
 
@@ -12,7 +13,10 @@ namespace {
 
 namespace rec = lm::records;
 
-// Each table's insert: ?N is the row's column N (from 1).
+// Each table's insert: ?N is the row's column N (from 1). Hop statistics
+// come from the survey's sender once it has ended (or its visit): they are
+// final, and replace those of a survey still running here (never those of a
+// sealed one: they are not kept for it, and the store refuses them).
 const std::map<std::string, std::string> kInserts = {
     {"sites", "INSERT INTO sites(content_id, serial, name, model) VALUES (?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING"},
     {"visits",
@@ -21,9 +25,6 @@ const std::map<std::string, std::string> kInserts = {
     {"visit_versions",
      "INSERT INTO visit_versions(content_id, visit_id, replaces, made_at, technician, customer, notes) "
      "SELECT ?1, id, ?3, ?4, ?5, ?6, ?7 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
-    {"visit_ends",
-     "UPDATE visits SET ended_at = ?2, ended_without_closing = 0 WHERE content_id = ?1 "
-     "AND (ended_at IS NULL OR ended_without_closing = 1)"},
     {"map_edit_receipts",
      "INSERT INTO map_edit_receipts(edit_id, received, sent_by) SELECT id, ?2, ?3 FROM map_edits "
      "WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
@@ -31,18 +32,18 @@ const std::map<std::string, std::string> kInserts = {
      "INSERT INTO surveys(content_id, visit_id, kind, started_at, probes_per_route, routes_json, thresholds_json, "
      "registration_content_id) SELECT ?1, id, ?3, ?4, ?5, ?6, ?7, ?8 FROM visits WHERE content_id = ?2 "
      "ON CONFLICT DO NOTHING"},
-    {"survey_ends", "UPDATE surveys SET ended_at = ?2 WHERE content_id = ?1 AND ended_at IS NULL"},
     {"probes",
      "INSERT INTO probes(survey_id, route, seq, at, answered, raw) SELECT id, ?2, ?3, ?4, ?5, ?6 FROM surveys "
      "WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
     {"hop_stats",
      "INSERT INTO hop_stats(survey_id, route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, "
      "battery) SELECT id, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11 FROM surveys WHERE content_id = ?1 "
-     "ON CONFLICT DO NOTHING"},
+     "ON CONFLICT DO UPDATE SET from_unit = excluded.from_unit, unit = excluded.unit, sent = excluded.sent, "
+     "answered = excluded.answered, level_min = excluded.level_min, level_avg = excluded.level_avg, "
+     "level_max = excluded.level_max, battery = excluded.battery"},
     {"channel_scans",
      "INSERT INTO channel_scans(content_id, visit_id, started_at, unit, settings_json) "
      "SELECT ?1, id, ?3, ?4, ?5 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING"},
-    {"scan_ends", "UPDATE channel_scans SET ended_at = ?2 WHERE content_id = ?1 AND ended_at IS NULL"},
     {"scan_rounds",
      "INSERT INTO scan_rounds(scan_id, round, at, raw, decoded_json) SELECT id, ?2, ?3, ?4, ?5 FROM channel_scans "
      "WHERE content_id = ?1 ON CONFLICT DO NOTHING"},
@@ -81,12 +82,43 @@ struct Refusal {
                 "…) whose content id does not match its content; nothing of that visit was kept"};
 }
 
+[[noreturn]] void UnsealedEnd(const PartOf& part, const std::string& id) {
+  throw SyncFailure(SyncFailureKind::kUnverified, "the team server sent the end of " + std::string(part.head) + " " +
+                                                      id.substr(0, 12) +
+                                                      "… with a seal that does not match it and its parts; "
+                                                      "nothing of that visit was kept");
+}
+
+// The tables whose rows are parts, or the end, of a record kept in `sealedIn`.
+constexpr PartOf kParts[] = {
+    {"probes", "probes", "survey", "surveys", false},
+    {"hop_stats", "hop statistics", "survey", "surveys", false},
+    {"survey_ends", "the end", "survey", "surveys", true},
+    {"scan_rounds", "rounds", "channel scan", "channel_scans", false},
+    {"scan_ends", "the end", "channel scan", "channel_scans", true},
+    {"settings_write_keys", "keys", "settings write", nullptr, false},
+    {"visit_ends", "the end", "visit", "visits", true},
+};
+
+const PartOf* PartOfTable(const std::string& table) {
+  for (const auto& p : kParts) {
+    if (table == p.table) return &p;
+  }
+  return nullptr;
+}
+
+// Whether a fetched part came from its record's sender: the two names
+// after its columns.
+bool SentByItsOwner(const Row& r, size_t columns) {
+  return r.size() >= columns + 2 && r[columns] && r[columns] == r[columns + 1];
+}
+
 rec::SettingsWrite WriteOf(const Row& w, const Rows* keys) {
   rec::SettingsWrite out{IntOf(w[2]), OptIntOf(w[3]), BoolOf(w[4]), Text(w[5]), {}};
   std::vector<const Row*> mine;
   if (keys) {
     for (const auto& k : *keys) {
-      if (k[0] == w[0]) mine.push_back(&k);
+      if (k[0] == w[0] && SentByItsOwner(k, LayoutOf("settings_write_keys").columns.size())) mine.push_back(&k);
     }
   }
   std::sort(mine.begin(), mine.end(), [](const Row* a, const Row* b) { return IntOf((*a)[1]) < IntOf((*b)[1]); });
@@ -158,8 +190,18 @@ void PulledRows::Write(const VisitRows& rows) {
     const auto found = rows.find(layout.table);
     if (found == rows.end()) continue;
     const std::string table = layout.table;
+    const PartOf* part = PartOfTable(table);
     for (const Row& r : found->second) {
+      if (part && !FromItsSender(*part, layout, r)) continue;
       if (table == "settings_write_keys" && !writes.count(Text(r[0]))) continue;
+      if (part && part->end) {
+        WriteEnd(*part, r);
+        continue;
+      }
+      if (part && part->sealedIn && Sealed(*part, Text(r[0]))) {
+        Refuse(*part, Text(r[0]), "differ from what has ended here; this computer's are kept");
+        continue;
+      }
       try {
         Verify(table, r, rows);
       } catch (const Refusal& refusal) {
@@ -179,6 +221,55 @@ void PulledRows::Write(const VisitRows& rows) {
       st->second.Reset();
     }
   }
+}
+
+bool PulledRows::FromItsSender(const PartOf& part, const TableLayout& layout, const Row& r) {
+  const size_t n = layout.columns.size();
+  if (SentByItsOwner(r, n)) return true;
+  const std::string by = r.size() > n && r[n] ? *r[n] : "nobody";
+  const std::string owner = r.size() > n + 1 && r[n + 1] ? *r[n + 1] : "nobody";
+  Refuse(part, Text(r[0]), "came from " + by + ", not from its sender " + owner + "; not kept");
+  return false;
+}
+
+bool PulledRows::Sealed(const PartOf& part, const std::string& head) {
+  auto st = db_.Prepare(std::string("SELECT 1 FROM ") + part.sealedIn + " WHERE content_id = ? AND seal IS NOT NULL");
+  st.BindAll(head);
+  return st.Step();
+}
+
+void PulledRows::Refuse(const PartOf& part, const std::string& head, const std::string& why) {
+  refused_.insert(std::string(part.what) + " of " + part.head + " " + head.substr(0, 12) + "… " + why);
+}
+
+void PulledRows::WriteEnd(const PartOf& part, const Row& r) {
+  const std::string head = Text(r[0]), seal = Text(r[2]);
+  const bool visit = std::string(part.sealedIn) == "visits";
+  const char* sealColumn = visit ? "end_seal" : "seal";
+  auto st = db_.Prepare(std::string("SELECT id, ") + sealColumn + ", " + (visit ? "started_at" : "0") + " FROM " +
+                        part.sealedIn + " WHERE content_id = ?");
+  st.BindAll(head);
+  if (!st.Step()) Unverified(part.head, head);
+  const rec::RowId id = st.Int(0);
+  if (!st.IsNull(1)) {
+    if (st.Text(1) != seal) Refuse(part, head, "differs from the one kept here, which is kept");
+    return;
+  }
+  if (visit && (IntOf(r[1]) < st.Int(2) || rec::VisitEndSeal(head, IntOf(r[1])) != seal)) {
+    UnsealedEnd(part, head);
+  }
+  // A visit's end this computer guessed gives way to its sender's.
+  db_.Prepare(visit ? "UPDATE visits SET ended_at = ?1, ended_without_closing = 0 WHERE id = ?2"
+                    : std::string("UPDATE ") + part.sealedIn + " SET ended_at = ?1 WHERE id = ?2")
+      .BindAll(IntOf(r[1]), id)
+      .Run();
+  rec::Seals seals(db_);
+  const auto made = visit ? seals.OfVisitEnd(id)
+                          : std::string(part.sealedIn) == "surveys" ? seals.OfSurvey(id) : seals.OfScan(id);
+  if (made != seal) UnsealedEnd(part, head);
+  db_.Prepare(std::string("UPDATE ") + part.sealedIn + " SET " + sealColumn + " = ?1 WHERE id = ?2")
+      .BindAll(seal, id)
+      .Run();
 }
 
 }  // namespace lm::teamsync

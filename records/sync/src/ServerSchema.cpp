@@ -5,14 +5,19 @@
 #include "TeamRecordsSql1.h"
 #include "TeamRecordsSql2.h"
 #include "TeamRecordsSql3.h"
+#include "TeamRecordsSql4.h"
 #include "lm/teamsync/SyncFailure.h"
 
 namespace lm::teamsync {
 namespace {
 
-// The file that brings a server from version i to i + 1.
-constexpr const char* kSteps[] = {kTeamRecordsSql1, kTeamRecordsSql2, kTeamRecordsSql3};
-static_assert(std::size(kSteps) == ServerSchema::kVersion);
+// Each file with the version it brings a server to, in order.
+struct Step {
+  int version;
+  const char* sql;
+};
+constexpr Step kSteps[] = {{1, kTeamRecordsSql1}, {2, kTeamRecordsSql2}, {3, kTeamRecordsSql3}, {4, kTeamRecordsSql4}};
+static_assert(std::end(kSteps)[-1].version == ServerSchema::kVersion);
 
 }  // namespace
 
@@ -52,7 +57,9 @@ bool ServerSchema::Init(PgConnection& conn) {
   }
   if (found == kVersion) return false;
   if (found > kVersion) Require(conn);
-  for (int step = found; step < kVersion; ++step) conn.Exec(kSteps[step]);
+  for (const Step& step : kSteps) {
+    if (step.version > found) conn.Exec(step.sql);
+  }
   tx.Commit();
   return true;
 }

@@ -93,8 +93,10 @@ VisitRows ServerSide::Fetch(const std::set<std::string>& items) {
     const int n = static_cast<int>(layout.columns.size());
     for (int i = 0; i < r.Rows(); ++i) {
       if (!items.count(r.Text(i, n) + suffix)) continue;
-      Row row;
-      for (int c = 0; c < n; ++c) row.push_back(r.Get(i, c));
+      Row row;  // the columns, then whatever follows the key (the senders of a part)
+      for (int c = 0; c < r.Columns(); ++c) {
+        if (c != n) row.push_back(r.Get(i, c));
+      }
       out[layout.table].push_back(std::move(row));
     }
   }

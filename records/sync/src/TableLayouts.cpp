@@ -15,6 +15,12 @@ using T = ColumnType;
 #define LM_RAW(kind, table)                                                                          \
   "SELECT content_id, visit_id, '" kind "' AS kind, taken_at, unit, source, header, raw, decoded_json FROM " table
 
+// A part or end fetched with who sent it and who sent its record (`e` is
+// the part's table, joined to its record's): the laptop keeps a part only
+// from its record's sender.
+#define LM_SENDERS(part, head, key) \
+  ", e.sent_by, h.sent_by FROM linkmeter." part " e JOIN linkmeter." head " h ON h.content_id = e." key
+
 #define LM_HOPS_FINAL "(su.ended_at IS NOT NULL OR v.ended_at IS NOT NULL)"
 
 const std::vector<TableLayout> kLayouts = {
@@ -41,12 +47,6 @@ const std::vector<TableLayout> kLayouts = {
      "FROM visit_versions x JOIN visits v ON v.id = x.visit_id WHERE v.id = ?1",
      "SELECT content_id, visit, replaces, made_at, technician, customer, notes, content_id "
      "FROM linkmeter.visit_versions WHERE content_id = ANY($1)"},
-    {"visit_ends",
-     {{"visit", T::kText}, {"ended_at", T::kInt}},
-     ":end",
-     "SELECT content_id, ended_at, content_id FROM visits WHERE id = ?1 AND ended_at IS NOT NULL "
-     "AND ended_without_closing = 0",
-     "SELECT visit, ended_at, visit FROM linkmeter.visit_ends WHERE visit = ANY($1)"},
     {"raw_records",
      {{"content_id", T::kText}, {"visit", T::kText}, {"kind", T::kText}, {"taken_at", T::kInt}, {"unit", T::kInt},
       {"source", T::kText}, {"header", T::kBytes}, {"raw", T::kBytes}, {"decoded_json", T::kText}},
@@ -78,18 +78,14 @@ const std::vector<TableLayout> kLayouts = {
      "JOIN visits v ON v.id = su.visit_id WHERE v.id = ?1",
      "SELECT content_id, visit, kind, started_at, probes_per_route, routes_json, thresholds_json, "
      "registration_content_id, content_id FROM linkmeter.surveys WHERE content_id = ANY($1)"},
-    {"survey_ends",
-     {{"survey", T::kText}, {"ended_at", T::kInt}},
-     ":end",
-     "SELECT content_id, ended_at, content_id FROM surveys WHERE visit_id = ?1 AND ended_at IS NOT NULL",
-     "SELECT survey, ended_at, survey FROM linkmeter.survey_ends WHERE survey = ANY($1)"},
     {"probes",
      {{"survey", T::kText}, {"route", T::kInt}, {"seq", T::kInt}, {"at", T::kInt}, {"answered", T::kBool},
       {"raw", T::kBytes}},
      ":probes",
      "SELECT su.content_id, p.route, p.seq, p.at, p.answered, p.raw, su.content_id FROM probes p "
      "JOIN surveys su ON su.id = p.survey_id WHERE su.visit_id = ?1",
-     "SELECT survey, route, seq, at, answered, raw, survey FROM linkmeter.probes WHERE survey = ANY($1)"},
+     "SELECT e.survey, e.route, e.seq, e.at, e.answered, e.raw, e.survey" LM_SENDERS("probes", "surveys", "survey")
+     " WHERE e.survey = ANY($1)"},
     {"hop_stats",
      {{"survey", T::kText}, {"route", T::kInt}, {"hop", T::kInt}, {"from_unit", T::kInt}, {"unit", T::kInt},
       {"sent", T::kInt}, {"answered", T::kInt}, {"level_min", T::kReal}, {"level_avg", T::kReal},
@@ -98,8 +94,14 @@ const std::vector<TableLayout> kLayouts = {
      "SELECT su.content_id, h.route, h.hop, h.from_unit, h.unit, h.sent, h.answered, h.level_min, h.level_avg, "
      "h.level_max, h.battery, su.content_id FROM hop_stats h JOIN surveys su ON su.id = h.survey_id "
      "JOIN visits v ON v.id = su.visit_id WHERE su.visit_id = ?1 AND " LM_HOPS_FINAL,
-     "SELECT survey, route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, battery, survey "
-     "FROM linkmeter.hop_stats WHERE survey = ANY($1)"},
+     "SELECT e.survey, e.route, e.hop, e.from_unit, e.unit, e.sent, e.answered, e.level_min, e.level_avg, "
+     "e.level_max, e.battery, e.survey" LM_SENDERS("hop_stats", "surveys", "survey") " WHERE e.survey = ANY($1)"},
+    {"survey_ends",
+     {{"survey", T::kText}, {"ended_at", T::kInt}, {"seal", T::kText}},
+     ":end",
+     "SELECT content_id, ended_at, seal, content_id FROM surveys WHERE visit_id = ?1 AND ended_at IS NOT NULL",
+     "SELECT e.survey, e.ended_at, e.seal, e.survey" LM_SENDERS("survey_ends", "surveys", "survey")
+     " WHERE e.survey = ANY($1)"},
     {"channel_scans",
      {{"content_id", T::kText}, {"visit", T::kText}, {"started_at", T::kInt}, {"unit", T::kInt},
       {"settings_json", T::kText}},
@@ -108,17 +110,19 @@ const std::vector<TableLayout> kLayouts = {
      "JOIN visits v ON v.id = c.visit_id WHERE v.id = ?1",
      "SELECT content_id, visit, started_at, unit, settings_json, content_id FROM linkmeter.channel_scans "
      "WHERE content_id = ANY($1)"},
-    {"scan_ends",
-     {{"scan", T::kText}, {"ended_at", T::kInt}},
-     ":end",
-     "SELECT content_id, ended_at, content_id FROM channel_scans WHERE visit_id = ?1 AND ended_at IS NOT NULL",
-     "SELECT scan, ended_at, scan FROM linkmeter.scan_ends WHERE scan = ANY($1)"},
     {"scan_rounds",
      {{"scan", T::kText}, {"round", T::kInt}, {"at", T::kInt}, {"raw", T::kBytes}, {"decoded_json", T::kText}},
      ":rounds",
      "SELECT c.content_id, r.round, r.at, r.raw, r.decoded_json, c.content_id FROM scan_rounds r "
      "JOIN channel_scans c ON c.id = r.scan_id WHERE c.visit_id = ?1",
-     "SELECT scan, round, at, raw, decoded_json, scan FROM linkmeter.scan_rounds WHERE scan = ANY($1)"},
+     "SELECT e.scan, e.round, e.at, e.raw, e.decoded_json, e.scan" LM_SENDERS("scan_rounds", "channel_scans", "scan")
+     " WHERE e.scan = ANY($1)"},
+    {"scan_ends",
+     {{"scan", T::kText}, {"ended_at", T::kInt}, {"seal", T::kText}},
+     ":end",
+     "SELECT content_id, ended_at, seal, content_id FROM channel_scans WHERE visit_id = ?1 AND ended_at IS NOT NULL",
+     "SELECT e.scan, e.ended_at, e.seal, e.scan" LM_SENDERS("scan_ends", "channel_scans", "scan")
+     " WHERE e.scan = ANY($1)"},
     {"settings_writes",
      {{"content_id", T::kText}, {"visit", T::kText}, {"written_at", T::kInt}, {"unit", T::kInt},
       {"succeeded", T::kBool}, {"message", T::kText}},
@@ -133,8 +137,15 @@ const std::vector<TableLayout> kLayouts = {
      ":keys",
      "SELECT w.content_id, k.position, k.key, k.old_json, k.new_json, w.content_id FROM settings_write_keys k "
      "JOIN settings_writes w ON w.id = k.write_id WHERE w.visit_id = ?1",
-     "SELECT write_id, position, key, old_json, new_json, write_id FROM linkmeter.settings_write_keys "
-     "WHERE write_id = ANY($1)"},
+     "SELECT e.write_id, e.position, e.key, e.old_json, e.new_json, e.write_id"
+     LM_SENDERS("settings_write_keys", "settings_writes", "write_id") " WHERE e.write_id = ANY($1)"},
+    {"visit_ends",
+     {{"visit", T::kText}, {"ended_at", T::kInt}, {"seal", T::kText}},
+     ":end",
+     "SELECT content_id, ended_at, end_seal, content_id FROM visits WHERE id = ?1 AND ended_at IS NOT NULL "
+     "AND ended_without_closing = 0",
+     "SELECT e.visit, e.ended_at, e.seal, e.visit" LM_SENDERS("visit_ends", "visits", "visit")
+     " WHERE e.visit = ANY($1)"},
 };
 
 }  // namespace

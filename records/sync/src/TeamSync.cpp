@@ -33,9 +33,9 @@ auto Locally(F&& work) -> decltype(work()) {
 // server's fault, not the store's: that visit is set aside like an
 // unverified one.
 template <class F>
-void KeepingPulled(F&& work) {
+auto KeepingPulled(F&& work) -> decltype(work()) {
   try {
-    work();
+    return work();
   } catch (const records::SqlError& e) {
     if (e.Code() != 19) throw;  // SQLITE_CONSTRAINT
     throw SyncFailure(SyncFailureKind::kUnverified,
@@ -109,7 +109,11 @@ class SyncRun {
                                                                       : std::optional(counts_.user);
     const auto mark = marks_.find(visit);
     const bool settled = !moves && mark != marks_.end() && mark->second.synced && mark->second.sentBy == sentBy;
-    if (!settled) Locally([&] { KeepingPulled([&] { local_.Write(visit, pulled, expected, sentBy); }); });
+    if (!settled) {
+      const auto refused =
+          Locally([&] { return KeepingPulled([&] { return local_.Write(visit, pulled, expected, sentBy); }); });
+      counts_.refused.insert(counts_.refused.end(), refused.begin(), refused.end());
+    }
     if (!moves) return;
     ++step_.done;
     if (progress_) progress_(step_);

@@ -189,13 +189,14 @@ void SendAsVersionOne(PgConnection& conn, const std::filesystem::path& storeFile
       const auto found = rows.find(layout.table);
       if (found == rows.end()) continue;
       std::string columns, params;
-      for (size_t c = 0; c < layout.columns.size(); ++c) {
+      size_t known = 0;  // version 1 had no seals: they are the last column of an end
+      for (size_t c = 0; c < layout.columns.size() && std::string(layout.columns[c].name) != "seal"; ++c, ++known) {
         columns += std::string(c ? ", " : "") + layout.columns[c].name;
         params += (c ? ", $" : "$") + std::to_string(c + 1);
       }
       for (const Row& row : found->second) {
         conn.Exec("INSERT INTO linkmeter." + std::string(layout.table) + " (" + columns + ") VALUES (" + params + ")",
-                  Row(row.begin(), row.begin() + static_cast<long>(layout.columns.size())));
+                  Row(row.begin(), row.begin() + static_cast<long>(known)));
       }
     }
   }

@@ -26,6 +26,8 @@ class ContentHasher {
   ContentHasher& Add(std::optional<int64_t> value);
   ContentHasher& Add(std::string_view text);
   ContentHasher& Add(std::span<const uint8_t> bytes);
+  // A real as its 8 IEEE 754 bytes, little-endian; absent as for an integer.
+  ContentHasher& Add(std::optional<double> value);
   // The hex digest; the hasher is spent afterwards.
   std::string Finish();
 
@@ -42,6 +44,14 @@ std::string SurveyContentId(const std::string& visitId, const SurveyInfo& info);
 std::string ScanContentId(const std::string& visitId, const ScanInfo& info);
 std::string SettingsWriteContentId(const std::string& visitId, const SettingsWrite& write);
 std::string VisitVersionContentId(const std::string& visitId, const VisitVersion& version);
+// Seals: the content id of a finished record with every part it grew, in
+// order (probes by route and sequence, hop statistics by route and hop,
+// scan rounds by round), and of a visit's end. Taken when the record ends;
+// a part added or changed afterwards no longer matches it.
+std::string SurveySeal(const std::string& surveyId, Millis endedAt, std::span<const Probe> probes,
+                       std::span<const HopStats> hops);
+std::string ScanSeal(const std::string& scanId, Millis endedAt, std::span<const ScanRound> rounds);
+std::string VisitEndSeal(const std::string& visitId, Millis endedAt);
 // The SHA-256 of some bytes, in hex.
 std::string Sha256Hex(std::span<const uint8_t> bytes);
 // Whether a plan's decoded form names the SHA-256 of its image: the map

@@ -13,5 +13,9 @@ class Database;
 // Throws StoreFailure (kDamagedFile) naming the first row that does not match;
 // `name` is the file's name for the message.
 void CheckContentIds(Database& db, const std::string& name);
+// The same for seals: every ended survey, scan and visit is sealed first
+// (a file may carry an end without its seal), then each seal is recomputed
+// over the parts the file holds.
+void CheckSeals(Database& db, const std::string& name);
 
 }  // namespace lm::records

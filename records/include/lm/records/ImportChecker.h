@@ -10,7 +10,8 @@
 //   the file's version (no view, trigger, virtual table or changed column);
 // - every value's type against its column, no value over 64 MiB, JSON columns
 //   valid, every row's parent present;
-// - every content id recomputed from its row.
+// - every content id recomputed from its row, and every seal over the
+//   parts the file holds (an ended record without one is sealed first).
 // A file over kMaxFileBytes is refused before it is copied.
 // Throws StoreFailure (kNewerFile, kDamagedFile) saying what was refused.
 

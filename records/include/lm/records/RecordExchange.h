@@ -5,7 +5,8 @@
 // store's own files. An import merges such a file, once checked
 // (CheckedImport), by content id: what is already in the store is skipped,
 // so importing the same file twice adds nothing the second time, and what
-// the file carries further (an end time, more probes) is added.
+// the file carries further (an end time, more probes) is added. A record
+// that has ended here is never changed by a file (SealedImport).
 // Throws SqlError and StoreFailure (RecordStore turns both into results).
 
 #include <chrono>
@@ -36,11 +37,11 @@ class RecordExchange {
   enum class Scope { kSite, kVisit };
   void Export(Scope scope, int64_t key, const std::filesystem::path& path);
   void CopyRows(Scope scope, int64_t key);
+  std::string ColumnsUnsealed(const std::string& table);
   int CountGrown();
   void MergeSites(ImportCounts& counts);
   void MergeRecords(ImportCounts& counts);
   void MergeChildren();
-  void MergeEndTimes();
 
   Database& db_;
 };

@@ -218,6 +218,9 @@ struct ImportCounts {
   int records = 0;  // new records of every other kind
   int updated = 0;  // visits and records already kept that the file completed (end time, probes, statistics)
   int skipped = 0;  // visits and records already kept, unchanged
+  // Records that have ended here (or in the file) for which the file holds
+  // something else: which and why, one line each. This computer's are kept.
+  std::vector<std::string> refused;
 };
 
 const char* RawKindName(RawKind kind);

@@ -138,6 +138,17 @@ int Export(CommandContext& ctx) {
   return kExitOk;
 }
 
+// What an import or a sync did not take (a record that has ended here keeps
+// what it holds), one line each: partly done.
+int ReportRefused(CommandContext& ctx, const Value& done) {
+  const Value& refused = Member(done, "refused");
+  if (!refused.is<Array>() || refused.get<Array>().empty()) return kExitOk;
+  for (const Value& line : refused.get<Array>()) {
+    ctx.err << "refused: " << (line.is<std::string>() ? line.get<std::string>() : std::string()) << "\n";
+  }
+  return kExitPartly;
+}
+
 int Import(CommandContext& ctx) {
   PageAnswer done = ctx.page.Query("LmRecordsImport", lm::json::MakeObject({{"path", lm::json::String(ctx.args.positionals[1])}}));
   if (!done.ok) return Refused(ctx, "the import failed", done);
@@ -146,7 +157,7 @@ int Import(CommandContext& ctx) {
                            MemberText(done.value, "records"), MemberText(done.value, "updated"),
                            MemberText(done.value, "skipped")}}},
                    done.value);
-  return kExitOk;
+  return ReportRefused(ctx, done.value);
 }
 
 int Sync(CommandContext& ctx) {
@@ -177,7 +188,8 @@ int Sync(CommandContext& ctx) {
                            MemberText(done.value, "user")}}},
                    done.value, notes);
   for (const auto& n : notes) ctx.err << "linkmeter-cli: " << n << "\n";
-  return notes.empty() ? kExitOk : kExitPartly;
+  const int refused = ReportRefused(ctx, done.value);
+  return notes.empty() ? refused : kExitPartly;
 }
 
 int ServerInit(CommandContext& ctx) {

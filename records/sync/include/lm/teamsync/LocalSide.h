@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 
 #include "lm/records/Database.h"
 #include "lm/records/Records.h"
@@ -33,7 +34,8 @@ class LocalSide {
   // Writes a visit's pulled rows, every content id verified first, in one
   // transaction; then marks the visit synced when it holds `expected`, and
   // notes who sent it.
-  void Write(const std::string& visitContentId, const VisitRows& rows, const VisitItems& expected,
+  // Answers what was not kept, and why (PulledRows::refused).
+  std::set<std::string> Write(const std::string& visitContentId, const VisitRows& rows, const VisitItems& expected,
              const std::optional<std::string>& sentBy);
 
  private:

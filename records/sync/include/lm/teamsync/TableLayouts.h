@@ -7,7 +7,9 @@
 // key: its item is key + suffix. A record's item is its content id; an end
 // time's is the content id + ":end"; a record's parts (probes, hop
 // statistics, scan rounds, write keys) are counted under the parent's
-// content id + ":probes" and so on.
+// content id + ":probes" and so on. A part's or an end's server select
+// answers two more after the key: who sent the row and who sent its record.
+// Parts come before their record's end: the end's seal covers them.
 
 #include <span>
 #include <string>

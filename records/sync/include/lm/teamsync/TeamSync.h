@@ -35,6 +35,10 @@ struct SyncCounts {
   int64_t pulledRows = 0;
   std::string user;      // who this computer sends as
   std::vector<SetAsideVisit> setAside;
+  // What the server holds that was not kept, and why: parts or ends of a
+  // record from someone other than its sender, or different from a record
+  // that has ended here.
+  std::vector<std::string> refused;
 };
 
 struct SyncProgress {
