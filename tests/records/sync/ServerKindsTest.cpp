@@ -4,7 +4,7 @@
 // column added on the server without being declared fails.
 #include <gtest/gtest.h>
 
-#include "../records/KindsCheck.h"
+#include "../KindsCheck.h"
 #include "TeamSyncFixture.h"
 #include "lm/teamsync/TableLayouts.h"
 
