@@ -15,7 +15,11 @@ const KindTable kServerRaw = {"raw_records",
                               {{"content_id", V::kContentId}, {"visit", V::kLink}, {"kind", V::kId},
                                {"taken_at", V::kId}, {"unit", V::kId}, {"source", V::kId}, {"header", V::kId},
                                {"raw", V::kId}, {"decoded_json", V::kId}, {"sent_by", V::kServer},
-                               {"sent_at", V::kServer}}};
+                               {"sent_at", V::kServer}, {"received", V::kServer}}};
+
+// The server's receipt of a map edit as fetched: its order and sender.
+const KindTable kMapEditReceipts = {"map_edit_receipts",
+                                    {{"edit_id", V::kLink}, {"received", V::kServer}, {"sent_by", V::kServer}}};
 
 // A part's sender on the server: the record's own, checked there.
 const std::vector<RecordKind> kKinds = {
@@ -46,7 +50,7 @@ const std::vector<RecordKind> kKinds = {
     {"raw record",
      {RawTable("registration_snapshots"), RawTable("downloads"), RawTable("event_logs"),
       RawTable("settings_readbacks"), RawTable("acceptances"), RawTable("waivers"), RawTable("site_plans"),
-      RawTable("map_edits")},
+      RawTable("map_edits"), kMapEditReceipts},
      {kServerRaw},
      nullptr},
     {"survey",
@@ -105,8 +109,11 @@ const std::vector<RecordKind> kKinds = {
      "settings write"},
 };
 
-constexpr const char* kLocalOnly[] = {"alarm_events",  "alarm_silences", "alarm_deliveries",
-                                      "alarm_outbox",  "alarm_engine_state", "sync_marks"};
+// The thinning tables say what this computer's retention removed; the team
+// server keeps every row, so they never travel.
+constexpr const char* kLocalOnly[] = {"alarm_events",     "alarm_silences", "alarm_deliveries", "alarm_outbox",
+                                      "alarm_engine_state", "sync_marks",   "thinnings",        "thinned_parts",
+                                      "thinned_surveys"};
 constexpr const char* kServerOnly[] = {"schema_version"};
 
 }  // namespace

@@ -38,6 +38,7 @@ TEST_F(ServerKindsTest, EveryServerColumnIsDeclaredAndAnUndeclaredOneFails) {
 TEST(ServerKinds, EachLayoutSendsWhatItsTableDeclaresAClientMaySend) {
   for (const auto& layout : TableLayouts()) {
     SCOPED_TRACE(layout.table);
+    if (layout.pullOnly) continue;  // the server's stamps, fetched back: a client sends none
     std::set<std::string> declared, sent;
     for (const auto& kind : rec::RecordKinds()) {
       for (const auto& t : kind.server) {
