@@ -9,6 +9,7 @@
 #include "SchemaV7MonitorOutbox.h"
 #include "SchemaV8MapEditReceipts.h"
 #include "SchemaV9Thinning.h"
+#include "SchemaV10PackedHops.h"
 
 namespace lm::records {
 namespace {
@@ -147,6 +148,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {7, ApplySchemaV7MonitorOutbox},
       {8, ApplySchemaV8MapEditReceipts},
       {9, ApplySchemaV9Thinning},
+      {10, ApplySchemaV10PackedHops},
   };
   return steps;
 }
