@@ -41,4 +41,21 @@ void AddPackedHops(Database& db, StoredSurvey& survey) {
             [](const HopStats& a, const HopStats& b) { return std::tie(a.route, a.hop) < std::tie(b.route, b.hop); });
 }
 
+void UnpackForExport(Database& db) {
+  db.Exec("UPDATE ex.surveys SET routes_json = (SELECT rl.routes_json FROM main.packed_surveys ps "
+          "JOIN main.route_lists rl ON rl.sha256 = ps.routes_sha256 WHERE ps.survey_id = surveys.id) "
+          "WHERE id IN (SELECT survey_id FROM main.packed_surveys)");
+  auto st = db.Prepare("SELECT p.unit, p.packed FROM main.packed_hops p WHERE p.visit_id IN (SELECT id FROM ex.visits)");
+  auto put = db.Prepare("INSERT INTO ex.hop_stats VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  while (st.Step()) {
+    for (const PackedHop& e : UnpackHops(st.Blob(1), st.Int(0))) {
+      const HopStats& h = e.stats;
+      put.BindAll(e.survey, h.route, h.hop, h.fromUnit, h.unit, h.sent, h.answered, h.levelMin, h.levelAvg,
+                  h.levelMax, h.battery)
+          .Run();
+      put.Reset();
+    }
+  }
+}
+
 }  // namespace lm::records

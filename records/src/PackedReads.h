@@ -20,4 +20,8 @@ std::vector<std::pair<TrendOrder, TrendPoint>> PackedTrend(Database& db, int64_t
 // A packed survey's hop statistics, in (route, hop) order, added to `survey`.
 void AddPackedHops(Database& db, StoredSurvey& survey);
 
+// An export (attached as `ex`, rows copied with their ids) carries packed
+// surveys as plain rows: their routes and hop statistics unpacked.
+void UnpackForExport(Database& db);
+
 }  // namespace lm::records

@@ -13,6 +13,7 @@
 #include "lm/records/SqlError.h"
 #include "lm/records/StoreResult.h"
 #include "lm/records/Transaction.h"
+#include "PackedReads.h"
 
 namespace lm::records {
 namespace {
@@ -148,7 +149,7 @@ void RecordExchange::CopyRows(Scope scope, int64_t key) {
   for (const auto& c : kChildTables) {
     db_.Exec(std::string("INSERT INTO ex.") + c.table + " SELECT * FROM main." + c.table + " WHERE " + c.key +
              " IN (SELECT id FROM ex." + c.parent + ")");
-  }
+  }  UnpackForExport(db_);
 }
 
 ImportCounts RecordExchange::Merge(const CheckedImport& file) {
