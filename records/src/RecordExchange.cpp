@@ -182,7 +182,8 @@ SELECT (SELECT count(*) FROM src.visits s JOIN main.visits m ON m.content_id = s
         WHERE (m.ended_at IS NULL AND s.ended_at IS NOT NULL)
            OR EXISTS (SELECT 1 FROM src.probes p WHERE p.survey_id = s.id AND NOT EXISTS
                       (SELECT 1 FROM main.probes q WHERE q.survey_id = m.id AND q.route = p.route AND q.seq = p.seq))
-           OR EXISTS (SELECT 1 FROM src.hop_stats h WHERE h.survey_id = s.id AND NOT EXISTS
+           OR EXISTS (SELECT 1 FROM src.hop_stats h WHERE h.survey_id = s.id
+                      AND NOT EXISTS (SELECT 1 FROM main.packed_surveys k WHERE k.survey_id = m.id) AND NOT EXISTS
                       (SELECT 1 FROM main.hop_stats g WHERE g.survey_id = m.id AND g.route = h.route
                        AND g.hop = h.hop AND g.sent >= h.sent)))
      + (SELECT count(*) FROM src.channel_scans s JOIN main.channel_scans m ON m.content_id = s.content_id
@@ -232,9 +233,12 @@ void RecordExchange::MergeChildren() {
                                "level_avg = excluded.level_avg, level_max = excluded.level_max, "
                                "battery = excluded.battery WHERE excluded.sent > hop_stats.sent"
                              : " ON CONFLICT DO NOTHING";
+    // A packed survey's statistics are here already, packed.
+    const std::string unpacked =
+        table == "hop_stats" ? " AND NOT EXISTS (SELECT 1 FROM main.packed_surveys k WHERE k.survey_id = mp.id)" : "";
     db_.Exec("INSERT INTO main." + table + "(" + c.key + ", " + c.columns + ") SELECT mp.id, " +
              Prefixed(c.columns, "r") + " FROM src." + table + " r JOIN src." + parent + " p ON p.id = r." + c.key +
-             " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE true" + onConflict);
+             " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE true" + unpacked + onConflict);
   }
 }
 

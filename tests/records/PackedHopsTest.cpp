@@ -219,6 +219,12 @@ TEST_F(RecordsPackedHops, AnExportCarriesPackedSurveysAsRowsAnotherStoreReadsEqu
     EXPECT_EQ(imported.surveys[i].hops.size(), here.surveys[i].hops.size());
   }
   for (size_t t = 0; t < here.trends.size(); ++t) EXPECT_EQ(imported.trends[t].size(), here.trends[t].size());
+  // Back into the store it came from: nothing new, nothing twice.
+  const auto again = store_->Import(file);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->updated, 0);
+  EXPECT_EQ(Count("SELECT count(*) FROM hop_stats"), 0);
+  ExpectSame(here, Read());
 }
 
 }  // namespace
