@@ -10,7 +10,7 @@ namespace lm::records {
 std::vector<std::pair<TrendOrder, TrendPoint>> PackedTrend(Database& db, int64_t siteSerial, int64_t unit) {
   auto st = db.Prepare(
       "SELECT v.id, v.started_at, p.packed FROM packed_hops p JOIN visits v ON v.id = p.visit_id "
-      "JOIN sites s ON s.id = v.site_id WHERE p.unit = ? AND s.serial = ?");
+      "JOIN sites s ON s.id = v.site_id WHERE p.unit = ? AND s.serial = ? ORDER BY v.started_at, v.id");
   st.BindAll(unit, siteSerial);
   std::vector<std::pair<TrendOrder, TrendPoint>> out;
   while (st.Step()) {

@@ -191,8 +191,10 @@ std::vector<TrendPoint> RecordReader::UnitTrend(int64_t siteSerial, int64_t unit
                       {st.Int(0), st.Int(1), st.Int(2), st.Int(3), static_cast<int>(st.Int(4)),
                        static_cast<int>(st.Int(5)), st.OptReal(6), st.OptReal(7), st.OptReal(8)}});
   }
-  if (packed) {
-    std::stable_sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Packed days come first, each in order, and usually before the rows: sorted only when not.
+  const auto before = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (packed && !std::is_sorted(points.begin(), points.end(), before)) {
+    std::stable_sort(points.begin(), points.end(), before);
   }
   std::vector<TrendPoint> out;
   out.reserve(points.size());
