@@ -45,7 +45,8 @@ void UnpackForExport(Database& db) {
   db.Exec("UPDATE ex.surveys SET routes_json = (SELECT rl.routes_json FROM main.packed_surveys ps "
           "JOIN main.route_lists rl ON rl.sha256 = ps.routes_sha256 WHERE ps.survey_id = surveys.id) "
           "WHERE id IN (SELECT survey_id FROM main.packed_surveys)");
-  auto st = db.Prepare("SELECT p.unit, p.packed FROM main.packed_hops p WHERE p.visit_id IN (SELECT id FROM ex.visits)");
+  auto st = db.Prepare(
+      "SELECT p.unit, p.packed FROM main.packed_hops p WHERE p.visit_id IN (SELECT id FROM ex.visits)");
   auto put = db.Prepare("INSERT INTO ex.hop_stats VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   while (st.Step()) {
     for (const PackedHop& e : UnpackHops(st.Blob(1), st.Int(0))) {
