@@ -2,14 +2,20 @@
 time of History's queries on it (the site list, the visits, a visit's
 records, a unit's trend: the queries records/src/RecordReader.cpp runs).
 
-Usage: monitor-year.py STORE OUT
+Usage: monitor-year.py STORE OUT [TOOL]
 STORE: any site-records file at this version's schema (its tables, indexes
-and triggers are copied, not its rows); OUT: the year's store, made afresh
-(about 2 GB)."""
+and triggers are copied, not its rows; `TOOL schema STORE` makes one); OUT:
+the year's store, made afresh (about 2 GB). TOOL: bench-monitor-thin; with
+it the year's end is thinned by the monitor's own code (packing the hop
+statistics of every day past the probes' time), the store is measured
+before and after (and after a VACUUM), and the trends are timed through
+History's reader as well."""
 import os, re, sqlite3, subprocess, sys, time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SITE = 0x009A0011
+YEAR_END = 1775520000000 + 365 * 86400000
+TREND_UNITS = (0x00BC0000 + 100, 0x00C80003)
 
 
 def make(store, out):
@@ -65,13 +71,28 @@ def history(out):
     timed('visits', visits)
     for visit in (365, 1):
         timed(f'records of visit {visit}', lambda: len(db.execute(summaries.replace('?1', str(visit))).fetchall()))
-    for unit in (0x00BC0000 + 100, 0x00C80003):
-        timed(f'trend of unit {unit:08X}', lambda: len(db.execute(
+    for unit in TREND_UNITS:
+        timed(f'trend of unit {unit:08X} (hop_stats rows only)', lambda: len(db.execute(
             'SELECT v.id, su.id, h.sent, h.answered, h.level_min, h.level_avg, h.battery FROM hop_stats h '
             'JOIN surveys su ON su.id = h.survey_id JOIN visits v ON v.id = su.visit_id JOIN sites s ON s.id = v.site_id '
             'WHERE h.unit = ? AND s.serial = ? ORDER BY v.started_at, su.started_at, h.route, h.hop', (unit, SITE)).fetchall()))
 
 
+def through(tool, out):
+    print('live pages', round(sqlite3.connect(out).execute('SELECT sum(pgsize) FROM dbstat').fetchone()[0] / 1e6, 1), 'MB')
+    for unit in TREND_UNITS:
+        subprocess.run([tool, 'trend', out, f'{unit:08X}'], check=True)
+
+
 if __name__ == '__main__':
     make(sys.argv[1], sys.argv[2])
     history(sys.argv[2])
+    if len(sys.argv) > 3:
+        tool = sys.argv[3]
+        through(tool, sys.argv[2])
+        subprocess.run([tool, 'thin', sys.argv[2], str(YEAR_END)], check=True)
+        print('after thinning:')
+        history(sys.argv[2])
+        through(tool, sys.argv[2])
+        sqlite3.connect(sys.argv[2]).execute('VACUUM')
+        print('after VACUUM:', round(os.path.getsize(sys.argv[2]) / 1e6, 1), 'MB')

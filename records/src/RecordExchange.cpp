@@ -15,6 +15,7 @@
 #include "lm/records/SqlError.h"
 #include "lm/records/StoreResult.h"
 #include "lm/records/Transaction.h"
+#include "PackedReads.h"
 
 namespace lm::records {
 namespace {
@@ -139,6 +140,7 @@ void RecordExchange::CopyRows(Scope scope, int64_t key) {
     db_.Exec(std::string("INSERT INTO ex.") + c.table + " SELECT * FROM main." + c.table + " WHERE " + c.key +
              " IN (SELECT id FROM ex." + c.parent + ")");
   }
+  UnpackForExport(db_);
   for (const char* table : {"surveys", "channel_scans"}) {
     db_.Exec(std::string("UPDATE ex.") + table + " SET seal = (SELECT m.seal FROM main." + table + " m WHERE m.id = " +
              table + ".id)");
@@ -186,7 +188,8 @@ SELECT (SELECT count(*) FROM src.visits s JOIN main.visits m ON m.content_id = s
         WHERE )sql" + SealedImport::TakesParts("m") + R"sql( AND ((m.ended_at IS NULL AND s.ended_at IS NOT NULL)
            OR EXISTS (SELECT 1 FROM src.probes p WHERE p.survey_id = s.id AND NOT EXISTS
                       (SELECT 1 FROM main.probes q WHERE q.survey_id = m.id AND q.route = p.route AND q.seq = p.seq))
-           OR EXISTS (SELECT 1 FROM src.hop_stats h WHERE h.survey_id = s.id AND NOT EXISTS
+           OR EXISTS (SELECT 1 FROM src.hop_stats h WHERE h.survey_id = s.id
+                      AND NOT EXISTS (SELECT 1 FROM main.packed_surveys k WHERE k.survey_id = m.id) AND NOT EXISTS
                       (SELECT 1 FROM main.hop_stats g WHERE g.survey_id = m.id AND g.route = h.route
                        AND g.hop = h.hop AND g.sent >= h.sent))))
      + (SELECT count(*) FROM src.channel_scans s JOIN main.channel_scans m ON m.content_id = s.content_id
@@ -236,10 +239,13 @@ void RecordExchange::MergeChildren() {
                                "level_avg = excluded.level_avg, level_max = excluded.level_max, "
                                "battery = excluded.battery WHERE excluded.sent > hop_stats.sent"
                              : " ON CONFLICT DO NOTHING";
+    // A packed survey's statistics are here already, packed.
+    const std::string unpacked =
+        table == "hop_stats" ? " AND NOT EXISTS (SELECT 1 FROM main.packed_surveys k WHERE k.survey_id = mp.id)" : "";
     db_.Exec("INSERT INTO main." + table + "(" + c.key + ", " + c.columns + ") SELECT mp.id, " +
              Prefixed(c.columns, "r") + " FROM src." + table + " r JOIN src." + parent + " p ON p.id = r." + c.key +
              " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE " +
-             (c.sealed ? SealedImport::TakesParts("mp") : std::string("true")) + onConflict);
+             (c.sealed ? SealedImport::TakesParts("mp") : std::string("true")) + unpacked + onConflict);
   }
 }
 

@@ -109,11 +109,13 @@ const std::vector<RecordKind> kKinds = {
      "settings write"},
 };
 
-// The thinning tables say what this computer's retention removed; the team
-// server keeps every row, so they never travel.
+// The thinning tables say what this computer's retention removed, and the
+// packed tables hold a thinned survey's statistics and routes in a smaller
+// form (read back as the rows they replace); the team server keeps every
+// row, so they never travel.
 constexpr const char* kLocalOnly[] = {"alarm_events",     "alarm_silences", "alarm_deliveries", "alarm_outbox",
                                       "alarm_engine_state", "sync_marks",   "thinnings",        "thinned_parts",
-                                      "thinned_surveys"};
+                                      "thinned_surveys", "packed_hops",      "route_lists",    "packed_surveys"};
 constexpr const char* kServerOnly[] = {"schema_version"};
 
 }  // namespace

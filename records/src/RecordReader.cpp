@@ -6,6 +6,7 @@
 #include "lm/records/StoreResult.h"
 #include "lm/records/Transaction.h"
 #include "lm/records/VisitVersions.h"
+#include "PackedReads.h"
 
 namespace lm::records {
 namespace {
@@ -130,7 +131,7 @@ StoredRaw RecordReader::ReadRaw(RawKind kind, RowId id) {
 StoredSurvey RecordReader::ReadSurvey(RowId id) {
   Transaction tx(db_, Transaction::Mode::kRead);
   auto st = db_.Prepare(
-      "SELECT su.id, su.content_id, su.visit_id, su.kind, su.started_at, su.probes_per_route, su.routes_json, "
+      "SELECT su.id, su.content_id, su.visit_id, su.kind, su.started_at, su.probes_per_route, " LM_SURVEY_ROUTES ", "
       "su.thresholds_json, su.ended_at, coalesce(su.registration_content_id, ''), "
       "(SELECT min(r.id) FROM registration_snapshots r WHERE r.content_id = su.registration_content_id) "
       "FROM surveys su WHERE su.id = ?");
@@ -154,6 +155,7 @@ StoredSurvey RecordReader::ReadSurvey(RowId id) {
                         static_cast<int>(hops.Int(4)), static_cast<int>(hops.Int(5)), hops.OptReal(6),
                         hops.OptReal(7), hops.OptReal(8), hops.OptReal(9)});
   }
+  AddPackedHops(db_, out);
   return out;
 }
 
@@ -174,17 +176,29 @@ StoredScan RecordReader::ReadScan(RowId id) {
 }
 
 std::vector<TrendPoint> RecordReader::UnitTrend(int64_t siteSerial, int64_t unit) {
+  Transaction tx(db_, Transaction::Mode::kRead);
+  std::vector<std::pair<TrendOrder, TrendPoint>> points = PackedTrend(db_, siteSerial, unit);
   auto st = db_.Prepare(
-      "SELECT v.id, v.started_at, su.id, su.started_at, h.sent, h.answered, h.level_min, h.level_avg, h.battery "
+      "SELECT v.id, v.started_at, su.id, su.started_at, h.sent, h.answered, h.level_min, h.level_avg, h.battery, "
+      "h.route, h.hop "
       "FROM hop_stats h JOIN surveys su ON su.id = h.survey_id JOIN visits v ON v.id = su.visit_id "
       "JOIN sites s ON s.id = v.site_id WHERE h.unit = ? AND s.serial = ? "
       "ORDER BY v.started_at, su.started_at, h.route, h.hop");
   st.BindAll(unit, siteSerial);
-  std::vector<TrendPoint> out;
+  const bool packed = !points.empty();
   while (st.Step()) {
-    out.push_back({st.Int(0), st.Int(1), st.Int(2), st.Int(3), static_cast<int>(st.Int(4)),
-                   static_cast<int>(st.Int(5)), st.OptReal(6), st.OptReal(7), st.OptReal(8)});
+    points.push_back({{st.Int(1), st.Int(3), static_cast<int>(st.Int(9)), static_cast<int>(st.Int(10))},
+                      {st.Int(0), st.Int(1), st.Int(2), st.Int(3), static_cast<int>(st.Int(4)),
+                       static_cast<int>(st.Int(5)), st.OptReal(6), st.OptReal(7), st.OptReal(8)}});
   }
+  // Packed days come first, each in order, and usually before the rows: sorted only when not.
+  const auto before = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (packed && !std::is_sorted(points.begin(), points.end(), before)) {
+    std::stable_sort(points.begin(), points.end(), before);
+  }
+  std::vector<TrendPoint> out;
+  out.reserve(points.size());
+  for (auto& p : points) out.push_back(std::move(p.second));
   return out;
 }
 

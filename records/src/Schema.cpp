@@ -10,6 +10,7 @@
 #include "SchemaV8MapEditReceipts.h"
 #include "SchemaV9Thinning.h"
 #include "SchemaV10Seals.h"
+#include "SchemaV11PackedHops.h"
 
 namespace lm::records {
 namespace {
@@ -149,6 +150,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {8, ApplySchemaV8MapEditReceipts},
       {9, ApplySchemaV9Thinning},
       {10, ApplySchemaV10Seals},
+      {11, ApplySchemaV11PackedHops},
   };
   return steps;
 }

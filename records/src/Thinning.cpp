@@ -1,12 +1,14 @@
 #include "lm/records/Thinning.h"
 
 #include <cstdio>
+#include <set>
 #include <vector>
 
 #include "lm/Json.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
 #include "lm/records/Transaction.h"
+#include "HopCompaction.h"
 
 namespace lm::records {
 namespace {
@@ -27,9 +29,10 @@ struct Part {
 // What a survey part's rows are: the digest fed in key order, every field typed.
 constexpr const char* kProbeRows =
     "SELECT route, seq, at, answered, raw FROM probes WHERE survey_id = ? ORDER BY route, seq";
-constexpr const char* kHopRows =
-    "SELECT route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, battery "
-    "FROM hop_stats WHERE survey_id = ? ORDER BY route, hop";
+// Packed hop statistics count as the rows they stand for (temp.visit_hops).
+const std::string kHopRows =
+    std::string("SELECT route, hop, from_unit, unit, sent, answered, level_min, level_avg, level_max, battery FROM ") +
+    kAllHopStats + " WHERE survey_id = ? ORDER BY route, hop";
 
 std::string RealText(const Statement& st, int column) {
   const auto v = st.OptReal(column);
@@ -78,9 +81,10 @@ json::Value OptNumber(const Statement& st, int column) {
 // Per hop of the day (from, unit): what the removed statistics said.
 json::Value DaySummary(Database& db, RowId visit, Millis before) {
   auto st = db.Prepare(
-      "SELECT h.from_unit, h.unit, count(DISTINCT h.survey_id), sum(h.sent), sum(h.answered), min(h.level_min), "
-      "avg(h.level_avg), max(h.level_max), min(h.battery), max(h.battery) FROM hop_stats h "
-      "JOIN surveys su ON su.id = h.survey_id WHERE su.visit_id = ? AND su.started_at < ? "
+      std::string("SELECT h.from_unit, h.unit, count(DISTINCT h.survey_id), sum(h.sent), sum(h.answered), "
+                  "min(h.level_min), avg(h.level_avg), max(h.level_max), min(h.battery), max(h.battery) FROM ") +
+      kAllHopStats +
+      " h JOIN surveys su ON su.id = h.survey_id WHERE su.visit_id = ? AND su.started_at < ? "
       "GROUP BY h.from_unit, h.unit ORDER BY h.from_unit, h.unit");
   st.BindAll(visit, before);
   json::Array hops;
@@ -94,7 +98,8 @@ json::Value DaySummary(Database& db, RowId visit, Millis before) {
   return json::Value(hops);
 }
 
-std::string DecodedText(const RetentionPolicy& policy, const std::vector<Part>& parts, const json::Value& summary) {
+std::string DecodedText(const RetentionPolicy& policy, const std::vector<Part>& parts, const json::Value& summary,
+                        const json::Value& packed) {
   json::Array removed;
   int64_t probes = 0, hops = 0, surveys = 0;
   for (const Part& p : parts) {
@@ -109,6 +114,7 @@ std::string DecodedText(const RetentionPolicy& policy, const std::vector<Part>& 
        {"probes", json::Number(probes)}, {"hops", json::Number(hops)}, {"surveys", json::Number(surveys)},
        {"removed", json::Value(removed)}});
   if (!summary.is<picojson::null>()) decoded.get<json::Object>()["daySummary"] = summary;
+  if (!packed.is<picojson::null>()) decoded.get<json::Object>()["packed"] = packed;
   return json::ToText(decoded);
 }
 
@@ -153,16 +159,31 @@ void RemoveParts(Database& db, RowId thinning, const std::vector<Part>& parts) {
   }
 }
 
+// A visit whose every survey is past the probes' time has its hop statistics
+// packed, less the surveys the same thinning removes.
+Compaction PlanFor(Database& db, RowId visit, const Cutoffs& cut, const std::vector<Part>& leaving) {
+  auto st = db.Prepare("SELECT 1 FROM visits WHERE id = ? AND ended_at < ?");
+  st.BindAll(visit, cut.probes);
+  if (!st.Step()) return {};
+  std::set<RowId> gone;
+  for (const Part& p : leaving) gone.insert(p.survey);
+  return PlanCompaction(db, visit, gone);
+}
+
 ThinningCounts ThinVisit(Database& db, RowId visit, const RetentionPolicy& policy, const Cutoffs& cut,
                          const ThinningScope& scope, Millis now) {
   Transaction tx(db);
+  UnpackIntoTemp(db, visit);
   std::vector<Part> parts = PartsOf(db, visit, "probes", cut.probes);
   const std::vector<Part> hops = PartsOf(db, visit, "hops", cut.hops);
-  if (parts.empty() && hops.empty()) return {};
+  const Compaction plan = PlanFor(db, visit, cut, hops);
+  if (parts.empty() && hops.empty() && plan.empty()) return {};
   const json::Value summary = hops.empty() ? json::Value() : DaySummary(db, visit, cut.hops);
+  const json::Value packed = plan.empty() ? json::Value() : CompactionJson(db, plan);
   parts.insert(parts.end(), hops.begin(), hops.end());
-  const RowId record = AddRecord(db, visit, scope.by, now, DecodedText(policy, parts, summary));
+  const RowId record = AddRecord(db, visit, scope.by, now, DecodedText(policy, parts, summary, packed));
   RemoveParts(db, record, parts);
+  if (!plan.empty() || !hops.empty()) ApplyCompaction(db, visit, record, plan);
   tx.Commit();
   ThinningCounts counts{1, 0, 0};
   for (const Part& p : parts) (std::string_view(p.part) == "probes" ? counts.probes : counts.hops) += p.count;
@@ -176,7 +197,8 @@ std::vector<RowId> VisitsToThin(Database& db, const ThinningScope& scope, const 
       "AND v.site_id = (SELECT s.id FROM sites s WHERE s.serial = ?5) "
       "AND (EXISTS (SELECT 1 FROM sync_marks m WHERE m.visit_id = v.id) OR (?4 AND v.sent_by IS NULL)) "
       "AND EXISTS (SELECT 1 FROM surveys su WHERE su.visit_id = v.id AND ("
-      "(su.started_at < ?2 AND EXISTS (SELECT 1 FROM probes p WHERE p.survey_id = su.id)) OR su.started_at < ?3)) "
+      "(su.started_at < ?2 AND EXISTS (SELECT 1 FROM probes p WHERE p.survey_id = su.id)) OR su.started_at < ?3 "
+      "OR (v.ended_at < ?2 AND NOT EXISTS (SELECT 1 FROM packed_surveys k WHERE k.survey_id = su.id)))) "
       "ORDER BY v.started_at, v.id");
   st.BindAll(scope.technician, cut.probes, cut.hops, int64_t{scope.unsentToo}, scope.siteSerial);
   std::vector<RowId> visits;

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "lm/records/PackedRoutes.h"
+
 namespace lm::teamsync {
 namespace {
 
@@ -73,7 +75,7 @@ const std::vector<TableLayout> kLayouts = {
       {"probes_per_route", T::kInt}, {"routes_json", T::kText}, {"thresholds_json", T::kText},
       {"registration_content_id", T::kText}},
      "",
-     "SELECT su.content_id, v.content_id, su.kind, su.started_at, su.probes_per_route, su.routes_json, "
+     "SELECT su.content_id, v.content_id, su.kind, su.started_at, su.probes_per_route, " LM_SURVEY_ROUTES ", "
      "su.thresholds_json, su.registration_content_id, su.content_id FROM surveys su "
      "JOIN visits v ON v.id = su.visit_id WHERE v.id = ?1",
      "SELECT content_id, visit, kind, started_at, probes_per_route, routes_json, thresholds_json, "
@@ -186,7 +188,8 @@ UNION ALL SELECT vc, su.content_id || ':probes', max((SELECT count(*) FROM probe
   coalesce((SELECT t.count FROM thinned_parts t WHERE t.survey_id = su.id AND t.part = 'probes'), 0))
   FROM surveys su JOIN vs ON vs.id = su.visit_id
 UNION ALL SELECT vc, su.content_id || ':hops', max((SELECT count(*) FROM hop_stats h WHERE h.survey_id = su.id),
-  coalesce((SELECT t.count FROM thinned_parts t WHERE t.survey_id = su.id AND t.part = 'hops'), 0))
+  coalesce((SELECT t.count FROM thinned_parts t WHERE t.survey_id = su.id AND t.part = 'hops'), 0),
+  coalesce((SELECT k.hops FROM packed_surveys k WHERE k.survey_id = su.id), 0))
   FROM surveys su JOIN vs ON vs.id = su.visit_id WHERE su.ended_at IS NOT NULL OR vs.ended_at IS NOT NULL
 UNION ALL SELECT vc, t.content_id, 1 FROM thinned_surveys t JOIN vs ON vs.id = t.visit_id
 UNION ALL SELECT vc, t.content_id || ':end', 1 FROM thinned_surveys t JOIN vs ON vs.id = t.visit_id WHERE t.ended

@@ -61,7 +61,8 @@ std::string SettingsWrite(const Value& visit, const std::string& id) {
   return "";
 }
 
-// "1280 probes, 0 hop statistics of 1 survey removed (kept 30 and 365 days)".
+// "1280 probes, 0 hop statistics of 1 survey removed (kept 30 and 365 days)", and
+// when the visit's rounds were packed "; 71424 hop statistics of 144 surveys packed".
 std::string Thinning(const Value& decoded) {
   auto number = [&](const Value& v, const char* key) {
     const Value& m = MemberValue(v, key);
@@ -72,9 +73,16 @@ std::string Thinning(const Value& decoded) {
     surveys.insert(MemberText(p, "survey"));
   }
   const Value& policy = MemberValue(decoded, "policy");
+  const Value& packed = MemberValue(decoded, "packed");
+  std::string packing;
+  if (packed.is<Object>()) {
+    packing = "; " + std::to_string(number(packed, "hops")) + " hop statistics of " +
+              CountOf(number(packed, "surveys"), "survey") + " packed";
+  }
   return CountOf(number(decoded, "probes"), "probe") + ", " + std::to_string(number(decoded, "hops")) +
          " hop statistics of " + CountOf(surveys.size(), "survey") + " removed (kept " +
-         std::to_string(number(policy, "probeDays")) + " and " + std::to_string(number(policy, "hopDays")) + " days)";
+         std::to_string(number(policy, "probeDays")) + " and " + std::to_string(number(policy, "hopDays")) + " days)" +
+         packing;
 }
 
 }  // namespace
