@@ -142,8 +142,14 @@ void RecordExchange::CopyRows(Scope scope, int64_t key) {
   }
   UnpackForExport(db_);
   for (const char* table : {"surveys", "channel_scans"}) {
+    // A survey the retention thinned holds fewer parts than its seal
+    // covers: it leaves without one, and the store that takes it seals what
+    // it holds.
+    const std::string kept = std::string(table) == "surveys"
+                                 ? " AND NOT EXISTS (SELECT 1 FROM main.thinned_parts t WHERE t.survey_id = m.id)"
+                                 : "";
     db_.Exec(std::string("UPDATE ex.") + table + " SET seal = (SELECT m.seal FROM main." + table + " m WHERE m.id = " +
-             table + ".id)");
+             table + ".id" + kept + ")");
   }
 }
 

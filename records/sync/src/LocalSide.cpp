@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "lm/records/Schema.h"
+#include "lm/records/Seals.h"
 #include "lm/records/Transaction.h"
 #include "lm/teamsync/PulledRows.h"
 #include "lm/teamsync/SyncFailure.h"
@@ -33,6 +34,11 @@ LocalSide::LocalSide(const std::filesystem::path& storeFile) : db_(storeFile) {
     throw SyncFailure(SyncFailureKind::kStore, "the site records at " + storeFile.string() +
                                                    " are not at this version's schema; open them first");
   }
+  // A record that ended without its seal (a row written around the store)
+  // is sealed before it is sent: the server takes no end without one.
+  rec::Transaction tx(db_, rec::Transaction::Mode::kWrite);
+  rec::Seals(db_).SealAllEnded();
+  tx.Commit();
 }
 
 Inventory LocalSide::Items(std::optional<int64_t> siteSerial) {
