@@ -16,15 +16,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The export of one full visit of a fresh store.
+fs::path FullVisitExport(const ScratchDir& dir, const std::string& name) {
+  const fs::path file = dir / name;
+  ScratchDir source;
+  auto store = OpenStore(source.path());
+  RecordFullVisit(*store, 10'000);
+  EXPECT_TRUE(store->ExportSite(kSiteSerial, file));
+  return file;
+}
+
 // An export of one full visit, then changed by `craft` as a forger would.
 fs::path CraftedExport(const ScratchDir& dir, const std::string& name, const std::string& craft) {
-  const fs::path file = dir / name;
-  {
-    ScratchDir source;
-    auto store = OpenStore(source.path());
-    RecordFullVisit(*store, 10'000);
-    EXPECT_TRUE(store->ExportSite(kSiteSerial, file));
-  }
+  const fs::path file = FullVisitExport(dir, name);
   Database db(file, Database::Mode::kPrivate);
   sqlite3_limit(db.Handle(), SQLITE_LIMIT_LENGTH, 0x7fffffff);  // the forger has no cap
   db.Exec(craft);
@@ -229,13 +233,7 @@ TEST(RecordsImportCheck, EarlyThenFinishedExportUpdatesWhatGrewAndSaysSo) {
 // The export of a finished visit changed the way a forger would: the seal
 // triggers dropped, `craft` run, the triggers put back as they were.
 fs::path ForgedFinishedExport(const ScratchDir& dir, const std::string& name, const std::string& craft) {
-  const fs::path file = dir / name;
-  {
-    ScratchDir source;
-    auto store = OpenStore(source.path());
-    RecordFullVisit(*store, 10'000);
-    EXPECT_TRUE(store->ExportSite(kSiteSerial, file));
-  }
+  const fs::path file = FullVisitExport(dir, name);
   Database db(file, Database::Mode::kPrivate);
   std::vector<std::pair<std::string, std::string>> triggers;
   auto st = db.Prepare("SELECT name, sql FROM sqlite_schema WHERE type = 'trigger' AND name LIKE 'sealed%'");
