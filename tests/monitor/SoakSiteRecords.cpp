@@ -79,7 +79,10 @@ SoakSiteRecords::SoakSiteRecords(const std::filesystem::path& folder)
 void SoakSiteRecords::Round(int round, std::chrono::system_clock::time_point at) {
   const rec::Millis ms = MillisOf(at);
   if (ms / 86'400'000 != day_) {
+    // Each step kept before the next, so a failed write is tried again
+    // the next round from where it stopped.
     if (visit_) Take(store_->EndVisit(visit_, ms));
+    visit_ = 0;
     visit_ = Take(store_->StartVisit({kSite, "Soak site", "LM-B"}, {ms, "monitor", "", "the rounds of one day"}));
     day_ = ms / 86'400'000;
     ++visits_;

@@ -2,13 +2,17 @@
 // and outbox: a 256-unit site (16 repeaters, 15 units behind each) surveyed
 // every 10 minutes on a clock the test drives, with units and repeaters
 // going silent and the webhook receiver (an HTTP server on 127.0.0.1)
-// refusing for hours at a time. At the end every notice reached the
-// receiver, once, in order, and the figures are printed: store size, RSS
-// growth, notices lost and repeated, rounds missed, and the time History's
+// refusing for hours at a time, the team server stalled by an
+// administrator's table lock for a day at a time, and the disk full for an
+// hour (the store on a tmpfs of its own that a ballast fills). At the end
+// every notice reached the receiver, once, in order, every visit reached the
+// team server, and the figures are printed: store size, RSS growth, notices
+// lost and repeated, rounds missed and not recorded, and the time History's
 // queries take on the store. Each round is recorded as the page records it
 // (SoakSiteRecords) and the retention policy thins on the driven clock.
-// LM_SOAK_ROUNDS sets the rounds (default half a day, 72, for CI, from
-// 20:00 UTC so that a day's visit ends and is thinned; a year is 52560,
+// LM_SOAK_ROUNDS sets the rounds (default 28 hours, 170, for CI, from
+// 20:00 UTC so that a day's visit ends, reaches the team server and is
+// thinned at the next midnight; a year is 52560,
 // with the policy's defaults: 30 days and a year). LM_SOAK_KEEP=P,H sets
 // the days.
 #include <gtest/gtest.h>
@@ -20,16 +24,19 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "MonitorTestSupport.h"
+#include "SoakParts.h"
 #include "SoakSiteRecords.h"
 #include "lm/monitor/AlarmMonitor.h"
 #include "lm/monitor/config/Secrets.h"
 #include "lm/monitor/retention/RetentionKeeper.h"
 #include "lm/monitor/service/MonitorRun.h"
+#include "lm/monitor/sync/TeamSyncWorker.h"
 #include "lm/records/AlarmLedger.h"
 #include "lm/records/Database.h"
 
@@ -191,11 +198,51 @@ long RssKb() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// When the trouble comes: the disk full for an hour from `fullFrom`; the
+// server stalled `stallFor` rounds from the middle of every `stallEvery`.
+struct Troubles {
+  int fullFrom, stallEvery, stallFor;
+  explicit Troubles(int rounds)
+      : fullFrom(rounds >= 1440 ? 100 * 144 + 60 : rounds * 2 / 3),
+        stallEvery(std::min(rounds, 7 * 144)),
+        stallFor(std::min(150, rounds / 4)) {}
+  bool DiskFull(int round) const { return round >= fullFrom && round < fullFrom + 6; }
+  bool Stalled(int round) const {
+    const int at = round % stallEvery - stallEvery / 2;
+    return at >= 0 && at < stallFor;
+  }
+};
+
+lm::monitor::SyncSettings SoakSync(const std::string& server) {
+  lm::monitor::SyncSettings s;
+  s.server = server;
+  s.lockTimeout = 1s;
+  s.statementTimeout = 20s;
+  s.firstRetry = 200ms;
+  s.retryCeiling = 2s;
+  return s;
+}
+
+// Asks for one more sync and waits for it to finish.
+bool SyncedOnceMore(TeamSyncWorker& sync, int64_t site, std::chrono::seconds within) {
+  const int before = sync.Totals().done;
+  sync.Request(site);
+  const auto deadline = std::chrono::steady_clock::now() + within;
+  while (sync.Totals().done == before) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
 TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   const char* asked = std::getenv("LM_SOAK_ROUNDS");
-  const int rounds = asked ? std::atoi(asked) : 72;
+  const int rounds = asked ? std::atoi(asked) : 170;
   const lm::records::RetentionPolicy policy = SoakPolicy(rounds);
+  const Troubles troubles(rounds);
   test::TempDir dir;
+  test::SoakDisk disk(dir.path, rounds >= 1440 ? 4096 : 512);  // before any thread
+  test::SoakServer server;
   const auto store = dir.path / "site-records.sqlite";
   Receiver receiver;
   AlarmSettings settings;
@@ -209,15 +256,31 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   CancelToken stop;
   test::SoakSiteRecords records(dir.path);
   std::ostringstream thinned;
-  RetentionKeeper retention(store, policy, {0, "monitor", settings.monitor, true}, thinned);
-  int done = 0;
+  // With a team server, nothing it has not received is thinned.
+  RetentionKeeper retention(store, policy, {0, "monitor", settings.monitor, !server.Usable()}, thinned);
+  std::ostringstream syncLog;
+  std::optional<TeamSyncWorker> sync;
+  if (server.Usable()) sync.emplace(SoakSync(server.Uri()), store, syncLog);
+  int done = 0, unrecorded = 0, stalls = 0;
   long rssAfterWarmUp = 0;
   MonitorParts parts{MonitorPlan{"009A0011", 10min}, clock, [&](CancelToken& t) {
                        AttemptResult r;
                        r.kind = AttemptResult::Kind::kDone;
                        r.summary.survey = SiteSurvey(done);
                        r.summary.siteSerial = "009A0011";
-                       records.Round(done, clock.WallNow());
+                       if (troubles.DiskFull(done)) disk.Fill();
+                       else disk.Free();
+                       if (troubles.Stalled(done) && server.Usable() && !server.Stalled()) {
+                         server.Stall();
+                         ++stalls;
+                       } else if (!troubles.Stalled(done)) {
+                         server.Release();
+                       }
+                       try {
+                         records.Round(done, clock.WallNow());
+                       } catch (const std::exception&) {
+                         ++unrecorded;  // as a full disk leaves the page's recorder
+                       }
                        // The receiver is down for 4 hours of every 3 days.
                        receiver.down = done % 432 >= 20 && done % 432 < 44;
                        if (done == 50) rssAfterWarmUp = RssKb();
@@ -227,8 +290,13 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
                      log};
   parts.alarms = &alarms;
   parts.retention = &retention;
+  if (sync) parts.sync = &*sync;
   const auto totals = RunMonitor(parts, stop);
   receiver.down = false;
+  disk.Free();
+  server.Release();
+  const bool synced = sync && SyncedOnceMore(*sync, test::SoakSiteRecords::kSite, 600s);
+  if (sync) sync->Stop(2s);
   lm::records::AlarmLedger ledger(store);
   const std::string destination = ReceiverId("webhook", *settings.webhook);
   const auto deadline = std::chrono::steady_clock::now() + 120s;
@@ -247,6 +315,13 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
               "%zu lost, %d repeated, %d rounds missed\n",
               totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, taken.size(), lost, repeated,
               rounds - totals.surveys);
+  std::printf("soak: disk full for rounds %d-%d: %s; %d rounds not recorded\n", troubles.fullFrom,
+              troubles.fullFrom + 5, disk.Usable() ? "filled" : ("not tried, " + disk.WhyNot()).c_str(), unrecorded);
+  const auto syncTotals = sync ? sync->Totals() : lm::monitor::SyncTotals{};
+  const int64_t serverVisits = synced ? server.Count("SELECT count(*) FROM linkmeter.visits") : -1;
+  std::printf("soak: team server: %s, %d stalls of %d rounds, %d syncs done, %d given up, %lld of %d visits there\n",
+              server.Usable() ? "yes" : ("none, " + server.WhyNot()).c_str(), stalls, troubles.stallFor,
+              syncTotals.done, syncTotals.failed, static_cast<long long>(serverVisits), records.Visits());
   std::printf("soak: retention %ld/%ld hours, %d visits;%s\nsoak: History: %s\n", long(policy.probes.count()),
               long(policy.hops.count()),
               records.Visits(), SizesByTable(store).c_str(), records.TimedHistory().c_str());
@@ -268,6 +343,14 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   EXPECT_EQ(lost, 0u);
   EXPECT_EQ(repeated, 0);
   EXPECT_GT(taken.size(), 10u);
+  if (disk.Usable()) {
+    EXPECT_GT(unrecorded, 0) << "the full disk refused nothing";
+  }
+  if (server.Usable()) {
+    EXPECT_TRUE(synced) << syncLog.str().substr(0, 4000);
+    EXPECT_EQ(serverVisits, records.Visits());
+    EXPECT_GT(syncTotals.failed, 0) << "no stall was felt";
+  }
 }
 
 }  // namespace

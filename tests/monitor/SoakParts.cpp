@@ -1,0 +1,119 @@
+#include "SoakParts.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef LM_SOAK_SERVER
+#include "../records/sync/PgServer.h"
+#include "lm/teamsync/PgConnection.h"
+#include "lm/teamsync/ServerSchema.h"
+#endif
+
+namespace lm::monitor::test {
+namespace {
+
+constexpr const char* kBallast = ".ballast";
+
+std::string Failed(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+}  // namespace
+
+SoakDisk::SoakDisk(const std::filesystem::path& folder, int megabytes) : folder_(folder) {
+  if (geteuid() != 0) {
+    why_ = "not root (a tmpfs needs a mount namespace of the test's own)";
+    return;
+  }
+  if (unshare(CLONE_NEWNS) != 0) {
+    why_ = Failed("unshare");
+    return;
+  }
+  if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    why_ = Failed("private mounts");
+    return;
+  }
+  const std::string size = "size=" + std::to_string(megabytes) + "m,mode=0700";
+  if (mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, size.c_str()) != 0) {
+    why_ = Failed("tmpfs");
+    return;
+  }
+  mounted_ = true;
+}
+
+SoakDisk::~SoakDisk() {
+  if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+}
+
+void SoakDisk::Fill() {
+  if (!Usable() || full_) return;
+  struct statvfs fs {};
+  if (statvfs(folder_.c_str(), &fs) != 0) return;
+  const int fd = open((folder_ / kBallast).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  // Every free block taken, so the store's next page has nowhere to go.
+  const off_t room = static_cast<off_t>(fs.f_bavail) * static_cast<off_t>(fs.f_frsize);
+  full_ = room == 0 || fallocate(fd, 0, 0, room) == 0;
+  close(fd);
+}
+
+void SoakDisk::Free() {
+  if (!full_) return;
+  std::filesystem::remove(folder_ / kBallast);
+  full_ = false;
+}
+
+#ifdef LM_SOAK_SERVER
+SoakServer::SoakServer() {
+  try {
+    server_ = std::make_unique<lm::teamsync::test::PgServer>();
+    lm::teamsync::PgConnection(server_->Uri("postgres")).Exec("CREATE DATABASE soak");
+    lm::teamsync::PgConnection owner(server_->Uri("soak"));
+    lm::teamsync::ServerSchema::Init(owner);
+    owner.Exec("CREATE ROLE alice LOGIN IN ROLE linkmeter_technician");
+    admin_ = std::make_unique<lm::teamsync::PgConnection>(server_->Uri("soak"));
+    // The administrator waits out a sync's transaction, never the rounds.
+    admin_->Exec("SET lock_timeout = '30s'");
+  } catch (const std::exception& e) {
+    why_ = e.what();
+  }
+}
+
+SoakServer::~SoakServer() = default;
+
+std::string SoakServer::Uri() const { return server_->Uri("soak", "alice"); }
+
+void SoakServer::Stall() {
+  if (stalled_ || !admin_) return;
+  admin_->Exec("BEGIN");
+  // Every table of the team's schema, as a migration would.
+  admin_->Exec(
+      "DO $$ BEGIN EXECUTE 'LOCK TABLE ' || (SELECT string_agg(format('%I.%I', schemaname, tablename), ', ') "
+      "FROM pg_tables WHERE schemaname = 'linkmeter') || ' IN ACCESS EXCLUSIVE MODE'; END $$");
+  stalled_ = true;
+}
+
+void SoakServer::Release() {
+  if (!stalled_) return;
+  admin_->Exec("ROLLBACK");
+  stalled_ = false;
+}
+
+int64_t SoakServer::Count(const std::string& sql) const {
+  lm::teamsync::PgConnection owner(server_->Uri("soak"));
+  return std::stoll(owner.Exec(sql).Text(0, 0));
+}
+#else
+SoakServer::SoakServer() : why_("no PostgreSQL 15") {}
+SoakServer::~SoakServer() = default;
+std::string SoakServer::Uri() const { return ""; }
+void SoakServer::Stall() {}
+void SoakServer::Release() {}
+int64_t SoakServer::Count(const std::string&) const { return 0; }
+#endif
+
+}  // namespace lm::monitor::test

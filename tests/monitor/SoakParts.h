@@ -1,0 +1,62 @@
+#pragma once
+// What the soak puts the monitor through besides its rounds:
+// - SoakDisk: the store's folder on a tmpfs of its own, in a private mount
+//   namespace, which a ballast file fills for a while (a full disk);
+// - SoakServer: a team server (PostgreSQL 15, tests/records/sync/PgServer)
+//   on which an administrator holds the tables locked for a while (a stall).
+// Either says why it cannot be had (not root, no PostgreSQL) and the soak
+// goes on without it.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace lm::teamsync {
+class PgConnection;
+namespace test {
+class PgServer;
+}
+}  // namespace lm::teamsync
+
+namespace lm::monitor::test {
+
+class SoakDisk {
+ public:
+  // Mounts a tmpfs of `megabytes` on `folder`; call before any thread starts.
+  SoakDisk(const std::filesystem::path& folder, int megabytes);
+  ~SoakDisk();
+  bool Usable() const { return why_.empty(); }
+  const std::string& WhyNot() const { return why_; }
+  // Fills what is left of the tmpfs, or frees it again.
+  void Fill();
+  void Free();
+  bool Full() const { return full_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::string why_;
+  bool mounted_ = false, full_ = false;
+};
+
+class SoakServer {
+ public:
+  SoakServer();
+  ~SoakServer();
+  bool Usable() const { return why_.empty(); }
+  const std::string& WhyNot() const { return why_; }
+  // The technician's connection text for the monitor's sync.
+  std::string Uri() const;
+  // An administrator locks the team's tables until Release().
+  void Stall();
+  void Release();
+  bool Stalled() const { return stalled_; }
+  int64_t Count(const std::string& sql) const;
+
+ private:
+  std::unique_ptr<lm::teamsync::test::PgServer> server_;
+  std::unique_ptr<lm::teamsync::PgConnection> admin_;
+  std::string why_;
+  bool stalled_ = false;
+};
+
+}  // namespace lm::monitor::test
