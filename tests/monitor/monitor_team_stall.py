@@ -12,8 +12,8 @@ manager's notify socket owned by the test:
    the store, the queued notices kept;
 4. the lock released, the next start sends the queued notices and the
    visit reaches the team server.
-The monitor's timeouts are the defaults scaled to the shorter lock (60 s
-for the 120 s an administrator might hold): lock 5 s, statement 30 s.
+The lock is held 120 s, as a long migration would; the monitor's sync runs
+with its default timeouts (lock 10 s, statement 60 s).
 usage: monitor_team_stall.py LINKMETER-CLI LINKMETER-SIM DEMO-SITE.json"""
 import glob
 import os
@@ -29,7 +29,7 @@ parts.enter_private_network()
 cli, sim_path, demo_site = sys.argv[1], sys.argv[2], sys.argv[3]
 UNIT, REPEATER = "009A0011", "00C80102"
 EVERY_S = 6
-LOCK_S = 60
+LOCK_S = 120
 work = tempfile.mkdtemp(prefix="lm-monitor-stall-")
 site = parts.usb_site(demo_site)
 monitor = None
@@ -67,7 +67,7 @@ try:
     args = ["--unit", UNIT, "--every", f"{EVERY_S}s", "--probes", "1",
             "--registration", parts.write_registration(site, UNIT, os.path.join(work, "registration.json")),
             *receivers.options("ops@example.org"), "--retry-max", "2s", "--sync-server", pg.uri("tech"),
-            "--sync-lock-timeout", "5s", "--sync-statement-timeout", "30s"]
+            "--sync-lock-timeout", "10s", "--sync-statement-timeout", "60s"]
     monitor = parts.Monitor(cli, args, env, fail)
     monitor.wait_line(SURVEY, 60)
     wait_until("READY=1 on the notify socket", lambda: any(m.startswith("READY=1") for m in manager.got), 10)
