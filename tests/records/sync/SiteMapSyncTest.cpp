@@ -195,8 +195,16 @@ void SendAsVersionOne(PgConnection& conn, const std::filesystem::path& storeFile
         params += (c ? ", $" : "$") + std::to_string(c + 1);
       }
       for (const Row& row : found->second) {
+        Row values(row.begin(), row.begin() + static_cast<long>(known));
+        if (StreamedSize(layout, row)) {  // a plan's image, read apart from its row
+          std::string hex = "\\x";
+          local.Pieces(row, [&](std::span<const uint8_t> piece) {
+            for (uint8_t b : piece) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+          });
+          values[layout.streamed] = hex;
+        }
         conn.Exec("INSERT INTO linkmeter." + std::string(layout.table) + " (" + columns + ") VALUES (" + params + ")",
-                  Row(row.begin(), row.begin() + static_cast<long>(known)));
+                  values);
       }
     }
   }
