@@ -209,18 +209,46 @@ void PulledRows::Write(const VisitRows& rows) {
 void PulledRows::Insert(const TableLayout& layout, const Row& r) {
   const std::string table = layout.table;
   const bool raw = table == "raw_records";
+  if (const auto streamed = StreamedSize(layout, r)) return InsertStreamed(layout, r, *streamed);
   const std::string sql = raw ? RawInsert(rec::RawKindTable(*RawKindNamed(Text(r[2])))) : kInserts.at(table);
   auto st = statements_.find(sql);
   if (st == statements_.end()) st = statements_.emplace(sql, db_.Prepare(sql)).first;
-  const auto streamed = StreamedSize(layout, r);
   for (size_t c = 0; c < layout.columns.size(); ++c) {
     if (raw && c == 2) continue;  // the kind names the table
-    if (streamed && static_cast<int>(c) == layout.streamed) st->second.BindZeroBlob(static_cast<int>(c + 1), *streamed);
-    else BindLocal(st->second, static_cast<int>(c + 1), layout.columns[c].type, r[c]);
+    BindLocal(st->second, static_cast<int>(c + 1), layout.columns[c].type, r[c]);
   }
   st->second.Run();
   st->second.Reset();
-  if (streamed) WriteStreamed(r, *streamed, db_.Changes() > 0);
+}
+
+// A raw record whose bytes come apart from it, inserted with room for them
+// by VALUES: an INSERT ... SELECT into a table with triggers goes through a
+// temporary copy of the row, bytes and all. SQLite still builds the row
+// whole once (the room is not its last value), so one image costs twice its
+// size while it is inserted, and no more.
+void PulledRows::InsertStreamed(const TableLayout& layout, const Row& r, int64_t size) {
+  if (size < 0) Unverified(Text(r[2]), Text(r[0]));
+  if (size > rec::Database::kMaxValueBytes) {
+    throw Refusal{"the team server sent a record (" + Text(r[0]).substr(0, 12) + "…) of " + std::to_string(size) +
+                  " bytes, more than this computer's records hold; nothing of that visit was kept"};
+  }
+  auto visit = db_.Prepare("SELECT id FROM visits WHERE content_id = ?");
+  visit.BindAll(Text(r[1]));
+  bool inserted = false;
+  if (visit.Step()) {
+    auto st = db_.Prepare("INSERT INTO " + std::string(rec::RawKindTable(*RawKindNamed(Text(r[2])))) +
+                          "(content_id, visit_id, taken_at, unit, source, header, raw, decoded_json) "
+                          "VALUES (?1, ?2, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT DO NOTHING");
+    for (size_t c = 0; c < layout.columns.size(); ++c) {
+      const int at = static_cast<int>(c + 1);
+      if (c == 1) st.Bind(at, visit.Int(0));
+      else if (static_cast<int>(c) == layout.streamed) st.BindZeroBlob(at, size);
+      else if (c != 2) BindLocal(st, at, layout.columns[c].type, r[c]);  // the kind names the table
+    }
+    st.Run();
+    inserted = db_.Changes() > 0;
+  }
+  WriteStreamed(r, size, inserted);
 }
 
 // Into the room the insert made (when the store did not hold the record

@@ -212,7 +212,11 @@ std::string ShownValue(ColumnType type, const std::string& value) {
 
 std::string ShownRow(const TableLayout& layout, const Row& row) {
   std::string out = std::string(layout.table) + ":";
-  const auto streamed = StreamedSize(layout, row);
+  std::optional<int64_t> streamed;
+  try {
+    streamed = StreamedSize(layout, row);
+  } catch (const SyncFailure&) {  // a size that is no number: the column shows as it came
+  }
   for (size_t c = 0; c < layout.columns.size() && c < row.size(); ++c) {
     out += std::string(c == 0 ? " " : ", ") + layout.columns[c].name + "=";
     if (streamed && static_cast<int>(c) == layout.streamed) out += "<" + std::to_string(*streamed) + " bytes>";

@@ -52,6 +52,7 @@ class PulledRows {
   void Refuse(const PartOf& part, const std::string& head, const std::string& why);
   void Verify(const std::string& table, const Row& row, const VisitRows& all);
   void Insert(const TableLayout& layout, const Row& row);
+  void InsertStreamed(const TableLayout& layout, const Row& row, int64_t size);
   void WriteStreamed(const Row& row, int64_t size, bool inserted);
   int64_t SerialOfSite(const std::string& siteContentId);
   int64_t SerialOfVisitSite(const std::string& visitContentId);
