@@ -106,7 +106,7 @@ void LocalSide::Pieces(const Row& row, const PieceSink& take) {
   const size_t id = layout.columns.size() + 1;
   if (!size) return;
   const auto kind = RawKindNamed(row[2].value_or(""));
-  if (!kind || row.size() <= id) throw SyncFailure(SyncFailureKind::kStore, "no record's bytes to send");
+  if (!kind || row.size() <= id) throw SyncFailure(SyncFailureKind::kStore, "a record's bytes to send were not found in the site records");
   const std::string table = rec::RawKindTable(*kind);
   // The open blob holds its read transaction: the check sees the row it reads.
   rec::BlobIo blob(db_, table, "raw", IntOf(row[id]), rec::BlobIo::Mode::kRead);

@@ -246,7 +246,10 @@ void PgConnection::CopyIn(const std::string& copySql, const std::function<void(c
   };
   try {
     write([&](std::string_view piece) {
-      if (gathered.size() + piece.size() > kPiece) send(gathered), gathered.clear();
+      if (gathered.size() + piece.size() > kPiece) {
+        send(gathered);
+        gathered.clear();
+      }
       if (piece.size() >= kPiece) send(piece);
       else gathered.append(piece);
     });
