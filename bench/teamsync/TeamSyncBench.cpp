@@ -2,16 +2,20 @@
 // visits of a 256-unit site, 20 probes per route, 307,200 probes) sent to an
 // empty team server, fetched from it into an empty store, and a sync with
 // nothing new; first, a site map of large plans (three 40 MiB photos and
-// 1,000 map edits in one visit) sent and fetched, with the process's peak
-// memory. The server is a PostgreSQL 15 started in a scratch folder.
+// 1,000 map edits in one visit) sent and fetched, with how far each of the
+// two raised the process's memory above what it held before it (its peak
+// resident set, reset before each). The server is a PostgreSQL 15 started in
+// a scratch folder.
 // Usage: bench-teamsync FOLDER   (FOLDER holds bench-records' store: run
-// `bench-records FOLDER` first)
+//                                 `bench-records FOLDER` first)
+//        bench-teamsync --plans  (the site map of large plans only)
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -45,12 +49,39 @@ long PeakMiB() {
   return usage.ru_maxrss / 1024;
 }
 
+// A field of /proc/self/status in KiB (VmRSS: resident now; VmHWM: the peak
+// since the last ResetPeak).
+long StatusKiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string name;
+  long kib = 0;
+  while (status >> name) {
+    if (name == field + ":" && status >> kib) return kib;
+    status.ignore(4096, '\n');
+  }
+  throw std::runtime_error("no " + field + " in /proc/self/status");
+}
+
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// A sync with how far it raised the process's peak memory above what it held before.
+void Measured(const char* what, const fs::path& store, const std::string& server) {
+  ResetPeak();
+  const long before = StatusKiB("VmRSS");
+  Timed(what, store, server);
+  const long peak = StatusKiB("VmHWM");
+  std::printf("    memory: %.1f MiB before, peak %.1f MiB: %.1f MiB above\n", before / 1024.0, peak / 1024.0,
+              (peak - before) / 1024.0);
+}
+
 fs::path ScratchStore() {
   std::string pattern = (fs::temp_directory_path() / "lm-teamsync-bench-XXXXXX").string();
   const fs::path folder = mkdtemp(pattern.data());
   if (!lm::records::RecordStore::Open(folder)) throw std::runtime_error("no store in " + folder.string());
   return folder;
 }
+
+constexpr int kPhotoBytes = 40 << 20;
 
 // Three photos that do not compress, and edits placing 250 units four times.
 void RecordLargePlans(const fs::path& folder) {
@@ -60,7 +91,7 @@ void RecordLargePlans(const fs::path& folder) {
   uint32_t x = 2463534242u;
   for (int p = 0; p < 3; ++p) {
     rec::RawRecord plan{rec::RawKind::kPlan, 1'766'000'000'100 + p, std::nullopt, "file", {}, {}, ""};
-    plan.raw.resize(40u << 20);
+    plan.raw.resize(kPhotoBytes);
     for (auto& b : plan.raw) x ^= x << 13, x ^= x >> 17, x ^= x << 5, b = static_cast<uint8_t>(x);
     plan.decodedJson = R"({"name":"Photo","format":"png","width":8000,"height":6000,"sha256":")" +
                        rec::Sha256Hex(plan.raw) + "\"}";
@@ -79,9 +110,10 @@ void LargePlans(test::PgServer& pg) {
   ServerSchema::Init(owner);
   const fs::path made = ScratchStore(), pulled = ScratchStore();
   RecordLargePlans(made);
-  std::printf("site map of 3 plans of 40 MiB and 1,000 edits (peak %ld MiB before)\n", PeakMiB());
-  Timed("  sent to an empty server", made / "site-records.sqlite", pg.Uri("plans"));
-  Timed("  fetched into an empty store", pulled / "site-records.sqlite", pg.Uri("plans"));
+  std::printf("site map of 3 plans of 40 MiB and 1,000 edits (largest photo %d MiB; process peak %ld MiB before)\n",
+              kPhotoBytes >> 20, PeakMiB());
+  Measured("  sent to an empty server", made / "site-records.sqlite", pg.Uri("plans"));
+  Measured("  fetched into an empty store", pulled / "site-records.sqlite", pg.Uri("plans"));
   std::printf("  peak memory of the process: %ld MiB\n", PeakMiB());
   fs::remove_all(made);
   fs::remove_all(pulled);
@@ -90,8 +122,13 @@ void LargePlans(test::PgServer& pg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--plans") {
+    test::PgServer pg;
+    LargePlans(pg);
+    return 0;
+  }
   if (argc != 2 || !fs::exists(fs::path(argv[1]) / "site-records.sqlite")) {
-    std::fprintf(stderr, "usage: bench-teamsync FOLDER (with bench-records' store in it)\n");
+    std::fprintf(stderr, "usage: bench-teamsync FOLDER (with bench-records' store in it) | --plans\n");
     return 2;
   }
   const fs::path full = argv[1];

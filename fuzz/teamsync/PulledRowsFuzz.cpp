@@ -131,7 +131,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     rec::Transaction tx(db);
     try {
-      ts::PulledRows(db).Write(rows);
+      // A streamed value's bytes (a row whose raw became NULL) come from the input.
+      ts::PulledRows(db, [&](const ts::Row&, const ts::PieceSink& take) {
+        const std::string bytes = in.ConsumeRandomLengthString(64);
+        take(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+      }).Write(rows);
     } catch (const ts::SyncFailure& f) {
       if (f.kind() != ts::SyncFailureKind::kUnverified) std::abort();
       return 0;

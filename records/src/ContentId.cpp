@@ -20,12 +20,26 @@ ContentHasher::ContentHasher(std::string_view kind) : impl_(std::make_unique<Imp
 
 ContentHasher::~ContentHasher() = default;
 
-void ContentHasher::Feed(char tag, const void* data, size_t size) {
+void ContentHasher::FeedHead(char tag, uint64_t size) {
   uint8_t prefix[9];
   prefix[0] = static_cast<uint8_t>(tag);
-  for (int i = 0; i < 8; ++i) prefix[1 + i] = static_cast<uint8_t>(static_cast<uint64_t>(size) >> (8 * i));
+  for (int i = 0; i < 8; ++i) prefix[1 + i] = static_cast<uint8_t>(size >> (8 * i));
   g_checksum_update(impl_->checksum, prefix, sizeof prefix);
+}
+
+void ContentHasher::Feed(char tag, const void* data, size_t size) {
+  FeedHead(tag, size);
   if (size > 0) g_checksum_update(impl_->checksum, static_cast<const guchar*>(data), static_cast<gssize>(size));
+}
+
+ContentHasher& ContentHasher::BeginBytes(uint64_t size) {
+  FeedHead('b', size);
+  return *this;
+}
+
+ContentHasher& ContentHasher::AddPiece(std::span<const uint8_t> piece) {
+  if (!piece.empty()) g_checksum_update(impl_->checksum, piece.data(), static_cast<gssize>(piece.size()));
+  return *this;
 }
 
 ContentHasher& ContentHasher::Add(int64_t value) {
@@ -70,18 +84,38 @@ std::string VisitContentId(int64_t siteSerial, Millis startedAt) {
 }
 
 std::string RawContentId(const std::string& visitId, const RawRecord& r) {
-  ContentHasher h(RawKindName(r.kind));
-  h.Add(visitId).Add(r.takenAt).Add(r.unit).Add(r.source);
-  h.Add(std::span<const uint8_t>(r.header)).Add(std::span<const uint8_t>(r.raw));
-  // A record kept without bytes (an event log or settings read the program
-  // hands over decoded only) is its decoded answer: two different answers
-  // taken in the same millisecond must not share an id.
-  // A plan's decoded form (its name, size and hash) and a map edit's (the
-  // position) are part of what they are, whatever bytes come with them.
-  if ((r.header.empty() && r.raw.empty()) || r.kind == RawKind::kPlan || r.kind == RawKind::kMapEdit) {
-    h.Add(r.decodedJson);
+  RawContentStream id(visitId, r, r.raw.size());
+  id.Add(r.raw);
+  return id.Finish();
+}
+
+// A record kept without bytes (an event log or settings read the program
+// hands over decoded only) is its decoded answer: two different answers
+// taken in the same millisecond must not share an id.
+// A plan's decoded form (its name, size and hash) and a map edit's (the
+// position) are part of what they are, whatever bytes come with them.
+RawContentStream::RawContentStream(const std::string& visitId, const RawRecord& r, uint64_t rawSize)
+    : hasher_(RawKindName(r.kind)),
+      decodedJson_(r.decodedJson),
+      withDecoded_((r.header.empty() && rawSize == 0) || r.kind == RawKind::kPlan || r.kind == RawKind::kMapEdit),
+      left_(rawSize) {
+  hasher_.Add(visitId).Add(r.takenAt).Add(r.unit).Add(r.source);
+  hasher_.Add(std::span<const uint8_t>(r.header)).BeginBytes(rawSize);
+}
+
+void RawContentStream::Add(std::span<const uint8_t> piece) {
+  if (piece.size() > left_) {
+    left_ = UINT64_MAX;  // more than promised: never a match
+    return;
   }
-  return h.Finish();
+  left_ -= piece.size();
+  hasher_.AddPiece(piece);
+}
+
+std::string RawContentStream::Finish() {
+  if (left_ != 0) return "";
+  if (withDecoded_) hasher_.Add(decodedJson_);
+  return hasher_.Finish();
 }
 
 std::string SurveyContentId(const std::string& visitId, const SurveyInfo& s) {
@@ -168,11 +202,27 @@ std::string Sha256Hex(std::span<const uint8_t> bytes) {
   return g_checksum_get_string(checksum.get());
 }
 
-bool PlanMatchesItsImage(const RawRecord& plan) {
-  const auto decoded = json::Parse(plan.decodedJson);
+struct Sha256Stream::Impl {
+  GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
+  ~Impl() { g_checksum_free(checksum); }
+};
+
+Sha256Stream::Sha256Stream() : impl_(std::make_unique<Impl>()) {}
+Sha256Stream::~Sha256Stream() = default;
+
+void Sha256Stream::Add(std::span<const uint8_t> piece) {
+  if (!piece.empty()) g_checksum_update(impl_->checksum, piece.data(), static_cast<gssize>(piece.size()));
+}
+
+std::string Sha256Stream::Hex() { return g_checksum_get_string(impl_->checksum); }
+
+bool PlanMatchesItsImage(const RawRecord& plan) { return PlanNamesImage(plan.decodedJson, Sha256Hex(plan.raw)); }
+
+bool PlanNamesImage(const std::string& decodedJson, const std::string& imageSha256Hex) {
+  const auto decoded = json::Parse(decodedJson);
   if (!decoded) return false;
   const json::Value& named = json::Member(*decoded, "sha256");
-  return named.is<std::string>() && named.get<std::string>() == Sha256Hex(plan.raw);
+  return named.is<std::string>() && named.get<std::string>() == imageSha256Hex;
 }
 
 const char* RawKindName(RawKind kind) {

@@ -46,6 +46,11 @@ Statement& Statement::BindNull(int index) {
   return *this;
 }
 
+Statement& Statement::BindZeroBlob(int index, int64_t size) {
+  ThrowIfFailed(db_, sqlite3_bind_zeroblob64(stmt_, index, static_cast<sqlite3_uint64>(size)), "binding");
+  return *this;
+}
+
 bool Statement::Step() {
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;

@@ -53,6 +53,34 @@ TEST(RecordsContentId, RawRecordIdFollowsItsContent) {
       << "without bytes, the decoded answer is the content";
 }
 
+// Bytes fed in pieces hash as the same bytes added whole, so an image
+// streamed through a sync keeps the id it was recorded under.
+TEST(RecordsContentId, BytesFedInPiecesGiveTheIdOfTheWholeBytes) {
+  RawRecord plan = SampleRaw(RawKind::kPlan, 510), download = SampleRaw(RawKind::kDownload, 520);
+  RawRecord decodedOnly = SampleRaw(RawKind::kEventLog, 530), bytesOnly = SampleRaw(RawKind::kEventLog, 540);
+  decodedOnly.header.clear(), decodedOnly.raw.clear();
+  bytesOnly.header.clear();
+  for (const RawRecord* r : {&plan, &download, &decodedOnly, &bytesOnly}) {
+    const std::span<const uint8_t> raw(r->raw);
+    for (const size_t piece : {size_t{1}, size_t{2}, size_t{4096}}) {
+      RawContentStream id("visit-a", *r, raw.size());
+      Sha256Stream image;
+      id.Add({});  // an empty piece changes nothing
+      for (size_t at = 0; at < raw.size(); at += piece) {
+        id.Add(raw.subspan(at, std::min(piece, raw.size() - at)));
+        image.Add(raw.subspan(at, std::min(piece, raw.size() - at)));
+      }
+      EXPECT_EQ(id.Finish(), RawContentId("visit-a", *r)) << RawKindName(r->kind) << " in pieces of " << piece;
+      EXPECT_EQ(image.Hex(), Sha256Hex(raw));
+    }
+  }
+  RawContentStream shortOne("visit-a", download, download.raw.size() + 1), longOne("visit-a", download, 1);
+  shortOne.Add(download.raw);
+  longOne.Add(download.raw);
+  EXPECT_EQ(shortOne.Finish(), "") << "fewer bytes than promised";
+  EXPECT_EQ(longOne.Finish(), "") << "more bytes than promised";
+}
+
 TEST(RecordsContentId, SettingsWriteIdCoversEveryKeyAndValue) {
   const SettingsWrite base = SampleWrite(700);
   const std::string id = SettingsWriteContentId("v", base);

@@ -1,7 +1,10 @@
 #include "lm/teamsync/LocalSide.h"
 
+#include <algorithm>
 #include <chrono>
 
+#include "lm/records/BlobIo.h"
+#include "lm/records/ContentId.h"
 #include "lm/records/Schema.h"
 #include "lm/records/Seals.h"
 #include "lm/records/Transaction.h"
@@ -88,18 +91,42 @@ VisitRows LocalSide::RowsFor(const std::string& visitContentId, const std::set<s
     const int keyColumn = static_cast<int>(layout.columns.size());
     while (st.Step()) {
       if (!items.count(st.Text(keyColumn) + layout.suffix)) continue;
-      Row row;
+      Row row;  // the columns, then whatever follows the key (a streamed value's size and row)
       for (int c = 0; c < keyColumn; ++c) row.push_back(LocalValue(st, c, layout.columns[c].type));
+      for (int c = keyColumn + 1; c < st.ColumnCount(); ++c) row.push_back(LocalValue(st, c, ColumnType::kInt));
       out[layout.table].push_back(std::move(row));
     }
   }
   return out;
 }
 
+void LocalSide::Pieces(const Row& row, const PieceSink& take) {
+  const TableLayout& layout = LayoutOf("raw_records");
+  const auto size = StreamedSize(layout, row);
+  const size_t id = layout.columns.size() + 1;
+  if (!size) return;
+  const auto kind = RawKindNamed(row[2].value_or(""));
+  if (!kind || row.size() <= id) throw SyncFailure(SyncFailureKind::kStore, "a record's bytes to send were not found in the site records");
+  const std::string table = rec::RawKindTable(*kind);
+  // The open blob holds its read transaction: the check sees the row it reads.
+  rec::BlobIo blob(db_, table, "raw", IntOf(row[id]), rec::BlobIo::Mode::kRead);
+  auto same = db_.Prepare("SELECT 1 FROM " + table + " WHERE id = ?1 AND content_id = ?2");
+  if (!same.BindAll(IntOf(row[id]), row[0].value_or("")).Step() || blob.Size() != *size) {
+    throw SyncFailure(SyncFailureKind::kStore, "the site records changed while a record's bytes were being sent");
+  }
+  same.Reset();
+  rec::Bytes piece;
+  for (int64_t at = 0; at < *size; at += static_cast<int64_t>(piece.size())) {
+    piece.resize(static_cast<size_t>(std::min<int64_t>(kPieceBytes, *size - at)));
+    blob.Read(at, piece);
+    take(piece);
+  }
+}
+
 std::set<std::string> LocalSide::Write(const std::string& visitContentId, const VisitRows& rows, const VisitItems& expected,
-                      const std::optional<std::string>& sentBy) {
+                                       const std::optional<std::string>& sentBy, const ReadPieces& pieces) {
   rec::Transaction tx(db_);
-  PulledRows pulled(db_);
+  PulledRows pulled(db_, pieces);
   pulled.Write(rows);
   if (sentBy) {
     db_.Prepare("UPDATE visits SET sent_by = ?1 WHERE content_id = ?2 AND sent_by IS NOT ?1")

@@ -230,17 +230,36 @@ PgResult PgConnection::Exec(const std::string& sql, const std::vector<PgValue>& 
   return PgResult(r);
 }
 
-void PgConnection::CopyIn(const std::string& copySql, const std::string& data) {
+void PgConnection::CopyIn(const std::string& copySql, const std::function<void(const CopyPut&)>& write) {
   if (!conn_) Fail("the team server", nullptr);
   PGresult* r = PQexec(conn_, copySql.c_str());
   if (!r || PQresultStatus(r) != PGRES_COPY_IN) Fail("the team server refused", r);
   PQclear(r);
-  // In pieces: libpq counts a piece in an int, and a visit with large plans
-  // can send more than 2 GiB.
+  // Small lines gathered up to a piece; libpq counts a piece in an int.
   constexpr size_t kPiece = size_t{1} << 20;
-  for (size_t at = 0; at < data.size(); at += kPiece) {
-    const size_t n = std::min(kPiece, data.size() - at);
-    if (PQputCopyData(conn_, data.data() + at, static_cast<int>(n)) != 1) Fail("the team server", nullptr);
+  std::string gathered;
+  const auto send = [&](std::string_view data) {
+    for (size_t at = 0; at < data.size(); at += kPiece) {
+      const size_t n = std::min(kPiece, data.size() - at);
+      if (PQputCopyData(conn_, data.data() + at, static_cast<int>(n)) != 1) Fail("the team server", nullptr);
+    }
+  };
+  try {
+    write([&](std::string_view piece) {
+      if (gathered.size() + piece.size() > kPiece) {
+        send(gathered);
+        gathered.clear();
+      }
+      if (piece.size() >= kPiece) send(piece);
+      else gathered.append(piece);
+    });
+    send(gathered);
+  } catch (...) {
+    // The COPY ends as failed, so the transaction around it can roll back.
+    if (conn_ && PQputCopyEnd(conn_, "the rows could not be read") == 1) {
+      while (PGresult* rest = PQgetResult(conn_)) PQclear(rest);
+    }
+    throw;
   }
   if (PQputCopyEnd(conn_, nullptr) != 1) Fail("the team server", nullptr);
   PGresult* done = PQgetResult(conn_);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "lm/records/BlobIo.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Seals.h"
 #include "lm/records/VisitVersions.h"
@@ -59,15 +60,6 @@ std::string RawInsert(const std::string& table) {
   return "INSERT INTO " + table +
          "(content_id, visit_id, taken_at, unit, source, header, raw, decoded_json) "
          "SELECT ?1, id, ?4, ?5, ?6, ?7, ?8, ?9 FROM visits WHERE content_id = ?2 ON CONFLICT DO NOTHING";
-}
-
-std::optional<rec::RawKind> RawKindNamed(const std::string& name) {
-  for (auto k : {rec::RawKind::kRegistration, rec::RawKind::kDownload, rec::RawKind::kEventLog,
-                 rec::RawKind::kSettingsReadback, rec::RawKind::kAcceptance, rec::RawKind::kWaiver,
-                 rec::RawKind::kPlan, rec::RawKind::kMapEdit}) {
-    if (name == rec::RawKindName(k)) return k;
-  }
-  return std::nullopt;
 }
 
 std::string Text(const PgValue& v) { return v.value_or(""); }
@@ -159,6 +151,7 @@ void PulledRows::Verify(const std::string& table, const Row& r, const VisitRows&
   } else if (table == "raw_records") {
     const auto kind = RawKindNamed(Text(r[2]));
     if (!kind) Unverified("record", id);
+    if (StreamedSize(LayoutOf(table), r)) return;  // checked as its bytes are written (WriteStreamed)
     const rec::RawRecord record{*kind, IntOf(r[3]), OptIntOf(r[4]), Text(r[5]), BytesOf(r[6]), BytesOf(r[7]),
                                 Text(r[8])};
     if (*kind == rec::RawKind::kPlan && !rec::PlanMatchesItsImage(record)) {
@@ -185,7 +178,6 @@ void PulledRows::Write(const VisitRows& rows) {
   if (auto w = rows.find("settings_writes"); w != rows.end()) {
     for (const auto& r : w->second) writes.insert(Text(r[0]));
   }
-  std::map<std::string, rec::Statement> statements;
   for (const auto& layout : TableLayouts()) {
     const auto found = rows.find(layout.table);
     if (found == rows.end()) continue;
@@ -204,23 +196,82 @@ void PulledRows::Write(const VisitRows& rows) {
       }
       try {
         Verify(table, r, rows);
+        Insert(layout, r);
       } catch (const Refusal& refusal) {
         throw SyncFailure(SyncFailureKind::kUnverified, refusal.reason, ShownRow(layout, r));
       } catch (const SyncFailure& f) {  // a value not of its column's type
         throw SyncFailure(f.kind(), f.what(), ShownRow(layout, r));
       }
-      const std::string sql =
-          table == "raw_records" ? RawInsert(rec::RawKindTable(*RawKindNamed(Text(r[2])))) : kInserts.at(table);
-      auto st = statements.find(sql);
-      if (st == statements.end()) st = statements.emplace(sql, db_.Prepare(sql)).first;
-      for (size_t c = 0; c < layout.columns.size(); ++c) {
-        if (table == "raw_records" && c == 2) continue;  // the kind names the table
-        BindLocal(st->second, static_cast<int>(c + 1), layout.columns[c].type, r[c]);
-      }
-      st->second.Run();
-      st->second.Reset();
     }
   }
+}
+
+void PulledRows::Insert(const TableLayout& layout, const Row& r) {
+  const std::string table = layout.table;
+  const bool raw = table == "raw_records";
+  if (const auto streamed = StreamedSize(layout, r)) return InsertStreamed(layout, r, *streamed);
+  const std::string sql = raw ? RawInsert(rec::RawKindTable(*RawKindNamed(Text(r[2])))) : kInserts.at(table);
+  auto st = statements_.find(sql);
+  if (st == statements_.end()) st = statements_.emplace(sql, db_.Prepare(sql)).first;
+  for (size_t c = 0; c < layout.columns.size(); ++c) {
+    if (raw && c == 2) continue;  // the kind names the table
+    BindLocal(st->second, static_cast<int>(c + 1), layout.columns[c].type, r[c]);
+  }
+  st->second.Run();
+  st->second.Reset();
+}
+
+// A raw record whose bytes come apart from it, inserted with room for them
+// by VALUES: an INSERT ... SELECT into a table with triggers goes through a
+// temporary copy of the row, bytes and all. SQLite still builds the row
+// whole once (the room is not its last value), so one image costs twice its
+// size while it is inserted, and no more.
+void PulledRows::InsertStreamed(const TableLayout& layout, const Row& r, int64_t size) {
+  if (size < 0) Unverified(Text(r[2]), Text(r[0]));
+  if (size > rec::Database::kMaxValueBytes) {
+    throw Refusal{"the team server sent a record (" + Text(r[0]).substr(0, 12) + "…) of " + std::to_string(size) +
+                  " bytes, more than this computer's records hold; nothing of that visit was kept"};
+  }
+  auto visit = db_.Prepare("SELECT id FROM visits WHERE content_id = ?");
+  visit.BindAll(Text(r[1]));
+  bool inserted = false;
+  if (visit.Step()) {
+    auto st = db_.Prepare("INSERT INTO " + std::string(rec::RawKindTable(*RawKindNamed(Text(r[2])))) +
+                          "(content_id, visit_id, taken_at, unit, source, header, raw, decoded_json) "
+                          "VALUES (?1, ?2, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT DO NOTHING");
+    for (size_t c = 0; c < layout.columns.size(); ++c) {
+      const int at = static_cast<int>(c + 1);
+      if (c == 1) st.Bind(at, visit.Int(0));
+      else if (static_cast<int>(c) == layout.streamed) st.BindZeroBlob(at, size);
+      else if (c != 2) BindLocal(st, at, layout.columns[c].type, r[c]);  // the kind names the table
+    }
+    st.Run();
+    inserted = db_.Changes() > 0;
+  }
+  WriteStreamed(r, size, inserted);
+}
+
+// Into the room the insert made (when the store did not hold the record
+// already), the bytes as they come; every one of them hashed on the way.
+void PulledRows::WriteStreamed(const Row& r, int64_t size, bool inserted) {
+  const rec::RawKind kind = *RawKindNamed(Text(r[2]));
+  const rec::RawRecord head{kind, IntOf(r[3]), OptIntOf(r[4]), Text(r[5]), BytesOf(r[6]), {}, Text(r[8])};
+  rec::RawContentStream id(Text(r[1]), head, static_cast<uint64_t>(size));
+  rec::Sha256Stream image;
+  std::optional<rec::BlobIo> blob;
+  if (inserted) blob.emplace(db_, rec::RawKindTable(kind), "raw", db_.LastInsertId(), rec::BlobIo::Mode::kWrite);
+  int64_t at = 0;
+  pieces_(r, [&](std::span<const uint8_t> piece) {
+    id.Add(piece);
+    image.Add(piece);
+    if (blob && at + static_cast<int64_t>(piece.size()) <= size) blob->Write(at, piece);
+    at += static_cast<int64_t>(piece.size());
+  });
+  if (kind == rec::RawKind::kPlan && !rec::PlanNamesImage(head.decodedJson, image.Hex())) {
+    throw Refusal{"the team server sent a plan (" + Text(r[0]).substr(0, 12) +
+                  "…) whose image does not match its SHA-256; nothing of that visit was kept"};
+  }
+  if (id.Finish() != Text(r[0])) Unverified(Text(r[2]), Text(r[0]));
 }
 
 bool PulledRows::FromItsSender(const PartOf& part, const TableLayout& layout, const Row& r) {

@@ -129,17 +129,64 @@ void BindLocal(records::Statement& st, int index, ColumnType type, const PgValue
   }
 }
 
-std::string CopyText(const Rows& rows, size_t columns) {
-  std::string out;
-  for (const auto& row : rows) {
-    for (size_t c = 0; c < columns; ++c) {
-      if (c) out += '\t';
-      if (row[c]) AppendEscaped(out, *row[c]);
-      else out += "\\N";
-    }
-    out += '\n';
+std::optional<records::RawKind> RawKindNamed(const std::string& name) {
+  using records::RawKind;
+  for (auto k : {RawKind::kRegistration, RawKind::kDownload, RawKind::kEventLog, RawKind::kSettingsReadback,
+                 RawKind::kAcceptance, RawKind::kWaiver, RawKind::kPlan, RawKind::kMapEdit}) {
+    if (name == records::RawKindName(k)) return k;
   }
-  return out;
+  return std::nullopt;
+}
+
+std::optional<int64_t> StreamedSize(const TableLayout& layout, const Row& row) {
+  const size_t at = layout.columns.size();
+  if (layout.streamed < 0 || row.size() <= at || row[layout.streamed] || !row[at]) return std::nullopt;
+  return IntOf(row[at]);
+}
+
+namespace {
+
+// A streamed value as COPY text: "\\x" (an escaped backslash), then the hex
+// digits of each piece as it comes.
+void PutStreamedHex(const Row& row, int64_t size, const ReadPieces& pieces, const CopyPut& put) {
+  static const char* const kHex = "0123456789abcdef";
+  put("\\\\x");
+  std::string digits;
+  int64_t sent = 0;
+  pieces(row, [&](std::span<const uint8_t> piece) {
+    digits.resize(piece.size() * 2);
+    char* digit = digits.data();
+    for (uint8_t b : piece) *digit++ = kHex[b >> 4], *digit++ = kHex[b & 15];
+    put(digits);
+    sent += static_cast<int64_t>(piece.size());
+  });
+  if (sent != size) {
+    throw SyncFailure(SyncFailureKind::kStore, "the site records changed while a record's bytes were being sent");
+  }
+}
+
+}  // namespace
+
+void PutCopyRows(const TableLayout& layout, const Rows& rows, const ReadPieces& pieces, const CopyPut& put) {
+  std::string line;
+  for (const auto& row : rows) {
+    const auto streamed = StreamedSize(layout, row);
+    for (size_t c = 0; c < layout.columns.size(); ++c) {
+      if (c) line += '\t';
+      if (streamed && static_cast<int>(c) == layout.streamed) {
+        put(line);
+        line.clear();
+        PutStreamedHex(row, *streamed, pieces, put);
+      } else if (row[c]) {
+        AppendEscaped(line, *row[c]);
+      } else {
+        line += "\\N";
+      }
+    }
+    line += '\n';
+    put(line);
+    line.clear();
+  }
 }
 
 namespace {
@@ -165,9 +212,15 @@ std::string ShownValue(ColumnType type, const std::string& value) {
 
 std::string ShownRow(const TableLayout& layout, const Row& row) {
   std::string out = std::string(layout.table) + ":";
+  std::optional<int64_t> streamed;
+  try {
+    streamed = StreamedSize(layout, row);
+  } catch (const SyncFailure&) {  // a size that is no number: the column shows as it came
+  }
   for (size_t c = 0; c < layout.columns.size() && c < row.size(); ++c) {
     out += std::string(c == 0 ? " " : ", ") + layout.columns[c].name + "=";
-    out += row[c] ? ShownValue(layout.columns[c].type, *row[c]) : "NULL";
+    if (streamed && static_cast<int>(c) == layout.streamed) out += "<" + std::to_string(*streamed) + " bytes>";
+    else out += row[c] ? ShownValue(layout.columns[c].type, *row[c]) : "NULL";
   }
   return out;
 }

@@ -1,5 +1,7 @@
 #include "lm/teamsync/ServerSide.h"
 
+#include <algorithm>
+
 #include "lm/teamsync/ServerSchema.h"
 #include "lm/teamsync/SyncFailure.h"
 
@@ -49,15 +51,15 @@ std::map<std::string, std::string> ServerSide::Senders(std::optional<int64_t> si
 
 std::string ServerSide::User() { return conn_.Exec("SELECT session_user").Text(0, 0); }
 
-void ServerSide::Stage(const TableLayout& layout, const Rows& rows) {
+void ServerSide::Stage(const TableLayout& layout, const Rows& rows, const ReadPieces& pieces) {
   const std::string columns = ColumnList(layout);
   conn_.CopyIn(std::string("COPY stage_") + layout.table + " (" + columns + ") FROM STDIN",
-               CopyText(rows, layout.columns.size()));
+               [&](const CopyPut& put) { PutCopyRows(layout, rows, pieces, put); });
   conn_.Exec(std::string("INSERT INTO linkmeter.") + layout.table + " (" + columns + ") SELECT " + columns +
              " FROM stage_" + layout.table + " ON CONFLICT DO NOTHING");
 }
 
-void ServerSide::Push(const VisitRows& rows) {
+void ServerSide::Push(const VisitRows& rows, const ReadPieces& pieces) {
   if (!staged_) {
     // One temporary table per table, emptied at every commit.
     for (const auto& s : TableLayouts()) {
@@ -70,7 +72,7 @@ void ServerSide::Push(const VisitRows& rows) {
   PgTransaction tx(conn_);
   for (const auto& layout : TableLayouts()) {
     const auto found = rows.find(layout.table);
-    if (!layout.pullOnly && found != rows.end() && !found->second.empty()) Stage(layout, found->second);
+    if (!layout.pullOnly && found != rows.end() && !found->second.empty()) Stage(layout, found->second, pieces);
   }
   tx.Commit();
 }
@@ -102,6 +104,22 @@ VisitRows ServerSide::Fetch(const std::set<std::string>& items) {
   }
   tx.Commit();
   return out;
+}
+
+void ServerSide::Pieces(const Row& row, const PieceSink& take) {
+  const auto size = StreamedSize(LayoutOf("raw_records"), row);
+  if (!size) return;
+  for (int64_t at = 0; at < *size;) {
+    const int64_t n = std::min<int64_t>(kPieceBytes, *size - at);
+    PgResult r = conn_.Exec("SELECT substring(raw FROM $2::int FOR $3::int) FROM linkmeter.raw_records "
+                            "WHERE content_id = $1",
+                            {row[0], std::to_string(at + 1), std::to_string(n)});
+    if (r.Rows() != 1) return;
+    const records::Bytes piece = BytesOf(r.Get(0, 0));
+    if (piece.empty()) return;
+    take(piece);
+    at += static_cast<int64_t>(piece.size());
+  }
 }
 
 }  // namespace lm::teamsync

@@ -14,8 +14,14 @@ using T = ColumnType;
 // program gave it, fetched from there, replaces the guess.
 // A survey's hop statistics change while it runs; they travel once the
 // survey, or its visit, has ended.
-#define LM_RAW(kind, table)                                                                          \
-  "SELECT content_id, visit_id, '" kind "' AS kind, taken_at, unit, source, header, raw, decoded_json FROM " table
+// A plan's image, and any other record's bytes past a mebibyte, are left
+// out of the row and read in pieces: selected here, they would be read whole.
+#define LM_STREAMED_LOCALLY(kind) "'" kind "' = 'plan' OR length(raw) > 1048576"
+#define LM_STREAMED_ON_SERVER "kind = 'plan' OR octet_length(raw) > 1048576"
+#define LM_RAW(kind, table)                                                                                 \
+  "SELECT content_id, visit_id, '" kind "' AS kind, taken_at, unit, source, header, CASE WHEN "             \
+  LM_STREAMED_LOCALLY(kind) " THEN NULL ELSE raw END AS raw, decoded_json, length(raw) AS raw_size, " \
+  "id AS row_id FROM " table
 
 // A part or end fetched with who sent it and who sent its record (`e` is
 // the part's table, joined to its record's): the laptop keeps a part only
@@ -54,13 +60,16 @@ const std::vector<TableLayout> kLayouts = {
       {"source", T::kText}, {"header", T::kBytes}, {"raw", T::kBytes}, {"decoded_json", T::kText}},
      "",
      "SELECT r.content_id, v.content_id, r.kind, r.taken_at, r.unit, r.source, r.header, r.raw, r.decoded_json, "
-     "r.content_id FROM (" LM_RAW("registration", "registration_snapshots") " UNION ALL "
+     "r.content_id, r.raw_size, r.row_id FROM (" LM_RAW("registration", "registration_snapshots") " UNION ALL "
      LM_RAW("download", "downloads") " UNION ALL " LM_RAW("event-log", "event_logs") " UNION ALL "
      LM_RAW("settings-readback", "settings_readbacks") " UNION ALL " LM_RAW("acceptance", "acceptances")
      " UNION ALL " LM_RAW("waiver", "waivers") " UNION ALL " LM_RAW("plan", "site_plans") " UNION ALL "
      LM_RAW("map-edit", "map_edits") ") r JOIN visits v ON v.id = r.visit_id WHERE v.id = ?1",
-     "SELECT content_id, visit, kind, taken_at, unit, source, header, raw, decoded_json, content_id "
-     "FROM linkmeter.raw_records WHERE content_id = ANY($1)"},
+     "SELECT content_id, visit, kind, taken_at, unit, source, header, CASE WHEN "
+     LM_STREAMED_ON_SERVER " THEN NULL ELSE raw END, decoded_json, content_id, "
+     "octet_length(raw) FROM linkmeter.raw_records WHERE content_id = ANY($1)",
+     false,
+     7},
     // A map edit's receipt: the server's number for it and who sent it.
     {"map_edit_receipts",
      {{"edit", T::kText}, {"received", T::kInt}, {"sent_by", T::kText}},

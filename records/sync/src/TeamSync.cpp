@@ -5,6 +5,7 @@
 #include "lm/records/SqlError.h"
 #include "lm/records/StoreResult.h"
 #include "lm/teamsync/LocalSide.h"
+#include "lm/teamsync/PieceSpool.h"
 #include "lm/teamsync/ServerSide.h"
 #include "lm/teamsync/SyncFailure.h"
 
@@ -47,8 +48,10 @@ auto KeepingPulled(F&& work) -> decltype(work()) {
 // as one batch each way; a visit that cannot be moved is set aside.
 class SyncRun {
  public:
-  SyncRun(LocalSide& local, ServerSide& server, std::optional<int64_t> siteSerial, const TeamSync::Progress& progress)
-      : local_(local), server_(server), progress_(progress) {
+  // Streamed values fetched are kept for a moment in `folder` (PieceSpool).
+  SyncRun(LocalSide& local, ServerSide& server, std::filesystem::path folder, std::optional<int64_t> siteSerial,
+          const TeamSync::Progress& progress)
+      : local_(local), server_(server), folder_(std::move(folder)), progress_(progress) {
     counts_.user = server_.User();
     mine_ = Locally([&] { return local_.Items(siteSerial); });
     theirs_ = server_.Items(siteSerial);
@@ -94,11 +97,13 @@ class SyncRun {
     if (moves && progress_) progress_(step_);
     if (!toPush.empty()) {
       const VisitRows rows = Locally([&] { return local_.RowsFor(visit, toPush); });
-      server_.Push(rows);
+      server_.Push(rows, [&](const Row& row, const PieceSink& take) { Locally([&] { local_.Pieces(row, take); }); });
       counts_.pushedRows += RowCount(rows);
       ++counts_.pushedVisits;
     }
     const VisitRows pulled = Pull(toPush, toPull);
+    PieceSpool spool(folder_);
+    spool.Fill(pulled, [&](const Row& row, const PieceSink& take) { server_.Pieces(row, take); });
     VisitItems expected = Union(here, there);
     if (const auto receipts = pulled.find("map_edit_receipts"); receipts != pulled.end()) {
       for (const auto& row : receipts->second) expected[row[0].value_or("") + ":receipt"] = 1;
@@ -107,11 +112,12 @@ class SyncRun {
     const std::optional<std::string> sentBy = sender != senders_.end() ? std::optional(sender->second)
                                               : toPush.empty()        ? std::nullopt
                                                                       : std::optional(counts_.user);
+    const ReadPieces spooled = [&](const Row& row, const PieceSink& take) { spool.Pieces(row, take); };
     const auto mark = marks_.find(visit);
     const bool settled = !moves && mark != marks_.end() && mark->second.synced && mark->second.sentBy == sentBy;
     if (!settled) {
       const auto refused =
-          Locally([&] { return KeepingPulled([&] { return local_.Write(visit, pulled, expected, sentBy); }); });
+          Locally([&] { return KeepingPulled([&] { return local_.Write(visit, pulled, expected, sentBy, spooled); }); });
       counts_.refused.insert(counts_.refused.end(), refused.begin(), refused.end());
     }
     if (!moves) return;
@@ -134,6 +140,7 @@ class SyncRun {
 
   LocalSide& local_;
   ServerSide& server_;
+  std::filesystem::path folder_;
   const TeamSync::Progress& progress_;
   Inventory mine_, theirs_;
   std::map<std::string, std::string> senders_;
@@ -152,7 +159,7 @@ SyncCounts TeamSync::Run(std::optional<int64_t> siteSerial, const Progress& prog
   PgConnection conn(server_, limits_);  // first: a server that cannot be reached leaves the store unopened
   ServerSide server(conn);
   auto local = Locally([&] { return std::make_unique<LocalSide>(storeFile_); });
-  return SyncRun(*local, server, siteSerial, progress).Run();
+  return SyncRun(*local, server, storeFile_.parent_path(), siteSerial, progress).Run();
 }
 
 }  // namespace lm::teamsync

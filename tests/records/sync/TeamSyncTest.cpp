@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "TeamSyncFixture.h"
 #include "lm/records/ContentId.h"
@@ -237,6 +238,32 @@ TEST_F(TeamSyncTest, TwoEditsOfTheSameNotesAreBothKeptUntilOneIsChosen) {
   }
   // An edit naming a version that is no longer current is refused.
   EXPECT_FALSE(a.store->UpdateVisit(v.id, {0, "", "", "x"}, {v.competing[0].contentId}));
+}
+
+// COPY's rows go in pieces as they come; rows that cannot be read to the end
+// end the COPY as failed, and the connection goes on.
+TEST_F(TeamSyncTest, ACopyInPiecesArrivesWholeAndOneCutShortLeavesNothing) {
+  PgConnection owner(server_->Uri(db_));
+  owner.Exec("CREATE TABLE copied (t text)");
+  const std::string big(3 << 20, 'b');
+  {
+    PgTransaction tx(owner);
+    EXPECT_THROW(owner.CopyIn("COPY copied FROM STDIN",
+                              [&](const CopyPut& put) {
+                                put("a\n");
+                                put(big);
+                                throw std::runtime_error("the rows could not be read");
+                              }),
+                 std::runtime_error);
+  }
+  EXPECT_EQ(owner.Exec("SELECT count(*) FROM copied").Text(0, 0), "0");
+  owner.CopyIn("COPY copied FROM STDIN", [&](const CopyPut& put) {
+    put("x");
+    put(big);
+    put("\na\n");
+  });
+  EXPECT_EQ(owner.Exec("SELECT string_agg(length(t)::text, ',' ORDER BY length(t)) FROM copied").Text(0, 0),
+            "1," + std::to_string(big.size() + 1));
 }
 
 TEST_F(TeamSyncTest, StoppedServerGivesAClearMessageAndLeavesTheStoreAlone) {

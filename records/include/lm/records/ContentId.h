@@ -26,6 +26,10 @@ class ContentHasher {
   ContentHasher& Add(std::optional<int64_t> value);
   ContentHasher& Add(std::string_view text);
   ContentHasher& Add(std::span<const uint8_t> bytes);
+  // Bytes added in pieces, as Add(bytes) would add them whole: BeginBytes
+  // with their count, then each piece in order (the count must be kept).
+  ContentHasher& BeginBytes(uint64_t size);
+  ContentHasher& AddPiece(std::span<const uint8_t> piece);
   // A real as its 8 IEEE 754 bytes, little-endian; absent as for an integer.
   ContentHasher& Add(std::optional<double> value);
   // The hex digest; the hasher is spent afterwards.
@@ -33,6 +37,7 @@ class ContentHasher {
 
  private:
   void Feed(char tag, const void* data, size_t size);
+  void FeedHead(char tag, uint64_t size);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -40,6 +45,22 @@ class ContentHasher {
 std::string SiteContentId(int64_t serial);
 std::string VisitContentId(int64_t siteSerial, Millis startedAt);
 std::string RawContentId(const std::string& visitId, const RawRecord& record);
+
+// RawContentId with the raw bytes fed in pieces: `head` is the record
+// without them (its raw ignored), `rawSize` how many there are.
+class RawContentStream {
+ public:
+  RawContentStream(const std::string& visitId, const RawRecord& head, uint64_t rawSize);
+  void Add(std::span<const uint8_t> piece);
+  // The content id; "" when the pieces did not come to rawSize bytes.
+  std::string Finish();
+
+ private:
+  ContentHasher hasher_;
+  std::string decodedJson_;
+  bool withDecoded_;
+  uint64_t left_;
+};
 std::string SurveyContentId(const std::string& visitId, const SurveyInfo& info);
 std::string ScanContentId(const std::string& visitId, const ScanInfo& info);
 std::string SettingsWriteContentId(const std::string& visitId, const SettingsWrite& write);
@@ -54,9 +75,25 @@ std::string ScanSeal(const std::string& scanId, Millis endedAt, std::span<const 
 std::string VisitEndSeal(const std::string& visitId, Millis endedAt);
 // The SHA-256 of some bytes, in hex.
 std::string Sha256Hex(std::span<const uint8_t> bytes);
+// The same of bytes fed in pieces.
+class Sha256Stream {
+ public:
+  Sha256Stream();
+  ~Sha256Stream();
+  Sha256Stream(const Sha256Stream&) = delete;
+  Sha256Stream& operator=(const Sha256Stream&) = delete;
+  void Add(std::span<const uint8_t> piece);
+  std::string Hex();  // spent afterwards
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 // Whether a plan's decoded form names the SHA-256 of its image: the map
 // keys a plan by that hash, so an image under another image's hash would
 // show on every position placed on that one.
 bool PlanMatchesItsImage(const RawRecord& plan);
+// The same with the image's SHA-256 (hex) taken already, piece by piece.
+bool PlanNamesImage(const std::string& decodedJson, const std::string& imageSha256Hex);
 
 }  // namespace lm::records

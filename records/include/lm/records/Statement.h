@@ -34,6 +34,8 @@ class Statement {
   Statement& Bind(int index, std::span<const uint8_t> blob);
   Statement& Bind(int index, const Bytes& blob) { return Bind(index, std::span<const uint8_t>(blob)); }
   Statement& BindNull(int index);
+  // A blob of `size` zero bytes, room for BlobIo to write into.
+  Statement& BindZeroBlob(int index, int64_t size);
   template <class T>
   Statement& Bind(int index, const std::optional<T>& value) {
     return value ? Bind(index, *value) : BindNull(index);

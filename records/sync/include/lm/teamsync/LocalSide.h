@@ -28,15 +28,19 @@ class LocalSide {
   };
   // Each visit's sync mark and sender, by content id.
   std::map<std::string, Mark> Marks(std::optional<int64_t> siteSerial);
-  // The rows of a visit whose items are in `items`.
+  // The rows of a visit whose items are in `items`; a streamed value is
+  // left out (RowText.h), for Pieces to read.
   VisitRows RowsFor(const std::string& visitContentId, const std::set<std::string>& items);
+  // Hands each piece of a raw record's streamed bytes to `take`, in order,
+  // read in place; refuses (kStore) a record no longer as RowsFor found it.
+  void Pieces(const Row& row, const PieceSink& take);
 
-  // Writes a visit's pulled rows, every content id verified first, in one
+  // Writes a visit's pulled rows, every content id verified, in one
   // transaction; then marks the visit synced when it holds `expected`, and
-  // notes who sent it.
+  // notes who sent it. `pieces` reads the rows' streamed values.
   // Answers what was not kept, and why (PulledRows::refused).
   std::set<std::string> Write(const std::string& visitContentId, const VisitRows& rows, const VisitItems& expected,
-             const std::optional<std::string>& sentBy);
+                              const std::optional<std::string>& sentBy, const ReadPieces& pieces);
 
  private:
   std::optional<records::RowId> VisitId(const std::string& visitContentId);

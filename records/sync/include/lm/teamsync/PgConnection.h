@@ -8,9 +8,11 @@
 // (sslmode=verify-full for a server outside the plant).
 // Throws SyncFailure.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct pg_conn;
@@ -19,6 +21,8 @@ struct pg_result;
 namespace lm::teamsync {
 
 using PgValue = std::optional<std::string>;  // PostgreSQL's text form; nullopt is NULL
+// Takes the next piece of some COPY text.
+using CopyPut = std::function<void(std::string_view)>;
 
 class PgResult {
  public:
@@ -68,8 +72,11 @@ class PgConnection {
 
   // Runs one command (or several without parameters) and answers its rows.
   PgResult Exec(const std::string& sql, const std::vector<PgValue>& params = {});
-  // COPY ... FROM STDIN with the rows already in COPY's text format.
-  void CopyIn(const std::string& copySql, const std::string& data);
+  // COPY ... FROM STDIN with the rows in COPY's text format, which `write`
+  // hands to its argument in pieces; they are sent as they come, so no
+  // more than a piece or two is ever held. A `write` that throws ends the
+  // COPY as failed and leaves the connection usable.
+  void CopyIn(const std::string& copySql, const std::function<void(const CopyPut&)>& write);
 
   // Closes the connection at once (a test's dropped link).
   void Drop();

@@ -11,10 +11,16 @@
 // matches it and the parts then held, checked before the batch is kept. A
 // record sealed here takes nothing more: what the server holds otherwise
 // is left there and named in refused().
+//
+// A raw record's streamed bytes (a plan's image) are written into its row
+// piece by piece as they are read, its image's hash and content id taken
+// on the way; one that does not match refuses the batch as above, and the
+// caller's transaction takes back what was written.
 
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "lm/records/Database.h"
 #include "lm/teamsync/RowText.h"
@@ -32,7 +38,8 @@ struct PartOf {
 
 class PulledRows {
  public:
-  explicit PulledRows(records::Database& db) : db_(db) {}
+  // `pieces` reads the rows' streamed values.
+  PulledRows(records::Database& db, ReadPieces pieces) : db_(db), pieces_(std::move(pieces)) {}
 
   void Write(const VisitRows& rows);
   // What was not kept, and why, one line each.
@@ -44,10 +51,15 @@ class PulledRows {
   void WriteEnd(const PartOf& part, const Row& row);
   void Refuse(const PartOf& part, const std::string& head, const std::string& why);
   void Verify(const std::string& table, const Row& row, const VisitRows& all);
+  void Insert(const TableLayout& layout, const Row& row);
+  void InsertStreamed(const TableLayout& layout, const Row& row, int64_t size);
+  void WriteStreamed(const Row& row, int64_t size, bool inserted);
   int64_t SerialOfSite(const std::string& siteContentId);
   int64_t SerialOfVisitSite(const std::string& visitContentId);
 
   records::Database& db_;
+  ReadPieces pieces_;
+  std::map<std::string, records::Statement> statements_;
   std::set<std::string> refused_;
 };
 

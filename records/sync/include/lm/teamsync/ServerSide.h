@@ -23,11 +23,17 @@ class ServerSide {
   // The session user this connection sends as.
   std::string User();
 
-  void Push(const VisitRows& rows);
+  // `pieces` reads the rows' streamed values where they are kept.
+  void Push(const VisitRows& rows, const ReadPieces& pieces);
+  // Streamed values are left out of the rows: Pieces reads them.
   VisitRows Fetch(const std::set<std::string>& items);
+  // Hands each piece of a fetched raw record's streamed bytes to `take`, in
+  // order; a record gone or changed on the server gives fewer or other
+  // bytes, which its content id then refuses.
+  void Pieces(const Row& row, const PieceSink& take);
 
  private:
-  void Stage(const TableLayout& layout, const Rows& rows);
+  void Stage(const TableLayout& layout, const Rows& rows, const ReadPieces& pieces);
 
   PgConnection& conn_;
   bool staged_ = false;

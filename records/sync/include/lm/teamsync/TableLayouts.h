@@ -31,6 +31,10 @@ struct TableLayout {
   const char* localSelect;   // ?1: the local visit id
   const char* serverSelect;  // $1: the keys wanted, a text[]
   bool pullOnly = false;     // what the server says of a record (a receipt): fetched, never sent
+  // A bytes column that may travel apart from its row, in pieces (a plan's
+  // image; RowText.h's StreamedSize); -1 for none. Both selects answer its
+  // size after the key, the local one the row's id in its own table next.
+  int streamed = -1;
 };
 
 std::span<const TableLayout> TableLayouts();
