@@ -2,9 +2,11 @@
 // Rows written by multi-row INSERT statements instead of one statement a
 // row: SQLite opens a statement journal and sets up the table's triggers
 // once per statement, which for a probe (two triggers) costs more than the
-// row itself. Batches have 2^k rows, at most kMaxRows, so a connection
-// prepares (and caches) at most a handful of statements per table.
+// row itself. A call's rows go kMaxRows a statement and the rest in one;
+// a connection prepares (and caches) a statement for each row count it
+// meets, a few in practice (the page sends a route's probes at a time).
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -26,8 +28,7 @@ class BatchInsert {
   template <class BindRow>
   void Run(size_t count, BindRow&& bindRow) {
     for (size_t done = 0; done < count;) {
-      size_t rows = kMaxRows;
-      while (rows > count - done) rows /= 2;
+      const size_t rows = std::min(kMaxRows, count - done);
       auto insert = db_.Cached(Sql(rows));
       for (size_t r = 0; r < rows; ++r) bindRow(*insert, 1 + static_cast<int>(r) * columns_, done + r);
       insert->Run();
