@@ -11,9 +11,28 @@
 
 namespace lm::records {
 
+// Small fields are gathered and hashed a few kilobytes at a time: a seal
+// feeds tens of thousands of them.
 struct ContentHasher::Impl {
+  static constexpr size_t kBatch = 4096;
   GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
+  uint8_t pending[kBatch];
+  size_t used = 0;
   ~Impl() { g_checksum_free(checksum); }
+
+  void Flush() {
+    if (used > 0) g_checksum_update(checksum, pending, static_cast<gssize>(used));
+    used = 0;
+  }
+  void Put(const void* data, size_t size) {
+    if (used + size > kBatch) Flush();
+    if (size > kBatch) {
+      g_checksum_update(checksum, static_cast<const guchar*>(data), static_cast<gssize>(size));
+      return;
+    }
+    if (size > 0) std::memcpy(pending + used, data, size);
+    used += size;
+  }
 };
 
 ContentHasher::ContentHasher(std::string_view kind) : impl_(std::make_unique<Impl>()) { Add(kind); }
@@ -24,12 +43,12 @@ void ContentHasher::FeedHead(char tag, uint64_t size) {
   uint8_t prefix[9];
   prefix[0] = static_cast<uint8_t>(tag);
   for (int i = 0; i < 8; ++i) prefix[1 + i] = static_cast<uint8_t>(size >> (8 * i));
-  g_checksum_update(impl_->checksum, prefix, sizeof prefix);
+  impl_->Put(prefix, sizeof prefix);
 }
 
 void ContentHasher::Feed(char tag, const void* data, size_t size) {
   FeedHead(tag, size);
-  if (size > 0) g_checksum_update(impl_->checksum, static_cast<const guchar*>(data), static_cast<gssize>(size));
+  impl_->Put(data, size);
 }
 
 ContentHasher& ContentHasher::BeginBytes(uint64_t size) {
@@ -38,7 +57,7 @@ ContentHasher& ContentHasher::BeginBytes(uint64_t size) {
 }
 
 ContentHasher& ContentHasher::AddPiece(std::span<const uint8_t> piece) {
-  if (!piece.empty()) g_checksum_update(impl_->checksum, piece.data(), static_cast<gssize>(piece.size()));
+  impl_->Put(piece.data(), piece.size());
   return *this;
 }
 
@@ -75,7 +94,10 @@ ContentHasher& ContentHasher::Add(std::optional<double> value) {
   return *this;
 }
 
-std::string ContentHasher::Finish() { return g_checksum_get_string(impl_->checksum); }
+std::string ContentHasher::Finish() {
+  impl_->Flush();
+  return g_checksum_get_string(impl_->checksum);
+}
 
 std::string SiteContentId(int64_t serial) { return ContentHasher("site").Add(serial).Finish(); }
 
@@ -161,24 +183,36 @@ std::vector<const T*> Ordered(std::span<const T> parts, Less less) {
 
 }  // namespace
 
+SurveySealer::SurveySealer(const std::string& surveyId, Millis endedAt, int64_t probes) : hasher_("survey-seal") {
+  hasher_.Add(surveyId).Add(endedAt).Add(probes);
+}
+
+void SurveySealer::AddProbe(int route, int seq, Millis at, bool answered, std::span<const uint8_t> raw) {
+  hasher_.Add(int64_t{route}).Add(int64_t{seq}).Add(at).Add(int64_t{answered}).Add(raw);
+}
+
+void SurveySealer::StartHops(int64_t hops) { hasher_.Add(hops); }
+
+void SurveySealer::AddHop(const HopStats& s) {
+  hasher_.Add(int64_t{s.route}).Add(int64_t{s.hop}).Add(s.fromUnit).Add(s.unit).Add(int64_t{s.sent});
+  hasher_.Add(int64_t{s.answered}).Add(s.levelMin).Add(s.levelAvg).Add(s.levelMax).Add(s.battery);
+}
+
 std::string SurveySeal(const std::string& surveyId, Millis endedAt, std::span<const Probe> probes,
                        std::span<const HopStats> hops) {
-  ContentHasher h("survey-seal");
-  h.Add(surveyId).Add(endedAt).Add(static_cast<int64_t>(probes.size()));
+  SurveySealer sealer(surveyId, endedAt, static_cast<int64_t>(probes.size()));
   for (const Probe* p : Ordered(probes, [](const Probe& a, const Probe& b) {
          return std::pair(a.route, a.seq) < std::pair(b.route, b.seq);
        })) {
-    h.Add(int64_t{p->route}).Add(int64_t{p->seq}).Add(p->at).Add(int64_t{p->answered});
-    h.Add(std::span<const uint8_t>(p->raw));
+    sealer.AddProbe(p->route, p->seq, p->at, p->answered, p->raw);
   }
-  h.Add(static_cast<int64_t>(hops.size()));
+  sealer.StartHops(static_cast<int64_t>(hops.size()));
   for (const HopStats* s : Ordered(hops, [](const HopStats& a, const HopStats& b) {
          return std::pair(a.route, a.hop) < std::pair(b.route, b.hop);
        })) {
-    h.Add(int64_t{s->route}).Add(int64_t{s->hop}).Add(s->fromUnit).Add(s->unit).Add(int64_t{s->sent});
-    h.Add(int64_t{s->answered}).Add(s->levelMin).Add(s->levelAvg).Add(s->levelMax).Add(s->battery);
+    sealer.AddHop(*s);
   }
-  return h.Finish();
+  return sealer.Finish();
 }
 
 std::string ScanSeal(const std::string& scanId, Millis endedAt, std::span<const ScanRound> rounds) {

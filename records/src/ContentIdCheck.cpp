@@ -33,7 +33,10 @@ std::string RecordId(RecordReader& reader, const std::string& visitId, const Rec
     }
     return RawContentId(visitId, record);
   }
-  if (r.kind == "route-survey" || r.kind == "site-survey") return SurveyContentId(visitId, reader.ReadSurvey(r.id).info);
+  // A survey's id covers its head; its parts are the seal's (CheckSeals).
+  if (r.kind == "route-survey" || r.kind == "site-survey") {
+    return SurveyContentId(visitId, reader.ReadSurveyHead(r.id).info);
+  }
   if (r.kind == "channel-scan") return ScanContentId(visitId, reader.ReadScan(r.id).info);
   // A kind this build cannot recompute is never taken on trust.
   if (r.kind != "settings-write") throw Mismatch{Named(r.kind, r.id) + " is of a kind this version cannot check"};

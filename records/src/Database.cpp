@@ -61,15 +61,19 @@ Database::Database(const std::filesystem::path& path, Mode mode) {
 }
 
 Database::~Database() {
+  cache_.reset();  // its statements are finalised before the connection closes
   if (db_) sqlite3_close_v2(db_);
 }
 
-Database::Database(Database&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+Database::Database(Database&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)), cache_(std::move(other.cache_)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
   if (this != &other) {
+    cache_.reset();
     if (db_) sqlite3_close_v2(db_);
     db_ = std::exchange(other.db_, nullptr);
+    cache_ = std::move(other.cache_);
   }
   return *this;
 }
@@ -85,6 +89,11 @@ void Database::Exec(const std::string& sql) {
 }
 
 Statement Database::Prepare(const std::string& sql) { return Statement(db_, sql); }
+
+StatementCache::Loan Database::Cached(const std::string& sql) {
+  if (!cache_) cache_ = std::make_unique<StatementCache>(db_);
+  return cache_->Lend(sql);
+}
 
 int64_t Database::LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
 

@@ -248,9 +248,12 @@ void RecordExchange::MergeChildren() {
     // A packed survey's statistics are here already, packed.
     const std::string unpacked =
         table == "hop_stats" ? " AND NOT EXISTS (SELECT 1 FROM main.packed_surveys k WHERE k.survey_id = mp.id)" : "";
+    // Record by record (CROSS JOIN keeps that order): each record is looked
+    // up here by its content id once, then its parts are read by its key,
+    // rather than a lookup of both records for every part.
     db_.Exec("INSERT INTO main." + table + "(" + c.key + ", " + c.columns + ") SELECT mp.id, " +
-             Prefixed(c.columns, "r") + " FROM src." + table + " r JOIN src." + parent + " p ON p.id = r." + c.key +
-             " JOIN main." + parent + " mp ON mp.content_id = p.content_id WHERE " +
+             Prefixed(c.columns, "r") + " FROM src." + parent + " p CROSS JOIN main." + parent + " mp CROSS JOIN src." +
+             table + " r WHERE mp.content_id = p.content_id AND r." + c.key + " = p.id AND " +
              (c.sealed ? SealedImport::TakesParts("mp") : std::string("true")) + unpacked + onConflict);
   }
 }

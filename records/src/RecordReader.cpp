@@ -128,8 +128,12 @@ StoredRaw RecordReader::ReadRaw(RawKind kind, RowId id) {
   return out;
 }
 
-StoredSurvey RecordReader::ReadSurvey(RowId id) {
+StoredSurvey RecordReader::ReadSurveyHead(RowId id) {
   Transaction tx(db_, Transaction::Mode::kRead);
+  return SurveyHead(id);
+}
+
+StoredSurvey RecordReader::SurveyHead(RowId id) {
   auto st = db_.Prepare(
       "SELECT su.id, su.content_id, su.visit_id, su.kind, su.started_at, su.probes_per_route, " LM_SURVEY_ROUTES ", "
       "su.thresholds_json, su.ended_at, coalesce(su.registration_content_id, ''), "
@@ -140,6 +144,12 @@ StoredSurvey RecordReader::ReadSurvey(RowId id) {
   StoredSurvey out{st.Int(0), st.Text(1), st.Int(2), {}, st.OptInt(8), {}, {}};
   out.info = {st.Text(3) == "site" ? SurveyKind::kSite : SurveyKind::kRoute, st.Int(4), static_cast<int>(st.Int(5)),
               st.Text(6), st.Text(7), st.OptInt(10), st.Text(9)};
+  return out;
+}
+
+StoredSurvey RecordReader::ReadSurvey(RowId id) {
+  Transaction tx(db_, Transaction::Mode::kRead);
+  StoredSurvey out = SurveyHead(id);
   auto probes = db_.Prepare("SELECT route, seq, at, answered, raw FROM probes WHERE survey_id = ? ORDER BY route, seq");
   probes.BindAll(id);
   while (probes.Step()) {

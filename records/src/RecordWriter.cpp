@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "BatchInsert.h"
 #include "lm/Json.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
@@ -49,9 +50,9 @@ std::string RecordWriter::VisitContentIdOf(RowId visit) {
 }
 
 void RecordWriter::RequireRow(const char* table, RowId id, const char* what) {
-  auto st = db_.Prepare(std::string("SELECT 1 FROM ") + table + " WHERE id = ?");
-  st.BindAll(id);
-  if (!st.Step()) NotFound(what, id);
+  auto st = db_.Cached(std::string("SELECT 1 FROM ") + table + " WHERE id = ?");
+  st->BindAll(id);
+  if (!st->Step()) NotFound(what, id);
 }
 
 RowId RecordWriter::InsertOnce(Statement& insert, const char* table, const std::string& contentId) {
@@ -143,31 +144,31 @@ RowId RecordWriter::BeginSurvey(RowId visit, const SurveyInfo& given) {
 void RecordWriter::AddProbes(RowId survey, std::span<const Probe> probes) {
   Transaction tx(db_);
   RequireRow("surveys", survey, "survey");
-  auto insert = db_.Prepare(
-      "INSERT INTO probes(survey_id, route, seq, at, answered, raw) VALUES (?, ?, ?, ?, ?, ?) "
-      "ON CONFLICT DO NOTHING");
-  for (const auto& p : probes) {
-    insert.BindAll(survey, p.route, p.seq, p.at, int{p.answered}, p.raw).Run();
-    insert.Reset();
-  }
+  BatchInsert insert(db_, "INSERT INTO probes(survey_id, route, seq, at, answered, raw)", "(?, ?, ?, ?, ?, ?)",
+                     "ON CONFLICT DO NOTHING", 6);
+  insert.Run(probes.size(), [&](Statement& st, int first, size_t i) {
+    const Probe& p = probes[i];
+    st.BindFrom(first, survey, p.route, p.seq, p.at, int{p.answered}, p.raw);
+  });
   tx.Commit();
 }
 
 namespace {
 
 void PutHopStats(Database& db, RowId survey, std::span<const HopStats> hops) {
-  auto insert = db.Prepare(
-      "INSERT INTO hop_stats(survey_id, route, hop, from_unit, unit, sent, answered, level_min, level_avg, "
-      "level_max, battery) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO UPDATE SET "
-      "from_unit = excluded.from_unit, unit = excluded.unit, sent = excluded.sent, answered = excluded.answered, "
-      "level_min = excluded.level_min, level_avg = excluded.level_avg, level_max = excluded.level_max, "
-      "battery = excluded.battery");
-  for (const auto& h : hops) {
-    insert.BindAll(survey, h.route, h.hop, h.fromUnit, h.unit, h.sent, h.answered, h.levelMin, h.levelAvg,
-                   h.levelMax, h.battery)
-        .Run();
-    insert.Reset();
-  }
+  BatchInsert insert(db,
+                     "INSERT INTO hop_stats(survey_id, route, hop, from_unit, unit, sent, answered, level_min, "
+                     "level_avg, level_max, battery)",
+                     "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                     "ON CONFLICT DO UPDATE SET from_unit = excluded.from_unit, unit = excluded.unit, "
+                     "sent = excluded.sent, answered = excluded.answered, level_min = excluded.level_min, "
+                     "level_avg = excluded.level_avg, level_max = excluded.level_max, battery = excluded.battery",
+                     11);
+  insert.Run(hops.size(), [&](Statement& st, int first, size_t i) {
+    const HopStats& h = hops[i];
+    st.BindFrom(first, survey, h.route, h.hop, h.fromUnit, h.unit, h.sent, h.answered, h.levelMin, h.levelAvg,
+                h.levelMax, h.battery);
+  });
 }
 
 }  // namespace
@@ -204,13 +205,13 @@ RowId RecordWriter::BeginScan(RowId visit, const ScanInfo& s) {
 void RecordWriter::AddScanRounds(RowId scan, std::span<const ScanRound> rounds) {
   Transaction tx(db_);
   RequireRow("channel_scans", scan, "channel scan");
-  auto insert = db_.Prepare(
+  auto insert = db_.Cached(
       "INSERT INTO scan_rounds(scan_id, round, at, raw, decoded_json) VALUES (?, ?, ?, ?, nullif(?, '')) "
       "ON CONFLICT DO NOTHING");
   for (const auto& r : rounds) {
     RequireJsonOrEmpty(r.decodedJson, "a decoded scan round");
-    insert.BindAll(scan, r.round, r.at, r.raw, r.decodedJson).Run();
-    insert.Reset();
+    insert->BindAll(scan, r.round, r.at, r.raw, r.decodedJson).Run();
+    insert->Reset();
   }
   tx.Commit();
 }

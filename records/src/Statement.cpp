@@ -89,6 +89,12 @@ Bytes Statement::Blob(int column) const {
   return data ? Bytes(data, data + size) : Bytes();
 }
 
+std::span<const uint8_t> Statement::BlobView(int column) const {
+  const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, column));
+  const int size = sqlite3_column_bytes(stmt_, column);
+  return data ? std::span<const uint8_t>(data, static_cast<size_t>(size)) : std::span<const uint8_t>();
+}
+
 std::optional<int64_t> Statement::OptInt(int column) const {
   if (IsNull(column)) return std::nullopt;
   return Int(column);

@@ -51,6 +51,27 @@ void MoveAside(const fs::path& store, const fs::path& aside) {
   }
 }
 
+// PRAGMA quick_check reads every page of the file once. Mapped, SQLite
+// reads the pages where they are instead of copying each through a read
+// call into a page-cache buffer of its own: half of what an open costs on
+// a store of a busy site. Only for the check, so a store on a drive that
+// goes away while in use fails as an I/O error rather than a signal; the
+// file is never shortened in use (nothing here vacuums).
+constexpr int64_t kCheckMapBytes = int64_t{1} << 30;
+
+std::string QuickCheck(Database& db) {
+  db.Exec("PRAGMA mmap_size=" + std::to_string(kCheckMapBytes));
+  std::string result;
+  try {
+    result = db.QueryText("PRAGMA quick_check");
+  } catch (...) {
+    db.Exec("PRAGMA mmap_size=0");
+    throw;
+  }
+  db.Exec("PRAGMA mmap_size=0");
+  return result;
+}
+
 // Opens and migrates; a refusal when the file is damaged or newer.
 std::optional<Refusal> TryOpen(const fs::path& path, std::optional<Database>& db, MigrateOutcome& outcome) {
   try {
@@ -62,7 +83,7 @@ std::optional<Refusal> TryOpen(const fs::path& path, std::optional<Database>& db
                                                      std::to_string(CurrentSchemaVersion())};
     }
     if (version > 0) {
-      const std::string check = db->QueryText("PRAGMA quick_check");
+      const std::string check = QuickCheck(*db);
       if (check != "ok") return Refusal{StoreState::kSetAsideDamaged, check};
     } else if (db->QueryInt("SELECT count(*) FROM sqlite_schema WHERE (SELECT user_version FROM pragma_user_version) = 0") >
                0) {

@@ -71,6 +71,19 @@ std::string VisitVersionContentId(const std::string& visitId, const VisitVersion
 // a part added or changed afterwards no longer matches it.
 std::string SurveySeal(const std::string& surveyId, Millis endedAt, std::span<const Probe> probes,
                        std::span<const HopStats> hops);
+// The same seal taken part by part, for parts read one at a time already in
+// sealed order: the probes' count, each probe, the hops' count, each hop.
+class SurveySealer {
+ public:
+  SurveySealer(const std::string& surveyId, Millis endedAt, int64_t probes);
+  void AddProbe(int route, int seq, Millis at, bool answered, std::span<const uint8_t> raw);
+  void StartHops(int64_t hops);
+  void AddHop(const HopStats& hop);
+  std::string Finish() { return hasher_.Finish(); }
+
+ private:
+  ContentHasher hasher_;
+};
 std::string ScanSeal(const std::string& scanId, Millis endedAt, std::span<const ScanRound> rounds);
 std::string VisitEndSeal(const std::string& visitId, Millis endedAt);
 // The SHA-256 of some bytes, in hex.

@@ -7,9 +7,11 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "lm/records/Statement.h"
+#include "lm/records/StatementCache.h"
 
 struct sqlite3;
 
@@ -41,6 +43,9 @@ class Database {
   // Runs one or more statements without results.
   void Exec(const std::string& sql);
   Statement Prepare(const std::string& sql);
+  // A statement prepared once per connection and lent for one use (see
+  // StatementCache): for the SQL a store runs per row or per record.
+  StatementCache::Loan Cached(const std::string& sql);
 
   int64_t LastInsertId() const;
   int Changes() const;
@@ -54,6 +59,7 @@ class Database {
 
  private:
   sqlite3* db_ = nullptr;
+  std::unique_ptr<StatementCache> cache_;
 };
 
 }  // namespace lm::records

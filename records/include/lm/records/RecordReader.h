@@ -21,11 +21,14 @@ class RecordReader {
   VisitRecords ReadVisit(RowId visit);
   StoredRaw ReadRaw(RawKind kind, RowId id);
   StoredSurvey ReadSurvey(RowId id);
+  // The survey without its probes and hop statistics.
+  StoredSurvey ReadSurveyHead(RowId id);
   StoredScan ReadScan(RowId id);
   // Oldest first: every survey hop that ends at the unit, on that site.
   std::vector<TrendPoint> UnitTrend(int64_t siteSerial, int64_t unit);
 
  private:
+  StoredSurvey SurveyHead(RowId id);
   VisitRow ReadVisitRow(RowId visit);
   std::vector<StoredSettingsWrite> ReadSettingsWrites(RowId visit);
 

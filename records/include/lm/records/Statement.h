@@ -43,7 +43,12 @@ class Statement {
   // Binds every argument in order from position 1.
   template <class... Args>
   Statement& BindAll(const Args&... args) {
-    int index = 0;
+    return BindFrom(1, args...);
+  }
+  // Binds every argument in order from position `first`.
+  template <class... Args>
+  Statement& BindFrom(int first, const Args&... args) {
+    int index = first - 1;
     (Bind(++index, args), ...);
     return *this;
   }
@@ -61,6 +66,8 @@ class Statement {
   double Real(int column) const;
   std::string Text(int column) const;
   Bytes Blob(int column) const;
+  // The blob where SQLite holds it: valid until the next step or reset.
+  std::span<const uint8_t> BlobView(int column) const;
   std::optional<int64_t> OptInt(int column) const;
   std::optional<double> OptReal(int column) const;
 
