@@ -116,7 +116,9 @@ const std::vector<RecordKind> kKinds = {
 constexpr const char* kLocalOnly[] = {"alarm_events",     "alarm_silences", "alarm_deliveries", "alarm_outbox",
                                       "alarm_engine_state", "sync_marks",   "thinnings",        "thinned_parts",
                                       "thinned_surveys", "packed_hops",      "route_lists",    "packed_surveys"};
-constexpr const char* kServerOnly[] = {"schema_version"};
+// The server's part counts are kept by its triggers from the part tables,
+// for the sync's comparison only: derived, never a record.
+constexpr const char* kServerOnly[] = {"schema_version", "part_counts"};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "TeamRecordsSql2.h"
 #include "TeamRecordsSql3.h"
 #include "TeamRecordsSql4.h"
+#include "TeamRecordsSql5.h"
 #include "lm/teamsync/SyncFailure.h"
 
 namespace lm::teamsync {
@@ -16,7 +17,8 @@ struct Step {
   int version;
   const char* sql;
 };
-constexpr Step kSteps[] = {{1, kTeamRecordsSql1}, {2, kTeamRecordsSql2}, {3, kTeamRecordsSql3}, {4, kTeamRecordsSql4}};
+constexpr Step kSteps[] = {{1, kTeamRecordsSql1}, {2, kTeamRecordsSql2}, {3, kTeamRecordsSql3}, {4, kTeamRecordsSql4},
+                         {5, kTeamRecordsSql5}};
 static_assert(std::end(kSteps)[-1].version == ServerSchema::kVersion);
 
 }  // namespace

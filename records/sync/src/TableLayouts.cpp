@@ -215,6 +215,8 @@ UNION ALL SELECT vc, w.content_id || ':keys', (SELECT count(*) FROM settings_wri
   FROM settings_writes w JOIN vs ON vs.id = w.visit_id
 )sql";
 
+// Parts by their number as the server's triggers keep it (part_counts):
+// counting them here would read every part of the site at every sync.
 const char* const kServerInventory = R"sql(
 WITH vs AS (SELECT v.content_id AS vc FROM linkmeter.visits v JOIN linkmeter.sites s ON s.content_id = v.site
             WHERE $1::bigint IS NULL OR s.serial = $1::bigint)
@@ -227,19 +229,16 @@ UNION ALL SELECT vc, r.content_id || ':receipt', 1 FROM linkmeter.raw_records r 
 UNION ALL SELECT vc, su.content_id, 1 FROM linkmeter.surveys su JOIN vs ON vs.vc = su.visit
 UNION ALL SELECT vc, e.survey || ':end', 1 FROM linkmeter.survey_ends e JOIN linkmeter.surveys su
   ON su.content_id = e.survey JOIN vs ON vs.vc = su.visit
-UNION ALL SELECT vc, p.survey || ':probes', p.n FROM (SELECT survey, count(*) AS n FROM linkmeter.probes
-  GROUP BY survey) p JOIN linkmeter.surveys su ON su.content_id = p.survey JOIN vs ON vs.vc = su.visit
-UNION ALL SELECT vc, h.survey || ':hops', h.n FROM (SELECT survey, count(*) AS n FROM linkmeter.hop_stats
-  GROUP BY survey) h JOIN linkmeter.surveys su ON su.content_id = h.survey JOIN vs ON vs.vc = su.visit
+UNION ALL SELECT vc, su.content_id || ':' || c.part, c.n FROM linkmeter.surveys su JOIN vs ON vs.vc = su.visit
+  JOIN linkmeter.part_counts c ON c.head = su.content_id AND c.part IN ('probes', 'hops') WHERE c.n > 0
 UNION ALL SELECT vc, c.content_id, 1 FROM linkmeter.channel_scans c JOIN vs ON vs.vc = c.visit
 UNION ALL SELECT vc, e.scan || ':end', 1 FROM linkmeter.scan_ends e JOIN linkmeter.channel_scans c
   ON c.content_id = e.scan JOIN vs ON vs.vc = c.visit
-UNION ALL SELECT vc, r.scan || ':rounds', r.n FROM (SELECT scan, count(*) AS n FROM linkmeter.scan_rounds
-  GROUP BY scan) r JOIN linkmeter.channel_scans c ON c.content_id = r.scan JOIN vs ON vs.vc = c.visit
+UNION ALL SELECT vc, c.content_id || ':rounds', r.n FROM linkmeter.channel_scans c JOIN vs ON vs.vc = c.visit
+  JOIN linkmeter.part_counts r ON r.head = c.content_id AND r.part = 'rounds' WHERE r.n > 0
 UNION ALL SELECT vc, w.content_id, 1 FROM linkmeter.settings_writes w JOIN vs ON vs.vc = w.visit
-UNION ALL SELECT vc, k.write_id || ':keys', k.n FROM (SELECT write_id, count(*) AS n
-  FROM linkmeter.settings_write_keys GROUP BY write_id) k JOIN linkmeter.settings_writes w
-  ON w.content_id = k.write_id JOIN vs ON vs.vc = w.visit
+UNION ALL SELECT vc, w.content_id || ':keys', k.n FROM linkmeter.settings_writes w JOIN vs ON vs.vc = w.visit
+  JOIN linkmeter.part_counts k ON k.head = w.content_id AND k.part = 'keys' WHERE k.n > 0
 )sql";
 
 }  // namespace lm::teamsync

@@ -65,6 +65,45 @@ TEST_F(TeamSyncTest, EveryRecordKindIsVerifiedByTheServerAndArrivesWhole) {
   EXPECT_EQ(survey.probes[0].raw, rec::test::BytesOf("ANS0"));
 }
 
+// The part counts a sync compares are kept by the server's triggers: equal
+// to the parts it holds after every kind arrived, and after an administrator
+// removed a visit; a visit sent again afterwards arrives whole.
+TEST_F(TeamSyncTest, ThePartCountsAreThePartsTheServerHolds) {
+  Laptop a, b;
+  RecordEveryKind(*a.store, kT0);
+  rec::test::RecordFullVisit(*a.store, kT0 + 86'400'000);
+  Sync(a, "alice");
+  const std::string counted =
+      "SELECT count(*) FROM (SELECT head, part, n FROM linkmeter.part_counts WHERE n > 0 EXCEPT ("
+      "SELECT survey, 'probes', count(*) FROM linkmeter.probes GROUP BY survey "
+      "UNION ALL SELECT survey, 'hops', count(*) FROM linkmeter.hop_stats GROUP BY survey "
+      "UNION ALL SELECT scan, 'rounds', count(*) FROM linkmeter.scan_rounds GROUP BY scan "
+      "UNION ALL SELECT write_id, 'keys', count(*) FROM linkmeter.settings_write_keys GROUP BY write_id)) x";
+  const std::string uncounted =
+      "SELECT count(*) FROM (SELECT survey FROM linkmeter.probes UNION SELECT survey FROM linkmeter.hop_stats "
+      "UNION SELECT scan FROM linkmeter.scan_rounds UNION SELECT write_id FROM linkmeter.settings_write_keys) p "
+      "WHERE NOT EXISTS (SELECT 1 FROM linkmeter.part_counts c WHERE c.head = p.survey AND c.n > 0)";
+  for (const char* part : {"probes", "hops", "rounds", "keys"}) {
+    EXPECT_GT(ServerCount(std::string("SELECT count(*) FROM linkmeter.part_counts WHERE part = '") + part + "'"), 0)
+        << part;
+  }
+  EXPECT_EQ(ServerCount(counted), 0);
+  EXPECT_EQ(ServerCount(uncounted), 0);
+  {
+    PgConnection admin(server_->Uri(db_));
+    admin.Exec("DELETE FROM linkmeter.visits WHERE started_at = $1", {std::to_string(kT0 + 86'400'000)});
+  }
+  EXPECT_EQ(ServerCount(counted), 0);
+  EXPECT_EQ(ServerCount(uncounted), 0);
+  // The laptop's marks say the visit is there: a fresh laptop sends it again.
+  RecordEveryKind(*b.store, kT0);
+  rec::test::RecordFullVisit(*b.store, kT0 + 86'400'000);
+  Sync(b, "alice");
+  EXPECT_EQ(ServerCount("SELECT count(*) FROM linkmeter.visits"), 2);
+  EXPECT_EQ(ServerCount(counted), 0);
+  EXPECT_EQ(ServerCount(uncounted), 0);
+}
+
 TEST_F(TeamSyncTest, TwoTechniciansSeeEachOthersVisitsWithTheirAuthors) {
   Laptop a, b;
   rec::test::RecordFullVisit(*a.store, kT0);

@@ -11,7 +11,7 @@ namespace lm::teamsync {
 
 class ServerSchema {
  public:
-  static constexpr int kVersion = 4;
+  static constexpr int kVersion = 5;
 
   // Sets the schema up on a server without one, or brings an older one up
   // to this version; false when the server had this version already. A
