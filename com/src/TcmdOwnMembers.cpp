@@ -5,6 +5,7 @@
 
 #include "sorrel/cef/Exception.h"
 #include "sorrel/com/TcmdRowHandler.h"
+#include "vantor/com/RegInfoJson.h"
 
 namespace Sorrel::Com::row_handler {
 
@@ -25,9 +26,10 @@ lm::json::Value ByteArray(const std::string& bytes) {
 }  // namespace
 
 void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result) {
-  const lm::json::Value* regInfo = command.RegInfo();
-  if (!regInfo || !Succeeded(command)) return;
-  result["regInfo"] = *regInfo;
+  const com::vantor::RegInfoImage* registration = command.Registration();
+  if (!registration || !Succeeded(command)) return;
+  // Made in place: the tree is as large as the answer, a copy would double it.
+  result["regInfo"] = com::vantor::RegInfoImageToJson(*registration);
   // The bytes as read, so a later version can decode them again.
   result["DATA"] = ByteArray(command.Image());
 }

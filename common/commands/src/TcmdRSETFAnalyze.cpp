@@ -1,7 +1,5 @@
 #include "vantor/com/TcmdRSETFAnalyze.h"
 
-#include "vantor/com/RegInfoJson.h"
-
 namespace com::vantor {
 
 bool TcmdRSETFAnalyze::SetBlockSize(int bytes) {
@@ -18,7 +16,6 @@ void TcmdRSETFAnalyze::Reset() {
   received_ = 0;
   image_.clear();
   more_ = false;
-  regInfo_.reset();
 }
 
 Bytes TcmdRSETFAnalyze::BuildSendData(int phase) {
@@ -28,10 +25,9 @@ Bytes TcmdRSETFAnalyze::BuildSendData(int phase) {
 }
 
 void TcmdRSETFAnalyze::ParseRecvData(int phase, std::string_view answer) {
-  const bool accepted = AnswerAccepted(answer, GetName());
   TcmdRow::ParseRecvData(phase, answer);
   more_ = false;
-  if (!accepted || !Is(Row().success)) return;
+  if (!LastAnswerAccepted() || !Is(Row().success)) return;
   const std::string_view data = GetRecvField("DATA").value_or("");
   if (data.empty()) return;
   received_ += data.size();
@@ -44,9 +40,5 @@ void TcmdRSETFAnalyze::ParseRecvData(int phase, std::string_view answer) {
 bool TcmdRSETFAnalyze::IsContinue(int /*phase*/) const { return more_; }
 
 bool TcmdRSETFAnalyze::IsSuccess() const { return TcmdRow::IsSuccess() && step_ == RegInfoStep::kComplete; }
-
-void TcmdRSETFAnalyze::OnFinish() {
-  if (IsSuccess()) regInfo_ = RegInfoImageToJson(reader_.Image());
-}
 
 }  // namespace com::vantor

@@ -26,15 +26,15 @@ class TcmdRSETFAnalyze : public TcmdRow<"RSETF"> {
   bool SetBlockSize(int bytes);
 
   void Reset() override;
-  void OnFinish() override;
   Bytes BuildSendData(int phase) override;
   void ParseRecvData(int phase, std::string_view answer) override;
   bool IsContinue(int phase) const override;
   // 0002-0000 and the whole registration read.
   bool IsSuccess() const override;
 
-  // The JSON form of the registration after a successful read, else null.
-  const lm::json::Value* RegInfo() const { return regInfo_ ? &*regInfo_ : nullptr; }
+  // The registration after a successful read, else null. Its JSON form is
+  // made once, by whoever answers with it.
+  const RegInfoImage* Registration() const { return IsSuccess() ? &reader_.Image() : nullptr; }
   // Every DATA byte taken in, in order: the registration image as read.
   const std::string& Image() const { return image_; }
   std::size_t Received() const { return received_; }
@@ -45,7 +45,6 @@ class TcmdRSETFAnalyze : public TcmdRow<"RSETF"> {
   std::size_t received_ = 0;
   std::string image_;
   bool more_ = false;  // the last answer brought bytes and the reader wants more
-  std::optional<lm::json::Value> regInfo_;
 };
 
 }  // namespace com::vantor
