@@ -16,10 +16,12 @@ void CheckArguments(const com::vantor::TcmdWSETF& command) {
 
 namespace {
 
-lm::json::Value ByteArray(const std::string& bytes) {
+// A byte string or span as an array of numbers 0..255.
+template <class Bytes>
+lm::json::Value ByteArray(const Bytes& bytes) {
   lm::json::Array out;
   out.reserve(bytes.size());
-  for (char c : bytes) out.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
+  for (auto c : bytes) out.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
   return lm::json::Value(std::move(out));
 }
 

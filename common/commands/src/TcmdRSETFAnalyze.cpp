@@ -13,14 +13,12 @@ void TcmdRSETFAnalyze::Reset() {
   if (GetSendFields().find("SIZE") == GetSendFields().end()) SetSendNumber("SIZE", kDefaultBlock);
   reader_ = RegInfoReader();
   step_ = RegInfoStep::kNeedMore;
-  received_ = 0;
-  image_.clear();
   more_ = false;
 }
 
 Bytes TcmdRSETFAnalyze::BuildSendData(int phase) {
   if (phase == kPhaseCancel) return {};
-  SetSendNumber("OFFSET", static_cast<std::int64_t>(received_));
+  SetSendNumber("OFFSET", static_cast<std::int64_t>(Received()));
   return TcmdRow::BuildSendData(phase);
 }
 
@@ -30,8 +28,6 @@ void TcmdRSETFAnalyze::ParseRecvData(int phase, std::string_view answer) {
   if (!LastAnswerAccepted() || !Is(Row().success)) return;
   const std::string_view data = GetRecvField("DATA").value_or("");
   if (data.empty()) return;
-  received_ += data.size();
-  image_.append(data);
   reader_.Append({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
   step_ = reader_.Run();
   more_ = step_ == RegInfoStep::kNeedMore;

@@ -6,8 +6,9 @@
 // "no more", another STATUS, an answer not taken in, an empty block): a unit
 // that keeps answering the same way must not keep the call for ever.
 
-#include <optional>
-#include <string>
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include "lm/Json.h"
 #include "vantor/com/RegInfoReader.h"
@@ -36,14 +37,12 @@ class TcmdRSETFAnalyze : public TcmdRow<"RSETF"> {
   // made once, by whoever answers with it.
   const RegInfoImage* Registration() const { return IsSuccess() ? &reader_.Image() : nullptr; }
   // Every DATA byte taken in, in order: the registration image as read.
-  const std::string& Image() const { return image_; }
-  std::size_t Received() const { return received_; }
+  std::span<const std::uint8_t> Image() const { return reader_.Bytes(); }
+  std::size_t Received() const { return reader_.Bytes().size(); }
 
  private:
   RegInfoReader reader_;
   RegInfoStep step_ = RegInfoStep::kNeedMore;
-  std::size_t received_ = 0;
-  std::string image_;
   bool more_ = false;  // the last answer brought bytes and the reader wants more
 };
 
