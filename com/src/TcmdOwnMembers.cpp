@@ -5,7 +5,6 @@
 
 #include "sorrel/cef/Exception.h"
 #include "sorrel/com/TcmdRowHandler.h"
-#include "vantor/com/RegInfoJson.h"
 
 namespace Sorrel::Com::row_handler {
 
@@ -27,11 +26,12 @@ lm::json::Value ByteArray(const Bytes& bytes) {
 
 }  // namespace
 
-void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result) {
-  const com::vantor::RegInfoImage* registration = command.Registration();
-  if (!registration || !Succeeded(command)) return;
-  // Made in place: the tree is as large as the answer, a copy would double it.
-  result["regInfo"] = com::vantor::RegInfoImageToJson(*registration);
+void AddOwnMembers(com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result) {
+  if (!Succeeded(command)) return;
+  auto regInfo = command.TakeRegInfo();
+  if (!regInfo) return;
+  // Moved in: the tree is as large as the answer, a copy would double it.
+  result["regInfo"] = std::move(*regInfo);
   // The bytes as read, so a later version can decode them again.
   result["DATA"] = ByteArray(command.Image());
 }

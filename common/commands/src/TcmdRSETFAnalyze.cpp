@@ -12,6 +12,7 @@ void TcmdRSETFAnalyze::Reset() {
   TcmdRow::Reset();
   if (GetSendFields().find("SIZE") == GetSendFields().end()) SetSendNumber("SIZE", kDefaultBlock);
   reader_ = RegInfoReader();
+  json_ = RegInfoJsonBuilder();
   step_ = RegInfoStep::kNeedMore;
   more_ = false;
 }
@@ -31,6 +32,12 @@ void TcmdRSETFAnalyze::ParseRecvData(int phase, std::string_view answer) {
   reader_.Append({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
   step_ = reader_.Run();
   more_ = step_ == RegInfoStep::kNeedMore;
+  if (step_ != RegInfoStep::kError) json_.Take(reader_.Image());
+}
+
+std::optional<lm::json::Value> TcmdRSETFAnalyze::TakeRegInfo() {
+  if (!IsSuccess()) return std::nullopt;
+  return json_.Finish(reader_.Image());
 }
 
 bool TcmdRSETFAnalyze::IsContinue(int /*phase*/) const { return more_; }

@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "lm/Json.h"
+#include "vantor/com/RegInfoJson.h"
 #include "vantor/com/RegInfoReader.h"
 #include "vantor/com/RowCommand.h"
 
@@ -33,15 +35,16 @@ class TcmdRSETFAnalyze : public TcmdRow<"RSETF"> {
   // 0002-0000 and the whole registration read.
   bool IsSuccess() const override;
 
-  // The registration after a successful read, else null. Its JSON form is
-  // made once, by whoever answers with it.
-  const RegInfoImage* Registration() const { return IsSuccess() ? &reader_.Image() : nullptr; }
+  // The JSON form of the registration after a successful read, else none;
+  // handed over once (the units were converted while the blocks arrived).
+  std::optional<lm::json::Value> TakeRegInfo();
   // Every DATA byte taken in, in order: the registration image as read.
   std::span<const std::uint8_t> Image() const { return reader_.Bytes(); }
   std::size_t Received() const { return reader_.Bytes().size(); }
 
  private:
   RegInfoReader reader_;
+  RegInfoJsonBuilder json_;
   RegInfoStep step_ = RegInfoStep::kNeedMore;
   bool more_ = false;  // the last answer brought bytes and the reader wants more
 };
