@@ -15,19 +15,23 @@ void CheckArguments(const com::vantor::TcmdWSETF& command) {
 
 namespace {
 
-lm::json::Value ByteArray(const std::string& bytes) {
+// A byte string or span as an array of numbers 0..255.
+template <class Bytes>
+lm::json::Value ByteArray(const Bytes& bytes) {
   lm::json::Array out;
   out.reserve(bytes.size());
-  for (char c : bytes) out.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
+  for (auto c : bytes) out.emplace_back(static_cast<double>(static_cast<unsigned char>(c)));
   return lm::json::Value(std::move(out));
 }
 
 }  // namespace
 
-void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result) {
-  const lm::json::Value* regInfo = command.RegInfo();
-  if (!regInfo || !Succeeded(command)) return;
-  result["regInfo"] = *regInfo;
+void AddOwnMembers(com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result) {
+  if (!Succeeded(command)) return;
+  auto regInfo = command.TakeRegInfo();
+  if (!regInfo) return;
+  // Moved in: the tree is as large as the answer, a copy would double it.
+  result["regInfo"] = std::move(*regInfo);
   // The bytes as read, so a later version can decode them again.
   result["DATA"] = ByteArray(command.Image());
 }

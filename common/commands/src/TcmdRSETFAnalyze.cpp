@@ -1,7 +1,5 @@
 #include "vantor/com/TcmdRSETFAnalyze.h"
 
-#include "vantor/com/RegInfoJson.h"
-
 namespace com::vantor {
 
 bool TcmdRSETFAnalyze::SetBlockSize(int bytes) {
@@ -14,39 +12,36 @@ void TcmdRSETFAnalyze::Reset() {
   TcmdRow::Reset();
   if (GetSendFields().find("SIZE") == GetSendFields().end()) SetSendNumber("SIZE", kDefaultBlock);
   reader_ = RegInfoReader();
+  json_ = RegInfoJsonBuilder();
   step_ = RegInfoStep::kNeedMore;
-  received_ = 0;
-  image_.clear();
   more_ = false;
-  regInfo_.reset();
 }
 
 Bytes TcmdRSETFAnalyze::BuildSendData(int phase) {
   if (phase == kPhaseCancel) return {};
-  SetSendNumber("OFFSET", static_cast<std::int64_t>(received_));
+  SetSendNumber("OFFSET", static_cast<std::int64_t>(Received()));
   return TcmdRow::BuildSendData(phase);
 }
 
 void TcmdRSETFAnalyze::ParseRecvData(int phase, std::string_view answer) {
-  const bool accepted = AnswerAccepted(answer, GetName());
   TcmdRow::ParseRecvData(phase, answer);
   more_ = false;
-  if (!accepted || !Is(Row().success)) return;
+  if (!LastAnswerAccepted() || !Is(Row().success)) return;
   const std::string_view data = GetRecvField("DATA").value_or("");
   if (data.empty()) return;
-  received_ += data.size();
-  image_.append(data);
   reader_.Append({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
   step_ = reader_.Run();
   more_ = step_ == RegInfoStep::kNeedMore;
+  if (step_ != RegInfoStep::kError) json_.Take(reader_.Image());
+}
+
+std::optional<lm::json::Value> TcmdRSETFAnalyze::TakeRegInfo() {
+  if (!IsSuccess()) return std::nullopt;
+  return json_.Finish(reader_.Image());
 }
 
 bool TcmdRSETFAnalyze::IsContinue(int /*phase*/) const { return more_; }
 
 bool TcmdRSETFAnalyze::IsSuccess() const { return TcmdRow::IsSuccess() && step_ == RegInfoStep::kComplete; }
-
-void TcmdRSETFAnalyze::OnFinish() {
-  if (IsSuccess()) regInfo_ = RegInfoImageToJson(reader_.Image());
-}
 
 }  // namespace com::vantor

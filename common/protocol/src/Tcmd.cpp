@@ -42,6 +42,7 @@ std::string Tcmd::GetStatusText() const {
 
 void Tcmd::Reset() {
   recvFields_.clear();
+  accepted_ = false;
   statusGroup_ = 0;
   statusDetail_ = 0;
 }
@@ -62,7 +63,8 @@ Bytes Tcmd::BuildFrame(const FieldMap& fields) const {
 
 void Tcmd::ParseRecvData(int /*phase*/, std::string_view answer) {
   auto body = ParseFrame(answer);
-  if (!body || body->name != name_) return;
+  accepted_ = body && body->name == name_;
+  if (!accepted_) return;
   recvFields_ = std::move(body->fields);
   if (auto status = GetRecvField("STATUS")) TakeStatus(*status);
 }

@@ -22,14 +22,19 @@ Value RepeaterToJson(const RegInfoVelaRepeater& r) {
                                {"serial", Value(SerialText(r.Serial()))}});
 }
 
-Value GroupToJson(const RegInfoImage::Group& g) {
+// Appends the JSON form of the group's remote units `units` does not hold yet.
+void AddRemoteUnits(const RegInfoImage::Group& g, Array& units) {
+  units.reserve(g.remoteUnits.size());
+  for (size_t i = units.size(); i < g.remoteUnits.size(); ++i) units.emplace_back(RemoteUnitToJson(g.remoteUnits[i]));
+}
+
+// `units`: the JSON form of the group's first remote units, made earlier.
+Value GroupToJson(const RegInfoImage::Group& g, Array units = {}) {
   Array id;
   for (uint8_t b : g.group.Id()) id.push_back(lm::json::Number(b));
   Array repeaters;
   for (const auto& r : g.repeaters) repeaters.push_back(RepeaterToJson(r));
-  Array units;
-  units.reserve(g.remoteUnits.size());
-  for (const auto& u : g.remoteUnits) units.emplace_back(RemoteUnitToJson(u));
+  AddRemoteUnits(g, units);
   // Members moved in one by one: an initializer list would copy the arrays.
   Object out;
   out["band"] = lm::json::Number(g.group.Band());
@@ -173,10 +178,19 @@ RegInfoError RemoteUnitFromJson(const Value& json, std::optional<RegInfoVelaRemo
   return {};
 }
 
-Value RegInfoImageToJson(const RegInfoImage& image) {
+Value RegInfoImageToJson(const RegInfoImage& image) { return RegInfoJsonBuilder().Finish(image); }
+
+void RegInfoJsonBuilder::Take(const RegInfoImage& image) {
+  if (units_.size() < image.groups.size()) units_.resize(image.groups.size());
+  for (size_t g = 0; g < image.groups.size(); ++g) AddRemoteUnits(image.groups[g], units_[g]);
+}
+
+Value RegInfoJsonBuilder::Finish(const RegInfoImage& image) {
+  units_.resize(image.groups.size());
   Array groups;
   groups.reserve(image.groups.size());
-  for (const auto& g : image.groups) groups.push_back(GroupToJson(g));
+  for (size_t g = 0; g < image.groups.size(); ++g) groups.push_back(GroupToJson(image.groups[g], std::move(units_[g])));
+  units_.clear();
   Object out;
   out["groups"] = Value(std::move(groups));
   out["serial"] = Value(SerialText(image.serial));

@@ -17,15 +17,42 @@ const lm::json::Value* FindPath(const lm::json::Object& root, std::string_view p
   }
 }
 
-void PutPath(lm::json::Object& root, std::string_view path, lm::json::Value value) {
+namespace {
+
+// The object at a dotted path, made (or put in place of a value that is
+// not one) at every step.
+lm::json::Object& ObjectAt(lm::json::Object& root, std::string_view path) {
   lm::json::Object* obj = &root;
-  for (auto dot = path.find('.'); dot != std::string_view::npos; dot = path.find('.')) {
+  for (;;) {
+    auto dot = path.find('.');
     lm::json::Value& next = (*obj)[std::string(path.substr(0, dot))];
     if (!next.is<lm::json::Object>()) next = lm::json::Value(lm::json::Object());
     obj = &next.get<lm::json::Object>();
+    if (dot == std::string_view::npos) return *obj;
     path.remove_prefix(dot + 1);
   }
-  (*obj)[std::string(path)] = std::move(value);
+}
+
+// Whether writing at `path` replaces the value at `inner` or one holding it.
+bool Covers(std::string_view path, std::string_view inner) {
+  return inner.starts_with(path) && (inner.size() == path.size() || inner[path.size()] == '.');
+}
+
+}  // namespace
+
+void PathWriter::Put(std::string_view path, lm::json::Value value) {
+  if (parent_ && Covers(path, parentPath_)) parent_ = nullptr;
+  auto dot = path.rfind('.');
+  if (dot == std::string_view::npos) {
+    root_[std::string(path)] = std::move(value);
+    return;
+  }
+  std::string_view parentPath = path.substr(0, dot);
+  if (!parent_ || parentPath != parentPath_) {
+    parent_ = &ObjectAt(root_, parentPath);
+    parentPath_ = parentPath;
+  }
+  (*parent_)[std::string(path.substr(dot + 1))] = std::move(value);
 }
 
 namespace {

@@ -12,8 +12,21 @@ namespace com::vantor::detail {
 
 // The member at a dotted path; nullptr when any step is missing or not an object.
 const lm::json::Value* FindPath(const lm::json::Object& root, std::string_view path);
-// Sets the member at a dotted path, creating the objects on the way.
-void PutPath(lm::json::Object& root, std::string_view path, lm::json::Value value);
+
+// Sets members at dotted paths (the objects on the way made as needed), one
+// after another: a run of members under one parent ("ch1.chType",
+// "ch1.judgeTime", …) finds that parent once. Paths are viewed, not copied,
+// so they must outlive the writer (the field tables' literals do).
+class PathWriter {
+ public:
+  explicit PathWriter(lm::json::Object& root) : root_(root) {}
+  void Put(std::string_view path, lm::json::Value value);
+
+ private:
+  lm::json::Object& root_;
+  std::string_view parentPath_;
+  lm::json::Object* parent_ = nullptr;  // the object at parentPath_
+};
 
 // Device bytes as UTF-8. When the bytes are not valid in the device code
 // page, every non-ASCII byte becomes "?" rather than failing the whole

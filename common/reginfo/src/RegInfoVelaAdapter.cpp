@@ -74,7 +74,8 @@ bool WriteField(AdapterBaseW& w, const RegInfoField& f, const Value& v) {
 void RegInfoVelaAdapter::ToJson(const RegInfoVelaRemoteUnit& unit, lm::json::Object& out) const {
   AdapterBaseR r(unit.Bytes());
   out["name"] = Value(detail::DeviceTextToUtf8(r.Text(NameOffset(), kNameLength)));
-  for (const auto& f : Fields(unit.ModelCode())) detail::PutPath(out, f.path, ReadField(r, f));
+  detail::PathWriter members(out);
+  for (const auto& f : Fields(unit.ModelCode())) members.Put(f.path, ReadField(r, f));
   ReadExtra(r, out);
 }
 

@@ -30,7 +30,7 @@ std::string lastResult;
 class TcmdSurvey : public Sorrel::Com::TcmdOf<TcmdSurvey, Survey> {
  public:
   explicit TcmdSurvey(Sorrel::Com::ComExecutorTable& units) : TcmdOf("TestSurvey", units) {}
-  void AddResult(const Survey& command, lm::json::Object& result) override {
+  void AddResult(Survey& command, lm::json::Object& result) override {
     (void)command;
     std::lock_guard lock(lastMutex);
     lastResult = "pending";

@@ -1,7 +1,6 @@
 #include "vantor/vcomm/ExecutorVela.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "lm/ThreadRole.h"
 #include "vantor/vcomm/VcommError.h"
@@ -67,11 +66,12 @@ ExecResult ExecutorVela::Send(const Bytes& bytes) {
 ExecResult ExecutorVela::Recv(int phase, Icmd& command) {
   LM_EXPECT_OFF_WINDOW_THREAD("ExecutorVela::Recv");
   if (!handle_) return VcommError("Vcomm_RecvComm", VCOMM_ARGUMENT_ERR, kCodeRecv);
-  std::vector<char> buffer(kRecvCapacity);
+  // Written before it is read, so never zeroed.
+  if (!recvBuffer_) recvBuffer_ = std::make_unique_for_overwrite<char[]>(kRecvCapacity);
   int timeoutSeconds = command.GetRecvTimeout(phase) / 1000;
-  int result = Vcomm_RecvComm(*handle_, buffer.data(), kRecvCapacity, timeoutSeconds);
+  int result = Vcomm_RecvComm(*handle_, recvBuffer_.get(), kRecvCapacity, timeoutSeconds);
   if (result < 0) return VcommError("Vcomm_RecvComm", result, kCodeRecv);
-  command.ParseRecvData(phase, std::string_view(buffer.data(), static_cast<std::size_t>(result)));
+  command.ParseRecvData(phase, std::string_view(recvBuffer_.get(), static_cast<std::size_t>(result)));
   return ExecResult::Completed();
 }
 

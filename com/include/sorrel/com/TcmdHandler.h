@@ -36,8 +36,9 @@ class Tcmd : public ComExecutorBase {
     (void)args;
     return std::make_shared<T>();
   }
-  // Command-specific members of the result object.
-  virtual void AddResult(const T& command, lm::json::Object& result) {
+  // Command-specific members of the result object; what the command hands
+  // over (a large member) may be moved out of it.
+  virtual void AddResult(T& command, lm::json::Object& result) {
     (void)command;
     (void)result;
   }

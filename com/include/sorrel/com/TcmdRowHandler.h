@@ -41,7 +41,7 @@ bool RowSupports(const com::vantor::catalogue::CommandRow& row, const ComInfo& i
 void CheckArguments(const com::vantor::TcmdWSETF& command);
 // Members a conversation works out itself: RSETF's regInfo, RDTIM's
 // TimeOffset, ETRND's trend fields and the bytes of all its blocks.
-void AddOwnMembers(const com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result);
+void AddOwnMembers(com::vantor::TcmdRSETFAnalyze& command, lm::json::Object& result);
 void AddOwnMembers(const com::vantor::TcmdETRND& command, lm::json::Object& result);
 void AddOwnMembers(const com::vantor::TcmdRDTIM& command, lm::json::Object& result);
 }  // namespace row_handler
@@ -65,7 +65,7 @@ class TcmdFromRow : public Tcmd<T> {
     return command;
   }
 
-  void AddResult(const T& command, lm::json::Object& result) override {
+  void AddResult(T& command, lm::json::Object& result) override {
     row_handler::AddAnswerMembers(command, T::kRow, result);
     if constexpr (requires { command.Logs(); }) row_handler::AddLogs(command.Logs(), result);
     if constexpr (requires { row_handler::AddOwnMembers(command, result); }) row_handler::AddOwnMembers(command, result);

@@ -34,19 +34,40 @@ export function headerInfo(header) {
   return { interval: u16(header, 0), storedBytes: u16(header, 32), chTypes };
 }
 
+// One channel's raw values: `width` bytes from `at` in every record of
+// `stride` bytes.
+function rawColumn(bytes, at, width, stride, count) {
+  const raw = new Uint32Array(count);
+  if (width === 2) {
+    for (let i = 0; i < count; ++i, at += stride) raw[i] = bytes[at] | (bytes[at + 1] << 8);
+  } else {
+    for (let i = 0; i < count; ++i, at += stride) raw[i] = rawAt(bytes, at, width);
+  }
+  return raw;
+}
+
 // Converts every raw value once per distinct value: long recordings repeat
-// few values, and each conversion is a call into the program.
-function converter(types, chType) {
+// few values, and each conversion is a call into the program. A record
+// that repeats the one before (slow readings) skips the lookup.
+function realColumn(raw, types, chType) {
+  const values = new Float64Array(raw.length);
   const cache = new Map();
-  return (raw) => {
-    let real = cache.get(raw);
-    if (real === undefined) {
-      const r = types.toReal(chType, raw);
-      real = typeof r === 'number' && Number.isFinite(r) ? r : NaN;
-      cache.set(raw, real);
+  let last = -1;
+  let real = NaN;
+  for (let i = 0; i < raw.length; ++i) {
+    const r = raw[i];
+    if (r !== last) {
+      real = cache.get(r);
+      if (real === undefined) {
+        const v = types.toReal(chType, r);
+        real = typeof v === 'number' && Number.isFinite(v) ? v : NaN;
+        cache.set(r, real);
+      }
+      last = r;
     }
-    return real;
-  };
+    values[i] = real;
+  }
+  return values;
 }
 
 // {interval, chTypes, count, times (s), channels: [{chType, unit, raw,
@@ -63,16 +84,11 @@ export function decodeRecorded(result, types) {
   const times = new Float64Array(count);
   const first = Number(result.FirstDataTime);
   for (let i = 0; i < count; ++i) times[i] = first + i * info.interval;
+  let offset = 0;
   const channels = info.chTypes.map((chType, k) => {
-    const raw = new Uint32Array(count);
-    const values = new Float64Array(count);
-    const toReal = converter(types, chType);
-    let at = widths.slice(0, k).reduce((a, b) => a + b, 0);
-    for (let i = 0; i < count; ++i, at += recordWidth) {
-      raw[i] = rawAt(data, at, widths[k]);
-      values[i] = toReal(raw[i]);
-    }
-    return { chType, unit: described[k].unit || '', raw, values };
+    const raw = rawColumn(data, offset, widths[k], recordWidth, count);
+    offset += widths[k];
+    return { chType, unit: described[k].unit || '', raw, values: realColumn(raw, types, chType) };
   });
   return {
     interval: info.interval, chTypes: info.chTypes, count, times, channels,

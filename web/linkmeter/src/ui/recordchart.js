@@ -6,6 +6,11 @@ import { timeTicks, legendTime } from './timeaxis.js';
 import { t } from '../i18n/i18n.js';
 import { PALETTE } from './palette.js';
 
+// The chart library's own font list names a dozen families, each looked up
+// (and most missed) the first time a chart draws; the system font they
+// resolve to here is named alone. style.css gives the legends the same.
+const AXIS_FONT = '12px system-ui, sans-serif';
+const LABEL_FONT = `bold ${AXIS_FONT}`;
 const width = (el) => Math.max(360, Math.min(el.clientWidth || 800, 1200));
 
 // Zooms by the wheel around the cursor and pans by Shift+drag.
@@ -46,7 +51,7 @@ function chartOptions(channel, k, title, chartWidth, group) {
     scales: { x: { time: true } },
     cursor: { sync: { key: 'recorded', setSeries: false }, drag: { x: true, y: false, setScale: true } },
     series: [{ label: t('chart.time'), value: legendTime }, { label: channel.unit || `ch${k + 1}`, stroke: k ? PALETTE.secondChannel : PALETTE.accent, width: 1.5, spanGaps: false }],
-    axes: [{ values: timeTicks }, { label: channel.unit }],
+    axes: [{ values: timeTicks, font: AXIS_FONT, labelFont: LABEL_FONT }, { label: channel.unit, font: AXIS_FONT, labelFont: LABEL_FONT }],
     plugins: [wheelAndPan(group)],
     hooks: {
       setSelect: [(u) => {
@@ -55,6 +60,15 @@ function chartOptions(channel, k, title, chartWidth, group) {
       }],
     },
   };
+}
+
+// A channel's values as the chart takes them: no value (NaN) becomes a gap
+// (null); a channel without one is handed over as it is.
+function withGaps(values) {
+  for (let i = 0; i < values.length; ++i) {
+    if (Number.isNaN(values[i])) return Array.from(values, (v) => (Number.isNaN(v) ? null : v));
+  }
+  return values;
 }
 
 // Charts for a decoded recording in `el`; labels(k) gives channel k's title.
@@ -80,14 +94,15 @@ export function recordedCharts(el, decoded, labels) {
       plots.length = 0;
     },
   };
+  // Measured once, before any chart is added: reading it between charts
+  // would lay the page out again for each.
+  const chartWidth = width(el);
   decoded.channels.forEach((c, k) => {
     const box = document.createElement('div');
     box.className = 'record-chart';
     box.dataset.channel = String(k + 1);
     el.append(box);
-    // No value (NaN) becomes a gap.
-    const ys = Array.from(c.values, (v) => (Number.isNaN(v) ? null : v));
-    const plot = new uPlot(chartOptions(c, k, labels(k), width(el), group), [decoded.times, ys], box);
+    const plot = new uPlot(chartOptions(c, k, labels(k), chartWidth, group), [decoded.times, withGaps(c.values)], box);
     plot.over.addEventListener('dblclick', () => group.reset());
     plots.push(plot);
   });

@@ -6,10 +6,13 @@
 // "no more", another STATUS, an answer not taken in, an empty block): a unit
 // that keeps answering the same way must not keep the call for ever.
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <string>
+#include <span>
 
 #include "lm/Json.h"
+#include "vantor/com/RegInfoJson.h"
 #include "vantor/com/RegInfoReader.h"
 #include "vantor/com/RowCommand.h"
 
@@ -26,26 +29,24 @@ class TcmdRSETFAnalyze : public TcmdRow<"RSETF"> {
   bool SetBlockSize(int bytes);
 
   void Reset() override;
-  void OnFinish() override;
   Bytes BuildSendData(int phase) override;
   void ParseRecvData(int phase, std::string_view answer) override;
   bool IsContinue(int phase) const override;
   // 0002-0000 and the whole registration read.
   bool IsSuccess() const override;
 
-  // The JSON form of the registration after a successful read, else null.
-  const lm::json::Value* RegInfo() const { return regInfo_ ? &*regInfo_ : nullptr; }
+  // The JSON form of the registration after a successful read, else none;
+  // handed over once (the units were converted while the blocks arrived).
+  std::optional<lm::json::Value> TakeRegInfo();
   // Every DATA byte taken in, in order: the registration image as read.
-  const std::string& Image() const { return image_; }
-  std::size_t Received() const { return received_; }
+  std::span<const std::uint8_t> Image() const { return reader_.Bytes(); }
+  std::size_t Received() const { return reader_.Bytes().size(); }
 
  private:
   RegInfoReader reader_;
+  RegInfoJsonBuilder json_;
   RegInfoStep step_ = RegInfoStep::kNeedMore;
-  std::size_t received_ = 0;
-  std::string image_;
   bool more_ = false;  // the last answer brought bytes and the reader wants more
-  std::optional<lm::json::Value> regInfo_;
 };
 
 }  // namespace com::vantor

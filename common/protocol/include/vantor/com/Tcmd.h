@@ -32,6 +32,10 @@ class Tcmd : public Icmd {
   const FieldMap& GetRecvFields() const { return recvFields_; }
   std::optional<std::string_view> GetRecvField(const std::string& key) const;
 
+  // Whether the last answer passed the frame checks and carried this name,
+  // i.e. whether ParseRecvData took it in (the fields above are its own).
+  bool LastAnswerAccepted() const { return accepted_; }
+
   // STATUS of the last accepted answer that carried a well-formed one.
   std::uint16_t GetStatusGroup() const { return statusGroup_; }
   std::uint16_t GetStatusDetail() const { return statusDetail_; }
@@ -60,6 +64,7 @@ class Tcmd : public Icmd {
   std::string name_;
   FieldMap sendFields_;
   FieldMap recvFields_;
+  bool accepted_ = false;
   std::uint16_t statusGroup_ = 0;
   std::uint16_t statusDetail_ = 0;
 };

@@ -19,6 +19,19 @@ std::optional<lm::json::Value> RegInfoBytesToJson(std::span<const uint8_t> bytes
 // The JSON form of records already read (by RegInfoReader).
 lm::json::Value RegInfoImageToJson(const RegInfoImage& image);
 
+// The same form made while the records arrive: Take() converts the remote
+// units read since it was last called, so the work falls in the pauses
+// between blocks; Finish() adds the rest and gives the whole form. The image
+// only grows between the calls (a reader's image).
+class RegInfoJsonBuilder {
+ public:
+  void Take(const RegInfoImage& image);
+  lm::json::Value Finish(const RegInfoImage& image);
+
+ private:
+  std::vector<lm::json::Array> units_;  // per group, the units converted so far
+};
+
 // JSON to records and to bytes; the first bad member stops the conversion
 // with its number and `out` is left unchanged.
 RegInfoError RegInfoJsonToImage(const lm::json::Value& json, RegInfoImage& out);

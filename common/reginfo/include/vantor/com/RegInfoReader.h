@@ -27,6 +27,8 @@ class RegInfoReader {
   const RegInfoImage& Image() const { return image_; }
   // Bytes taken as records (trailing bytes after completion are not counted).
   size_t Consumed() const { return consumed_; }
+  // Every byte appended so far, in order, trailing bytes included.
+  std::span<const uint8_t> Bytes() const { return buffer_; }
 
  private:
   enum class State { kHeader, kGroup, kRepeaters, kRemoteUnits, kComplete, kFailed };

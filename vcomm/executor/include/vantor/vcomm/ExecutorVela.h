@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,9 @@ class ExecutorVela : public Executor {
  private:
   std::optional<Vcomm_Handle> handle_;
   std::atomic<bool> open_{false};
+  // Every answer lands here (commands run one at a time): a 64 KiB block
+  // allocated per answer made the allocator sweep its small blocks each time.
+  std::unique_ptr<char[]> recvBuffer_;
 };
 
 }  // namespace com::vantor
