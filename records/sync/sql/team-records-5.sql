@@ -33,6 +33,10 @@ CREATE TABLE linkmeter.part_counts (
   PRIMARY KEY (head, part)
 );
 
+-- A sync adding parts meanwhile waits for the counts and their triggers:
+-- parts committed before are counted here, parts added after by the triggers.
+LOCK TABLE linkmeter.probes, linkmeter.hop_stats, linkmeter.scan_rounds, linkmeter.settings_write_keys IN SHARE MODE;
+
 INSERT INTO linkmeter.part_counts (head, part, n)
   SELECT survey, 'probes', count(*) FROM linkmeter.probes GROUP BY survey
   UNION ALL SELECT survey, 'hops', count(*) FROM linkmeter.hop_stats GROUP BY survey
