@@ -87,20 +87,25 @@ SoakServer::~SoakServer() = default;
 
 std::string SoakServer::Uri() const { return server_->Uri("soak", "alice"); }
 
-void SoakServer::Stall() {
-  if (stalled_ || !admin_) return;
-  admin_->Exec("BEGIN");
-  // Every table of the team's schema, as a migration would.
-  admin_->Exec(
-      "DO $$ BEGIN EXECUTE 'LOCK TABLE ' || (SELECT string_agg(format('%I.%I', schemaname, tablename), ', ') "
-      "FROM pg_tables WHERE schemaname = 'linkmeter') || ' IN ACCESS EXCLUSIVE MODE'; END $$");
-  stalled_ = true;
+bool SoakServer::Stall() {
+  if (stalled_ || !admin_) return stalled_;
+  try {
+    admin_->Exec("BEGIN");
+    // Every table of the team's schema, as a migration would.
+    admin_->Exec(
+        "DO $$ BEGIN EXECUTE 'LOCK TABLE ' || (SELECT string_agg(format('%I.%I', schemaname, tablename), ', ') "
+        "FROM pg_tables WHERE schemaname = 'linkmeter') || ' IN ACCESS EXCLUSIVE MODE'; END $$");
+    stalled_ = true;
+  } catch (const std::exception&) {
+    admin_->Exec("ROLLBACK");  // a sync's transaction in the way, or a deadlock with it: the next round tries again
+  }
+  return stalled_;
 }
 
 void SoakServer::Release() {
   if (!stalled_) return;
-  admin_->Exec("ROLLBACK");
   stalled_ = false;
+  admin_->Exec("ROLLBACK");
 }
 
 int64_t SoakServer::Count(const std::string& sql) const {
@@ -111,7 +116,7 @@ int64_t SoakServer::Count(const std::string& sql) const {
 SoakServer::SoakServer() : why_("no PostgreSQL 15") {}
 SoakServer::~SoakServer() = default;
 std::string SoakServer::Uri() const { return ""; }
-void SoakServer::Stall() {}
+bool SoakServer::Stall() { return false; }
 void SoakServer::Release() {}
 int64_t SoakServer::Count(const std::string&) const { return 0; }
 #endif

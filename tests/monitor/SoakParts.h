@@ -46,8 +46,9 @@ class SoakServer {
   const std::string& WhyNot() const { return why_; }
   // The technician's connection text for the monitor's sync.
   std::string Uri() const;
-  // An administrator locks the team's tables until Release().
-  void Stall();
+  // An administrator locks the team's tables until Release(); false when
+  // a sync's transaction kept the lock from being taken this time.
+  bool Stall();
   void Release();
   bool Stalled() const { return stalled_; }
   int64_t Count(const std::string& sql) const;

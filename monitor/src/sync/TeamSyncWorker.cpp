@@ -61,7 +61,9 @@ std::string TryOnce(TeamSyncWorker::Shared& s, int64_t serial) {
              " fetched=" + std::to_string(counts.pulledVisits) + " duration=" + Seconds(took) +
              (counts.setAside.empty() ? "" : " set-aside=" + std::to_string(counts.setAside.size())));
       // A visit set aside waits for an administrator: named once per try.
-      for (const auto& v : counts.setAside) s.Line("sync site=" + SerialText(serial) + " set-aside visit=" + v.visit);
+      for (const auto& v : counts.setAside) {
+        s.Line("sync site=" + SerialText(serial) + " set-aside visit=" + v.visit + " why=" + QuotedLogWord(v.reason));
+      }
     }
     return "";
   } catch (const Stopped&) {

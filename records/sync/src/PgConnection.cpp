@@ -16,8 +16,15 @@ bool IsSettings(const std::string& server) {
          server.find('=') != std::string::npos;
 }
 
+// A lock or statement timeout, a deadlock or a conflict: the server was busy,
+// not refusing anything; the sync is tried again as after a dropped link.
+bool IsBusy(const std::string& state) {
+  return state == "55P03" || state == "57014" || state == "40001" || state == "40P01";
+}
+
 SyncFailureKind KindOf(const char* sqlState) {
   const std::string state = sqlState ? sqlState : "";
+  if (IsBusy(state)) return SyncFailureKind::kUnreachable;
   // Errors the server reports carry a state; one libpq found itself (a
   // connection that closed, a message that never came) does not.
   if (state.empty() || state.rfind("08", 0) == 0 || state.rfind("57P", 0) == 0) return SyncFailureKind::kUnreachable;
@@ -215,7 +222,11 @@ void PgConnection::Fail(const std::string& what, PGresult* result) {
   PQclear(result);
   // A link that died (keepalives, a reset) is no refusal of the server's.
   const bool lost = kind == SyncFailureKind::kUnreachable && !state;
-  throw SyncFailure(kind, (lost ? std::string("the connection to the team server was lost") : what) + ": " + message);
+  const bool busy = state && IsBusy(state);
+  throw SyncFailure(kind, (lost   ? std::string("the connection to the team server was lost")
+                           : busy ? std::string("the team server was too busy to answer in time")
+                                  : what) +
+                              ": " + message);
 }
 
 PgResult PgConnection::Exec(const std::string& sql, const std::vector<PgValue>& params) {
