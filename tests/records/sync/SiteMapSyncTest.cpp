@@ -300,6 +300,9 @@ TEST_F(SiteMapSyncTest, AVersionOneServerIsBroughtUpToDateByServerInitAndKeepsIt
   EXPECT_EQ(ServerCount("SELECT (SELECT count(*) FROM linkmeter.raw_records) "
                         "+ (SELECT count(*) FROM linkmeter.probes) + (SELECT count(*) FROM linkmeter.visits)"),
             rows);
+  // The part counts the upgrade made from the parts it found.
+  EXPECT_EQ(ServerCount("SELECT coalesce(sum(n), 0) FROM linkmeter.part_counts WHERE part = 'probes'"),
+            ServerCount("SELECT count(*) FROM linkmeter.probes"));
   EXPECT_EQ(Sync(a, "alice").pushedRows, 0);  // the server holds all of it already
   EXPECT_TRUE(Visits(a)[0].synced);
 
