@@ -229,13 +229,6 @@ std::string VisitEndSeal(const std::string& visitId, Millis endedAt) {
   return ContentHasher("visit-end").Add(visitId).Add(endedAt).Finish();
 }
 
-std::string Sha256Hex(std::span<const uint8_t> bytes) {
-  const std::unique_ptr<GChecksum, decltype(&g_checksum_free)> checksum(g_checksum_new(G_CHECKSUM_SHA256),
-                                                                        &g_checksum_free);
-  g_checksum_update(checksum.get(), bytes.data(), static_cast<gssize>(bytes.size()));
-  return g_checksum_get_string(checksum.get());
-}
-
 struct Sha256Stream::Impl {
   GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
   ~Impl() { g_checksum_free(checksum); }
@@ -249,6 +242,12 @@ void Sha256Stream::Add(std::span<const uint8_t> piece) {
 }
 
 std::string Sha256Stream::Hex() { return g_checksum_get_string(impl_->checksum); }
+
+std::string Sha256Hex(std::span<const uint8_t> bytes) {
+  Sha256Stream sha;
+  sha.Add(bytes);
+  return sha.Hex();
+}
 
 bool PlanMatchesItsImage(const RawRecord& plan) { return PlanNamesImage(plan.decodedJson, Sha256Hex(plan.raw)); }
 

@@ -58,6 +58,7 @@ void SoakDisk::Fill() {
   // Every free block taken, so the store's next page has nowhere to go.
   const off_t room = static_cast<off_t>(fs.f_bavail) * static_cast<off_t>(fs.f_frsize);
   full_ = room == 0 || fallocate(fd, 0, 0, room) == 0;
+  everFull_ = everFull_ || full_;
   close(fd);
 }
 

@@ -31,11 +31,12 @@ class SoakDisk {
   void Fill();
   void Free();
   bool Full() const { return full_; }
+  bool EverFull() const { return everFull_; }
 
  private:
   std::filesystem::path folder_;
   std::string why_;
-  bool mounted_ = false, full_ = false;
+  bool mounted_ = false, full_ = false, everFull_ = false;
 };
 
 class SoakServer {

@@ -341,7 +341,9 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
               totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, taken.size(), lost, repeated,
               rounds - totals.surveys);
   std::printf("soak: disk full for rounds %d-%d: %s; %d rounds not recorded\n", troubles.fullFrom,
-              troubles.fullFrom + 5, disk.Usable() ? "filled" : ("not tried, " + disk.WhyNot()).c_str(), unrecorded);
+              troubles.fullFrom + 5, disk.EverFull()  ? "filled"
+                            : disk.Usable() ? "the ballast did not fit"
+                                            : ("not tried, " + disk.WhyNot()).c_str(), unrecorded);
   const auto syncTotals = sync ? sync->Totals() : lm::monitor::SyncTotals{};
   const int64_t serverVisits = synced ? server.Count("SELECT count(*) FROM linkmeter.visits") : -1;
   std::printf("soak: team server: %s, %d stalls of %d rounds, %d syncs done, %d given up, %lld of %d visits there, "
