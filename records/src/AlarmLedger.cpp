@@ -99,11 +99,13 @@ std::vector<NoticeRow> AlarmLedger::Pending(const std::string& monitor, const st
   std::lock_guard lock(mutex_);
   Statement s = db_.Prepare(
       "SELECT o.id, o.channel, o.alarm_key, o.status, o.created_at, o.notice_json, o.monitor, o.destination "
-      "FROM alarm_outbox o WHERE o.monitor = ? AND o.destination = ? "
+      "FROM alarm_outbox o WHERE o.monitor = ? AND o.destination = ? AND o.id >= ? "
       "AND NOT EXISTS (SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id) ORDER BY o.id LIMIT ?");
-  s.BindAll(monitor, destination, limit);
+  int64_t& from = deliveredBelow_[{monitor, destination}];
+  s.BindAll(monitor, destination, from, limit);
   std::vector<NoticeRow> rows;
   while (s.Step()) rows.push_back({s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Int(4), s.Text(5), s.Text(6), s.Text(7)});
+  if (!rows.empty()) from = rows.front().id;
   return rows;
 }
 
@@ -116,6 +118,7 @@ int AlarmLedger::ClaimUnaddressed(const std::string& monitor, const std::string&
               "AND NOT EXISTS (SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = alarm_outbox.id)")
       .BindAll(monitor, destination, channel, keyPrefix)
       .Run();
+  deliveredBelow_.clear();  // older notices may now be this receiver's
   return db_.Changes();
 }
 

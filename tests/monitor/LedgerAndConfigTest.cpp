@@ -65,6 +65,35 @@ TEST(AlarmLedger, OutboxEventsAcksAndSilences) {
   EXPECT_TRUE(ledger.Silences(999).empty());
 }
 
+// Pending reads on from the oldest notice it last found undelivered; what
+// another process adds or delivers, and an older build's notice claimed
+// later (a lower id), are still seen.
+TEST(AlarmLedger, PendingSkipsOnlyWhatWasDelivered) {
+  TempDir dir;
+  const auto store = dir.path / "site-records.sqlite";
+  lm::records::AlarmLedger ledger(store), other(store);
+  const std::string m = "monitor-009A0011", to = "webhook:a";
+  const auto notice = [&](int n, const std::string& monitor) {
+    return lm::records::NoticeRow{0, "webhook", "009A0011/silent-unit/" + std::to_string(n), "firing", 1000 + n,
+                                  "{}", monitor, monitor.empty() ? "" : to};
+  };
+  const int64_t older = ledger.AddNotice(notice(0, ""));
+  for (int n = 1; n <= 3; ++n) ledger.AddNotice(notice(n, m));
+  auto pending = ledger.Pending(m, to, 1);
+  ASSERT_EQ(pending.size(), 1u);
+  ledger.MarkDelivered({pending[0].id}, 2000);
+  other.MarkDelivered({pending[0].id + 1}, 2000);  // the third, by another process
+  pending = ledger.Pending(m, to, 10);
+  ASSERT_EQ(pending.size(), 1u);
+  EXPECT_EQ(pending[0].key, "009A0011/silent-unit/3");
+  other.AddNotice(notice(4, m));
+  EXPECT_EQ(ledger.Pending(m, to, 10).size(), 2u);
+  EXPECT_EQ(ledger.ClaimUnaddressed(m, to, "webhook", "009A0011/"), 1);
+  pending = ledger.Pending(m, to, 10);
+  ASSERT_EQ(pending.size(), 3u);
+  EXPECT_EQ(pending[0].id, older);
+}
+
 TEST(AlarmSettingsFile, MergedUnderOptionsAndRefusedWhenWrong) {
   TempDir dir;
   const fs::path conf = dir.path / "monitor-009A0011.conf";

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef LM_SOAK_SERVER
@@ -70,6 +71,10 @@ void SoakDisk::Free() {
 
 #ifdef LM_SOAK_SERVER
 SoakServer::SoakServer() {
+  if (const char* want = std::getenv("LM_SOAK_SERVER"); want && std::string(want) == "0") {
+    why_ = "LM_SOAK_SERVER=0";
+    return;
+  }
   try {
     server_ = std::make_unique<lm::teamsync::test::PgServer>();
     lm::teamsync::PgConnection(server_->Uri("postgres")).Exec("CREATE DATABASE soak");
@@ -121,5 +126,52 @@ bool SoakServer::Stall() { return false; }
 void SoakServer::Release() {}
 int64_t SoakServer::Count(const std::string&) const { return 0; }
 #endif
+
+KeptLines::KeptLines(std::vector<std::string> marks) : std::ostream(this), marks_(std::move(marks)) {}
+
+int KeptLines::overflow(int c) {
+  if (c == std::streambuf::traits_type::eof()) return std::streambuf::traits_type::not_eof(c);
+  const char ch = static_cast<char>(c);
+  xsputn(&ch, 1);
+  return c;
+}
+
+// The monitor's threads write whole lines, each with one call.
+std::streamsize KeptLines::xsputn(const char* s, std::streamsize n) {
+  std::lock_guard lock(mutex_);
+  for (std::streamsize i = 0; i < n; ++i) {
+    if (s[i] == '\n') EndLine();
+    else line_ += s[i];
+  }
+  return n;
+}
+
+void KeptLines::EndLine() {
+  ++lines_;
+  for (const auto& mark : marks_) {
+    if (line_.find(mark) != std::string::npos && marked_.size() < 1000) {
+      marked_.push_back(std::move(line_));
+      line_.clear();
+      return;
+    }
+  }
+  last_.push_back(std::move(line_));
+  if (last_.size() > 20) last_.pop_front();
+  line_.clear();
+}
+
+std::string KeptLines::str() const {
+  std::lock_guard lock(mutex_);
+  std::string out;
+  for (const auto& l : marked_) out += l + "\n";
+  if (!marked_.empty() && !last_.empty()) out += "...\n";
+  for (const auto& l : last_) out += l + "\n";
+  return out + line_;
+}
+
+long KeptLines::Lines() const {
+  std::lock_guard lock(mutex_);
+  return lines_;
+}
 
 }  // namespace lm::monitor::test

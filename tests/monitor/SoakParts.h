@@ -4,12 +4,18 @@
 //   namespace, which a ballast file fills for a while (a full disk);
 // - SoakServer: a team server (PostgreSQL 15, tests/records/sync/PgServer)
 //   on which an administrator holds the tables locked for a while (a stall).
-// Either says why it cannot be had (not root, no PostgreSQL) and the soak
-// goes on without it.
+// Either says why it cannot be had (not root, no PostgreSQL,
+// LM_SOAK_SERVER=0) and the soak goes on without it.
+// - KeptLines: a log that keeps the lines asked for and the last few, so
+//   that a year of log lines does not count as the monitor's memory.
 
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <ostream>
 #include <string>
+#include <vector>
 
 namespace lm::teamsync {
 class PgConnection;
@@ -59,6 +65,26 @@ class SoakServer {
   std::unique_ptr<lm::teamsync::PgConnection> admin_;
   std::string why_;
   bool stalled_ = false;
+};
+
+class KeptLines : private std::streambuf, public std::ostream {
+ public:
+  // Keeps every line holding one of `marks` (at most 1000) and the last 20.
+  explicit KeptLines(std::vector<std::string> marks = {});
+  std::string str() const;
+  long Lines() const;
+
+ private:
+  int overflow(int c) override;
+  std::streamsize xsputn(const char* s, std::streamsize n) override;
+  void EndLine();
+
+  std::vector<std::string> marks_;
+  mutable std::mutex mutex_;
+  std::string line_;
+  std::vector<std::string> marked_;
+  std::deque<std::string> last_;
+  long lines_ = 0;
 };
 
 }  // namespace lm::monitor::test

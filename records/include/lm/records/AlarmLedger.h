@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -109,6 +110,10 @@ class AlarmLedger {
  private:
   std::mutex mutex_;
   Database db_;
+  // Per monitor and receiver, an id below which every notice was delivered
+  // (a delivery is never taken back): Pending reads on from there rather
+  // than past a year of delivered notices each time.
+  std::map<std::pair<std::string, std::string>, int64_t> deliveredBelow_;
 };
 
 }  // namespace lm::records
