@@ -66,6 +66,12 @@ class Postgres:
             nobody = pwd.getpwnam("nobody")
             os.chown(self.dir, nobody.pw_uid, nobody.pw_gid)
         data = os.path.join(self.dir, "data")
+        # Stops the server and removes its folder once this process ends,
+        # however it ends (killed for its time included).
+        self.watchdog = subprocess.Popen(
+            ["sh", "-c", 'cat >/dev/null; "$@" >/dev/null 2>&1; rm -rf "$0"', self.dir]
+            + as_server_user([PG_BIN + "pg_ctl", "-D", data, "-m", "immediate", "stop"]),
+            stdin=subprocess.PIPE, start_new_session=True)
         subprocess.run(as_server_user([PG_BIN + "initdb", "-D", data, "-A", "trust", "-U", "lmadmin", "-E", "UTF8",
                                        "--no-locale"]), check=True, capture_output=True, timeout=120)
         subprocess.run(as_server_user([PG_BIN + "pg_ctl", "-D", data, "-w", "-t", "60", "-l",
@@ -101,6 +107,8 @@ class Postgres:
         subprocess.run(as_server_user([PG_BIN + "pg_ctl", "-D", os.path.join(self.dir, "data"), "-m", "immediate",
                                        "stop"]), capture_output=True, timeout=60)
         shutil.rmtree(self.dir, ignore_errors=True)
+        self.watchdog.stdin.close()
+        self.watchdog.wait(timeout=60)
 
 
 class AdminSession:

@@ -1,7 +1,10 @@
 #include "PgServer.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -22,6 +25,7 @@ PgServer::PgServer() {
   if (geteuid() == 0 && std::system(("chown nobody:nogroup " + Quoted(folder_.string())).c_str()) != 0) {
     throw std::runtime_error("chown of the server's folder failed");
   }
+  Watch();
   Run(std::string(kBin) + "initdb -D " + Quoted((folder_ / "data").string()) +
       " -A trust -U lmadmin -E UTF8 --no-locale >/dev/null");
   Start();
@@ -32,8 +36,42 @@ PgServer::~PgServer() {
     Stop();
   } catch (...) {
   }
+  if (watchdog_ > 0) {
+    close(alive_);
+    waitpid(watchdog_, nullptr, 0);
+  }
   std::error_code ignored;
   std::filesystem::remove_all(folder_, ignored);
+}
+
+// A process of its own session waits for this one to end, however it ends
+// (a test killed for its time included), then stops the server and removes
+// its folder: no server outlives its test.
+void PgServer::Watch() {
+  const std::string data = Quoted((folder_ / "data").string());
+  const std::string stop = (geteuid() == 0 ? "runuser -u nobody -- " : "") + std::string(kBin) + "pg_ctl -D " + data +
+                           " -m immediate stop >/dev/null 2>&1; rm -rf " + Quoted(folder_.string());
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return;
+  const pid_t pid = fork();
+  if (pid == 0) {  // only async-signal-safe calls until exec
+    close(ends[1]);
+    setsid();
+    char byte;
+    for (;;) {
+      const ssize_t n = read(ends[0], &byte, 1);
+      if (n == 0 || (n < 0 && errno != EINTR)) break;
+    }
+    execl("/bin/sh", "sh", "-c", stop.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(ends[0]);
+  if (pid < 0) {
+    close(ends[1]);
+    return;
+  }
+  alive_ = ends[1];
+  watchdog_ = pid;
 }
 
 void PgServer::Run(const std::string& command) const {

@@ -25,8 +25,11 @@ class PgServer {
 
  private:
   void Run(const std::string& command) const;
+  void Watch();
   std::filesystem::path folder_;
   bool running_ = false;
+  int alive_ = -1;     // the write end the watchdog waits on
+  int watchdog_ = -1;  // its pid
 };
 
 }  // namespace lm::teamsync::test

@@ -43,6 +43,12 @@ class Postgres:
             nobody = pwd.getpwnam("nobody")
             os.chown(self.dir, nobody.pw_uid, nobody.pw_gid)
         data = os.path.join(self.dir, "data")
+        # Stops the server and removes its folder once this process ends,
+        # however it ends (killed for its time included).
+        self.watchdog = subprocess.Popen(
+            ["sh", "-c", 'cat >/dev/null; "$@" >/dev/null 2>&1; rm -rf "$0"', self.dir]
+            + as_server_user([PG_BIN + "pg_ctl", "-D", data, "-m", "immediate", "stop"]),
+            stdin=subprocess.PIPE, start_new_session=True)
         subprocess.run(as_server_user([PG_BIN + "initdb", "-D", data, "-A", "trust", "-U", "lmadmin", "-E", "UTF8",
                                        "--no-locale"]), check=True, capture_output=True, timeout=120)
         subprocess.run(as_server_user([PG_BIN + "pg_ctl", "-D", data, "-w", "-t", "60", "-l",
@@ -63,6 +69,8 @@ class Postgres:
         subprocess.run(as_server_user([PG_BIN + "pg_ctl", "-D", os.path.join(self.dir, "data"), "-m", "immediate",
                                        "stop"]), capture_output=True, timeout=60)
         subprocess.run(["rm", "-rf", self.dir])
+        self.watchdog.stdin.close()
+        self.watchdog.wait(timeout=60)
 
 
 def content_id(kind, *fields):
