@@ -7,8 +7,11 @@
 // keeps its records.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "TeamSyncFixture.h"
 #include "lm/records/ContentId.h"
@@ -227,11 +230,11 @@ TEST_F(SiteMapSyncTest, APlanOrEditForgedOnTheServerIsRefusedOnPullAndNothingOfI
   EXPECT_TRUE(SiteMap(*b.store) == SiteMap(*a.store));
 }
 
-// Inserts a laptop's records as a version-1 laptop sent them: every table
-// that version knew, row by row, in one transaction.
-void SendAsVersionOne(PgConnection& conn, const std::filesystem::path& storeFile) {
+// Inserts a laptop's records row by row, as an older laptop sent them:
+// without the seals (version 1 had none: they are the last column of an
+// end) or with them.
+void InsertAsOlderLaptop(PgConnection& conn, const std::filesystem::path& storeFile, bool seals) {
   LocalSide local(storeFile);
-  PgTransaction tx(conn);
   for (const auto& [visit, items] : local.Items(std::nullopt)) {
     std::set<std::string> all;
     for (const auto& [item, count] : items) all.insert(item);
@@ -241,7 +244,8 @@ void SendAsVersionOne(PgConnection& conn, const std::filesystem::path& storeFile
       if (found == rows.end()) continue;
       std::string columns, params;
       size_t known = 0;  // version 1 had no seals: they are the last column of an end
-      for (size_t c = 0; c < layout.columns.size() && std::string(layout.columns[c].name) != "seal"; ++c, ++known) {
+      for (size_t c = 0; c < layout.columns.size() && (seals || std::string(layout.columns[c].name) != "seal");
+           ++c, ++known) {
         columns += std::string(c ? ", " : "") + layout.columns[c].name;
         params += (c ? ", $" : "$") + std::to_string(c + 1);
       }
@@ -259,19 +263,29 @@ void SendAsVersionOne(PgConnection& conn, const std::filesystem::path& storeFile
       }
     }
   }
+}
+
+// Every table version 1 knew, in one transaction.
+void SendAsVersionOne(PgConnection& conn, const std::filesystem::path& storeFile) {
+  PgTransaction tx(conn);
+  InsertAsOlderLaptop(conn, storeFile, false);
   tx.Commit();
+}
+
+std::string SchemaFile(int version) {
+  std::ifstream file(LM_TEAM_SQL_DIR "/team-records-" + std::to_string(version) + ".sql");
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
 }
 
 TEST_F(SiteMapSyncTest, AVersionOneServerIsBroughtUpToDateByServerInitAndKeepsItsRecords) {
   PgConnection(server_->Uri("postgres")).Exec("CREATE DATABASE " + db_ + "v1");
   db_ += "v1";
-  std::ifstream file(LM_TEAM_SQL_DIR "/team-records-1.sql");
-  std::stringstream versionOne;
-  versionOne << file.rdbuf();
   {
     PgConnection owner(server_->Uri(db_));
     PgTransaction tx(owner);
-    owner.Exec(versionOne.str());
+    owner.Exec(SchemaFile(1));
     tx.Commit();
   }
   Laptop a, b;
@@ -313,6 +327,47 @@ TEST_F(SiteMapSyncTest, AVersionOneServerIsBroughtUpToDateByServerInitAndKeepsIt
   EXPECT_EQ(SiteMap(*b.store).size(), 2u);
   EXPECT_TRUE(SiteMap(*b.store) == SiteMap(*a.store));
   EXPECT_EQ(b.store->ReadVisit(Visits(b)[0].id)->records.size(), a.store->ReadVisit(Visits(a)[0].id)->records.size());
+}
+
+// A laptop of the version before sending a survey while the server is
+// brought up to date: the upgrade waits for it, and its parts are counted
+// once, by the upgrade's first count (none lost between that count and the
+// triggers that keep the counts from then on).
+TEST_F(SiteMapSyncTest, PartsSentWhileTheServerIsUpgradedAreCountedOnce) {
+  PgConnection(server_->Uri("postgres")).Exec("CREATE DATABASE " + db_ + "v4");
+  db_ += "v4";
+  {
+    PgConnection owner(server_->Uri(db_));
+    PgTransaction tx(owner);
+    for (int version = 1; version <= 4; ++version) owner.Exec(SchemaFile(version));
+    tx.Commit();
+  }
+  Laptop a;
+  rec::test::RecordFullVisit(*a.store, kT0);
+  PgConnection alice(server_->Uri(db_, "alice"));
+  alice.Exec("BEGIN");
+  InsertAsOlderLaptop(alice, a.File(), true);
+  std::optional<bool> upgraded;
+  std::thread upgrade([&] {
+    PgConnection owner(server_->Uri(db_));
+    upgraded = ServerSchema::Init(owner);
+  });
+  // The upgrade waits for alice's transaction before it counts.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ServerCount("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                     "AND wait_event_type = 'Lock'") == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  alice.Exec("COMMIT");
+  upgrade.join();
+  EXPECT_EQ(upgraded, true);
+  const int64_t probes = ServerCount("SELECT count(*) FROM linkmeter.probes");
+  EXPECT_GT(probes, 0);
+  EXPECT_EQ(ServerCount("SELECT coalesce(sum(n), 0) FROM linkmeter.part_counts WHERE part = 'probes'"), probes);
+  EXPECT_EQ(ServerCount("SELECT coalesce(sum(n), 0) FROM linkmeter.part_counts WHERE part = 'hops'"),
+            ServerCount("SELECT count(*) FROM linkmeter.hop_stats"));
+  EXPECT_EQ(Sync(a, "alice").pushedRows, 0);  // the server holds all of it, and says so
 }
 
 }  // namespace
