@@ -223,10 +223,13 @@ void RecordExchange::MergeRecords(ImportCounts& counts) {
   for (const char* table : kVisitTables) {
     const std::string t = table;
     const std::string cols = VisitTableColumns(t);
+    // A survey the retention policy removed here whole does not come back.
+    const std::string gone =
+        t == "surveys" ? "r.content_id NOT IN (SELECT content_id FROM main.thinned_surveys)" : std::string("true");
     db_.Exec("INSERT INTO main." + t + "(content_id, visit_id, " + cols + ") SELECT r.content_id, mv.id, " +
              Prefixed(cols, "r") + " FROM src." + t +
              " r JOIN src.visits v ON v.id = r.visit_id JOIN main.visits mv ON mv.content_id = v.content_id "
-             "WHERE true ON CONFLICT DO NOTHING");
+             "WHERE " + gone + " ON CONFLICT DO NOTHING");
     const int added = db_.Changes();
     counts.records += added;
     counts.skipped += static_cast<int>(db_.QueryInt("SELECT count(*) FROM src." + t)) - added;

@@ -54,6 +54,13 @@ std::string AnyPartMissing(const char* parent, const std::string& from, const st
 
 SealedImport::SealedImport(Database& db) : db_(db) {
   db_.Exec("CREATE TEMP TABLE import_refused (content_id TEXT PRIMARY KEY, message TEXT NOT NULL)");
+  // What the retention policy thinned here stays thinned: a file taken
+  // before (a colleague's export, a backup) gives none of it back.
+  db_.Exec("INSERT OR IGNORE INTO temp.import_refused SELECT m.content_id, 'survey ' || substr(m.content_id, 1, 12) "
+           "|| '… was thinned here by the retention policy, so the file''s probes or hop statistics of it are not "
+           "taken back' FROM src.surveys s JOIN main.surveys m ON m.content_id = s.content_id "
+           "WHERE EXISTS (SELECT 1 FROM main.thinned_parts t WHERE t.survey_id = m.id) AND " +
+           AnyPartMissing("surveys", "src", "s.id", "main", "m.id", true));
   for (const auto& t : kSealedTables) {
     const std::string table = t.table, kind = t.kind, parts = t.parts;
     db_.Exec("INSERT OR IGNORE INTO temp.import_refused SELECT m.content_id, '" + kind +
@@ -102,8 +109,10 @@ void SealedImport::CheckTaken() {
   Seals seals(db_);
   for (const auto& t : kSealedTables) {
     const std::string table = t.table;
+    // A refused record took nothing from the file.
     auto st = db_.Prepare("SELECT m.id, m.content_id, m.seal FROM main." + table + " m JOIN src." + table +
-                          " s ON s.content_id = m.content_id WHERE s.seal IS NOT NULL AND s.seal = m.seal");
+                          " s ON s.content_id = m.content_id WHERE s.seal IS NOT NULL AND s.seal = m.seal "
+                          "AND m.content_id NOT IN (SELECT content_id FROM temp.import_refused)");
     while (st.Step()) {
       const auto made = table == "surveys" ? seals.OfSurvey(st.Int(0)) : seals.OfScan(st.Int(0));
       if (made == st.Text(2)) continue;

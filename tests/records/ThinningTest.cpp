@@ -109,6 +109,29 @@ TEST_F(RecordsThinning, NeverTouchesATechniciansAnOpenAnUnsyncedOrAnotherSitesVi
   EXPECT_EQ(db_.QueryInt("SELECT count(*) FROM sync_marks WHERE visit_id = " + std::to_string(synced)), 1);
 }
 
+// A file taken before the thinning (a colleague's export, a backup) brings
+// nothing back that was thinned on purpose, and the next thinning goes on.
+TEST_F(RecordsThinning, AnOlderFileImportedBringsNoThinnedPartBack) {
+  const Millis day = kNow - 40 * kDay;
+  const RowId old = Visit("monitor", kNow - 400 * kDay, {kNow - 400 * kDay + 10});
+  const RowId visit = Visit("monitor", day, {day + 10});
+  const RowId later = Visit("monitor", day + 8 * kDay, {day + 8 * kDay + 10});
+  const auto file = dir_.path() / "before.lmrec";
+  ASSERT_TRUE(store_->ExportSite(kSiteSerial, file));
+  // The oldest visit's surveys go whole, the next one's probes.
+  EXPECT_EQ(Thin(true, kNow - 5 * kDay).visits, 2);
+  const auto imported = store_->Import(file);
+  ASSERT_TRUE(imported) << imported.error().message;
+  EXPECT_EQ(imported->records, 0);
+  ASSERT_EQ(imported->refused.size(), 1u);
+  EXPECT_NE(imported->refused[0].find("thinned here"), std::string::npos) << imported->refused[0];
+  EXPECT_EQ(Surveys(old), 0);
+  EXPECT_EQ(Rows("probes", visit), 0);
+  EXPECT_EQ(Hops(visit), 2);  // packed, as before the import
+  EXPECT_EQ(Thin().visits, 1);  // the later visit's probes, once past their time
+  EXPECT_EQ(Rows("probes", later), 0);
+}
+
 TEST_F(RecordsThinning, LeavesARecordOfWhatWentInTheVisitOnce) {
   const Millis day = kNow - 400 * kDay;
   const RowId visit = Visit("monitor", day, {day + 10, day + 20});
