@@ -121,6 +121,9 @@ try:
         parts.check_log(m, fail)
         if any(line.startswith("2026-01-01T00:00:00Z") for line in m.out.seen + m.out.err):
             fail("a unit's name forged a line")
+    # While down, B's relay answered 451: the monitor's line says so.
+    if not any("channel=mail" in l and "failed=" in l and "answered 451" in l for l in monitors["B"].out.seen + monitors["B"].out.err):
+        fail("the mail relay's 451 is not named in the monitor's log")
     stores = glob.glob(os.path.join(work, "**", "site-records.sqlite"), recursive=True)
     if len(stores) != 1:
         fail(f"the monitors do not share one store: {stores}")

@@ -47,16 +47,22 @@ CurlTransfer::~CurlTransfer() {
 std::string CurlTransfer::Perform() {
   error_[0] = '\0';
   const CURLcode rc = curl_easy_perform(curl_);
-  if (rc != CURLE_OK) {
-    if (rc == CURLE_ABORTED_BY_CALLBACK) return "stopped";
-    return std::string(curl_easy_strerror(rc)) + (error_[0] ? std::string(": ") + error_ : "");
-  }
   long status = 0;
   curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
   char* scheme = nullptr;
   curl_easy_getinfo(curl_, CURLINFO_SCHEME, &scheme);
   const bool http = scheme && (std::string(scheme) == "HTTP" || std::string(scheme) == "HTTPS" ||
                                std::string(scheme) == "http" || std::string(scheme) == "https");
+  if (rc != CURLE_OK) {
+    if (rc == CURLE_ABORTED_BY_CALLBACK) return "stopped";
+    const std::string said = std::string(curl_easy_strerror(rc)) + (error_[0] ? std::string(": ") + error_ : "");
+    // A mail relay's refusal in its own code, which libcurl's words may not name.
+    if (!http && status >= 400) {
+      return "the mail relay answered " + std::to_string(status) +
+             (status < 500 ? " (try again later)" : " (refused)") + ": " + said;
+    }
+    return said;
+  }
   if (http && (status < 200 || status > 299)) return "HTTP " + std::to_string(status);
   return "";
 }
