@@ -86,6 +86,13 @@ def records_json():
     check("records list: every serial as text", serials and all(s == SITE for s in serials), str(serials))
     shown = json_of("records show", *cli("records", "show", "1", "--format", "json"))
     check("records show: the visit's site serial as text", shown.get("visit", {}).get("siteSerial") == SITE, str(shown)[:300])
+    out = ""
+    for visit in listed.get("visits", []):
+        out += cli("records", "show", str(visit.get("id")))[1]
+    check("records show: what a plan and a map edit hold",
+          '"Ground", png 40 x 30' in out and '"Yard", png 60 x 40' in out
+          and 'plan-rename plan ' in out and '"Garden", by tester' in out and 'plan-hide plan ' in out
+          and ', hidden, by tester' in out and ', shown, by tester' in out, out)
 
 
 def exports_refused():

@@ -85,6 +85,38 @@ std::string Thinning(const Value& decoded) {
          packing;
 }
 
+// A name as one line of a table.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  return text;
+}
+
+// A map edit: what was done to which unit or plan, where, and by whom.
+std::string MapEdit(const Value& e) {
+  const std::string serial = MemberText(e, "serial"), plan = MemberText(e, "plan"), name = MemberText(e, "name");
+  std::string out = MemberText(e, "action");
+  if (!serial.empty()) out += " unit " + serial;
+  if (!plan.empty()) out += std::string(serial.empty() ? " plan " : " on plan ") + plan.substr(0, 8);
+  if (MemberValue(e, "x").is<double>() && MemberValue(e, "y").is<double>()) {
+    out += " at (" + NumberText(MemberValue(e, "x")) + ", " + NumberText(MemberValue(e, "y")) + ")";
+  }
+  if (!name.empty()) out += " \"" + OneLine(name) + "\"";
+  if (MemberValue(e, "hidden").is<bool>()) out += MemberValue(e, "hidden").get<bool>() ? ", hidden" : ", shown";
+  const std::string by = MemberText(e, "by");
+  return by.empty() ? out : out + ", by " + OneLine(by);
+}
+
+// A plan of the site: its name, image format and size.
+std::string SitePlan(const Value& p) {
+  std::string out = "\"" + OneLine(MemberText(p, "name")) + "\", " + MemberText(p, "format");
+  if (MemberValue(p, "width").is<double>() && MemberValue(p, "height").is<double>()) {
+    out += " " + NumberText(MemberValue(p, "width")) + " x " + NumberText(MemberValue(p, "height"));
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string RecordContents(PageCalls& page, const Value& record, const Value& visit) {
@@ -102,6 +134,8 @@ std::string RecordContents(PageCalls& page, const Value& record, const Value& vi
   if (kind == "route-survey" || kind == "site-survey") return Survey(r);
   if (kind == "channel-scan") return CountOf(Length(MemberValue(r, "rounds")), "round");
   if (kind == "thinning") return Thinning(decoded);
+  if (kind == "map-edit") return MapEdit(decoded);
+  if (kind == "plan") return SitePlan(decoded);
   return "";
 }
 
