@@ -95,6 +95,23 @@ void AlarmLedger::SaveRound(const AlarmRoundWrite& round) {
   tx.Commit();
 }
 
+int64_t ForgetDeliveredNotices(Database& db, const std::string& monitor, int64_t before) {
+  Transaction tx(db);
+  db.Exec("CREATE TEMP TABLE IF NOT EXISTS forget_notices (id INTEGER PRIMARY KEY)");
+  db.Exec("DELETE FROM temp.forget_notices");
+  db.Prepare("INSERT INTO temp.forget_notices SELECT o.id FROM alarm_outbox o WHERE o.monitor = ? "
+             "AND o.created_at < ? AND o.id < (SELECT max(id) FROM alarm_outbox) "
+             "AND EXISTS (SELECT 1 FROM alarm_deliveries d WHERE d.outbox_id = o.id)")
+      .BindAll(monitor, before)
+      .Run();
+  const int64_t gone = db.Changes();
+  db.Exec("DELETE FROM alarm_deliveries WHERE outbox_id IN (SELECT id FROM temp.forget_notices)");
+  db.Exec("DELETE FROM alarm_outbox WHERE id IN (SELECT id FROM temp.forget_notices)");
+  db.Exec("DELETE FROM temp.forget_notices");
+  tx.Commit();
+  return gone;
+}
+
 std::vector<NoticeRow> AlarmLedger::Pending(const std::string& monitor, const std::string& destination, int limit) {
   std::lock_guard lock(mutex_);
   Statement s = db_.Prepare(

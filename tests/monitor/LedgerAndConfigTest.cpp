@@ -8,6 +8,7 @@
 #include "lm/monitor/config/MonitorConfig.h"
 #include "lm/monitor/mail/MailChannel.h"
 #include "lm/records/AlarmLedger.h"
+#include "lm/records/Database.h"
 
 using namespace lm::monitor;
 using namespace lm::monitor::test;
@@ -92,6 +93,32 @@ TEST(AlarmLedger, PendingSkipsOnlyWhatWasDelivered) {
   pending = ledger.Pending(m, to, 10);
   ASSERT_EQ(pending.size(), 3u);
   EXPECT_EQ(pending[0].id, older);
+}
+
+// The retention forgets a monitor's delivered notices past their time:
+// never one still to go, another monitor's, or the store's newest (an id
+// is never given twice).
+TEST(AlarmLedger, DeliveredNoticesPastTheirTimeAreForgotten) {
+  TempDir dir;
+  const auto store = dir.path / "site-records.sqlite";
+  lm::records::AlarmLedger ledger(store);
+  const std::string a = "monitor-009A0011", b = "monitor-009C0021";
+  const auto add = [&](const std::string& monitor, int64_t at) {
+    return ledger.AddNotice({0, "webhook", "009A0011/silent-unit/1", "firing", at, "{}", monitor, "webhook:" + monitor});
+  };
+  const int64_t old = add(a, 1000), waiting = add(a, 1000), other = add(b, 1000), fresh = add(a, 5000), newest = add(a, 1000);
+  ledger.MarkDelivered({old, other, fresh, newest}, 6000);
+  lm::records::Database db(store);
+  EXPECT_EQ(lm::records::ForgetDeliveredNotices(db, a, 2000), 1);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM alarm_outbox WHERE id = " + std::to_string(old)), 0);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM alarm_deliveries WHERE outbox_id = " + std::to_string(old)), 0);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM alarm_outbox"), 4);
+  EXPECT_GT(add(a, 7000), newest);
+  const auto pending = ledger.Pending(a, "webhook:" + a, 10);
+  ASSERT_EQ(pending.size(), 2u);
+  EXPECT_EQ(pending[0].id, waiting);
+  EXPECT_EQ(lm::records::ForgetDeliveredNotices(db, a, 2000), 1);  // no longer the newest
+  EXPECT_EQ(ledger.Pending(a, "webhook:" + a, 10).size(), 2u);
 }
 
 TEST(AlarmSettingsFile, MergedUnderOptionsAndRefusedWhenWrong) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "lm/monitor/loop/MonitorLog.h"
+#include "lm/records/AlarmLedger.h"
 #include "lm/records/Schema.h"
 
 namespace lm::monitor {
@@ -20,7 +21,7 @@ RetentionKeeper::RetentionKeeper(std::filesystem::path store, lm::records::Reten
                                  lm::records::ThinningScope scope, std::ostream& log)
     : store_(std::move(store)), policy_(policy), scope_(std::move(scope)), log_(log) {}
 
-lm::records::ThinningCounts RetentionKeeper::Thin(std::chrono::system_clock::time_point at, int64_t siteSerial) {
+lm::records::Database& RetentionKeeper::Db() {
   if (!db_) {
     lm::records::Database db(store_);
     if (lm::records::Migrate(db) == lm::records::MigrateOutcome::kNewer) {
@@ -28,9 +29,17 @@ lm::records::ThinningCounts RetentionKeeper::Thin(std::chrono::system_clock::tim
     }
     db_.emplace(std::move(db));
   }
+  return *db_;
+}
+
+lm::records::ThinningCounts RetentionKeeper::Thin(std::chrono::system_clock::time_point at, int64_t siteSerial) {
   lm::records::ThinningScope scope = scope_;
   scope.siteSerial = siteSerial;
-  return lm::records::ThinVisits(*db_, policy_, scope, MillisOf(at));
+  return lm::records::ThinVisits(Db(), policy_, scope, MillisOf(at));
+}
+
+int64_t RetentionKeeper::ForgetNotices(std::chrono::system_clock::time_point at) {
+  return lm::records::ForgetDeliveredNotices(Db(), scope_.by, MillisOf(at - policy_.probes));
 }
 
 void RetentionKeeper::AfterRound(std::chrono::system_clock::time_point at, int64_t siteSerial) {
@@ -39,9 +48,10 @@ void RetentionKeeper::AfterRound(std::chrono::system_clock::time_point at, int64
   lastDay_ = day;
   try {
     const lm::records::ThinningCounts done = Thin(at, siteSerial);
-    if (done.visits == 0) return;
+    const int64_t notices = ForgetNotices(at);
+    if (done.visits == 0 && notices == 0) return;
     log_ << UtcText(at) << " thinned visits=" << done.visits << " probes=" << done.probes << " hops=" << done.hops
-         << "\n" << std::flush;
+         << " notices=" << notices << "\n" << std::flush;
   } catch (const std::exception& e) {
     db_.reset();  // opened afresh the next day
     log_ << UtcText(at) << " thinning failed=" << QuotedLogWord(std::string("site records: ") + e.what()) << "\n"

@@ -71,6 +71,12 @@ struct AlarmRoundWrite {
   std::vector<NoticeRow> notices;
 };
 
+// Removes the notices of `monitor` delivered and made before `before` (ms):
+// the outbox is a queue, and a year of delivered notices would outgrow the
+// rest of a monitored site's store. The newest notice of the store stays,
+// so an id is never given twice; the alarm events stay. Answers how many went.
+int64_t ForgetDeliveredNotices(Database& db, const std::string& monitor, int64_t before);
+
 class AlarmLedger {
  public:
   // The ledger of a site-records file (migrated to the current schema when
