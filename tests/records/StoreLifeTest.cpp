@@ -10,6 +10,7 @@
 #include "RecordsTestSupport.h"
 #include "lm/records/ContentId.h"
 #include "lm/records/Database.h"
+#include "lm/records/Transaction.h"
 
 namespace lm::records::test {
 namespace {
@@ -70,6 +71,26 @@ TEST(RecordsStoreLife, VisitsOfProgramsGoneAreClosedAtTheirLastRecordOthersStayO
   const RowId closed = *next->StartVisit({kSiteSerial, "", ""}, {9000, "", "", ""});
   ASSERT_TRUE(next->EndVisit(closed, 9500));
   EXPECT_FALSE(next->ReadVisit(closed)->visit.endedWithoutClosing);
+}
+
+// A large transaction (a day's thinning) does not leave the WAL at its size.
+TEST(RecordsStoreLife, TheWalShrinksBackAfterALargeTransaction) {
+  ScratchDir dir;
+  const fs::path file = dir / "site-records.sqlite";
+  Database db(file);
+  db.Exec("CREATE TABLE ballast (b BLOB)");
+  {
+    Transaction tx(db);
+    for (int i = 0; i < 40; ++i) db.Exec("INSERT INTO ballast VALUES (zeroblob(1048576))");
+    tx.Commit();
+  }
+  const auto wal = fs::path(file.string() + "-wal");
+  EXPECT_GT(fs::file_size(wal), 32u << 20);
+  db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+  db.Exec("DELETE FROM ballast");  // the next write starts the WAL over, cut back
+  db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+  db.Exec("INSERT INTO ballast VALUES (1)");
+  EXPECT_LE(fs::file_size(wal), 16u << 20);
 }
 
 TEST(RecordsStoreLife, TheDemoKeepsItsOwnStoreBesideTheRealOne) {
