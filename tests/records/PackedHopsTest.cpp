@@ -9,6 +9,8 @@
 #include "RecordsTestSupport.h"
 #include "lm/Json.h"
 #include "lm/records/Database.h"
+#include "lm/records/SqlError.h"
+#include "lm/records/StoreCompaction.h"
 #include "lm/records/Thinning.h"
 
 namespace lm::records::packed {
@@ -225,6 +227,59 @@ TEST_F(RecordsPackedHops, AnExportCarriesPackedSurveysAsRowsAnotherStoreReadsEqu
   EXPECT_EQ(again->updated, 0);
   EXPECT_EQ(Count("SELECT count(*) FROM hop_stats"), 0);
   ExpectSame(here, Read());
+}
+
+// A site's route list, as long as a 256-unit site's.
+std::string LongRoutes(int seed) {
+  std::string routes = "[";
+  for (int r = 0; r < 240; ++r) routes += (r ? ",[" : "[") + std::to_string(13107200 + r % 16) + "," +
+                                          std::to_string(11534336 + r + seed % 2) + "]";
+  return routes + "]";
+}
+
+TEST_F(RecordsPackedHops, TheStoreRebuiltAfterPackingIsSmallerAndHoldsTheSame) {
+  for (int d = 0; d < 6; ++d) {
+    const Millis day = kNow - (40 + d) * kDay;
+    const RowId visit = *store_->StartVisit({kSiteSerial, "Tank farm", "LM-B"}, {day, "monitor", "", ""});
+    for (int n = 0; n < 24; ++n) {
+      SurveyInfo info = test::SampleSurvey(day + n * 600'000);
+      info.routesJson = LongRoutes(n);
+      const RowId survey = *store_->BeginSurvey(visit, info);
+      store_->FinishSurvey(survey, day + n * 600'000 + 100, Hops(n));
+    }
+    store_->EndVisit(visit, day + kDay);
+  }
+  Thin(kNow);  // each survey row loses its routes to the shared list
+  ASSERT_GT(Count("SELECT count(*) FROM packed_surveys"), 100);
+  const Seen before = Read();
+  const auto ids = [&] {
+    std::string all;
+    for (auto st = db_.Prepare("SELECT content_id FROM surveys ORDER BY id"); st.Step();) all += st.Text(0);
+    return all;
+  };
+  const std::string idsBefore = ids();
+  const auto never = [] { return false; };
+  const auto file = store_->report().path;
+
+  // Not wasteful enough: left alone.
+  StoreRebuild done = CompactWhenWasteful(db_, file, 0.99, never);
+  EXPECT_EQ(done.afterBytes, 0);
+  EXPECT_TRUE(done.skipped.empty());
+  ASSERT_GT(done.before.wastedBytes, done.before.fileBytes / 10) << "packing left no room to give back";
+
+  // A stop abandons the rebuild and leaves the store as it was.
+  EXPECT_THROW(CompactWhenWasteful(db_, file, 0.1, [] { return true; }), SqlError);
+  EXPECT_EQ(MeasureStoreRoom(db_).fileBytes, done.before.fileBytes);
+
+  done = CompactWhenWasteful(db_, file, 0.1, never);
+  ASSERT_GT(done.afterBytes, 0) << done.skipped;
+  EXPECT_LT(done.afterBytes, done.before.fileBytes - done.before.wastedBytes * 8 / 10);
+  EXPECT_EQ(CompactWhenWasteful(db_, file, 0.1, never).afterBytes, 0) << "rebuilt, and still as wasteful";
+  EXPECT_EQ(test::IntegrityCheck(file), "ok");
+  EXPECT_EQ(ids(), idsBefore);
+  ExpectSame(before, Read());
+  const auto again = test::OpenStore(dir_.path());  // the opening checks pass on the rebuilt file
+  EXPECT_EQ((*again->ReadSurvey(1)).info.routesJson, LongRoutes(0));
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ MonitorTotals RunMonitor(MonitorParts& parts, CancelToken& stop) {
       if (auto serial = SerialNumberOf(r.summary.siteSerial)) parts.sync->Request(*serial);
     }
     if (auto serial = SerialNumberOf(r.summary.siteSerial); serial && parts.retention) {
-      parts.retention->AfterRound(at, *serial);
+      parts.retention->AfterRound(at, *serial, stop);
     }
   });
   bool ready = false;
