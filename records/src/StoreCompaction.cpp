@@ -25,8 +25,9 @@ int64_t UnusedInPages(Database& db) {
 // same again into the WAL.
 std::string RoomWanting(const std::filesystem::path& path, int64_t kept) {
   std::error_code ec;
-  const auto space = std::filesystem::space(path.parent_path(), ec);
-  if (ec) return "the free space of " + path.parent_path().string() + " is unknown: " + ec.message();
+  const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  const auto space = std::filesystem::space(folder, ec);
+  if (ec) return "the free space of " + folder.string() + " is unknown: " + ec.message();
   if (space.available < static_cast<uintmax_t>(kept) * 2) {
     return "the disk has " + std::to_string(space.available >> 20) + " MiB free, the rebuild needs " +
            std::to_string((kept * 2) >> 20) + " MiB";
