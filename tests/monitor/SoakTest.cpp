@@ -380,7 +380,9 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   EXPECT_LE(db.QueryInt("SELECT count(*) FROM hop_stats"), keptRounds(policy.hops) * hopsPerRound);
   if (records.Visits() > 1) {
     EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinnings"), 0);
-    EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinned_surveys"), 0);  // the rounds past both tiers went whole
+    if (rounds > policy.hops.count() * 6 + 6) {  // rounds past both tiers went whole
+      EXPECT_GT(db.QueryInt("SELECT count(*) FROM thinned_surveys"), 0);
+    }
   }
   const std::string lines = thinned.str();
   std::istringstream thinnedLines(lines);
@@ -390,7 +392,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   const size_t last = lines.rfind('\n', lines.size() > 1 ? lines.size() - 2 : 0);
   std::printf("soak: %s", (last == std::string::npos || lines.size() < 1000 ? lines : lines.substr(last + 1)).c_str());
   EXPECT_EQ(totals.surveys, rounds);
-  EXPECT_EQ(lost, 0u);
+  EXPECT_EQ(lost, 0u) << "the last error lines:\n" << err.str();
   EXPECT_EQ(repeated, 0);
   EXPECT_GT(taken.size(), 10u);
   // Once thinning frees pages the store reuses them, and a full disk
