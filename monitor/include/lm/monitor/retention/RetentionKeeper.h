@@ -8,7 +8,7 @@
 // it never stops a round. Once a week (the days since 1970 a multiple of 7)
 // the store is then rebuilt when over a tenth of it is room thinning left
 // (lm/records/StoreCompaction.h):
-//   2026-02-05T00:00:00Z compacted from=468.2MB to=401.7MB seconds=6.1
+//   2027-03-25T00:00:00Z compacted from=474.4MB to=433.7MB seconds=5.3
 // or "compaction skipped=…" / "compaction failed=…"; a stop abandons it.
 // Its own connection to the store, opened at first use.
 
