@@ -1,10 +1,9 @@
 #include "lm/records/StoreCompaction.h"
 
-#include <sqlite3.h>
-
 #include <system_error>
 
 #include "lm/records/Database.h"
+#include "lm/records/QueryDeadline.h"
 #include "lm/records/Statement.h"
 
 namespace lm::records {
@@ -35,22 +34,6 @@ std::string RoomWanting(const std::filesystem::path& path, int64_t kept) {
   return {};
 }
 
-// Asks `stopped` between virtual machine steps while it lives.
-class StopCheck {
- public:
-  StopCheck(Database& db, const std::function<bool()>& stopped) : db_(db.Handle()), stopped_(stopped) {
-    sqlite3_progress_handler(db_, 1000, &StopCheck::Check, this);
-  }
-  ~StopCheck() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
-  StopCheck(const StopCheck&) = delete;
-  StopCheck& operator=(const StopCheck&) = delete;
-
- private:
-  static int Check(void* self) { return static_cast<StopCheck*>(self)->stopped_() ? 1 : 0; }
-  sqlite3* db_;
-  const std::function<bool()>& stopped_;
-};
-
 }  // namespace
 
 StoreRoom MeasureStoreRoom(Database& db) {
@@ -69,7 +52,7 @@ StoreRebuild CompactWhenWasteful(Database& db, const std::filesystem::path& path
   done.skipped = RoomWanting(path, done.before.fileBytes - done.before.wastedBytes);
   if (!done.skipped.empty()) return done;
   {
-    StopCheck check(db, stopped);
+    QueryDeadline check(db, std::chrono::steady_clock::time_point::max(), stopped);
     db.Exec("VACUUM");
   }
   db.Exec("PRAGMA wal_checkpoint(TRUNCATE)");

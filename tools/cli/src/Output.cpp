@@ -64,6 +64,13 @@ lm::json::Value WithSerialText(const lm::json::Value& json) {
   return lm::json::Value(std::move(out));
 }
 
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  return text;
+}
+
 std::optional<Format> ParseFormat(const std::string& text) {
   if (text == "table") return Format::kTable;
   if (text == "csv") return Format::kCsv;

@@ -4,21 +4,11 @@
 #include <cmath>
 #include <ostream>
 
+#include "linkmeter/cli/Output.h"
+
 namespace linkmeter::cli {
-namespace {
-
-// What is under way names units: a line break or other control byte in a
-// name stays a space, so the step stays one line of the log.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  }
-  return text;
-}
-
-}  // namespace
-
 void Progress::Step(double done, double total, const std::string& rawText) {
+  // What is under way names units: one line of the log whatever the name holds.
   const std::string text = OneLine(rawText);
   const double share = total > 0 ? std::clamp(done / total, 0.0, 1.0) : 0.0;
   if (!terminal_) {

@@ -85,14 +85,6 @@ std::string Thinning(const Value& decoded) {
          packing;
 }
 
-// A name as one line of a table.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  }
-  return text;
-}
-
 // A map edit: what was done to which unit or plan, where, and by whom.
 std::string MapEdit(const Value& e) {
   const std::string serial = MemberText(e, "serial"), plan = MemberText(e, "plan"), name = MemberText(e, "name");

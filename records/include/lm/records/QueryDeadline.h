@@ -1,9 +1,11 @@
 #pragma once
 // A time limit on a connection's SQL: while it lives, any statement still
 // running at the deadline is interrupted (SQLITE_INTERRUPT), so a file made
-// to run for ever (a recursive view, a huge join) ends in a refusal.
+// to run for ever (a recursive view, a huge join) ends in a refusal. With
+// `stopped`, also as soon as it answers true (asked every few microseconds).
 
 #include <chrono>
+#include <functional>
 
 struct sqlite3;
 
@@ -13,7 +15,8 @@ class Database;
 
 class QueryDeadline {
  public:
-  QueryDeadline(Database& db, std::chrono::steady_clock::time_point deadline);
+  QueryDeadline(Database& db, std::chrono::steady_clock::time_point deadline,
+                std::function<bool()> stopped = {});
   ~QueryDeadline();
   QueryDeadline(const QueryDeadline&) = delete;
   QueryDeadline& operator=(const QueryDeadline&) = delete;
@@ -24,6 +27,7 @@ class QueryDeadline {
   static int Check(void* self);
   sqlite3* db_;
   std::chrono::steady_clock::time_point deadline_;
+  std::function<bool()> stopped_;
 };
 
 }  // namespace lm::records

@@ -48,6 +48,9 @@ void WriteAligned(std::ostream& out, const Table& table);
 // (between bracketed options rather than inside one), the rest of it on a
 // line of its own indented by `indent` spaces.
 std::string FitLines(const std::string& text, size_t width = kTableWidth, size_t indent = 8);
+// `text` with each control byte (a line break among them) as a space: a
+// name from a unit or a file stays one line of a table or the log.
+std::string OneLine(std::string text);
 // RFC 4180 CSV with a header row; a text cell that a spreadsheet would take
 // for a formula gets a leading apostrophe.
 void WriteCsv(std::ostream& out, const Table& table);
