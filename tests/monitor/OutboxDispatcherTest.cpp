@@ -1,7 +1,7 @@
 // The outbox's delivery thread over a real ledger: a digest channel gets
 // every notice waiting in one send once the oldest has waited its gather
 // time, and a channel that refuses is retried until each notice went once,
-// in order.
+// in order; a notice stamped ahead of a clock that stepped back is not held.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -59,11 +59,12 @@ int64_t NowMs() {
       .count();
 }
 
-void Queue(lm::records::AlarmLedger& ledger, const std::string& key, const std::string& status) {
+void Queue(lm::records::AlarmLedger& ledger, const std::string& key, const std::string& status,
+           int64_t at = NowMs()) {
   Notice notice;
   notice.key = key;
   notice.status = status;
-  ledger.AddNotice({0, "mail", key, status, NowMs(), lm::json::ToText(NoticeToJson(notice)), "monitor-T", "mail:test"});
+  ledger.AddNotice({0, "mail", key, status, at, lm::json::ToText(NoticeToJson(notice)), "monitor-T", "mail:test"});
 }
 
 // Waits, bounded, until `count` sends arrived.
@@ -118,6 +119,22 @@ TEST(OutboxDispatcher, RefusedSendsAreRetriedAndEachNoticeGoesOnceInOrder) {
   EXPECT_NE(lines.find("delivered firing"), std::string::npos) << lines;
   EXPECT_LT(lines.find("delivered firing"), lines.find("delivered resolved")) << lines;
   EXPECT_TRUE(ledger.Pending("monitor-T", "mail:test", 10).empty());
+}
+
+// The wall clock stepped back a day after these were queued (a site's
+// clock set right by NTP): they go now, not when the clock is back there.
+TEST(OutboxDispatcher, NoticesStampedAheadOfTheClockAreNotHeldBack) {
+  for (const auto gather : {0ms, 600ms}) {
+    lm::records::AlarmLedger ledger("");
+    ReceivingChannel::Shared shared;
+    const int64_t ahead = NowMs() + 24 * 3600 * 1000;
+    Queue(ledger, "S/silent-unit/A", "firing", ahead);
+    Queue(ledger, "S/silent-unit/B", "firing", ahead);
+    std::ostringstream log;
+    DeliverUntil(ledger, shared, gather, RetryPlan{20ms, 80ms}, gather.count() ? 1 : 2, 100ms, log);
+    EXPECT_TRUE(ledger.Pending("monitor-T", "mail:test", 10).empty()) << "gather " << gather.count() << "\n"
+                                                                       << log.str();
+  }
 }
 
 }  // namespace

@@ -72,8 +72,10 @@ OutboxDispatcher::Clock::time_point OutboxDispatcher::Deliver(Channel& c) {
       return c.nextTry = Clock::now() + c.backoff.Next();
     }
     if (rows.empty()) return idle;
+    // A notice stamped later than now was queued before the wall clock
+    // stepped back: waiting for the clock to catch up could hold it for days.
     const int64_t waited = WallNowMs() - rows.front().createdAt;
-    if (waited < gather.count()) return Clock::now() + std::chrono::milliseconds(gather.count() - waited);
+    if (waited >= 0 && waited < gather.count()) return Clock::now() + std::chrono::milliseconds(gather.count() - waited);
     std::vector<Notice> notices;
     std::vector<int64_t> ids;
     for (const auto& row : rows) {
