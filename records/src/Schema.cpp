@@ -11,6 +11,7 @@
 #include "SchemaV9Thinning.h"
 #include "SchemaV10Seals.h"
 #include "SchemaV11PackedHops.h"
+#include "SchemaV12PlanImageLast.h"
 
 namespace lm::records {
 namespace {
@@ -151,6 +152,7 @@ const std::vector<SchemaStep>& SchemaSteps() {
       {9, ApplySchemaV9Thinning},
       {10, ApplySchemaV10Seals},
       {11, ApplySchemaV11PackedHops},
+      {12, ApplySchemaV12PlanImageLast},
   };
   return steps;
 }

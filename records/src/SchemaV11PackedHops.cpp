@@ -1,4 +1,4 @@
-// Version 10: the monitor's hop statistics packed past the probes' time.
+// Version 11: the monitor's hop statistics packed past the probes' time.
 // - packed_hops: per unit and visit, the visit's per-round hop statistics of
 //   that unit as one compressed row (HopPacking.cpp), so a unit's trend over
 //   a year reads a row a day and the rows need no index of their own.

@@ -223,9 +223,10 @@ void PulledRows::Insert(const TableLayout& layout, const Row& r) {
 
 // A raw record whose bytes come apart from it, inserted with room for them
 // by VALUES: an INSERT ... SELECT into a table with triggers goes through a
-// temporary copy of the row, bytes and all. SQLite still builds the row
-// whole once (the room is not its last value), so one image costs twice its
-// size while it is inserted, and no more.
+// temporary copy of the row, bytes and all. A plan's image ends its row, so
+// SQLite never builds its room in memory; in the other tables the room is
+// not the last value, and a large record costs twice its size while it is
+// inserted, and no more.
 void PulledRows::InsertStreamed(const TableLayout& layout, const Row& r, int64_t size) {
   if (size < 0) Unverified(Text(r[2]), Text(r[0]));
   if (size > rec::Database::kMaxValueBytes) {
