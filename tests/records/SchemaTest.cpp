@@ -78,6 +78,18 @@ TEST(RecordsSchema, LaterRawRecordTablesAreStoredLikeTheFirst) {
   }
 }
 
+// A site and an open visit, written as an earlier build wrote them
+// (straight into its tables); the visit's row id.
+RowId AddOpenVisit(Database& db) {
+  db.Prepare("INSERT INTO sites(content_id, serial, name, model) VALUES (?, ?, 'North plant', 'VL-BS')")
+      .BindAll(SiteContentId(kSiteSerial), kSiteSerial)
+      .Run();
+  db.Prepare("INSERT INTO visits(content_id, site_id, started_at, technician) VALUES (?, 1, 1000, 'Sato')")
+      .BindAll(VisitContentId(kSiteSerial, 1000))
+      .Run();
+  return db.LastInsertId();
+}
+
 // A plan's image ends its row, so that the room a fetched image is written
 // into is never built in memory; the plans of a store made before keep
 // their every byte, and the store opens with its records' checks passed.
@@ -94,13 +106,7 @@ TEST(RecordsSchema, PlansKeptBeforeTheirImageMovedLastStayTheSame) {
     const std::vector<SchemaStep> steps(SchemaSteps().begin(), SchemaSteps().end() - 1);
     ASSERT_EQ(steps.back().version, 11);
     Migrate(db, steps);
-    db.Prepare("INSERT INTO sites(content_id, serial, name, model) VALUES (?, ?, 'Yard', 'VL-BS')")
-        .BindAll(SiteContentId(kSiteSerial), kSiteSerial)
-        .Run();
-    db.Prepare("INSERT INTO visits(content_id, site_id, started_at, technician) VALUES (?, 1, 1000, 'Sato')")
-        .BindAll(VisitContentId(kSiteSerial, 1000))
-        .Run();
-    RecordWriter(db).AddRaw(db.LastInsertId(), SampleRaw(RawKind::kPlan, 1100));
+    RecordWriter(db).AddRaw(AddOpenVisit(db), SampleRaw(RawKind::kPlan, 1100));
     before = plans(db);
   }
   ASSERT_FALSE(before.empty());
@@ -121,14 +127,7 @@ RowId MakeVersion1File(const std::filesystem::path& path) {
   Database db(path);
   EXPECT_EQ(Migrate(db, {SchemaSteps().front()}), MigrateOutcome::kCreated);
   EXPECT_EQ(db.UserVersion(), 1);
-  // Written as a version-1 build did: the visit left open.
-  db.Prepare("INSERT INTO sites(content_id, serial, name, model) VALUES (?, ?, 'North plant', 'VL-BS')")
-      .BindAll(SiteContentId(kSiteSerial), kSiteSerial)
-      .Run();
-  db.Prepare("INSERT INTO visits(content_id, site_id, started_at, technician) VALUES (?, 1, 1000, 'Sato')")
-      .BindAll(VisitContentId(kSiteSerial, 1000))
-      .Run();
-  const RowId visit = db.LastInsertId();
+  const RowId visit = AddOpenVisit(db);
   RecordWriter(db).AddSettingsWrite(visit, SampleWrite(1100));
   return visit;
 }
