@@ -16,6 +16,7 @@
 // with the policy's defaults: 30 days and a year). LM_SOAK_KEEP=P,H sets
 // the days.
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -198,6 +199,23 @@ long RssKb() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// What the process's allocations hold, apart from what malloc keeps free.
+long HeapKb() {
+  const struct mallinfo2 heap = mallinfo2();
+  return static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
+}
+
+// The largest resident set the process had (VmHWM), in kB.
+long PeakRssKb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string name; status >> name;) {
+    long kb = 0;
+    if (name == "VmHWM:" && status >> kb) return kb;
+    status.ignore(4096, '\n');
+  }
+  return 0;
+}
+
 // When the trouble comes: the disk full for an hour from `fullFrom`; the
 // server stalled `stallFor` rounds from the middle of every `stallEvery`.
 struct Troubles {
@@ -280,7 +298,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   std::optional<TeamSyncWorker> sync;
   if (server.Usable()) sync.emplace(SoakSync(server.Uri()), store, syncLog);
   int done = 0, unrecorded = 0, stalls = 0, daysBehind = 0;
-  long rssAfterWarmUp = 0;
+  long rssAfterWarmUp = 0, heapAfterWarmUp = 0;
   MonitorParts parts{MonitorPlan{"009A0011", 10min}, clock, [&](CancelToken& t) {
                        AttemptResult r;
                        r.kind = AttemptResult::Kind::kDone;
@@ -303,7 +321,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
                        }
                        // The receiver is down for 4 hours of every 3 days.
                        receiver.down = done % 432 >= 20 && done % 432 < 44;
-                       if (done == 50) rssAfterWarmUp = RssKb();
+                       if (done == 50) rssAfterWarmUp = RssKb(), heapAfterWarmUp = HeapKb();
                        if (++done == rounds) t.Cancel();
                        return r;
                      },
@@ -314,6 +332,7 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   const auto began = std::chrono::steady_clock::now();
   const auto totals = RunMonitor(parts, stop);
   const auto roundsEnded = std::chrono::steady_clock::now();
+  const long rssRoundsEnded = RssKb(), heapRoundsEnded = HeapKb();
   receiver.down = false;
   disk.Free();
   server.Release();
@@ -342,10 +361,14 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   for (const std::string& t : taken) repeated += seen[t]++ > 0;
   std::error_code ec;
   const auto size = std::filesystem::file_size(store, ec) + std::filesystem::file_size(store.string() + "-wal", ec);
-  std::printf("soak: %d rounds (%.1f days), store %.1f MB, RSS growth %ld kB after round 50, notices %zu taken, "
+  std::printf("soak: %d rounds (%.1f days), store %.1f MB, RSS growth %ld kB after round 50 (heap in use %+ld kB), notices %zu taken, "
               "%zu lost, %d repeated, %d rounds missed\n",
-              totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, taken.size(), lost, repeated,
+              totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, HeapKb() - heapAfterWarmUp, taken.size(), lost, repeated,
               rounds - totals.surveys);
+  // The round loop's own: at its end, before the last sync and the wait for
+  // the outbox; the peak is a day's visit going to the team server.
+  std::printf("soak: memory: RSS %ld kB after round 50, %+ld kB at the rounds' end (heap in use %+ld kB), peak %ld kB\n",
+              rssAfterWarmUp, rssRoundsEnded - rssAfterWarmUp, heapRoundsEnded - heapAfterWarmUp, PeakRssKb());
   std::printf("soak: log lines: monitor %ld, errors %ld, sync %ld, thinning %ld\n", log.Lines(), err.Lines(),
               syncLog.Lines(), thinned.Lines());
   std::printf("soak: disk full for rounds %d-%d: %s; %d rounds not recorded\n", troubles.fullFrom,
