@@ -116,6 +116,30 @@ TEST(RecordsSchema, PlansKeptBeforeTheirImageMovedLastStayTheSame) {
   EXPECT_EQ(plans(db), before);
 }
 
+// A file written at version 11 (an export of the build before) brings its
+// plan in whole: the copy checked against version 11's schema, then moved
+// forward before its rows are taken.
+TEST(RecordsSchema, AFileOfVersion11BringsItsPlanInWhole) {
+  ScratchDir dir, other;
+  const auto file = other / "v11.sqlite";
+  std::string image;
+  {
+    Database db(file);
+    Migrate(db, std::vector<SchemaStep>(SchemaSteps().begin(), SchemaSteps().end() - 1));
+    RawRecord plan{RawKind::kPlan, 1100, std::nullopt, "file", {}, Bytes(3000, 0x5a), ""};
+    plan.decodedJson = R"({"name":"Yard","format":"png","width":40,"height":30,"sha256":")" + Sha256Hex(plan.raw) + "\"}";
+    RecordWriter(db).AddRaw(AddOpenVisit(db), plan);
+    image = db.QueryText("SELECT hex(raw) FROM site_plans");
+  }
+  auto store = OpenStore(dir.path());
+  const auto counts = store->Import(file);
+  ASSERT_TRUE(counts) << counts.error().message;
+  EXPECT_EQ(counts->visits, 1);
+  Database db(dir / kStoreFileName);
+  EXPECT_EQ(db.QueryText("SELECT hex(raw) FROM site_plans"), image);
+  EXPECT_FALSE(image.empty());
+}
+
 // A second version as a later build would add it: a column and an index.
 std::vector<SchemaStep> StepsWithVersion2(const char* v2sql) {
   std::vector<SchemaStep> steps = {SchemaSteps().front()};
