@@ -366,8 +366,6 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
               "%zu lost, %d repeated, %d rounds missed\n",
               totals.surveys, rounds / 144.0, size / 1e6, RssKb() - rssAfterWarmUp, HeapKb() - heapAfterWarmUp, taken.size(), lost, repeated,
               rounds - totals.surveys);
-  // The round loop's own: at its end, before the last sync and the wait for
-  // the outbox; the peak is a day's visit going to the team server.
   // The WAL as found holds the last writes until a checkpoint moves them
   // into the file; the file after one is what the store keeps.
   const int64_t checkpointed = [&] {
@@ -377,6 +375,8 @@ TEST(MonitorSoak, ASiteSurveyedEveryTenMinutesLosesNoNoticeAndStaysBounded) {
   }();
   std::printf("soak: store as found: file %.1f MB and WAL %.1f MB; the file after a checkpoint %.1f MB\n", file / 1e6,
               wal / 1e6, checkpointed / 1e6);
+  // The round loop's own: at its end, before the last sync and the wait for
+  // the outbox; the peak is a day's visit going to the team server.
   std::printf("soak: memory: RSS %ld kB after round 50, %+ld kB at the rounds' end (heap in use %+ld kB), peak %ld kB\n",
               rssAfterWarmUp, rssRoundsEnded - rssAfterWarmUp, heapRoundsEnded - heapAfterWarmUp, PeakRssKb());
   std::printf("soak: log lines: monitor %ld, errors %ld, sync %ld, thinning %ld\n", log.Lines(), err.Lines(),

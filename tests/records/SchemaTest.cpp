@@ -90,6 +90,13 @@ RowId AddOpenVisit(Database& db) {
   return db.LastInsertId();
 }
 
+// The steps of the build before the plans' images moved last.
+std::vector<SchemaStep> StepsToVersion11() {
+  std::vector<SchemaStep> steps(SchemaSteps().begin(), SchemaSteps().end() - 1);
+  EXPECT_EQ(steps.back().version, 11);
+  return steps;
+}
+
 // A plan's image ends its row, so that the room a fetched image is written
 // into is never built in memory; the plans of a store made before keep
 // their every byte, and the store opens with its records' checks passed.
@@ -103,9 +110,7 @@ TEST(RecordsSchema, PlansKeptBeforeTheirImageMovedLastStayTheSame) {
   std::string before;
   {
     Database db(path);
-    const std::vector<SchemaStep> steps(SchemaSteps().begin(), SchemaSteps().end() - 1);
-    ASSERT_EQ(steps.back().version, 11);
-    Migrate(db, steps);
+    Migrate(db, StepsToVersion11());
     RecordWriter(db).AddRaw(AddOpenVisit(db), SampleRaw(RawKind::kPlan, 1100));
     before = plans(db);
   }
@@ -125,7 +130,7 @@ TEST(RecordsSchema, AFileOfVersion11BringsItsPlanInWhole) {
   std::string image;
   {
     Database db(file);
-    Migrate(db, std::vector<SchemaStep>(SchemaSteps().begin(), SchemaSteps().end() - 1));
+    Migrate(db, StepsToVersion11());
     RawRecord plan{RawKind::kPlan, 1100, std::nullopt, "file", {}, Bytes(3000, 0x5a), ""};
     plan.decodedJson = R"({"name":"Yard","format":"png","width":40,"height":30,"sha256":")" + Sha256Hex(plan.raw) + "\"}";
     RecordWriter(db).AddRaw(AddOpenVisit(db), plan);

@@ -7,6 +7,7 @@
 #include "linkmeter/cli/Output.h"
 
 namespace linkmeter::cli {
+
 void Progress::Step(double done, double total, const std::string& rawText) {
   // What is under way names units: one line of the log whatever the name holds.
   const std::string text = OneLine(rawText);
